@@ -1,0 +1,408 @@
+// SPDX-License-Identifier: MIT
+#include "ThrottlingManager.h"
+
+#include "FakeToolSandbox.h"
+#include "HelperError.h"
+#include "LogCapture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+#include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::Not;
+
+namespace {
+
+const std::vector<std::string> kCleanupRuns = {
+    "pfctl -a com.veltrane -F all", "pfctl -f /etc/pf.conf", "dnctl pipe delete 1",
+    "dnctl pipe delete 2",          "dnctl -q flush",
+};
+
+std::vector<std::string> concat(std::vector<std::string> first,
+                                const std::vector<std::string>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+// The runs of an enable of 0 B/s both ways, no latency, no loss, against a
+// pf.conf that does not yet reference the anchor.
+const std::vector<std::string> kPlainEnableRuns =
+    concat(kCleanupRuns, {"dnctl pipe 1 config", "dnctl pipe 2 config", "pfctl -f /etc/pf.conf",
+                          "pfctl -a com.veltrane -f /tmp/veltrane_anchor.conf", "pfctl -e"});
+
+const std::string kAnchorRules = "dummynet in proto tcp from any to any pipe 1\n"
+                                 "dummynet in proto udp from any to any pipe 1\n"
+                                 "dummynet out proto tcp from any to any pipe 2\n"
+                                 "dummynet out proto udp from any to any pipe 2\n";
+
+class ThrottlingManagerTest : public testing::Test {
+protected:
+    void enable(std::int64_t down = 0, std::int64_t up = 0, std::int64_t latency = 0,
+                double loss = 0.0, std::int64_t dns = 0) {
+        manager.enableThrottling(down, up, latency, loss, dns);
+    }
+
+    // The description of what a failing enable throws.
+    std::string enableFailure() {
+        try {
+            enable(1000, 1000, 10, 1.0, 0);
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        return "(no error)";
+    }
+
+    FakeToolSandbox sandbox;
+    LogCapture log;
+    EnginePaths paths = EnginePaths::underRoot(sandbox.root());
+    ThrottlingManager manager{log.logger(), paths};
+};
+
+TEST_F(ThrottlingManagerTest, StartsInactiveWhateverTheKernelHolds) {
+    EXPECT_FALSE(manager.isActive());
+    EXPECT_THAT(sandbox.toolRuns(), IsEmpty());
+}
+
+TEST_F(ThrottlingManagerTest, EnableRunsCleanupThenPipesThenAnchorInOrderAndLogsEachStep) {
+    enable(97500, 41250, 101, 1.0, 250);
+    EXPECT_TRUE(manager.isActive());
+    EXPECT_THAT(sandbox.toolRuns(),
+                ElementsAreArray(concat(kCleanupRuns, {
+                                                          "dnctl pipe 1 config bw 97500Byte/s "
+                                                          "delay 50ms plr 0.010000",
+                                                          "dnctl pipe 2 config bw 41250Byte/s "
+                                                          "delay 51ms",
+                                                          "pfctl -f /etc/pf.conf",
+                                                          "pfctl -a com.veltrane -f "
+                                                          "/tmp/veltrane_anchor.conf",
+                                                          "pfctl -e",
+                                                      })));
+    const std::string& r = sandbox.root();
+    EXPECT_THAT(
+        log.messages(),
+        ElementsAre("Enabling throttling: down=97500B/s up=41250B/s latency=101ms loss=1.0% "
+                    "dns=250ms",
+                    "Executing: " + r + "/sbin/pfctl -a com.veltrane -F all",
+                    "Executing: " + r + "/sbin/pfctl -f " + r + "/etc/pf.conf",
+                    "Executing: " + r + "/usr/sbin/dnctl pipe delete 1",
+                    "Executing: " + r + "/usr/sbin/dnctl pipe delete 2",
+                    "Executing: " + r + "/usr/sbin/dnctl -q flush",
+                    "Pipe config: download latency=50ms (with loss), upload latency=51ms (no loss)",
+                    "Executing: " + r +
+                        "/usr/sbin/dnctl pipe 1 config bw 97500Byte/s delay 50ms plr 0.010000",
+                    "Executing: " + r + "/usr/sbin/dnctl pipe 2 config bw 41250Byte/s delay 51ms",
+                    "Added dummynet-anchor to pf.conf",
+                    "Executing: " + r + "/sbin/pfctl -f " + r + "/etc/pf.conf",
+                    "Executing: " + r + "/sbin/pfctl -a com.veltrane -f " + r +
+                        "/tmp/veltrane_anchor.conf",
+                    "Executing: " + r + "/sbin/pfctl -e", "Throttling enabled successfully"));
+    EXPECT_EQ(sandbox.loadedAnchorRules(), kAnchorRules);
+    EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
+    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), "scrub-anchor \"com.apple/*\"\n"
+                                                "nat-anchor \"com.apple/*\"\n"
+                                                "rdr-anchor \"com.apple/*\"\n"
+                                                "dummynet-anchor \"com.apple/*\"\n"
+                                                "dummynet-anchor \"com.veltrane\"\n"
+                                                "anchor \"com.apple/*\"\n"
+                                                "load anchor \"com.apple\" from "
+                                                "\"/etc/pf.anchors/com.apple\"\n");
+}
+
+TEST_F(ThrottlingManagerTest, ZeroValuesConfigureUnlimitedPipesAndDnsDelayChangesNoCommand) {
+    enable(0, 0, 0, 0.0, 30'000);
+    const auto withDnsDelay = sandbox.toolRuns();
+    sandbox.clearToolRuns();
+    enable(0, 0, 0, 0.0, 0);
+    EXPECT_THAT(sandbox.toolRuns(), ElementsAreArray(kPlainEnableRuns));
+    EXPECT_EQ(withDnsDelay, sandbox.toolRuns());
+}
+
+TEST_F(ThrottlingManagerTest, LatencyOfOneGoesUpstreamAndLossOnlyDownstream) {
+    enable(0, 1'000'000, 1, 10.0);
+    const auto runs = sandbox.toolRuns();
+    EXPECT_EQ(runs[5], "dnctl pipe 1 config plr 0.100000");
+    EXPECT_EQ(runs[6], "dnctl pipe 2 config bw 1000000Byte/s delay 1ms");
+}
+
+TEST_F(ThrottlingManagerTest, AReferenceLeftBehindIsRemovedByTheCleanupAndPutBackBeforeTheAnchor) {
+    sandbox.writeFile("/etc/pf.conf",
+                      "pass all\n\tanchor \"x\"\ndummynet-anchor \"com.veltrane\"\n");
+    enable();
+    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"),
+              "pass all\ndummynet-anchor \"com.veltrane\"\n\tanchor \"x\"\n");
+    EXPECT_THAT(log.messages(), testing::Contains("Removed dummynet-anchor from pf.conf"));
+}
+
+TEST_F(ThrottlingManagerTest, AReferenceWithACommentStaysAndIsNotAddedTwice) {
+    const std::string conf = "dummynet-anchor \"com.veltrane\" # mine\nanchor \"x\"\n";
+    sandbox.writeFile("/etc/pf.conf", conf);
+    enable();
+    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), conf);
+    EXPECT_THAT(log.messages(), testing::Contains("dummynet-anchor already in pf.conf"));
+    // Without an edit there is no reload between the pipes and the anchor.
+    EXPECT_THAT(sandbox.toolRuns(),
+                ElementsAreArray(concat(kCleanupRuns, {"dnctl pipe 1 config", "dnctl pipe 2 config",
+                                                       "pfctl -a com.veltrane -f "
+                                                       "/tmp/veltrane_anchor.conf",
+                                                       "pfctl -e"})));
+}
+
+TEST_F(ThrottlingManagerTest, DisableAlwaysCleansUpAndRestoresPfConf) {
+    manager.disableThrottling();
+    EXPECT_THAT(sandbox.toolRuns(), ElementsAreArray(kCleanupRuns));
+    EXPECT_FALSE(manager.isActive());
+
+    enable();
+    sandbox.clearToolRuns();
+    manager.disableThrottling();
+    EXPECT_FALSE(manager.isActive());
+    EXPECT_THAT(sandbox.toolRuns(), ElementsAreArray(kCleanupRuns));
+    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+    EXPECT_THAT(log.messages(), testing::Contains("Removed dummynet-anchor from pf.conf"));
+    EXPECT_EQ(log.messages().back(), "Throttling disabled");
+}
+
+TEST_F(ThrottlingManagerTest, CleanupCarriesOnPastFailingAndMissingTools) {
+    sandbox.answer("pfctl", "*", 1, "", "pf is off");
+    std::filesystem::remove(sandbox.path("/usr/sbin/dnctl"));
+    manager.disableThrottling();
+    EXPECT_THAT(sandbox.toolRuns(),
+                ElementsAre("pfctl -a com.veltrane -F all", "pfctl -f /etc/pf.conf"));
+    EXPECT_THAT(log.messages(), testing::Contains("Command failed with exit code 1: pf is off"));
+    EXPECT_THAT(log.messages(),
+                testing::Contains("Command failed (ignored): No such file or directory"));
+    EXPECT_EQ(log.messages().back(), "Throttling disabled");
+}
+
+TEST_F(ThrottlingManagerTest, AReloadWarningAndAFailingPfEnableDoNotFailTheEnable) {
+    sandbox.answer("pfctl", "-f " + sandbox.path("/etc/pf.conf"), 1, "", "reload trouble");
+    sandbox.answer("pfctl", "-e", 1, "", "pf already enabled");
+    enable();
+    EXPECT_TRUE(manager.isActive());
+    EXPECT_THAT(log.messages(),
+                testing::Contains("Warning: pf reload returned non-zero: reload trouble"));
+}
+
+TEST_F(ThrottlingManagerTest, AToolThatCannotStartThrowsTheSystemErrorUnwrapped) {
+    std::filesystem::remove(sandbox.path("/usr/sbin/dnctl"));
+    EXPECT_THAT(enableFailure(), "No such file or directory");
+    EXPECT_FALSE(manager.isActive());
+}
+
+TEST_F(ThrottlingManagerTest, APfctlThatCannotStartAtTheReloadFailsTheEnable) {
+    // Every earlier pfctl run is a clean-up step whose start failure is ignored.
+    std::filesystem::remove(sandbox.path("/sbin/pfctl"));
+    EXPECT_THAT(enableFailure(), "No such file or directory");
+    EXPECT_THAT(sandbox.toolRuns(),
+                ElementsAre("dnctl pipe delete 1", "dnctl pipe delete 2", "dnctl -q flush",
+                            testing::StartsWith("dnctl pipe 1"),
+                            testing::StartsWith("dnctl pipe 2")));
+}
+
+TEST_F(ThrottlingManagerTest, OutOfRangeValuesNeverReachAToolEvenWithoutTheServiceCheck) {
+    for (const double loss : {std::numeric_limits<double>::quiet_NaN(), 101.0}) {
+        try {
+            enable(0, 0, 0, loss, 0);
+            FAIL() << "accepted loss " << loss;
+        } catch (const HelperError& error) {
+            EXPECT_EQ(error.kind(), HelperError::Kind::validationFailed);
+            EXPECT_STREQ(error.what(),
+                         "Validation failed: Packet loss must be between 0 and 100 percent");
+        }
+    }
+    EXPECT_THROW(enable(-1), HelperError);
+    EXPECT_THAT(sandbox.toolRuns(), IsEmpty());
+    EXPECT_THAT(log.messages(), IsEmpty());
+}
+
+TEST_F(ThrottlingManagerTest, PfConfKeepsItsModeAndOwnerAndALinkStaysALink) {
+    sandbox.writeFile("/etc/pf.conf.real", "anchor \"x\"\n");
+    std::filesystem::remove(sandbox.path("/etc/pf.conf"));
+    std::filesystem::create_symlink("pf.conf.real", sandbox.path("/etc/pf.conf"));
+    ASSERT_EQ(::chmod(sandbox.path("/etc/pf.conf.real").c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(sandbox.path("/etc/pf.conf.real").c_str(), 1234, 5678), 0);
+    }
+    enable();
+
+    struct stat after {};
+    ASSERT_EQ(::lstat(sandbox.path("/etc/pf.conf").c_str(), &after), 0);
+    EXPECT_TRUE(S_ISLNK(after.st_mode));
+    ASSERT_EQ(::stat(sandbox.path("/etc/pf.conf").c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(after.st_uid, 1234u);
+        EXPECT_EQ(after.st_gid, 5678u);
+    }
+    EXPECT_EQ(sandbox.readFile("/etc/pf.conf.real"),
+              "dummynet-anchor \"com.veltrane\"\nanchor \"x\"\n");
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sandbox.path("/etc")),
+                            std::filesystem::directory_iterator()),
+              2);
+}
+
+TEST_F(ThrottlingManagerTest, APlantedLinkAtTheAnchorPathIsReplacedNeverWrittenThrough) {
+    sandbox.writeFile("/victim", "precious\n");
+    std::filesystem::create_symlink(sandbox.path("/victim"),
+                                    sandbox.path("/tmp/veltrane_anchor.conf"));
+    enable();
+    EXPECT_EQ(sandbox.readFile("/victim"), "precious\n");
+    EXPECT_EQ(sandbox.loadedAnchorRules(), kAnchorRules);
+    EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
+}
+
+TEST_F(ThrottlingManagerTest, APlantedFileAtTheAnchorPathIsNeverLoaded) {
+    sandbox.writeFile("/tmp/veltrane_anchor.conf", "pass all\n");
+    enable();
+    EXPECT_EQ(sandbox.loadedAnchorRules(), kAnchorRules);
+}
+
+// One failing step of an enable, set up on a fresh sandbox.
+struct EnableFailure {
+    const char* name;
+    std::function<void(FakeToolSandbox&)> arrange;
+    std::string description;
+    bool anchorRulesWritten;
+};
+
+void PrintTo(const EnableFailure& failure, std::ostream* out) {
+    *out << failure.name;
+}
+
+class ThrottlingManagerFailureTest
+    : public ThrottlingManagerTest,
+      public testing::WithParamInterface<std::tuple<EnableFailure, bool>> {};
+
+TEST_P(ThrottlingManagerFailureTest, ThrowsTheStepsMessageAndLeavesIsActiveUnchanged) {
+    const auto& [failure, wasActive] = GetParam();
+    if (wasActive) {
+        enable();
+    }
+    failure.arrange(sandbox);
+    sandbox.clearToolRuns();
+    EXPECT_EQ(enableFailure(), failure.description);
+    EXPECT_EQ(manager.isActive(), wasActive);
+    EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
+    EXPECT_EQ(!sandbox.loadedAnchorRules().empty(), failure.anchorRulesWritten);
+    // Nothing is rolled back, but the clean-up of the enable did run.
+    EXPECT_THAT(sandbox.toolRuns(), testing::IsSupersetOf(kCleanupRuns));
+    EXPECT_NE(log.messages().back(), "Throttling enabled successfully");
+}
+
+const std::string kLongName = "/tmp/" + std::string(250, 'n');
+
+INSTANTIATE_TEST_SUITE_P(
+    EachStep, ThrottlingManagerFailureTest,
+    testing::Combine(
+        testing::Values(
+            EnableFailure{"DownloadPipe",
+                          [](FakeToolSandbox& s) {
+                              s.answer("dnctl",
+                                       "pipe 1 config bw 1000Byte/s delay 5ms plr 0.010000", 1,
+                                       "bad", "pipe");
+                          },
+                          "Command failed: Failed to configure download pipe: bad\npipe", false},
+            EnableFailure{"UploadPipe",
+                          [](FakeToolSandbox& s) {
+                              s.answer("dnctl", "pipe 2 config bw 1000Byte/s delay 5ms", 2, "",
+                                       "no");
+                          },
+                          "Command failed: Failed to configure upload pipe: no", false},
+            EnableFailure{
+                "PfConfMissing",
+                [](FakeToolSandbox& s) { std::filesystem::remove(s.path("/etc/pf.conf")); },
+                "File error: Failed to read /etc/pf.conf: No such file or directory", false},
+            EnableFailure{
+                "PfConfNotUtf8",
+                [](FakeToolSandbox& s) { s.writeFile("/etc/pf.conf", "anchor \"\xff\"\n"); },
+                "File error: Failed to read /etc/pf.conf: Invalid or incomplete multibyte "
+                "or wide character",
+                false},
+            EnableFailure{"PfConfUnwritable",
+                          [](FakeToolSandbox& s) {
+                              // The temporary sibling of this name is too long even for root.
+                              s.writeFile(kLongName, "anchor \"x\"\n");
+                              std::filesystem::remove(s.path("/etc/pf.conf"));
+                              std::filesystem::create_symlink(s.path(kLongName),
+                                                              s.path("/etc/pf.conf"));
+                          },
+                          "File error: Failed to write /etc/pf.conf: File name too long", false},
+            EnableFailure{"AnchorLoad",
+                          [](FakeToolSandbox& s) {
+                              s.answer("pfctl",
+                                       "-a com.veltrane -f " + s.path("/tmp/veltrane_anchor.conf"),
+                                       1, "syntax error");
+                          },
+                          "Command failed: Failed to load pf anchor: syntax error", true}),
+        testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<EnableFailure, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "WhileActive" : "");
+    });
+
+TEST_F(ThrottlingManagerTest, AnUnwritableAnchorRulesFileFailsWithAFileError) {
+    EnginePaths longPaths = paths;
+    longPaths.anchorRules = sandbox.path(kLongName);
+    ThrottlingManager longManager(log.logger(), longPaths);
+    try {
+        longManager.enableThrottling(0, 0, 0, 0, 0);
+        FAIL();
+    } catch (const HelperError& error) {
+        EXPECT_EQ(error.kind(), HelperError::Kind::fileError);
+        EXPECT_STREQ(error.what(), "File error: Failed to write anchor rules: File name too long");
+    }
+    // The pipes and the pf.conf line stay until the next clean-up.
+    EXPECT_THAT(sandbox.readFile("/etc/pf.conf"), HasSubstr("com.veltrane"));
+    EXPECT_THAT(sandbox.toolRuns(), Not(testing::Contains(HasSubstr("-a com.veltrane -f"))));
+}
+
+TEST_F(ThrottlingManagerTest, ConcurrentEnablesAndDisablesNeverInterleaveTheirToolRuns) {
+    constexpr int kRounds = 15;
+    std::thread enabler([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            enable();
+        }
+    });
+    std::thread disabler([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            manager.disableThrottling();
+        }
+    });
+    enabler.join();
+    disabler.join();
+
+    // Every operation starts by flushing the anchor; cut the runs there and
+    // each piece must be one whole enable or one whole disable.
+    std::vector<std::vector<std::string>> operations;
+    for (const std::string& run : sandbox.toolRuns()) {
+        if (run == kCleanupRuns.front()) {
+            operations.emplace_back();
+        }
+        ASSERT_FALSE(operations.empty());
+        operations.back().push_back(run);
+    }
+    ASSERT_EQ(operations.size(), 2u * kRounds);
+    int enables = 0;
+    for (const auto& operation : operations) {
+        if (operation == kPlainEnableRuns) {
+            ++enables;
+        } else {
+            EXPECT_EQ(operation, kCleanupRuns);
+        }
+    }
+    EXPECT_EQ(enables, kRounds);
+}
+
+} // namespace

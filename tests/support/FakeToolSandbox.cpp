@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: MIT
+#include "FakeToolSandbox.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Shell is fine here: this is the fake tool, not the code under test.
+constexpr const char* kFakeTool = R"(#!/bin/sh
+root='@ROOT@'
+name='@NAME@'
+printf '%s\n' "$name $*" >> "$root/tool-runs.log"
+if [ "$name" = pfctl ] && [ "$1" = -a ] && [ "$3" = -f ]; then
+  cat "$4" >> "$root/loaded-anchor-rules" 2>/dev/null
+fi
+answers="$root/answers/$name"
+# Fields are split on the unit separator: a tab or space would merge empty ones.
+sep=$(printf '\037')
+if [ -f "$answers" ]; then
+  while IFS="$sep" read -r args status pause out err; do
+    if [ "$args" = '*' ] || [ "$args" = "$*" ]; then
+      if [ "$pause" != 0 ]; then sleep "$pause"; fi
+      printf '%b' "$out"
+      printf '%b' "$err" >&2
+      exit "$status"
+    fi
+  done < "$answers"
+fi
+exit 0
+)";
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+} // namespace
+
+const char* const FakeToolSandbox::kDefaultPfConf = "scrub-anchor \"com.apple/*\"\n"
+                                                    "nat-anchor \"com.apple/*\"\n"
+                                                    "rdr-anchor \"com.apple/*\"\n"
+                                                    "dummynet-anchor \"com.apple/*\"\n"
+                                                    "anchor \"com.apple/*\"\n"
+                                                    "load anchor \"com.apple\" from "
+                                                    "\"/etc/pf.anchors/com.apple\"\n";
+
+FakeToolSandbox::FakeToolSandbox() {
+    std::string pattern = (fs::temp_directory_path() / "veltrane-sandbox-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create sandbox folder");
+    }
+    m_root = pattern;
+    // The daemon may run as another user than the test in some set-ups.
+    fs::permissions(m_root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    for (const char* folder : {"/etc", "/tmp", "/sbin", "/usr/sbin", "/answers"}) {
+        fs::create_directories(m_root + folder);
+    }
+    installTool("/sbin/pfctl");
+    installTool("/usr/sbin/dnctl");
+    writeFile("/etc/pf.conf", kDefaultPfConf);
+    writeFile("/tool-runs.log", "");
+}
+
+FakeToolSandbox::~FakeToolSandbox() {
+    std::error_code ignored;
+    fs::remove_all(m_root, ignored);
+}
+
+void FakeToolSandbox::installTool(const std::string& absolutePath) {
+    const std::string name = fs::path(absolutePath).filename().string();
+    fs::create_directories(fs::path(path(absolutePath)).parent_path());
+    writeFile(absolutePath, replaceAll(replaceAll(kFakeTool, "@ROOT@", m_root), "@NAME@", name));
+    fs::permissions(path(absolutePath), fs::perms::owner_all | fs::perms::group_read |
+                                            fs::perms::group_exec | fs::perms::others_read |
+                                            fs::perms::others_exec);
+}
+
+void FakeToolSandbox::answer(const std::string& tool, const std::string& arguments, int exitCode,
+                             const std::string& output, const std::string& error,
+                             double sleepSeconds) {
+    std::ofstream answers(m_root + "/answers/" + tool, std::ios::app);
+    std::ostringstream pause;
+    pause << sleepSeconds;
+    constexpr char separator = '\x1f';
+    answers << arguments << separator << exitCode << separator << pause.str() << separator << output
+            << separator << error << '\n';
+}
+
+std::vector<std::string> FakeToolSandbox::toolRuns() const {
+    std::vector<std::string> runs;
+    std::istringstream log(readFile("/tool-runs.log"));
+    for (std::string line; std::getline(log, line);) {
+        runs.push_back(replaceAll(line, m_root, ""));
+    }
+    return runs;
+}
+
+void FakeToolSandbox::clearToolRuns() const {
+    writeFile("/tool-runs.log", "");
+    std::error_code ignored;
+    fs::remove(path("/loaded-anchor-rules"), ignored);
+}
+
+std::string FakeToolSandbox::loadedAnchorRules() const {
+    return exists("/loaded-anchor-rules") ? readFile("/loaded-anchor-rules") : std::string();
+}
+
+void FakeToolSandbox::writeFile(const std::string& absolutePath,
+                                const std::string& contents) const {
+    std::ofstream file(path(absolutePath), std::ios::binary | std::ios::trunc);
+    file << contents;
+    if (!file) {
+        throw std::runtime_error("cannot write " + absolutePath);
+    }
+}
+
+std::string FakeToolSandbox::readFile(const std::string& absolutePath) const {
+    std::ifstream file(path(absolutePath), std::ios::binary);
+    if (!file) {
+        throw std::runtime_error("cannot read " + absolutePath);
+    }
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+bool FakeToolSandbox::exists(const std::string& absolutePath) const {
+    std::error_code ignored;
+    return fs::exists(fs::symlink_status(path(absolutePath), ignored));
+}
