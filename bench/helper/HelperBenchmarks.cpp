@@ -67,5 +67,3 @@ void BM_EnableDisableCycle(benchmark::State& state) {
 BENCHMARK(BM_EnableDisableCycle)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: MIT
+// com.veltrane.helper: the root daemon, started by the system bus on demand.
+// It takes no arguments and reads no configuration: every path is fixed.
+#include "HelperDaemon.h"
+#include "Logger.h"
+#include "ThrottlingManager.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const Logger logger;
+    return runHelperDaemon(QDBusConnection::systemBus(), logger,
+                           [&logger] { return std::make_unique<ThrottlingManager>(logger); });
+}

@@ -1,0 +1,303 @@
+// SPDX-License-Identifier: MIT
+#include "HelperOnPrivateBus.h"
+#include "HelperProtocol.h"
+
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCall>
+#include <QDBusReply>
+#include <QElapsedTimer>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+QVariantList enableArguments(qlonglong down, qlonglong up, qlonglong latency, double loss,
+                             qlonglong dns) {
+    return {down, up, latency, loss, dns};
+}
+
+QVariantList applyArguments(qulonglong down, qulonglong up, uint latency, double loss) {
+    return {down, up, latency, loss};
+}
+
+QVariantMap configurationOf(const QDBusMessage& reply) {
+    return qdbus_cast<QVariantMap>(reply.arguments().value(0));
+}
+
+class HelperDaemonTest : public testing::Test {
+protected:
+    QDBusMessage call(const QString& method, const QVariantList& arguments = {}) {
+        return HelperOnPrivateBus::call(client, method, arguments);
+    }
+
+    // The daemon's log lines, without their time stamps.
+    QStringList daemonLog() const {
+        QStringList lines;
+        for (const QString& line : helper.bus().output().split(QLatin1Char('\n'))) {
+            const int at = line.indexOf(QStringLiteral("] VeltraneHelper: "));
+            if (at >= 0) {
+                lines << line.mid(at + 18);
+            }
+        }
+        return lines;
+    }
+
+    std::vector<std::string> toolRuns() const { return helper.tools().toolRuns(); }
+
+    HelperOnPrivateBus helper;
+    QDBusConnection client = helper.bus().connect(QStringLiteral("client"));
+};
+
+TEST_F(HelperDaemonTest, TheBusStartsTheDaemonOnTheFirstCallAndItStartsInactive) {
+    const QString name = QString::fromUtf8(HelperProtocol::kServiceName);
+    EXPECT_FALSE(client.interface()->isServiceRegistered(name).value());
+
+    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
+    EXPECT_THAT(call(QStringLiteral("IsThrottlingActive")).arguments(),
+                ElementsAre(false, QString()));
+    EXPECT_THAT(call(QStringLiteral("GetVersion")).arguments(),
+                ElementsAre(QStringLiteral("1.0.0")));
+    EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
+    EXPECT_TRUE(configurationOf(call(QStringLiteral("GetThrottlingConfiguration"))).isEmpty());
+    EXPECT_TRUE(client.interface()->isServiceRegistered(name).value());
+    EXPECT_TRUE(daemonLog().contains(QStringLiteral("Veltrane Helper v1.0.0 started")));
+    // Status reads neither run tools nor touch pf.conf.
+    EXPECT_THAT(toolRuns(), IsEmpty());
+}
+
+TEST_F(HelperDaemonTest, EnableRunsTheEngineAndTheConfigurationFollowsTheState) {
+    const QDBusMessage reply =
+        call(QStringLiteral("EnableThrottling"), enableArguments(97500, 41250, 100, 1.0, 0));
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(reply.signature(), QStringLiteral("bs"));
+    EXPECT_THAT(reply.arguments(), ElementsAre(true, QString()));
+    EXPECT_THAT(toolRuns(),
+                ElementsAre("pfctl -a com.veltrane -F all", "pfctl -f /etc/pf.conf",
+                            "dnctl pipe delete 1", "dnctl pipe delete 2", "dnctl -q flush",
+                            "dnctl pipe 1 config bw 97500Byte/s delay 50ms plr 0.010000",
+                            "dnctl pipe 2 config bw 41250Byte/s delay 50ms",
+                            "pfctl -f /etc/pf.conf",
+                            "pfctl -a com.veltrane -f /tmp/veltrane_anchor.conf", "pfctl -e"));
+    EXPECT_TRUE(daemonLog().contains(
+        QStringLiteral("enableThrottling called: down=97500 up=41250 latency=100 loss=1.0 dns=0")));
+
+    const QDBusMessage configuration = call(QStringLiteral("GetThrottlingConfiguration"));
+    EXPECT_EQ(configuration.signature(), QStringLiteral("a{sv}s"));
+    EXPECT_EQ(configurationOf(configuration), (QVariantMap{{QStringLiteral("isActive"), true}}));
+
+    EXPECT_THAT(call(QStringLiteral("DisableThrottling")).arguments(),
+                ElementsAre(true, QString()));
+    EXPECT_TRUE(configurationOf(call(QStringLiteral("GetThrottlingConfiguration"))).isEmpty());
+    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
+}
+
+TEST_F(HelperDaemonTest, InvalidParametersAreRefusedWithTheCheckMessageAndRunNothing) {
+    EXPECT_THAT(
+        call(QStringLiteral("EnableThrottling"), enableArguments(0, 0, 10'001, 0, 0)).arguments(),
+        ElementsAre(false, QStringLiteral("Latency exceeds maximum allowed value (10000ms)")));
+    EXPECT_THAT(
+        call(QStringLiteral("EnableThrottling"), enableArguments(0, 0, 0, kNaN, 0)).arguments(),
+        ElementsAre(false, QStringLiteral("Packet loss must be between 0 and 100 percent")));
+    EXPECT_THAT(
+        call(QStringLiteral("EnableThrottling"),
+             enableArguments(0, 0, 0, -std::numeric_limits<double>::infinity(), 0))
+            .arguments(),
+        ElementsAre(false, QStringLiteral("Packet loss must be between 0 and 100 percent")));
+    EXPECT_THAT(call(QStringLiteral("ApplyThrottling"), applyArguments(0, 0, 0, 150.0)).arguments(),
+                ElementsAre(QStringLiteral("Packet loss must be between 0 and 100 percent")));
+    EXPECT_THAT(toolRuns(), IsEmpty());
+    EXPECT_TRUE(daemonLog().contains(
+        QStringLiteral("Validation failed: Latency exceeds maximum allowed value (10000ms)")));
+}
+
+TEST_F(HelperDaemonTest, ApplyRefusesBandwidthsBeyondTheSignedRangeInTheirOwnDirection) {
+    constexpr qulonglong twoToThe63 = qulonglong(1) << 63;
+    EXPECT_THAT(
+        call(QStringLiteral("ApplyThrottling"), applyArguments(twoToThe63, 0, 0, 0)).arguments(),
+        ElementsAre(QStringLiteral("Download bandwidth exceeds maximum allowed value")));
+    EXPECT_THAT(call(QStringLiteral("ApplyThrottling"),
+                     applyArguments(0, std::numeric_limits<qulonglong>::max(), 0, 0))
+                    .arguments(),
+                ElementsAre(QStringLiteral("Upload bandwidth exceeds maximum allowed value")));
+    EXPECT_THAT(toolRuns(), IsEmpty());
+}
+
+TEST_F(HelperDaemonTest, ApplyAndRemoveAnswerWithTheMessageAlone) {
+    const QDBusMessage applied =
+        call(QStringLiteral("ApplyThrottling"), applyArguments(1000, 2000, 4'294'967'295u, 0));
+    // The largest 32-bit latency is far beyond the limit.
+    EXPECT_THAT(applied.arguments(),
+                ElementsAre(QStringLiteral("Latency exceeds maximum allowed value (10000ms)")));
+    const QDBusMessage ok =
+        call(QStringLiteral("ApplyThrottling"), applyArguments(1000, 2000, 3, 0));
+    EXPECT_EQ(ok.signature(), QStringLiteral("s"));
+    EXPECT_THAT(ok.arguments(), ElementsAre(QString()));
+    EXPECT_TRUE(daemonLog().contains(
+        QStringLiteral("enableThrottling called: down=1000 up=2000 latency=3 loss=0.0 dns=0")));
+    EXPECT_THAT(call(QStringLiteral("IsThrottlingActive")).arguments(),
+                ElementsAre(true, QString()));
+
+    helper.tools().clearToolRuns();
+    EXPECT_THAT(call(QStringLiteral("RemoveThrottling")).arguments(), ElementsAre(QString()));
+    // Even when nothing is active, remove runs the whole clean-up.
+    EXPECT_THAT(call(QStringLiteral("RemoveThrottling")).arguments(), ElementsAre(QString()));
+    EXPECT_EQ(toolRuns().size(), 10u);
+}
+
+TEST_F(HelperDaemonTest, AnEngineFailureRepliesWithTheErrorDescription) {
+    helper.tools().answer("dnctl", "*", 1, "", "dummynet unavailable");
+    EXPECT_THAT(
+        call(QStringLiteral("EnableThrottling"), enableArguments(1000, 0, 0, 0, 0)).arguments(),
+        ElementsAre(false, QStringLiteral("Command failed: Failed to configure download "
+                                          "pipe: dummynet unavailable")));
+    EXPECT_TRUE(daemonLog().contains(QStringLiteral(
+        "Failed to enable throttling: Command failed: Failed to configure download pipe: "
+        "dummynet unavailable")));
+    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
+}
+
+TEST_F(HelperDaemonTest, TwoClientsShareOneEngineAndTheLogFollowsTheirConnections) {
+    {
+        QDBusConnection other = helper.bus().connect(QStringLiteral("other"));
+        ASSERT_THAT(
+            call(QStringLiteral("EnableThrottling"), enableArguments(0, 0, 0, 0, 0)).arguments(),
+            ElementsAre(true, QString()));
+        EXPECT_THAT(HelperOnPrivateBus::call(other, QStringLiteral("GetStatus")).arguments(),
+                    ElementsAre(true, QString()));
+        EXPECT_EQ(daemonLog().count(QStringLiteral("Accepted new XPC connection")), 2);
+    }
+    helper.bus().disconnect(QStringLiteral("other"));
+    EXPECT_TRUE(waitUntil(
+        [this] { return daemonLog().count(QStringLiteral("XPC connection invalidated")) == 1; }));
+    // The engine's state belongs to no connection.
+    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(true, QString()));
+}
+
+TEST_F(HelperDaemonTest, HealthAndVersionAnswerWhileAnotherClientsEnableIsRunning) {
+    helper.tools().answer("dnctl", "pipe 1 config", 0, "", "", 2);
+    QDBusConnection other = helper.bus().connect(QStringLiteral("other"));
+    call(QStringLiteral("HealthCheck")); // the daemon is up before the race starts
+
+    QDBusMessage enable = QDBusMessage::createMethodCall(
+        QString::fromUtf8(HelperProtocol::kServiceName),
+        QString::fromUtf8(HelperProtocol::kObjectPath),
+        QString::fromUtf8(HelperProtocol::kInterfaceName), QStringLiteral("EnableThrottling"));
+    enable.setArguments(enableArguments(0, 0, 0, 0, 0));
+    QDBusPendingCall pendingEnable = other.asyncCall(enable);
+    ASSERT_TRUE(waitUntil([this] {
+        const auto runs = toolRuns();
+        return std::find(runs.begin(), runs.end(), "dnctl pipe 1 config") != runs.end();
+    }));
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
+    EXPECT_THAT(call(QStringLiteral("GetVersion")).arguments(),
+                ElementsAre(QStringLiteral("1.0.0")));
+    const qint64 answeredAfterMs = timer.elapsed();
+    EXPECT_FALSE(pendingEnable.isFinished()) << "answered only after the enable";
+    RecordProperty("health_check_during_enable_ms", static_cast<int>(answeredAfterMs));
+
+    // A status read waits for the enable and sees its result.
+    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(true, QString()));
+    pendingEnable.waitForFinished();
+    EXPECT_THAT(pendingEnable.reply().arguments(), ElementsAre(true, QString()));
+}
+
+TEST_F(HelperDaemonTest, MalformedCallsGetBusErrorsAndTheDaemonKeepsServing) {
+    const QDBusMessage wrongSignature =
+        call(QStringLiteral("EnableThrottling"), {qlonglong(1), qlonglong(2), qlonglong(3)});
+    EXPECT_EQ(wrongSignature.type(), QDBusMessage::ErrorMessage);
+    const QDBusMessage wrongTypes =
+        call(QStringLiteral("ApplyThrottling"), {qlonglong(1), qlonglong(2), 3u, 0.0});
+    EXPECT_EQ(wrongTypes.type(), QDBusMessage::ErrorMessage);
+    const QDBusMessage unknown = call(QStringLiteral("FormatDisk"));
+    EXPECT_EQ(unknown.type(), QDBusMessage::ErrorMessage);
+
+    QDBusMessage otherInterface = QDBusMessage::createMethodCall(
+        QString::fromUtf8(HelperProtocol::kServiceName),
+        QString::fromUtf8(HelperProtocol::kObjectPath), QStringLiteral("com.example.Elsewhere"),
+        QStringLiteral("GetStatus"));
+    EXPECT_EQ(client.call(otherInterface, QDBus::Block, 10'000).type(), QDBusMessage::ErrorMessage);
+
+    EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
+    EXPECT_THAT(toolRuns(), IsEmpty());
+}
+
+TEST_F(HelperDaemonTest, ManyRandomRequestsEachGetExactlyOneWellFormedReply) {
+    std::mt19937_64 random(20261206);
+    const std::vector<qlonglong> integers = {0,
+                                             1,
+                                             -1,
+                                             1'250'000'000,
+                                             1'250'000'001,
+                                             10'000,
+                                             30'001,
+                                             std::numeric_limits<qlonglong>::min(),
+                                             std::numeric_limits<qlonglong>::max()};
+    const std::vector<double> losses = {
+        0.0, 100.0, 100.5, -1.0, kNaN, std::numeric_limits<double>::infinity(), 1e308};
+    auto pick = [&random](const auto& pool) { return pool[random() % pool.size()]; };
+
+    // Sent in waves: a bus allows only so many calls awaiting replies per
+    // connection.
+    std::vector<std::pair<QDBusPendingCall, bool>> pending; // call, whether it is an enable
+    for (int i = 0; i < 200; ++i) {
+        if (i % 50 == 0) {
+            for (auto& earlier : pending) {
+                earlier.first.waitForFinished();
+            }
+        }
+        const bool isEnable = random() % 2 == 0;
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            QString::fromUtf8(HelperProtocol::kServiceName),
+            QString::fromUtf8(HelperProtocol::kObjectPath),
+            QString::fromUtf8(HelperProtocol::kInterfaceName),
+            isEnable ? QStringLiteral("EnableThrottling") : QStringLiteral("ApplyThrottling"));
+        // Mostly random 64-bit values, which nearly always fail the check, so
+        // that few requests run the (slow) fake tools.
+        auto value = [&] { return random() % 4 == 0 ? pick(integers) : qlonglong(random()); };
+        if (isEnable) {
+            message.setArguments(enableArguments(value(), value(), value(), pick(losses), value()));
+        } else {
+            message.setArguments(applyArguments(qulonglong(value()), qulonglong(value()),
+                                                uint(random()), pick(losses)));
+        }
+        pending.emplace_back(client.asyncCall(message, 60'000), isEnable);
+    }
+    for (auto& [reply, isEnable] : pending) {
+        reply.waitForFinished();
+        const QDBusMessage message = reply.reply();
+        ASSERT_EQ(message.type(), QDBusMessage::ReplyMessage)
+            << message.errorMessage().toStdString();
+        if (isEnable) {
+            ASSERT_EQ(message.signature(), QStringLiteral("bs"));
+            EXPECT_EQ(message.arguments().at(0).toBool(),
+                      message.arguments().at(1).toString().isEmpty());
+        } else {
+            ASSERT_EQ(message.signature(), QStringLiteral("s"));
+        }
+    }
+    EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
+}
+
+TEST_F(HelperDaemonTest, TheDaemonExitsWhenItsBusGoesAway) {
+    call(QStringLiteral("HealthCheck"));
+    const qint64 pid = helper.bus().ownerPid(QString::fromUtf8(HelperProtocol::kServiceName));
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(processAlive(pid));
+    helper.bus().stop();
+    EXPECT_TRUE(waitUntil([pid] { return !processAlive(pid); }));
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "FakeToolSandbox.h"
+#include "PrivateBus.h"
+
+#include <QDBusMessage>
+#include <QVariantList>
+
+// The sandboxed helper daemon behind a private bus: the bus starts it on the
+// first call, with fake tools under a sandbox root.
+class HelperOnPrivateBus final {
+public:
+    // Extra arguments go to veltrane-helper-sandbox after --root.
+    explicit HelperOnPrivateBus(const QStringList& extraArguments = {});
+
+    FakeToolSandbox& tools() { return m_tools; }
+    const FakeToolSandbox& tools() const { return m_tools; }
+    PrivateBus& bus() { return m_bus; }
+    const PrivateBus& bus() const { return m_bus; }
+
+    // A blocking call of a helper method on `client`.
+    static QDBusMessage call(QDBusConnection& client, const QString& method,
+                             const QVariantList& arguments = {}, int timeoutMs = 10'000);
+
+    static QString sandboxDaemonPath();
+
+private:
+    FakeToolSandbox m_tools;
+    PrivateBus m_bus;
+};

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+
+// A dbus-daemon of the test's own, with an activation folder, so that the
+// bus starts services on demand exactly as the system bus does. Services it
+// started are stopped by PID when the bus is stopped: the bus never stops
+// them itself.
+class PrivateBus final {
+public:
+    struct Service {
+        QString name;
+        QStringList command; // absolute program path first
+    };
+
+    explicit PrivateBus(const QList<Service>& activatableServices);
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    QString address() const { return m_address; }
+
+    // A new client connection, closed by the bus when the fixture stops.
+    QDBusConnection connect(const QString& connectionName);
+    void disconnect(const QString& connectionName);
+
+    // What the bus and every service it started wrote to stdout and stderr.
+    QString output() const;
+
+    // The PID of the current owner of `name`, or 0.
+    qint64 ownerPid(const QString& name);
+
+    // Stops the services it started, then the bus.
+    void stop();
+
+private:
+    QTemporaryDir m_folder;
+    QString m_address;
+    QProcess m_daemon;
+    QStringList m_serviceNames;
+    QStringList m_connectionNames;
+};
+
+// Polls `condition` until it holds or `timeout` passes, processing events
+// meanwhile; returns whether it held.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Whether a process with this PID still runs (a zombie counts as gone).
+bool processAlive(qint64 pid);
