@@ -3,8 +3,8 @@
 
 #include "ProfileNameOrder.h"
 #include "SettingsKeys.h"
+#include "UnreadableFile.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -274,7 +274,11 @@ bool ProfileManager::persistCustomProfiles() {
     if (!path) {
         return true;
     }
-    if (m_customFileUnreadable && QFile::exists(*path) && !keepUnreadableFile(*path)) {
+    if (m_customFileUnreadable && QFile::exists(*path) &&
+        !UnreadableFile::keepCopy(*path, QStringLiteral("custom profiles file"))) {
+        logLine(QStringLiteral("Failed to persist custom profiles: could not keep a copy of the "
+                               "unreadable file ") +
+                *path);
         return false;
     }
     m_customFileUnreadable = false;
@@ -290,23 +294,6 @@ bool ProfileManager::persistCustomProfiles() {
         logLine(QStringLiteral("Failed to persist custom profiles: ") + file.errorString());
         return false;
     }
-    return true;
-}
-
-bool ProfileManager::keepUnreadableFile(const QString& path) {
-    const QString stamp =
-        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    QString copy = path + QStringLiteral(".unreadable-") + stamp;
-    for (int attempt = 2; QFile::exists(copy); ++attempt) {
-        copy = path + QStringLiteral(".unreadable-") + stamp + u'-' + QString::number(attempt);
-    }
-    if (!QFile::copy(path, copy)) {
-        logLine(QStringLiteral("Failed to persist custom profiles: could not keep a copy of the "
-                               "unreadable file ") +
-                path);
-        return false;
-    }
-    logLine(QStringLiteral("Kept a copy of the unreadable custom profiles file at ") + copy);
     return true;
 }
 

@@ -69,7 +69,6 @@ private:
     void saveVisibilityOverrides();
     void markBuiltInProfileDeleted(const ThrottleProfile& profile);
     bool persistCustomProfiles();
-    bool keepUnreadableFile(const QString& path);
     qsizetype customIndex(const QUuid& id) const;
 
     UserDefaults& m_defaults;

@@ -3,33 +3,34 @@
 
 #include "NumberText.h"
 
-#include <cmath>
-
 namespace {
 
-struct MillisecondMessages {
-    const char* required;
-    const char* notANumber;
-    const char* negative;
-};
-
-ValidationResult validateMilliseconds(const QString& value, bool isEnabled,
-                                      const MillisecondMessages& messages) {
+// A switched-off field is not examined, and an empty one is missing; only
+// then does the field's own check see the trimmed text.
+template <typename Check>
+ValidationResult validateEnabled(const QString& value, bool isEnabled, const char* required,
+                                 Check check) {
     if (!isEnabled) {
         return ValidationResult::valid();
     }
     const QString text = NumberText::trimmed(value);
     if (text.isEmpty()) {
-        return ValidationResult::failure(QString::fromUtf8(messages.required));
+        return ValidationResult::failure(QString::fromUtf8(required));
     }
-    const std::optional<std::int64_t> number = NumberText::wholeNumber(text);
-    if (!number) {
-        return ValidationResult::failure(QString::fromUtf8(messages.notANumber));
-    }
-    if (*number < 0) {
-        return ValidationResult::failure(QString::fromUtf8(messages.negative));
-    }
-    return ValidationResult::valid();
+    const char* message = check(text);
+    return message ? ValidationResult::failure(QString::fromUtf8(message))
+                   : ValidationResult::valid();
+}
+
+ValidationResult validateMilliseconds(const QString& value, bool isEnabled, const char* required,
+                                      const char* notANumber, const char* negative) {
+    return validateEnabled(value, isEnabled, required, [&](const QString& text) -> const char* {
+        const std::optional<std::int64_t> number = NumberText::wholeNumber(text);
+        if (!number) {
+            return notANumber;
+        }
+        return *number < 0 ? negative : nullptr;
+    });
 }
 
 using Field = ProfileValidationResult::ProfileField;
@@ -73,51 +74,37 @@ ValidationResult ProfileValidator::validateNameUniqueness(const QString& name,
 }
 
 ValidationResult ProfileValidator::validateBandwidth(const QString& value, bool isEnabled) {
-    if (!isEnabled) {
-        return ValidationResult::valid();
-    }
-    const QString text = NumberText::trimmed(value);
-    if (text.isEmpty()) {
-        return ValidationResult::failure(QStringLiteral("Bandwidth value is required"));
-    }
-    const std::optional<std::int64_t> number = NumberText::wholeNumber(text);
-    if (text.contains(u'.') || !number) {
-        return ValidationResult::failure(QStringLiteral("Bandwidth must be a valid number"));
-    }
-    if (*number <= 0) {
-        return ValidationResult::failure(QStringLiteral("Bandwidth must be greater than 0"));
-    }
-    return ValidationResult::valid();
+    return validateEnabled(
+        value, isEnabled, "Bandwidth value is required", [](const QString& text) -> const char* {
+            const std::optional<std::int64_t> number = NumberText::wholeNumber(text);
+            if (text.contains(u'.') || !number) {
+                return "Bandwidth must be a valid number";
+            }
+            return *number <= 0 ? "Bandwidth must be greater than 0" : nullptr;
+        });
 }
 
 ValidationResult ProfileValidator::validateLatency(const QString& value, bool isEnabled) {
-    return validateMilliseconds(value, isEnabled,
-                                {"Latency value is required", "Latency must be a valid number",
-                                 "Latency must be non-negative"});
+    return validateMilliseconds(value, isEnabled, "Latency value is required",
+                                "Latency must be a valid number", "Latency must be non-negative");
 }
 
 ValidationResult ProfileValidator::validatePacketLoss(const QString& value, bool isEnabled) {
-    if (!isEnabled) {
-        return ValidationResult::valid();
-    }
-    const QString text = NumberText::trimmed(value);
-    if (text.isEmpty()) {
-        return ValidationResult::failure(QStringLiteral("Packet loss value is required"));
-    }
-    const std::optional<double> number = NumberText::decimalNumber(text);
-    if (!number) {
-        return ValidationResult::failure(QStringLiteral("Packet loss must be a valid number"));
-    }
-    if (std::isnan(*number) || *number < 0 || *number > 100) {
-        return ValidationResult::failure(QStringLiteral("Packet loss must be between 0 and 100"));
-    }
-    return ValidationResult::valid();
+    return validateEnabled(value, isEnabled, "Packet loss value is required",
+                           [](const QString& text) -> const char* {
+                               const std::optional<double> number = NumberText::decimalNumber(text);
+                               if (!number) {
+                                   return "Packet loss must be a valid number";
+                               }
+                               const bool inRange = *number >= 0 && *number <= 100; // false for NaN
+                               return inRange ? nullptr : "Packet loss must be between 0 and 100";
+                           });
 }
 
 ValidationResult ProfileValidator::validateDnsDelay(const QString& value, bool isEnabled) {
-    return validateMilliseconds(value, isEnabled,
-                                {"DNS delay value is required", "DNS delay must be a valid number",
-                                 "DNS delay must be non-negative"});
+    return validateMilliseconds(value, isEnabled, "DNS delay value is required",
+                                "DNS delay must be a valid number",
+                                "DNS delay must be non-negative");
 }
 
 ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData& form,

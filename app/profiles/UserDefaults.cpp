@@ -3,16 +3,34 @@
 
 #include "JsonSettingsFormat.h"
 #include "SettingsKeys.h"
+#include "UnreadableFile.h"
 
 UserDefaults::UserDefaults()
     : m_settings(std::make_unique<QSettings>(JsonSettingsFormat::format(), QSettings::UserScope,
                                              QStringLiteral("Veltrane"),
-                                             QStringLiteral("Veltrane"))) {}
+                                             QStringLiteral("Veltrane"))) {
+    setAsideIfUnreadable();
+}
 
 UserDefaults::UserDefaults(const QString& filePath)
-    : m_settings(std::make_unique<QSettings>(filePath, JsonSettingsFormat::format())) {}
+    : m_settings(std::make_unique<QSettings>(filePath, JsonSettingsFormat::format())) {
+    setAsideIfUnreadable();
+}
 
 UserDefaults::~UserDefaults() = default;
+
+void UserDefaults::setAsideIfUnreadable() {
+    // QSettings would write its next change over a file it could not decode,
+    // and report every later write as failed. Nothing was read from the file,
+    // so moving it aside and starting afresh loses nothing.
+    if (m_settings->status() != QSettings::FormatError) {
+        return;
+    }
+    const QString path = m_settings->fileName();
+    if (UnreadableFile::moveAside(path, QStringLiteral("settings file"))) {
+        m_settings = std::make_unique<QSettings>(path, JsonSettingsFormat::format());
+    }
+}
 
 UserDefaults& UserDefaults::standard() {
     static UserDefaults defaults;

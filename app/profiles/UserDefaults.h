@@ -42,5 +42,7 @@ public:
     QString fileName() const;
 
 private:
+    void setAsideIfUnreadable();
+
     std::unique_ptr<QSettings> m_settings;
 };

@@ -70,18 +70,13 @@ void BM_PersistCustomProfiles(benchmark::State& state) {
     reportPerProfile(state);
 }
 
-BENCHMARK(BM_LoadCustomProfiles)
-    ->Arg(10)
-    ->Arg(1'000)
-    ->Arg(100'000)
-    ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
-BENCHMARK(BM_PersistCustomProfiles)
-    ->Arg(10)
-    ->Arg(1'000)
-    ->Arg(100'000)
-    ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
+void profileCounts(benchmark::internal::Benchmark* run) {
+    run->Arg(10)->Arg(1'000)->Arg(100'000);
+    run->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+}
+
+BENCHMARK(BM_LoadCustomProfiles)->Apply(profileCounts);
+BENCHMARK(BM_PersistCustomProfiles)->Apply(profileCounts);
 
 } // namespace
 

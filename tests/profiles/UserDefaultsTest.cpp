@@ -5,8 +5,11 @@
 #include "StatePersistenceService.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -38,6 +41,32 @@ TEST(UserDefaultsTest, neverWrittenKeysReadAsTheirDefaults) {
     EXPECT_FALSE(defaults.value(SettingsKeys::selectedProfileID).isValid());
     EXPECT_FALSE(defaults.value(SettingsKeys::profileVisibilityOverrides).isValid());
     EXPECT_TRUE(defaults.stringListValue(SettingsKeys::deletedBuiltInProfiles).isEmpty());
+}
+
+TEST(UserDefaultsTest, anUnreadableSettingsFileIsKeptAsideAndLaterWritesSucceed) {
+    const QTemporaryDir home;
+    const QString file = home.filePath("settings.json");
+    const QByteArray garbage = "{\"autoDisableMinutes\": 45, oops";
+    QFile broken(file);
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(garbage);
+    broken.close();
+
+    testing::internal::CaptureStdout();
+    {
+        UserDefaults defaults(file);
+        EXPECT_EQ(defaults.integerValue(SettingsKeys::autoDisableMinutes), 30);
+        defaults.setValue(SettingsKeys::autoDisableEnabled, true);
+        EXPECT_TRUE(defaults.sync());
+    }
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                testing::HasSubstr("Kept a copy of the unreadable settings file at "));
+    EXPECT_TRUE(UserDefaults(file).boolValue(SettingsKeys::autoDisableEnabled));
+    const QStringList kept = QDir(home.path()).entryList({"settings.json.unreadable-*"});
+    ASSERT_EQ(kept.size(), 1);
+    QFile copy(home.filePath(kept.first()));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), garbage);
 }
 
 // Runs only inside the process that the next test starts.
