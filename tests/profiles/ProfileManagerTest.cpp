@@ -1,6 +1,8 @@
 // Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
 #include "ProfileManager.h"
 
+#include "ProfileFormData.h"
+#include "ProfileTestSupport.h"
 #include "SettingsKeys.h"
 
 #include <QCoreApplication>
@@ -18,14 +20,6 @@ using testing::ElementsAre;
 using testing::HasSubstr;
 
 namespace {
-
-std::vector<QString> namesOf(const QList<ThrottleProfile>& profiles) {
-    std::vector<QString> names;
-    for (const ThrottleProfile& profile : profiles) {
-        names.push_back(profile.name);
-    }
-    return names;
-}
 
 ThrottleProfile custom(const QString& name, std::optional<double> loss = 5) {
     return ThrottleProfile(QUuid::createUuid(), name, Bandwidth{1, BandwidthUnit::mbps},
@@ -62,15 +56,6 @@ protected:
         file.write(bytes);
     }
 
-    ThrottleProfile builtIn(const ProfileManager& manager, const char* name) const {
-        for (const ThrottleProfile& profile : manager.builtInProfiles()) {
-            if (profile.name == QLatin1StringView(name)) {
-                return profile;
-            }
-        }
-        throw std::runtime_error(name);
-    }
-
     QTemporaryDir home;
     std::unique_ptr<UserDefaults> defaults;
 };
@@ -87,24 +72,9 @@ TEST_F(ProfileManagerTest, listsStayEmptyUntilTheQueuedLoadRuns) {
     EXPECT_TRUE(manager.customProfiles().isEmpty());
 }
 
-TEST_F(ProfileManagerTest, aDecodableBuiltInResourceReplacesTheTableAndABadOneDoesNot) {
-    QFile resource(home.filePath("BuiltInProfiles.json"));
-    ASSERT_TRUE(resource.open(QIODevice::WriteOnly));
-    QJsonArray records{custom("Zeta").toJson(), custom("Alpha").toJson()};
-    resource.write(QJsonDocument(records).toJson());
-    resource.close();
-    EXPECT_THAT(namesOf(restart(resource.fileName())->builtInProfiles()),
-                ElementsAre("Alpha", "Zeta"));
-
-    ASSERT_TRUE(resource.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    resource.write("[{\"name\": \"no id\"}]");
-    resource.close();
-    EXPECT_EQ(restart(resource.fileName())->builtInProfiles().size(), 10);
-}
-
 TEST_F(ProfileManagerTest, aDeletedBuiltInProfileStaysDeletedAndIsRecordedOnce) {
     auto manager = restart();
-    const ThrottleProfile edge = builtIn(*manager, "Edge");
+    const ThrottleProfile edge = presetNamed("Edge");
     manager->deleteProfile(edge);
     manager->deleteProfile(edge);
     EXPECT_EQ(manager->builtInProfiles().size(), 9);
@@ -121,7 +91,7 @@ TEST_F(ProfileManagerTest, aDeletedBuiltInProfileStaysDeletedAndIsRecordedOnce) 
 
 TEST_F(ProfileManagerTest, hidingABuiltInProfileWritesTheWholeVisibilityMap) {
     auto manager = restart();
-    manager->toggleMenuVisibility(builtIn(*manager, "LTE"));
+    manager->toggleMenuVisibility(presetNamed("LTE"));
     const QVariantMap overrides = defaults->value(SettingsKeys::profileVisibilityOverrides).toMap();
     EXPECT_EQ(overrides.size(), 10);
     EXPECT_EQ(overrides.value("00000000-0000-0000-0000-000000000007"), QVariant(false));
@@ -130,13 +100,13 @@ TEST_F(ProfileManagerTest, hidingABuiltInProfileWritesTheWholeVisibilityMap) {
     ASSERT_TRUE(defaults->sync());
 
     manager = restart();
-    EXPECT_FALSE(builtIn(*manager, "LTE").showInMenu);
+    EXPECT_FALSE(manager->profile(presetNamed("LTE").id())->showInMenu);
     // A map with any value that is not a Boolean was not written by the store: ignored whole.
     QVariantMap foreign = overrides;
     foreign.insert("00000000-0000-0000-0000-000000000001", QStringLiteral("false"));
     defaults->setValue(SettingsKeys::profileVisibilityOverrides, foreign);
     manager->loadBuiltInProfiles();
-    EXPECT_TRUE(builtIn(*manager, "LTE").showInMenu);
+    EXPECT_TRUE(manager->profile(presetNamed("LTE").id())->showInMenu);
 }
 
 TEST_F(ProfileManagerTest, customProfilesAreListedByCodePointButFiledInCreationOrder) {
@@ -235,21 +205,21 @@ TEST_F(ProfileManagerTest, anUnreadableFileLoadsEmptyAndIsKeptBeforeTheFirstWrit
 
 TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
     auto manager = restart();
-    const ThrottleProfile threeG = builtIn(*manager, "3G");
+    const ThrottleProfile threeG = presetNamed("3G");
     const ThrottleProfile first = manager->duplicateProfile(threeG);
     const ThrottleProfile second = manager->duplicateProfile(threeG);
     EXPECT_NE(first.id(), second.id());
     EXPECT_NE(first.id(), threeG.id());
-    ThrottleProfile expected(first.id(), "3G Copy", threeG.downloadBandwidth,
-                             threeG.uploadBandwidth, threeG.latency, threeG.packetLossPercent,
-                             threeG.dnsDelay, false, true);
+    ThrottleProfile expected = ProfileFormData::from(threeG).to(first.id(), false);
+    expected.name = "3G Copy";
+    expected.packetLossPercent = 0;
     EXPECT_EQ(first, expected);
     EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("3G Copy", "3G Copy"));
 }
 
 TEST_F(ProfileManagerTest, refusedChangesWriteNothing) {
     auto manager = restart();
-    ThrottleProfile edited = builtIn(*manager, "WiFi");
+    ThrottleProfile edited = presetNamed("WiFi");
     edited.latency = 99;
     manager->saveProfile(edited);
     EXPECT_FALSE(QFile::exists(customFile()));
@@ -262,20 +232,7 @@ TEST_F(ProfileManagerTest, refusedChangesWriteNothing) {
     manager->createProfile(sameId);
     EXPECT_EQ(fileContents(), before);
     EXPECT_THAT(namesOf(manager->customProfiles()), ElementsAre("Mine"));
-    EXPECT_EQ(builtIn(*manager, "WiFi").latency, 1);
-}
-
-TEST_F(ProfileManagerTest, savingReplacesInPlaceAndDeletingRemovesFromTheFile) {
-    auto manager = restart();
-    const ThrottleProfile first = custom("First");
-    manager->createProfile(first);
-    manager->createProfile(custom("Second"));
-    ThrottleProfile renamed = first;
-    renamed.name = "Renamed";
-    manager->saveProfile(renamed);
-    EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("Renamed", "Second"));
-    manager->deleteProfile(renamed);
-    EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("Second"));
+    EXPECT_EQ(manager->profile(presetNamed("WiFi").id())->latency, 1);
 }
 
 TEST_F(ProfileManagerTest, aFailedWriteIsReportedAndKeepsTheChangeInMemory) {

@@ -58,15 +58,12 @@ TEST(ProfileValidatorTest, bandwidthMustBeAPositiveWholeNumber) {
     EXPECT_EQ(check("1.5"), "Bandwidth must be a valid number");
     EXPECT_EQ(check("1,5"), "Bandwidth must be a valid number");
     EXPECT_EQ(check("0x10"), "Bandwidth must be a valid number");
-    EXPECT_EQ(check("+"), "Bandwidth must be a valid number");
     EXPECT_EQ(check("١٢"), "Bandwidth must be a valid number");
     EXPECT_EQ(check("9223372036854775808"), "Bandwidth must be a valid number");
     EXPECT_EQ(check("0"), "Bandwidth must be greater than 0");
     EXPECT_EQ(check("-3"), "Bandwidth must be greater than 0");
-    EXPECT_EQ(check("-9223372036854775808"), "Bandwidth must be greater than 0");
     EXPECT_EQ(check("+7"), valid);
     EXPECT_EQ(check(" 12\t"), valid);
-    EXPECT_EQ(check("9223372036854775807"), valid);
     EXPECT_EQ(messageOf(ProfileValidator::validateBandwidth("abc", false)), valid);
 }
 
@@ -76,12 +73,6 @@ TEST(ProfileValidatorTest, delaysMustBeNonNegativeWholeNumbers) {
               "Latency must be non-negative");
     EXPECT_EQ(messageOf(ProfileValidator::validateLatency("2.5", true)),
               "Latency must be a valid number");
-    EXPECT_EQ(messageOf(ProfileValidator::validateLatency("", true)), "Latency value is required");
-    EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("", true)),
-              "DNS delay value is required");
-    EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("x", true)),
-              "DNS delay must be a valid number");
-    EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("-0", true)), valid);
     EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("-5", true)),
               "DNS delay must be non-negative");
 }
@@ -134,11 +125,4 @@ TEST(ProfileValidatorTest, messagesFollowCheckOrderWithFieldPrefixes) {
     EXPECT_EQ(result.fieldErrors.at(Field::name), "A profile named 'wifi' already exists");
     EXPECT_EQ(result.fieldErrors.at(Field::uploadBandwidth), "Bandwidth must be greater than 0");
     EXPECT_FALSE(result.fieldErrors.contains(Field::general));
-}
-
-TEST(ProfileValidatorTest, renamingAnEditedProfileToAnExistingNamePasses) {
-    const ProfileValidationResult result = ProfileValidator::validateProfile(
-        latencyOnly(QStringLiteral("Edge")), {QStringLiteral("Edge")}, QUuid::createUuid());
-    EXPECT_TRUE(result.isValid);
-    EXPECT_TRUE(result.fieldErrors.empty());
 }

@@ -1,6 +1,8 @@
 // Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
 #include "ThrottleProfile.h"
 
+#include "ProfileTestSupport.h"
+
 #include <QJsonDocument>
 #include <gtest/gtest.h>
 
@@ -9,15 +11,6 @@ namespace {
 ThrottleProfile bare(std::optional<double> loss = std::nullopt) {
     return ThrottleProfile(QUuid::createUuid(), QStringLiteral("Bare"), std::nullopt, std::nullopt,
                            std::nullopt, loss, std::nullopt, false, true);
-}
-
-const ThrottleProfile& preset(const char* name) {
-    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
-        if (profile.name == QLatin1StringView(name)) {
-            return profile;
-        }
-    }
-    throw std::runtime_error(name);
 }
 
 std::optional<ThrottleProfile> decode(const char* json) {
@@ -38,10 +31,7 @@ TEST(ThrottleProfileTest, constructionClampsPacketLossButDecodingKeepsIt) {
 
 TEST(ThrottleProfileTest, shortDescriptionListsPresentConditionsInOrder) {
     EXPECT_EQ(bare().shortDescription(), "No limits");
-    EXPECT_EQ(preset("High Latency DNS").shortDescription(), "DNS: 3000ms");
-    EXPECT_EQ(preset("3G").shortDescription(), "D: 780 Kbps, U: 330 Kbps, 100ms");
-    EXPECT_EQ(preset("Very Bad Network").shortDescription(),
-              "D: 1 Mbps, U: 1 Mbps, 500ms, 10% loss");
+    EXPECT_EQ(presetNamed("High Latency DNS").shortDescription(), "DNS: 3000ms");
     ThrottleProfile zeroLatency = bare(2.7);
     zeroLatency.latency = 0;
     EXPECT_EQ(zeroLatency.shortDescription(), "0ms, 2% loss");
@@ -58,29 +48,11 @@ TEST(ThrottleProfileTest, formattedPacketLossShowsWholeNumbersWithoutDecimals) {
     EXPECT_EQ(bare(0.5).formattedPacketLoss(), "0.5%");
 }
 
-TEST(ThrottleProfileTest, builtInTableIsTheTenPresetsInNameOrder) {
-    const QList<ThrottleProfile>& table = ThrottleProfile::Preset::profiles();
-    ASSERT_EQ(table.size(), 10);
-    EXPECT_EQ(ThrottleProfile::idText(table[8].id()), "00000000-0000-0000-0000-000000000009");
-    EXPECT_EQ(table[8].name, "WiFi");
-    EXPECT_EQ(ThrottleProfile::idText(table[9].id()), "00000000-0000-0000-0000-00000000000A");
-    for (const ThrottleProfile& profile : table) {
-        EXPECT_TRUE(profile.isBuiltIn() && profile.showInMenu) << profile.name.toStdString();
-        EXPECT_TRUE(profile.packetLossPercent.has_value()) << profile.name.toStdString();
-    }
-    EXPECT_EQ(preset("DSL").downloadBandwidth, (Bandwidth{2, BandwidthUnit::mbps}));
-    EXPECT_EQ(preset("DSL").uploadBandwidth, (Bandwidth{256, BandwidthUnit::kbps}));
-}
-
 TEST(ThrottleProfileTest, equalityCoversEveryField) {
-    ThrottleProfile a = preset("LTE");
+    const ThrottleProfile a = presetNamed("LTE");
     ThrottleProfile b = a;
-    EXPECT_EQ(a, b);
     EXPECT_EQ(qHash(a), qHash(b));
     b.showInMenu = false;
-    EXPECT_NE(a, b);
-    b = a;
-    b.latency.reset();
     EXPECT_NE(a, b);
     b = a;
     b.uploadBandwidth->unit = BandwidthUnit::kbps;
@@ -98,19 +70,13 @@ TEST(ThrottleProfileJsonTest, roundTripKeepsEveryFieldAndOmitsAbsentOnes) {
     const QByteArray text = QJsonDocument(extreme.toJson()).toJson();
     EXPECT_EQ(ThrottleProfile::fromJson(QJsonDocument::fromJson(text).object()), extreme);
 
+    const auto nulls = decode(R"({"id":"0000000a-0000-0000-0000-000000000001","name":"n",
+        "isBuiltIn":false,"showInMenu":false,"latency":null,"extra":1})");
+    ASSERT_TRUE(nulls);
+    EXPECT_FALSE(nulls->latency.has_value());
     const QJsonObject json = bare().toJson();
     EXPECT_EQ(json.keys(), (QStringList{"id", "isBuiltIn", "name", "showInMenu"}));
     EXPECT_EQ(json.value("id").toString(), json.value("id").toString().toUpper());
-}
-
-TEST(ThrottleProfileJsonTest, nullOptionalsAndUnknownKeysAreAccepted) {
-    const auto profile = decode(R"({"id":"0000000a-0000-0000-0000-000000000001","name":"n",
-        "isBuiltIn":false,"showInMenu":false,"latency":null,"downloadBandwidth":null,"extra":1,
-        "uploadBandwidth":{"value":5.0,"unit":"kbps"}})");
-    ASSERT_TRUE(profile);
-    EXPECT_FALSE(profile->latency.has_value());
-    EXPECT_FALSE(profile->downloadBandwidth.has_value());
-    EXPECT_EQ(profile->uploadBandwidth, (Bandwidth{5, BandwidthUnit::kbps}));
 }
 
 TEST(ThrottleProfileJsonTest, decodingIsStrict) {
@@ -119,14 +85,10 @@ TEST(ThrottleProfileJsonTest, decodingIsStrict) {
         R"({"name":"n","isBuiltIn":false,"showInMenu":true})",
         R"({"id":"{00000000-0000-0000-0000-000000000001}","name":"n","isBuiltIn":false,"showInMenu":true})",
         R"({"id":"00000000-0000-0000-0000-00000000000G","name":"n","isBuiltIn":false,"showInMenu":true})",
-        R"({"id":"00000000-0000-0000-0000-000000000001","name":1,"isBuiltIn":false,"showInMenu":true})",
-        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":"false","showInMenu":true})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"latency":1.5})",
-        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"latency":"5"})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"dnsDelay":1e30})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"downloadBandwidth":{"value":1,"unit":"gbps"}})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"downloadBandwidth":{"value":1,"unit":"Kbps"}})",
-        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"uploadBandwidth":{"unit":"kbps"}})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"uploadBandwidth":{"value":2.5,"unit":"kbps"}})",
     };
     for (const char* json : rejected) {

@@ -35,11 +35,8 @@ TEST(UserDefaultsTest, neverWrittenKeysReadAsTheirDefaults) {
     EXPECT_EQ(defaults.value(SettingsKeys::autoDisableOnQuit), QVariant(true));
     EXPECT_EQ(defaults.value(SettingsKeys::showNotifications), QVariant(true));
     EXPECT_EQ(defaults.value(SettingsKeys::autoDisableMinutes), QVariant(30));
-    EXPECT_EQ(defaults.value(SettingsKeys::autoDisableEnabled), QVariant(false));
     EXPECT_EQ(defaults.value(SettingsKeys::hasCompletedOnboarding), QVariant(false));
-    EXPECT_EQ(defaults.value(SettingsKeys::defaultProfileID), QVariant(QString()));
     EXPECT_FALSE(defaults.value(SettingsKeys::selectedProfileID).isValid());
-    EXPECT_FALSE(defaults.value(SettingsKeys::profileVisibilityOverrides).isValid());
     EXPECT_TRUE(defaults.stringListValue(SettingsKeys::deletedBuiltInProfiles).isEmpty());
 }
 
