@@ -7,7 +7,7 @@
 
 namespace {
 
-const QString program = QStringLiteral("veltranectl");
+constexpr QLatin1StringView program{"veltranectl"};
 
 QString optionSynopsis(const QCommandLineOption& option) {
     QString text = QStringLiteral("--") + option.names().join(u", --");
@@ -56,7 +56,7 @@ int CommandLine::run(const QStringList& arguments, QTextStream& out, QTextStream
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOption(help);
     QStringList rest = arguments.mid(1);
-    rest[0] = program;
+    rest[0] = QString(program);
     if (!parser.parse(rest)) {
         err << parser.errorText() << u'\n' << commandHelp(*command);
         return CliError::usageStatus;

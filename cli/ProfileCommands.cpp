@@ -10,7 +10,7 @@
 
 namespace {
 
-const QString jsonOption = QStringLiteral("json");
+constexpr QLatin1StringView jsonOption{"json"};
 
 ThrottleProfile argumentProfile(const CommandContext& context, const QCommandLineParser& parser) {
     return ProfileOptions::resolve(context.profiles, parser.positionalArguments().constFirst());
@@ -41,7 +41,7 @@ ThrottleProfile validated(const CommandContext& context, const ProfileFormData& 
 
 void listProfiles(CommandContext& context, const QCommandLineParser& parser) {
     const QList<ThrottleProfile> profiles = context.profiles.allProfiles();
-    if (parser.isSet(jsonOption)) {
+    if (parser.isSet(QString(jsonOption))) {
         QJsonArray records;
         for (const ThrottleProfile& profile : profiles) {
             records.append(profile.toJson());
@@ -109,7 +109,7 @@ void setShown(CommandContext& context, const QCommandLineParser& parser, bool sh
     }
 }
 
-const QString profileArgument = QStringLiteral("PROFILE");
+constexpr QLatin1StringView profileArgument{"PROFILE"};
 
 } // namespace
 
@@ -119,7 +119,8 @@ QList<Command> profileCommands() {
         {QStringLiteral("profiles"),
          QString(),
          QStringLiteral("List all profiles: name, limits, built-in or custom, shown or hidden."),
-         {QCommandLineOption(jsonOption, QStringLiteral("Print the profiles as JSON records."))},
+         {QCommandLineOption(QString(jsonOption),
+                             QStringLiteral("Print the profiles as JSON records."))},
          listProfiles},
         {QStringLiteral("show"),
          profileArgument,

@@ -31,7 +31,7 @@ const Condition conditions[] = {
      &ProfileFormData::hasDnsDelay, nullptr},
 };
 
-const QString nameOption = QStringLiteral("name");
+constexpr QLatin1StringView nameOption{"name"};
 
 QString removalName(const Condition& condition) {
     return QStringLiteral("no-") + QString::fromLatin1(condition.option);
@@ -52,8 +52,8 @@ std::pair<QString, BandwidthUnit> splitUnit(const QString& value) {
 } // namespace
 
 QList<QCommandLineOption> conditionOptions() {
-    QList<QCommandLineOption> options{
-        QCommandLineOption(nameOption, QStringLiteral("Profile name."), QStringLiteral("NAME"))};
+    QList<QCommandLineOption> options{QCommandLineOption(
+        QString(nameOption), QStringLiteral("Profile name."), QStringLiteral("NAME"))};
     for (const Condition& condition : conditions) {
         options.append(QCommandLineOption(QString::fromLatin1(condition.option),
                                           QString::fromLatin1(condition.description),
@@ -74,8 +74,8 @@ QList<QCommandLineOption> removalOptions() {
 }
 
 void apply(const QCommandLineParser& parser, ProfileFormData& form) {
-    if (parser.isSet(nameOption)) {
-        form.name = parser.value(nameOption);
+    if (parser.isSet(QString(nameOption))) {
+        form.name = parser.value(QString(nameOption));
     }
     QStringList conflicts;
     for (const Condition& condition : conditions) {

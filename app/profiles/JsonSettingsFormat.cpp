@@ -26,7 +26,7 @@ QVariant fromJson(const QJsonValue& value) {
     case QJsonValue::Array: {
         const QJsonArray array = value.toArray();
         QStringList strings;
-        for (const QJsonValue& element : array) {
+        for (const QJsonValue element : array) {
             if (!element.isString()) {
                 return array.toVariantList();
             }
@@ -36,7 +36,7 @@ QVariant fromJson(const QJsonValue& value) {
     }
     case QJsonValue::Double: {
         // Integers come back as integers, the width the value needs.
-        const QVariant number = value.toVariant();
+        QVariant number = value.toVariant();
         if (number.typeId() == QMetaType::LongLong) {
             const qlonglong integer = number.toLongLong();
             if (integer >= std::numeric_limits<int>::min() &&

@@ -32,7 +32,7 @@ std::optional<QList<ThrottleProfile>> decodeProfiles(const QByteArray& bytes) {
     const QJsonArray array = document.array();
     QList<ThrottleProfile> profiles;
     profiles.reserve(array.size());
-    for (const QJsonValue& record : array) {
+    for (const QJsonValue record : array) {
         std::optional<ThrottleProfile> profile = ThrottleProfile::fromJson(record);
         if (!profile) {
             return std::nullopt;
@@ -147,7 +147,7 @@ bool ProfileManager::deleteProfile(const ThrottleProfile& profile) {
 
 ThrottleProfile ProfileManager::duplicateProfile(const ThrottleProfile& profile, bool* written) {
     // No uniqueness check: duplicating twice gives two profiles of the same name.
-    const ThrottleProfile copy =
+    ThrottleProfile copy =
         editableCopy(profile, QUuid::createUuid(), profile.name + QStringLiteral(" Copy"));
     const bool ok = createProfile(copy);
     if (written) {

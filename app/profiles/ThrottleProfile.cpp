@@ -19,6 +19,12 @@ std::optional<double> clampedLoss(std::optional<double> percent) {
     return std::nullopt;
 }
 
+// Decoded records are not clamped, so the loss may be far beyond any integer
+// type: format the truncated double instead of converting it.
+QString wholePart(double value) {
+    return QString::number(std::trunc(value), 'f', 0);
+}
+
 QString bandwidthText(const Bandwidth& bandwidth) {
     return QString::number(bandwidth.value) + u' ' + BandwidthUnits::displaySuffix(bandwidth.unit);
 }
@@ -89,8 +95,7 @@ QString ThrottleProfile::shortDescription() const {
     }
     if (packetLossPercent && *packetLossPercent > 0) {
         // Truncated, not rounded: 2.7 reads "2% loss".
-        parts << QString::number(static_cast<std::int64_t>(*packetLossPercent)) +
-                     QStringLiteral("% loss");
+        parts << wholePart(*packetLossPercent) + QStringLiteral("% loss");
     }
     if (dnsDelay) {
         parts << QStringLiteral("DNS: ") + QString::number(*dnsDelay) + QStringLiteral("ms");
@@ -105,8 +110,8 @@ QString ThrottleProfile::formattedPacketLoss() const {
         return QStringLiteral("None");
     }
     const double loss = *packetLossPercent;
-    if (loss == std::trunc(loss) && loss < 9.2e18) {
-        return QString::number(static_cast<std::int64_t>(loss)) + u'%';
+    if (loss == std::trunc(loss)) {
+        return wholePart(loss) + u'%';
     }
     return QString::asprintf("%.1f%%", loss);
 }

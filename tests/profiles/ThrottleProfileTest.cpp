@@ -23,10 +23,13 @@ TEST(ThrottleProfileTest, constructionClampsPacketLossButDecodingKeepsIt) {
     EXPECT_EQ(bare(150).packetLossPercent, 100.0);
     EXPECT_EQ(bare(-5).packetLossPercent, 0.0);
     EXPECT_FALSE(bare().packetLossPercent.has_value());
-    const auto decoded = decode(R"({"id":"00000000-0000-0000-0000-0000000000FF","name":"x",
+    auto decoded = decode(R"({"id":"00000000-0000-0000-0000-0000000000FF","name":"x",
         "isBuiltIn":false,"showInMenu":true,"packetLossPercent":150})");
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->packetLossPercent, 150.0);
+    EXPECT_EQ(decoded->shortDescription(), "150% loss");
+    decoded->packetLossPercent = 1e300;
+    EXPECT_TRUE(decoded->formattedPacketLoss().endsWith("0%"));
 }
 
 TEST(ThrottleProfileTest, shortDescriptionListsPresentConditionsInOrder) {
