@@ -1,0 +1,34 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#pragma once
+
+#include "BandwidthUnit.h"
+#include "ThrottleProfile.h"
+
+#include <QString>
+#include <QUuid>
+
+// The editor's form: every number as the text the user typed, each condition
+// with its own switch so that switching one off keeps what was typed.
+struct ProfileFormData {
+    QString name;
+    QString downloadSpeed;
+    BandwidthUnit downloadUnit = BandwidthUnit::mbps;
+    bool hasDownloadLimit = false;
+    QString uploadSpeed;
+    BandwidthUnit uploadUnit = BandwidthUnit::mbps;
+    bool hasUploadLimit = false;
+    QString latency;
+    bool hasLatency = false;
+    QString packetLoss;
+    bool hasPacketLoss = false;
+    QString dnsDelay;
+    bool hasDnsDelay = false;
+
+    static ProfileFormData from(const ThrottleProfile& profile);
+
+    // Meant for a form that passed validation; a switched-on text that still
+    // does not parse leaves its condition out rather than inventing a value.
+    ThrottleProfile to(const QUuid& id, bool isBuiltIn) const;
+
+    bool operator==(const ProfileFormData&) const = default;
+};

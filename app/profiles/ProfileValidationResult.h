@@ -1,0 +1,24 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#pragma once
+
+#include <QStringList>
+
+#include <map>
+
+// The outcome of checking a whole form: the flat list feeds the editor's error
+// box, the per-field map the hints under each input.
+struct ProfileValidationResult {
+    enum class ProfileField {
+        name,
+        downloadBandwidth,
+        uploadBandwidth,
+        latency,
+        packetLoss,
+        dnsDelay,
+        general
+    };
+
+    bool isValid = true;
+    QStringList errors;
+    std::map<ProfileField, QString> fieldErrors;
+};

@@ -1,0 +1,33 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#pragma once
+
+#include "ProfileFormData.h"
+#include "ProfileValidationResult.h"
+#include "ValidationResult.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <optional>
+
+// Checks a profile form before it is saved. Stateless: every check is a pure
+// function of its arguments.
+class ProfileValidator final {
+public:
+    ProfileValidator() = delete;
+
+    static ValidationResult validateName(const QString& name);
+    // Editing passes the edited profile's id and skips the check altogether.
+    static ValidationResult validateNameUniqueness(const QString& name,
+                                                   const QStringList& existingNames,
+                                                   const std::optional<QUuid>& excludingId);
+    static ValidationResult validateBandwidth(const QString& value, bool isEnabled);
+    static ValidationResult validateLatency(const QString& value, bool isEnabled);
+    static ValidationResult validatePacketLoss(const QString& value, bool isEnabled);
+    static ValidationResult validateDnsDelay(const QString& value, bool isEnabled);
+
+    static ProfileValidationResult validateProfile(const ProfileFormData& form,
+                                                   const QStringList& existingNames,
+                                                   const std::optional<QUuid>& excludingId);
+};

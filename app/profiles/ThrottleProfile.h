@@ -1,0 +1,64 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#pragma once
+
+#include "Bandwidth.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <cstdint>
+#include <optional>
+
+// A named set of network conditions; every condition may be left out, and a
+// present zero is a configured value, not an absent one. Identity and the
+// built-in flag are fixed at construction.
+class ThrottleProfile final {
+public:
+    // Clamps a present packet loss into 0 to 100: this is how the application
+    // builds profiles for the user. Decoding keeps stored values as they are.
+    ThrottleProfile(QUuid id, QString name, std::optional<Bandwidth> downloadBandwidth,
+                    std::optional<Bandwidth> uploadBandwidth, std::optional<std::int64_t> latency,
+                    std::optional<double> packetLossPercent, std::optional<std::int64_t> dnsDelay,
+                    bool isBuiltIn, bool showInMenu);
+
+    QUuid id() const { return m_id; }
+    bool isBuiltIn() const { return m_isBuiltIn; }
+
+    QString name;
+    std::optional<Bandwidth> downloadBandwidth;
+    std::optional<Bandwidth> uploadBandwidth;
+    std::optional<std::int64_t> latency;
+    std::optional<double> packetLossPercent;
+    std::optional<std::int64_t> dnsDelay;
+    bool showInMenu = true;
+
+    // The one-line summary of the panel's profile rows, e.g. "D: 780 Kbps, U: 330 Kbps, 100ms".
+    QString shortDescription() const;
+    // The packet loss of the panel's compact statistics line, e.g. "None", "1%", "2.5%".
+    QString formattedPacketLoss() const;
+
+    QJsonObject toJson() const;
+    // Strict: any missing required key, wrong type or bad id rejects the record.
+    static std::optional<ThrottleProfile> fromJson(const QJsonValue& json);
+
+    // The upper-case hyphenated text under which settings refer to a profile.
+    static QString idText(const QUuid& id);
+    // Only the 36-character hyphenated form, in either case, is an id.
+    static std::optional<QUuid> idFromText(const QString& text);
+
+    bool operator==(const ThrottleProfile&) const = default;
+
+    struct Preset {
+        // The ten profiles that ship with the application, in ascending name order.
+        static const QList<ThrottleProfile>& profiles();
+    };
+
+private:
+    QUuid m_id;
+    bool m_isBuiltIn = false;
+};
+
+size_t qHash(const ThrottleProfile& profile, size_t seed = 0);

@@ -1,0 +1,19 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#pragma once
+
+#include <QString>
+
+// A file of the user's that exists but cannot be read or decoded is never
+// written over as it is: it is first kept beside itself under a name that
+// says so, and a line on standard output tells where.
+namespace UnreadableFile {
+
+// "<path>.unreadable-<UTC timestamp>", with a counter when that name is taken.
+QString keptName(const QString& path);
+
+// Copies the file aside and leaves it in place; false when the copy failed.
+bool keepCopy(const QString& path, const QString& description);
+// Moves the file aside, so that a fresh one can start in its place.
+bool moveAside(const QString& path, const QString& description);
+
+} // namespace UnreadableFile

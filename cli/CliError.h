@@ -1,0 +1,19 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#pragma once
+
+#include <QStringList>
+
+// Ends a command: every message goes to standard error, one per line, and
+// the program exits with the status.
+struct CliError {
+    // Bad usage or input that failed validation.
+    static constexpr int usageStatus = 2;
+    // Anything else: a missing profile, a file that could not be written.
+    static constexpr int failureStatus = 1;
+
+    int exitStatus = failureStatus;
+    QStringList messages;
+
+    static CliError usage(QStringList messages) { return {usageStatus, std::move(messages)}; }
+    static CliError failure(const QString& reason) { return {failureStatus, {reason}}; }
+};

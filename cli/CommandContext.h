@@ -1,0 +1,15 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#pragma once
+
+#include "ProfileManager.h"
+#include "UserDefaults.h"
+
+#include <QTextStream>
+
+// What a command works with: the same stores as the application, loaded,
+// and the program's output.
+struct CommandContext {
+    UserDefaults& defaults;
+    ProfileManager& profiles;
+    QTextStream& out;
+};

@@ -1,0 +1,15 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#include "CommandLine.h"
+#include "ProfileCommands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    const QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return CommandLine(profileCommands()).run(QCoreApplication::arguments(), out, err);
+}

@@ -1,0 +1,248 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#include "ProfileManager.h"
+
+#include "ProfileFormData.h"
+#include "ProfileTestSupport.h"
+#include "SettingsKeys.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace {
+
+ThrottleProfile custom(const QString& name, std::optional<double> loss = 5) {
+    return ThrottleProfile(QUuid::createUuid(), name, Bandwidth{1, BandwidthUnit::mbps},
+                           std::nullopt, 20, loss, std::nullopt, false, true);
+}
+
+const char* const tenBuiltInNames[] = {
+    "100% Loss",        "3G",  "3G (Lossy)",       "DSL",  "Edge",
+    "High Latency DNS", "LTE", "Very Bad Network", "WiFi", "WiFi (Lossy)"};
+
+class ProfileManagerTest : public testing::Test {
+protected:
+    // A new store over the same files, as at the next start of the application.
+    std::unique_ptr<ProfileManager> restart(const QString& builtInFile = QString()) {
+        defaults = std::make_unique<UserDefaults>(home.filePath("settings.json"));
+        auto manager =
+            std::make_unique<ProfileManager>(*defaults, home.filePath("data"), builtInFile);
+        manager->loadBuiltInProfiles();
+        manager->loadCustomProfiles();
+        return manager;
+    }
+
+    QString customFile() const { return home.filePath("data/Veltrane/CustomProfiles.json"); }
+
+    QByteArray fileContents() const {
+        QFile file(customFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void writeCustomFile(const QByteArray& bytes) const {
+        QDir().mkpath(QFileInfo(customFile()).path());
+        QFile file(customFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QTemporaryDir home;
+    std::unique_ptr<UserDefaults> defaults;
+};
+
+} // namespace
+
+TEST_F(ProfileManagerTest, listsStayEmptyUntilTheQueuedLoadRuns) {
+    UserDefaults settings(home.filePath("settings.json"));
+    ProfileManager manager(settings, home.filePath("data"), QString());
+    EXPECT_TRUE(manager.builtInProfiles().isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_THAT(namesOf(manager.builtInProfiles()), testing::ElementsAreArray(tenBuiltInNames));
+    EXPECT_EQ(manager.menuBuiltInProfiles().size(), 10);
+    EXPECT_TRUE(manager.customProfiles().isEmpty());
+}
+
+TEST_F(ProfileManagerTest, aDeletedBuiltInProfileStaysDeletedAndIsRecordedOnce) {
+    auto manager = restart();
+    const ThrottleProfile edge = presetNamed("Edge");
+    manager->deleteProfile(edge);
+    manager->deleteProfile(edge);
+    EXPECT_EQ(manager->builtInProfiles().size(), 9);
+    EXPECT_EQ(defaults->stringListValue(SettingsKeys::deletedBuiltInProfiles),
+              QStringList{"00000000-0000-0000-0000-000000000005"});
+    EXPECT_EQ(defaults->value(SettingsKeys::profileVisibilityOverrides).toMap().size(), 9);
+    EXPECT_FALSE(QFile::exists(customFile()));
+    ASSERT_TRUE(defaults->sync());
+
+    manager = restart();
+    EXPECT_FALSE(manager->profile(edge.id()).has_value());
+    EXPECT_EQ(manager->builtInProfiles().size(), 9);
+}
+
+TEST_F(ProfileManagerTest, hidingABuiltInProfileWritesTheWholeVisibilityMap) {
+    auto manager = restart();
+    manager->toggleMenuVisibility(presetNamed("LTE"));
+    const QVariantMap overrides = defaults->value(SettingsKeys::profileVisibilityOverrides).toMap();
+    EXPECT_EQ(overrides.size(), 10);
+    EXPECT_EQ(overrides.value("00000000-0000-0000-0000-000000000007"), QVariant(false));
+    EXPECT_EQ(overrides.value("00000000-0000-0000-0000-000000000002"), QVariant(true));
+    EXPECT_EQ(manager->menuBuiltInProfiles().size(), 9);
+    ASSERT_TRUE(defaults->sync());
+
+    manager = restart();
+    EXPECT_FALSE(manager->profile(presetNamed("LTE").id())->showInMenu);
+    // A map with any value that is not a Boolean was not written by the store: ignored whole.
+    QVariantMap foreign = overrides;
+    foreign.insert("00000000-0000-0000-0000-000000000001", QStringLiteral("false"));
+    defaults->setValue(SettingsKeys::profileVisibilityOverrides, foreign);
+    manager->loadBuiltInProfiles();
+    EXPECT_TRUE(manager->profile(presetNamed("LTE").id())->showInMenu);
+}
+
+TEST_F(ProfileManagerTest, customProfilesAreListedByCodePointButFiledInCreationOrder) {
+    auto manager = restart();
+    for (const char* name : {"b", "A", "a"}) {
+        manager->createProfile(custom(QString::fromUtf8(name)));
+    }
+    manager->toggleCustomProfileVisibility(manager->customProfiles().at(0));
+    EXPECT_THAT(namesOf(manager->allProfiles().mid(10)), ElementsAre("A", "a", "b"));
+    EXPECT_THAT(namesOf(manager->menuCustomProfiles()), ElementsAre("A", "a"));
+    EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("b", "A", "a"));
+}
+
+TEST_F(ProfileManagerTest, nameOrderComparesComposedCodePointsAndIsStable) {
+    auto manager = restart();
+    const QString decomposed = QStringLiteral("e\u0301");
+    const QString composed = QStringLiteral("\u00e9");
+    const QString beyondBmp = QString::fromUcs4(U"\U0001F600");
+    const QString fullwidth = QStringLiteral("\uFF01");
+    const QString f = QStringLiteral("f");
+    for (const QString& name : {beyondBmp, composed, fullwidth, f, decomposed}) {
+        manager->createProfile(custom(name));
+    }
+    // The two spellings of "é" are one name: after "f", in creation order.
+    const QList<ThrottleProfile> listed = manager->allProfiles().mid(10);
+    EXPECT_THAT(namesOf(listed), ElementsAre(f, composed, decomposed, fullwidth, beyondBmp));
+}
+
+TEST_F(ProfileManagerTest, theFileHoldsSortedReadableRecordsThatReadBackEqual) {
+    auto manager = restart();
+    ThrottleProfile full = custom("Full", 2.5);
+    full.uploadBandwidth = Bandwidth{256, BandwidthUnit::kbps};
+    full.dnsDelay = 0;
+    manager->createProfile(full);
+    manager->createProfile(custom("Plain", std::nullopt));
+    const QString text = QString::fromUtf8(fileContents());
+    const QStringList order{"dnsDelay",          "downloadBandwidth", "id",
+                            "isBuiltIn",         "latency",           "name",
+                            "packetLossPercent", "showInMenu",        "uploadBandwidth"};
+    qsizetype position = 0;
+    for (const QString& key : order) {
+        const qsizetype next = text.indexOf(u'"' + key + u'"', position);
+        EXPECT_GT(next, position) << key.toStdString();
+        position = next;
+    }
+    EXPECT_LT(text.indexOf("\"unit\""), text.indexOf("\"value\""));
+    EXPECT_THAT(text.toStdString(), HasSubstr("\n        \"name\": \"Full\""));
+    EXPECT_THAT(text.toStdString(), testing::Not(HasSubstr("null")));
+    EXPECT_EQ(restart()->customProfiles(), manager->customProfiles());
+}
+
+TEST_F(ProfileManagerTest, aCustomRecordClaimingToBeBuiltInLoadsAsAnEditableProfile) {
+    ThrottleProfile claimed(QUuid::createUuid(), "Claimed", std::nullopt, std::nullopt, 7,
+                            std::nullopt, 3, true, false);
+    claimed.packetLossPercent = 150;
+    ThrottleProfile unclamped = custom("Unclamped");
+    unclamped.packetLossPercent = 150;
+    writeCustomFile(QJsonDocument(QJsonArray{claimed.toJson(), unclamped.toJson()}).toJson());
+    const QList<ThrottleProfile> loaded = restart()->customProfiles();
+    ASSERT_EQ(loaded.size(), 2);
+    EXPECT_FALSE(loaded[0].isBuiltIn());
+    EXPECT_TRUE(loaded[0].showInMenu);
+    EXPECT_EQ(loaded[0].packetLossPercent, 100.0);
+    EXPECT_EQ(loaded[0].latency, 7);
+    EXPECT_EQ(loaded[0].id(), claimed.id());
+    EXPECT_EQ(loaded[1], unclamped);
+}
+
+TEST_F(ProfileManagerTest, anUnreadableFileLoadsEmptyAndIsKeptBeforeTheFirstWrite) {
+    QJsonObject broken = custom("Mine").toJson();
+    broken.remove("showInMenu");
+    const QByteArray original =
+        QJsonDocument(QJsonArray{custom("Other").toJson(), broken}).toJson();
+    writeCustomFile(original);
+    auto manager = restart();
+    EXPECT_TRUE(manager->customProfiles().isEmpty());
+    EXPECT_EQ(fileContents(), original);
+
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(manager->createProfile(custom("New")));
+    const std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_THAT(output, HasSubstr("Kept a copy of the unreadable custom profiles file at "));
+
+    const QStringList copies = QDir(QFileInfo(customFile()).path())
+                                   .entryList({"CustomProfiles.json.unreadable-*"}, QDir::Files);
+    ASSERT_EQ(copies.size(), 1);
+    QFile copy(QFileInfo(customFile()).path() + u'/' + copies.first());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), original);
+    EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("New"));
+
+    // Kept once: later writes replace the now readable file as usual.
+    manager->createProfile(custom("Newer"));
+    EXPECT_EQ(QDir(QFileInfo(customFile()).path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
+    auto manager = restart();
+    const ThrottleProfile threeG = presetNamed("3G");
+    const ThrottleProfile first = manager->duplicateProfile(threeG);
+    const ThrottleProfile second = manager->duplicateProfile(threeG);
+    EXPECT_NE(first.id(), second.id());
+    EXPECT_NE(first.id(), threeG.id());
+    ThrottleProfile expected = ProfileFormData::from(threeG).to(first.id(), false);
+    expected.name = "3G Copy";
+    expected.packetLossPercent = 0;
+    EXPECT_EQ(first, expected);
+    EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("3G Copy", "3G Copy"));
+}
+
+TEST_F(ProfileManagerTest, refusedChangesWriteNothing) {
+    auto manager = restart();
+    ThrottleProfile edited = presetNamed("WiFi");
+    edited.latency = 99;
+    manager->saveProfile(edited);
+    EXPECT_FALSE(QFile::exists(customFile()));
+
+    const ThrottleProfile mine = custom("Mine");
+    manager->createProfile(mine);
+    const QByteArray before = fileContents();
+    ThrottleProfile sameId = mine;
+    sameId.name = "Other";
+    manager->createProfile(sameId);
+    EXPECT_EQ(fileContents(), before);
+    EXPECT_THAT(namesOf(manager->customProfiles()), ElementsAre("Mine"));
+    EXPECT_EQ(manager->profile(presetNamed("WiFi").id())->latency, 1);
+}
+
+TEST_F(ProfileManagerTest, aFailedWriteIsReportedAndKeepsTheChangeInMemory) {
+    QFile blocker(home.filePath("data"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto manager = restart();
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(manager->createProfile(custom("Unsaved")));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                HasSubstr("Failed to persist custom profiles: "));
+    EXPECT_EQ(manager->customProfiles().size(), 1);
+}

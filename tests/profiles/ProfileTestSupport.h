@@ -1,0 +1,24 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#pragma once
+
+#include "ThrottleProfile.h"
+
+#include <stdexcept>
+#include <vector>
+
+inline const ThrottleProfile& presetNamed(const char* name) {
+    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
+        if (profile.name == QLatin1StringView(name)) {
+            return profile;
+        }
+    }
+    throw std::invalid_argument(name);
+}
+
+inline std::vector<QString> namesOf(const QList<ThrottleProfile>& profiles) {
+    std::vector<QString> names;
+    for (const ThrottleProfile& profile : profiles) {
+        names.push_back(profile.name);
+    }
+    return names;
+}

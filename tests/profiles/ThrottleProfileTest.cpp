@@ -1,0 +1,100 @@
+// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+#include "ThrottleProfile.h"
+
+#include "ProfileTestSupport.h"
+
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+namespace {
+
+ThrottleProfile bare(std::optional<double> loss = std::nullopt) {
+    return ThrottleProfile(QUuid::createUuid(), QStringLiteral("Bare"), std::nullopt, std::nullopt,
+                           std::nullopt, loss, std::nullopt, false, true);
+}
+
+std::optional<ThrottleProfile> decode(const char* json) {
+    return ThrottleProfile::fromJson(QJsonDocument::fromJson(json).object());
+}
+
+} // namespace
+
+TEST(ThrottleProfileTest, constructionClampsPacketLossButDecodingKeepsIt) {
+    EXPECT_EQ(bare(150).packetLossPercent, 100.0);
+    EXPECT_EQ(bare(-5).packetLossPercent, 0.0);
+    EXPECT_FALSE(bare().packetLossPercent.has_value());
+    auto decoded = decode(R"({"id":"00000000-0000-0000-0000-0000000000FF","name":"x",
+        "isBuiltIn":false,"showInMenu":true,"packetLossPercent":150})");
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->packetLossPercent, 150.0);
+    EXPECT_EQ(decoded->shortDescription(), "150% loss");
+    decoded->packetLossPercent = 1e300;
+    EXPECT_TRUE(decoded->formattedPacketLoss().endsWith("0%"));
+}
+
+TEST(ThrottleProfileTest, shortDescriptionListsPresentConditionsInOrder) {
+    EXPECT_EQ(bare().shortDescription(), "No limits");
+    EXPECT_EQ(presetNamed("High Latency DNS").shortDescription(), "DNS: 3000ms");
+    ThrottleProfile zeroLatency = bare(2.7);
+    zeroLatency.latency = 0;
+    EXPECT_EQ(zeroLatency.shortDescription(), "0ms, 2% loss");
+    EXPECT_EQ(bare(0.5).shortDescription(), "0% loss");
+    EXPECT_EQ(bare(0).shortDescription(), "No limits");
+}
+
+TEST(ThrottleProfileTest, formattedPacketLossShowsWholeNumbersWithoutDecimals) {
+    EXPECT_EQ(bare().formattedPacketLoss(), "None");
+    EXPECT_EQ(bare(0).formattedPacketLoss(), "None");
+    EXPECT_EQ(bare(1).formattedPacketLoss(), "1%");
+    EXPECT_EQ(bare(100).formattedPacketLoss(), "100%");
+    EXPECT_EQ(bare(2.5).formattedPacketLoss(), "2.5%");
+    EXPECT_EQ(bare(0.5).formattedPacketLoss(), "0.5%");
+}
+
+TEST(ThrottleProfileTest, equalityCoversEveryField) {
+    const ThrottleProfile a = presetNamed("LTE");
+    ThrottleProfile b = a;
+    EXPECT_EQ(qHash(a), qHash(b));
+    b.showInMenu = false;
+    EXPECT_NE(a, b);
+    b = a;
+    b.uploadBandwidth->unit = BandwidthUnit::kbps;
+    EXPECT_NE(a, b);
+}
+
+TEST(ThrottleProfileJsonTest, roundTripKeepsEveryFieldAndOmitsAbsentOnes) {
+    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
+        EXPECT_EQ(ThrottleProfile::fromJson(profile.toJson()), profile);
+    }
+    ThrottleProfile extreme = bare(0.1);
+    extreme.latency = std::numeric_limits<std::int64_t>::max();
+    extreme.dnsDelay = std::numeric_limits<std::int64_t>::min();
+    extreme.downloadBandwidth = Bandwidth{10'000'000'000'000, BandwidthUnit::mbps};
+    const QByteArray text = QJsonDocument(extreme.toJson()).toJson();
+    EXPECT_EQ(ThrottleProfile::fromJson(QJsonDocument::fromJson(text).object()), extreme);
+
+    const auto nulls = decode(R"({"id":"0000000a-0000-0000-0000-000000000001","name":"n",
+        "isBuiltIn":false,"showInMenu":false,"latency":null,"extra":1})");
+    ASSERT_TRUE(nulls);
+    EXPECT_FALSE(nulls->latency.has_value());
+    const QJsonObject json = bare().toJson();
+    EXPECT_EQ(json.keys(), (QStringList{"id", "isBuiltIn", "name", "showInMenu"}));
+    EXPECT_EQ(json.value("id").toString(), json.value("id").toString().toUpper());
+}
+
+TEST(ThrottleProfileJsonTest, decodingIsStrict) {
+    const char* rejected[] = {
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false})",
+        R"({"name":"n","isBuiltIn":false,"showInMenu":true})",
+        R"({"id":"{00000000-0000-0000-0000-000000000001}","name":"n","isBuiltIn":false,"showInMenu":true})",
+        R"({"id":"00000000-0000-0000-0000-00000000000G","name":"n","isBuiltIn":false,"showInMenu":true})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"latency":1.5})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"dnsDelay":1e30})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"downloadBandwidth":{"value":1,"unit":"gbps"}})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"downloadBandwidth":{"value":1,"unit":"Kbps"}})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"uploadBandwidth":{"value":2.5,"unit":"kbps"}})",
+    };
+    for (const char* json : rejected) {
+        EXPECT_FALSE(decode(json).has_value()) << json;
+    }
+}
