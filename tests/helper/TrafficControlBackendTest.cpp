@@ -225,8 +225,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "Error: Specified qdisc kind is unknown.\\n",
                     "Failed to set up upload shaping on eth0: the kernel lacks HTB (module "
                     "sch_htb): Error: Specified qdisc kind is unknown.\n"},
-        FailingStep{"tc", kPlumbingEth0[1].substr(3), "no class",
-                    "Failed to set up upload shaping on eth0: no class"},
         FailingStep{"tc", kPlumbingEth0[5].substr(3), "no u32",
                     "Failed to set up upload shaping on eth0: no u32"},
         FailingStep{"ip", "link add vtifb-eth0 type ifb", "Error: Unknown device type.\\n",
