@@ -114,6 +114,16 @@ TEST_F(TrafficControlNetnsTest, AnotherIngressQdiscWithFiltersOfItsOwnSurvivesTh
     EXPECT_EQ(shapedState(), before);
 }
 
+TEST_F(TrafficControlNetnsTest, AnEmptyClsactQdiscSurvivesTheCleanup) {
+    // Its ingress half shows no filter, so only the kernel's kind check keeps
+    // it, and with it whatever its egress half carries.
+    pair->run(Side::shaped, kTc, {"qdisc", "add", "dev", "vt0", "clsact"});
+    const std::string before = shapedState();
+    disable();
+    EXPECT_EQ(shapedState(), before);
+    EXPECT_THAT(before, testing::HasSubstr("qdisc clsact ffff: dev vt0"));
+}
+
 TEST_F(TrafficControlNetnsTest, ShapedTrafficHasTheProfilesRateDelayAndLoss) {
     const double baselineMs = minimum(TrafficProbe::udpRoundTripsMs(*pair, false, 10, 500ms));
     ASSERT_GE(baselineMs, 0.0) << "no UDP answer even without shaping";
