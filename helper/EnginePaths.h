@@ -10,12 +10,15 @@ struct EnginePaths {
     std::string pfctl = "/sbin/pfctl";
     std::string pfConf = "/etc/pf.conf";
     std::string anchorRules = "/tmp/veltrane_anchor.conf";
+    std::string tc = "/usr/sbin/tc";
+    std::string ip = "/usr/sbin/ip";
 
     // The same paths with `root` put in front of each; `root` is an absolute
     // folder without a trailing slash.
     static EnginePaths underRoot(const std::string& root) {
         EnginePaths paths;
-        for (std::string* path : {&paths.dnctl, &paths.pfctl, &paths.pfConf, &paths.anchorRules}) {
+        for (std::string* path : {&paths.dnctl, &paths.pfctl, &paths.pfConf, &paths.anchorRules,
+                                  &paths.tc, &paths.ip}) {
             *path = root + *path;
         }
         return paths;

@@ -68,6 +68,8 @@ FakeToolSandbox::FakeToolSandbox() {
     }
     installTool("/sbin/pfctl");
     installTool("/usr/sbin/dnctl");
+    installTool("/usr/sbin/tc");
+    installTool("/usr/sbin/ip");
     writeFile("/etc/pf.conf", kDefaultPfConf);
     writeFile("/tool-runs.log", "");
 }

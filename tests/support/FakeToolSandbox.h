@@ -5,7 +5,7 @@
 #include <vector>
 
 // A temporary folder that stands in for the root of the file system: fake
-// pfctl and dnctl under sbin/ and usr/sbin/, an etc/pf.conf and a tmp/. The
+// pfctl, dnctl, tc and ip under sbin/ and usr/sbin/, an etc/pf.conf and a tmp/. The
 // fake tools append their name and arguments to a log and answer as told.
 class FakeToolSandbox final {
 public:

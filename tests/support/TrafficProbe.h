@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "NetnsPair.h"
+
+#include <chrono>
+#include <vector>
+
+// Measures real TCP and UDP traffic between the two sides of a NetnsPair.
+// Every measurement is bounded in time and stops by itself.
+namespace TrafficProbe {
+
+// Which way the traffic flows: towards the shaped side is what that machine
+// downloads, away from it what it uploads.
+enum class Direction { download, upload };
+
+// TCP payload per second, in bits, over `measure` after `warmUp` has let the
+// connection leave slow start.
+double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
+                               std::chrono::milliseconds warmUp, std::chrono::milliseconds measure);
+
+// Round-trip times in milliseconds of `count` UDP probes sent one after the
+// other from the shaped side to an echo on the peer; a probe without an
+// answer within `timeout` is left out.
+std::vector<double> udpRoundTripsMs(const NetnsPair& pair, bool ipv6, int count,
+                                    std::chrono::milliseconds timeout);
+
+// Percentage of `count` UDP datagrams that never arrive, sent at a steady pace
+// and counted until `settle` after the last one left.
+double udpLossPercent(const NetnsPair& pair, Direction direction, int count,
+                      std::chrono::milliseconds settle);
+
+} // namespace TrafficProbe
