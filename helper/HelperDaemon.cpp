@@ -4,6 +4,7 @@
 #include "HelperProtocol.h"
 #include "HelperProtocolAdaptor.h"
 #include "Logger.h"
+#include "ThrottlingManager.h"
 
 #include <QCoreApplication>
 
@@ -23,6 +24,14 @@ public Q_SLOTS:
 };
 
 } // namespace
+
+VeltraneHelper::EngineFactory engineOnFirstUse(const Logger& logger,
+                                               std::unique_ptr<ShapingBackend> backend) {
+    // std::function must be copyable, so the backend waits in a shared slot.
+    auto slot = std::make_shared<std::unique_ptr<ShapingBackend>>(std::move(backend));
+    return
+        [&logger, slot] { return std::make_unique<ThrottlingManager>(logger, std::move(*slot)); };
+}
 
 int runHelperDaemon(QDBusConnection bus, const Logger& logger,
                     VeltraneHelper::EngineFactory engineFactory) {

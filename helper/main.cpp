@@ -3,7 +3,7 @@
 // It takes no arguments and reads no configuration: every path is fixed.
 #include "HelperDaemon.h"
 #include "Logger.h"
-#include "ThrottlingManager.h"
+#include "ShapingBackendFactory.h"
 
 #include <QCoreApplication>
 
@@ -11,5 +11,5 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const Logger logger;
     return runHelperDaemon(QDBusConnection::systemBus(), logger,
-                           [&logger] { return std::make_unique<ThrottlingManager>(logger); });
+                           engineOnFirstUse(logger, makeShapingBackend(logger, EnginePaths{})));
 }

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // veltrane-helper-sandbox: the daemon for tests, never installed. Every path
-// the engine uses lies under --root; --bus picks the bus.
+// the engine uses lies under --root; --bus picks the bus; --backend and
+// --interfaces pin what the engine shapes with and what it shapes.
 #include "EnginePaths.h"
+#include "FixedInterfaceList.h"
 #include "HelperDaemon.h"
 #include "Logger.h"
-#include "ThrottlingManager.h"
+#include "ShapingBackendFactory.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -42,7 +44,15 @@ int main(int argc, char** argv) {
         QStringLiteral("bus"),
         QStringLiteral("Bus address (default: the activating bus, else the system bus)."),
         QStringLiteral("ADDRESS"));
-    parser.addOptions({rootOption, busOption});
+    const QCommandLineOption backendOption(
+        QStringLiteral("backend"),
+        QStringLiteral("Shaping backend, pf or tc (default: chosen as in production)."),
+        QStringLiteral("pf|tc"));
+    const QCommandLineOption interfacesOption(
+        QStringLiteral("interfaces"),
+        QStringLiteral("Interfaces traffic control shapes instead of those that are up."),
+        QStringLiteral("NAME,..."));
+    parser.addOptions({rootOption, busOption, backendOption, interfacesOption});
     parser.process(app);
 
     const QString root = parser.value(rootOption);
@@ -52,8 +62,27 @@ int main(int argc, char** argv) {
     }
     const EnginePaths paths = EnginePaths::underRoot(QDir::cleanPath(root).toStdString());
 
+    std::optional<BackendKind> backend;
+    if (parser.isSet(backendOption)) {
+        backend = backendKindFromName(parser.value(backendOption).toStdString());
+        if (!backend) {
+            std::fprintf(stderr, "veltrane-helper-sandbox: --backend is pf or tc\n");
+            return 2;
+        }
+    }
+    std::optional<std::vector<std::string>> interfaces;
+    if (parser.isSet(interfacesOption)) {
+        try {
+            interfaces =
+                FixedInterfaceList::parseNames(parser.value(interfacesOption).toStdString());
+        } catch (const std::invalid_argument& error) {
+            std::fprintf(stderr, "veltrane-helper-sandbox: %s\n", error.what());
+            return 2;
+        }
+    }
+
     const Logger logger;
-    return runHelperDaemon(chooseBus(parser.value(busOption)), logger, [&logger, paths] {
-        return std::make_unique<ThrottlingManager>(logger, paths);
-    });
+    return runHelperDaemon(chooseBus(parser.value(busOption)), logger,
+                           engineOnFirstUse(logger, makeShapingBackend(logger, paths, backend,
+                                                                       std::move(interfaces))));
 }

@@ -71,6 +71,8 @@ TEST_F(HelperDaemonTest, TheBusStartsTheDaemonOnTheFirstCallAndItStartsInactive)
     EXPECT_TRUE(configurationOf(call(QStringLiteral("GetThrottlingConfiguration"))).isEmpty());
     EXPECT_TRUE(client.interface()->isServiceRegistered(name).value());
     EXPECT_TRUE(daemonLog().contains(QStringLiteral("Veltrane Helper v1.0.0 started")));
+    // With pf's tools at hand the daemon shapes with them.
+    EXPECT_TRUE(daemonLog().contains(QStringLiteral("Using pf/dummynet")));
     // Status reads neither run tools nor touch pf.conf.
     EXPECT_THAT(toolRuns(), IsEmpty());
 }
@@ -298,6 +300,27 @@ TEST_F(HelperDaemonTest, TheDaemonExitsWhenItsBusGoesAway) {
     ASSERT_TRUE(processAlive(pid));
     helper.bus().stop();
     EXPECT_TRUE(waitUntil([pid] { return !processAlive(pid); }));
+}
+
+TEST(HelperDaemonBackendTest, TheSandboxCanShapeWithTrafficControlOnAFixedInterfaceList) {
+    HelperOnPrivateBus helper({QStringLiteral("--backend"), QStringLiteral("tc"),
+                               QStringLiteral("--interfaces"), QStringLiteral("eth7")});
+    QDBusConnection client = helper.bus().connect(QStringLiteral("client"));
+    EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
+                                         enableArguments(1000, 2000, 10, 0, 0))
+                    .arguments(),
+                ElementsAre(true, QString()));
+    const auto runs = helper.tools().toolRuns();
+    EXPECT_TRUE(helper.bus().output().contains(QStringLiteral("Using Linux traffic control")));
+    ASSERT_FALSE(runs.empty());
+    for (const std::string& run : runs) {
+        EXPECT_TRUE(run.starts_with("tc ") || run.starts_with("ip ")) << run;
+        // Nothing but the pinned interface and our own IFB device is touched.
+        const bool onAnInterface = run.find("dev ") != std::string::npos;
+        EXPECT_TRUE(!onAnInterface || run.find("eth7") != std::string::npos ||
+                    run.find("vtifb-") != std::string::npos)
+            << run;
+    }
 }
 
 } // namespace
