@@ -190,11 +190,8 @@ TEST_F(HelperDaemonTest, HealthAndVersionAnswerWhileAnotherClientsEnableIsRunnin
     QDBusConnection other = helper.bus().connect(QStringLiteral("other"));
     call(QStringLiteral("HealthCheck")); // the daemon is up before the race starts
 
-    QDBusMessage enable = QDBusMessage::createMethodCall(
-        QString::fromUtf8(HelperProtocol::kServiceName),
-        QString::fromUtf8(HelperProtocol::kObjectPath),
-        QString::fromUtf8(HelperProtocol::kInterfaceName), QStringLiteral("EnableThrottling"));
-    enable.setArguments(enableArguments(0, 0, 0, 0, 0));
+    const QDBusMessage enable = HelperOnPrivateBus::methodCall(QStringLiteral("EnableThrottling"),
+                                                               enableArguments(0, 0, 0, 0, 0));
     QDBusPendingCall pendingEnable = other.asyncCall(enable);
     ASSERT_TRUE(waitUntil([this] {
         const auto runs = toolRuns();
@@ -217,21 +214,20 @@ TEST_F(HelperDaemonTest, HealthAndVersionAnswerWhileAnotherClientsEnableIsRunnin
 }
 
 TEST_F(HelperDaemonTest, MalformedCallsGetBusErrorsAndTheDaemonKeepsServing) {
-    const QDBusMessage wrongSignature =
-        call(QStringLiteral("EnableThrottling"), {qlonglong(1), qlonglong(2), qlonglong(3)});
-    EXPECT_EQ(wrongSignature.type(), QDBusMessage::ErrorMessage);
-    const QDBusMessage wrongTypes =
-        call(QStringLiteral("ApplyThrottling"), {qlonglong(1), qlonglong(2), 3u, 0.0});
-    EXPECT_EQ(wrongTypes.type(), QDBusMessage::ErrorMessage);
-    const QDBusMessage unknown = call(QStringLiteral("FormatDisk"));
-    EXPECT_EQ(unknown.type(), QDBusMessage::ErrorMessage);
-
     QDBusMessage otherInterface = QDBusMessage::createMethodCall(
         QString::fromUtf8(HelperProtocol::kServiceName),
         QString::fromUtf8(HelperProtocol::kObjectPath), QStringLiteral("com.example.Elsewhere"),
         QStringLiteral("GetStatus"));
-    EXPECT_EQ(client.call(otherInterface, QDBus::Block, 10'000).type(), QDBusMessage::ErrorMessage);
-
+    const QList<QDBusMessage> malformed = {
+        HelperOnPrivateBus::methodCall(QStringLiteral("EnableThrottling"),
+                                       {qlonglong(1), qlonglong(2), qlonglong(3)}),
+        HelperOnPrivateBus::methodCall(QStringLiteral("ApplyThrottling"),
+                                       {qlonglong(1), qlonglong(2), 3u, 0.0}),
+        HelperOnPrivateBus::methodCall(QStringLiteral("FormatDisk")), otherInterface};
+    for (const QDBusMessage& message : malformed) {
+        EXPECT_EQ(client.call(message, QDBus::Block, 10'000).type(), QDBusMessage::ErrorMessage)
+            << message.member().toStdString();
+    }
     EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
     EXPECT_THAT(toolRuns(), IsEmpty());
 }
@@ -261,10 +257,7 @@ TEST_F(HelperDaemonTest, ManyRandomRequestsEachGetExactlyOneWellFormedReply) {
             }
         }
         const bool isEnable = random() % 2 == 0;
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            QString::fromUtf8(HelperProtocol::kServiceName),
-            QString::fromUtf8(HelperProtocol::kObjectPath),
-            QString::fromUtf8(HelperProtocol::kInterfaceName),
+        QDBusMessage message = HelperOnPrivateBus::methodCall(
             isEnable ? QStringLiteral("EnableThrottling") : QStringLiteral("ApplyThrottling"));
         // Mostly random 64-bit values, which nearly always fail the check, so
         // that few requests run the (slow) fake tools.

@@ -68,70 +68,45 @@ protected:
     ThrottlingManager manager{log.logger(), paths};
 };
 
-TEST_F(ThrottlingManagerTest, StartsInactiveWhateverTheKernelHolds) {
-    EXPECT_FALSE(manager.isActive());
-    EXPECT_THAT(sandbox.toolRuns(), IsEmpty());
-}
-
 TEST_F(ThrottlingManagerTest, EnableRunsCleanupThenPipesThenAnchorInOrderAndLogsEachStep) {
     enable(97500, 41250, 101, 1.0, 250);
     EXPECT_TRUE(manager.isActive());
-    EXPECT_THAT(sandbox.toolRuns(),
-                ElementsAreArray(concat(kCleanupRuns, {
-                                                          "dnctl pipe 1 config bw 97500Byte/s "
-                                                          "delay 50ms plr 0.010000",
-                                                          "dnctl pipe 2 config bw 41250Byte/s "
-                                                          "delay 51ms",
-                                                          "pfctl -f /etc/pf.conf",
-                                                          "pfctl -a com.veltrane -f "
-                                                          "/tmp/veltrane_anchor.conf",
-                                                          "pfctl -e",
-                                                      })));
-    const std::string& r = sandbox.root();
     EXPECT_THAT(
-        log.messages(),
-        ElementsAre("Enabling throttling: down=97500B/s up=41250B/s latency=101ms loss=1.0% "
-                    "dns=250ms",
-                    "Executing: " + r + "/sbin/pfctl -a com.veltrane -F all",
-                    "Executing: " + r + "/sbin/pfctl -f " + r + "/etc/pf.conf",
-                    "Executing: " + r + "/usr/sbin/dnctl pipe delete 1",
-                    "Executing: " + r + "/usr/sbin/dnctl pipe delete 2",
-                    "Executing: " + r + "/usr/sbin/dnctl -q flush",
-                    "Pipe config: download latency=50ms (with loss), upload latency=51ms (no loss)",
-                    "Executing: " + r +
-                        "/usr/sbin/dnctl pipe 1 config bw 97500Byte/s delay 50ms plr 0.010000",
-                    "Executing: " + r + "/usr/sbin/dnctl pipe 2 config bw 41250Byte/s delay 51ms",
-                    "Added dummynet-anchor to pf.conf",
-                    "Executing: " + r + "/sbin/pfctl -f " + r + "/etc/pf.conf",
-                    "Executing: " + r + "/sbin/pfctl -a com.veltrane -f " + r +
-                        "/tmp/veltrane_anchor.conf",
-                    "Executing: " + r + "/sbin/pfctl -e", "Throttling enabled successfully"));
+        sandbox.toolRuns(),
+        ElementsAreArray(concat(
+            kCleanupRuns, {"dnctl pipe 1 config bw 97500Byte/s delay 50ms plr 0.010000",
+                           "dnctl pipe 2 config bw 41250Byte/s delay 51ms", "pfctl -f /etc/pf.conf",
+                           "pfctl -a com.veltrane -f /tmp/veltrane_anchor.conf", "pfctl -e"})));
+    // The runner logs each command itself; these are the engine's own lines.
+    std::vector<std::string> engineLines;
+    for (const std::string& message : log.messages()) {
+        if (!message.starts_with("Executing: ")) {
+            engineLines.push_back(message);
+        }
+    }
+    EXPECT_THAT(engineLines,
+                ElementsAre("Enabling throttling: down=97500B/s up=41250B/s latency=101ms "
+                            "loss=1.0% dns=250ms",
+                            "Pipe config: download latency=50ms (with loss), upload latency=51ms "
+                            "(no loss)",
+                            "Added dummynet-anchor to pf.conf", "Throttling enabled successfully"));
     EXPECT_EQ(sandbox.loadedAnchorRules(), kAnchorRules);
     EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
-    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), "scrub-anchor \"com.apple/*\"\n"
-                                                "nat-anchor \"com.apple/*\"\n"
-                                                "rdr-anchor \"com.apple/*\"\n"
-                                                "dummynet-anchor \"com.apple/*\"\n"
-                                                "dummynet-anchor \"com.veltrane\"\n"
-                                                "anchor \"com.apple/*\"\n"
-                                                "load anchor \"com.apple\" from "
-                                                "\"/etc/pf.anchors/com.apple\"\n");
+    // Before the first filter anchor, passing over the other kinds of anchor.
+    EXPECT_THAT(sandbox.readFile("/etc/pf.conf"),
+                HasSubstr("dummynet-anchor \"com.apple/*\"\ndummynet-anchor \"com.veltrane\"\n"
+                          "anchor \"com.apple/*\"\n"));
 }
 
-TEST_F(ThrottlingManagerTest, ZeroValuesConfigureUnlimitedPipesAndDnsDelayChangesNoCommand) {
+TEST_F(ThrottlingManagerTest, ZeroValuesLeaveOutTheirOptionsAndOnlyDownloadCarriesLoss) {
     enable(0, 0, 0, 0.0, 30'000);
-    const auto withDnsDelay = sandbox.toolRuns();
-    sandbox.clearToolRuns();
-    enable(0, 0, 0, 0.0, 0);
+    // A DNS delay shows in the log only.
     EXPECT_THAT(sandbox.toolRuns(), ElementsAreArray(kPlainEnableRuns));
-    EXPECT_EQ(withDnsDelay, sandbox.toolRuns());
-}
-
-TEST_F(ThrottlingManagerTest, LatencyOfOneGoesUpstreamAndLossOnlyDownstream) {
+    sandbox.clearToolRuns();
     enable(0, 1'000'000, 1, 10.0);
-    const auto runs = sandbox.toolRuns();
-    EXPECT_EQ(runs[5], "dnctl pipe 1 config plr 0.100000");
-    EXPECT_EQ(runs[6], "dnctl pipe 2 config bw 1000000Byte/s delay 1ms");
+    EXPECT_THAT(sandbox.toolRuns(), testing::IsSupersetOf({"dnctl pipe 1 config plr 0.100000",
+                                                           "dnctl pipe 2 config bw 1000000Byte/s "
+                                                           "delay 1ms"}));
 }
 
 TEST_F(ThrottlingManagerTest, AReferenceLeftBehindIsRemovedByTheCleanupAndPutBackBeforeTheAnchor) {
@@ -150,11 +125,8 @@ TEST_F(ThrottlingManagerTest, AReferenceWithACommentStaysAndIsNotAddedTwice) {
     EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), conf);
     EXPECT_THAT(log.messages(), testing::Contains("dummynet-anchor already in pf.conf"));
     // Without an edit there is no reload between the pipes and the anchor.
-    EXPECT_THAT(sandbox.toolRuns(),
-                ElementsAreArray(concat(kCleanupRuns, {"dnctl pipe 1 config", "dnctl pipe 2 config",
-                                                       "pfctl -a com.veltrane -f "
-                                                       "/tmp/veltrane_anchor.conf",
-                                                       "pfctl -e"})));
+    const auto runs = sandbox.toolRuns();
+    EXPECT_EQ(std::count(runs.begin(), runs.end(), "pfctl -f /etc/pf.conf"), 1);
 }
 
 TEST_F(ThrottlingManagerTest, DisableAlwaysCleansUpAndRestoresPfConf) {
@@ -193,20 +165,17 @@ TEST_F(ThrottlingManagerTest, AReloadWarningAndAFailingPfEnableDoNotFailTheEnabl
                 testing::Contains("Warning: pf reload returned non-zero: reload trouble"));
 }
 
-TEST_F(ThrottlingManagerTest, AToolThatCannotStartThrowsTheSystemErrorUnwrapped) {
+TEST_F(ThrottlingManagerTest, AToolThatCannotStartFailsTheEnableWithTheSystemErrorUnwrapped) {
     std::filesystem::remove(sandbox.path("/usr/sbin/dnctl"));
-    EXPECT_THAT(enableFailure(), "No such file or directory");
-    EXPECT_FALSE(manager.isActive());
-}
-
-TEST_F(ThrottlingManagerTest, APfctlThatCannotStartAtTheReloadFailsTheEnable) {
-    // Every earlier pfctl run is a clean-up step whose start failure is ignored.
+    EXPECT_EQ(enableFailure(), "No such file or directory");
+    // pfctl's earlier runs are clean-up steps, whose start failures are ignored;
+    // the reload after adding the anchor line is the first that counts.
+    sandbox.installTool("/usr/sbin/dnctl");
     std::filesystem::remove(sandbox.path("/sbin/pfctl"));
-    EXPECT_THAT(enableFailure(), "No such file or directory");
-    EXPECT_THAT(sandbox.toolRuns(),
-                ElementsAre("dnctl pipe delete 1", "dnctl pipe delete 2", "dnctl -q flush",
-                            testing::StartsWith("dnctl pipe 1"),
-                            testing::StartsWith("dnctl pipe 2")));
+    sandbox.clearToolRuns();
+    EXPECT_EQ(enableFailure(), "No such file or directory");
+    EXPECT_THAT(sandbox.toolRuns(), testing::Contains(testing::StartsWith("dnctl pipe 2 config")));
+    EXPECT_FALSE(manager.isActive());
 }
 
 TEST_F(ThrottlingManagerTest, OutOfRangeValuesNeverReachAToolEvenWithoutTheServiceCheck) {
@@ -253,7 +222,7 @@ TEST_F(ThrottlingManagerTest, PfConfKeepsItsModeAndOwnerAndALinkStaysALink) {
               2);
 }
 
-TEST_F(ThrottlingManagerTest, APlantedLinkAtTheAnchorPathIsReplacedNeverWrittenThrough) {
+TEST_F(ThrottlingManagerTest, WhatIsPlantedAtTheAnchorPathIsNeitherWrittenThroughNorLoaded) {
     sandbox.writeFile("/victim", "precious\n");
     std::filesystem::create_symlink(sandbox.path("/victim"),
                                     sandbox.path("/tmp/veltrane_anchor.conf"));
@@ -261,9 +230,8 @@ TEST_F(ThrottlingManagerTest, APlantedLinkAtTheAnchorPathIsReplacedNeverWrittenT
     EXPECT_EQ(sandbox.readFile("/victim"), "precious\n");
     EXPECT_EQ(sandbox.loadedAnchorRules(), kAnchorRules);
     EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
-}
 
-TEST_F(ThrottlingManagerTest, APlantedFileAtTheAnchorPathIsNeverLoaded) {
+    sandbox.clearToolRuns();
     sandbox.writeFile("/tmp/veltrane_anchor.conf", "pass all\n");
     enable();
     EXPECT_EQ(sandbox.loadedAnchorRules(), kAnchorRules);
@@ -352,17 +320,9 @@ INSTANTIATE_TEST_SUITE_P(
                (std::get<1>(info.param) ? "WhileActive" : "");
     });
 
-TEST_F(ThrottlingManagerTest, AnUnwritableAnchorRulesFileFailsWithAFileError) {
-    EnginePaths longPaths = paths;
-    longPaths.anchorRules = sandbox.path(kLongName);
-    ThrottlingManager longManager(log.logger(), longPaths);
-    try {
-        longManager.enableThrottling(0, 0, 0, 0, 0);
-        FAIL();
-    } catch (const HelperError& error) {
-        EXPECT_EQ(error.kind(), HelperError::Kind::fileError);
-        EXPECT_STREQ(error.what(), "File error: Failed to write anchor rules: File name too long");
-    }
+TEST_F(ThrottlingManagerTest, AnUnwritableAnchorRulesFileFailsWithAFileErrorAndLoadsNothing) {
+    std::filesystem::create_directory(sandbox.path("/tmp/veltrane_anchor.conf"));
+    EXPECT_EQ(enableFailure(), "File error: Failed to write anchor rules: Is a directory");
     // The pipes and the pf.conf line stay until the next clean-up.
     EXPECT_THAT(sandbox.readFile("/etc/pf.conf"), HasSubstr("com.veltrane"));
     EXPECT_THAT(sandbox.toolRuns(), Not(testing::Contains(HasSubstr("-a com.veltrane -f"))));

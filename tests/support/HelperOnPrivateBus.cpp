@@ -9,14 +9,18 @@ HelperOnPrivateBus::HelperOnPrivateBus(const QStringList& extraArguments)
                           QString::fromStdString(m_tools.root())} +
                   extraArguments}}) {}
 
-QDBusMessage HelperOnPrivateBus::call(QDBusConnection& client, const QString& method,
-                                      const QVariantList& arguments, int timeoutMs) {
+QDBusMessage HelperOnPrivateBus::methodCall(const QString& method, const QVariantList& arguments) {
     QDBusMessage message =
         QDBusMessage::createMethodCall(QString::fromUtf8(HelperProtocol::kServiceName),
                                        QString::fromUtf8(HelperProtocol::kObjectPath),
                                        QString::fromUtf8(HelperProtocol::kInterfaceName), method);
     message.setArguments(arguments);
-    return client.call(message, QDBus::Block, timeoutMs);
+    return message;
+}
+
+QDBusMessage HelperOnPrivateBus::call(QDBusConnection& client, const QString& method,
+                                      const QVariantList& arguments, int timeoutMs) {
+    return client.call(methodCall(method, arguments), QDBus::Block, timeoutMs);
 }
 
 QString HelperOnPrivateBus::sandboxDaemonPath() {

@@ -19,6 +19,9 @@ public:
     PrivateBus& bus() { return m_bus; }
     const PrivateBus& bus() const { return m_bus; }
 
+    // A call of a helper method, to send as it is or asynchronously.
+    static QDBusMessage methodCall(const QString& method, const QVariantList& arguments = {});
+
     // A blocking call of a helper method on `client`.
     static QDBusMessage call(QDBusConnection& client, const QString& method,
                              const QVariantList& arguments = {}, int timeoutMs = 10'000);
