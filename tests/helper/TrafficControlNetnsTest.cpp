@@ -34,21 +34,12 @@ protected:
     }
 
     // Runs inside the shaped namespace, reading its interfaces as the daemon
-    // reads the machine's.
-    void enable(std::int64_t down, std::int64_t up, std::int64_t latency, double loss) {
-        const NetnsScope scope(pair->fd(Side::shaped));
-        manager.enableThrottling(down, up, latency, loss, 0);
-    }
-    void disable() {
-        const NetnsScope scope(pair->fd(Side::shaped));
-        manager.disableThrottling();
-    }
-
-    // The kernel feature an enable found missing, or nothing when it worked.
-    std::optional<std::string> enableOrMissingFeature(std::int64_t down, std::int64_t up,
-                                                      std::int64_t latency, double loss) {
+    // reads the machine's. Returns the kernel feature an enable found missing.
+    std::optional<std::string> enable(std::int64_t down, std::int64_t up, std::int64_t latency,
+                                      double loss) {
         try {
-            enable(down, up, latency, loss);
+            const NetnsScope scope(pair->fd(Side::shaped));
+            manager.enableThrottling(down, up, latency, loss, 0);
         } catch (const HelperError& error) {
             const std::string text = error.what();
             const size_t at = text.find("the kernel lacks ");
@@ -58,6 +49,10 @@ protected:
             return text.substr(at);
         }
         return std::nullopt;
+    }
+    void disable() {
+        const NetnsScope scope(pair->fd(Side::shaped));
+        manager.disableThrottling();
     }
 
     // Everything traffic control and the link list say about the shaped side.
@@ -82,7 +77,7 @@ protected:
 
 TEST_F(TrafficControlNetnsTest, DisableRestoresTheInterfaceExactlyAfterWhateverEnableDid) {
     const std::string before = shapedState();
-    const auto missing = enableOrMissingFeature(125'000, 62'500, 100, 5.0);
+    const auto missing = enable(125'000, 62'500, 100, 5.0);
     const std::string during = shapedState();
     // Whatever the kernel supports was really set up before any failure.
     EXPECT_THAT(during, testing::HasSubstr("qdisc htb 5654: dev vt0 root"));
@@ -125,7 +120,7 @@ TEST_F(TrafficControlNetnsTest, ShapedTrafficHasTheProfilesRateDelayAndLoss) {
     ASSERT_GE(baselineMs, 0.0) << "no UDP answer even without shaping";
 
     // 8 Mbit/s down, 4 Mbit/s up, 60 ms round trip added.
-    if (const auto missing = enableOrMissingFeature(1'000'000, 500'000, 60, 0.0)) {
+    if (const auto missing = enable(1'000'000, 500'000, 60, 0.0)) {
         disable();
         GTEST_SKIP() << "cannot shape here: " << *missing;
     }
@@ -142,7 +137,7 @@ TEST_F(TrafficControlNetnsTest, ShapedTrafficHasTheProfilesRateDelayAndLoss) {
     EXPECT_NEAR(addedV6, 60.0, 3.0);
 
     // Loss on arrival only.
-    enable(0, 0, 0, 10.0);
+    ASSERT_FALSE(enable(0, 0, 0, 10.0).has_value());
     EXPECT_NEAR(TrafficProbe::udpLossPercent(*pair, Direction::download, 4000, 300ms), 10.0, 2.0);
     EXPECT_EQ(TrafficProbe::udpLossPercent(*pair, Direction::upload, 1000, 300ms), 0.0);
 

@@ -25,13 +25,6 @@ using Side = NetnsPair::Side;
     throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
 
-struct Address {
-    sockaddr_storage storage{};
-    socklen_t length = sizeof storage;
-
-    sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
-};
-
 int socketIn(const NetnsPair& pair, Side side, bool ipv6, int type) {
     const NetnsScope scope(pair.fd(side));
     return ::socket(ipv6 ? AF_INET6 : AF_INET, type | SOCK_CLOEXEC, 0);
@@ -49,14 +42,13 @@ public:
     // later, and bound to that side's address on a port the kernel picks.
     Socket(const NetnsPair& pair, Side side, bool ipv6, int type)
         : Socket(socketIn(pair, side, ipv6, type)) {
-        Address address;
-        auto& in4 = reinterpret_cast<sockaddr_in&>(address.storage);
-        auto& in6 = reinterpret_cast<sockaddr_in6&>(address.storage);
-        address.storage.ss_family = ipv6 ? AF_INET6 : AF_INET;
-        address.length = ipv6 ? sizeof in6 : sizeof in4;
+        sockaddr_storage address{};
+        auto& in4 = reinterpret_cast<sockaddr_in&>(address);
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
+        address.ss_family = ipv6 ? AF_INET6 : AF_INET;
         void* ip = ipv6 ? static_cast<void*>(&in6.sin6_addr) : &in4.sin_addr;
-        if (::inet_pton(address.storage.ss_family, pair.address(side, ipv6), ip) != 1 ||
-            ::bind(fd, address.get(), address.length) != 0) {
+        if (::inet_pton(address.ss_family, pair.address(side, ipv6), ip) != 1 ||
+            ::bind(fd, reinterpret_cast<sockaddr*>(&address), ipv6 ? sizeof in6 : sizeof in4)) {
             fail("bind");
         }
     }
@@ -64,12 +56,14 @@ public:
     Socket& operator=(const Socket&) = delete;
     ~Socket() { ::close(fd); }
 
-    Address local() const {
-        Address address;
-        if (::getsockname(fd, address.get(), &address.length) != 0) {
-            fail("getsockname");
+    // To the address `other` is bound to.
+    void connectTo(const Socket& other) const {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        auto* raw = reinterpret_cast<sockaddr*>(&address);
+        if (::getsockname(other.fd, raw, &length) != 0 || ::connect(fd, raw, length) != 0) {
+            fail("connect");
         }
-        return address;
     }
     // Zero would mean no time-out at all.
     void setReceiveTimeout(std::chrono::milliseconds timeout) const {
@@ -83,9 +77,9 @@ public:
 
 // Reads datagrams until the one numbered `number`, skipping late answers to
 // earlier ones; false when nothing more comes within the receive time-out.
-bool receiveNumber(const Socket& socket, int number, Address& from) {
+bool receiveNumber(const Socket& socket, int number) {
     int received = -1;
-    while (::recvfrom(socket.fd, &received, sizeof received, 0, from.get(), &from.length) > 0) {
+    while (::recv(socket.fd, &received, sizeof received, 0) > 0) {
         if (received == number) {
             return true;
         }
@@ -101,10 +95,10 @@ double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool 
     const bool down = direction == Direction::download;
     const Socket listener(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_STREAM);
     const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_STREAM);
-    Address target = listener.local();
-    if (::listen(listener.fd, 1) != 0 || ::connect(sender.fd, target.get(), target.length) != 0) {
-        fail("connect");
+    if (::listen(listener.fd, 1) != 0) {
+        fail("listen");
     }
+    sender.connectTo(listener);
     const Socket receiver(::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC));
     receiver.setReceiveTimeout(100ms);
 
@@ -149,16 +143,15 @@ double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
     const Socket client(pair, Side::shaped, ipv6, SOCK_DGRAM);
     echo.setReceiveTimeout(timeout);
     client.setReceiveTimeout(timeout);
-    Address target = echo.local();
+    client.connectTo(echo);
+    echo.connectTo(client);
     double shortest = std::nan("");
     // One probe in flight at a time, so this thread can be the echo too.
     for (int number = 0; number < count; ++number) {
         const auto sent = Clock::now();
-        Address from;
-        if (::sendto(client.fd, &number, sizeof number, 0, target.get(), target.length) > 0 &&
-            receiveNumber(echo, number, from) &&
-            ::sendto(echo.fd, &number, sizeof number, 0, from.get(), from.length) > 0 &&
-            receiveNumber(client, number, from) && Clock::now() - sent < timeout) {
+        if (::send(client.fd, &number, sizeof number, 0) > 0 && receiveNumber(echo, number) &&
+            ::send(echo.fd, &number, sizeof number, 0) > 0 && receiveNumber(client, number) &&
+            Clock::now() - sent < timeout) {
             shortest = std::fmin(
                 shortest, std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
         }
@@ -175,10 +168,10 @@ double udpLossPercent(const NetnsPair& pair, Direction direction, int count,
     // than the system maximum, which only root (as for the namespaces) lifts.
     const int bufferBytes = 64 << 20;
     ::setsockopt(receiver.fd, SOL_SOCKET, SO_RCVBUFFORCE, &bufferBytes, sizeof bufferBytes);
-    Address target = receiver.local();
+    sender.connectTo(receiver);
     char datagram[200] = {};
     for (int i = 0; i < count; ++i) {
-        ::sendto(sender.fd, datagram, sizeof datagram, 0, target.get(), target.length);
+        ::send(sender.fd, datagram, sizeof datagram, 0);
         // About 20,000 datagrams a second: fast enough to stay brief, slow
         // enough that no queue on the way overflows and adds loss of its own.
         if (i % 20 == 19) {
