@@ -51,6 +51,7 @@ TEST_F(ShapingBackendChoiceTest, PfNeedsBothItsToolsExecutableAndAForcedChoiceWi
     EXPECT_EQ(backendKindFromName("pf"), BackendKind::pfDummynet);
     EXPECT_EQ(backendKindFromName("tc"), BackendKind::trafficControl);
     EXPECT_EQ(backendKindFromName("TC"), std::nullopt);
+    EXPECT_EQ(backendKindFromName(""), std::nullopt);
 }
 
 TEST(FixedInterfaceList, TakesACommaSeparatedListAndRefusesWhatCannotBeAnInterface) {

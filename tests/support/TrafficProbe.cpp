@@ -180,10 +180,10 @@ double udpLossPercent(const NetnsPair& pair, Direction direction, int count,
     }
     std::this_thread::sleep_for(settle);
     int received = 0;
-    while (received<count&& ::recv(receiver.fd, datagram, sizeof datagram, MSG_DONTWAIT)> 0) {
+    while (::recv(receiver.fd, datagram, sizeof datagram, MSG_DONTWAIT) > 0) {
         ++received;
     }
-    return 100.0 * (count - received) / count;
+    return 100.0 * (count - std::min(received, count)) / count;
 }
 
 } // namespace TrafficProbe
