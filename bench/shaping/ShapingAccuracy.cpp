@@ -11,7 +11,6 @@
 #include "TrafficControlBackend.h"
 #include "TrafficProbe.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
@@ -50,8 +49,7 @@ public:
         m_manager.disableThrottling();
     }
     double minimumRoundTripMs(int probes, std::chrono::milliseconds timeout) const {
-        const auto trips = TrafficProbe::udpRoundTripsMs(m_pair, false, probes, timeout);
-        return trips.empty() ? NAN : *std::min_element(trips.begin(), trips.end());
+        return TrafficProbe::minimumRoundTripMs(m_pair, false, probes, timeout);
     }
     const NetnsPair& pair() const { return m_pair; }
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Real traffic control in network namespaces that each test makes and deletes.
 // Needs root; skips, saying why, where the kernel lacks what shaping needs.
-#include "FixedInterfaceList.h"
 #include "HelperError.h"
 #include "LogCapture.h"
 #include "NetnsPair.h"
@@ -13,7 +12,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 
 using namespace std::chrono_literals;
@@ -36,21 +34,12 @@ protected:
     }
 
     // Runs inside the shaped namespace, reading its interfaces as the daemon
-    // reads the machine's.
-    void enable(std::int64_t down, std::int64_t up, std::int64_t latency, double loss) {
-        const NetnsScope scope(pair->fd(Side::shaped));
-        manager.enableThrottling(down, up, latency, loss, 0);
-    }
-    void disable() {
-        const NetnsScope scope(pair->fd(Side::shaped));
-        manager.disableThrottling();
-    }
-
-    // The kernel feature an enable found missing, or nothing when it worked.
-    std::optional<std::string> enableOrMissingFeature(std::int64_t down, std::int64_t up,
-                                                      std::int64_t latency, double loss) {
+    // reads the machine's. Returns the kernel feature an enable found missing.
+    std::optional<std::string> enable(std::int64_t down, std::int64_t up, std::int64_t latency,
+                                      double loss) {
         try {
-            enable(down, up, latency, loss);
+            const NetnsScope scope(pair->fd(Side::shaped));
+            manager.enableThrottling(down, up, latency, loss, 0);
         } catch (const HelperError& error) {
             const std::string text = error.what();
             const size_t at = text.find("the kernel lacks ");
@@ -61,20 +50,22 @@ protected:
         }
         return std::nullopt;
     }
+    void disable() {
+        const NetnsScope scope(pair->fd(Side::shaped));
+        manager.disableThrottling();
+    }
 
     // Everything traffic control and the link list say about the shaped side.
     std::string shapedState() {
-        return pair->run(Side::shaped, kTc, {"qdisc", "show"}) +
-               pair->run(Side::shaped, kTc, {"class", "show", "dev", NetnsPair::kShapedInterface}) +
-               pair->run(Side::shaped, kTc,
-                         {"filter", "show", "dev", NetnsPair::kShapedInterface}) +
-               pair->run(Side::shaped, kTc,
-                         {"filter", "show", "dev", NetnsPair::kShapedInterface, "ingress"}) +
-               pair->run(Side::shaped, kIp, {"-o", "link", "show"});
-    }
-
-    double minimum(const std::vector<double>& values) {
-        return values.empty() ? -1.0 : *std::min_element(values.begin(), values.end());
+        std::string state;
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{"qdisc", "show"},
+              {"class", "show", "dev", "vt0"},
+              {"filter", "show", "dev", "vt0"},
+              {"filter", "show", "dev", "vt0", "ingress"}}) {
+            state += pair->run(Side::shaped, kTc, arguments);
+        }
+        return state + pair->run(Side::shaped, kIp, {"-o", "link", "show"});
     }
 
     std::optional<NetnsPair> pair;
@@ -86,7 +77,7 @@ protected:
 
 TEST_F(TrafficControlNetnsTest, DisableRestoresTheInterfaceExactlyAfterWhateverEnableDid) {
     const std::string before = shapedState();
-    const auto missing = enableOrMissingFeature(125'000, 62'500, 100, 5.0);
+    const auto missing = enable(125'000, 62'500, 100, 5.0);
     const std::string during = shapedState();
     // Whatever the kernel supports was really set up before any failure.
     EXPECT_THAT(during, testing::HasSubstr("qdisc htb 5654: dev vt0 root"));
@@ -104,32 +95,32 @@ TEST_F(TrafficControlNetnsTest, DisableRestoresTheInterfaceExactlyAfterWhateverE
     }
 }
 
-TEST_F(TrafficControlNetnsTest, AnotherIngressQdiscWithFiltersOfItsOwnSurvivesTheCleanup) {
-    pair->run(Side::shaped, kTc, {"qdisc", "add", "dev", "vt0", "handle", "ffff:", "ingress"});
-    pair->run(Side::shaped, kTc,
-              {"filter", "add", "dev", "vt0", "parent", "ffff:", "protocol", "arp", "pref", "7",
-               "u32", "match", "u32", "0", "0", "classid", "1:1"});
-    const std::string before = shapedState();
-    disable();
-    EXPECT_EQ(shapedState(), before);
-}
-
-TEST_F(TrafficControlNetnsTest, AnEmptyClsactQdiscSurvivesTheCleanup) {
-    // Its ingress half shows no filter, so only the kernel's kind check keeps
-    // it, and with it whatever its egress half carries.
-    pair->run(Side::shaped, kTc, {"qdisc", "add", "dev", "vt0", "clsact"});
-    const std::string before = shapedState();
-    disable();
-    EXPECT_EQ(shapedState(), before);
-    EXPECT_THAT(before, testing::HasSubstr("qdisc clsact ffff: dev vt0"));
+TEST_F(TrafficControlNetnsTest, ForeignIngressQdiscsSurviveTheCleanup) {
+    // An ingress qdisc with filters of its own, then an empty clsact one: its
+    // ingress half shows no filter, so only the kernel's kind check keeps it,
+    // and with it whatever its egress half carries.
+    const std::vector<std::vector<std::string>> setups[] = {
+        {{"qdisc", "add", "dev", "vt0", "handle", "ffff:", "ingress"},
+         {"filter", "add", "dev", "vt0", "parent", "ffff:", "protocol", "arp", "pref", "7", "u32",
+          "match", "u32", "0", "0", "classid", "1:1"}},
+        {{"qdisc", "add", "dev", "vt0", "clsact"}}};
+    for (const auto& setup : setups) {
+        for (const auto& arguments : setup) {
+            pair->run(Side::shaped, kTc, arguments);
+        }
+        const std::string before = shapedState();
+        disable();
+        EXPECT_EQ(shapedState(), before) << setup.front().back();
+        pair->run(Side::shaped, kTc, {"qdisc", "del", "dev", "vt0", setup.front().back()});
+    }
 }
 
 TEST_F(TrafficControlNetnsTest, ShapedTrafficHasTheProfilesRateDelayAndLoss) {
-    const double baselineMs = minimum(TrafficProbe::udpRoundTripsMs(*pair, false, 10, 500ms));
+    const double baselineMs = TrafficProbe::minimumRoundTripMs(*pair, false, 10, 500ms);
     ASSERT_GE(baselineMs, 0.0) << "no UDP answer even without shaping";
 
     // 8 Mbit/s down, 4 Mbit/s up, 60 ms round trip added.
-    if (const auto missing = enableOrMissingFeature(1'000'000, 500'000, 60, 0.0)) {
+    if (const auto missing = enable(1'000'000, 500'000, 60, 0.0)) {
         disable();
         GTEST_SKIP() << "cannot shape here: " << *missing;
     }
@@ -137,10 +128,8 @@ TEST_F(TrafficControlNetnsTest, ShapedTrafficHasTheProfilesRateDelayAndLoss) {
         TrafficProbe::tcpGoodputBitsPerSecond(*pair, Direction::download, false, 700ms, 1300ms);
     const double uploadBits =
         TrafficProbe::tcpGoodputBitsPerSecond(*pair, Direction::upload, true, 700ms, 1300ms);
-    const double addedV4 =
-        minimum(TrafficProbe::udpRoundTripsMs(*pair, false, 8, 500ms)) - baselineMs;
-    const double addedV6 =
-        minimum(TrafficProbe::udpRoundTripsMs(*pair, true, 8, 500ms)) - baselineMs;
+    const double addedV4 = TrafficProbe::minimumRoundTripMs(*pair, false, 8, 500ms) - baselineMs;
+    const double addedV6 = TrafficProbe::minimumRoundTripMs(*pair, true, 8, 500ms) - baselineMs;
     // Payload is a little under the rate, which counts headers too.
     EXPECT_NEAR(downloadBits, 8e6 * 0.97, 8e6 * 0.08);
     EXPECT_NEAR(uploadBits, 4e6 * 0.97, 4e6 * 0.08);
@@ -148,12 +137,12 @@ TEST_F(TrafficControlNetnsTest, ShapedTrafficHasTheProfilesRateDelayAndLoss) {
     EXPECT_NEAR(addedV6, 60.0, 3.0);
 
     // Loss on arrival only.
-    enable(0, 0, 0, 10.0);
+    ASSERT_FALSE(enable(0, 0, 0, 10.0).has_value());
     EXPECT_NEAR(TrafficProbe::udpLossPercent(*pair, Direction::download, 4000, 300ms), 10.0, 2.0);
     EXPECT_EQ(TrafficProbe::udpLossPercent(*pair, Direction::upload, 1000, 300ms), 0.0);
 
     disable();
-    EXPECT_NEAR(minimum(TrafficProbe::udpRoundTripsMs(*pair, false, 5, 500ms)), baselineMs, 2.0);
+    EXPECT_NEAR(TrafficProbe::minimumRoundTripMs(*pair, false, 5, 500ms), baselineMs, 2.0);
 }
 
 } // namespace

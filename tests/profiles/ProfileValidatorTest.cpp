@@ -9,65 +9,48 @@ using Field = ProfileValidationResult::ProfileField;
 
 namespace {
 
+const QString valid = QStringLiteral("<valid>");
+
 QString messageOf(const ValidationResult& result) {
-    return result.message.value_or(QStringLiteral("<valid>"));
+    return result.message.value_or(valid);
 }
 
 std::vector<QString> errorsOf(const ProfileValidationResult& result) {
     return {result.errors.begin(), result.errors.end()};
 }
 
-ProfileFormData latencyOnly(const QString& name) {
-    ProfileFormData form;
-    form.name = name;
-    form.hasLatency = true;
-    form.latency = QStringLiteral("10");
-    return form;
-}
-
-const QString valid = QStringLiteral("<valid>");
-
 } // namespace
 
-TEST(ProfileValidatorTest, namesAreTrimmedOfSpacesAndTabsOnly) {
+TEST(ProfileValidatorTest, namesAreTrimmedOfSpacesOnlyAndUniqueIgnoringCaseUnlessEditing) {
     EXPECT_EQ(messageOf(ProfileValidator::validateName("   ")), "Profile name cannot be empty");
     // U+3000 ideographic space and U+00A0 are space separators; a line break is not.
     EXPECT_EQ(messageOf(ProfileValidator::validateName(QStringLiteral("\t\u3000\u00a0"))),
               "Profile name cannot be empty");
     EXPECT_EQ(messageOf(ProfileValidator::validateName("\n")), valid);
-}
 
-TEST(ProfileValidatorTest, nameUniquenessIgnoresCaseUnlessEditing) {
     const QStringList names{"WiFi", "Straße", "École"};
-    EXPECT_EQ(messageOf(ProfileValidator::validateNameUniqueness(" wifi ", names, std::nullopt)),
-              "A profile named 'wifi' already exists");
-    EXPECT_EQ(messageOf(ProfileValidator::validateNameUniqueness("STRASSE", names, std::nullopt)),
-              valid);
-    EXPECT_NE(messageOf(ProfileValidator::validateNameUniqueness("éCOLE", names, std::nullopt)),
-              valid);
-    EXPECT_EQ(
-        messageOf(ProfileValidator::validateNameUniqueness("wifi", names, QUuid::createUuid())),
-        valid);
+    const auto taken = [&](const QString& name, std::optional<QUuid> editing = std::nullopt) {
+        return messageOf(ProfileValidator::validateNameUniqueness(name, names, editing));
+    };
+    EXPECT_EQ(taken(" wifi "), "A profile named 'wifi' already exists");
+    EXPECT_EQ(taken("STRASSE"), valid);
+    EXPECT_NE(taken("éCOLE"), valid);
+    EXPECT_EQ(taken("wifi", QUuid::createUuid()), valid);
 }
 
-TEST(ProfileValidatorTest, bandwidthMustBeAPositiveWholeNumber) {
-    const auto check = [](const char* text) {
+TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersInRange) {
+    const auto bandwidth = [](const char* text) {
         return messageOf(ProfileValidator::validateBandwidth(text, true));
     };
-    EXPECT_EQ(check(" "), "Bandwidth value is required");
-    EXPECT_EQ(check("1.5"), "Bandwidth must be a valid number");
-    EXPECT_EQ(check("1,5"), "Bandwidth must be a valid number");
-    EXPECT_EQ(check("0x10"), "Bandwidth must be a valid number");
-    EXPECT_EQ(check("١٢"), "Bandwidth must be a valid number");
-    EXPECT_EQ(check("9223372036854775808"), "Bandwidth must be a valid number");
-    EXPECT_EQ(check("0"), "Bandwidth must be greater than 0");
-    EXPECT_EQ(check("-3"), "Bandwidth must be greater than 0");
-    EXPECT_EQ(check("+7"), valid);
-    EXPECT_EQ(check(" 12\t"), valid);
+    for (const char* text : {"1.5", "1,5", "0x10", "١٢", "9223372036854775808"}) {
+        EXPECT_EQ(bandwidth(text), "Bandwidth must be a valid number") << text;
+    }
+    EXPECT_EQ(bandwidth("0"), "Bandwidth must be greater than 0");
+    EXPECT_EQ(bandwidth("-3"), "Bandwidth must be greater than 0");
+    EXPECT_EQ(bandwidth(" "), "Bandwidth value is required");
+    EXPECT_EQ(bandwidth("+7"), valid);
+    EXPECT_EQ(bandwidth(" 12\t"), valid);
     EXPECT_EQ(messageOf(ProfileValidator::validateBandwidth("abc", false)), valid);
-}
-
-TEST(ProfileValidatorTest, delaysMustBeNonNegativeWholeNumbers) {
     EXPECT_EQ(messageOf(ProfileValidator::validateLatency("0", true)), valid);
     EXPECT_EQ(messageOf(ProfileValidator::validateLatency("-1", true)),
               "Latency must be non-negative");
@@ -93,26 +76,26 @@ TEST(ProfileValidatorTest, packetLossIsADecimalBetweenZeroAndHundred) {
     EXPECT_EQ(check(" "), "Packet loss value is required");
 }
 
-TEST(ProfileValidatorTest, emptyNameWithNothingSwitchedOnGivesTwoMessages) {
-    const ProfileValidationResult result = ProfileValidator::validateProfile({}, {}, std::nullopt);
-    EXPECT_FALSE(result.isValid);
-    EXPECT_THAT(errorsOf(result), ElementsAre("Profile name cannot be empty",
-                                              "Profile must have at least one throttling "
-                                              "option enabled"));
-    EXPECT_EQ(result.fieldErrors.size(), 2u);
-    EXPECT_EQ(result.fieldErrors.at(Field::name), "Profile name cannot be empty");
-    EXPECT_TRUE(result.fieldErrors.contains(Field::general));
-}
+TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
+    const ProfileValidationResult empty = ProfileValidator::validateProfile({}, {}, std::nullopt);
+    EXPECT_FALSE(empty.isValid);
+    EXPECT_THAT(errorsOf(empty), ElementsAre("Profile name cannot be empty",
+                                             "Profile must have at least one throttling "
+                                             "option enabled"));
+    EXPECT_EQ(empty.fieldErrors.size(), 2u);
+    EXPECT_EQ(empty.fieldErrors.at(Field::name), "Profile name cannot be empty");
+    EXPECT_TRUE(empty.fieldErrors.contains(Field::general));
 
-TEST(ProfileValidatorTest, messagesFollowCheckOrderWithFieldPrefixes) {
-    ProfileFormData form = latencyOnly(QStringLiteral("wifi"));
-    form.hasDownloadLimit = true;
+    ProfileFormData form;
+    form.name = QStringLiteral("wifi");
     form.downloadSpeed = QStringLiteral("1.5");
-    form.hasUploadLimit = true;
+    form.hasDownloadLimit = true;
     form.uploadSpeed = QStringLiteral("0");
+    form.hasUploadLimit = true;
     form.latency = QStringLiteral("-1");
-    form.hasPacketLoss = true;
+    form.hasLatency = true;
     form.packetLoss = QStringLiteral("101");
+    form.hasPacketLoss = true;
     form.hasDnsDelay = true;
     const ProfileValidationResult result =
         ProfileValidator::validateProfile(form, {QStringLiteral("WiFi")}, std::nullopt);

@@ -1,12 +1,11 @@
 // Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
 #include "UserDefaults.h"
 
+#include "ProfileTestSupport.h"
 #include "SettingsKeys.h"
 #include "StatePersistenceService.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
@@ -29,25 +28,11 @@ QVariantMap writtenValues() {
 
 } // namespace
 
-TEST(UserDefaultsTest, neverWrittenKeysReadAsTheirDefaults) {
-    const QTemporaryDir home;
-    const UserDefaults defaults(home.filePath("settings.json"));
-    EXPECT_EQ(defaults.value(SettingsKeys::autoDisableOnQuit), QVariant(true));
-    EXPECT_EQ(defaults.value(SettingsKeys::showNotifications), QVariant(true));
-    EXPECT_EQ(defaults.value(SettingsKeys::autoDisableMinutes), QVariant(30));
-    EXPECT_EQ(defaults.value(SettingsKeys::hasCompletedOnboarding), QVariant(false));
-    EXPECT_FALSE(defaults.value(SettingsKeys::selectedProfileID).isValid());
-    EXPECT_TRUE(defaults.stringListValue(SettingsKeys::deletedBuiltInProfiles).isEmpty());
-}
-
 TEST(UserDefaultsTest, anUnreadableSettingsFileIsKeptAsideAndLaterWritesSucceed) {
     const QTemporaryDir home;
     const QString file = home.filePath("settings.json");
     const QByteArray garbage = "{\"autoDisableMinutes\": 45, oops";
-    QFile broken(file);
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write(garbage);
-    broken.close();
+    writeFile(file, garbage);
 
     testing::internal::CaptureStdout();
     {
@@ -61,9 +46,7 @@ TEST(UserDefaultsTest, anUnreadableSettingsFileIsKeptAsideAndLaterWritesSucceed)
     EXPECT_TRUE(UserDefaults(file).boolValue(SettingsKeys::autoDisableEnabled));
     const QStringList kept = QDir(home.path()).entryList({"settings.json.unreadable-*"});
     ASSERT_EQ(kept.size(), 1);
-    QFile copy(home.filePath(kept.first()));
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), garbage);
+    EXPECT_EQ(readFile(home.filePath(kept.first())), garbage);
 }
 
 // Runs only inside the process that the next test starts.
@@ -106,15 +89,11 @@ TEST(StatePersistenceServiceTest, theSelectionIsStoredAsUpperCaseTextAndRemovedB
     const QTemporaryDir home;
     UserDefaults defaults(home.filePath("settings.json"));
     StatePersistenceService service(defaults);
-    const QUuid wifi = QUuid::fromString(QStringLiteral("00000000-0000-0000-0000-00000000000a"));
-    service.saveSelectedProfileID(wifi);
-    EXPECT_EQ(service.selectedProfileID(), "00000000-0000-0000-0000-00000000000A");
-
+    service.saveSelectedProfileID(QUuid::fromString(u"00000000-0000-0000-0000-00000000000a"));
+    // An absent selection at quit leaves the stored one alone.
     service.saveQuitState(true, std::nullopt);
-    EXPECT_EQ(defaults.value(SettingsKeys::wasEnabledOnQuit), QVariant(true));
     EXPECT_EQ(service.selectedProfileID(), "00000000-0000-0000-0000-00000000000A");
-
+    EXPECT_EQ(defaults.value(SettingsKeys::wasEnabledOnQuit), QVariant(true));
     service.saveSelectedProfileID(std::nullopt);
-    EXPECT_FALSE(service.selectedProfileID().has_value());
     EXPECT_FALSE(defaults.contains(SettingsKeys::selectedProfileID));
 }

@@ -15,15 +15,16 @@
 namespace {
 
 constexpr const char* kIp = "/usr/sbin/ip";
+constexpr const char* kDevices[2] = {"vt0", "vt1"};
 
-const Logger& quietLogger() {
+CommandExecutor quietExecutor() {
     static const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     static const Logger logger(devNull, false);
-    return logger;
+    return CommandExecutor(logger);
 }
 
 std::string runOrThrow(const std::string& tool, const std::vector<std::string>& arguments) {
-    const CommandResult result = CommandExecutor(quietLogger()).execute(tool, arguments);
+    const CommandResult result = quietExecutor().execute(tool, arguments);
     if (result.exitCode != 0) {
         std::string line = tool;
         for (const auto& argument : arguments) {
@@ -37,11 +38,8 @@ std::string runOrThrow(const std::string& tool, const std::vector<std::string>& 
 } // namespace
 
 NetnsPair::NetnsPair() {
-    if (::geteuid() != 0) {
-        throw std::runtime_error("network namespaces need root");
-    }
-    if (::access(kIp, X_OK) != 0) {
-        throw std::runtime_error(std::string(kIp) + " is missing");
+    if (::geteuid() != 0 || ::access(kIp, X_OK) != 0) {
+        throw std::runtime_error("network namespaces need root and " + std::string(kIp));
     }
     static std::atomic<int> counter{0};
     const std::string stem =
@@ -49,7 +47,29 @@ NetnsPair::NetnsPair() {
     m_names[0] = stem + "-shaped";
     m_names[1] = stem + "-peer";
     try {
-        create();
+        for (int i = 0; i < 2; ++i) {
+            runOrThrow(kIp, {"netns", "add", m_names[i]});
+            m_fds[i] = ::open(("/run/netns/" + m_names[i]).c_str(), O_RDONLY | O_CLOEXEC);
+            if (m_fds[i] < 0) {
+                throw std::runtime_error("cannot open namespace " + m_names[i]);
+            }
+        }
+        // Made inside the shaped namespace with its peer end moved straight to
+        // the other one: neither end ever exists in the namespace the test runs in.
+        runOrThrow(kIp, {"-n", m_names[0], "link", "add", kDevices[0], "type", "veth", "peer",
+                         "name", kDevices[1], "netns", m_names[1]});
+        for (int i = 0; i < 2; ++i) {
+            const Side side = i == 0 ? Side::shaped : Side::peer;
+            runOrThrow(kIp, {"-n", m_names[i], "link", "set", "lo", "up"});
+            runOrThrow(kIp, {"-n", m_names[i], "addr", "add",
+                             std::string(address(side, false)) + "/30", "dev", kDevices[i]});
+            // nodad: the address is usable at once instead of after duplicate
+            // detection, which would otherwise eat a second of every test.
+            runOrThrow(kIp,
+                       {"-n", m_names[i], "addr", "add", std::string(address(side, true)) + "/64",
+                        "dev", kDevices[i], "nodad"});
+            runOrThrow(kIp, {"-n", m_names[i], "link", "set", kDevices[i], "up"});
+        }
     } catch (...) {
         destroy();
         throw;
@@ -60,58 +80,19 @@ NetnsPair::~NetnsPair() {
     destroy();
 }
 
-void NetnsPair::create() {
-    for (int i = 0; i < 2; ++i) {
-        runOrThrow(kIp, {"netns", "add", m_names[i]});
-        m_fds[i] = ::open(("/run/netns/" + m_names[i]).c_str(), O_RDONLY | O_CLOEXEC);
-        if (m_fds[i] < 0) {
-            throw std::runtime_error("cannot open namespace " + m_names[i] + ": " +
-                                     std::strerror(errno));
-        }
-    }
-    // Made inside the shaped namespace with its peer end moved straight to the
-    // other one: neither end ever exists in the namespace the test runs in.
-    runOrThrow(kIp, {"-n", m_names[0], "link", "add", kShapedInterface, "type", "veth", "peer",
-                     "name", "vt1", "netns", m_names[1]});
-    const char* devices[2] = {kShapedInterface, "vt1"};
-    for (int i = 0; i < 2; ++i) {
-        const Side side = i == 0 ? Side::shaped : Side::peer;
-        runOrThrow(kIp, {"-n", m_names[i], "link", "set", "lo", "up"});
-        runOrThrow(kIp, {"-n", m_names[i], "addr", "add", std::string(address(side, false)) + "/30",
-                         "dev", devices[i]});
-        // nodad: the address is usable at once instead of after duplicate
-        // detection, which would otherwise eat a second of every test.
-        runOrThrow(kIp, {"-n", m_names[i], "addr", "add", std::string(address(side, true)) + "/64",
-                         "dev", devices[i], "nodad"});
-        runOrThrow(kIp, {"-n", m_names[i], "link", "set", devices[i], "up"});
-    }
-}
-
 void NetnsPair::destroy() noexcept {
     for (int i = 0; i < 2; ++i) {
         if (m_fds[i] >= 0) {
             ::close(m_fds[i]);
-            m_fds[i] = -1;
         }
-        if (!m_names[i].empty()) {
-            CommandExecutor(quietLogger()).executeIgnoringErrors(kIp, {"netns", "del", m_names[i]});
-        }
+        quietExecutor().executeIgnoringErrors(kIp, {"netns", "del", m_names[i]});
     }
-}
-
-const std::string& NetnsPair::name(Side side) const {
-    return m_names[side == Side::shaped ? 0 : 1];
-}
-
-int NetnsPair::fd(Side side) const {
-    return m_fds[side == Side::shaped ? 0 : 1];
 }
 
 const char* NetnsPair::address(Side side, bool ipv6) const {
-    if (side == Side::shaped) {
-        return ipv6 ? kShapedIPv6 : kShapedIPv4;
-    }
-    return ipv6 ? kPeerIPv6 : kPeerIPv4;
+    static constexpr const char* kAddresses[2][2] = {{"10.213.0.1", "fd00:213::1"},
+                                                     {"10.213.0.2", "fd00:213::2"}};
+    return kAddresses[index(side)][ipv6 ? 1 : 0];
 }
 
 std::string NetnsPair::run(Side side, const std::string& tool,
@@ -124,9 +105,7 @@ NetnsScope::NetnsScope(int namespaceFd)
     : m_original(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)) {
     if (m_original < 0 || ::setns(namespaceFd, CLONE_NEWNET) != 0) {
         const int error = errno;
-        if (m_original >= 0) {
-            ::close(m_original);
-        }
+        ::close(m_original);
         throw std::runtime_error(std::string("cannot enter network namespace: ") +
                                  std::strerror(error));
     }

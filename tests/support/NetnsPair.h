@@ -4,20 +4,14 @@
 #include <string>
 #include <vector>
 
-// Two network namespaces of our own joined by a veth pair: the "shaped" side
-// stands for the machine whose traffic is throttled, the "peer" side for the
-// rest of the network. The addresses exist only inside these namespaces, so
+// Two network namespaces of our own joined by a veth pair: the "shaped" side,
+// with interface vt0, stands for the machine whose traffic is throttled, the
+// "peer" side for the rest of the network. The addresses exist only inside these namespaces, so
 // no packet can reach a real network. Both namespaces are deleted, with
 // everything in them, when the pair goes.
 class NetnsPair final {
 public:
     enum class Side { shaped, peer };
-
-    static constexpr const char* kShapedInterface = "vt0";
-    static constexpr const char* kShapedIPv4 = "10.213.0.1";
-    static constexpr const char* kPeerIPv4 = "10.213.0.2";
-    static constexpr const char* kShapedIPv6 = "fd00:213::1";
-    static constexpr const char* kPeerIPv6 = "fd00:213::2";
 
     // Throws std::runtime_error saying why when the namespaces cannot be made
     // (not root, no ip tool, no namespace support).
@@ -26,8 +20,7 @@ public:
     NetnsPair(const NetnsPair&) = delete;
     NetnsPair& operator=(const NetnsPair&) = delete;
 
-    const std::string& name(Side side) const;
-    int fd(Side side) const;
+    int fd(Side side) const { return m_fds[index(side)]; }
     const char* address(Side side, bool ipv6) const;
 
     // Runs a tool (absolute path) inside the namespace and returns its
@@ -36,7 +29,7 @@ public:
     std::string run(Side side, const std::string& tool, const std::vector<std::string>& arguments);
 
 private:
-    void create();
+    static int index(Side side) { return side == Side::shaped ? 0 : 1; }
     void destroy() noexcept;
 
     std::string m_names[2];

@@ -4,7 +4,6 @@
 #include "NetnsPair.h"
 
 #include <chrono>
-#include <vector>
 
 // Measures real TCP and UDP traffic between the two sides of a NetnsPair.
 // Every measurement is bounded in time and stops by itself.
@@ -19,11 +18,11 @@ enum class Direction { download, upload };
 double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
                                std::chrono::milliseconds warmUp, std::chrono::milliseconds measure);
 
-// Round-trip times in milliseconds of `count` UDP probes sent one after the
-// other from the shaped side to an echo on the peer; a probe without an
-// answer within `timeout` is left out.
-std::vector<double> udpRoundTripsMs(const NetnsPair& pair, bool ipv6, int count,
-                                    std::chrono::milliseconds timeout);
+// The shortest round trip in milliseconds of `count` UDP probes sent one
+// after the other from the shaped side to an echo on the peer; a probe
+// without an answer within `timeout` is left out, and NaN means none came.
+double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
+                          std::chrono::milliseconds timeout);
 
 // Percentage of `count` UDP datagrams that never arrive, sent at a steady pace
 // and counted until `settle` after the last one left.
