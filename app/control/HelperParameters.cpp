@@ -14,8 +14,8 @@ qint64 bytesPerSecond(const std::optional<Bandwidth>& bandwidth, const char* dir
     if (!bandwidth) {
         return 0;
     }
-    const __int128 bits =
-        static_cast<__int128>(bandwidth->value) * BandwidthUnits::bitsPerSecondPerUnit(bandwidth->unit);
+    const __int128 bits = static_cast<__int128>(bandwidth->value) *
+                          BandwidthUnits::bitsPerSecondPerUnit(bandwidth->unit);
     const __int128 bytes = bits >> 3;
     if (bytes > std::numeric_limits<qint64>::max() || bytes < std::numeric_limits<qint64>::min()) {
         throw ThrottleError::invalidProfile(QString::fromLatin1(direction) +

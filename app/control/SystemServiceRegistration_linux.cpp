@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "SystemServiceRegistration.h"
-
 #include "HelperProtocol.h"
+#include "SystemServiceRegistration.h"
 
 #include <QCoro/QCoroProcess>
 #include <QDBusConnectionInterface>
@@ -18,6 +17,7 @@ namespace {
 // The user may take their time in the authorisation dialog, but an
 // installer that hangs must not hold the caller for ever.
 constexpr int kInstallerTimeoutMs = 10 * 60 * 1000;
+constexpr std::chrono::seconds kStartTimeout{5};
 
 // pkexec's own exit statuses, which say nothing about the installer.
 constexpr int kPkexecNotAuthorized = 126;
@@ -43,9 +43,8 @@ SystemServicePaths SystemServicePaths::standard() {
     paths.installer = QStringLiteral(VELTRANE_INSTALLER_PATH);
     paths.installerArguments = {QStringLiteral(VELTRANE_INSTALLER_BUILD_DIR)};
 #endif
-    paths.autostartEntry =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-        QStringLiteral("/autostart/veltrane.desktop");
+    paths.autostartEntry = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/autostart/veltrane.desktop");
     paths.application = QStringLiteral("/usr/bin/veltrane");
     paths.openUrl = [](const QUrl& url) {
         QProcess::startDetached(QStringLiteral("/usr/bin/xdg-open"), {url.toString()});
@@ -82,14 +81,19 @@ QCoro::Task<std::optional<RegistrationError>> SystemServiceRegistration::registe
     if (m_paths.installer.isEmpty()) {
         co_return registrationError(-1, QStringLiteral("No installer is known for this build"));
     }
+    // Checked first: a program that cannot start would otherwise only show
+    // as the start-up wait running out.
+    if (!QFileInfo(m_paths.pkexec).isExecutable()) {
+        co_return registrationError(-1, QStringLiteral("Cannot run %1").arg(m_paths.pkexec));
+    }
     QProcess installer;
     installer.setProgram(m_paths.pkexec);
     installer.setArguments(QStringList{m_paths.installer} + m_paths.installerArguments);
     installer.setProcessChannelMode(QProcess::SeparateChannels);
-    const bool started = co_await qCoro(installer).start();
+    const bool started = co_await qCoro(installer).start(QIODevice::ReadOnly, kStartTimeout);
     if (!started) {
-        co_return registrationError(-1, QStringLiteral("Cannot run %1: %2")
-                                            .arg(m_paths.pkexec, installer.errorString()));
+        co_return registrationError(
+            -1, QStringLiteral("Cannot run %1: %2").arg(m_paths.pkexec, installer.errorString()));
     }
     const bool finished = co_await qCoro(installer).waitForFinished(kInstallerTimeoutMs);
     if (!finished) {
@@ -108,10 +112,9 @@ QCoro::Task<std::optional<RegistrationError>> SystemServiceRegistration::registe
         co_return registrationError(code, QStringLiteral("Authorization was denied or dismissed"));
     }
     const QString output = QString::fromLocal8Bit(installer.readAllStandardError()).trimmed();
-    co_return registrationError(code, output.isEmpty()
-                                          ? QStringLiteral("The installer exited with status %1")
-                                                .arg(code)
-                                          : output.section(u'\n', -1));
+    co_return registrationError(
+        code, output.isEmpty() ? QStringLiteral("The installer exited with status %1").arg(code)
+                               : output.section(u'\n', -1));
 }
 
 ServiceStatus SystemServiceRegistration::loginItemStatus() const {

@@ -34,7 +34,9 @@ public:
     static ThrottleError interfaceNotFound(const QString& interfaceName) {
         return {Case::interfaceNotFound, interfaceName};
     }
-    static ThrottleError unknown(const QString& description) { return {Case::unknown, description}; }
+    static ThrottleError unknown(const QString& description) {
+        return {Case::unknown, description};
+    }
     static ThrottleError helperNotInstalled() { return {Case::helperNotInstalled, {}}; }
     static ThrottleError authorizationDenied() { return {Case::authorizationDenied, {}}; }
 

@@ -31,13 +31,14 @@ ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistra
     , m_clock(std::move(clock)) {
     // Queued like the main-queue delivery the views expect; a value that
     // arrives after the service is gone is dropped with the connection.
-    connect(&m_helper, &HelperClient::isConnectedChanged, this,
-            [this](bool connected) {
-                ThrottleState next = m_state;
-                next.isHelperReady = connected;
-                setState(std::move(next));
-            },
-            Qt::QueuedConnection);
+    connect(
+        &m_helper, &HelperClient::isConnectedChanged, this,
+        [this](bool connected) {
+            ThrottleState next = m_state;
+            next.isHelperReady = connected;
+            setState(std::move(next));
+        },
+        Qt::QueuedConnection);
 }
 
 QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
