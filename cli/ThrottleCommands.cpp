@@ -31,12 +31,20 @@ constexpr auto kCleanupDeadline = 2s;
 constexpr QLatin1StringView yesOption{"yes"};
 constexpr QLatin1StringView jsonOption{"json"};
 
+// The connection's diagnostics would only repeat the error that ends the
+// command, and must not mix into its output.
+HelperConnectionOptions quiet() {
+    HelperConnectionOptions options;
+    options.diagnostics = [](const QString&) {};
+    return options;
+}
+
 // The same objects as the application, on the system bus (or the one that
 // DBUS_SYSTEM_BUS_ADDRESS names).
 struct ThrottleControl {
     SystemServiceRegistration registration;
     NotificationCenter notifications;
-    HelperConnection connection{registration};
+    HelperConnection connection{registration, quiet()};
     ThrottleService service{connection, registration, notifications};
 };
 

@@ -38,16 +38,16 @@ ThrottleError approvalError() {
         "Helper requires approval. Please enable it in System Settings > Login Items."));
 }
 
-ThrottleError communicationFailure(const QDBusError& error) {
-    // The proxy's error handler only reports; the caller gets the bus's reason.
-    QTextStream(stdout) << "Helper proxy error: " << error.name() << ": " << error.message()
-                        << Qt::endl;
-    return ThrottleError::helperCommunicationFailed(error.message());
-}
+using Diagnostics = std::function<void(const QString&)>;
 
-void throwUnlessSucceeded(const QDBusMessage& reply) {
+void throwUnlessSucceeded(const QDBusMessage& reply, const Diagnostics& diagnostics) {
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        throw communicationFailure(QDBusError(reply));
+        // The bus's error names the cause (no such service, no reply in
+        // time, peer gone); the caller gets its text.
+        const QDBusError error(reply);
+        diagnostics(QStringLiteral("Helper proxy error: ") + error.name() + QStringLiteral(": ") +
+                    error.message());
+        throw ThrottleError::helperCommunicationFailed(error.message());
     }
     if (reply.signature() != u"bs") {
         throw ThrottleError::helperCommunicationFailed(
@@ -66,6 +66,10 @@ HelperConnection::HelperConnection(ServiceRegistration& registration, Options op
 }
 
 HelperConnection::~HelperConnection() = default;
+
+void HelperConnectionOptions::printLine(const QString& line) {
+    QTextStream(stdout) << line << Qt::endl;
+}
 
 void HelperConnection::checkConnectionStatus() {
     setConnected(m_registration.daemonStatus() == ServiceStatus::enabled);
@@ -137,9 +141,9 @@ ComVeltraneHelperProtocolInterface& HelperConnection::helperProxy() {
     return *m_link->proxy;
 }
 
-QCoro::Task<> HelperConnection::awaitSuccess(QDBusPendingCall call) {
+QCoro::Task<> HelperConnection::awaitSuccess(QDBusPendingCall call, Diagnostics diagnostics) {
     const QDBusMessage reply = co_await call;
-    throwUnlessSucceeded(reply);
+    throwUnlessSucceeded(reply, diagnostics);
     if (!reply.arguments().at(0).toBool()) {
         const QString message = reply.arguments().at(1).toString();
         throw ThrottleError::helperError(message.isEmpty() ? QStringLiteral("Unknown error")
@@ -148,18 +152,22 @@ QCoro::Task<> HelperConnection::awaitSuccess(QDBusPendingCall call) {
 }
 
 QCoro::Task<> HelperConnection::enableThrottling(HelperParameters parameters) {
-    co_await awaitSuccess(helperProxy().EnableThrottling(
-        parameters.downloadBytesPerSecond, parameters.uploadBytesPerSecond, parameters.latencyMs,
-        parameters.packetLossPercent, parameters.dnsDelayMs));
+    co_await awaitSuccess(
+        helperProxy().EnableThrottling(parameters.downloadBytesPerSecond,
+                                       parameters.uploadBytesPerSecond, parameters.latencyMs,
+                                       parameters.packetLossPercent, parameters.dnsDelayMs),
+        m_options.diagnostics);
 }
 
 QCoro::Task<> HelperConnection::disableThrottling() {
-    co_await awaitSuccess(helperProxy().DisableThrottling());
+    co_await awaitSuccess(helperProxy().DisableThrottling(), m_options.diagnostics);
 }
 
 QCoro::Task<bool> HelperConnection::getStatus() {
+    // Copied first: the reply may arrive after this object is gone.
+    const Diagnostics diagnostics = m_options.diagnostics;
     const QDBusMessage reply = co_await QDBusPendingCall(helperProxy().GetStatus());
-    throwUnlessSucceeded(reply);
+    throwUnlessSucceeded(reply, diagnostics);
     const QString message = reply.arguments().at(1).toString();
     if (!message.isEmpty()) {
         throw ThrottleError::helperError(message);

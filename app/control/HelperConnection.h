@@ -8,6 +8,7 @@
 #include <QDBusPendingCall>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class ComVeltraneHelperProtocolInterface;
@@ -17,6 +18,11 @@ struct HelperConnectionOptions {
     // A helper that does not answer must not hold a caller for ever; the bus
     // ends the call with its own error after this long.
     std::chrono::milliseconds replyTimeout{10'000};
+    // Where diagnostic lines go: standard output, like the application's
+    // other diagnostics. A command-line tool keeps them off its output.
+    std::function<void(const QString&)> diagnostics = &printLine;
+
+    static void printLine(const QString& line);
 };
 
 // The helper daemon over the bus: the generated proxy of its interface on a
@@ -49,8 +55,11 @@ private:
     // the bus cannot be reached.
     void openConnection();
     ComVeltraneHelperProtocolInterface& helperProxy();
-    // Awaits a (success, message) reply; a bus error is a communication failure.
-    static QCoro::Task<> awaitSuccess(QDBusPendingCall call);
+    // Awaits a (success, message) reply; a bus error is a communication
+    // failure. Touches nothing of this object after the reply, which may
+    // arrive after it is gone.
+    static QCoro::Task<> awaitSuccess(QDBusPendingCall call,
+                                      std::function<void(const QString&)> diagnostics);
 
     ServiceRegistration& m_registration;
     Options m_options;
