@@ -19,7 +19,12 @@ public:
         : name(BusEndpoint::uniqueConnectionName(QStringLiteral("veltrane-helper")))
         , connection(bus.open(name)) {}
 
-    ~Link() { BusEndpoint::close(name); }
+    ~Link() {
+        // What uses the connection goes before the connection.
+        watcher.reset();
+        proxy.reset();
+        BusEndpoint::close(name);
+    }
 
     QString name;
     QDBusConnection connection;

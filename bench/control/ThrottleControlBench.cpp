@@ -6,7 +6,6 @@
 #include "TaskDeadline.h"
 #include "ThrottleService.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 #include <stdexcept>
@@ -49,15 +48,3 @@ void BM_ApplyRemoveRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_ApplyRemoveRoundTrip)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-// QtDBus needs an application object before the first connection.
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -5,9 +5,11 @@
 #include "ServiceRegistration.h"
 #include "TaskDeadline.h"
 #include "ThrottleError.h"
+#include "ThrottleProfile.h"
 
 #include <chrono>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
 // Service registration whose every answer the test chooses.
@@ -76,6 +78,16 @@ private:
         }
     }
 };
+
+// A built-in profile by name.
+inline ThrottleProfile preset(const QString& name) {
+    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
+        if (profile.name == name) {
+            return profile;
+        }
+    }
+    throw std::logic_error("no preset " + name.toStdString());
+}
 
 // Runs a coroutine to its end, with a generous bound so that a fault hangs
 // no test.

@@ -9,30 +9,16 @@
 
 namespace {
 
-TEST(ThrottleErrorTest, EachCaseIsDescribedWithItsFixedTextAndPayload) {
-    EXPECT_EQ(ThrottleError::helperCommunicationFailed("No connection available").description(),
-              "Failed to communicate with helper: No connection available");
+TEST(ThrottleErrorTest, ErrorsAreDescribedWithTheirFixedTextsAndEqualByCaseAndPayload) {
     EXPECT_EQ(ThrottleError::helperError("Unknown error").description(),
               "Helper error: Unknown error");
-    EXPECT_EQ(ThrottleError::invalidProfile("Profile must have at least one throttling "
-                                            "parameter configured")
-                  .description(),
-              "Invalid profile: Profile must have at least one throttling parameter configured");
     EXPECT_EQ(ThrottleError::interfaceNotFound("en0").description(),
               "Network interface 'en0' not found.");
-    EXPECT_EQ(ThrottleError::unknown("disk full").description(),
-              "An unknown error occurred: disk full");
-    EXPECT_EQ(ThrottleError::helperNotInstalled().description(),
-              "The helper tool is not installed. Please install it to enable throttling.");
-    EXPECT_EQ(ThrottleError::authorizationDenied().description(),
-              "Authorization was denied. Please grant the required permissions.");
     // Whoever catches a std::exception sees the same text.
-    EXPECT_STREQ(ThrottleError::helperError("ü").what(), "Helper error: ü");
-}
+    EXPECT_STREQ(ThrottleError::helperNotInstalled().what(),
+                 "The helper tool is not installed. Please install it to enable throttling.");
 
-TEST(ThrottleErrorTest, ErrorsAreEqualByCaseAndPayload) {
     EXPECT_EQ(ThrottleError::helperNotInstalled(), ThrottleError::helperNotInstalled());
-    EXPECT_EQ(ThrottleError::helperError("a"), ThrottleError::helperError("a"));
     EXPECT_NE(ThrottleError::helperError("a"), ThrottleError::helperError("b"));
     EXPECT_NE(ThrottleError::helperError("a"), ThrottleError::invalidProfile("a"));
 }
@@ -79,14 +65,6 @@ TEST(HelperParametersTest, ABandwidthBeyondSixtyFourBitsIsRefusedNotWrapped) {
     } catch (const ThrottleError& error) {
         EXPECT_EQ(error, ThrottleError::invalidProfile("Upload bandwidth is too large"));
     }
-}
-
-TEST(HelperParametersTest, APresentLatencyOfZeroConfiguresSomethingButALossOfZeroDoesNot) {
-    EXPECT_TRUE(HelperParameters::configuresSomething(profile({}, {}, 0)));
-    EXPECT_FALSE(HelperParameters::configuresSomething(profile({}, {}, {}, 0.0)));
-    EXPECT_FALSE(HelperParameters::configuresSomething(profile({})));
-    EXPECT_TRUE(HelperParameters::configuresSomething(profile({}, {}, {}, 0.5)));
-    EXPECT_TRUE(HelperParameters::configuresSomething(profile({}, {}, {}, {}, 0)));
 }
 
 } // namespace

@@ -16,15 +16,6 @@ namespace {
 
 const QDateTime kFirst = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
 
-ThrottleProfile preset(const QString& name) {
-    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
-        if (profile.name == name) {
-            return profile;
-        }
-    }
-    throw std::logic_error("no preset " + name.toStdString());
-}
-
 class ThrottleServiceTest : public testing::Test {
 protected:
     ThrottleServiceTest() {
@@ -42,7 +33,12 @@ protected:
     const ThrottleProfile edge = preset("Edge");
 };
 
-TEST_F(ThrottleServiceTest, ApplyingSendsTheConvertedProfileAndSwitchesTheStateOn) {
+TEST_F(ThrottleServiceTest, ApplyingSendsTheConvertedProfileAndRemovingSwitchesItOff) {
+    // Nothing that this service switched on: nothing to remove or announce.
+    helper.active = true;
+    finish(service.removeThrottling());
+    EXPECT_EQ(helper.disables, 0);
+
     finish(service.applyProfile(threeG));
     EXPECT_THAT(helper.enables, ElementsAre(HelperParameters{97'500, 41'250, 100, 0.0, 0}));
     ThrottleState expected;
@@ -112,14 +108,6 @@ TEST_F(ThrottleServiceTest, AFailedApplyIsStoredAndRethrownAndTheNextSuccessClea
     EXPECT_EQ(service.state().currentProfile, edge);
     EXPECT_EQ(service.state().enabledAt, now);
     EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled", "ThrottlingEnabled"));
-}
-
-TEST_F(ThrottleServiceTest, RemovingWhileOffAsksNothingAndPostsNothing) {
-    helper.active = true; // switched on by someone else: not this service's to remove
-    finish(service.removeThrottling());
-    EXPECT_EQ(helper.disables, 0);
-    EXPECT_THAT(posted, IsEmpty());
-    EXPECT_EQ(service.state(), ThrottleState{});
 }
 
 TEST_F(ThrottleServiceTest, SelectingWhileOffOnlyRecordsAndWhileOnReappliesAtOnce) {
