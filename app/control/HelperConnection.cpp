@@ -54,9 +54,10 @@ void throwUnlessSucceeded(const QDBusMessage& reply, const Diagnostics& diagnost
                     error.message());
         throw ThrottleError::helperCommunicationFailed(error.message());
     }
+    // Whatever answered does not speak the helper's interface.
     if (reply.signature() != u"bs") {
         throw ThrottleError::helperCommunicationFailed(
-            QStringLiteral("Unexpected reply signature '%1'").arg(reply.signature()));
+            QStringLiteral("Failed to get helper proxy"));
     }
 }
 
