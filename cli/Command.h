@@ -21,4 +21,7 @@ struct Command {
     QList<QCommandLineOption> options;
     // Throws CliError; the parser has already checked the options.
     std::function<void(CommandContext&, const QCommandLineParser&)> run;
+    // The one named argument may be followed by a command to run and its
+    // arguments (after "--").
+    bool takesCommand = false;
 };

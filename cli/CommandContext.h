@@ -12,4 +12,8 @@ struct CommandContext {
     UserDefaults& defaults;
     ProfileManager& profiles;
     QTextStream& out;
+    QTextStream& err;
+    // What the program exits with when the command returns normally; a
+    // command that runs another program passes its status on.
+    int exitStatus = 0;
 };

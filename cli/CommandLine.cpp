@@ -66,13 +66,14 @@ int CommandLine::run(const QStringList& arguments, QTextStream& out, QTextStream
         return 0;
     }
     const qsizetype expected = command->arguments.isEmpty() ? 0 : 1;
-    if (parser.positionalArguments().size() != expected) {
+    const qsizetype given = parser.positionalArguments().size();
+    if (command->takesCommand ? given < expected + 1 : given != expected) {
         err << QStringLiteral("Usage: ") << program << u' ' << command->name
             << (expected ? u' ' + command->arguments : QString()) << u'\n';
         return CliError::usageStatus;
     }
     try {
-        return runCommand(*command, parser, out);
+        return runCommand(*command, parser, out, err);
     } catch (const CliError& error) {
         out.flush();
         for (const QString& message : error.messages) {
@@ -83,19 +84,19 @@ int CommandLine::run(const QStringList& arguments, QTextStream& out, QTextStream
 }
 
 int CommandLine::runCommand(const Command& command, const QCommandLineParser& parser,
-                            QTextStream& out) {
+                            QTextStream& out, QTextStream& err) {
     UserDefaults defaults;
     ProfileManager profiles(defaults);
     // The queued start-up load never runs here, as no event loop does: load now.
     profiles.loadBuiltInProfiles();
     profiles.loadCustomProfiles();
-    CommandContext context{defaults, profiles, out};
+    CommandContext context{defaults, profiles, out, err};
     command.run(context, parser);
     if (!defaults.sync()) {
         throw CliError::failure(QStringLiteral("Could not write the settings file ") +
                                 defaults.fileName());
     }
-    return 0;
+    return context.exitStatus;
 }
 
 QString CommandLine::programHelp() const {
@@ -107,8 +108,9 @@ QString CommandLine::programHelp() const {
     }
     return QStringLiteral("Usage: ") + program +
            QStringLiteral(" COMMAND [options]\n\n"
-                          "Manages Veltrane's throttle profiles: the same profiles and settings as "
-                          "the application.\nPROFILE is a profile's id or its name in any case.\n\n"
+                          "Manages Veltrane's throttle profiles, the same profiles and settings as "
+                          "the application,\nand switches throttling on and off through the "
+                          "helper daemon.\nPROFILE is a profile's id or its name in any case.\n\n"
                           "Commands:\n") +
            twoColumns(rows) + QStringLiteral("\nRun '") + program +
            QStringLiteral(" COMMAND --help' for a command's options.\n");

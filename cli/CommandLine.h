@@ -21,7 +21,7 @@ private:
     static QString commandHelp(const Command& command);
     const Command* find(const QString& name) const;
     static int runCommand(const Command& command, const QCommandLineParser& parser,
-                          QTextStream& out);
+                          QTextStream& out, QTextStream& err);
 
     QList<Command> m_commands;
 };

@@ -1,6 +1,7 @@
 // Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
 #include "CommandLine.h"
 #include "ProfileCommands.h"
+#include "ThrottleCommands.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -11,5 +12,6 @@ int main(int argc, char* argv[]) {
     const QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return CommandLine(profileCommands()).run(QCoreApplication::arguments(), out, err);
+    return CommandLine(profileCommands() + throttleCommands())
+        .run(QCoreApplication::arguments(), out, err);
 }

@@ -85,11 +85,17 @@ PrivateBus::PrivateBus(const QList<Service>& activatableServices) {
     const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
     writeFile(config, QString::fromUtf8(kBusConfig).arg(m_address, services));
 
+    startDaemon();
+}
+
+void PrivateBus::startDaemon() {
     m_daemon.setProcessChannelMode(QProcess::MergedChannels);
-    m_daemon.setStandardOutputFile(m_folder.filePath(QStringLiteral("bus.log")));
-    m_daemon.start(QStringLiteral("/usr/bin/dbus-daemon"),
-                   {QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                    QStringLiteral("--config-file=") + config});
+    // Appends: a restarted bus keeps the earlier output.
+    m_daemon.setStandardOutputFile(m_folder.filePath(QStringLiteral("bus.log")), QIODevice::Append);
+    m_daemon.start(
+        QStringLiteral("/usr/bin/dbus-daemon"),
+        {QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+         QStringLiteral("--config-file=") + m_folder.filePath(QStringLiteral("bus.conf"))});
     if (!m_daemon.waitForStarted(5000)) {
         throw std::runtime_error("dbus-daemon did not start: " +
                                  m_daemon.errorString().toStdString());
@@ -103,6 +109,11 @@ PrivateBus::PrivateBus(const QList<Service>& activatableServices) {
     if (!ready) {
         throw std::runtime_error("the private bus did not come up: " + output().toStdString());
     }
+}
+
+void PrivateBus::restart() {
+    stop();
+    startDaemon();
 }
 
 PrivateBus::~PrivateBus() {

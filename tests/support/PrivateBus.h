@@ -40,8 +40,13 @@ public:
 
     // Stops the services it started, then the bus.
     void stop();
+    // Stops everything and starts a new bus at the same address, as when the
+    // system bus restarts: every client connection is lost.
+    void restart();
 
 private:
+    void startDaemon();
+
     QTemporaryDir m_folder;
     QString m_address;
     QProcess m_daemon;

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+#include "HelperProtocol.h"
+#include "SystemServiceRegistration.h"
+
+#include <QCoro/QCoroProcess>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// The user may take their time in the authorisation dialog, but an
+// installer that hangs must not hold the caller for ever.
+constexpr int kInstallerTimeoutMs = 10 * 60 * 1000;
+constexpr std::chrono::seconds kStartTimeout{5};
+
+// pkexec's own exit statuses, which say nothing about the installer.
+constexpr int kPkexecNotAuthorized = 126;
+constexpr int kPkexecCannotAuthenticate = 127;
+
+RegistrationError registrationError(qint64 code, const QString& description) {
+    return {SystemServiceRegistration::errorDomain, code, description};
+}
+
+QString desktopEntryValue(const QString& text) {
+    // Exec= quoting of the desktop entry format.
+    QString quoted = text;
+    quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    quoted.replace(u'`', QStringLiteral("\\`")).replace(u'$', QStringLiteral("\\$"));
+    return u'"' + quoted + u'"';
+}
+
+} // namespace
+
+SystemServicePaths SystemServicePaths::standard() {
+    SystemServicePaths paths;
+#ifdef VELTRANE_INSTALLER_PATH
+    paths.installer = QStringLiteral(VELTRANE_INSTALLER_PATH);
+    paths.installerArguments = {QStringLiteral(VELTRANE_INSTALLER_BUILD_DIR)};
+#endif
+    paths.autostartEntry = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/autostart/veltrane.desktop");
+    paths.application = QStringLiteral("/usr/bin/veltrane");
+    paths.openUrl = [](const QUrl& url) {
+        QProcess::startDetached(QStringLiteral("/usr/bin/xdg-open"), {url.toString()});
+    };
+    return paths;
+}
+
+SystemServiceRegistration::SystemServiceRegistration(Paths paths)
+    : m_paths(std::move(paths))
+    , m_connectionName(BusEndpoint::uniqueConnectionName(QStringLiteral("veltrane-registration"))) {
+}
+
+SystemServiceRegistration::~SystemServiceRegistration() {
+    BusEndpoint::close(m_connectionName);
+}
+
+ServiceStatus SystemServiceRegistration::daemonStatus() const {
+    // A fresh connection each time: a bus restarted since (after an install,
+    // say) must be asked anew, and the question is rare and cheap.
+    QDBusConnection bus = m_paths.bus.open(m_connectionName);
+    QDBusConnectionInterface* daemon = bus.interface();
+    if (!bus.isConnected() || daemon == nullptr) {
+        return ServiceStatus::notRegistered;
+    }
+    const QString name = QString::fromUtf8(HelperProtocol::kServiceName);
+    const QDBusReply<QStringList> activatable = daemon->activatableServiceNames();
+    const bool enabled = (activatable.isValid() && activatable.value().contains(name)) ||
+                         daemon->isServiceRegistered(name).value();
+    BusEndpoint::close(m_connectionName);
+    return enabled ? ServiceStatus::enabled : ServiceStatus::notRegistered;
+}
+
+QCoro::Task<std::optional<RegistrationError>> SystemServiceRegistration::registerDaemon() {
+    if (m_paths.installer.isEmpty()) {
+        co_return registrationError(-1, QStringLiteral("No installer is known for this build"));
+    }
+    // Checked first: a program that cannot start would otherwise only show
+    // as the start-up wait running out.
+    if (!QFileInfo(m_paths.pkexec).isExecutable()) {
+        co_return registrationError(-1, QStringLiteral("Cannot run %1").arg(m_paths.pkexec));
+    }
+    QProcess installer;
+    installer.setProgram(m_paths.pkexec);
+    installer.setArguments(QStringList{m_paths.installer} + m_paths.installerArguments);
+    installer.setProcessChannelMode(QProcess::SeparateChannels);
+    const bool started = co_await qCoro(installer).start(QIODevice::ReadOnly, kStartTimeout);
+    if (!started) {
+        co_return registrationError(
+            -1, QStringLiteral("Cannot run %1: %2").arg(m_paths.pkexec, installer.errorString()));
+    }
+    const bool finished = co_await qCoro(installer).waitForFinished(kInstallerTimeoutMs);
+    if (!finished) {
+        installer.kill();
+        installer.waitForFinished();
+        co_return registrationError(-1, QStringLiteral("The installer did not finish"));
+    }
+    if (installer.exitStatus() != QProcess::NormalExit) {
+        co_return registrationError(-1, QStringLiteral("The installer crashed"));
+    }
+    const int code = installer.exitCode();
+    if (code == 0) {
+        co_return std::nullopt;
+    }
+    if (code == kPkexecNotAuthorized || code == kPkexecCannotAuthenticate) {
+        co_return registrationError(code, QStringLiteral("Authorization was denied or dismissed"));
+    }
+    const QString output = QString::fromLocal8Bit(installer.readAllStandardError()).trimmed();
+    co_return registrationError(
+        code, output.isEmpty() ? QStringLiteral("The installer exited with status %1").arg(code)
+                               : output.section(u'\n', -1));
+}
+
+ServiceStatus SystemServiceRegistration::loginItemStatus() const {
+    return QFileInfo::exists(m_paths.autostartEntry) ? ServiceStatus::enabled
+                                                     : ServiceStatus::notRegistered;
+}
+
+std::optional<RegistrationError> SystemServiceRegistration::registerLoginItem() {
+    QDir().mkpath(QFileInfo(m_paths.autostartEntry).absolutePath());
+    QSaveFile entry(m_paths.autostartEntry);
+    const QByteArray contents = QStringLiteral("[Desktop Entry]\n"
+                                               "Type=Application\n"
+                                               "Name=Veltrane\n"
+                                               "Exec=%1\n"
+                                               "X-GNOME-Autostart-enabled=true\n")
+                                    .arg(desktopEntryValue(m_paths.application))
+                                    .toUtf8();
+    if (!entry.open(QIODevice::WriteOnly) || entry.write(contents) != contents.size() ||
+        !entry.commit()) {
+        return registrationError(entry.error(), entry.errorString());
+    }
+    return std::nullopt;
+}
+
+std::optional<RegistrationError> SystemServiceRegistration::unregisterLoginItem() {
+    QFile entry(m_paths.autostartEntry);
+    if (entry.exists() && !entry.remove()) {
+        return registrationError(entry.error(), entry.errorString());
+    }
+    return std::nullopt;
+}
+
+void SystemServiceRegistration::openSystemSettingsLoginItems() {
+    if (m_paths.openUrl) {
+        m_paths.openUrl(QUrl::fromLocalFile(QFileInfo(m_paths.autostartEntry).absolutePath()));
+    }
+}

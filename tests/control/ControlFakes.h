@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "HelperClient.h"
+#include "ServiceRegistration.h"
+#include "TaskDeadline.h"
+#include "ThrottleError.h"
+#include "ThrottleProfile.h"
+
+#include <chrono>
+#include <exception>
+#include <stdexcept>
+#include <vector>
+
+// Service registration whose every answer the test chooses.
+class FakeServiceRegistration final : public ServiceRegistration {
+public:
+    ServiceStatus status = ServiceStatus::enabled;
+    // What a successful registration leaves behind.
+    ServiceStatus statusAfterRegistering = ServiceStatus::enabled;
+    std::optional<RegistrationError> registrationFailure;
+    int registrations = 0;
+    ServiceStatus loginItem = ServiceStatus::notRegistered;
+    int settingsOpened = 0;
+
+    ServiceStatus daemonStatus() const override { return status; }
+    QCoro::Task<std::optional<RegistrationError>> registerDaemon() override {
+        ++registrations;
+        if (!registrationFailure) {
+            status = statusAfterRegistering;
+        }
+        // A copy: QCoro moves from what co_return is given.
+        std::optional<RegistrationError> outcome = registrationFailure;
+        co_return outcome;
+    }
+    ServiceStatus loginItemStatus() const override { return loginItem; }
+    std::optional<RegistrationError> registerLoginItem() override {
+        loginItem = ServiceStatus::enabled;
+        return std::nullopt;
+    }
+    std::optional<RegistrationError> unregisterLoginItem() override {
+        loginItem = ServiceStatus::notRegistered;
+        return std::nullopt;
+    }
+    void openSystemSettingsLoginItems() override { ++settingsOpened; }
+};
+
+// A helper that records what it is asked and fails when told to.
+class FakeHelperClient final : public HelperClient {
+public:
+    std::vector<HelperParameters> enables;
+    int disables = 0;
+    bool active = false;
+    // Thrown by the next enable or disable.
+    std::exception_ptr nextFailure;
+
+    using HelperClient::setConnected;
+
+    QCoro::Task<> installHelper() override { co_return; }
+    QCoro::Task<bool> getStatus() override { co_return active; }
+    QCoro::Task<> enableThrottling(HelperParameters parameters) override {
+        enables.push_back(parameters);
+        failIfTold();
+        active = true;
+        co_return;
+    }
+    QCoro::Task<> disableThrottling() override {
+        ++disables;
+        failIfTold();
+        active = false;
+        co_return;
+    }
+
+private:
+    void failIfTold() {
+        if (nextFailure) {
+            std::rethrow_exception(std::exchange(nextFailure, nullptr));
+        }
+    }
+};
+
+// A built-in profile by name.
+inline ThrottleProfile preset(const QString& name) {
+    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
+        if (profile.name == name) {
+            return profile;
+        }
+    }
+    throw std::logic_error("no preset " + name.toStdString());
+}
+
+// Runs a coroutine to its end, with a generous bound so that a fault hangs
+// no test.
+template <typename T>
+T finish(QCoro::Task<T> task) {
+    return waitWithDeadline(std::move(task), std::chrono::seconds(30));
+}
+
+// The ThrottleError a finished coroutine threw, or none.
+template <typename T>
+std::optional<ThrottleError> failureOf(QCoro::Task<T> task) {
+    try {
+        finish(std::move(task));
+    } catch (const ThrottleError& error) {
+        return error;
+    }
+    return std::nullopt;
+}

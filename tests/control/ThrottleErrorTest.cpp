@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+#include "ThrottleError.h"
+
+#include "HelperParameters.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+TEST(ThrottleErrorTest, ErrorsAreDescribedWithTheirFixedTextsAndEqualByCaseAndPayload) {
+    EXPECT_EQ(ThrottleError::helperError("Unknown error").description(),
+              "Helper error: Unknown error");
+    EXPECT_EQ(ThrottleError::interfaceNotFound("en0").description(),
+              "Network interface 'en0' not found.");
+    // Whoever catches a std::exception sees the same text.
+    EXPECT_STREQ(ThrottleError::helperNotInstalled().what(),
+                 "The helper tool is not installed. Please install it to enable throttling.");
+
+    EXPECT_EQ(ThrottleError::helperNotInstalled(), ThrottleError::helperNotInstalled());
+    EXPECT_NE(ThrottleError::helperError("a"), ThrottleError::helperError("b"));
+    EXPECT_NE(ThrottleError::helperError("a"), ThrottleError::invalidProfile("a"));
+}
+
+ThrottleProfile profile(std::optional<Bandwidth> down, std::optional<Bandwidth> up = {},
+                        std::optional<std::int64_t> latency = {}, std::optional<double> loss = {},
+                        std::optional<std::int64_t> dns = {}) {
+    return {QUuid::createUuid(), "P", down, up, latency, loss, dns, false, true};
+}
+
+constexpr Bandwidth kbps(std::int64_t value) {
+    return {value, BandwidthUnit::kbps};
+}
+constexpr Bandwidth mbps(std::int64_t value) {
+    return {value, BandwidthUnit::mbps};
+}
+
+TEST(HelperParametersTest, BandwidthsAreDecimalBitsTurnedIntoWholeBytes) {
+    EXPECT_EQ(HelperParameters::from(profile(kbps(1))).downloadBytesPerSecond, 125);
+    EXPECT_EQ(HelperParameters::from(profile(kbps(3))).downloadBytesPerSecond, 375);
+    EXPECT_EQ(HelperParameters::from(profile(mbps(10))).downloadBytesPerSecond, 1'250'000);
+    // 7 bits make no whole byte.
+    EXPECT_EQ(HelperParameters::from(profile({}, kbps(1))).uploadBytesPerSecond, 125);
+    EXPECT_EQ(HelperParameters::from(profile(kbps(780), kbps(330), 100, 1.5, 30)),
+              (HelperParameters{97'500, 41'250, 100, 1.5, 30}));
+    // Absent conditions travel as zero.
+    EXPECT_EQ(HelperParameters::from(profile({}, {}, 0)), HelperParameters{});
+}
+
+TEST(HelperParametersTest, ABandwidthBeyondSixtyFourBitsIsRefusedNotWrapped) {
+    constexpr auto largest = std::numeric_limits<std::int64_t>::max();
+    // The bit count already overflows 64 bits, but the bytes still fit.
+    EXPECT_EQ(HelperParameters::from(profile(kbps(largest / 125))).downloadBytesPerSecond,
+              largest / 125 * 125);
+    try {
+        HelperParameters::from(profile(kbps(largest / 125 + 1)));
+        ADD_FAILURE() << "a download of more than 2^63 bytes per second was accepted";
+    } catch (const ThrottleError& error) {
+        EXPECT_EQ(error, ThrottleError::invalidProfile("Download bandwidth is too large"));
+    }
+    try {
+        HelperParameters::from(profile({}, mbps(largest)));
+        ADD_FAILURE() << "an upload of more than 2^63 bytes per second was accepted";
+    } catch (const ThrottleError& error) {
+        EXPECT_EQ(error, ThrottleError::invalidProfile("Upload bandwidth is too large"));
+    }
+}
+
+} // namespace
