@@ -1,4 +1,4 @@
-// Part of Veltrane. Copyright (c) 2026 the Veltrane developers.
+// SPDX-License-Identifier: MIT
 #include "ProfileOptions.h"
 
 #include "CliError.h"
