@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "CommandExecutor.h"
 
+#include "FileDescriptor.h"
 #include "Logger.h"
 #include "Utf8.h"
 
@@ -11,41 +12,11 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <system_error>
 #include <unistd.h>
-#include <utility>
 
 extern char** environ;
 
 namespace {
-
-[[noreturn]] void throwErrno(int error) {
-    throw std::system_error(error, std::generic_category());
-}
-
-// Owns a file descriptor so that no early return or exception leaks one.
-class FileDescriptor final {
-public:
-    explicit FileDescriptor(int fd = -1)
-        : m_fd(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { reset(); }
-
-    int get() const { return m_fd; }
-    void reset() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = -1;
-    }
-
-private:
-    int m_fd;
-};
 
 struct Pipe {
     FileDescriptor readEnd;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "FileAccess.h"
 
+#include "FileDescriptor.h"
 #include "Utf8.h"
 
 #include <cerrno>
@@ -8,52 +9,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace {
-
-[[noreturn]] void throwErrno(int error) {
-    throw std::system_error(error, std::generic_category());
-}
-
-class ScopedFd final {
-public:
-    explicit ScopedFd(int fd)
-        : m_fd(fd) {}
-    ScopedFd(const ScopedFd&) = delete;
-    ScopedFd& operator=(const ScopedFd&) = delete;
-    ~ScopedFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    int get() const { return m_fd; }
-    // Closing reports write-back errors on some file systems, so it is checked.
-    void close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0) {
-            throwErrno(errno);
-        }
-    }
-
-private:
-    int m_fd;
-};
-
-void writeAll(int fd, std::string_view contents) {
-    while (!contents.empty()) {
-        const ssize_t written = ::write(fd, contents.data(), contents.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwErrno(errno);
-        }
-        contents.remove_prefix(static_cast<size_t>(written));
-    }
-}
 
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -87,7 +45,7 @@ void syncFolder(const std::string& folder) {
 namespace FileAccess {
 
 std::string readUtf8File(const std::string& path) {
-    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         throwErrno(errno);
     }
@@ -119,7 +77,7 @@ void replaceAtomically(const std::string& path, std::string_view contents, Exist
     const std::string folder = folderOf(target);
 
     std::string temporaryPath = target + ".XXXXXX";
-    ScopedFd fd(::mkostemp(temporaryPath.data(), O_CLOEXEC));
+    FileDescriptor fd(::mkostemp(temporaryPath.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         throwErrno(errno);
     }

@@ -22,7 +22,6 @@ public:
 
     Kind kind() const { return m_kind; }
     const std::string& message() const { return m_message; }
-    std::string description() const { return what(); }
 
 private:
     HelperError(Kind kind, std::string message)

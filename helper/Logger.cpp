@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "Logger.h"
 
-#include <cerrno>
+#include "FileDescriptor.h"
+
 #include <ctime>
 #include <string>
 #include <syslog.h>
-#include <unistd.h>
+#include <system_error>
 
 namespace {
 
@@ -16,19 +17,6 @@ std::string utcTimestamp() {
     char buffer[32];
     const size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return std::string(buffer, length);
-}
-
-void writeAll(int fd, std::string_view text) noexcept {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return;
-        }
-        text.remove_prefix(static_cast<size_t>(written));
-    }
 }
 
 } // namespace
@@ -43,7 +31,12 @@ void Logger::log(std::string_view message) const noexcept {
         line.append(message);
         line.push_back('\n');
         // One write per line, so lines logged from several threads never mix.
-        writeAll(m_outputFd, line);
+        try {
+            writeAll(m_outputFd, line);
+        } catch (const std::system_error&) {
+            // A closed or full standard output must not cost the system log
+            // its copy.
+        }
         if (m_toSystemLog) {
             line.pop_back();
             syslog(LOG_DAEMON | LOG_NOTICE, "%s", line.c_str());

@@ -4,6 +4,7 @@
 #include "FakeToolSandbox.h"
 #include "HelperError.h"
 #include "LogCapture.h"
+#include "ToolRuns.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,12 +28,6 @@ const std::vector<std::string> kCleanupRuns = {
     "pfctl -a com.veltrane -F all", "pfctl -f /etc/pf.conf", "dnctl pipe delete 1",
     "dnctl pipe delete 2",          "dnctl -q flush",
 };
-
-std::vector<std::string> concat(std::vector<std::string> first,
-                                const std::vector<std::string>& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
 
 // The runs of an enable of 0 B/s both ways, no latency, no loss, against a
 // pf.conf that does not yet reference the anchor.

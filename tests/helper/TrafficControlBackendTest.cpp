@@ -6,6 +6,7 @@
 #include "InterfaceList.h"
 #include "LogCapture.h"
 #include "ThrottlingManager.h"
+#include "ToolRuns.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -63,12 +64,6 @@ const std::vector<std::string> kPlumbingEth0 = {
     "tc filter add dev eth0 parent ffff: protocol ipv6 pref 22101 u32 match ip6 protocol 17 0xff "
     "action mirred egress redirect dev vtifb-eth0",
 };
-
-std::vector<std::string> concat(std::vector<std::string> first,
-                                const std::vector<std::string>& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
 
 std::vector<std::string> renamed(std::vector<std::string> runs, const std::string& name) {
     for (auto& run : runs) {

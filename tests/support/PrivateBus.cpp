@@ -121,7 +121,9 @@ PrivateBus::~PrivateBus() {
 }
 
 QDBusConnection PrivateBus::connect(const QString& connectionName) {
-    m_connectionNames << connectionName;
+    if (!m_connectionNames.contains(connectionName)) {
+        m_connectionNames << connectionName;
+    }
     return QDBusConnection::connectToBus(m_address, connectionName);
 }
 
