@@ -10,10 +10,13 @@
 #include "HelperProtocol.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include <algorithm>
 #include <csignal>
