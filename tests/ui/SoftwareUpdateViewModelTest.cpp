@@ -50,27 +50,3 @@ TEST(SoftwareUpdateViewModel, FollowsTheSessionThroughItsStages) {
               QStringLiteral("The update is improperly signed and could not be validated."));
     EXPECT_EQ(changes, 5);
 }
-
-TEST(SoftwareUpdateViewModel, TurnsEveryGestureIntoOneChoice) {
-    UpdateSession session(QStringLiteral("1.4.1"));
-    SoftwareUpdateViewModel model(session);
-    std::vector<UpdateSession::Choice> choices;
-    QObject::connect(&session, &UpdateSession::chosen,
-                     [&](UpdateSession::Choice choice) { choices.push_back(choice); });
-
-    session.setUpdate(update(QStringLiteral("1.4.2")), QString());
-    EXPECT_FALSE(model.showsReleaseNotes());
-    model.skipThisVersion();
-    model.remindMeLater();
-    model.performDefaultAction();
-    model.windowVisibilityChanged(true);
-    model.windowVisibilityChanged(false);
-    using Choice = UpdateSession::Choice;
-    EXPECT_EQ(choices, (std::vector{Choice::skipThisVersion, Choice::dismiss, Choice::installUpdate,
-                                    Choice::dismiss}));
-
-    // Return does not cancel a download.
-    session.setProgress(1, 2);
-    model.performDefaultAction();
-    EXPECT_EQ(choices.size(), 4u);
-}

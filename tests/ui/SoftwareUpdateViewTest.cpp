@@ -34,6 +34,9 @@ private Q_SLOTS:
             view.click(QString::fromLatin1(button));
             QCOMPARE(chosen.takeLast().at(0).value<UpdateSession::Choice>(), choice);
         }
+        QTest::keyClick(&view.window(), Qt::Key_Return);
+        QCOMPARE(chosen.takeLast().at(0).value<UpdateSession::Choice>(),
+                 UpdateSession::Choice::installUpdate);
 
         // Closing the window is "Remind Me Later".
         view.window().hide();
@@ -53,6 +56,9 @@ private Q_SLOTS:
         QCOMPARE(view.find(QStringLiteral("progressText"))->property("text").toString(),
                  QStringLiteral("2.0 MB of 8.0 MB"));
         QVERIFY(!view.find(QStringLiteral("installButton"))->isVisible());
+        // Return never cancels a download.
+        QTest::keyClick(&view.window(), Qt::Key_Return);
+        QCOMPARE(chosen.count(), 0);
         view.click(QStringLiteral("dismissButton"));
         QCOMPARE(chosen.count(), 1);
     }
