@@ -169,9 +169,14 @@ void AppcastUpdater::feedArrived(const QByteArray& feed) {
         return;
     }
     m_update = *update;
-    m_downloadPage = m_update.infoLink.isValid() ? m_update.infoLink
-                     : appcast.link.isValid()    ? appcast.link
-                                                 : m_update.enclosure->url;
+    // Only web pages: the feed must not make the desktop open a local file.
+    m_downloadPage.clear();
+    for (const QUrl& page : {m_update.infoLink, appcast.link, m_update.enclosure->url}) {
+        if (page.scheme() == u"https" || page.scheme() == u"http") {
+            m_downloadPage = page;
+            break;
+        }
+    }
     if (!m_update.releaseNotesLink.isValid()) {
         present(notesOf(m_update));
         return;
@@ -245,6 +250,10 @@ QString AppcastUpdater::packagePath() const {
 
 void AppcastUpdater::install() {
     if (!m_installer->installsPackages()) {
+        if (m_downloadPage.isEmpty()) {
+            fail(QStringLiteral("The feed names no download page for this update."));
+            return;
+        }
         m_installer->openDownloadPage(m_downloadPage);
         endSession();
         return;
