@@ -15,6 +15,8 @@ public:
 
     static inline const QString throttlingEnabled = QStringLiteral("ThrottlingEnabled");
     static inline const QString throttlingDisabled = QStringLiteral("ThrottlingDisabled");
+    static inline const QString sparkleUpdateNotificationTapped =
+        QStringLiteral("SparkleUpdateNotificationTapped");
 
     void post(const QString& name, const QVariantMap& userInfo = {}) {
         Q_EMIT posted(name, userInfo);

@@ -11,6 +11,7 @@ public:
     static inline const QString profileEditor = QStringLiteral("profile-editor");
     static inline const QString profileList = QStringLiteral("profile-list");
     static inline const QString settings = QStringLiteral("settings");
+    static inline const QString softwareUpdate = QStringLiteral("software-update");
 
     virtual ~WindowNavigator() = default;
 

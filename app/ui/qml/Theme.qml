@@ -25,6 +25,10 @@ QtObject {
     readonly property color accentBottom: Qt.rgba(0.19, 0.44, 0.93, 1)
     readonly property color titleText: dark ? Qt.rgba(0.96, 0.96, 0.97, 1) : Qt.rgba(0.04, 0.04, 0.03, 1)
 
+    // The update window: release notes on a text background, a sweeping progress bar.
+    readonly property color textBackground: dark ? Qt.rgba(0.08, 0.08, 0.09, 1) : "#ffffff"
+    readonly property int sweepDuration: 1200
+
     // Point sizes of the design, drawn as logical pixels.
     readonly property int captionSize: 10
     readonly property int smallSize: 11

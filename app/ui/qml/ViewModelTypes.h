@@ -4,6 +4,7 @@
 // The view models, known to QML by name. They are created in C++ and handed
 // to the views as required properties, never created from QML.
 #include "AboutViewModel.h"
+#include "SoftwareUpdateViewModel.h"
 
 #include <QtQml/qqml.h>
 
@@ -11,5 +12,12 @@ struct AboutViewModelForeign {
     Q_GADGET
     QML_FOREIGN(AboutViewModel)
     QML_NAMED_ELEMENT(AboutViewModel)
+    QML_UNCREATABLE("Created by the application")
+};
+
+struct SoftwareUpdateViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(SoftwareUpdateViewModel)
+    QML_NAMED_ELEMENT(SoftwareUpdateViewModel)
     QML_UNCREATABLE("Created by the application")
 };

@@ -1,0 +1,333 @@
+// SPDX-License-Identifier: MIT
+#include "UpdaterService.h"
+
+#include "AppcastUpdater.h"
+#include "LocalHttpServer.h"
+#include "NotificationCenter.h"
+#include "TestSigningKey.h"
+#include "UpdateSession.h"
+#include "UserDefaults.h"
+#include "UserNotificationCenter.h"
+#include "WindowNavigator.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class FakeUserNotifications final : public UserNotificationCenter {
+public:
+    std::vector<UserNotificationRequest> added;
+    int removals = 0;
+
+    QCoro::Task<NotificationAuthorization> requestAuthorization() override { co_return {true, {}}; }
+    QCoro::Task<std::optional<QString>> add(UserNotificationRequest request) override {
+        added.push_back(std::move(request));
+        co_return std::nullopt;
+    }
+    void removeDeliveredNotifications(const QString& identifier) override {
+        removals += identifier == UpdaterService::notificationIdentifier ? 1 : 0;
+    }
+};
+
+class FakeNavigator final : public WindowNavigator {
+public:
+    int opened = 0;
+    int closed = 0;
+    void openWindow(const QString& identifier) override {
+        opened += identifier == softwareUpdate ? 1 : 0;
+    }
+    void closeWindow(const QString& identifier) override {
+        closed += identifier == softwareUpdate ? 1 : 0;
+    }
+};
+
+class FakeTimer final : public UpdateCheckTimer {
+public:
+    std::vector<std::chrono::milliseconds> starts;
+    bool active = false;
+    void start(std::chrono::milliseconds delay) override {
+        starts.push_back(delay);
+        active = true;
+    }
+    void stop() override { active = false; }
+    void fire() {
+        active = false;
+        Q_EMIT timeout();
+    }
+};
+
+class FakeInstaller final : public UpdateInstaller {
+public:
+    bool fromPackage = true;
+    QByteArray installedBytes;
+    int installs = 0;
+    int relaunches = 0;
+    QList<QUrl> pagesOpened;
+
+    bool installsPackages() const override { return fromPackage; }
+    void install(const QString& path, std::function<void(std::optional<QString>)> done) override {
+        ++installs;
+        QFile file(path);
+        installedBytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        done(std::nullopt);
+    }
+    void relaunch() override { ++relaunches; }
+    void openDownloadPage(const QUrl& page) override { pagesOpened.append(page); }
+};
+
+template <typename Predicate>
+bool waitUntil(Predicate done, std::chrono::milliseconds timeout = 5s) {
+    QDeadlineTimer deadline(timeout);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return done();
+}
+
+class Updates : public testing::Test {
+protected:
+    QTemporaryDir folder;
+    LocalHttpServer server;
+    TestSigningKey key;
+    UserDefaults defaults{folder.filePath(QStringLiteral("settings.json"))};
+    FakeUserNotifications userNotifications;
+    NotificationCenter notifications;
+    FakeNavigator navigator;
+    FakeTimer* timer = nullptr;
+    FakeInstaller* installer = nullptr;
+    bool inFocus = false;
+    const QByteArray package = QByteArray("!<arch>\ndebian-binary").repeated(500);
+
+    std::unique_ptr<UpdaterService> makeService(QByteArray publicKey = {}, bool plainHttp = true) {
+        auto ownTimer = std::make_unique<FakeTimer>();
+        auto ownInstaller = std::make_unique<FakeInstaller>();
+        timer = ownTimer.get();
+        installer = ownInstaller.get();
+        UpdaterConfiguration configuration;
+        configuration.feedUrl = server.url(QStringLiteral("/appcast.xml"));
+        configuration.publicKey = publicKey.isEmpty() ? key.publicKey() : publicKey;
+        configuration.runningVersion = QStringLiteral("1.4.1");
+        configuration.cacheDirectory = folder.filePath(QStringLiteral("cache"));
+        configuration.requestTimeout = 2s;
+        configuration.allowPlainHttp = plainHttp;
+        auto service = std::make_unique<UpdaterService>(
+            userNotifications, notifications,
+            UpdaterService::Parts{std::move(configuration), defaults, std::move(ownTimer),
+                                  std::move(ownInstaller), [this] { return inFocus; }});
+        service->setWindowNavigator(&navigator);
+        return service;
+    }
+
+    // A feed whose newest item is `version`, with this package's length and signature.
+    void serveFeed(const QByteArray& version, qint64 length = -1, QByteArray signature = {}) {
+        if (signature.isNull()) {
+            signature = key.sign(package);
+        }
+        const QByteArray enclosure =
+            "<enclosure url=\"" + server.url(QStringLiteral("/veltrane.deb")).toEncoded() +
+            "\" length=\"" + QByteArray::number(length < 0 ? package.size() : length) +
+            "\" type=\"application/vnd.debian.binary-package\" sparkle:edSignature=\"" + signature +
+            "\"/>";
+        server.serve(QStringLiteral("/appcast.xml"),
+                     {"<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">"
+                      "<channel><item><sparkle:version>1.3</sparkle:version>" +
+                          enclosure +
+                          "</item><item><link>https://example.org/release</link><sparkle:version>" +
+                          version + "</sparkle:version><description>&lt;p&gt;Notes&lt;/p&gt;" +
+                          "</description>" + enclosure + "</item></channel></rss>",
+                      "application/rss+xml"});
+        server.serve(QStringLiteral("/veltrane.deb"), {package});
+    }
+
+    static bool stageIs(UpdaterService& service, UpdateSession::Stage stage) {
+        return service.updateSession().stage() == stage;
+    }
+};
+
+TEST_F(Updates, ChecksAMinuteAfterStartThenDailyWhileTheStoredSettingIsOn) {
+    serveFeed("1.4.1");
+    auto service = makeService();
+    ASSERT_EQ(timer->starts, std::vector<std::chrono::milliseconds>{1min});
+    EXPECT_TRUE(service->updater().automaticallyChecksForUpdates());
+
+    timer->fire();
+    EXPECT_FALSE(service->canCheckForUpdates());
+    ASSERT_TRUE(waitUntil([&] { return service->canCheckForUpdates(); }));
+    EXPECT_EQ(server.requests(QStringLiteral("/appcast.xml")), 1);
+    EXPECT_EQ(timer->starts.back(), 24h);
+    EXPECT_EQ(navigator.opened, 0);
+
+    service->updater().setAutomaticallyChecksForUpdates(false);
+    EXPECT_FALSE(timer->active);
+    service.reset();
+    service = makeService();
+    EXPECT_FALSE(service->updater().automaticallyChecksForUpdates());
+    EXPECT_TRUE(timer->starts.empty());
+}
+
+TEST_F(Updates, NeverStartsWithAPlainHttpFeedOrAKeyThatIsNotOne) {
+    for (const bool plainHttpAllowed : {false, true}) {
+        auto service =
+            makeService(plainHttpAllowed ? QByteArray("c2hvcnQ=") : QByteArray(), plainHttpAllowed);
+        EXPECT_FALSE(service->canCheckForUpdates());
+        EXPECT_TRUE(timer->starts.empty());
+        service->updater().checkForUpdates();
+        EXPECT_EQ(navigator.opened, 0);
+    }
+}
+
+TEST_F(Updates, AnUpdateFoundInTheBackgroundIsOneNotificationUntilTheUserTapsIt) {
+    serveFeed("1.4.2");
+    auto service = makeService();
+    timer->fire();
+    ASSERT_TRUE(waitUntil([&] { return !userNotifications.added.empty(); }));
+    ASSERT_EQ(userNotifications.added.size(), 1u);
+    EXPECT_EQ(userNotifications.added[0].identifier, QStringLiteral("sparkle-update-available"));
+    EXPECT_EQ(userNotifications.added[0].body,
+              QStringLiteral("Version 1.4.2 is available. Click to view update details."));
+    EXPECT_EQ(navigator.opened, 0);
+    // Waiting for the user blocks nothing: checking by hand shows it.
+    EXPECT_TRUE(service->canCheckForUpdates());
+
+    notifications.post(NotificationCenter::sparkleUpdateNotificationTapped);
+    EXPECT_EQ(navigator.opened, 1);
+    EXPECT_TRUE(stageIs(*service, UpdateSession::Stage::updateFound));
+    EXPECT_EQ(service->updateSession().releaseNotes(), QStringLiteral("<p>Notes</p>"));
+    EXPECT_EQ(userNotifications.removals, 1);
+    EXPECT_FALSE(service->canCheckForUpdates());
+    EXPECT_EQ(server.requests(QStringLiteral("/appcast.xml")), 1);
+
+    service->updateSession().choose(UpdateSession::Choice::dismiss);
+    EXPECT_EQ(navigator.closed, 1);
+    EXPECT_TRUE(service->canCheckForUpdates());
+    EXPECT_EQ(userNotifications.added.size(), 1u);
+}
+
+TEST_F(Updates, AnUpdateFoundInFocusOpensTheWindowWithoutANotification) {
+    serveFeed("1.4.2");
+    inFocus = true;
+    auto service = makeService();
+    timer->fire();
+    ASSERT_TRUE(waitUntil([&] { return navigator.opened == 1; }));
+    EXPECT_TRUE(userNotifications.added.empty());
+}
+
+TEST_F(Updates, EndingTheSessionRemovesTheNotificationAndATapAfterTheServiceIsGoneDoesNothing) {
+    serveFeed("1.4.2");
+    auto service = makeService();
+    timer->fire();
+    ASSERT_TRUE(waitUntil([&] { return !userNotifications.added.empty(); }));
+    // The next scheduled check leaves the waiting update alone.
+    timer->fire();
+    EXPECT_EQ(server.requests(QStringLiteral("/appcast.xml")), 1);
+
+    // Checking by hand shows the waiting update, as a tap does.
+    service->updater().checkForUpdates();
+    EXPECT_EQ(navigator.opened, 1);
+    EXPECT_EQ(userNotifications.removals, 1);
+    service->updateSession().choose(UpdateSession::Choice::dismiss);
+    EXPECT_EQ(userNotifications.removals, 2);
+
+    service.reset();
+    notifications.post(NotificationCenter::sparkleUpdateNotificationTapped);
+    EXPECT_EQ(navigator.opened, 1);
+}
+
+TEST_F(Updates, ASkippedVersionIsNotOfferedAgainButANewerOneIs) {
+    serveFeed("1.4.2");
+    auto service = makeService();
+    service->updater().checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return stageIs(*service, UpdateSession::Stage::updateFound); }));
+    service->updateSession().choose(UpdateSession::Choice::skipThisVersion);
+
+    service = makeService();
+    timer->fire();
+    ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/appcast.xml")) == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return service->canCheckForUpdates(); }));
+    EXPECT_TRUE(userNotifications.added.empty());
+
+    serveFeed("1.5");
+    timer->fire();
+    ASSERT_TRUE(waitUntil([&] { return !userNotifications.added.empty(); }));
+    EXPECT_TRUE(userNotifications.added[0].body.startsWith(QStringLiteral("Version 1.5 ")));
+}
+
+TEST_F(Updates, AManualCheckSaysWhyItFoundNothingOrFailed) {
+    auto service = makeService();
+    struct Case {
+        LocalHttpServer::Response feed;
+        UpdateSession::Stage stage;
+        QString message;
+    };
+    for (const Case& c :
+         {Case{{"<rss><channel></channel></rss>"}, UpdateSession::Stage::upToDate, QString()},
+          Case{{"<rss><channel><item>"},
+               UpdateSession::Stage::failed,
+               QStringLiteral("not valid XML")},
+          Case{{"gone", "text/plain", 404}, UpdateSession::Stage::failed, QStringLiteral("404")},
+          Case{{{}, {}, 200, true}, UpdateSession::Stage::failed, QStringLiteral("in time")}}) {
+        server.serve(QStringLiteral("/appcast.xml"), c.feed);
+        service->updater().checkForUpdates();
+        EXPECT_TRUE(stageIs(*service, UpdateSession::Stage::checking));
+        EXPECT_FALSE(service->canCheckForUpdates());
+        ASSERT_TRUE(waitUntil([&] { return stageIs(*service, c.stage); }));
+        EXPECT_TRUE(service->updateSession().errorMessage().contains(c.message))
+            << service->updateSession().errorMessage().toStdString();
+        EXPECT_FALSE(service->canCheckForUpdates());
+        service->updateSession().choose(UpdateSession::Choice::dismiss);
+        EXPECT_TRUE(service->canCheckForUpdates());
+    }
+}
+
+TEST_F(Updates, OnlyAPackageOfTheRightLengthSignedWithTheBuiltInKeyIsInstalled) {
+    const TestSigningKey otherKey;
+    struct Case {
+        const char* name;
+        qint64 length;
+        QByteArray signature;
+        bool installed;
+    };
+    for (const Case& c :
+         {Case{"signed", -1, key.sign(package), true},
+          Case{"other key", -1, otherKey.sign(package), false},
+          Case{"tampered", -1, key.sign(package + "x"), false}, Case{"unsigned", -1, "", false},
+          Case{"longer than said", package.size() - 1, key.sign(package), false},
+          Case{"shorter than said", package.size() + 1, key.sign(package), false}}) {
+        SCOPED_TRACE(c.name);
+        serveFeed("1.4.2", c.length, c.signature);
+        auto service = makeService();
+        service->updater().checkForUpdates();
+        ASSERT_TRUE(
+            waitUntil([&] { return stageIs(*service, UpdateSession::Stage::updateFound); }));
+        service->updateSession().choose(UpdateSession::Choice::installUpdate);
+        ASSERT_TRUE(waitUntil([&] {
+            return stageIs(*service, UpdateSession::Stage::failed) || installer->relaunches > 0;
+        }));
+        EXPECT_EQ(installer->installs, c.installed ? 1 : 0);
+        EXPECT_EQ(installer->installedBytes, c.installed ? package : QByteArray());
+        EXPECT_EQ(service->updateSession().errorMessage(),
+                  c.installed ? QString() : AppcastUpdater::improperlySignedMessage);
+        EXPECT_TRUE(QDir(folder.filePath(QStringLiteral("cache"))).isEmpty());
+    }
+}
+
+TEST_F(Updates, WithoutAPackageManagerInstallingOpensTheDownloadPage) {
+    serveFeed("1.4.2");
+    auto service = makeService();
+    installer->fromPackage = false;
+    service->updater().checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return stageIs(*service, UpdateSession::Stage::updateFound); }));
+    service->updateSession().choose(UpdateSession::Choice::installUpdate);
+    EXPECT_EQ(installer->pagesOpened,
+              QList<QUrl>{QUrl(QStringLiteral("https://example.org/release"))});
+    EXPECT_TRUE(stageIs(*service, UpdateSession::Stage::idle));
+    EXPECT_EQ(server.requests(QStringLiteral("/veltrane.deb")), 0);
+}
+
+} // namespace
