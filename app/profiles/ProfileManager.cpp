@@ -293,12 +293,12 @@ ProfileChange ProfileManager::restoreBuiltInProfiles(const QList<QUuid>& ids) {
 
 ProfileChange ProfileManager::changeCustomProfiles(const CustomEdit& edit) {
     const auto keptInMemory = [&](const QString& reason) {
-        Diagnostics::write(QStringLiteral("Failed to persist custom profiles: ") + reason);
         QList<ThrottleProfile> profiles = m_customProfiles;
         ProfileChange change = edit(profiles);
         if (!change.ok()) {
             return change;
         }
+        Diagnostics::write(QStringLiteral("Failed to persist custom profiles: ") + reason);
         publishCustomProfiles(std::move(profiles), false);
         return ProfileChange::failed(reason, std::move(change.profile));
     };

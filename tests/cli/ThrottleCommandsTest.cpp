@@ -2,6 +2,7 @@
 #include "HelperOnPrivateBus.h"
 #include "HelperProtocol.h"
 #include "ToolRuns.h"
+#include "VeltranectlRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,40 +23,19 @@ namespace {
 const char* const kThreeGDownload = "dnctl pipe 1 config bw 97500Byte/s delay 50ms";
 const char* const kThreeGUpload = "dnctl pipe 2 config bw 41250Byte/s delay 50ms";
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
-
-// veltranectl as a user runs it, in a home of its own, with the sandboxed
-// daemon's private bus standing in for the system bus.
-class ThrottleCommandsTest : public testing::Test {
+// With the sandboxed daemon's private bus standing in for the system bus.
+class ThrottleCommandsTest : public VeltranectlRunner {
 protected:
-    void start(QProcess& process, const QStringList& arguments, const QString& busAddress = {},
-               const QString& program = QStringLiteral(VELTRANECTL)) const {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        environment.insert("DBUS_SYSTEM_BUS_ADDRESS",
-                           busAddress.isEmpty() ? helper.bus().address() : busAddress);
-        process.setProcessEnvironment(environment);
-        // Standard input is no terminal here.
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(program, arguments);
+    ThrottleCommandsTest() {
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper.bus().address());
     }
 
-    Outcome run(const QStringList& arguments, const QString& busAddress = {}) {
-        QProcess process;
-        start(process, arguments, busAddress);
-        if (!process.waitForFinished(60'000)) {
-            ADD_FAILURE() << "veltranectl did not finish";
-        }
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    Outcome runOnBus(const QString& busAddress, const QStringList& arguments) {
+        const QProcessEnvironment usual = environment;
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", busAddress);
+        Outcome outcome = run(arguments);
+        environment = usual;
+        return outcome;
     }
 
     bool daemonActive() {
@@ -64,7 +44,6 @@ protected:
 
     std::vector<std::string> pipes() const { return pipeConfigurations(helper.tools().toolRuns()); }
 
-    QTemporaryDir home;
     HelperOnPrivateBus helper;
     QDBusConnection client = helper.bus().connect("client");
 };
@@ -81,7 +60,7 @@ TEST_F(ThrottleCommandsTest, ApplyStatusAndOffDoWhatTheySayThroughTheDaemon) {
     const Outcome on = run({"status", "--json"});
     EXPECT_EQ(on.status, 0);
     EXPECT_EQ(
-        on.json(),
+        on.json().object(),
         (QJsonObject{{"helper", "enabled"},
                      {"helperStatus", 1},
                      {"throttling", true},
@@ -109,31 +88,26 @@ TEST_F(ThrottleCommandsTest, AProfileThatBlocksAllTrafficNeedsYesBeforeTheProfil
 
 TEST_F(ThrottleCommandsTest, FailuresSayWhatFailedAndExitOne) {
     PrivateBus empty(QList<PrivateBus::Service>{});
-    const Outcome notInstalled = run({"apply", "3G"}, empty.address());
+    const Outcome notInstalled = runOnBus(empty.address(), {"apply", "3G"});
     EXPECT_EQ(notInstalled.status, 1);
     EXPECT_EQ(notInstalled.err,
               "The helper tool is not installed. Please install it to enable throttling.\n");
-    const Outcome off = run({"off"}, empty.address());
+    const Outcome off = runOnBus(empty.address(), {"off"});
     EXPECT_EQ(off.status, 1);
     EXPECT_TRUE(off.err.startsWith("Failed to communicate with helper: ")) << off.err.toStdString();
     // Nothing can throttle without the helper.
-    const Outcome status = run({"status"}, empty.address());
+    const Outcome status = runOnBus(empty.address(), {"status"});
     EXPECT_EQ(status.status, 3);
     EXPECT_EQ(status.out, "Helper: not registered\nThrottling: off\nSelected profile: none\n");
 
     const QString nowhere = "unix:path=" + home.filePath("no-bus");
-    for (const QStringList& arguments :
-         {QStringList{"apply", "3G"}, QStringList{"status", "--json"}}) {
-        const Outcome unreachable = run(arguments, nowhere);
-        EXPECT_EQ(unreachable.status, 1);
-        EXPECT_TRUE(unreachable.err.startsWith("Cannot reach the system bus: "))
-            << unreachable.err.toStdString();
-    }
-    EXPECT_TRUE(run({"status", "--json"}, nowhere)
-                    .json()
-                    .value("error")
-                    .toString()
-                    .startsWith("Cannot reach the system bus: "));
+    const Outcome unreachable = runOnBus(nowhere, {"apply", "3G"});
+    EXPECT_EQ(unreachable.status, 1);
+    EXPECT_TRUE(unreachable.err.startsWith("Cannot reach the system bus: "));
+    const Outcome unknown = runOnBus(nowhere, {"status", "--json"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_TRUE(unknown.json().object().value("error").toString().startsWith(
+        "Cannot reach the system bus: "));
 }
 
 TEST_F(ThrottleCommandsTest, RunThrottlesOnlyWhileTheCommandRunsAndGivesItEveryByte) {
@@ -146,7 +120,7 @@ TEST_F(ThrottleCommandsTest, RunThrottlesOnlyWhileTheCommandRunsAndGivesItEveryB
            "printf '%s\\n' \"$0\" \"$1\" > '" + seen + "'; cat '" +
                QString::fromStdString(helper.tools().root()) + "/tool-runs.log' >> '" + seen +
                "'; exit 7"},
-          {}, "/bin/sh");
+          "/bin/sh");
     ASSERT_TRUE(process.waitForFinished(60'000));
     EXPECT_EQ(process.exitCode(), 7) << process.readAllStandardError().toStdString();
     QFile during(seen);

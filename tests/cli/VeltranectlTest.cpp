@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileManager.h"
 #include "SettingsKeys.h"
+#include "VeltranectlRunner.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -20,45 +21,9 @@ using testing::HasSubstr;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-
-    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
-    QStringList errors() const { return err.split(u'\n', Qt::SkipEmptyParts); }
-    QJsonDocument json() const { return QJsonDocument::fromJson(out.toUtf8()); }
-};
-
-// Runs veltranectl the way a user would, in a home of its own, without a
-// terminal; the application's store can join in over the same files.
-class VeltranectlTest : public testing::Test {
+// veltranectl beside the application's store over the same files.
+class VeltranectlTest : public VeltranectlRunner {
 protected:
-    void start(QProcess& process, const QStringList& arguments,
-               const QString& program = QStringLiteral(VELTRANECTL)) const {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        process.setProcessEnvironment(environment);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(program, arguments);
-    }
-
-    static Outcome finished(QProcess& process) {
-        if (!process.waitForFinished(60'000)) {
-            ADD_FAILURE() << "veltranectl did not finish";
-        }
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
-
-    Outcome run(const QStringList& arguments) const {
-        QProcess process;
-        start(process, arguments);
-        return finished(process);
-    }
-
     // On a terminal of its own, as `script` gives one.
     Outcome runOnTerminal(const QString& arguments) const {
         QProcess process;
@@ -67,19 +32,6 @@ protected:
         Outcome outcome = finished(process);
         outcome.out.remove(u'\r');
         return outcome;
-    }
-
-    // Starts every run at once and waits for them all.
-    std::vector<Outcome> runTogether(const QList<QStringList>& runs) const {
-        std::list<QProcess> processes;
-        for (const QStringList& arguments : runs) {
-            start(processes.emplace_back(), arguments);
-        }
-        std::vector<Outcome> outcomes;
-        for (QProcess& process : processes) {
-            outcomes.push_back(finished(process));
-        }
-        return outcomes;
     }
 
     QJsonObject show(const QString& profile) const {
@@ -97,8 +49,6 @@ protected:
         }
         return *m_application;
     }
-
-    QTemporaryDir home;
 
 private:
     std::unique_ptr<UserDefaults> m_settings;

@@ -51,8 +51,6 @@ TEST(HelperParametersTest, BandwidthsAreDecimalBitsTurnedIntoWholeBytes) {
     EXPECT_EQ(HelperParameters::from(profile(kbps(1))).downloadBytesPerSecond, 125);
     EXPECT_EQ(HelperParameters::from(profile(kbps(3))).downloadBytesPerSecond, 375);
     EXPECT_EQ(HelperParameters::from(profile(mbps(10))).downloadBytesPerSecond, 1'250'000);
-    // 7 bits make no whole byte.
-    EXPECT_EQ(HelperParameters::from(profile({}, kbps(1))).uploadBytesPerSecond, 125);
     EXPECT_EQ(HelperParameters::from(profile(kbps(780), kbps(330), 100, 1.5, 30)),
               (HelperParameters{97'500, 41'250, 100, 1.5, 30}));
     // Absent conditions travel as zero.

@@ -228,7 +228,7 @@ TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
     EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("3G Copy", "3G Copy"));
 }
 
-TEST_F(ProfileManagerTest, refusedChangesAreToldApartAndWriteNothing) {
+TEST_F(ProfileManagerTest, refusedChangesWriteNothingAndFailedOnesStayInMemory) {
     auto manager = restart();
     ThrottleProfile edited = presetNamed("WiFi");
     edited.latency = 99;
@@ -248,20 +248,17 @@ TEST_F(ProfileManagerTest, refusedChangesAreToldApartAndWriteNothing) {
     EXPECT_EQ(fileContents(), before);
     EXPECT_THAT(namesOf(manager->customProfiles()), ElementsAre("Mine"));
     EXPECT_EQ(manager->profile(presetNamed("WiFi").id())->latency, 1);
-}
 
-TEST_F(ProfileManagerTest, aFailedWriteIsReportedAndKeepsTheChangeInMemory) {
-    QFile blocker(home.filePath("data"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    auto manager = restart();
+    // A folder where the file belongs: nothing can be written.
+    ASSERT_TRUE(QFile::remove(customFile()));
+    ASSERT_TRUE(QDir().mkdir(customFile()));
     testing::internal::CaptureStdout();
-    const ProfileChange change = manager->createProfile(custom("Unsaved"));
+    const ProfileChange unsaved = manager->createProfile(custom("Unsaved"));
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
                 HasSubstr("Failed to persist custom profiles: "));
-    EXPECT_EQ(change.outcome, Outcome::failed);
-    EXPECT_FALSE(change.message.isEmpty());
-    EXPECT_EQ(manager->customProfiles().size(), 1);
+    EXPECT_EQ(unsaved.outcome, Outcome::failed);
+    EXPECT_FALSE(unsaved.message.isEmpty());
+    EXPECT_THAT(namesOf(manager->customProfiles()), ElementsAre("Mine", "Unsaved"));
 }
 
 TEST_F(ProfileManagerTest, anotherWritersChangesAreNeitherUndoneNorMissed) {

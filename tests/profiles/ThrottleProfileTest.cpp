@@ -53,8 +53,6 @@ TEST(ThrottleProfileTest, theBuiltInTableHoldsTheTenProfilesInNameOrder) {
             << row.name;
     }
     EXPECT_EQ(presetNamed("3G").shortDescription(), "D: 780 Kbps, U: 330 Kbps, 100ms");
-    EXPECT_EQ(presetNamed("Very Bad Network").shortDescription(),
-              "D: 1 Mbps, U: 1 Mbps, 500ms, 10% loss");
 }
 
 TEST(ThrottleProfileTest, packetLossIsClampedWhenMadeButKeptWhenDecoded) {
