@@ -102,14 +102,17 @@ ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLinePars
     return profile;
 }
 
-// Switches throttling on and selects the profile, as the panel does.
+// Switches throttling on and selects the profile, as the panel does. When
+// no answer came, the helper may have switched it on all the same: `run`
+// switches it off again, as it must never leave throttling behind; `apply`
+// says so.
 void applyAndRemember(ThrottleControl& control, CommandContext& context,
-                      const ThrottleProfile& profile) {
+                      const ThrottleProfile& profile, bool switchOffIfUnanswered) {
     if (const std::optional<HelperFailure> failure =
             failureOf(control.service.applyProfile(profile))) {
         CliError error = CliError::failure(failure->description);
-        // Never leave behind what an unanswered apply may have switched on.
-        if (failure->unanswered && failureOf(control.connection.disableThrottling())) {
+        if (failure->unanswered &&
+            (!switchOffIfUnanswered || failureOf(control.connection.disableThrottling()))) {
             error.messages << kMayStillBeOn;
         }
         throw error;
@@ -120,7 +123,7 @@ void applyAndRemember(ThrottleControl& control, CommandContext& context,
 void applyCommand(CommandContext& context, const QCommandLineParser& parser) {
     const ThrottleProfile profile = confirmedProfile(context, parser);
     ThrottleControl control;
-    applyAndRemember(control, context, profile);
+    applyAndRemember(control, context, profile, false);
     context.out << "Throttling with " << profile.name << '\n';
 }
 
@@ -202,7 +205,7 @@ void runCommand(CommandContext& context, const QCommandLineParser& parser) {
     // signal can leave throttling behind.
     TerminalCommand terminal;
     ThrottleControl control;
-    applyAndRemember(control, context, profile);
+    applyAndRemember(control, context, profile, true);
 
     std::optional<CliError> failure;
     int status = 0;

@@ -170,6 +170,12 @@ TEST_F(VeltranectlTest, aBuiltInProfileIsDeletedOnlyWhenConfirmedAndCanBeRestore
     EXPECT_EQ(unconfirmed.status, 2);
     EXPECT_EQ(unconfirmed.err, "Deleting the built-in profile 'WiFi' needs --yes without a "
                                "terminal\n");
+    // On a terminal it asks, and anything but yes (here the end of input) declines.
+    const Outcome declined = runOnTerminal("delete wifi");
+    EXPECT_EQ(declined.status, 1);
+    EXPECT_THAT(declined.out.toStdString(),
+                HasSubstr("Delete built-in profile 'WiFi'? Built-in profiles can be restored "
+                          "with 'veltranectl restore'. [y/N] "));
     ASSERT_EQ(run({"delete", "--yes", "wifi"}).status, 0);
     ASSERT_EQ(run({"delete", "--yes", "lte"}).status, 0);
     EXPECT_EQ(run({"profiles"}).lines().size(), 8);
