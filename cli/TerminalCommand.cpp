@@ -26,29 +26,33 @@ constexpr int kNotFoundStatus = 127;
 
 constexpr std::array kEndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-// Written by the signal handler: lock-free atomics are safe there.
+// Written by the signal handler, which may run on any thread of the
+// process: lock-free atomics are safe there.
 std::atomic<pid_t> g_child{0};
 std::atomic<int> g_received{0};
+// A signal still to pass on. Whoever takes it, the handler or the code that
+// has just started the command, passes it on, so it reaches the command
+// exactly once however the two interleave.
+std::atomic<int> g_pending{0};
 static_assert(std::atomic<pid_t>::is_always_lock_free);
 
-void onEndingSignal(int signal, siginfo_t* info, void*) {
-    g_received.store(signal);
-    const pid_t child = g_child.load();
-    // The terminal signals the whole foreground process group, the command
-    // included; passing it on as well would deliver it twice.
-    const bool fromTerminal = info != nullptr && info->si_code == SI_KERNEL;
-    if (child > 0 && !fromTerminal) {
+void passOnPending(pid_t child) {
+    if (const int signal = g_pending.exchange(0); signal != 0) {
         ::kill(child, signal);
     }
 }
 
-sigset_t endingSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int signal : kEndingSignals) {
-        sigaddset(&set, signal);
+void onEndingSignal(int signal, siginfo_t* info, void*) {
+    g_received.store(signal);
+    // The terminal signals the whole foreground process group, a running
+    // command included; passing it on as well would deliver it twice.
+    if (info != nullptr && info->si_code == SI_KERNEL && g_child.load() > 0) {
+        return;
     }
-    return set;
+    g_pending.store(signal);
+    if (const pid_t child = g_child.load(); child > 0) {
+        passOnPending(child);
+    }
 }
 
 bool isExecutableFile(const QByteArray& path) {
@@ -71,6 +75,8 @@ TerminalCommand::TerminalCommand()
     // No SA_RESTART: waitpid() must come back so that the loop sees the signal.
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
+    g_received.store(0);
+    g_pending.store(0);
     for (size_t i = 0; i < kEndingSignals.size(); ++i) {
         sigaction(kEndingSignals[i], &action, &m_saved->ending[i]);
     }
@@ -119,13 +125,7 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
     }
     argv.push_back(nullptr);
 
-    // Held back until the command's process id is known, so that a signal
-    // arriving meanwhile is passed on rather than lost.
-    const sigset_t ending = endingSignals();
-    sigset_t previous;
-    sigprocmask(SIG_BLOCK, &ending, &previous);
     if (const int early = g_received.load()) {
-        sigprocmask(SIG_SETMASK, &previous, nullptr);
         return 128 + early;
     }
     // The command starts as a shell would start it: no signal blocked, and
@@ -144,16 +144,15 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
     const int spawnError =
         posix_spawn(&child, path.constData(), nullptr, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
-    if (spawnError == 0) {
-        g_child.store(child);
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (spawnError != 0) {
         throw CliError{kNotFoundStatus,
                        {QStringLiteral("Cannot run %1: %2")
                             .arg(QString::fromLocal8Bit(path),
                                  QString::fromLocal8Bit(std::strerror(spawnError)))}};
     }
+    g_child.store(child);
+    // A signal that came while the command was starting.
+    passOnPending(child);
 
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {

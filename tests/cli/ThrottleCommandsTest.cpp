@@ -147,7 +147,8 @@ TEST_F(ThrottleCommandsTest, RunPassesEndingSignalsToTheCommandAndStillSwitchesT
         EXPECT_TRUE(daemonActive());
 
         ::kill(static_cast<pid_t>(veltranectl.processId()), signal);
-        ASSERT_TRUE(veltranectl.waitForFinished(30'000));
+        ASSERT_TRUE(veltranectl.waitForFinished(30'000))
+            << signal << veltranectl.readAllStandardError().toStdString();
         EXPECT_EQ(veltranectl.exitStatus(), QProcess::NormalExit) << signal;
         EXPECT_EQ(veltranectl.exitCode(), 128 + signal);
         EXPECT_FALSE(daemonActive()) << signal;
