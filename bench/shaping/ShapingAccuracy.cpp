@@ -3,10 +3,11 @@
 // private pair of network namespaces and prints what real traffic measured
 // against what was requested. Exits 0 without figures where the kernel cannot
 // shape or namespaces cannot be made.
+#include "CommandExecutor.h"
+#include "FakeToolSandbox.h"
 #include "HelperError.h"
 #include "Logger.h"
 #include "NetnsPair.h"
-#include "SystemInterfaceList.h"
 #include "ThrottlingManager.h"
 #include "TrafficControlBackend.h"
 #include "TrafficProbe.h"
@@ -32,9 +33,10 @@ public:
     Bench()
         : m_devNull(::open("/dev/null", O_WRONLY | O_CLOEXEC))
         , m_logger(m_devNull, false)
-        , m_manager(m_logger,
-                    std::make_unique<TrafficControlBackend>(
-                        m_logger, EnginePaths{}, std::make_unique<SystemInterfaceList>())) {}
+        , m_executor(m_logger)
+        , m_manager(m_logger, std::make_unique<TrafficControlBackend>(
+                                  m_logger, m_executor, pathsWithRecordIn(m_recordFolder),
+                                  std::make_unique<SystemUplinks>())) {}
     ~Bench() {
         disable();
         ::close(m_devNull);
@@ -54,9 +56,19 @@ public:
     const NetnsPair& pair() const { return m_pair; }
 
 private:
+    // The real tools; the change record in a folder of our own, never the
+    // machine's /run.
+    static EnginePaths pathsWithRecordIn(const FakeToolSandbox& folder) {
+        EnginePaths paths;
+        paths.changeRecord = folder.path("/shaping.record");
+        return paths;
+    }
+
     NetnsPair m_pair;
+    FakeToolSandbox m_recordFolder;
     int m_devNull;
     Logger m_logger;
+    CommandExecutor m_executor;
     ThrottlingManager m_manager;
 };
 
