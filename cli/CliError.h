@@ -6,7 +6,7 @@
 // Ends a command: every message goes to standard error, one per line, and
 // the program exits with the status.
 struct CliError {
-    // Bad usage or input that failed validation.
+    // Bad usage, input that failed validation, a question only --yes answers.
     static constexpr int usageStatus = 2;
     // Anything else: a missing profile, a file that could not be written.
     static constexpr int failureStatus = 1;

@@ -11,17 +11,29 @@
 
 #include <functional>
 
-// One subcommand of veltranectl. New groups of commands (throttling, for
-// one) add a list of these beside the profile commands.
+// One subcommand of veltranectl.
 struct Command {
-    QString name;
-    // The positional arguments as the usage line shows them, e.g. "PROFILE".
-    QString arguments;
-    QString summary;
-    QList<QCommandLineOption> options;
-    // Throws CliError; the parser has already checked the options.
-    std::function<void(CommandContext&, const QCommandLineParser&)> run;
-    // The one named argument may be followed by a command to run and its
-    // arguments (after "--").
-    bool takesCommand = false;
+    // What may follow the required arguments.
+    enum class Rest {
+        none,
+        // One more argument at most; the command checks it.
+        optional,
+        // A program to run and its arguments, after an optional "--": at
+        // least the program. Options of veltranectl end at the first
+        // argument, so that everything after it is the program's.
+        command,
+    };
+
+    QString name = {};
+    // The arguments as the usage line shows them, e.g. "PROFILE".
+    QString arguments = {};
+    QString summary = {};
+    // More for the command's own help.
+    QString details = {};
+    QList<QCommandLineOption> options = {};
+    // Throws CliError; the command line has already been checked.
+    std::function<void(CommandContext&, const QCommandLineParser&)> run = {};
+    // The arguments that must be given, by the names that messages use.
+    QStringList required = {};
+    Rest rest = Rest::none;
 };

@@ -4,15 +4,22 @@
 #include "ProfileManager.h"
 #include "UserDefaults.h"
 
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
 #include <QTextStream>
 
 // What a command works with: the same stores as the application, loaded,
-// and the program's output.
+// its arguments and the program's output.
 struct CommandContext {
     UserDefaults& defaults;
     ProfileManager& profiles;
     QTextStream& out;
     QTextStream& err;
+    // The positional arguments, without the "--" that may end the options.
+    QStringList arguments;
+    // A program to run and its arguments, byte for byte as they were given.
+    QList<QByteArray> command;
     // What the program exits with when the command returns normally; a
     // command that runs another program passes its status on.
     int exitStatus = 0;

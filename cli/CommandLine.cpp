@@ -3,11 +3,16 @@
 
 #include "CliError.h"
 
+#include <algorithm>
+#include <numeric>
 #include <utility>
+#include <vector>
 
 namespace {
 
 constexpr QLatin1StringView program{"veltranectl"};
+// Help is read in terminals of the classic width.
+constexpr qsizetype kLineWidth = 80;
 
 QString optionSynopsis(const QCommandLineOption& option) {
     QString text = QStringLiteral("--") + option.names().join(u", --");
@@ -17,16 +22,70 @@ QString optionSynopsis(const QCommandLineOption& option) {
     return text;
 }
 
-QString twoColumns(const QList<std::pair<QString, QString>>& rows) {
-    qsizetype width = 0;
-    for (const auto& [left, right] : rows) {
-        width = std::max(width, left.size());
+// The words of `text` in lines of at most `width` characters; a longer
+// word stands alone.
+QStringList wrapped(const QString& text, qsizetype width) {
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            lines << line;
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
     }
+    if (!line.isEmpty()) {
+        lines << line;
+    }
+    return lines;
+}
+
+QString paragraph(const QString& text) {
+    return wrapped(text, kLineWidth).join(u'\n') + u'\n';
+}
+
+// Terms and their descriptions, the descriptions wrapped in a column of
+// their own. A term too long for the column has its description below it.
+QString twoColumns(const QList<std::pair<QString, QString>>& rows) {
+    constexpr qsizetype indent = 2;
+    constexpr qsizetype gap = 2;
+    constexpr qsizetype widestTerm = 24;
+    qsizetype termWidth = 0;
+    for (const auto& [term, description] : rows) {
+        if (term.size() <= widestTerm) {
+            termWidth = std::max(termWidth, term.size());
+        }
+    }
+    const QString margin(indent + termWidth + gap, u' ');
     QString text;
-    for (const auto& [left, right] : rows) {
-        text += QStringLiteral("  ") + left.leftJustified(width + 2) + right + u'\n';
+    for (const auto& [term, description] : rows) {
+        QStringList lines = wrapped(description, kLineWidth - margin.size());
+        if (term.size() > termWidth) {
+            text += QString(indent, u' ') + term + u'\n';
+        } else if (!lines.isEmpty()) {
+            text += QString(indent, u' ') + term.leftJustified(termWidth + gap) +
+                    lines.takeFirst() + u'\n';
+        }
+        for (const QString& line : lines) {
+            text += margin + line + u'\n';
+        }
     }
     return text;
+}
+
+qsizetype editDistance(const QString& a, const QString& b) {
+    std::vector<qsizetype> row(b.size() + 1);
+    std::iota(row.begin(), row.end(), 0);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        qsizetype diagonal = row[0];
+        row[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
 }
 
 } // namespace
@@ -34,67 +93,98 @@ QString twoColumns(const QList<std::pair<QString, QString>>& rows) {
 CommandLine::CommandLine(QList<Command> commands)
     : m_commands(std::move(commands)) {}
 
-int CommandLine::run(const QStringList& arguments, QTextStream& out, QTextStream& err) const {
+int CommandLine::run(const QList<QByteArray>& rawArguments, QTextStream& out,
+                     QTextStream& err) const {
+    QStringList arguments;
+    for (const QByteArray& argument : rawArguments) {
+        arguments << QString::fromLocal8Bit(argument);
+    }
     const QString first = arguments.value(1);
+    if (arguments.size() < 2) {
+        err << "Usage: " << program << " COMMAND [options] [ARGUMENTS]\n"
+            << "See '" << program << " --help' for the commands.\n";
+        return CliError::usageStatus;
+    }
     if (first == u"--help" || first == u"-h" || first == u"help") {
-        out << programHelp();
+        const Command* topic = first == u"help" ? find(arguments.value(2)) : nullptr;
+        out << (topic ? commandHelp(*topic) : programHelp());
+        return 0;
+    }
+    if (first == u"--version") {
+        out << program << ' ' << VELTRANE_VERSION << '\n';
         return 0;
     }
     const Command* command = find(first);
     if (!command) {
-        err << (first.isEmpty()
-                    ? QStringLiteral("Missing command.")
-                    : QStringLiteral("Unknown command '") + first + QStringLiteral("'."))
-            << u'\n' << programHelp();
+        err << unknownCommand(first);
         return CliError::usageStatus;
     }
+    const QString name = QString(program) + u' ' + command->name;
+    const auto usageError = [&](const QString& message) {
+        err << name << ": " << message << '\n' << usage(*command);
+        return CliError::usageStatus;
+    };
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(
+        command->rest == Command::Rest::command ? QCommandLineParser::ParseAsPositionalArguments
+                                                : QCommandLineParser::ParseAsOptions);
     parser.addOptions(command->options);
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOption(help);
     QStringList rest = arguments.mid(1);
     rest[0] = QString(program);
     if (!parser.parse(rest)) {
-        err << parser.errorText() << u'\n' << commandHelp(*command);
-        return CliError::usageStatus;
+        return usageError(parser.errorText());
     }
     if (parser.isSet(help)) {
         out << commandHelp(*command);
         return 0;
     }
-    const qsizetype expected = command->arguments.isEmpty() ? 0 : 1;
-    const qsizetype given = parser.positionalArguments().size();
-    if (command->takesCommand ? given < expected + 1 : given != expected) {
-        err << QStringLiteral("Usage: ") << program << u' ' << command->name
-            << (expected ? u' ' + command->arguments : QString()) << u'\n';
-        return CliError::usageStatus;
+
+    QStringList positional = parser.positionalArguments();
+    const qsizetype required = command->required.size();
+    // Past the first argument the parser takes "--" as an argument too.
+    if (command->rest == Command::Rest::command && positional.size() > required &&
+        positional.at(required) == u"--") {
+        positional.removeAt(required);
+    }
+    if (positional.size() < required) {
+        return usageError(QStringLiteral("missing ") +
+                          command->required.mid(positional.size()).join(QStringLiteral(" and ")));
+    }
+    if (command->rest == Command::Rest::command && positional.size() == required) {
+        return usageError(QStringLiteral("missing the COMMAND to run"));
+    }
+    const qsizetype allowed = command->rest == Command::Rest::optional ? required + 1 : required;
+    if (command->rest != Command::Rest::command && positional.size() > allowed) {
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.at(allowed)));
+    }
+
+    UserDefaults defaults;
+    ProfileManager profiles(defaults);
+    // The queued start-up load waits for an event loop, which a command may
+    // never run: load now.
+    profiles.loadBuiltInProfiles();
+    profiles.loadCustomProfiles();
+    CommandContext context{defaults, profiles, out, err, positional, {}};
+    if (command->rest == Command::Rest::command) {
+        // The program and its arguments end the command line.
+        context.command = rawArguments.mid(rawArguments.size() - (positional.size() - required));
     }
     try {
-        return runCommand(*command, parser, out, err);
+        command->run(context, parser);
+        if (!defaults.sync()) {
+            throw CliError::failure(QStringLiteral("Could not write the settings file ") +
+                                    defaults.fileName());
+        }
     } catch (const CliError& error) {
         out.flush();
         for (const QString& message : error.messages) {
-            err << message << u'\n';
+            err << message << '\n';
         }
         return error.exitStatus;
-    }
-}
-
-int CommandLine::runCommand(const Command& command, const QCommandLineParser& parser,
-                            QTextStream& out, QTextStream& err) {
-    UserDefaults defaults;
-    ProfileManager profiles(defaults);
-    // The queued start-up load never runs here, as no event loop does: load now.
-    profiles.loadBuiltInProfiles();
-    profiles.loadCustomProfiles();
-    CommandContext context{defaults, profiles, out, err};
-    command.run(context, parser);
-    if (!defaults.sync()) {
-        throw CliError::failure(QStringLiteral("Could not write the settings file ") +
-                                defaults.fileName());
     }
     return context.exitStatus;
 }
@@ -102,18 +192,24 @@ int CommandLine::runCommand(const Command& command, const QCommandLineParser& pa
 QString CommandLine::programHelp() const {
     QList<std::pair<QString, QString>> rows;
     for (const Command& command : m_commands) {
-        rows.append(
-            {command.name + (command.arguments.isEmpty() ? QString() : u' ' + command.arguments),
-             command.summary});
+        rows.append({command.name, command.summary});
     }
     return QStringLiteral("Usage: ") + program +
-           QStringLiteral(" COMMAND [options]\n\n"
-                          "Manages Veltrane's throttle profiles, the same profiles and settings as "
-                          "the application,\nand switches throttling on and off through the "
-                          "helper daemon.\nPROFILE is a profile's id or its name in any case.\n\n"
-                          "Commands:\n") +
-           twoColumns(rows) + QStringLiteral("\nRun '") + program +
-           QStringLiteral(" COMMAND --help' for a command's options.\n");
+           QStringLiteral(" COMMAND [options] [ARGUMENTS]\n\n") +
+           paragraph(QStringLiteral(
+               "Manages Veltrane's throttle profiles, the same profiles and settings as the "
+               "application, and switches throttling on and off through the helper daemon. "
+               "PROFILE is a profile's id or its name in any case.")) +
+           QStringLiteral("\nCommands:\n") + twoColumns(rows) + u'\n' +
+           paragraph(QStringLiteral("Run '%1 COMMAND --help' for a command's options, and '%1 "
+                                    "--version' for the version.")
+                         .arg(program));
+}
+
+QString CommandLine::usage(const Command& command) {
+    return QStringLiteral("Usage: ") + program + u' ' + command.name +
+           QStringLiteral(" [options]") +
+           (command.arguments.isEmpty() ? QString() : u' ' + command.arguments) + u'\n';
 }
 
 QString CommandLine::commandHelp(const Command& command) {
@@ -122,17 +218,32 @@ QString CommandLine::commandHelp(const Command& command) {
         rows.append({optionSynopsis(option), option.description()});
     }
     rows.append({QStringLiteral("--help"), QStringLiteral("Show this help.")});
-    return QStringLiteral("Usage: ") + program + u' ' + command.name +
-           (command.arguments.isEmpty() ? QString() : u' ' + command.arguments) +
-           QStringLiteral(" [options]\n\n") + command.summary + QStringLiteral("\n\nOptions:\n") +
-           twoColumns(rows);
+    return usage(command) + u'\n' +
+           paragraph(command.summary +
+                     (command.details.isEmpty() ? QString() : u' ' + command.details)) +
+           QStringLiteral("\nOptions:\n") + twoColumns(rows);
 }
 
 const Command* CommandLine::find(const QString& name) const {
+    const auto it = std::find_if(m_commands.begin(), m_commands.end(),
+                                 [&name](const Command& command) { return command.name == name; });
+    return it == m_commands.end() ? nullptr : &*it;
+}
+
+QString CommandLine::unknownCommand(const QString& name) const {
+    QString text =
+        QStringLiteral("%1: '%2' is not a command. See '%1 --help'.\n").arg(program, name);
+    // Typing mistakes: a letter or two out of place.
+    const Command* closest = nullptr;
+    qsizetype best = 3;
     for (const Command& command : m_commands) {
-        if (command.name == name) {
-            return &command;
+        if (const qsizetype distance = editDistance(name, command.name); distance < best) {
+            best = distance;
+            closest = &command;
         }
     }
-    return nullptr;
+    if (closest) {
+        text += QStringLiteral("Did you mean '%1'?\n").arg(closest->name);
+    }
+    return text;
 }

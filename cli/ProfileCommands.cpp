@@ -2,27 +2,36 @@
 #include "ProfileCommands.h"
 
 #include "CliError.h"
+#include "Confirmation.h"
+#include "ProfileListing.h"
 #include "ProfileOptions.h"
 #include "ProfileValidator.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr QLatin1StringView jsonOption{"json"};
+constexpr QLatin1StringView showOption{"show"};
+constexpr QLatin1StringView yesOption{"yes"};
+constexpr QLatin1StringView allOption{"all"};
 
-ThrottleProfile argumentProfile(const CommandContext& context, const QCommandLineParser& parser) {
-    return ProfileOptions::resolve(context.profiles, parser.positionalArguments().constFirst());
+ThrottleProfile argumentProfile(const CommandContext& context) {
+    return ProfileOptions::resolve(context.profiles.allProfiles(), context.arguments.constFirst());
 }
 
-// The store keeps the change in memory when the file cannot be written; a
-// command must not report that as success.
-void requireWritten(const CommandContext& context, bool written) {
-    if (!written) {
-        throw CliError::failure(QStringLiteral("Could not write ") +
-                                context.profiles.customProfilesURL().value_or(QString()));
+// A change that was refused or only made in memory must not look like success.
+ProfileChange requireDone(ProfileChange change) {
+    if (change.outcome == ProfileChange::Outcome::failed) {
+        throw CliError::failure(QStringLiteral("Could not save the change: ") + change.message);
     }
+    if (change.outcome == ProfileChange::Outcome::refused) {
+        throw CliError::failure(change.message);
+    }
+    return change;
 }
 
 ThrottleProfile validated(const CommandContext& context, const ProfileFormData& form,
@@ -47,115 +56,156 @@ void listProfiles(CommandContext& context, const QCommandLineParser& parser) {
             records.append(profile.toJson());
         }
         context.out << QJsonDocument(records).toJson(QJsonDocument::Indented);
-        return;
-    }
-    for (const ThrottleProfile& profile : profiles) {
-        context.out << profile.name << u'\t' << profile.shortDescription() << u'\t'
-                    << (profile.isBuiltIn() ? QLatin1StringView("built-in")
-                                            : QLatin1StringView("custom"))
-                    << u'\t'
-                    << (profile.showInMenu ? QLatin1StringView("shown")
-                                           : QLatin1StringView("hidden"))
-                    << u'\n';
+    } else if (::isatty(STDOUT_FILENO)) {
+        context.out << ProfileListing::table(profiles);
+    } else {
+        context.out << ProfileListing::separatedByTabs(profiles);
     }
 }
 
-void showProfile(CommandContext& context, const QCommandLineParser& parser) {
-    context.out
-        << QJsonDocument(argumentProfile(context, parser).toJson()).toJson(QJsonDocument::Indented);
+void showProfile(CommandContext& context, const QCommandLineParser&) {
+    context.out << QJsonDocument(argumentProfile(context).toJson()).toJson(QJsonDocument::Indented);
 }
 
 void createProfile(CommandContext& context, const QCommandLineParser& parser) {
     ProfileFormData form;
     ProfileOptions::apply(parser, form);
     const ThrottleProfile profile = validated(context, form, std::nullopt, QUuid::createUuid());
-    requireWritten(context, context.profiles.createProfile(profile));
-    context.out << ThrottleProfile::idText(profile.id()) << u'\n';
+    requireDone(context.profiles.createProfile(profile));
+    context.out << ThrottleProfile::idText(profile.id()) << '\n';
 }
 
 void editProfile(CommandContext& context, const QCommandLineParser& parser) {
-    const ThrottleProfile existing = argumentProfile(context, parser);
+    const ThrottleProfile existing = argumentProfile(context);
     if (existing.isBuiltIn()) {
         throw CliError::failure(QStringLiteral("Built-in profile — cannot be edited. Use "
                                                "'Duplicate' to create an editable copy."));
     }
     ProfileFormData form = ProfileFormData::from(existing);
     ProfileOptions::apply(parser, form);
-    const ThrottleProfile profile = validated(context, form, existing.id(), existing.id());
-    requireWritten(context, context.profiles.saveProfile(profile));
+    ThrottleProfile profile = validated(context, form, existing.id(), existing.id());
+    // The editor lists every profile it saves; a command that changes one
+    // value leaves the menu as it was unless asked.
+    profile.showInMenu = existing.showInMenu || parser.isSet(QString(showOption));
+    requireDone(context.profiles.saveProfile(profile));
 }
 
-void duplicateProfile(CommandContext& context, const QCommandLineParser& parser) {
-    bool written = false;
-    const ThrottleProfile copy =
-        context.profiles.duplicateProfile(argumentProfile(context, parser), &written);
-    requireWritten(context, written);
-    context.out << ThrottleProfile::idText(copy.id()) << u'\n';
+void duplicateProfile(CommandContext& context, const QCommandLineParser&) {
+    const ProfileChange change =
+        requireDone(context.profiles.duplicateProfile(argumentProfile(context)));
+    context.out << ThrottleProfile::idText(change.profile->id()) << '\n';
 }
 
 void deleteProfile(CommandContext& context, const QCommandLineParser& parser) {
-    requireWritten(context, context.profiles.deleteProfile(argumentProfile(context, parser)));
-}
-
-void setShown(CommandContext& context, const QCommandLineParser& parser, bool shown) {
-    const ThrottleProfile profile = argumentProfile(context, parser);
-    if (profile.showInMenu == shown) {
-        return;
-    }
+    const ThrottleProfile profile = argumentProfile(context);
     if (profile.isBuiltIn()) {
-        context.profiles.toggleMenuVisibility(profile);
-    } else {
-        requireWritten(context, context.profiles.toggleCustomProfileVisibility(profile));
+        Confirmation{QStringLiteral("Delete built-in profile '%1'? Built-in profiles can be "
+                                    "restored with 'veltranectl restore'.")
+                         .arg(profile.name),
+                     QStringLiteral("Deleting the built-in profile '%1' needs --yes without a "
+                                    "terminal")
+                         .arg(profile.name),
+                     QStringLiteral("Not deleted.")}
+            .ask(parser.isSet(QString(yesOption)), context.err);
+    }
+    requireDone(context.profiles.deleteProfile(profile));
+}
+
+void restoreProfiles(CommandContext& context, const QCommandLineParser& parser) {
+    const bool all = parser.isSet(QString(allOption));
+    if (all == !context.arguments.isEmpty()) {
+        throw CliError::usage({all ? QStringLiteral("Give a PROFILE or --all, not both")
+                                   : QStringLiteral("Give the PROFILE to restore, or --all")});
+    }
+    const QList<ThrottleProfile> deleted = context.profiles.deletedBuiltInProfiles();
+    QList<QUuid> ids;
+    for (const ThrottleProfile& profile : deleted) {
+        ids << profile.id();
+    }
+    if (!all) {
+        const QString argument = context.arguments.constFirst();
+        // Restoring what is there already is what was asked.
+        if (!ProfileOptions::matches(context.profiles.builtInProfiles(), argument).isEmpty()) {
+            return;
+        }
+        ids = {
+            ProfileOptions::resolve(deleted, argument, QStringLiteral("deleted built-in profile"))
+                .id()};
+    }
+    if (!ids.isEmpty()) {
+        requireDone(context.profiles.restoreBuiltInProfiles(ids));
     }
 }
 
-constexpr QLatin1StringView profileArgument{"PROFILE"};
+void setShown(CommandContext& context, bool shown) {
+    requireDone(context.profiles.setShownInMenu(argumentProfile(context), shown));
+}
+
+const QStringList profileArgument{QStringLiteral("PROFILE")};
+
+QCommandLineOption flag(QLatin1StringView name, const char* description) {
+    return QCommandLineOption(QString(name), QString::fromUtf8(description));
+}
 
 } // namespace
 
 QList<Command> profileCommands() {
     const QList<QCommandLineOption> conditions = ProfileOptions::conditionOptions();
     return {
-        {QStringLiteral("profiles"),
-         QString(),
-         QStringLiteral("List all profiles: name, limits, built-in or custom, shown or hidden."),
-         {QCommandLineOption(QString(jsonOption),
-                             QStringLiteral("Print the profiles as JSON records."))},
-         listProfiles},
-        {QStringLiteral("show"),
-         profileArgument,
-         QStringLiteral("Print a profile as JSON."),
-         {},
-         showProfile},
-        {QStringLiteral("create"), QString(),
-         QStringLiteral("Create a custom profile and print its id. --name is required."),
-         conditions, createProfile},
-        {QStringLiteral("edit"), profileArgument,
-         QStringLiteral("Change a custom profile; conditions not given stay as they are."),
-         conditions + ProfileOptions::removalOptions(), editProfile},
-        {QStringLiteral("duplicate"),
-         profileArgument,
-         QStringLiteral("Make an editable copy of a profile and print its id."),
-         {},
-         duplicateProfile},
-        {QStringLiteral("delete"),
-         profileArgument,
-         QStringLiteral("Delete a custom profile, or remove a built-in one for good."),
-         {},
-         deleteProfile},
-        {QStringLiteral("hide"),
-         profileArgument,
-         QStringLiteral("Leave a profile out of the menu."),
-         {},
-         [](CommandContext& context, const QCommandLineParser& parser) {
-             setShown(context, parser, false);
-         }},
-        {QStringLiteral("unhide"),
-         profileArgument,
-         QStringLiteral("List a profile in the menu again."),
-         {},
-         [](CommandContext& context, const QCommandLineParser& parser) {
-             setShown(context, parser, true);
-         }},
+        {.name = QStringLiteral("profiles"),
+         .summary = QStringLiteral("List the profiles: name, limits, built-in or custom, shown "
+                                   "in the menu or hidden."),
+         .details = QStringLiteral("A table on a terminal, otherwise one line per profile, its "
+                                   "fields separated by tabs; tabs, line breaks and backslashes "
+                                   "in a name are written as \\t, \\n and \\\\."),
+         .options = {flag(jsonOption, "Print the profiles as JSON records.")},
+         .run = listProfiles},
+        {.name = QStringLiteral("show"),
+         .arguments = profileArgument.constFirst(),
+         .summary = QStringLiteral("Print a profile as JSON."),
+         .run = showProfile,
+         .required = profileArgument},
+        {.name = QStringLiteral("create"),
+         .summary = QStringLiteral("Create a custom profile and print its id. --name is required."),
+         .options = conditions,
+         .run = createProfile},
+        {.name = QStringLiteral("edit"),
+         .arguments = profileArgument.constFirst(),
+         .summary = QStringLiteral("Change a custom profile; what is not given stays as it is."),
+         .options = conditions + ProfileOptions::removalOptions() +
+                    QList{flag(showOption, "List the profile in the menu again if it is hidden.")},
+         .run = editProfile,
+         .required = profileArgument},
+        {.name = QStringLiteral("duplicate"),
+         .arguments = profileArgument.constFirst(),
+         .summary = QStringLiteral("Make an editable copy of a profile and print its id."),
+         .run = duplicateProfile,
+         .required = profileArgument},
+        {.name = QStringLiteral("delete"),
+         .arguments = profileArgument.constFirst(),
+         .summary = QStringLiteral("Delete a custom profile, or a built-in one until it is "
+                                   "restored."),
+         .details = QStringLiteral("Deleting a built-in profile asks first, on a terminal; "
+                                   "without one it needs --yes."),
+         .options = {flag(yesOption, "Delete a built-in profile without asking.")},
+         .run = deleteProfile,
+         .required = profileArgument},
+        {.name = QStringLiteral("restore"),
+         .arguments = QStringLiteral("PROFILE|--all"),
+         .summary = QStringLiteral("Bring deleted built-in profiles back."),
+         .options = {flag(allOption, "Restore every deleted built-in profile.")},
+         .run = restoreProfiles,
+         .rest = Command::Rest::optional},
+        {.name = QStringLiteral("hide"),
+         .arguments = profileArgument.constFirst(),
+         .summary = QStringLiteral("Leave a profile out of the menu."),
+         .run = [](CommandContext& context,
+                   const QCommandLineParser&) { setShown(context, false); },
+         .required = profileArgument},
+        {.name = QStringLiteral("unhide"),
+         .arguments = profileArgument.constFirst(),
+         .summary = QStringLiteral("List a profile in the menu again."),
+         .run = [](CommandContext& context, const QCommandLineParser&) { setShown(context, true); },
+         .required = profileArgument},
     };
 }

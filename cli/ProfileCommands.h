@@ -5,5 +5,5 @@
 
 #include <QList>
 
-// profiles, show, create, edit, duplicate, delete, hide, unhide.
+// profiles, show, create, edit, duplicate, delete, restore, hide, unhide.
 QList<Command> profileCommands();

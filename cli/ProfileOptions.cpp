@@ -2,6 +2,8 @@
 #include "ProfileOptions.h"
 
 #include "CliError.h"
+#include "NumberText.h"
+#include "ProfileNameOrder.h"
 
 namespace ProfileOptions {
 
@@ -12,23 +14,29 @@ struct Condition {
     const char* option;
     const char* valueName;
     const char* description;
+    // Refused values are named by this, as the validator names its fields.
+    const char* field;
     QString ProfileFormData::*text;
     bool ProfileFormData::*enabled;
+    // Bandwidths only: the unit is required and lands here.
     BandwidthUnit ProfileFormData::*unit;
+    // Other conditions: the unit that may follow the number.
+    const char* suffix;
 };
 
 const Condition conditions[] = {
-    {"down", "VALUE", "Download limit: a number with an optional kbps or mbps suffix (mbps).",
+    {"down", "RATE", "Download limit with its unit, e.g. 780kbps or 10mbps.", "Download",
      &ProfileFormData::downloadSpeed, &ProfileFormData::hasDownloadLimit,
-     &ProfileFormData::downloadUnit},
-    {"up", "VALUE", "Upload limit: a number with an optional kbps or mbps suffix (mbps).",
-     &ProfileFormData::uploadSpeed, &ProfileFormData::hasUploadLimit, &ProfileFormData::uploadUnit},
-    {"latency", "MS", "Added latency in milliseconds.", &ProfileFormData::latency,
-     &ProfileFormData::hasLatency, nullptr},
-    {"loss", "PERCENT", "Packet loss in percent, 0 to 100.", &ProfileFormData::packetLoss,
-     &ProfileFormData::hasPacketLoss, nullptr},
-    {"dns", "MS", "Added DNS delay in milliseconds.", &ProfileFormData::dnsDelay,
-     &ProfileFormData::hasDnsDelay, nullptr},
+     &ProfileFormData::downloadUnit, nullptr},
+    {"up", "RATE", "Upload limit with its unit, e.g. 330kbps or 2mbps.", "Upload",
+     &ProfileFormData::uploadSpeed, &ProfileFormData::hasUploadLimit, &ProfileFormData::uploadUnit,
+     nullptr},
+    {"latency", "MS", "Added latency in milliseconds, e.g. 100ms.", "Latency",
+     &ProfileFormData::latency, &ProfileFormData::hasLatency, nullptr, "ms"},
+    {"loss", "PERCENT", "Packet loss from 0 to 100 percent, e.g. 2.5%.", "Packet Loss",
+     &ProfileFormData::packetLoss, &ProfileFormData::hasPacketLoss, nullptr, "%"},
+    {"dns", "MS", "Added DNS delay in milliseconds, e.g. 3000ms.", "DNS Delay",
+     &ProfileFormData::dnsDelay, &ProfileFormData::hasDnsDelay, nullptr, "ms"},
 };
 
 constexpr QLatin1StringView nameOption{"name"};
@@ -37,16 +45,25 @@ QString removalName(const Condition& condition) {
     return QStringLiteral("no-") + QString::fromLatin1(condition.option);
 }
 
-// "780kbps" is 780 Kbps; a bare number is in Mbps. What remains is kept as
-// typed, so the validator's messages speak about the user's own text.
-std::pair<QString, BandwidthUnit> splitUnit(const QString& value) {
+// The number without its unit, trimmed; what remains is kept as typed, so
+// the validator's messages speak about the user's own text.
+QString withoutSuffix(const QString& value, const QString& suffix) {
+    const QString text = NumberText::trimmed(value);
+    return text.endsWith(suffix, Qt::CaseInsensitive)
+               ? NumberText::trimmed(QStringView(text).chopped(suffix.size()))
+               : text;
+}
+
+// A bare number is refused: next to listings that print "780 Kbps", a
+// default unit would turn a slip into a limit a thousand times off.
+std::optional<BandwidthUnit> unitOf(const QString& value) {
     for (const BandwidthUnit unit : BandwidthUnits::allCases) {
-        const QString suffix = BandwidthUnits::rawValue(unit);
-        if (value.endsWith(suffix, Qt::CaseInsensitive)) {
-            return {value.chopped(suffix.size()), unit};
+        if (NumberText::trimmed(value).endsWith(BandwidthUnits::rawValue(unit),
+                                                Qt::CaseInsensitive)) {
+            return unit;
         }
     }
-    return {value, BandwidthUnit::mbps};
+    return std::nullopt;
 }
 
 } // namespace
@@ -65,10 +82,9 @@ QList<QCommandLineOption> conditionOptions() {
 QList<QCommandLineOption> removalOptions() {
     QList<QCommandLineOption> options;
     for (const Condition& condition : conditions) {
-        options.append(
-            QCommandLineOption(removalName(condition), QStringLiteral("Remove the ") +
-                                                           QString::fromLatin1(condition.option) +
-                                                           QStringLiteral(" condition.")));
+        options.append(QCommandLineOption(
+            removalName(condition),
+            QStringLiteral("Remove the %1 condition.").arg(QLatin1StringView(condition.option))));
     }
     return options;
 }
@@ -77,45 +93,73 @@ void apply(const QCommandLineParser& parser, ProfileFormData& form) {
     if (parser.isSet(QString(nameOption))) {
         form.name = parser.value(QString(nameOption));
     }
-    QStringList conflicts;
+    QStringList refused;
     for (const Condition& condition : conditions) {
         const QString option = QString::fromLatin1(condition.option);
         const bool removed = parser.optionNames().contains(removalName(condition));
         if (parser.isSet(option) && removed) {
-            conflicts << QStringLiteral("--") + option + QStringLiteral(" and --") +
-                             removalName(condition) + QStringLiteral(" cannot be given together");
-            continue;
-        }
-        if (removed) {
+            refused << QStringLiteral("--%1 and --%2 cannot be given together")
+                           .arg(option, removalName(condition));
+        } else if (removed) {
             form.*condition.enabled = false;
         } else if (parser.isSet(option)) {
-            QString value = parser.value(option);
-            if (condition.unit) {
-                std::tie(value, form.*condition.unit) = splitUnit(value);
+            const QString value = parser.value(option);
+            if (!condition.unit) {
+                form.*condition.text = withoutSuffix(value, QString::fromLatin1(condition.suffix));
+            } else if (const std::optional<BandwidthUnit> unit = unitOf(value)) {
+                form.*condition.unit = *unit;
+                form.*condition.text = withoutSuffix(value, BandwidthUnits::rawValue(*unit));
+            } else {
+                refused << QString::fromLatin1(condition.field) +
+                               QStringLiteral(": Bandwidth needs a unit, for example 780kbps or "
+                                              "10mbps");
             }
-            form.*condition.text = value;
             form.*condition.enabled = true;
         }
     }
-    if (!conflicts.isEmpty()) {
-        throw CliError::usage(conflicts);
+    if (!refused.isEmpty()) {
+        throw CliError::usage(refused);
     }
 }
 
-ThrottleProfile resolve(const ProfileManager& profiles, const QString& argument) {
+QList<ThrottleProfile> matches(const QList<ThrottleProfile>& profiles, const QString& argument) {
     if (const std::optional<QUuid> id = ThrottleProfile::idFromText(argument)) {
-        if (const std::optional<ThrottleProfile> profile = profiles.profile(*id)) {
-            return *profile;
+        for (const ThrottleProfile& profile : profiles) {
+            if (profile.id() == *id) {
+                return {profile};
+            }
         }
     }
-    const QString lowered = argument.toLower();
-    for (const ThrottleProfile& profile : profiles.allProfiles()) {
-        if (profile.name.toLower() == lowered) {
-            return profile;
+    const QString key = ProfileNameOrder::identityKey(argument);
+    QList<ThrottleProfile> named;
+    for (const ThrottleProfile& profile : profiles) {
+        if (ProfileNameOrder::identityKey(profile.name) == key) {
+            named << profile;
         }
     }
-    throw CliError::failure(QStringLiteral("No profile with the id or name '") + argument +
-                            QStringLiteral("'"));
+    return named;
+}
+
+ThrottleProfile resolve(const QList<ThrottleProfile>& profiles, const QString& argument,
+                        const QString& what) {
+    const QList<ThrottleProfile> found = matches(profiles, argument);
+    if (found.size() == 1) {
+        return found.constFirst();
+    }
+    if (found.isEmpty()) {
+        throw CliError::failure(
+            QStringLiteral("No %1 with the id or name '%2'").arg(what, argument));
+    }
+    QStringList messages{QStringLiteral("'%1' names %2 profiles; give one of these ids:")
+                             .arg(argument)
+                             .arg(found.size())};
+    for (const ThrottleProfile& profile : found) {
+        messages << QStringLiteral("  %1  %2 (%3)")
+                        .arg(ThrottleProfile::idText(profile.id()), profile.name,
+                             profile.isBuiltIn() ? QStringLiteral("built-in")
+                                                 : QStringLiteral("custom"));
+    }
+    throw CliError::usage(messages);
 }
 
 } // namespace ProfileOptions

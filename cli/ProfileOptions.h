@@ -19,12 +19,19 @@ QList<QCommandLineOption> conditionOptions();
 // --no-down and the like, which switch a condition off when editing.
 QList<QCommandLineOption> removalOptions();
 
-// A condition given is switched on with its text as typed; a removal
-// switches it off.
+// A condition given is switched on with its value as typed, read the way
+// listings print it: "780kbps" or "780 Kbps", "100ms", "2.5%". A bandwidth
+// must name its unit. A removal switches the condition off. Throws CliError.
 void apply(const QCommandLineParser& parser, ProfileFormData& form);
 
-// An id, or a name in any case: the first match in the order of allProfiles.
-// Throws CliError when there is none.
-ThrottleProfile resolve(const ProfileManager& profiles, const QString& argument);
+// The profiles an argument names: the one with that id, or those with that
+// name in any case and in any Unicode composition.
+QList<ThrottleProfile> matches(const QList<ThrottleProfile>& profiles, const QString& argument);
+
+// The one profile an argument names. A name that more than one profile has
+// is refused, with the candidates and their ids. Throws CliError when there
+// is no single match, saying what kind of profile (`what`) was looked for.
+ThrottleProfile resolve(const QList<ThrottleProfile>& profiles, const QString& argument,
+                        const QString& what = QStringLiteral("profile"));
 
 } // namespace ProfileOptions

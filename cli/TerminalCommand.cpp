@@ -3,15 +3,18 @@
 
 #include "CliError.h"
 
-#include <QFileInfo>
-#include <QStandardPaths>
+#include <QString>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -21,91 +24,135 @@ namespace {
 // What shells exit with for a command they cannot run.
 constexpr int kNotFoundStatus = 127;
 
-// Written by the signal handler: lock-free atomics are safe there.
+constexpr std::array kEndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Written by the signal handler, which may run on any thread of the
+// process: lock-free atomics are safe there.
 std::atomic<pid_t> g_child{0};
 std::atomic<int> g_received{0};
+// A signal still to pass on. Whoever takes it, the handler or the code that
+// has just started the command, passes it on, so it reaches the command
+// exactly once however the two interleave.
+std::atomic<int> g_pending{0};
 static_assert(std::atomic<pid_t>::is_always_lock_free);
 
-void onTermination(int signal, siginfo_t* info, void*) {
-    g_received.store(signal);
-    const pid_t child = g_child.load();
-    // A Ctrl-C reached the command's process group from the terminal
-    // already; passing it on as well would deliver it twice.
-    const bool fromTerminal = signal == SIGINT && info != nullptr && info->si_code == SI_KERNEL;
-    if (child > 0 && !fromTerminal) {
+void passOnPending(pid_t child) {
+    if (const int signal = g_pending.exchange(0); signal != 0) {
         ::kill(child, signal);
     }
+}
+
+void onEndingSignal(int signal, siginfo_t* info, void*) {
+    g_received.store(signal);
+    // The terminal signals the whole foreground process group, a running
+    // command included; passing it on as well would deliver it twice.
+    if (info != nullptr && info->si_code == SI_KERNEL && g_child.load() > 0) {
+        return;
+    }
+    g_pending.store(signal);
+    if (const pid_t child = g_child.load(); child > 0) {
+        passOnPending(child);
+    }
+}
+
+bool isExecutableFile(const QByteArray& path) {
+    struct stat status {};
+    return ::stat(path.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+           ::access(path.constData(), X_OK) == 0;
 }
 
 } // namespace
 
 struct TerminalCommand::Saved {
-    struct sigaction interrupt {};
-    struct sigaction terminate {};
+    std::array<struct sigaction, kEndingSignals.size()> ending{};
+    struct sigaction pipe {};
 };
 
 TerminalCommand::TerminalCommand()
     : m_saved(std::make_unique<Saved>()) {
     struct sigaction action {};
-    action.sa_sigaction = onTermination;
+    action.sa_sigaction = onEndingSignal;
     // No SA_RESTART: waitpid() must come back so that the loop sees the signal.
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &m_saved->interrupt);
-    sigaction(SIGTERM, &action, &m_saved->terminate);
+    g_received.store(0);
+    g_pending.store(0);
+    for (size_t i = 0; i < kEndingSignals.size(); ++i) {
+        sigaction(kEndingSignals[i], &action, &m_saved->ending[i]);
+    }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &m_saved->pipe);
 }
 
 TerminalCommand::~TerminalCommand() {
-    sigaction(SIGINT, &m_saved->interrupt, nullptr);
-    sigaction(SIGTERM, &m_saved->terminate, nullptr);
+    for (size_t i = 0; i < kEndingSignals.size(); ++i) {
+        sigaction(kEndingSignals[i], &m_saved->ending[i], nullptr);
+    }
+    sigaction(SIGPIPE, &m_saved->pipe, nullptr);
 }
 
 int TerminalCommand::receivedSignal() {
     return g_received.load();
 }
 
-QString TerminalCommand::resolve(const QString& program) {
-    QString path;
-    if (program.contains(u'/')) {
-        const QFileInfo file(program);
-        if (file.isFile() && file.isExecutable()) {
-            path = file.absoluteFilePath();
+QByteArray TerminalCommand::resolve(const QByteArray& program) {
+    if (program.contains('/')) {
+        if (isExecutableFile(program)) {
+            return program;
         }
-    } else {
-        path = QStandardPaths::findExecutable(program);
+    } else if (!program.isEmpty()) {
+        // Bytes, not text: a name that is no valid UTF-8 is still a file name.
+        const char* path = std::getenv("PATH");
+        for (const QByteArray& folder :
+             QByteArray(path ? path : "/usr/local/bin:/usr/bin:/bin").split(':')) {
+            const QByteArray candidate =
+                (folder.isEmpty() ? QByteArray(".") : folder) + '/' + program;
+            if (isExecutableFile(candidate)) {
+                return candidate;
+            }
+        }
     }
-    if (path.isEmpty()) {
-        throw CliError{kNotFoundStatus, {QStringLiteral("Command not found: ") + program}};
-    }
-    return path;
+    throw CliError{kNotFoundStatus,
+                   {QStringLiteral("Command not found: ") + QString::fromLocal8Bit(program)}};
 }
 
-int TerminalCommand::run(const QString& path, const QStringList& arguments) {
-    std::vector<QByteArray> texts{path.toLocal8Bit()};
-    for (const QString& argument : arguments) {
-        texts.push_back(argument.toLocal8Bit());
-    }
+int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& arguments) {
+    std::vector<QByteArray> texts(arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (QByteArray& text : texts) {
         argv.push_back(text.data());
     }
     argv.push_back(nullptr);
 
-    // The handlers above end with exec in the child, which starts with the
-    // default actions.
+    if (const int early = g_received.load()) {
+        return 128 + early;
+    }
+    // The command starts as a shell would start it: no signal blocked, and
+    // SIGPIPE back to its default. Caught signals reset at exec by themselves.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &pipe);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t child = 0;
     const int spawnError =
-        posix_spawn(&child, argv.front(), nullptr, nullptr, argv.data(), environ);
+        posix_spawn(&child, path.constData(), nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     if (spawnError != 0) {
         throw CliError{kNotFoundStatus,
                        {QStringLiteral("Cannot run %1: %2")
-                            .arg(path, QString::fromLocal8Bit(std::strerror(spawnError)))}};
+                            .arg(QString::fromLocal8Bit(path),
+                                 QString::fromLocal8Bit(std::strerror(spawnError)))}};
     }
     g_child.store(child);
-    // A termination that came before the child existed is passed on now.
-    if (const int early = g_received.load(); early == SIGTERM) {
-        ::kill(child, early);
-    }
+    // A signal that came while the command was starting.
+    passOnPending(child);
 
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {

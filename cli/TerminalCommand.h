@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
 #include <memory>
 
 // Runs another program with this process's terminal while this process
-// stays alive to clean up after it. For its lifetime SIGINT and SIGTERM no
-// longer end this process: SIGTERM, and a SIGINT sent by another process, is
-// passed on to the running command; a Ctrl-C reaches the command from the
-// terminal anyway.
+// stays alive to clean up after it. For its lifetime SIGINT, SIGTERM, SIGHUP
+// and SIGQUIT no longer end this process: each is passed on to the running
+// command, except when the terminal sent it (Ctrl-C, Ctrl-\, a hang-up) to
+// the whole foreground process group, which the command is part of and has
+// received it already. SIGPIPE is ignored, so that a closed output cannot
+// end this process before it has cleaned up.
 class TerminalCommand final {
 public:
     TerminalCommand();
@@ -18,17 +20,20 @@ public:
     TerminalCommand(const TerminalCommand&) = delete;
     TerminalCommand& operator=(const TerminalCommand&) = delete;
 
-    // SIGINT or SIGTERM received so far, 0 for none.
+    // The last of those signals received so far, 0 for none.
     static int receivedSignal();
 
-    // The program's absolute path, looked up on PATH unless it has a slash.
-    // Throws CliError with status 127 when there is none.
-    static QString resolve(const QString& program);
+    // The program's path, looked up on PATH unless it has a slash. Throws
+    // CliError with status 127 when there is none.
+    static QByteArray resolve(const QByteArray& program);
 
-    // Runs the program at `path` and waits for it. Returns its exit status
-    // the way a shell reports it (128 + the signal for a command that a
-    // signal ended). Throws CliError with status 127 when it cannot start.
-    int run(const QString& path, const QStringList& arguments);
+    // Runs the program at `path` with `arguments` (the name it was given
+    // first) and waits for it. Returns its exit status the way a shell
+    // reports it (128 + the signal for a command that a signal ended). When
+    // a signal came before the command could start, it is not started, and
+    // the status is that of a command the signal ended. Throws CliError with
+    // status 127 when it cannot start.
+    int run(const QByteArray& path, const QList<QByteArray>& arguments);
 
 private:
     struct Saved;

@@ -2,6 +2,7 @@
 #include "ThrottleCommands.h"
 
 #include "CliError.h"
+#include "Confirmation.h"
 #include "HelperConnection.h"
 #include "NotificationCenter.h"
 #include "ProfileOptions.h"
@@ -15,7 +16,6 @@
 #include <QJsonObject>
 
 #include <chrono>
-#include <unistd.h>
 
 namespace {
 
@@ -23,13 +23,15 @@ using namespace std::chrono_literals;
 
 // The bus ends an unanswered call after the connection's reply timeout;
 // this only guards against waiting on something that never reports back.
-constexpr auto kHelperDeadline = 15s;
-// Like the application's quit clean-up: the command has ended, and nobody
-// should wait long for us.
-constexpr auto kCleanupDeadline = 2s;
+const std::chrono::milliseconds kHelperDeadline = HelperConnectionOptions().replyTimeout + 2s;
+
+// As systemctl status answers for a unit that is not running.
+constexpr int kThrottlingOffStatus = 3;
 
 constexpr QLatin1StringView yesOption{"yes"};
 constexpr QLatin1StringView jsonOption{"json"};
+
+const QString kMayStillBeOn = QStringLiteral("Throttling may still be on: run 'veltranectl off'.");
 
 // The connection's diagnostics would only repeat the error that ends the
 // command, and must not mix into its output.
@@ -39,87 +41,120 @@ HelperConnectionOptions quiet() {
     return options;
 }
 
+// Without the bus there is no telling whether the helper is installed;
+// saying that the bus is out of reach points at the real cause.
+void requireSystemBus() {
+    const QString name = BusEndpoint::uniqueConnectionName(QStringLiteral("veltranectl-bus"));
+    const QDBusConnection bus = BusEndpoint().open(name);
+    const bool connected = bus.isConnected();
+    const QString reason = bus.lastError().message();
+    BusEndpoint::close(name);
+    if (!connected) {
+        throw CliError::failure(QStringLiteral("Cannot reach the system bus: ") + reason);
+    }
+}
+
 // The same objects as the application, on the system bus (or the one that
 // DBUS_SYSTEM_BUS_ADDRESS names).
 struct ThrottleControl {
+    ThrottleControl() { requireSystemBus(); }
+
     SystemServiceRegistration registration;
     NotificationCenter notifications;
     HelperConnection connection{registration, quiet()};
     ThrottleService service{connection, registration, notifications};
 };
 
-template <typename T>
-T awaitHelper(QCoro::Task<T> task, std::chrono::milliseconds deadline = kHelperDeadline) {
-    try {
-        return waitWithDeadline(std::move(task), deadline);
-    } catch (const ThrottleError& error) {
-        throw CliError::failure(error.description());
-    } catch (const DeadlineExceeded&) {
-        throw CliError::failure(QStringLiteral("The helper did not answer in time"));
-    }
-}
+struct HelperFailure {
+    QString description;
+    // No answer came: the helper may have carried the call out all the same.
+    bool unanswered = false;
+};
 
-// As the panel does: all traffic blocked is something the user confirms.
-void confirmDestructive(const ThrottleProfile& profile, const QCommandLineParser& parser,
-                        QTextStream& err) {
-    if (profile.packetLossPercent.value_or(0.0) < 100.0 || parser.isSet(QString(yesOption))) {
-        return;
+std::optional<HelperFailure> failureOf(QCoro::Task<> call) {
+    try {
+        waitWithDeadline(std::move(call), kHelperDeadline);
+    } catch (const ThrottleError& error) {
+        const bool unanswered =
+            error.errorCase() == ThrottleError::Case::helperCommunicationFailed ||
+            error.errorCase() == ThrottleError::Case::unknown;
+        return HelperFailure{error.description(), unanswered};
+    } catch (const DeadlineExceeded&) {
+        return HelperFailure{QStringLiteral("The helper did not answer in time"), true};
     }
-    if (!::isatty(STDIN_FILENO)) {
-        throw CliError::usage({QStringLiteral("'%1' blocks all network traffic: confirm with --yes")
-                                   .arg(profile.name)});
-    }
-    err << "Enable 100% Packet Loss?\n"
-           "This will block ALL network traffic. Your internet connection will be completely "
-           "unavailable until you disable throttling.\n\n"
-           "Are you sure you want to continue? [y/N] "
-        << Qt::flush;
-    QTextStream in(stdin);
-    const QString answer = in.readLine().trimmed().toLower();
-    if (answer != u"y" && answer != u"yes") {
-        throw CliError::failure(QStringLiteral("Not enabled."));
-    }
+    return std::nullopt;
 }
 
 ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLineParser& parser) {
     const ThrottleProfile profile =
-        ProfileOptions::resolve(context.profiles, parser.positionalArguments().constFirst());
-    confirmDestructive(profile, parser, context.err);
+        ProfileOptions::resolve(context.profiles.allProfiles(), context.arguments.constFirst());
+    // As the panel does: all traffic blocked is something the user confirms.
+    if (profile.packetLossPercent.value_or(0.0) >= 100.0) {
+        Confirmation{
+            QStringLiteral("Enable 100% Packet Loss?\nThis will block ALL network "
+                           "traffic. Your internet connection will be completely "
+                           "unavailable until you disable throttling.\n\nAre you sure "
+                           "you want to continue?"),
+            QStringLiteral("'%1' blocks all network traffic: confirm with --yes").arg(profile.name),
+            QStringLiteral("Not enabled.")}
+            .ask(parser.isSet(QString(yesOption)), context.err);
+    }
     return profile;
 }
 
+// Switches throttling on and selects the profile, as the panel does. When
+// no answer came, the helper may have switched it on all the same: `run`
+// switches it off again, as it must never leave throttling behind; `apply`
+// says so.
 void applyAndRemember(ThrottleControl& control, CommandContext& context,
-                      const ThrottleProfile& profile) {
-    awaitHelper(control.service.applyProfile(profile));
+                      const ThrottleProfile& profile, bool switchOffIfUnanswered) {
+    if (const std::optional<HelperFailure> failure =
+            failureOf(control.service.applyProfile(profile))) {
+        CliError error = CliError::failure(failure->description);
+        if (failure->unanswered &&
+            (!switchOffIfUnanswered || failureOf(control.connection.disableThrottling()))) {
+            error.messages << kMayStillBeOn;
+        }
+        throw error;
+    }
     StatePersistenceService(context.defaults).saveSelectedProfileID(profile.id());
 }
 
 void applyCommand(CommandContext& context, const QCommandLineParser& parser) {
     const ThrottleProfile profile = confirmedProfile(context, parser);
     ThrottleControl control;
-    applyAndRemember(control, context, profile);
-    context.out << "Throttling with " << profile.name << u'\n';
+    applyAndRemember(control, context, profile, false);
+    context.out << "Throttling with " << profile.name << '\n';
 }
 
 void offCommand(CommandContext& context, const QCommandLineParser&) {
     // Straight to the daemon, whoever switched throttling on: its disable
     // clears everything even when it does not know of any throttling.
     ThrottleControl control;
-    awaitHelper(control.connection.disableThrottling());
+    if (const std::optional<HelperFailure> failure =
+            failureOf(control.connection.disableThrottling())) {
+        throw CliError::failure(failure->description);
+    }
     context.out << "Throttling off\n";
 }
 
 void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
-    ThrottleControl control;
-    const ServiceStatus registration = control.registration.daemonStatus();
-    std::optional<bool> active;
-    std::optional<QString> failure;
-    if (registration == ServiceStatus::enabled) {
-        try {
-            active = awaitHelper(control.connection.getStatus());
-        } catch (const CliError& error) {
-            failure = error.messages.join(u'\n');
+    std::optional<ServiceStatus> registration;
+    // Without a helper nothing can throttle.
+    bool active = false;
+    std::optional<QString> error;
+    try {
+        ThrottleControl control;
+        registration = control.registration.daemonStatus();
+        if (*registration == ServiceStatus::enabled) {
+            active = waitWithDeadline(control.connection.getStatus(), kHelperDeadline);
         }
+    } catch (const CliError& failure) {
+        error = failure.messages.join(u'\n');
+    } catch (const ThrottleError& failure) {
+        error = failure.description();
+    } catch (const DeadlineExceeded&) {
+        error = QStringLiteral("The helper did not answer in time");
     }
 
     const std::optional<QString> selectedId =
@@ -129,59 +164,63 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
         selected = context.profiles.profile(*id);
     }
 
+    const QString helper =
+        registration ? ServiceRegistration::statusName(*registration) : QStringLiteral("unknown");
     if (parser.isSet(QString(jsonOption))) {
-        QJsonObject record{
-            {"helper", ServiceRegistration::statusName(registration)},
-            {"helperStatus", static_cast<int>(registration)},
-            {"throttling", active ? QJsonValue(*active) : QJsonValue()},
+        const QJsonObject record{
+            {"helper", registration ? QJsonValue(helper) : QJsonValue()},
+            {"helperStatus",
+             registration ? QJsonValue(static_cast<int>(*registration)) : QJsonValue()},
+            {"throttling", error ? QJsonValue() : QJsonValue(active)},
             {"selectedProfile",
              selected ? QJsonValue(QJsonObject{{"id", ThrottleProfile::idText(selected->id())},
                                                {"name", selected->name}})
                       : QJsonValue()},
+            {"error", error ? QJsonValue(*error) : QJsonValue()},
         };
         context.out << QJsonDocument(record).toJson(QJsonDocument::Indented);
     } else {
-        context.out << "Helper: " << ServiceRegistration::statusName(registration) << '\n'
-                    << "Throttling: " << (active ? (*active ? "on" : "off") : "unknown") << '\n'
+        context.out << "Helper: " << helper << '\n'
+                    << "Throttling: "
+                    << (error    ? "unknown"
+                        : active ? "on"
+                                 : "off")
+                    << '\n'
                     << "Selected profile: " << (selected ? selected->name : QStringLiteral("none"))
                     << '\n';
     }
-    if (failure) {
+    if (error) {
         context.out.flush();
-        context.err << *failure << '\n';
+        context.err << *error << '\n';
         context.exitStatus = CliError::failureStatus;
+    } else {
+        context.exitStatus = active ? 0 : kThrottlingOffStatus;
     }
 }
 
 void runCommand(CommandContext& context, const QCommandLineParser& parser) {
     const ThrottleProfile profile = confirmedProfile(context, parser);
-    const QStringList command = parser.positionalArguments().mid(1);
-    const QString program = TerminalCommand::resolve(command.constFirst());
+    const QByteArray program = TerminalCommand::resolve(context.command.constFirst());
     // Signals are held off before anything is switched on, so that no
-    // Ctrl-C or SIGTERM can leave throttling behind.
+    // signal can leave throttling behind.
     TerminalCommand terminal;
     ThrottleControl control;
-    applyAndRemember(control, context, profile);
+    applyAndRemember(control, context, profile, true);
 
     std::optional<CliError> failure;
     int status = 0;
-    if (const int early = TerminalCommand::receivedSignal()) {
-        status = 128 + early;
-    } else {
-        try {
-            status = terminal.run(program, command.mid(1));
-        } catch (const CliError& error) {
-            failure = error;
-            status = error.exitStatus;
-        }
+    try {
+        status = terminal.run(program, context.command);
+    } catch (const CliError& error) {
+        failure = error;
+        status = error.exitStatus;
     }
 
-    try {
-        awaitHelper(control.service.removeThrottling(), kCleanupDeadline);
-    } catch (const CliError& error) {
+    // As long as a helper reply may take: a slow removal is not a failed one.
+    if (const std::optional<HelperFailure> removal =
+            failureOf(control.service.removeThrottling())) {
         // Throttling that outlives the command must not look like success.
-        context.err << error.messages.join(u'\n') << '\n'
-                    << "Throttling may still be on: run 'veltranectl off'.\n";
+        context.err << removal->description << '\n' << kMayStillBeOn << '\n';
         context.exitStatus = status != 0 ? status : CliError::failureStatus;
         return;
     }
@@ -191,40 +230,46 @@ void runCommand(CommandContext& context, const QCommandLineParser& parser) {
     context.exitStatus = status;
 }
 
-constexpr QLatin1StringView profileArgument{"PROFILE"};
+const QStringList profileArgument{QStringLiteral("PROFILE")};
 
 QCommandLineOption yes() {
-    return QCommandLineOption(QString(yesOption),
-                              QStringLiteral("Apply a profile that blocks all traffic without "
-                                             "asking."));
+    return QCommandLineOption(
+        QString(yesOption),
+        QStringLiteral("Apply a profile that blocks all traffic without asking."));
 }
 
 } // namespace
 
 QList<Command> throttleCommands() {
     return {
-        {QStringLiteral("apply"),
-         profileArgument,
-         QStringLiteral("Switch throttling on with a profile and select it."),
-         {yes()},
-         applyCommand},
-        {QStringLiteral("off"),
-         QString(),
-         QStringLiteral("Switch throttling off, whatever switched it on."),
-         {},
-         offCommand},
-        {QStringLiteral("status"),
-         QString(),
-         QStringLiteral("Show whether the helper is installed, whether it throttles, and the "
-                        "selected profile."),
-         {QCommandLineOption(QString(jsonOption), QStringLiteral("Print the status as JSON."))},
-         statusCommand},
-        {QStringLiteral("run"),
-         QStringLiteral("PROFILE -- COMMAND [ARGS...]"),
-         QStringLiteral("Run a command with throttling on, and switch it off when the command "
-                        "ends, is interrupted or is terminated. Exits with the command's status."),
-         {yes()},
-         runCommand,
-         true},
+        {.name = QStringLiteral("apply"),
+         .arguments = profileArgument.constFirst(),
+         .summary = QStringLiteral("Switch throttling on with a profile and select it."),
+         .options = {yes()},
+         .run = applyCommand,
+         .required = profileArgument},
+        {.name = QStringLiteral("off"),
+         .summary = QStringLiteral("Switch throttling off, whatever switched it on."),
+         .run = offCommand},
+        {.name = QStringLiteral("status"),
+         .summary = QStringLiteral("Show whether the helper is installed, whether it throttles, "
+                                   "and the selected profile."),
+         .details = QStringLiteral("Exits with 0 when throttling is on, 3 when it is off and 1 "
+                                   "when that cannot be told."),
+         .options = {QCommandLineOption(QString(jsonOption),
+                                        QStringLiteral("Print the status as JSON."))},
+         .run = statusCommand},
+        {.name = QStringLiteral("run"),
+         .arguments = QStringLiteral("PROFILE [--] COMMAND [ARGUMENTS...]"),
+         .summary = QStringLiteral("Run a command with throttling on, and switch it off when the "
+                                   "command ends."),
+         .details = QStringLiteral(
+             "Also when the command is interrupted, terminated or hung up on: the signal is "
+             "passed on to it. Exits with the command's status. Options go before PROFILE; "
+             "everything after PROFILE (and after '--' when given) belongs to the command."),
+         .options = {yes()},
+         .run = runCommand,
+         .required = profileArgument,
+         .rest = Command::Rest::command},
     };
 }

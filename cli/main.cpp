@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "CommandLine.h"
+#include "Diagnostics.h"
 #include "ProfileCommands.h"
 #include "ThrottleCommands.h"
 
@@ -9,9 +10,16 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
+    // Taken before Qt sees them: QCoreApplication removes arguments it
+    // claims for itself, and a command to run gets its own byte for byte.
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QByteArray(argv[i]);
+    }
     const QCoreApplication app(argc, argv);
+    // Standard output carries data (an id, a listing, JSON) only.
+    Diagnostics::sendToStandardError();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return CommandLine(profileCommands() + throttleCommands())
-        .run(QCoreApplication::arguments(), out, err);
+    return CommandLine(profileCommands() + throttleCommands()).run(arguments, out, err);
 }

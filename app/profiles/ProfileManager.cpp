@@ -1,40 +1,40 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileManager.h"
 
+#include "Diagnostics.h"
 #include "ProfileNameOrder.h"
 #include "SettingsKeys.h"
+#include "SharedFile.h"
 #include "UnreadableFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QStandardPaths>
-#include <QTextStream>
 
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-// Diagnostics of the application go to standard output, one line each.
-void logLine(const QString& line) {
-    QTextStream(stdout) << line << Qt::endl;
-}
-
-std::optional<QList<ThrottleProfile>> decodeProfiles(const QByteArray& bytes) {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+// The records of a custom profiles file, or why they cannot be read: one
+// record that fails to decode fails the whole file.
+std::optional<QList<ThrottleProfile>> decodeProfiles(const QByteArray& bytes, QString* error) {
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isArray()) {
+        *error = parseError.error != QJsonParseError::NoError ? parseError.errorString()
+                                                              : QStringLiteral("not a JSON array");
         return std::nullopt;
     }
     const QJsonArray array = document.array();
     QList<ThrottleProfile> profiles;
     profiles.reserve(array.size());
-    for (const QJsonValue record : array) {
-        std::optional<ThrottleProfile> profile = ThrottleProfile::fromJson(record);
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        std::optional<ThrottleProfile> profile = ThrottleProfile::fromJson(array.at(i));
         if (!profile) {
+            *error = QStringLiteral("record %1 is not a profile").arg(i + 1);
             return std::nullopt;
         }
         profiles.append(std::move(*profile));
@@ -42,11 +42,31 @@ std::optional<QList<ThrottleProfile>> decodeProfiles(const QByteArray& bytes) {
     return profiles;
 }
 
+QByteArray encodeProfiles(const QList<ThrottleProfile>& profiles) {
+    QJsonArray records;
+    for (const ThrottleProfile& profile : profiles) {
+        records.append(profile.toJson());
+    }
+    // QJsonObject keeps its keys sorted, so every record is written in key order.
+    return QJsonDocument(records).toJson(QJsonDocument::Indented);
+}
+
 // The application builds a profile for the user: a copy it may edit.
 ThrottleProfile editableCopy(const ThrottleProfile& profile, const QUuid& id, const QString& name) {
     return ThrottleProfile(id, name, profile.downloadBandwidth, profile.uploadBandwidth,
                            profile.latency, profile.packetLossPercent, profile.dnsDelay, false,
                            true);
+}
+
+// A custom record that claims to be built-in cannot be one: it becomes an
+// ordinary profile the user can edit, rather than being dropped.
+QList<ThrottleProfile> repaired(QList<ThrottleProfile> records) {
+    for (ThrottleProfile& profile : records) {
+        if (profile.isBuiltIn()) {
+            profile = editableCopy(profile, profile.id(), profile.name);
+        }
+    }
+    return records;
 }
 
 template <typename Predicate>
@@ -60,6 +80,36 @@ bool shownInMenu(const ThrottleProfile& profile) {
     return profile.showInMenu;
 }
 
+ThrottleProfile* withId(QList<ThrottleProfile>& profiles, const QUuid& id) {
+    const auto it = std::find_if(profiles.begin(), profiles.end(),
+                                 [&id](const ThrottleProfile& p) { return p.id() == id; });
+    return it == profiles.end() ? nullptr : &*it;
+}
+
+// Only a list of texts is a list of deleted profiles; a bare text is not.
+QStringList deletedIds(const QVariant& stored) {
+    return stored.typeId() == QMetaType::QStringList ? stored.toStringList() : QStringList();
+}
+
+// One entry for every built-in profile in the list, as it is now.
+QVariantMap visibilityOverrides(const QList<ThrottleProfile>& builtIns) {
+    QVariantMap overrides;
+    for (const ThrottleProfile& profile : builtIns) {
+        overrides.insert(ThrottleProfile::idText(profile.id()), profile.showInMenu);
+    }
+    return overrides;
+}
+
+ProfileChange notStored(const ThrottleProfile& profile, const char* kind) {
+    return ProfileChange::refused(
+        QStringLiteral("There is no %1 profile '%2'").arg(QLatin1StringView(kind), profile.name));
+}
+
+ProfileChange builtInNotCustom() {
+    return ProfileChange::refused(QStringLiteral(
+        "Built-in profile — cannot be edited. Use 'Duplicate' to create an editable copy."));
+}
+
 } // namespace
 
 ProfileManager::ProfileManager(UserDefaults& defaults, QString dataDirectory,
@@ -68,16 +118,37 @@ ProfileManager::ProfileManager(UserDefaults& defaults, QString dataDirectory,
     , m_defaults(defaults)
     , m_dataDirectory(std::move(dataDirectory))
     , m_builtInProfilesFile(std::move(builtInProfilesFile)) {
+    if (const std::optional<QString> path = customProfilesURL()) {
+        m_customFile = new SharedFile(*path, this);
+        connect(m_customFile, &SharedFile::changed, this, &ProfileManager::reloadCustomProfiles);
+    }
+    connect(&m_defaults, &UserDefaults::reloaded, this, [this](const QStringList& keys) {
+        if (keys.contains(SettingsKeys::deletedBuiltInProfiles) ||
+            keys.contains(SettingsKeys::profileVisibilityOverrides)) {
+            publishBuiltInProfiles(
+                builtInProfilesFor(m_defaults.value(SettingsKeys::deletedBuiltInProfiles),
+                                   m_defaults.value(SettingsKeys::profileVisibilityOverrides)),
+                false);
+        }
+    });
     // Queued, so that construction stays cheap and views built right after
-    // the store see it fill in through the change signals.
+    // the store see it fill in through the change signals. A caller that
+    // loaded already (a tool without an event loop) is not loaded again.
     QMetaObject::invokeMethod(
         this,
         [this] {
-            loadBuiltInProfiles();
-            loadCustomProfiles();
+            if (!m_loaded) {
+                loadBuiltInProfiles();
+                loadCustomProfiles();
+            }
+            if (m_customFile) {
+                m_customFile->watch();
+            }
         },
         Qt::QueuedConnection);
 }
+
+ProfileManager::~ProfileManager() = default;
 
 QString ProfileManager::defaultDataDirectory() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -108,108 +179,284 @@ std::optional<ThrottleProfile> ProfileManager::profile(const QUuid& withID) cons
     return std::nullopt;
 }
 
-bool ProfileManager::createProfile(const ThrottleProfile& profile) {
-    if (profile.isBuiltIn() || customIndex(profile.id()) >= 0) {
-        return true;
-    }
-    m_customProfiles.append(profile);
-    emit customProfilesChanged();
-    return persistCustomProfiles();
+QList<ThrottleProfile> ProfileManager::deletedBuiltInProfiles() const {
+    const QStringList deleted = deletedIds(m_defaults.value(SettingsKeys::deletedBuiltInProfiles));
+    return filtered(builtInTable(), [&deleted](const ThrottleProfile& profile) {
+        return deleted.contains(ThrottleProfile::idText(profile.id()));
+    });
 }
 
-bool ProfileManager::saveProfile(const ThrottleProfile& profile) {
+ProfileChange ProfileManager::createProfile(const ThrottleProfile& profile) {
     if (profile.isBuiltIn()) {
-        return true;
+        return builtInNotCustom();
     }
-    const qsizetype index = customIndex(profile.id());
-    if (index >= 0) {
-        m_customProfiles[index] = profile;
-    } else {
-        m_customProfiles.append(profile);
-    }
-    emit customProfilesChanged();
-    return persistCustomProfiles();
-}
-
-bool ProfileManager::deleteProfile(const ThrottleProfile& profile) {
-    const auto sameId = [&profile](const ThrottleProfile& p) { return p.id() == profile.id(); };
-    if (profile.isBuiltIn()) {
-        markBuiltInProfileDeleted(profile);
-        m_builtInProfiles.removeIf(sameId);
-        emit builtInProfilesChanged();
-        saveVisibilityOverrides();
-        return true;
-    }
-    m_customProfiles.removeIf(sameId);
-    emit customProfilesChanged();
-    return persistCustomProfiles();
-}
-
-ThrottleProfile ProfileManager::duplicateProfile(const ThrottleProfile& profile, bool* written) {
-    // No uniqueness check: duplicating twice gives two profiles of the same name.
-    ThrottleProfile copy =
-        editableCopy(profile, QUuid::createUuid(), profile.name + QStringLiteral(" Copy"));
-    const bool ok = createProfile(copy);
-    if (written) {
-        *written = ok;
-    }
-    return copy;
-}
-
-void ProfileManager::toggleMenuVisibility(const ThrottleProfile& profile) {
-    for (ThrottleProfile& builtIn : m_builtInProfiles) {
-        if (builtIn.id() == profile.id()) {
-            builtIn.showInMenu = !builtIn.showInMenu;
-            emit builtInProfilesChanged();
-            saveVisibilityOverrides();
-            return;
+    return changeCustomProfiles([&profile](QList<ThrottleProfile>& profiles) {
+        if (withId(profiles, profile.id())) {
+            return ProfileChange::refused(QStringLiteral("A profile with the id %1 already exists")
+                                              .arg(ThrottleProfile::idText(profile.id())));
         }
-    }
+        profiles.append(profile);
+        return ProfileChange::done(profile);
+    });
 }
 
-bool ProfileManager::toggleCustomProfileVisibility(const ThrottleProfile& profile) {
-    const qsizetype index = customIndex(profile.id());
-    if (index < 0) {
-        return true;
+ProfileChange ProfileManager::saveProfile(const ThrottleProfile& profile) {
+    if (profile.isBuiltIn()) {
+        return builtInNotCustom();
     }
-    m_customProfiles[index].showInMenu = !m_customProfiles[index].showInMenu;
-    emit customProfilesChanged();
-    return persistCustomProfiles();
+    return changeCustomProfiles([&profile](QList<ThrottleProfile>& profiles) {
+        if (ThrottleProfile* stored = withId(profiles, profile.id())) {
+            *stored = profile;
+        } else {
+            profiles.append(profile);
+        }
+        return ProfileChange::done(profile);
+    });
+}
+
+ProfileChange ProfileManager::deleteProfile(const ThrottleProfile& profile) {
+    const auto sameId = [&profile](const ThrottleProfile& p) { return p.id() == profile.id(); };
+    if (!profile.isBuiltIn()) {
+        // Gone already, by another hand, is what was asked.
+        return changeCustomProfiles([&sameId](QList<ThrottleProfile>& profiles) {
+            profiles.removeIf(sameId);
+            return ProfileChange::done();
+        });
+    }
+    return changeBuiltInProfiles([&](QVariantMap& settings, QList<ThrottleProfile>& builtIns) {
+        QStringList deleted = deletedIds(settings.value(SettingsKeys::deletedBuiltInProfiles));
+        if (const QString idText = ThrottleProfile::idText(profile.id());
+            !deleted.contains(idText)) {
+            deleted.append(idText);
+        }
+        settings.insert(SettingsKeys::deletedBuiltInProfiles, deleted);
+        builtIns.removeIf(sameId);
+        return ProfileChange::done();
+    });
+}
+
+ProfileChange ProfileManager::duplicateProfile(const ThrottleProfile& profile) {
+    // No uniqueness check: duplicating twice gives two profiles of the same name.
+    return createProfile(
+        editableCopy(profile, QUuid::createUuid(), profile.name + QStringLiteral(" Copy")));
+}
+
+ProfileChange ProfileManager::toggleMenuVisibility(const ThrottleProfile& profile) {
+    if (!profile.isBuiltIn()) {
+        return notStored(profile, "built-in");
+    }
+    return changeVisibility(profile, std::nullopt);
+}
+
+ProfileChange ProfileManager::toggleCustomProfileVisibility(const ThrottleProfile& profile) {
+    if (profile.isBuiltIn()) {
+        return notStored(profile, "custom");
+    }
+    return changeVisibility(profile, std::nullopt);
+}
+
+ProfileChange ProfileManager::setShownInMenu(const ThrottleProfile& profile, bool shown) {
+    return changeVisibility(profile, shown);
+}
+
+ProfileChange ProfileManager::changeVisibility(const ThrottleProfile& profile,
+                                               std::optional<bool> shown) {
+    // Decided on the stored profile, not on the caller's copy, which may be
+    // older than a change another process made.
+    const auto flip = [&profile, shown](QList<ThrottleProfile>& profiles) {
+        ThrottleProfile* stored = withId(profiles, profile.id());
+        if (!stored) {
+            return notStored(profile, profile.isBuiltIn() ? "built-in" : "custom");
+        }
+        stored->showInMenu = shown.value_or(!stored->showInMenu);
+        return ProfileChange::done(*stored);
+    };
+    if (profile.isBuiltIn()) {
+        return changeBuiltInProfiles(
+            [&flip](QVariantMap&, QList<ThrottleProfile>& builtIns) { return flip(builtIns); });
+    }
+    return changeCustomProfiles(flip);
+}
+
+ProfileChange ProfileManager::restoreBuiltInProfiles(const QList<QUuid>& ids) {
+    return changeBuiltInProfiles([&](QVariantMap& settings, QList<ThrottleProfile>& builtIns) {
+        QStringList deleted = deletedIds(settings.value(SettingsKeys::deletedBuiltInProfiles));
+        for (const QUuid& id : ids) {
+            deleted.removeAll(ThrottleProfile::idText(id));
+        }
+        settings.insert(SettingsKeys::deletedBuiltInProfiles, deleted);
+        builtIns =
+            builtInProfilesFor(deleted, settings.value(SettingsKeys::profileVisibilityOverrides));
+        return ProfileChange::done();
+    });
+}
+
+ProfileChange ProfileManager::changeCustomProfiles(const CustomEdit& edit) {
+    const auto keptInMemory = [&](const QString& reason) {
+        QList<ThrottleProfile> profiles = m_customProfiles;
+        ProfileChange change = edit(profiles);
+        if (!change.ok()) {
+            return change;
+        }
+        Diagnostics::write(QStringLiteral("Failed to persist custom profiles: ") + reason);
+        publishCustomProfiles(std::move(profiles), false);
+        return ProfileChange::failed(reason, std::move(change.profile));
+    };
+    if (!m_customFile) {
+        return keptInMemory(QStringLiteral("there is no folder to keep them in"));
+    }
+    std::optional<ProfileChange> answer;
+    QList<ThrottleProfile> profiles;
+    QString error;
+    const SharedFile::Update update = m_customFile->update(
+        [&](const SharedFile::Contents& current) -> std::optional<QByteArray> {
+            if (current.exists) {
+                QString decodeError;
+                std::optional<QList<ThrottleProfile>> records =
+                    decodeProfiles(current.bytes, &decodeError);
+                if (records) {
+                    profiles = repaired(std::move(*records));
+                } else if (!UnreadableFile::keepCopy(m_customFile->path(),
+                                                     QStringLiteral("custom profiles file"))) {
+                    error = QStringLiteral("could not keep a copy of the unreadable file ") +
+                            m_customFile->path();
+                    return std::nullopt;
+                }
+            }
+            const QList<ThrottleProfile> before = profiles;
+            answer = edit(profiles);
+            if (!answer->ok() || profiles == before) {
+                return std::nullopt;
+            }
+            return encodeProfiles(profiles);
+        },
+        &error);
+    if (update == SharedFile::Update::failed || !answer) {
+        return keptInMemory(error);
+    }
+    // Written or not, this is the file as it is now.
+    publishCustomProfiles(std::move(profiles), false);
+    return *answer;
+}
+
+ProfileChange ProfileManager::changeBuiltInProfiles(const BuiltInEdit& edit) {
+    std::optional<ProfileChange> answer;
+    const bool written = m_defaults.modify([&](QVariantMap& settings) {
+        QList<ThrottleProfile> builtIns =
+            builtInProfilesFor(settings.value(SettingsKeys::deletedBuiltInProfiles),
+                               settings.value(SettingsKeys::profileVisibilityOverrides));
+        const QVariantMap before = settings;
+        answer = edit(settings, builtIns);
+        if (!answer->ok()) {
+            return false;
+        }
+        // Rewritten whole after every change: one entry per profile in the list.
+        settings.insert(SettingsKeys::profileVisibilityOverrides, visibilityOverrides(builtIns));
+        return settings != before;
+    });
+    publishBuiltInProfiles(
+        builtInProfilesFor(m_defaults.value(SettingsKeys::deletedBuiltInProfiles),
+                           m_defaults.value(SettingsKeys::profileVisibilityOverrides)),
+        false);
+    if (!written && answer->ok()) {
+        return ProfileChange::failed(QStringLiteral("Could not write the settings file ") +
+                                         m_defaults.fileName(),
+                                     std::move(answer->profile));
+    }
+    return *answer;
 }
 
 void ProfileManager::loadBuiltInProfiles() {
-    std::optional<QList<ThrottleProfile>> profiles;
-    QFile resource(m_builtInProfilesFile);
-    if (!m_builtInProfilesFile.isEmpty() && resource.open(QIODevice::ReadOnly)) {
-        profiles = decodeProfiles(resource.readAll());
-    }
-    m_builtInProfiles =
-        ProfileNameOrder::sortedByName(profiles.value_or(ThrottleProfile::Preset::profiles()));
-    removeDeletedBuiltInProfiles();
-    applyVisibilityOverrides();
-    emit builtInProfilesChanged();
+    m_loaded = true;
+    publishBuiltInProfiles(
+        builtInProfilesFor(m_defaults.value(SettingsKeys::deletedBuiltInProfiles),
+                           m_defaults.value(SettingsKeys::profileVisibilityOverrides)),
+        true);
 }
 
 void ProfileManager::loadCustomProfiles() {
-    m_customFileUnreadable = false;
+    m_loaded = true;
+    publishCustomProfiles(readCustomProfiles(), true);
+}
+
+void ProfileManager::reloadCustomProfiles() {
+    publishCustomProfiles(readCustomProfiles(), false);
+}
+
+QList<ThrottleProfile> ProfileManager::readCustomProfiles() {
+    if (!m_customFile) {
+        return {};
+    }
+    const SharedFile::Contents contents = m_customFile->read();
+    if (!contents.exists) {
+        return {};
+    }
+    QString error = contents.error;
     std::optional<QList<ThrottleProfile>> records;
-    if (const std::optional<QString> path = customProfilesURL(); path && QFile::exists(*path)) {
-        QFile file(*path);
-        if (file.open(QIODevice::ReadOnly)) {
-            records = decodeProfiles(file.readAll());
-        }
-        m_customFileUnreadable = !records.has_value();
+    if (error.isEmpty()) {
+        records = decodeProfiles(contents.bytes, &error);
     }
-    QList<ThrottleProfile> profiles = records.value_or(QList<ThrottleProfile>());
-    // A custom record that claims to be built-in cannot be one: make it an
-    // ordinary profile the user can edit, rather than dropping it.
+    if (!records) {
+        // Left as it is: the next change keeps a copy of it first.
+        Diagnostics::write(QStringLiteral("Cannot read the custom profiles file %1: %2")
+                               .arg(m_customFile->path(), error));
+        return {};
+    }
+    return repaired(std::move(*records));
+}
+
+const QList<ThrottleProfile>& ProfileManager::builtInTable() const {
+    if (!m_builtInTable) {
+        std::optional<QList<ThrottleProfile>> profiles;
+        QFile resource(m_builtInProfilesFile);
+        if (!m_builtInProfilesFile.isEmpty() && resource.open(QIODevice::ReadOnly)) {
+            QString ignored;
+            profiles = decodeProfiles(resource.readAll(), &ignored);
+        }
+        m_builtInTable =
+            ProfileNameOrder::sortedByName(profiles.value_or(ThrottleProfile::Preset::profiles()));
+    }
+    return *m_builtInTable;
+}
+
+QList<ThrottleProfile>
+ProfileManager::builtInProfilesFor(const QVariant& deleted,
+                                   const QVariant& visibilityOverrides) const {
+    const QStringList deletedIdTexts = deletedIds(deleted);
+    QList<ThrottleProfile> profiles = filtered(builtInTable(), [&](const ThrottleProfile& p) {
+        return !deletedIdTexts.contains(ThrottleProfile::idText(p.id()));
+    });
+    if (visibilityOverrides.typeId() != QMetaType::QVariantMap) {
+        return profiles;
+    }
+    const QVariantMap overrides = visibilityOverrides.toMap();
+    // One value of another type means the map was not written by us: ignore it whole.
+    for (const QVariant& value : overrides) {
+        if (value.typeId() != QMetaType::Bool) {
+            return profiles;
+        }
+    }
     for (ThrottleProfile& profile : profiles) {
-        if (profile.isBuiltIn()) {
-            profile = editableCopy(profile, profile.id(), profile.name);
+        const auto it = overrides.constFind(ThrottleProfile::idText(profile.id()));
+        if (it != overrides.constEnd()) {
+            profile.showInMenu = it->toBool();
         }
     }
-    m_customProfiles = std::move(profiles);
-    emit customProfilesChanged();
+    return profiles;
+}
+
+void ProfileManager::publishBuiltInProfiles(QList<ThrottleProfile> profiles, bool always) {
+    if (always || profiles != m_builtInProfiles) {
+        m_builtInProfiles = std::move(profiles);
+        emit builtInProfilesChanged();
+    }
+}
+
+void ProfileManager::publishCustomProfiles(QList<ThrottleProfile> profiles, bool always) {
+    if (always || profiles != m_customProfiles) {
+        m_customProfiles = std::move(profiles);
+        emit customProfilesChanged();
+    }
 }
 
 std::optional<QString> ProfileManager::customProfilesURL() const {
@@ -220,85 +467,4 @@ std::optional<QString> ProfileManager::customProfilesURL() const {
     // A failure surfaces when the file is written.
     QDir().mkpath(directory);
     return directory + QStringLiteral("/CustomProfiles.json");
-}
-
-void ProfileManager::removeDeletedBuiltInProfiles() {
-    const QStringList deleted = m_defaults.stringListValue(SettingsKeys::deletedBuiltInProfiles);
-    if (deleted.isEmpty()) {
-        return;
-    }
-    m_builtInProfiles.removeIf([&deleted](const ThrottleProfile& profile) {
-        return deleted.contains(ThrottleProfile::idText(profile.id()));
-    });
-}
-
-void ProfileManager::applyVisibilityOverrides() {
-    const QVariant stored = m_defaults.value(SettingsKeys::profileVisibilityOverrides);
-    if (stored.typeId() != QMetaType::QVariantMap) {
-        return;
-    }
-    const QVariantMap overrides = stored.toMap();
-    // One value of another type means the map was not written by us: ignore it whole.
-    for (const QVariant& value : overrides) {
-        if (value.typeId() != QMetaType::Bool) {
-            return;
-        }
-    }
-    for (ThrottleProfile& profile : m_builtInProfiles) {
-        const auto it = overrides.constFind(ThrottleProfile::idText(profile.id()));
-        if (it != overrides.constEnd()) {
-            profile.showInMenu = it->toBool();
-        }
-    }
-}
-
-void ProfileManager::saveVisibilityOverrides() {
-    QVariantMap overrides;
-    for (const ThrottleProfile& profile : m_builtInProfiles) {
-        overrides.insert(ThrottleProfile::idText(profile.id()), profile.showInMenu);
-    }
-    m_defaults.setValue(SettingsKeys::profileVisibilityOverrides, overrides);
-}
-
-void ProfileManager::markBuiltInProfileDeleted(const ThrottleProfile& profile) {
-    QStringList deleted = m_defaults.stringListValue(SettingsKeys::deletedBuiltInProfiles);
-    const QString idText = ThrottleProfile::idText(profile.id());
-    if (!deleted.contains(idText)) {
-        deleted.append(idText);
-        m_defaults.setValue(SettingsKeys::deletedBuiltInProfiles, deleted);
-    }
-}
-
-bool ProfileManager::persistCustomProfiles() {
-    const std::optional<QString> path = customProfilesURL();
-    if (!path) {
-        return true;
-    }
-    if (m_customFileUnreadable && QFile::exists(*path) &&
-        !UnreadableFile::keepCopy(*path, QStringLiteral("custom profiles file"))) {
-        logLine(QStringLiteral("Failed to persist custom profiles: could not keep a copy of the "
-                               "unreadable file ") +
-                *path);
-        return false;
-    }
-    m_customFileUnreadable = false;
-    QJsonArray records;
-    for (const ThrottleProfile& profile : std::as_const(m_customProfiles)) {
-        records.append(profile.toJson());
-    }
-    // QJsonObject keeps its keys sorted, so every record is written in key order.
-    const QByteArray bytes = QJsonDocument(records).toJson(QJsonDocument::Indented);
-    // A complete new file replaces the old one: never a half-written list.
-    QSaveFile file(*path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        logLine(QStringLiteral("Failed to persist custom profiles: ") + file.errorString());
-        return false;
-    }
-    return true;
-}
-
-qsizetype ProfileManager::customIndex(const QUuid& id) const {
-    const auto it = std::find_if(m_customProfiles.begin(), m_customProfiles.end(),
-                                 [&id](const ThrottleProfile& p) { return p.id() == id; });
-    return it == m_customProfiles.end() ? -1 : it - m_customProfiles.begin();
 }

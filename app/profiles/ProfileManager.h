@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ProfileChange.h"
 #include "ThrottleProfile.h"
 #include "UserDefaults.h"
 
@@ -9,12 +10,19 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
+
+class SharedFile;
 
 // The one owner of all profiles: the built-in ones (less those the user
 // deleted, with the user's menu choices applied), kept in the settings, and
-// the user's own, kept in CustomProfiles.json. Every change is written
-// through at once. Lives on the main thread.
+// the user's own, kept in CustomProfiles.json. Both files are shared with
+// veltranectl. Every change is one read-modify-write of the file as it is
+// now, under the file's lock, so no change of another process is undone;
+// changes made elsewhere are read again within about a second once the
+// event loop runs, and published through the change signals. Lives on the
+// main thread.
 class ProfileManager final : public QObject {
     Q_OBJECT
 
@@ -25,6 +33,7 @@ public:
     explicit ProfileManager(UserDefaults& defaults, QString dataDirectory = defaultDataDirectory(),
                             QString builtInProfilesFile = QStringLiteral(":/BuiltInProfiles.json"),
                             QObject* parent = nullptr);
+    ~ProfileManager() override;
 
     // The user's generic data location.
     static QString defaultDataDirectory();
@@ -39,19 +48,28 @@ public:
     QList<ThrottleProfile> menuBuiltInProfiles() const;
     QList<ThrottleProfile> menuCustomProfiles() const;
     std::optional<ThrottleProfile> profile(const QUuid& withID) const;
+    // The built-in profiles the user deleted, in table order.
+    QList<ThrottleProfile> deletedBuiltInProfiles() const;
 
-    // The operations below return false only when a change could not be
-    // written; the change then stays in memory. A refused change (a built-in
-    // profile given where a custom one is meant, an id already taken) is
-    // no change and returns true.
-    bool createProfile(const ThrottleProfile& profile);
-    bool saveProfile(const ThrottleProfile& profile);
-    // A built-in profile is hidden for good, in the settings; a custom one
-    // is removed from the file.
-    bool deleteProfile(const ThrottleProfile& profile);
-    ThrottleProfile duplicateProfile(const ThrottleProfile& profile, bool* written = nullptr);
-    void toggleMenuVisibility(const ThrottleProfile& profile);
-    bool toggleCustomProfileVisibility(const ThrottleProfile& profile);
+    // Each change answers with a ProfileChange: done, refused (nothing
+    // written) or failed (kept in memory only).
+    ProfileChange createProfile(const ThrottleProfile& profile);
+    // Replaces the custom profile of the same id where it stands, or adds it.
+    ProfileChange saveProfile(const ThrottleProfile& profile);
+    // A built-in profile is hidden until it is restored, in the settings; a
+    // custom one is removed from the file.
+    ProfileChange deleteProfile(const ThrottleProfile& profile);
+    // The copy is the change's profile.
+    ProfileChange duplicateProfile(const ThrottleProfile& profile);
+    // Built-in profiles only.
+    ProfileChange toggleMenuVisibility(const ThrottleProfile& profile);
+    // Custom profiles only.
+    ProfileChange toggleCustomProfileVisibility(const ThrottleProfile& profile);
+    // Either kind. Unlike a toggle, asking twice, or from two processes at
+    // once, leaves the profile as asked.
+    ProfileChange setShownInMenu(const ThrottleProfile& profile, bool shown);
+    // Takes deleted built-in profiles back into the list.
+    ProfileChange restoreBuiltInProfiles(const QList<QUuid>& ids);
 
     void loadBuiltInProfiles();
     void loadCustomProfiles();
@@ -64,19 +82,32 @@ signals:
     void customProfilesChanged();
 
 private:
-    void removeDeletedBuiltInProfiles();
-    void applyVisibilityOverrides();
-    void saveVisibilityOverrides();
-    void markBuiltInProfileDeleted(const ThrottleProfile& profile);
-    bool persistCustomProfiles();
-    qsizetype customIndex(const QUuid& id) const;
+    // One change of the custom profiles as the file holds them now. What it
+    // answers is the answer of the whole change; the file is written only
+    // when the answer is done and the list differs.
+    using CustomEdit = std::function<ProfileChange(QList<ThrottleProfile>& profiles)>;
+    // The same for the settings as the file holds them now and the built-in
+    // profiles they leave in the list.
+    using BuiltInEdit =
+        std::function<ProfileChange(QVariantMap& settings, QList<ThrottleProfile>& builtIns)>;
+
+    ProfileChange changeCustomProfiles(const CustomEdit& edit);
+    ProfileChange changeBuiltInProfiles(const BuiltInEdit& edit);
+    ProfileChange changeVisibility(const ThrottleProfile& profile, std::optional<bool> shown);
+    const QList<ThrottleProfile>& builtInTable() const;
+    QList<ThrottleProfile> builtInProfilesFor(const QVariant& deleted,
+                                              const QVariant& visibilityOverrides) const;
+    QList<ThrottleProfile> readCustomProfiles();
+    void reloadCustomProfiles();
+    void publishBuiltInProfiles(QList<ThrottleProfile> profiles, bool always);
+    void publishCustomProfiles(QList<ThrottleProfile> profiles, bool always);
 
     UserDefaults& m_defaults;
     QString m_dataDirectory;
     QString m_builtInProfilesFile;
+    mutable std::optional<QList<ThrottleProfile>> m_builtInTable;
     QList<ThrottleProfile> m_builtInProfiles;
     QList<ThrottleProfile> m_customProfiles;
-    // Set when the last load found a file it could not read or decode: the
-    // next write keeps a copy of it first, so nothing the user made is lost.
-    bool m_customFileUnreadable = false;
+    SharedFile* m_customFile = nullptr;
+    bool m_loaded = false;
 };

@@ -26,4 +26,12 @@ QList<ThrottleProfile> sortedByName(QList<ThrottleProfile> profiles) {
     return sorted;
 }
 
+QString identityKey(const QString& name) {
+    // Composed again at the end: lower-casing can decompose ("İ" becomes
+    // "i" and a combining dot).
+    return name.normalized(QString::NormalizationForm_C)
+        .toLower()
+        .normalized(QString::NormalizationForm_C);
+}
+
 } // namespace ProfileNameOrder

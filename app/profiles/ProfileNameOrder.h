@@ -15,4 +15,9 @@ namespace ProfileNameOrder {
 // Stable: profiles with equal names keep their relative order.
 QList<ThrottleProfile> sortedByName(QList<ThrottleProfile> profiles);
 
+// The form in which two names are the same name: composed and lower-cased,
+// so that "É" typed as one character or as "E" and an accent, and "é",
+// are one name.
+QString identityKey(const QString& name);
+
 } // namespace ProfileNameOrder

@@ -2,6 +2,7 @@
 #include "ProfileValidator.h"
 
 #include "NumberText.h"
+#include "ProfileNameOrder.h"
 
 namespace {
 
@@ -63,9 +64,9 @@ ValidationResult ProfileValidator::validateNameUniqueness(const QString& name,
         return ValidationResult::valid();
     }
     const QString trimmedName = NumberText::trimmed(name);
-    const QString lowered = trimmedName.toLower();
+    const QString key = ProfileNameOrder::identityKey(trimmedName);
     for (const QString& existing : existingNames) {
-        if (existing.toLower() == lowered) {
+        if (ProfileNameOrder::identityKey(existing) == key) {
             return ValidationResult::failure(QStringLiteral("A profile named '") + trimmedName +
                                              QStringLiteral("' already exists"));
         }

@@ -1,25 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "UnreadableFile.h"
 
+#include "Diagnostics.h"
+
 #include <QDateTime>
 #include <QFile>
-#include <QTextStream>
 
 namespace UnreadableFile {
-
-namespace {
-
-bool keep(const QString& path, const QString& description, bool move) {
-    const QString kept = keptName(path);
-    const bool ok = move ? QFile::rename(path, kept) : QFile::copy(path, kept);
-    if (ok) {
-        QTextStream(stdout) << "Kept a copy of the unreadable " << description << " at " << kept
-                            << Qt::endl;
-    }
-    return ok;
-}
-
-} // namespace
 
 QString keptName(const QString& path) {
     const QString stem =
@@ -33,11 +20,13 @@ QString keptName(const QString& path) {
 }
 
 bool keepCopy(const QString& path, const QString& description) {
-    return keep(path, description, false);
-}
-
-bool moveAside(const QString& path, const QString& description) {
-    return keep(path, description, true);
+    const QString kept = keptName(path);
+    if (!QFile::copy(path, kept)) {
+        return false;
+    }
+    Diagnostics::write(QStringLiteral("Kept a copy of the unreadable ") + description +
+                       QStringLiteral(" at ") + kept);
+    return true;
 }
 
 } // namespace UnreadableFile

@@ -3,9 +3,9 @@
 
 #include <QString>
 
-// A file of the user's that exists but cannot be read or decoded is never
-// written over as it is: it is first kept beside itself under a name that
-// says so, and a line on standard output tells where.
+// A file of the user's that exists but cannot be decoded is never written
+// over as it is: it is first kept beside itself under a name that says so,
+// and a diagnostic line tells where.
 namespace UnreadableFile {
 
 // "<path>.unreadable-<UTC timestamp>", with a counter when that name is taken.
@@ -13,7 +13,5 @@ QString keptName(const QString& path);
 
 // Copies the file aside and leaves it in place; false when the copy failed.
 bool keepCopy(const QString& path, const QString& description);
-// Moves the file aside, so that a fresh one can start in its place.
-bool moveAside(const QString& path, const QString& description);
 
 } // namespace UnreadableFile

@@ -1,66 +1,157 @@
 // SPDX-License-Identifier: MIT
 #include "UserDefaults.h"
 
-#include "JsonSettingsFormat.h"
+#include "Diagnostics.h"
+#include "SettingsJson.h"
 #include "SettingsKeys.h"
+#include "SharedFile.h"
 #include "UnreadableFile.h"
 
-UserDefaults::UserDefaults()
-    : m_settings(std::make_unique<QSettings>(JsonSettingsFormat::format(), QSettings::UserScope,
-                                             QStringLiteral("Veltrane"),
-                                             QStringLiteral("Veltrane"))) {
-    setAsideIfUnreadable();
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+namespace {
+
+QString standardFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Veltrane/Veltrane.json");
 }
 
-UserDefaults::UserDefaults(const QString& filePath)
-    : m_settings(std::make_unique<QSettings>(filePath, JsonSettingsFormat::format())) {
-    setAsideIfUnreadable();
+QStringList changedKeys(const QVariantMap& before, const QVariantMap& after) {
+    QStringList keys;
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        if (!after.contains(it.key()) || after.value(it.key()) != it.value()) {
+            keys << it.key();
+        }
+    }
+    for (auto it = after.begin(); it != after.end(); ++it) {
+        if (!before.contains(it.key())) {
+            keys << it.key();
+        }
+    }
+    return keys;
+}
+
+} // namespace
+
+UserDefaults::UserDefaults(QObject* parent)
+    : UserDefaults(standardFilePath(), parent) {}
+
+UserDefaults::UserDefaults(const QString& filePath, QObject* parent)
+    : QObject(parent)
+    , m_file(new SharedFile(filePath, this)) {
+    load();
+    connect(m_file, &SharedFile::changed, this, &UserDefaults::reload);
+    // Watching starts with the event loop: a tool that never runs one needs none.
+    QMetaObject::invokeMethod(m_file, &SharedFile::watch, Qt::QueuedConnection);
 }
 
 UserDefaults::~UserDefaults() = default;
-
-void UserDefaults::setAsideIfUnreadable() {
-    // QSettings would write its next change over a file it could not decode,
-    // and report every later write as failed. Nothing was read from the file,
-    // so moving it aside and starting afresh loses nothing.
-    if (m_settings->status() != QSettings::FormatError) {
-        return;
-    }
-    const QString path = m_settings->fileName();
-    if (UnreadableFile::moveAside(path, QStringLiteral("settings file"))) {
-        m_settings = std::make_unique<QSettings>(path, JsonSettingsFormat::format());
-    }
-}
 
 UserDefaults& UserDefaults::standard() {
     static UserDefaults defaults;
     return defaults;
 }
 
+bool UserDefaults::load() {
+    const SharedFile::Contents contents = m_file->read();
+    QString error = contents.error;
+    std::optional<QVariantMap> values = QVariantMap();
+    if (contents.exists && error.isEmpty()) {
+        values = SettingsJson::decode(contents.bytes, &error);
+    }
+    if (!values) {
+        // Left as it is: the next write keeps a copy of it first.
+        Diagnostics::write(
+            QStringLiteral("Cannot read the settings file %1: %2").arg(m_file->path(), error));
+        return false;
+    }
+    m_values = std::move(*values);
+    return true;
+}
+
+void UserDefaults::reload() {
+    const QVariantMap before = m_values;
+    if (load()) {
+        if (const QStringList keys = changedKeys(before, m_values); !keys.isEmpty()) {
+            emit reloaded(keys);
+        }
+    }
+}
+
 bool UserDefaults::contains(QAnyStringView key) const {
-    return m_settings->contains(key);
+    return m_values.contains(key.toString());
 }
 
 QVariant UserDefaults::value(QAnyStringView key) const {
-    if (m_settings->contains(key)) {
-        return m_settings->value(key);
+    const QString name = key.toString();
+    const auto it = m_values.constFind(name);
+    return it != m_values.constEnd() ? *it : SettingsKeys::defaultValue(name);
+}
+
+QStringList UserDefaults::stringListValue(QAnyStringView key) const {
+    const QVariant stored = value(key);
+    if (stored.typeId() == QMetaType::QStringList) {
+        return stored.toStringList();
     }
-    return SettingsKeys::defaultValue(key.toString());
+    return SettingsKeys::defaultValue(key.toString()).toStringList();
 }
 
 void UserDefaults::setValue(QAnyStringView key, const QVariant& value) {
-    m_settings->setValue(key, value);
+    const QString name = key.toString();
+    modify([&](QVariantMap& values) {
+        if (values.contains(name) && values.value(name) == value) {
+            return false;
+        }
+        values.insert(name, value);
+        return true;
+    });
 }
 
 void UserDefaults::remove(QAnyStringView key) {
-    m_settings->remove(key);
+    const QString name = key.toString();
+    modify([&](QVariantMap& values) { return values.remove(name) > 0; });
+}
+
+bool UserDefaults::modify(const std::function<bool(QVariantMap& values)>& change) {
+    std::optional<QVariantMap> found;
+    std::optional<QVariantMap> written;
+    QString error;
+    const SharedFile::Update update = m_file->update(
+        [&](const SharedFile::Contents& current) -> std::optional<QByteArray> {
+            found = current.exists ? SettingsJson::decode(current.bytes) : QVariantMap();
+            if (!found) {
+                if (!UnreadableFile::keepCopy(m_file->path(), QStringLiteral("settings file"))) {
+                    error = QStringLiteral("could not keep a copy of the unreadable file");
+                    return std::nullopt;
+                }
+                found = QVariantMap();
+            }
+            written = *found;
+            return change(*written) ? std::optional(SettingsJson::encode(*written)) : std::nullopt;
+        },
+        &error);
+    if (update == SharedFile::Update::failed || !error.isEmpty()) {
+        Diagnostics::write(
+            QStringLiteral("Failed to write the settings file %1: %2").arg(m_file->path(), error));
+        change(m_values);
+        m_writeFailed = true;
+        return false;
+    }
+    // The file as found may hold changes of others that no reload has
+    // brought in yet; once this write lands, no watch will report them.
+    const QStringList changedElsewhere = changedKeys(m_values, *found);
+    m_values = std::move(*written);
+    if (!changedElsewhere.isEmpty()) {
+        emit reloaded(changedElsewhere);
+    }
+    return true;
 }
 
 bool UserDefaults::sync() {
-    m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    return !std::exchange(m_writeFailed, false);
 }
 
 QString UserDefaults::fileName() const {
-    return m_settings->fileName();
+    return m_file->path();
 }

@@ -1,27 +1,31 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QSettings>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVariantMap>
 
-#include <memory>
+#include <functional>
+
+class SharedFile;
 
 // The user's settings: named values that keep their types across restarts,
 // and read as the defaults of SettingsKeys until they are first written.
-// Writes land in memory at once; QSettings makes them durable on its own
-// schedule, or at sync().
-class UserDefaults final {
+// The file is shared with veltranectl: every write is a read-modify-write
+// under the file's lock, so a write here never undoes one made elsewhere,
+// and a change made elsewhere is read again within about a second once an
+// event loop runs. Lives on the thread that made it.
+class UserDefaults final : public QObject {
+    Q_OBJECT
+
 public:
     // The application's store, <config home>/Veltrane/Veltrane.json.
-    UserDefaults();
+    explicit UserDefaults(QObject* parent = nullptr);
     // A store in the given file; tests and tools choose their own.
-    explicit UserDefaults(const QString& filePath);
-    ~UserDefaults();
-
-    UserDefaults(const UserDefaults&) = delete;
-    UserDefaults& operator=(const UserDefaults&) = delete;
+    explicit UserDefaults(const QString& filePath, QObject* parent = nullptr);
+    ~UserDefaults() override;
 
     // The process-wide store of the application.
     static UserDefaults& standard();
@@ -32,17 +36,35 @@ public:
     bool boolValue(QAnyStringView key) const { return value(key).toBool(); }
     int integerValue(QAnyStringView key) const { return value(key).toInt(); }
     QString stringValue(QAnyStringView key) const { return value(key).toString(); }
-    QStringList stringListValue(QAnyStringView key) const { return value(key).toStringList(); }
+    // A stored value that is not a list of texts (a bare text is not one)
+    // reads as the key's default.
+    QStringList stringListValue(QAnyStringView key) const;
 
+    // Written to the file at once. A value that could not be written is
+    // kept in memory, and sync() reports the failure.
     void setValue(QAnyStringView key, const QVariant& value);
     void remove(QAnyStringView key);
+    // For values computed from stored ones, such as a list to append to:
+    // `change` gets every value as the file holds it now, under the file's
+    // lock, edits them and returns whether it changed anything. False when
+    // the change could not be written; it is then made in memory only.
+    bool modify(const std::function<bool(QVariantMap& values)>& change);
 
-    // Writes pending changes to the file; false when that failed.
+    // Whether every write since the last sync() reached the file.
     bool sync();
     QString fileName() const;
 
-private:
-    void setAsideIfUnreadable();
+    // Reads the file again; emits reloaded() when values changed.
+    void reload();
 
-    std::unique_ptr<QSettings> m_settings;
+signals:
+    // Another process changed the file, and these keys now read differently.
+    void reloaded(const QStringList& changedKeys);
+
+private:
+    bool load();
+
+    SharedFile* m_file;
+    QVariantMap m_values;
+    bool m_writeFailed = false;
 };

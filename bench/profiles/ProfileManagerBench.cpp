@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -52,7 +53,8 @@ void BM_LoadCustomProfiles(benchmark::State& state) {
     reportPerProfile(state);
 }
 
-// Saving one profile rewrites the whole file: the cost of every change.
+// Saving one profile reads the file under its lock and rewrites it whole:
+// the cost of every change.
 void BM_PersistCustomProfiles(benchmark::State& state) {
     const QTemporaryDir home;
     writeProfiles(home.path(), state.range(0));
@@ -62,12 +64,55 @@ void BM_PersistCustomProfiles(benchmark::State& state) {
     ThrottleProfile changed = manager.customProfiles().constFirst();
     for (auto _ : state) {
         changed.latency = *changed.latency + 1;
-        if (!manager.saveProfile(changed)) {
+        if (!manager.saveProfile(changed).ok()) {
             state.SkipWithError("the profiles file could not be written");
             break;
         }
     }
     reportPerProfile(state);
+}
+
+// One setting written: read, changed and replaced under the file's lock.
+void BM_WriteSetting(benchmark::State& state) {
+    const QTemporaryDir home;
+    UserDefaults defaults(home.filePath(QStringLiteral("settings.json")));
+    int minutes = 0;
+    for (auto _ : state) {
+        defaults.setValue(QStringLiteral("autoDisableMinutes"), ++minutes);
+    }
+    if (!defaults.sync()) {
+        state.SkipWithError("the settings file could not be written");
+    }
+}
+
+// From another store's write to this store publishing the new list: how
+// soon the application shows what veltranectl changed.
+void BM_SeeAnotherWritersChange(benchmark::State& state) {
+    const QTemporaryDir home;
+    writeProfiles(home.path(), 10);
+    UserDefaults defaults(home.filePath(QStringLiteral("settings.json")));
+    ProfileManager watching(defaults, home.path(), QString());
+    ProfileManager writing(defaults, home.path(), QString());
+    writing.loadCustomProfiles();
+    QCoreApplication::processEvents(); // the start-up load, and the watch
+    ThrottleProfile changed = writing.customProfiles().constFirst();
+    bool seen = false;
+    QObject::connect(&watching, &ProfileManager::customProfilesChanged, [&seen] { seen = true; });
+    for (auto _ : state) {
+        seen = false;
+        changed.latency = *changed.latency + 1;
+        QElapsedTimer timer;
+        timer.start();
+        writing.saveProfile(changed);
+        while (!seen && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        if (!seen) {
+            state.SkipWithError("the change was not seen within 5 seconds");
+            break;
+        }
+    }
 }
 
 void profileCounts(benchmark::internal::Benchmark* run) {
@@ -77,6 +122,11 @@ void profileCounts(benchmark::internal::Benchmark* run) {
 
 BENCHMARK(BM_LoadCustomProfiles)->Apply(profileCounts);
 BENCHMARK(BM_PersistCustomProfiles)->Apply(profileCounts);
+BENCHMARK(BM_WriteSetting)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SeeAnotherWritersChange)
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "HelperOnPrivateBus.h"
 #include "HelperProtocol.h"
+#include "ToolRuns.h"
+#include "VeltranectlRunner.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,151 +20,139 @@ using testing::IsEmpty;
 
 namespace {
 
-const std::vector<std::string> kThreeGRuns = {"pfctl -a com.veltrane -F all",
-                                              "pfctl -f /etc/pf.conf",
-                                              "dnctl pipe delete 1",
-                                              "dnctl pipe delete 2",
-                                              "dnctl -q flush",
-                                              "dnctl pipe 1 config bw 97500Byte/s delay 50ms",
-                                              "dnctl pipe 2 config bw 41250Byte/s delay 50ms",
-                                              "pfctl -f /etc/pf.conf",
-                                              "pfctl -a com.veltrane -f /tmp/veltrane_anchor.conf",
-                                              "pfctl -e"};
-const std::vector<std::string> kDisableRuns = {"pfctl -a com.veltrane -F all",
-                                               "pfctl -f /etc/pf.conf", "dnctl pipe delete 1",
-                                               "dnctl pipe delete 2", "dnctl -q flush"};
+const char* const kThreeGDownload = "dnctl pipe 1 config bw 97500Byte/s delay 50ms";
+const char* const kThreeGUpload = "dnctl pipe 2 config bw 41250Byte/s delay 50ms";
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
-
-// veltranectl as a user runs it, in a home of its own, with the sandboxed
-// daemon's private bus standing in for the system bus.
-class ThrottleCommandsTest : public testing::Test {
+// With the sandboxed daemon's private bus standing in for the system bus.
+class ThrottleCommandsTest : public VeltranectlRunner {
 protected:
-    void start(QProcess& process, const QStringList& arguments,
-               const QString& busAddress = {}) const {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        environment.insert("DBUS_SYSTEM_BUS_ADDRESS",
-                           busAddress.isEmpty() ? helper.bus().address() : busAddress);
-        process.setProcessEnvironment(environment);
-        // Standard input is no terminal here.
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(QStringLiteral(VELTRANECTL), arguments);
+    ThrottleCommandsTest() {
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper.bus().address());
     }
 
-    Outcome run(const QStringList& arguments, const QString& busAddress = {}) {
-        QProcess process;
-        start(process, arguments, busAddress);
-        if (!process.waitForFinished(60'000)) {
-            ADD_FAILURE() << "veltranectl did not finish";
-        }
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    Outcome runOnBus(const QString& busAddress, const QStringList& arguments) {
+        const QProcessEnvironment usual = environment;
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", busAddress);
+        Outcome outcome = run(arguments);
+        environment = usual;
+        return outcome;
     }
 
     bool daemonActive() {
         return HelperOnPrivateBus::call(client, "GetStatus").arguments().value(0).toBool();
     }
 
-    std::vector<std::string> toolRuns() const { return helper.tools().toolRuns(); }
+    std::vector<std::string> pipes() const { return pipeConfigurations(helper.tools().toolRuns()); }
 
-    static std::vector<std::string> joined(std::vector<std::string> first,
-                                           const std::vector<std::string>& second) {
-        first.insert(first.end(), second.begin(), second.end());
-        return first;
-    }
-
-    QTemporaryDir home;
     HelperOnPrivateBus helper;
     QDBusConnection client = helper.bus().connect("client");
 };
 
 TEST_F(ThrottleCommandsTest, ApplyStatusAndOffDoWhatTheySayThroughTheDaemon) {
+    const Outcome off = run({"status"});
+    EXPECT_EQ(off.status, 3);
+    EXPECT_EQ(off.out, "Helper: enabled\nThrottling: off\nSelected profile: none\n");
+
     const Outcome applied = run({"apply", "3g"});
     ASSERT_EQ(applied.status, 0) << applied.err.toStdString();
-    EXPECT_EQ(toolRuns(), kThreeGRuns);
+    EXPECT_THAT(pipes(), ElementsAre(kThreeGDownload, kThreeGUpload));
 
-    const QJsonObject status = run({"status", "--json"}).json();
-    EXPECT_EQ(status.value("helper").toString(), "enabled");
-    EXPECT_EQ(status.value("helperStatus").toInt(), 1);
-    EXPECT_TRUE(status.value("throttling").toBool());
-    // Selected like the panel selects it.
-    EXPECT_EQ(status.value("selectedProfile").toObject().value("name").toString(), "3G");
+    const Outcome on = run({"status", "--json"});
+    EXPECT_EQ(on.status, 0);
+    EXPECT_EQ(
+        on.json().object(),
+        (QJsonObject{{"helper", "enabled"},
+                     {"helperStatus", 1},
+                     {"throttling", true},
+                     // Selected like the panel selects it.
+                     {"selectedProfile",
+                      QJsonObject{{"id", "00000000-0000-0000-0000-000000000002"}, {"name", "3G"}}},
+                     {"error", QJsonValue()}}));
 
-    helper.tools().clearToolRuns();
-    const Outcome off = run({"off"});
-    ASSERT_EQ(off.status, 0) << off.err.toStdString();
-    EXPECT_EQ(toolRuns(), kDisableRuns);
-    EXPECT_EQ(run({"status"}).out, "Helper: enabled\nThrottling: off\nSelected profile: 3G\n");
+    ASSERT_EQ(run({"off"}).status, 0);
+    EXPECT_FALSE(daemonActive());
+    EXPECT_EQ(run({"status"}).status, 3);
 }
 
-TEST_F(ThrottleCommandsTest, AProfileThatBlocksAllTrafficNeedsYesWithoutATerminal) {
+TEST_F(ThrottleCommandsTest, AProfileThatBlocksAllTrafficNeedsYesBeforeTheProfile) {
     const Outcome refused = run({"apply", "100% loss"});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_THAT(refused.err.toStdString(), testing::HasSubstr("--yes"));
-    EXPECT_THAT(toolRuns(), IsEmpty());
-    EXPECT_EQ(run({"run", "100% Loss", "--", "/bin/true"}).status, 2);
-    EXPECT_THAT(toolRuns(), IsEmpty());
+    EXPECT_EQ(refused.err, "'100% Loss' blocks all network traffic: confirm with --yes\n");
+    // After the profile, --yes is the command's.
+    EXPECT_EQ(run({"run", "100% Loss", "/bin/true", "--yes"}).status, 2);
+    EXPECT_THAT(helper.tools().toolRuns(), IsEmpty());
 
     EXPECT_EQ(run({"apply", "--yes", "100% Loss"}).status, 0);
     EXPECT_TRUE(daemonActive());
 }
 
-TEST_F(ThrottleCommandsTest, FailuresPrintTheDescriptionAndExitOne) {
+TEST_F(ThrottleCommandsTest, FailuresSayWhatFailedAndExitOne) {
     PrivateBus empty(QList<PrivateBus::Service>{});
-    const Outcome notInstalled = run({"apply", "3G"}, empty.address());
+    const Outcome notInstalled = runOnBus(empty.address(), {"apply", "3G"});
     EXPECT_EQ(notInstalled.status, 1);
     EXPECT_EQ(notInstalled.err,
               "The helper tool is not installed. Please install it to enable throttling.\n");
-    const Outcome off = run({"off"}, empty.address());
+    const Outcome off = runOnBus(empty.address(), {"off"});
     EXPECT_EQ(off.status, 1);
     EXPECT_TRUE(off.err.startsWith("Failed to communicate with helper: ")) << off.err.toStdString();
-    const Outcome status = run({"status"}, empty.address());
-    EXPECT_EQ(status.status, 0);
-    EXPECT_EQ(status.out, "Helper: not registered\nThrottling: unknown\nSelected profile: none\n");
+    // Nothing can throttle without the helper.
+    const Outcome status = runOnBus(empty.address(), {"status"});
+    EXPECT_EQ(status.status, 3);
+    EXPECT_EQ(status.out, "Helper: not registered\nThrottling: off\nSelected profile: none\n");
+
+    const QString nowhere = "unix:path=" + home.filePath("no-bus");
+    const Outcome unreachable = runOnBus(nowhere, {"apply", "3G"});
+    EXPECT_EQ(unreachable.status, 1);
+    EXPECT_TRUE(unreachable.err.startsWith("Cannot reach the system bus: "));
+    const Outcome unknown = runOnBus(nowhere, {"status", "--json"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_TRUE(unknown.json().object().value("error").toString().startsWith(
+        "Cannot reach the system bus: "));
 }
 
-TEST_F(ThrottleCommandsTest, RunSwitchesThrottlingOffAfterTheCommandAndPassesItsStatusOn) {
+TEST_F(ThrottleCommandsTest, RunThrottlesOnlyWhileTheCommandRunsAndGivesItEveryByte) {
     const QString seen = home.filePath("seen");
-    const Outcome ran = run({"run", "3G", "--", "/bin/sh", "-c",
-                             "cat '" + QString::fromStdString(helper.tools().root()) +
-                                 "/tool-runs.log' > '" + seen + "'; exit 3"});
-    EXPECT_EQ(ran.status, 3) << ran.err.toStdString();
-    // On while the command ran, off after it.
+    // The arguments after the profile, --yes and bytes that are no UTF-8
+    // included, reach the command unchanged.
+    QProcess process;
+    start(process,
+          {"-c", "exec \"$0\" run 3G sh -c \"$1\" --yes \"$(printf '\\377x')\"", VELTRANECTL,
+           "printf '%s\\n' \"$0\" \"$1\" > '" + seen + "'; cat '" +
+               QString::fromStdString(helper.tools().root()) + "/tool-runs.log' >> '" + seen +
+               "'; exit 7"},
+          "/bin/sh");
+    ASSERT_TRUE(process.waitForFinished(60'000));
+    EXPECT_EQ(process.exitCode(), 7) << process.readAllStandardError().toStdString();
     QFile during(seen);
     ASSERT_TRUE(during.open(QIODevice::ReadOnly));
-    EXPECT_EQ(during.readAll().count('\n'), static_cast<qsizetype>(kThreeGRuns.size()));
-    EXPECT_EQ(toolRuns(), joined(kThreeGRuns, kDisableRuns));
+    const QList<QByteArray> lines = during.readAll().split('\n');
+    EXPECT_EQ(lines.mid(0, 2), (QList<QByteArray>{"--yes", "\xffx"}));
+    // On while the command ran, off after it.
+    EXPECT_TRUE(lines.contains(kThreeGDownload));
     EXPECT_FALSE(daemonActive());
 
     // A command that cannot run switches nothing on.
     helper.tools().clearToolRuns();
     EXPECT_EQ(run({"run", "3G", "--", "no-such-command-here"}).status, 127);
-    EXPECT_THAT(toolRuns(), IsEmpty());
+    EXPECT_THAT(helper.tools().toolRuns(), IsEmpty());
 }
 
-TEST_F(ThrottleCommandsTest, RunPassesSigtermToTheCommandAndStillSwitchesThrottlingOff) {
-    const QString started = home.filePath("started");
-    QProcess veltranectl;
-    start(veltranectl,
-          {"run", "3G", "--", "/bin/sh", "-c", "touch '" + started + "'; exec sleep 60"});
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(started); }, std::chrono::seconds(30)));
-    EXPECT_TRUE(daemonActive());
+TEST_F(ThrottleCommandsTest, RunPassesEndingSignalsToTheCommandAndStillSwitchesThrottlingOff) {
+    for (const int signal : {SIGTERM, SIGHUP, SIGQUIT}) {
+        const QString started = home.filePath(QStringLiteral("started-%1").arg(signal));
+        QProcess veltranectl;
+        start(veltranectl,
+              {"run", "3G", "--", "/bin/sh", "-c", "touch '" + started + "'; exec sleep 60"});
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(started); }, std::chrono::seconds(30)));
+        EXPECT_TRUE(daemonActive());
 
-    ::kill(static_cast<pid_t>(veltranectl.processId()), SIGTERM);
-    ASSERT_TRUE(veltranectl.waitForFinished(30'000));
-    EXPECT_EQ(veltranectl.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(veltranectl.exitCode(), 128 + SIGTERM);
-    EXPECT_FALSE(daemonActive());
-    EXPECT_EQ(toolRuns(), joined(kThreeGRuns, kDisableRuns));
+        ::kill(static_cast<pid_t>(veltranectl.processId()), signal);
+        ASSERT_TRUE(veltranectl.waitForFinished(30'000))
+            << signal << veltranectl.readAllStandardError().toStdString();
+        EXPECT_EQ(veltranectl.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(veltranectl.exitCode(), 128 + signal);
+        EXPECT_FALSE(daemonActive()) << signal;
+    }
 }
 
 } // namespace

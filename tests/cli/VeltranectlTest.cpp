@@ -1,138 +1,258 @@
 // SPDX-License-Identifier: MIT
+#include "ProfileManager.h"
+#include "SettingsKeys.h"
+#include "VeltranectlRunner.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <list>
 
 using testing::ElementsAre;
 using testing::HasSubstr;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-
-    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
-    QJsonDocument json() const { return QJsonDocument::fromJson(out.toUtf8()); }
-};
-
-// Runs veltranectl the way a user would, in a home of its own.
-class VeltranectlTest : public testing::Test {
+// veltranectl beside the application's store over the same files.
+class VeltranectlTest : public VeltranectlRunner {
 protected:
-    Outcome run(const QStringList& arguments) const {
+    // On a terminal of its own, as `script` gives one.
+    Outcome runOnTerminal(const QString& arguments) const {
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VELTRANECTL), arguments);
-        if (!process.waitForFinished(30000)) {
-            ADD_FAILURE() << "veltranectl did not finish";
-        }
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        start(process, {"-qec", QStringLiteral(VELTRANECTL " ") + arguments, "/dev/null"},
+              "/usr/bin/script");
+        Outcome outcome = finished(process);
+        outcome.out.remove(u'\r');
+        return outcome;
     }
 
     QJsonObject show(const QString& profile) const {
         return run({"show", profile}).json().object();
     }
 
-    QTemporaryDir home;
+    QString customFile() const { return home.filePath("data/Veltrane/CustomProfiles.json"); }
+
+    // The application's store over the same files, loaded.
+    ProfileManager& application() {
+        if (!m_application) {
+            m_settings =
+                std::make_unique<UserDefaults>(home.filePath("config/Veltrane/Veltrane.json"));
+            m_application = std::make_unique<ProfileManager>(*m_settings, home.filePath("data"));
+        }
+        return *m_application;
+    }
+
+private:
+    std::unique_ptr<UserDefaults> m_settings;
+    std::unique_ptr<ProfileManager> m_application;
 };
 
 } // namespace
 
-TEST_F(VeltranectlTest, aFreshHomeListsTheTenBuiltInProfilesInOrder) {
-    const Outcome listing = run({"profiles"});
-    EXPECT_EQ(listing.status, 0);
-    const QStringList lines = listing.lines();
-    ASSERT_EQ(lines.size(), 10);
+TEST_F(VeltranectlTest, theListingIsATableOnATerminalAndEscapedTabSeparatedLinesOtherwise) {
+    ASSERT_EQ(run({"create", "--name", "Tab\there\\", "--latency", "5ms"}).status, 0);
+    const QStringList lines = run({"profiles"}).lines();
+    ASSERT_EQ(lines.size(), 11);
     EXPECT_EQ(lines.first(), "100% Loss\t100% loss\tbuilt-in\tshown");
-    EXPECT_EQ(lines[1], "3G\tD: 780 Kbps, U: 330 Kbps, 100ms\tbuilt-in\tshown");
-    EXPECT_EQ(lines.last(), "WiFi (Lossy)\tD: 40 Mbps, U: 33 Mbps, 1ms, 1% loss\tbuilt-in\tshown");
-    EXPECT_EQ(run({"profiles", "--json"}).json().array().size(), 10);
+    EXPECT_EQ(lines.last(), "Tab\\there\\\\\t5ms\tcustom\tshown");
+    EXPECT_EQ(run({"profiles", "--json"}).json().array().size(), 11);
+
+    const QStringList table = runOnTerminal("profiles").lines();
+    ASSERT_EQ(table.size(), 12);
+    EXPECT_THAT(table.first().split(u' ', Qt::SkipEmptyParts),
+                ElementsAre("NAME", "LIMITS", "TYPE", "MENU"));
+    EXPECT_EQ(table[2].indexOf("D: 780 Kbps"), table.first().indexOf("LIMITS"));
+    EXPECT_EQ(table.last().indexOf("custom"), table.first().indexOf("TYPE"));
 }
 
-TEST_F(VeltranectlTest, aCreatedProfileLandsInTheApplicationsFile) {
-    const Outcome created = run({"create", "--name", "  Slow  ", "--down", "780kbps", "--up", "2",
-                                 "--latency", "0", "--loss", "2.5"});
+TEST_F(VeltranectlTest, valuesAreReadTheWayTheyArePrintedAndBandwidthsNeedAUnit) {
+    const Outcome created =
+        run({"create", "--name", "  Slow  ", "--down", "780kbps", "--up", "2 Mbps", "--latency",
+             "0ms", "--loss", "2.5%", "--dns", "3000ms"});
     ASSERT_EQ(created.status, 0) << created.err.toStdString();
     const QString id = created.out.trimmed();
-    EXPECT_EQ(id.size(), 36);
+    EXPECT_EQ(created.lines(), QStringList{id});
 
     const QJsonObject record = show("SLOW");
     EXPECT_EQ(record.value("id").toString(), id);
     EXPECT_EQ(record.value("name").toString(), "Slow");
     EXPECT_EQ(record.value("downloadBandwidth").toObject(),
               (QJsonObject{{"unit", "kbps"}, {"value", 780}}));
-    EXPECT_EQ(record.value("uploadBandwidth").toObject().value("unit").toString(), "mbps");
+    EXPECT_EQ(record.value("uploadBandwidth").toObject(),
+              (QJsonObject{{"unit", "mbps"}, {"value", 2}}));
     EXPECT_EQ(record.value("latency").toInt(-1), 0);
-    EXPECT_FALSE(record.contains("dnsDelay"));
-    EXPECT_EQ(run({"profiles"}).lines().last(),
-              "Slow\tD: 780 Kbps, U: 2 Mbps, 0ms, 2% loss\tcustom\tshown");
+    EXPECT_EQ(record.value("packetLossPercent").toDouble(), 2.5);
+    EXPECT_EQ(record.value("dnsDelay").toInt(), 3000);
+
+    const Outcome bare = run({"edit", id, "--down", "780"});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(bare.err, "Download: Bandwidth needs a unit, for example 780kbps or 10mbps\n");
 }
 
 TEST_F(VeltranectlTest, invalidInputExitsWithStatusTwoAndEveryMessage) {
     const Outcome refused =
-        run({"create", "--name", "wifi", "--down", "1.5", "--latency=-1", "--loss", "abc"});
+        run({"create", "--name", "wifi", "--down", "1.5mbps", "--latency=-1", "--loss", "abc"});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_THAT(refused.err.split(u'\n', Qt::SkipEmptyParts),
-                ElementsAre("A profile named 'wifi' already exists",
-                            "Download: Bandwidth must be a valid number",
-                            "Latency: Latency must be non-negative",
-                            "Packet Loss: Packet loss must be a valid number"));
-    EXPECT_FALSE(QFile::exists(home.filePath("data/Veltrane/CustomProfiles.json")));
+    EXPECT_THAT(refused.errors(), ElementsAre("A profile named 'wifi' already exists",
+                                              "Download: Bandwidth must be a valid number",
+                                              "Latency: Latency must be non-negative",
+                                              "Packet Loss: Packet loss must be a valid number"));
+    EXPECT_FALSE(QFile::exists(customFile()));
     EXPECT_EQ(run({"create", "--colour", "red"}).status, 2);
-    EXPECT_EQ(run({"show"}).status, 2);
-    EXPECT_EQ(run({"create", "--help"}).status, 0);
 }
 
-TEST_F(VeltranectlTest, editingChangesOnlyWhatIsGivenAndRefusesBuiltInProfiles) {
-    const Outcome created = run({"create", "--name", "Mine", "--down", "5", "--latency", "10"});
-    ASSERT_EQ(created.status, 0);
-    const QString id = created.out.trimmed();
-    const Outcome edited = run({"edit", "mine", "--no-down", "--dns", "30", "--name", "Edge"});
-    ASSERT_EQ(edited.status, 0) << edited.err.toStdString();
-    // Renaming to a taken name is allowed when editing; "Edge" now names the
-    // built-in profile first, so look at the custom one, listed last.
-    const QJsonObject record = run({"profiles", "--json"}).json().array().last().toObject();
-    EXPECT_EQ(record.value("name").toString(), "Edge");
+TEST_F(VeltranectlTest, theCommandLineSaysWhatIsWrongAndHelpFitsEightyColumns) {
+    EXPECT_EQ(run({"--version"}).out, "veltranectl 1.0.0\n");
+    const Outcome unknown = run({"prfiles"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_THAT(unknown.errors(),
+                ElementsAre("veltranectl: 'prfiles' is not a command. See 'veltranectl --help'.",
+                            "Did you mean 'profiles'?"));
+    const Outcome missing = run({"show"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.errors().first(), "veltranectl show: missing PROFILE");
+    EXPECT_EQ(run({"hide", "Edge", "LTE"}).errors().first(),
+              "veltranectl hide: unexpected argument 'LTE'");
+    EXPECT_EQ(run({"run", "3G", "--"}).errors().first(),
+              "veltranectl run: missing the COMMAND to run");
+
+    QStringList help = run({"--help"}).lines();
+    for (const char* command :
+         {"profiles", "create", "edit", "delete", "restore", "status", "run"}) {
+        const Outcome commandHelp = run({command, "--help"});
+        EXPECT_EQ(commandHelp.status, 0);
+        help += commandHelp.lines();
+    }
+    for (const QString& line : help) {
+        EXPECT_LE(line.size(), 80) << line.toStdString();
+    }
+}
+
+TEST_F(VeltranectlTest, editingKeepsAHiddenProfileHiddenAndAmbiguousNamesAreRefused) {
+    const QString id = run({"create", "--name", "Mine", "--down", "5mbps"}).out.trimmed();
+    // Editing may rename a profile to a name that is taken.
+    ASSERT_EQ(run({"edit", "mine", "--name", "Edge"}).status, 0);
+    const Outcome ambiguous = run({"hide", "EDGE"});
+    EXPECT_EQ(ambiguous.status, 2);
+    EXPECT_THAT(ambiguous.errors(),
+                ElementsAre("'EDGE' names 2 profiles; give one of these ids:",
+                            "  00000000-0000-0000-0000-000000000005  Edge (built-in)",
+                            "  " + id + "  Edge (custom)"));
+
+    ASSERT_EQ(run({"hide", id}).status, 0);
+    ASSERT_EQ(run({"edit", id, "--no-down", "--dns", "30"}).status, 0);
+    QJsonObject record = show(id);
     EXPECT_FALSE(record.contains("downloadBandwidth"));
-    EXPECT_EQ(record.value("latency").toInt(), 10);
     EXPECT_EQ(record.value("dnsDelay").toInt(), 30);
+    EXPECT_FALSE(record.value("showInMenu").toBool());
+    ASSERT_EQ(run({"edit", id, "--show"}).status, 0);
+    EXPECT_TRUE(show(id).value("showInMenu").toBool());
 
     const Outcome builtIn = run({"edit", "WiFi", "--latency", "3"});
     EXPECT_EQ(builtIn.status, 1);
-    EXPECT_EQ(builtIn.err.trimmed(), "Built-in profile — cannot be edited. Use 'Duplicate' to "
-                                     "create an editable copy.");
-    EXPECT_EQ(run({"edit", id, "--down", "1", "--no-down"}).status, 2);
-    const Outcome missing = run({"delete", "Nowhere"});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err.count(u'\n'), 1);
+    EXPECT_EQ(builtIn.err, "Built-in profile — cannot be edited. Use 'Duplicate' to create an "
+                           "editable copy.\n");
+    EXPECT_EQ(run({"edit", id, "--down", "1mbps", "--no-down"}).status, 2);
+    EXPECT_EQ(run({"delete", "Nowhere"}).errors(),
+              QStringList{"No profile with the id or name 'Nowhere'"});
 }
 
-TEST_F(VeltranectlTest, visibilityDeletionAndCopiesSurviveFromOneRunToTheNext) {
-    EXPECT_EQ(run({"hide", "edge"}).status, 0);
-    EXPECT_EQ(run({"delete", "00000000-0000-0000-0000-000000000007"}).status, 0);
-    const Outcome copy = run({"duplicate", "3g"});
-    ASSERT_EQ(copy.status, 0);
-    EXPECT_EQ(show(copy.out.trimmed()).value("name").toString(), "3G Copy");
-    EXPECT_EQ(run({"hide", "3G copy"}).status, 0);
+TEST_F(VeltranectlTest, aBuiltInProfileIsDeletedOnlyWhenConfirmedAndCanBeRestored) {
+    const Outcome unconfirmed = run({"delete", "wifi"});
+    EXPECT_EQ(unconfirmed.status, 2);
+    EXPECT_EQ(unconfirmed.err, "Deleting the built-in profile 'WiFi' needs --yes without a "
+                               "terminal\n");
+    // On a terminal it asks, and anything but yes (here the end of input) declines.
+    const Outcome declined = runOnTerminal("delete wifi");
+    EXPECT_EQ(declined.status, 1);
+    EXPECT_THAT(declined.out.toStdString(),
+                HasSubstr("Delete built-in profile 'WiFi'? Built-in profiles can be restored "
+                          "with 'veltranectl restore'. [y/N] "));
+    ASSERT_EQ(run({"delete", "--yes", "wifi"}).status, 0);
+    ASSERT_EQ(run({"delete", "--yes", "lte"}).status, 0);
+    EXPECT_EQ(run({"profiles"}).lines().size(), 8);
+    EXPECT_EQ(run({"restore", "Nowhere"}).status, 1);
+
+    ASSERT_EQ(run({"restore", "WIFI"}).status, 0);
+    EXPECT_EQ(show("WiFi").value("name").toString(), "WiFi");
+    ASSERT_EQ(run({"restore", "--all"}).status, 0);
+    EXPECT_EQ(run({"profiles"}).lines().size(), 10);
+}
+
+TEST_F(VeltranectlTest, dataGoesToStandardOutputAndCorruptFilesAreReportedOnStandardError) {
+    QDir().mkpath(home.filePath("config/Veltrane"));
+    QDir().mkpath(home.filePath("data/Veltrane"));
+    QFile settings(home.filePath("config/Veltrane/Veltrane.json"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("{not json");
+    settings.close();
+    QFile custom(customFile());
+    ASSERT_TRUE(custom.open(QIODevice::WriteOnly));
+    custom.write("[{\"name\": \"no id\"}]");
+    custom.close();
+
+    const Outcome listing = run({"profiles", "--json"});
+    EXPECT_EQ(listing.status, 0);
+    EXPECT_EQ(listing.json().array().size(), 10);
+    EXPECT_THAT(listing.err.toStdString(), HasSubstr("Cannot read the settings file "));
+    EXPECT_THAT(listing.err.toStdString(), HasSubstr("Cannot read the custom profiles file "));
+
+    const Outcome copy = run({"duplicate", "3G"});
+    ASSERT_EQ(copy.status, 0) << copy.err.toStdString();
+    EXPECT_EQ(copy.out.size(), 37) << copy.out.toStdString();
+    EXPECT_THAT(copy.err.toStdString(),
+                HasSubstr("Kept a copy of the unreadable custom profiles file at "));
+}
+
+TEST_F(VeltranectlTest, parallelWritersLoseNothing) {
+    application().loadBuiltInProfiles();
+    application().loadCustomProfiles();
+    QList<QStringList> creates;
+    for (int i = 0; i < 20; ++i) {
+        creates << QStringList{"create", "--name", QStringLiteral("Parallel %1").arg(i),
+                               "--latency", "10ms"};
+    }
+    QList<QStringList> hides;
+    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
+        hides << QStringList{"hide", ThrottleProfile::idText(profile.id())};
+    }
+    std::list<QProcess> running;
+    for (const QStringList& arguments : creates + hides) {
+        start(running.emplace_back(), arguments);
+    }
+    // The application changes both files meanwhile.
+    for (int i = 0; i < 5; ++i) {
+        application().createProfile(ThrottleProfile(
+            QUuid::createUuid(), QStringLiteral("Application %1").arg(i), std::nullopt,
+            std::nullopt, 1, std::nullopt, std::nullopt, false, true));
+    }
+    for (QProcess& process : running) {
+        EXPECT_EQ(finished(process).status, 0);
+    }
 
     const QStringList lines = run({"profiles"}).lines();
-    EXPECT_EQ(lines.size(), 10);
-    EXPECT_THAT(lines.join(u'\n').toStdString(), testing::Not(HasSubstr("LTE")));
-    EXPECT_THAT(lines.filter("\thidden"),
-                ElementsAre("Edge\tD: 240 Kbps, U: 200 Kbps, 400ms\tbuilt-in\thidden",
-                            "3G Copy\tD: 780 Kbps, U: 330 Kbps, 100ms\tcustom\thidden"));
+    EXPECT_EQ(lines.filter("\tcustom\t").size(), 25);
+    EXPECT_EQ(lines.filter("\tbuilt-in\thidden").size(), 10);
+    // The application's store follows without being asked.
+    EXPECT_TRUE(QTest::qWaitFor([this] {
+        return application().customProfiles().size() == 25 &&
+               application().menuBuiltInProfiles().isEmpty();
+    }));
+}
 
-    EXPECT_EQ(run({"unhide", "Edge"}).status, 0);
-    EXPECT_TRUE(show("Edge").value("showInMenu").toBool());
+TEST_F(VeltranectlTest, theApplicationsStoreSeesAProfileThatVeltranectlCreated) {
+    QSignalSpy changed(&application(), &ProfileManager::customProfilesChanged);
+    // The store's start-up load and watch run with the event loop.
+    ASSERT_TRUE(QTest::qWaitFor([&changed] { return !changed.isEmpty(); }));
+    const QString id = run({"create", "--name", "From the shell", "--dns", "5ms"}).out.trimmed();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return application().profile(QUuid::fromString(id)).has_value(); }));
 }

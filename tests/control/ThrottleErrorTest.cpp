@@ -10,14 +10,25 @@
 namespace {
 
 TEST(ThrottleErrorTest, ErrorsAreDescribedWithTheirFixedTextsAndEqualByCaseAndPayload) {
-    EXPECT_EQ(ThrottleError::helperError("Unknown error").description(),
-              "Helper error: Unknown error");
-    EXPECT_EQ(ThrottleError::interfaceNotFound("en0").description(),
-              "Network interface 'en0' not found.");
-    // Whoever catches a std::exception sees the same text.
-    EXPECT_STREQ(ThrottleError::helperNotInstalled().what(),
-                 "The helper tool is not installed. Please install it to enable throttling.");
-
+    const std::pair<ThrottleError, const char*> texts[] = {
+        {ThrottleError::helperCommunicationFailed("No connection available"),
+         "Failed to communicate with helper: No connection available"},
+        {ThrottleError::helperError("Unknown error"), "Helper error: Unknown error"},
+        {ThrottleError::invalidProfile(
+             "Profile must have at least one throttling parameter configured"),
+         "Invalid profile: Profile must have at least one throttling parameter configured"},
+        {ThrottleError::interfaceNotFound("en0"), "Network interface 'en0' not found."},
+        {ThrottleError::unknown("out of memory"), "An unknown error occurred: out of memory"},
+        {ThrottleError::helperNotInstalled(),
+         "The helper tool is not installed. Please install it to enable throttling."},
+        {ThrottleError::authorizationDenied(),
+         "Authorization was denied. Please grant the required permissions."},
+    };
+    for (const auto& [error, text] : texts) {
+        EXPECT_EQ(error.description(), text);
+        // Whoever catches a std::exception sees the same text.
+        EXPECT_STREQ(error.what(), text);
+    }
     EXPECT_EQ(ThrottleError::helperNotInstalled(), ThrottleError::helperNotInstalled());
     EXPECT_NE(ThrottleError::helperError("a"), ThrottleError::helperError("b"));
     EXPECT_NE(ThrottleError::helperError("a"), ThrottleError::invalidProfile("a"));
@@ -40,8 +51,6 @@ TEST(HelperParametersTest, BandwidthsAreDecimalBitsTurnedIntoWholeBytes) {
     EXPECT_EQ(HelperParameters::from(profile(kbps(1))).downloadBytesPerSecond, 125);
     EXPECT_EQ(HelperParameters::from(profile(kbps(3))).downloadBytesPerSecond, 375);
     EXPECT_EQ(HelperParameters::from(profile(mbps(10))).downloadBytesPerSecond, 1'250'000);
-    // 7 bits make no whole byte.
-    EXPECT_EQ(HelperParameters::from(profile({}, kbps(1))).uploadBytesPerSecond, 125);
     EXPECT_EQ(HelperParameters::from(profile(kbps(780), kbps(330), 100, 1.5, 30)),
               (HelperParameters{97'500, 41'250, 100, 1.5, 30}));
     // Absent conditions travel as zero.

@@ -9,14 +9,18 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <list>
 #include <memory>
 
 using testing::ElementsAre;
 using testing::HasSubstr;
+using Outcome = ProfileChange::Outcome;
 
 namespace {
 
@@ -33,59 +37,70 @@ class ProfileManagerTest : public testing::Test {
 protected:
     // A new store over the same files, as at the next start of the application.
     std::unique_ptr<ProfileManager> restart() {
-        defaults = std::make_unique<UserDefaults>(home.filePath("settings.json"));
-        auto manager =
-            std::make_unique<ProfileManager>(*defaults, home.filePath("data"), QString());
+        defaults = &settings.emplace_back(settingsFile());
+        return loaded(*defaults);
+    }
+
+    // A second store over the same files, as another process has one.
+    std::unique_ptr<ProfileManager> loaded(UserDefaults& settings) const {
+        auto manager = std::make_unique<ProfileManager>(settings, home.filePath("data"), QString());
         manager->loadBuiltInProfiles();
         manager->loadCustomProfiles();
         return manager;
     }
 
+    QString settingsFile() const { return home.filePath("settings.json"); }
     QDir folder() const { return QDir(home.filePath("data/Veltrane")); }
     QString customFile() const { return folder().filePath("CustomProfiles.json"); }
-
     QByteArray fileContents() const { return readFile(customFile()); }
 
     QTemporaryDir home;
-    std::unique_ptr<UserDefaults> defaults;
+    // Each store keeps its own settings object, as each process does.
+    std::list<UserDefaults> settings;
+    UserDefaults* defaults = nullptr;
 };
 
 } // namespace
 
 TEST_F(ProfileManagerTest, listsStayEmptyUntilTheQueuedLoadRuns) {
-    UserDefaults settings(home.filePath("settings.json"));
-    ProfileManager manager(settings, home.filePath("data"), QString());
+    UserDefaults ownSettings(settingsFile());
+    ProfileManager manager(ownSettings, home.filePath("data"), QString());
     EXPECT_TRUE(manager.builtInProfiles().isEmpty());
     QCoreApplication::processEvents();
     EXPECT_THAT(namesOf(manager.builtInProfiles()), testing::ElementsAreArray(tenBuiltInNames));
 }
 
-TEST_F(ProfileManagerTest, aDeletedBuiltInProfileStaysDeletedAndIsRecordedOnce) {
+TEST_F(ProfileManagerTest, aDeletedBuiltInProfileStaysDeletedAndIsRecordedOnceUntilRestored) {
     auto manager = restart();
     const ThrottleProfile edge = presetNamed("Edge");
-    manager->deleteProfile(edge);
-    manager->deleteProfile(edge);
-    EXPECT_EQ(manager->builtInProfiles().size(), 9);
+    EXPECT_TRUE(manager->deleteProfile(edge).ok());
+    EXPECT_TRUE(manager->deleteProfile(edge).ok());
     EXPECT_EQ(defaults->stringListValue(SettingsKeys::deletedBuiltInProfiles),
               QStringList{"00000000-0000-0000-0000-000000000005"});
     EXPECT_EQ(defaults->value(SettingsKeys::profileVisibilityOverrides).toMap().size(), 9);
     EXPECT_FALSE(QFile::exists(customFile()));
-    ASSERT_TRUE(defaults->sync());
 
     manager = restart();
     EXPECT_FALSE(manager->profile(edge.id()).has_value());
-    EXPECT_EQ(manager->builtInProfiles().size(), 9);
+    EXPECT_THAT(namesOf(manager->deletedBuiltInProfiles()), ElementsAre("Edge"));
+    EXPECT_TRUE(manager->restoreBuiltInProfiles({edge.id()}).ok());
+    EXPECT_TRUE(restart()->profile(edge.id())->showInMenu);
+
+    // Only a list of texts lists deleted profiles: a bare text is not one.
+    defaults->setValue(SettingsKeys::deletedBuiltInProfiles, edge.idText(edge.id()));
+    EXPECT_EQ(restart()->builtInProfiles().size(), 10);
 }
 
 TEST_F(ProfileManagerTest, hidingABuiltInProfileWritesTheWholeVisibilityMap) {
     auto manager = restart();
-    manager->toggleMenuVisibility(presetNamed("LTE"));
+    const ProfileChange hidden = manager->toggleMenuVisibility(presetNamed("LTE"));
+    ASSERT_TRUE(hidden.ok());
+    EXPECT_FALSE(hidden.profile->showInMenu);
     const QVariantMap overrides = defaults->value(SettingsKeys::profileVisibilityOverrides).toMap();
     EXPECT_EQ(overrides.size(), 10);
     EXPECT_EQ(overrides.value("00000000-0000-0000-0000-000000000007"), QVariant(false));
     EXPECT_EQ(overrides.value("00000000-0000-0000-0000-000000000002"), QVariant(true));
     EXPECT_EQ(manager->menuBuiltInProfiles().size(), 9);
-    ASSERT_TRUE(defaults->sync());
 
     manager = restart();
     EXPECT_FALSE(manager->profile(presetNamed("LTE").id())->showInMenu);
@@ -140,6 +155,21 @@ TEST_F(ProfileManagerTest, theFileHoldsSortedReadableRecordsThatReadBackEqual) {
     EXPECT_EQ(restart()->customProfiles(), manager->customProfiles());
 }
 
+TEST_F(ProfileManagerTest, savingReplacesInPlaceAndDeletingIsWritten) {
+    auto manager = restart();
+    const ThrottleProfile a = custom("A");
+    ThrottleProfile b = custom("B");
+    for (const ThrottleProfile& profile : {a, b, custom("C")}) {
+        manager->createProfile(profile);
+    }
+    b.name = "B2";
+    b.showInMenu = false;
+    EXPECT_EQ(manager->saveProfile(b).profile, b);
+    EXPECT_TRUE(manager->deleteProfile(a).ok());
+    EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("B2", "C"));
+    EXPECT_FALSE(restart()->profile(b.id())->showInMenu);
+}
+
 TEST_F(ProfileManagerTest, aCustomRecordClaimingToBeBuiltInLoadsAsAnEditableProfile) {
     ThrottleProfile claimed(QUuid::createUuid(), "Claimed", std::nullopt, std::nullopt, 7,
                             std::nullopt, 3, true, false);
@@ -161,12 +191,16 @@ TEST_F(ProfileManagerTest, anUnreadableFileLoadsEmptyAndIsKeptBeforeTheFirstWrit
     const QByteArray original =
         QJsonDocument(QJsonArray{custom("Other").toJson(), broken}).toJson();
     writeFile(customFile(), original);
+    testing::internal::CaptureStdout();
     auto manager = restart();
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                HasSubstr("Cannot read the custom profiles file " + customFile().toStdString() +
+                          ": record 2 is not a profile"));
     EXPECT_TRUE(manager->customProfiles().isEmpty());
     EXPECT_EQ(fileContents(), original);
 
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(manager->createProfile(custom("New")));
+    EXPECT_TRUE(manager->createProfile(custom("New")).ok());
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
                 HasSubstr("Kept a copy of the unreadable custom profiles file at "));
 
@@ -177,14 +211,14 @@ TEST_F(ProfileManagerTest, anUnreadableFileLoadsEmptyAndIsKeptBeforeTheFirstWrit
 
     // Kept once: later writes replace the now readable file as usual.
     manager->createProfile(custom("Newer"));
-    EXPECT_EQ(folder().entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(folder().entryList({"CustomProfiles.json.unreadable-*"}).size(), 1);
 }
 
 TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
     auto manager = restart();
     const ThrottleProfile threeG = presetNamed("3G");
-    const ThrottleProfile first = manager->duplicateProfile(threeG);
-    const ThrottleProfile second = manager->duplicateProfile(threeG);
+    const ThrottleProfile first = *manager->duplicateProfile(threeG).profile;
+    const ThrottleProfile second = *manager->duplicateProfile(threeG).profile;
     EXPECT_NE(first.id(), second.id());
     EXPECT_NE(first.id(), threeG.id());
     ThrottleProfile expected = ProfileFormData::from(threeG).to(first.id(), false);
@@ -194,11 +228,12 @@ TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
     EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("3G Copy", "3G Copy"));
 }
 
-TEST_F(ProfileManagerTest, refusedChangesWriteNothing) {
+TEST_F(ProfileManagerTest, refusedChangesWriteNothingAndFailedOnesStayInMemory) {
     auto manager = restart();
     ThrottleProfile edited = presetNamed("WiFi");
     edited.latency = 99;
-    manager->saveProfile(edited);
+    EXPECT_EQ(manager->saveProfile(edited).outcome, Outcome::refused);
+    EXPECT_EQ(manager->toggleCustomProfileVisibility(edited).outcome, Outcome::refused);
     EXPECT_FALSE(QFile::exists(customFile()));
 
     const ThrottleProfile mine = custom("Mine");
@@ -206,20 +241,49 @@ TEST_F(ProfileManagerTest, refusedChangesWriteNothing) {
     const QByteArray before = fileContents();
     ThrottleProfile sameId = mine;
     sameId.name = "Other";
-    manager->createProfile(sameId);
+    const ProfileChange taken = manager->createProfile(sameId);
+    EXPECT_EQ(taken.outcome, Outcome::refused);
+    EXPECT_FALSE(taken.message.isEmpty());
+    EXPECT_EQ(manager->toggleMenuVisibility(mine).outcome, Outcome::refused);
     EXPECT_EQ(fileContents(), before);
     EXPECT_THAT(namesOf(manager->customProfiles()), ElementsAre("Mine"));
     EXPECT_EQ(manager->profile(presetNamed("WiFi").id())->latency, 1);
-}
 
-TEST_F(ProfileManagerTest, aFailedWriteIsReportedAndKeepsTheChangeInMemory) {
-    QFile blocker(home.filePath("data"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    auto manager = restart();
+    // A folder where the file belongs: nothing can be written.
+    ASSERT_TRUE(QFile::remove(customFile()));
+    ASSERT_TRUE(QDir().mkdir(customFile()));
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(manager->createProfile(custom("Unsaved")));
+    const ProfileChange unsaved = manager->createProfile(custom("Unsaved"));
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
                 HasSubstr("Failed to persist custom profiles: "));
-    EXPECT_EQ(manager->customProfiles().size(), 1);
+    EXPECT_EQ(unsaved.outcome, Outcome::failed);
+    EXPECT_FALSE(unsaved.message.isEmpty());
+    EXPECT_THAT(namesOf(manager->customProfiles()), ElementsAre("Mine", "Unsaved"));
+}
+
+TEST_F(ProfileManagerTest, anotherWritersChangesAreNeitherUndoneNorMissed) {
+    auto mine = restart();
+    auto other = restart();
+    QSignalSpy customChanged(mine.get(), &ProfileManager::customProfilesChanged);
+    QSignalSpy builtInChanged(mine.get(), &ProfileManager::builtInProfilesChanged);
+
+    // Each store changes what it has not seen the other change.
+    mine->createProfile(custom("Mine"));
+    other->createProfile(custom("Other"));
+    mine->setShownInMenu(presetNamed("Edge"), false);
+    other->setShownInMenu(presetNamed("LTE"), false);
+    other->deleteProfile(presetNamed("DSL"));
+
+    const auto restarted = restart();
+    EXPECT_THAT(namesOf(restarted->customProfiles()), ElementsAre("Mine", "Other"));
+    EXPECT_THAT(namesOf(restarted->menuBuiltInProfiles()),
+                ElementsAre("100% Loss", "3G", "3G (Lossy)", "High Latency DNS", "Very Bad Network",
+                            "WiFi", "WiFi (Lossy)"));
+    // The first store learns of the others' changes from the files.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return mine->customProfiles().size() == 2 && mine->builtInProfiles().size() == 9 &&
+               !mine->profile(presetNamed("LTE").id())->showInMenu;
+    }));
+    EXPECT_GE(customChanged.count(), 2);
+    EXPECT_GE(builtInChanged.count(), 2);
 }

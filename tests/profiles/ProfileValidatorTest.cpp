@@ -28,13 +28,14 @@ TEST(ProfileValidatorTest, namesAreTrimmedOfSpacesOnlyAndUniqueIgnoringCaseUnles
               "Profile name cannot be empty");
     EXPECT_EQ(messageOf(ProfileValidator::validateName("\n")), valid);
 
-    const QStringList names{"WiFi", "Straße", "École"};
+    const QStringList names{"WiFi", "Straße", QStringLiteral("E\u0301cole")};
     const auto taken = [&](const QString& name, std::optional<QUuid> editing = std::nullopt) {
         return messageOf(ProfileValidator::validateNameUniqueness(name, names, editing));
     };
     EXPECT_EQ(taken(" wifi "), "A profile named 'wifi' already exists");
     EXPECT_EQ(taken("STRASSE"), valid);
-    EXPECT_NE(taken("éCOLE"), valid);
+    // Composed or not, "É" is one character of one name.
+    EXPECT_NE(taken(QStringLiteral("\u00e9COLE")), valid);
     EXPECT_EQ(taken("wifi", QUuid::createUuid()), valid);
 }
 
@@ -85,6 +86,14 @@ TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
     EXPECT_EQ(empty.fieldErrors.size(), 2u);
     EXPECT_EQ(empty.fieldErrors.at(Field::name), "Profile name cannot be empty");
     EXPECT_TRUE(empty.fieldErrors.contains(Field::general));
+    // Both name checks fail; the field shows the first.
+    ProfileFormData blankName;
+    blankName.name = QStringLiteral(" ");
+    const ProfileValidationResult blank =
+        ProfileValidator::validateProfile(blankName, {""}, std::nullopt);
+    EXPECT_THAT(errorsOf(blank), testing::IsSupersetOf({"Profile name cannot be empty",
+                                                        "A profile named '' already exists"}));
+    EXPECT_EQ(blank.fieldErrors.at(Field::name), "Profile name cannot be empty");
 
     ProfileFormData form;
     form.name = QStringLiteral("wifi");

@@ -19,6 +19,42 @@ std::optional<ThrottleProfile> decode(const char* json) {
 
 } // namespace
 
+TEST(ThrottleProfileTest, theBuiltInTableHoldsTheTenProfilesInNameOrder) {
+    constexpr auto kbps = BandwidthUnit::kbps;
+    constexpr auto mbps = BandwidthUnit::mbps;
+    using Limit = std::optional<Bandwidth>;
+    using Milliseconds = std::optional<std::int64_t>;
+    const struct {
+        const char* id;
+        const char* name;
+        Limit down, up;
+        Milliseconds latency;
+        double loss;
+        Milliseconds dns;
+    } table[] = {
+        {"1", "100% Loss", {}, {}, {}, 100, {}},
+        {"2", "3G", Bandwidth{780, kbps}, Bandwidth{330, kbps}, 100, 0, {}},
+        {"3", "3G (Lossy)", Bandwidth{780, kbps}, Bandwidth{330, kbps}, 100, 1, {}},
+        {"4", "DSL", Bandwidth{2, mbps}, Bandwidth{256, kbps}, 5, 0, {}},
+        {"5", "Edge", Bandwidth{240, kbps}, Bandwidth{200, kbps}, 400, 0, {}},
+        {"6", "High Latency DNS", {}, {}, {}, 0, 3000},
+        {"7", "LTE", Bandwidth{50, mbps}, Bandwidth{10, mbps}, 50, 0, {}},
+        {"8", "Very Bad Network", Bandwidth{1, mbps}, Bandwidth{1, mbps}, 500, 10, {}},
+        {"9", "WiFi", Bandwidth{40, mbps}, Bandwidth{33, mbps}, 1, 0, {}},
+        {"A", "WiFi (Lossy)", Bandwidth{40, mbps}, Bandwidth{33, mbps}, 1, 1, {}},
+    };
+    const QList<ThrottleProfile>& presets = ThrottleProfile::Preset::profiles();
+    ASSERT_EQ(presets.size(), 10);
+    for (qsizetype i = 0; i < presets.size(); ++i) {
+        const auto& row = table[i];
+        const QUuid id(QStringLiteral("00000000-0000-0000-0000-00000000000") + row.id);
+        EXPECT_EQ(presets[i], ThrottleProfile(id, row.name, row.down, row.up, row.latency, row.loss,
+                                              row.dns, true, true))
+            << row.name;
+    }
+    EXPECT_EQ(presetNamed("3G").shortDescription(), "D: 780 Kbps, U: 330 Kbps, 100ms");
+}
+
 TEST(ThrottleProfileTest, packetLossIsClampedWhenMadeButKeptWhenDecoded) {
     EXPECT_EQ(bare(150).packetLossPercent, 100.0);
     EXPECT_EQ(bare(-5).packetLossPercent, 0.0);

@@ -5,84 +5,106 @@
 #include "SettingsKeys.h"
 #include "StatePersistenceService.h"
 
-#include <QCoreApplication>
-#include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace {
+using testing::ElementsAre;
 
-const char* const childFileVariable = "VELTRANE_TEST_SETTINGS_FILE";
-
-// Each key with the value the child process writes.
-QVariantMap writtenValues() {
-    return {{"autoDisableOnQuit", false},
-            {"autoDisableMinutes", 45},
-            {"defaultProfileID", "true"},
-            {"deletedBuiltInProfiles", QStringList{"00000000-0000-0000-0000-000000000005"}},
-            {"profileVisibilityOverrides",
-             QVariantMap{{"00000000-0000-0000-0000-000000000007", false}}},
-            {"emptyList", QStringList{}}};
+TEST(UserDefaultsTest, everyKeyThatWasNeverWrittenReadsAsItsDefault) {
+    const QTemporaryDir home;
+    const UserDefaults defaults(home.filePath("settings.json"));
+    const std::pair<QLatin1StringView, QVariant> table[] = {
+        {SettingsKeys::hasCompletedOnboarding, false},
+        {SettingsKeys::autoDisableEnabled, false},
+        {SettingsKeys::autoDisableMinutes, 30},
+        {SettingsKeys::autoDisableOnQuit, true},
+        {SettingsKeys::showNotifications, true},
+        {SettingsKeys::launchAtLogin, false},
+        {SettingsKeys::defaultProfileID, QString()},
+        {SettingsKeys::deletedBuiltInProfiles, QStringList()},
+        {SettingsKeys::selectedProfileID, QVariant()},
+        {SettingsKeys::wasEnabledOnQuit, QVariant()},
+        {SettingsKeys::profileVisibilityOverrides, QVariant()},
+    };
+    for (const auto& [key, expected] : table) {
+        EXPECT_EQ(defaults.value(key).typeId(), expected.typeId()) << key.data();
+        EXPECT_EQ(defaults.value(key), expected) << key.data();
+        EXPECT_FALSE(defaults.contains(key));
+    }
 }
 
-} // namespace
+TEST(UserDefaultsTest, valuesKeepTheirTypesInTheFile) {
+    const QTemporaryDir home;
+    const QString file = home.filePath("Veltrane/Veltrane.json");
+    const QVariantMap written{
+        {"autoDisableOnQuit", false},
+        {"autoDisableMinutes", 45},
+        {"defaultProfileID", "true"},
+        {"deletedBuiltInProfiles", QStringList{"00000000-0000-0000-0000-000000000005"}},
+        {"profileVisibilityOverrides",
+         QVariantMap{{"00000000-0000-0000-0000-000000000007", false}}},
+        {"emptyList", QStringList{}}};
+    {
+        UserDefaults writer(file);
+        for (auto it = written.begin(); it != written.end(); ++it) {
+            writer.setValue(it.key(), it.value());
+        }
+        ASSERT_TRUE(writer.sync());
+    }
+    const UserDefaults reader(file);
+    for (auto it = written.begin(); it != written.end(); ++it) {
+        EXPECT_EQ(reader.value(it.key()).typeId(), it.value().typeId()) << it.key().toStdString();
+        EXPECT_EQ(reader.value(it.key()), it.value()) << it.key().toStdString();
+    }
+    // A text where a list belongs is no list.
+    writeFile(file, R"({"deletedBuiltInProfiles": "00000000-0000-0000-0000-000000000005"})");
+    EXPECT_EQ(UserDefaults(file).stringListValue(SettingsKeys::deletedBuiltInProfiles),
+              QStringList());
+}
 
-TEST(UserDefaultsTest, anUnreadableSettingsFileIsKeptAsideAndLaterWritesSucceed) {
+TEST(UserDefaultsTest, anUnreadableFileIsLeftAloneUntilTheFirstWriteKeepsACopy) {
     const QTemporaryDir home;
     const QString file = home.filePath("settings.json");
     const QByteArray garbage = "{\"autoDisableMinutes\": 45, oops";
     writeFile(file, garbage);
 
     testing::internal::CaptureStdout();
-    {
-        UserDefaults defaults(file);
-        EXPECT_EQ(defaults.integerValue(SettingsKeys::autoDisableMinutes), 30);
-        defaults.setValue(SettingsKeys::autoDisableEnabled, true);
-        EXPECT_TRUE(defaults.sync());
-    }
-    EXPECT_THAT(testing::internal::GetCapturedStdout(),
-                testing::HasSubstr("Kept a copy of the unreadable settings file at "));
+    UserDefaults defaults(file);
+    EXPECT_EQ(defaults.integerValue(SettingsKeys::autoDisableMinutes), 30);
+    EXPECT_EQ(readFile(file), garbage);
+    defaults.setValue(SettingsKeys::autoDisableEnabled, true);
+    EXPECT_TRUE(defaults.sync());
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_THAT(log, testing::HasSubstr("Cannot read the settings file "));
+    EXPECT_THAT(log, testing::HasSubstr("Kept a copy of the unreadable settings file at "));
+
     EXPECT_TRUE(UserDefaults(file).boolValue(SettingsKeys::autoDisableEnabled));
     const QStringList kept = QDir(home.path()).entryList({"settings.json.unreadable-*"});
     ASSERT_EQ(kept.size(), 1);
     EXPECT_EQ(readFile(home.filePath(kept.first())), garbage);
 }
 
-// Runs only inside the process that the next test starts.
-TEST(UserDefaultsChild, writesValues) {
-    if (!qEnvironmentVariableIsSet(childFileVariable)) {
-        GTEST_SKIP() << "only run as the writer of valuesKeepTheirTypesInANewProcess";
-    }
-    UserDefaults defaults(qEnvironmentVariable(childFileVariable));
-    const QVariantMap values = writtenValues();
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        defaults.setValue(it.key(), it.value());
-    }
-    ASSERT_TRUE(defaults.sync());
-}
-
-TEST(UserDefaultsTest, valuesKeepTheirTypesInANewProcess) {
+TEST(UserDefaultsTest, anotherWritersValuesAreReadAgainAndAnnouncedNeverUndone) {
     const QTemporaryDir home;
-    const QString file = home.filePath("Veltrane/Veltrane.json");
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(childFileVariable, file);
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=UserDefaultsChild.writesValues"});
-    ASSERT_TRUE(child.waitForFinished(30000));
-    ASSERT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
+    const QString file = home.filePath("settings.json");
+    UserDefaults mine(file);
+    UserDefaults other(file);
+    QSignalSpy reloaded(&mine, &UserDefaults::reloaded);
 
-    const UserDefaults defaults(file);
-    const QVariantMap expected = writtenValues();
-    for (auto it = expected.begin(); it != expected.end(); ++it) {
-        const QVariant read = defaults.value(it.key());
-        EXPECT_EQ(read.typeId(), it.value().typeId()) << it.key().toStdString();
-        EXPECT_EQ(read, it.value()) << it.key().toStdString();
-    }
-    const QVariantMap overrides = defaults.value(SettingsKeys::profileVisibilityOverrides).toMap();
-    EXPECT_EQ(overrides.first().typeId(), QMetaType::Bool);
+    other.setValue(SettingsKeys::autoDisableMinutes, 45);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reloaded.isEmpty(); }));
+    EXPECT_EQ(mine.integerValue(SettingsKeys::autoDisableMinutes), 45);
+    EXPECT_EQ(reloaded.takeFirst().at(0).toStringList(), QStringList{"autoDisableMinutes"});
+
+    // A write that comes before the watch has seen the other's announces it too.
+    other.setValue(SettingsKeys::showNotifications, false);
+    mine.setValue(SettingsKeys::launchAtLogin, true);
+    EXPECT_FALSE(UserDefaults(file).boolValue(SettingsKeys::showNotifications));
+    ASSERT_FALSE(reloaded.isEmpty());
+    EXPECT_EQ(reloaded.takeFirst().at(0).toStringList(), QStringList{"showNotifications"});
 }
 
 TEST(StatePersistenceServiceTest, theSelectionIsStoredAsUpperCaseTextAndRemovedByNoId) {

@@ -11,3 +11,15 @@ inline std::vector<std::string> concat(std::vector<std::string> first,
     first.insert(first.end(), second.begin(), second.end());
     return first;
 }
+
+// The runs that configure a dummynet pipe: the limits a profile became, in
+// the engine's units, whatever steps the engine takes around them.
+inline std::vector<std::string> pipeConfigurations(const std::vector<std::string>& runs) {
+    std::vector<std::string> configurations;
+    for (const std::string& run : runs) {
+        if (run.starts_with("dnctl pipe ") && run.find(" config ") != std::string::npos) {
+            configurations.push_back(run);
+        }
+    }
+    return configurations;
+}

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "JsonSettingsFormat.h"
+#include "SettingsJson.h"
 
-#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,7 +8,7 @@
 
 #include <limits>
 
-namespace JsonSettingsFormat {
+namespace SettingsJson {
 
 namespace {
 
@@ -75,38 +74,36 @@ QJsonValue toJson(const QVariant& value) {
     }
 }
 
-bool readFile(QIODevice& device, QSettings::SettingsMap& map) {
-    const QByteArray bytes = device.readAll();
+} // namespace
+
+std::optional<QVariantMap> decode(const QByteArray& bytes, QString* error) {
+    QVariantMap values;
     if (bytes.trimmed().isEmpty()) {
-        return true;
+        return values;
     }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        return false;
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
+        if (error) {
+            *error = parseError.error != QJsonParseError::NoError
+                         ? parseError.errorString()
+                         : QStringLiteral("not a JSON object");
+        }
+        return std::nullopt;
     }
     const QJsonObject object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
-        map.insert(it.key(), fromJson(it.value()));
+        values.insert(it.key(), fromJson(it.value()));
     }
-    return true;
+    return values;
 }
 
-bool writeFile(QIODevice& device, const QSettings::SettingsMap& map) {
+QByteArray encode(const QVariantMap& values) {
     QJsonObject object;
-    for (auto it = map.begin(); it != map.end(); ++it) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
         object.insert(it.key(), toJson(it.value()));
     }
-    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    return device.write(bytes) == bytes.size();
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
-} // namespace
-
-QSettings::Format format() {
-    static const QSettings::Format registered =
-        QSettings::registerFormat(QStringLiteral("json"), readFile, writeFile);
-    return registered;
-}
-
-} // namespace JsonSettingsFormat
+} // namespace SettingsJson

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#include "FileLock.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+FileLock::FileLock(const QString& lockFilePath, std::chrono::milliseconds timeout) {
+    using namespace std::chrono_literals;
+    // Read-only is enough for flock, and works on a lock file another user made.
+    const int descriptor =
+        ::open(QFile::encodeName(lockFilePath).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor < 0) {
+        m_error = QStringLiteral("Cannot open %1: %2").arg(lockFilePath, systemError(errno));
+        return;
+    }
+    // Polled rather than blocking, so that a holder that never lets go
+    // cannot hold this process for ever. Holders keep the lock for one read
+    // and one write, so short pauses keep waiters close behind.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::chrono::milliseconds pause = 1ms;
+    while (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error != EWOULDBLOCK && error != EINTR) {
+            m_error = QStringLiteral("Cannot lock %1: %2").arg(lockFilePath, systemError(error));
+            ::close(descriptor);
+            return;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            m_error = QStringLiteral("Another program kept %1 locked").arg(lockFilePath);
+            ::close(descriptor);
+            return;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+    m_descriptor = descriptor;
+}
+
+FileLock::~FileLock() {
+    if (m_descriptor >= 0) {
+        // Closing the last descriptor releases the lock.
+        ::close(m_descriptor);
+    }
+}

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+class QFileSystemWatcher;
+
+// A file that several processes change: the application and veltranectl.
+// Every change is a read-modify-write under an advisory lock on
+// "<file>.lock" beside it, so no writer works from a copy that another has
+// replaced since, and the file is replaced atomically, never left
+// half-written. Watching tells when someone else's write has landed.
+class SharedFile final : public QObject {
+    Q_OBJECT
+
+public:
+    struct Contents {
+        bool exists = false;
+        QByteArray bytes;
+        // Why a file that exists could not be read; empty otherwise.
+        QString error;
+
+        bool operator==(const Contents&) const = default;
+    };
+
+    enum class Update { written, unchanged, failed };
+    // Given the file as it is now, the bytes to replace it with, or nothing
+    // to leave it as it is. Runs under the lock.
+    using Edit = std::function<std::optional<QByteArray>(const Contents& current)>;
+
+    explicit SharedFile(QString path, QObject* parent = nullptr);
+    ~SharedFile() override;
+
+    const QString& path() const { return m_path; }
+
+    // Needs no lock: a replacement is atomic, so any read sees a whole file.
+    Contents read();
+    // Creates the folder when it is missing. `error` tells why it failed.
+    Update update(const Edit& edit, QString* error = nullptr);
+
+    // From now on changed() is emitted shortly after a burst of writes by
+    // others. Needs an event loop.
+    void watch();
+
+signals:
+    // The contents differ from what this object last read or wrote.
+    void changed();
+
+private:
+    void settle();
+    void rewatchFile();
+
+    QString m_path;
+    std::optional<Contents> m_known;
+    QFileSystemWatcher* m_watcher = nullptr;
+    QTimer m_settling;
+};
