@@ -277,10 +277,10 @@ QCoro::Task<> AppDelegate::reconnectHelper(QPointer<ThrottleService> service) {
 void AppDelegate::applicationWillTerminate() {
     if (m_throttleService) {
         const ThrottleState& state = m_throttleService->state();
-        m_context.persistence.saveQuitState(
-            state.isEnabled,
-            state.selectedProfile ? std::optional<QUuid>(state.selectedProfile->id())
-                                  : std::nullopt);
+        m_context.persistence.saveQuitState(state.isEnabled,
+                                            state.selectedProfile
+                                                ? std::optional<QUuid>(state.selectedProfile->id())
+                                                : std::nullopt);
     }
     if (m_context.defaults.boolValue(SettingsKeys::autoDisableOnQuit)) {
         performCleanup();
@@ -298,9 +298,8 @@ void AppDelegate::performCleanup() {
     // the deadline even when the helper took the call and never answers.
     m_cleanupRunning = true;
     try {
-        waitWithDeadline(
-            cleanup(m_throttleService, m_context.newHelperConnection, m_context.log),
-            m_context.cleanupDeadline);
+        waitWithDeadline(cleanup(m_throttleService, m_context.newHelperConnection, m_context.log),
+                         m_context.cleanupDeadline);
     } catch (const DeadlineExceeded&) {
         log(QStringLiteral("Cleanup timed out"));
     }
@@ -404,7 +403,8 @@ void AppDelegate::showThrottlingActiveNotification() {
 
 void AppDelegate::showAutoDisableWarningNotification() {
     showOptionalNotification(
-        kAutoDisableWarning, QStringLiteral("Throttling will be automatically disabled in 1 minute."),
+        kAutoDisableWarning,
+        QStringLiteral("Throttling will be automatically disabled in 1 minute."),
         QStringLiteral("Failed to show auto-disable warning notification: "));
 }
 

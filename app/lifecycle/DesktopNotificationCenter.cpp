@@ -57,7 +57,8 @@ QDBusMessage DesktopNotificationCenter::notifyCall(const UserNotificationRequest
                  QStringList{kDefaultAction, QStringLiteral("Open")}, hints, -1});
 }
 
-QCoro::Task<std::optional<QString>> DesktopNotificationCenter::add(UserNotificationRequest request) {
+QCoro::Task<std::optional<QString>>
+DesktopNotificationCenter::add(UserNotificationRequest request) {
     const QPointer<DesktopNotificationCenter> alive(this);
     const QDBusMessage reply =
         co_await QDBusPendingCall(m_bus.asyncCall(notifyCall(request), kReplyTimeoutMs));

@@ -7,7 +7,8 @@ namespace {
 
 QString bandwidthText(const Bandwidth& bandwidth) {
     return QString::number(bandwidth.value) + u' ' +
-           (bandwidth.unit == BandwidthUnit::mbps ? QStringLiteral("Mbps") : QStringLiteral("Kbps"));
+           (bandwidth.unit == BandwidthUnit::mbps ? QStringLiteral("Mbps")
+                                                  : QStringLiteral("Kbps"));
 }
 
 } // namespace

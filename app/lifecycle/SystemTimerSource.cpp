@@ -17,9 +17,9 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, std::move(action));
         // QTimer counts in int milliseconds (24.8 days); a run longer than
         // that ends at the limit rather than at once.
-        const auto bounded =
-            std::min<std::chrono::milliseconds::rep>(std::max<std::chrono::milliseconds::rep>(delay.count(), 0),
-                                                     std::numeric_limits<int>::max());
+        const auto bounded = std::min<std::chrono::milliseconds::rep>(
+            std::max<std::chrono::milliseconds::rep>(delay.count(), 0),
+            std::numeric_limits<int>::max());
         m_timer.start(std::chrono::milliseconds(bounded));
     }
 

@@ -44,10 +44,15 @@ protected:
         delegate->applicationDidFinishLaunching();
         QCoreApplication::processEvents(); // the helper check queued by the launch
     }
+    // Keeps what synchronising with the helper logged; the restore's own
+    // line is the restore test's business.
     void launchAndRegister() {
         launch();
-        delegate->registerServices(service, profiles);
         lines.clear();
+        delegate->registerServices(service, profiles);
+        lines.removeIf([](const QString& line) {
+            return line.startsWith(u"No saved profile") || line.startsWith(u"Restored selected");
+        });
     }
     void switchOn(const QString& name = QStringLiteral("3G")) {
         finish(service.applyProfile(preset(name)));
@@ -56,7 +61,7 @@ protected:
         defaults.setValue(SettingsKeys::autoDisableEnabled, true);
         defaults.setValue(SettingsKeys::autoDisableMinutes, minutes);
     }
-    QStringList notified() const { return userNotifications.identifiers(); }
+    const QStringList& notified() const { return userNotifications.posted; }
 
     QTemporaryDir folder;
     UserDefaults defaults{folder.filePath(QStringLiteral("Veltrane.json"))};
@@ -78,27 +83,26 @@ TEST_F(AppDelegateTest, LaunchWatchesBothSignalsAndAfterOnboardingReportsAMissin
     defaults.setValue(SettingsKeys::hasCompletedOnboarding, true);
     registration.status = ServiceStatus::requiresApproval;
     launch();
-    EXPECT_THAT(lines, ElementsAre("Notification permissions granted",
-                                   "Veltrane launched successfully"));
+    EXPECT_THAT(lines,
+                ElementsAre("Notification permissions granted", "Veltrane launched successfully"));
     EXPECT_THAT(events.watched, ElementsAre(SIGTERM, SIGINT));
-    ASSERT_THAT(notified(), ElementsAre("helper-not-installed"));
-    EXPECT_EQ(userNotifications.posted[0].body,
-              "The privileged helper is not installed. Open settings to install it.");
+    EXPECT_THAT(notified(), ElementsAre("helper-not-installed"));
+    EXPECT_THAT(
+        userNotifications.bodies,
+        ElementsAre("The privileged helper is not installed. Open settings to install it."));
 }
 
-TEST_F(AppDelegateTest, BeforeOnboardingNothingIsCheckedAndAFailedPermissionRequestIsLogged) {
+TEST_F(AppDelegateTest, BeforeOnboardingNothingIsCheckedAndFailuresToNotifyAreLogged) {
     registration.status = ServiceStatus::notRegistered;
-    userNotifications.authorization = {false, QStringLiteral("no notification server")};
-    userNotifications.addFailure = QStringLiteral("no notification server");
+    userNotifications.authorization = {false, QStringLiteral("no server")};
+    userNotifications.addFailure = QStringLiteral("no server");
     launch();
-    EXPECT_THAT(lines, ElementsAre("Failed to request notification permissions: no notification "
-                                   "server",
+    EXPECT_THAT(lines, ElementsAre("Failed to request notification permissions: no server",
                                    "Veltrane launched successfully"));
     EXPECT_THAT(notified(), IsEmpty());
-
-    // Registering checks the helper regardless, and a failed post is logged.
+    // Registering checks the helper regardless.
     delegate->registerServices(service, profiles);
-    EXPECT_THAT(lines, Contains("Failed to show notification: no notification server"));
+    EXPECT_THAT(lines, Contains("Failed to show notification: no server"));
 }
 
 struct RestoreCase {
@@ -106,24 +110,22 @@ struct RestoreCase {
     std::optional<QString> stored;
     QStringList deleted;
     QStringList expectedLines;
-    std::optional<QString> selected;
 };
 
 class RestoreTest : public AppDelegateTest, public testing::WithParamInterface<RestoreCase> {};
 
 TEST_P(RestoreTest, SelectsTheStoredProfileOrElseTheFirst) {
-    const RestoreCase& c = GetParam();
-    if (c.stored) {
-        defaults.setValue(SettingsKeys::selectedProfileID, *c.stored);
+    if (GetParam().stored) {
+        defaults.setValue(SettingsKeys::selectedProfileID, *GetParam().stored);
     }
-    defaults.setValue(SettingsKeys::deletedBuiltInProfiles, c.deleted);
+    defaults.setValue(SettingsKeys::deletedBuiltInProfiles, GetParam().deleted);
     launch();
     lines.clear();
     delegate->registerServices(service, profiles);
-    EXPECT_EQ(lines, c.expectedLines);
+    EXPECT_EQ(lines, GetParam().expectedLines);
     const std::optional<ThrottleProfile>& selected = service.state().selectedProfile;
-    EXPECT_EQ(selected ? std::optional(selected->name) : std::nullopt, c.selected);
-    EXPECT_FALSE(service.state().isEnabled);
+    EXPECT_EQ(selected.has_value(), !lines.isEmpty());
+    EXPECT_TRUE(!selected || lines.constFirst().endsWith(selected->name));
 }
 
 QStringList allBuiltInIds() {
@@ -137,56 +139,49 @@ QStringList allBuiltInIds() {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RestoreTest,
     testing::Values(
-        RestoreCase{"stored", kEdgeId, {}, {"Restored selected profile: Edge"}, "Edge"},
-        RestoreCase{"lowerCase", kEdgeId.toLower(), {}, {"Restored selected profile: Edge"}, "Edge"},
-        RestoreCase{"deleted", kEdgeId, {kEdgeId}, {"No saved profile, defaulting to: 100% Loss"},
-                    "100% Loss"},
-        RestoreCase{"notAnId", "Edge", {}, {"No saved profile, defaulting to: 100% Loss"},
-                    "100% Loss"},
-        RestoreCase{"noProfiles", std::nullopt, allBuiltInIds(), {}, std::nullopt}),
+        RestoreCase{"stored", kEdgeId, {}, {"Restored selected profile: Edge"}},
+        RestoreCase{"lowerCase", kEdgeId.toLower(), {}, {"Restored selected profile: Edge"}},
+        RestoreCase{"deleted", kEdgeId, {kEdgeId}, {"No saved profile, defaulting to: 100% Loss"}},
+        RestoreCase{"notAnId", "Edge", {}, {"No saved profile, defaulting to: 100% Loss"}},
+        RestoreCase{"noProfiles", std::nullopt, allBuiltInIds(), {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppDelegateTest, ThrottlingLeftByAnEarlierRunIsRemovedOnceAndAnnounced) {
     helper.active = true;
-    launch();
-    lines.clear();
+    launchAndRegister();
     delegate->registerServices(service, profiles);
-    delegate->registerServices(service, profiles);
-    EXPECT_THAT(lines, ElementsAre("No saved profile, defaulting to: 100% Loss",
-                                   "Warning: Throttling is still active from previous session",
+    EXPECT_THAT(lines, ElementsAre("Warning: Throttling is still active from previous session",
                                    "Disabled orphaned throttling from previous session"));
     EXPECT_EQ(helper.statusQueries, 1);
     EXPECT_EQ(helper.disables, 1);
-    EXPECT_FALSE(helper.active);
     EXPECT_FALSE(service.state().isEnabled);
-    ASSERT_THAT(notified(), ElementsAre("throttling-cleanup"));
-    EXPECT_EQ(userNotifications.posted[0].body, "Throttling was still active from a previous "
-                                                "session and has been disabled for safety.");
+    EXPECT_THAT(notified(), ElementsAre("throttling-cleanup"));
+    EXPECT_THAT(userNotifications.bodies,
+                ElementsAre("Throttling was still active from a previous session and has been "
+                            "disabled for safety."));
 }
 
 TEST_F(AppDelegateTest, SynchronisationStopsWhenTheHelperIsMissingOrCannotSay) {
     helper.active = true;
     helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("denied"));
-    launch();
-    delegate->registerServices(service, profiles);
-    EXPECT_THAT(lines, Contains("Failed to query helper status: Helper error: denied"));
-    EXPECT_EQ(helper.disables, 0);
+    launchAndRegister();
+    EXPECT_THAT(lines, ElementsAre("Failed to query helper status: Helper error: denied"));
 
-    registration.status = ServiceStatus::notFound;
     delegate.reset();
+    registration.status = ServiceStatus::notFound;
     launchAndRegister();
     EXPECT_EQ(helper.statusQueries, 1);
+    EXPECT_EQ(helper.disables, 0);
     EXPECT_THAT(notified(), ElementsAre("helper-not-installed"));
-    EXPECT_FALSE(service.state().isHelperReady);
 }
 
 TEST_F(AppDelegateTest, QuittingStoresTheStateAndRemovesThrottlingUnlessSwitchedOff) {
     launchAndRegister();
     switchOn("Edge");
     Q_EMIT events.willTerminate();
-    EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup...",
-                                   "Throttling disabled via registered service",
-                                   "Veltrane terminating"));
+    EXPECT_THAT(lines,
+                ElementsAre("Performing throttling cleanup...",
+                            "Throttling disabled via registered service", "Veltrane terminating"));
     EXPECT_FALSE(helper.active);
     EXPECT_TRUE(defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
     EXPECT_EQ(defaults.stringValue(SettingsKeys::selectedProfileID), kEdgeId);
@@ -207,11 +202,10 @@ TEST_F(AppDelegateTest, ASignalAlwaysCleansUpOnceThenTerminates) {
     Q_EMIT events.signalReceived(SIGINT);
     EXPECT_EQ(events.terminations, 1);
     Q_EMIT events.willTerminate();
-    EXPECT_THAT(lines, ElementsAre("Received signal 2, performing cleanup...",
-                                   "Performing throttling cleanup...",
-                                   "Throttling disabled via registered service",
-                                   "Veltrane terminating"));
-    EXPECT_FALSE(helper.active);
+    EXPECT_THAT(lines,
+                ElementsAre("Received signal 2, performing cleanup...",
+                            "Performing throttling cleanup...",
+                            "Throttling disabled via registered service", "Veltrane terminating"));
     EXPECT_FALSE(defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
 }
 
@@ -250,16 +244,16 @@ TEST_F(AppDelegateTest, AHelperThatNeverAnswersHoldsTheCleanupOnlyUntilTheDeadli
     // A second signal while waiting neither restarts nor cuts short the wait.
     QTimer::singleShot(20ms, &events, [this] { Q_EMIT events.signalReceived(SIGTERM); });
     Q_EMIT events.signalReceived(SIGTERM);
-    EXPECT_THAT(lines, ElementsAre("Received signal 15, performing cleanup...",
-                                   "Performing throttling cleanup...",
-                                   "Received signal 15, performing cleanup...",
-                                   "Cleanup timed out"));
+    EXPECT_THAT(lines,
+                ElementsAre("Received signal 15, performing cleanup...",
+                            "Performing throttling cleanup...",
+                            "Received signal 15, performing cleanup...", "Cleanup timed out"));
     EXPECT_EQ(events.terminations, 1);
     helper.release();
     EXPECT_TRUE(waitUntil([this] { return !helper.active; }));
 }
 
-TEST_F(AppDelegateTest, AOneMinuteRunRemovesThrottlingWithoutWarning) {
+TEST_F(AppDelegateTest, ARunWarnsAMinuteBeforeItsEndUnlessItLastsOneMinute) {
     autoDisableAfter(1);
     launchAndRegister();
     switchOn();
@@ -268,24 +262,24 @@ TEST_F(AppDelegateTest, AOneMinuteRunRemovesThrottlingWithoutWarning) {
     timers.advance(1s);
     EXPECT_FALSE(service.state().isEnabled);
     EXPECT_THAT(notified(), ElementsAre("auto-disable-completed"));
-    EXPECT_EQ(userNotifications.posted[0].body, "Throttling has been automatically disabled.");
     EXPECT_THAT(lines, ElementsAre("Auto-disable timer started: 1 minutes",
                                    "Auto-disable: Throttling has been automatically disabled"));
-}
 
-TEST_F(AppDelegateTest, AFiveMinuteRunWarnsAMinuteBeforeTheEnd) {
     autoDisableAfter(5);
-    launchAndRegister();
     switchOn();
     timers.advance(239s);
-    EXPECT_THAT(notified(), IsEmpty());
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-completed"));
     timers.advance(1s);
-    ASSERT_THAT(notified(), ElementsAre("auto-disable-warning"));
-    EXPECT_EQ(userNotifications.posted[0].body,
-              "Throttling will be automatically disabled in 1 minute.");
-    timers.advance(60s);
-    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning", "auto-disable-completed"));
-    EXPECT_FALSE(helper.active);
+    timers.advance(59s);
+    EXPECT_TRUE(service.state().isEnabled);
+    timers.advance(1s);
+    EXPECT_FALSE(service.state().isEnabled);
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-completed", "auto-disable-warning",
+                                        "auto-disable-completed"));
+    EXPECT_THAT(userNotifications.bodies,
+                ElementsAre("Throttling has been automatically disabled.",
+                            "Throttling will be automatically disabled in 1 minute.",
+                            "Throttling has been automatically disabled."));
 }
 
 TEST_F(AppDelegateTest, SwitchingOffCancelsTheRunAndReapplyingRestartsIt) {
@@ -300,8 +294,6 @@ TEST_F(AppDelegateTest, SwitchingOffCancelsTheRunAndReapplyingRestartsIt) {
 
     finish(service.removeThrottling());
     EXPECT_EQ(timers.pending(), 0u);
-    timers.advance(1h);
-    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning"));
 }
 
 TEST_F(AppDelegateTest, TheSettingStartsAFullRunFromNowStopsItAndIgnoresMalformedInfo) {
@@ -330,7 +322,7 @@ TEST_F(AppDelegateTest, TheSettingStartsAFullRunFromNowStopsItAndIgnoresMalforme
     EXPECT_EQ(timers.pending(), 0u);
 }
 
-TEST_F(AppDelegateTest, WithNotificationsOffTheRunStillEndsAndAnUnsetLengthIsThirtyMinutes) {
+TEST_F(AppDelegateTest, WithNotificationsOffAThirtyMinuteDefaultRunStillEnds) {
     defaults.setValue(SettingsKeys::autoDisableEnabled, true);
     defaults.setValue(SettingsKeys::showNotifications, false);
     launchAndRegister();
@@ -339,18 +331,14 @@ TEST_F(AppDelegateTest, WithNotificationsOffTheRunStillEndsAndAnUnsetLengthIsThi
     timers.advance(30min);
     EXPECT_FALSE(service.state().isEnabled);
     EXPECT_THAT(notified(), IsEmpty());
-}
 
-TEST_F(AppDelegateTest, AFailedRemovalAtTheEndIsLoggedAndLeavesThrottlingOn) {
-    autoDisableAfter(1);
-    launchAndRegister();
+    // A removal that fails at the end leaves throttling on, and no new run.
     switchOn();
     helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
-    timers.advance(1min);
+    timers.advance(30min);
     EXPECT_THAT(lines, Contains("Auto-disable failed: Helper error: busy"));
     EXPECT_TRUE(service.state().isEnabled);
     EXPECT_EQ(timers.pending(), 0u);
-    EXPECT_THAT(notified(), IsEmpty());
 }
 
 TEST_F(AppDelegateTest, SleepAndWakeAreOnlyLoggedAndTapsActByIdentifier) {
@@ -367,9 +355,10 @@ TEST_F(AppDelegateTest, SleepAndWakeAreOnlyLoggedAndTapsActByIdentifier) {
     QStringList posted;
     QObject::connect(&notifications, &NotificationCenter::posted,
                      [&posted](const QString& name) { posted << name; });
-    userNotifications.tap(QStringLiteral("auto-disable-warning"));
-    userNotifications.tap(QStringLiteral("helper-not-installed"));
-    userNotifications.tap(QStringLiteral("sparkle-update-available"));
+    for (const char* identifier :
+         {"auto-disable-warning", "helper-not-installed", "sparkle-update-available"}) {
+        userNotifications.tap(QString::fromLatin1(identifier));
+    }
     EXPECT_THAT(windows.opened, ElementsAre("settings"));
     EXPECT_THAT(posted, ElementsAre("SparkleUpdateNotificationTapped"));
 }

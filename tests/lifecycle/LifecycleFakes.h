@@ -22,27 +22,21 @@ class FakeUserNotificationCenter final : public UserNotificationCenter {
 public:
     NotificationAuthorization authorization{true, std::nullopt};
     std::optional<QString> addFailure;
-    std::vector<UserNotificationRequest> posted;
-    QStringList removed;
+    QStringList posted;
+    QStringList bodies;
 
     QCoro::Task<NotificationAuthorization> requestAuthorization() override {
         NotificationAuthorization answer = authorization;
         co_return answer;
     }
     QCoro::Task<std::optional<QString>> add(UserNotificationRequest request) override {
-        posted.push_back(std::move(request));
+        posted << request.identifier;
+        bodies << request.body;
         std::optional<QString> failure = addFailure;
         co_return failure;
     }
-    void removeDeliveredNotifications(const QString& identifier) override { removed << identifier; }
+    void removeDeliveredNotifications(const QString&) override {}
 
-    QStringList identifiers() const {
-        QStringList all;
-        for (const UserNotificationRequest& request : posted) {
-            all << request.identifier;
-        }
-        return all;
-    }
     void tap(const QString& identifier) { Q_EMIT tapped(identifier); }
 };
 
@@ -62,47 +56,39 @@ public:
 
     std::unique_ptr<ScheduledAction> schedule(std::chrono::milliseconds delay,
                                               std::function<void()> action) override {
-        auto entry = std::make_shared<Entry>(Entry{now + delay, std::move(action)});
-        m_entries.push_back(entry);
-        return std::make_unique<Handle>(entry);
+        auto handle = std::make_unique<Handle>(m_due);
+        m_due.emplace(now + delay, Entry{handle.get(), std::move(action)});
+        return handle;
     }
-
-    // Runs what falls due on the way, in order, each at its own time.
+    // Runs what falls due on the way, each at its own time.
     void advance(std::chrono::milliseconds by) {
         const std::chrono::milliseconds end = now + by;
-        while (true) {
-            std::erase_if(m_entries, [](const auto& entry) { return entry->cancelled; });
-            auto next = std::min_element(m_entries.begin(), m_entries.end(),
-                                         [](const auto& a, const auto& b) { return a->due < b->due; });
-            if (next == m_entries.end() || (*next)->due > end) {
-                break;
-            }
-            const std::shared_ptr<Entry> due = *next;
-            m_entries.erase(next);
-            now = due->due;
-            due->cancelled = true;
-            due->action();
+        while (!m_due.empty() && m_due.begin()->first <= end) {
+            auto [due, entry] = std::move(*m_due.begin());
+            m_due.erase(m_due.begin());
+            now = due;
+            entry.action();
         }
         now = end;
     }
-    std::size_t pending() {
-        std::erase_if(m_entries, [](const auto& entry) { return entry->cancelled; });
-        return m_entries.size();
-    }
+    std::size_t pending() const { return m_due.size(); }
 
 private:
-    struct Entry {
-        std::chrono::milliseconds due;
-        std::function<void()> action;
-        bool cancelled = false;
-    };
+    struct Entry;
+    using Due = std::multimap<std::chrono::milliseconds, Entry>;
     struct Handle final : ScheduledAction {
-        explicit Handle(std::shared_ptr<Entry> entry)
-            : entry(std::move(entry)) {}
-        ~Handle() override { entry->cancelled = true; }
-        std::shared_ptr<Entry> entry;
+        explicit Handle(Due& due)
+            : due(due) {}
+        ~Handle() override {
+            std::erase_if(due, [this](const auto& entry) { return entry.second.handle == this; });
+        }
+        Due& due;
     };
-    std::vector<std::shared_ptr<Entry>> m_entries;
+    struct Entry {
+        Handle* handle;
+        std::function<void()> action;
+    };
+    Due m_due;
 };
 
 class FakeWindowNavigator final : public WindowNavigator {

@@ -31,14 +31,13 @@ TEST(MenuBarLabelTest, TheTooltipListsOnlyTheConditionsThatShape) {
     EXPECT_EQ(fast.tooltip, "Veltrane - ON\nProfile: Mine\nDownload: 10 Mbps\nUpload: 2 Mbps");
     EXPECT_EQ(fast.iconName, "gauge.open.with.lines.needle.33percent.and.arrowtriangle");
 
-    EXPECT_EQ(menuBarTooltip(runningWith(
-                  custom(std::nullopt, std::nullopt, std::nullopt, std::nullopt, 300))),
+    EXPECT_EQ(menuBarTooltip(
+                  runningWith(custom(std::nullopt, std::nullopt, std::nullopt, std::nullopt, 300))),
               "Veltrane - ON\nProfile: Mine");
     EXPECT_EQ(menuBarTooltip(runningWith(preset("3G (Lossy)"))),
               "Veltrane - ON\nProfile: 3G (Lossy)\nDownload: 780 Kbps\nUpload: 330 Kbps\n"
               "Latency: +100ms\nPacket Loss: 1%");
-    EXPECT_EQ(menuBarTooltip(runningWith(
-                  custom(std::nullopt, std::nullopt, 1, 0.0, std::nullopt))),
+    EXPECT_EQ(menuBarTooltip(runningWith(custom(std::nullopt, std::nullopt, 1, 0.0, std::nullopt))),
               "Veltrane - ON\nProfile: Mine\nLatency: +1ms");
 }
 

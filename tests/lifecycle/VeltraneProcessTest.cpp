@@ -1,0 +1,247 @@
+// SPDX-License-Identifier: MIT
+// The veltrane program as a user runs it: on an X display, with a tray host
+// and a notification server on its session bus and the sandboxed helper (or
+// none, or one that never answers) on its system bus.
+#include "FakeLogin1.h"
+#include "FakeNotificationServer.h"
+#include "FakeTrayHost.h"
+#include "HelperOnPrivateBus.h"
+#include "HelperProtocol.h"
+#include "SettingsKeys.h"
+#include "ThrottleProfile.h"
+#include "UserDefaults.h"
+#include "VirtualDisplay.h"
+
+#include <QDBusContext>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using testing::Contains;
+using testing::ElementsAre;
+using testing::Not;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kThreeGId = QStringLiteral("00000000-0000-0000-0000-000000000002");
+const QString kHelperMissing =
+    QStringLiteral("The privileged helper is not installed. Open settings to install it.");
+const QString kLeftActive = QStringLiteral("Throttling was still active from a previous session "
+                                           "and has been disabled for safety.");
+
+// Owns the helper's name and takes every call without ever answering.
+class SilentHelper final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.veltrane.HelperProtocol")
+
+public Q_SLOTS:
+    bool GetStatus(QString& message) { return hold(message); }
+    bool DisableThrottling(QString& message) { return hold(message); }
+
+private:
+    bool hold(QString& message) {
+        setDelayedReply(true);
+        message.clear();
+        return false;
+    }
+};
+
+class VeltraneProcessTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { display = new VirtualDisplay; }
+    static void TearDownTestSuite() {
+        delete display;
+        display = nullptr;
+    }
+
+    ~VeltraneProcessTest() override {
+        if (app.state() != QProcess::NotRunning) {
+            app.kill();
+            app.waitForFinished();
+        }
+    }
+
+    void setting(QLatin1StringView key, const QVariant& value) {
+        UserDefaults defaults(home.filePath(QStringLiteral("config/Veltrane/Veltrane.json")));
+        defaults.setValue(key, value);
+        defaults.sync();
+    }
+
+    void start(const QString& systemBus) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("DISPLAY"), display->name());
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session.address());
+        environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), systemBus);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           home.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        app.setProcessEnvironment(environment);
+        app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QObject::connect(&app, &QProcess::readyReadStandardOutput,
+                         [this] { output += QString::fromUtf8(app.readAllStandardOutput()); });
+        app.start(QStringLiteral(VELTRANE_PATH), {});
+        ASSERT_TRUE(app.waitForStarted());
+    }
+
+    QStringList lines() const { return output.split(u'\n', Qt::SkipEmptyParts); }
+    bool waitForLine(const QString& line, std::chrono::milliseconds timeout = 10s) {
+        return waitUntil([this, &line] { return lines().contains(line); }, timeout);
+    }
+
+    // How long the program took to end after the signal.
+    std::chrono::milliseconds stopWith(int signalNumber) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        ::kill(static_cast<pid_t>(app.processId()), signalNumber);
+        EXPECT_TRUE(waitUntil([this] { return app.state() == QProcess::NotRunning; }, 10s));
+        const std::chrono::milliseconds took(elapsed.elapsed());
+        output += QString::fromUtf8(app.readAllStandardOutput());
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0);
+        return took;
+    }
+
+    static bool throttlingActive(HelperOnPrivateBus& helper) {
+        QDBusConnection client = helper.bus().connect(QStringLiteral("status"));
+        return HelperOnPrivateBus::call(client, QStringLiteral("GetStatus"))
+            .arguments()
+            .value(0)
+            .toBool();
+    }
+
+    static inline VirtualDisplay* display = nullptr;
+    QTemporaryDir home;
+    PrivateBus session{{}};
+    QDBusConnection desktop = session.connect(QStringLiteral("desktop"));
+    FakeTrayHost tray{desktop};
+    FakeNotificationServer notifications{desktop};
+    QProcess app;
+    QString output;
+};
+
+class SignalTest : public VeltraneProcessTest, public testing::WithParamInterface<int> {};
+
+TEST_P(SignalTest, ThrottlingSwitchedOnFromTheTrayIsRemovedWithinTheBound) {
+    HelperOnPrivateBus helper;
+    setting(SettingsKeys::selectedProfileID, kThreeGId);
+    start(helper.bus().address());
+    ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
+    ASSERT_TRUE(waitUntil([this] { return tray.toolTip() == u"Veltrane - OFF"; }))
+        << tray.toolTip().toStdString();
+    EXPECT_THAT(tray.menuLabels(), ElementsAre("Open Veltrane", "Turn Throttling On",
+                                               "Manage Profiles…", "Settings…", "Quit"));
+    ASSERT_TRUE(waitForLine(QStringLiteral("Restored selected profile: 3G")));
+
+    ASSERT_TRUE(tray.clickMenu(QStringLiteral("Turn Throttling On")));
+    ASSERT_TRUE(waitUntil([&helper] { return throttlingActive(helper); }));
+    const QString on = QStringLiteral("Veltrane - ON\nProfile: 3G\nDownload: 780 Kbps\n"
+                                      "Upload: 330 Kbps\nLatency: +100ms");
+    EXPECT_TRUE(waitUntil([this, &on] { return tray.toolTip() == on; }))
+        << tray.toolTip().toStdString();
+    EXPECT_THAT(tray.menuLabels(), Contains("Turn Throttling Off"));
+
+    const int signalNumber = GetParam();
+    EXPECT_LT(stopWith(signalNumber), 2500ms);
+    EXPECT_FALSE(throttlingActive(helper));
+    EXPECT_THAT(
+        lines(),
+        Contains(QStringLiteral("Received signal %1, performing cleanup...").arg(signalNumber)));
+    EXPECT_THAT(lines(), Contains("Throttling disabled via registered service"));
+    EXPECT_EQ(lines().constLast(), "Veltrane terminating");
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalTest, testing::Values(SIGTERM, SIGINT));
+
+TEST_F(VeltraneProcessTest, ThrottlingSwitchedOnBehindItsBackIsRemovedByTheFallback) {
+    HelperOnPrivateBus helper;
+    FakeLogin1 login1(helper.bus().connect(QStringLiteral("login1")));
+    start(helper.bus().address());
+    ASSERT_TRUE(waitForLine(QStringLiteral("No saved profile, defaulting to: 100% Loss")));
+
+    QProcess veltranectl;
+    veltranectl.setProcessEnvironment(app.processEnvironment());
+    veltranectl.start(QStringLiteral(VELTRANECTL_PATH),
+                      {QStringLiteral("apply"), QStringLiteral("3G")});
+    ASSERT_TRUE(veltranectl.waitForFinished(10000));
+    ASSERT_EQ(veltranectl.exitCode(), 0) << veltranectl.readAllStandardError().toStdString();
+
+    // Sleep and wake change nothing.
+    login1.prepareForSleep(true);
+    login1.prepareForSleep(false);
+    ASSERT_TRUE(waitForLine(QStringLiteral("System woke from sleep")));
+    EXPECT_THAT(lines(), Contains("System going to sleep"));
+    EXPECT_TRUE(throttlingActive(helper));
+
+    EXPECT_LT(stopWith(SIGTERM), 2500ms);
+    EXPECT_THAT(lines(), Contains("Throttling disabled via fallback connection"));
+    EXPECT_FALSE(throttlingActive(helper));
+}
+
+TEST_F(VeltraneProcessTest, AHelperThatNeverAnswersHoldsTheExitForTheDeadlineOnly) {
+    PrivateBus systemBus({});
+    QDBusConnection owner = systemBus.connect(QStringLiteral("silent"));
+    SilentHelper silent;
+    ASSERT_TRUE(owner.registerObject(HelperProtocol::kObjectPath, &silent,
+                                     QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(owner.registerService(HelperProtocol::kServiceName));
+    start(systemBus.address());
+    ASSERT_TRUE(waitForLine(QStringLiteral("Veltrane launched successfully")));
+
+    const std::chrono::milliseconds took = stopWith(SIGTERM);
+    EXPECT_GE(took, 1900ms);
+    EXPECT_LT(took, 3500ms);
+    EXPECT_THAT(lines(), Contains("Cleanup timed out"));
+}
+
+TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnounced) {
+    HelperOnPrivateBus helper;
+    QDBusConnection client = helper.bus().connect(QStringLiteral("earlier-run"));
+    ASSERT_TRUE(
+        HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
+                                 {qint64(97500), qint64(41250), qint64(100), 0.0, qint64(0)})
+            .arguments()
+            .value(0)
+            .toBool());
+    start(helper.bus().address());
+    ASSERT_TRUE(waitForLine(QStringLiteral("Disabled orphaned throttling from previous session")));
+    EXPECT_FALSE(throttlingActive(helper));
+    EXPECT_THAT(lines(), Contains("Warning: Throttling is still active from previous session"));
+
+    ASSERT_TRUE(waitUntil([this] { return notifications.withBody(kLeftActive) != nullptr; }));
+    const FakeNotificationServer::Shown& shown = *notifications.withBody(kLeftActive);
+    EXPECT_EQ(shown.summary, "Veltrane");
+    EXPECT_EQ(shown.appName, "Veltrane");
+    EXPECT_THAT(shown.actions, Contains("default"));
+    EXPECT_TRUE(shown.hints.contains(QStringLiteral("sound-name")));
+    // Onboarding was never completed: it opens once.
+    EXPECT_TRUE(
+        waitUntil([] { return display->windowTitles().count(QStringLiteral("Welcome")) == 1; }));
+}
+
+TEST_F(VeltraneProcessTest, WithoutAHelperTheNotificationLeadsToTheSettings) {
+    PrivateBus systemBus({});
+    setting(SettingsKeys::hasCompletedOnboarding, true);
+    start(systemBus.address());
+    ASSERT_TRUE(waitUntil([this] { return notifications.withBody(kHelperMissing) != nullptr; }));
+    EXPECT_THAT(display->windowTitles(), Not(Contains("Welcome")));
+
+    notifications.click(notifications.withBody(kHelperMissing)->id);
+    EXPECT_TRUE(waitUntil([] { return display->windowTitles().contains("Veltrane Settings"); }));
+
+    // A click on the icon opens the panel.
+    ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
+    tray.activate(100, 10);
+    EXPECT_TRUE(waitUntil([] { return display->windowTitles().contains("Veltrane"); }));
+    EXPECT_LT(stopWith(SIGTERM), 2500ms);
+}
+
+} // namespace
+
+#include "VeltraneProcessTest.moc"
