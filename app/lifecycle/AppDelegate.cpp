@@ -61,9 +61,11 @@ QCoro::Task<> fallbackCleanup(std::function<std::unique_ptr<HelperClient>()> new
 }
 
 // Touches nothing of the delegate: it may still run after the deadline,
-// when the delegate is gone.
+// when the delegate is gone. Once abandoned it starts nothing new: the
+// application is going away.
 QCoro::Task<> cleanup(QPointer<ThrottleService> service,
-                      std::function<std::unique_ptr<HelperClient>()> newConnection, Log log) {
+                      std::function<std::unique_ptr<HelperClient>()> newConnection, Log log,
+                      std::shared_ptr<const bool> abandoned) {
     if (service && service->state().isEnabled) {
         QString failure;
         try {
@@ -74,6 +76,9 @@ QCoro::Task<> cleanup(QPointer<ThrottleService> service,
             failure = describe(error);
         }
         log(QStringLiteral("Failed to disable throttling via service: ") + failure);
+        if (*abandoned) {
+            co_return;
+        }
     }
     co_await fallbackCleanup(std::move(newConnection), std::move(log));
 }
@@ -297,10 +302,13 @@ void AppDelegate::performCleanup() {
     // The clean-up runs on this thread, in a nested event loop that ends at
     // the deadline even when the helper took the call and never answers.
     m_cleanupRunning = true;
+    const auto abandoned = std::make_shared<bool>(false);
     try {
-        waitWithDeadline(cleanup(m_throttleService, m_context.newHelperConnection, m_context.log),
-                         m_context.cleanupDeadline);
+        waitWithDeadline(
+            cleanup(m_throttleService, m_context.newHelperConnection, m_context.log, abandoned),
+            m_context.cleanupDeadline);
     } catch (const DeadlineExceeded&) {
+        *abandoned = true;
         log(QStringLiteral("Cleanup timed out"));
     }
     m_cleanupRunning = false;

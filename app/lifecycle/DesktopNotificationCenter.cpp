@@ -2,6 +2,7 @@
 #include "DesktopNotificationCenter.h"
 
 #include <QCoro/QCoroDBusPendingCall>
+#include <QCoro/QCoroSignal>
 #include <QDBusMetaType>
 #include <QPointer>
 
@@ -60,13 +61,23 @@ QDBusMessage DesktopNotificationCenter::notifyCall(const UserNotificationRequest
 QCoro::Task<std::optional<QString>>
 DesktopNotificationCenter::add(UserNotificationRequest request) {
     const QPointer<DesktopNotificationCenter> alive(this);
+    // Only with the server's id of an earlier post can a new one replace it:
+    // wait until that post has its answer.
+    while (m_posting.contains(request.identifier)) {
+        co_await qCoro(this, &DesktopNotificationCenter::posted);
+    }
+    m_posting.insert(request.identifier);
     const QDBusMessage reply =
         co_await QDBusPendingCall(m_bus.asyncCall(notifyCall(request), kReplyTimeoutMs));
+    if (alive) {
+        m_posting.remove(request.identifier);
+        if (reply.type() == QDBusMessage::ReplyMessage) {
+            m_shown.insert(request.identifier, reply.arguments().value(0).toUInt());
+        }
+        Q_EMIT posted(QPrivateSignal());
+    }
     if (reply.type() != QDBusMessage::ReplyMessage) {
         co_return errorText(reply);
-    }
-    if (alive) {
-        m_shown.insert(request.identifier, reply.arguments().value(0).toUInt());
     }
     co_return std::nullopt;
 }

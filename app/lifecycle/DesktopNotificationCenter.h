@@ -5,6 +5,7 @@
 
 #include <QDBusConnection>
 #include <QHash>
+#include <QSet>
 
 // User notifications through the desktop's notification server
 // (org.freedesktop.Notifications on the session bus). A notification is
@@ -23,6 +24,10 @@ public:
     QCoro::Task<std::optional<QString>> add(UserNotificationRequest request) override;
     void removeDeliveredNotifications(const QString& identifier) override;
 
+Q_SIGNALS:
+    // A post got its answer.
+    void posted(QPrivateSignal);
+
 private Q_SLOTS:
     // QtDBus matches bus signals by exact slot signature.
     void actionInvoked(uint id, const QString& actionKey);
@@ -35,4 +40,6 @@ private:
     QDBusConnection m_bus;
     // The server's id of what is shown under each identifier.
     QHash<QString, uint> m_shown;
+    // Identifiers whose post awaits the server's answer.
+    QSet<QString> m_posting;
 };

@@ -249,8 +249,13 @@ TEST_F(AppDelegateTest, AHelperThatNeverAnswersHoldsTheCleanupOnlyUntilTheDeadli
                             "Performing throttling cleanup...",
                             "Received signal 15, performing cleanup...", "Cleanup timed out"));
     EXPECT_EQ(events.terminations, 1);
+
+    // A late answer starts no fallback: the application is going away.
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("late"));
     helper.release();
-    EXPECT_TRUE(waitUntil([this] { return !helper.active; }));
+    EXPECT_TRUE(waitUntil([this] { return lines.size() == 5; }));
+    EXPECT_EQ(lines.constLast(), "Failed to disable throttling via service: Helper error: late");
+    EXPECT_EQ(helper.statusQueries, 1);
 }
 
 TEST_F(AppDelegateTest, ARunWarnsAMinuteBeforeItsEndUnlessItLastsOneMinute) {

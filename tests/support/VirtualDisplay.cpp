@@ -35,19 +35,20 @@ VirtualDisplay::~VirtualDisplay() {
     }
 }
 
-QStringList VirtualDisplay::windowTitles() const {
+QStringList VirtualDisplay::windows() const {
     QProcess info;
     info.start(
         QStringLiteral("/usr/bin/xwininfo"),
         {QStringLiteral("-display"), m_name, QStringLiteral("-root"), QStringLiteral("-tree")});
     info.waitForFinished(5000);
     // Lines read: 0x400007 "Title": ("class" "Class")  450x520+415+140  +415+140
-    static const QRegularExpression named(QStringLiteral(R"re(^\s*0x[0-9a-f]+ "([^"]*)")re"));
+    static const QRegularExpression named(
+        QStringLiteral(R"re(^\s*0x[0-9a-f]+ "([^"]*)".*\s(\d+x\d+)[+-])re"));
     QStringList titles;
     for (const QString& line : QString::fromUtf8(info.readAllStandardOutput()).split(u'\n')) {
         const QRegularExpressionMatch match = named.match(line);
         if (match.hasMatch()) {
-            titles << match.captured(1);
+            titles << match.captured(1) + u' ' + match.captured(2);
         }
     }
     return titles;

@@ -17,8 +17,8 @@ public:
 
     // ":N"
     QString name() const { return m_name; }
-    // The titles of the windows on the display.
-    QStringList windowTitles() const;
+    // The display's windows as "<title> <width>x<height>".
+    QStringList windows() const;
 
 private:
     QProcess m_server;
