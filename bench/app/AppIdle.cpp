@@ -4,19 +4,15 @@
 // private system bus), waits until it is idle with the panel closed, then
 // prints its resident memory, its wake-ups per second over 10 seconds, and
 // the time from exec to the tray item's registration.
-#include "FakeNotificationServer.h"
-#include "FakeTrayHost.h"
+#include "FakeDesktop.h"
 #include "HelperOnPrivateBus.h"
 #include "SettingsKeys.h"
-#include "UserDefaults.h"
-#include "VirtualDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <chrono>
@@ -58,43 +54,25 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
     VirtualDisplay display;
-    PrivateBus session({});
-    QDBusConnection desktop = session.connect(QStringLiteral("desktop"));
-    FakeTrayHost tray(desktop);
-    FakeNotificationServer notifications(desktop);
+    FakeDesktop desktop;
     HelperOnPrivateBus helper;
-    QTemporaryDir home;
-    {
-        // The steady state of a user past onboarding: no window open.
-        UserDefaults settings(home.filePath(QStringLiteral("config/Veltrane/Veltrane.json")));
-        settings.setValue(SettingsKeys::hasCompletedOnboarding, true);
-        settings.sync();
-    }
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("DISPLAY"), display.name());
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session.address());
-    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), helper.bus().address());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    // The steady state of a user past onboarding: no window open.
+    desktop.setting(SettingsKeys::hasCompletedOnboarding, true);
     QProcess app;
-    app.setProcessEnvironment(environment);
+    app.setProcessEnvironment(desktop.environment(display, helper.bus().address()));
     app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     app.setStandardOutputFile(QProcess::nullDevice());
 
     QElapsedTimer sinceExec;
     sinceExec.start();
     app.start(QStringLiteral(VELTRANE_PATH), {});
-    if (!waitUntil([&tray] { return tray.item().has_value(); }, 20s)) {
+    if (!waitUntil([&desktop] { return desktop.tray.item().has_value(); }, 20s)) {
         std::fprintf(stderr, "veltrane never registered a tray item\n");
         return 1;
     }
     const qint64 registrationMs = sinceExec.elapsed();
 
-    // Start-up work (profiles, the helper check, the onboarding window's
-    // first frames) is over well within this.
+    // Start-up work (profiles, the helper check, notifications) is over well within this.
     waitUntil([] { return false; }, 5s);
     const qint64 pid = app.processId();
     const qint64 before = contextSwitches(pid);

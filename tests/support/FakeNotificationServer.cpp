@@ -41,15 +41,6 @@ uint FakeNotificationServer::Notify(const QString& appName, uint replacesId, con
     return id;
 }
 
-void FakeNotificationServer::CloseNotification(uint id) {
-    m_closed.push_back(id);
-    Q_EMIT NotificationClosed(id, 3);
-}
-
-QStringList FakeNotificationServer::GetCapabilities() {
-    return {QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("sound")};
-}
-
 QString FakeNotificationServer::GetServerInformation(QString& vendor, QString& version,
                                                      QString& specVersion) {
     vendor = QStringLiteral("Veltrane tests");

@@ -31,7 +31,6 @@ public:
     ~FakeNotificationServer() override;
 
     const std::vector<Shown>& shown() const { return m_shown; }
-    const std::vector<uint>& closed() const { return m_closed; }
     // The last notification with this body, or null.
     const Shown* withBody(const QString& body) const;
 
@@ -42,17 +41,13 @@ public Q_SLOTS:
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon,
                 const QString& summary, const QString& body, const QStringList& actions,
                 const QVariantMap& hints, int expireTimeout);
-    void CloseNotification(uint id);
-    QStringList GetCapabilities();
     QString GetServerInformation(QString& vendor, QString& version, QString& specVersion);
 
 Q_SIGNALS:
     void ActionInvoked(uint id, const QString& actionKey);
-    void NotificationClosed(uint id, uint reason);
 
 private:
     QDBusConnection m_bus;
     std::vector<Shown> m_shown;
-    std::vector<uint> m_closed;
     uint m_nextId = 1;
 };

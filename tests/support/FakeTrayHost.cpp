@@ -4,7 +4,6 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QDateTime>
 
 #include <stdexcept>
 
@@ -12,25 +11,28 @@ namespace {
 
 const QString kName = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kPath = QStringLiteral("/StatusNotifierWatcher");
-const QString kItemPath = QStringLiteral("/StatusNotifierItem");
-const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
-const QString kMenuPath = QStringLiteral("/MenuBar");
-const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
 
-struct MenuEntry {
-    int id = 0;
-    QString label;
-};
+QDBusMessage itemCall(const QString& item, const QString& method, const QVariantList& arguments) {
+    const bool menu = method == u"GetLayout" || method == u"Event";
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        item, menu ? QStringLiteral("/MenuBar") : QStringLiteral("/StatusNotifierItem"),
+        menu               ? QStringLiteral("com.canonical.dbusmenu")
+        : method == u"Get" ? QStringLiteral("org.freedesktop.DBus.Properties")
+                           : QStringLiteral("org.kde.StatusNotifierItem"),
+        method);
+    call.setArguments(arguments);
+    return call;
+}
 
 // A layout node is (ia{sv}av): id, properties, children as variants.
-void collectEntries(const QDBusArgument& node, QList<MenuEntry>& entries) {
+void collectEntries(const QDBusArgument& node, QList<std::pair<int, QString>>& entries) {
     int id = 0;
     QVariantMap properties;
     node.beginStructure();
     node >> id >> properties;
-    if (properties.value(QStringLiteral("type")).toString() != u"separator" &&
-        properties.contains(QStringLiteral("label"))) {
-        entries.append({id, properties.value(QStringLiteral("label")).toString()});
+    const QString label = properties.value(QStringLiteral("label")).toString();
+    if (id != 0 && !label.isEmpty()) {
+        entries.append({id, label});
     }
     node.beginArray();
     while (!node.atEnd()) {
@@ -40,20 +42,6 @@ void collectEntries(const QDBusArgument& node, QList<MenuEntry>& entries) {
     }
     node.endArray();
     node.endStructure();
-}
-
-// The entries below the root, in menu order.
-QList<MenuEntry> menuEntries(QDBusConnection& bus, const QString& item) {
-    QDBusMessage layout = QDBusMessage::createMethodCall(item, kMenuPath, kMenuInterface,
-                                                         QStringLiteral("GetLayout"));
-    layout << 0 << -1 << QStringList();
-    const QDBusMessage reply = bus.call(layout, QDBus::Block, 5000);
-    QList<MenuEntry> entries;
-    if (reply.type() == QDBusMessage::ReplyMessage) {
-        collectEntries(reply.arguments().at(1).value<QDBusArgument>(), entries);
-    }
-    entries.removeIf([](const MenuEntry& entry) { return entry.id == 0; });
-    return entries;
 }
 
 } // namespace
@@ -72,31 +60,18 @@ FakeTrayHost::~FakeTrayHost() {
 }
 
 void FakeTrayHost::RegisterStatusNotifierItem(const QString& service) {
-    // An item may name a path instead of a service: it is then at the sender.
-    const QString name = service.startsWith(u'/') ? message().service() : service;
-    m_items << name;
-    Q_EMIT StatusNotifierItemRegistered(name);
-}
-
-void FakeTrayHost::RegisterStatusNotifierHost(const QString&) {}
-
-std::optional<QString> FakeTrayHost::item() const {
-    return m_items.isEmpty() ? std::nullopt : std::optional(m_items.constFirst());
+    // An item may name its path instead: it is then at the sender's name.
+    m_item = service.startsWith(u'/') ? message().service() : service;
 }
 
 QString FakeTrayHost::toolTip() {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        item().value_or(QString()), kItemPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    get << kItemInterface << QStringLiteral("ToolTip");
-    const QDBusMessage reply = m_bus.call(get, QDBus::Block, 5000);
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        throw std::runtime_error("no tooltip: " + reply.errorMessage().toStdString());
-    }
+    const QDBusMessage reply = m_bus.call(
+        itemCall(m_item.value_or(QString()), QStringLiteral("Get"),
+                 {QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("ToolTip")}));
     // (sa(iiay)ss): icon name, icon pixmaps, title, description.
     const QDBusArgument toolTip =
-        reply.arguments().at(0).value<QDBusVariant>().variant().value<QDBusArgument>();
-    QString iconName, title, description;
+        reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+    QString iconName, title;
     toolTip.beginStructure();
     toolTip >> iconName;
     toolTip.beginArray();
@@ -108,35 +83,35 @@ QString FakeTrayHost::toolTip() {
         toolTip.endStructure();
     }
     toolTip.endArray();
-    toolTip >> title >> description;
-    toolTip.endStructure();
+    toolTip >> title;
     return title;
 }
 
 void FakeTrayHost::activate(int x, int y) {
-    QDBusMessage call = QDBusMessage::createMethodCall(item().value_or(QString()), kItemPath,
-                                                       kItemInterface, QStringLiteral("Activate"));
-    call << x << y;
-    m_bus.call(call, QDBus::Block, 5000);
+    m_bus.call(itemCall(m_item.value_or(QString()), QStringLiteral("Activate"), {x, y}));
 }
 
 QStringList FakeTrayHost::menuLabels() {
+    const QDBusMessage reply = m_bus.call(
+        itemCall(m_item.value_or(QString()), QStringLiteral("GetLayout"), {0, -1, QStringList()}));
+    m_menu.clear();
+    collectEntries(reply.arguments().value(1).value<QDBusArgument>(), m_menu);
     QStringList labels;
-    for (const MenuEntry& entry : menuEntries(m_bus, item().value_or(QString()))) {
-        labels << entry.label;
+    for (const auto& [id, label] : std::as_const(m_menu)) {
+        labels << label;
     }
     return labels;
 }
 
 bool FakeTrayHost::clickMenu(const QString& label) {
-    for (const MenuEntry& entry : menuEntries(m_bus, item().value_or(QString()))) {
-        if (entry.label == label) {
-            QDBusMessage event = QDBusMessage::createMethodCall(
-                item().value_or(QString()), kMenuPath, kMenuInterface, QStringLiteral("Event"));
-            event << entry.id << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0))
-                  << static_cast<uint>(QDateTime::currentSecsSinceEpoch());
-            return m_bus.call(event, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
-        }
+    const qsizetype index = menuLabels().indexOf(label);
+    if (index < 0) {
+        return false;
     }
-    return false;
+    const int id = m_menu.at(index).first;
+    return m_bus
+               .call(itemCall(
+                   m_item.value_or(QString()), QStringLiteral("Event"),
+                   {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u}))
+               .type() == QDBusMessage::ReplyMessage;
 }
