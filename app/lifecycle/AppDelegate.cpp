@@ -44,12 +44,13 @@ std::optional<qint64> integerOf(const QVariant& value) {
     }
 }
 
-QCoro::Task<> fallbackCleanup(std::function<std::unique_ptr<HelperClient>()> newConnection,
-                              Log log) {
-    const std::unique_ptr<HelperClient> connection = newConnection();
+// The connection is the delegate's: when the delegate goes, the calls still
+// waiting on it end with an error.
+QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, Log log,
+                              std::shared_ptr<const bool> abandoned) {
     QString failure;
     try {
-        if (co_await connection->getStatus()) {
+        if (co_await connection->getStatus() && connection) {
             co_await connection->disableThrottling();
             log(QStringLiteral("Throttling disabled via fallback connection"));
         }
@@ -57,14 +58,16 @@ QCoro::Task<> fallbackCleanup(std::function<std::unique_ptr<HelperClient>()> new
     } catch (const std::exception& error) {
         failure = describe(error);
     }
-    log(QStringLiteral("Fallback cleanup failed: ") + failure);
+    if (!*abandoned) {
+        log(QStringLiteral("Fallback cleanup failed: ") + failure);
+    }
 }
 
 // Touches nothing of the delegate: it may still run after the deadline,
 // when the delegate is gone. Once abandoned it starts nothing new: the
 // application is going away.
 QCoro::Task<> cleanup(QPointer<ThrottleService> service,
-                      std::function<std::unique_ptr<HelperClient>()> newConnection, Log log,
+                      std::function<QPointer<HelperClient>()> newConnection, Log log,
                       std::shared_ptr<const bool> abandoned) {
     if (service && service->state().isEnabled) {
         QString failure;
@@ -80,7 +83,7 @@ QCoro::Task<> cleanup(QPointer<ThrottleService> service,
             co_return;
         }
     }
-    co_await fallbackCleanup(std::move(newConnection), std::move(log));
+    co_await fallbackCleanup(newConnection(), std::move(log), std::move(abandoned));
 }
 
 QCoro::Task<> deliver(UserNotificationCenter& center, UserNotificationRequest request,
@@ -241,7 +244,10 @@ QCoro::Task<> AppDelegate::synchronizeWithHelperStatus(QPointer<ThrottleService>
         failure = describe(error);
     }
     if (failure) {
-        log(QStringLiteral("Failed to query helper status: ") + *failure);
+        // Not when the application is going away: its connection just closed.
+        if (alive) {
+            log(QStringLiteral("Failed to query helper status: ") + *failure);
+        }
         co_return;
     }
     if (!active || !alive || !service) {
@@ -303,10 +309,13 @@ void AppDelegate::performCleanup() {
     // the deadline even when the helper took the call and never answers.
     m_cleanupRunning = true;
     const auto abandoned = std::make_shared<bool>(false);
+    const auto newConnection = [this] {
+        m_fallbackConnection = m_context.newHelperConnection();
+        return QPointer<HelperClient>(m_fallbackConnection.get());
+    };
     try {
-        waitWithDeadline(
-            cleanup(m_throttleService, m_context.newHelperConnection, m_context.log, abandoned),
-            m_context.cleanupDeadline);
+        waitWithDeadline(cleanup(m_throttleService, newConnection, m_context.log, abandoned),
+                         m_context.cleanupDeadline);
     } catch (const DeadlineExceeded&) {
         *abandoned = true;
         log(QStringLiteral("Cleanup timed out"));

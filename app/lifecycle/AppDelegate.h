@@ -110,4 +110,7 @@ private:
     bool m_hasRegisteredServices = false;
     std::unique_ptr<ScheduledAction> m_autoDisableTimer;
     std::unique_ptr<ScheduledAction> m_autoDisableWarning;
+    // The clean-up's own connection; a call it still waits on when the
+    // delegate goes ends with it.
+    std::unique_ptr<HelperClient> m_fallbackConnection;
 };

@@ -74,7 +74,7 @@ DesktopNotificationCenter::add(UserNotificationRequest request) {
         if (reply.type() == QDBusMessage::ReplyMessage) {
             m_shown.insert(request.identifier, reply.arguments().value(0).toUInt());
         }
-        Q_EMIT posted(QPrivateSignal());
+        Q_EMIT posted();
     }
     if (reply.type() != QDBusMessage::ReplyMessage) {
         co_return errorText(reply);

@@ -25,8 +25,8 @@ public:
     void removeDeliveredNotifications(const QString& identifier) override;
 
 Q_SIGNALS:
-    // A post got its answer.
-    void posted(QPrivateSignal);
+    // A post got its answer (for posts under the same identifier).
+    void posted();
 
 private Q_SLOTS:
     // QtDBus matches bus signals by exact slot signature.

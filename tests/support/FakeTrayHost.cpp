@@ -71,7 +71,7 @@ QString FakeTrayHost::toolTip() {
     // (sa(iiay)ss): icon name, icon pixmaps, title, description.
     const QDBusArgument toolTip =
         reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
-    QString iconName, title;
+    QString iconName, title, description;
     toolTip.beginStructure();
     toolTip >> iconName;
     toolTip.beginArray();
@@ -83,7 +83,9 @@ QString FakeTrayHost::toolTip() {
         toolTip.endStructure();
     }
     toolTip.endArray();
-    toolTip >> title;
+    // Read to the end: a structure left open keeps its message alive.
+    toolTip >> title >> description;
+    toolTip.endStructure();
     return title;
 }
 

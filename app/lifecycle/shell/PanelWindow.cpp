@@ -36,7 +36,12 @@ PanelWindow::PanelWindow(QQmlEngine& engine, WindowScene content, std::function<
     , m_content(std::move(content))
     , m_onShown(std::move(onShown)) {}
 
-PanelWindow::~PanelWindow() = default;
+PanelWindow::~PanelWindow() {
+    // A window being destroyed reports itself inactive: not to us any more.
+    if (m_view) {
+        m_view->disconnect(this);
+    }
+}
 
 bool PanelWindow::create() {
     m_view.reset(WindowRegistry::createView(m_engine, m_content));

@@ -19,8 +19,12 @@ WindowRegistry::WindowRegistry(QQmlEngine& engine, QObject* parent)
     , m_engine(engine) {}
 
 WindowRegistry::~WindowRegistry() {
-    for (const QPointer<QQuickView>& view : std::as_const(m_open)) {
-        delete view.data();
+    // A window being destroyed reports itself hidden: not to us any more.
+    for (const QPointer<QQuickView>& view : std::exchange(m_open, {})) {
+        if (view) {
+            view->disconnect(this);
+            delete view.data();
+        }
     }
 }
 
