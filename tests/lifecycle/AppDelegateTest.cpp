@@ -110,6 +110,8 @@ struct RestoreCase {
     std::optional<QString> stored;
     QStringList deleted;
     QStringList expectedLines;
+
+    friend void PrintTo(const RestoreCase& restore, std::ostream* out) { *out << restore.name; }
 };
 
 class RestoreTest : public AppDelegateTest, public testing::WithParamInterface<RestoreCase> {};

@@ -48,8 +48,10 @@ bool PanelWindow::create() {
     if (!m_view) {
         return false;
     }
-    // A tool window: no taskbar entry, no frame, over everything else.
+    // A tool window: no taskbar entry, no frame, over everything else. Its
+    // title is the application's, whatever the content.
     m_view->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    m_view->setTitle(QStringLiteral("Veltrane"));
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
     const auto fitHeight = [this] {
         const int height = qCeil(m_view->rootObject()->implicitHeight());
