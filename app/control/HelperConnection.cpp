@@ -5,7 +5,8 @@
 #include "HelperProtocolInterface.h"
 #include "ThrottleError.h"
 
-#include <QCoro/QCoroDBusPendingCall>
+#include <QCoro/QCoroSignal>
+#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QPointer>
 #include <QTextStream>
@@ -20,6 +21,9 @@ public:
         , connection(bus.open(name)) {}
 
     ~Link() {
+        // Calls still waiting end first, with an error: QtDBus drops them
+        // silently when their connection closes.
+        life.reset();
         // What uses the connection goes before the connection.
         watcher.reset();
         proxy.reset();
@@ -28,6 +32,8 @@ public:
 
     QString name;
     QDBusConnection connection;
+    // Its end ends the calls still waiting on this connection.
+    std::unique_ptr<QObject> life = std::make_unique<QObject>();
     std::unique_ptr<ComVeltraneHelperProtocolInterface> proxy;
     std::unique_ptr<QDBusServiceWatcher> watcher;
 };
@@ -44,6 +50,24 @@ ThrottleError approvalError() {
 }
 
 using Diagnostics = std::function<void(const QString&)>;
+
+// The reply, or an error when the connection the call went out on closes
+// first: nothing may wait for ever on a call that can no longer be answered.
+QCoro::Task<QDBusMessage> replyOf(QDBusPendingCall call, QObject& connectionLife) {
+    QDBusPendingCallWatcher watcher(call);
+    if (!watcher.isFinished()) {
+        const QMetaObject::Connection closing =
+            QObject::connect(&connectionLife, &QObject::destroyed, &watcher,
+                             [&watcher] { Q_EMIT watcher.finished(&watcher); });
+        co_await qCoro(&watcher, &QDBusPendingCallWatcher::finished);
+        QObject::disconnect(closing);
+    }
+    if (!watcher.isFinished()) {
+        co_return QDBusMessage::createError(QDBusError::Disconnected,
+                                            QStringLiteral("The connection was closed"));
+    }
+    co_return watcher.reply();
+}
 
 void throwUnlessSucceeded(const QDBusMessage& reply, const Diagnostics& diagnostics) {
     if (reply.type() != QDBusMessage::ReplyMessage) {
@@ -147,8 +171,9 @@ ComVeltraneHelperProtocolInterface& HelperConnection::helperProxy() {
     return *m_link->proxy;
 }
 
-QCoro::Task<> HelperConnection::awaitSuccess(QDBusPendingCall call, Diagnostics diagnostics) {
-    const QDBusMessage reply = co_await call;
+QCoro::Task<> HelperConnection::awaitSuccess(QDBusPendingCall call, QObject& connectionLife,
+                                             Diagnostics diagnostics) {
+    const QDBusMessage reply = co_await replyOf(std::move(call), connectionLife);
     throwUnlessSucceeded(reply, diagnostics);
     if (!reply.arguments().at(0).toBool()) {
         const QString message = reply.arguments().at(1).toString();
@@ -158,21 +183,22 @@ QCoro::Task<> HelperConnection::awaitSuccess(QDBusPendingCall call, Diagnostics 
 }
 
 QCoro::Task<> HelperConnection::enableThrottling(HelperParameters parameters) {
-    co_await awaitSuccess(
-        helperProxy().EnableThrottling(parameters.downloadBytesPerSecond,
-                                       parameters.uploadBytesPerSecond, parameters.latencyMs,
-                                       parameters.packetLossPercent, parameters.dnsDelayMs),
-        m_options.diagnostics);
+    QDBusPendingCall call = helperProxy().EnableThrottling(
+        parameters.downloadBytesPerSecond, parameters.uploadBytesPerSecond, parameters.latencyMs,
+        parameters.packetLossPercent, parameters.dnsDelayMs);
+    co_await awaitSuccess(std::move(call), *m_link->life, m_options.diagnostics);
 }
 
 QCoro::Task<> HelperConnection::disableThrottling() {
-    co_await awaitSuccess(helperProxy().DisableThrottling(), m_options.diagnostics);
+    QDBusPendingCall call = helperProxy().DisableThrottling();
+    co_await awaitSuccess(std::move(call), *m_link->life, m_options.diagnostics);
 }
 
 QCoro::Task<bool> HelperConnection::getStatus() {
     // Copied first: the reply may arrive after this object is gone.
     const Diagnostics diagnostics = m_options.diagnostics;
-    const QDBusMessage reply = co_await QDBusPendingCall(helperProxy().GetStatus());
+    QDBusPendingCall call = helperProxy().GetStatus();
+    const QDBusMessage reply = co_await replyOf(std::move(call), *m_link->life);
     throwUnlessSucceeded(reply, diagnostics);
     const QString message = reply.arguments().at(1).toString();
     if (!message.isEmpty()) {

@@ -55,10 +55,10 @@ private:
     // the bus cannot be reached.
     void openConnection();
     ComVeltraneHelperProtocolInterface& helperProxy();
-    // Awaits a (success, message) reply; a bus error is a communication
-    // failure. Touches nothing of this object after the reply, which may
-    // arrive after it is gone.
-    static QCoro::Task<> awaitSuccess(QDBusPendingCall call,
+    // Awaits a (success, message) reply; a bus error, or the connection
+    // closing first, is a communication failure. Touches nothing of this
+    // object after the reply, which may arrive after it is gone.
+    static QCoro::Task<> awaitSuccess(QDBusPendingCall call, QObject& connectionLife,
                                       std::function<void(const QString&)> diagnostics);
 
     ServiceRegistration& m_registration;

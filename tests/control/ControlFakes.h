@@ -7,6 +7,9 @@
 #include "ThrottleError.h"
 #include "ThrottleProfile.h"
 
+#include <QCoro/QCoroTimer>
+#include <QTimer>
+
 #include <chrono>
 #include <exception>
 #include <stdexcept>
@@ -51,32 +54,52 @@ public:
     std::vector<HelperParameters> enables;
     int disables = 0;
     bool active = false;
-    // Thrown by the next enable or disable.
+    int statusQueries = 0;
+    // Thrown by the next call.
     std::exception_ptr nextFailure;
 
     using HelperClient::setConnected;
 
+    // From now on calls are taken and not answered until release(), like a
+    // helper that hangs.
+    void stall() {
+        m_stall.setSingleShot(true);
+        m_stall.start(std::chrono::hours(1));
+    }
+    void release() {
+        if (m_stall.isActive()) {
+            m_stall.start(0);
+        }
+    }
+
     QCoro::Task<> installHelper() override { co_return; }
-    QCoro::Task<bool> getStatus() override { co_return active; }
+    QCoro::Task<bool> getStatus() override {
+        ++statusQueries;
+        co_await answer();
+        co_return active;
+    }
     QCoro::Task<> enableThrottling(HelperParameters parameters) override {
         enables.push_back(parameters);
-        failIfTold();
+        co_await answer();
         active = true;
-        co_return;
     }
     QCoro::Task<> disableThrottling() override {
         ++disables;
-        failIfTold();
+        co_await answer();
         active = false;
-        co_return;
     }
 
 private:
-    void failIfTold() {
+    QCoro::Task<> answer() {
+        if (m_stall.isActive()) {
+            co_await m_stall;
+        }
         if (nextFailure) {
             std::rethrow_exception(std::exchange(nextFailure, nullptr));
         }
     }
+
+    QTimer m_stall;
 };
 
 // A built-in profile by name.

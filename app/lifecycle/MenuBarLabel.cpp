@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#include "MenuBarLabel.h"
+
+#include <QStringList>
+
+namespace {
+
+QString bandwidthText(const Bandwidth& bandwidth) {
+    return QString::number(bandwidth.value) + u' ' +
+           (bandwidth.unit == BandwidthUnit::mbps ? QStringLiteral("Mbps")
+                                                  : QStringLiteral("Kbps"));
+}
+
+} // namespace
+
+QString menuBarTooltip(const ThrottleState& state) {
+    if (!state.isEnabled) {
+        return QStringLiteral("Veltrane - OFF");
+    }
+    QStringList lines{QStringLiteral("Veltrane - ON")};
+    if (const std::optional<ThrottleProfile>& profile = state.currentProfile) {
+        lines << QStringLiteral("Profile: ") + profile->name;
+        if (profile->downloadBandwidth) {
+            lines << QStringLiteral("Download: ") + bandwidthText(*profile->downloadBandwidth);
+        }
+        if (profile->uploadBandwidth) {
+            lines << QStringLiteral("Upload: ") + bandwidthText(*profile->uploadBandwidth);
+        }
+        if (profile->latency.value_or(0) >= 1) {
+            lines << QStringLiteral("Latency: +%1ms").arg(*profile->latency);
+        }
+        if (profile->packetLossPercent.value_or(0.0) > 0.0) {
+            lines << QStringLiteral("Packet Loss: ") + profile->formattedPacketLoss();
+        }
+    }
+    return lines.join(u'\n');
+}
+
+MenuBarLabel MenuBarLabel::from(const ThrottleState& state) {
+    return {state.isEnabled ? onIcon : offIcon, menuBarTooltip(state)};
+}

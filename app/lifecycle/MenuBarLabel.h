@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "ThrottleState.h"
+
+#include <QString>
+
+// What the tray entry shows for a throttling state: the gauge symbol and
+// the tooltip, one line per condition of the running profile.
+struct MenuBarLabel {
+    QString iconName;
+    QString tooltip;
+
+    static MenuBarLabel from(const ThrottleState& state);
+
+    static inline const QString offIcon = QStringLiteral("gauge.open.with.lines.needle.33percent");
+    static inline const QString onIcon =
+        QStringLiteral("gauge.open.with.lines.needle.33percent.and.arrowtriangle");
+};
+
+QString menuBarTooltip(const ThrottleState& state);

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "AppDelegate.h"
+#include "DesktopNotificationCenter.h"
+#include "HelperConnection.h"
+#include "NotificationCenter.h"
+#include "PanelWindow.h"
+#include "ProfileEditorState.h"
+#include "ProfileManager.h"
+#include "SystemApplicationEvents.h"
+#include "SystemServiceRegistration.h"
+#include "SystemTimerSource.h"
+#include "ThrottleService.h"
+#include "TrayEntry.h"
+#include "UpdaterService.h"
+#include "UserDefaults.h"
+#include "WindowRegistry.h"
+
+#include <QObject>
+#include <QQmlEngine>
+
+// The application: creates the shared objects once, for the life of the
+// process, attaches the delegate, shows the tray entry and declares the
+// windows that open by identifier.
+class VeltraneApp final : public QObject {
+    Q_OBJECT
+
+public:
+    VeltraneApp();
+    ~VeltraneApp() override;
+
+    // Runs the launch, shows the tray entry, hands the services to the
+    // delegate, and opens onboarding when it has not been completed.
+    void start();
+
+private:
+    void declareWindows();
+    WindowScene panelContent();
+    void toggleThrottling();
+    QCoro::Task<> switchThrottling(bool on, std::optional<ThrottleProfile> profile);
+
+    UserDefaults& m_defaults;
+    SystemServiceRegistration m_registration;
+    NotificationCenter m_notifications;
+    HelperConnection m_helperConnection;
+    ThrottleService m_throttleService;
+    ProfileManager m_profileManager;
+    ProfileEditorState m_profileEditorState;
+    DesktopNotificationCenter m_userNotifications;
+    UpdaterService m_updaterService;
+    SystemApplicationEvents m_events;
+    SystemTimerSource m_timers;
+    QQmlEngine m_engine;
+    WindowRegistry m_windows;
+    PanelWindow m_panel;
+    AppDelegate m_delegate;
+    TrayEntry m_tray;
+};

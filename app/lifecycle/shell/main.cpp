@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+// veltrane: the tray application.
+#include "VeltraneApp.h"
+
+#include <QApplication>
+#include <QQmlExtensionPlugin>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+
+Q_IMPORT_QML_PLUGIN(Veltrane_UiPlugin)
+
+int main(int argc, char** argv) {
+    // The software renderer keeps a resident tray application small.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Veltrane"));
+    QApplication::setDesktopFileName(QStringLiteral("veltrane"));
+    // A tray application: closing its last window never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    VeltraneApp veltrane;
+    veltrane.start();
+    return QApplication::exec();
+}

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+// Starts veltrane as the process tests do (Xvfb, a tray host and a
+// notification server on a private session bus, the sandboxed helper on a
+// private system bus), waits until it is idle with the panel closed, then
+// prints its resident memory, its wake-ups per second over 10 seconds, and
+// the time from exec to the tray item's registration.
+#include "FakeDesktop.h"
+#include "HelperOnPrivateBus.h"
+#include "SettingsKeys.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTextStream>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A field of /proc/<pid>/status, or of one thread's.
+qint64 statusField(const QString& statusFile, const QByteArray& field) {
+    QFile status(statusFile);
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':')) {
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return 0;
+}
+
+// Every time a thread of the process gave up or lost the processor.
+qint64 contextSwitches(qint64 pid) {
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    qint64 total = 0;
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString status = tasks.filePath(task + QStringLiteral("/status"));
+        total += statusField(status, "voluntary_ctxt_switches") +
+                 statusField(status, "nonvoluntary_ctxt_switches");
+    }
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QTextStream out(stdout);
+    VirtualDisplay display;
+    FakeDesktop desktop;
+    HelperOnPrivateBus helper;
+    // The steady state of a user past onboarding: no window open.
+    desktop.setting(SettingsKeys::hasCompletedOnboarding, true);
+    QProcess app;
+    app.setProcessEnvironment(desktop.environment(display, helper.bus().address()));
+    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    app.setStandardOutputFile(QProcess::nullDevice());
+
+    QElapsedTimer sinceExec;
+    sinceExec.start();
+    app.start(QStringLiteral(VELTRANE_PATH), {});
+    if (!waitUntil([&desktop] { return desktop.tray.item().has_value(); }, 20s)) {
+        std::fprintf(stderr, "veltrane never registered a tray item\n");
+        return 1;
+    }
+    const qint64 registrationMs = sinceExec.elapsed();
+
+    // Start-up work (profiles, the helper check, notifications) is over well within this.
+    waitUntil([] { return false; }, 5s);
+    const qint64 pid = app.processId();
+    const qint64 before = contextSwitches(pid);
+    waitUntil([] { return false; }, 10s);
+    const qint64 after = contextSwitches(pid);
+    const qint64 rssKb = statusField(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS");
+
+    out << "exec to tray registration: " << registrationMs << " ms\n";
+    out << "resident memory: " << QString::number(rssKb / 1024.0, 'f', 1) << " MB\n";
+    out << "wake-ups per second (idle, panel closed, 10 s): "
+        << QString::number((after - before) / 10.0, 'f', 2) << "\n";
+    app.terminate();
+    app.waitForFinished(5000);
+    return 0;
+}

@@ -1,0 +1,373 @@
+// SPDX-License-Identifier: MIT
+#include "AppDelegate.h"
+
+#include "LifecycleFakes.h"
+#include "PrivateBus.h"
+#include "SettingsKeys.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using testing::Contains;
+using testing::ElementsAre;
+using testing::IsEmpty;
+using testing::Not;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kEdgeId = QStringLiteral("00000000-0000-0000-0000-000000000005");
+
+// The delegate over the real service and profile store, with a fake helper
+// behind both the service's connection and any fresh one.
+class AppDelegateTest : public testing::Test {
+protected:
+    void launch() {
+        delegate = std::make_unique<AppDelegate>(AppDelegateContext{
+            .defaults = defaults,
+            .persistence = persistence,
+            .registration = registration,
+            .userNotifications = userNotifications,
+            .notifications = notifications,
+            .events = events,
+            .timers = timers,
+            .windows = windows,
+            .newHelperConnection = [this] { return std::make_unique<ConnectionTo>(helper); },
+            .log = [this](const QString& line) { lines << line; },
+            .cleanupDeadline = 200ms});
+        delegate->applicationDidFinishLaunching();
+        QCoreApplication::processEvents(); // the helper check queued by the launch
+    }
+    // Keeps what synchronising with the helper logged; the restore's own
+    // line is the restore test's business.
+    void launchAndRegister() {
+        launch();
+        lines.clear();
+        delegate->registerServices(service, profiles);
+        lines.removeIf([](const QString& line) {
+            return line.startsWith(u"No saved profile") || line.startsWith(u"Restored selected");
+        });
+    }
+    void switchOn(const QString& name = QStringLiteral("3G")) {
+        finish(service.applyProfile(preset(name)));
+    }
+    void autoDisableAfter(int minutes) {
+        defaults.setValue(SettingsKeys::autoDisableEnabled, true);
+        defaults.setValue(SettingsKeys::autoDisableMinutes, minutes);
+    }
+    const QStringList& notified() const { return userNotifications.posted; }
+
+    QTemporaryDir folder;
+    UserDefaults defaults{folder.filePath(QStringLiteral("Veltrane.json"))};
+    StatePersistenceService persistence{defaults};
+    FakeServiceRegistration registration;
+    FakeHelperClient helper;
+    NotificationCenter notifications;
+    ThrottleService service{helper, registration, notifications};
+    ProfileManager profiles{defaults, folder.path(), QString()};
+    FakeUserNotificationCenter userNotifications;
+    FakeApplicationEvents events;
+    ManualTimerSource timers;
+    FakeWindowNavigator windows;
+    QStringList lines;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, LaunchWatchesBothSignalsAndAfterOnboardingReportsAMissingHelper) {
+    defaults.setValue(SettingsKeys::hasCompletedOnboarding, true);
+    registration.status = ServiceStatus::requiresApproval;
+    launch();
+    EXPECT_THAT(lines,
+                ElementsAre("Notification permissions granted", "Veltrane launched successfully"));
+    EXPECT_THAT(events.watched, ElementsAre(SIGTERM, SIGINT));
+    EXPECT_THAT(notified(), ElementsAre("helper-not-installed"));
+    EXPECT_THAT(
+        userNotifications.bodies,
+        ElementsAre("The privileged helper is not installed. Open settings to install it."));
+}
+
+TEST_F(AppDelegateTest, BeforeOnboardingNothingIsCheckedAndFailuresToNotifyAreLogged) {
+    registration.status = ServiceStatus::notRegistered;
+    userNotifications.authorization = {false, QStringLiteral("no server")};
+    userNotifications.addFailure = QStringLiteral("no server");
+    launch();
+    EXPECT_THAT(lines, ElementsAre("Failed to request notification permissions: no server",
+                                   "Veltrane launched successfully"));
+    EXPECT_THAT(notified(), IsEmpty());
+    // Registering checks the helper regardless.
+    delegate->registerServices(service, profiles);
+    EXPECT_THAT(lines, Contains("Failed to show notification: no server"));
+}
+
+struct RestoreCase {
+    const char* name;
+    std::optional<QString> stored;
+    QStringList deleted;
+    QStringList expectedLines;
+
+    friend void PrintTo(const RestoreCase& restore, std::ostream* out) { *out << restore.name; }
+};
+
+class RestoreTest : public AppDelegateTest, public testing::WithParamInterface<RestoreCase> {};
+
+TEST_P(RestoreTest, SelectsTheStoredProfileOrElseTheFirst) {
+    if (GetParam().stored) {
+        defaults.setValue(SettingsKeys::selectedProfileID, *GetParam().stored);
+    }
+    defaults.setValue(SettingsKeys::deletedBuiltInProfiles, GetParam().deleted);
+    launch();
+    lines.clear();
+    delegate->registerServices(service, profiles);
+    EXPECT_EQ(lines, GetParam().expectedLines);
+    const std::optional<ThrottleProfile>& selected = service.state().selectedProfile;
+    EXPECT_EQ(selected.has_value(), !lines.isEmpty());
+    EXPECT_TRUE(!selected || lines.constFirst().endsWith(selected->name));
+}
+
+QStringList allBuiltInIds() {
+    QStringList ids;
+    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
+        ids << ThrottleProfile::idText(profile.id());
+    }
+    return ids;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RestoreTest,
+    testing::Values(
+        RestoreCase{"stored", kEdgeId, {}, {"Restored selected profile: Edge"}},
+        RestoreCase{"lowerCase", kEdgeId.toLower(), {}, {"Restored selected profile: Edge"}},
+        RestoreCase{"deleted", kEdgeId, {kEdgeId}, {"No saved profile, defaulting to: 100% Loss"}},
+        RestoreCase{"notAnId", "Edge", {}, {"No saved profile, defaulting to: 100% Loss"}},
+        RestoreCase{"noProfiles", std::nullopt, allBuiltInIds(), {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AppDelegateTest, ThrottlingLeftByAnEarlierRunIsRemovedOnceAndAnnounced) {
+    helper.active = true;
+    launchAndRegister();
+    delegate->registerServices(service, profiles);
+    EXPECT_THAT(lines, ElementsAre("Warning: Throttling is still active from previous session",
+                                   "Disabled orphaned throttling from previous session"));
+    EXPECT_EQ(helper.statusQueries, 1);
+    EXPECT_EQ(helper.disables, 1);
+    EXPECT_FALSE(service.state().isEnabled);
+    EXPECT_THAT(notified(), ElementsAre("throttling-cleanup"));
+    EXPECT_THAT(userNotifications.bodies,
+                ElementsAre("Throttling was still active from a previous session and has been "
+                            "disabled for safety."));
+}
+
+TEST_F(AppDelegateTest, SynchronisationStopsWhenTheHelperIsMissingOrCannotSay) {
+    helper.active = true;
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("denied"));
+    launchAndRegister();
+    EXPECT_THAT(lines, ElementsAre("Failed to query helper status: Helper error: denied"));
+
+    delegate.reset();
+    registration.status = ServiceStatus::notFound;
+    launchAndRegister();
+    EXPECT_EQ(helper.statusQueries, 1);
+    EXPECT_EQ(helper.disables, 0);
+    EXPECT_THAT(notified(), ElementsAre("helper-not-installed"));
+}
+
+TEST_F(AppDelegateTest, QuittingStoresTheStateAndRemovesThrottlingUnlessSwitchedOff) {
+    launchAndRegister();
+    switchOn("Edge");
+    Q_EMIT events.willTerminate();
+    EXPECT_THAT(lines,
+                ElementsAre("Performing throttling cleanup...",
+                            "Throttling disabled via registered service", "Veltrane terminating"));
+    EXPECT_FALSE(helper.active);
+    EXPECT_TRUE(defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
+    EXPECT_EQ(defaults.stringValue(SettingsKeys::selectedProfileID), kEdgeId);
+
+    delegate.reset();
+    defaults.setValue(SettingsKeys::autoDisableOnQuit, false);
+    launchAndRegister();
+    switchOn();
+    Q_EMIT events.willTerminate();
+    EXPECT_THAT(lines, ElementsAre("Veltrane terminating"));
+    EXPECT_TRUE(helper.active);
+}
+
+TEST_F(AppDelegateTest, ASignalAlwaysCleansUpOnceThenTerminates) {
+    defaults.setValue(SettingsKeys::autoDisableOnQuit, false);
+    launchAndRegister();
+    switchOn();
+    Q_EMIT events.signalReceived(SIGINT);
+    EXPECT_EQ(events.terminations, 1);
+    Q_EMIT events.willTerminate();
+    EXPECT_THAT(lines,
+                ElementsAre("Received signal 2, performing cleanup...",
+                            "Performing throttling cleanup...",
+                            "Throttling disabled via registered service", "Veltrane terminating"));
+    EXPECT_FALSE(defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
+}
+
+TEST_F(AppDelegateTest, TheFallbackConnectionRemovesWhatTheServiceDidNotKnowOfOrCouldNot) {
+    // Switched on behind the application's back: the service knows nothing.
+    launchAndRegister();
+    helper.active = true;
+    delegate->performCleanup();
+    EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup...",
+                                   "Throttling disabled via fallback connection"));
+    EXPECT_FALSE(helper.active);
+
+    delegate.reset();
+    launchAndRegister();
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperCommunicationFailed("gone"));
+    delegate->performCleanup();
+    EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup...",
+                                   "Fallback cleanup failed: Failed to communicate with helper: "
+                                   "gone"));
+
+    delegate.reset();
+    launchAndRegister();
+    switchOn();
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
+    delegate->performCleanup();
+    EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup...",
+                                   "Failed to disable throttling via service: Helper error: busy",
+                                   "Throttling disabled via fallback connection"));
+    EXPECT_FALSE(helper.active);
+}
+
+TEST_F(AppDelegateTest, AHelperThatNeverAnswersHoldsTheCleanupOnlyUntilTheDeadline) {
+    launchAndRegister();
+    switchOn();
+    helper.stall();
+    // A second signal while waiting neither restarts nor cuts short the wait.
+    QTimer::singleShot(20ms, &events, [this] { Q_EMIT events.signalReceived(SIGTERM); });
+    Q_EMIT events.signalReceived(SIGTERM);
+    EXPECT_THAT(lines,
+                ElementsAre("Received signal 15, performing cleanup...",
+                            "Performing throttling cleanup...",
+                            "Received signal 15, performing cleanup...", "Cleanup timed out"));
+    EXPECT_EQ(events.terminations, 1);
+
+    // A late answer starts no fallback: the application is going away.
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("late"));
+    helper.release();
+    EXPECT_TRUE(waitUntil([this] { return lines.size() == 5; }));
+    EXPECT_EQ(lines.constLast(), "Failed to disable throttling via service: Helper error: late");
+    EXPECT_EQ(helper.statusQueries, 1);
+}
+
+TEST_F(AppDelegateTest, ARunWarnsAMinuteBeforeItsEndUnlessItLastsOneMinute) {
+    autoDisableAfter(1);
+    launchAndRegister();
+    switchOn();
+    timers.advance(59s);
+    EXPECT_TRUE(service.state().isEnabled);
+    timers.advance(1s);
+    EXPECT_FALSE(service.state().isEnabled);
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-completed"));
+    EXPECT_THAT(lines, ElementsAre("Auto-disable timer started: 1 minutes",
+                                   "Auto-disable: Throttling has been automatically disabled"));
+
+    autoDisableAfter(5);
+    switchOn();
+    timers.advance(239s);
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-completed"));
+    timers.advance(1s);
+    timers.advance(59s);
+    EXPECT_TRUE(service.state().isEnabled);
+    timers.advance(1s);
+    EXPECT_FALSE(service.state().isEnabled);
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-completed", "auto-disable-warning",
+                                        "auto-disable-completed"));
+    EXPECT_THAT(userNotifications.bodies,
+                ElementsAre("Throttling has been automatically disabled.",
+                            "Throttling will be automatically disabled in 1 minute.",
+                            "Throttling has been automatically disabled."));
+}
+
+TEST_F(AppDelegateTest, SwitchingOffCancelsTheRunAndReapplyingRestartsIt) {
+    autoDisableAfter(5);
+    launchAndRegister();
+    switchOn();
+    timers.advance(200s);
+    switchOn("Edge");
+    timers.advance(299s);
+    EXPECT_TRUE(service.state().isEnabled);
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning"));
+
+    finish(service.removeThrottling());
+    EXPECT_EQ(timers.pending(), 0u);
+}
+
+TEST_F(AppDelegateTest, TheSettingStartsAFullRunFromNowStopsItAndIgnoresMalformedInfo) {
+    const auto settingChanged = [this](const QVariantMap& info) {
+        notifications.post(QStringLiteral("AutoDisableSettingChanged"), info);
+    };
+    launchAndRegister();
+    settingChanged({{"enabled", true}, {"minutes", 2}});
+    EXPECT_EQ(timers.pending(), 0u); // throttling is off: the next switch-on starts it
+
+    switchOn();
+    timers.advance(100s);
+    settingChanged({{"enabled", true}, {"minutes", 2}});
+    timers.advance(119s);
+    EXPECT_TRUE(service.state().isEnabled);
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning"));
+    settingChanged({{"enabled", false}, {"minutes", 2}});
+    EXPECT_EQ(timers.pending(), 0u);
+
+    for (const QVariantMap& malformed :
+         {QVariantMap{{"enabled", "yes"}, {"minutes", 2}}, QVariantMap{{"enabled", true}},
+          QVariantMap{{"enabled", true}, {"minutes", "2"}},
+          QVariantMap{{"enabled", true}, {"minutes", 2.5}}}) {
+        settingChanged(malformed);
+    }
+    EXPECT_EQ(timers.pending(), 0u);
+}
+
+TEST_F(AppDelegateTest, WithNotificationsOffAThirtyMinuteDefaultRunStillEnds) {
+    defaults.setValue(SettingsKeys::autoDisableEnabled, true);
+    defaults.setValue(SettingsKeys::showNotifications, false);
+    launchAndRegister();
+    switchOn();
+    EXPECT_THAT(lines, ElementsAre("Auto-disable timer started: 30 minutes"));
+    timers.advance(30min);
+    EXPECT_FALSE(service.state().isEnabled);
+    EXPECT_THAT(notified(), IsEmpty());
+
+    // A removal that fails at the end leaves throttling on, and no new run.
+    switchOn();
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
+    timers.advance(30min);
+    EXPECT_THAT(lines, Contains("Auto-disable failed: Helper error: busy"));
+    EXPECT_TRUE(service.state().isEnabled);
+    EXPECT_EQ(timers.pending(), 0u);
+}
+
+TEST_F(AppDelegateTest, SleepAndWakeAreOnlyLoggedAndTapsActByIdentifier) {
+    autoDisableAfter(5);
+    launchAndRegister();
+    switchOn();
+    lines.clear();
+    Q_EMIT events.systemWillSleep();
+    Q_EMIT events.systemDidWake();
+    EXPECT_THAT(lines, ElementsAre("System going to sleep", "System woke from sleep"));
+    EXPECT_TRUE(helper.active);
+    EXPECT_EQ(timers.pending(), 2u);
+
+    QStringList posted;
+    QObject::connect(&notifications, &NotificationCenter::posted,
+                     [&posted](const QString& name) { posted << name; });
+    for (const char* identifier :
+         {"auto-disable-warning", "helper-not-installed", "sparkle-update-available"}) {
+        userNotifications.tap(QString::fromLatin1(identifier));
+    }
+    EXPECT_THAT(windows.opened, ElementsAre("settings"));
+    EXPECT_THAT(posted, ElementsAre("SparkleUpdateNotificationTapped"));
+}
+
+} // namespace

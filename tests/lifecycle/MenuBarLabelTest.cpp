@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+#include "MenuBarLabel.h"
+
+#include "ControlFakes.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ThrottleState runningWith(const ThrottleProfile& profile) {
+    ThrottleState state;
+    state.isEnabled = true;
+    state.currentProfile = profile;
+    return state;
+}
+
+ThrottleProfile custom(std::optional<Bandwidth> down, std::optional<Bandwidth> up,
+                       std::optional<std::int64_t> latency, std::optional<double> loss,
+                       std::optional<std::int64_t> dns) {
+    return {QUuid::createUuid(), QStringLiteral("Mine"), down, up, latency, loss, dns, false, true};
+}
+
+TEST(MenuBarLabelTest, TheTooltipListsOnlyTheConditionsThatShape) {
+    EXPECT_EQ(MenuBarLabel::from(ThrottleState{}).tooltip, "Veltrane - OFF");
+    EXPECT_EQ(MenuBarLabel::from(ThrottleState{}).iconName,
+              "gauge.open.with.lines.needle.33percent");
+
+    const MenuBarLabel fast = MenuBarLabel::from(
+        runningWith(custom(Bandwidth{10, BandwidthUnit::mbps}, Bandwidth{2, BandwidthUnit::mbps}, 0,
+                           std::nullopt, std::nullopt)));
+    EXPECT_EQ(fast.tooltip, "Veltrane - ON\nProfile: Mine\nDownload: 10 Mbps\nUpload: 2 Mbps");
+    EXPECT_EQ(fast.iconName, "gauge.open.with.lines.needle.33percent.and.arrowtriangle");
+
+    EXPECT_EQ(menuBarTooltip(
+                  runningWith(custom(std::nullopt, std::nullopt, std::nullopt, std::nullopt, 300))),
+              "Veltrane - ON\nProfile: Mine");
+    EXPECT_EQ(menuBarTooltip(runningWith(preset("3G (Lossy)"))),
+              "Veltrane - ON\nProfile: 3G (Lossy)\nDownload: 780 Kbps\nUpload: 330 Kbps\n"
+              "Latency: +100ms\nPacket Loss: 1%");
+    EXPECT_EQ(menuBarTooltip(runningWith(custom(std::nullopt, std::nullopt, 1, 0.0, std::nullopt))),
+              "Veltrane - ON\nProfile: Mine\nLatency: +1ms");
+}
+
+} // namespace

@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: MIT
+// The veltrane program as a user runs it: on an X display, with a tray host
+// and a notification server on its session bus and the sandboxed helper (or
+// none, or one that never answers) on its system bus.
+#include "FakeDesktop.h"
+#include "FakeLogin1.h"
+#include "HelperOnPrivateBus.h"
+#include "HelperProtocol.h"
+#include "SettingsKeys.h"
+
+#include <QDBusContext>
+#include <QElapsedTimer>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using testing::Contains;
+using testing::ElementsAre;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kThreeGId = QStringLiteral("00000000-0000-0000-0000-000000000002");
+const QString kHelperMissing =
+    QStringLiteral("The privileged helper is not installed. Open settings to install it.");
+const QString kLeftActive = QStringLiteral("Throttling was still active from a previous session "
+                                           "and has been disabled for safety.");
+
+// Owns the helper's name and takes every call without ever answering.
+class SilentHelper final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.veltrane.HelperProtocol")
+
+public Q_SLOTS:
+    bool GetStatus(QString& message) { return hold(message); }
+    bool DisableThrottling(QString& message) { return hold(message); }
+
+private:
+    bool hold(QString& message) {
+        setDelayedReply(true);
+        message.clear();
+        return false;
+    }
+};
+
+class VeltraneProcessTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { display = new VirtualDisplay; }
+    static void TearDownTestSuite() { delete std::exchange(display, nullptr); }
+
+    ~VeltraneProcessTest() override {
+        app.kill();
+        app.waitForFinished();
+    }
+
+    void start(const QString& systemBus) {
+        app.setProcessEnvironment(desktop.environment(*display, systemBus));
+        app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QObject::connect(&app, &QProcess::readyReadStandardOutput,
+                         [this] { output += QString::fromUtf8(app.readAllStandardOutput()); });
+        app.start(QStringLiteral(VELTRANE_PATH), {});
+        ASSERT_TRUE(app.waitForStarted());
+    }
+
+    QStringList lines() const { return output.split(u'\n', Qt::SkipEmptyParts); }
+    bool waitForLine(const QString& line) {
+        return waitUntil([this, &line] { return lines().contains(line); }, 10s);
+    }
+
+    // How long the program took to end after the signal.
+    std::chrono::milliseconds stopWith(int signalNumber) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        ::kill(static_cast<pid_t>(app.processId()), signalNumber);
+        EXPECT_TRUE(waitUntil([this] { return app.state() == QProcess::NotRunning; }, 10s));
+        const std::chrono::milliseconds took(elapsed.elapsed());
+        output += QString::fromUtf8(app.readAllStandardOutput());
+        EXPECT_EQ(app.exitCode(), 0);
+        return took;
+    }
+
+    // Windows whose title and size start so, e.g. "Veltrane 272x" for the panel.
+    static qsizetype windows(const QString& start) {
+        const QStringList all = display->windows();
+        return std::count_if(all.begin(), all.end(),
+                             [&start](const QString& window) { return window.startsWith(start); });
+    }
+
+    static bool throttlingActive(HelperOnPrivateBus& helper) {
+        QDBusConnection client = helper.bus().connect(QStringLiteral("status"));
+        return HelperOnPrivateBus::call(client, QStringLiteral("GetStatus"))
+            .arguments()[0]
+            .toBool();
+    }
+
+    static inline VirtualDisplay* display = nullptr;
+    FakeDesktop desktop;
+    FakeTrayHost& tray = desktop.tray;
+    FakeNotificationServer& notifications = desktop.notifications;
+    QProcess app;
+    QString output;
+};
+
+class SignalTest : public VeltraneProcessTest, public testing::WithParamInterface<int> {};
+
+TEST_P(SignalTest, ThrottlingSwitchedOnFromTheTrayIsRemovedWithinTheBound) {
+    HelperOnPrivateBus helper;
+    desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
+    start(helper.bus().address());
+    ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
+    ASSERT_TRUE(waitUntil([this] { return tray.toolTip() == u"Veltrane - OFF"; }))
+        << tray.toolTip().toStdString();
+    EXPECT_THAT(tray.menuLabels(), ElementsAre("Open Veltrane", "Turn Throttling On",
+                                               "Manage Profiles…", "Settings…", "Quit"));
+    ASSERT_TRUE(waitForLine(QStringLiteral("Restored selected profile: 3G")));
+
+    ASSERT_TRUE(tray.clickMenu(QStringLiteral("Turn Throttling On")));
+    ASSERT_TRUE(waitUntil([&helper] { return throttlingActive(helper); }));
+    const QString on = QStringLiteral("Veltrane - ON\nProfile: 3G\nDownload: 780 Kbps\n"
+                                      "Upload: 330 Kbps\nLatency: +100ms");
+    EXPECT_TRUE(waitUntil([this, &on] { return tray.toolTip() == on; }))
+        << tray.toolTip().toStdString();
+    EXPECT_THAT(tray.menuLabels(), Contains("Turn Throttling Off"));
+
+    const int signalNumber = GetParam();
+    EXPECT_LT(stopWith(signalNumber), 2500ms);
+    EXPECT_FALSE(throttlingActive(helper));
+    EXPECT_THAT(
+        lines(),
+        Contains(QStringLiteral("Received signal %1, performing cleanup...").arg(signalNumber)));
+    EXPECT_THAT(lines(), Contains("Throttling disabled via registered service"));
+    EXPECT_EQ(lines().constLast(), "Veltrane terminating");
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalTest, testing::Values(SIGTERM, SIGINT));
+
+TEST_F(VeltraneProcessTest, ThrottlingSwitchedOnBehindItsBackIsRemovedByTheFallback) {
+    HelperOnPrivateBus helper;
+    FakeLogin1 login1(helper.bus().connect(QStringLiteral("login1")));
+    start(helper.bus().address());
+    // The application's first call, its status query at start, has been
+    // answered before the helper takes the next one.
+    ASSERT_TRUE(waitUntil([&helper] {
+        return helper.bus().output().contains(QStringLiteral("Accepted new XPC connection"));
+    }));
+
+    QProcess veltranectl;
+    veltranectl.setProcessEnvironment(app.processEnvironment());
+    veltranectl.start(QStringLiteral(VELTRANECTL_PATH),
+                      {QStringLiteral("apply"), QStringLiteral("3G")});
+    ASSERT_TRUE(veltranectl.waitForFinished(10000));
+    ASSERT_EQ(veltranectl.exitCode(), 0) << veltranectl.readAllStandardError().toStdString();
+
+    // Sleep and wake change nothing.
+    login1.prepareForSleep(true);
+    login1.prepareForSleep(false);
+    ASSERT_TRUE(waitForLine(QStringLiteral("System woke from sleep")));
+    EXPECT_THAT(lines(), Contains("System going to sleep"));
+    EXPECT_TRUE(throttlingActive(helper));
+
+    EXPECT_LT(stopWith(SIGTERM), 2500ms);
+    EXPECT_THAT(lines(), Contains("Throttling disabled via fallback connection"));
+    EXPECT_FALSE(throttlingActive(helper));
+}
+
+TEST_F(VeltraneProcessTest, AHelperThatNeverAnswersHoldsTheExitForTheDeadlineOnly) {
+    PrivateBus systemBus({});
+    QDBusConnection owner = systemBus.connect(QStringLiteral("silent"));
+    SilentHelper silent;
+    ASSERT_TRUE(owner.registerObject(HelperProtocol::kObjectPath, &silent,
+                                     QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(owner.registerService(HelperProtocol::kServiceName));
+    start(systemBus.address());
+    ASSERT_TRUE(waitForLine(QStringLiteral("Veltrane launched successfully")));
+
+    const std::chrono::milliseconds took = stopWith(SIGTERM);
+    EXPECT_GE(took, 1900ms);
+    EXPECT_LT(took, 3500ms);
+    EXPECT_THAT(lines(), Contains("Cleanup timed out"));
+}
+
+TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnounced) {
+    HelperOnPrivateBus helper;
+    QDBusConnection client = helper.bus().connect(QStringLiteral("earlier-run"));
+    ASSERT_TRUE(
+        HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
+                                 {qint64(97500), qint64(41250), qint64(100), 0.0, qint64(0)})
+            .arguments()
+            .value(0)
+            .toBool());
+    start(helper.bus().address());
+    ASSERT_TRUE(waitForLine(QStringLiteral("Disabled orphaned throttling from previous session")));
+    EXPECT_FALSE(throttlingActive(helper));
+    EXPECT_THAT(lines(), Contains("Warning: Throttling is still active from previous session"));
+
+    ASSERT_TRUE(waitUntil([this] { return notifications.withBody(kLeftActive) != nullptr; }));
+    const FakeNotificationServer::Shown& shown = *notifications.withBody(kLeftActive);
+    EXPECT_EQ(shown.summary, "Veltrane");
+    EXPECT_EQ(shown.appName, "Veltrane");
+    EXPECT_THAT(shown.actions, Contains("default"));
+    EXPECT_TRUE(shown.hints.contains(QStringLiteral("sound-name")));
+    // Onboarding was never completed: it opens once.
+    EXPECT_TRUE(waitUntil([] { return windows(QStringLiteral("Welcome 450x")) == 1; }));
+}
+
+TEST_F(VeltraneProcessTest, WithoutAHelperTheNotificationLeadsToTheSettings) {
+    PrivateBus systemBus({});
+    desktop.setting(SettingsKeys::hasCompletedOnboarding, true);
+    start(systemBus.address());
+    // Posted at launch and again when the services are registered: one
+    // notification, the second post replacing the first.
+    ASSERT_TRUE(waitUntil([this] { return notifications.shown().size() == 2; }));
+    EXPECT_EQ(notifications.shown()[1].replaces, notifications.shown()[0].id);
+    EXPECT_EQ(notifications.shown()[1].body, kHelperMissing);
+    EXPECT_EQ(windows(QStringLiteral("Welcome ")), 0);
+
+    notifications.click(notifications.withBody(kHelperMissing)->id);
+    EXPECT_TRUE(waitUntil([] { return windows(QStringLiteral("Veltrane Settings 450x")) == 1; }));
+
+    // A click on the icon opens the panel.
+    ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
+    tray.activate(100, 10);
+    EXPECT_TRUE(waitUntil([] { return windows(QStringLiteral("Veltrane 272x")) == 1; }));
+    EXPECT_LT(stopWith(SIGTERM), 2500ms);
+}
+
+} // namespace
+
+#include "VeltraneProcessTest.moc"
