@@ -41,7 +41,7 @@ class ProfileEditorViewModel final : public QObject {
     Q_PROPERTY(QString dnsDelay READ dnsDelay WRITE setDnsDelay NOTIFY formChanged)
     Q_PROPERTY(bool hasDnsDelay READ hasDnsDelay WRITE setHasDnsDelay NOTIFY formChanged)
     // The unit pickers' entries, in the order of the unit indexes above.
-    Q_PROPERTY(QStringList unitNames READ unitNames CONSTANT)
+    Q_PROPERTY(QList<QString> unitNames READ unitNames CONSTANT)
     Q_PROPERTY(bool showsPacketLossSlider READ showsPacketLossSlider NOTIFY formChanged)
     Q_PROPERTY(double packetLossSliderValue READ packetLossSliderValue NOTIFY formChanged)
 
@@ -61,7 +61,8 @@ public:
     using Field = ProfileValidationResult::ProfileField;
 
     // Loads the state's profile at once and again whenever an opener
-    // prepares the state anew.
+    // prepares the state, which every opener does before it opens the window:
+    // each opening shows a freshly loaded form.
     ProfileEditorViewModel(ProfileEditorState& state, ProfileManager& profileManager,
                            WindowNavigator& navigator, QObject* parent = nullptr);
 
