@@ -19,10 +19,9 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <memory>
+#include <sys/resource.h>
 #include <vector>
 
 Q_IMPORT_QML_PLUGIN(Veltrane_UiPlugin)

@@ -24,7 +24,8 @@ private Q_SLOTS:
 
         view.click(QStringLiteral("saveButton"));
         QVERIFY(view.find(QStringLiteral("errorBox"))->isVisible());
-        const QList<QQuickItem*> lines = visibleItemsNamed(view.root(), QStringLiteral("errorLine"));
+        const QList<QQuickItem*> lines =
+            visibleItemsNamed(view.root(), QStringLiteral("errorLine"));
         QCOMPARE(lines.size(), 1);
         QCOMPARE(lines.first()->property("text").toString(),
                  QStringLiteral("• Profile name cannot be empty"));
