@@ -34,4 +34,27 @@ QtObject {
     readonly property int smallSize: 11
     readonly property int bodySize: 13
     readonly property int titleSize: 18
+
+    // The menu bar panel and the profile editor.
+    readonly property int panelWidth: 272
+    readonly property int editorWidth: 380
+    readonly property int panelInset: 14
+    readonly property int buttonSize: 12
+    readonly property int editorTitleSize: 17
+    readonly property color panelOffTitle: dark ? Qt.rgba(0.9, 0.9, 0.91, 1) : Qt.rgba(0.1, 0.1, 0.09, 1)
+    readonly property color warningOrange: dark ? Qt.rgba(1.0, 0.62, 0.04, 1) : Qt.rgba(1.0, 0.58, 0.0, 1)
+    readonly property color systemRed: dark ? Qt.rgba(1.0, 0.27, 0.23, 1) : Qt.rgba(1.0, 0.23, 0.19, 1)
+    readonly property color errorRed: Qt.rgba(1.0, 0.35, 0.35, 1)
+    readonly property color destructiveRow: Qt.rgba(1.0, 0.35, 0.35, 0.7)
+    readonly property color knobShadow: Qt.rgba(0, 0, 0, 0.2)
+    readonly property color loadingDim: Qt.rgba(0, 0, 0, 0.2)
+    readonly property color alertDim: Qt.rgba(0, 0, 0, dark ? 0.45 : 0.25)
+    readonly property color alertBackground: dark ? Qt.rgba(0.17, 0.17, 0.18, 1) : Qt.rgba(0.99, 0.99, 0.99, 1)
+    readonly property color fieldBackground: dark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 1)
+    function withAlpha(base: color, opacity: real): color {
+        return Qt.rgba(base.r, base.g, base.b, opacity)
+    }
+    readonly property int stateChangeDuration: 300
+    readonly property int switchDuration: 200
+    readonly property int pulseDuration: 1000
 }

@@ -21,3 +21,45 @@ struct SoftwareUpdateViewModelForeign {
     QML_NAMED_ELEMENT(SoftwareUpdateViewModel)
     QML_UNCREATABLE("Created by the application")
 };
+
+// The menu bar panel and the profile editor.
+#include "AutoOffCountdownModel.h"
+#include "CompactStatsLineModel.h"
+#include "MenuBarViewModel.h"
+#include "ProfileEditorViewModel.h"
+#include "ProfileRowsModel.h"
+
+struct MenuBarViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(MenuBarViewModel)
+    QML_NAMED_ELEMENT(MenuBarViewModel)
+    QML_UNCREATABLE("Created by the application")
+};
+
+struct CompactStatsLineModelForeign {
+    Q_GADGET
+    QML_FOREIGN(CompactStatsLineModel)
+    QML_NAMED_ELEMENT(CompactStatsLineModel)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct AutoOffCountdownModelForeign {
+    Q_GADGET
+    QML_FOREIGN(AutoOffCountdownModel)
+    QML_NAMED_ELEMENT(AutoOffCountdownModel)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct ProfileRowsModelForeign {
+    Q_GADGET
+    QML_FOREIGN(ProfileRowsModel)
+    QML_NAMED_ELEMENT(ProfileRowsModel)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct ProfileEditorViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(ProfileEditorViewModel)
+    QML_NAMED_ELEMENT(ProfileEditorViewModel)
+    QML_UNCREATABLE("Created by the application")
+};

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+#include "CompactStatsLineModel.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+QString bandwidthText(const std::optional<Bandwidth>& bandwidth) {
+    if (!bandwidth) {
+        return QStringLiteral("Unlimited");
+    }
+    return QString::number(bandwidth->value) + u' ' +
+           BandwidthUnits::displaySuffix(bandwidth->unit);
+}
+
+} // namespace
+
+CompactStatsLineModel::CompactStatsLineModel(ThrottleService& throttleService,
+                                             ThrottleService::Clock clock, QObject* parent)
+    : QObject(parent)
+    , m_throttleService(throttleService)
+    , m_clock(std::move(clock)) {
+    // A re-apply moves enabledAt: the elapsed time starts again at once.
+    connect(&m_throttleService, &ThrottleService::stateChanged, this,
+            &CompactStatsLineModel::updateDuration);
+    updateText();
+}
+
+void CompactStatsLineModel::updateDuration() {
+    const std::optional<QDateTime>& enabledAt = m_throttleService.state().enabledAt;
+    // A clock set back shows no negative time.
+    m_displayDuration =
+        enabledAt ? durationText(std::max<qint64>(0, enabledAt->msecsTo(m_clock()) / 1000))
+                  : QStringLiteral("0:00");
+    updateText();
+}
+
+void CompactStatsLineModel::updateText() {
+    const std::optional<ThrottleProfile>& profile = m_throttleService.state().currentProfile;
+    const QString text = profile ? statsString(*profile, m_displayDuration) : QString();
+    if (text != m_text) {
+        m_text = text;
+        Q_EMIT textChanged();
+    }
+}
+
+QString CompactStatsLineModel::statsString(const ThrottleProfile& profile,
+                                           const QString& duration) {
+    QStringList parts{bandwidthText(profile.downloadBandwidth) + QStringLiteral(" ↓"),
+                      bandwidthText(profile.uploadBandwidth) + QStringLiteral(" ↑")};
+    if (profile.latency && *profile.latency >= 1) {
+        parts << QStringLiteral("+%1ms").arg(*profile.latency);
+    }
+    if (profile.packetLossPercent && *profile.packetLossPercent > 0) {
+        parts << profile.formattedPacketLoss();
+    }
+    parts << duration;
+    return parts.join(QStringLiteral(" · "));
+}
+
+QString CompactStatsLineModel::durationText(qint64 seconds) {
+    if (seconds < 3600) {
+        return QString::asprintf("%lld:%02lld", seconds / 60, seconds % 60);
+    }
+    return QString::asprintf("%lld:%02lld:%02lld", seconds / 3600, (seconds % 3600) / 60,
+                             seconds % 60);
+}

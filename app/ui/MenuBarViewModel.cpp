@@ -1,0 +1,282 @@
+// SPDX-License-Identifier: MIT
+#include "MenuBarViewModel.h"
+
+#include "ProfileStoreActions.h"
+#include "StatePersistenceService.h"
+
+#include <QPointer>
+
+namespace {
+
+// Runs one throttle operation and hands back the text of its failure, so
+// that the caller carries on outside any catch block.
+QCoro::Task<std::optional<QString>> failureText(QCoro::Task<> operation) {
+    try {
+        co_await operation;
+    } catch (const ThrottleError& error) {
+        co_return error.description();
+    } catch (const std::exception& error) {
+        co_return ThrottleError::unknown(QString::fromUtf8(error.what())).description();
+    }
+    co_return std::nullopt;
+}
+
+// QCoro lets a task that nobody awaits run to its end and free itself.
+void start(QCoro::Task<> task) {
+    Q_UNUSED(task);
+}
+
+// Removes throttling when it is on, whatever that answers, then quits. Runs
+// on after the panel is gone.
+QCoro::Task<> removeThrottlingAndQuit(ThrottleService& throttleService,
+                                      std::function<void()> quitAction) {
+    if (throttleService.state().isEnabled) {
+        co_await failureText(throttleService.removeThrottling());
+    }
+    quitAction();
+}
+
+bool blocksAllTraffic(const ThrottleProfile& profile) {
+    return profile.packetLossPercent && *profile.packetLossPercent >= 100.0;
+}
+
+bool sameProfile(const std::optional<ThrottleProfile>& profile, const ThrottleProfile& other) {
+    return profile && profile->id() == other.id();
+}
+
+} // namespace
+
+MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService, ProfileManager& profileManager,
+                                   ProfileEditorState& profileEditorState, UserDefaults& defaults,
+                                   NotificationCenter& notifications, WindowNavigator& navigator,
+                                   std::function<void()> quitAction, ThrottleService::Clock clock,
+                                   QObject* parent)
+    : QObject(parent)
+    , m_throttleService(throttleService)
+    , m_profileManager(profileManager)
+    , m_profileEditorState(profileEditorState)
+    , m_defaults(defaults)
+    , m_navigator(navigator)
+    , m_quitAction(std::move(quitAction))
+    , m_statsLine(throttleService, clock)
+    , m_countdown(throttleService, defaults, notifications, clock) {
+    connect(&m_throttleService, &ThrottleService::stateChanged, this, [this] {
+        refreshRows();
+        Q_EMIT changed();
+    });
+    connect(&m_profileManager, &ProfileManager::builtInProfilesChanged, this,
+            &MenuBarViewModel::refreshRows);
+    connect(&m_profileManager, &ProfileManager::customProfilesChanged, this,
+            &MenuBarViewModel::refreshRows);
+    refreshRows();
+}
+
+QString MenuBarViewModel::titleText() const {
+    return isEnabled() ? QStringLiteral("Throttling: ON") : QStringLiteral("Throttling: OFF");
+}
+
+QString MenuBarViewModel::statusText() const {
+    if (state().isEnabled && state().currentProfile) {
+        return QStringLiteral("Active: ") + state().currentProfile->name;
+    }
+    if (state().selectedProfile) {
+        return QStringLiteral("Selected: ") + state().selectedProfile->name;
+    }
+    return QStringLiteral("No profile selected");
+}
+
+QString MenuBarViewModel::stateErrorText() const {
+    return state().error ? state().error->description() : QString();
+}
+
+bool MenuBarViewModel::isProfileSelected(const ThrottleProfile& profile) const {
+    return sameProfile(state().isEnabled ? state().currentProfile : state().selectedProfile,
+                       profile);
+}
+
+bool MenuBarViewModel::isProfileActive(const ThrottleProfile& profile) const {
+    return state().isEnabled && sameProfile(state().currentProfile, profile);
+}
+
+void MenuBarViewModel::appear() {
+    m_throttleService.checkHelperStatus();
+}
+
+void MenuBarViewModel::handleToggle(bool newValue) {
+    if (!newValue) {
+        runLoading([&service = m_throttleService] { return service.removeThrottling(); },
+                   std::nullopt);
+        return;
+    }
+    const std::optional<ThrottleProfile> candidate = candidateProfile();
+    if (!candidate) {
+        showError(QStringLiteral("No profile available to apply"));
+        return;
+    }
+    if (blocksAllTraffic(*candidate)) {
+        askToConfirm(*candidate);
+        return;
+    }
+    runLoading([&service = m_throttleService,
+                profile = *candidate] { return service.applyProfile(profile); },
+               candidate->id());
+}
+
+void MenuBarViewModel::selectProfile(const ThrottleProfile& profile) {
+    // While throttling is off the choice is only recorded: the switch asks.
+    if (blocksAllTraffic(profile) && isEnabled()) {
+        askToConfirm(profile);
+        return;
+    }
+    runLoading([&service = m_throttleService, profile] { return service.selectProfile(profile); },
+               profile.id());
+}
+
+void MenuBarViewModel::applyProfileAfterConfirmation(const ThrottleProfile& profile) {
+    // On from a row means switching over; from the master switch, switching on.
+    // Both leave the profile selected and applied.
+    runLoading(
+        [&service = m_throttleService, profile] {
+            return service.state().isEnabled ? service.selectProfile(profile)
+                                             : service.applyProfile(profile);
+        },
+        profile.id());
+}
+
+void MenuBarViewModel::editProfile(const ThrottleProfile& profile) {
+    // Built-in profiles are hidden, not deleted, and only from the profile list.
+    m_profileEditorState.prepare(
+        profile, ProfileEditorMode::edit, ProfileStoreActions::saveAction(m_profileManager),
+        profile.isBuiltIn() ? ProfileEditorState::Action()
+                            : ProfileStoreActions::deleteAction(m_profileManager));
+    activateWindow(WindowNavigator::profileEditor);
+}
+
+void MenuBarViewModel::selectProfile(const QString& profileId) {
+    if (const std::optional<ThrottleProfile> profile = profileWithIdText(profileId)) {
+        selectProfile(*profile);
+    }
+}
+
+void MenuBarViewModel::editProfile(const QString& profileId) {
+    if (const std::optional<ThrottleProfile> profile = profileWithIdText(profileId)) {
+        editProfile(*profile);
+    }
+}
+
+void MenuBarViewModel::confirmDestructiveProfile() {
+    const std::optional<ThrottleProfile> pending = std::exchange(m_pendingDestructiveProfile, {});
+    m_showingDestructiveProfileConfirmation = false;
+    Q_EMIT changed();
+    if (pending) {
+        applyProfileAfterConfirmation(*pending);
+    }
+}
+
+void MenuBarViewModel::cancelDestructiveProfile() {
+    m_pendingDestructiveProfile.reset();
+    m_showingDestructiveProfileConfirmation = false;
+    Q_EMIT changed();
+}
+
+void MenuBarViewModel::dismissError() {
+    m_showingError = false;
+    Q_EMIT changed();
+}
+
+void MenuBarViewModel::openProfileList() {
+    activateWindow(WindowNavigator::profileList);
+}
+
+void MenuBarViewModel::openSettings() {
+    activateWindow(WindowNavigator::settings);
+}
+
+void MenuBarViewModel::quitApp() {
+    // A second click while the first quit is removing throttling changes nothing.
+    if (std::exchange(m_quitting, true)) {
+        return;
+    }
+    const std::optional<ThrottleProfile>& selected = state().selectedProfile;
+    StatePersistenceService(m_defaults)
+        .saveQuitState(state().isEnabled,
+                       selected ? std::optional<QUuid>(selected->id()) : std::nullopt);
+    start(removeThrottlingAndQuit(m_throttleService, m_quitAction));
+}
+
+void MenuBarViewModel::activateWindow(const QString& id) {
+    // The navigator opens the window, or brings the open one to the front,
+    // and makes it the active window: opening and activating are one call.
+    m_navigator.openWindow(id);
+}
+
+std::optional<ThrottleProfile> MenuBarViewModel::candidateProfile() const {
+    if (state().selectedProfile) {
+        return state().selectedProfile;
+    }
+    const QList<ThrottleProfile> all = m_profileManager.allProfiles();
+    return all.isEmpty() ? std::nullopt : std::optional<ThrottleProfile>(all.first());
+}
+
+std::optional<ThrottleProfile> MenuBarViewModel::profileWithIdText(const QString& idText) const {
+    const std::optional<QUuid> id = ThrottleProfile::idFromText(idText);
+    return id ? m_profileManager.profile(*id) : std::nullopt;
+}
+
+void MenuBarViewModel::askToConfirm(const ThrottleProfile& profile) {
+    m_pendingDestructiveProfile = profile;
+    m_showingDestructiveProfileConfirmation = true;
+    Q_EMIT changed();
+}
+
+void MenuBarViewModel::showError(const QString& message) {
+    m_errorMessage = message;
+    m_showingError = true;
+    Q_EMIT changed();
+}
+
+void MenuBarViewModel::refreshRows() {
+    const auto rowsOf = [this](const QList<ThrottleProfile>& profiles) {
+        QList<ProfileRowsModel::Row> rows;
+        rows.reserve(profiles.size());
+        for (const ThrottleProfile& profile : profiles) {
+            rows.append({profile, isProfileSelected(profile), isProfileActive(profile)});
+        }
+        return rows;
+    };
+    const bool hadCustomProfiles = hasCustomProfiles();
+    m_builtInRows.setRows(rowsOf(m_profileManager.menuBuiltInProfiles()));
+    m_customRows.setRows(rowsOf(m_profileManager.menuCustomProfiles()));
+    if (hasCustomProfiles() != hadCustomProfiles) {
+        Q_EMIT profilesChanged();
+    }
+}
+
+void MenuBarViewModel::runLoading(std::function<QCoro::Task<>()> operation,
+                                  std::optional<QUuid> profileToRemember) {
+    start(loading(std::move(operation), profileToRemember));
+}
+
+QCoro::Task<> MenuBarViewModel::loading(std::function<QCoro::Task<>()> operation,
+                                        std::optional<QUuid> profileToRemember) {
+    // Counted, not a flag: with two operations in flight the panel stays
+    // dimmed until the second one ends.
+    ++m_runningTasks;
+    Q_EMIT changed();
+    UserDefaults& defaults = m_defaults;
+    const QPointer<MenuBarViewModel> alive(this);
+
+    const std::optional<QString> failure = co_await failureText(operation());
+
+    if (!failure && profileToRemember) {
+        StatePersistenceService(defaults).saveSelectedProfileID(profileToRemember);
+    }
+    if (!alive) {
+        co_return;
+    }
+    --m_runningTasks;
+    if (failure) {
+        showError(*failure);
+    }
+    Q_EMIT changed();
+}

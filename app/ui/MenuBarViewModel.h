@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "AutoOffCountdownModel.h"
+#include "CompactStatsLineModel.h"
+#include "NotificationCenter.h"
+#include "ProfileEditorState.h"
+#include "ProfileManager.h"
+#include "ProfileRowsModel.h"
+#include "ThrottleService.h"
+#include "UserDefaults.h"
+#include "WindowNavigator.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The panel under the tray icon: the master switch, the status, the running
+// throttle, the profiles marked for the menu and the footer actions. It owns
+// nothing but a few view flags; everything else comes from the throttle
+// service, the profile store and the settings, and every change goes through
+// the throttle service. Operations that talk to the helper run as tasks of
+// their own; one that is still running when the panel goes away finishes
+// without it, and still remembers the selection it made.
+class MenuBarViewModel final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isEnabled READ isEnabled NOTIFY changed)
+    Q_PROPERTY(QString titleText READ titleText NOTIFY changed)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY changed)
+    Q_PROPERTY(bool showsHelperWarning READ showsHelperWarning NOTIFY changed)
+    Q_PROPERTY(bool showsStateError READ showsStateError NOTIFY changed)
+    Q_PROPERTY(QString stateErrorText READ stateErrorText NOTIFY changed)
+    Q_PROPERTY(bool showsActiveSection READ showsActiveSection NOTIFY changed)
+    Q_PROPERTY(bool isToggleDisabled READ isToggleDisabled NOTIFY changed)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
+    Q_PROPERTY(bool showingError READ showingError NOTIFY changed)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY changed)
+    Q_PROPERTY(bool showingDestructiveProfileConfirmation READ showingDestructiveProfileConfirmation
+                   NOTIFY changed)
+    Q_PROPERTY(ProfileRowsModel* builtInProfiles READ builtInProfiles CONSTANT)
+    Q_PROPERTY(ProfileRowsModel* customProfiles READ customProfiles CONSTANT)
+    Q_PROPERTY(bool hasCustomProfiles READ hasCustomProfiles NOTIFY profilesChanged)
+    Q_PROPERTY(CompactStatsLineModel* statsLine READ statsLine CONSTANT)
+    Q_PROPERTY(AutoOffCountdownModel* countdown READ countdown CONSTANT)
+
+public:
+    // quitAction runs the application's own quit steps; the clock gives the
+    // wall-clock time for the elapsed time and the countdown.
+    MenuBarViewModel(ThrottleService& throttleService, ProfileManager& profileManager,
+                     ProfileEditorState& profileEditorState, UserDefaults& defaults,
+                     NotificationCenter& notifications, WindowNavigator& navigator,
+                     std::function<void()> quitAction,
+                     ThrottleService::Clock clock = &QDateTime::currentDateTimeUtc,
+                     QObject* parent = nullptr);
+
+    bool isEnabled() const { return state().isEnabled; }
+    // "Throttling: ON" or "Throttling: OFF".
+    QString titleText() const;
+    // "Active: …", "Selected: …" or "No profile selected".
+    QString statusText() const;
+    bool showsHelperWarning() const { return !state().isHelperReady; }
+    bool showsStateError() const { return state().error.has_value(); }
+    QString stateErrorText() const;
+    bool showsActiveSection() const { return state().isEnabled && state().currentProfile; }
+    bool isToggleDisabled() const { return isLoading() || !state().isHelperReady; }
+
+    bool isLoading() const { return m_runningTasks > 0; }
+    bool showingError() const { return m_showingError; }
+    QString errorMessage() const { return m_errorMessage; }
+    bool showingDestructiveProfileConfirmation() const {
+        return m_showingDestructiveProfileConfirmation;
+    }
+    const std::optional<ThrottleProfile>& pendingDestructiveProfile() const {
+        return m_pendingDestructiveProfile;
+    }
+
+    ProfileRowsModel* builtInProfiles() { return &m_builtInRows; }
+    ProfileRowsModel* customProfiles() { return &m_customRows; }
+    bool hasCustomProfiles() const { return m_customRows.rowCount() > 0; }
+    CompactStatsLineModel* statsLine() { return &m_statsLine; }
+    AutoOffCountdownModel* countdown() { return &m_countdown; }
+
+    bool isProfileSelected(const ThrottleProfile& profile) const;
+    bool isProfileActive(const ThrottleProfile& profile) const;
+
+    // Each time the panel comes on screen: the helper warning follows the
+    // registration as it is now.
+    Q_INVOKABLE void appear();
+
+    // The master switch and "Stop Throttling".
+    Q_INVOKABLE void handleToggle(bool newValue);
+    void selectProfile(const ThrottleProfile& profile);
+    void applyProfileAfterConfirmation(const ThrottleProfile& profile);
+    void editProfile(const ThrottleProfile& profile);
+    // The rows name their profile by its id text.
+    Q_INVOKABLE void selectProfile(const QString& profileId);
+    Q_INVOKABLE void editProfile(const QString& profileId);
+
+    // The buttons of the 100% packet loss confirmation and of the error alert.
+    Q_INVOKABLE void confirmDestructiveProfile();
+    Q_INVOKABLE void cancelDestructiveProfile();
+    Q_INVOKABLE void dismissError();
+
+    Q_INVOKABLE void openProfileList();
+    // Also the helper warning's "Install": the helper is installed from there.
+    Q_INVOKABLE void openSettings();
+    Q_INVOKABLE void quitApp();
+    void activateWindow(const QString& id);
+
+Q_SIGNALS:
+    // The throttling state or a view flag changed.
+    void changed();
+    void profilesChanged();
+
+private:
+    const ThrottleState& state() const { return m_throttleService.state(); }
+    std::optional<ThrottleProfile> candidateProfile() const;
+    std::optional<ThrottleProfile> profileWithIdText(const QString& idText) const;
+    void askToConfirm(const ThrottleProfile& profile);
+    void showError(const QString& message);
+    void refreshRows();
+
+    // Runs one throttle operation as a task of its own with the loading flag
+    // held, remembers the profile on success and shows a failure.
+    void runLoading(std::function<QCoro::Task<>()> operation,
+                    std::optional<QUuid> profileToRemember);
+    QCoro::Task<> loading(std::function<QCoro::Task<>()> operation,
+                          std::optional<QUuid> profileToRemember);
+
+    ThrottleService& m_throttleService;
+    ProfileManager& m_profileManager;
+    ProfileEditorState& m_profileEditorState;
+    UserDefaults& m_defaults;
+    WindowNavigator& m_navigator;
+    std::function<void()> m_quitAction;
+
+    int m_runningTasks = 0;
+    bool m_showingError = false;
+    QString m_errorMessage;
+    bool m_showingDestructiveProfileConfirmation = false;
+    std::optional<ThrottleProfile> m_pendingDestructiveProfile;
+    bool m_quitting = false;
+
+    ProfileRowsModel m_builtInRows;
+    ProfileRowsModel m_customRows;
+    CompactStatsLineModel m_statsLine;
+    AutoOffCountdownModel m_countdown;
+};

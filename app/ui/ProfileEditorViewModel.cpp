@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: MIT
+#include "ProfileEditorViewModel.h"
+
+#include "NumberText.h"
+#include "ProfileStoreActions.h"
+#include "ProfileValidator.h"
+
+#include <QUuid>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A new profile starts with the limits most people try first.
+ProfileFormData newProfileForm() {
+    ProfileFormData form;
+    form.downloadSpeed = QStringLiteral("10");
+    form.downloadUnit = BandwidthUnit::mbps;
+    form.hasDownloadLimit = true;
+    form.uploadSpeed = QStringLiteral("5");
+    form.uploadUnit = BandwidthUnit::mbps;
+    form.hasUploadLimit = true;
+    return form;
+}
+
+// The loss the slider can stand at: a finite number in the text.
+std::optional<double> sliderLoss(const ProfileFormData& form) {
+    const std::optional<double> loss =
+        NumberText::decimalNumber(NumberText::trimmed(form.packetLoss));
+    return loss && std::isfinite(*loss) ? loss : std::nullopt;
+}
+
+} // namespace
+
+ProfileEditorViewModel::ProfileEditorViewModel(ProfileEditorState& state,
+                                               ProfileManager& profileManager,
+                                               WindowNavigator& navigator, QObject* parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_profileManager(profileManager)
+    , m_navigator(navigator) {
+    // An opener that prepares the state while the window is open wants its
+    // profile shown, not the one the window had.
+    connect(&m_state, &ProfileEditorState::changed, this, &ProfileEditorViewModel::loadProfile);
+    loadProfile();
+}
+
+QString ProfileEditorViewModel::title() const {
+    switch (m_mode) {
+    case ProfileEditorMode::create:
+        return QStringLiteral("Create Profile");
+    case ProfileEditorMode::edit:
+        return isReadOnly() ? QStringLiteral("View Profile") : QStringLiteral("Edit Profile");
+    case ProfileEditorMode::duplicate:
+        return QStringLiteral("Duplicate Profile");
+    }
+    return {};
+}
+
+bool ProfileEditorViewModel::isReadOnly() const {
+    return m_mode == ProfileEditorMode::edit && m_profile && m_profile->isBuiltIn();
+}
+
+bool ProfileEditorViewModel::showsDelete() const {
+    return m_mode == ProfileEditorMode::edit && m_profile && !m_profile->isBuiltIn();
+}
+
+QStringList ProfileEditorViewModel::unitNames() const {
+    QStringList names;
+    for (const BandwidthUnit unit : BandwidthUnits::allCases) {
+        names << BandwidthUnits::displaySuffix(unit);
+    }
+    return names;
+}
+
+bool ProfileEditorViewModel::showsPacketLossSlider() const {
+    return m_form.hasPacketLoss && !isReadOnly() && sliderLoss(m_form).has_value();
+}
+
+double ProfileEditorViewModel::packetLossSliderValue() const {
+    return std::clamp(sliderLoss(m_form).value_or(0.0), 0.0, 100.0);
+}
+
+void ProfileEditorViewModel::setPacketLossFromSlider(double value) {
+    setPacketLoss(QString::asprintf("%.0f", value));
+}
+
+bool ProfileEditorViewModel::showsErrorBox() const {
+    return m_hasAttemptedSave && m_validationResult && !m_validationResult->isValid;
+}
+
+QStringList ProfileEditorViewModel::errorLines() const {
+    QStringList lines;
+    if (showsErrorBox()) {
+        for (const QString& error : m_validationResult->errors) {
+            lines << QStringLiteral("• ") + error;
+        }
+    }
+    return lines;
+}
+
+QString ProfileEditorViewModel::fieldMessage(Field field) const {
+    if (!m_hasAttemptedSave || !m_validationResult) {
+        return {};
+    }
+    const auto it = m_validationResult->fieldErrors.find(field);
+    return it == m_validationResult->fieldErrors.end() ? QString() : it->second;
+}
+
+void ProfileEditorViewModel::loadProfile() {
+    m_profile = m_state.profile();
+    m_mode = m_state.mode();
+    m_onSave = m_state.onSave();
+    m_onDelete = m_state.onDelete();
+    if (m_profile) {
+        m_form = ProfileFormData::from(*m_profile);
+        if (m_mode == ProfileEditorMode::duplicate) {
+            m_form.name += QStringLiteral(" Copy");
+        }
+    } else {
+        m_form = newProfileForm();
+    }
+    m_validationResult.reset();
+    m_hasAttemptedSave = false;
+    m_isSaving = false;
+    m_showingDeleteConfirmation = false;
+    Q_EMIT inputsChanged();
+    Q_EMIT formChanged();
+    Q_EMIT validationChanged();
+    Q_EMIT flagsChanged();
+}
+
+void ProfileEditorViewModel::validateForm() {
+    QStringList names;
+    for (const ThrottleProfile& profile : m_profileManager.allProfiles()) {
+        names << profile.name;
+    }
+    m_validationResult = ProfileValidator::validateProfile(m_form, names, editedId());
+    Q_EMIT validationChanged();
+}
+
+void ProfileEditorViewModel::saveProfile() {
+    if (isReadOnly() || m_isSaving) {
+        return;
+    }
+    m_hasAttemptedSave = true;
+    validateForm();
+    if (!m_validationResult->isValid) {
+        return;
+    }
+    m_isSaving = true;
+    Q_EMIT flagsChanged();
+    // Creating and duplicating always make a new profile.
+    const ThrottleProfile profile = m_form.to(editedId().value_or(QUuid::createUuid()), false);
+    // Without an opener's action the profile still goes to the store: a save
+    // must never be dropped.
+    if (m_onSave) {
+        m_onSave(profile);
+    } else {
+        ProfileStoreActions::save(m_profileManager, profile);
+    }
+    m_isSaving = false;
+    Q_EMIT flagsChanged();
+    close();
+}
+
+void ProfileEditorViewModel::duplicateProfile() {
+    if (!m_profile) {
+        return;
+    }
+    ProfileStoreActions::duplicate(m_profileManager, *m_profile);
+    close();
+}
+
+void ProfileEditorViewModel::requestDelete() {
+    if (!showsDelete()) {
+        return;
+    }
+    m_showingDeleteConfirmation = true;
+    Q_EMIT flagsChanged();
+}
+
+void ProfileEditorViewModel::confirmDelete() {
+    m_showingDeleteConfirmation = false;
+    Q_EMIT flagsChanged();
+    // Without the opener's delete action the button does nothing.
+    if (m_onDelete && m_profile) {
+        m_onDelete(*m_profile);
+        close();
+    }
+}
+
+void ProfileEditorViewModel::cancelDelete() {
+    m_showingDeleteConfirmation = false;
+    Q_EMIT flagsChanged();
+}
+
+void ProfileEditorViewModel::close() {
+    m_navigator.closeWindow(WindowNavigator::profileEditor);
+}
+
+BandwidthUnit ProfileEditorViewModel::unitAt(int index) {
+    return index == static_cast<int>(BandwidthUnit::kbps) ? BandwidthUnit::kbps
+                                                          : BandwidthUnit::mbps;
+}
+
+void ProfileEditorViewModel::setForm(const ProfileFormData& form) {
+    if (isReadOnly() || form == m_form) {
+        return;
+    }
+    m_form = form;
+    Q_EMIT formChanged();
+    if (m_hasAttemptedSave) {
+        validateForm();
+    }
+}
+
+std::optional<QUuid> ProfileEditorViewModel::editedId() const {
+    if (m_mode == ProfileEditorMode::edit && m_profile) {
+        return m_profile->id();
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import Veltrane.Ui
+
+// The time left before auto-disable. Counts while its section is on screen
+// and starts afresh each time it comes back.
+Text {
+    id: countdown
+
+    required property AutoOffCountdownModel model
+    property bool running: true
+
+    objectName: "countdown"
+    visible: model.isShown
+    text: model.text
+    color: Theme.inkAt(0.3)
+    font.pixelSize: Theme.captionSize
+
+    Timer {
+        interval: 1000
+        repeat: true
+        running: countdown.running
+        onRunningChanged: {
+            if (running)
+                countdown.model.appear()
+        }
+        onTriggered: countdown.model.updateRemaining()
+    }
+}

@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Templates as T
+import Veltrane.Ui
+
+// One profile in the panel: the selection mark, the name over its limits,
+// the pulsing dot while it runs, and a pencil for the user's own profiles.
+// A tap anywhere selects it.
+Item {
+    id: row
+
+    required property string name
+    required property string summary
+    required property bool isSelected
+    required property bool isActive
+    required property bool isEditable
+    // The dot pulses only while the panel is on screen.
+    property bool animate: true
+
+    signal clicked()
+    signal editRequested()
+
+    implicitWidth: Theme.panelWidth
+    implicitHeight: Math.max(texts.implicitHeight, mark.height) + 16
+
+    Accessible.role: Accessible.RadioButton
+    Accessible.name: name
+    Accessible.checked: isSelected
+
+    MouseArea {
+        id: area
+        anchors.fill: parent
+        hoverEnabled: true
+        onClicked: row.clicked()
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        anchors.leftMargin: 6
+        anchors.rightMargin: 6
+        radius: 6
+        color: row.isSelected ? Theme.inkAt(0.06) : area.containsMouse ? Theme.inkAt(0.04) : "transparent"
+    }
+
+    Item {
+        id: mark
+        objectName: row.isSelected ? "selectedMark" : "emptyMark"
+        x: Theme.panelInset
+        anchors.verticalCenter: parent.verticalCenter
+        width: 18
+        height: 18
+
+        // The glow under the selected disc, as widening faint rings.
+        Repeater {
+            model: row.isSelected ? 3 : 0
+            Rectangle {
+                id: glow
+                required property int index
+                anchors.centerIn: parent
+                width: 18 + 2 * (glow.index + 1)
+                height: width
+                radius: width / 2
+                color: Theme.withAlpha(Theme.activeGreen, 0.3 / (glow.index + 2))
+            }
+        }
+        Rectangle {
+            anchors.fill: parent
+            radius: width / 2
+            color: row.isSelected ? Theme.activeGreen : "transparent"
+            border.width: row.isSelected ? 0 : 1.5
+            border.color: Theme.inkAt(0.2)
+        }
+        SymbolIcon {
+            anchors.centerIn: parent
+            width: 9
+            height: 9
+            visible: row.isSelected
+            name: "checkmark"
+            color: "white"
+        }
+    }
+
+    Column {
+        id: texts
+        anchors.left: mark.right
+        anchors.leftMargin: 10
+        anchors.right: trailing.left
+        anchors.rightMargin: 8
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 1
+
+        Text {
+            objectName: "profileName"
+            width: parent.width
+            text: row.name
+            elide: Text.ElideRight
+            color: Theme.inkAt(0.85)
+            font.pixelSize: Theme.bodySize
+            font.weight: row.isSelected ? Font.DemiBold : Font.Normal
+        }
+        Text {
+            width: parent.width
+            text: row.summary
+            elide: Text.ElideRight
+            color: Theme.inkAt(0.35)
+            font.pixelSize: Theme.smallSize
+        }
+    }
+
+    Row {
+        id: trailing
+        anchors.right: parent.right
+        anchors.rightMargin: Theme.panelInset
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 6
+
+        PulsingDot {
+            objectName: "pulsingDot"
+            anchors.verticalCenter: parent.verticalCenter
+            visible: row.isActive
+            running: row.animate
+        }
+        T.AbstractButton {
+            objectName: "editButton"
+            anchors.verticalCenter: parent.verticalCenter
+            visible: row.isEditable
+            implicitWidth: implicitContentWidth + leftPadding + rightPadding
+            implicitHeight: implicitContentHeight + topPadding + bottomPadding
+            padding: 4
+            focusPolicy: Qt.NoFocus
+            contentItem: SymbolIcon {
+                implicitWidth: 10
+                implicitHeight: 10
+                name: "pencil"
+                color: Theme.inkAt(0.35)
+            }
+            onClicked: row.editRequested()
+        }
+    }
+}

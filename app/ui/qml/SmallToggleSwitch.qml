@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Templates as T
+import Veltrane.Ui
+
+// The small switch of the editor and the profile list: a capsule with a
+// white knob. It shows isOn and reports a tap with clicked(); the owner
+// flips what isOn is bound to, so the binding is never broken.
+T.AbstractButton {
+    id: control
+
+    property bool isOn: false
+    property real knobPadding: 2
+    property color activeColor: Theme.activeGreen
+    // Drawn a little brighter; the panel's switch brightens on hover instead.
+    property bool brightened: isOn && enabled
+
+    implicitWidth: 32
+    implicitHeight: 18
+    opacity: enabled ? 1 : 0.4
+    focusPolicy: Qt.NoFocus
+
+    Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
+    Accessible.checked: isOn
+
+    // Drawn as plain children: the templates' background is created late,
+    // and the knob's shadow needs to name the knob.
+    Item {
+        anchors.fill: parent
+
+        Rectangle {
+            anchors.fill: parent
+            radius: height / 2
+            color: control.isOn ? control.activeColor : Theme.inkAt(0.15)
+            Behavior on color {
+                ColorAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad }
+            }
+        }
+        Rectangle {
+            anchors.fill: parent
+            radius: height / 2
+            color: Qt.rgba(1, 1, 1, 0.05)
+            visible: control.brightened
+        }
+        // The knob's shadow: black at 0.2, one point down, softened by a
+        // wider faint ring (no blur in the software renderer).
+        Rectangle {
+            x: knob.x - 0.5
+            y: knob.y + 0.5
+            width: knob.width + 1
+            height: width
+            radius: width / 2
+            color: Qt.rgba(0, 0, 0, 0.08)
+        }
+        Rectangle {
+            x: knob.x
+            y: knob.y + 1
+            width: knob.width
+            height: width
+            radius: width / 2
+            color: Theme.knobShadow
+        }
+        Rectangle {
+            id: knob
+            objectName: "knob"
+            x: control.isOn ? control.width - width - control.knobPadding : control.knobPadding
+            y: control.knobPadding
+            width: control.height - 2 * control.knobPadding
+            height: width
+            radius: width / 2
+            color: "white"
+            Behavior on x {
+                NumberAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad }
+            }
+        }
+    }
+}

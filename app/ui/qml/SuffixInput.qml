@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import Veltrane.Ui
+
+// A number as typed, followed by its unit ("ms", "%").
+Row {
+    id: input
+
+    property string value
+    property string suffix
+
+    signal valueEdited(string value)
+
+    spacing: 8
+
+    EditorTextField {
+        objectName: "valueField"
+        width: 64
+        placeholderText: "Value"
+        enabled: input.enabled
+        text: input.value
+        onTextEdited: input.valueEdited(text)
+    }
+    Text {
+        anchors.verticalCenter: parent.verticalCenter
+        text: input.suffix
+        color: Theme.inkAt(0.5)
+        font.pixelSize: Theme.bodySize
+    }
+}

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Templates as T
+import Veltrane.Ui
+
+// The unit of a bandwidth: one segment per unit, the chosen one raised.
+// Two choices read faster side by side than behind a pop-up.
+Rectangle {
+    id: picker
+
+    property list<string> units
+    property int currentIndex
+
+    signal activated(int index)
+
+    implicitWidth: segments.implicitWidth + 4
+    implicitHeight: segments.implicitHeight + 4
+    radius: 6
+    color: Theme.inkAt(0.06)
+    border.color: Theme.inkAt(0.1)
+    opacity: enabled ? 1 : 0.6
+
+    Row {
+        id: segments
+        x: 2
+        y: 2
+
+        Repeater {
+            model: picker.units
+
+            T.AbstractButton {
+                id: segment
+                required property int index
+                required property string modelData
+                readonly property bool chosen: index === picker.currentIndex
+
+                objectName: "unit" + modelData
+                implicitWidth: 46
+                implicitHeight: 22
+                focusPolicy: Qt.NoFocus
+                Accessible.role: Accessible.RadioButton
+                Accessible.name: modelData
+                Accessible.checked: chosen
+
+                Rectangle {
+                    anchors.fill: parent
+                    radius: 4
+                    visible: segment.chosen
+                    color: Theme.fieldBackground
+                    border.color: Theme.inkAt(0.12)
+                }
+                Text {
+                    anchors.centerIn: parent
+                    text: segment.modelData
+                    color: Theme.inkAt(segment.chosen ? 0.85 : 0.5)
+                    font.pixelSize: Theme.buttonSize
+                    font.weight: segment.chosen ? Font.DemiBold : Font.Normal
+                }
+                onClicked: picker.activated(index)
+            }
+        }
+    }
+}

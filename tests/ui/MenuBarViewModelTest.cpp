@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: MIT
+#include "PanelWorld.h"
+#include "SettingsKeys.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <coroutine>
+#include <vector>
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+namespace {
+
+// A helper whose calls wait until the test releases them, so that a test
+// can look at the panel while an operation is in flight. Releasing resumes
+// the waiting calls at once, inside release().
+class GatedHelperClient final : public HelperClient {
+public:
+    int enables = 0;
+    int disables = 0;
+
+    QCoro::Task<> installHelper() override { co_return; }
+    QCoro::Task<bool> getStatus() override { co_return false; }
+    QCoro::Task<> enableThrottling(HelperParameters) override {
+        ++enables;
+        co_await Gate{this};
+    }
+    QCoro::Task<> disableThrottling() override {
+        ++disables;
+        co_await Gate{this};
+    }
+    void release() {
+        for (const std::coroutine_handle<> call : std::exchange(m_waiting, {})) {
+            call.resume();
+        }
+    }
+
+private:
+    struct Gate {
+        GatedHelperClient* helper;
+        bool await_ready() const { return false; }
+        void await_suspend(std::coroutine_handle<> call) { helper->m_waiting.push_back(call); }
+        void await_resume() const {}
+    };
+    std::vector<std::coroutine_handle<>> m_waiting;
+};
+
+template <typename World>
+QString storedSelection(const World& world) {
+    return world.defaults.stringValue(SettingsKeys::selectedProfileID);
+}
+
+class MenuBarViewModelTest : public testing::Test {
+protected:
+    PanelWorld world;
+    std::unique_ptr<MenuBarViewModel> panel = world.panel();
+    const ThrottleProfile totalLoss = world.named("100% Loss");
+    const ThrottleProfile threeG = world.named("3G");
+};
+
+TEST_F(MenuBarViewModelTest, SwitchingOnAppliesTheSelectionAndRemembersItOnlyOnSuccess) {
+    panel->selectProfile(threeG);
+    EXPECT_THAT(world.helper.enables, IsEmpty());
+    EXPECT_EQ(panel->statusText(), "Selected: 3G");
+    EXPECT_EQ(storedSelection(world), ThrottleProfile::idText(threeG.id()));
+    world.defaults.remove(SettingsKeys::selectedProfileID);
+
+    world.helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("pf is busy"));
+    panel->handleToggle(true);
+    EXPECT_TRUE(panel->showingError());
+    EXPECT_EQ(panel->errorMessage(), "Helper error: pf is busy");
+    EXPECT_EQ(panel->stateErrorText(), "Helper error: pf is busy");
+    EXPECT_FALSE(panel->isEnabled());
+    EXPECT_EQ(storedSelection(world), QString());
+    panel->dismissError();
+    EXPECT_FALSE(panel->showingError());
+
+    panel->handleToggle(true);
+    EXPECT_TRUE(panel->isEnabled());
+    EXPECT_FALSE(panel->showsStateError());
+    EXPECT_EQ(panel->titleText(), "Throttling: ON");
+    EXPECT_EQ(panel->statusText(), "Active: 3G");
+    EXPECT_EQ(storedSelection(world), ThrottleProfile::idText(threeG.id()));
+    EXPECT_FALSE(panel->isLoading());
+
+    panel->handleToggle(false);
+    EXPECT_EQ(world.helper.disables, 1);
+    EXPECT_EQ(panel->titleText(), "Throttling: OFF");
+    EXPECT_EQ(panel->statusText(), "Selected: 3G");
+}
+
+TEST_F(MenuBarViewModelTest, OnlyTotalLossAsksBeforeItIsApplied) {
+    // Nothing selected: the first profile of the list is the candidate, and
+    // it blocks all traffic.
+    panel->handleToggle(true);
+    EXPECT_TRUE(panel->showingDestructiveProfileConfirmation());
+    EXPECT_EQ(panel->pendingDestructiveProfile(), totalLoss);
+    EXPECT_FALSE(panel->isLoading());
+    panel->cancelDestructiveProfile();
+    EXPECT_FALSE(panel->showingDestructiveProfileConfirmation());
+    EXPECT_EQ(panel->pendingDestructiveProfile(), std::nullopt);
+    EXPECT_THAT(world.helper.enables, IsEmpty());
+    EXPECT_FALSE(panel->isEnabled());
+
+    // "Enable" from the switch switches on with it.
+    panel->handleToggle(true);
+    panel->confirmDestructiveProfile();
+    EXPECT_EQ(world.service.state().currentProfile, totalLoss);
+    EXPECT_EQ(storedSelection(world), ThrottleProfile::idText(totalLoss.id()));
+
+    // From a row while on: ask, then switch over.
+    panel->selectProfile(threeG);
+    panel->selectProfile(totalLoss);
+    EXPECT_TRUE(panel->showingDestructiveProfileConfirmation());
+    EXPECT_EQ(world.service.state().currentProfile, threeG);
+    panel->confirmDestructiveProfile();
+    EXPECT_EQ(world.service.state().currentProfile, totalLoss);
+    EXPECT_EQ(world.helper.enables.size(), 3u);
+
+    // While off a row only selects; just under 100% never asks.
+    panel->handleToggle(false);
+    panel->selectProfile(totalLoss);
+    EXPECT_FALSE(panel->showingDestructiveProfileConfirmation());
+    const ThrottleProfile almost(QUuid::createUuid(), "Almost", {}, {}, {}, 99.9, {}, false, true);
+    panel->selectProfile(almost);
+    panel->handleToggle(true);
+    EXPECT_FALSE(panel->showingDestructiveProfileConfirmation());
+    EXPECT_EQ(world.service.state().currentProfile, almost);
+}
+
+TEST(MenuBarViewModel, SwitchingOnWithoutAnyProfileSaysSoAndStaysOff) {
+    PanelWorld world;
+    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
+        world.profiles.deleteProfile(profile);
+    }
+    const auto panel = world.panel();
+    panel->handleToggle(true);
+    EXPECT_TRUE(panel->showingError());
+    EXPECT_EQ(panel->errorMessage(), "No profile available to apply");
+    EXPECT_FALSE(panel->isLoading());
+    EXPECT_FALSE(panel->isEnabled());
+    EXPECT_EQ(panel->statusText(), "No profile selected");
+}
+
+TEST(MenuBarViewModel, StaysLoadingWhileAnyOperationIsInFlightAndFinishesWithoutThePanel) {
+    PanelWorldOf<GatedHelperClient> world;
+    auto panel = world.panel();
+    const ThrottleProfile edge = world.named("Edge");
+    panel->selectProfile(edge);
+    panel->handleToggle(true);
+    EXPECT_TRUE(panel->isLoading());
+    EXPECT_TRUE(panel->isToggleDisabled());
+
+    // Rows stay live: a second selection is recorded at once, and the
+    // panel stays dimmed until the first operation has ended too.
+    const ThrottleProfile threeG = world.named("3G");
+    panel->selectProfile(threeG);
+    EXPECT_EQ(world.service.state().selectedProfile, threeG);
+    EXPECT_TRUE(panel->isLoading());
+    world.helper.release();
+    EXPECT_FALSE(panel->isLoading());
+    EXPECT_EQ(world.service.state().currentProfile, edge);
+
+    // The panel closes while a switch-over still waits for the helper.
+    panel->selectProfile(threeG);
+    world.defaults.remove(SettingsKeys::selectedProfileID);
+    panel.reset();
+    world.helper.release();
+    EXPECT_EQ(world.service.state().currentProfile, threeG);
+    EXPECT_EQ(storedSelection(world), ThrottleProfile::idText(threeG.id()));
+}
+
+TEST_F(MenuBarViewModelTest, RowsMarkTheSelectedProfileWhileOffAndTheAppliedOneWhileOn) {
+    const ThrottleProfile custom = world.addCustom("Train Wi-Fi");
+    world.addCustom("Hidden", false);
+    ASSERT_TRUE(panel->hasCustomProfiles());
+    const auto marks = [](const ProfileRowsModel* rows) {
+        QStringList marked;
+        for (const ProfileRowsModel::Row& row : rows->rows()) {
+            marked << row.profile.name + (row.isSelected ? "+selected" : "") +
+                          (row.isActive ? "+active" : "");
+        }
+        return marked;
+    };
+    EXPECT_EQ(panel->builtInProfiles()->rowCount(), 10);
+    EXPECT_THAT(marks(panel->customProfiles()), ElementsAre("Train Wi-Fi"));
+    const QModelIndex customRow = panel->customProfiles()->index(0);
+    EXPECT_TRUE(customRow.data(ProfileRowsModel::IsEditableRole).toBool());
+    EXPECT_FALSE(
+        panel->builtInProfiles()->index(0).data(ProfileRowsModel::IsEditableRole).toBool());
+
+    panel->selectProfile(ThrottleProfile::idText(custom.id()));
+    EXPECT_THAT(marks(panel->customProfiles()), ElementsAre("Train Wi-Fi+selected"));
+    panel->handleToggle(true);
+    EXPECT_THAT(marks(panel->customProfiles()), ElementsAre("Train Wi-Fi+selected+active"));
+    EXPECT_TRUE(panel->showsActiveSection());
+
+    // A selection that fails to apply leaves the marks on what really runs.
+    world.helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("x"));
+    panel->selectProfile(threeG);
+    EXPECT_THAT(marks(panel->customProfiles()), ElementsAre("Train Wi-Fi+selected+active"));
+    EXPECT_FALSE(panel->isProfileSelected(threeG));
+}
+
+TEST_F(MenuBarViewModelTest, AnUnregisteredHelperWarnsAndLocksTheSwitch) {
+    EXPECT_FALSE(panel->showsHelperWarning());
+    world.registration.status = ServiceStatus::requiresApproval;
+    panel->appear();
+    EXPECT_TRUE(panel->showsHelperWarning());
+    EXPECT_TRUE(panel->isToggleDisabled());
+}
+
+TEST_F(MenuBarViewModelTest, EditingACustomProfileOpensTheEditorWithStoreActions) {
+    const ThrottleProfile custom = world.addCustom("Cafe");
+    panel->editProfile(ThrottleProfile::idText(custom.id()));
+    EXPECT_THAT(world.navigator.opened, ElementsAre("profile-editor"));
+    EXPECT_EQ(world.editorState.profile(), custom);
+    EXPECT_EQ(world.editorState.mode(), ProfileEditorMode::edit);
+
+    ThrottleProfile renamed = custom;
+    renamed.name = "Cafe at noon";
+    world.editorState.onSave()(renamed);
+    EXPECT_EQ(world.profiles.profile(custom.id())->name, "Cafe at noon");
+    world.editorState.onDelete()(renamed);
+    EXPECT_EQ(world.profiles.profile(custom.id()), std::nullopt);
+
+    // Built-in profiles are never deleted from the editor.
+    panel->editProfile(threeG);
+    EXPECT_FALSE(world.editorState.onDelete());
+
+    panel->openProfileList();
+    panel->openSettings();
+    EXPECT_THAT(world.navigator.opened,
+                ElementsAre("profile-editor", "profile-editor", "profile-list", "settings"));
+}
+
+TEST(MenuBarViewModel, QuitRemembersTheStateRemovesThrottlingThenQuitsEvenWhenRemovalFails) {
+    PanelWorldOf<GatedHelperClient> world;
+    const auto panel = world.panel();
+    panel->selectProfile(world.named("Edge"));
+    panel->handleToggle(true);
+    world.helper.release();
+
+    panel->quitApp();
+    EXPECT_TRUE(world.defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
+    EXPECT_EQ(storedSelection(world), ThrottleProfile::idText(world.named("Edge").id()));
+    EXPECT_EQ(world.helper.disables, 1);
+    EXPECT_EQ(world.quits, 0);
+    panel->quitApp();
+    EXPECT_EQ(world.helper.disables, 1);
+    world.helper.release();
+    EXPECT_EQ(world.quits, 1);
+
+    PanelWorld failing;
+    const auto other = failing.panel();
+    other->handleToggle(true);
+    other->confirmDestructiveProfile();
+    failing.helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("gone"));
+    other->quitApp();
+    EXPECT_EQ(failing.quits, 1);
+    EXPECT_FALSE(other->showingError());
+}
+
+TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
+    const ThrottleProfile dnsOnly(QUuid::createUuid(), "DNS", {}, {}, {}, {}, 3000, false, true);
+    const ThrottleProfile noLatency(QUuid::createUuid(), "Zero", Bandwidth{5, BandwidthUnit::mbps},
+                                    {}, 0, 0.0, {}, false, true);
+    const ThrottleProfile oneMs(QUuid::createUuid(), "One", {}, {}, 1, 2.5, {}, false, true);
+    EXPECT_EQ(CompactStatsLineModel::statsString(preset("3G (Lossy)"), "1:05"),
+              "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1% · 1:05");
+    EXPECT_EQ(CompactStatsLineModel::statsString(preset("100% Loss"), "0:00"),
+              "Unlimited ↓ · Unlimited ↑ · 100% · 0:00");
+    EXPECT_EQ(CompactStatsLineModel::statsString(dnsOnly, "0:07"),
+              "Unlimited ↓ · Unlimited ↑ · 0:07");
+    EXPECT_EQ(CompactStatsLineModel::statsString(noLatency, "0:00"),
+              "5 Mbps ↓ · Unlimited ↑ · 0:00");
+    EXPECT_EQ(CompactStatsLineModel::statsString(oneMs, "0:00"),
+              "Unlimited ↓ · Unlimited ↑ · +1ms · 2.5% · 0:00");
+
+    PanelWorld world;
+    const auto panel = world.panel();
+    CompactStatsLineModel& line = *panel->statsLine();
+    EXPECT_EQ(line.text(), QString());
+    panel->selectProfile(world.named("3G (Lossy)"));
+    panel->handleToggle(true);
+    EXPECT_EQ(line.text(), "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1% · 0:00");
+    for (const auto& [seconds, shown] : std::initializer_list<std::pair<int, const char*>>{
+             {65, "1:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {36'061, "10:01:01"}}) {
+        world.now = world.service.state().enabledAt->addMSecs(seconds * 1000 + 999);
+        line.updateDuration();
+        EXPECT_EQ(line.displayDuration(), shown) << seconds;
+    }
+    // A re-apply starts the time again.
+    panel->selectProfile(world.named("Edge"));
+    EXPECT_EQ(line.text(), "240 Kbps ↓ · 200 Kbps ↑ · +400ms · 0:00");
+}
+
+TEST(AutoOffCountdown, CountsDownTheAutoDisableMinutesAndHidesAtZero) {
+    PanelWorld world;
+    const auto panel = world.panel();
+    AutoOffCountdownModel& countdown = *panel->countdown();
+    EXPECT_EQ(countdown.remainingText(), "--:--");
+    panel->selectProfile(world.named("3G"));
+    panel->handleToggle(true);
+    const QDateTime enabledAt = *world.service.state().enabledAt;
+
+    // Off by default: never shown.
+    countdown.appear();
+    EXPECT_FALSE(countdown.isShown());
+
+    world.defaults.setValue(SettingsKeys::autoDisableEnabled, true);
+    world.defaults.setValue(SettingsKeys::autoDisableMinutes, 5);
+    world.notifications.post("AutoDisableSettingChanged", {{"enabled", true}, {"minutes", 5}});
+    EXPECT_TRUE(countdown.isShown());
+    EXPECT_EQ(countdown.text(), "Auto-off in 5:00");
+    world.now = enabledAt.addMSecs(1500);
+    countdown.updateRemaining();
+    EXPECT_EQ(countdown.text(), "Auto-off in 4:58");
+
+    // A new duration shows at once, minutes never folded into hours.
+    world.defaults.setValue(SettingsKeys::autoDisableMinutes, 120);
+    world.notifications.post("AutoDisableSettingChanged", {{"enabled", true}, {"minutes", 120}});
+    EXPECT_EQ(countdown.remainingText(), "119:58");
+
+    world.defaults.setValue(SettingsKeys::autoDisableMinutes, 5);
+    world.now = enabledAt.addSecs(300);
+    countdown.updateRemaining();
+    EXPECT_FALSE(countdown.isShown());
+    world.now = enabledAt.addSecs(10);
+    countdown.updateRemaining();
+    EXPECT_FALSE(countdown.isShown());
+    // The next appearance starts afresh.
+    countdown.appear();
+    EXPECT_TRUE(countdown.isShown());
+    EXPECT_EQ(countdown.remainingText(), "4:50");
+}
+
+} // namespace

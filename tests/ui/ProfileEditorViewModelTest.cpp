@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: MIT
+#include "PanelWorld.h"
+#include "ProfileStoreActions.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+namespace {
+
+class ProfileEditorViewModelTest : public testing::Test {
+protected:
+    // Opens the editor as the panel and the profile list do.
+    std::unique_ptr<ProfileEditorViewModel> open(std::optional<ThrottleProfile> profile,
+                                                 ProfileEditorMode mode) {
+        world.editorState.prepare(
+            std::move(profile), mode, [this](const ThrottleProfile& p) { saved << p; },
+            ProfileStoreActions::deleteAction(world.profiles));
+        return world.editor();
+    }
+
+    PanelWorld world;
+    QList<ThrottleProfile> saved;
+};
+
+TEST_F(ProfileEditorViewModelTest, ANewProfileStartsWithTwoLimitsAndShowsErrorsOnlyAfterSaving) {
+    const auto editor = open(std::nullopt, ProfileEditorMode::create);
+    EXPECT_EQ(editor->title(), "Create Profile");
+    ProfileFormData expected;
+    expected.downloadSpeed = "10";
+    expected.hasDownloadLimit = true;
+    expected.uploadSpeed = "5";
+    expected.hasUploadLimit = true;
+    EXPECT_EQ(editor->formData(), expected);
+
+    editor->setLatency("soon");
+    editor->setHasLatency(true);
+    EXPECT_FALSE(editor->showsErrorBox());
+    EXPECT_EQ(editor->latencyMessage(), QString());
+
+    editor->saveProfile();
+    EXPECT_THAT(editor->errorLines(), ElementsAre("• Profile name cannot be empty",
+                                                  "• Latency: Latency must be a valid number"));
+    EXPECT_EQ(editor->nameMessage(), "Profile name cannot be empty");
+    EXPECT_EQ(editor->latencyMessage(), "Latency must be a valid number");
+    EXPECT_THAT(saved, IsEmpty());
+    EXPECT_THAT(world.navigator.closed, IsEmpty());
+
+    // From now on every change is checked as it is typed.
+    editor->setName("Hotel");
+    EXPECT_EQ(editor->nameMessage(), QString());
+    editor->setLatency("250");
+    EXPECT_FALSE(editor->showsErrorBox());
+
+    editor->saveProfile();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0].name, "Hotel");
+    EXPECT_EQ(saved[0].latency, 250);
+    EXPECT_FALSE(saved[0].isBuiltIn());
+    EXPECT_THAT(world.navigator.closed, ElementsAre("profile-editor"));
+}
+
+TEST_F(ProfileEditorViewModelTest, NoConditionAtAllIsReportedInTheBoxOnly) {
+    const auto editor = open(std::nullopt, ProfileEditorMode::create);
+    editor->setName("Nothing");
+    editor->setHasDownloadLimit(false);
+    editor->setHasUploadLimit(false);
+    editor->saveProfile();
+    EXPECT_THAT(editor->errorLines(),
+                ElementsAre("• Profile must have at least one throttling option enabled"));
+    // Nothing under the fields: the box is the one place for it.
+    for (const QString& message :
+         {editor->nameMessage(), editor->downloadMessage(), editor->uploadMessage(),
+          editor->latencyMessage(), editor->packetLossMessage(), editor->dnsDelayMessage()}) {
+        EXPECT_EQ(message, QString());
+    }
+}
+
+TEST_F(ProfileEditorViewModelTest, ABuiltInProfileIsShownReadOnlyAndCanOnlyBeDuplicated) {
+    const auto editor = open(world.named("LTE"), ProfileEditorMode::edit);
+    EXPECT_EQ(editor->title(), "View Profile");
+    EXPECT_TRUE(editor->isReadOnly());
+    EXPECT_FALSE(editor->showsSave());
+    EXPECT_FALSE(editor->showsDelete());
+    // Its loss is a present 0: switched off.
+    EXPECT_FALSE(editor->hasPacketLoss());
+    EXPECT_EQ(editor->downloadSpeed(), "50");
+
+    editor->setName("Changed");
+    editor->setHasPacketLoss(true);
+    editor->saveProfile();
+    EXPECT_EQ(editor->name(), "LTE");
+    EXPECT_FALSE(editor->hasPacketLoss());
+    EXPECT_THAT(saved, IsEmpty());
+
+    editor->duplicateProfile();
+    editor->duplicateProfile();
+    QStringList names;
+    for (const ThrottleProfile& profile : world.profiles.customProfiles()) {
+        names << profile.name;
+    }
+    EXPECT_THAT(names, ElementsAre("LTE Copy", "LTE Copy"));
+    EXPECT_THAT(world.navigator.closed, ElementsAre("profile-editor", "profile-editor"));
+}
+
+TEST_F(ProfileEditorViewModelTest, DuplicatingMakesANewProfileAndEditingKeepsTheId) {
+    const ThrottleProfile threeG = world.named("3G");
+    auto editor = open(threeG, ProfileEditorMode::duplicate);
+    EXPECT_EQ(editor->title(), "Duplicate Profile");
+    EXPECT_EQ(editor->name(), "3G Copy");
+    EXPECT_FALSE(editor->isReadOnly());
+    editor->saveProfile();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_NE(saved[0].id(), threeG.id());
+    EXPECT_EQ(saved[0].downloadBandwidth, threeG.downloadBandwidth);
+
+    // Editing a hidden custom profile through the panel's actions replaces
+    // it in place and shows it in the menu again; its own name is no clash.
+    const ThrottleProfile custom = world.addCustom("Office", false);
+    world.addCustom("Attic");
+    const auto panel = world.panel();
+    panel->editProfile(custom);
+    editor = world.editor();
+    EXPECT_EQ(editor->title(), "Edit Profile");
+    EXPECT_TRUE(editor->showsDelete());
+    editor->setName("office");
+    editor->saveProfile();
+    EXPECT_FALSE(editor->showsErrorBox());
+    ASSERT_EQ(world.profiles.customProfiles().size(), 2);
+    EXPECT_EQ(world.profiles.customProfiles()[0].id(), custom.id());
+    EXPECT_EQ(world.profiles.customProfiles()[0].name, "office");
+    EXPECT_TRUE(world.profiles.customProfiles()[0].showInMenu);
+
+    // Without a profile, editing is still "Edit Profile" and makes a new one.
+    world.editorState.prepare(std::nullopt, ProfileEditorMode::edit, {}, {});
+    EXPECT_EQ(editor->title(), "Edit Profile");
+    EXPECT_EQ(editor->downloadSpeed(), "10");
+}
+
+TEST_F(ProfileEditorViewModelTest, TheLossSliderFollowsANumberAndWritesWholeNumbers) {
+    const auto editor = open(std::nullopt, ProfileEditorMode::create);
+    EXPECT_FALSE(editor->showsPacketLossSlider());
+    editor->setHasPacketLoss(true);
+    EXPECT_FALSE(editor->showsPacketLossSlider());
+    for (const char* text : {"abc", "nan", "12,5"}) {
+        editor->setPacketLoss(text);
+        EXPECT_FALSE(editor->showsPacketLossSlider()) << text;
+    }
+    editor->setPacketLoss("12.5");
+    EXPECT_TRUE(editor->showsPacketLossSlider());
+    EXPECT_EQ(editor->packetLossSliderValue(), 12.5);
+    editor->setPacketLossFromSlider(40);
+    EXPECT_EQ(editor->packetLoss(), "40");
+}
+
+TEST_F(ProfileEditorViewModelTest, DeletingNeedsConfirmationAndAnOpenersAction) {
+    const ThrottleProfile custom = world.addCustom("Basement");
+    auto editor = open(custom, ProfileEditorMode::edit);
+    editor->requestDelete();
+    EXPECT_TRUE(editor->showingDeleteConfirmation());
+    editor->cancelDelete();
+    EXPECT_EQ(world.profiles.profile(custom.id()), custom);
+    editor->requestDelete();
+    editor->confirmDelete();
+    EXPECT_EQ(world.profiles.profile(custom.id()), std::nullopt);
+    EXPECT_THAT(world.navigator.closed, ElementsAre("profile-editor"));
+
+    // An opener without actions: deleting does nothing, saving still stores.
+    const ThrottleProfile other = world.addCustom("Garage");
+    world.editorState.prepare(other, ProfileEditorMode::edit, {}, {});
+    editor->requestDelete();
+    editor->confirmDelete();
+    EXPECT_EQ(world.profiles.profile(other.id()), other);
+    editor->setLatency("80");
+    editor->setHasLatency(true);
+    editor->saveProfile();
+    EXPECT_EQ(world.profiles.profile(other.id())->latency, 80);
+}
+
+TEST_F(ProfileEditorViewModelTest, PreparingTheStateAgainRefillsTheOpenEditorAndStartsOver) {
+    const auto editor = open(std::nullopt, ProfileEditorMode::create);
+    editor->saveProfile();
+    ASSERT_TRUE(editor->showsErrorBox());
+    world.editorState.prepare(world.named("Edge"), ProfileEditorMode::duplicate, {}, {});
+    EXPECT_EQ(editor->name(), "Edge Copy");
+    EXPECT_FALSE(editor->hasAttemptedSave());
+    EXPECT_FALSE(editor->showsErrorBox());
+}
+
+} // namespace
