@@ -15,6 +15,9 @@ public:
 
     static inline const QString throttlingEnabled = QStringLiteral("ThrottlingEnabled");
     static inline const QString throttlingDisabled = QStringLiteral("ThrottlingDisabled");
+    // User info "enabled" (bool) and "minutes" (int).
+    static inline const QString autoDisableSettingChanged =
+        QStringLiteral("AutoDisableSettingChanged");
 
     void post(const QString& name, const QVariantMap& userInfo = {}) {
         Q_EMIT posted(name, userInfo);
