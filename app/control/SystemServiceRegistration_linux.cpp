@@ -51,9 +51,10 @@ InstallerCheck checkInstaller(const QString& installer) {
         const QByteArray local = QFile::encodeName(part);
         if (::lstat(local.constData(), &info) != 0 || info.st_uid != 0 ||
             (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-            return {{}, QStringLiteral("Refusing to run %1 as root: %2 may be changed by users "
-                                       "other than root")
-                            .arg(path, part)};
+            return {{},
+                    QStringLiteral("Refusing to run %1 as root: %2 may be changed by users "
+                                   "other than root")
+                        .arg(path, part)};
         }
         const QString parent = QFileInfo(part).path();
         part = parent == part ? QString() : parent;
