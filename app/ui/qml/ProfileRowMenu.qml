@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Templates as T
+import Veltrane.Ui
+
+// The menu of a profile row: Edit…, Duplicate, a divider, Delete.
+T.Popup {
+    id: menu
+
+    signal chosen(int action)
+
+    width: 160
+    implicitHeight: contentHeight + topPadding + bottomPadding
+    padding: 5
+    modal: false
+    closePolicy: T.Popup.CloseOnEscape | T.Popup.CloseOnPressOutside
+
+    background: Rectangle {
+        radius: 8
+        color: Theme.menuBackground
+        border.color: Theme.inkAt(0.12)
+
+        // A soft shadow below, as shapes.
+        Rectangle {
+            z: -1
+            x: 1
+            y: 3
+            width: parent.width - 2
+            height: parent.height
+            radius: parent.radius
+            color: Qt.rgba(0, 0, 0, 0.12)
+        }
+    }
+
+    contentItem: Column {
+        MenuEntry {
+            objectName: "menuEdit"
+            text: "Edit…"
+            iconSource: "icons/pencil.svg"
+            onClicked: menu.choose(ProfileListViewModel.Edit)
+        }
+        MenuEntry {
+            objectName: "menuDuplicate"
+            text: "Duplicate"
+            iconSource: "icons/doc.on.doc.svg"
+            onClicked: menu.choose(ProfileListViewModel.Duplicate)
+        }
+        Rectangle {
+            x: 6
+            width: parent.width - 12
+            height: 1
+            color: Theme.inkAt(0.1)
+        }
+        MenuEntry {
+            objectName: "menuDelete"
+            text: "Delete"
+            iconSource: "icons/trash.svg"
+            destructive: true
+            onClicked: menu.choose(ProfileListViewModel.Delete)
+        }
+    }
+
+    function choose(action: int) {
+        close()
+        chosen(action)
+    }
+
+    component MenuEntry: T.AbstractButton {
+        id: entry
+
+        property string iconSource
+        property bool destructive: false
+
+        width: parent ? parent.width : 0
+        implicitHeight: 24
+        hoverEnabled: true
+
+        background: Rectangle {
+            radius: 4
+            color: entry.hovered ? Theme.highlight : "transparent"
+        }
+        contentItem: Row {
+            leftPadding: 8
+            spacing: 8
+
+            Image {
+                anchors.verticalCenter: parent.verticalCenter
+                width: 13
+                height: 13
+                sourceSize.width: 26
+                sourceSize.height: 26
+                source: entry.iconSource
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: entry.text
+                color: entry.hovered ? "white" : entry.destructive ? Theme.destructiveRed : Theme.inkAt(0.85)
+                font.pixelSize: Theme.bodySize
+            }
+        }
+    }
+}

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+import QtQuick
+
+// The upper-case label above a card.
+Text {
+    property real inkOpacity: 0.3
+
+    leftPadding: 4
+    font.pixelSize: Theme.smallSize
+    font.weight: Font.DemiBold
+    font.letterSpacing: 0.5
+    font.capitalization: Font.AllUppercase
+    color: Theme.inkAt(inkOpacity)
+}
