@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "OnboardingViewModel.h"
 
-#include "HelperClient.h"
+#include "HelperInstallation.h"
 #include "ServiceRegistration.h"
 #include "SettingsKeys.h"
-#include "ThrottleError.h"
 #include "UserDefaults.h"
 
 #include <QOperatingSystemVersion>
@@ -76,14 +75,7 @@ QCoro::Task<> OnboardingViewModel::runInstall() {
     m_isInstalling = true;
     m_errorMessage.clear();
     Q_EMIT installChanged();
-    std::optional<QString> failure;
-    try {
-        co_await m_helper.installHelper();
-    } catch (const ThrottleError& error) {
-        failure = error.description();
-    } catch (const std::exception& error) {
-        failure = QString::fromLocal8Bit(error.what());
-    }
+    const std::optional<QString> failure = co_await installHelperReportingFailure(m_helper);
     if (!self) {
         co_return;
     }
@@ -125,11 +117,9 @@ void OnboardingViewModel::poll() {
 
 QCoro::Task<> OnboardingViewModel::finishApproved() {
     const QPointer<OnboardingViewModel> self(this);
-    try {
-        co_await m_helper.installHelper();
-    } catch (const std::exception&) {
-        // Approved is approved: the helper connects on first use.
-    }
+    // Approved is approved: a failure here only means the helper connects
+    // on first use instead.
+    co_await installHelperReportingFailure(m_helper);
     if (self) {
         moveTo(Done);
     }

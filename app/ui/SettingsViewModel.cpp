@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "SettingsViewModel.h"
 
+#include "HelperInstallation.h"
 #include "NotificationCenter.h"
 #include "ServiceRegistration.h"
 #include "SettingsKeys.h"
 #include "SoftwareUpdater.h"
-#include "ThrottleError.h"
 #include "ThrottleService.h"
 #include "UserDefaults.h"
 
@@ -183,14 +183,8 @@ QCoro::Task<> SettingsViewModel::runInstall() {
     const QPointer<SettingsViewModel> self(this);
     m_isInstallingHelper = true;
     Q_EMIT helperChanged();
-    std::optional<QString> failure;
-    try {
-        co_await m_throttleService.helperConnection().installHelper();
-    } catch (const ThrottleError& error) {
-        failure = error.description();
-    } catch (const std::exception& error) {
-        failure = QString::fromLocal8Bit(error.what());
-    }
+    const std::optional<QString> failure =
+        co_await installHelperReportingFailure(m_throttleService.helperConnection());
     if (!self) {
         co_return;
     }

@@ -23,8 +23,8 @@ protected:
     }
 
     WindowServices services;
-    OnboardingViewModel model{
-        services.defaults, services.helper, services.registration, services.navigator, 15, kPoll};
+    const std::unique_ptr<OnboardingViewModel> owned = services.onboarding(15, kPoll);
+    OnboardingViewModel& model = *owned;
 };
 
 TEST_F(OnboardingViewModelTest, AnApprovedDaemonGoesFromInstallStraightToDone) {
@@ -95,15 +95,13 @@ TEST_F(OnboardingViewModelTest, AFailedInstallShowsItsErrorUntilTheNextAttempt) 
 
 TEST(OnboardingWording, FollowsTheSystemVersion) {
     WindowServices services;
-    const OnboardingViewModel older(services.defaults, services.helper, services.registration,
-                                    services.navigator, 15);
-    EXPECT_EQ(older.approvalTitle(), "Enable in Login Items");
-    EXPECT_EQ(older.approvalInstruction(),
+    const auto older = services.onboarding(15);
+    EXPECT_EQ(older->approvalTitle(), "Enable in Login Items");
+    EXPECT_EQ(older->approvalInstruction(),
               "Toggle on <b>Veltrane.app</b> under \"Allow in the Background\"");
-    const OnboardingViewModel newer(services.defaults, services.helper, services.registration,
-                                    services.navigator, 26);
-    EXPECT_EQ(newer.approvalTitle(), "Enable in Login Items & Extensions");
-    EXPECT_EQ(newer.sectionName(), "App Background Activity");
+    const auto newer = services.onboarding(26);
+    EXPECT_EQ(newer->approvalTitle(), "Enable in Login Items & Extensions");
+    EXPECT_EQ(newer->sectionName(), "App Background Activity");
 }
 
 TEST(OnboardingTrigger, OpensTheWindowOnceAndNeverAfterCompletion) {

@@ -19,26 +19,25 @@ private Q_SLOTS:
         WindowServices services;
         services.registration.status = ServiceStatus::requiresApproval;
         services.helper.installFailure = ThrottleError::helperError(QStringLiteral("approval"));
-        OnboardingViewModel model(services.defaults, services.helper, services.registration,
-                                  services.navigator, 15, 10ms);
+        const auto model = services.onboarding();
         ViewHarness view(QStringLiteral("OnboardingView"),
-                         {{"viewModel", QVariant::fromValue(&model)}});
+                         {{"viewModel", QVariant::fromValue(model.get())}});
         QCOMPARE(view.root()->width(), 450.0);
 
         view.click(QStringLiteral("getStartedButton"));
         QTRY_VERIFY(view.find(QStringLiteral("installButton"))->isVisible());
         view.click(QStringLiteral("installButton"));
-        QCOMPARE(model.currentStep(), int(OnboardingViewModel::Approval));
+        QCOMPARE(model->currentStep(), int(OnboardingViewModel::Approval));
         QTRY_VERIFY(view.find(QStringLiteral("openSystemSettingsButton"))->isVisible());
         QVERIFY(!view.find(QStringLiteral("installError"))->isVisible());
-        QVERIFY(model.isPolling());
+        QVERIFY(model->isPolling());
 
         // A closed window polls no more, even once the user approves.
         view.window().hide();
-        QTRY_VERIFY(!model.isPolling());
+        QTRY_VERIFY(!model->isPolling());
         services.registration.status = ServiceStatus::enabled;
         QTest::qWait(50);
-        QCOMPARE(model.currentStep(), int(OnboardingViewModel::Approval));
+        QCOMPARE(model->currentStep(), int(OnboardingViewModel::Approval));
         view.window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&view.window()));
         QTRY_VERIFY(view.find(QStringLiteral("startUsingButton"))->isVisible());

@@ -8,8 +8,6 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace {
 
 QStringList rowNames(const ProfileListRows& rows) {
@@ -32,8 +30,7 @@ QString idOf(const ThrottleProfile& profile) {
 class ProfileListViewModelTest : public testing::Test {
 protected:
     WindowServices services;
-    std::unique_ptr<ProfileListViewModel> model = std::make_unique<ProfileListViewModel>(
-        services.profiles, services.editorState, services.navigator);
+    std::unique_ptr<ProfileListViewModel> model = services.profileList();
 };
 
 TEST_F(ProfileListViewModelTest, ListsCustomProfilesByCodePointAndFollowsTheStore) {
@@ -141,8 +138,8 @@ TEST_F(ProfileListViewModelTest, TheEditorGetsActionsThatOutliveTheWindow) {
     services.editorState.onDelete()(renamed);
     EXPECT_FALSE(services.profiles.profile(custom.id()));
 
-    ProfileListViewModel list(services.profiles, services.editorState, services.navigator);
-    list.handleProfileAction(ProfileListViewModel::Action::Edit, idOf(preset("3G")));
+    services.profileList()->handleProfileAction(ProfileListViewModel::Action::Edit,
+                                                idOf(preset("3G")));
     EXPECT_EQ(services.editorState.profile(), preset("3G"));
     EXPECT_FALSE(services.editorState.onDelete()) << "a built-in profile is deleted from the list";
 }

@@ -14,9 +14,9 @@ private Q_SLOTS:
 
     void withoutCustomProfilesTheCardSaysHowToAddOne() {
         WindowServices services;
-        ProfileListViewModel model(services.profiles, services.editorState, services.navigator);
+        const auto model = services.profileList();
         ViewHarness view(QStringLiteral("ProfileListView"),
-                         {{"viewModel", QVariant::fromValue(&model)}});
+                         {{"viewModel", QVariant::fromValue(model.get())}});
 
         QCOMPARE(view.root()->size(), QSizeF(500, 550));
         QVERIFY(view.find(QStringLiteral("emptyCustomText"))->isVisible());
@@ -29,9 +29,9 @@ private Q_SLOTS:
     void theSwitchAndTheRowMenuReachTheStore() {
         WindowServices services;
         const ThrottleProfile beta = services.addCustom(QStringLiteral("beta"));
-        ProfileListViewModel model(services.profiles, services.editorState, services.navigator);
+        const auto model = services.profileList();
         ViewHarness view(QStringLiteral("ProfileListView"),
-                         {{"viewModel", QVariant::fromValue(&model)}});
+                         {{"viewModel", QVariant::fromValue(model.get())}});
         QVERIFY(!view.find(QStringLiteral("emptyCustomText"))->isVisible());
 
         view.click(QStringLiteral("visibility-beta"));
@@ -51,7 +51,7 @@ private Q_SLOTS:
             view.click(QStringLiteral("menuDelete"));
             QTRY_VERIFY(view.find(answer) && view.find(answer)->isVisible());
             QCOMPARE(view.find(QStringLiteral("alertMessage"))->property("text").toString(),
-                     model.deleteConfirmationMessage());
+                     model->deleteConfirmationMessage());
             view.click(answer);
             QTRY_VERIFY(!view.find(answer) || !view.find(answer)->isVisible());
         }

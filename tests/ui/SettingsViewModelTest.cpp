@@ -19,9 +19,8 @@ protected:
     }
 
     WindowServices services;
-    SettingsViewModel model{services.defaults, services.throttleService, services.registration,
-                            services.updater,  services.notifications,   services.navigator,
-                            &services.about};
+    const std::unique_ptr<SettingsViewModel> owned = services.settings();
+    SettingsViewModel& model = *owned;
 };
 
 TEST_F(SettingsViewModelTest, AutoDisableChangesAreStoredAndAnnounced) {

@@ -15,17 +15,15 @@ private Q_SLOTS:
 
     void autoDisableShowsItsDurationsAndStoresTheChoice() {
         WindowServices services;
-        SettingsViewModel model(services.defaults, services.throttleService, services.registration,
-                                services.updater, services.notifications, services.navigator,
-                                &services.about);
+        const auto model = services.settings();
         ViewHarness view(QStringLiteral("SettingsView"),
-                         {{"viewModel", QVariant::fromValue(&model)}});
+                         {{"viewModel", QVariant::fromValue(model.get())}});
         QCOMPARE(view.root()->size(), QSizeF(450, 520));
 
         QQuickItem* details = view.find(QStringLiteral("autoDisableDetails"));
         QCOMPARE(details->height(), 0.0);
         view.click(QStringLiteral("autoDisableSwitch"));
-        QVERIFY(model.autoDisableEnabled());
+        QVERIFY(model->autoDisableEnabled());
         QCOMPARE(services.posted.size(), std::size_t(1));
         QTRY_VERIFY(details->height() > 40 && details->opacity() == 1.0);
 
@@ -42,11 +40,9 @@ private Q_SLOTS:
 
     void theHelperCanBeInstalledAndTheAboutSheetOpened() {
         WindowServices services;
-        SettingsViewModel model(services.defaults, services.throttleService, services.registration,
-                                services.updater, services.notifications, services.navigator,
-                                &services.about);
+        const auto model = services.settings();
         ViewHarness view(QStringLiteral("SettingsView"),
-                         {{"viewModel", QVariant::fromValue(&model)}});
+                         {{"viewModel", QVariant::fromValue(model.get())}});
         const auto badge = [&view] {
             return view.find(QStringLiteral("helperBadgeText"))->property("text").toString();
         };
@@ -59,7 +55,7 @@ private Q_SLOTS:
         QCOMPARE(view.find(QStringLiteral("alertMessage"))->property("text").toString(),
                  QStringLiteral("Helper installed successfully!"));
         view.click(QStringLiteral("alertAccept"));
-        QVERIFY(!model.showingHelperInstallAlert());
+        QVERIFY(!model->showingHelperInstallAlert());
         QVERIFY(!view.find(QStringLiteral("installHelperButton"))->isVisible());
 
         view.click(QStringLiteral("advancedButton"));
@@ -75,7 +71,7 @@ private Q_SLOTS:
         QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
         QVERIFY2(services.navigator.closed.isEmpty(), "the sheet is in front");
         view.click(QStringLiteral("closeButton"));
-        QVERIFY(!model.showingAbout());
+        QVERIFY(!model->showingAbout());
         view.click(QStringLiteral("headerCloseButton"));
         QCOMPARE(services.navigator.closed, QStringList{WindowNavigator::settings});
     }

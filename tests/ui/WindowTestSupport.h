@@ -4,8 +4,11 @@
 #include "AboutViewModel.h"
 #include "ControlFakes.h"
 #include "NotificationCenter.h"
+#include "OnboardingViewModel.h"
 #include "ProfileEditorState.h"
+#include "ProfileListViewModel.h"
 #include "ProfileManager.h"
+#include "SettingsViewModel.h"
 #include "SoftwareUpdater.h"
 #include "ThrottleService.h"
 #include "UserDefaults.h"
@@ -18,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QVariantMap>
 
+#include <chrono>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -78,6 +83,20 @@ struct WindowServices {
                          [this](const QString& name, const QVariantMap& userInfo) {
                              posted.emplace_back(name, userInfo);
                          });
+    }
+
+    std::unique_ptr<ProfileListViewModel> profileList() {
+        return std::make_unique<ProfileListViewModel>(profiles, editorState, navigator);
+    }
+    std::unique_ptr<SettingsViewModel> settings() {
+        return std::make_unique<SettingsViewModel>(defaults, throttleService, registration, updater,
+                                                   notifications, navigator, &about);
+    }
+    std::unique_ptr<OnboardingViewModel>
+    onboarding(int systemMajorVersion = 15,
+               std::chrono::milliseconds pollInterval = std::chrono::milliseconds(10)) {
+        return std::make_unique<OnboardingViewModel>(defaults, helper, registration, navigator,
+                                                     systemMajorVersion, pollInterval);
     }
 
     ThrottleProfile addCustom(const QString& name, std::optional<std::int64_t> latency = 100,

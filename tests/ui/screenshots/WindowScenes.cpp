@@ -39,13 +39,13 @@ QImage profileList(bool withCustomProfiles, bool confirmingDelete, bool scrolled
                                                         std::nullopt, std::nullopt, std::nullopt,
                                                         3000, false, true));
     }
-    ProfileListViewModel model(services.profiles, services.editorState, services.navigator);
+    const auto model = services.profileList();
     if (confirmingDelete) {
-        model.handleProfileAction(ProfileListViewModel::Action::Delete,
-                                  ThrottleProfile::idText(preset("Edge").id()));
+        model->handleProfileAction(ProfileListViewModel::Action::Delete,
+                                   ThrottleProfile::idText(preset("Edge").id()));
     }
     ViewHarness view(QStringLiteral("ProfileListView"),
-                     {{"viewModel", QVariant::fromValue(&model)}});
+                     {{"viewModel", QVariant::fromValue(model.get())}});
     if (scrolled) {
         // The custom section is at the end.
         scrollToEnd(view, QStringLiteral("profileScroller"));
@@ -64,12 +64,11 @@ const SceneRegistration listDelete(QStringLiteral("profile-list-delete"),
 
 QImage settings(const std::function<void(WindowServices&, SettingsViewModel&)>& prepare) {
     WindowServices services;
-    SettingsViewModel model(services.defaults, services.throttleService, services.registration,
-                            services.updater, services.notifications, services.navigator,
-                            &services.about);
+    const auto model = services.settings();
     services.registration.status = ServiceStatus::enabled;
-    prepare(services, model);
-    ViewHarness view(QStringLiteral("SettingsView"), {{"viewModel", QVariant::fromValue(&model)}});
+    prepare(services, *model);
+    ViewHarness view(QStringLiteral("SettingsView"),
+                     {{"viewModel", QVariant::fromValue(model.get())}});
     QTest::qWait(400);
     return view.grab();
 }
@@ -88,12 +87,11 @@ const SceneRegistration settingsAbout(QStringLiteral("settings-about"), [] {
 // The helper section, scrolled into view, for each state of the badge.
 QImage helperState(const std::function<void(WindowServices&, SettingsViewModel&)>& prepare) {
     WindowServices services;
-    SettingsViewModel model(services.defaults, services.throttleService, services.registration,
-                            services.updater, services.notifications, services.navigator,
-                            &services.about);
-    ViewHarness view(QStringLiteral("SettingsView"), {{"viewModel", QVariant::fromValue(&model)}});
-    prepare(services, model);
-    model.toggleAdvancedHelper();
+    const auto model = services.settings();
+    ViewHarness view(QStringLiteral("SettingsView"),
+                     {{"viewModel", QVariant::fromValue(model.get())}});
+    prepare(services, *model);
+    model->toggleAdvancedHelper();
     QTest::qWait(400);
     scrollToEnd(view, QStringLiteral("settingsScroller"));
     return view.grab();
@@ -101,10 +99,9 @@ QImage helperState(const std::function<void(WindowServices&, SettingsViewModel&)
 
 const SceneRegistration helperChecking(QStringLiteral("settings-helper-checking"), [] {
     WindowServices services;
-    SettingsViewModel model(services.defaults, services.throttleService, services.registration,
-                            services.updater, services.notifications, services.navigator,
-                            &services.about);
-    ViewHarness view(QStringLiteral("SettingsView"), {{"viewModel", QVariant::fromValue(&model)}});
+    const auto model = services.settings();
+    ViewHarness view(QStringLiteral("SettingsView"),
+                     {{"viewModel", QVariant::fromValue(model.get())}});
     // The check itself is over before the window is first drawn: show its badge alone.
     QQuickItem* badge = view.find(QStringLiteral("helperBadge"));
     badge->setProperty("status", static_cast<int>(SettingsViewModel::HelperStatus::Checking));
@@ -152,10 +149,9 @@ const SceneRegistration helperAlert(QStringLiteral("settings-helper-alert"), [] 
 QImage onboarding(int systemVersion,
                   const std::function<void(WindowServices&, OnboardingViewModel&)>& prepare) {
     WindowServices services;
-    OnboardingViewModel model(services.defaults, services.helper, services.registration,
-                              services.navigator, systemVersion);
-    prepare(services, model);
-    return show(QStringLiteral("OnboardingView"), &model);
+    const auto model = services.onboarding(systemVersion);
+    prepare(services, *model);
+    return show(QStringLiteral("OnboardingView"), model.get());
 }
 
 void toApproval(WindowServices& services, OnboardingViewModel& model) {
