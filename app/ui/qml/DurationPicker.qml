@@ -50,6 +50,7 @@ T.AbstractButton {
         width: control.width
         implicitHeight: contentHeight + topPadding + bottomPadding
         padding: 4
+        margins: 8
         background: Rectangle {
             radius: 8
             color: Theme.menuBackground

@@ -86,7 +86,13 @@ Rectangle {
         height: 26
         hoverEnabled: true
         Accessible.name: "Actions for " + row.name
-        onClicked: menu.open()
+        onClicked: {
+            // Below the button, or above it where the window ends.
+            const bottom = menuButton.mapToItem(null, 0, menuButton.height).y
+            menu.y = bottom + menu.implicitHeight + 10 <= menuButton.Window.height
+                     ? menuButton.height + 2 : -menu.implicitHeight - 2
+            menu.open()
+        }
 
         background: Rectangle {
             radius: 6
@@ -111,7 +117,6 @@ Rectangle {
 
         ProfileRowMenu {
             id: menu
-            y: menuButton.height + 2
             x: menuButton.width - width
             onChosen: action => row.viewModel.handleProfileAction(action, row.profileId)
         }

@@ -12,8 +12,13 @@ T.Popup {
     signal chosen(int action)
 
     width: 160
-    implicitHeight: contentHeight + topPadding + bottomPadding
+    // Fixed, so that the row can place the menu before it is shown (a
+    // column of hidden items measures nothing).
+    implicitHeight: 3 * entryHeight + 1 + topPadding + bottomPadding
+    readonly property int entryHeight: 24
     padding: 5
+    // Kept inside the window, above the button when there is no room below.
+    margins: 8
     modal: false
     closePolicy: T.Popup.CloseOnEscape | T.Popup.CloseOnPressOutside
 
@@ -74,7 +79,7 @@ T.Popup {
         property bool destructive: false
 
         width: parent ? parent.width : 0
-        implicitHeight: 24
+        implicitHeight: menu.entryHeight
         hoverEnabled: true
 
         background: Rectangle {

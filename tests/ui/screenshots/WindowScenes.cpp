@@ -26,7 +26,8 @@ void scrollToEnd(ViewHarness& view, const QString& scroller) {
     QTest::qWait(400);
 }
 
-QImage profileList(bool withCustomProfiles, bool confirmingDelete, bool scrolled = true) {
+QImage profileList(bool withCustomProfiles, bool confirmingDelete, bool scrolled = true,
+                   bool menuOpen = false) {
     WindowServices services;
     services.profiles.toggleMenuVisibility(preset("Edge"));
     services.profiles.toggleMenuVisibility(preset("High Latency DNS"));
@@ -50,6 +51,10 @@ QImage profileList(bool withCustomProfiles, bool confirmingDelete, bool scrolled
         // The custom section is at the end.
         scrollToEnd(view, QStringLiteral("profileScroller"));
     }
+    if (menuOpen) {
+        view.click(QStringLiteral("menu-beta"));
+        QTest::qWait(100);
+    }
     return view.grab();
 }
 
@@ -57,6 +62,8 @@ const SceneRegistration list(QStringLiteral("profile-list"),
                              [] { return profileList(true, false); });
 const SceneRegistration listTop(QStringLiteral("profile-list-top"),
                                 [] { return profileList(true, false, false); });
+const SceneRegistration listMenu(QStringLiteral("profile-list-menu"),
+                                 [] { return profileList(true, false, true, true); });
 const SceneRegistration listEmpty(QStringLiteral("profile-list-empty"),
                                   [] { return profileList(false, false); });
 const SceneRegistration listDelete(QStringLiteral("profile-list-delete"),
