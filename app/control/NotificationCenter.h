@@ -17,6 +17,9 @@ public:
     static inline const QString throttlingDisabled = QStringLiteral("ThrottlingDisabled");
     static inline const QString sparkleUpdateNotificationTapped =
         QStringLiteral("SparkleUpdateNotificationTapped");
+    // User info "enabled" (bool) and "minutes" (int).
+    static inline const QString autoDisableSettingChanged =
+        QStringLiteral("AutoDisableSettingChanged");
 
     void post(const QString& name, const QVariantMap& userInfo = {}) {
         Q_EMIT posted(name, userInfo);

@@ -5,7 +5,6 @@
 #include "ServiceRegistration.h"
 
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -14,23 +13,26 @@
 struct SystemServicePaths {
     BusEndpoint bus;
     QString pkexec = QStringLiteral("/usr/bin/pkexec");
-    // Absolute, as pkexec requires; run with the arguments below.
+    // The installed installer, run as root without arguments. It must be
+    // root's alone (see registerDaemon()).
     QString installer;
-    QStringList installerArguments;
     // <config home>/autostart/veltrane.desktop
     QString autostartEntry;
     // What the login item starts.
     QString application;
+    // What the user reads about installing and enabling the helper.
+    QUrl helpPage;
     std::function<void(const QUrl&)> openUrl;
 
-    // The installed locations, with the installer of this build.
+    // The installed locations.
     static SystemServicePaths standard();
 };
 
 // Service registration on this machine. The daemon is enabled when the bus
 // can start it (its name is activatable or owned) and not registered
-// otherwise; registering runs the project's installer as root through
-// pkexec. The login item is an XDG autostart entry.
+// otherwise; registering runs the installed installer as root through
+// pkexec. The login item is an XDG autostart entry. Nothing here needs the
+// user's approval after registering, so requiresApproval never comes up.
 class SystemServiceRegistration final : public ServiceRegistration {
 public:
     using Paths = SystemServicePaths;

@@ -12,6 +12,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The user may take their time in the authorisation dialog, but an
@@ -25,6 +27,42 @@ constexpr int kPkexecCannotAuthenticate = 127;
 
 RegistrationError registrationError(qint64 code, const QString& description) {
     return {SystemServiceRegistration::errorDomain, code, description};
+}
+
+// The installer as it may be run as root: its real path, when the file and
+// every folder above it belong to root and nobody else may write them, so no
+// one but root can change what runs. Otherwise why it may not run.
+struct InstallerCheck {
+    QString path;
+    QString refusal;
+};
+
+InstallerCheck checkInstaller(const QString& installer) {
+    const QString path = QFileInfo(installer).canonicalFilePath();
+    if (installer.isEmpty() || path.isEmpty()) {
+        return {{},
+                QStringLiteral("The helper's installer is not installed (%1). Install the helper "
+                               "as root with \"scripts/install-helper build/dev\", as the README "
+                               "describes")
+                    .arg(installer.isEmpty() ? QStringLiteral("none in this build") : installer)};
+    }
+    for (QString part = path; !part.isEmpty();) {
+        struct stat info {};
+        const QByteArray local = QFile::encodeName(part);
+        if (::lstat(local.constData(), &info) != 0 || info.st_uid != 0 ||
+            (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+            return {{},
+                    QStringLiteral("Refusing to run %1 as root: %2 may be changed by users "
+                                   "other than root")
+                        .arg(path, part)};
+        }
+        const QString parent = QFileInfo(part).path();
+        part = parent == part ? QString() : parent;
+    }
+    if (!QFileInfo(path).isFile() || !QFileInfo(path).isExecutable()) {
+        return {{}, QStringLiteral("%1 is not an executable file").arg(path)};
+    }
+    return {path, {}};
 }
 
 QString desktopEntryValue(const QString& text) {
@@ -41,7 +79,9 @@ SystemServicePaths SystemServicePaths::standard() {
     SystemServicePaths paths;
 #ifdef VELTRANE_INSTALLER_PATH
     paths.installer = QStringLiteral(VELTRANE_INSTALLER_PATH);
-    paths.installerArguments = {QStringLiteral(VELTRANE_INSTALLER_BUILD_DIR)};
+#endif
+#ifdef VELTRANE_HELP_URL
+    paths.helpPage = QUrl(QStringLiteral(VELTRANE_HELP_URL));
 #endif
     paths.autostartEntry = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                            QStringLiteral("/autostart/veltrane.desktop");
@@ -78,8 +118,9 @@ ServiceStatus SystemServiceRegistration::daemonStatus() const {
 }
 
 QCoro::Task<std::optional<RegistrationError>> SystemServiceRegistration::registerDaemon() {
-    if (m_paths.installer.isEmpty()) {
-        co_return registrationError(-1, QStringLiteral("No installer is known for this build"));
+    const InstallerCheck installerCheck = checkInstaller(m_paths.installer);
+    if (!installerCheck.refusal.isEmpty()) {
+        co_return registrationError(-1, installerCheck.refusal);
     }
     // Checked first: a program that cannot start would otherwise only show
     // as the start-up wait running out.
@@ -88,7 +129,7 @@ QCoro::Task<std::optional<RegistrationError>> SystemServiceRegistration::registe
     }
     QProcess installer;
     installer.setProgram(m_paths.pkexec);
-    installer.setArguments(QStringList{m_paths.installer} + m_paths.installerArguments);
+    installer.setArguments({installerCheck.path});
     installer.setProcessChannelMode(QProcess::SeparateChannels);
     const bool started = co_await qCoro(installer).start(QIODevice::ReadOnly, kStartTimeout);
     if (!started) {
@@ -148,7 +189,10 @@ std::optional<RegistrationError> SystemServiceRegistration::unregisterLoginItem(
 }
 
 void SystemServiceRegistration::openSystemSettingsLoginItems() {
-    if (m_paths.openUrl) {
-        m_paths.openUrl(QUrl::fromLocalFile(QFileInfo(m_paths.autostartEntry).absolutePath()));
+    // No desktop has a settings page for system services or autostart
+    // entries that can be opened by a common name: the help page explains
+    // what to do instead.
+    if (m_paths.openUrl && m_paths.helpPage.isValid()) {
+        m_paths.openUrl(m_paths.helpPage);
     }
 }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 // Service registration whose every answer the test chooses.
@@ -24,6 +25,8 @@ public:
     std::optional<RegistrationError> registrationFailure;
     int registrations = 0;
     ServiceStatus loginItem = ServiceStatus::notRegistered;
+    // Returned by the next login item change, which then changes nothing.
+    std::optional<RegistrationError> loginItemFailure;
     int settingsOpened = 0;
 
     ServiceStatus daemonStatus() const override { return status; }
@@ -38,14 +41,21 @@ public:
     }
     ServiceStatus loginItemStatus() const override { return loginItem; }
     std::optional<RegistrationError> registerLoginItem() override {
-        loginItem = ServiceStatus::enabled;
-        return std::nullopt;
+        return changeLoginItem(ServiceStatus::enabled);
     }
     std::optional<RegistrationError> unregisterLoginItem() override {
-        loginItem = ServiceStatus::notRegistered;
-        return std::nullopt;
+        return changeLoginItem(ServiceStatus::notRegistered);
     }
     void openSystemSettingsLoginItems() override { ++settingsOpened; }
+
+private:
+    std::optional<RegistrationError> changeLoginItem(ServiceStatus to) {
+        if (loginItemFailure) {
+            return std::exchange(loginItemFailure, std::nullopt);
+        }
+        loginItem = to;
+        return std::nullopt;
+    }
 };
 
 // A helper that records what it is asked and fails when told to.
@@ -57,6 +67,12 @@ public:
     int statusQueries = 0;
     // Thrown by the next call.
     std::exception_ptr nextFailure;
+    int installs = 0;
+    // Thrown by every install; otherwise an install leaves the daemon as
+    // this says, when set.
+    std::optional<ThrottleError> installFailure;
+    FakeServiceRegistration* registration = nullptr;
+    ServiceStatus statusAfterInstalling = ServiceStatus::enabled;
 
     using HelperClient::setConnected;
 
@@ -72,7 +88,16 @@ public:
         }
     }
 
-    QCoro::Task<> installHelper() override { co_return; }
+    QCoro::Task<> installHelper() override {
+        ++installs;
+        if (installFailure) {
+            throw *installFailure;
+        }
+        if (registration) {
+            registration->status = statusAfterInstalling;
+        }
+        co_return;
+    }
     QCoro::Task<bool> getStatus() override {
         ++statusQueries;
         co_await answer();

@@ -6,6 +6,7 @@
 #include "PrivateBus.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -17,10 +18,11 @@ protected:
         SystemServicePaths paths;
         paths.bus = BusEndpoint(busAddress);
         paths.pkexec = folder.filePath("pkexec");
-        paths.installer = "/opt/veltrane/install-helper";
-        paths.installerArguments = {"/opt/veltrane/build"};
+        // Root's own, through a link: what runs is the real file.
+        paths.installer = "/bin/true";
         paths.autostartEntry = folder.filePath("config/autostart/veltrane.desktop");
         paths.application = "/opt/Veltrane Dev/veltrane";
+        paths.helpPage = QUrl("https://veltrane.example/help#helper");
         paths.openUrl = [this](const QUrl& url) { opened << url; };
         return paths;
     }
@@ -65,7 +67,7 @@ TEST_F(SystemServiceRegistrationTest, RegisteringRunsTheInstallerThroughPkexecAn
     SystemServiceRegistration registration(paths());
     fakePkexec(0);
     EXPECT_EQ(finish(registration.registerDaemon()), std::nullopt);
-    EXPECT_EQ(pkexecArguments(), "/opt/veltrane/install-helper\n/opt/veltrane/build\n");
+    EXPECT_EQ(pkexecArguments(), QFileInfo("/bin/true").canonicalFilePath() + "\n");
 
     fakePkexec(3, "cannot reload the bus\\n");
     EXPECT_EQ(
@@ -79,6 +81,30 @@ TEST_F(SystemServiceRegistrationTest, RegisteringRunsTheInstallerThroughPkexecAn
     const std::optional<RegistrationError> missing = finish(registration.registerDaemon());
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->code, -1);
+}
+
+TEST_F(SystemServiceRegistrationTest, NeverRunsAnInstallerThatAnyoneButRootCouldChange) {
+    fakePkexec(0);
+    // A copy in a folder under the world-writable temporary folder: whoever
+    // owns it, someone other than root could swap it before it runs.
+    const QString copy = folder.filePath("install-helper");
+    ASSERT_TRUE(QFile::copy("/bin/true", copy));
+    SystemServicePaths writable = paths();
+    writable.installer = copy;
+    const std::optional<RegistrationError> refused =
+        finish(SystemServiceRegistration(writable).registerDaemon());
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->description.startsWith("Refusing to run " + copy + " as root"))
+        << refused->description.toStdString();
+
+    // A build without an installed installer says how to install the helper.
+    SystemServicePaths missing = paths();
+    missing.installer = folder.filePath("no-such-installer");
+    const std::optional<RegistrationError> absent =
+        finish(SystemServiceRegistration(missing).registerDaemon());
+    ASSERT_TRUE(absent);
+    EXPECT_TRUE(absent->description.contains("scripts/install-helper build/dev"));
+    EXPECT_EQ(pkexecArguments(), QString()) << "pkexec ran";
 }
 
 TEST_F(SystemServiceRegistrationTest, TheLoginItemIsAnAutostartEntryThatComesAndGoes) {
@@ -96,7 +122,7 @@ TEST_F(SystemServiceRegistrationTest, TheLoginItemIsAnAutostartEntryThatComesAnd
     EXPECT_EQ(registration.loginItemStatus(), ServiceStatus::notRegistered);
 
     registration.openSystemSettingsLoginItems();
-    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(folder.filePath("config/autostart"))});
+    EXPECT_EQ(opened, QList<QUrl>{QUrl("https://veltrane.example/help#helper")});
 }
 
 } // namespace

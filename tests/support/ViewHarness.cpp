@@ -32,6 +32,26 @@ QQuickItem* findIn(QQuickItem* item, const QString& objectName) {
     return nullptr;
 }
 
+// Scrolls every flickable around the item until the item is in view, as a
+// user would before clicking it.
+void scrollIntoView(QQuickItem* item) {
+    for (QQuickItem* area = item->parentItem(); area; area = area->parentItem()) {
+        if (!area->inherits("QQuickFlickable")) {
+            continue;
+        }
+        auto* content = area->property("contentItem").value<QQuickItem*>();
+        const QRectF bounds =
+            item->mapRectToItem(content, QRectF(0, 0, item->width(), item->height()));
+        qreal top = area->property("contentY").toReal();
+        if (bounds.top() < top) {
+            top = bounds.top();
+        } else if (bounds.bottom() > top + area->height()) {
+            top = bounds.bottom() - area->height();
+        }
+        area->setProperty("contentY", top);
+    }
+}
+
 } // namespace
 
 void ViewHarness::prepareApplication() {
@@ -83,7 +103,8 @@ ViewHarness::~ViewHarness() {
 }
 
 QQuickItem* ViewHarness::find(const QString& objectName) const {
-    return findIn(root(), objectName);
+    // From the window's content item: popups live beside the view, in the overlay.
+    return findIn(m_view->contentItem(), objectName);
 }
 
 void ViewHarness::click(const QString& objectName) {
@@ -91,6 +112,7 @@ void ViewHarness::click(const QString& objectName) {
     if (!item) {
         throw std::runtime_error("no item named " + objectName.toStdString());
     }
+    scrollIntoView(item);
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
 }

@@ -29,9 +29,11 @@ public:
 
     QQuickView& window() { return *m_view; }
     QQuickItem* root() const { return m_view->rootObject(); }
-    // Any item of the view by objectName, delegates of repeaters included.
+    // Any item of the view by objectName, delegates of repeaters and open
+    // popups included.
     QQuickItem* find(const QString& objectName) const;
-    // Clicks the middle of the named item; throws when it is not there.
+    // Clicks the middle of the named item, scrolled into view first; throws
+    // when it is not there.
     void click(const QString& objectName);
     QImage grab();
 

@@ -11,7 +11,7 @@
 namespace TrayIcons {
 
 QByteArray drawing(const QString& symbolName, bool darkPanel) {
-    QFile file(QStringLiteral(":/qt/qml/Veltrane/Ui/icons/%1.svg").arg(symbolName));
+    QFile file(QStringLiteral(":/tray/%1.svg").arg(symbolName));
     QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     if (darkPanel) {
         svg.replace("#000000", "#@ink@").replace("#FFFFFF", "#000000").replace("#@ink@", "#FFFFFF");

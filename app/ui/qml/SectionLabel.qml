@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
-pragma ComponentBehavior: Bound
-
 import QtQuick
-import Veltrane.Ui
 
-// The caption over a group of the editor's inputs, in capitals.
+// The upper-case label above a card.
 Text {
-    font.capitalization: Font.AllUppercase
+    property real inkOpacity: 0.3
+
+    leftPadding: 4
     font.pixelSize: Theme.smallSize
     font.weight: Font.DemiBold
-    color: Theme.inkAt(0.3)
+    font.letterSpacing: 0.5
+    font.capitalization: Font.AllUppercase
+    color: Theme.inkAt(inkOpacity)
 }

@@ -57,4 +57,22 @@ QtObject {
     readonly property int stateChangeDuration: 300
     readonly property int switchDuration: 200
     readonly property int pulseDuration: 1000
+    // The profile list, settings and onboarding windows.
+    readonly property color symbolBlue: dark ? Qt.rgba(0.04, 0.52, 1.0, 1) : Qt.rgba(0.0, 0.48, 1.0, 1)
+    readonly property color secondaryText: inkAt(0.55)
+    readonly property color controlBackground: dark ? Qt.rgba(0.2, 0.2, 0.21, 1) : Qt.rgba(1, 1, 1, 1)
+    readonly property color menuBackground: dark ? Qt.rgba(0.17, 0.17, 0.18, 1) : Qt.rgba(0.98, 0.98, 0.98, 1)
+    readonly property color highlight: accentBottom
+    // The statistics chips of a profile row, by kind.
+    readonly property var statTints: ({
+        download: Qt.rgba(0.39, 0.63, 1.0, 0.55),
+        upload: Qt.rgba(1.0, 0.71, 0.24, 0.55),
+        latency: Qt.rgba(0.71, 0.51, 1.0, 0.55),
+        packetLoss: Qt.rgba(1.0, 0.78, 0.24, 0.55),
+        dnsDelay: Qt.rgba(0.39, 0.71, 1.0, 0.55)
+    })
+    readonly property int labelSize: 12
+    readonly property int listTitleSize: 20
+    readonly property int stepTitleSize: 22
+    readonly property int stepHeadingSize: 17
 }

@@ -5,6 +5,10 @@
 // to the views as required properties, never created from QML.
 #include "AboutViewModel.h"
 #include "SoftwareUpdateViewModel.h"
+#include "OnboardingViewModel.h"
+#include "ProfileListRows.h"
+#include "ProfileListViewModel.h"
+#include "SettingsViewModel.h"
 
 #include <QtQml/qqml.h>
 
@@ -61,5 +65,34 @@ struct ProfileEditorViewModelForeign {
     Q_GADGET
     QML_FOREIGN(ProfileEditorViewModel)
     QML_NAMED_ELEMENT(ProfileEditorViewModel)
+    QML_UNCREATABLE("Created by the application")
+};
+
+// The profile list, settings and onboarding windows.
+struct ProfileListViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(ProfileListViewModel)
+    QML_NAMED_ELEMENT(ProfileListViewModel)
+    QML_UNCREATABLE("Created by the application")
+};
+
+struct ProfileListRowsForeign {
+    Q_GADGET
+    QML_FOREIGN(ProfileListRows)
+    QML_NAMED_ELEMENT(ProfileListRows)
+    QML_UNCREATABLE("Owned by ProfileListViewModel")
+};
+
+struct SettingsViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(SettingsViewModel)
+    QML_NAMED_ELEMENT(SettingsViewModel)
+    QML_UNCREATABLE("Created by the application")
+};
+
+struct OnboardingViewModelForeign {
+    Q_GADGET
+    QML_FOREIGN(OnboardingViewModel)
+    QML_NAMED_ELEMENT(OnboardingViewModel)
     QML_UNCREATABLE("Created by the application")
 };

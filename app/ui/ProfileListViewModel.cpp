@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+#include "ProfileListViewModel.h"
+
+#include "ProfileManager.h"
+#include "ProfileNameOrder.h"
+
+ProfileListViewModel::ProfileListViewModel(ProfileManager& profiles,
+                                           ProfileEditorState& editorState,
+                                           WindowNavigator& navigator, QObject* parent)
+    : QObject(parent)
+    , m_profiles(profiles)
+    , m_editorState(editorState)
+    , m_navigator(navigator) {
+    connect(&m_profiles, &ProfileManager::builtInProfilesChanged, this,
+            &ProfileListViewModel::refreshRows);
+    connect(&m_profiles, &ProfileManager::customProfilesChanged, this,
+            &ProfileListViewModel::refreshRows);
+    refreshRows();
+}
+
+QString ProfileListViewModel::deleteConfirmationMessage() const {
+    if (!m_profileToDelete) {
+        return {};
+    }
+    const QString& name = m_profileToDelete->name;
+    return m_profileToDelete->isBuiltIn()
+               ? QStringLiteral("This is a built-in profile. Are you sure you want to delete "
+                                "'%1'? This cannot be undone.")
+                     .arg(name)
+               : QStringLiteral(
+                     "Are you sure you want to delete '%1'? This action cannot be undone.")
+                     .arg(name);
+}
+
+void ProfileListViewModel::appear() {
+    m_profiles.loadBuiltInProfiles();
+    m_profiles.loadCustomProfiles();
+}
+
+void ProfileListViewModel::addNewProfile() {
+    openEditor(std::nullopt, ProfileEditorMode::create);
+}
+
+void ProfileListViewModel::toggleVisibility(const QString& profileId) {
+    const std::optional<ThrottleProfile> profile = rowProfile(profileId);
+    if (!profile) {
+        return;
+    }
+    // The store flips the flag; the rows follow its change signal.
+    if (profile->isBuiltIn()) {
+        m_profiles.toggleMenuVisibility(*profile);
+    } else {
+        m_profiles.toggleCustomProfileVisibility(*profile);
+    }
+}
+
+void ProfileListViewModel::handleProfileAction(Action action, const QString& profileId) {
+    std::optional<ThrottleProfile> profile = rowProfile(profileId);
+    if (!profile) {
+        return;
+    }
+    switch (action) {
+    case Action::Edit:
+        openEditor(std::move(profile), ProfileEditorMode::edit);
+        break;
+    case Action::Duplicate:
+        // The copy shows up in the custom section through the store.
+        m_profiles.duplicateProfile(*profile);
+        break;
+    case Action::Delete:
+        m_profileToDelete = std::move(profile);
+        Q_EMIT deleteConfirmationChanged();
+        break;
+    }
+}
+
+void ProfileListViewModel::confirmDelete() {
+    if (!m_profileToDelete) {
+        return;
+    }
+    m_profiles.deleteProfile(*m_profileToDelete);
+    m_profileToDelete.reset();
+    Q_EMIT deleteConfirmationChanged();
+}
+
+void ProfileListViewModel::cancelDelete() {
+    if (m_profileToDelete) {
+        m_profileToDelete.reset();
+        Q_EMIT deleteConfirmationChanged();
+    }
+}
+
+void ProfileListViewModel::done() {
+    m_navigator.closeWindow(WindowNavigator::profileList);
+}
+
+void ProfileListViewModel::refreshRows() {
+    m_builtInRows.setProfiles(m_profiles.builtInProfiles());
+    m_customRows.setProfiles(ProfileNameOrder::sortedByName(m_profiles.customProfiles()));
+}
+
+std::optional<ThrottleProfile> ProfileListViewModel::rowProfile(const QString& profileId) const {
+    const std::optional<QUuid> id = ThrottleProfile::idFromText(profileId);
+    for (const ProfileListRows* rows : {&m_builtInRows, &m_customRows}) {
+        for (const ThrottleProfile& profile : rows->profiles()) {
+            if (id && profile.id() == *id) {
+                return profile;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void ProfileListViewModel::openEditor(std::optional<ThrottleProfile> profile,
+                                      ProfileEditorMode mode) {
+    // The actions outlive this window (the editor may stay open after the
+    // list closes), so they hold the store, which lives as long as the
+    // application, and nothing of this object.
+    ProfileManager& store = m_profiles;
+    ProfileEditorState::Action onSave = [&store](const ThrottleProfile& saved) {
+        store.saveProfile(saved);
+    };
+    ProfileEditorState::Action onDelete;
+    if (profile && !profile->isBuiltIn()) {
+        onDelete = [&store](const ThrottleProfile& deleted) { store.deleteProfile(deleted); };
+    }
+    m_editorState.prepare(std::move(profile), mode, std::move(onSave), std::move(onDelete));
+    m_navigator.openWindow(WindowNavigator::profileEditor);
+}

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Templates as T
+import Veltrane.Ui
+
+// Privileged Helper: its registration state, the one action that state
+// calls for, and the advanced reinstall and status check.
+Column {
+    id: section
+
+    required property SettingsViewModel viewModel
+
+    spacing: 4
+
+    SectionLabel {
+        text: "Privileged Helper"
+        inkOpacity: 0.4
+    }
+    Card {
+        width: parent.width
+
+        Column {
+            width: parent.width
+            padding: 14
+            spacing: 10
+
+            Item {
+                width: parent.width - 28
+                height: Math.max(description.implicitHeight, badge.height)
+
+                Text {
+                    id: description
+                    width: parent.width - badge.width - 12
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "Required for modifying network settings. Managed by the system."
+                    wrapMode: Text.WordWrap
+                    color: Theme.inkAt(0.55)
+                    font.pixelSize: Theme.labelSize
+                }
+                HelperStatusBadge {
+                    id: badge
+                    objectName: "helperBadge"
+                    x: parent.width - width
+                    anchors.verticalCenter: parent.verticalCenter
+                    status: section.viewModel.helperStatus
+                    text: section.viewModel.helperStatusText
+                }
+            }
+
+            Text {
+                objectName: "approvalHint"
+                visible: section.viewModel.offersApproval
+                width: parent.width - 28
+                text: "Enable the helper in System Settings > General > Login Items to allow network throttling."
+                wrapMode: Text.WordWrap
+                color: Theme.warningOrange
+                font.pixelSize: Theme.labelSize
+            }
+
+            AccentButton {
+                objectName: "installHelperButton"
+                visible: section.viewModel.offersInstall
+                enabled: !section.viewModel.isInstallingHelper
+                implicitHeight: implicitContentHeight + 10
+                text: "Install Helper"
+                onClicked: section.viewModel.installHelper()
+            }
+            AccentButton {
+                objectName: "openSystemSettingsButton"
+                visible: section.viewModel.offersApproval
+                implicitHeight: implicitContentHeight + 10
+                text: "Open System Settings"
+                onClicked: section.viewModel.openSystemSettings()
+            }
+
+            T.AbstractButton {
+                id: disclosure
+                objectName: "advancedButton"
+                implicitWidth: implicitContentWidth
+                implicitHeight: implicitContentHeight
+                onClicked: section.viewModel.toggleAdvancedHelper()
+                contentItem: Row {
+                    spacing: 5
+                    Image {
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 9
+                        height: 9
+                        sourceSize.width: 18
+                        sourceSize.height: 18
+                        source: "icons/chevron.right.svg"
+                        rotation: section.viewModel.showAdvancedHelper ? 90 : 0
+                        Behavior on rotation { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }
+                    }
+                    Text {
+                        text: "Advanced"
+                        color: Theme.inkAt(disclosure.down ? 0.9 : 0.6)
+                        font.pixelSize: Theme.labelSize
+                    }
+                }
+            }
+
+            Row {
+                visible: section.viewModel.showAdvancedHelper
+                spacing: 8
+                opacity: visible ? 1 : 0
+                Behavior on opacity { NumberAnimation { duration: 200 } }
+
+                BorderedButton {
+                    objectName: "reinstallHelperButton"
+                    visible: section.viewModel.offersReinstall
+                    enabled: !section.viewModel.isInstallingHelper
+                    fontSize: Theme.smallSize
+                    text: "Reinstall Helper"
+                    onClicked: section.viewModel.installHelper()
+                }
+                BorderedButton {
+                    objectName: "checkStatusButton"
+                    fontSize: Theme.smallSize
+                    text: "Check Status"
+                    onClicked: section.viewModel.checkHelperStatus()
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Templates as T
+
+// The on/off switch of the settings rows. It never flips itself: the owner
+// binds `checked` to the setting and answers `clicked` with the new value,
+// so the switch always shows what is stored.
+T.AbstractButton {
+    id: control
+
+    property real knobPadding: 2
+    property color activeColor: Theme.activeGreen
+
+    implicitWidth: 38
+    implicitHeight: 22
+    checkable: false
+    hoverEnabled: true
+    focusPolicy: Qt.StrongFocus
+
+    Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
+    Accessible.checked: control.checked
+
+    background: Rectangle {
+        radius: height / 2
+        color: control.checked ? control.activeColor : Theme.inkAt(0.15)
+        Behavior on color { ColorAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad } }
+
+        // Brightened while hovered.
+        Rectangle {
+            anchors.fill: parent
+            radius: parent.radius
+            color: Qt.rgba(1, 1, 1, control.hovered && control.enabled ? 0.05 : 0)
+        }
+    }
+
+    // The knob and its shadow, one point down, over the capsule.
+    Rectangle {
+        z: 1
+        x: knob.x
+        y: knob.y + 1
+        width: knob.width
+        height: knob.height
+        radius: width / 2
+        color: Qt.rgba(0, 0, 0, 0.2)
+    }
+    Rectangle {
+        id: knob
+        z: 1
+        width: control.height - 2 * control.knobPadding
+        height: width
+        radius: width / 2
+        y: control.knobPadding
+        x: control.checked ? control.width - width - control.knobPadding : control.knobPadding
+        color: "white"
+        Behavior on x { NumberAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad } }
+    }
+}

@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Templates as T
+import Veltrane.Ui
+
+// The settings window: General, Updates and Privileged Helper, the two
+// alerts, and the about sheet.
+Rectangle {
+    id: root
+
+    required property SettingsViewModel viewModel
+
+    readonly property bool shown: Window.visibility !== Window.Hidden
+    readonly property bool covered: viewModel.showingAbout || viewModel.showingHelperInstallAlert
+                                    || viewModel.showingLaunchAtLoginError
+    onShownChanged: if (shown) root.viewModel.appear()
+
+    implicitWidth: 450
+    implicitHeight: 520
+    color: Theme.windowBackground
+
+    Shortcut {
+        sequences: ["Ctrl+Return", "Ctrl+Enter"]
+        enabled: !root.covered
+        onActivated: root.viewModel.done()
+    }
+
+    Item {
+        id: header
+        width: parent.width
+        height: 54
+
+        Text {
+            x: 20
+            anchors.verticalCenter: parent.verticalCenter
+            text: "Settings"
+            color: Theme.titleText
+            font.pixelSize: Theme.titleSize
+            font.bold: true
+        }
+        T.AbstractButton {
+            objectName: "headerCloseButton"
+            x: parent.width - width - 20
+            anchors.verticalCenter: parent.verticalCenter
+            width: 18
+            height: 18
+            Accessible.name: "Close"
+            onClicked: root.viewModel.done()
+            contentItem: Image {
+                sourceSize.width: 36
+                sourceSize.height: 36
+                source: "icons/xmark.circle.fill.svg"
+            }
+        }
+    }
+
+    Flickable {
+        objectName: "settingsScroller"
+        anchors.top: header.bottom
+        anchors.bottom: divider.top
+        width: parent.width
+        clip: true
+        contentHeight: sections.implicitHeight + 24
+        boundsBehavior: Flickable.StopAtBounds
+
+        T.ScrollIndicator.vertical: T.ScrollIndicator {
+            id: indicator
+            padding: 2
+            contentItem: Rectangle {
+                implicitWidth: 4
+                radius: 2
+                color: Theme.inkAt(0.25)
+                opacity: indicator.active ? 1 : 0
+            }
+        }
+
+        Column {
+            id: sections
+            x: 20
+            y: 4
+            width: parent.width - 40
+            spacing: 16
+
+            SettingsGeneralSection { width: parent.width; viewModel: root.viewModel }
+            SettingsUpdatesSection { width: parent.width; viewModel: root.viewModel }
+            SettingsHelperSection { width: parent.width; viewModel: root.viewModel }
+        }
+    }
+
+    Rectangle {
+        id: divider
+        anchors.bottom: footer.top
+        width: parent.width
+        height: 1
+        color: Theme.inkAt(0.1)
+        opacity: 0.3
+    }
+
+    Item {
+        id: footer
+        anchors.bottom: parent.bottom
+        width: parent.width
+        height: 52
+
+        T.AbstractButton {
+            id: aboutButton
+            objectName: "aboutButton"
+            x: 20
+            anchors.verticalCenter: parent.verticalCenter
+            implicitWidth: implicitContentWidth
+            implicitHeight: implicitContentHeight
+            onClicked: root.viewModel.showAbout()
+            contentItem: Text {
+                text: "About Veltrane…"
+                color: Theme.inkAt(aboutButton.down ? 0.9 : 0.6)
+                font.pixelSize: Theme.labelSize
+            }
+        }
+        AccentButton {
+            objectName: "doneButton"
+            x: parent.width - width - 20
+            anchors.verticalCenter: parent.verticalCenter
+            implicitWidth: Math.max(implicitContentWidth + 40, 72)
+            implicitHeight: implicitContentHeight + 12
+            text: "Done"
+            onClicked: root.viewModel.done()
+        }
+    }
+
+    AlertDialog {
+        objectName: "helperInstallAlert"
+        visible: root.viewModel.showingHelperInstallAlert
+        title: "Helper Installation"
+        message: root.viewModel.helperInstallAlertMessage
+        onAccepted: root.viewModel.dismissHelperInstallAlert()
+    }
+    AlertDialog {
+        objectName: "launchAtLoginAlert"
+        visible: root.viewModel.showingLaunchAtLoginError
+        title: "Launch at Login Error"
+        message: root.viewModel.launchAtLoginErrorMessage
+        onAccepted: root.viewModel.dismissLaunchAtLoginError()
+    }
+
+    // The about sheet drops from the top edge of the window.
+    T.Popup {
+        parent: T.Overlay.overlay
+        x: (root.width - width) / 2
+        y: 0
+        visible: root.viewModel.showingAbout
+        modal: true
+        dim: true
+        closePolicy: T.Popup.NoAutoClose
+        padding: 0
+        implicitWidth: contentWidth
+        implicitHeight: contentHeight
+        T.Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.25) }
+        background: Rectangle {
+            color: Theme.windowBackground
+            border.color: Theme.inkAt(0.12)
+            radius: 10
+        }
+        contentItem: AboutView {
+            objectName: "aboutSheet"
+            viewModel: root.viewModel.aboutViewModel
+            radius: 10
+            border.color: Theme.inkAt(0.12)
+        }
+    }
+}

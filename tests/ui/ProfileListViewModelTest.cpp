@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+#include "ProfileListViewModel.h"
+
+#include "ProfileStatChips.h"
+#include "SettingsKeys.h"
+#include "WindowTestSupport.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList rowNames(const ProfileListRows& rows) {
+    QStringList names;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        names << rows.data(rows.index(row), ProfileListRows::NameRole).toString();
+    }
+    return names;
+}
+
+bool rowShown(const ProfileListRows& rows, const QString& name) {
+    const int row = static_cast<int>(rowNames(rows).indexOf(name));
+    return rows.data(rows.index(row), ProfileListRows::ShowInMenuRole).toBool();
+}
+
+QString idOf(const ThrottleProfile& profile) {
+    return ThrottleProfile::idText(profile.id());
+}
+
+class ProfileListViewModelTest : public testing::Test {
+protected:
+    WindowServices services;
+    std::unique_ptr<ProfileListViewModel> model = services.profileList();
+};
+
+TEST_F(ProfileListViewModelTest, ListsCustomProfilesByCodePointAndFollowsTheStore) {
+    services.addCustom("beta");
+    const ThrottleProfile upper = services.addCustom("Alpha");
+    const ThrottleProfile lower = services.addCustom("alpha");
+    EXPECT_EQ(rowNames(*model->customRows()), (QStringList{"Alpha", "alpha", "beta"}));
+    EXPECT_EQ(rowNames(*model->builtInRows()).size(), 10);
+    EXPECT_EQ(rowNames(*model->builtInRows()).first(), "100% Loss");
+
+    // A visibility flip updates the row in place, so its switch can animate.
+    QSignalSpy resets(model->customRows(), &QAbstractItemModel::modelReset);
+    model->toggleVisibility(idOf(lower));
+    EXPECT_FALSE(rowShown(*model->customRows(), "alpha"));
+    EXPECT_TRUE(rowShown(*model->customRows(), "Alpha"));
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(services.profiles.menuCustomProfiles().size(), 2);
+
+    const ThrottleProfile lte = preset("LTE");
+    model->toggleVisibility(idOf(lte));
+    EXPECT_FALSE(rowShown(*model->builtInRows(), "LTE"));
+    EXPECT_EQ(
+        services.defaults.value(SettingsKeys::profileVisibilityOverrides).toMap().value(idOf(lte)),
+        false);
+    model->toggleVisibility(idOf(lte));
+    EXPECT_TRUE(rowShown(*model->builtInRows(), "LTE"));
+
+    // Each appearance reads the file again, so changes made elsewhere show up.
+    ProfileManager elsewhere(services.defaults, services.folder.path(), QString());
+    elsewhere.loadCustomProfiles();
+    elsewhere.deleteProfile(upper);
+    model->appear();
+    EXPECT_EQ(rowNames(*model->customRows()), (QStringList{"alpha", "beta"}));
+}
+
+TEST(ProfileStatChips, ShowOnlyTheConditionsThatThrottleInTheirOrder) {
+    const auto values = [](const QList<ProfileStatChip>& chips) {
+        QStringList texts;
+        for (const ProfileStatChip& chip : chips) {
+            texts << chip.symbol + chip.value;
+        }
+        return texts;
+    };
+    const QUuid id = QUuid::createUuid();
+    const ThrottleProfile dnsOnly(id, "DNS", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                  3000, false, true);
+    EXPECT_EQ(ProfileStatChips::of(dnsOnly), (QList<ProfileStatChip>{{"dnsDelay", "◉", "3000ms"}}));
+    const ThrottleProfile lossy(id, "Lossy", std::nullopt, std::nullopt, 0, 2.5, 0, false, true);
+    EXPECT_EQ(values(ProfileStatChips::of(lossy)), QStringList{"△2%"});
+    const ThrottleProfile nothing(id, "None", std::nullopt, std::nullopt, std::nullopt, 0.0,
+                                  std::nullopt, false, true);
+    EXPECT_TRUE(ProfileStatChips::of(nothing).isEmpty());
+    const ThrottleProfile all(id, "All", Bandwidth{780, BandwidthUnit::kbps},
+                              Bandwidth{2, BandwidthUnit::mbps}, 100, 1.0, 50, false, true);
+    EXPECT_EQ(values(ProfileStatChips::of(all)),
+              (QStringList{"↓780 Kbps", "↑2 Mbps", "◷100ms", "△1%", "◉50ms"}));
+}
+
+TEST_F(ProfileListViewModelTest, DeletingAsksInTheWordsOfTheProfilesKindAndCancelKeepsIt) {
+    const ThrottleProfile custom = services.addCustom("Slow Café");
+    QSignalSpy changes(model.get(), &ProfileListViewModel::deleteConfirmationChanged);
+
+    model->handleProfileAction(ProfileListViewModel::Action::Delete, idOf(preset("Edge")));
+    EXPECT_TRUE(model->showingDeleteConfirmation());
+    EXPECT_EQ(model->deleteConfirmationMessage(),
+              "This is a built-in profile. Are you sure you want to delete 'Edge'? This cannot "
+              "be undone.");
+    model->cancelDelete();
+    EXPECT_FALSE(model->showingDeleteConfirmation());
+    EXPECT_EQ(model->deleteConfirmationMessage(), QString());
+    EXPECT_TRUE(services.profiles.profile(preset("Edge").id()));
+
+    model->handleProfileAction(ProfileListViewModel::Action::Delete, idOf(custom));
+    EXPECT_EQ(model->deleteConfirmationMessage(),
+              "Are you sure you want to delete 'Slow Café'? This action cannot be undone.");
+    model->confirmDelete();
+    EXPECT_FALSE(model->showingDeleteConfirmation());
+    EXPECT_TRUE(rowNames(*model->customRows()).isEmpty());
+    ProfileManager reread(services.defaults, services.folder.path(), QString());
+    reread.loadCustomProfiles();
+    EXPECT_TRUE(reread.customProfiles().isEmpty());
+    EXPECT_EQ(changes.count(), 4);
+}
+
+TEST_F(ProfileListViewModelTest, TheEditorGetsActionsThatOutliveTheWindow) {
+    model->addNewProfile();
+    EXPECT_EQ(services.navigator.opened, QStringList{WindowNavigator::profileEditor});
+    EXPECT_FALSE(services.editorState.profile());
+    EXPECT_EQ(services.editorState.mode(), ProfileEditorMode::create);
+    EXPECT_FALSE(services.editorState.onDelete());
+    ASSERT_TRUE(services.editorState.onSave());
+
+    const ThrottleProfile custom = services.addCustom("Mine");
+    model->handleProfileAction(ProfileListViewModel::Action::Edit, idOf(custom));
+    EXPECT_EQ(services.editorState.mode(), ProfileEditorMode::edit);
+    EXPECT_EQ(services.editorState.profile(), custom);
+    ASSERT_TRUE(services.editorState.onDelete());
+
+    // The list window may close while the editor stays open.
+    model.reset();
+    ThrottleProfile renamed = custom;
+    renamed.name = "Mine, renamed";
+    services.editorState.onSave()(renamed);
+    EXPECT_EQ(services.profiles.profile(custom.id())->name, "Mine, renamed");
+    services.editorState.onDelete()(renamed);
+    EXPECT_FALSE(services.profiles.profile(custom.id()));
+
+    services.profileList()->handleProfileAction(ProfileListViewModel::Action::Edit,
+                                                idOf(preset("3G")));
+    EXPECT_EQ(services.editorState.profile(), preset("3G"));
+    EXPECT_FALSE(services.editorState.onDelete()) << "a built-in profile is deleted from the list";
+}
+
+TEST_F(ProfileListViewModelTest, DuplicateAddsAnEditableCopyAndDoneClosesTheWindow) {
+    model->handleProfileAction(ProfileListViewModel::Action::Duplicate, idOf(preset("3G")));
+    EXPECT_EQ(rowNames(*model->customRows()), QStringList{"3G Copy"});
+    model->done();
+    EXPECT_EQ(services.navigator.closed, QStringList{WindowNavigator::profileList});
+}
+
+} // namespace

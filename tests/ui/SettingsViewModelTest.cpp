@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: MIT
+#include "SettingsViewModel.h"
+
+#include "SettingsKeys.h"
+#include "WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Status = SettingsViewModel::HelperStatus;
+
+class SettingsViewModelTest : public testing::Test {
+protected:
+    QVariantMap lastPosted(const QString& name) const {
+        return services.posted.empty() || services.posted.back().first != name
+                   ? QVariantMap()
+                   : services.posted.back().second;
+    }
+
+    WindowServices services;
+    const std::unique_ptr<SettingsViewModel> owned = services.settings();
+    SettingsViewModel& model = *owned;
+};
+
+TEST_F(SettingsViewModelTest, AutoDisableChangesAreStoredAndAnnounced) {
+    const QString changed = NotificationCenter::autoDisableSettingChanged;
+    EXPECT_EQ(model.durationText(), "30 minutes");
+
+    model.setAutoDisableEnabled(true);
+    EXPECT_EQ(lastPosted(changed), (QVariantMap{{"enabled", true}, {"minutes", 30}}));
+
+    model.selectDuration(static_cast<int>(model.durationChoices().indexOf("1 hour")));
+    EXPECT_EQ(services.defaults.value(SettingsKeys::autoDisableMinutes), 60);
+    EXPECT_EQ(lastPosted(changed), (QVariantMap{{"enabled", true}, {"minutes", 60}}));
+    // Choosing the duration already set changes nothing and says nothing.
+    const std::size_t posts = services.posted.size();
+    model.selectDuration(model.durationIndex());
+    EXPECT_EQ(services.posted.size(), posts);
+
+    model.setAutoDisableEnabled(false);
+    EXPECT_FALSE(services.defaults.boolValue(SettingsKeys::autoDisableEnabled));
+    EXPECT_EQ(lastPosted(changed), (QVariantMap{{"enabled", false}, {"minutes", 60}}));
+
+    // A duration written by hand is shown as it is, not as a choice.
+    services.defaults.setValue(SettingsKeys::autoDisableMinutes, 45);
+    EXPECT_EQ(model.durationIndex(), -1);
+    EXPECT_EQ(model.durationText(), "45 minutes");
+}
+
+TEST_F(SettingsViewModelTest, ALoginItemThatCannotChangeFlipsTheSwitchBackAndSaysWhy) {
+    model.setLaunchAtLogin(true);
+    EXPECT_TRUE(model.launchAtLogin());
+    EXPECT_EQ(services.registration.loginItem, ServiceStatus::enabled);
+
+    services.registration.loginItemFailure =
+        RegistrationError{"com.veltrane.ServiceRegistration", 13, "Permission denied"};
+    model.setLaunchAtLogin(false);
+    EXPECT_TRUE(model.launchAtLogin());
+    EXPECT_TRUE(services.defaults.boolValue(SettingsKeys::launchAtLogin));
+    EXPECT_TRUE(model.showingLaunchAtLoginError());
+    EXPECT_EQ(model.launchAtLoginErrorMessage(),
+              "Failed to update launch at login setting: Permission denied");
+    model.dismissLaunchAtLoginError();
+    EXPECT_FALSE(model.showingLaunchAtLoginError());
+}
+
+TEST_F(SettingsViewModelTest, TheBadgeAndTheOfferedActionsFollowTheRegistration) {
+    EXPECT_EQ(model.helperStatus(), Status::Checking);
+    EXPECT_EQ(model.helperStatusText(), "Checking…");
+    struct Case {
+        ServiceStatus registration;
+        Status status;
+        const char* text;
+        bool install, approval, reinstall;
+    };
+    for (const Case& c : {
+             Case{ServiceStatus::notRegistered, Status::NotInstalled, "Not Installed", true, false,
+                  false},
+             Case{ServiceStatus::notFound, Status::NotInstalled, "Not Installed", true, false,
+                  false},
+             Case{ServiceStatus::enabled, Status::Installed, "Installed", false, false, true},
+             Case{ServiceStatus::requiresApproval, Status::RequiresApproval, "Requires Approval",
+                  false, true, false},
+         }) {
+        services.registration.status = c.registration;
+        model.appear();
+        EXPECT_EQ(model.helperStatus(), c.status) << c.text;
+        EXPECT_EQ(model.helperStatusText(), c.text);
+        EXPECT_EQ(model.offersInstall(), c.install) << c.text;
+        EXPECT_EQ(model.offersApproval(), c.approval) << c.text;
+        EXPECT_EQ(model.offersReinstall(), c.reinstall) << c.text;
+    }
+    model.openSystemSettings();
+    EXPECT_EQ(services.registration.settingsOpened, 1);
+}
+
+TEST_F(SettingsViewModelTest, InstallingReportsSuccessFailureAndPendingApproval) {
+    model.appear();
+    model.installHelper();
+    EXPECT_EQ(model.helperStatus(), Status::Installed);
+    EXPECT_TRUE(services.throttleService.state().isHelperReady);
+    EXPECT_TRUE(model.showingHelperInstallAlert());
+    EXPECT_EQ(model.helperInstallAlertMessage(), "Helper installed successfully!");
+    model.dismissHelperInstallAlert();
+
+    services.registration.status = ServiceStatus::notRegistered;
+    services.helper.installFailure = ThrottleError::helperError("no pkexec");
+    model.installHelper();
+    EXPECT_EQ(model.helperStatus(), Status::Error);
+    EXPECT_EQ(model.helperStatusText(), "Helper error: no pkexec");
+    EXPECT_EQ(model.helperInstallAlertMessage(),
+              "Failed to install helper: Helper error: no pkexec");
+    // Retrying takes a status check first: the error state offers nothing.
+    EXPECT_FALSE(model.offersInstall() || model.offersReinstall());
+    model.dismissHelperInstallAlert();
+
+    // Waiting for approval is no failure: the settings open and no alert shows.
+    services.registration.status = ServiceStatus::requiresApproval;
+    services.helper.installFailure = ThrottleError::helperError("Helper requires approval.");
+    model.installHelper();
+    EXPECT_EQ(model.helperStatus(), Status::RequiresApproval);
+    EXPECT_EQ(services.registration.settingsOpened, 1);
+    EXPECT_FALSE(model.showingHelperInstallAlert());
+    EXPECT_EQ(services.helper.installs, 3);
+}
+
+TEST_F(SettingsViewModelTest, UpdatesGoThroughTheUpdaterAndTheAboutSheetComesAndGoes) {
+    model.setAutomaticallyChecksForUpdates(false);
+    EXPECT_FALSE(services.updater.automaticallyChecksForUpdates());
+    services.updater.setCanCheck(false);
+    EXPECT_FALSE(model.canCheckForUpdates());
+    model.checkForUpdates();
+    EXPECT_EQ(services.updater.checks, 0);
+    services.updater.setCanCheck(true);
+    model.checkForUpdates();
+    EXPECT_EQ(services.updater.checks, 1);
+
+    model.showAbout();
+    EXPECT_TRUE(model.showingAbout());
+    model.aboutViewModel()->dismiss();
+    EXPECT_FALSE(model.showingAbout());
+    model.done();
+    EXPECT_EQ(services.navigator.closed, QStringList{WindowNavigator::settings});
+}
+
+} // namespace
