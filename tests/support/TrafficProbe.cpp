@@ -5,8 +5,10 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <optional>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -89,9 +91,8 @@ bool receiveNumber(const Socket& socket, int number) {
 
 } // namespace
 
-double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
-                               std::chrono::milliseconds warmUp,
-                               std::chrono::milliseconds measure) {
+TcpTransfer bulkTcp(const NetnsPair& pair, Direction direction, bool ipv6,
+                    std::chrono::milliseconds warmUp, std::chrono::milliseconds measure) {
     const bool down = direction == Direction::download;
     const Socket listener(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_STREAM);
     const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_STREAM);
@@ -113,12 +114,22 @@ double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool 
     long long bytes = 0;
     std::optional<Clock::time_point> first;
     Clock::time_point last;
+    Clock::time_point lastRoundTrip;
+    std::uint32_t largestRoundTripUs = 0;
     while (Clock::now() < measureFrom + measure) {
         const ssize_t count = ::recv(receiver.fd, buffer.data(), buffer.size(), 0);
         if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR)) {
             break;
         }
         const auto now = Clock::now();
+        if (now - lastRoundTrip >= 20ms) {
+            tcp_info info{};
+            socklen_t length = sizeof info;
+            if (::getsockopt(sender.fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0) {
+                largestRoundTripUs = std::max(largestRoundTripUs, info.tcpi_rtt);
+            }
+            lastRoundTrip = now;
+        }
         if (count < 0 || now < measureFrom) {
             continue;
         }
@@ -134,7 +145,8 @@ double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool 
     ::shutdown(sender.fd, SHUT_RDWR);
     writer.join();
     const double seconds = first ? std::chrono::duration<double>(last - *first).count() : 0.0;
-    return seconds > 0 ? static_cast<double>(bytes) * 8 / seconds : 0.0;
+    return {seconds > 0 ? static_cast<double>(bytes) * 8 / seconds : 0.0,
+            largestRoundTripUs / 1000.0};
 }
 
 double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
@@ -159,11 +171,31 @@ double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
     return shortest;
 }
 
-double udpLossPercent(const NetnsPair& pair, Direction direction, int count,
+double minimumOneWayMs(const NetnsPair& pair, Direction direction, bool ipv6, int count,
+                       std::chrono::milliseconds timeout) {
+    const bool down = direction == Direction::download;
+    const Socket receiver(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_DGRAM);
+    const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_DGRAM);
+    receiver.setReceiveTimeout(timeout);
+    sender.connectTo(receiver);
+    double shortest = std::nan("");
+    // Timed here, not by the kernel's receive stamps: after netem those came
+    // out tens of milliseconds off.
+    for (int number = 0; number < count; ++number) {
+        const auto sent = Clock::now();
+        if (::send(sender.fd, &number, sizeof number, 0) > 0 && receiveNumber(receiver, number)) {
+            shortest = std::fmin(
+                shortest, std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+        }
+    }
+    return shortest;
+}
+
+double udpLossPercent(const NetnsPair& pair, Direction direction, bool ipv6, int count,
                       std::chrono::milliseconds settle) {
     const bool down = direction == Direction::download;
-    const Socket receiver(pair, down ? Side::shaped : Side::peer, false, SOCK_DGRAM);
-    const Socket sender(pair, down ? Side::peer : Side::shaped, false, SOCK_DGRAM);
+    const Socket receiver(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_DGRAM);
+    const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_DGRAM);
     // Every datagram waits in the receive buffer until the count: far more
     // than the system maximum, which only root (as for the namespaces) lifts.
     const int bufferBytes = 64 << 20;

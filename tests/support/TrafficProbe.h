@@ -13,10 +13,17 @@ namespace TrafficProbe {
 // downloads, away from it what it uploads.
 enum class Direction { download, upload };
 
-// TCP payload per second, in bits, over `measure` after `warmUp` has let the
+struct TcpTransfer {
+    // Payload per second over the measured span.
+    double goodputBitsPerSecond;
+    // The largest smoothed round trip the sender saw, queueing included.
+    double largestRoundTripMs;
+};
+
+// A bulk TCP transfer, measured over `measure` after `warmUp` has let the
 // connection leave slow start.
-double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
-                               std::chrono::milliseconds warmUp, std::chrono::milliseconds measure);
+TcpTransfer bulkTcp(const NetnsPair& pair, Direction direction, bool ipv6,
+                    std::chrono::milliseconds warmUp, std::chrono::milliseconds measure);
 
 // The shortest round trip in milliseconds of `count` UDP probes sent one
 // after the other from the shaped side to an echo on the peer; a probe
@@ -24,9 +31,15 @@ double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool 
 double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
                           std::chrono::milliseconds timeout);
 
+// The shortest one-way delay in milliseconds of `count` UDP probes sent one
+// after the other in `direction`. Both sides share one kernel, and so one
+// clock: each way is measured on its own. NaN means no probe arrived.
+double minimumOneWayMs(const NetnsPair& pair, Direction direction, bool ipv6, int count,
+                       std::chrono::milliseconds timeout);
+
 // Percentage of `count` UDP datagrams that never arrive, sent at a steady pace
 // and counted until `settle` after the last one left.
-double udpLossPercent(const NetnsPair& pair, Direction direction, int count,
+double udpLossPercent(const NetnsPair& pair, Direction direction, bool ipv6, int count,
                       std::chrono::milliseconds settle);
 
 } // namespace TrafficProbe
