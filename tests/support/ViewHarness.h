@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QImage>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QString>
+#include <QVariantMap>
+
+#include <memory>
+
+// One view of the Veltrane.Ui module in a window of its own, as the
+// application shows it: offscreen unless a display is set, software-rendered,
+// sized to the view's implicit size. For view tests and screenshots.
+class ViewHarness final {
+public:
+    // Before the QGuiApplication exists: offscreen without a display, and the
+    // application's renderer.
+    static void prepareApplication();
+    // The desktop palette of the light or dark appearance.
+    static void useAppearance(bool dark);
+    // Text renders with a real font: a family resolves and "iiii" is narrower than "WWWW".
+    static bool fontsRender();
+
+    // Loads "<viewName>.qml" with its required properties set; throws
+    // std::runtime_error with QML's messages when it does not load.
+    ViewHarness(const QString& viewName, const QVariantMap& properties);
+    ~ViewHarness();
+
+    QQuickView& window() { return *m_view; }
+    QQuickItem* root() const { return m_view->rootObject(); }
+    // Any item of the view by objectName, delegates of repeaters included.
+    QQuickItem* find(const QString& objectName) const;
+    // Clicks the middle of the named item; throws when it is not there.
+    void click(const QString& objectName);
+    QImage grab();
+
+private:
+    std::unique_ptr<QQuickView> m_view;
+};
+
+// main() of a Qt Test program over views.
+#define VELTRANE_VIEW_TEST_MAIN(TestClass)                                                         \
+    int main(int argc, char** argv) {                                                              \
+        ViewHarness::prepareApplication();                                                         \
+        QGuiApplication app(argc, argv);                                                           \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
