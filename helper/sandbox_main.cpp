@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // veltrane-helper-sandbox: the daemon for tests, never installed. Every path
 // the engine uses lies under --root; --bus picks the bus; --backend and
-// --interfaces pin what the engine shapes with and what it shapes.
+// --interfaces pin what the engine shapes with and what it shapes;
+// --tool-time-limit shortens the limit of every tool run.
+#include "CommandExecutor.h"
 #include "EnginePaths.h"
-#include "FixedInterfaceList.h"
 #include "HelperDaemon.h"
 #include "Logger.h"
 #include "ShapingBackendFactory.h"
+#include "StopSignals.h"
+#include "Uplinks.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -31,6 +34,7 @@ QDBusConnection chooseBus(const QString& address) {
 } // namespace
 
 int main(int argc, char** argv) {
+    StopSignals::blockInEveryThread();
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -52,7 +56,11 @@ int main(int argc, char** argv) {
         QStringLiteral("interfaces"),
         QStringLiteral("Interfaces traffic control shapes instead of those that are up."),
         QStringLiteral("NAME,..."));
-    parser.addOptions({rootOption, busOption, backendOption, interfacesOption});
+    const QCommandLineOption timeLimitOption(
+        QStringLiteral("tool-time-limit"),
+        QStringLiteral("Milliseconds a tool may run before it is ended (default: 30000)."),
+        QStringLiteral("MS"));
+    parser.addOptions({rootOption, busOption, backendOption, interfacesOption, timeLimitOption});
     parser.process(app);
 
     const QString root = parser.value(rootOption);
@@ -73,16 +81,29 @@ int main(int argc, char** argv) {
     std::optional<std::vector<std::string>> interfaces;
     if (parser.isSet(interfacesOption)) {
         try {
-            interfaces =
-                FixedInterfaceList::parseNames(parser.value(interfacesOption).toStdString());
+            interfaces = FixedUplinks::parseNames(parser.value(interfacesOption).toStdString());
         } catch (const std::invalid_argument& error) {
             std::fprintf(stderr, "veltrane-helper-sandbox: %s\n", error.what());
             return 2;
         }
     }
 
+    std::chrono::milliseconds timeLimit = std::chrono::seconds(30);
+    if (parser.isSet(timeLimitOption)) {
+        bool valid = false;
+        timeLimit = std::chrono::milliseconds(parser.value(timeLimitOption).toLongLong(&valid));
+        if (!valid || timeLimit.count() <= 0) {
+            std::fprintf(stderr, "veltrane-helper-sandbox: --tool-time-limit needs milliseconds\n");
+            return 2;
+        }
+    }
+
     const Logger logger;
-    return runHelperDaemon(chooseBus(parser.value(busOption)), logger,
-                           engineOnFirstUse(logger, makeShapingBackend(logger, paths, backend,
-                                                                       std::move(interfaces))));
+    const CommandExecutor executor(logger, timeLimit);
+    const BackendKind kind = backend.value_or(detectBackendKind(paths));
+    const bool watchUplinks = kind == BackendKind::trafficControl && !interfaces;
+    HelperEngine engine = buildHelperEngine(
+        logger, [&] { return makeShapingBackend(logger, executor, paths, kind, interfaces); },
+        watchUplinks);
+    return runHelperDaemon(chooseBus(parser.value(busOption)), logger, executor, std::move(engine));
 }

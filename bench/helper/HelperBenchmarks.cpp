@@ -2,6 +2,7 @@
 #include "CommandExecutor.h"
 #include "FakeToolSandbox.h"
 #include "Logger.h"
+#include "PfDummynetBackend.h"
 #include "ThrottlingManager.h"
 
 #include <benchmark/benchmark.h>
@@ -55,7 +56,10 @@ BENCHMARK(BM_SystemTrue)->UseRealTime();
 
 void BM_EnableDisableCycle(benchmark::State& state) {
     const FakeToolSandbox sandbox;
-    ThrottlingManager manager(quietLogger(), EnginePaths::underRoot(sandbox.root()));
+    const CommandExecutor executor(quietLogger());
+    ThrottlingManager manager(
+        quietLogger(), std::make_unique<PfDummynetBackend>(quietLogger(), executor,
+                                                           EnginePaths::underRoot(sandbox.root())));
     for (auto _ : state) {
         manager.enableThrottling(97500, 41250, 100, 1.0, 0);
         manager.disableThrottling();

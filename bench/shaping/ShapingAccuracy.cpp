@@ -5,10 +5,11 @@
 // rate. Exits 1 when a figure is outside its target. Where the kernel cannot
 // shape or namespaces cannot be made it says so and exits 0, or 1 when given
 // --must-measure.
+#include "CommandExecutor.h"
+#include "FakeToolSandbox.h"
 #include "HelperError.h"
 #include "Logger.h"
 #include "NetnsPair.h"
-#include "SystemInterfaceList.h"
 #include "ThrottlingManager.h"
 #include "TrafficControlBackend.h"
 #include "TrafficProbe.h"
@@ -16,9 +17,12 @@
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
+#include <future>
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -36,9 +40,10 @@ public:
     Bench()
         : m_devNull(::open("/dev/null", O_WRONLY | O_CLOEXEC))
         , m_logger(m_devNull, false)
-        , m_manager(m_logger,
-                    std::make_unique<TrafficControlBackend>(
-                        m_logger, EnginePaths{}, std::make_unique<SystemInterfaceList>())) {}
+        , m_executor(m_logger)
+        , m_manager(m_logger, std::make_unique<TrafficControlBackend>(
+                                  m_logger, m_executor, pathsWithRecordIn(m_recordFolder),
+                                  std::make_unique<SystemUplinks>())) {}
     ~Bench() {
         disable();
         ::close(m_devNull);
@@ -67,9 +72,19 @@ public:
     const NetnsPair& pair() const { return m_pair; }
 
 private:
+    // The real tools; the change record in a folder of our own, never the
+    // machine's /run.
+    static EnginePaths pathsWithRecordIn(const FakeToolSandbox& folder) {
+        EnginePaths paths;
+        paths.changeRecord = folder.path("/shaping.record");
+        return paths;
+    }
+
     NetnsPair m_pair;
+    FakeToolSandbox m_recordFolder;
     int m_devNull;
     Logger m_logger;
+    CommandExecutor m_executor;
     ThrottlingManager m_manager;
 };
 
@@ -89,16 +104,36 @@ std::string format(const char* pattern, double value, double second = 0) {
     return text;
 }
 
-// What a bulk download saw queued at one rate.
+// How long a probe waited behind a bulk download at one rate.
 struct QueueFigure {
     std::string rate;
     double bitsPerSecond;
     double queuedMs;
-    double transferSeconds;
     long limitPackets;
 };
 
+// A bulk download, and from `probeAfter` on the longest of `probes` UDP round
+// trips taken one after another beside it (their answers wait in the same
+// queue), less `unloadedMs`. The download must outlast the probes.
+std::pair<double, double> downloadWithProbes(Bench& bench, std::chrono::milliseconds warmUp,
+                                             std::chrono::milliseconds measure,
+                                             std::chrono::milliseconds probeAfter, int probes,
+                                             double unloadedMs) {
+    auto bulk = std::async(std::launch::async, [&] {
+        return TrafficProbe::tcpGoodputBitsPerSecond(bench.pair(), Direction::download, false,
+                                                     warmUp, measure);
+    });
+    std::this_thread::sleep_for(probeAfter);
+    double longestMs = 0;
+    for (int i = 0; i < probes; ++i) {
+        longestMs = std::fmax(longestMs, bench.minimumRoundTripMs(1, 20s));
+    }
+    return {bulk.get(), longestMs - unloadedMs};
+}
+
 std::vector<QueueFigure> measureRates(Bench& bench, double baselineMs) {
+    // Long enough for TCP to fill the queue and for three probes behind the
+    // deepest one (50 frames at 1 Mbit/s: 0.6 s).
     constexpr auto warmUp = 1500ms;
     constexpr auto measure = 3000ms;
     std::vector<QueueFigure> queues;
@@ -107,20 +142,22 @@ std::vector<QueueFigure> measureRates(Bench& bench, double baselineMs) {
             const std::int64_t bytes = mbit * 125'000;
             const bool down = direction == Direction::download;
             bench.enable(down ? bytes : 0, down ? 0 : bytes, 0, 0.0);
-            const auto transfer =
-                TrafficProbe::bulkTcp(bench.pair(), direction, false, warmUp, measure);
-            const double wire = transfer.goodputBitsPerSecond * kWirePerPayload;
+            double goodput = 0;
+            if (down) {
+                double queuedMs = 0;
+                std::tie(goodput, queuedMs) =
+                    downloadWithProbes(bench, warmUp, measure, warmUp, 3, baselineMs);
+                queues.push_back({std::to_string(mbit) + " Mbit/s", mbit * 1e6, queuedMs,
+                                  bench.downloadQueueLimit()});
+            } else {
+                goodput = TrafficProbe::tcpGoodputBitsPerSecond(bench.pair(), direction, false,
+                                                                warmUp, measure);
+            }
+            const double wire = goodput * kWirePerPayload;
             printRow(std::string("TCP rate ") + (down ? "download" : "upload"),
                      std::to_string(mbit) + " Mbit/s",
-                     format("%.3f Mbit/s on wire (%.3f payload)", wire / 1e6,
-                            transfer.goodputBitsPerSecond / 1e6),
+                     format("%.3f Mbit/s on wire (%.3f payload)", wire / 1e6, goodput / 1e6),
                      std::abs(wire - mbit * 1e6) <= 0.05 * mbit * 1e6);
-            if (down) {
-                queues.push_back({std::to_string(mbit) + " Mbit/s", mbit * 1e6,
-                                  transfer.largestRoundTripMs - baselineMs,
-                                  std::chrono::duration<double>(warmUp + measure).count(),
-                                  bench.downloadQueueLimit()});
-            }
         }
     }
     return queues;
@@ -148,12 +185,11 @@ void measureLoss(Bench& bench) {
 // The profile with the slowest download of the built-in ones ("Edge": 240
 // kbit/s down, 200 up, 400 ms), where a deep queue hurts most.
 QueueFigure measureSlowProfileQueue(Bench& bench, double baselineMs) {
-    constexpr auto length = 6000ms;
     bench.enable(30'000, 25'000, 400, 0.0);
-    const auto transfer =
-        TrafficProbe::bulkTcp(bench.pair(), Direction::download, false, 0ms, length);
-    return {"240 kbit/s, 400 ms", 240e3, transfer.largestRoundTripMs - 400 - baselineMs,
-            std::chrono::duration<double>(length).count(), bench.downloadQueueLimit()};
+    // Slow start has filled the queue after about 2 s; one probe then takes
+    // about as long as the queue is deep.
+    const double queuedMs = downloadWithProbes(bench, 0ms, 7s, 3s, 1, baselineMs + 400).second;
+    return {"240 kbit/s, 400 ms", 240e3, queuedMs, bench.downloadQueueLimit()};
 }
 
 std::string formatDuration(double ms) {
@@ -164,7 +200,7 @@ std::string formatDuration(double ms) {
 void printQueues(const std::vector<QueueFigure>& queues) {
     constexpr double kFullFrameBits = 1514 * 8;
     constexpr double kDummynetSlots = 50;
-    std::printf("\n%-20s %-24s %-26s %s\n", "bulk TCP download", "queued (largest seen)",
+    std::printf("\n%-20s %-24s %-26s %s\n", "bulk TCP download", "a probe waited (most)",
                 "netem queue full", "dummynet, 50 slots full");
     for (const auto& queue : queues) {
         const std::string limit =
@@ -173,8 +209,7 @@ void printQueues(const std::vector<QueueFigure>& queues) {
                 : formatDuration(queue.limitPackets * kFullFrameBits / queue.bitsPerSecond * 1000) +
                       " (" + std::to_string(queue.limitPackets) + " packets)";
         std::printf(
-            "%-20s %-24s %-26s %s\n", queue.rate.c_str(),
-            (formatDuration(queue.queuedMs) + format(" in %.1f s", queue.transferSeconds)).c_str(),
+            "%-20s %-24s %-26s %s\n", queue.rate.c_str(), formatDuration(queue.queuedMs).c_str(),
             limit.c_str(),
             formatDuration(kDummynetSlots * kFullFrameBits / queue.bitsPerSecond * 1000).c_str());
     }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <random>
 
@@ -54,6 +55,10 @@ protected:
 
     std::vector<std::string> toolRuns() const { return helper.tools().toolRuns(); }
 
+    qint64 daemonPid() {
+        return helper.bus().ownerPid(QString::fromUtf8(HelperProtocol::kServiceName));
+    }
+
     HelperOnPrivateBus helper;
     QDBusConnection client = helper.bus().connect(QStringLiteral("client"));
 };
@@ -83,13 +88,12 @@ TEST_F(HelperDaemonTest, EnableRunsTheEngineAndTheConfigurationFollowsTheState) 
     ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     EXPECT_EQ(reply.signature(), QStringLiteral("bs"));
     EXPECT_THAT(reply.arguments(), ElementsAre(true, QString()));
+    // The engine's tests own the exact sequence; here only what the daemon
+    // converts matters.
     EXPECT_THAT(toolRuns(),
-                ElementsAre("pfctl -a com.veltrane -F all", "pfctl -f /etc/pf.conf",
-                            "dnctl pipe delete 1", "dnctl pipe delete 2", "dnctl -q flush",
-                            "dnctl pipe 1 config bw 97500Byte/s delay 50ms plr 0.010000",
-                            "dnctl pipe 2 config bw 41250Byte/s delay 50ms",
-                            "pfctl -f /etc/pf.conf",
-                            "pfctl -a com.veltrane -f /tmp/veltrane_anchor.conf", "pfctl -e"));
+                testing::IsSupersetOf({"dnctl pipe 1 config bw 97500Byte/s delay 50ms "
+                                       "plr 0.010000",
+                                       "dnctl pipe 2 config bw 41250Byte/s delay 50ms"}));
     EXPECT_TRUE(daemonLog().contains(
         QStringLiteral("enableThrottling called: down=97500 up=41250 latency=100 loss=1.0 dns=0")));
 
@@ -99,6 +103,7 @@ TEST_F(HelperDaemonTest, EnableRunsTheEngineAndTheConfigurationFollowsTheState) 
 
     EXPECT_THAT(call(QStringLiteral("DisableThrottling")).arguments(),
                 ElementsAre(true, QString()));
+    EXPECT_TRUE(daemonLog().contains(QStringLiteral("disableThrottling called")));
     EXPECT_TRUE(configurationOf(call(QStringLiteral("GetThrottlingConfiguration"))).isEmpty());
     EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
 }
@@ -207,19 +212,24 @@ TEST_F(HelperDaemonTest, HealthAndVersionAnswerWhileAnotherClientsEnableIsRunnin
     EXPECT_THAT(pendingEnable.reply().arguments(), ElementsAre(true, QString()));
 }
 
-TEST_F(HelperDaemonTest, MalformedCallsGetBusErrorsAndTheDaemonKeepsServing) {
+TEST_F(HelperDaemonTest, CallsOutsideTheInterfaceGetTheBussStandardErrors) {
     QDBusMessage otherInterface = QDBusMessage::createMethodCall(
         QString::fromUtf8(HelperProtocol::kServiceName),
         QString::fromUtf8(HelperProtocol::kObjectPath), QStringLiteral("com.example.Elsewhere"),
         QStringLiteral("GetStatus"));
-    const QList<QDBusMessage> malformed = {
-        HelperOnPrivateBus::methodCall(QStringLiteral("EnableThrottling"),
-                                       {qlonglong(1), qlonglong(2), qlonglong(3)}),
-        HelperOnPrivateBus::methodCall(QStringLiteral("ApplyThrottling"),
-                                       {qlonglong(1), qlonglong(2), 3u, 0.0}),
-        HelperOnPrivateBus::methodCall(QStringLiteral("FormatDisk")), otherInterface};
-    for (const QDBusMessage& message : malformed) {
-        EXPECT_EQ(client.call(message, QDBus::Block, 10'000).type(), QDBusMessage::ErrorMessage)
+    const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
+    const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+    const QList<std::pair<QDBusMessage, QString>> refused = {
+        {HelperOnPrivateBus::methodCall(QStringLiteral("EnableThrottling"),
+                                        {qlonglong(1), qlonglong(2), qlonglong(3)}),
+         invalid},
+        {HelperOnPrivateBus::methodCall(QStringLiteral("ApplyThrottling"),
+                                        {qlonglong(1), qlonglong(2), 3u, 0.0}),
+         invalid},
+        {HelperOnPrivateBus::methodCall(QStringLiteral("FormatDisk")), unknown},
+        {otherInterface, unknown}};
+    for (const auto& [message, error] : refused) {
+        EXPECT_EQ(client.call(message, QDBus::Block, 10'000).errorName(), error)
             << message.member().toStdString();
     }
     EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
@@ -280,18 +290,103 @@ TEST_F(HelperDaemonTest, ManyRandomRequestsEachGetExactlyOneWellFormedReply) {
     EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
 }
 
-TEST_F(HelperDaemonTest, TheDaemonExitsWhenItsBusGoesAway) {
+TEST_F(HelperDaemonTest, SigtermOrALostBusRemoveTheShapingBeforeTheDaemonExits) {
+    for (const bool busLost : {false, true}) {
+        ASSERT_THAT(
+            call(QStringLiteral("EnableThrottling"), enableArguments(1000, 0, 0, 0, 0)).arguments(),
+            ElementsAre(true, QString()));
+        const qint64 pid = daemonPid();
+        ASSERT_GT(pid, 0);
+        if (busLost) {
+            helper.bus().stop();
+        } else {
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+        }
+        EXPECT_TRUE(waitUntil([pid] { return !processAlive(pid); }));
+        EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+        EXPECT_EQ(daemonLog().count(QStringLiteral("Removed shaping before stopping")),
+                  busLost ? 2 : 1);
+    }
+}
+
+TEST_F(HelperDaemonTest, ADaemonKilledMidEnableIsCleanedUpByTheNextOne) {
+    // The anchor load hangs: the pipes and the pf.conf line are in place.
+    const std::string anchorLoad =
+        "-a com.veltrane -f " + helper.tools().path("/tmp/veltrane_anchor.conf");
+    helper.tools().answer("pfctl", anchorLoad, 0, "", "", 3);
+    QDBusPendingCall enable = client.asyncCall(HelperOnPrivateBus::methodCall(
+        QStringLiteral("EnableThrottling"), enableArguments(1000, 0, 0, 0, 0)));
+    ASSERT_TRUE(waitUntil([this] {
+        const auto runs = toolRuns();
+        return std::find(runs.begin(), runs.end(),
+                         "pfctl -a com.veltrane -f /tmp/veltrane_anchor.conf") != runs.end();
+    }));
+    const qint64 killed = daemonPid();
+    ::kill(static_cast<pid_t>(killed), SIGKILL);
+    ASSERT_TRUE(waitUntil([this, killed] { return daemonPid() != killed; }));
+    ASSERT_NE(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+
+    helper.tools().clearAnswers();
+    // The next call starts a new daemon, which first removes the leftover.
+    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
+    EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+    EXPECT_TRUE(
+        daemonLog().contains(QStringLiteral("Removed shaping left by an earlier helper process")));
+    EXPECT_FALSE(helper.tools().exists("/tmp/veltrane_anchor.conf"));
+}
+
+TEST(HelperDaemonTimeLimitTest, AHungToolFailsTheEnableInTimeAndTheDaemonKeepsServing) {
+    HelperOnPrivateBus helper(
+        {{QStringLiteral("--tool-time-limit"), QStringLiteral("500")}, std::nullopt, {}});
+    QDBusConnection client = helper.bus().connect(QStringLiteral("client"));
+    helper.tools().answer("dnctl", "pipe 1 config bw 1000Byte/s", 0, "", "", 60);
+    const QDBusMessage reply = HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
+                                                        enableArguments(1000, 0, 0, 0, 0));
+    EXPECT_THAT(reply.arguments(),
+                ElementsAre(false, QStringLiteral("Command timed out after 0.5 s: ") +
+                                       QString::fromStdString(helper.tools().path(
+                                           "/usr/sbin/dnctl pipe 1 config bw 1000Byte/s"))));
+    EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("GetStatus")).arguments(),
+                ElementsAre(false, QString()));
+}
+
+TEST_F(HelperDaemonTest, ClientsThatCallAndLeaveAtOnceLeaveNothingBehind) {
     call(QStringLiteral("HealthCheck"));
-    const qint64 pid = helper.bus().ownerPid(QString::fromUtf8(HelperProtocol::kServiceName));
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(processAlive(pid));
-    helper.bus().stop();
-    EXPECT_TRUE(waitUntil([pid] { return !processAlive(pid); }));
+    const auto matchRules = [this] {
+        QDBusConnection bus = helper.bus().connect(QStringLiteral("stats"));
+        QDBusMessage stats = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus.Debug.Stats"),
+            QStringLiteral("GetConnectionStats"));
+        stats.setArguments({QString::fromUtf8(HelperProtocol::kServiceName)});
+        return qdbus_cast<QVariantMap>(bus.call(stats).arguments().value(0))
+            .value(QStringLiteral("MatchRules"), -1)
+            .toInt();
+    };
+    const int before = matchRules();
+    ASSERT_GE(before, 0) << "the bus keeps no statistics";
+    constexpr int kClients = 200;
+    for (int i = 0; i < kClients; ++i) {
+        const QString name = QStringLiteral("fleeting-%1").arg(i);
+        QDBusConnection fleeting = helper.bus().connect(name);
+        fleeting.send(HelperOnPrivateBus::methodCall(QStringLiteral("GetVersion")));
+        helper.bus().disconnect(name);
+    }
+    EXPECT_TRUE(waitUntil(
+        [this] {
+            return daemonLog().count(QStringLiteral("XPC connection invalidated")) >= kClients;
+        },
+        std::chrono::seconds(20)));
+    EXPECT_EQ(daemonLog().count(QStringLiteral("Accepted new XPC connection")),
+              daemonLog().count(QStringLiteral("XPC connection invalidated")) + 1);
+    EXPECT_EQ(matchRules(), before);
 }
 
 TEST(HelperDaemonBackendTest, TheSandboxCanShapeWithTrafficControlOnAFixedInterfaceList) {
-    HelperOnPrivateBus helper({QStringLiteral("--backend"), QStringLiteral("tc"),
-                               QStringLiteral("--interfaces"), QStringLiteral("eth7")});
+    HelperOnPrivateBus helper({{QStringLiteral("--backend"), QStringLiteral("tc"),
+                                QStringLiteral("--interfaces"), QStringLiteral("eth7")},
+                               std::nullopt,
+                               {}});
     QDBusConnection client = helper.bus().connect(QStringLiteral("client"));
     EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
                                          enableArguments(1000, 2000, 10, 0, 0))

@@ -7,13 +7,27 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <system_error>
+#include <thread>
 
 using testing::ElementsAre;
+using namespace std::chrono_literals;
 
 namespace {
+
+// A zombie waiting for its new parent to reap it counts as ended.
+bool isRunning(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind(')');
+    return end != std::string::npos && end + 2 < text.size() && text[end + 2] != 'Z';
+}
 
 class CommandExecutorTest : public testing::Test {
 protected:
@@ -26,42 +40,36 @@ protected:
         return sandbox.path(path);
     }
 
+    std::string timeoutOf(const CommandExecutor& runner, const std::string& program) {
+        try {
+            runner.execute(program, {});
+        } catch (const CommandTimeout& timeout) {
+            return timeout.what();
+        }
+        return "(no time-out)";
+    }
+
     FakeToolSandbox sandbox;
     LogCapture log;
     CommandExecutor executor{log.logger()};
 };
 
-TEST(CommandResultTest, CombinedOutputJoinsOnlyNonEmptyStreamsWithOneLineFeed) {
-    EXPECT_EQ((CommandResult{"a", "", 0}.combinedOutput()), "a");
-    EXPECT_EQ((CommandResult{"", "b", 0}.combinedOutput()), "b");
-    EXPECT_EQ((CommandResult{"a", "b", 0}.combinedOutput()), "a\nb");
-    EXPECT_EQ((CommandResult{"", "", 0}.combinedOutput()), "");
-    EXPECT_EQ((CommandResult{"a\n", "b\n", 0}.combinedOutput()), "a\n\nb\n");
+TEST_F(CommandExecutorTest, CapturesBothStreamsAndTheStatusPassingArgumentsVerbatim) {
+    const std::string program = script("both", R"(printf '%s|' "$@"; printf b >&2; exit 3)");
+    const CommandResult result = executor.execute(program, {"two words", "$HOME", "*"});
+    EXPECT_EQ(result, (CommandResult{"two words|$HOME|*|", "b", 3}));
+    EXPECT_EQ(result.combinedOutput(), "two words|$HOME|*|\nb");
+    EXPECT_THAT(log.messages(), ElementsAre("Executing: " + program + " two words $HOME *",
+                                            "Command failed with exit code 3: b"));
+    EXPECT_EQ(executor.execute(script("killed", "kill -9 $$"), {}).exitCode, 128 + 9);
+    // Invalid UTF-8 becomes empty text, stream by stream.
+    const CommandResult bytes =
+        executor.execute(script("bytes", R"(printf '\355\240\200'; printf 'caf\303\251' >&2)"), {});
+    EXPECT_EQ(bytes.output, "");
+    EXPECT_EQ(bytes.error, "caf\xC3\xA9");
 }
 
-TEST_F(CommandExecutorTest, CapturesBothStreamsAndTheExitStatusWithoutAShell) {
-    const std::string program = script("both", R"(printf a; printf b >&2; exit 3)");
-    const CommandResult result = executor.execute(program, {"two words", "$HOME"});
-    EXPECT_EQ(result, (CommandResult{"a", "b", 3}));
-    // Arguments reach the program verbatim: no shell expands or splits them.
-    const CommandResult echoed = executor.execute("/bin/echo", {"two words", "$HOME", "*"});
-    EXPECT_EQ(echoed.output, "two words $HOME *\n");
-}
-
-TEST_F(CommandExecutorTest, LogsTheCommandLineAndANonZeroStatusWithStandardErrorOnly) {
-    const std::string program = script("fails", R"(printf out; printf x >&2; exit 1)");
-    const CommandResult result = executor.execute(program, {"-a", "b c"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(log.messages(), ElementsAre("Executing: " + program + " -a b c",
-                                            "Command failed with exit code 1: x"));
-}
-
-TEST_F(CommandExecutorTest, ReportsAKilledProgramAsFailed) {
-    const CommandResult result = executor.execute(script("killed", "kill -9 $$"), {});
-    EXPECT_EQ(result.exitCode, 128 + 9);
-}
-
-TEST_F(CommandExecutorTest, AMissingProgramThrowsTheSystemDescriptionAndLogsNothingMore) {
+TEST_F(CommandExecutorTest, AProgramThatCannotStartThrowsTheSystemDescription) {
     const std::string missing = sandbox.path("/bin/does-not-exist");
     try {
         executor.execute(missing, {"x"});
@@ -69,18 +77,10 @@ TEST_F(CommandExecutorTest, AMissingProgramThrowsTheSystemDescriptionAndLogsNoth
     } catch (const std::system_error& error) {
         EXPECT_STREQ(error.what(), "No such file or directory");
     }
-    EXPECT_THAT(log.messages(), ElementsAre("Executing: " + missing + " x"));
-}
-
-TEST_F(CommandExecutorTest, IgnoringErrorsLogsAStartFailureOnceAndReturns) {
-    const std::string missing = sandbox.path("/bin/does-not-exist");
-    executor.executeIgnoringErrors(missing, {});
-    EXPECT_THAT(log.messages(), ElementsAre("Executing: " + missing,
-                                            "Command failed (ignored): No such file or directory"));
-}
-
-TEST_F(CommandExecutorTest, ARelativePathIsNotLookedUpInThePath) {
+    // Not looked up in the PATH either.
     EXPECT_THROW(executor.execute("true", {}), std::system_error);
+    executor.executeIgnoringErrors(missing, {});
+    EXPECT_EQ(log.messages().back(), "Command failed (ignored): No such file or directory");
 }
 
 TEST_F(CommandExecutorTest, DrainsMegabytesOnBothStreamsWithoutBlocking) {
@@ -92,29 +92,89 @@ wait)");
     const CommandResult result = executor.execute(program, {});
     EXPECT_EQ(result.output.size(), 4u * 1024 * 1024);
     EXPECT_EQ(result.error.size(), 4u * 1024 * 1024);
-    EXPECT_EQ(result.output.find_first_not_of('o'), std::string::npos);
 }
 
-TEST_F(CommandExecutorTest, InvalidUtf8BecomesEmptyTextPerStream) {
-    const std::string program = script("bytes", R"(printf '\377\376'; printf 'caf\303\251' >&2)");
+TEST_F(CommandExecutorTest, AToolSeesDefaultSignalHandlingWhateverTheDaemonSetUp) {
+    // The daemon ignores SIGPIPE and blocks its stop signals.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ::sigaction(SIGPIPE, &ignore, &previous);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    sigset_t previousMask;
+    ::pthread_sigmask(SIG_BLOCK, &blocked, &previousMask);
+    const CommandResult result =
+        executor.execute(script("dispositions", "grep -E '^Sig(Blk|Ign)' /proc/self/status"), {});
+    ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    ::sigaction(SIGPIPE, &previous, nullptr);
+    // Only the standard signals count: glibc reserves 32 and 33 for itself.
+    unsigned long long blockedBits = 1;
+    unsigned long long ignoredBits = 1;
+    ASSERT_EQ(
+        std::sscanf(result.output.c_str(), "SigBlk: %llx SigIgn: %llx", &blockedBits, &ignoredBits),
+        2)
+        << result.output;
+    EXPECT_EQ(blockedBits & 0x7fffffff, 0u);
+    EXPECT_EQ(ignoredBits & 0x7fffffff, 0u);
+}
+
+TEST_F(CommandExecutorTest, AToolPastItsLimitIsEndedAndNothingItStartedOutlivesIt) {
+    const CommandExecutor limited(log.logger(), 300ms);
+    const std::string pidFile = sandbox.path("/grandchild");
+    // Ignores SIGTERM, so only the SIGKILL a second later ends it; its child
+    // holds the output pipes and must go too.
+    const std::string stubborn =
+        script("stubborn",
+               "sleep 60 & echo $! > " + pidFile + "\ntrap '' TERM\nwhile :; do sleep 1; done");
+    EXPECT_EQ(timeoutOf(limited, stubborn), "Command timed out after 0.3 s: " + stubborn);
+    EXPECT_FALSE(isRunning(std::stoi(sandbox.readFile("/grandchild"))));
+}
+
+TEST_F(CommandExecutorTest, AToolThatLeavesAChildHoldingItsOutputDoesNotHoldTheRun) {
+    const std::string program = script("leaves-child", "sleep 60 &\necho done");
     const CommandResult result = executor.execute(program, {});
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.error, "caf\xC3\xA9");
-    const std::string surrogate = script("surrogate", R"(printf '\355\240\200')");
-    EXPECT_EQ(executor.execute(surrogate, {}).output, "");
-    const std::string overlong = script("overlong", R"(printf '\300\257')");
-    EXPECT_EQ(executor.execute(overlong, {}).output, "");
+    EXPECT_EQ(result.output, "done\n");
+    EXPECT_EQ(result.exitCode, 0);
 }
 
-TEST(LoggerTest, WritesOneTimeStampedLinePerMessageKeepingInnerLineFeeds) {
+TEST_F(CommandExecutorTest, TheDaemonsStopEndsTheRunningToolAndBoundsTheNextOnes) {
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(200ms);
+        executor.endRunsBy(CommandExecutor::Clock::now() + 300ms);
+    });
+    const std::string sleeper = script("sleeper", "exec sleep 60");
+    EXPECT_EQ(timeoutOf(executor, sleeper),
+              "Command ended because the helper is stopping: " + sleeper);
+    stopper.join();
+    EXPECT_EQ(timeoutOf(executor, sleeper),
+              "Command ended because the helper is stopping: " + sleeper);
+}
+
+TEST(LoggerTest, WritesOneUtcTimeStampedLinePerMessageKeepingInnerLineFeeds) {
+    // Local time far from UTC must not leak into the stamp.
+    const char* previous = std::getenv("TZ");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TZ", "Pacific/Kiritimati", 1); // UTC+14
+    ::tzset();
     LogCapture capture;
-    capture.logger().log("first");
+    const std::time_t before = std::time(nullptr);
     capture.logger().log("two\nlines");
-    const std::regex expected(R"(\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\] VeltraneHelper: first
-\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\] VeltraneHelper: two
-lines
-)");
-    EXPECT_TRUE(std::regex_match(capture.text(), expected)) << capture.text();
+    const std::time_t after = std::time(nullptr);
+    previous ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
+    ::tzset();
+
+    const std::regex expected(
+        R"(\[(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)Z\] VeltraneHelper: two\nlines\n)");
+    std::smatch match;
+    const std::string text = capture.text();
+    ASSERT_TRUE(std::regex_match(text, match, expected)) << text;
+    std::tm stamp{};
+    ::strptime(match[1].str().c_str(), "%Y-%m-%dT%H:%M:%S", &stamp);
+    const std::time_t logged = ::timegm(&stamp);
+    EXPECT_GE(logged, before);
+    EXPECT_LE(logged, after);
 }
 
 } // namespace

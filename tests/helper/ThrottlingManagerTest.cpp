@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottlingManager.h"
 
+#include "CommandExecutor.h"
 #include "FakeToolSandbox.h"
 #include "HelperError.h"
 #include "LogCapture.h"
+#include "PfDummynetBackend.h"
 #include "ToolRuns.h"
 
 #include <gmock/gmock.h>
@@ -59,8 +61,10 @@ protected:
 
     FakeToolSandbox sandbox;
     LogCapture log;
+    CommandExecutor executor{log.logger()};
     EnginePaths paths = EnginePaths::underRoot(sandbox.root());
-    ThrottlingManager manager{log.logger(), paths};
+    ThrottlingManager manager{log.logger(),
+                              std::make_unique<PfDummynetBackend>(log.logger(), executor, paths)};
 };
 
 TEST_F(ThrottlingManagerTest, EnableRunsCleanupThenPipesThenAnchorInOrderAndLogsEachStep) {
@@ -87,10 +91,15 @@ TEST_F(ThrottlingManagerTest, EnableRunsCleanupThenPipesThenAnchorInOrderAndLogs
                             "Added dummynet-anchor to pf.conf", "Throttling enabled successfully"));
     EXPECT_EQ(sandbox.loadedAnchorRules(), kAnchorRules);
     EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
-    // Before the first filter anchor, passing over the other kinds of anchor.
+    // Before the first filter anchor, passing over the other kinds of anchor;
+    // and pf is reloaded after the edit, not before.
     EXPECT_THAT(sandbox.readFile("/etc/pf.conf"),
                 HasSubstr("dummynet-anchor \"com.apple/*\"\ndummynet-anchor \"com.veltrane\"\n"
                           "anchor \"com.apple/*\"\n"));
+    EXPECT_EQ(sandbox.loadedPfConf(), sandbox.readFile("/etc/pf.conf"));
+    // Each change is on record before it is made.
+    EXPECT_EQ(sandbox.readFile("/run/veltrane/shaping.record"),
+              "pipes 1 2\npf.conf-line\nanchor com.veltrane\n");
 }
 
 TEST_F(ThrottlingManagerTest, ZeroValuesLeaveOutTheirOptionsAndOnlyDownloadCarriesLoss) {
@@ -132,6 +141,8 @@ TEST_F(ThrottlingManagerTest, DisableAlwaysCleansUpAndRestoresPfConf) {
     EXPECT_FALSE(manager.isActive());
     EXPECT_THAT(sandbox.toolRuns(), ElementsAreArray(kCleanupRuns));
     EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+    EXPECT_EQ(sandbox.loadedPfConf(), FakeToolSandbox::kDefaultPfConf);
+    EXPECT_FALSE(sandbox.exists("/run/veltrane/shaping.record"));
     EXPECT_THAT(log.messages(), testing::Contains("Removed dummynet-anchor from pf.conf"));
     EXPECT_EQ(log.messages().back(), "Throttling disabled");
 }
@@ -208,7 +219,7 @@ TEST_F(ThrottlingManagerTest, PfConfKeepsItsModeAndOwnerAndALinkStaysALink) {
     }
     EXPECT_EQ(sandbox.readFile("/etc/pf.conf.real"),
               "dummynet-anchor \"com.veltrane\"\nanchor \"x\"\n");
-    // No temporary file is left beside it.
+    // No temporary file is left beside them.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sandbox.path("/etc")),
                             std::filesystem::directory_iterator()),
               2);
@@ -227,6 +238,37 @@ TEST_F(ThrottlingManagerTest, WhatIsPlantedAtTheAnchorPathIsNeitherWrittenThroug
     sandbox.writeFile("/tmp/veltrane_anchor.conf", "pass all\n");
     enable();
     EXPECT_EQ(sandbox.loadedAnchorRules(), kAnchorRules);
+}
+
+TEST_F(ThrottlingManagerTest, AStartRemovesTheShapingAndTemporaryFilesAnEarlierProcessLeft) {
+    enable();
+    // A process killed in the middle of edits leaves temporaries of its own
+    // beside the files; files that merely look alike are someone else's.
+    for (const char* file :
+         {"/etc/.pf.conf.veltrane-Ab3xY9", "/tmp/.veltrane_anchor.conf.veltrane-Qq1234",
+          "/tmp/veltrane_anchor.conf", "/etc/.pf.conf.veltrane-toolong1", "/etc/pf.conf.Ab3xY9"}) {
+        sandbox.writeFile(file, "x");
+    }
+    sandbox.clearToolRuns();
+
+    ThrottlingManager next(log.logger(),
+                           std::make_unique<PfDummynetBackend>(log.logger(), executor, paths));
+    next.removeLeftovers();
+    EXPECT_THAT(sandbox.toolRuns(), ElementsAreArray(kCleanupRuns));
+    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+    EXPECT_THAT(log.messages(),
+                testing::Contains("Removed shaping left by an earlier helper process"));
+    EXPECT_FALSE(sandbox.exists("/etc/.pf.conf.veltrane-Ab3xY9"));
+    EXPECT_FALSE(sandbox.exists("/tmp/.veltrane_anchor.conf.veltrane-Qq1234"));
+    EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
+    EXPECT_TRUE(sandbox.exists("/etc/.pf.conf.veltrane-toolong1"));
+    EXPECT_TRUE(sandbox.exists("/etc/pf.conf.Ab3xY9"));
+
+    // With nothing on record, a start runs no tool at all.
+    sandbox.clearToolRuns();
+    next.removeLeftovers();
+    next.shutDown();
+    EXPECT_THAT(sandbox.toolRuns(), IsEmpty());
 }
 
 // One failing step of an enable, set up on a fresh sandbox.
@@ -256,8 +298,10 @@ TEST_P(ThrottlingManagerFailureTest, ThrowsTheStepsMessageAndLeavesIsActiveUncha
     EXPECT_EQ(manager.isActive(), wasActive);
     EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
     EXPECT_EQ(!sandbox.loadedAnchorRules().empty(), failure.anchorRulesWritten);
-    // Nothing is rolled back, but the clean-up of the enable did run.
+    // Nothing is rolled back, but the clean-up of the enable did run, and
+    // what the failed enable may have left is on record.
     EXPECT_THAT(sandbox.toolRuns(), testing::IsSupersetOf(kCleanupRuns));
+    EXPECT_TRUE(sandbox.exists("/run/veltrane/shaping.record"));
     EXPECT_NE(log.messages().back(), "Throttling enabled successfully");
 }
 

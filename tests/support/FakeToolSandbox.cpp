@@ -20,6 +20,9 @@ printf '%s\n' "$name $*" >> "$root/tool-runs.log"
 if [ "$name" = pfctl ] && [ "$1" = -a ] && [ "$3" = -f ]; then
   cat "$4" >> "$root/loaded-anchor-rules" 2>/dev/null
 fi
+if [ "$name" = pfctl ] && [ "$1" = -f ]; then
+  cat "$2" > "$root/loaded-pf.conf" 2>/dev/null
+fi
 answers="$root/answers/$name"
 # Fields are split on the unit separator: a tab or space would merge empty ones.
 sep=$(printf '\037')
@@ -99,6 +102,12 @@ void FakeToolSandbox::answer(const std::string& tool, const std::string& argumen
             << separator << error << '\n';
 }
 
+void FakeToolSandbox::clearAnswers() const {
+    std::error_code ignored;
+    fs::remove_all(path("/answers"), ignored);
+    fs::create_directories(path("/answers"));
+}
+
 std::vector<std::string> FakeToolSandbox::toolRuns() const {
     std::vector<std::string> runs;
     std::istringstream log(readFile("/tool-runs.log"));
@@ -112,6 +121,10 @@ void FakeToolSandbox::clearToolRuns() const {
     writeFile("/tool-runs.log", "");
     std::error_code ignored;
     fs::remove(path("/loaded-anchor-rules"), ignored);
+}
+
+std::string FakeToolSandbox::loadedPfConf() const {
+    return exists("/loaded-pf.conf") ? readFile("/loaded-pf.conf") : std::string();
 }
 
 std::string FakeToolSandbox::loadedAnchorRules() const {

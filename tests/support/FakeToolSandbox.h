@@ -28,6 +28,8 @@ public:
                 const std::string& output = {}, const std::string& error = {},
                 double sleepSeconds = 0);
 
+    void clearAnswers() const;
+
     // "tool arg arg ..." per run, with the sandbox root cut out of every path.
     std::vector<std::string> toolRuns() const;
     // Forgets the runs and the loaded anchor rules seen so far.
@@ -35,6 +37,8 @@ public:
 
     // Every anchor rules file pfctl was asked to load, as it read it.
     std::string loadedAnchorRules() const;
+    // The main configuration pfctl -f last loaded, as it read it.
+    std::string loadedPfConf() const;
 
     void writeFile(const std::string& absolutePath, const std::string& contents) const;
     std::string readFile(const std::string& absolutePath) const;

@@ -3,11 +3,34 @@
 
 #include "HelperProtocol.h"
 
-HelperOnPrivateBus::HelperOnPrivateBus(const QStringList& extraArguments)
-    : m_bus({{QString::fromUtf8(HelperProtocol::kServiceName),
-              QStringList{sandboxDaemonPath(), QStringLiteral("--root"),
-                          QString::fromStdString(m_tools.root())} +
-                  extraArguments}}) {}
+namespace {
+
+QList<PrivateBus::Service> services(const std::string& root,
+                                    const HelperOnPrivateBus::Options& options) {
+    QList<PrivateBus::Service> list{
+        {QString::fromUtf8(HelperProtocol::kServiceName),
+         QStringList{HelperOnPrivateBus::sandboxDaemonPath(), QStringLiteral("--root"),
+                     QString::fromStdString(root)} +
+             options.extraArguments}};
+    if (options.polkitAllows) {
+        QStringList uids;
+        for (const uint uid : *options.polkitAllows) {
+            uids << QString::number(uid);
+        }
+        list.append({QStringLiteral("org.freedesktop.PolicyKit1"),
+                     {QStringLiteral(VELTRANE_FAKE_POLKIT_PATH), QStringLiteral("--allow"),
+                      uids.join(QLatin1Char(','))}});
+    }
+    return list;
+}
+
+} // namespace
+
+HelperOnPrivateBus::HelperOnPrivateBus()
+    : HelperOnPrivateBus(Options{}) {}
+
+HelperOnPrivateBus::HelperOnPrivateBus(const Options& options)
+    : m_bus(services(m_tools.root(), options), options.policy) {}
 
 QDBusMessage HelperOnPrivateBus::methodCall(const QString& method, const QVariantList& arguments) {
     QDBusMessage message =

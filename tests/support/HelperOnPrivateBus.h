@@ -7,12 +7,23 @@
 #include <QDBusMessage>
 #include <QVariantList>
 
+#include <optional>
+
 // The sandboxed helper daemon behind a private bus: the bus starts it on the
 // first call, with fake tools under a sandbox root.
 class HelperOnPrivateBus final {
 public:
-    // Extra arguments go to veltrane-helper-sandbox after --root.
-    explicit HelperOnPrivateBus(const QStringList& extraArguments = {});
+    struct Options {
+        // Go to veltrane-helper-sandbox after --root.
+        QStringList extraArguments;
+        // Users a fake polkit on the bus authorises; none: no polkit at all.
+        std::optional<QList<uint>> polkitAllows;
+        // Replaces the bus's permissive policy (see PrivateBus).
+        QString policy;
+    };
+
+    HelperOnPrivateBus();
+    explicit HelperOnPrivateBus(const Options& options);
 
     FakeToolSandbox& tools() { return m_tools; }
     const FakeToolSandbox& tools() const { return m_tools; }

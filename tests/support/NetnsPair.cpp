@@ -70,6 +70,12 @@ NetnsPair::NetnsPair() {
                         "dev", kDevices[i], "nodad"});
             runOrThrow(kIp, {"-n", m_names[i], "link", "set", kDevices[i], "up"});
         }
+        // The peer stands for the rest of the network: the shaped side's
+        // default routes lead there, which makes vt0 its uplink.
+        runOrThrow(
+            kIp, {"-n", m_names[0], "route", "add", "default", "via", address(Side::peer, false)});
+        runOrThrow(kIp, {"-n", m_names[0], "-6", "route", "add", "default", "via",
+                         address(Side::peer, true)});
     } catch (...) {
         destroy();
         throw;

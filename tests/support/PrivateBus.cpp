@@ -21,13 +21,17 @@ constexpr const char* kBusConfig = R"(<!DOCTYPE busconfig PUBLIC
   <listen>%1</listen>
   <servicedir>%2</servicedir>
   <auth>EXTERNAL</auth>
-  <policy context="default">
+  %3
+</busconfig>
+)";
+
+// Other users may connect too: tests call as an unprivileged uid.
+constexpr const char* kPermissivePolicy = R"(<policy context="default">
+    <allow user="*"/>
     <allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/>
     <allow own="*"/>
-  </policy>
-</busconfig>
-)";
+  </policy>)";
 
 void writeFile(const QString& path, const QString& contents) {
     QFile file(path);
@@ -62,7 +66,8 @@ bool processAlive(qint64 pid) {
     return end >= 0 && end + 2 < text.size() && text.at(end + 2) != 'Z';
 }
 
-PrivateBus::PrivateBus(const QList<Service>& activatableServices) {
+PrivateBus::PrivateBus(const QList<Service>& activatableServices, const QString& policy)
+    : m_policy(policy.isEmpty() ? QString::fromUtf8(kPermissivePolicy) : policy) {
     if (!m_folder.isValid()) {
         throw std::runtime_error("cannot create a folder for the private bus");
     }
@@ -83,7 +88,7 @@ PrivateBus::PrivateBus(const QList<Service>& activatableServices) {
     const QString socket = m_folder.filePath(QStringLiteral("bus.socket"));
     m_address = QStringLiteral("unix:path=") + socket;
     const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
-    writeFile(config, QString::fromUtf8(kBusConfig).arg(m_address, services));
+    writeFile(config, QString::fromUtf8(kBusConfig).arg(m_address, services, m_policy));
 
     startDaemon();
 }
@@ -109,6 +114,12 @@ void PrivateBus::startDaemon() {
     if (!ready) {
         throw std::runtime_error("the private bus did not come up: " + output().toStdString());
     }
+    // Reachable by the unprivileged users some tests call as.
+    QFile::setPermissions(m_folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ExeGroup | QFile::ExeOther);
+    QFile::setPermissions(m_folder.filePath(QStringLiteral("bus.socket")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                              QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther);
 }
 
 void PrivateBus::restart() {

@@ -21,7 +21,9 @@ public:
         QStringList command; // absolute program path first
     };
 
-    explicit PrivateBus(const QList<Service>& activatableServices);
+    // `policy` replaces the default one, which lets every user connect, own
+    // any name and call anything: <policy> elements, <include> or the like.
+    explicit PrivateBus(const QList<Service>& activatableServices, const QString& policy = {});
     ~PrivateBus();
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
@@ -52,6 +54,7 @@ private:
     QProcess m_daemon;
     QStringList m_serviceNames;
     QStringList m_connectionNames;
+    QString m_policy;
 };
 
 // Polls `condition` until it holds or `timeout` passes, processing events

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <linux/tcp.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <optional>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -89,10 +89,27 @@ bool receiveNumber(const Socket& socket, int number) {
     return false;
 }
 
+// Segments the receiver has acknowledged, selectively or not, by a moment.
+struct Delivery {
+    Clock::time_point when;
+    std::uint32_t segments;
+    std::uint32_t segmentBytes;
+};
+
+Delivery delivery(const Socket& sender) {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(sender.fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) {
+        fail("TCP_INFO");
+    }
+    return {Clock::now(), info.tcpi_delivered, info.tcpi_snd_mss};
+}
+
 } // namespace
 
-TcpTransfer bulkTcp(const NetnsPair& pair, Direction direction, bool ipv6,
-                    std::chrono::milliseconds warmUp, std::chrono::milliseconds measure) {
+double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
+                               std::chrono::milliseconds warmUp,
+                               std::chrono::milliseconds measure) {
     const bool down = direction == Direction::download;
     const Socket listener(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_STREAM);
     const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_STREAM);
@@ -109,44 +126,30 @@ TcpTransfer bulkTcp(const NetnsPair& pair, Direction direction, bool ipv6,
         while (::send(sender.fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) > 0) {
         }
     });
+    // Counted as the sender learns of it, not as the receiver reads: after a
+    // loss the receiver gets a whole window's worth at once when the gap
+    // closes, which would count data that crossed the link before the start.
     std::vector<char> buffer(1 << 20);
     const auto measureFrom = Clock::now() + warmUp;
-    long long bytes = 0;
-    std::optional<Clock::time_point> first;
-    Clock::time_point last;
-    Clock::time_point lastRoundTrip;
-    std::uint32_t largestRoundTripUs = 0;
+    std::optional<Delivery> first;
+    Delivery last{};
     while (Clock::now() < measureFrom + measure) {
         const ssize_t count = ::recv(receiver.fd, buffer.data(), buffer.size(), 0);
         if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR)) {
             break;
         }
-        const auto now = Clock::now();
-        if (now - lastRoundTrip >= 20ms) {
-            tcp_info info{};
-            socklen_t length = sizeof info;
-            if (::getsockopt(sender.fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0) {
-                largestRoundTripUs = std::max(largestRoundTripUs, info.tcpi_rtt);
-            }
-            lastRoundTrip = now;
+        if (Clock::now() >= measureFrom) {
+            last = delivery(sender);
+            first = first.value_or(last);
         }
-        if (count < 0 || now < measureFrom) {
-            continue;
-        }
-        // The rate runs from the first arrival, not from an arbitrary start,
-        // so a burst that straddles the start does not skew it.
-        if (first) {
-            bytes += count;
-        } else {
-            first = now;
-        }
-        last = now;
     }
     ::shutdown(sender.fd, SHUT_RDWR);
     writer.join();
-    const double seconds = first ? std::chrono::duration<double>(last - *first).count() : 0.0;
-    return {seconds > 0 ? static_cast<double>(bytes) * 8 / seconds : 0.0,
-            largestRoundTripUs / 1000.0};
+    const double seconds =
+        first ? std::chrono::duration<double>(last.when - first->when).count() : 0;
+    return seconds > 0 ? static_cast<double>(last.segments - first->segments) * last.segmentBytes *
+                             8 / seconds
+                       : 0.0;
 }
 
 double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,

@@ -13,17 +13,10 @@ namespace TrafficProbe {
 // downloads, away from it what it uploads.
 enum class Direction { download, upload };
 
-struct TcpTransfer {
-    // Payload per second over the measured span.
-    double goodputBitsPerSecond;
-    // The largest smoothed round trip the sender saw, queueing included.
-    double largestRoundTripMs;
-};
-
-// A bulk TCP transfer, measured over `measure` after `warmUp` has let the
-// connection leave slow start.
-TcpTransfer bulkTcp(const NetnsPair& pair, Direction direction, bool ipv6,
-                    std::chrono::milliseconds warmUp, std::chrono::milliseconds measure);
+// TCP payload per second, in bits, that reaches the receiver over `measure`
+// after `warmUp` has let the connection leave slow start.
+double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
+                               std::chrono::milliseconds warmUp, std::chrono::milliseconds measure);
 
 // The shortest round trip in milliseconds of `count` UDP probes sent one
 // after the other from the shaped side to an echo on the peer; a probe

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CommandResult.h"
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class Logger;
+
+// A run that went past its time limit, or that the daemon's stop ended. Its
+// what() names the command line, and it travels like a start error: unwrapped.
+class CommandTimeout final : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Runs one external program synchronously, by absolute path and argument list
+// (never through a shell), and captures what it writes. Every run is bounded:
+// a tool past the time limit gets SIGTERM, and SIGKILL a second later.
+class CommandExecutor final {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit CommandExecutor(const Logger& logger,
+                             std::chrono::milliseconds timeLimit = std::chrono::seconds(30));
+    CommandExecutor(const CommandExecutor&) = delete;
+    CommandExecutor& operator=(const CommandExecutor&) = delete;
+
+    // Throws std::system_error, whose what() is the OS's description, when the
+    // program cannot be started, and CommandTimeout. A non-zero exit status is
+    // not an error here.
+    CommandResult execute(const std::string& executablePath,
+                          const std::vector<std::string>& arguments) const;
+
+    void executeIgnoringErrors(const std::string& executablePath,
+                               const std::vector<std::string>& arguments) const noexcept;
+
+    // For the daemon's stop, from any thread: the tool running now is ended
+    // at once, and no run from now on lasts past `deadline`.
+    void endRunsBy(Clock::time_point deadline) const noexcept;
+
+private:
+    const Logger& m_logger;
+    const std::chrono::milliseconds m_timeLimit;
+    mutable std::atomic<Clock::rep> m_deadline;
+    mutable std::atomic<unsigned> m_stopRequests{0};
+};

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+// File reads and atomic replacements for the files the engine edits. Failures
+// throw std::system_error whose what() is the OS's description.
+namespace FileAccess {
+
+// The whole file, which must be valid UTF-8 (EILSEQ otherwise).
+std::string readUtf8File(const std::string& path);
+
+enum class ExistingFile {
+    // Write through a symbolic link and keep the file's mode and owner: for
+    // configuration the administrator owns.
+    keepModeAndOwner,
+    // Replace whatever is at the path, link or file, with a new file of ours:
+    // for files in shared folders where someone else may have planted one.
+    replace,
+};
+
+// Writes a temporary file created exclusively in the same folder, flushes it
+// to disk and renames it over `path`, so a crash leaves the old or the new
+// contents, never a mix. On failure the temporary file is removed; a kill
+// can still leave one, named so that removeLeftoverTemporaries() knows it.
+void replaceAtomically(const std::string& path, std::string_view contents, ExistingFile existing,
+                       mode_t newFileMode = 0644);
+
+// Removes the temporary files that replaceAtomically() on `path` left behind
+// when its process died, and nothing else: only regular files of our own
+// user with exactly that name pattern. Returns their paths.
+std::vector<std::string> removeLeftoverTemporaries(const std::string& path) noexcept;
+
+} // namespace FileAccess

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+
+// What one direction of traffic gets; zero leaves that condition out.
+struct DirectionShaping {
+    std::int64_t bandwidthBytesPerSecond = 0;
+    std::int64_t latencyMs = 0;
+    double packetLossPercent = 0.0;
+};
+
+// A request already split into its two directions: the latency shared out and
+// the loss on inbound traffic only.
+struct ShapingPlan {
+    DirectionShaping download;
+    DirectionShaping upload;
+};
+
+// The kernel mechanism that shapes traffic. The engine owns the lock, the
+// state and the log lines every mechanism shares; a backend runs the tools and
+// keeps the record of what it changed, so that another process can undo it.
+class ShapingBackend {
+public:
+    virtual ~ShapingBackend() = default;
+
+    // Throws HelperError, or the runner's errors (a tool that cannot start or
+    // runs too long). What a failure leaves behind is the backend's to say.
+    virtual void applyShaping(const ShapingPlan& plan) = 0;
+
+    // Removes everything its record lists, carrying on past failing tools.
+    // Throws HelperError only when it cannot tell what there is to remove.
+    virtual void removeShaping() = 0;
+
+    // Whether a record of changes exists: shaping may be in force.
+    virtual bool hasRecordedChanges() const = 0;
+
+    // Removes temporary files an earlier process left half-written.
+    virtual void removeTemporaryLeftovers() noexcept {}
+
+    // While shaping: shapes uplinks that came up or were re-created since.
+    virtual void followUplinks() noexcept {}
+};

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "ShapingBackend.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+class Logger;
+
+// Turns one set of throttle parameters into traffic shaping in the kernel and
+// takes it away again. One per daemon; every client shares it.
+class ThrottlingManager final {
+public:
+    ThrottlingManager(const Logger& logger, std::unique_ptr<ShapingBackend> backend);
+    ThrottlingManager(const ThrottlingManager&) = delete;
+    ThrottlingManager& operator=(const ThrottlingManager&) = delete;
+
+    // Removes what an earlier process of the daemon left: shaping it recorded
+    // (a crash, a kill) and half-written temporary files. Never fails.
+    void removeLeftovers() noexcept;
+
+    // Replaces whatever shaping is in force. Throws HelperError, or the
+    // runner's errors. Parameters that fail the check throw validationFailed
+    // before anything runs.
+    void enableThrottling(std::int64_t downloadBytesPerSecond, std::int64_t uploadBytesPerSecond,
+                          std::int64_t latencyMs, double packetLossPercent,
+                          std::int64_t dnsDelayMs);
+
+    // Always runs the full clean-up, active or not. Throws HelperError when
+    // it cannot tell what to remove; the state is then left as it was.
+    void disableThrottling();
+
+    bool isActive() const;
+
+    // Shapes uplinks that appeared since the enable; nothing while inactive.
+    void followUplinks() noexcept;
+
+    // For the daemon's stop: removes whatever shaping is recorded.
+    void shutDown() noexcept;
+
+private:
+    void cleanupRules();
+    // Only with the lock held.
+    void removeRecordedShaping(const char* doneMessage) noexcept;
+
+    const Logger& m_logger;
+    std::unique_ptr<ShapingBackend> m_backend;
+    bool m_isActive = false;
+    // Held for the whole of every enable and disable, tool runs included, so
+    // two clients' requests never interleave their commands.
+    mutable std::mutex m_stateLock;
+};

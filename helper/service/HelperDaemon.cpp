@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+#include "HelperDaemon.h"
+
+#include "CommandExecutor.h"
+#include "ConnectionLog.h"
+#include "HelperBusObject.h"
+#include "HelperProtocol.h"
+#include "Logger.h"
+#include "PolkitAuthorization.h"
+#include "StopSignals.h"
+#include "ThrottlingManager.h"
+#include "Uplinks.h"
+#include "VeltraneHelper.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdlib>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The whole stop takes at most 5 s: a tool still running is ended at once,
+// the clean-up's own tools must be done by 4 s, and the engine thread gets
+// half a second more before the process leaves without it.
+constexpr auto kCleanupBudget = 4s;
+constexpr auto kEngineThreadBudget = 4500ms;
+// Links and routes change in bursts (an interface comes up, gets its
+// address, then its routes): shape once the burst is over.
+constexpr auto kUplinkSettleTime = 300ms;
+
+// QtDBus keeps a process alive after its bus has gone; the bus's own
+// Disconnected signal is the one sure sign, and then there is nobody left to
+// serve.
+class BusLossWatcher final : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+public Q_SLOTS:
+    void busLost() { QCoreApplication::exit(0); }
+};
+
+} // namespace
+
+HelperEngine buildHelperEngine(const Logger& logger,
+                               const std::function<std::unique_ptr<ShapingBackend>()>& makeBackend,
+                               bool watchUplinks) {
+    HelperEngine parts;
+    try {
+        parts.engine = std::make_unique<ThrottlingManager>(logger, makeBackend());
+        parts.engine->removeLeftovers();
+    } catch (const std::exception& error) {
+        parts.engine.reset();
+        parts.failure = error.what();
+        logger.log("Cannot start the throttling engine: " + parts.failure);
+        return parts;
+    }
+    if (watchUplinks) {
+        try {
+            parts.uplinkMonitor = std::make_unique<UplinkMonitor>();
+        } catch (const std::exception& error) {
+            // Shaping still works; only uplinks that appear later are missed.
+            logger.log(std::string("Cannot watch the network interfaces: ") + error.what());
+        }
+    }
+    return parts;
+}
+
+int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExecutor& executor,
+                    HelperEngine parts) {
+    if (!bus.isConnected()) {
+        logger.log("Cannot connect to the bus: " + bus.lastError().message().toStdString());
+        return 1;
+    }
+
+    ConnectionLog connections(logger, bus);
+    PolkitAuthorization authorization(bus);
+    VeltraneHelper helper(logger, parts.engine.get(), parts.failure, authorization, connections);
+    HelperBusObject busObject(helper);
+    if (!bus.registerVirtualObject(QString::fromUtf8(HelperProtocol::kObjectPath), &busObject)) {
+        logger.log("Cannot export the helper object: " + bus.lastError().message().toStdString());
+        return 1;
+    }
+
+    BusLossWatcher lossWatcher;
+    // QtDBus 6.4 subscribes to bus signals only by slot signature.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"),
+                &lossWatcher, SLOT(busLost()));
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, [&logger](int signal) {
+        logger.log(signal == SIGTERM ? "Stopping on SIGTERM" : "Stopping on SIGINT");
+        QCoreApplication::exit(0);
+    });
+
+    QTimer uplinkSettle;
+    uplinkSettle.setSingleShot(true);
+    uplinkSettle.setInterval(kUplinkSettleTime);
+    QObject::connect(&uplinkSettle, &QTimer::timeout, &helper, &VeltraneHelper::followUplinks);
+    std::unique_ptr<QSocketNotifier> uplinkEvents;
+    if (parts.uplinkMonitor) {
+        uplinkEvents =
+            std::make_unique<QSocketNotifier>(parts.uplinkMonitor->fd(), QSocketNotifier::Read);
+        QObject::connect(uplinkEvents.get(), &QSocketNotifier::activated, [&] {
+            if (parts.uplinkMonitor->takeChanges()) {
+                uplinkSettle.start();
+            }
+        });
+    }
+
+    if (!bus.registerService(QString::fromUtf8(HelperProtocol::kServiceName))) {
+        logger.log("Cannot own the name " + std::string(HelperProtocol::kServiceName) + ": " +
+                   bus.lastError().message().toStdString());
+        helper.stop(kEngineThreadBudget);
+        return 1;
+    }
+
+    logger.log("Veltrane Helper v" + std::string(HelperProtocol::kVersion) + " started");
+    const int status = QCoreApplication::exec();
+
+    executor.endRunsBy(std::chrono::steady_clock::now() + kCleanupBudget);
+    if (!helper.stop(kEngineThreadBudget)) {
+        logger.log("Exiting with the engine still busy");
+        std::_Exit(status);
+    }
+    logger.log("Veltrane Helper stopped");
+    return status;
+}
+
+#include "HelperDaemon.moc"

@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+#include "PfDummynetBackend.h"
+
+#include "CommandBuilder.h"
+#include "CommandExecutor.h"
+#include "FileAccess.h"
+#include "HelperError.h"
+#include "Logger.h"
+#include "PfConf.h"
+
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kAnchorName = "com.veltrane";
+
+constexpr std::string_view kAnchorRules = "dummynet in proto tcp from any to any pipe 1\n"
+                                          "dummynet in proto udp from any to any pipe 1\n"
+                                          "dummynet out proto tcp from any to any pipe 2\n"
+                                          "dummynet out proto udp from any to any pipe 2\n";
+
+// Removes the anchor rules file however the enable ends; pf has its own copy
+// once loaded, and a stale file must never be loaded by anyone later.
+class AnchorRulesRemoval final {
+public:
+    explicit AnchorRulesRemoval(const std::string& path)
+        : m_path(path) {}
+    AnchorRulesRemoval(const AnchorRulesRemoval&) = delete;
+    AnchorRulesRemoval& operator=(const AnchorRulesRemoval&) = delete;
+    ~AnchorRulesRemoval() { ::unlink(m_path.c_str()); }
+
+private:
+    const std::string& m_path;
+};
+
+} // namespace
+
+PfDummynetBackend::PfDummynetBackend(const Logger& logger, const CommandExecutor& executor,
+                                     EnginePaths paths)
+    : m_logger(logger)
+    , m_executor(executor)
+    , m_paths(std::move(paths))
+    , m_record(m_paths.changeRecord) {}
+
+void PfDummynetBackend::removeShaping() {
+    m_executor.executeIgnoringErrors(m_paths.pfctl, {"-a", kAnchorName, "-F", "all"});
+    removeDummynetAnchor();
+    m_executor.executeIgnoringErrors(m_paths.pfctl, {"-f", m_paths.pfConf});
+    m_executor.executeIgnoringErrors(m_paths.dnctl, {"pipe", "delete", "1"});
+    m_executor.executeIgnoringErrors(m_paths.dnctl, {"pipe", "delete", "2"});
+    m_executor.executeIgnoringErrors(m_paths.dnctl, {"-q", "flush"});
+    try {
+        m_record.replace({});
+    } catch (const std::system_error& error) {
+        m_logger.log(std::string("Failed to clear the change record: ") + error.what());
+    }
+}
+
+bool PfDummynetBackend::hasRecordedChanges() const {
+    return !m_record.isEmpty();
+}
+
+void PfDummynetBackend::removeTemporaryLeftovers() noexcept {
+    for (const std::string* path : {&m_paths.pfConf, &m_paths.anchorRules, &m_paths.changeRecord}) {
+        for (const auto& removed : FileAccess::removeLeftoverTemporaries(*path)) {
+            m_logger.log("Removed leftover temporary file " + removed);
+        }
+    }
+    // The rules file lives only while an enable loads it.
+    struct stat status {};
+    if (::lstat(m_paths.anchorRules.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_uid == ::geteuid() && ::unlink(m_paths.anchorRules.c_str()) == 0) {
+        m_logger.log("Removed leftover temporary file " + m_paths.anchorRules);
+    }
+}
+
+void PfDummynetBackend::note(const ChangeRecord::Entry& entry) {
+    try {
+        m_record.add(entry);
+    } catch (const std::system_error& error) {
+        throw HelperError::fileError(std::string("Failed to write the change record: ") +
+                                     error.what());
+    }
+}
+
+void PfDummynetBackend::applyShaping(const ShapingPlan& plan) {
+    note({"pipes", "1", "2"});
+    configurePipe(1, plan.download, "Failed to configure download pipe: ");
+    // The upload pipe never drops packets: loss is simulated on arrival only.
+    configurePipe(2, {plan.upload.bandwidthBytesPerSecond, plan.upload.latencyMs, 0.0},
+                  "Failed to configure upload pipe: ");
+    ensureDummynetAnchorInstalled();
+    writeAnchorRules();
+    const AnchorRulesRemoval removal(m_paths.anchorRules);
+    note({"anchor", kAnchorName});
+    loadAnchorRules();
+    m_executor.executeIgnoringErrors(m_paths.pfctl, {"-e"});
+}
+
+void PfDummynetBackend::configurePipe(int pipeNumber, const DirectionShaping& shaping,
+                                      const char* failureMessage) {
+    const CommandResult result = m_executor.execute(
+        m_paths.dnctl,
+        CommandBuilder::buildPipeConfigArguments(pipeNumber, shaping.bandwidthBytesPerSecond,
+                                                 shaping.latencyMs, shaping.packetLossPercent));
+    if (result.exitCode != 0) {
+        throw HelperError::commandFailed(failureMessage + result.combinedOutput());
+    }
+}
+
+void PfDummynetBackend::ensureDummynetAnchorInstalled() {
+    std::string text;
+    try {
+        text = FileAccess::readUtf8File(m_paths.pfConf);
+    } catch (const std::system_error& error) {
+        throw HelperError::fileError(std::string("Failed to read /etc/pf.conf: ") + error.what());
+    }
+    if (PfConf::containsAnchorReference(text)) {
+        m_logger.log("dummynet-anchor already in pf.conf");
+        return;
+    }
+    note({"pf.conf-line"});
+    try {
+        FileAccess::replaceAtomically(m_paths.pfConf, PfConf::withAnchorReferenceInserted(text),
+                                      FileAccess::ExistingFile::keepModeAndOwner);
+    } catch (const std::system_error& error) {
+        throw HelperError::fileError(std::string("Failed to write /etc/pf.conf: ") + error.what());
+    }
+    m_logger.log("Added dummynet-anchor to pf.conf");
+
+    const CommandResult reload = m_executor.execute(m_paths.pfctl, {"-f", m_paths.pfConf});
+    if (reload.exitCode != 0) {
+        m_logger.log("Warning: pf reload returned non-zero: " + reload.combinedOutput());
+    }
+}
+
+void PfDummynetBackend::removeDummynetAnchor() noexcept {
+    try {
+        const auto edited =
+            PfConf::withoutAnchorReference(FileAccess::readUtf8File(m_paths.pfConf));
+        if (!edited) {
+            return;
+        }
+        FileAccess::replaceAtomically(m_paths.pfConf, *edited,
+                                      FileAccess::ExistingFile::keepModeAndOwner);
+        m_logger.log("Removed dummynet-anchor from pf.conf");
+    } catch (...) {
+        // Clean-up carries on whatever the file does; the next enable reads it
+        // again and reports what is wrong.
+    }
+}
+
+void PfDummynetBackend::writeAnchorRules() {
+    try {
+        // A new file renamed over the fixed name: whatever another user
+        // planted there, file or link, is replaced, never written through.
+        FileAccess::replaceAtomically(m_paths.anchorRules, kAnchorRules,
+                                      FileAccess::ExistingFile::replace);
+    } catch (const std::system_error& error) {
+        throw HelperError::fileError(std::string("Failed to write anchor rules: ") + error.what());
+    }
+}
+
+void PfDummynetBackend::loadAnchorRules() {
+    const CommandResult result =
+        m_executor.execute(m_paths.pfctl, {"-a", kAnchorName, "-f", m_paths.anchorRules});
+    if (result.exitCode != 0) {
+        throw HelperError::commandFailed("Failed to load pf anchor: " + result.combinedOutput());
+    }
+}

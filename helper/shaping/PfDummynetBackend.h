@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "ChangeRecord.h"
+#include "EnginePaths.h"
+#include "ShapingBackend.h"
+
+class CommandExecutor;
+class Logger;
+
+// Shapes traffic with two dummynet pipes (1 inbound, 2 outbound) and a pf
+// anchor whose four rules send TCP and UDP through them. Every object it
+// makes has a fixed name of its own, so its clean-up is one fixed sequence;
+// the record only tells a later process that there is something to remove.
+// A failed enable is not rolled back: its last step that can fail loads the
+// anchor, and without the anchor's rules the pipes shape nothing.
+class PfDummynetBackend final : public ShapingBackend {
+public:
+    PfDummynetBackend(const Logger& logger, const CommandExecutor& executor,
+                      EnginePaths paths = {});
+
+    void applyShaping(const ShapingPlan& plan) override;
+    void removeShaping() override;
+    bool hasRecordedChanges() const override;
+    void removeTemporaryLeftovers() noexcept override;
+
+private:
+    void note(const ChangeRecord::Entry& entry);
+    void configurePipe(int pipeNumber, const DirectionShaping& shaping, const char* failureMessage);
+    void ensureDummynetAnchorInstalled();
+    void removeDummynetAnchor() noexcept;
+    void writeAnchorRules();
+    void loadAnchorRules();
+
+    const Logger& m_logger;
+    const CommandExecutor& m_executor;
+    EnginePaths m_paths;
+    ChangeRecord m_record;
+};

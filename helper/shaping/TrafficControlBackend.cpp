@@ -1,0 +1,401 @@
+// SPDX-License-Identifier: MIT
+#include "TrafficControlBackend.h"
+
+#include "CommandExecutor.h"
+#include "DecimalFormat.h"
+#include "HelperError.h"
+#include "InterfaceName.h"
+#include "Logger.h"
+#include "ThrottleParameters.h"
+
+#include <algorithm>
+#include <sstream>
+#include <system_error>
+
+namespace {
+
+// Hex "VT". The kernel refuses to delete a root qdisc whose handle differs
+// from the one named, so clean-up can never remove someone else's.
+constexpr const char* kRootHandle = "5654:";
+constexpr const char* kShapedClass = "5654:1";
+constexpr const char* kUploadNetemHandle = "5655:";
+constexpr const char* kIngressParent = "ffff:";
+
+// Filter priorities of our own. IPv4 and IPv6 need one each: the kernel keeps
+// one protocol per priority.
+struct AddressFamily {
+    const char* protocol;
+    const char* preference;
+    const char* u32Match;
+};
+constexpr AddressFamily kFamilies[] = {{"ip", "22100", "ip"}, {"ipv6", "22101", "ip6"}};
+constexpr const char* kTransportProtocols[] = {"6", "17"}; // TCP, UDP
+
+// What HTB needs to pass up to 10 Gbit/s without limiting it itself: its
+// default burst is computed as 0 at such rates, which would pace every packet.
+const std::vector<std::string> kPassThroughClass = {"rate",   "100gbit", "burst",   "4mb",
+                                                    "cburst", "4mb",     "quantum", "65536"};
+
+// netem's limit counts packets: those its delay holds in flight and those
+// its rate keeps waiting. It is sized in full Ethernet frames, what bulk
+// traffic fills a queue with:
+// - the delay: what the rate carries during the delay (with no rate set,
+//   the fastest rate the engine takes);
+// - the rate: 50 frames more, the default queue of dummynet, so a bulk
+//   transfer waits no longer behind the rate than it would there: 2.5 s on
+//   "Edge" (240 kbit/s), where netem's default of 1000 packets gave 50 s;
+// - at most 16 MiB of frames per queue, whatever is asked: no request may
+//   make the kernel queue without bound. At 10 Gbit/s that still carries
+//   13 ms of delay without loss, at 100 Mbit/s 1.3 s.
+constexpr std::int64_t kFrameBytes = 1514;
+constexpr std::int64_t kRateQueueFrames = 50;
+constexpr std::int64_t kMaxQueueFrames = (16 << 20) / kFrameBytes;
+
+std::int64_t netemLimit(const DirectionShaping& shaping) {
+    const std::int64_t bytesPerSecond = shaping.bandwidthBytesPerSecond > 0
+                                            ? shaping.bandwidthBytesPerSecond
+                                            : kMaxBandwidthBytesPerSecond;
+    // At most 1.25e9 * 10000 = 1.25e13: no overflow.
+    const std::int64_t bytesInFlight =
+        bytesPerSecond * std::max<std::int64_t>(shaping.latencyMs, 0) / 1000;
+    const std::int64_t framesInFlight = (bytesInFlight + kFrameBytes - 1) / kFrameBytes;
+    return std::min(framesInFlight + kRateQueueFrames, kMaxQueueFrames);
+}
+
+std::vector<std::string> concat(std::vector<std::string> first,
+                                const std::vector<std::string>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+// How tc and ip report a qdisc kind or link type the kernel does not know.
+bool reportsMissingKernelFeature(const std::string& output) {
+    return output.find("qdisc kind is unknown") != std::string::npos ||
+           output.find("Unknown device type") != std::string::npos;
+}
+
+// A u32 filter on `parent` that picks one transport protocol of one family.
+std::vector<std::string> filterArguments(const std::string& interface, const char* parent,
+                                         const AddressFamily& family, const char* transport,
+                                         const std::vector<std::string>& target) {
+    return concat({"filter", "add", "dev", interface, "parent", parent, "protocol", family.protocol,
+                   "pref", family.preference, "u32", "match", family.u32Match, "protocol",
+                   transport, "0xff"},
+                  target);
+}
+
+// Entries of the change record, and how each is undone.
+ChangeRecord::Entry rootEntry(const std::string& interface) {
+    return {"qdisc", interface, "root"};
+}
+ChangeRecord::Entry ingressEntry(const std::string& interface) {
+    return {"qdisc", interface, "ingress"};
+}
+ChangeRecord::Entry deviceEntry(const std::string& device) {
+    return {"device", device};
+}
+
+bool concerns(const ChangeRecord::Entry& entry, const std::string& interface) {
+    return (entry.size() == 3 && entry[0] == "qdisc" && entry[1] == interface) ||
+           (entry.size() == 2 && entry[0] == "device" && entry[1] == ifbDeviceName(interface));
+}
+
+} // namespace
+
+TrafficControlBackend::TrafficControlBackend(const Logger& logger, const CommandExecutor& executor,
+                                             const EnginePaths& paths,
+                                             std::unique_ptr<UplinkSource> uplinks)
+    : m_logger(logger)
+    , m_executor(executor)
+    , m_record(paths.changeRecord)
+    , m_uplinks(std::move(uplinks))
+    , m_tc(paths.tc)
+    , m_ip(paths.ip) {}
+
+std::vector<std::string> TrafficControlBackend::netemArguments(const DirectionShaping& shaping) {
+    std::vector<std::string> arguments = {"netem", "limit", std::to_string(netemLimit(shaping))};
+    if (shaping.bandwidthBytesPerSecond > 0) {
+        arguments.insert(arguments.end(),
+                         {"rate", std::to_string(shaping.bandwidthBytesPerSecond * 8) + "bit"});
+    }
+    if (shaping.latencyMs > 0) {
+        arguments.insert(arguments.end(), {"delay", std::to_string(shaping.latencyMs) + "ms"});
+    }
+    if (shaping.packetLossPercent > 0.0) {
+        arguments.insert(arguments.end(), {"loss", "random",
+                                           formatShortestDecimal(shaping.packetLossPercent) + "%"});
+    }
+    return arguments;
+}
+
+std::vector<Uplink> TrafficControlBackend::readUplinks() const {
+    try {
+        return m_uplinks->uplinks();
+    } catch (const std::exception& error) {
+        throw HelperError::commandFailed(std::string("Cannot read the network interfaces: ") +
+                                         error.what());
+    }
+}
+
+std::optional<std::string> TrafficControlBackend::foreignQdisc(const std::string& interface) const {
+    const CommandResult shown = m_executor.execute(m_tc, {"qdisc", "show", "dev", interface});
+    if (shown.exitCode != 0) {
+        throw HelperError::commandFailed("Failed to read the qdiscs of " + interface + ": " +
+                                         shown.combinedOutput());
+    }
+    // "qdisc <kind> <handle> root ..." or "qdisc <kind> <handle> parent ...".
+    // The kernel's own root qdiscs have handle 0:; one added by a program has
+    // another. An ingress or clsact qdisc is always someone's.
+    std::istringstream lines(shown.output);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string word, kind, handle, position;
+        if (!(words >> word >> kind >> handle >> position) || word != "qdisc") {
+            continue;
+        }
+        if ((position == "root" && handle != "0:") || kind == "ingress" || kind == "clsact") {
+            return kind + " " + handle + (position == "root" ? " root" : " ingress");
+        }
+    }
+    return std::nullopt;
+}
+
+void TrafficControlBackend::applyShaping(const ShapingPlan& plan) {
+    const std::vector<Uplink> uplinks = readUplinks();
+    if (uplinks.empty()) {
+        // Reporting success here would leave the user believing traffic is
+        // shaped while an uplink that comes up later runs at full speed.
+        throw HelperError::commandFailed("No network interface with a default route to shape");
+    }
+    std::string list;
+    for (const auto& uplink : uplinks) {
+        list += (list.empty() ? "" : ", ") + uplink.name;
+    }
+    m_logger.log("Shaping interfaces: " + list);
+    // Every interface is looked at before any is changed.
+    for (const auto& uplink : uplinks) {
+        if (const auto foreign = foreignQdisc(uplink.name)) {
+            throw HelperError::commandFailed("Cannot shape " + uplink.name +
+                                             ": it carries another program's qdisc (" + *foreign +
+                                             ")");
+        }
+    }
+    try {
+        for (const auto& uplink : uplinks) {
+            shapeUplink(uplink.name, plan);
+            m_shaped[uplink.name] = uplink.index;
+        }
+    } catch (...) {
+        m_logger.log("Removing the shaping of the failed enable");
+        m_shaped.clear();
+        try {
+            removeShaping();
+        } catch (const std::exception& error) {
+            m_logger.log(std::string("Failed to remove shaping: ") + error.what());
+        }
+        throw;
+    }
+    m_plan = plan;
+}
+
+void TrafficControlBackend::shapeUplink(const std::string& interface, const ShapingPlan& plan) {
+    const std::string ifb = ifbDeviceName(interface);
+    const std::string on = " on " + interface + ": ";
+    const std::string uploadSetup = "Failed to set up upload shaping" + on;
+    const std::string downloadDevice =
+        "Failed to create the download device for " + interface + ": ";
+    const std::string downloadRedirect = "Failed to redirect download traffic" + on;
+
+    // The paths first, the netem leaves last: were netem missing or failing,
+    // what is there meanwhile passes traffic untouched instead of half-shaping it.
+    change(rootEntry(interface), m_tc,
+           {"qdisc", "add", "dev", interface, "root", "handle", kRootHandle, "htb", "default", "0"},
+           uploadSetup, "HTB (module sch_htb)");
+    run(m_tc,
+        concat({"class", "add", "dev", interface, "parent", kRootHandle, "classid", kShapedClass,
+                "htb"},
+               kPassThroughClass),
+        uploadSetup);
+    for (const auto& family : kFamilies) {
+        for (const char* transport : kTransportProtocols) {
+            run(m_tc,
+                filterArguments(interface, kRootHandle, family, transport,
+                                {"flowid", kShapedClass}),
+                uploadSetup);
+        }
+    }
+
+    change(deviceEntry(ifb), m_ip, {"link", "add", ifb, "type", "ifb"}, downloadDevice,
+           "IFB (module ifb)");
+    run(m_ip, {"link", "set", "dev", ifb, "up"}, downloadDevice);
+    change(ingressEntry(interface), m_tc,
+           {"qdisc", "add", "dev", interface, "handle", kIngressParent, "ingress"},
+           downloadRedirect, "ingress (module sch_ingress)");
+    for (const auto& family : kFamilies) {
+        for (const char* transport : kTransportProtocols) {
+            run(m_tc,
+                filterArguments(interface, kIngressParent, family, transport,
+                                {"action", "mirred", "egress", "redirect", "dev", ifb}),
+                downloadRedirect);
+        }
+    }
+
+    // The upload side never drops packets: loss is simulated on arrival only.
+    run(m_tc,
+        concat({"qdisc", "add", "dev", interface, "parent", kShapedClass, "handle",
+                kUploadNetemHandle},
+               netemArguments({plan.upload.bandwidthBytesPerSecond, plan.upload.latencyMs, 0.0})),
+        "Failed to configure upload shaping" + on, "netem (module sch_netem)");
+    run(m_tc,
+        concat({"qdisc", "add", "dev", ifb, "root", "handle", kRootHandle},
+               netemArguments(plan.download)),
+        "Failed to configure download shaping" + on, "netem (module sch_netem)");
+}
+
+void TrafficControlBackend::change(const ChangeRecord::Entry& entry, const std::string& tool,
+                                   const std::vector<std::string>& arguments,
+                                   const std::string& failure, const char* kernelFeature) {
+    try {
+        m_record.add(entry);
+    } catch (const std::system_error& error) {
+        throw HelperError::fileError(std::string("Failed to write the change record: ") +
+                                     error.what());
+    }
+    try {
+        run(tool, arguments, failure, kernelFeature);
+    } catch (const HelperError&) {
+        // The tool said no: nothing was made, and undoing it could remove
+        // what another program made in the meantime.
+        try {
+            std::vector<ChangeRecord::Entry> entries = m_record.entries();
+            if (!entries.empty() && entries.back() == entry) {
+                entries.pop_back();
+                m_record.replace(entries);
+            }
+        } catch (const std::exception& error) {
+            m_logger.log(std::string("Failed to update the change record: ") + error.what());
+        }
+        throw;
+    }
+}
+
+void TrafficControlBackend::run(const std::string& tool, const std::vector<std::string>& arguments,
+                                const std::string& failure, const char* kernelFeature) {
+    const CommandResult result = m_executor.execute(tool, arguments);
+    if (result.exitCode == 0) {
+        return;
+    }
+    const std::string output = result.combinedOutput();
+    if (kernelFeature != nullptr && reportsMissingKernelFeature(output)) {
+        throw HelperError::commandFailed(failure + "the kernel lacks " + kernelFeature + ": " +
+                                         output);
+    }
+    throw HelperError::commandFailed(failure + output);
+}
+
+bool TrafficControlBackend::hasRecordedChanges() const {
+    return !m_record.isEmpty();
+}
+
+void TrafficControlBackend::removeTemporaryLeftovers() noexcept {
+    m_record.removeTemporaryLeftovers();
+}
+
+void TrafficControlBackend::removeShaping() {
+    std::vector<ChangeRecord::Entry> entries;
+    try {
+        entries = m_record.entries();
+    } catch (const std::system_error& error) {
+        throw HelperError::fileError(std::string("Failed to read the change record: ") +
+                                     error.what());
+    }
+    undo(entries);
+    m_plan.reset();
+    m_shaped.clear();
+    try {
+        m_record.replace({});
+    } catch (const std::system_error& error) {
+        throw HelperError::fileError(std::string("Failed to clear the change record: ") +
+                                     error.what());
+    }
+}
+
+void TrafficControlBackend::undo(const std::vector<ChangeRecord::Entry>& entries) const noexcept {
+    // Newest first: the redirect goes before the device it points to.
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        try {
+            const auto& words = *entry;
+            if (words.size() == 3 && words[0] == "qdisc" && words[2] == "root") {
+                m_executor.executeIgnoringErrors(
+                    m_tc, {"qdisc", "del", "dev", words[1], "root", "handle", kRootHandle});
+            } else if (words.size() == 3 && words[0] == "qdisc" && words[2] == "ingress") {
+                // Named by kind as well: the kernel then refuses to delete a
+                // clsact qdisc that took the handle meanwhile.
+                m_executor.executeIgnoringErrors(
+                    m_tc, {"qdisc", "del", "dev", words[1], "handle", kIngressParent, "ingress"});
+            } else if (words.size() == 2 && words[0] == "device") {
+                m_executor.executeIgnoringErrors(m_ip, {"link", "delete", "dev", words[1]});
+            } else {
+                std::string line;
+                for (const auto& word : words) {
+                    line += " " + word;
+                }
+                m_logger.log("Ignored an unknown entry of the change record:" + line);
+            }
+        } catch (...) {
+            // Building an argument list can only fail for lack of memory; the
+            // other entries still get their turn.
+        }
+    }
+}
+
+void TrafficControlBackend::removeFromInterface(const std::string& interface) noexcept {
+    try {
+        std::vector<ChangeRecord::Entry> kept;
+        std::vector<ChangeRecord::Entry> removed;
+        for (auto& entry : m_record.entries()) {
+            (concerns(entry, interface) ? removed : kept).push_back(std::move(entry));
+        }
+        undo(removed);
+        m_record.replace(kept);
+    } catch (const std::exception& error) {
+        m_logger.log("Failed to remove the shaping of " + interface + ": " + error.what());
+    }
+    m_shaped.erase(interface);
+}
+
+void TrafficControlBackend::followUplinks() noexcept {
+    if (!m_plan) {
+        return;
+    }
+    try {
+        for (const auto& uplink : readUplinks()) {
+            const auto shaped = m_shaped.find(uplink.name);
+            if (shaped != m_shaped.end() && shaped->second == uplink.index) {
+                continue;
+            }
+            // Re-created under the same name: its qdiscs went with the old
+            // link, its IFB device did not.
+            if (shaped != m_shaped.end()) {
+                removeFromInterface(uplink.name);
+            }
+            m_logger.log("Shaping new uplink " + uplink.name);
+            try {
+                if (const auto foreign = foreignQdisc(uplink.name)) {
+                    m_logger.log("Cannot shape " + uplink.name +
+                                 ": it carries another program's qdisc (" + *foreign + ")");
+                    continue;
+                }
+                shapeUplink(uplink.name, *m_plan);
+                m_shaped[uplink.name] = uplink.index;
+            } catch (const std::exception& error) {
+                m_logger.log("Failed to shape " + uplink.name + ": " + error.what());
+                removeFromInterface(uplink.name);
+            }
+        }
+    } catch (const std::exception& error) {
+        m_logger.log(std::string("Failed to follow the uplinks: ") + error.what());
+    } catch (...) {
+        m_logger.log("Failed to follow the uplinks: unknown error");
+    }
+}

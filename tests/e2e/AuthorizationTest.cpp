@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+// Who may change throttling, tried as an unprivileged user against the
+// sandboxed daemon, a fake polkit and the bus policy that is installed.
+#include "HelperOnPrivateBus.h"
+#include "HelperProtocol.h"
+
+#include <QProcess>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr uint kNobody = 65534;
+
+// dbus-send run as `nobody`: what it printed, errors included.
+QString callAsNobody(const HelperOnPrivateBus& helper, const QString& method,
+                     const QStringList& arguments = {}) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(
+        QStringLiteral("/usr/bin/setpriv"),
+        QStringList{QStringLiteral("--reuid=%1").arg(kNobody),
+                    QStringLiteral("--regid=%1").arg(kNobody), QStringLiteral("--clear-groups"),
+                    QStringLiteral("/usr/bin/dbus-send"),
+                    QStringLiteral("--bus=") + helper.bus().address(),
+                    QStringLiteral("--print-reply"), QStringLiteral("--reply-timeout=10000"),
+                    QStringLiteral("--dest=") + HelperProtocol::kServiceName,
+                    QString::fromUtf8(HelperProtocol::kObjectPath), method} +
+            arguments);
+    process.waitForFinished(20'000);
+    return QString::fromUtf8(process.readAll()).simplified();
+}
+
+QString enableAsNobody(const HelperOnPrivateBus& helper) {
+    return callAsNobody(helper, QStringLiteral("com.veltrane.HelperProtocol.EnableThrottling"),
+                        {"int64:1000", "int64:0", "int64:0", "double:0", "int64:0"});
+}
+
+class AuthorizationTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "calling as another user needs root";
+        }
+    }
+};
+
+TEST_F(AuthorizationTest, PolkitDecidesForOthersAndSwitchingOffIsOpenToEveryone) {
+    HelperOnPrivateBus allowed({{}, QList<uint>{kNobody}, {}});
+    EXPECT_THAT(enableAsNobody(allowed).toStdString(),
+                testing::EndsWith("boolean true string \"\""));
+    EXPECT_TRUE(allowed.bus().output().contains("fake-polkit: system-bus-name uid 65534 action "
+                                                "com.veltrane.helper.throttle flags 0 -> yes"));
+
+    // Refused by polkit, or without any polkit: the same answer, nothing run.
+    HelperOnPrivateBus refused({{}, QList<uint>{}, {}});
+    HelperOnPrivateBus withoutPolkit;
+    for (const HelperOnPrivateBus* helper : {&refused, &withoutPolkit}) {
+        EXPECT_THAT(enableAsNobody(*helper).toStdString(),
+                    testing::EndsWith(
+                        "boolean false string \"Not authorized to change network throttling\""));
+        EXPECT_THAT(callAsNobody(*helper, "com.veltrane.HelperProtocol.ApplyThrottling",
+                                 {"uint64:1000", "uint64:0", "uint32:0", "double:0"})
+                        .toStdString(),
+                    testing::EndsWith("string \"Not authorized to change network throttling\""));
+        EXPECT_TRUE(helper->bus().output().contains("Authorization denied for uid 65534"));
+        EXPECT_THAT(helper->tools().toolRuns(), testing::IsEmpty());
+        EXPECT_THAT(
+            callAsNobody(*helper, "com.veltrane.HelperProtocol.DisableThrottling").toStdString(),
+            testing::EndsWith("boolean true string \"\""));
+    }
+}
+
+TEST_F(AuthorizationTest, TheInstalledBusPolicyLetsOnlyRootOwnTheNameAndAnyoneCallTheMethods) {
+    // The system bus's own defaults, then the policy file we install.
+    const QString policy = QStringLiteral(R"(<policy context="default">
+    <allow user="*"/>
+    <deny own="*"/>
+    <deny send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+  </policy>
+  <include>%1</include>)")
+                               .arg(QStringLiteral(VELTRANE_BUS_POLICY));
+    HelperOnPrivateBus helper({{}, std::nullopt, policy});
+    EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.GetStatus").toStdString(),
+                testing::EndsWith("boolean false string \"\""));
+    EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.FormatDisk").toStdString(),
+                testing::HasSubstr("AccessDenied"));
+
+    QProcess owner;
+    owner.setProcessChannelMode(QProcess::MergedChannels);
+    owner.start(
+        QStringLiteral("/usr/bin/setpriv"),
+        {QStringLiteral("--reuid=%1").arg(kNobody), QStringLiteral("--regid=%1").arg(kNobody),
+         QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/dbus-send"),
+         QStringLiteral("--bus=") + helper.bus().address(), QStringLiteral("--print-reply"),
+         QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+         QStringLiteral("org.freedesktop.DBus.RequestName"),
+         QStringLiteral("string:com.veltrane.helper"), QStringLiteral("uint32:0")});
+    owner.waitForFinished(20'000);
+    EXPECT_THAT(owner.readAll().toStdString(), testing::HasSubstr("AccessDenied"));
+}
+
+} // namespace
