@@ -5,7 +5,9 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <linux/tcp.h>
 #include <netinet/in.h>
 #include <optional>
 #include <stdexcept>
@@ -87,6 +89,22 @@ bool receiveNumber(const Socket& socket, int number) {
     return false;
 }
 
+// Segments the receiver has acknowledged, selectively or not, by a moment.
+struct Delivery {
+    Clock::time_point when;
+    std::uint32_t segments;
+    std::uint32_t segmentBytes;
+};
+
+Delivery delivery(const Socket& sender) {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(sender.fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) {
+        fail("TCP_INFO");
+    }
+    return {Clock::now(), info.tcpi_delivered, info.tcpi_snd_mss};
+}
+
 } // namespace
 
 double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
@@ -108,33 +126,30 @@ double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool 
         while (::send(sender.fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) > 0) {
         }
     });
+    // Counted as the sender learns of it, not as the receiver reads: after a
+    // loss the receiver gets a whole window's worth at once when the gap
+    // closes, which would count data that crossed the link before the start.
     std::vector<char> buffer(1 << 20);
     const auto measureFrom = Clock::now() + warmUp;
-    long long bytes = 0;
-    std::optional<Clock::time_point> first;
-    Clock::time_point last;
+    std::optional<Delivery> first;
+    Delivery last{};
     while (Clock::now() < measureFrom + measure) {
         const ssize_t count = ::recv(receiver.fd, buffer.data(), buffer.size(), 0);
         if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR)) {
             break;
         }
-        const auto now = Clock::now();
-        if (count < 0 || now < measureFrom) {
-            continue;
+        if (Clock::now() >= measureFrom) {
+            last = delivery(sender);
+            first = first.value_or(last);
         }
-        // The rate runs from the first arrival, not from an arbitrary start,
-        // so a burst that straddles the start does not skew it.
-        if (first) {
-            bytes += count;
-        } else {
-            first = now;
-        }
-        last = now;
     }
     ::shutdown(sender.fd, SHUT_RDWR);
     writer.join();
-    const double seconds = first ? std::chrono::duration<double>(last - *first).count() : 0.0;
-    return seconds > 0 ? static_cast<double>(bytes) * 8 / seconds : 0.0;
+    const double seconds =
+        first ? std::chrono::duration<double>(last.when - first->when).count() : 0;
+    return seconds > 0 ? static_cast<double>(last.segments - first->segments) * last.segmentBytes *
+                             8 / seconds
+                       : 0.0;
 }
 
 double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
@@ -159,11 +174,31 @@ double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
     return shortest;
 }
 
-double udpLossPercent(const NetnsPair& pair, Direction direction, int count,
+double minimumOneWayMs(const NetnsPair& pair, Direction direction, bool ipv6, int count,
+                       std::chrono::milliseconds timeout) {
+    const bool down = direction == Direction::download;
+    const Socket receiver(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_DGRAM);
+    const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_DGRAM);
+    receiver.setReceiveTimeout(timeout);
+    sender.connectTo(receiver);
+    double shortest = std::nan("");
+    // Timed here, not by the kernel's receive stamps: after netem those came
+    // out tens of milliseconds off.
+    for (int number = 0; number < count; ++number) {
+        const auto sent = Clock::now();
+        if (::send(sender.fd, &number, sizeof number, 0) > 0 && receiveNumber(receiver, number)) {
+            shortest = std::fmin(
+                shortest, std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+        }
+    }
+    return shortest;
+}
+
+double udpLossPercent(const NetnsPair& pair, Direction direction, bool ipv6, int count,
                       std::chrono::milliseconds settle) {
     const bool down = direction == Direction::download;
-    const Socket receiver(pair, down ? Side::shaped : Side::peer, false, SOCK_DGRAM);
-    const Socket sender(pair, down ? Side::peer : Side::shaped, false, SOCK_DGRAM);
+    const Socket receiver(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_DGRAM);
+    const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_DGRAM);
     // Every datagram waits in the receive buffer until the count: far more
     // than the system maximum, which only root (as for the namespaces) lifts.
     const int bufferBytes = 64 << 20;

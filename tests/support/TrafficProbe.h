@@ -13,8 +13,8 @@ namespace TrafficProbe {
 // downloads, away from it what it uploads.
 enum class Direction { download, upload };
 
-// TCP payload per second, in bits, over `measure` after `warmUp` has let the
-// connection leave slow start.
+// TCP payload per second, in bits, that reaches the receiver over `measure`
+// after `warmUp` has let the connection leave slow start.
 double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
                                std::chrono::milliseconds warmUp, std::chrono::milliseconds measure);
 
@@ -24,9 +24,15 @@ double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool 
 double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
                           std::chrono::milliseconds timeout);
 
+// The shortest one-way delay in milliseconds of `count` UDP probes sent one
+// after the other in `direction`. Both sides share one kernel, and so one
+// clock: each way is measured on its own. NaN means no probe arrived.
+double minimumOneWayMs(const NetnsPair& pair, Direction direction, bool ipv6, int count,
+                       std::chrono::milliseconds timeout);
+
 // Percentage of `count` UDP datagrams that never arrive, sent at a steady pace
 // and counted until `settle` after the last one left.
-double udpLossPercent(const NetnsPair& pair, Direction direction, int count,
+double udpLossPercent(const NetnsPair& pair, Direction direction, bool ipv6, int count,
                       std::chrono::milliseconds settle);
 
 } // namespace TrafficProbe
