@@ -3,6 +3,7 @@
 
 #include "ProfileManager.h"
 #include "ProfileNameOrder.h"
+#include "ProfileStoreActions.h"
 
 ProfileListViewModel::ProfileListViewModel(ProfileManager& profiles,
                                            ProfileEditorState& editorState,
@@ -46,12 +47,10 @@ void ProfileListViewModel::toggleVisibility(const QString& profileId) {
     if (!profile) {
         return;
     }
-    // The store flips the flag; the rows follow its change signal.
-    if (profile->isBuiltIn()) {
-        m_profiles.toggleMenuVisibility(*profile);
-    } else {
-        m_profiles.toggleCustomProfileVisibility(*profile);
-    }
+    // Flips what the user saw, not what the file says now: another
+    // program's change in between must not turn this tap around. The rows
+    // follow the store's change signal.
+    ProfileStoreActions::setShownInMenu(m_profiles, *profile, !profile->showInMenu);
 }
 
 void ProfileListViewModel::handleProfileAction(Action action, const QString& profileId) {
@@ -65,7 +64,7 @@ void ProfileListViewModel::handleProfileAction(Action action, const QString& pro
         break;
     case Action::Duplicate:
         // The copy shows up in the custom section through the store.
-        m_profiles.duplicateProfile(*profile);
+        ProfileStoreActions::duplicate(m_profiles, *profile);
         break;
     case Action::Delete:
         m_profileToDelete = std::move(profile);
@@ -78,7 +77,7 @@ void ProfileListViewModel::confirmDelete() {
     if (!m_profileToDelete) {
         return;
     }
-    m_profiles.deleteProfile(*m_profileToDelete);
+    ProfileStoreActions::remove(m_profiles, *m_profileToDelete);
     m_profileToDelete.reset();
     Q_EMIT deleteConfirmationChanged();
 }
@@ -116,13 +115,10 @@ void ProfileListViewModel::openEditor(std::optional<ThrottleProfile> profile,
     // The actions outlive this window (the editor may stay open after the
     // list closes), so they hold the store, which lives as long as the
     // application, and nothing of this object.
-    ProfileManager& store = m_profiles;
-    ProfileEditorState::Action onSave = [&store](const ThrottleProfile& saved) {
-        store.saveProfile(saved);
-    };
+    ProfileEditorState::Action onSave = ProfileStoreActions::saveAction(m_profiles);
     ProfileEditorState::Action onDelete;
     if (profile && !profile->isBuiltIn()) {
-        onDelete = [&store](const ThrottleProfile& deleted) { store.deleteProfile(deleted); };
+        onDelete = ProfileStoreActions::deleteAction(m_profiles);
     }
     m_editorState.prepare(std::move(profile), mode, std::move(onSave), std::move(onDelete));
     m_navigator.openWindow(WindowNavigator::profileEditor);

@@ -15,6 +15,10 @@ void duplicate(ProfileManager& profiles, const ThrottleProfile& profile) {
     profiles.duplicateProfile(profile);
 }
 
+void setShownInMenu(ProfileManager& profiles, const ThrottleProfile& profile, bool shown) {
+    profiles.setShownInMenu(profile, shown);
+}
+
 ProfileEditorState::Action saveAction(ProfileManager& profiles) {
     return [&profiles](const ThrottleProfile& profile) { save(profiles, profile); };
 }

@@ -14,6 +14,7 @@ namespace ProfileStoreActions {
 void save(ProfileManager& profiles, const ThrottleProfile& profile);
 void remove(ProfileManager& profiles, const ThrottleProfile& profile);
 void duplicate(ProfileManager& profiles, const ThrottleProfile& profile);
+void setShownInMenu(ProfileManager& profiles, const ThrottleProfile& profile, bool shown);
 
 // The editor's completion actions for an opener that saves and deletes in
 // the store. The store must outlive the editor state that holds them.

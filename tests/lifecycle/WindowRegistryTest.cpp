@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "WindowRegistry.h"
 
+#include "AboutViewModel.h"
 #include "PanelWindow.h"
 
 #include <QGuiApplication>
 #include <QQmlExtensionPlugin>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QTest>
+#include <QtMath>
 
 Q_IMPORT_QML_PLUGIN(Veltrane_UiPlugin)
 
@@ -24,14 +27,19 @@ private Q_SLOTS:
     void oneWindowPerIdentifierSizedByItsContentAndReleasedOnClose() {
         QQmlEngine engine;
         WindowRegistry windows(engine);
-        windows.add(QStringLiteral("profile-editor"),
-                    WindowScene::placeholder(QStringLiteral("Profile Editor"), 380, 480));
+        windows.add(
+            QStringLiteral("profile-editor"),
+            {QStringLiteral("Profile Editor"), QStringLiteral("AboutView"), [](QObject* window) {
+                 return QVariantMap{{QStringLiteral("viewModel"),
+                                     QVariant::fromValue(new AboutViewModel(
+                                         QString(), QString(), QDate(2026, 1, 1), window))}};
+             }});
         windows.openWindow(QStringLiteral("profile-editor"));
         QPointer<QQuickView> first = windows.window(QStringLiteral("profile-editor"));
         QVERIFY(first);
         QVERIFY(QTest::qWaitForWindowExposed(first.data()));
         QCOMPARE(first->title(), QStringLiteral("Profile Editor"));
-        QCOMPARE(first->size(), QSize(380, 480));
+        QCOMPARE(first->size(), QSize(320, qCeil(first->rootObject()->implicitHeight())));
         QCOMPARE(first->minimumSize(), first->maximumSize());
 
         windows.openWindow(QStringLiteral("profile-editor"));

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "OnboardingViewModel.h"
 
-#include "OnboardingTrigger.h"
 #include "SettingsKeys.h"
 #include "WindowTestSupport.h"
 
@@ -102,19 +101,6 @@ TEST(OnboardingWording, FollowsTheSystemVersion) {
     const auto newer = services.onboarding(26);
     EXPECT_EQ(newer->approvalTitle(), "Enable in Login Items & Extensions");
     EXPECT_EQ(newer->sectionName(), "App Background Activity");
-}
-
-TEST(OnboardingTrigger, OpensTheWindowOnceAndNeverAfterCompletion) {
-    WindowServices services;
-    OnboardingTrigger trigger(services.defaults, services.navigator);
-    trigger.appear();
-    trigger.appear();
-    EXPECT_EQ(services.navigator.opened, QStringList{WindowNavigator::onboarding});
-
-    services.defaults.setValue(SettingsKeys::hasCompletedOnboarding, true);
-    OnboardingTrigger nextRun(services.defaults, services.navigator);
-    nextRun.appear();
-    EXPECT_EQ(services.navigator.opened.size(), 1);
 }
 
 } // namespace

@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "VeltraneApp.h"
 
+#include "MenuBarViewModel.h"
+#include "OnboardingViewModel.h"
+#include "ProfileEditorViewModel.h"
+#include "ProfileListViewModel.h"
 #include "SettingsKeys.h"
+#include "SettingsViewModel.h"
+#include "SoftwareUpdateViewModel.h"
 #include "StatePersistenceService.h"
 
 #include <QCursor>
@@ -39,21 +45,64 @@ VeltraneApp::VeltraneApp()
 
 VeltraneApp::~VeltraneApp() = default;
 
+namespace {
+
+// The required property every view takes, from a view model parented to
+// its window so that it lives exactly as long as the window.
+QVariantMap viewModel(QObject* model) {
+    return {{QStringLiteral("viewModel"), QVariant::fromValue(model)}};
+}
+
+} // namespace
+
 WindowScene VeltraneApp::panelContent() {
-    return WindowScene::placeholder(QStringLiteral("Veltrane"), PanelWindow::width, 320);
+    return {QStringLiteral("Veltrane"), QStringLiteral("MenuBarView"), [this](QObject* window) {
+                return viewModel(new MenuBarViewModel(
+                    m_throttleService, m_profileManager, m_profileEditorState, m_defaults,
+                    m_notifications, m_windows, [this] { m_events.terminate(); },
+                    &QDateTime::currentDateTimeUtc, window));
+            }};
 }
 
 void VeltraneApp::declareWindows() {
     m_windows.add(WindowNavigator::onboarding,
-                  WindowScene::placeholder(QStringLiteral("Welcome"), 450, 420));
+                  {.title = QStringLiteral("Welcome"),
+                   .viewName = QStringLiteral("OnboardingView"),
+                   .properties =
+                       [this](QObject* window) {
+                           return viewModel(new OnboardingViewModel(
+                               m_defaults, m_throttleService.helperConnection(), m_registration,
+                               m_windows, OnboardingViewModel::currentSystemMajorVersion(),
+                               std::chrono::seconds(2), window));
+                       },
+                   .keepAbove = true});
     m_windows.add(WindowNavigator::settings,
-                  WindowScene::placeholder(QStringLiteral("Veltrane Settings"), 450, 520));
+                  {QStringLiteral("Veltrane Settings"), QStringLiteral("SettingsView"),
+                   [this](QObject* window) {
+                       return viewModel(new SettingsViewModel(
+                           m_defaults, m_throttleService, m_registration,
+                           m_updaterService.updater(), m_notifications, m_windows,
+                           AboutViewModel::fromBuild(window), window));
+                   }});
     m_windows.add(WindowNavigator::profileEditor,
-                  WindowScene::placeholder(QStringLiteral("Profile Editor"), 380, 480));
+                  {QStringLiteral("Profile Editor"), QStringLiteral("ProfileEditorWindowView"),
+                   [this](QObject* window) {
+                       return viewModel(new ProfileEditorViewModel(
+                           m_profileEditorState, m_profileManager, m_windows, window));
+                   }});
     m_windows.add(WindowNavigator::profileList,
-                  WindowScene::placeholder(QStringLiteral("Manage Profiles"), 500, 550));
-    m_windows.add(QStringLiteral("software-update"),
-                  WindowScene::placeholder(QStringLiteral("Software Update"), 480, 360));
+                  {QStringLiteral("Manage Profiles"), QStringLiteral("ProfileListView"),
+                   [this](QObject* window) {
+                       return viewModel(new ProfileListViewModel(
+                           m_profileManager, m_profileEditorState, m_windows, window));
+                   }});
+    m_windows.add(WindowNavigator::softwareUpdate,
+                  {QStringLiteral("Software Update"), QStringLiteral("SoftwareUpdateView"),
+                   [this](QObject* window) {
+                       return viewModel(
+                           new SoftwareUpdateViewModel(m_updaterService.updateSession(), window));
+                   }});
+    m_updaterService.setWindowNavigator(&m_windows);
 }
 
 void VeltraneApp::start() {

@@ -6,14 +6,6 @@
 #include <QScreen>
 #include <QtMath>
 
-WindowScene WindowScene::placeholder(const QString& title, int width, int height) {
-    return {title, QStringLiteral("PlaceholderView"), [title, width, height](QObject*) {
-                return QVariantMap{{QStringLiteral("text"), title},
-                                   {QStringLiteral("contentWidth"), width},
-                                   {QStringLiteral("contentHeight"), height}};
-            }};
-}
-
 WindowRegistry::WindowRegistry(QQmlEngine& engine, QObject* parent)
     : QObject(parent)
     , m_engine(engine) {}
@@ -35,6 +27,9 @@ void WindowRegistry::add(const QString& identifier, WindowScene scene) {
 QQuickView* WindowRegistry::createView(QQmlEngine& engine, const WindowScene& scene) {
     auto* view = new QQuickView(&engine, nullptr);
     view->setTitle(scene.title);
+    if (scene.keepAbove) {
+        view->setFlag(Qt::WindowStaysOnTopHint);
+    }
     view->setResizeMode(QQuickView::SizeViewToRootObject);
     view->setInitialProperties(scene.properties ? scene.properties(view) : QVariantMap());
     view->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veltrane/Ui/%1.qml").arg(scene.viewName)));

@@ -14,7 +14,6 @@ struct WindowScene {
     QString title;
     QString viewName;
     std::function<QVariantMap(QObject* window)> properties;
-
-    // A stand-in of the given size for a view that is not built yet.
-    static WindowScene placeholder(const QString& title, int width, int height);
+    // Stays above ordinary windows while open.
+    bool keepAbove = false;
 };
