@@ -22,6 +22,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The clean-up waits 2 s at most, a call left to its own timeout 10 s or
+// more; the margin is a sanitizer build's slow exit on a busy machine.
+constexpr auto kWithinTheBound = 6s;
+
 const QString kThreeGId = QStringLiteral("00000000-0000-0000-0000-000000000002");
 const QString kHelperMissing =
     QStringLiteral("The privileged helper is not installed. Open settings to install it.");
@@ -125,7 +129,7 @@ TEST_P(SignalTest, ThrottlingSwitchedOnFromTheTrayIsRemovedWithinTheBound) {
     EXPECT_THAT(tray.menuLabels(), Contains("Turn Throttling Off"));
 
     const int signalNumber = GetParam();
-    EXPECT_LT(stopWith(signalNumber), 2500ms);
+    EXPECT_LT(stopWith(signalNumber), kWithinTheBound);
     EXPECT_FALSE(throttlingActive(helper));
     EXPECT_THAT(
         lines(),
@@ -160,7 +164,7 @@ TEST_F(VeltraneProcessTest, ThrottlingSwitchedOnBehindItsBackIsRemovedByTheFallb
     EXPECT_THAT(lines(), Contains("System going to sleep"));
     EXPECT_TRUE(throttlingActive(helper));
 
-    EXPECT_LT(stopWith(SIGTERM), 2500ms);
+    EXPECT_LT(stopWith(SIGTERM), kWithinTheBound);
     EXPECT_THAT(lines(), Contains("Throttling disabled via fallback connection"));
     EXPECT_FALSE(throttlingActive(helper));
 }
@@ -177,7 +181,7 @@ TEST_F(VeltraneProcessTest, AHelperThatNeverAnswersHoldsTheExitForTheDeadlineOnl
 
     const std::chrono::milliseconds took = stopWith(SIGTERM);
     EXPECT_GE(took, 1900ms);
-    EXPECT_LT(took, 3500ms);
+    EXPECT_LT(took, kWithinTheBound);
     EXPECT_THAT(lines(), Contains("Cleanup timed out"));
 }
 
@@ -223,7 +227,7 @@ TEST_F(VeltraneProcessTest, WithoutAHelperTheNotificationLeadsToTheSettings) {
     ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
     tray.activate(100, 10);
     EXPECT_TRUE(waitUntil([] { return windows(QStringLiteral("Veltrane 272x")) == 1; }));
-    EXPECT_LT(stopWith(SIGTERM), 2500ms);
+    EXPECT_LT(stopWith(SIGTERM), kWithinTheBound);
 }
 
 } // namespace
