@@ -100,6 +100,13 @@ SystemServicePaths SystemServicePaths::standard() {
 #ifdef VELTRANE_HELP_URL
     paths.helpPage = QUrl(QStringLiteral(VELTRANE_HELP_URL));
 #endif
+#ifdef VELTRANE_SOURCE_HELP_URL
+    // A build that was never installed has no installed README to open:
+    // its sources have one.
+    if (paths.helpPage.isLocalFile() && !QFile::exists(paths.helpPage.toLocalFile())) {
+        paths.helpPage = QUrl(QStringLiteral(VELTRANE_SOURCE_HELP_URL));
+    }
+#endif
     paths.autostartEntry = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                            QStringLiteral("/autostart/veltrane.desktop");
 #ifdef VELTRANE_APPLICATION_PATH
