@@ -73,6 +73,23 @@ QString desktopEntryValue(const QString& text) {
     return u'"' + quoted + u'"';
 }
 
+// The desktop entry the application is installed with, so that the login
+// item is named, described and drawn as in the menu; only the program is
+// the one given.
+QByteArray autostartEntry(const QString& application) {
+    QFile desktopEntry(QStringLiteral(":/packaging/com.veltrane.Veltrane.desktop"));
+    desktopEntry.open(QIODevice::ReadOnly);
+    QStringList lines;
+    for (const QString& line :
+         QString::fromUtf8(desktopEntry.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        lines << (line.startsWith(QStringLiteral("Exec="))
+                      ? QStringLiteral("Exec=") + desktopEntryValue(application)
+                      : line);
+    }
+    lines << QStringLiteral("X-GNOME-Autostart-enabled=true");
+    return (lines.join(u'\n') + u'\n').toUtf8();
+}
+
 } // namespace
 
 SystemServicePaths SystemServicePaths::standard() {
@@ -83,9 +100,18 @@ SystemServicePaths SystemServicePaths::standard() {
 #ifdef VELTRANE_HELP_URL
     paths.helpPage = QUrl(QStringLiteral(VELTRANE_HELP_URL));
 #endif
+#ifdef VELTRANE_SOURCE_HELP_URL
+    // A build that was never installed has no installed README to open:
+    // its sources have one.
+    if (paths.helpPage.isLocalFile() && !QFile::exists(paths.helpPage.toLocalFile())) {
+        paths.helpPage = QUrl(QStringLiteral(VELTRANE_SOURCE_HELP_URL));
+    }
+#endif
     paths.autostartEntry = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                            QStringLiteral("/autostart/veltrane.desktop");
-    paths.application = QStringLiteral("/usr/bin/veltrane");
+#ifdef VELTRANE_APPLICATION_PATH
+    paths.application = QStringLiteral(VELTRANE_APPLICATION_PATH);
+#endif
     paths.openUrl = [](const QUrl& url) {
         QProcess::startDetached(QStringLiteral("/usr/bin/xdg-open"), {url.toString()});
     };
@@ -166,13 +192,7 @@ ServiceStatus SystemServiceRegistration::loginItemStatus() const {
 std::optional<RegistrationError> SystemServiceRegistration::registerLoginItem() {
     QDir().mkpath(QFileInfo(m_paths.autostartEntry).absolutePath());
     QSaveFile entry(m_paths.autostartEntry);
-    const QByteArray contents = QStringLiteral("[Desktop Entry]\n"
-                                               "Type=Application\n"
-                                               "Name=Veltrane\n"
-                                               "Exec=%1\n"
-                                               "X-GNOME-Autostart-enabled=true\n")
-                                    .arg(desktopEntryValue(m_paths.application))
-                                    .toUtf8();
+    const QByteArray contents = autostartEntry(m_paths.application);
     if (!entry.open(QIODevice::WriteOnly) || entry.write(contents) != contents.size() ||
         !entry.commit()) {
         return registrationError(entry.error(), entry.errorString());

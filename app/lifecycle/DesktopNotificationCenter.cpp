@@ -50,9 +50,10 @@ QCoro::Task<NotificationAuthorization> DesktopNotificationCenter::requestAuthori
 
 QDBusMessage DesktopNotificationCenter::notifyCall(const UserNotificationRequest& request) const {
     // The sound theme's standard sound for a new message: the desktop's default.
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("veltrane")},
-                            {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")},
-                            {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)}};
+    const QVariantMap hints{
+        {QStringLiteral("desktop-entry"), QStringLiteral("com.veltrane.Veltrane")},
+        {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")},
+        {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)}};
     return call(QStringLiteral("Notify"),
                 {title, m_shown.value(request.identifier, 0), QString(), title, request.body,
                  QStringList{kDefaultAction, QStringLiteral("Open")}, hints, -1});

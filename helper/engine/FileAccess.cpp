@@ -38,7 +38,8 @@ std::string nameOf(const std::string& path) {
 
 // ".pf.conf.veltrane-" for pf.conf: hidden, and plainly ours.
 std::string temporaryPrefix(const std::string& target) {
-    return "." + nameOf(target) + ".veltrane-";
+    // Appended, not "." + name: see the -Wrestrict note in Logger.cpp.
+    return std::string(".").append(nameOf(target)).append(".veltrane-");
 }
 constexpr size_t kUniqueSuffixLength = 6; // mkostemp's XXXXXX
 

@@ -27,9 +27,10 @@ Logger::Logger(int outputFd, bool toSystemLog)
 
 void Logger::log(std::string_view message) const noexcept {
     try {
-        std::string line = "[" + utcTimestamp() + "] VeltraneHelper: ";
-        line.append(message);
-        line.push_back('\n');
+        // Appended piece by piece: GCC 12 at -O3 takes "literal" + string
+        // for an overlapping copy and warns (-Wrestrict), wrongly.
+        std::string line = "[";
+        line.append(utcTimestamp()).append("] VeltraneHelper: ").append(message).push_back('\n');
         // One write per line, so lines logged from several threads never mix.
         try {
             writeAll(m_outputFd, line);

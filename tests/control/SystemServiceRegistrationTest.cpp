@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -114,9 +115,17 @@ TEST_F(SystemServiceRegistrationTest, TheLoginItemIsAnAutostartEntryThatComesAnd
 
     EXPECT_EQ(registration.registerLoginItem(), std::nullopt);
     EXPECT_EQ(registration.loginItemStatus(), ServiceStatus::enabled);
+    // The application's desktop entry, starting this program.
     QFile entry(folder.filePath("config/autostart/veltrane.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(entry.readAll().contains("\nExec=\"/opt/Veltrane Dev/veltrane\"\n"));
+    const QByteArray text = entry.readAll();
+    EXPECT_TRUE(text.contains("\nExec=\"/opt/Veltrane Dev/veltrane\"\n"));
+    EXPECT_EQ(text.count("\nExec="), 1);
+    EXPECT_TRUE(text.contains("\nIcon=com.veltrane.Veltrane\n"));
+    QProcess validate;
+    validate.start("/usr/bin/desktop-file-validate", {entry.fileName()});
+    ASSERT_TRUE(validate.waitForFinished());
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
 
     EXPECT_EQ(registration.unregisterLoginItem(), std::nullopt);
     EXPECT_EQ(registration.loginItemStatus(), ServiceStatus::notRegistered);

@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrane"));
-    QApplication::setDesktopFileName(QStringLiteral("veltrane"));
+    // The installed desktop entry: desktops take the name and icon from it.
+    QApplication::setDesktopFileName(QStringLiteral("com.veltrane.Veltrane"));
     // A tray application: closing its last window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
