@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "PanelWorld.h"
 #include "ProfileStoreActions.h"
+#include "UiWorld.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ protected:
         return world.editor();
     }
 
-    PanelWorld world;
+    UiWorld world;
     QList<ThrottleProfile> saved;
 };
 
