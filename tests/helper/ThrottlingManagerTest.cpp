@@ -113,21 +113,21 @@ TEST_F(ThrottlingManagerTest, ZeroValuesLeaveOutTheirOptionsAndOnlyDownloadCarri
                                                            "delay 1ms"}));
 }
 
-TEST_F(ThrottlingManagerTest, AReferenceLeftBehindIsRemovedByTheCleanupAndPutBackBeforeTheAnchor) {
-    sandbox.writeFile("/etc/pf.conf",
-                      "pass all\n\tanchor \"x\"\ndummynet-anchor \"com.veltrane\"\n");
-    enable();
-    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"),
-              "pass all\ndummynet-anchor \"com.veltrane\"\n\tanchor \"x\"\n");
-    EXPECT_THAT(log.messages(), testing::Contains("Removed dummynet-anchor from pf.conf"));
-}
-
-TEST_F(ThrottlingManagerTest, AReferenceWithACommentCountsAsPresentAndStays) {
-    const std::string conf = "dummynet-anchor \"com.veltrane\" # mine\nanchor \"x\"\n";
-    sandbox.writeFile("/etc/pf.conf", conf);
-    enable();
-    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), conf);
-    EXPECT_THAT(log.messages(), testing::Contains("dummynet-anchor already in pf.conf"));
+TEST_F(ThrottlingManagerTest, AReferenceLeftBehindIsPutBackBeforeTheAnchorUnlessCommentedOnByHand) {
+    const struct {
+        std::string before, after, logged;
+    } cases[] = {{"pass all\n\tanchor \"x\"\ndummynet-anchor \"com.veltrane\"\n",
+                  "pass all\ndummynet-anchor \"com.veltrane\"\n\tanchor \"x\"\n",
+                  "Removed dummynet-anchor from pf.conf"},
+                 {"dummynet-anchor \"com.veltrane\" # mine\nanchor \"x\"\n",
+                  "dummynet-anchor \"com.veltrane\" # mine\nanchor \"x\"\n",
+                  "dummynet-anchor already in pf.conf"}};
+    for (const auto& [before, after, logged] : cases) {
+        sandbox.writeFile("/etc/pf.conf", before);
+        enable();
+        EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), after);
+        EXPECT_THAT(log.messages(), testing::Contains(logged));
+    }
 }
 
 TEST_F(ThrottlingManagerTest, DisableAlwaysCleansUpAndRestoresPfConf) {

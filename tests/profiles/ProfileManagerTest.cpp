@@ -29,10 +29,6 @@ ThrottleProfile custom(const QString& name, std::optional<double> loss = 5) {
                            std::nullopt, 20, loss, std::nullopt, false, true);
 }
 
-const char* const tenBuiltInNames[] = {
-    "100% Loss",        "3G",  "3G (Lossy)",       "DSL",  "Edge",
-    "High Latency DNS", "LTE", "Very Bad Network", "WiFi", "WiFi (Lossy)"};
-
 class ProfileManagerTest : public testing::Test {
 protected:
     // A new store over the same files, as at the next start of the application.
@@ -61,14 +57,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(ProfileManagerTest, listsStayEmptyUntilTheQueuedLoadRuns) {
-    UserDefaults ownSettings(settingsFile());
-    ProfileManager manager(ownSettings, home.filePath("data"), QString());
-    EXPECT_TRUE(manager.builtInProfiles().isEmpty());
-    QCoreApplication::processEvents();
-    EXPECT_THAT(namesOf(manager.builtInProfiles()), testing::ElementsAreArray(tenBuiltInNames));
-}
 
 TEST_F(ProfileManagerTest, aDeletedBuiltInProfileStaysDeletedAndIsRecordedOnceUntilRestored) {
     auto manager = restart();
