@@ -2,6 +2,7 @@
 #pragma once
 
 #include "HelperClient.h"
+#include "Presets.h"
 #include "ServiceRegistration.h"
 #include "TaskDeadline.h"
 #include "ThrottleError.h"
@@ -126,16 +127,6 @@ private:
 
     std::vector<std::coroutine_handle<>> m_waiting;
 };
-
-// A built-in profile by name.
-inline ThrottleProfile preset(const QString& name) {
-    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
-        if (profile.name == name) {
-            return profile;
-        }
-    }
-    throw std::logic_error("no preset " + name.toStdString());
-}
 
 // Runs a coroutine to its end, with a generous bound so that a fault hangs
 // no test.
