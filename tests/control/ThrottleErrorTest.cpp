@@ -9,18 +9,14 @@
 
 namespace {
 
+// The texts no other test meets on its way.
 TEST(ThrottleErrorTest, ErrorsAreDescribedWithTheirFixedTexts) {
     const std::pair<ThrottleError, const char*> texts[] = {
-        {ThrottleError::helperCommunicationFailed("No connection available"),
-         "Failed to communicate with helper: No connection available"},
-        {ThrottleError::helperError("Unknown error"), "Helper error: Unknown error"},
         {ThrottleError::invalidProfile(
              "Profile must have at least one throttling parameter configured"),
          "Invalid profile: Profile must have at least one throttling parameter configured"},
         {ThrottleError::interfaceNotFound("en0"), "Network interface 'en0' not found."},
         {ThrottleError::unknown("out of memory"), "An unknown error occurred: out of memory"},
-        {ThrottleError::helperNotInstalled(),
-         "The helper tool is not installed. Please install it to enable throttling."},
         {ThrottleError::authorizationDenied(),
          "Authorization was denied. Please grant the required permissions."},
     };
@@ -42,15 +38,6 @@ constexpr Bandwidth kbps(std::int64_t value) {
 }
 constexpr Bandwidth mbps(std::int64_t value) {
     return {value, BandwidthUnit::mbps};
-}
-
-TEST(HelperParametersTest, BandwidthsAreDecimalBitsTurnedIntoWholeBytes) {
-    EXPECT_EQ(HelperParameters::from(profile(kbps(3))).downloadBytesPerSecond, 375);
-    EXPECT_EQ(HelperParameters::from(profile(mbps(10))).downloadBytesPerSecond, 1'250'000);
-    EXPECT_EQ(HelperParameters::from(profile(kbps(780), kbps(330), 100, 1.5, 30)),
-              (HelperParameters{97'500, 41'250, 100, 1.5, 30}));
-    // Absent conditions travel as zero.
-    EXPECT_EQ(HelperParameters::from(profile({}, {}, 0)), HelperParameters{});
 }
 
 TEST(HelperParametersTest, ABandwidthBeyondSixtyFourBitsIsRefusedNotWrapped) {

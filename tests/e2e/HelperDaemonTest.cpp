@@ -84,12 +84,7 @@ TEST_F(HelperDaemonTest, EnableRunsTheEngineAndTheConfigurationFollowsTheState) 
     ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     EXPECT_EQ(reply.signature(), QStringLiteral("bs"));
     EXPECT_THAT(reply.arguments(), ElementsAre(true, QString()));
-    // The engine's tests own the exact sequence; here only what the daemon
-    // converts matters.
-    EXPECT_THAT(toolRuns(),
-                testing::IsSupersetOf({"dnctl pipe 1 config bw 97500Byte/s delay 50ms "
-                                       "plr 0.010000",
-                                       "dnctl pipe 2 config bw 41250Byte/s delay 50ms"}));
+    // The engine's tests own the tool runs; here only what the daemon hands it.
     EXPECT_TRUE(daemonLog().contains(
         QStringLiteral("enableThrottling called: down=97500 up=41250 latency=100 loss=1.0 dns=0")));
 
