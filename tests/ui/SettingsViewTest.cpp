@@ -57,11 +57,18 @@ private Q_SLOTS:
         QCOMPARE(view.text("helperBadgeText"), QStringLiteral("Not Installed"));
         QVERIFY(!view.shows("reinstallHelperButton"));
 
+        // The about sheet: in front of the window, closed by its button or Escape.
         view.click("aboutButton");
         QTRY_VERIFY(view.shows("aboutSheet"));
+        QCOMPARE(view.find("aboutSheet")->width(), 320.0);
+        QCOMPARE(view.text("version"), QStringLiteral("Version 1.0.0"));
         QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
         QVERIFY2(world.navigator.closed.isEmpty(), "the sheet is in front");
         view.click("closeButton");
+        QVERIFY(!model->showingAbout());
+        view.click("aboutButton");
+        QTRY_VERIFY(view.shows("aboutSheet"));
+        QTest::keyClick(&view.window(), Qt::Key_Escape);
         QVERIFY(!model->showingAbout());
         view.click("headerCloseButton");
         QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::settings});
