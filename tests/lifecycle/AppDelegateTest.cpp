@@ -368,7 +368,10 @@ TEST_F(AppDelegateTest, ARunWarnsAMinuteBeforeItsEndUnlessItLastsOneMinute) {
                             "Throttling has been automatically disabled."));
 }
 
-TEST_F(AppDelegateTest, SwitchingOffCancelsTheRunAndReapplyingRestartsIt) {
+TEST_F(AppDelegateTest, AReapplyOrTheSettingStartsAFullRunFromNowAndSwitchingOffStopsIt) {
+    const auto settingChanged = [this](const QVariantMap& info) {
+        notifications.post(QStringLiteral("AutoDisableSettingChanged"), info);
+    };
     autoDisableAfter(5);
     launchAndRegister();
     switchOn();
@@ -377,25 +380,17 @@ TEST_F(AppDelegateTest, SwitchingOffCancelsTheRunAndReapplyingRestartsIt) {
     timers.advance(299s);
     EXPECT_TRUE(service.state().isEnabled);
     EXPECT_THAT(notified(), ElementsAre("auto-disable-warning"));
-
     finish(service.removeThrottling());
     EXPECT_EQ(timers.pending(), 0u);
-}
 
-TEST_F(AppDelegateTest, TheSettingStartsAFullRunFromNowStopsItAndIgnoresMalformedInfo) {
-    const auto settingChanged = [this](const QVariantMap& info) {
-        notifications.post(QStringLiteral("AutoDisableSettingChanged"), info);
-    };
-    launchAndRegister();
     settingChanged({{"enabled", true}, {"minutes", 2}});
     EXPECT_EQ(timers.pending(), 0u); // throttling is off: the next switch-on starts it
-
     switchOn();
     timers.advance(100s);
     settingChanged({{"enabled", true}, {"minutes", 2}});
     timers.advance(119s);
     EXPECT_TRUE(service.state().isEnabled);
-    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning"));
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning", "auto-disable-warning"));
     settingChanged({{"enabled", false}, {"minutes", 2}});
     EXPECT_EQ(timers.pending(), 0u);
 
