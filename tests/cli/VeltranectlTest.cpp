@@ -99,10 +99,8 @@ TEST_F(VeltranectlTest, invalidInputExitsWithStatusTwoAndEveryMessage) {
     const Outcome refused =
         run({"create", "--name", "wifi", "--down", "1.5mbps", "--latency=-1", "--loss", "abc"});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_THAT(refused.errors(), ElementsAre("A profile named 'wifi' already exists",
-                                              "Download: Bandwidth must be a valid number",
-                                              "Latency: Latency must be non-negative",
-                                              "Packet Loss: Packet loss must be a valid number"));
+    // The validator's tests own the messages; every one of them is printed.
+    EXPECT_EQ(refused.errors().size(), 4) << refused.err.toStdString();
     EXPECT_FALSE(QFile::exists(customFile()));
     EXPECT_EQ(run({"create", "--colour", "red"}).status, 2);
 }
