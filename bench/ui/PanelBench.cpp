@@ -5,8 +5,8 @@
 // after the panel has been opened and closed, and the wake-ups per second
 // while throttling runs and the panel is hidden or closed. The path from the
 // tray icon to the panel is measured by the application's own benchmark.
-#include "PanelWorld.h"
 #include "SettingsKeys.h"
+#include "UiWorld.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -50,7 +50,7 @@ double cpuMilliseconds() {
 }
 
 // Creates the panel and waits for its first frame.
-Timing open(PanelWorld& world, QQmlEngine& engine, Panel& panel) {
+Timing open(UiWorld& world, QQmlEngine& engine, Panel& panel) {
     QElapsedTimer clock;
     clock.start();
     const double cpuBefore = cpuMilliseconds();
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     QTextStream out(stdout);
 
-    PanelWorld world;
+    UiWorld world;
     // Throttling on with auto-off: every clock of the panel has work to do.
     world.defaults.setValue(SettingsKeys::autoDisableEnabled, true);
     world.service.selectProfile(world.named(QStringLiteral("3G (Lossy)")));

@@ -2,15 +2,14 @@
 #pragma once
 
 #include "HelperClient.h"
+#include "Presets.h"
 #include "ServiceRegistration.h"
 #include "TaskDeadline.h"
 #include "ThrottleError.h"
 #include "ThrottleProfile.h"
 
-#include <QCoro/QCoroTimer>
-#include <QTimer>
-
 #include <chrono>
+#include <coroutine>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -73,18 +72,15 @@ public:
     std::optional<ThrottleError> installFailure;
     FakeServiceRegistration* registration = nullptr;
     ServiceStatus statusAfterInstalling = ServiceStatus::enabled;
+    // While set, enables and disables wait for release(), like a helper that
+    // hangs; release() resumes the waiting ones at once, inside it.
+    bool gated = false;
 
     using HelperClient::setConnected;
 
-    // From now on calls are taken and not answered until release(), like a
-    // helper that hangs.
-    void stall() {
-        m_stall.setSingleShot(true);
-        m_stall.start(std::chrono::hours(1));
-    }
     void release() {
-        if (m_stall.isActive()) {
-            m_stall.start(0);
+        for (const std::coroutine_handle<> call : std::exchange(m_waiting, {})) {
+            call.resume();
         }
     }
 
@@ -100,42 +96,37 @@ public:
     }
     QCoro::Task<bool> getStatus() override {
         ++statusQueries;
-        co_await answer();
+        failIfTold();
         co_return active;
     }
     QCoro::Task<> enableThrottling(HelperParameters parameters) override {
         enables.push_back(parameters);
-        co_await answer();
+        co_await Gate{this};
+        failIfTold();
         active = true;
     }
     QCoro::Task<> disableThrottling() override {
         ++disables;
-        co_await answer();
+        co_await Gate{this};
+        failIfTold();
         active = false;
     }
 
 private:
-    QCoro::Task<> answer() {
-        if (m_stall.isActive()) {
-            co_await m_stall;
-        }
+    struct Gate {
+        FakeHelperClient* helper;
+        bool await_ready() const { return !helper->gated; }
+        void await_suspend(std::coroutine_handle<> call) { helper->m_waiting.push_back(call); }
+        void await_resume() const {}
+    };
+    void failIfTold() {
         if (nextFailure) {
             std::rethrow_exception(std::exchange(nextFailure, nullptr));
         }
     }
 
-    QTimer m_stall;
+    std::vector<std::coroutine_handle<>> m_waiting;
 };
-
-// A built-in profile by name.
-inline ThrottleProfile preset(const QString& name) {
-    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
-        if (profile.name == name) {
-            return profile;
-        }
-    }
-    throw std::logic_error("no preset " + name.toStdString());
-}
 
 // Runs a coroutine to its end, with a generous bound so that a fault hangs
 // no test.

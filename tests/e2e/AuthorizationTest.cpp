@@ -14,9 +14,8 @@ namespace {
 
 constexpr uint kNobody = 65534;
 
-// dbus-send run as `nobody`: what it printed, errors included.
-QString callAsNobody(const HelperOnPrivateBus& helper, const QString& method,
-                     const QStringList& arguments = {}) {
+// dbus-send on the helper's bus run as `nobody`: what it printed, errors included.
+QString dbusSendAsNobody(const HelperOnPrivateBus& helper, const QStringList& arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(
@@ -25,12 +24,18 @@ QString callAsNobody(const HelperOnPrivateBus& helper, const QString& method,
                     QStringLiteral("--regid=%1").arg(kNobody), QStringLiteral("--clear-groups"),
                     QStringLiteral("/usr/bin/dbus-send"),
                     QStringLiteral("--bus=") + helper.bus().address(),
-                    QStringLiteral("--print-reply"), QStringLiteral("--reply-timeout=10000"),
-                    QStringLiteral("--dest=") + HelperProtocol::kServiceName,
-                    QString::fromUtf8(HelperProtocol::kObjectPath), method} +
+                    QStringLiteral("--print-reply"), QStringLiteral("--reply-timeout=10000")} +
             arguments);
     process.waitForFinished(20'000);
     return QString::fromUtf8(process.readAll()).simplified();
+}
+
+QString callAsNobody(const HelperOnPrivateBus& helper, const QString& method,
+                     const QStringList& arguments = {}) {
+    return dbusSendAsNobody(helper,
+                            QStringList{QStringLiteral("--dest=") + HelperProtocol::kServiceName,
+                                        QString::fromUtf8(HelperProtocol::kObjectPath), method} +
+                                arguments);
 }
 
 QString enableAsNobody(const HelperOnPrivateBus& helper) {
@@ -96,18 +101,11 @@ TEST_F(AuthorizationTest, TheInstalledBusPolicyLetsOnlyRootOwnTheNameAndAnyoneCa
     EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.FormatDisk").toStdString(),
                 testing::HasSubstr("AccessDenied"));
 
-    QProcess owner;
-    owner.setProcessChannelMode(QProcess::MergedChannels);
-    owner.start(
-        QStringLiteral("/usr/bin/setpriv"),
-        {QStringLiteral("--reuid=%1").arg(kNobody), QStringLiteral("--regid=%1").arg(kNobody),
-         QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/dbus-send"),
-         QStringLiteral("--bus=") + helper.bus().address(), QStringLiteral("--print-reply"),
-         QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-         QStringLiteral("org.freedesktop.DBus.RequestName"),
-         QStringLiteral("string:com.veltrane.helper"), QStringLiteral("uint32:0")});
-    owner.waitForFinished(20'000);
-    EXPECT_THAT(owner.readAll().toStdString(), testing::HasSubstr("AccessDenied"));
+    EXPECT_THAT(dbusSendAsNobody(helper, {"--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                          "org.freedesktop.DBus.RequestName",
+                                          "string:com.veltrane.helper", "uint32:0"})
+                    .toStdString(),
+                testing::HasSubstr("AccessDenied"));
 }
 
 } // namespace

@@ -13,7 +13,6 @@
 #include <cmath>
 #include <csignal>
 #include <limits>
-#include <random>
 
 using testing::ElementsAre;
 using testing::IsEmpty;
@@ -60,68 +59,66 @@ protected:
     }
 
     HelperOnPrivateBus helper;
-    QDBusConnection client = helper.bus().connect(QStringLiteral("client"));
+    QDBusConnection client = helper.bus().connect("client");
 };
 
 TEST_F(HelperDaemonTest, TheBusStartsTheDaemonOnTheFirstCallAndItStartsInactive) {
     const QString name = QString::fromUtf8(HelperProtocol::kServiceName);
     EXPECT_FALSE(client.interface()->isServiceRegistered(name).value());
 
-    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
-    EXPECT_THAT(call(QStringLiteral("IsThrottlingActive")).arguments(),
-                ElementsAre(false, QString()));
-    EXPECT_THAT(call(QStringLiteral("GetVersion")).arguments(),
-                ElementsAre(QStringLiteral("1.0.0")));
-    EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
-    EXPECT_TRUE(configurationOf(call(QStringLiteral("GetThrottlingConfiguration"))).isEmpty());
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
+    EXPECT_THAT(call("IsThrottlingActive").arguments(), ElementsAre(false, QString()));
+    EXPECT_THAT(call("GetVersion").arguments(), ElementsAre(QStringLiteral("1.0.0")));
+    EXPECT_THAT(call("HealthCheck").arguments(), ElementsAre(true));
+    EXPECT_TRUE(configurationOf(call("GetThrottlingConfiguration")).isEmpty());
     EXPECT_TRUE(client.interface()->isServiceRegistered(name).value());
-    EXPECT_TRUE(daemonLog().contains(QStringLiteral("Veltrane Helper v1.0.0 started")));
+    EXPECT_TRUE(daemonLog().contains("Veltrane Helper v1.0.0 started"));
     // With pf's tools at hand the daemon shapes with them.
-    EXPECT_TRUE(daemonLog().contains(QStringLiteral("Using pf/dummynet")));
+    EXPECT_TRUE(daemonLog().contains("Using pf/dummynet"));
     // Status reads neither run tools nor touch pf.conf.
     EXPECT_THAT(toolRuns(), IsEmpty());
 }
 
 TEST_F(HelperDaemonTest, EnableRunsTheEngineAndTheConfigurationFollowsTheState) {
-    const QDBusMessage reply =
-        call(QStringLiteral("EnableThrottling"), enableArguments(97500, 41250, 100, 1.0, 0));
+    const QDBusMessage reply = call("EnableThrottling", enableArguments(97500, 41250, 100, 1.0, 0));
     ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     EXPECT_EQ(reply.signature(), QStringLiteral("bs"));
     EXPECT_THAT(reply.arguments(), ElementsAre(true, QString()));
-    // The engine's tests own the exact sequence; here only what the daemon
-    // converts matters.
-    EXPECT_THAT(toolRuns(),
-                testing::IsSupersetOf({"dnctl pipe 1 config bw 97500Byte/s delay 50ms "
-                                       "plr 0.010000",
-                                       "dnctl pipe 2 config bw 41250Byte/s delay 50ms"}));
+    // The engine's tests own the tool runs; here only what the daemon hands it.
     EXPECT_TRUE(daemonLog().contains(
         QStringLiteral("enableThrottling called: down=97500 up=41250 latency=100 loss=1.0 dns=0")));
 
-    const QDBusMessage configuration = call(QStringLiteral("GetThrottlingConfiguration"));
+    const QDBusMessage configuration = call("GetThrottlingConfiguration");
     EXPECT_EQ(configuration.signature(), QStringLiteral("a{sv}s"));
     EXPECT_EQ(configurationOf(configuration), (QVariantMap{{QStringLiteral("isActive"), true}}));
 
-    EXPECT_THAT(call(QStringLiteral("DisableThrottling")).arguments(),
-                ElementsAre(true, QString()));
-    EXPECT_TRUE(daemonLog().contains(QStringLiteral("disableThrottling called")));
-    EXPECT_TRUE(configurationOf(call(QStringLiteral("GetThrottlingConfiguration"))).isEmpty());
-    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
+    EXPECT_THAT(call("DisableThrottling").arguments(), ElementsAre(true, QString()));
+    EXPECT_TRUE(daemonLog().contains("disableThrottling called"));
+    EXPECT_TRUE(configurationOf(call("GetThrottlingConfiguration")).isEmpty());
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
+
+    // Apply and remove answer with the message alone.
+    const QDBusMessage applied = call("ApplyThrottling", applyArguments(1000, 2000, 3, 0));
+    EXPECT_EQ(applied.signature(), QStringLiteral("s"));
+    EXPECT_THAT(applied.arguments(), ElementsAre(QString()));
+    EXPECT_TRUE(daemonLog().contains(
+        QStringLiteral("enableThrottling called: down=1000 up=2000 latency=3 loss=0.0 dns=0")));
+    EXPECT_THAT(call("IsThrottlingActive").arguments(), ElementsAre(true, QString()));
+    EXPECT_THAT(call("RemoveThrottling").arguments(), ElementsAre(QString()));
+    EXPECT_THAT(call("IsThrottlingActive").arguments(), ElementsAre(false, QString()));
 }
 
 TEST_F(HelperDaemonTest, InvalidParametersGetTheCheckMessageAndRunNothing) {
     const QString latency = QStringLiteral("Latency exceeds maximum allowed value (10000ms)");
     const QString loss = QStringLiteral("Packet loss must be between 0 and 100 percent");
-    const double minusInfinity = -std::numeric_limits<double>::infinity();
-    // Unsigned bandwidths from 2^63 on cannot be taken over as signed values.
+    // The check's own tests own its messages; here only what the bus brings:
+    // unsigned bandwidths from 2^63 on cannot be taken over as signed values.
     const struct {
         QString method;
         QVariantList arguments;
         QVariantList reply;
     } cases[] = {
-        {"EnableThrottling", enableArguments(0, 0, 10'001, 0, 0), {false, latency}},
         {"EnableThrottling", enableArguments(0, 0, 0, kNaN, 0), {false, loss}},
-        {"EnableThrottling", enableArguments(0, 0, 0, minusInfinity, 0), {false, loss}},
-        {"ApplyThrottling", applyArguments(0, 0, 0, 150.0), {loss}},
         {"ApplyThrottling", applyArguments(0, 0, 4'294'967'295u, 0), {latency}},
         {"ApplyThrottling",
          applyArguments(qulonglong(1) << 63, 0, 0, 0),
@@ -135,62 +132,42 @@ TEST_F(HelperDaemonTest, InvalidParametersGetTheCheckMessageAndRunNothing) {
             << invalid.arguments.first().toString().toStdString();
     }
     EXPECT_THAT(toolRuns(), IsEmpty());
-    EXPECT_TRUE(daemonLog().contains(QStringLiteral("Validation failed: ") + latency));
-}
-
-TEST_F(HelperDaemonTest, ApplyAndRemoveAnswerWithTheMessageAlone) {
-    const QDBusMessage ok =
-        call(QStringLiteral("ApplyThrottling"), applyArguments(1000, 2000, 3, 0));
-    EXPECT_EQ(ok.signature(), QStringLiteral("s"));
-    EXPECT_THAT(ok.arguments(), ElementsAre(QString()));
-    EXPECT_TRUE(daemonLog().contains(
-        QStringLiteral("enableThrottling called: down=1000 up=2000 latency=3 loss=0.0 dns=0")));
-    EXPECT_THAT(call(QStringLiteral("IsThrottlingActive")).arguments(),
-                ElementsAre(true, QString()));
-
-    helper.tools().clearToolRuns();
-    EXPECT_THAT(call(QStringLiteral("RemoveThrottling")).arguments(), ElementsAre(QString()));
-    // Even when nothing is active, remove runs the whole clean-up.
-    EXPECT_THAT(call(QStringLiteral("RemoveThrottling")).arguments(), ElementsAre(QString()));
-    EXPECT_EQ(toolRuns().size(), 10u);
+    EXPECT_TRUE(daemonLog().contains("Validation failed: " + latency));
 }
 
 TEST_F(HelperDaemonTest, AnEngineFailureRepliesWithTheErrorDescription) {
     helper.tools().answer("dnctl", "*", 1, "", "dummynet unavailable");
-    EXPECT_THAT(
-        call(QStringLiteral("EnableThrottling"), enableArguments(1000, 0, 0, 0, 0)).arguments(),
-        ElementsAre(false, QStringLiteral("Command failed: Failed to configure download "
-                                          "pipe: dummynet unavailable")));
+    EXPECT_THAT(call("EnableThrottling", enableArguments(1000, 0, 0, 0, 0)).arguments(),
+                ElementsAre(false, QStringLiteral("Command failed: Failed to configure download "
+                                                  "pipe: dummynet unavailable")));
     EXPECT_TRUE(daemonLog().contains(QStringLiteral(
         "Failed to enable throttling: Command failed: Failed to configure download pipe: "
         "dummynet unavailable")));
-    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
 }
 
 TEST_F(HelperDaemonTest, TwoClientsShareOneEngineAndTheLogFollowsTheirConnections) {
     {
-        QDBusConnection other = helper.bus().connect(QStringLiteral("other"));
-        ASSERT_THAT(
-            call(QStringLiteral("EnableThrottling"), enableArguments(0, 0, 0, 0, 0)).arguments(),
-            ElementsAre(true, QString()));
+        QDBusConnection other = helper.bus().connect("other");
+        ASSERT_THAT(call("EnableThrottling", enableArguments(0, 0, 0, 0, 0)).arguments(),
+                    ElementsAre(true, QString()));
         EXPECT_THAT(HelperOnPrivateBus::call(other, QStringLiteral("GetStatus")).arguments(),
                     ElementsAre(true, QString()));
-        EXPECT_EQ(daemonLog().count(QStringLiteral("Accepted new XPC connection")), 2);
+        EXPECT_EQ(daemonLog().count("Accepted new XPC connection"), 2);
     }
-    helper.bus().disconnect(QStringLiteral("other"));
-    EXPECT_TRUE(waitUntil(
-        [this] { return daemonLog().count(QStringLiteral("XPC connection invalidated")) == 1; }));
+    helper.bus().disconnect("other");
+    EXPECT_TRUE(waitUntil([this] { return daemonLog().count("XPC connection invalidated") == 1; }));
     // The engine's state belongs to no connection.
-    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(true, QString()));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(true, QString()));
 }
 
 TEST_F(HelperDaemonTest, HealthAndVersionAnswerWhileAnotherClientsEnableIsRunning) {
     helper.tools().answer("dnctl", "pipe 1 config", 0, "", "", 2);
-    QDBusConnection other = helper.bus().connect(QStringLiteral("other"));
-    call(QStringLiteral("HealthCheck")); // the daemon is up before the race starts
+    QDBusConnection other = helper.bus().connect("other");
+    call("HealthCheck"); // the daemon is up before the race starts
 
-    const QDBusMessage enable = HelperOnPrivateBus::methodCall(QStringLiteral("EnableThrottling"),
-                                                               enableArguments(0, 0, 0, 0, 0));
+    const QDBusMessage enable =
+        HelperOnPrivateBus::methodCall("EnableThrottling", enableArguments(0, 0, 0, 0, 0));
     QDBusPendingCall pendingEnable = other.asyncCall(enable);
     ASSERT_TRUE(waitUntil([this] {
         const auto runs = toolRuns();
@@ -199,15 +176,14 @@ TEST_F(HelperDaemonTest, HealthAndVersionAnswerWhileAnotherClientsEnableIsRunnin
 
     QElapsedTimer timer;
     timer.start();
-    EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
-    EXPECT_THAT(call(QStringLiteral("GetVersion")).arguments(),
-                ElementsAre(QStringLiteral("1.0.0")));
+    EXPECT_THAT(call("HealthCheck").arguments(), ElementsAre(true));
+    EXPECT_THAT(call("GetVersion").arguments(), ElementsAre(QStringLiteral("1.0.0")));
     const qint64 answeredAfterMs = timer.elapsed();
     EXPECT_FALSE(pendingEnable.isFinished()) << "answered only after the enable";
     RecordProperty("health_check_during_enable_ms", static_cast<int>(answeredAfterMs));
 
     // A status read waits for the enable and sees its result.
-    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(true, QString()));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(true, QString()));
     pendingEnable.waitForFinished();
     EXPECT_THAT(pendingEnable.reply().arguments(), ElementsAre(true, QString()));
 }
@@ -220,81 +196,25 @@ TEST_F(HelperDaemonTest, CallsOutsideTheInterfaceGetTheBussStandardErrors) {
     const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
     const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
     const QList<std::pair<QDBusMessage, QString>> refused = {
-        {HelperOnPrivateBus::methodCall(QStringLiteral("EnableThrottling"),
+        {HelperOnPrivateBus::methodCall("EnableThrottling",
                                         {qlonglong(1), qlonglong(2), qlonglong(3)}),
          invalid},
-        {HelperOnPrivateBus::methodCall(QStringLiteral("ApplyThrottling"),
-                                        {qlonglong(1), qlonglong(2), 3u, 0.0}),
+        {HelperOnPrivateBus::methodCall("ApplyThrottling", {qlonglong(1), qlonglong(2), 3u, 0.0}),
          invalid},
-        {HelperOnPrivateBus::methodCall(QStringLiteral("FormatDisk")), unknown},
+        {HelperOnPrivateBus::methodCall("FormatDisk"), unknown},
         {otherInterface, unknown}};
     for (const auto& [message, error] : refused) {
         EXPECT_EQ(client.call(message, QDBus::Block, 10'000).errorName(), error)
             << message.member().toStdString();
     }
-    EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
+    EXPECT_THAT(call("HealthCheck").arguments(), ElementsAre(true));
     EXPECT_THAT(toolRuns(), IsEmpty());
-}
-
-TEST_F(HelperDaemonTest, ManyRandomRequestsEachGetExactlyOneWellFormedReply) {
-    std::mt19937_64 random(20261206);
-    const std::vector<qlonglong> integers = {0,
-                                             1,
-                                             -1,
-                                             1'250'000'000,
-                                             1'250'000'001,
-                                             10'000,
-                                             30'001,
-                                             std::numeric_limits<qlonglong>::min(),
-                                             std::numeric_limits<qlonglong>::max()};
-    const std::vector<double> losses = {
-        0.0, 100.0, 100.5, -1.0, kNaN, std::numeric_limits<double>::infinity(), 1e308};
-    auto pick = [&random](const auto& pool) { return pool[random() % pool.size()]; };
-
-    // Sent in waves: a bus allows only so many calls awaiting replies per
-    // connection.
-    std::vector<std::pair<QDBusPendingCall, bool>> pending; // call, whether it is an enable
-    for (int i = 0; i < 200; ++i) {
-        if (i % 50 == 0) {
-            for (auto& earlier : pending) {
-                earlier.first.waitForFinished();
-            }
-        }
-        const bool isEnable = random() % 2 == 0;
-        QDBusMessage message = HelperOnPrivateBus::methodCall(
-            isEnable ? QStringLiteral("EnableThrottling") : QStringLiteral("ApplyThrottling"));
-        // Mostly random 64-bit values, which nearly always fail the check, so
-        // that few requests run the (slow) fake tools.
-        auto value = [&] { return random() % 4 == 0 ? pick(integers) : qlonglong(random()); };
-        if (isEnable) {
-            message.setArguments(enableArguments(value(), value(), value(), pick(losses), value()));
-        } else {
-            message.setArguments(applyArguments(qulonglong(value()), qulonglong(value()),
-                                                uint(random()), pick(losses)));
-        }
-        pending.emplace_back(client.asyncCall(message, 60'000), isEnable);
-    }
-    for (auto& [reply, isEnable] : pending) {
-        reply.waitForFinished();
-        const QDBusMessage message = reply.reply();
-        ASSERT_EQ(message.type(), QDBusMessage::ReplyMessage)
-            << message.errorMessage().toStdString();
-        if (isEnable) {
-            ASSERT_EQ(message.signature(), QStringLiteral("bs"));
-            EXPECT_EQ(message.arguments().at(0).toBool(),
-                      message.arguments().at(1).toString().isEmpty());
-        } else {
-            ASSERT_EQ(message.signature(), QStringLiteral("s"));
-        }
-    }
-    EXPECT_THAT(call(QStringLiteral("HealthCheck")).arguments(), ElementsAre(true));
 }
 
 TEST_F(HelperDaemonTest, SigtermOrALostBusRemoveTheShapingBeforeTheDaemonExits) {
     for (const bool busLost : {false, true}) {
-        ASSERT_THAT(
-            call(QStringLiteral("EnableThrottling"), enableArguments(1000, 0, 0, 0, 0)).arguments(),
-            ElementsAre(true, QString()));
+        ASSERT_THAT(call("EnableThrottling", enableArguments(1000, 0, 0, 0, 0)).arguments(),
+                    ElementsAre(true, QString()));
         const qint64 pid = daemonPid();
         ASSERT_GT(pid, 0);
         if (busLost) {
@@ -304,8 +224,7 @@ TEST_F(HelperDaemonTest, SigtermOrALostBusRemoveTheShapingBeforeTheDaemonExits) 
         }
         EXPECT_TRUE(waitUntil([pid] { return !processAlive(pid); }));
         EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
-        EXPECT_EQ(daemonLog().count(QStringLiteral("Removed shaping before stopping")),
-                  busLost ? 2 : 1);
+        EXPECT_EQ(daemonLog().count("Removed shaping before stopping"), busLost ? 2 : 1);
     }
 }
 
@@ -328,17 +247,16 @@ TEST_F(HelperDaemonTest, ADaemonKilledMidEnableIsCleanedUpByTheNextOne) {
 
     helper.tools().clearAnswers();
     // The next call starts a new daemon, which first removes the leftover.
-    EXPECT_THAT(call(QStringLiteral("GetStatus")).arguments(), ElementsAre(false, QString()));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
     EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
-    EXPECT_TRUE(
-        daemonLog().contains(QStringLiteral("Removed shaping left by an earlier helper process")));
+    EXPECT_TRUE(daemonLog().contains("Removed shaping left by an earlier helper process"));
     EXPECT_FALSE(helper.tools().exists("/tmp/veltrane_anchor.conf"));
 }
 
 TEST(HelperDaemonTimeLimitTest, AHungToolFailsTheEnableInTimeAndTheDaemonKeepsServing) {
     HelperOnPrivateBus helper(
         {{QStringLiteral("--tool-time-limit"), QStringLiteral("500")}, std::nullopt, {}});
-    QDBusConnection client = helper.bus().connect(QStringLiteral("client"));
+    QDBusConnection client = helper.bus().connect("client");
     helper.tools().answer("dnctl", "pipe 1 config bw 1000Byte/s", 0, "", "", 60);
     const QDBusMessage reply = HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
                                                         enableArguments(1000, 0, 0, 0, 0));
@@ -351,9 +269,9 @@ TEST(HelperDaemonTimeLimitTest, AHungToolFailsTheEnableInTimeAndTheDaemonKeepsSe
 }
 
 TEST_F(HelperDaemonTest, ClientsThatCallAndLeaveAtOnceLeaveNothingBehind) {
-    call(QStringLiteral("HealthCheck"));
+    call("HealthCheck");
     const auto matchRules = [this] {
-        QDBusConnection bus = helper.bus().connect(QStringLiteral("stats"));
+        QDBusConnection bus = helper.bus().connect("stats");
         QDBusMessage stats = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
             QStringLiteral("org.freedesktop.DBus.Debug.Stats"),
@@ -369,16 +287,14 @@ TEST_F(HelperDaemonTest, ClientsThatCallAndLeaveAtOnceLeaveNothingBehind) {
     for (int i = 0; i < kClients; ++i) {
         const QString name = QStringLiteral("fleeting-%1").arg(i);
         QDBusConnection fleeting = helper.bus().connect(name);
-        fleeting.send(HelperOnPrivateBus::methodCall(QStringLiteral("GetVersion")));
+        fleeting.send(HelperOnPrivateBus::methodCall("GetVersion"));
         helper.bus().disconnect(name);
     }
-    EXPECT_TRUE(waitUntil(
-        [this] {
-            return daemonLog().count(QStringLiteral("XPC connection invalidated")) >= kClients;
-        },
-        std::chrono::seconds(20)));
-    EXPECT_EQ(daemonLog().count(QStringLiteral("Accepted new XPC connection")),
-              daemonLog().count(QStringLiteral("XPC connection invalidated")) + 1);
+    EXPECT_TRUE(
+        waitUntil([this] { return daemonLog().count("XPC connection invalidated") >= kClients; },
+                  std::chrono::seconds(20)));
+    EXPECT_EQ(daemonLog().count("Accepted new XPC connection"),
+              daemonLog().count("XPC connection invalidated") + 1);
     EXPECT_EQ(matchRules(), before);
 }
 
@@ -387,13 +303,13 @@ TEST(HelperDaemonBackendTest, TheSandboxCanShapeWithTrafficControlOnAFixedInterf
                                 QStringLiteral("--interfaces"), QStringLiteral("eth7")},
                                std::nullopt,
                                {}});
-    QDBusConnection client = helper.bus().connect(QStringLiteral("client"));
+    QDBusConnection client = helper.bus().connect("client");
     EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
                                          enableArguments(1000, 2000, 10, 0, 0))
                     .arguments(),
                 ElementsAre(true, QString()));
     const auto runs = helper.tools().toolRuns();
-    EXPECT_TRUE(helper.bus().output().contains(QStringLiteral("Using Linux traffic control")));
+    EXPECT_TRUE(helper.bus().output().contains("Using Linux traffic control"));
     ASSERT_FALSE(runs.empty());
     for (const std::string& run : runs) {
         EXPECT_TRUE(run.starts_with("tc ") || run.starts_with("ip ")) << run;

@@ -1,51 +1,43 @@
 // SPDX-License-Identifier: MIT
+// The application's throttle control, and the panel over it, against the
+// sandboxed daemon on a private bus: the helper answers asynchronously, as it
+// does for the user.
 #include "ControlFakes.h"
-#include "HelperConnection.h"
-#include "HelperOnPrivateBus.h"
 #include "HelperProtocol.h"
-#include "SystemServiceRegistration.h"
-#include "ThrottleService.h"
-#include "ToolRuns.h"
+#include "SilentHelper.h"
+#include "ThrottleControlOnBus.h"
+#include "UiWorld.h"
 
 #include <QCoreApplication>
-#include <QDBusContext>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
-
-using testing::ElementsAre;
 
 namespace {
 
 using namespace std::chrono_literals;
 
-SystemServicePaths onBus(const QString& address) {
-    SystemServicePaths paths;
-    paths.bus = BusEndpoint(address);
-    return paths;
-}
+class ThrottleControlTest : public testing::Test, protected ThrottleControlOnBus {};
 
-// The application's objects against the sandboxed daemon on a private bus.
-class ThrottleControlTest : public testing::Test {
-protected:
-    HelperOnPrivateBus helper;
-    SystemServiceRegistration registration{onBus(helper.bus().address())};
-    HelperConnection connection{registration, {BusEndpoint(helper.bus().address())}};
-    NotificationCenter notifications;
-    ThrottleService service{connection, registration, notifications};
-};
+TEST_F(ThrottleControlTest, ThePanelsSwitchTurnsTheDaemonOnWithTheSelectionAndOffAgain) {
+    UiWorld world; // for its store, settings and windows; the helper is the daemon
+    MenuBarViewModel panel(service, world.profiles, world.editorState, world.defaults,
+                           notifications, world.navigator, [] {});
+    panel.appear();
+    ASSERT_FALSE(panel.isToggleDisabled());
 
-TEST_F(ThrottleControlTest, ApplyingThreeGSendsItsConvertedLimitsAndRemovingSwitchesItOff) {
-    finish(service.applyProfile(preset("3G")));
-    EXPECT_THAT(pipeConfigurations(helper.tools().toolRuns()),
-                ElementsAre("dnctl pipe 1 config bw 97500Byte/s delay 50ms",
-                            "dnctl pipe 2 config bw 41250Byte/s delay 50ms"));
-    EXPECT_TRUE(service.state().isEnabled);
+    panel.selectProfile(preset("3G"));
+    panel.handleToggle(true);
+    EXPECT_TRUE(panel.isLoading());
+    ASSERT_TRUE(waitUntil([&] { return !panel.isLoading(); }, 30s));
+    EXPECT_FALSE(panel.showingError()) << panel.errorMessage().toStdString();
+    EXPECT_EQ(panel.statusText(), "Active: 3G");
+    // veltranectl's apply checks the limits that reach the daemon on this path.
     EXPECT_TRUE(finish(connection.getStatus()));
 
-    finish(service.removeThrottling());
-    EXPECT_FALSE(service.state().isEnabled);
+    panel.handleToggle(false);
+    ASSERT_TRUE(waitUntil([&] { return !panel.isLoading(); }, 30s));
+    EXPECT_FALSE(panel.isEnabled());
     EXPECT_FALSE(finish(connection.getStatus()));
 }
 
@@ -87,25 +79,6 @@ TEST_F(ThrottleControlTest, ALostBusConnectionIsReplacedByTheNextCall) {
     EXPECT_TRUE(finish(connection.getStatus()));
 }
 
-// Owns the helper's name. Refuses to enable without saying why, and never
-// answers a disable.
-class UnhelpfulHelper final : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.veltrane.HelperProtocol")
-
-public Q_SLOTS:
-    bool EnableThrottling(qlonglong, qlonglong, qlonglong, double, qlonglong,
-                          QString& errorMessage) {
-        errorMessage.clear();
-        return false;
-    }
-    bool DisableThrottling(QString& errorMessage) {
-        setDelayedReply(true);
-        errorMessage.clear();
-        return false;
-    }
-};
-
 TEST(ThrottleControlWithoutHelperTest, NoHelperAnUnexplainedRefusalOrNoAnswerAreToldApart) {
     PrivateBus bus(QList<PrivateBus::Service>{});
     FakeServiceRegistration registration;
@@ -118,11 +91,7 @@ TEST(ThrottleControlWithoutHelperTest, NoHelperAnUnexplainedRefusalOrNoAnswerAre
     EXPECT_TRUE(unserved->payload().contains(HelperProtocol::kServiceName))
         << unserved->payload().toStdString();
 
-    QDBusConnection owner = bus.connect("unhelpful");
-    UnhelpfulHelper unhelpful;
-    ASSERT_TRUE(owner.registerObject(HelperProtocol::kObjectPath, &unhelpful,
-                                     QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(owner.registerService(HelperProtocol::kServiceName));
+    const SilentHelper silent(bus.connect("silent"));
     EXPECT_EQ(failureOf(connection.enableThrottling(HelperParameters{1000, 0, 0, 0, 0})),
               ThrottleError::helperError("Unknown error"));
     const std::optional<ThrottleError> failure = failureOf(connection.disableThrottling());
@@ -132,5 +101,3 @@ TEST(ThrottleControlWithoutHelperTest, NoHelperAnUnexplainedRefusalOrNoAnswerAre
 }
 
 } // namespace
-
-#include "ThrottleControlTest.moc"

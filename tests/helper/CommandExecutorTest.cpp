@@ -3,6 +3,7 @@
 
 #include "FakeToolSandbox.h"
 #include "LogCapture.h"
+#include "WhatThrows.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -71,13 +72,8 @@ TEST_F(CommandExecutorTest, CapturesBothStreamsAndTheStatusPassingArgumentsVerba
 
 TEST_F(CommandExecutorTest, AProgramThatCannotStartThrowsTheSystemDescription) {
     const std::string missing = sandbox.path("/bin/does-not-exist");
-    try {
-        executor.execute(missing, {"x"});
-        FAIL() << "expected a start error";
-    } catch (const std::system_error& error) {
-        EXPECT_STREQ(error.what(), "No such file or directory");
-    }
-    // Not looked up in the PATH either.
+    EXPECT_EQ(whatThrows([&] { executor.execute(missing, {"x"}); }), "No such file or directory");
+    // A std::system_error, and not looked up in the PATH either.
     EXPECT_THROW(executor.execute("true", {}), std::system_error);
     executor.executeIgnoringErrors(missing, {});
     EXPECT_EQ(log.messages().back(), "Command failed (ignored): No such file or directory");

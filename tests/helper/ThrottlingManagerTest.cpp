@@ -7,6 +7,7 @@
 #include "LogCapture.h"
 #include "PfDummynetBackend.h"
 #include "ToolRuns.h"
+#include "WhatThrows.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -49,14 +50,8 @@ protected:
         manager.enableThrottling(down, up, latency, loss, dns);
     }
 
-    // The description of what a failing enable throws.
     std::string enableFailure() {
-        try {
-            enable(1000, 1000, 10, 1.0, 0);
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "(no error)";
+        return whatThrows([this] { enable(1000, 1000, 10, 1.0, 0); });
     }
 
     FakeToolSandbox sandbox;
@@ -113,21 +108,21 @@ TEST_F(ThrottlingManagerTest, ZeroValuesLeaveOutTheirOptionsAndOnlyDownloadCarri
                                                            "delay 1ms"}));
 }
 
-TEST_F(ThrottlingManagerTest, AReferenceLeftBehindIsRemovedByTheCleanupAndPutBackBeforeTheAnchor) {
-    sandbox.writeFile("/etc/pf.conf",
-                      "pass all\n\tanchor \"x\"\ndummynet-anchor \"com.veltrane\"\n");
-    enable();
-    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"),
-              "pass all\ndummynet-anchor \"com.veltrane\"\n\tanchor \"x\"\n");
-    EXPECT_THAT(log.messages(), testing::Contains("Removed dummynet-anchor from pf.conf"));
-}
-
-TEST_F(ThrottlingManagerTest, AReferenceWithACommentCountsAsPresentAndStays) {
-    const std::string conf = "dummynet-anchor \"com.veltrane\" # mine\nanchor \"x\"\n";
-    sandbox.writeFile("/etc/pf.conf", conf);
-    enable();
-    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), conf);
-    EXPECT_THAT(log.messages(), testing::Contains("dummynet-anchor already in pf.conf"));
+TEST_F(ThrottlingManagerTest, AReferenceLeftBehindIsPutBackBeforeTheAnchorUnlessCommentedOnByHand) {
+    const struct {
+        std::string before, after, logged;
+    } cases[] = {{"pass all\n\tanchor \"x\"\ndummynet-anchor \"com.veltrane\"\n",
+                  "pass all\ndummynet-anchor \"com.veltrane\"\n\tanchor \"x\"\n",
+                  "Removed dummynet-anchor from pf.conf"},
+                 {"dummynet-anchor \"com.veltrane\" # mine\nanchor \"x\"\n",
+                  "dummynet-anchor \"com.veltrane\" # mine\nanchor \"x\"\n",
+                  "dummynet-anchor already in pf.conf"}};
+    for (const auto& [before, after, logged] : cases) {
+        sandbox.writeFile("/etc/pf.conf", before);
+        enable();
+        EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), after);
+        EXPECT_THAT(log.messages(), testing::Contains(logged));
+    }
 }
 
 TEST_F(ThrottlingManagerTest, DisableAlwaysCleansUpAndRestoresPfConf) {
@@ -183,14 +178,9 @@ TEST_F(ThrottlingManagerTest, AToolThatCannotStartFailsTheEnableWithTheSystemErr
 
 TEST_F(ThrottlingManagerTest, OutOfRangeValuesNeverReachAToolEvenWithoutTheServiceCheck) {
     for (const double loss : {std::numeric_limits<double>::quiet_NaN(), 101.0}) {
-        try {
-            enable(0, 0, 0, loss, 0);
-            FAIL() << "accepted loss " << loss;
-        } catch (const HelperError& error) {
-            EXPECT_EQ(error.kind(), HelperError::Kind::validationFailed);
-            EXPECT_STREQ(error.what(),
-                         "Validation failed: Packet loss must be between 0 and 100 percent");
-        }
+        EXPECT_EQ(whatThrows([&] { enable(0, 0, 0, loss, 0); }),
+                  "Validation failed: Packet loss must be between 0 and 100 percent")
+            << loss;
     }
     EXPECT_THROW(enable(-1), HelperError);
     EXPECT_THAT(sandbox.toolRuns(), IsEmpty());

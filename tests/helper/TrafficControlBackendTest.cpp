@@ -3,11 +3,11 @@
 
 #include "CommandExecutor.h"
 #include "FakeToolSandbox.h"
-#include "HelperError.h"
 #include "InterfaceName.h"
 #include "LogCapture.h"
 #include "ThrottlingManager.h"
 #include "ToolRuns.h"
+#include "WhatThrows.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -90,14 +90,8 @@ class TrafficControlBackendTest : public testing::Test {
 protected:
     void enable() { manager.enableThrottling(125'000, 250'000, 100, 5.0, 0); }
 
-    // The description of what a failing enable throws.
     std::string enableFailure() {
-        try {
-            enable();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "(no error)";
+        return whatThrows([this] { enable(); });
     }
 
     std::string record() const {
@@ -219,12 +213,8 @@ TEST_F(TrafficControlBackendTest, WhatCannotBeReadFailsInsteadOfShapingOrRemovin
     enable();
     std::filesystem::remove(sandbox.path("/run/veltrane/shaping.record"));
     std::filesystem::create_directory(sandbox.path("/run/veltrane/shaping.record"));
-    try {
-        manager.disableThrottling();
-        FAIL() << "a disable that cannot read its record succeeded";
-    } catch (const HelperError& error) {
-        EXPECT_STREQ(error.what(), "File error: Failed to read the change record: Is a directory");
-    }
+    EXPECT_EQ(whatThrows([this] { manager.disableThrottling(); }),
+              "File error: Failed to read the change record: Is a directory");
     EXPECT_TRUE(manager.isActive());
 }
 

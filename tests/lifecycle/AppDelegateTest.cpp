@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "AppDelegate.h"
 
-#include "LifecycleFakes.h"
+#include "AppFakes.h"
+#include "ApplicationEvents.h"
+#include "ControlFakes.h"
 #include "PrivateBus.h"
 #include "SettingsKeys.h"
+#include "TimerSource.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -12,15 +15,91 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <map>
+#include <ostream>
+#include <vector>
 
 using testing::Contains;
 using testing::ElementsAre;
 using testing::IsEmpty;
-using testing::Not;
+
+// Found by argument-dependent lookup: beside QString, not in the namespace below.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
 using namespace std::chrono_literals;
+
+class FakeApplicationEvents final : public ApplicationEvents {
+public:
+    std::vector<int> watched;
+    int terminations = 0;
+
+    void watchSignal(int signalNumber) override { watched.push_back(signalNumber); }
+    void terminate() override { ++terminations; }
+};
+
+// Time moves only when the test says so.
+class ManualTimerSource final : public TimerSource {
+public:
+    std::chrono::milliseconds now{0};
+
+    std::unique_ptr<ScheduledAction> schedule(std::chrono::milliseconds delay,
+                                              std::function<void()> action) override {
+        auto handle = std::make_unique<Handle>(m_due);
+        m_due.emplace(now + delay, Entry{handle.get(), std::move(action)});
+        return handle;
+    }
+    // Runs what falls due on the way, each at its own time.
+    void advance(std::chrono::milliseconds by) {
+        const std::chrono::milliseconds end = now + by;
+        while (!m_due.empty() && m_due.begin()->first <= end) {
+            auto [due, entry] = std::move(*m_due.begin());
+            m_due.erase(m_due.begin());
+            now = due;
+            entry.action();
+        }
+        now = end;
+    }
+    std::size_t pending() const { return m_due.size(); }
+
+private:
+    struct Entry;
+    using Due = std::multimap<std::chrono::milliseconds, Entry>;
+    struct Handle final : ScheduledAction {
+        explicit Handle(Due& due)
+            : due(due) {}
+        ~Handle() override {
+            std::erase_if(due, [this](const auto& entry) { return entry.second.handle == this; });
+        }
+        Due& due;
+    };
+    struct Entry {
+        Handle* handle;
+        std::function<void()> action;
+    };
+    Due m_due;
+};
+
+// A connection of its own to the same fake helper, as a fresh connection
+// reaches the same daemon.
+class ConnectionTo final : public HelperClient {
+public:
+    explicit ConnectionTo(FakeHelperClient& helper)
+        : m_helper(helper) {}
+
+    QCoro::Task<> installHelper() override { return m_helper.installHelper(); }
+    QCoro::Task<bool> getStatus() override { return m_helper.getStatus(); }
+    QCoro::Task<> enableThrottling(HelperParameters parameters) override {
+        return m_helper.enableThrottling(parameters);
+    }
+    QCoro::Task<> disableThrottling() override { return m_helper.disableThrottling(); }
+
+private:
+    FakeHelperClient& m_helper;
+};
 
 const QString kEdgeId = QStringLiteral("00000000-0000-0000-0000-000000000005");
 
@@ -64,7 +143,7 @@ protected:
     const QStringList& notified() const { return userNotifications.posted; }
 
     QTemporaryDir folder;
-    UserDefaults defaults{folder.filePath(QStringLiteral("Veltrane.json"))};
+    UserDefaults defaults{folder.filePath("Veltrane.json")};
     StatePersistenceService persistence{defaults};
     FakeServiceRegistration registration;
     FakeHelperClient helper;
@@ -242,7 +321,7 @@ TEST_F(AppDelegateTest, TheFallbackConnectionRemovesWhatTheServiceDidNotKnowOfOr
 TEST_F(AppDelegateTest, AHelperThatNeverAnswersHoldsTheCleanupOnlyUntilTheDeadline) {
     launchAndRegister();
     switchOn();
-    helper.stall();
+    helper.gated = true;
     // A second signal while waiting neither restarts nor cuts short the wait.
     QTimer::singleShot(20ms, &events, [this] { Q_EMIT events.signalReceived(SIGTERM); });
     Q_EMIT events.signalReceived(SIGTERM);
@@ -289,7 +368,10 @@ TEST_F(AppDelegateTest, ARunWarnsAMinuteBeforeItsEndUnlessItLastsOneMinute) {
                             "Throttling has been automatically disabled."));
 }
 
-TEST_F(AppDelegateTest, SwitchingOffCancelsTheRunAndReapplyingRestartsIt) {
+TEST_F(AppDelegateTest, AReapplyOrTheSettingStartsAFullRunFromNowAndSwitchingOffStopsIt) {
+    const auto settingChanged = [this](const QVariantMap& info) {
+        notifications.post(QStringLiteral("AutoDisableSettingChanged"), info);
+    };
     autoDisableAfter(5);
     launchAndRegister();
     switchOn();
@@ -298,25 +380,17 @@ TEST_F(AppDelegateTest, SwitchingOffCancelsTheRunAndReapplyingRestartsIt) {
     timers.advance(299s);
     EXPECT_TRUE(service.state().isEnabled);
     EXPECT_THAT(notified(), ElementsAre("auto-disable-warning"));
-
     finish(service.removeThrottling());
     EXPECT_EQ(timers.pending(), 0u);
-}
 
-TEST_F(AppDelegateTest, TheSettingStartsAFullRunFromNowStopsItAndIgnoresMalformedInfo) {
-    const auto settingChanged = [this](const QVariantMap& info) {
-        notifications.post(QStringLiteral("AutoDisableSettingChanged"), info);
-    };
-    launchAndRegister();
     settingChanged({{"enabled", true}, {"minutes", 2}});
     EXPECT_EQ(timers.pending(), 0u); // throttling is off: the next switch-on starts it
-
     switchOn();
     timers.advance(100s);
     settingChanged({{"enabled", true}, {"minutes", 2}});
     timers.advance(119s);
     EXPECT_TRUE(service.state().isEnabled);
-    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning"));
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning", "auto-disable-warning"));
     settingChanged({{"enabled", false}, {"minutes", 2}});
     EXPECT_EQ(timers.pending(), 0u);
 

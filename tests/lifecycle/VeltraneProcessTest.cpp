@@ -5,10 +5,9 @@
 #include "FakeDesktop.h"
 #include "FakeLogin1.h"
 #include "HelperOnPrivateBus.h"
-#include "HelperProtocol.h"
 #include "SettingsKeys.h"
+#include "SilentHelper.h"
 
-#include <QDBusContext>
 #include <QElapsedTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -31,23 +30,6 @@ const QString kHelperMissing =
     QStringLiteral("The privileged helper is not installed. Open settings to install it.");
 const QString kLeftActive = QStringLiteral("Throttling was still active from a previous session "
                                            "and has been disabled for safety.");
-
-// Owns the helper's name and takes every call without ever answering.
-class SilentHelper final : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.veltrane.HelperProtocol")
-
-public Q_SLOTS:
-    bool GetStatus(QString& message) { return hold(message); }
-    bool DisableThrottling(QString& message) { return hold(message); }
-
-private:
-    bool hold(QString& message) {
-        setDelayedReply(true);
-        message.clear();
-        return false;
-    }
-};
 
 class VeltraneProcessTest : public testing::Test {
 protected:
@@ -93,7 +75,7 @@ protected:
     }
 
     static bool throttlingActive(HelperOnPrivateBus& helper) {
-        QDBusConnection client = helper.bus().connect(QStringLiteral("status"));
+        QDBusConnection client = helper.bus().connect("status");
         return HelperOnPrivateBus::call(client, QStringLiteral("GetStatus"))
             .arguments()[0]
             .toBool();
@@ -118,7 +100,7 @@ TEST_P(SignalTest, ThrottlingSwitchedOnFromTheTrayIsRemovedWithinTheBound) {
         << tray.toolTip().toStdString();
     EXPECT_THAT(tray.menuLabels(), ElementsAre("Open Veltrane", "Turn Throttling On",
                                                "Manage Profiles…", "Settings…", "Quit"));
-    ASSERT_TRUE(waitForLine(QStringLiteral("Restored selected profile: 3G")));
+    ASSERT_TRUE(waitForLine("Restored selected profile: 3G"));
 
     ASSERT_TRUE(tray.clickMenu(QStringLiteral("Turn Throttling On")));
     ASSERT_TRUE(waitUntil([&helper] { return throttlingActive(helper); }));
@@ -142,13 +124,12 @@ INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalTest, testing::Values(SIGTERM, SIGINT
 
 TEST_F(VeltraneProcessTest, ThrottlingSwitchedOnBehindItsBackIsRemovedByTheFallback) {
     HelperOnPrivateBus helper;
-    FakeLogin1 login1(helper.bus().connect(QStringLiteral("login1")));
+    FakeLogin1 login1(helper.bus().connect("login1"));
     start(helper.bus().address());
     // The application's first call, its status query at start, has been
     // answered before the helper takes the next one.
-    ASSERT_TRUE(waitUntil([&helper] {
-        return helper.bus().output().contains(QStringLiteral("Accepted new XPC connection"));
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&helper] { return helper.bus().output().contains("Accepted new XPC connection"); }));
 
     QProcess veltranectl;
     veltranectl.setProcessEnvironment(app.processEnvironment());
@@ -160,7 +141,7 @@ TEST_F(VeltraneProcessTest, ThrottlingSwitchedOnBehindItsBackIsRemovedByTheFallb
     // Sleep and wake change nothing.
     login1.prepareForSleep(true);
     login1.prepareForSleep(false);
-    ASSERT_TRUE(waitForLine(QStringLiteral("System woke from sleep")));
+    ASSERT_TRUE(waitForLine("System woke from sleep"));
     EXPECT_THAT(lines(), Contains("System going to sleep"));
     EXPECT_TRUE(throttlingActive(helper));
 
@@ -171,13 +152,9 @@ TEST_F(VeltraneProcessTest, ThrottlingSwitchedOnBehindItsBackIsRemovedByTheFallb
 
 TEST_F(VeltraneProcessTest, AHelperThatNeverAnswersHoldsTheExitForTheDeadlineOnly) {
     PrivateBus systemBus({});
-    QDBusConnection owner = systemBus.connect(QStringLiteral("silent"));
-    SilentHelper silent;
-    ASSERT_TRUE(owner.registerObject(HelperProtocol::kObjectPath, &silent,
-                                     QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(owner.registerService(HelperProtocol::kServiceName));
+    const SilentHelper silent(systemBus.connect("silent"));
     start(systemBus.address());
-    ASSERT_TRUE(waitForLine(QStringLiteral("Veltrane launched successfully")));
+    ASSERT_TRUE(waitForLine("Veltrane launched successfully"));
 
     const std::chrono::milliseconds took = stopWith(SIGTERM);
     EXPECT_GE(took, 1900ms);
@@ -187,7 +164,7 @@ TEST_F(VeltraneProcessTest, AHelperThatNeverAnswersHoldsTheExitForTheDeadlineOnl
 
 TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnounced) {
     HelperOnPrivateBus helper;
-    QDBusConnection client = helper.bus().connect(QStringLiteral("earlier-run"));
+    QDBusConnection client = helper.bus().connect("earlier-run");
     ASSERT_TRUE(
         HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
                                  {qint64(97500), qint64(41250), qint64(100), 0.0, qint64(0)})
@@ -195,7 +172,7 @@ TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnou
             .value(0)
             .toBool());
     start(helper.bus().address());
-    ASSERT_TRUE(waitForLine(QStringLiteral("Disabled orphaned throttling from previous session")));
+    ASSERT_TRUE(waitForLine("Disabled orphaned throttling from previous session"));
     EXPECT_FALSE(throttlingActive(helper));
     EXPECT_THAT(lines(), Contains("Warning: Throttling is still active from previous session"));
 
@@ -204,9 +181,9 @@ TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnou
     EXPECT_EQ(shown.summary, "Veltrane");
     EXPECT_EQ(shown.appName, "Veltrane");
     EXPECT_THAT(shown.actions, Contains("default"));
-    EXPECT_TRUE(shown.hints.contains(QStringLiteral("sound-name")));
+    EXPECT_TRUE(shown.hints.contains("sound-name"));
     // Onboarding was never completed: it opens once.
-    EXPECT_TRUE(waitUntil([] { return windows(QStringLiteral("Welcome 450x")) == 1; }));
+    EXPECT_TRUE(waitUntil([] { return windows("Welcome 450x") == 1; }));
 }
 
 TEST_F(VeltraneProcessTest, WithoutAHelperTheNotificationLeadsToTheSettings) {
@@ -218,18 +195,16 @@ TEST_F(VeltraneProcessTest, WithoutAHelperTheNotificationLeadsToTheSettings) {
     ASSERT_TRUE(waitUntil([this] { return notifications.shown().size() == 2; }));
     EXPECT_EQ(notifications.shown()[1].replaces, notifications.shown()[0].id);
     EXPECT_EQ(notifications.shown()[1].body, kHelperMissing);
-    EXPECT_EQ(windows(QStringLiteral("Welcome ")), 0);
+    EXPECT_EQ(windows("Welcome "), 0);
 
     notifications.click(notifications.withBody(kHelperMissing)->id);
-    EXPECT_TRUE(waitUntil([] { return windows(QStringLiteral("Veltrane Settings 450x")) == 1; }));
+    EXPECT_TRUE(waitUntil([] { return windows("Veltrane Settings 450x") == 1; }));
 
     // A click on the icon opens the panel.
     ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
     tray.activate(100, 10);
-    EXPECT_TRUE(waitUntil([] { return windows(QStringLiteral("Veltrane 272x")) == 1; }));
+    EXPECT_TRUE(waitUntil([] { return windows("Veltrane 272x") == 1; }));
     EXPECT_LT(stopWith(SIGTERM), kWithinTheBound);
 }
 
 } // namespace
-
-#include "VeltraneProcessTest.moc"

@@ -6,21 +6,21 @@
 #include <gtest/gtest.h>
 
 TEST(ProfileFormDataTest, formShowsAProfileAsTextAndConvertsBackShownInTheMenu) {
-    EXPECT_EQ(ProfileFormData::from(presetNamed("Very Bad Network")).packetLoss, "10.0");
+    EXPECT_EQ(ProfileFormData::from(preset("Very Bad Network")).packetLoss, "10.0");
     // A present zero loss opens switched off, absent bandwidths in Mbps.
-    const ProfileFormData dns = ProfileFormData::from(presetNamed("High Latency DNS"));
+    const ProfileFormData dns = ProfileFormData::from(preset("High Latency DNS"));
     EXPECT_FALSE(dns.hasPacketLoss);
     EXPECT_TRUE(dns.packetLoss.isEmpty());
     EXPECT_EQ(dns.uploadUnit, BandwidthUnit::mbps);
     EXPECT_EQ(dns.dnsDelay, "3000");
 
-    ThrottleProfile hidden = presetNamed("3G (Lossy)");
+    ThrottleProfile hidden = preset("3G (Lossy)");
     hidden.showInMenu = false;
-    EXPECT_EQ(ProfileFormData::from(hidden).to(hidden.id(), true), presetNamed("3G (Lossy)"));
+    EXPECT_EQ(ProfileFormData::from(hidden).to(hidden.id(), true), preset("3G (Lossy)"));
 }
 
 TEST(ProfileFormDataTest, packetLossTextIsShortestAndReadsBack) {
-    ThrottleProfile profile = presetNamed("3G");
+    ThrottleProfile profile = preset("3G");
     for (const double loss : {2.5, 0.1, 99.99, 1.0 / 3.0}) {
         profile.packetLossPercent = loss;
         const ProfileFormData form = ProfileFormData::from(profile);

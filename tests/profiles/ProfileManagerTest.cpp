@@ -29,10 +29,6 @@ ThrottleProfile custom(const QString& name, std::optional<double> loss = 5) {
                            std::nullopt, 20, loss, std::nullopt, false, true);
 }
 
-const char* const tenBuiltInNames[] = {
-    "100% Loss",        "3G",  "3G (Lossy)",       "DSL",  "Edge",
-    "High Latency DNS", "LTE", "Very Bad Network", "WiFi", "WiFi (Lossy)"};
-
 class ProfileManagerTest : public testing::Test {
 protected:
     // A new store over the same files, as at the next start of the application.
@@ -62,17 +58,9 @@ protected:
 
 } // namespace
 
-TEST_F(ProfileManagerTest, listsStayEmptyUntilTheQueuedLoadRuns) {
-    UserDefaults ownSettings(settingsFile());
-    ProfileManager manager(ownSettings, home.filePath("data"), QString());
-    EXPECT_TRUE(manager.builtInProfiles().isEmpty());
-    QCoreApplication::processEvents();
-    EXPECT_THAT(namesOf(manager.builtInProfiles()), testing::ElementsAreArray(tenBuiltInNames));
-}
-
 TEST_F(ProfileManagerTest, aDeletedBuiltInProfileStaysDeletedAndIsRecordedOnceUntilRestored) {
     auto manager = restart();
-    const ThrottleProfile edge = presetNamed("Edge");
+    const ThrottleProfile edge = preset("Edge");
     EXPECT_TRUE(manager->deleteProfile(edge).ok());
     EXPECT_TRUE(manager->deleteProfile(edge).ok());
     EXPECT_EQ(defaults->stringListValue(SettingsKeys::deletedBuiltInProfiles),
@@ -93,7 +81,7 @@ TEST_F(ProfileManagerTest, aDeletedBuiltInProfileStaysDeletedAndIsRecordedOnceUn
 
 TEST_F(ProfileManagerTest, hidingABuiltInProfileWritesTheWholeVisibilityMap) {
     auto manager = restart();
-    const ProfileChange hidden = manager->toggleMenuVisibility(presetNamed("LTE"));
+    const ProfileChange hidden = manager->toggleMenuVisibility(preset("LTE"));
     ASSERT_TRUE(hidden.ok());
     EXPECT_FALSE(hidden.profile->showInMenu);
     const QVariantMap overrides = defaults->value(SettingsKeys::profileVisibilityOverrides).toMap();
@@ -103,13 +91,13 @@ TEST_F(ProfileManagerTest, hidingABuiltInProfileWritesTheWholeVisibilityMap) {
     EXPECT_EQ(manager->menuBuiltInProfiles().size(), 9);
 
     manager = restart();
-    EXPECT_FALSE(manager->profile(presetNamed("LTE").id())->showInMenu);
+    EXPECT_FALSE(manager->profile(preset("LTE").id())->showInMenu);
     // A map with any value that is not a Boolean was not written by the store: ignored whole.
     QVariantMap foreign = overrides;
     foreign.insert("00000000-0000-0000-0000-000000000001", QStringLiteral("false"));
     defaults->setValue(SettingsKeys::profileVisibilityOverrides, foreign);
     manager->loadBuiltInProfiles();
-    EXPECT_TRUE(manager->profile(presetNamed("LTE").id())->showInMenu);
+    EXPECT_TRUE(manager->profile(preset("LTE").id())->showInMenu);
 }
 
 TEST_F(ProfileManagerTest, customProfilesAreListedByComposedCodePointsButFiledInCreationOrder) {
@@ -216,7 +204,7 @@ TEST_F(ProfileManagerTest, anUnreadableFileLoadsEmptyAndIsKeptBeforeTheFirstWrit
 
 TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
     auto manager = restart();
-    const ThrottleProfile threeG = presetNamed("3G");
+    const ThrottleProfile threeG = preset("3G");
     const ThrottleProfile first = *manager->duplicateProfile(threeG).profile;
     const ThrottleProfile second = *manager->duplicateProfile(threeG).profile;
     EXPECT_NE(first.id(), second.id());
@@ -230,7 +218,7 @@ TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
 
 TEST_F(ProfileManagerTest, refusedChangesWriteNothingAndFailedOnesStayInMemory) {
     auto manager = restart();
-    ThrottleProfile edited = presetNamed("WiFi");
+    ThrottleProfile edited = preset("WiFi");
     edited.latency = 99;
     EXPECT_EQ(manager->saveProfile(edited).outcome, Outcome::refused);
     EXPECT_EQ(manager->toggleCustomProfileVisibility(edited).outcome, Outcome::refused);
@@ -247,7 +235,7 @@ TEST_F(ProfileManagerTest, refusedChangesWriteNothingAndFailedOnesStayInMemory) 
     EXPECT_EQ(manager->toggleMenuVisibility(mine).outcome, Outcome::refused);
     EXPECT_EQ(fileContents(), before);
     EXPECT_THAT(namesOf(manager->customProfiles()), ElementsAre("Mine"));
-    EXPECT_EQ(manager->profile(presetNamed("WiFi").id())->latency, 1);
+    EXPECT_EQ(manager->profile(preset("WiFi").id())->latency, 1);
 
     // A folder where the file belongs: nothing can be written.
     ASSERT_TRUE(QFile::remove(customFile()));
@@ -270,9 +258,9 @@ TEST_F(ProfileManagerTest, anotherWritersChangesAreNeitherUndoneNorMissed) {
     // Each store changes what it has not seen the other change.
     mine->createProfile(custom("Mine"));
     other->createProfile(custom("Other"));
-    mine->setShownInMenu(presetNamed("Edge"), false);
-    other->setShownInMenu(presetNamed("LTE"), false);
-    other->deleteProfile(presetNamed("DSL"));
+    mine->setShownInMenu(preset("Edge"), false);
+    other->setShownInMenu(preset("LTE"), false);
+    other->deleteProfile(preset("DSL"));
 
     const auto restarted = restart();
     EXPECT_THAT(namesOf(restarted->customProfiles()), ElementsAre("Mine", "Other"));
@@ -282,7 +270,7 @@ TEST_F(ProfileManagerTest, anotherWritersChangesAreNeitherUndoneNorMissed) {
     // The first store learns of the others' changes from the files.
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return mine->customProfiles().size() == 2 && mine->builtInProfiles().size() == 9 &&
-               !mine->profile(presetNamed("LTE").id())->showInMenu;
+               !mine->profile(preset("LTE").id())->showInMenu;
     }));
     EXPECT_GE(customChanged.count(), 2);
     EXPECT_GE(builtInChanged.count(), 2);

@@ -1,23 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ThrottleProfile.h"
+#include "Presets.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <vector>
-
-inline const ThrottleProfile& presetNamed(const char* name) {
-    for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
-        if (profile.name == QLatin1StringView(name)) {
-            return profile;
-        }
-    }
-    throw std::invalid_argument(name);
-}
 
 inline std::vector<QString> namesOf(const QList<ThrottleProfile>& profiles) {
     std::vector<QString> names;

@@ -52,7 +52,7 @@ TEST(ThrottleProfileTest, theBuiltInTableHoldsTheTenProfilesInNameOrder) {
                                               row.dns, true, true))
             << row.name;
     }
-    EXPECT_EQ(presetNamed("3G").shortDescription(), "D: 780 Kbps, U: 330 Kbps, 100ms");
+    EXPECT_EQ(preset("3G").shortDescription(), "D: 780 Kbps, U: 330 Kbps, 100ms");
 }
 
 TEST(ThrottleProfileTest, packetLossIsClampedWhenMadeButKeptWhenDecoded) {
@@ -84,14 +84,14 @@ TEST(ThrottleProfileTest, lossShowsExactlyInDetailButTruncatedInTheSummary) {
     ThrottleProfile zeroLatency = bare(2.7);
     zeroLatency.latency = 0;
     EXPECT_EQ(zeroLatency.shortDescription(), "0ms, 2% loss");
-    EXPECT_EQ(presetNamed("High Latency DNS").shortDescription(), "DNS: 3000ms");
+    EXPECT_EQ(preset("High Latency DNS").shortDescription(), "DNS: 3000ms");
 }
 
 TEST(ThrottleProfileJsonTest, roundTripKeepsEveryFieldAndOmitsAbsentOnes) {
     for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
         EXPECT_EQ(ThrottleProfile::fromJson(profile.toJson()), profile);
     }
-    ThrottleProfile extreme = presetNamed("LTE");
+    ThrottleProfile extreme = preset("LTE");
     extreme.uploadBandwidth->unit = BandwidthUnit::kbps;
     extreme.latency = std::numeric_limits<std::int64_t>::max();
     extreme.dnsDelay = std::numeric_limits<std::int64_t>::min();

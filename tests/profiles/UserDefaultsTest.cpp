@@ -59,10 +59,6 @@ TEST(UserDefaultsTest, valuesKeepTheirTypesInTheFile) {
         EXPECT_EQ(reader.value(it.key()).typeId(), it.value().typeId()) << it.key().toStdString();
         EXPECT_EQ(reader.value(it.key()), it.value()) << it.key().toStdString();
     }
-    // A text where a list belongs is no list.
-    writeFile(file, R"({"deletedBuiltInProfiles": "00000000-0000-0000-0000-000000000005"})");
-    EXPECT_EQ(UserDefaults(file).stringListValue(SettingsKeys::deletedBuiltInProfiles),
-              QStringList());
 }
 
 TEST(UserDefaultsTest, anUnreadableFileIsLeftAloneUntilTheFirstWriteKeepsACopy) {

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "PrivateBus.h"
 
-#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
 #include <QFile>
-#include <QThread>
 
 #include <csignal>
 #include <stdexcept>
@@ -42,18 +40,6 @@ void writeFile(const QString& path, const QString& contents) {
 }
 
 } // namespace
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 bool processAlive(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/stat").arg(pid));

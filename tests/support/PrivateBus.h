@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "WaitUntil.h"
+
 #include <QDBusConnection>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <chrono>
-#include <functional>
 
 // A dbus-daemon of the test's own, with an activation folder, so that the
 // bus starts services on demand exactly as the system bus does. Services it
@@ -56,11 +55,6 @@ private:
     QStringList m_connectionNames;
     QString m_policy;
 };
-
-// Polls `condition` until it holds or `timeout` passes, processing events
-// meanwhile; returns whether it held.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // Whether a process with this PID still runs (a zombie counts as gone).
 bool processAlive(qint64 pid);

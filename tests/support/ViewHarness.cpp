@@ -16,6 +16,18 @@ Q_IMPORT_QML_PLUGIN(Veltrane_UiPlugin)
 
 namespace {
 
+void collectVisible(QQuickItem* item, const QString& objectName, QList<QQuickItem*>& found) {
+    if (!item || !item->isVisible()) {
+        return;
+    }
+    if (item->objectName() == objectName) {
+        found << item;
+    }
+    for (QQuickItem* child : item->childItems()) {
+        collectVisible(child, objectName, found);
+    }
+}
+
 QQuickItem* findIn(QQuickItem* item, const QString& objectName) {
     if (!item) {
         return nullptr;
@@ -107,16 +119,44 @@ QQuickItem* ViewHarness::find(const QString& objectName) const {
     return findIn(m_view->contentItem(), objectName);
 }
 
+bool ViewHarness::shows(const QString& objectName) const {
+    const QQuickItem* item = find(objectName);
+    return item && item->isVisible();
+}
+
+QString ViewHarness::text(const QString& objectName) const {
+    const QQuickItem* item = find(objectName);
+    if (!item) {
+        throw std::runtime_error("no item named " + objectName.toStdString());
+    }
+    return item->property("text").toString();
+}
+
+QList<QQuickItem*> ViewHarness::visibleItems(const QString& objectName, QQuickItem* under) const {
+    QList<QQuickItem*> found;
+    collectVisible(under ? under : m_view->contentItem(), objectName, found);
+    return found;
+}
+
 void ViewHarness::click(const QString& objectName) {
     QQuickItem* item = find(objectName);
     if (!item) {
         throw std::runtime_error("no item named " + objectName.toStdString());
     }
+    click(item);
+}
+
+void ViewHarness::click(QQuickItem* item) {
     scrollIntoView(item);
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
 }
 
-QImage ViewHarness::grab() {
+QImage ViewHarness::grab(int settleMs) {
+    // The window follows the view's height once its text is laid out.
+    QCoreApplication::processEvents();
+    if (settleMs > 0) {
+        QTest::qWait(settleMs);
+    }
     return m_view->grabWindow();
 }

@@ -25,6 +25,9 @@ public:
     // Loads "<viewName>.qml" with its required properties set; throws
     // std::runtime_error with QML's messages when it does not load.
     ViewHarness(const QString& viewName, const QVariantMap& properties);
+    // A view whose one required property is its view model.
+    ViewHarness(const QString& viewName, QObject* viewModel)
+        : ViewHarness(viewName, {{"viewModel", QVariant::fromValue(viewModel)}}) {}
     ~ViewHarness();
 
     QQuickView& window() { return *m_view; }
@@ -32,10 +35,19 @@ public:
     // Any item of the view by objectName, delegates of repeaters and open
     // popups included.
     QQuickItem* find(const QString& objectName) const;
+    // Whether the named item exists and is on screen.
+    bool shows(const QString& objectName) const;
+    // The named item's text property.
+    QString text(const QString& objectName) const;
+    // Every item with this name that is on screen, under `under` or the whole
+    // view, in tree order: a test often needs the second pencil, not the first.
+    QList<QQuickItem*> visibleItems(const QString& objectName, QQuickItem* under = nullptr) const;
     // Clicks the middle of the named item, scrolled into view first; throws
     // when it is not there.
     void click(const QString& objectName);
-    QImage grab();
+    void click(QQuickItem* item);
+    // The window's picture, after `settleMs` of animations.
+    QImage grab(int settleMs = 0);
 
 private:
     std::unique_ptr<QQuickView> m_view;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "PanelWorld.h"
+#include "UiWorld.h"
 #include "ViewHarness.h"
-#include "ViewItems.h"
 
 #include <QGuiApplication>
 #include <QTest>
@@ -10,63 +9,57 @@ class MenuBarViewTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
 
     void theSwitchAsksBeforeTotalLossAndOnlyEnableAppliesIt() {
         QVERIFY(ViewHarness::fontsRender());
-        PanelWorld world;
-        world.service.selectProfile(world.named(QStringLiteral("100% Loss")));
+        UiWorld world;
+        world.service.selectProfile(world.named("100% Loss"));
         const auto panel = world.panel();
-        ViewHarness view(QStringLiteral("MenuBarView"),
-                         {{"viewModel", QVariant::fromValue(panel.get())}});
-        QQuickItem* confirmation = view.find(QStringLiteral("lossConfirmation"));
+        ViewHarness view("MenuBarView", panel.get());
+        QQuickItem* confirmation = view.find("lossConfirmation");
 
-        view.click(QStringLiteral("masterSwitch"));
+        view.click("masterSwitch");
         QVERIFY(confirmation->isVisible());
-        QCOMPARE(view.find(QStringLiteral("alertTitle"))->property("text").toString(),
-                 QStringLiteral("Enable 100% Packet Loss?"));
-        clickItem(visibleItemsNamed(confirmation, QStringLiteral("alertCancel")).first());
+        QCOMPARE(view.text("alertTitle"), QStringLiteral("Enable 100% Packet Loss?"));
+        view.click(view.visibleItems("alertCancel", confirmation).first());
         QVERIFY(!confirmation->isVisible());
         QVERIFY(world.helper.enables.empty());
-        QVERIFY(!view.find(QStringLiteral("masterSwitch"))->property("isOn").toBool());
+        QVERIFY(!view.find("masterSwitch")->property("isOn").toBool());
 
-        view.click(QStringLiteral("masterSwitch"));
-        clickItem(visibleItemsNamed(confirmation, QStringLiteral("alertAction")).first());
+        view.click("masterSwitch");
+        view.click(view.visibleItems("alertAction", confirmation).first());
         QCOMPARE(world.helper.enables.size(), 1u);
-        QVERIFY(view.find(QStringLiteral("masterSwitch"))->property("isOn").toBool());
-        QTRY_VERIFY(view.find(QStringLiteral("activeSection"))->isVisible());
+        QVERIFY(view.find("masterSwitch")->property("isOn").toBool());
+        QTRY_VERIFY(view.shows("activeSection"));
     }
 
     void onlyCustomRowsHaveAPencilAndItOpensTheEditor() {
-        PanelWorld world;
-        const ThrottleProfile custom = world.addCustom(QStringLiteral("Cafe"));
+        UiWorld world;
+        const ThrottleProfile custom = world.addCustom("Cafe");
         const auto panel = world.panel();
-        ViewHarness view(QStringLiteral("MenuBarView"),
-                         {{"viewModel", QVariant::fromValue(panel.get())}});
+        ViewHarness view("MenuBarView", panel.get());
 
-        const QList<QQuickItem*> pencils =
-            visibleItemsNamed(view.root(), QStringLiteral("editButton"));
+        const QList<QQuickItem*> pencils = view.visibleItems("editButton");
         QCOMPARE(pencils.size(), 1);
-        clickItem(pencils.first());
-        QCOMPARE(world.navigator.opened, QStringList{QStringLiteral("profile-editor")});
+        view.click(pencils.first());
+        QCOMPARE(world.navigator.opened, QStringList{WindowNavigator::profileEditor});
         QCOMPARE(world.editorState.mode(), ProfileEditorMode::edit);
         QCOMPARE(world.editorState.profile()->id(), custom.id());
     }
 
     void thePanelKeepsItsWidthWhateverTheNames() {
-        PanelWorld world;
-        const QString longName = QStringLiteral("A").repeated(60);
-        world.service.selectProfile(world.addCustom(longName));
+        UiWorld world;
+        world.service.selectProfile(world.addCustom(QString(60, u'A')));
         const auto panel = world.panel();
-        ViewHarness view(QStringLiteral("MenuBarView"),
-                         {{"viewModel", QVariant::fromValue(panel.get())}});
+        ViewHarness view("MenuBarView", panel.get());
 
         QCOMPARE(view.root()->width(), 272.0);
         QCOMPARE(view.window().width(), 272);
-        for (QQuickItem* name : visibleItemsNamed(view.root(), QStringLiteral("profileName"))) {
+        for (QQuickItem* name : view.visibleItems("profileName")) {
             QVERIFY(name->mapToScene(QPointF(name->width(), 0)).x() <= 272);
         }
-        QVERIFY(view.find(QStringLiteral("statusLine"))->property("truncated").toBool());
+        QVERIFY(view.find("statusLine")->property("truncated").toBool());
     }
 };
 

@@ -1,50 +1,46 @@
 // SPDX-License-Identifier: MIT
-#include "OnboardingViewModel.h"
 #include "SettingsKeys.h"
+#include "UiWorld.h"
 #include "ViewHarness.h"
-#include "WindowTestSupport.h"
 
 #include <QGuiApplication>
 #include <QTest>
-
-using namespace std::chrono_literals;
 
 class OnboardingViewTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
 
     void clicksThroughEveryStepAndPollsOnlyWhileShown() {
-        WindowServices services;
-        services.registration.status = ServiceStatus::requiresApproval;
-        services.helper.installFailure = ThrottleError::helperError(QStringLiteral("approval"));
-        const auto model = services.onboarding();
-        ViewHarness view(QStringLiteral("OnboardingView"),
-                         {{"viewModel", QVariant::fromValue(model.get())}});
+        UiWorld world;
+        world.registration.status = ServiceStatus::requiresApproval;
+        world.helper.installFailure = ThrottleError::helperError("approval");
+        const auto model = world.onboarding();
+        ViewHarness view("OnboardingView", model.get());
         QCOMPARE(view.root()->width(), 450.0);
 
-        view.click(QStringLiteral("getStartedButton"));
-        QTRY_VERIFY(view.find(QStringLiteral("installButton"))->isVisible());
-        view.click(QStringLiteral("installButton"));
+        view.click("getStartedButton");
+        QTRY_VERIFY(view.shows("installButton"));
+        view.click("installButton");
         QCOMPARE(model->currentStep(), int(OnboardingViewModel::Approval));
-        QTRY_VERIFY(view.find(QStringLiteral("openSystemSettingsButton"))->isVisible());
-        QVERIFY(!view.find(QStringLiteral("installError"))->isVisible());
+        QTRY_VERIFY(view.shows("openSystemSettingsButton"));
+        QVERIFY(!view.find("installError")->isVisible());
         QVERIFY(model->isPolling());
 
         // A closed window polls no more, even once the user approves.
         view.window().hide();
         QTRY_VERIFY(!model->isPolling());
-        services.registration.status = ServiceStatus::enabled;
+        world.registration.status = ServiceStatus::enabled;
         QTest::qWait(50);
         QCOMPARE(model->currentStep(), int(OnboardingViewModel::Approval));
         view.window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&view.window()));
-        QTRY_VERIFY(view.find(QStringLiteral("startUsingButton"))->isVisible());
+        QTRY_VERIFY(view.shows("startUsingButton"));
 
-        view.click(QStringLiteral("startUsingButton"));
-        QVERIFY(services.defaults.boolValue(SettingsKeys::hasCompletedOnboarding));
-        QCOMPARE(services.navigator.closed, QStringList{WindowNavigator::onboarding});
+        view.click("startUsingButton");
+        QVERIFY(world.defaults.boolValue(SettingsKeys::hasCompletedOnboarding));
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::onboarding});
     }
 };
 

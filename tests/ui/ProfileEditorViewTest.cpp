@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "PanelWorld.h"
+#include "UiWorld.h"
 #include "ViewHarness.h"
-#include "ViewItems.h"
 
 #include <QGuiApplication>
 #include <QTest>
@@ -10,55 +9,50 @@ class ProfileEditorViewTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
 
     void anEmptyNameIsShownInTheBoxAndUnderTheFieldUntilANameIsTyped() {
         QVERIFY(ViewHarness::fontsRender());
-        PanelWorld world;
+        UiWorld world;
         QList<ThrottleProfile> saved;
         world.editorState.prepare(std::nullopt, ProfileEditorMode::create,
                                   [&saved](const ThrottleProfile& p) { saved << p; }, {});
         const auto editor = world.editor();
-        ViewHarness view(QStringLiteral("ProfileEditorWindowView"),
-                         {{"viewModel", QVariant::fromValue(editor.get())}});
+        ViewHarness view("ProfileEditorWindowView", editor.get());
 
-        view.click(QStringLiteral("saveButton"));
-        QVERIFY(view.find(QStringLiteral("errorBox"))->isVisible());
-        const QList<QQuickItem*> lines =
-            visibleItemsNamed(view.root(), QStringLiteral("errorLine"));
+        view.click("saveButton");
+        QVERIFY(view.shows("errorBox"));
+        const QList<QQuickItem*> lines = view.visibleItems("errorLine");
         QCOMPARE(lines.size(), 1);
         QCOMPARE(lines.first()->property("text").toString(),
                  QStringLiteral("• Profile name cannot be empty"));
-        QQuickItem* message = view.find(QStringLiteral("nameMessage"));
-        QVERIFY(message->isVisible());
-        QCOMPARE(message->property("text").toString(),
-                 QStringLiteral("Profile name cannot be empty"));
+        QVERIFY(view.shows("nameMessage"));
+        QCOMPARE(view.text("nameMessage"), QStringLiteral("Profile name cannot be empty"));
 
-        view.click(QStringLiteral("nameField"));
+        view.click("nameField");
         for (const char key : {'H', 'o', 't', 'e', 'l'}) {
             QTest::keyClick(&view.window(), key);
         }
-        QVERIFY(!view.find(QStringLiteral("errorBox"))->isVisible());
-        QVERIFY(!message->isVisible());
+        QVERIFY(!view.shows("errorBox"));
+        QVERIFY(!view.shows("nameMessage"));
 
         QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(saved.size(), 1);
         QCOMPARE(saved.first().name, QStringLiteral("Hotel"));
-        QCOMPARE(world.navigator.closed, QStringList{QStringLiteral("profile-editor")});
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::profileEditor});
     }
 
-    void escapeClosesWithoutSaving() {
-        PanelWorld world;
-        world.editorState.prepare(preset(QStringLiteral("LTE")), ProfileEditorMode::edit, {}, {});
+    void aBuiltInProfileIsReadOnlyAndEscapeClosesWithoutSaving() {
+        UiWorld world;
+        world.editorState.prepare(preset("LTE"), ProfileEditorMode::edit, {}, {});
         const auto editor = world.editor();
-        ViewHarness view(QStringLiteral("ProfileEditorWindowView"),
-                         {{"viewModel", QVariant::fromValue(editor.get())}});
-        QVERIFY(!view.find(QStringLiteral("saveButton"))->isVisible());
-        QVERIFY(!view.find(QStringLiteral("nameField"))->isEnabled());
+        ViewHarness view("ProfileEditorWindowView", editor.get());
+        QVERIFY(!view.shows("saveButton"));
+        QVERIFY(!view.find("nameField")->isEnabled());
 
         QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
         QTest::keyClick(&view.window(), Qt::Key_Escape);
-        QCOMPARE(world.navigator.closed, QStringList{QStringLiteral("profile-editor")});
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::profileEditor});
         QVERIFY(world.profiles.customProfiles().isEmpty());
     }
 };

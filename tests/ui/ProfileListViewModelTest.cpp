@@ -3,7 +3,7 @@
 
 #include "ProfileStatChips.h"
 #include "SettingsKeys.h"
-#include "WindowTestSupport.h"
+#include "UiWorld.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -29,14 +29,14 @@ QString idOf(const ThrottleProfile& profile) {
 
 class ProfileListViewModelTest : public testing::Test {
 protected:
-    WindowServices services;
-    std::unique_ptr<ProfileListViewModel> model = services.profileList();
+    UiWorld world;
+    std::unique_ptr<ProfileListViewModel> model = world.profileList();
 };
 
 TEST_F(ProfileListViewModelTest, ListsCustomProfilesByCodePointAndFollowsTheStore) {
-    services.addCustom("beta");
-    const ThrottleProfile upper = services.addCustom("Alpha");
-    const ThrottleProfile lower = services.addCustom("alpha");
+    world.addCustom("beta");
+    const ThrottleProfile upper = world.addCustom("Alpha");
+    const ThrottleProfile lower = world.addCustom("alpha");
     EXPECT_EQ(rowNames(*model->customRows()), (QStringList{"Alpha", "alpha", "beta"}));
     EXPECT_EQ(rowNames(*model->builtInRows()).size(), 10);
     EXPECT_EQ(rowNames(*model->builtInRows()).first(), "100% Loss");
@@ -47,19 +47,17 @@ TEST_F(ProfileListViewModelTest, ListsCustomProfilesByCodePointAndFollowsTheStor
     EXPECT_FALSE(rowShown(*model->customRows(), "alpha"));
     EXPECT_TRUE(rowShown(*model->customRows(), "Alpha"));
     EXPECT_EQ(resets.count(), 0);
-    EXPECT_EQ(services.profiles.menuCustomProfiles().size(), 2);
+    EXPECT_EQ(world.profiles.menuCustomProfiles().size(), 2);
 
     const ThrottleProfile lte = preset("LTE");
     model->toggleVisibility(idOf(lte));
     EXPECT_FALSE(rowShown(*model->builtInRows(), "LTE"));
     EXPECT_EQ(
-        services.defaults.value(SettingsKeys::profileVisibilityOverrides).toMap().value(idOf(lte)),
+        world.defaults.value(SettingsKeys::profileVisibilityOverrides).toMap().value(idOf(lte)),
         false);
-    model->toggleVisibility(idOf(lte));
-    EXPECT_TRUE(rowShown(*model->builtInRows(), "LTE"));
 
     // Each appearance reads the file again, so changes made elsewhere show up.
-    ProfileManager elsewhere(services.defaults, services.folder.path(), QString());
+    ProfileManager elsewhere(world.defaults, world.home.path(), QString());
     elsewhere.loadCustomProfiles();
     elsewhere.deleteProfile(upper);
     model->appear();
@@ -90,7 +88,7 @@ TEST(ProfileStatChips, ShowOnlyTheConditionsThatThrottleInTheirOrder) {
 }
 
 TEST_F(ProfileListViewModelTest, DeletingAsksInTheWordsOfTheProfilesKindAndCancelKeepsIt) {
-    const ThrottleProfile custom = services.addCustom("Slow Café");
+    const ThrottleProfile custom = world.addCustom("Slow Café");
     QSignalSpy changes(model.get(), &ProfileListViewModel::deleteConfirmationChanged);
 
     model->handleProfileAction(ProfileListViewModel::Action::Delete, idOf(preset("Edge")));
@@ -101,7 +99,7 @@ TEST_F(ProfileListViewModelTest, DeletingAsksInTheWordsOfTheProfilesKindAndCance
     model->cancelDelete();
     EXPECT_FALSE(model->showingDeleteConfirmation());
     EXPECT_EQ(model->deleteConfirmationMessage(), QString());
-    EXPECT_TRUE(services.profiles.profile(preset("Edge").id()));
+    EXPECT_TRUE(world.profiles.profile(preset("Edge").id()));
 
     model->handleProfileAction(ProfileListViewModel::Action::Delete, idOf(custom));
     EXPECT_EQ(model->deleteConfirmationMessage(),
@@ -109,7 +107,7 @@ TEST_F(ProfileListViewModelTest, DeletingAsksInTheWordsOfTheProfilesKindAndCance
     model->confirmDelete();
     EXPECT_FALSE(model->showingDeleteConfirmation());
     EXPECT_TRUE(rowNames(*model->customRows()).isEmpty());
-    ProfileManager reread(services.defaults, services.folder.path(), QString());
+    ProfileManager reread(world.defaults, world.home.path(), QString());
     reread.loadCustomProfiles();
     EXPECT_TRUE(reread.customProfiles().isEmpty());
     EXPECT_EQ(changes.count(), 4);
@@ -117,38 +115,36 @@ TEST_F(ProfileListViewModelTest, DeletingAsksInTheWordsOfTheProfilesKindAndCance
 
 TEST_F(ProfileListViewModelTest, TheEditorGetsActionsThatOutliveTheWindow) {
     model->addNewProfile();
-    EXPECT_EQ(services.navigator.opened, QStringList{WindowNavigator::profileEditor});
-    EXPECT_FALSE(services.editorState.profile());
-    EXPECT_EQ(services.editorState.mode(), ProfileEditorMode::create);
-    EXPECT_FALSE(services.editorState.onDelete());
-    ASSERT_TRUE(services.editorState.onSave());
+    EXPECT_EQ(world.navigator.opened, QStringList{WindowNavigator::profileEditor});
+    EXPECT_FALSE(world.editorState.profile());
+    EXPECT_EQ(world.editorState.mode(), ProfileEditorMode::create);
+    EXPECT_FALSE(world.editorState.onDelete());
+    ASSERT_TRUE(world.editorState.onSave());
 
-    const ThrottleProfile custom = services.addCustom("Mine");
+    const ThrottleProfile custom = world.addCustom("Mine");
     model->handleProfileAction(ProfileListViewModel::Action::Edit, idOf(custom));
-    EXPECT_EQ(services.editorState.mode(), ProfileEditorMode::edit);
-    EXPECT_EQ(services.editorState.profile(), custom);
-    ASSERT_TRUE(services.editorState.onDelete());
+    EXPECT_EQ(world.editorState.mode(), ProfileEditorMode::edit);
+    EXPECT_EQ(world.editorState.profile(), custom);
+    ASSERT_TRUE(world.editorState.onDelete());
 
     // The list window may close while the editor stays open.
     model.reset();
     ThrottleProfile renamed = custom;
     renamed.name = "Mine, renamed";
-    services.editorState.onSave()(renamed);
-    EXPECT_EQ(services.profiles.profile(custom.id())->name, "Mine, renamed");
-    services.editorState.onDelete()(renamed);
-    EXPECT_FALSE(services.profiles.profile(custom.id()));
+    world.editorState.onSave()(renamed);
+    EXPECT_EQ(world.profiles.profile(custom.id())->name, "Mine, renamed");
+    world.editorState.onDelete()(renamed);
+    EXPECT_FALSE(world.profiles.profile(custom.id()));
 
-    services.profileList()->handleProfileAction(ProfileListViewModel::Action::Edit,
-                                                idOf(preset("3G")));
-    EXPECT_EQ(services.editorState.profile(), preset("3G"));
-    EXPECT_FALSE(services.editorState.onDelete()) << "a built-in profile is deleted from the list";
+    world.profileList()->handleProfileAction(ProfileListViewModel::Action::Edit,
+                                             idOf(preset("3G")));
+    EXPECT_EQ(world.editorState.profile(), preset("3G"));
+    EXPECT_FALSE(world.editorState.onDelete()) << "a built-in profile is deleted from the list";
 }
 
-TEST_F(ProfileListViewModelTest, DuplicateAddsAnEditableCopyAndDoneClosesTheWindow) {
+TEST_F(ProfileListViewModelTest, DuplicateAddsAnEditableCopy) {
     model->handleProfileAction(ProfileListViewModel::Action::Duplicate, idOf(preset("3G")));
     EXPECT_EQ(rowNames(*model->customRows()), QStringList{"3G Copy"});
-    model->done();
-    EXPECT_EQ(services.navigator.closed, QStringList{WindowNavigator::profileList});
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "ProfileListViewModel.h"
+#include "UiWorld.h"
 #include "ViewHarness.h"
-#include "WindowTestSupport.h"
 
 #include <QGuiApplication>
 #include <QTest>
@@ -10,53 +9,46 @@ class ProfileListViewTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
 
     void withoutCustomProfilesTheCardSaysHowToAddOne() {
-        WindowServices services;
-        const auto model = services.profileList();
-        ViewHarness view(QStringLiteral("ProfileListView"),
-                         {{"viewModel", QVariant::fromValue(model.get())}});
+        UiWorld world;
+        const auto model = world.profileList();
+        ViewHarness view("ProfileListView", model.get());
 
         QCOMPARE(view.root()->size(), QSizeF(500, 550));
-        QVERIFY(view.find(QStringLiteral("emptyCustomText"))->isVisible());
-        view.click(QStringLiteral("addProfileButton"));
-        QCOMPARE(services.navigator.opened, QStringList{WindowNavigator::profileEditor});
+        QVERIFY(view.shows("emptyCustomText"));
+        view.click("addProfileButton");
+        QCOMPARE(world.navigator.opened, QStringList{WindowNavigator::profileEditor});
         QTest::keyClick(&view.window(), Qt::Key_Escape);
-        QCOMPARE(services.navigator.closed, QStringList{WindowNavigator::profileList});
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::profileList});
     }
 
     void theSwitchAndTheRowMenuReachTheStore() {
-        WindowServices services;
-        const ThrottleProfile beta = services.addCustom(QStringLiteral("beta"));
-        const auto model = services.profileList();
-        ViewHarness view(QStringLiteral("ProfileListView"),
-                         {{"viewModel", QVariant::fromValue(model.get())}});
-        QVERIFY(!view.find(QStringLiteral("emptyCustomText"))->isVisible());
+        UiWorld world;
+        const ThrottleProfile beta = world.addCustom("beta");
+        const auto model = world.profileList();
+        ViewHarness view("ProfileListView", model.get());
+        QVERIFY(!view.shows("emptyCustomText"));
 
-        view.click(QStringLiteral("visibility-beta"));
-        QVERIFY(!services.profiles.profile(beta.id())->showInMenu);
+        view.click("visibility-beta");
+        QVERIFY(!world.profiles.profile(beta.id())->showInMenu);
         // The name dims with the switch.
         QTRY_VERIFY(
-            qAbs(
-                view.find(QStringLiteral("name-beta"))->property("color").value<QColor>().alphaF() -
-                0.35) < 0.01);
+            qAbs(view.find("name-beta")->property("color").value<QColor>().alphaF() - 0.35) < 0.01);
 
         // Cancel keeps the profile; Delete removes it.
-        for (const QString& answer :
-             {QStringLiteral("alertReject"), QStringLiteral("alertAccept")}) {
-            view.click(QStringLiteral("menu-beta"));
-            QTRY_VERIFY(view.find(QStringLiteral("menuDelete")) &&
-                        view.find(QStringLiteral("menuDelete"))->isVisible());
-            view.click(QStringLiteral("menuDelete"));
-            QTRY_VERIFY(view.find(answer) && view.find(answer)->isVisible());
-            QCOMPARE(view.find(QStringLiteral("alertMessage"))->property("text").toString(),
-                     model->deleteConfirmationMessage());
+        for (const char* answer : {"alertReject", "alertAccept"}) {
+            view.click("menu-beta");
+            QTRY_VERIFY(view.shows("menuDelete"));
+            view.click("menuDelete");
+            QTRY_VERIFY(view.shows(answer));
+            QCOMPARE(view.text("alertMessage"), model->deleteConfirmationMessage());
             view.click(answer);
-            QTRY_VERIFY(!view.find(answer) || !view.find(answer)->isVisible());
+            QTRY_VERIFY(!view.shows(answer));
         }
-        QVERIFY(!services.profiles.profile(beta.id()));
-        QTRY_VERIFY(view.find(QStringLiteral("emptyCustomText"))->isVisible());
+        QVERIFY(!world.profiles.profile(beta.id()));
+        QTRY_VERIFY(view.shows("emptyCustomText"));
     }
 };
 

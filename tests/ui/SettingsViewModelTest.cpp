@@ -2,7 +2,7 @@
 #include "SettingsViewModel.h"
 
 #include "SettingsKeys.h"
-#include "WindowTestSupport.h"
+#include "UiWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +13,13 @@ using Status = SettingsViewModel::HelperStatus;
 class SettingsViewModelTest : public testing::Test {
 protected:
     QVariantMap lastPosted(const QString& name) const {
-        return services.posted.empty() || services.posted.back().first != name
+        return world.posted.empty() || world.posted.back().first != name
                    ? QVariantMap()
-                   : services.posted.back().second;
+                   : world.posted.back().second;
     }
 
-    WindowServices services;
-    const std::unique_ptr<SettingsViewModel> owned = services.settings();
+    UiWorld world;
+    const std::unique_ptr<SettingsViewModel> owned = world.settings();
     SettingsViewModel& model = *owned;
 };
 
@@ -31,19 +31,19 @@ TEST_F(SettingsViewModelTest, AutoDisableChangesAreStoredAndAnnounced) {
     EXPECT_EQ(lastPosted(changed), (QVariantMap{{"enabled", true}, {"minutes", 30}}));
 
     model.selectDuration(static_cast<int>(model.durationChoices().indexOf("1 hour")));
-    EXPECT_EQ(services.defaults.value(SettingsKeys::autoDisableMinutes), 60);
+    EXPECT_EQ(world.defaults.value(SettingsKeys::autoDisableMinutes), 60);
     EXPECT_EQ(lastPosted(changed), (QVariantMap{{"enabled", true}, {"minutes", 60}}));
     // Choosing the duration already set changes nothing and says nothing.
-    const std::size_t posts = services.posted.size();
+    const std::size_t posts = world.posted.size();
     model.selectDuration(model.durationIndex());
-    EXPECT_EQ(services.posted.size(), posts);
+    EXPECT_EQ(world.posted.size(), posts);
 
     model.setAutoDisableEnabled(false);
-    EXPECT_FALSE(services.defaults.boolValue(SettingsKeys::autoDisableEnabled));
+    EXPECT_FALSE(world.defaults.boolValue(SettingsKeys::autoDisableEnabled));
     EXPECT_EQ(lastPosted(changed), (QVariantMap{{"enabled", false}, {"minutes", 60}}));
 
     // A duration written by hand is shown as it is, not as a choice.
-    services.defaults.setValue(SettingsKeys::autoDisableMinutes, 45);
+    world.defaults.setValue(SettingsKeys::autoDisableMinutes, 45);
     EXPECT_EQ(model.durationIndex(), -1);
     EXPECT_EQ(model.durationText(), "45 minutes");
 }
@@ -51,13 +51,13 @@ TEST_F(SettingsViewModelTest, AutoDisableChangesAreStoredAndAnnounced) {
 TEST_F(SettingsViewModelTest, ALoginItemThatCannotChangeFlipsTheSwitchBackAndSaysWhy) {
     model.setLaunchAtLogin(true);
     EXPECT_TRUE(model.launchAtLogin());
-    EXPECT_EQ(services.registration.loginItem, ServiceStatus::enabled);
+    EXPECT_EQ(world.registration.loginItem, ServiceStatus::enabled);
 
-    services.registration.loginItemFailure =
+    world.registration.loginItemFailure =
         RegistrationError{"com.veltrane.ServiceRegistration", 13, "Permission denied"};
     model.setLaunchAtLogin(false);
     EXPECT_TRUE(model.launchAtLogin());
-    EXPECT_TRUE(services.defaults.boolValue(SettingsKeys::launchAtLogin));
+    EXPECT_TRUE(world.defaults.boolValue(SettingsKeys::launchAtLogin));
     EXPECT_TRUE(model.showingLaunchAtLoginError());
     EXPECT_EQ(model.launchAtLoginErrorMessage(),
               "Failed to update launch at login setting: Permission denied");
@@ -83,7 +83,7 @@ TEST_F(SettingsViewModelTest, TheBadgeAndTheOfferedActionsFollowTheRegistration)
              Case{ServiceStatus::requiresApproval, Status::RequiresApproval, "Requires Approval",
                   false, true, false},
          }) {
-        services.registration.status = c.registration;
+        world.registration.status = c.registration;
         model.appear();
         EXPECT_EQ(model.helperStatus(), c.status) << c.text;
         EXPECT_EQ(model.helperStatusText(), c.text);
@@ -92,20 +92,21 @@ TEST_F(SettingsViewModelTest, TheBadgeAndTheOfferedActionsFollowTheRegistration)
         EXPECT_EQ(model.offersReinstall(), c.reinstall) << c.text;
     }
     model.openSystemSettings();
-    EXPECT_EQ(services.registration.settingsOpened, 1);
+    EXPECT_EQ(world.registration.settingsOpened, 1);
 }
 
 TEST_F(SettingsViewModelTest, InstallingReportsSuccessFailureAndPendingApproval) {
+    world.registration.status = ServiceStatus::notRegistered;
     model.appear();
     model.installHelper();
     EXPECT_EQ(model.helperStatus(), Status::Installed);
-    EXPECT_TRUE(services.throttleService.state().isHelperReady);
+    EXPECT_TRUE(world.service.state().isHelperReady);
     EXPECT_TRUE(model.showingHelperInstallAlert());
     EXPECT_EQ(model.helperInstallAlertMessage(), "Helper installed successfully!");
     model.dismissHelperInstallAlert();
 
-    services.registration.status = ServiceStatus::notRegistered;
-    services.helper.installFailure = ThrottleError::helperError("no pkexec");
+    world.registration.status = ServiceStatus::notRegistered;
+    world.helper.installFailure = ThrottleError::helperError("no pkexec");
     model.installHelper();
     EXPECT_EQ(model.helperStatus(), Status::Error);
     EXPECT_EQ(model.helperStatusText(), "Helper error: no pkexec");
@@ -116,32 +117,23 @@ TEST_F(SettingsViewModelTest, InstallingReportsSuccessFailureAndPendingApproval)
     model.dismissHelperInstallAlert();
 
     // Waiting for approval is no failure: the settings open and no alert shows.
-    services.registration.status = ServiceStatus::requiresApproval;
-    services.helper.installFailure = ThrottleError::helperError("Helper requires approval.");
+    world.registration.status = ServiceStatus::requiresApproval;
+    world.helper.installFailure = ThrottleError::helperError("Helper requires approval.");
     model.installHelper();
     EXPECT_EQ(model.helperStatus(), Status::RequiresApproval);
-    EXPECT_EQ(services.registration.settingsOpened, 1);
+    EXPECT_EQ(world.registration.settingsOpened, 1);
     EXPECT_FALSE(model.showingHelperInstallAlert());
-    EXPECT_EQ(services.helper.installs, 3);
+    EXPECT_EQ(world.helper.installs, 3);
 }
 
-TEST_F(SettingsViewModelTest, UpdatesGoThroughTheUpdaterAndTheAboutSheetComesAndGoes) {
-    model.setAutomaticallyChecksForUpdates(false);
-    EXPECT_FALSE(services.updater.automaticallyChecksForUpdates());
-    services.updater.setCanCheck(false);
+TEST_F(SettingsViewModelTest, CheckNowReachesTheUpdaterOnlyWhenItCanCheck) {
+    world.updater.setCanCheck(false);
     EXPECT_FALSE(model.canCheckForUpdates());
     model.checkForUpdates();
-    EXPECT_EQ(services.updater.checks, 0);
-    services.updater.setCanCheck(true);
+    EXPECT_EQ(world.updater.checks, 0);
+    world.updater.setCanCheck(true);
     model.checkForUpdates();
-    EXPECT_EQ(services.updater.checks, 1);
-
-    model.showAbout();
-    EXPECT_TRUE(model.showingAbout());
-    model.aboutViewModel()->dismiss();
-    EXPECT_FALSE(model.showingAbout());
-    model.done();
-    EXPECT_EQ(services.navigator.closed, QStringList{WindowNavigator::settings});
+    EXPECT_EQ(world.updater.checks, 1);
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SettingsKeys.h"
-#include "SettingsViewModel.h"
+#include "UiWorld.h"
 #include "ViewHarness.h"
-#include "WindowTestSupport.h"
 
 #include <QGuiApplication>
 #include <QTest>
@@ -11,69 +10,68 @@ class SettingsViewTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
 
     void autoDisableShowsItsDurationsAndStoresTheChoice() {
-        WindowServices services;
-        const auto model = services.settings();
-        ViewHarness view(QStringLiteral("SettingsView"),
-                         {{"viewModel", QVariant::fromValue(model.get())}});
+        UiWorld world;
+        const auto model = world.settings();
+        ViewHarness view("SettingsView", model.get());
         QCOMPARE(view.root()->size(), QSizeF(450, 520));
 
-        QQuickItem* details = view.find(QStringLiteral("autoDisableDetails"));
+        QQuickItem* details = view.find("autoDisableDetails");
         QCOMPARE(details->height(), 0.0);
-        view.click(QStringLiteral("autoDisableSwitch"));
+        view.click("autoDisableSwitch");
         QVERIFY(model->autoDisableEnabled());
-        QCOMPARE(services.posted.size(), std::size_t(1));
+        QCOMPARE(world.posted.size(), std::size_t(1));
         QTRY_VERIFY(details->height() > 40 && details->opacity() == 1.0);
 
-        view.click(QStringLiteral("durationPicker"));
-        QTRY_VERIFY(view.find(QStringLiteral("choice-1 hour")) &&
-                    view.find(QStringLiteral("choice-1 hour"))->isVisible());
-        view.click(QStringLiteral("choice-1 hour"));
-        QCOMPARE(services.defaults.value(SettingsKeys::autoDisableMinutes), QVariant(60));
-        QCOMPARE(services.posted.size(), std::size_t(2));
+        view.click("durationPicker");
+        QTRY_VERIFY(view.shows("choice-1 hour"));
+        view.click("choice-1 hour");
+        QCOMPARE(world.defaults.value(SettingsKeys::autoDisableMinutes), QVariant(60));
+        QCOMPARE(world.posted.size(), std::size_t(2));
 
         QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(services.navigator.closed, QStringList{WindowNavigator::settings});
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::settings});
     }
 
     void theHelperCanBeInstalledAndTheAboutSheetOpened() {
-        WindowServices services;
-        const auto model = services.settings();
-        ViewHarness view(QStringLiteral("SettingsView"),
-                         {{"viewModel", QVariant::fromValue(model.get())}});
-        const auto badge = [&view] {
-            return view.find(QStringLiteral("helperBadgeText"))->property("text").toString();
-        };
-        QTRY_COMPARE(badge(), QStringLiteral("Not Installed"));
+        UiWorld world;
+        world.registration.status = ServiceStatus::notRegistered;
+        const auto model = world.settings();
+        ViewHarness view("SettingsView", model.get());
+        QTRY_COMPARE(view.text("helperBadgeText"), QStringLiteral("Not Installed"));
 
-        view.click(QStringLiteral("installHelperButton"));
-        QCOMPARE(badge(), QStringLiteral("Installed"));
-        QTRY_VERIFY(view.find(QStringLiteral("alertAccept")) &&
-                    view.find(QStringLiteral("alertAccept"))->isVisible());
-        QCOMPARE(view.find(QStringLiteral("alertMessage"))->property("text").toString(),
-                 QStringLiteral("Helper installed successfully!"));
-        view.click(QStringLiteral("alertAccept"));
+        view.click("installHelperButton");
+        QCOMPARE(view.text("helperBadgeText"), QStringLiteral("Installed"));
+        QTRY_VERIFY(view.shows("alertAccept"));
+        QCOMPARE(view.text("alertMessage"), QStringLiteral("Helper installed successfully!"));
+        view.click("alertAccept");
         QVERIFY(!model->showingHelperInstallAlert());
-        QVERIFY(!view.find(QStringLiteral("installHelperButton"))->isVisible());
+        QVERIFY(!view.shows("installHelperButton"));
 
-        view.click(QStringLiteral("advancedButton"));
-        QTRY_VERIFY(view.find(QStringLiteral("reinstallHelperButton"))->isVisible());
-        services.registration.status = ServiceStatus::notRegistered;
-        view.click(QStringLiteral("checkStatusButton"));
-        QCOMPARE(badge(), QStringLiteral("Not Installed"));
-        QVERIFY(!view.find(QStringLiteral("reinstallHelperButton"))->isVisible());
+        view.click("advancedButton");
+        QTRY_VERIFY(view.shows("reinstallHelperButton"));
+        world.registration.status = ServiceStatus::notRegistered;
+        view.click("checkStatusButton");
+        QCOMPARE(view.text("helperBadgeText"), QStringLiteral("Not Installed"));
+        QVERIFY(!view.shows("reinstallHelperButton"));
 
-        view.click(QStringLiteral("aboutButton"));
-        QTRY_VERIFY(view.find(QStringLiteral("aboutSheet")) &&
-                    view.find(QStringLiteral("aboutSheet"))->isVisible());
+        // The about sheet: in front of the window, closed by its button or Escape.
+        view.click("aboutButton");
+        QTRY_VERIFY(view.shows("aboutSheet"));
+        QCOMPARE(view.find("aboutSheet")->width(), 320.0);
+        QCOMPARE(view.text("version"), QStringLiteral("Version 1.0.0"));
         QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
-        QVERIFY2(services.navigator.closed.isEmpty(), "the sheet is in front");
-        view.click(QStringLiteral("closeButton"));
+        QVERIFY2(world.navigator.closed.isEmpty(), "the sheet is in front");
+        view.click("closeButton");
         QVERIFY(!model->showingAbout());
-        view.click(QStringLiteral("headerCloseButton"));
-        QCOMPARE(services.navigator.closed, QStringList{WindowNavigator::settings});
+        view.click("aboutButton");
+        QTRY_VERIFY(view.shows("aboutSheet"));
+        QTest::keyClick(&view.window(), Qt::Key_Escape);
+        QVERIFY(!model->showingAbout());
+        view.click("headerCloseButton");
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::settings});
     }
 };
 

@@ -3,8 +3,8 @@
 #include "Ed25519Verifier.h"
 #include "ReleaseNotes.h"
 #include "TestSigningKey.h"
-#include "UpdateError.h"
 #include "VersionComparison.h"
+#include "WhatThrows.h"
 
 #include <gtest/gtest.h>
 
@@ -73,19 +73,12 @@ TEST(Appcast, ReportsWhatIsWrongWithADocumentThatIsNotAFeed) {
     for (const QByteArray& document :
          {QByteArray(), QByteArray("<rss><channel><item>"), QByteArray("<html></html>"),
           feed(item("1.1")).replace("</channel>", "</chanel>")}) {
-        SCOPED_TRACE(document.toStdString());
-        try {
-            Appcast::parse(document);
-            ADD_FAILURE() << "parsed";
-        } catch (const UpdateError& error) {
-            EXPECT_FALSE(error.message().isEmpty());
-        }
+        const std::string error = whatThrows([&] { Appcast::parse(document); });
+        EXPECT_TRUE(error != "(no error)" && !error.empty()) << document.toStdString();
     }
-    try {
-        Appcast::parse("<rss>\n<channel>\n<item></itm>");
-    } catch (const UpdateError& error) {
-        EXPECT_TRUE(error.message().contains(QStringLiteral("line 3"))) << error.what();
-    }
+    const std::string unclosed =
+        whatThrows([] { Appcast::parse("<rss>\n<channel>\n<item></itm>"); });
+    EXPECT_NE(unclosed.find("line 3"), std::string::npos) << unclosed;
 }
 
 TEST(ReleaseNotes, KeepSimpleMarkupAndDropEverythingThatRunsOrLoads) {
@@ -102,20 +95,14 @@ TEST(ReleaseNotes, KeepSimpleMarkupAndDropEverythingThatRunsOrLoads) {
               QStringLiteral("Fixed &lt;b&gt; &amp; co<br>Thanks"));
 }
 
-TEST(Ed25519Verifier, AcceptsOnlyTheKeysSignatureOverTheExactBytes) {
+// Signed, mis-signed and unsigned packages are the updater's tests; here
+// what a feed or a build could carry malformed.
+TEST(Ed25519Verifier, RefusesMalformedSignaturesAndKeys) {
     const TestSigningKey key;
-    const TestSigningKey otherKey;
-    const Ed25519Verifier verifier(key.publicKey());
     const QByteArray package("package bytes");
-    ASSERT_TRUE(verifier.hasValidKey());
-
-    EXPECT_TRUE(verifier.verify(package, key.sign(package)));
-    EXPECT_FALSE(verifier.verify(package + "!", key.sign(package)));
-    EXPECT_FALSE(verifier.verify(package, otherKey.sign(package)));
-    EXPECT_FALSE(verifier.verify(package, QByteArray()));
+    const Ed25519Verifier verifier(key.publicKey());
+    ASSERT_TRUE(verifier.verify(package, key.sign(package)));
     EXPECT_FALSE(verifier.verify(package, key.sign(package).left(40)));
     EXPECT_FALSE(verifier.verify(package, "not base64!"));
-
-    EXPECT_FALSE(Ed25519Verifier("c2hvcnQ=").hasValidKey());
     EXPECT_FALSE(Ed25519Verifier("").verify(package, key.sign(package)));
 }

@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "UpdaterService.h"
 
+#include "AppFakes.h"
 #include "AppcastUpdater.h"
 #include "LocalHttpServer.h"
 #include "NotificationCenter.h"
 #include "TestSigningKey.h"
 #include "UpdateSession.h"
 #include "UserDefaults.h"
-#include "UserNotificationCenter.h"
-#include "WindowNavigator.h"
+#include "WaitUntil.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -19,33 +17,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-class FakeUserNotifications final : public UserNotificationCenter {
-public:
-    std::vector<UserNotificationRequest> added;
-    int removals = 0;
-
-    QCoro::Task<NotificationAuthorization> requestAuthorization() override { co_return {true, {}}; }
-    QCoro::Task<std::optional<QString>> add(UserNotificationRequest request) override {
-        added.push_back(std::move(request));
-        co_return std::nullopt;
-    }
-    void removeDeliveredNotifications(const QString& identifier) override {
-        removals += identifier == UpdaterService::notificationIdentifier ? 1 : 0;
-    }
-};
-
-class FakeNavigator final : public WindowNavigator {
-public:
-    int opened = 0;
-    int closed = 0;
-    void openWindow(const QString& identifier) override {
-        opened += identifier == softwareUpdate ? 1 : 0;
-    }
-    void closeWindow(const QString& identifier) override {
-        closed += identifier == softwareUpdate ? 1 : 0;
-    }
-};
 
 class FakeTimer final : public UpdateCheckTimer {
 public:
@@ -81,24 +52,15 @@ public:
     void openDownloadPage(const QUrl& page) override { pagesOpened.append(page); }
 };
 
-template <typename Predicate>
-bool waitUntil(Predicate done, std::chrono::milliseconds timeout = 5s) {
-    QDeadlineTimer deadline(timeout);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return done();
-}
-
 class Updates : public testing::Test {
 protected:
     QTemporaryDir folder;
     LocalHttpServer server;
     TestSigningKey key;
-    UserDefaults defaults{folder.filePath(QStringLiteral("settings.json"))};
-    FakeUserNotifications userNotifications;
+    UserDefaults defaults{folder.filePath("settings.json")};
+    FakeUserNotificationCenter userNotifications;
     NotificationCenter notifications;
-    FakeNavigator navigator;
+    FakeWindowNavigator navigator;
     FakeTimer* timer = nullptr;
     FakeInstaller* installer = nullptr;
     bool inFocus = false;
@@ -110,10 +72,10 @@ protected:
         timer = ownTimer.get();
         installer = ownInstaller.get();
         UpdaterConfiguration configuration;
-        configuration.feedUrl = server.url(QStringLiteral("/appcast.xml"));
+        configuration.feedUrl = server.url("/appcast.xml");
         configuration.publicKey = publicKey.isEmpty() ? key.publicKey() : publicKey;
         configuration.runningVersion = QStringLiteral("1.4.1");
-        configuration.cacheDirectory = folder.filePath(QStringLiteral("cache"));
+        configuration.cacheDirectory = folder.filePath("cache");
         configuration.requestTimeout = 2s;
         configuration.allowPlainHttp = plainHttp;
         auto service = std::make_unique<UpdaterService>(
@@ -130,11 +92,11 @@ protected:
             signature = key.sign(package);
         }
         const QByteArray enclosure =
-            "<enclosure url=\"" + server.url(QStringLiteral("/veltrane.deb")).toEncoded() +
-            "\" length=\"" + QByteArray::number(length < 0 ? package.size() : length) +
+            "<enclosure url=\"" + server.url("/veltrane.deb").toEncoded() + "\" length=\"" +
+            QByteArray::number(length < 0 ? package.size() : length) +
             "\" type=\"application/vnd.debian.binary-package\" sparkle:edSignature=\"" + signature +
             "\"/>";
-        server.serve(QStringLiteral("/appcast.xml"),
+        server.serve("/appcast.xml",
                      {"<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">"
                       "<channel><item><sparkle:version>1.3</sparkle:version>" +
                           enclosure +
@@ -142,11 +104,18 @@ protected:
                           version + "</sparkle:version><description>&lt;p&gt;Notes&lt;/p&gt;" +
                           "</description>" + enclosure + "</item></channel></rss>",
                       "application/rss+xml"});
-        server.serve(QStringLiteral("/veltrane.deb"), {package});
+        server.serve("/veltrane.deb", {package});
     }
 
     static bool stageIs(UpdaterService& service, UpdateSession::Stage stage) {
         return service.updateSession().stage() == stage;
+    }
+    // How often the update window was opened, closed, and the update's
+    // notification removed.
+    qsizetype opened() const { return navigator.opened.count(WindowNavigator::softwareUpdate); }
+    qsizetype closed() const { return navigator.closed.count(WindowNavigator::softwareUpdate); }
+    qsizetype removals() const {
+        return userNotifications.removed.count(UpdaterService::notificationIdentifier);
     }
 };
 
@@ -159,9 +128,9 @@ TEST_F(Updates, ChecksAMinuteAfterStartThenDailyWhileTheStoredSettingIsOn) {
     timer->fire();
     EXPECT_FALSE(service->canCheckForUpdates());
     ASSERT_TRUE(waitUntil([&] { return service->canCheckForUpdates(); }));
-    EXPECT_EQ(server.requests(QStringLiteral("/appcast.xml")), 1);
+    EXPECT_EQ(server.requests("/appcast.xml"), 1);
     EXPECT_EQ(timer->starts.back(), 24h);
-    EXPECT_EQ(navigator.opened, 0);
+    EXPECT_EQ(opened(), 0);
 
     service->updater().setAutomaticallyChecksForUpdates(false);
     EXPECT_FALSE(timer->active);
@@ -178,7 +147,7 @@ TEST_F(Updates, NeverStartsWithAPlainHttpFeedOrAKeyThatIsNotOne) {
         EXPECT_FALSE(service->canCheckForUpdates());
         EXPECT_TRUE(timer->starts.empty());
         service->updater().checkForUpdates();
-        EXPECT_EQ(navigator.opened, 0);
+        EXPECT_EQ(opened(), 0);
     }
 }
 
@@ -186,27 +155,27 @@ TEST_F(Updates, AnUpdateFoundInTheBackgroundIsOneNotificationUntilTheUserTapsIt)
     serveFeed("1.4.2");
     auto service = makeService();
     timer->fire();
-    ASSERT_TRUE(waitUntil([&] { return !userNotifications.added.empty(); }));
-    ASSERT_EQ(userNotifications.added.size(), 1u);
-    EXPECT_EQ(userNotifications.added[0].identifier, QStringLiteral("sparkle-update-available"));
-    EXPECT_EQ(userNotifications.added[0].body,
+    ASSERT_TRUE(waitUntil([&] { return !userNotifications.posted.isEmpty(); }));
+    ASSERT_EQ(userNotifications.posted.size(), 1);
+    EXPECT_EQ(userNotifications.posted[0], QStringLiteral("sparkle-update-available"));
+    EXPECT_EQ(userNotifications.bodies[0],
               QStringLiteral("Version 1.4.2 is available. Click to view update details."));
-    EXPECT_EQ(navigator.opened, 0);
+    EXPECT_EQ(opened(), 0);
     // Waiting for the user blocks nothing: checking by hand shows it.
     EXPECT_TRUE(service->canCheckForUpdates());
 
     notifications.post(NotificationCenter::sparkleUpdateNotificationTapped);
-    EXPECT_EQ(navigator.opened, 1);
+    EXPECT_EQ(opened(), 1);
     EXPECT_TRUE(stageIs(*service, UpdateSession::Stage::updateFound));
     EXPECT_EQ(service->updateSession().releaseNotes(), QStringLiteral("<p>Notes</p>"));
-    EXPECT_EQ(userNotifications.removals, 1);
+    EXPECT_EQ(removals(), 1);
     EXPECT_FALSE(service->canCheckForUpdates());
-    EXPECT_EQ(server.requests(QStringLiteral("/appcast.xml")), 1);
+    EXPECT_EQ(server.requests("/appcast.xml"), 1);
 
     service->updateSession().choose(UpdateSession::Choice::dismiss);
-    EXPECT_EQ(navigator.closed, 1);
+    EXPECT_EQ(closed(), 1);
     EXPECT_TRUE(service->canCheckForUpdates());
-    EXPECT_EQ(userNotifications.added.size(), 1u);
+    EXPECT_EQ(userNotifications.posted.size(), 1);
 }
 
 TEST_F(Updates, AnUpdateFoundInFocusOpensTheWindowWithoutANotification) {
@@ -214,29 +183,29 @@ TEST_F(Updates, AnUpdateFoundInFocusOpensTheWindowWithoutANotification) {
     inFocus = true;
     auto service = makeService();
     timer->fire();
-    ASSERT_TRUE(waitUntil([&] { return navigator.opened == 1; }));
-    EXPECT_TRUE(userNotifications.added.empty());
+    ASSERT_TRUE(waitUntil([&] { return opened() == 1; }));
+    EXPECT_TRUE(userNotifications.posted.isEmpty());
 }
 
 TEST_F(Updates, EndingTheSessionRemovesTheNotificationAndATapAfterTheServiceIsGoneDoesNothing) {
     serveFeed("1.4.2");
     auto service = makeService();
     timer->fire();
-    ASSERT_TRUE(waitUntil([&] { return !userNotifications.added.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !userNotifications.posted.isEmpty(); }));
     // The next scheduled check leaves the waiting update alone.
     timer->fire();
-    EXPECT_EQ(server.requests(QStringLiteral("/appcast.xml")), 1);
+    EXPECT_EQ(server.requests("/appcast.xml"), 1);
 
     // Checking by hand shows the waiting update, as a tap does.
     service->updater().checkForUpdates();
-    EXPECT_EQ(navigator.opened, 1);
-    EXPECT_EQ(userNotifications.removals, 1);
+    EXPECT_EQ(opened(), 1);
+    EXPECT_EQ(removals(), 1);
     service->updateSession().choose(UpdateSession::Choice::dismiss);
-    EXPECT_EQ(userNotifications.removals, 2);
+    EXPECT_EQ(removals(), 2);
 
     service.reset();
     notifications.post(NotificationCenter::sparkleUpdateNotificationTapped);
-    EXPECT_EQ(navigator.opened, 1);
+    EXPECT_EQ(opened(), 1);
 }
 
 TEST_F(Updates, ASkippedVersionIsNotOfferedAgainButANewerOneIs) {
@@ -248,14 +217,14 @@ TEST_F(Updates, ASkippedVersionIsNotOfferedAgainButANewerOneIs) {
 
     service = makeService();
     timer->fire();
-    ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/appcast.xml")) == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return server.requests("/appcast.xml") == 2; }));
     ASSERT_TRUE(waitUntil([&] { return service->canCheckForUpdates(); }));
-    EXPECT_TRUE(userNotifications.added.empty());
+    EXPECT_TRUE(userNotifications.posted.isEmpty());
 
     serveFeed("1.5");
     timer->fire();
-    ASSERT_TRUE(waitUntil([&] { return !userNotifications.added.empty(); }));
-    EXPECT_TRUE(userNotifications.added[0].body.startsWith(QStringLiteral("Version 1.5 ")));
+    ASSERT_TRUE(waitUntil([&] { return !userNotifications.posted.isEmpty(); }));
+    EXPECT_TRUE(userNotifications.bodies[0].startsWith("Version 1.5 "));
 }
 
 TEST_F(Updates, AManualCheckSaysWhyItFoundNothingOrFailed) {
@@ -272,7 +241,7 @@ TEST_F(Updates, AManualCheckSaysWhyItFoundNothingOrFailed) {
                QStringLiteral("not valid XML")},
           Case{{"gone", "text/plain", 404}, UpdateSession::Stage::failed, QStringLiteral("404")},
           Case{{{}, {}, 200, true}, UpdateSession::Stage::failed, QStringLiteral("in time")}}) {
-        server.serve(QStringLiteral("/appcast.xml"), c.feed);
+        server.serve("/appcast.xml", c.feed);
         service->updater().checkForUpdates();
         EXPECT_TRUE(stageIs(*service, UpdateSession::Stage::checking));
         EXPECT_FALSE(service->canCheckForUpdates());
@@ -313,7 +282,7 @@ TEST_F(Updates, OnlyAPackageOfTheRightLengthSignedWithTheBuiltInKeyIsInstalled) 
         EXPECT_EQ(installer->installedBytes, c.installed ? package : QByteArray());
         EXPECT_EQ(service->updateSession().errorMessage(),
                   c.installed ? QString() : AppcastUpdater::improperlySignedMessage);
-        EXPECT_TRUE(QDir(folder.filePath(QStringLiteral("cache"))).isEmpty());
+        EXPECT_TRUE(QDir(folder.filePath("cache")).isEmpty());
     }
 }
 
@@ -327,7 +296,7 @@ TEST_F(Updates, WithoutAPackageManagerInstallingOpensTheDownloadPage) {
     EXPECT_EQ(installer->pagesOpened,
               QList<QUrl>{QUrl(QStringLiteral("https://example.org/release"))});
     EXPECT_TRUE(stageIs(*service, UpdateSession::Stage::idle));
-    EXPECT_EQ(server.requests(QStringLiteral("/veltrane.deb")), 0);
+    EXPECT_EQ(server.requests("/veltrane.deb"), 0);
 }
 
 } // namespace

@@ -1,34 +1,28 @@
 // SPDX-License-Identifier: MIT
-#include "PanelWorld.h"
 #include "Scenes.h"
 #include "SettingsKeys.h"
+#include "UiWorld.h"
 #include "ViewHarness.h"
-
-#include <QCoreApplication>
 
 #include <functional>
 
 namespace {
 
 // The panel over a world that `arrange` has put into the scene's state.
-QImage panelIn(const std::function<void(PanelWorld&, MenuBarViewModel&)>& arrange) {
-    PanelWorld world;
+QImage panelIn(const std::function<void(UiWorld&, MenuBarViewModel&)>& arrange) {
+    UiWorld world;
     const auto panel = world.panel();
     arrange(world, *panel);
-    ViewHarness view(QStringLiteral("MenuBarView"),
-                     {{"viewModel", QVariant::fromValue(panel.get())}});
-    // The window follows the panel's height once the text is laid out.
-    QCoreApplication::processEvents();
-    return view.grab();
+    return ViewHarness("MenuBarView", panel.get()).grab();
 }
 
 const SceneRegistration off(QStringLiteral("panel-off"), [] {
     return panelIn(
-        [](PanelWorld& world, MenuBarViewModel& panel) { panel.selectProfile(world.named("3G")); });
+        [](UiWorld& world, MenuBarViewModel& panel) { panel.selectProfile(world.named("3G")); });
 });
 
 const SceneRegistration on(QStringLiteral("panel-on-3g-lossy"), [] {
-    return panelIn([](PanelWorld& world, MenuBarViewModel& panel) {
+    return panelIn([](UiWorld& world, MenuBarViewModel& panel) {
         world.defaults.setValue(SettingsKeys::autoDisableEnabled, true);
         world.defaults.setValue(SettingsKeys::autoDisableMinutes, 5);
         panel.selectProfile(world.named("3G (Lossy)"));
@@ -38,13 +32,13 @@ const SceneRegistration on(QStringLiteral("panel-on-3g-lossy"), [] {
 });
 
 const SceneRegistration helperWarning(QStringLiteral("panel-helper-warning"), [] {
-    return panelIn([](PanelWorld& world, MenuBarViewModel&) {
+    return panelIn([](UiWorld& world, MenuBarViewModel&) {
         world.registration.status = ServiceStatus::notRegistered;
     });
 });
 
 const SceneRegistration error(QStringLiteral("panel-error"), [] {
-    return panelIn([](PanelWorld& world, MenuBarViewModel& panel) {
+    return panelIn([](UiWorld& world, MenuBarViewModel& panel) {
         panel.selectProfile(world.named("Edge"));
         world.helper.nextFailure =
             std::make_exception_ptr(ThrottleError::helperError("dnctl exited with status 1"));
@@ -53,14 +47,14 @@ const SceneRegistration error(QStringLiteral("panel-error"), [] {
 });
 
 const SceneRegistration lossConfirmation(QStringLiteral("panel-loss-confirmation"), [] {
-    return panelIn([](PanelWorld& world, MenuBarViewModel& panel) {
+    return panelIn([](UiWorld& world, MenuBarViewModel& panel) {
         panel.selectProfile(world.named("100% Loss"));
         panel.handleToggle(true);
     });
 });
 
 const SceneRegistration customProfiles(QStringLiteral("panel-custom-profiles"), [] {
-    return panelIn([](PanelWorld& world, MenuBarViewModel& panel) {
+    return panelIn([](UiWorld& world, MenuBarViewModel& panel) {
         const QString longName =
             QStringLiteral("Conference hotel Wi-Fi on the fourth floor, late at night B");
         for (const QString& name :

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "PanelWorld.h"
 #include "ProfileStoreActions.h"
 #include "Scenes.h"
+#include "UiWorld.h"
 #include "ViewHarness.h"
-
-#include <QCoreApplication>
 
 #include <functional>
 
@@ -14,7 +12,7 @@ namespace {
 // it, in the state that `arrange` has left it in.
 QImage editorFor(std::optional<ThrottleProfile> profile, ProfileEditorMode mode,
                  const std::function<void(ProfileEditorViewModel&)>& arrange = {}) {
-    PanelWorld world;
+    UiWorld world;
     world.editorState.prepare(std::move(profile), mode,
                               ProfileStoreActions::saveAction(world.profiles),
                               ProfileStoreActions::deleteAction(world.profiles));
@@ -23,11 +21,7 @@ QImage editorFor(std::optional<ThrottleProfile> profile, ProfileEditorMode mode,
     if (arrange) {
         arrange(*editor);
     }
-    ViewHarness view(QStringLiteral("ProfileEditorWindowView"),
-                     {{"viewModel", QVariant::fromValue(editor.get())}});
-    // The window follows the editor's height once the form is laid out.
-    QCoreApplication::processEvents();
-    return view.grab();
+    return ViewHarness("ProfileEditorWindowView", editor.get()).grab();
 }
 
 ThrottleProfile cafe() {

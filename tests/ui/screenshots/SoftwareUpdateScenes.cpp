@@ -9,9 +9,7 @@ QImage render(const std::function<void(UpdateSession&)>& prepare) {
     UpdateSession session(QStringLiteral("1.4.1"));
     prepare(session);
     SoftwareUpdateViewModel model(session);
-    ViewHarness view(QStringLiteral("SoftwareUpdateView"),
-                     {{"viewModel", QVariant::fromValue(&model)}});
-    return view.grab();
+    return ViewHarness("SoftwareUpdateView", &model).grab();
 }
 
 AppcastItem update() {

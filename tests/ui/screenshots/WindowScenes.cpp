@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The profile list, settings and onboarding windows in the states worth seeing.
-#include "OnboardingViewModel.h"
-#include "ProfileListViewModel.h"
+// The profile list, settings, about and onboarding windows in the states
+// worth seeing.
 #include "Scenes.h"
-#include "SettingsKeys.h"
-#include "SettingsViewModel.h"
+#include "UiWorld.h"
 #include "ViewHarness.h"
-#include "WindowTestSupport.h"
 
 #include <QTest>
 
@@ -14,181 +11,172 @@
 
 namespace {
 
-QImage show(const QString& viewName, QObject* model) {
-    ViewHarness view(viewName, {{"viewModel", QVariant::fromValue(model)}});
-    QTest::qWait(400); // animations settle
-    return view.grab();
-}
+constexpr int kSettle = 400; // animations settle
 
 void scrollToEnd(ViewHarness& view, const QString& scroller) {
     QQuickItem* area = view.find(scroller);
     area->setProperty("contentY", area->property("contentHeight").toReal() - area->height());
-    QTest::qWait(400);
+    QTest::qWait(kSettle);
 }
 
 QImage profileList(bool withCustomProfiles, bool confirmingDelete, bool scrolled = true,
                    bool menuOpen = false) {
-    WindowServices services;
-    services.profiles.toggleMenuVisibility(preset("Edge"));
-    services.profiles.toggleMenuVisibility(preset("High Latency DNS"));
+    UiWorld world;
+    world.profiles.toggleMenuVisibility(preset("Edge"));
+    world.profiles.toggleMenuVisibility(preset("High Latency DNS"));
     if (withCustomProfiles) {
-        services.addCustom("beta", 250);
-        services.profiles.createProfile(
+        world.addCustom("beta", true, 250);
+        world.profiles.createProfile(
             ThrottleProfile(QUuid::createUuid(), "Alpha", Bandwidth{512, BandwidthUnit::kbps},
                             Bandwidth{256, BandwidthUnit::kbps}, 0, 2.5, 3000, false, false));
-        services.profiles.createProfile(ThrottleProfile(QUuid::createUuid(), "alpha", std::nullopt,
-                                                        std::nullopt, std::nullopt, std::nullopt,
-                                                        3000, false, true));
+        world.profiles.createProfile(ThrottleProfile(QUuid::createUuid(), "alpha", std::nullopt,
+                                                     std::nullopt, std::nullopt, std::nullopt, 3000,
+                                                     false, true));
     }
-    const auto model = services.profileList();
+    const auto model = world.profileList();
     if (confirmingDelete) {
         model->handleProfileAction(ProfileListViewModel::Action::Delete,
                                    ThrottleProfile::idText(preset("Edge").id()));
     }
-    ViewHarness view(QStringLiteral("ProfileListView"),
-                     {{"viewModel", QVariant::fromValue(model.get())}});
+    ViewHarness view("ProfileListView", model.get());
     if (scrolled) {
-        // The custom section is at the end.
-        scrollToEnd(view, QStringLiteral("profileScroller"));
+        scrollToEnd(view, "profileScroller"); // the custom section is at the end
     }
     if (menuOpen) {
-        view.click(QStringLiteral("menu-beta"));
-        QTest::qWait(100);
+        view.click("menu-beta");
     }
-    return view.grab();
+    return view.grab(100);
 }
 
-const SceneRegistration list(QStringLiteral("profile-list"),
-                             [] { return profileList(true, false); });
-const SceneRegistration listTop(QStringLiteral("profile-list-top"),
-                                [] { return profileList(true, false, false); });
-const SceneRegistration listMenu(QStringLiteral("profile-list-menu"),
+const SceneRegistration list("profile-list", [] { return profileList(true, false); });
+const SceneRegistration listTop("profile-list-top", [] { return profileList(true, false, false); });
+const SceneRegistration listMenu("profile-list-menu",
                                  [] { return profileList(true, false, true, true); });
-const SceneRegistration listEmpty(QStringLiteral("profile-list-empty"),
-                                  [] { return profileList(false, false); });
-const SceneRegistration listDelete(QStringLiteral("profile-list-delete"),
-                                   [] { return profileList(false, true); });
+const SceneRegistration listEmpty("profile-list-empty", [] { return profileList(false, false); });
+const SceneRegistration listDelete("profile-list-delete", [] { return profileList(false, true); });
 
-QImage settings(const std::function<void(WindowServices&, SettingsViewModel&)>& prepare) {
-    WindowServices services;
-    const auto model = services.settings();
-    services.registration.status = ServiceStatus::enabled;
-    prepare(services, *model);
-    ViewHarness view(QStringLiteral("SettingsView"),
-                     {{"viewModel", QVariant::fromValue(model.get())}});
-    QTest::qWait(400);
-    return view.grab();
+using Prepare = std::function<void(UiWorld&, SettingsViewModel&)>;
+
+// The settings window; with `helperSection`, prepared once on screen (its
+// appearance checks the helper) and scrolled to the helper's section with
+// its advanced part open.
+QImage settings(const Prepare& prepare, bool helperSection = false) {
+    UiWorld world;
+    const auto model = world.settings();
+    if (!helperSection) {
+        prepare(world, *model);
+    }
+    ViewHarness view("SettingsView", model.get());
+    if (helperSection) {
+        prepare(world, *model);
+        model->toggleAdvancedHelper();
+        QTest::qWait(kSettle);
+        scrollToEnd(view, "settingsScroller");
+    }
+    return view.grab(kSettle);
 }
 
-const SceneRegistration settingsAutoDisable(QStringLiteral("settings-auto-disable"), [] {
-    return settings([](WindowServices& services, SettingsViewModel& model) {
+const SceneRegistration settingsAutoDisable("settings-auto-disable", [] {
+    return settings([](UiWorld& world, SettingsViewModel& model) {
         model.setAutoDisableEnabled(true);
         model.selectDuration(4);
-        services.updater.setCanCheck(false);
+        world.updater.setCanCheck(false);
     });
 });
-const SceneRegistration settingsAbout(QStringLiteral("settings-about"), [] {
-    return settings([](WindowServices&, SettingsViewModel& model) { model.showAbout(); });
+const SceneRegistration settingsAbout("settings-about", [] {
+    return settings([](UiWorld&, SettingsViewModel& model) { model.showAbout(); });
+});
+const SceneRegistration helperAlert("settings-helper-alert", [] {
+    return settings([](UiWorld& world, SettingsViewModel& model) {
+        world.registration.status = ServiceStatus::notRegistered;
+        world.helper.installFailure = ThrottleError::helperError("Authorization was denied");
+        model.installHelper();
+    });
 });
 
-// The helper section, scrolled into view, for each state of the badge.
-QImage helperState(const std::function<void(WindowServices&, SettingsViewModel&)>& prepare) {
-    WindowServices services;
-    const auto model = services.settings();
-    ViewHarness view(QStringLiteral("SettingsView"),
-                     {{"viewModel", QVariant::fromValue(model.get())}});
-    prepare(services, *model);
-    model->toggleAdvancedHelper();
-    QTest::qWait(400);
-    scrollToEnd(view, QStringLiteral("settingsScroller"));
-    return view.grab();
-}
-
-const SceneRegistration helperChecking(QStringLiteral("settings-helper-checking"), [] {
-    WindowServices services;
-    const auto model = services.settings();
-    ViewHarness view(QStringLiteral("SettingsView"),
-                     {{"viewModel", QVariant::fromValue(model.get())}});
+// The helper's badge in each of its states.
+const bool helperBadges = [] {
+    for (const auto& [name, status] :
+         {std::pair{"installed", ServiceStatus::enabled},
+          std::pair{"not-installed", ServiceStatus::notRegistered},
+          std::pair{"requires-approval", ServiceStatus::requiresApproval}}) {
+        scenes().emplace(QStringLiteral("settings-helper-") + name, [status] {
+            return settings(
+                [status](UiWorld& world, SettingsViewModel& model) {
+                    world.registration.status = status;
+                    model.checkHelperStatus();
+                },
+                true);
+        });
+    }
+    return true;
+}();
+const SceneRegistration helperError("settings-helper-error", [] {
+    return settings(
+        [](UiWorld& world, SettingsViewModel& model) {
+            world.registration.status = ServiceStatus::notRegistered;
+            world.helper.installFailure = ThrottleError::helperError(
+                "Failed to register helper (status was 0): com.veltrane.ServiceRegistration 126 — "
+                "Authorization was denied or dismissed");
+            model.installHelper();
+            model.dismissHelperInstallAlert();
+        },
+        true);
+});
+const SceneRegistration helperChecking("settings-helper-checking", [] {
+    UiWorld world;
+    const auto model = world.settings();
+    ViewHarness view("SettingsView", model.get());
     // The check itself is over before the window is first drawn: show its badge alone.
-    QQuickItem* badge = view.find(QStringLiteral("helperBadge"));
+    QQuickItem* badge = view.find("helperBadge");
     badge->setProperty("status", static_cast<int>(SettingsViewModel::HelperStatus::Checking));
     badge->setProperty("text", QStringLiteral("Checking…"));
-    scrollToEnd(view, QStringLiteral("settingsScroller"));
+    scrollToEnd(view, "settingsScroller");
     return view.grab();
 });
-const SceneRegistration helperInstalled(QStringLiteral("settings-helper-installed"), [] {
-    return helperState([](WindowServices& services, SettingsViewModel& model) {
-        services.registration.status = ServiceStatus::enabled;
-        model.checkHelperStatus();
-    });
-});
-const SceneRegistration helperNotInstalled(QStringLiteral("settings-helper-not-installed"), [] {
-    return helperState([](WindowServices& services, SettingsViewModel& model) {
-        services.registration.status = ServiceStatus::notRegistered;
-        model.checkHelperStatus();
-    });
-});
-const SceneRegistration helperApproval(QStringLiteral("settings-helper-requires-approval"), [] {
-    return helperState([](WindowServices& services, SettingsViewModel& model) {
-        services.registration.status = ServiceStatus::requiresApproval;
-        model.checkHelperStatus();
-    });
-});
-const SceneRegistration helperError(QStringLiteral("settings-helper-error"), [] {
-    return helperState([](WindowServices& services, SettingsViewModel& model) {
-        services.registration.status = ServiceStatus::notRegistered;
-        services.helper.installFailure = ThrottleError::helperError(
-            "Failed to register helper (status was 0): com.veltrane.ServiceRegistration 126 — "
-            "Authorization was denied or dismissed");
-        model.checkHelperStatus();
-        model.installHelper();
-        model.dismissHelperInstallAlert();
-    });
-});
-const SceneRegistration helperAlert(QStringLiteral("settings-helper-alert"), [] {
-    return settings([](WindowServices& services, SettingsViewModel& model) {
-        services.registration.status = ServiceStatus::notRegistered;
-        services.helper.installFailure = ThrottleError::helperError("Authorization was denied");
-        model.installHelper();
-    });
+
+const SceneRegistration about("about", [] {
+    AboutViewModel model(QStringLiteral("1.0.0"), QString(), QDate(2026, 12, 7));
+    return ViewHarness("AboutView", &model).grab();
 });
 
 QImage onboarding(int systemVersion,
-                  const std::function<void(WindowServices&, OnboardingViewModel&)>& prepare) {
-    WindowServices services;
-    const auto model = services.onboarding(systemVersion);
-    prepare(services, *model);
-    return show(QStringLiteral("OnboardingView"), model.get());
+                  const std::function<void(UiWorld&, OnboardingViewModel&)>& prepare) {
+    UiWorld world;
+    world.registration.status = ServiceStatus::notRegistered;
+    const auto model = world.onboarding(systemVersion);
+    prepare(world, *model);
+    return ViewHarness("OnboardingView", model.get()).grab(kSettle);
 }
 
-void toApproval(WindowServices& services, OnboardingViewModel& model) {
+void toApproval(UiWorld& world, OnboardingViewModel& model) {
     model.getStarted();
-    services.registration.status = ServiceStatus::requiresApproval;
-    services.helper.installFailure = ThrottleError::helperError("approval");
+    world.registration.status = ServiceStatus::requiresApproval;
+    world.helper.installFailure = ThrottleError::helperError("approval");
     model.installHelper();
 }
 
-const SceneRegistration onboardingWelcome(QStringLiteral("onboarding-0-welcome"), [] {
-    return onboarding(15, [](WindowServices&, OnboardingViewModel&) {});
+const SceneRegistration onboardingWelcome("onboarding-0-welcome", [] {
+    return onboarding(15, [](UiWorld&, OnboardingViewModel&) {});
 });
-const SceneRegistration onboardingInstall(QStringLiteral("onboarding-1-install"), [] {
-    return onboarding(15, [](WindowServices&, OnboardingViewModel& model) { model.getStarted(); });
+const SceneRegistration onboardingInstall("onboarding-1-install", [] {
+    return onboarding(15, [](UiWorld&, OnboardingViewModel& model) { model.getStarted(); });
 });
-const SceneRegistration onboardingInstallError(QStringLiteral("onboarding-1-install-error"), [] {
-    return onboarding(15, [](WindowServices& services, OnboardingViewModel& model) {
+const SceneRegistration onboardingInstallError("onboarding-1-install-error", [] {
+    return onboarding(15, [](UiWorld& world, OnboardingViewModel& model) {
         model.getStarted();
-        services.helper.installFailure = ThrottleError::helperError(
+        world.helper.installFailure = ThrottleError::helperError(
             "Failed to register helper (status was 0): com.veltrane.ServiceRegistration -1 — The "
             "helper's installer is not installed");
         model.installHelper();
     });
 });
-const SceneRegistration onboardingApproval(QStringLiteral("onboarding-2-approval"),
+const SceneRegistration onboardingApproval("onboarding-2-approval",
                                            [] { return onboarding(15, toApproval); });
-const SceneRegistration onboardingApproval26(QStringLiteral("onboarding-2-approval-26"),
+const SceneRegistration onboardingApproval26("onboarding-2-approval-26",
                                              [] { return onboarding(26, toApproval); });
-const SceneRegistration onboardingDone(QStringLiteral("onboarding-3-done"), [] {
-    return onboarding(15, [](WindowServices&, OnboardingViewModel& model) {
+const SceneRegistration onboardingDone("onboarding-3-done", [] {
+    return onboarding(15, [](UiWorld&, OnboardingViewModel& model) {
         model.getStarted();
         model.installHelper();
     });

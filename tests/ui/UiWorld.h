@@ -2,38 +2,28 @@
 #pragma once
 
 #include "AboutViewModel.h"
+#include "AppFakes.h"
 #include "ControlFakes.h"
-#include "NotificationCenter.h"
+#include "MenuBarViewModel.h"
 #include "OnboardingViewModel.h"
 #include "ProfileEditorState.h"
+#include "ProfileEditorViewModel.h"
 #include "ProfileListViewModel.h"
 #include "ProfileManager.h"
 #include "SettingsViewModel.h"
 #include "SoftwareUpdater.h"
 #include "ThrottleService.h"
 #include "UserDefaults.h"
-#include "WindowNavigator.h"
 
-#include <QCoreApplication>
 #include <QDate>
-#include <QDeadlineTimer>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariantMap>
 
 #include <chrono>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 #include <vector>
-
-class FakeWindowNavigator final : public WindowNavigator {
-public:
-    QStringList opened;
-    QStringList closed;
-
-    void openWindow(const QString& identifier) override { opened << identifier; }
-    void closeWindow(const QString& identifier) override { closed << identifier; }
-};
 
 class FakeSoftwareUpdater final : public SoftwareUpdater {
 public:
@@ -57,39 +47,50 @@ private:
     bool m_automatic = true;
 };
 
-// Everything the windows' view models are built from, in a temporary
-// folder, with fakes for the machine's services. The registration starts
-// with the helper not installed; an install enables it.
-struct WindowServices {
-    QTemporaryDir folder;
-    UserDefaults defaults{folder.filePath("Veltrane.json")};
-    ProfileManager profiles{defaults, folder.path(), QString()};
-    ProfileEditorState editorState;
-    FakeWindowNavigator navigator;
+// Everything the views' models are built from, over fakes for the helper,
+// its registration (an enabled daemon), the windows, the updater and the
+// clock, with the settings and the custom profiles in a folder of its own.
+struct UiWorld {
+    QTemporaryDir home;
+    UserDefaults defaults{home.filePath("settings.json")};
+    ProfileManager profiles{defaults, home.path(), QString()};
     FakeServiceRegistration registration;
     FakeHelperClient helper;
     NotificationCenter notifications;
-    ThrottleService throttleService{helper, registration, notifications};
+    QDateTime now = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+    ThrottleService service{helper, registration, notifications, [this] { return now; }};
+    ProfileEditorState editorState;
+    FakeWindowNavigator navigator;
     FakeSoftwareUpdater updater;
-    AboutViewModel about{QStringLiteral("1.0.0"), QString(), QDate(2026, 12, 7)};
+    AboutViewModel about{"1.0.0", QString(), QDate(2026, 12, 7)};
+    // Every notification posted, with its information.
     std::vector<std::pair<QString, QVariantMap>> posted;
+    int quits = 0;
 
-    WindowServices() {
-        registration.status = ServiceStatus::notRegistered;
-        helper.registration = &registration;
+    UiWorld() {
+        helper.registration = &registration; // an install enables the daemon
         profiles.loadBuiltInProfiles();
         profiles.loadCustomProfiles();
+        service.checkHelperStatus();
         QObject::connect(&notifications, &NotificationCenter::posted,
                          [this](const QString& name, const QVariantMap& userInfo) {
                              posted.emplace_back(name, userInfo);
                          });
     }
 
+    std::unique_ptr<MenuBarViewModel> panel() {
+        return std::make_unique<MenuBarViewModel>(
+            service, profiles, editorState, defaults, notifications, navigator, [this] { ++quits; },
+            [this] { return now; });
+    }
+    std::unique_ptr<ProfileEditorViewModel> editor() {
+        return std::make_unique<ProfileEditorViewModel>(editorState, profiles, navigator);
+    }
     std::unique_ptr<ProfileListViewModel> profileList() {
         return std::make_unique<ProfileListViewModel>(profiles, editorState, navigator);
     }
     std::unique_ptr<SettingsViewModel> settings() {
-        return std::make_unique<SettingsViewModel>(defaults, throttleService, registration, updater,
+        return std::make_unique<SettingsViewModel>(defaults, service, registration, updater,
                                                    notifications, navigator, &about);
     }
     std::unique_ptr<OnboardingViewModel>
@@ -99,25 +100,22 @@ struct WindowServices {
                                                      systemMajorVersion, pollInterval);
     }
 
-    ThrottleProfile addCustom(const QString& name, std::optional<std::int64_t> latency = 100,
-                              bool showInMenu = true) {
-        ThrottleProfile profile(QUuid::createUuid(), name, Bandwidth{2, BandwidthUnit::mbps},
-                                std::nullopt, latency, std::nullopt, std::nullopt, false,
-                                showInMenu);
+    // Adds a custom profile with a bandwidth limit and returns it.
+    ThrottleProfile addCustom(const QString& name, bool showInMenu = true,
+                              std::optional<std::int64_t> latency = 100) {
+        const ThrottleProfile profile(QUuid::createUuid(), name, Bandwidth{2, BandwidthUnit::mbps},
+                                      std::nullopt, latency, std::nullopt, std::nullopt, false,
+                                      showInMenu);
         profiles.createProfile(profile);
         return profile;
     }
-};
-
-// Runs the event loop until the condition holds or a generous bound passes.
-template <typename Condition>
-bool eventually(Condition condition, int boundMs = 5000) {
-    const QDeadlineTimer deadline(boundMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
+    // A profile of the store by name.
+    ThrottleProfile named(const QString& name) const {
+        for (const ThrottleProfile& profile : profiles.allProfiles()) {
+            if (profile.name == name) {
+                return profile;
+            }
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        throw std::logic_error("no profile " + name.toStdString());
     }
-    return true;
-}
+};
