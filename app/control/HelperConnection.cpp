@@ -159,6 +159,11 @@ void HelperConnection::openConnection() {
 }
 
 void HelperConnection::busLost() {
+    // A connection already replaced can report its end late, after the new
+    // one is up: only the current connection's end counts.
+    if (m_link && m_link->connection.isConnected()) {
+        return;
+    }
     setConnected(false);
 }
 
