@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "HelperBusObject.h"
 
+#include "HelperInterfaceXml.h"
 #include "HelperProtocol.h"
 #include "HelperProtocolProxy.h"
-#include "IntrospectionXml.h"
 #include "VeltraneHelper.h"
 
 #include <QDBusMetaType>
