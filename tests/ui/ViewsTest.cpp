@@ -1,22 +1,29 @@
 // SPDX-License-Identifier: MIT
 // Clicks through the real views, offscreen: each control reaches its view
 // model, and what the model says reaches the screen. The rules themselves are
-// the view models' tests.
+// the view models' tests. And the windows that hold the views.
+#include "PanelWindow.h"
 #include "SettingsKeys.h"
 #include "SoftwareUpdateViewModel.h"
 #include "UiWorld.h"
 #include "ViewHarness.h"
+#include "WindowRegistry.h"
 
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtMath>
 
 class ViewsTest final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(ViewHarness::fontsRender()); }
-    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
+    // The offscreen platform cannot raise windows, and says so.
+    void init() {
+        QTest::failOnWarning(
+            QRegularExpression(QStringLiteral("^(?!This plugin does not support raise).*")));
+    }
 
     void panelSwitchAsksBeforeTotalLossAndOnlyEnableAppliesIt() {
         UiWorld world;
@@ -244,6 +251,46 @@ private Q_SLOTS:
         view.window().hide();
         QTRY_COMPARE(chosen.count(), 1);
         QCOMPARE(last(), Choice::dismiss);
+    }
+
+    void oneWindowPerIdentifierSizedByItsContentAndReleasedOnClose() {
+        QQmlEngine engine;
+        WindowRegistry windows(engine);
+        windows.add(
+            QStringLiteral("profile-editor"),
+            {QStringLiteral("Profile Editor"), QStringLiteral("AboutView"), [](QObject* window) {
+                 return QVariantMap{{QStringLiteral("viewModel"),
+                                     QVariant::fromValue(new AboutViewModel(
+                                         QString(), QString(), QDate(2026, 1, 1), window))}};
+             }});
+        windows.openWindow(QStringLiteral("profile-editor"));
+        QPointer<QQuickView> first = windows.window(QStringLiteral("profile-editor"));
+        QVERIFY(first);
+        QVERIFY(QTest::qWaitForWindowExposed(first.data()));
+        QCOMPARE(first->title(), QStringLiteral("Profile Editor"));
+        QCOMPARE(first->size(), QSize(320, qCeil(first->rootObject()->implicitHeight())));
+        QCOMPARE(first->minimumSize(), first->maximumSize());
+
+        windows.openWindow(QStringLiteral("profile-editor"));
+        QCOMPARE(windows.window(QStringLiteral("profile-editor")), first.data());
+
+        first->close();
+        QTRY_VERIFY(first.isNull());
+        QCOMPARE(windows.window(QStringLiteral("profile-editor")), nullptr);
+        windows.openWindow(QStringLiteral("profile-editor"));
+        QVERIFY(windows.window(QStringLiteral("profile-editor")));
+    }
+
+    void thePanelGoesUnderTheIconOrAboveItAndStaysOnTheScreen() {
+        const QRect screen(0, 0, 1280, 800);
+        const QSize panel(PanelWindow::width, 300);
+        // A top bar: centred under the icon.
+        QCOMPARE(panelPosition(QRect(600, 0, 24, 24), panel, screen), QPoint(475, 28));
+        // A bottom bar: above the icon.
+        QCOMPARE(panelPosition(QRect(600, 776, 24, 24), panel, screen), QPoint(475, 472));
+        // In a corner: pushed back onto the screen.
+        QCOMPARE(panelPosition(QRect(1270, 0, 10, 24), panel, screen), QPoint(1008, 28));
+        QCOMPARE(panelPosition(QRect(0, 790, 1, 1), panel, screen), QPoint(0, 486));
     }
 };
 
