@@ -59,11 +59,11 @@ TEST(ThrottleProfileTest, lossIsClampedWhenMadeAndShownExactlyInDetailButTruncat
         EXPECT_EQ(bare(each.loss).formattedPacketLoss(), each.detail) << each.detail;
         EXPECT_EQ(bare(each.loss).shortDescription(), each.summary) << each.detail;
     }
-    // A decoded record keeps what it says, however large.
+    // A decoded record keeps what it says, however large; a zero latency is one.
     auto decoded = decode(R"({"id":"00000000-0000-0000-0000-0000000000FF","name":"x",
-        "isBuiltIn":false,"showInMenu":true,"packetLossPercent":150})");
+        "isBuiltIn":false,"showInMenu":true,"latency":0,"packetLossPercent":150})");
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->shortDescription(), "150% loss");
+    EXPECT_EQ(decoded->shortDescription(), "0ms, 150% loss");
     decoded->packetLossPercent = 1e300;
     EXPECT_TRUE(decoded->formattedPacketLoss().endsWith("0%"));
 }
