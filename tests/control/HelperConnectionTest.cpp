@@ -23,26 +23,19 @@ protected:
 const ThrottleError kApproval = ThrottleError::helperError(
     "Helper requires approval. Please enable it in System Settings > Login Items.");
 
-TEST_F(HelperConnectionTest, CreationReadsTheRegistrationOnceTheEventLoopRuns) {
+TEST_F(HelperConnectionTest,
+       AnEnabledDaemonConnectsOnceTheEventLoopRunsAnUnregisteredOneRegisters) {
     HelperConnection enabled(registration, onBus());
     EXPECT_FALSE(enabled.isConnected());
     QCoreApplication::processEvents();
     EXPECT_TRUE(enabled.isConnected());
-
-    registration.status = ServiceStatus::notFound;
-    HelperConnection missing(registration, onBus());
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(missing.isConnected());
-}
-
-TEST_F(HelperConnectionTest, AnEnabledDaemonConnectsWithoutRegisteringAnUnregisteredOneRegisters) {
-    HelperConnection connection(registration, onBus());
-    finish(connection.installHelper());
-    EXPECT_TRUE(connection.isConnected());
+    finish(enabled.installHelper());
     EXPECT_EQ(registration.registrations, 0);
 
     registration.status = ServiceStatus::notRegistered;
     HelperConnection fresh(registration, onBus());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(fresh.isConnected());
     finish(fresh.installHelper());
     EXPECT_EQ(registration.registrations, 1);
     EXPECT_TRUE(fresh.isConnected());

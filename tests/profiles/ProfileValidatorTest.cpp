@@ -78,14 +78,6 @@ TEST(ProfileValidatorTest, packetLossIsADecimalBetweenZeroAndHundred) {
 }
 
 TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
-    const ProfileValidationResult empty = ProfileValidator::validateProfile({}, {}, std::nullopt);
-    EXPECT_FALSE(empty.isValid);
-    EXPECT_THAT(errorsOf(empty), ElementsAre("Profile name cannot be empty",
-                                             "Profile must have at least one throttling "
-                                             "option enabled"));
-    EXPECT_EQ(empty.fieldErrors.size(), 2u);
-    EXPECT_EQ(empty.fieldErrors.at(Field::name), "Profile name cannot be empty");
-    EXPECT_TRUE(empty.fieldErrors.contains(Field::general));
     // Both name checks fail; the field shows the first.
     ProfileFormData blankName;
     blankName.name = QStringLiteral(" ");

@@ -65,26 +65,24 @@ TEST_F(ProfileListViewModelTest, ListsCustomProfilesByCodePointAndFollowsTheStor
 }
 
 TEST(ProfileStatChips, ShowOnlyTheConditionsThatThrottleInTheirOrder) {
-    const auto values = [](const QList<ProfileStatChip>& chips) {
+    const auto chips = [](std::optional<Bandwidth> down, std::optional<Bandwidth> up,
+                          std::optional<std::int64_t> latency, std::optional<double> loss,
+                          std::optional<std::int64_t> dns) {
         QStringList texts;
-        for (const ProfileStatChip& chip : chips) {
-            texts << chip.symbol + chip.value;
+        const ThrottleProfile profile(QUuid::createUuid(), "P", down, up, latency, loss, dns, false,
+                                      true);
+        for (const ProfileStatChip& chip : ProfileStatChips::of(profile)) {
+            texts << chip.kind + u' ' + chip.symbol + chip.value;
         }
         return texts;
     };
-    const QUuid id = QUuid::createUuid();
-    const ThrottleProfile dnsOnly(id, "DNS", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                                  3000, false, true);
-    EXPECT_EQ(ProfileStatChips::of(dnsOnly), (QList<ProfileStatChip>{{"dnsDelay", "◉", "3000ms"}}));
-    const ThrottleProfile lossy(id, "Lossy", std::nullopt, std::nullopt, 0, 2.5, 0, false, true);
-    EXPECT_EQ(values(ProfileStatChips::of(lossy)), QStringList{"△2%"});
-    const ThrottleProfile nothing(id, "None", std::nullopt, std::nullopt, std::nullopt, 0.0,
-                                  std::nullopt, false, true);
-    EXPECT_TRUE(ProfileStatChips::of(nothing).isEmpty());
-    const ThrottleProfile all(id, "All", Bandwidth{780, BandwidthUnit::kbps},
-                              Bandwidth{2, BandwidthUnit::mbps}, 100, 1.0, 50, false, true);
-    EXPECT_EQ(values(ProfileStatChips::of(all)),
-              (QStringList{"↓780 Kbps", "↑2 Mbps", "◷100ms", "△1%", "◉50ms"}));
+    EXPECT_EQ(chips({}, {}, {}, {}, 3000), QStringList{"dnsDelay ◉3000ms"});
+    EXPECT_EQ(chips({}, {}, 0, 2.5, 0), QStringList{"packetLoss △2%"});
+    EXPECT_TRUE(chips({}, {}, {}, 0.0, {}).isEmpty());
+    EXPECT_EQ(
+        chips(Bandwidth{780, BandwidthUnit::kbps}, Bandwidth{2, BandwidthUnit::mbps}, 100, 1.0, 50),
+        (QStringList{"download ↓780 Kbps", "upload ↑2 Mbps", "latency ◷100ms", "packetLoss △1%",
+                     "dnsDelay ◉50ms"}));
 }
 
 TEST_F(ProfileListViewModelTest, DeletingAsksInTheWordsOfTheProfilesKindAndCancelKeepsIt) {

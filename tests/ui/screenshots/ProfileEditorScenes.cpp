@@ -10,47 +10,37 @@ namespace {
 
 // The editor window's view, opened as the panel and the profile list open
 // it, in the state that `arrange` has left it in.
-QImage editorFor(std::optional<ThrottleProfile> profile, ProfileEditorMode mode,
+void editorScene(const QString& name, const std::optional<ThrottleProfile>& profile,
+                 ProfileEditorMode mode,
                  const std::function<void(ProfileEditorViewModel&)>& arrange = {}) {
-    UiWorld world;
-    world.editorState.prepare(std::move(profile), mode,
-                              ProfileStoreActions::saveAction(world.profiles),
-                              ProfileStoreActions::deleteAction(world.profiles));
-    const auto editor = world.editor();
-    // Before the view exists, so that no animation is half-way in the picture.
-    if (arrange) {
-        arrange(*editor);
-    }
-    return ViewHarness("ProfileEditorWindowView", editor.get()).grab();
-}
-
-ThrottleProfile cafe() {
-    return ThrottleProfile(QUuid::createUuid(), QStringLiteral("Crowded cafe"),
-                           Bandwidth{3, BandwidthUnit::mbps}, Bandwidth{512, BandwidthUnit::kbps},
-                           120, 12.5, {}, false, true);
-}
-
-const SceneRegistration createWithErrors(QStringLiteral("editor-create-errors"), [] {
-    return editorFor(std::nullopt, ProfileEditorMode::create, [](ProfileEditorViewModel& editor) {
-        editor.setHasLatency(true);
-        editor.saveProfile();
+    scenes().emplace(name, [=] {
+        UiWorld world;
+        world.editorState.prepare(profile, mode, ProfileStoreActions::saveAction(world.profiles),
+                                  ProfileStoreActions::deleteAction(world.profiles));
+        const auto editor = world.editor();
+        // Before the view exists, so that no animation is half-way in the picture.
+        if (arrange) {
+            arrange(*editor);
+        }
+        return ViewHarness("ProfileEditorWindowView", editor.get()).grab();
     });
-});
+}
 
-const SceneRegistration edit(QStringLiteral("editor-edit"),
-                             [] { return editorFor(cafe(), ProfileEditorMode::edit); });
-
-const SceneRegistration deleting(QStringLiteral("editor-delete-confirmation"), [] {
-    return editorFor(cafe(), ProfileEditorMode::edit,
-                     [](ProfileEditorViewModel& editor) { editor.requestDelete(); });
-});
-
-const SceneRegistration view(QStringLiteral("editor-view-lte"), [] {
-    return editorFor(preset(QStringLiteral("LTE")), ProfileEditorMode::edit);
-});
-
-const SceneRegistration duplicate(QStringLiteral("editor-duplicate-3g"), [] {
-    return editorFor(preset(QStringLiteral("3G")), ProfileEditorMode::duplicate);
-});
+const bool registered = [] {
+    editorScene("editor-create-errors", std::nullopt, ProfileEditorMode::create,
+                [](ProfileEditorViewModel& editor) {
+                    editor.setHasLatency(true);
+                    editor.saveProfile();
+                });
+    const ThrottleProfile cafe(QUuid::createUuid(), "Crowded cafe",
+                               Bandwidth{3, BandwidthUnit::mbps},
+                               Bandwidth{512, BandwidthUnit::kbps}, 120, 12.5, {}, false, true);
+    editorScene("editor-edit", cafe, ProfileEditorMode::edit);
+    editorScene("editor-delete-confirmation", cafe, ProfileEditorMode::edit,
+                [](ProfileEditorViewModel& editor) { editor.requestDelete(); });
+    editorScene("editor-view-lte", preset("LTE"), ProfileEditorMode::edit);
+    editorScene("editor-duplicate-3g", preset("3G"), ProfileEditorMode::duplicate);
+    return true;
+}();
 
 } // namespace

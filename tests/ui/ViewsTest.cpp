@@ -1,0 +1,297 @@
+// SPDX-License-Identifier: MIT
+// Clicks through the real views, offscreen: each control reaches its view
+// model, and what the model says reaches the screen. The rules themselves are
+// the view models' tests. And the windows that hold the views.
+#include "PanelWindow.h"
+#include "SettingsKeys.h"
+#include "SoftwareUpdateViewModel.h"
+#include "UiWorld.h"
+#include "ViewHarness.h"
+#include "WindowRegistry.h"
+
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtMath>
+
+class ViewsTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(ViewHarness::fontsRender()); }
+    // The offscreen platform cannot raise windows, and says so.
+    void init() {
+        QTest::failOnWarning(
+            QRegularExpression(QStringLiteral("^(?!This plugin does not support raise).*")));
+    }
+
+    void panelSwitchAsksBeforeTotalLossAndOnlyEnableAppliesIt() {
+        UiWorld world;
+        world.service.selectProfile(world.named("100% Loss"));
+        const auto panel = world.panel();
+        ViewHarness view("MenuBarView", panel.get());
+        QQuickItem* confirmation = view.find("lossConfirmation");
+
+        view.click("masterSwitch");
+        QCOMPARE(view.text("alertTitle"), QStringLiteral("Enable 100% Packet Loss?"));
+        view.click(view.visibleItems("alertCancel", confirmation).first());
+        QVERIFY(!confirmation->isVisible());
+        QVERIFY(world.helper.enables.empty());
+
+        view.click("masterSwitch");
+        view.click(view.visibleItems("alertAction", confirmation).first());
+        QCOMPARE(world.helper.enables.size(), 1u);
+        QVERIFY(view.find("masterSwitch")->property("isOn").toBool());
+        QTRY_VERIFY(view.shows("activeSection"));
+    }
+
+    void panelKeepsItsWidthAndOnlyCustomRowsHaveAPencil() {
+        UiWorld world;
+        const ThrottleProfile custom = world.addCustom(QString(60, u'A'));
+        world.service.selectProfile(custom);
+        const auto panel = world.panel();
+        ViewHarness view("MenuBarView", panel.get());
+
+        QCOMPARE(view.window().width(), 272);
+        for (QQuickItem* name : view.visibleItems("profileName")) {
+            QVERIFY(name->mapToScene(QPointF(name->width(), 0)).x() <= 272);
+        }
+        QVERIFY(view.find("statusLine")->property("truncated").toBool());
+
+        const QList<QQuickItem*> pencils = view.visibleItems("editButton");
+        QCOMPARE(pencils.size(), 1);
+        view.click(pencils.first());
+        QCOMPARE(world.navigator.opened, QStringList{WindowNavigator::profileEditor});
+        QCOMPARE(world.editorState.profile()->id(), custom.id());
+    }
+
+    void editorShowsAnEmptyNameUntilANameIsTypedAndLeavesABuiltInProfileAlone() {
+        UiWorld world;
+        QList<ThrottleProfile> saved;
+        world.editorState.prepare(std::nullopt, ProfileEditorMode::create,
+                                  [&saved](const ThrottleProfile& p) { saved << p; }, {});
+        const auto editor = world.editor();
+        ViewHarness view("ProfileEditorWindowView", editor.get());
+
+        view.click("saveButton");
+        const QList<QQuickItem*> lines = view.visibleItems("errorLine");
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.first()->property("text").toString(),
+                 QStringLiteral("• Profile name cannot be empty"));
+        QCOMPARE(view.text("nameMessage"), QStringLiteral("Profile name cannot be empty"));
+
+        view.click("nameField");
+        for (const char key : {'H', 'o', 't', 'e', 'l'}) {
+            QTest::keyClick(&view.window(), key);
+        }
+        QVERIFY(!view.shows("errorBox"));
+        QVERIFY(!view.shows("nameMessage"));
+
+        QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved.first().name, QStringLiteral("Hotel"));
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::profileEditor});
+
+        // A built-in profile is read-only, and Escape closes without saving.
+        world.editorState.prepare(preset("LTE"), ProfileEditorMode::edit, {}, {});
+        QTRY_VERIFY(!view.shows("saveButton"));
+        QVERIFY(!view.find("nameField")->isEnabled());
+        QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(&view.window(), Qt::Key_Escape);
+        QCOMPARE(world.navigator.closed.size(), qsizetype(2));
+        QCOMPARE(saved.size(), 1);
+    }
+
+    void profileListsSwitchAndRowMenuReachTheStore() {
+        UiWorld world;
+        const auto model = world.profileList();
+        ViewHarness view("ProfileListView", model.get());
+        QCOMPARE(view.root()->size(), QSizeF(500, 550));
+        QVERIFY(view.shows("emptyCustomText"));
+        view.click("addProfileButton");
+        QCOMPARE(world.navigator.opened, QStringList{WindowNavigator::profileEditor});
+
+        const ThrottleProfile beta = world.addCustom("beta");
+        QTRY_VERIFY(!view.shows("emptyCustomText"));
+        view.click("visibility-beta");
+        QVERIFY(!world.profiles.profile(beta.id())->showInMenu);
+        // The name dims with the switch.
+        QTRY_VERIFY(
+            qAbs(view.find("name-beta")->property("color").value<QColor>().alphaF() - 0.35) < 0.01);
+
+        // Cancel keeps the profile; Delete removes it.
+        for (const char* answer : {"alertReject", "alertAccept"}) {
+            view.click("menu-beta");
+            QTRY_VERIFY(view.shows("menuDelete"));
+            view.click("menuDelete");
+            QTRY_VERIFY(view.shows(answer));
+            QCOMPARE(view.text("alertMessage"), model->deleteConfirmationMessage());
+            view.click(answer);
+            QTRY_VERIFY(!view.shows(answer));
+        }
+        QVERIFY(!world.profiles.profile(beta.id()));
+        QTRY_VERIFY(view.shows("emptyCustomText"));
+        QTest::keyClick(&view.window(), Qt::Key_Escape);
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::profileList});
+    }
+
+    void settingsStoreTheAutoDisableChoiceInstallTheHelperAndShowTheAboutSheet() {
+        UiWorld world;
+        world.registration.status = ServiceStatus::notRegistered;
+        const auto model = world.settings();
+        ViewHarness view("SettingsView", model.get());
+        QCOMPARE(view.root()->size(), QSizeF(450, 520));
+
+        QQuickItem* details = view.find("autoDisableDetails");
+        QCOMPARE(details->height(), 0.0);
+        view.click("autoDisableSwitch");
+        QVERIFY(model->autoDisableEnabled());
+        QTRY_VERIFY(details->height() > 40 && details->opacity() == 1.0);
+        view.click("durationPicker");
+        QTRY_VERIFY(view.shows("choice-1 hour"));
+        view.click("choice-1 hour");
+        QCOMPARE(world.defaults.value(SettingsKeys::autoDisableMinutes), QVariant(60));
+
+        QTRY_COMPARE(view.text("helperBadgeText"), QStringLiteral("Not Installed"));
+        view.click("installHelperButton");
+        QCOMPARE(view.text("helperBadgeText"), QStringLiteral("Installed"));
+        QTRY_VERIFY(view.shows("alertAccept"));
+        QCOMPARE(view.text("alertMessage"), QStringLiteral("Helper installed successfully!"));
+        view.click("alertAccept");
+        QVERIFY(!model->showingHelperInstallAlert());
+        QVERIFY(!view.shows("installHelperButton"));
+
+        view.click("advancedButton");
+        QTRY_VERIFY(view.shows("reinstallHelperButton"));
+        world.registration.status = ServiceStatus::notRegistered;
+        view.click("checkStatusButton");
+        QCOMPARE(view.text("helperBadgeText"), QStringLiteral("Not Installed"));
+
+        // The about sheet is in front of the window, closed by its button or Escape.
+        view.click("aboutButton");
+        QTRY_VERIFY(view.shows("aboutSheet"));
+        QCOMPARE(view.find("aboutSheet")->width(), 320.0);
+        QCOMPARE(view.text("version"), QStringLiteral("Version 1.0.0"));
+        QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY2(world.navigator.closed.isEmpty(), "the sheet is in front");
+        view.click("closeButton");
+        QVERIFY(!model->showingAbout());
+        view.click("aboutButton");
+        QTRY_VERIFY(view.shows("aboutSheet"));
+        QTest::keyClick(&view.window(), Qt::Key_Escape);
+        QVERIFY(!model->showingAbout());
+        QTest::keyClick(&view.window(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::settings});
+        view.click("headerCloseButton");
+        QCOMPARE(world.navigator.closed.size(), qsizetype(2));
+    }
+
+    void onboardingClicksThroughEveryStepAndPollsOnlyWhileShown() {
+        UiWorld world;
+        world.registration.status = ServiceStatus::requiresApproval;
+        world.helper.installFailure = ThrottleError::helperError("approval");
+        const auto model = world.onboarding();
+        ViewHarness view("OnboardingView", model.get());
+        QCOMPARE(view.root()->width(), 450.0);
+
+        view.click("getStartedButton");
+        QTRY_VERIFY(view.shows("installButton"));
+        view.click("installButton");
+        QTRY_VERIFY(view.shows("openSystemSettingsButton"));
+        QVERIFY(!view.find("installError")->isVisible());
+        QVERIFY(model->isPolling());
+
+        // A closed window polls no more, even once the user approves.
+        view.window().hide();
+        QTRY_VERIFY(!model->isPolling());
+        world.registration.status = ServiceStatus::enabled;
+        QTest::qWait(50);
+        QCOMPARE(model->currentStep(), int(OnboardingViewModel::Approval));
+        view.window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view.window()));
+        QTRY_VERIFY(view.shows("startUsingButton"));
+
+        view.click("startUsingButton");
+        QCOMPARE(world.navigator.closed, QStringList{WindowNavigator::onboarding});
+    }
+
+    void softwareUpdateReportsEachAnswerAndReturnNeverCancelsADownload() {
+        using Choice = UpdateSession::Choice;
+        UpdateSession session(QStringLiteral("1.4.1"));
+        AppcastItem update;
+        update.version = update.displayVersion = QStringLiteral("1.4.2");
+        session.setUpdate(update, QStringLiteral("<p>Faster <b>loss</b></p>"));
+        SoftwareUpdateViewModel model(session);
+        ViewHarness view("SoftwareUpdateView", &model);
+        QSignalSpy chosen(&session, &UpdateSession::chosen);
+        const auto last = [&chosen] { return chosen.takeLast().at(0).value<Choice>(); };
+
+        QCOMPARE(view.text("title"), QStringLiteral("A new version of Veltrane is available!"));
+        QVERIFY(view.shows("releaseNotes"));
+        QVERIFY(!view.shows("dismissButton"));
+        for (const auto& [button, choice] : {std::pair{"skipButton", Choice::skipThisVersion},
+                                             std::pair{"remindButton", Choice::dismiss},
+                                             std::pair{"installButton", Choice::installUpdate}}) {
+            view.click(button);
+            QCOMPARE(last(), choice);
+        }
+        QTest::keyClick(&view.window(), Qt::Key_Return);
+        QCOMPARE(last(), Choice::installUpdate);
+
+        session.setProgress(2'000'000, 8'000'000);
+        QCOMPARE(view.text("progressText"), QStringLiteral("2.0 MB of 8.0 MB"));
+        QVERIFY(!view.shows("installButton"));
+        QTest::keyClick(&view.window(), Qt::Key_Return);
+        QCOMPARE(chosen.count(), 0);
+        view.click("dismissButton");
+        QCOMPARE(last(), Choice::dismiss);
+
+        // Closing the window is "Remind Me Later".
+        view.window().hide();
+        QTRY_COMPARE(chosen.count(), 1);
+        QCOMPARE(last(), Choice::dismiss);
+    }
+
+    void oneWindowPerIdentifierSizedByItsContentAndReleasedOnClose() {
+        QQmlEngine engine;
+        WindowRegistry windows(engine);
+        windows.add(
+            QStringLiteral("profile-editor"),
+            {QStringLiteral("Profile Editor"), QStringLiteral("AboutView"), [](QObject* window) {
+                 return QVariantMap{{QStringLiteral("viewModel"),
+                                     QVariant::fromValue(new AboutViewModel(
+                                         QString(), QString(), QDate(2026, 1, 1), window))}};
+             }});
+        windows.openWindow(QStringLiteral("profile-editor"));
+        QPointer<QQuickView> first = windows.window(QStringLiteral("profile-editor"));
+        QVERIFY(first);
+        QVERIFY(QTest::qWaitForWindowExposed(first.data()));
+        QCOMPARE(first->title(), QStringLiteral("Profile Editor"));
+        QCOMPARE(first->size(), QSize(320, qCeil(first->rootObject()->implicitHeight())));
+        QCOMPARE(first->minimumSize(), first->maximumSize());
+
+        windows.openWindow(QStringLiteral("profile-editor"));
+        QCOMPARE(windows.window(QStringLiteral("profile-editor")), first.data());
+
+        first->close();
+        QTRY_VERIFY(first.isNull());
+        QCOMPARE(windows.window(QStringLiteral("profile-editor")), nullptr);
+        windows.openWindow(QStringLiteral("profile-editor"));
+        QVERIFY(windows.window(QStringLiteral("profile-editor")));
+    }
+
+    void thePanelGoesUnderTheIconOrAboveItAndStaysOnTheScreen() {
+        const QRect screen(0, 0, 1280, 800);
+        const QSize panel(PanelWindow::width, 300);
+        // A top bar: centred under the icon.
+        QCOMPARE(panelPosition(QRect(600, 0, 24, 24), panel, screen), QPoint(475, 28));
+        // A bottom bar: above the icon.
+        QCOMPARE(panelPosition(QRect(600, 776, 24, 24), panel, screen), QPoint(475, 472));
+        // In a corner: pushed back onto the screen.
+        QCOMPARE(panelPosition(QRect(1270, 0, 10, 24), panel, screen), QPoint(1008, 28));
+        QCOMPARE(panelPosition(QRect(0, 790, 1, 1), panel, screen), QPoint(0, 486));
+    }
+};
+
+VELTRANE_VIEW_TEST_MAIN(ViewsTest)
+#include "ViewsTest.moc"
