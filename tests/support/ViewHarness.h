@@ -53,11 +53,21 @@ private:
     std::unique_ptr<QQuickView> m_view;
 };
 
+// A program that links Qt Widgets needs a QApplication: Qt Test's key
+// events then take the application for one.
+#ifdef QT_WIDGETS_LIB
+#include <QApplication>
+using ViewTestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using ViewTestApplication = QGuiApplication;
+#endif
+
 // main() of a Qt Test program over views.
 #define VELTRANE_VIEW_TEST_MAIN(TestClass)                                                         \
     int main(int argc, char** argv) {                                                              \
         ViewHarness::prepareApplication();                                                         \
-        QGuiApplication app(argc, argv);                                                           \
+        ViewTestApplication app(argc, argv);                                                       \
         TestClass test;                                                                            \
         return QTest::qExec(&test, argc, argv);                                                    \
     }
