@@ -262,36 +262,6 @@ TEST(HelperDaemonTimeLimitTest, AHungToolFailsTheEnableInTimeAndTheDaemonKeepsSe
                 ElementsAre(false, QString()));
 }
 
-TEST_F(HelperDaemonTest, ClientsThatCallAndLeaveAtOnceLeaveNothingBehind) {
-    call("HealthCheck");
-    const auto matchRules = [this] {
-        QDBusConnection bus = helper.bus().connect("stats");
-        QDBusMessage stats = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-            QStringLiteral("org.freedesktop.DBus.Debug.Stats"),
-            QStringLiteral("GetConnectionStats"));
-        stats.setArguments({QString::fromUtf8(HelperProtocol::kServiceName)});
-        return qdbus_cast<QVariantMap>(bus.call(stats).arguments().value(0))
-            .value(QStringLiteral("MatchRules"), -1)
-            .toInt();
-    };
-    const int before = matchRules();
-    ASSERT_GE(before, 0) << "the bus keeps no statistics";
-    constexpr int kClients = 200;
-    for (int i = 0; i < kClients; ++i) {
-        const QString name = QStringLiteral("fleeting-%1").arg(i);
-        QDBusConnection fleeting = helper.bus().connect(name);
-        fleeting.send(HelperOnPrivateBus::methodCall("GetVersion"));
-        helper.bus().disconnect(name);
-    }
-    EXPECT_TRUE(
-        waitUntil([this] { return daemonLog().count("XPC connection invalidated") >= kClients; },
-                  std::chrono::seconds(20)));
-    EXPECT_EQ(daemonLog().count("Accepted new XPC connection"),
-              daemonLog().count("XPC connection invalidated") + 1);
-    EXPECT_EQ(matchRules(), before);
-}
-
 TEST(HelperDaemonBackendTest, TheSandboxCanShapeWithTrafficControlOnAFixedInterfaceList) {
     HelperOnPrivateBus helper({{QStringLiteral("--backend"), QStringLiteral("tc"),
                                 QStringLiteral("--interfaces"), QStringLiteral("eth7")},
