@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ProfileChange.h"
 #include "ThrottleProfile.h"
 
 #include <QObject>
@@ -18,7 +19,8 @@ class ProfileEditorState final : public QObject {
     Q_OBJECT
 
 public:
-    using Action = std::function<void(const ThrottleProfile&)>;
+    // What the store made of it: the editor closes only when it was done.
+    using Action = std::function<ProfileChange(const ThrottleProfile&)>;
 
     using QObject::QObject;
 

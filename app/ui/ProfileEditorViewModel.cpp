@@ -86,16 +86,23 @@ void ProfileEditorViewModel::setPacketLossFromSlider(double value) {
     setPacketLoss(QString::asprintf("%.0f", value));
 }
 
-bool ProfileEditorViewModel::showsErrorBox() const {
+bool ProfileEditorViewModel::showsInvalidForm() const {
     return m_hasAttemptedSave && m_validationResult && !m_validationResult->isValid;
+}
+
+bool ProfileEditorViewModel::showsErrorBox() const {
+    return showsInvalidForm() || !m_storeMessage.isEmpty();
 }
 
 QStringList ProfileEditorViewModel::errorLines() const {
     QStringList lines;
-    if (showsErrorBox()) {
+    if (showsInvalidForm()) {
         for (const QString& error : m_validationResult->errors) {
             lines << QStringLiteral("• ") + error;
         }
+    }
+    if (!m_storeMessage.isEmpty()) {
+        lines << QStringLiteral("• ") + m_storeMessage;
     }
     return lines;
 }
@@ -122,6 +129,7 @@ void ProfileEditorViewModel::loadProfile() {
         m_form = newProfileForm();
     }
     m_validationResult.reset();
+    m_storeMessage.clear();
     m_hasAttemptedSave = false;
     m_isSaving = false;
     m_showingDeleteConfirmation = false;
@@ -145,6 +153,7 @@ void ProfileEditorViewModel::saveProfile() {
         return;
     }
     m_hasAttemptedSave = true;
+    m_storeMessage.clear();
     validateForm();
     if (!m_validationResult->isValid) {
         return;
@@ -155,14 +164,24 @@ void ProfileEditorViewModel::saveProfile() {
     const ThrottleProfile profile = m_form.to(editedId().value_or(QUuid::createUuid()), false);
     // Without an opener's action the profile still goes to the store: a save
     // must never be dropped.
-    if (m_onSave) {
-        m_onSave(profile);
-    } else {
-        ProfileStoreActions::save(m_profileManager, profile);
-    }
+    const ProfileChange change =
+        m_onSave ? m_onSave(profile) : ProfileStoreActions::save(m_profileManager, profile);
     m_isSaving = false;
     Q_EMIT flagsChanged();
-    close();
+    if (change.ok()) {
+        close();
+        return;
+    }
+    // The form stays, with the store's reason. A profile the store kept in
+    // memory but could not write is the one being edited from now on, so
+    // that saving again retries the write rather than making a second one.
+    if (change.profile) {
+        m_profile = change.profile;
+        m_mode = ProfileEditorMode::edit;
+        Q_EMIT inputsChanged();
+    }
+    m_storeMessage = change.message;
+    Q_EMIT validationChanged();
 }
 
 void ProfileEditorViewModel::duplicateProfile() {

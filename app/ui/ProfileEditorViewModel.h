@@ -159,6 +159,7 @@ private:
     void setForm(const ProfileFormData& form);
     // The id a save keeps: only editing replaces a profile.
     std::optional<QUuid> editedId() const;
+    bool showsInvalidForm() const;
 
     ProfileEditorState& m_state;
     ProfileManager& m_profileManager;
@@ -166,6 +167,8 @@ private:
 
     // The inputs, as the state had them when the form was loaded.
     std::optional<ThrottleProfile> m_profile;
+    // Why the store did not take the last save; empty when it did.
+    QString m_storeMessage;
     ProfileEditorMode m_mode = ProfileEditorMode::create;
     ProfileEditorState::Action m_onSave;
     ProfileEditorState::Action m_onDelete;

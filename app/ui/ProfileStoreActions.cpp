@@ -3,28 +3,28 @@
 
 namespace ProfileStoreActions {
 
-void save(ProfileManager& profiles, const ThrottleProfile& profile) {
-    profiles.saveProfile(profile);
+ProfileChange save(ProfileManager& profiles, const ThrottleProfile& profile) {
+    return profiles.saveProfile(profile);
 }
 
-void remove(ProfileManager& profiles, const ThrottleProfile& profile) {
-    profiles.deleteProfile(profile);
+ProfileChange remove(ProfileManager& profiles, const ThrottleProfile& profile) {
+    return profiles.deleteProfile(profile);
 }
 
-void duplicate(ProfileManager& profiles, const ThrottleProfile& profile) {
-    profiles.duplicateProfile(profile);
+ProfileChange duplicate(ProfileManager& profiles, const ThrottleProfile& profile) {
+    return profiles.duplicateProfile(profile);
 }
 
-void setShownInMenu(ProfileManager& profiles, const ThrottleProfile& profile, bool shown) {
-    profiles.setShownInMenu(profile, shown);
+ProfileChange setShownInMenu(ProfileManager& profiles, const ThrottleProfile& profile, bool shown) {
+    return profiles.setShownInMenu(profile, shown);
 }
 
 ProfileEditorState::Action saveAction(ProfileManager& profiles) {
-    return [&profiles](const ThrottleProfile& profile) { save(profiles, profile); };
+    return [&profiles](const ThrottleProfile& profile) { return save(profiles, profile); };
 }
 
 ProfileEditorState::Action deleteAction(ProfileManager& profiles) {
-    return [&profiles](const ThrottleProfile& profile) { remove(profiles, profile); };
+    return [&profiles](const ThrottleProfile& profile) { return remove(profiles, profile); };
 }
 
 } // namespace ProfileStoreActions

@@ -16,13 +16,21 @@ protected:
     std::unique_ptr<ProfileEditorViewModel> open(std::optional<ThrottleProfile> profile,
                                                  ProfileEditorMode mode) {
         world.editorState.prepare(
-            std::move(profile), mode, [this](const ThrottleProfile& p) { saved << p; },
+            std::move(profile), mode,
+            [this](const ThrottleProfile& p) {
+                saved << p;
+                return answer(p);
+            },
             ProfileStoreActions::deleteAction(world.profiles));
         return world.editor();
     }
 
     UiWorld world;
     QList<ThrottleProfile> saved;
+    // What the store makes of a save.
+    ProfileEditorState::Action answer = [](const ThrottleProfile& p) {
+        return ProfileChange::done(p);
+    };
 };
 
 TEST_F(ProfileEditorViewModelTest, ANewProfileStartsWithTwoLimitsAndShowsErrorsOnlyAfterSaving) {
@@ -59,6 +67,28 @@ TEST_F(ProfileEditorViewModelTest, ANewProfileStartsWithTwoLimitsAndShowsErrorsO
     EXPECT_EQ(saved[0].name, "Hotel");
     EXPECT_EQ(saved[0].latency, 250);
     EXPECT_FALSE(saved[0].isBuiltIn());
+    EXPECT_THAT(world.navigator.closed, ElementsAre("profile-editor"));
+}
+
+TEST_F(ProfileEditorViewModelTest, ASaveTheStoreDoesNotTakeKeepsTheFormAndSaysWhy) {
+    const auto editor = open(std::nullopt, ProfileEditorMode::create);
+    editor->setName("Hotel");
+    answer = [](const ThrottleProfile&) { return ProfileChange::refused("Taken meanwhile"); };
+    editor->saveProfile();
+    EXPECT_THAT(editor->errorLines(), ElementsAre("• Taken meanwhile"));
+    EXPECT_EQ(editor->title(), "Create Profile");
+    EXPECT_THAT(world.navigator.closed, IsEmpty());
+
+    // Kept in memory but not written: saving again retries that same profile.
+    answer = [](const ThrottleProfile& p) { return ProfileChange::failed("Disk full", p); };
+    editor->saveProfile();
+    EXPECT_THAT(editor->errorLines(), ElementsAre("• Disk full"));
+    EXPECT_EQ(editor->title(), "Edit Profile");
+    answer = [](const ThrottleProfile& p) { return ProfileChange::done(p); };
+    editor->saveProfile();
+    ASSERT_EQ(saved.size(), 3);
+    EXPECT_EQ(saved[2].id(), saved[1].id());
+    EXPECT_FALSE(editor->showsErrorBox());
     EXPECT_THAT(world.navigator.closed, ElementsAre("profile-editor"));
 }
 

@@ -69,7 +69,11 @@ private Q_SLOTS:
         UiWorld world;
         QList<ThrottleProfile> saved;
         world.editorState.prepare(std::nullopt, ProfileEditorMode::create,
-                                  [&saved](const ThrottleProfile& p) { saved << p; }, {});
+                                  [&saved](const ThrottleProfile& p) {
+                                      saved << p;
+                                      return ProfileChange::done(p);
+                                  },
+                                  {});
         const auto editor = world.editor();
         ViewHarness view("ProfileEditorWindowView", editor.get());
 
