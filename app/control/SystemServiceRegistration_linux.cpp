@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "BuildInfo.h"
 #include "HelperProtocol.h"
 #include "SystemServiceRegistration.h"
 
@@ -77,7 +78,8 @@ QString desktopEntryValue(const QString& text) {
 // item is named, described and drawn as in the menu; only the program is
 // the one given.
 QByteArray autostartEntry(const QString& application) {
-    QFile desktopEntry(QStringLiteral(":/packaging/com.veltrane.Veltrane.desktop"));
+    QFile desktopEntry(
+        QStringLiteral(":/packaging/%1.desktop").arg(QLatin1StringView(BuildInfo::desktopEntryId)));
     desktopEntry.open(QIODevice::ReadOnly);
     QStringList lines;
     for (const QString& line :

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "DesktopNotificationCenter.h"
 
+#include "BuildInfo.h"
+
 #include <QCoro/QCoroDBusPendingCall>
 #include <QCoro/QCoroSignal>
 #include <QDBusMetaType>
@@ -51,7 +53,7 @@ QCoro::Task<NotificationAuthorization> DesktopNotificationCenter::requestAuthori
 QDBusMessage DesktopNotificationCenter::notifyCall(const UserNotificationRequest& request) const {
     // The sound theme's standard sound for a new message: the desktop's default.
     const QVariantMap hints{
-        {QStringLiteral("desktop-entry"), QStringLiteral("com.veltrane.Veltrane")},
+        {QStringLiteral("desktop-entry"), QString::fromLatin1(BuildInfo::desktopEntryId)},
         {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")},
         {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)}};
     return call(QStringLiteral("Notify"),

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // veltrane: the tray application.
+#include "BuildInfo.h"
 #include "VeltraneApp.h"
 
 #include <QApplication>
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrane"));
     // The installed desktop entry: desktops take the name and icon from it.
-    QApplication::setDesktopFileName(QStringLiteral("com.veltrane.Veltrane"));
+    QApplication::setDesktopFileName(QString::fromLatin1(BuildInfo::desktopEntryId));
     // A tray application: closing its last window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
