@@ -2,6 +2,7 @@
 #pragma once
 
 #include "HelperParameters.h"
+#include "HelperState.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -25,8 +26,28 @@ public:
     virtual QCoro::Task<> enableThrottling(HelperParameters parameters) = 0;
     virtual QCoro::Task<> disableThrottling() = 0;
 
+    // Switches throttling on with this client as its owner, named by
+    // `description`. With `hold`, the helper removes it when this client's
+    // bus connection closes, however this process ends.
+    virtual QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
+                                         bool hold) = 0;
+    // Lets go of the hold this client has: throttling stays on, unheld.
+    virtual QCoro::Task<> releaseThrottling() = 0;
+    // The helper's state now; it answers at once, never behind a change.
+    virtual QCoro::Task<HelperState> readState() = 0;
+
+    // From now on, publishes the helper's state through helperStateChanged:
+    // once at once (as read), then after every change the helper announces,
+    // and as unavailable when the helper leaves the bus.
+    virtual void followState() = 0;
+
 Q_SIGNALS:
     void isConnectedChanged(bool isConnected);
+    // Newer states only: a read answered after a newer signal is dropped.
+    void helperStateChanged(const HelperState& state);
+    // A new bus connection replaced one that was lost: whatever this client
+    // held went with the old one, and the helper has removed it.
+    void connectionReplaced();
 
 protected:
     void setConnected(bool connected) {

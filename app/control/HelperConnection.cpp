@@ -211,3 +211,20 @@ QCoro::Task<bool> HelperConnection::getStatus() {
     }
     co_return reply.arguments().at(0).toBool();
 }
+
+QCoro::Task<> HelperConnection::takeThrottling(HelperParameters, QString, bool) {
+    throw ThrottleError::helperError(QStringLiteral("Not yet implemented"));
+    co_return;
+}
+
+QCoro::Task<> HelperConnection::releaseThrottling() {
+    throw ThrottleError::helperError(QStringLiteral("Not yet implemented"));
+    co_return;
+}
+
+QCoro::Task<HelperState> HelperConnection::readState() {
+    throw ThrottleError::helperError(QStringLiteral("Not yet implemented"));
+    co_return HelperState{};
+}
+
+void HelperConnection::followState() {}

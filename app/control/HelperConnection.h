@@ -43,6 +43,11 @@ public:
     QCoro::Task<bool> getStatus() override;
     QCoro::Task<> enableThrottling(HelperParameters parameters) override;
     QCoro::Task<> disableThrottling() override;
+    QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
+                                 bool hold) override;
+    QCoro::Task<> releaseThrottling() override;
+    QCoro::Task<HelperState> readState() override;
+    void followState() override;
 
 private Q_SLOTS:
     void busLost();

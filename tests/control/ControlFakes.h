@@ -111,6 +111,17 @@ public:
         failIfTold();
         active = false;
     }
+    QCoro::Task<> takeThrottling(HelperParameters parameters, QString, bool) override {
+        co_await enableThrottling(parameters);
+    }
+    QCoro::Task<> releaseThrottling() override { co_return; }
+    QCoro::Task<HelperState> readState() override {
+        HelperState state;
+        state.available = true;
+        state.active = active;
+        co_return state;
+    }
+    void followState() override {}
 
 private:
     struct Gate {

@@ -96,6 +96,13 @@ public:
         return m_helper.enableThrottling(parameters);
     }
     QCoro::Task<> disableThrottling() override { return m_helper.disableThrottling(); }
+    QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
+                                 bool hold) override {
+        return m_helper.takeThrottling(parameters, description, hold);
+    }
+    QCoro::Task<> releaseThrottling() override { return m_helper.releaseThrottling(); }
+    QCoro::Task<HelperState> readState() override { return m_helper.readState(); }
+    void followState() override {}
 
 private:
     FakeHelperClient& m_helper;

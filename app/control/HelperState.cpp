@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+#include "HelperState.h"
+
+#include "HelperProtocol.h"
+
+#include <QDBusArgument>
+
+namespace {
+
+// A nested dictionary arrives as a QDBusArgument when it was not demarshalled.
+QVariantMap mapOf(const QVariant& value) {
+    if (value.canConvert<QDBusArgument>() && value.typeId() == qMetaTypeId<QDBusArgument>()) {
+        return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
+    }
+    return value.toMap();
+}
+
+template <typename T>
+std::optional<T> valueOf(const QVariantMap& map, const char* key) {
+    const QVariant value = map.value(QString::fromLatin1(key));
+    if (!value.isValid() || !value.canConvert<T>()) {
+        return std::nullopt;
+    }
+    return value.value<T>();
+}
+
+} // namespace
+
+QString ThrottleOwner::displayName() const {
+    return description.isEmpty() ? QStringLiteral("process %1").arg(pid) : description;
+}
+
+HelperState HelperState::fromWire(const QVariantMap& wire) {
+    namespace State = HelperProtocol::State;
+    namespace Configuration = HelperProtocol::Configuration;
+    namespace Owner = HelperProtocol::Owner;
+
+    HelperState state;
+    state.available = true;
+    state.active = valueOf<bool>(wire, State::kActive).value_or(false);
+    state.serial = valueOf<quint64>(wire, State::kSerial).value_or(0);
+    state.failure = valueOf<QString>(wire, State::kFailure).value_or(QString());
+    if (!state.active) {
+        return state;
+    }
+    const QVariantMap configuration = mapOf(wire.value(QString::fromLatin1(State::kConfiguration)));
+    if (!configuration.isEmpty()) {
+        HelperParameters parameters;
+        parameters.downloadBytesPerSecond =
+            valueOf<qint64>(configuration, Configuration::kDownloadBytesPerSecond).value_or(0);
+        parameters.uploadBytesPerSecond =
+            valueOf<qint64>(configuration, Configuration::kUploadBytesPerSecond).value_or(0);
+        parameters.latencyMs =
+            valueOf<qint64>(configuration, Configuration::kLatencyMs).value_or(0);
+        parameters.packetLossPercent =
+            valueOf<double>(configuration, Configuration::kPacketLossPercent).value_or(0.0);
+        parameters.dnsDelayMs =
+            valueOf<qint64>(configuration, Configuration::kDnsDelayMs).value_or(0);
+        state.configuration = parameters;
+    }
+    const QVariantMap owner = mapOf(wire.value(QString::fromLatin1(State::kOwner)));
+    if (!owner.isEmpty()) {
+        ThrottleOwner decoded;
+        decoded.busName = valueOf<QString>(owner, Owner::kBusName).value_or(QString());
+        decoded.uid = valueOf<uint>(owner, Owner::kUid).value_or(0);
+        decoded.pid = valueOf<uint>(owner, Owner::kPid).value_or(0);
+        decoded.description = valueOf<QString>(owner, Owner::kDescription).value_or(QString());
+        if (const auto since = valueOf<qint64>(owner, Owner::kSince)) {
+            decoded.since = QDateTime::fromMSecsSinceEpoch(*since, Qt::UTC);
+        }
+        decoded.held = valueOf<bool>(owner, Owner::kHeld).value_or(false);
+        state.owner = decoded;
+    }
+    return state;
+}

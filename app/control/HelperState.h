@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "HelperParameters.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+
+// Who switched throttling on, as the helper tells it.
+struct ThrottleOwner {
+    // The owner's unique bus name.
+    QString busName;
+    uint uid = 0;
+    uint pid = 0;
+    // What the owner said it is: "Veltrane", "veltranectl run: make test".
+    // Empty for clients that use only the original nine methods.
+    QString description;
+    QDateTime since;
+    // Removed by the helper when the owner's bus connection closes.
+    bool held = false;
+    // The owner is the client that decoded this state (its current bus
+    // connection); set by the client, never sent.
+    bool isThisClient = false;
+
+    // The description, or the process when the owner gave none.
+    QString displayName() const;
+
+    bool operator==(const ThrottleOwner&) const = default;
+};
+
+// The helper's throttling as it publishes it: after every change, and on
+// every read.
+struct HelperState {
+    // Whether the helper could be asked at all; false while it is not on the
+    // bus or did not answer, and then nothing else is known.
+    bool available = false;
+    // Shaping is (or may still be) in force.
+    bool active = false;
+    // Grows with every change in one helper process.
+    quint64 serial = 0;
+    // Only while active.
+    std::optional<HelperParameters> configuration;
+    std::optional<ThrottleOwner> owner;
+    // Set after a clean-up that could not remove everything.
+    QString failure;
+
+    // Decodes GetState's answer or StateChanged's argument. Keys it does not
+    // know are ignored; a value of the wrong type counts as absent.
+    static HelperState fromWire(const QVariantMap& state);
+
+    bool isOwnedByThisClient() const { return active && owner && owner->isThisClient; }
+
+    bool operator==(const HelperState&) const = default;
+};
