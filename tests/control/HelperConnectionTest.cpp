@@ -6,9 +6,68 @@
 #include "PrivateBus.h"
 
 #include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusVirtualObject>
 #include <gtest/gtest.h>
 
 namespace {
+
+QVariantMap wireState(quint64 serial) {
+    return {{HelperProtocol::State::kActive, false},
+            {HelperProtocol::State::kSerial, QVariant::fromValue(serial)}};
+}
+
+QDBusMessage stateSignal(quint64 serial) {
+    QDBusMessage signal =
+        QDBusMessage::createSignal(HelperProtocol::kObjectPath, HelperProtocol::kInterfaceName,
+                                   QStringLiteral("StateChanged"));
+    signal.setArguments({wireState(serial)});
+    return signal;
+}
+
+// Owns the helper's name and answers every call as the test says: with the
+// error it names, or GetState with a state of the serial it gives, held
+// back while told.
+class ScriptedHelper final : public QDBusVirtualObject {
+public:
+    explicit ScriptedHelper(QDBusConnection bus)
+        : bus(std::move(bus)) {
+        this->bus.registerVirtualObject(HelperProtocol::kObjectPath, this);
+        appear();
+    }
+    void appear() { bus.registerService(HelperProtocol::kServiceName); }
+    void vanish() { bus.unregisterService(HelperProtocol::kServiceName); }
+    void answerHeldReads() {
+        for (const QDBusMessage& read : std::exchange(heldReads, {})) {
+            bus.send(read.createReply(QVariant(wireState(serial))));
+        }
+    }
+
+    // The bus may call in on a thread of its own: the answer is given here.
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override {
+        QMetaObject::invokeMethod(
+            this, [this, message] { answer(message); }, Qt::QueuedConnection);
+        return true;
+    }
+    QString introspect(const QString&) const override { return {}; }
+
+    QDBusConnection bus;
+    QString errorName;
+    bool holdReads = false;
+    quint64 serial = 0;
+    QList<QDBusMessage> heldReads;
+
+private:
+    void answer(const QDBusMessage& message) {
+        if (!errorName.isEmpty()) {
+            bus.send(message.createErrorReply(errorName, QStringLiteral("because")));
+        } else if (holdReads) {
+            heldReads << message;
+        } else {
+            bus.send(message.createReply(QVariant(wireState(serial))));
+        }
+    }
+};
 
 // Registration paths of HelperConnection; calls to a real helper are
 // checked end to end.
@@ -72,6 +131,63 @@ TEST_F(HelperConnectionTest, AnUnreachableBusIsACommunicationFailureWithItsReaso
     EXPECT_TRUE(failure->payload().startsWith("No connection available: "))
         << failure->payload().toStdString();
     EXPECT_GT(failure->payload().size(), QString("No connection available: ").size());
+}
+
+TEST_F(HelperConnectionTest, TheHelpersNamedErrorsAreTheirCasesAndOtherErrorsTheBuses) {
+    ScriptedHelper helper(bus.connect("helper"));
+    HelperConnection connection(registration, onBus());
+    namespace Error = HelperProtocol::Error;
+    const QList<std::pair<const char*, ThrottleError>> table{
+        {Error::kNotAuthorized, ThrottleError::authorizationDenied()},
+        {Error::kInvalidArguments, ThrottleError::helperError("because")},
+        {Error::kFailed, ThrottleError::helperError("because")},
+        {Error::kTimedOut, ThrottleError::helperError("because")},
+        {Error::kNotHolder, ThrottleError::helperError("because")},
+        {"org.freedesktop.DBus.Error.UnknownMethod",
+         ThrottleError::helperCommunicationFailed("because")},
+    };
+    for (const auto& [name, expected] : table) {
+        helper.errorName = name;
+        EXPECT_EQ(failureOf(connection.takeThrottling({1000, 0, 0, 0, 0}, "test", true)), expected)
+            << name;
+        EXPECT_EQ(failureOf(connection.releaseThrottling()), expected) << name;
+        EXPECT_EQ(failureOf(connection.readState()), expected) << name;
+    }
+}
+
+TEST_F(HelperConnectionTest, OnlyTheHelpersNewerStatesArePublishedAndARestartedOneCountsAfresh) {
+    ScriptedHelper helper(bus.connect("helper"));
+    helper.serial = 3;
+    HelperConnection connection(registration, onBus());
+    std::vector<qint64> published; // -1: unavailable
+    QObject::connect(&connection, &HelperClient::helperStateChanged,
+                     [&published](const HelperState& state) {
+                         published.push_back(state.available ? qint64(state.serial) : -1);
+                     });
+    connection.followState();
+    ASSERT_TRUE(waitUntil([&] { return published.size() == 1; }));
+
+    // A read answered after a newer signal is stale; a signal from anyone
+    // but the helper is not the helper's.
+    helper.holdReads = true;
+    QCoro::Task<HelperState> read = connection.readState();
+    ASSERT_TRUE(waitUntil([&] { return helper.heldReads.size() == 1; }));
+    helper.bus.send(stateSignal(5));
+    helper.serial = 4;
+    helper.answerHeldReads();
+    QDBusConnection impostor = bus.connect("impostor");
+    impostor.send(stateSignal(9));
+    impostor.interface()->isServiceRegistered("flush"); // the bus has passed it on
+    helper.bus.send(stateSignal(6));
+    EXPECT_EQ(finish(std::move(read)).serial, 4u); // the caller still gets its answer
+
+    helper.holdReads = false;
+    helper.vanish();
+    ASSERT_TRUE(waitUntil([&] { return published.back() == -1; }));
+    helper.serial = 1;
+    helper.appear();
+    ASSERT_TRUE(waitUntil([&] { return published.size() == 5; }));
+    EXPECT_EQ(published, (std::vector<qint64>{3, 5, 6, -1, 1}));
 }
 
 } // namespace
