@@ -47,7 +47,8 @@ SharedFile::Contents SharedFile::read() {
     return contents;
 }
 
-SharedFile::Update SharedFile::update(const Edit& edit, QString* error) {
+SharedFile::Update SharedFile::update(const Edit& edit, QString* error,
+                                      std::chrono::milliseconds lockWait) {
     const auto fail = [error](const QString& reason) {
         if (error) {
             *error = reason;
@@ -57,7 +58,7 @@ SharedFile::Update SharedFile::update(const Edit& edit, QString* error) {
     if (!QDir().mkpath(QFileInfo(m_path).path())) {
         return fail(QStringLiteral("Cannot create the folder of ") + m_path);
     }
-    const FileLock lock(m_path + QStringLiteral(".lock"));
+    const FileLock lock(m_path + QStringLiteral(".lock"), lockWait);
     if (!lock.isLocked()) {
         return fail(lock.errorString());
     }

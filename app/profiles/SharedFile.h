@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -41,8 +42,13 @@ public:
 
     // Needs no lock: a replacement is atomic, so any read sees a whole file.
     Contents read();
-    // Creates the folder when it is missing. `error` tells why it failed.
-    Update update(const Edit& edit, QString* error = nullptr);
+    // Other writers hold the lock for one read and one write; one that keeps
+    // it longer than this has hung.
+    static constexpr std::chrono::milliseconds usualLockWait{10'000};
+    // Creates the folder when it is missing. `error` tells why it failed;
+    // another writer keeping the lock longer than `lockWait` is a failure.
+    Update update(const Edit& edit, QString* error = nullptr,
+                  std::chrono::milliseconds lockWait = usualLockWait);
 
     // From now on changed() is emitted shortly after a burst of writes by
     // others. Needs an event loop.

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 QString standardFilePath() {
@@ -114,6 +116,10 @@ void UserDefaults::remove(QAnyStringView key) {
 }
 
 bool UserDefaults::modify(const std::function<bool(QVariantMap& values)>& change) {
+    // Past the deadline the lock is still tried once: a free file is written.
+    const auto lockWait =
+        std::min(SharedFile::usualLockWait, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                m_writeDeadline.remainingTimeAsDuration()));
     std::optional<QVariantMap> found;
     std::optional<QVariantMap> written;
     QString error;
@@ -130,7 +136,7 @@ bool UserDefaults::modify(const std::function<bool(QVariantMap& values)>& change
             written = *found;
             return change(*written) ? std::optional(SettingsJson::encode(*written)) : std::nullopt;
         },
-        &error);
+        &error, lockWait);
     if (update == SharedFile::Update::failed || !error.isEmpty()) {
         Diagnostics::write(
             QStringLiteral("Failed to write the settings file %1: %2").arg(m_file->path(), error));

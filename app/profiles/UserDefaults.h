@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -50,6 +51,12 @@ public:
     // the change could not be written; it is then made in memory only.
     bool modify(const std::function<bool(QVariantMap& values)>& change);
 
+    // From now on a write waits for the file's lock until `deadline` at most
+    // (and never longer than usual), then fails like any write that could
+    // not be made: quitting stays within its bound while another program
+    // keeps the file locked.
+    void setWriteDeadline(QDeadlineTimer deadline) { m_writeDeadline = deadline; }
+
     // Whether every write since the last sync() reached the file.
     bool sync();
     QString fileName() const;
@@ -67,4 +74,5 @@ private:
     SharedFile* m_file;
     QVariantMap m_values;
     bool m_writeFailed = false;
+    QDeadlineTimer m_writeDeadline{QDeadlineTimer::Forever};
 };

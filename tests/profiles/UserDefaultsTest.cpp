@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "UserDefaults.h"
 
+#include "FileLock.h"
 #include "ProfileTestSupport.h"
 #include "SettingsKeys.h"
 #include "StatePersistenceService.h"
@@ -10,6 +11,9 @@
 #include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
 
 using testing::ElementsAre;
 
@@ -100,6 +104,42 @@ TEST(UserDefaultsTest, anotherWritersValuesAreReadAgainAndAnnouncedNeverUndone) 
     EXPECT_FALSE(UserDefaults(file).boolValue(SettingsKeys::showNotifications));
     ASSERT_FALSE(reloaded.isEmpty());
     EXPECT_EQ(reloaded.takeFirst().at(0).toStringList(), QStringList{"showNotifications"});
+}
+
+TEST(UserDefaultsTest, aWriteDeadlineBoundsTheWaitForALockAnotherProgramHolds) {
+    using namespace std::chrono_literals;
+    const QTemporaryDir home;
+    const QString file = home.filePath("settings.json");
+    UserDefaults defaults(file);
+    // A lock of its own open file excludes this store's as another process's would.
+    const auto holdLockFor = [&file](std::chrono::milliseconds held) {
+        auto lock = std::make_shared<FileLock>(file + ".lock");
+        EXPECT_TRUE(lock->isLocked());
+        return std::thread([lock = std::move(lock), held] { std::this_thread::sleep_for(held); });
+    };
+
+    // Past the deadline a held lock fails the write at once; waiting would
+    // have seen the lock released and written.
+    defaults.setWriteDeadline(QDeadlineTimer(0));
+    std::thread holder = holdLockFor(1s);
+    defaults.setValue(SettingsKeys::autoDisableMinutes, 45);
+    holder.join();
+    EXPECT_FALSE(defaults.sync());
+    EXPECT_EQ(defaults.integerValue(SettingsKeys::autoDisableMinutes), 45);
+    EXPECT_FALSE(UserDefaults(file).contains(SettingsKeys::autoDisableMinutes));
+
+    // A free lock is still taken past the deadline.
+    defaults.setValue(SettingsKeys::showNotifications, false);
+    EXPECT_TRUE(defaults.sync());
+    EXPECT_FALSE(UserDefaults(file).boolValue(SettingsKeys::showNotifications));
+
+    // Before the deadline the write waits for the lock.
+    defaults.setWriteDeadline(QDeadlineTimer(9s));
+    holder = holdLockFor(200ms);
+    defaults.setValue(SettingsKeys::launchAtLogin, true);
+    holder.join();
+    EXPECT_TRUE(defaults.sync());
+    EXPECT_TRUE(UserDefaults(file).boolValue(SettingsKeys::launchAtLogin));
 }
 
 TEST(StatePersistenceServiceTest, theSelectionIsStoredAsUpperCaseTextAndRemovedByNoId) {
