@@ -4,14 +4,17 @@
 #include "CliError.h"
 #include "Confirmation.h"
 #include "HelperConnection.h"
-#include "NotificationCenter.h"
+#include "HelperProtocol.h"
+#include "HelperStateText.h"
 #include "ProfileOptions.h"
 #include "StatePersistenceService.h"
+#include "StopSignals.h"
 #include "SystemServiceRegistration.h"
 #include "TaskDeadline.h"
 #include "TerminalCommand.h"
-#include "ThrottleService.h"
+#include "ThrottleError.h"
 
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -55,14 +58,13 @@ void requireSystemBus() {
 }
 
 // The same objects as the application, on the system bus (or the one that
-// DBUS_SYSTEM_BUS_ADDRESS names).
+// DBUS_SYSTEM_BUS_ADDRESS names). Throttling held by this command lasts as
+// long as `connection`, which is as long as this process.
 struct ThrottleControl {
     ThrottleControl() { requireSystemBus(); }
 
     SystemServiceRegistration registration;
-    NotificationCenter notifications;
     HelperConnection connection{registration, quiet()};
-    ThrottleService service{connection, registration, notifications};
 };
 
 struct HelperFailure {
@@ -102,28 +104,81 @@ ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLinePars
     return profile;
 }
 
-// Switches throttling on and selects the profile, as the panel does. When
-// no answer came, the helper may have switched it on all the same: `run`
-// switches it off again, as it must never leave throttling behind; `apply`
-// says so.
+// What the helper shows as the owner, cut to the length it keeps, counted
+// in UTF-8 bytes, which no count of characters exceeds. Control characters
+// would break the lines that show it.
+QString description(const QString& prefix, const QString& what) {
+    QString text = prefix;
+    for (const QChar character : what) {
+        text += character.category() == QChar::Other_Control ? QChar(u' ') : character;
+    }
+    const qsizetype limit = HelperProtocol::kMaxDescriptionLength;
+    if (text.toUtf8().size() <= limit) {
+        return text;
+    }
+    const QString ellipsis = QStringLiteral("…");
+    const qsizetype room = limit - ellipsis.toUtf8().size();
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        // A character outside the BMP is two UTF-16 units, never cut apart.
+        const qsizetype width = text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+        const qsizetype size = QStringView(text).mid(end, width).toUtf8().size();
+        if (bytes + size > room) {
+            break;
+        }
+        bytes += size;
+        end += width;
+    }
+    return text.left(end) + ellipsis;
+}
+
+// As the application refuses them, before anything is sent.
+HelperParameters switchable(const ThrottleControl& control, const ThrottleProfile& profile) {
+    try {
+        if (!HelperParameters::configuresSomething(profile)) {
+            throw ThrottleError::invalidProfile(
+                QStringLiteral("Profile must have at least one throttling parameter configured"));
+        }
+        if (control.registration.daemonStatus() != ServiceStatus::enabled) {
+            throw ThrottleError::helperNotInstalled();
+        }
+        return HelperParameters::from(profile);
+    } catch (const ThrottleError& error) {
+        throw CliError::failure(error.description());
+    }
+}
+
+// Switches throttling on with this command as its owner and selects the
+// profile, as the panel does. When no answer came, the helper may have
+// switched it on all the same: held throttling is switched off again, as
+// `run` must never leave it behind; otherwise the user is told.
 void applyAndRemember(ThrottleControl& control, CommandContext& context,
-                      const ThrottleProfile& profile, bool switchOffIfUnanswered) {
+                      const ThrottleProfile& profile, const QString& owner, bool hold) {
+    const HelperParameters parameters = switchable(control, profile);
     if (const std::optional<HelperFailure> failure =
-            failureOf(control.service.applyProfile(profile))) {
+            failureOf(control.connection.takeThrottling(parameters, owner, hold))) {
         CliError error = CliError::failure(failure->description);
-        if (failure->unanswered &&
-            (!switchOffIfUnanswered || failureOf(control.connection.disableThrottling()))) {
+        if (failure->unanswered && (!hold || failureOf(control.connection.disableThrottling()))) {
             error.messages << kMayStillBeOn;
         }
         throw error;
     }
+    // Throttling is on as asked; a selection that could not be remembered
+    // does not change that.
     StatePersistenceService(context.defaults).saveSelectedProfileID(profile.id());
+    if (!context.defaults.sync()) {
+        context.err << "Throttling is on, but the selection could not be remembered: could not "
+                       "write the settings file "
+                    << context.defaults.fileName() << '\n';
+    }
 }
 
 void applyCommand(CommandContext& context, const QCommandLineParser& parser) {
     const ThrottleProfile profile = confirmedProfile(context, parser);
     ThrottleControl control;
-    applyAndRemember(control, context, profile, false);
+    applyAndRemember(control, context, profile,
+                     description(QStringLiteral("veltranectl apply: "), profile.name), false);
     context.out << "Throttling with " << profile.name << '\n';
 }
 
@@ -141,13 +196,13 @@ void offCommand(CommandContext& context, const QCommandLineParser&) {
 void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
     std::optional<ServiceStatus> registration;
     // Without a helper nothing can throttle.
-    bool active = false;
+    HelperState state;
     std::optional<QString> error;
     try {
         ThrottleControl control;
         registration = control.registration.daemonStatus();
         if (*registration == ServiceStatus::enabled) {
-            active = waitWithDeadline(control.connection.getStatus(), kHelperDeadline);
+            state = waitWithDeadline(control.connection.readState(), kHelperDeadline);
         }
     } catch (const CliError& failure) {
         error = failure.messages.join(u'\n');
@@ -156,6 +211,8 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
     } catch (const DeadlineExceeded&) {
         error = QStringLiteral("The helper did not answer in time");
     }
+    const bool active = state.active;
+    const std::optional<ThrottleOwner> owner = active ? state.owner : std::nullopt;
 
     const std::optional<QString> selectedId =
         StatePersistenceService(context.defaults).selectedProfileID();
@@ -172,6 +229,8 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
             {"helperStatus",
              registration ? QJsonValue(static_cast<int>(*registration)) : QJsonValue()},
             {"throttling", error ? QJsonValue() : QJsonValue(active)},
+            {"owner", HelperStateText::ownerRecord(owner)},
+            {"failure", state.failure.isEmpty() ? QJsonValue() : QJsonValue(state.failure)},
             {"selectedProfile",
              selected ? QJsonValue(QJsonObject{{"id", ThrottleProfile::idText(selected->id())},
                                                {"name", selected->name}})
@@ -185,8 +244,16 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
                     << (error    ? "unknown"
                         : active ? "on"
                                  : "off")
-                    << '\n'
-                    << "Selected profile: " << (selected ? selected->name : QStringLiteral("none"))
+                    << '\n';
+        if (owner) {
+            context.out << "Owner: " << HelperStateText::owner(*owner) << '\n'
+                        << "Held: " << (owner->held ? "yes, until its owner disconnects" : "no")
+                        << '\n';
+        }
+        if (!state.failure.isEmpty()) {
+            context.out << "Clean-up: " << state.failure << '\n';
+        }
+        context.out << "Selected profile: " << (selected ? selected->name : QStringLiteral("none"))
                     << '\n';
     }
     if (error) {
@@ -198,14 +265,40 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
     }
 }
 
+// Switches off what this command switched on. Throttling that another
+// client has taken over since is theirs, and stays.
+std::optional<HelperFailure> switchOffOwn(ThrottleControl& control, CommandContext& context) {
+    try {
+        const HelperState state = waitWithDeadline(control.connection.readState(), kHelperDeadline);
+        if (state.active && state.owner && !state.owner->isThisClient) {
+            context.err << "Throttling is now " << state.owner->displayName() << "'s: left on\n";
+            return std::nullopt;
+        }
+        if (!state.active && state.failure.isEmpty()) {
+            return std::nullopt;
+        }
+    } catch (const ThrottleError&) {
+        // When it cannot be told, switching off is the safe side.
+    } catch (const DeadlineExceeded&) {
+    }
+    return failureOf(control.connection.disableThrottling());
+}
+
 void runCommand(CommandContext& context, const QCommandLineParser& parser) {
     const ThrottleProfile profile = confirmedProfile(context, parser);
     const QByteArray program = TerminalCommand::resolve(context.command.constFirst());
+    QStringList commandLine;
+    for (const QByteArray& argument : std::as_const(context.command)) {
+        commandLine << QString::fromLocal8Bit(argument);
+    }
     // Signals are held off before anything is switched on, so that no
-    // signal can leave throttling behind.
+    // signal can leave throttling behind; and throttling is held, so that
+    // not even SIGKILL can.
     TerminalCommand terminal;
     ThrottleControl control;
-    applyAndRemember(control, context, profile, true);
+    applyAndRemember(control, context, profile,
+                     description(QStringLiteral("veltranectl run: "), commandLine.join(u' ')),
+                     true);
 
     std::optional<CliError> failure;
     int status = 0;
@@ -217,8 +310,7 @@ void runCommand(CommandContext& context, const QCommandLineParser& parser) {
     }
 
     // As long as a helper reply may take: a slow removal is not a failed one.
-    if (const std::optional<HelperFailure> removal =
-            failureOf(control.service.removeThrottling())) {
+    if (const std::optional<HelperFailure> removal = switchOffOwn(control, context)) {
         // Throttling that outlives the command must not look like success.
         context.err << removal->description << '\n' << kMayStillBeOn << '\n';
         context.exitStatus = status != 0 ? status : CliError::failureStatus;
@@ -228,6 +320,29 @@ void runCommand(CommandContext& context, const QCommandLineParser& parser) {
         throw *failure;
     }
     context.exitStatus = status;
+}
+
+void watchCommand(CommandContext& context, const QCommandLineParser& parser) {
+    const bool json = parser.isSet(QString(jsonOption));
+    QEventLoop loop;
+    // Before anything can arrive: an interrupted watch has done its job.
+    const StopSignals stop([&loop] { loop.quit(); });
+    ThrottleControl control;
+    QObject::connect(
+        &control.connection, &HelperClient::helperStateChanged, &loop,
+        [&context, json](const HelperState& state) {
+            if (json) {
+                context.out
+                    << QJsonDocument(HelperStateText::record(state)).toJson(QJsonDocument::Compact);
+            } else {
+                context.out << QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss "))
+                            << HelperStateText::line(state);
+            }
+            // A line at a time, also into a pipe.
+            context.out << Qt::endl;
+        });
+    control.connection.followState();
+    loop.exec();
 }
 
 const QStringList profileArgument{QStringLiteral("PROFILE")};
@@ -245,6 +360,8 @@ QList<Command> throttleCommands() {
         {.name = QStringLiteral("apply"),
          .arguments = profileArgument.constFirst(),
          .summary = QStringLiteral("Switch throttling on with a profile and select it."),
+         .details = QStringLiteral("Throttling stays on until switched off: by 'veltranectl "
+                                   "off', the application or another command."),
          .options = {yes()},
          .run = applyCommand,
          .required = profileArgument},
@@ -252,8 +369,8 @@ QList<Command> throttleCommands() {
          .summary = QStringLiteral("Switch throttling off, whatever switched it on."),
          .run = offCommand},
         {.name = QStringLiteral("status"),
-         .summary = QStringLiteral("Show whether the helper is installed, whether it throttles, "
-                                   "and the selected profile."),
+         .summary = QStringLiteral("Show whether the helper is installed, whether it throttles "
+                                   "and for whom, and the selected profile."),
          .details = QStringLiteral("Exits with 0 when throttling is on, 3 when it is off and 1 "
                                    "when that cannot be told."),
          .options = {QCommandLineOption(QString(jsonOption),
@@ -265,11 +382,25 @@ QList<Command> throttleCommands() {
                                    "command ends."),
          .details = QStringLiteral(
              "Also when the command is interrupted, terminated or hung up on: the signal is "
-             "passed on to it. Exits with the command's status. Options go before PROFILE; "
+             "passed on to it. Throttling is held by this process: should it be killed, the "
+             "helper switches throttling off by itself. Exits with the command's status, or "
+             "with 1 when the command succeeded but throttling may still be on. Options go "
+             "before PROFILE; "
              "everything after PROFILE (and after '--' when given) belongs to the command."),
          .options = {yes()},
          .run = runCommand,
          .required = profileArgument,
          .rest = Command::Rest::command},
+        {.name = QStringLiteral("watch"),
+         .summary = QStringLiteral("Print the helper's state, then a line each time it changes, "
+                                   "until interrupted."),
+         .details = QStringLiteral(
+             "Each line shows whether throttling is on, its limits, who switched it on and "
+             "whether that owner holds it, whoever makes the change: the application, "
+             "veltranectl, or the helper removing held throttling whose owner has gone. "
+             "SIGINT and SIGTERM end it with status 0."),
+         .options = {QCommandLineOption(QString(jsonOption),
+                                        QStringLiteral("Print one JSON record per line."))},
+         .run = watchCommand},
     };
 }

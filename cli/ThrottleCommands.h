@@ -5,5 +5,5 @@
 
 #include <QList>
 
-// apply, off, status, run: throttling through the helper daemon.
+// apply, off, status, run, watch: throttling through the helper daemon.
 QList<Command> throttleCommands();
