@@ -20,6 +20,20 @@ QCoro::Task<std::optional<ThrottleError>> failureOf(QCoro::Task<> call) {
     co_return std::nullopt;
 }
 
+// A profile that could never be sent runs nowhere.
+std::optional<HelperParameters> parametersOf(const ThrottleProfile& profile) {
+    try {
+        return HelperParameters::from(profile);
+    } catch (const ThrottleError&) {
+        return std::nullopt;
+    }
+}
+
+bool runs(const std::optional<ThrottleProfile>& profile,
+          const std::optional<HelperParameters>& running) {
+    return profile && running && parametersOf(*profile) == running;
+}
+
 } // namespace
 
 ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistration& registration,
@@ -39,6 +53,29 @@ ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistra
             setState(std::move(next));
         },
         Qt::QueuedConnection);
+    // Direct: the tray follows another client's change as soon as it is known.
+    connect(&m_helper, &HelperClient::helperStateChanged, this,
+            &ThrottleService::helperStateChanged);
+    connect(&m_helper, &HelperClient::connectionReplaced, this, [this] {
+        if (m_state.isOwnedByThisApplication() && m_ownParameters && !m_takingBack) {
+            takeBackAfterReconnect();
+        }
+    });
+    m_helper.followState();
+}
+
+void ThrottleService::setOwnership(QString description, std::function<bool()> holds) {
+    m_description = std::move(description);
+    m_holds = std::move(holds);
+}
+
+void ThrottleService::followProfiles(ProfileManager& profiles) {
+    m_profiles = &profiles;
+    connect(&profiles, &ProfileManager::builtInProfilesChanged, this,
+            &ThrottleService::profilesChanged);
+    connect(&profiles, &ProfileManager::customProfilesChanged, this,
+            &ThrottleService::profilesChanged);
+    profilesChanged();
 }
 
 QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
@@ -52,25 +89,49 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     }
     // Refused before anything is sent, like the check above.
     const HelperParameters parameters = HelperParameters::from(profile);
+    const bool hold = m_holds();
 
     const QPointer<ThrottleService> alive(this);
+    // Kept after a failure too: an enable whose answer was lost may still
+    // land, and the helper's state then shows it as this client's.
+    m_unconfirmed = profile;
+    ++m_applying;
     const std::optional<ThrottleError> failure =
-        co_await failureOf(m_helper.enableThrottling(parameters));
+        co_await failureOf(m_helper.takeThrottling(parameters, m_description, hold));
+    if (alive) {
+        --m_applying;
+    }
     if (!settled(alive, failure)) {
         co_return;
     }
+    if (m_unconfirmed == profile) {
+        m_unconfirmed.reset();
+    }
+    m_ownProfile = profile;
+    m_ownParameters = parameters;
     ThrottleState next = m_state;
     next.isEnabled = true;
     next.currentProfile = profile;
     next.selectedProfile = profile;
     next.enabledAt = m_clock();
     next.error.reset();
+    // The helper's own word on the owner may come after its answer.
+    if (!next.isOwnedByThisApplication()) {
+        ThrottleOwner owner;
+        owner.description = m_description;
+        owner.since = *next.enabledAt;
+        owner.held = hold;
+        owner.isThisClient = true;
+        next.owner = owner;
+    }
     setState(std::move(next));
     m_notifications.post(NotificationCenter::throttlingEnabled);
 }
 
 QCoro::Task<> ThrottleService::removeThrottling() {
-    if (!m_state.isEnabled) {
+    // An enable still in flight is switched off too: the helper carries out
+    // one client's calls in order, so the disable lands after it.
+    if (!m_state.isEnabled && m_applying == 0) {
         co_return;
     }
     const QPointer<ThrottleService> alive(this);
@@ -78,28 +139,145 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     if (!settled(alive, failure)) {
         co_return;
     }
+    m_unconfirmed.reset();
+    m_ownProfile.reset();
+    m_ownParameters.reset();
     ThrottleState next = m_state;
     next.isEnabled = false;
     next.currentProfile.reset();
     next.enabledAt.reset();
+    next.owner.reset();
     next.error.reset();
     setState(std::move(next));
     m_notifications.post(NotificationCenter::throttlingDisabled);
 }
 
 QCoro::Task<> ThrottleService::selectProfile(ThrottleProfile profile) {
-    ThrottleState next = m_state;
-    next.selectedProfile = profile;
-    setState(std::move(next));
+    recordSelection(profile);
     if (m_state.isEnabled) {
         co_await applyProfile(std::move(profile));
     }
+}
+
+void ThrottleService::recordSelection(const ThrottleProfile& profile) {
+    ThrottleState next = m_state;
+    next.selectedProfile = profile;
+    setState(std::move(next));
 }
 
 void ThrottleService::checkHelperStatus() {
     ThrottleState next = m_state;
     next.isHelperReady = m_registration.daemonStatus() == ServiceStatus::enabled;
     setState(std::move(next));
+}
+
+void ThrottleService::helperStateChanged(const HelperState& helper) {
+    // A helper that left the bus may come back with its throttling (held
+    // throttling survives a restart): the next state says.
+    if (!helper.available) {
+        return;
+    }
+    m_helperState = helper;
+    if (m_takingBack && !helper.active) {
+        return;
+    }
+    ThrottleState next = m_state;
+    next.cleanupFailure = helper.failure;
+    if (!helper.active) {
+        m_ownProfile.reset();
+        m_ownParameters.reset();
+        next.isEnabled = false;
+        next.currentProfile.reset();
+        next.enabledAt.reset();
+        next.owner.reset();
+        setState(std::move(next));
+        return;
+    }
+    next.isEnabled = true;
+    next.owner = helper.owner;
+    if (helper.isOwnedByThisClient()) {
+        if (runs(m_unconfirmed, helper.configuration)) {
+            // An enable whose answer never came was carried out after all.
+            m_ownProfile = std::exchange(m_unconfirmed, std::nullopt);
+            m_ownParameters = helper.configuration;
+            next.selectedProfile = m_ownProfile;
+            next.error.reset();
+        }
+        next.currentProfile = ownProfileRunning(helper.configuration);
+        if (!m_state.isOwnedByThisApplication() || !m_state.enabledAt) {
+            next.enabledAt = m_clock();
+        }
+    } else {
+        next.currentProfile = onlyProfileWith(helper.configuration);
+        if (!m_state.isEnabled || m_state.owner != helper.owner || !m_state.enabledAt) {
+            const bool known = helper.owner && helper.owner->since.isValid();
+            next.enabledAt = known ? helper.owner->since : m_clock();
+        }
+    }
+    setState(std::move(next));
+}
+
+std::optional<ThrottleProfile>
+ThrottleService::ownProfileRunning(const std::optional<HelperParameters>& running) {
+    if (m_ownParameters && (!running || running == m_ownParameters)) {
+        return m_ownProfile;
+    }
+    return onlyProfileWith(running);
+}
+
+std::optional<ThrottleProfile>
+ThrottleService::onlyProfileWith(const std::optional<HelperParameters>& running) const {
+    if (!running || !m_profiles) {
+        return std::nullopt;
+    }
+    std::optional<ThrottleProfile> found;
+    for (const ThrottleProfile& profile : m_profiles->allProfiles()) {
+        if (parametersOf(profile) == running) {
+            if (found) {
+                return std::nullopt;
+            }
+            found = profile;
+        }
+    }
+    return found;
+}
+
+bool ThrottleService::isKnown(const ThrottleProfile& profile) const {
+    return !m_profiles || m_profiles->profile(profile.id()).has_value();
+}
+
+void ThrottleService::profilesChanged() {
+    const auto forget = [this](std::optional<ThrottleProfile>& profile) {
+        if (profile && !isKnown(*profile)) {
+            profile.reset();
+        }
+    };
+    // The conditions of a deleted profile may still run; only its name goes.
+    forget(m_ownProfile);
+    forget(m_unconfirmed);
+    ThrottleState next = m_state;
+    forget(next.selectedProfile);
+    forget(next.currentProfile);
+    if (next.isEnabled && !next.isOwnedByThisApplication()) {
+        next.currentProfile = onlyProfileWith(m_helperState.configuration);
+    }
+    setState(std::move(next));
+}
+
+QCoro::Task<> ThrottleService::takeBackAfterReconnect() {
+    m_takingBack = true;
+    const QPointer<ThrottleService> alive(this);
+    const std::optional<ThrottleError> failure =
+        co_await failureOf(m_helper.takeThrottling(*m_ownParameters, m_description, m_holds()));
+    if (!alive) {
+        co_return;
+    }
+    m_takingBack = false;
+    if (failure) {
+        storeFailure(*failure);
+        // Whatever the helper said meanwhile, the "off" included.
+        helperStateChanged(m_helperState);
+    }
 }
 
 bool ThrottleService::settled(const QPointer<ThrottleService>& service,

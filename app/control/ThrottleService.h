@@ -3,6 +3,7 @@
 
 #include "HelperClient.h"
 #include "NotificationCenter.h"
+#include "ProfileManager.h"
 #include "ServiceRegistration.h"
 #include "ThrottleState.h"
 
@@ -13,11 +14,13 @@
 
 #include <functional>
 
-// The one way the application switches throttling on and off. Owns the
-// published ThrottleState, turns every failure into a ThrottleError (stored
-// in the state and thrown) and posts "ThrottlingEnabled" and
-// "ThrottlingDisabled". Lives on the main thread; operations may interleave
-// at their awaits, and the later completion writes the state last.
+// The one way the application switches throttling on and off, and the one
+// place that knows what the helper is doing: it follows the helper's
+// published state, whoever changes it, and owns the ThrottleState built
+// from it. Turns every failure into a ThrottleError (stored in the state and
+// thrown) and posts "ThrottlingEnabled" and "ThrottlingDisabled" for its own
+// successful switches only. Lives on the main thread; operations may
+// interleave at their awaits, and the later completion writes the state last.
 class ThrottleService final : public QObject {
     Q_OBJECT
 
@@ -31,11 +34,27 @@ public:
     const ThrottleState& state() const { return m_state; }
     HelperClient& helperConnection() const { return m_helper; }
 
+    // How this service's throttling is owned in the helper: the description
+    // it shows ("Veltrane" unless told), and whether the helper removes it
+    // when this process ends, asked at every switch-on (not held unless told).
+    void setOwnership(QString description, std::function<bool()> holds);
+    // The profiles that another client's throttling is recognised by; a
+    // selected or running profile deleted from them is dropped from the state.
+    void followProfiles(ProfileManager& profiles);
+    // A switch-on has been sent and not answered yet.
+    bool isApplying() const { return m_applying > 0; }
+    // The helper has published its state since this service was made: what
+    // the state says of throttling is the helper's word, not a guess.
+    bool knowsHelperState() const { return m_helperState.available; }
+
     QCoro::Task<> applyProfile(ThrottleProfile profile);
-    // Does nothing while this service has not switched throttling on.
+    // Switches off whatever runs, whoever switched it on, and an enable still
+    // in flight; does nothing otherwise.
     QCoro::Task<> removeThrottling();
     // Records the choice; re-applies at once only while throttling is on.
     QCoro::Task<> selectProfile(ThrottleProfile profile);
+    // Records the choice only, whatever runs.
+    void recordSelection(const ThrottleProfile& profile);
     // Refreshes isHelperReady from the daemon's registration.
     void checkHelperStatus();
 
@@ -43,6 +62,17 @@ Q_SIGNALS:
     void stateChanged(const ThrottleState& state);
 
 private:
+    void helperStateChanged(const HelperState& helper);
+    void profilesChanged();
+    // Takes the lost hold again on the new connection; until that is
+    // settled the helper's intermediate "off" is not shown.
+    QCoro::Task<> takeBackAfterReconnect();
+    std::optional<ThrottleProfile>
+    ownProfileRunning(const std::optional<HelperParameters>& running);
+    std::optional<ThrottleProfile>
+    onlyProfileWith(const std::optional<HelperParameters>& running) const;
+    bool isKnown(const ThrottleProfile& profile) const;
+
     void setState(ThrottleState state);
     void storeFailure(const ThrottleError& error);
     // Stores and throws a failure of a helper call; otherwise whether the
@@ -55,4 +85,19 @@ private:
     NotificationCenter& m_notifications;
     Clock m_clock;
     ThrottleState m_state;
+    QString m_description = ThrottleState::applicationOwner;
+    std::function<bool()> m_holds = [] { return false; };
+    QPointer<ProfileManager> m_profiles;
+
+    // The last state the helper published while it was there.
+    HelperState m_helperState;
+    // What this service last switched on, for recognising it in the
+    // helper's state and taking it back after a reconnect. The profile is
+    // forgotten when it is deleted; the conditions still run.
+    std::optional<ThrottleProfile> m_ownProfile;
+    std::optional<HelperParameters> m_ownParameters;
+    // A switch-on that got no answer (yet): the helper may still carry it out.
+    std::optional<ThrottleProfile> m_unconfirmed;
+    int m_applying = 0;
+    bool m_takingBack = false;
 };

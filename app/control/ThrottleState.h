@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "HelperState.h"
 #include "ThrottleError.h"
 #include "ThrottleProfile.h"
 
@@ -9,11 +10,16 @@
 #include <optional>
 
 // What every view reads about throttling: a plain value, compared field by
-// field.
+// field. It follows the helper, whoever switched throttling on.
 struct ThrottleState {
-    // Active through this service.
+    // The owner the application names itself by in the helper.
+    static inline const QString applicationOwner = QStringLiteral("Veltrane");
+
+    // The helper reports throttling active.
     bool isEnabled = false;
-    // Applied right now; absent while disabled.
+    // Running right now: this application's own profile, or the one profile
+    // whose conditions equal another client's; absent while disabled and
+    // when no single profile matches.
     std::optional<ThrottleProfile> currentProfile;
     // The user's choice, kept while disabled and applied when switched on.
     std::optional<ThrottleProfile> selectedProfile;
@@ -22,6 +28,24 @@ struct ThrottleState {
     std::optional<QDateTime> enabledAt;
     // The helper daemon is registered and enabled.
     bool isHelperReady = false;
+    // Who switched the running throttling on; absent while disabled and for
+    // clients that do not say.
+    std::optional<ThrottleOwner> owner;
+    // What the helper's last clean-up could not remove; empty when it could.
+    QString cleanupFailure;
+
+    bool isOwnedByThisApplication() const { return isEnabled && owner && owner->isThisClient; }
+    // Running for someone else that the panel and the tooltip name.
+    bool isOwnedElsewhere() const { return isEnabled && owner && !owner->isThisClient; }
 
     bool operator==(const ThrottleState&) const = default;
 };
+
+// Throttling nobody is still responsible for: left unheld by an earlier
+// process of this application, or by a client that predates owners. A
+// hold the helper still keeps means its holder is connected.
+inline bool isLeftBehind(const std::optional<ThrottleOwner>& owner) {
+    return !owner || (!owner->held && !owner->isThisClient &&
+                      (owner->description.isEmpty() ||
+                       owner->description == ThrottleState::applicationOwner));
+}

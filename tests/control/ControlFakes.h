@@ -8,6 +8,8 @@
 #include "ThrottleError.h"
 #include "ThrottleProfile.h"
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <coroutine>
 #include <exception>
@@ -57,13 +59,26 @@ private:
     }
 };
 
-// A helper that records what it is asked and fails when told to.
+// A helper that records what it is asked, publishes its state once
+// followed, as the real one does after every change, and fails when told to.
 class FakeHelperClient final : public HelperClient {
 public:
+    struct Take {
+        QString description;
+        bool hold = false;
+        bool operator==(const Take&) const = default;
+    };
+
+    // The conditions of every switch-on, through either call.
     std::vector<HelperParameters> enables;
+    std::vector<Take> takes;
     int disables = 0;
-    bool active = false;
+    int releases = 0;
+    // Reads of either kind.
     int statusQueries = 0;
+    bool active = false;
+    std::optional<HelperParameters> configuration;
+    std::optional<ThrottleOwner> owner;
     // Thrown by the next call.
     std::exception_ptr nextFailure;
     int installs = 0;
@@ -72,8 +87,8 @@ public:
     std::optional<ThrottleError> installFailure;
     FakeServiceRegistration* registration = nullptr;
     ServiceStatus statusAfterInstalling = ServiceStatus::enabled;
-    // While set, enables and disables wait for release(), like a helper that
-    // hangs; release() resumes the waiting ones at once, inside it.
+    // While set, the calls that change something wait for release(), like a
+    // helper that hangs; release() resumes the waiting ones at once, inside it.
     bool gated = false;
 
     using HelperClient::setConnected;
@@ -82,6 +97,45 @@ public:
         for (const std::coroutine_handle<> call : std::exchange(m_waiting, {})) {
             call.resume();
         }
+    }
+    // Throttling switched on by someone else, or by a client that names no owner.
+    void takenBy(std::optional<ThrottleOwner> by, HelperParameters parameters = {1, 0, 0, 0, 0}) {
+        active = true;
+        configuration = parameters;
+        owner = std::move(by);
+        publish();
+    }
+    void switchedOff() {
+        active = false;
+        configuration.reset();
+        owner.reset();
+        publish();
+    }
+    void publish(bool available = true) {
+        if (m_following) {
+            Q_EMIT helperStateChanged(available ? state() : HelperState{});
+        }
+    }
+    HelperState state() {
+        HelperState state;
+        state.available = true;
+        state.active = active;
+        state.serial = ++m_serial;
+        if (active) {
+            state.configuration = configuration;
+            state.owner = owner;
+        }
+        return state;
+    }
+    // This client, as the helper names it.
+    static ThrottleOwner ownerOf(const QString& description, bool held, bool isThisClient = true) {
+        return {QStringLiteral(":1.7"),
+                1000,
+                static_cast<uint>(QCoreApplication::applicationPid()),
+                description,
+                QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC),
+                held,
+                isThisClient};
     }
 
     QCoro::Task<> installHelper() override {
@@ -100,28 +154,38 @@ public:
         co_return active;
     }
     QCoro::Task<> enableThrottling(HelperParameters parameters) override {
-        enables.push_back(parameters);
-        co_await Gate{this};
-        failIfTold();
-        active = true;
+        co_await switchOn(parameters, ownerOf(QString(), false));
+    }
+    QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
+                                 bool hold) override {
+        takes.push_back({description, hold});
+        co_await switchOn(parameters, ownerOf(description, hold));
     }
     QCoro::Task<> disableThrottling() override {
         ++disables;
         co_await Gate{this};
         failIfTold();
-        active = false;
+        switchedOff();
     }
-    QCoro::Task<> takeThrottling(HelperParameters parameters, QString, bool) override {
-        co_await enableThrottling(parameters);
+    QCoro::Task<> releaseThrottling() override {
+        ++releases;
+        co_await Gate{this};
+        failIfTold();
+        if (!owner || !owner->isThisClient) {
+            throw ThrottleError::helperError(QStringLiteral("Not the holder"));
+        }
+        owner->held = false;
+        publish();
     }
-    QCoro::Task<> releaseThrottling() override { co_return; }
     QCoro::Task<HelperState> readState() override {
-        HelperState state;
-        state.available = true;
-        state.active = active;
-        co_return state;
+        ++statusQueries;
+        failIfTold();
+        co_return state();
     }
-    void followState() override {}
+    void followState() override {
+        m_following = true;
+        publish();
+    }
 
 private:
     struct Gate {
@@ -130,6 +194,12 @@ private:
         void await_suspend(std::coroutine_handle<> call) { helper->m_waiting.push_back(call); }
         void await_resume() const {}
     };
+    QCoro::Task<> switchOn(HelperParameters parameters, ThrottleOwner by) {
+        enables.push_back(parameters);
+        co_await Gate{this};
+        failIfTold();
+        takenBy(std::move(by), parameters);
+    }
     void failIfTold() {
         if (nextFailure) {
             std::rethrow_exception(std::exchange(nextFailure, nullptr));
@@ -137,6 +207,8 @@ private:
     }
 
     std::vector<std::coroutine_handle<>> m_waiting;
+    bool m_following = false;
+    quint64 m_serial = 0;
 };
 
 // Runs a coroutine to its end, with a generous bound so that a fault hangs

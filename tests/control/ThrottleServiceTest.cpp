@@ -4,17 +4,22 @@
 #include "ControlFakes.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+using testing::Contains;
 using testing::ElementsAre;
 using testing::IsEmpty;
+using testing::Not;
+using Take = FakeHelperClient::Take;
 
 namespace {
 
 const QDateTime kFirst = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+const ThrottleOwner kCommandLine = FakeHelperClient::ownerOf("veltranectl apply: 3G", false, false);
 
 class ThrottleServiceTest : public testing::Test {
 protected:
@@ -33,19 +38,22 @@ protected:
     const ThrottleProfile edge = preset("Edge");
 };
 
-TEST_F(ThrottleServiceTest, ApplyingSendsTheConvertedProfileAndRemovingSwitchesItOff) {
-    // Nothing that this service switched on: nothing to remove or announce.
+TEST_F(ThrottleServiceTest, ApplyingTakesTheConvertedProfileAndRemovingSwitchesItOff) {
+    // Nothing the helper said is on: nothing to remove or announce.
     helper.active = true;
     finish(service.removeThrottling());
     EXPECT_EQ(helper.disables, 0);
 
+    service.setOwnership("Veltrane", [] { return true; });
     finish(service.applyProfile(threeG));
     EXPECT_THAT(helper.enables, ElementsAre(HelperParameters{97'500, 41'250, 100, 0.0, 0}));
+    EXPECT_THAT(helper.takes, ElementsAre(Take{"Veltrane", true}));
     ThrottleState expected;
     expected.isEnabled = true;
     expected.currentProfile = threeG;
     expected.selectedProfile = threeG;
     expected.enabledAt = kFirst;
+    expected.owner = FakeHelperClient::ownerOf("Veltrane", true);
     EXPECT_EQ(service.state(), expected);
     EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled"));
 
@@ -153,6 +161,83 @@ TEST_F(ThrottleServiceTest, HelperReadinessFollowsTheRegistrationAndTheConnectio
     EXPECT_FALSE(service.state().isHelperReady);
     // Every change was published, and nothing else.
     EXPECT_THAT(published, ElementsAre(true, false));
+}
+
+TEST_F(ThrottleServiceTest, AnotherClientsThrottlingIsShownWithItsOwnerAndAnyoneMaySwitchItOff) {
+    QTemporaryDir folder;
+    UserDefaults defaults(folder.filePath("settings.json"));
+    ProfileManager profiles(defaults, folder.path(), QString());
+    profiles.loadBuiltInProfiles();
+    service.followProfiles(profiles);
+    const ThrottleProfile mine(QUuid::createUuid(), "Mine", {}, {}, 5, {}, {}, false, true);
+    profiles.createProfile(mine);
+    finish(service.selectProfile(mine));
+    ThrottleOwner owner = kCommandLine;
+    owner.since = kFirst.addSecs(-30);
+    helper.takenBy(owner, HelperParameters::from(threeG));
+    ThrottleState expected;
+    expected.isEnabled = true;
+    expected.currentProfile = threeG;
+    expected.selectedProfile = mine;
+    expected.enabledAt = owner.since;
+    expected.owner = owner;
+    EXPECT_EQ(service.state(), expected);
+    // Two profiles with its conditions: neither can be named.
+    const ThrottleProfile copy = *profiles.duplicateProfile(threeG).profile;
+    EXPECT_EQ(service.state().currentProfile, std::nullopt);
+    profiles.deleteProfile(copy);
+    EXPECT_EQ(service.state().currentProfile, threeG);
+    // A deleted selection is dropped.
+    profiles.deleteProfile(mine);
+    EXPECT_EQ(service.state().selectedProfile, std::nullopt);
+    // A helper that left the bus says nothing about the network.
+    helper.publish(false);
+    EXPECT_TRUE(service.state().isEnabled);
+
+    finish(service.removeThrottling());
+    EXPECT_EQ(helper.disables, 1);
+    EXPECT_EQ(service.state(), ThrottleState{});
+    helper.takenBy(kCommandLine);
+    helper.switchedOff();
+    EXPECT_FALSE(service.state().isEnabled);
+    // Only its own switches are announced.
+    EXPECT_THAT(posted, ElementsAre("ThrottlingDisabled"));
+}
+
+TEST_F(ThrottleServiceTest, AnEnableCarriedOutAfterItsAnswerWasLostEndsOnWithItsProfile) {
+    const ThrottleError lost = ThrottleError::helperCommunicationFailed("NoReply");
+    helper.nextFailure = std::make_exception_ptr(lost);
+    EXPECT_EQ(failureOf(service.applyProfile(edge)), lost);
+    EXPECT_FALSE(service.state().isEnabled);
+
+    helper.takenBy(FakeHelperClient::ownerOf("Veltrane", true), HelperParameters::from(edge));
+    EXPECT_TRUE(service.state().isOwnedByThisApplication());
+    EXPECT_EQ(service.state().currentProfile, edge);
+    EXPECT_EQ(service.state().selectedProfile, edge);
+    EXPECT_EQ(service.state().error, std::nullopt);
+}
+
+TEST_F(ThrottleServiceTest, AHoldLostWithItsConnectionIsTakenBackWithoutShowingOff) {
+    finish(service.applyProfile(threeG));
+    std::vector<bool> shown;
+    QObject::connect(&service, &ThrottleService::stateChanged,
+                     [&shown](const ThrottleState& state) { shown.push_back(state.isEnabled); });
+    helper.gated = true;
+    Q_EMIT helper.connectionReplaced();
+    helper.switchedOff(); // the helper removed the old connection's hold
+    helper.release();
+    EXPECT_THAT(helper.takes, ElementsAre(Take{"Veltrane", false}, Take{"Veltrane", false}));
+    EXPECT_EQ(helper.enables.back(), HelperParameters::from(threeG));
+    EXPECT_TRUE(service.state().isOwnedByThisApplication());
+    EXPECT_THAT(shown, Not(Contains(false)));
+
+    // Taken back in vain: what the helper said is shown after all.
+    Q_EMIT helper.connectionReplaced();
+    helper.switchedOff();
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
+    helper.release();
+    EXPECT_FALSE(service.state().isEnabled);
+    EXPECT_EQ(service.state().error, ThrottleError::helperError("busy"));
 }
 
 } // namespace
