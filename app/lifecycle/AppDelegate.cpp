@@ -4,6 +4,9 @@
 #include "SettingsKeys.h"
 #include "TaskDeadline.h"
 
+#include <QCoreApplication>
+#include <QCoro/QCoroTimer>
+
 #include <csignal>
 #include <exception>
 
@@ -44,13 +47,26 @@ std::optional<qint64> integerOf(const QVariant& value) {
     }
 }
 
+// Throttling that quitting removes: this application's own, an enable of it
+// still in flight, and what nobody is responsible for any more. Another
+// client's stays: `veltranectl run` goes on after the application quits.
+bool mustRemoveAtQuit(const ThrottleService& service) {
+    const ThrottleState& state = service.state();
+    return service.isApplying() || state.isOwnedByThisApplication() ||
+           (state.isEnabled && isLeftBehind(state.owner));
+}
+
 // The connection is the delegate's: when the delegate goes, the calls still
 // waiting on it end with an error.
 QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, Log log,
                               std::shared_ptr<const bool> abandoned) {
     QString failure;
     try {
-        if (co_await connection->getStatus() && connection) {
+        const HelperState state = co_await connection->readState();
+        // Seen from a connection of its own, this process's throttling is
+        // someone else's: its process tells it apart.
+        const bool ours = state.owner && state.owner->pid == QCoreApplication::applicationPid();
+        if (state.active && (ours || isLeftBehind(state.owner)) && connection) {
             co_await connection->disableThrottling();
             log(QStringLiteral("Throttling disabled via fallback connection"));
         }
@@ -69,7 +85,13 @@ QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, Log log,
 QCoro::Task<> cleanup(QPointer<ThrottleService> service,
                       std::function<QPointer<HelperClient>()> newConnection, Log log,
                       std::shared_ptr<const bool> abandoned) {
-    if (service && service->state().isEnabled) {
+    // Everything from here on runs inside the bounded wait, whose deadline
+    // starts only when this first suspends: nothing may block before it.
+    co_await QCoro::sleepFor(std::chrono::milliseconds(0));
+    if (*abandoned) {
+        co_return;
+    }
+    if (service && mustRemoveAtQuit(*service)) {
         QString failure;
         try {
             co_await service->removeThrottling();
@@ -82,6 +104,10 @@ QCoro::Task<> cleanup(QPointer<ThrottleService> service,
         if (*abandoned) {
             co_return;
         }
+    } else if (service && service->knowsHelperState()) {
+        // The helper's own word: nothing of ours runs. A fresh connection
+        // would only ask again, on a bus that may not answer.
+        co_return;
     }
     co_await fallbackCleanup(newConnection(), std::move(log), std::move(abandoned));
 }
@@ -118,6 +144,10 @@ void AppDelegate::applicationDidFinishLaunching() {
             &AppDelegate::handleSignal);
     createSignalHandler(SIGTERM);
     createSignalHandler(SIGINT);
+    // A closed terminal or a logout (SIGHUP) and a quit from the keyboard
+    // (SIGQUIT) end the application as surely: the same clean-up.
+    createSignalHandler(SIGHUP);
+    createSignalHandler(SIGQUIT);
     setupAutoDisableObserver();
     log(QStringLiteral("Veltrane launched successfully"));
 }
@@ -153,7 +183,16 @@ void AppDelegate::registerForPowerNotifications() {
     connect(&m_context.events, &ApplicationEvents::systemWillSleep, this,
             [this] { log(QStringLiteral("System going to sleep")); });
     connect(&m_context.events, &ApplicationEvents::systemDidWake, this,
-            [this] { log(QStringLiteral("System woke from sleep")); });
+            &AppDelegate::systemDidWake);
+}
+
+void AppDelegate::systemDidWake() {
+    log(QStringLiteral("System woke from sleep"));
+    // The run's timers did not count the sleep: they follow the wall clock
+    // again from here, and what fell due meanwhile happens now.
+    if (m_autoDisableAt) {
+        scheduleAutoDisable(m_context.clock());
+    }
 }
 
 void AppDelegate::createSignalHandler(int signalNumber) {
@@ -179,51 +218,50 @@ void AppDelegate::registerServices(ThrottleService& throttleService,
     m_hasRegisteredServices = true;
     m_throttleService = &throttleService;
     m_profileManager = &profileManager;
+    // Held by this process's connection unless the user wants throttling to
+    // stay after quitting; asked at every switch-on, as the setting changes.
+    UserDefaults& defaults = m_context.defaults;
+    throttleService.setOwnership(ThrottleState::applicationOwner, [&defaults] {
+        return defaults.boolValue(SettingsKeys::autoDisableOnQuit);
+    });
+    throttleService.followProfiles(profileManager);
+    // A run is for throttling this application owns: switched off, or taken
+    // over by another client, it ends.
+    connect(&throttleService, &ThrottleService::stateChanged, this,
+            [this](const ThrottleState& state) {
+                if (!state.isOwnedByThisApplication()) {
+                    cancelAutoDisableTimer();
+                }
+            });
     loadAndSynchronize(m_throttleService, m_profileManager);
 }
 
 QCoro::Task<> AppDelegate::loadAndSynchronize(QPointer<ThrottleService> service,
                                               QPointer<ProfileManager> profiles) {
-    const QPointer<AppDelegate> alive(this);
     if (!service || !profiles) {
         co_return;
     }
     profiles->loadBuiltInProfiles();
     profiles->loadCustomProfiles();
-    co_await restoreSelectedProfile(service, profiles);
-    if (alive && service) {
-        co_await synchronizeWithHelperStatus(service);
-    }
+    // Only recorded, even when the helper already runs someone's throttling:
+    // the launch never takes it over.
+    restoreSelectedProfile(*service, *profiles);
+    co_await synchronizeWithHelperStatus(service);
 }
 
-QCoro::Task<> AppDelegate::restoreSelectedProfile(QPointer<ThrottleService> service,
-                                                  QPointer<ProfileManager> profiles) {
-    const QPointer<AppDelegate> alive(this);
-    const Log log = m_context.log;
+void AppDelegate::restoreSelectedProfile(ThrottleService& service, ProfileManager& profiles) {
     const std::optional<QString> stored = m_context.persistence.selectedProfileID();
     const std::optional<QUuid> id = stored ? ThrottleProfile::idFromText(*stored) : std::nullopt;
-    std::optional<ThrottleProfile> saved = id ? profiles->profile(*id) : std::nullopt;
-    const bool restoring = saved.has_value();
-    if (!restoring) {
-        const QList<ThrottleProfile> all = profiles->allProfiles();
-        if (all.isEmpty()) {
-            co_return;
-        }
-        saved = all.constFirst();
+    if (const std::optional<ThrottleProfile> saved = id ? profiles.profile(*id) : std::nullopt) {
+        service.recordSelection(*saved);
+        log(QStringLiteral("Restored selected profile: ") + saved->name);
+        return;
     }
-    QString failure;
-    try {
-        co_await service->selectProfile(*saved);
-        log((restoring ? QStringLiteral("Restored selected profile: ")
-                       : QStringLiteral("No saved profile, defaulting to: ")) +
-            saved->name);
-        co_return;
-    } catch (const std::exception& error) {
-        failure = describe(error);
+    const QList<ThrottleProfile> all = profiles.allProfiles();
+    if (!all.isEmpty()) {
+        service.recordSelection(all.constFirst());
+        log(QStringLiteral("No saved profile, defaulting to: ") + all.constFirst().name);
     }
-    log((restoring ? QStringLiteral("Failed to restore selected profile: ")
-                   : QStringLiteral("Failed to set default profile: ")) +
-        failure);
 }
 
 QCoro::Task<> AppDelegate::synchronizeWithHelperStatus(QPointer<ThrottleService> service) {
@@ -236,10 +274,10 @@ QCoro::Task<> AppDelegate::synchronizeWithHelperStatus(QPointer<ThrottleService>
         co_return;
     }
     HelperClient& helper = service->helperConnection();
-    bool active = false;
+    HelperState helperState;
     std::optional<QString> failure;
     try {
-        active = co_await helper.getStatus();
+        helperState = co_await helper.readState();
     } catch (const std::exception& error) {
         failure = describe(error);
     }
@@ -250,21 +288,24 @@ QCoro::Task<> AppDelegate::synchronizeWithHelperStatus(QPointer<ThrottleService>
         }
         co_return;
     }
-    if (!active || !alive || !service) {
+    // A live holder's throttling, or one `veltranectl apply` left on, is
+    // someone's on purpose: the panel and the tooltip show it.
+    if (!helperState.active || !isLeftBehind(helperState.owner) || !alive || !service) {
         co_return;
     }
-    // Left by an earlier run: this process never switched it on, so the
-    // service's state is already off and stays as it is.
     log(QStringLiteral("Warning: Throttling is still active from previous session"));
-    showThrottlingActiveNotification();
     try {
         co_await helper.disableThrottling();
         log(QStringLiteral("Disabled orphaned throttling from previous session"));
-        co_return;
     } catch (const std::exception& error) {
         failure = describe(error);
     }
-    log(QStringLiteral("Failed to disable orphaned throttling: ") + *failure);
+    if (failure) {
+        log(QStringLiteral("Failed to disable orphaned throttling: ") + *failure);
+    } else if (alive) {
+        // Only once it is true.
+        showThrottlingActiveNotification();
+    }
 }
 
 void AppDelegate::appDidBecomeActive() {
@@ -286,17 +327,53 @@ QCoro::Task<> AppDelegate::reconnectHelper(QPointer<ThrottleService> service) {
 }
 
 void AppDelegate::applicationWillTerminate() {
-    if (m_throttleService) {
-        const ThrottleState& state = m_throttleService->state();
-        m_context.persistence.saveQuitState(state.isEnabled,
-                                            state.selectedProfile
-                                                ? std::optional<QUuid>(state.selectedProfile->id())
-                                                : std::nullopt);
-    }
+    remainingQuitTime(); // the bound starts here unless a signal started it
+    const bool wasEnabled = m_throttleService && m_throttleService->state().isEnabled;
+    // The network first: the settings file may be locked by another process,
+    // and its writes get only what the clean-up left of the bound.
     if (m_context.defaults.boolValue(SettingsKeys::autoDisableOnQuit)) {
         performCleanup();
+    } else {
+        releaseHold();
+    }
+    if (m_throttleService) {
+        saveQuitState(wasEnabled);
     }
     log(QStringLiteral("Veltrane terminating"));
+}
+
+std::chrono::milliseconds AppDelegate::remainingQuitTime() {
+    if (!m_quitBound) {
+        m_quitBound = QDeadlineTimer(m_context.cleanupDeadline);
+    }
+    return std::chrono::milliseconds(m_quitBound->remainingTime());
+}
+
+void AppDelegate::releaseHold() {
+    if (!m_throttleService || !m_throttleService->state().isOwnedByThisApplication() ||
+        !m_throttleService->state().owner->held) {
+        return;
+    }
+    // Otherwise the helper would remove it as this process's connection
+    // closes: the user asked for throttling to stay.
+    std::optional<QString> failure;
+    try {
+        waitWithDeadline(m_throttleService->helperConnection().releaseThrottling(),
+                         remainingQuitTime());
+    } catch (const DeadlineExceeded&) {
+        failure = QStringLiteral("the helper did not answer in time");
+    } catch (const std::exception& error) {
+        failure = describe(error);
+    }
+    if (failure) {
+        log(QStringLiteral("Failed to keep throttling on after quitting: ") + *failure);
+    }
+}
+
+void AppDelegate::saveQuitState(bool wasEnabled) {
+    const std::optional<ThrottleProfile>& selected = m_throttleService->state().selectedProfile;
+    m_context.persistence.saveQuitState(wasEnabled, selected ? std::optional<QUuid>(selected->id())
+                                                             : std::nullopt);
 }
 
 void AppDelegate::performCleanup() {
@@ -309,13 +386,14 @@ void AppDelegate::performCleanup() {
     // the deadline even when the helper took the call and never answers.
     m_cleanupRunning = true;
     const auto abandoned = std::make_shared<bool>(false);
+    // Made lazily, inside the bound: opening a bus connection can block.
     const auto newConnection = [this] {
         m_fallbackConnection = m_context.newHelperConnection();
         return QPointer<HelperClient>(m_fallbackConnection.get());
     };
     try {
         waitWithDeadline(cleanup(m_throttleService, newConnection, m_context.log, abandoned),
-                         m_context.cleanupDeadline);
+                         remainingQuitTime());
     } catch (const DeadlineExceeded&) {
         *abandoned = true;
         log(QStringLiteral("Cleanup timed out"));
@@ -346,7 +424,8 @@ void AppDelegate::autoDisableSettingChanged(const QVariantMap& userInfo) {
     }
     if (!enabled.toBool()) {
         cancelAutoDisableTimer();
-    } else if (*minutes > 0 && m_throttleService && m_throttleService->state().isEnabled) {
+    } else if (*minutes > 0 && m_throttleService &&
+               m_throttleService->state().isOwnedByThisApplication()) {
         // The full run counts from now, not from when throttling went on.
         startAutoDisableTimer(*minutes);
     }
@@ -360,25 +439,49 @@ void AppDelegate::onThrottlingEnabled() {
 }
 
 void AppDelegate::startAutoDisableTimer(qint64 minutes) {
-    using namespace std::chrono_literals;
     cancelAutoDisableTimer();
     // Beyond a year the timer's own limit applies; the product stays in range.
-    const std::chrono::minutes duration(std::min<qint64>(minutes, 366 * 24 * 60));
+    const qint64 seconds = std::min<qint64>(minutes, 366 * 24 * 60) * 60;
+    const QDateTime now = m_context.clock();
+    m_autoDisableAt = now.addSecs(seconds);
     if (minutes >= 2) {
-        m_autoDisableWarning = m_context.timers.schedule(
-            duration - 1min, [this] { showAutoDisableWarningNotification(); });
+        m_autoDisableWarningAt = m_autoDisableAt->addSecs(-60);
     }
-    m_autoDisableTimer = m_context.timers.schedule(duration, [this] { performAutoDisable(); });
+    scheduleAutoDisable(now);
     log(QStringLiteral("Auto-disable timer started: %1 minutes").arg(minutes));
+}
+
+void AppDelegate::scheduleAutoDisable(QDateTime now) {
+    const auto until = [&now](const QDateTime& at) {
+        return std::chrono::milliseconds(now.msecsTo(at));
+    };
+    if (now >= *m_autoDisableAt) {
+        performAutoDisable();
+        return;
+    }
+    if (m_autoDisableWarningAt && now >= *m_autoDisableWarningAt) {
+        m_autoDisableWarning.reset();
+        m_autoDisableWarningAt.reset();
+        showAutoDisableWarningNotification();
+    } else if (m_autoDisableWarningAt) {
+        m_autoDisableWarning = m_context.timers.schedule(until(*m_autoDisableWarningAt), [this] {
+            m_autoDisableWarningAt.reset();
+            showAutoDisableWarningNotification();
+        });
+    }
+    m_autoDisableTimer =
+        m_context.timers.schedule(until(*m_autoDisableAt), [this] { performAutoDisable(); });
 }
 
 void AppDelegate::cancelAutoDisableTimer() {
     m_autoDisableTimer.reset();
     m_autoDisableWarning.reset();
+    m_autoDisableAt.reset();
+    m_autoDisableWarningAt.reset();
 }
 
 void AppDelegate::performAutoDisable() {
-    if (!m_throttleService || !m_throttleService->state().isEnabled) {
+    if (!m_throttleService || !m_throttleService->state().isOwnedByThisApplication()) {
         return;
     }
     removeThrottlingForAutoDisable(m_throttleService);

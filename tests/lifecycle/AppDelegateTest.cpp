@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 using testing::Contains;
 using testing::ElementsAre;
 using testing::IsEmpty;
+using Take = FakeHelperClient::Take;
 
 // Found by argument-dependent lookup: beside QString, not in the namespace below.
 void PrintTo(const QString& text, std::ostream* out) {
@@ -101,7 +103,14 @@ public:
         return m_helper.takeThrottling(parameters, description, hold);
     }
     QCoro::Task<> releaseThrottling() override { return m_helper.releaseThrottling(); }
-    QCoro::Task<HelperState> readState() override { return m_helper.readState(); }
+    // Seen from here, the service's connection is another client.
+    QCoro::Task<HelperState> readState() override {
+        HelperState state = co_await m_helper.readState();
+        if (state.owner) {
+            state.owner->isThisClient = false;
+        }
+        co_return state;
+    }
     void followState() override {}
 
 private:
@@ -109,24 +118,34 @@ private:
 };
 
 const QString kEdgeId = QStringLiteral("00000000-0000-0000-0000-000000000005");
+const QDateTime kLaunch = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
 
 // The delegate over the real service and profile store, with a fake helper
 // behind both the service's connection and any fresh one.
 class AppDelegateTest : public testing::Test {
 protected:
+    AppDelegateContext context() {
+        return {.defaults = defaults,
+                .persistence = persistence,
+                .registration = registration,
+                .userNotifications = userNotifications,
+                .notifications = notifications,
+                .events = events,
+                .timers = timers,
+                .windows = windows,
+                .newHelperConnection =
+                    [this] {
+                        // Only inside the clean-up's bounded wait.
+                        connectedInLoop.push_back(QThread::currentThread()->loopLevel() > 0);
+                        return std::make_unique<ConnectionTo>(helper);
+                    },
+                .log = [this](const QString& line) { lines << line; },
+                .clock = [this] { return kLaunch.addMSecs((timers.now + slept).count()); }};
+    }
     void launch() {
-        delegate = std::make_unique<AppDelegate>(AppDelegateContext{
-            .defaults = defaults,
-            .persistence = persistence,
-            .registration = registration,
-            .userNotifications = userNotifications,
-            .notifications = notifications,
-            .events = events,
-            .timers = timers,
-            .windows = windows,
-            .newHelperConnection = [this] { return std::make_unique<ConnectionTo>(helper); },
-            .log = [this](const QString& line) { lines << line; },
-            .cleanupDeadline = 200ms});
+        AppDelegateContext quick = context();
+        quick.cleanupDeadline = 200ms;
+        delegate = std::make_unique<AppDelegate>(std::move(quick));
         delegate->applicationDidFinishLaunching();
         QCoreApplication::processEvents(); // the helper check queued by the launch
     }
@@ -162,16 +181,20 @@ protected:
     ManualTimerSource timers;
     FakeWindowNavigator windows;
     QStringList lines;
+    std::vector<bool> connectedInLoop;
+    // Wall-clock time that the timers did not count.
+    std::chrono::milliseconds slept{0};
     std::unique_ptr<AppDelegate> delegate;
 };
 
-TEST_F(AppDelegateTest, LaunchWatchesBothSignalsAndAfterOnboardingReportsAMissingHelper) {
+TEST_F(AppDelegateTest, LaunchWatchesTheEndingSignalsAndAfterOnboardingReportsAMissingHelper) {
+    EXPECT_EQ(context().cleanupDeadline, 2s);
     defaults.setValue(SettingsKeys::hasCompletedOnboarding, true);
     registration.status = ServiceStatus::requiresApproval;
     launch();
     EXPECT_THAT(lines,
                 ElementsAre("Notification permissions granted", "Veltrane launched successfully"));
-    EXPECT_THAT(events.watched, ElementsAre(SIGTERM, SIGINT));
+    EXPECT_THAT(events.watched, ElementsAre(SIGTERM, SIGINT, SIGHUP, SIGQUIT));
     EXPECT_THAT(notified(), ElementsAre("helper-not-installed"));
     EXPECT_THAT(
         userNotifications.bodies,
@@ -234,19 +257,64 @@ INSTANTIATE_TEST_SUITE_P(
         RestoreCase{"noProfiles", std::nullopt, allBuiltInIds(), {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(AppDelegateTest, ThrottlingLeftByAnEarlierRunIsRemovedOnceAndAnnounced) {
-    helper.active = true;
+struct OrphanCase {
+    const char* name;
+    std::optional<ThrottleOwner> owner;
+    bool leftBehind;
+
+    friend void PrintTo(const OrphanCase& orphan, std::ostream* out) { *out << orphan.name; }
+};
+
+class OrphanTest : public AppDelegateTest, public testing::WithParamInterface<OrphanCase> {};
+
+TEST_P(OrphanTest, OnlyThrottlingNobodyIsResponsibleForIsRemovedAndAnnouncedOnceOff) {
+    helper.takenBy(GetParam().owner);
+    helper.gated = true;
     launchAndRegister();
     delegate->registerServices(service, profiles);
+    EXPECT_EQ(helper.disables, GetParam().leftBehind ? 1 : 0);
+    EXPECT_EQ(service.state().isEnabled, true);
+    EXPECT_EQ(service.state().owner, GetParam().owner);
+    if (!GetParam().leftBehind) {
+        EXPECT_THAT(lines, IsEmpty());
+        return;
+    }
+    EXPECT_THAT(notified(), IsEmpty());
+    helper.release();
     EXPECT_THAT(lines, ElementsAre("Warning: Throttling is still active from previous session",
                                    "Disabled orphaned throttling from previous session"));
-    EXPECT_EQ(helper.statusQueries, 1);
-    EXPECT_EQ(helper.disables, 1);
     EXPECT_FALSE(service.state().isEnabled);
     EXPECT_THAT(notified(), ElementsAre("throttling-cleanup"));
     EXPECT_THAT(userNotifications.bodies,
                 ElementsAre("Throttling was still active from a previous session and has been "
                             "disabled for safety."));
+}
+
+ThrottleOwner otherClient(const QString& description, bool held) {
+    ThrottleOwner owner = FakeHelperClient::ownerOf(description, held, false);
+    owner.pid = 1;
+    return owner;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Owners, OrphanTest,
+    testing::Values(OrphanCase{"unowned", std::nullopt, true},
+                    OrphanCase{"olderClient", otherClient("", false), true},
+                    OrphanCase{"earlierRun", otherClient("Veltrane", false), true},
+                    OrphanCase{"liveHolder", otherClient("Veltrane", true), false},
+                    OrphanCase{"commandLine", otherClient("veltranectl apply: 3G", false), false},
+                    OrphanCase{"heldRun", otherClient("veltranectl run: make", true), false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AppDelegateTest, AFailedOrphanRemovalIsLoggedAndNotAnnounced) {
+    helper.takenBy(std::nullopt);
+    helper.gated = true;
+    launchAndRegister();
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
+    helper.release();
+    EXPECT_THAT(lines, ElementsAre("Warning: Throttling is still active from previous session",
+                                   "Failed to disable orphaned throttling: Helper error: busy"));
+    EXPECT_THAT(notified(), IsEmpty());
 }
 
 TEST_F(AppDelegateTest, SynchronisationStopsWhenTheHelperIsMissingOrCannotSay) {
@@ -263,24 +331,60 @@ TEST_F(AppDelegateTest, SynchronisationStopsWhenTheHelperIsMissingOrCannotSay) {
     EXPECT_THAT(notified(), ElementsAre("helper-not-installed"));
 }
 
-TEST_F(AppDelegateTest, QuittingStoresTheStateAndRemovesThrottlingUnlessSwitchedOff) {
+TEST_F(AppDelegateTest, QuittingRemovesThrottlingBeforeStoringTheStateOrElseLetsGoOfTheHold) {
     launchAndRegister();
     switchOn("Edge");
+    // The settings file may be locked by another process: the network first.
+    std::optional<bool> storedBeforeOff;
+    QObject::connect(&service, &ThrottleService::stateChanged, [&](const ThrottleState& state) {
+        if (!state.isEnabled) {
+            storedBeforeOff = defaults.contains(SettingsKeys::wasEnabledOnQuit);
+        }
+    });
     Q_EMIT events.willTerminate();
     EXPECT_THAT(lines,
                 ElementsAre("Performing throttling cleanup...",
                             "Throttling disabled via registered service", "Veltrane terminating"));
-    EXPECT_FALSE(helper.active);
+    EXPECT_EQ(storedBeforeOff, false);
     EXPECT_TRUE(defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
     EXPECT_EQ(defaults.stringValue(SettingsKeys::selectedProfileID), kEdgeId);
 
+    // Switched on while the setting asked for a hold, quit after it changed:
+    // the hold goes, throttling stays.
     delegate.reset();
-    defaults.setValue(SettingsKeys::autoDisableOnQuit, false);
     launchAndRegister();
     switchOn();
+    defaults.setValue(SettingsKeys::autoDisableOnQuit, false);
     Q_EMIT events.willTerminate();
     EXPECT_THAT(lines, ElementsAre("Veltrane terminating"));
+    EXPECT_EQ(helper.releases, 1);
     EXPECT_TRUE(helper.active);
+    // Every switch-on asks the setting again.
+    switchOn("Edge");
+    EXPECT_THAT(helper.takes, ElementsAre(Take{"Veltrane", true}, Take{"Veltrane", true},
+                                          Take{"Veltrane", false}));
+}
+
+TEST_F(AppDelegateTest, QuittingWhileAnEnableIsInFlightSendsTheDisableBehindIt) {
+    launchAndRegister();
+    helper.gated = true;
+    const QCoro::Task<> enabling = service.applyProfile(preset("3G"));
+    Q_EMIT events.willTerminate();
+    EXPECT_EQ(helper.disables, 1);
+    EXPECT_THAT(lines, Contains("Cleanup timed out"));
+    // The helper carries out one client's calls in order.
+    helper.release();
+    EXPECT_FALSE(helper.active);
+}
+
+TEST_F(AppDelegateTest, AProfileDeletedWhileSelectedIsNotStoredAtQuit) {
+    launchAndRegister();
+    const ThrottleProfile mine(QUuid::createUuid(), "Mine", {}, {}, 5, {}, {}, false, true);
+    profiles.createProfile(mine);
+    finish(service.selectProfile(mine));
+    profiles.deleteProfile(mine);
+    Q_EMIT events.willTerminate();
+    EXPECT_FALSE(defaults.contains(SettingsKeys::selectedProfileID));
 }
 
 TEST_F(AppDelegateTest, ASignalAlwaysCleansUpOnceThenTerminates) {
@@ -297,23 +401,35 @@ TEST_F(AppDelegateTest, ASignalAlwaysCleansUpOnceThenTerminates) {
     EXPECT_FALSE(defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
 }
 
-TEST_F(AppDelegateTest, TheFallbackConnectionRemovesWhatTheServiceDidNotKnowOfOrCouldNot) {
-    // Switched on behind the application's back: the service knows nothing.
-    launchAndRegister();
-    helper.active = true;
+TEST_F(AppDelegateTest, TheFallbackConnectionIsMadeWithinTheBoundAndRemovesOnlyWhatIsOurs) {
+    // Before the services are known: a fresh connection asks, and leaves a
+    // live client's throttling alone.
+    helper.takenBy(otherClient("veltranectl run: make", true));
+    launch();
+    lines.clear();
+    delegate->performCleanup();
+    EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup..."));
+    EXPECT_TRUE(helper.active);
+    EXPECT_THAT(connectedInLoop, ElementsAre(true));
+
+    delegate.reset();
+    helper.takenBy(std::nullopt);
+    launch();
+    lines.clear();
     delegate->performCleanup();
     EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup...",
                                    "Throttling disabled via fallback connection"));
     EXPECT_FALSE(helper.active);
 
+    // The service followed the helper: nothing of ours runs, nobody is asked.
     delegate.reset();
+    helper.takenBy(otherClient("veltranectl apply: 3G", false));
     launchAndRegister();
-    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperCommunicationFailed("gone"));
     delegate->performCleanup();
-    EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup...",
-                                   "Fallback cleanup failed: Failed to communicate with helper: "
-                                   "gone"));
+    EXPECT_TRUE(helper.active);
+    EXPECT_EQ(connectedInLoop.size(), 2u);
 
+    // Seen from the fresh connection, this process's throttling is still ours.
     delegate.reset();
     launchAndRegister();
     switchOn();
@@ -429,16 +545,30 @@ TEST_F(AppDelegateTest, WithNotificationsOffAThirtyMinuteDefaultRunStillEnds) {
     EXPECT_EQ(timers.pending(), 0u);
 }
 
-TEST_F(AppDelegateTest, SleepAndWakeAreOnlyLoggedAndTapsActByIdentifier) {
+TEST_F(AppDelegateTest, ARunEndsByTheWallClockAtWakeOnlyForThisApplicationsThrottling) {
     autoDisableAfter(5);
     launchAndRegister();
     switchOn();
     lines.clear();
+    // Asleep past the warning: it comes at wake, and the run goes on.
     Q_EMIT events.systemWillSleep();
+    slept += 250s;
     Q_EMIT events.systemDidWake();
     EXPECT_THAT(lines, ElementsAre("System going to sleep", "System woke from sleep"));
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning"));
     EXPECT_TRUE(helper.active);
-    EXPECT_EQ(timers.pending(), 2u);
+    timers.advance(49s);
+    EXPECT_TRUE(helper.active);
+    // Asleep past the end: it ends at wake.
+    slept += 2s;
+    Q_EMIT events.systemDidWake();
+    EXPECT_FALSE(helper.active);
+    EXPECT_THAT(notified(), ElementsAre("auto-disable-warning", "auto-disable-completed"));
+
+    // Taken over by another client: not this application's to end.
+    switchOn();
+    helper.takenBy(otherClient("veltranectl apply: 3G", false));
+    EXPECT_EQ(timers.pending(), 0u);
 
     QStringList posted;
     QObject::connect(&notifications, &NotificationCenter::posted,
