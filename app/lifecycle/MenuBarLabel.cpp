@@ -18,6 +18,9 @@ QString menuBarTooltip(const ThrottleState& state) {
         return QStringLiteral("Veltrane - OFF");
     }
     QStringList lines{QStringLiteral("Veltrane - ON")};
+    if (state.isOwnedElsewhere()) {
+        lines << QStringLiteral("By: ") + state.owner->displayName();
+    }
     if (const std::optional<ThrottleProfile>& profile = state.currentProfile) {
         lines << QStringLiteral("Profile: ") + profile->name;
         if (profile->downloadBandwidth) {

@@ -6,7 +6,8 @@
 #include <QString>
 
 // What the tray entry shows for a throttling state: the gauge symbol and
-// the tooltip, one line per condition of the running profile.
+// the tooltip, naming who switched throttling on when it was not this
+// application, then one line per condition of the running profile.
 struct MenuBarLabel {
     QString iconName;
     QString tooltip;

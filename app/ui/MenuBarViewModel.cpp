@@ -26,11 +26,12 @@ void start(QCoro::Task<> task) {
     Q_UNUSED(task);
 }
 
-// Removes throttling when it is on, whatever that answers, then quits. Runs
-// on after the panel is gone.
+// Removes this application's throttling, whatever that answers, then quits.
+// Another client's stays: it goes on after the application. Runs on after
+// the panel is gone.
 QCoro::Task<> removeThrottlingAndQuit(ThrottleService& throttleService,
                                       std::function<void()> quitAction) {
-    if (throttleService.state().isEnabled) {
+    if (throttleService.state().isOwnedByThisApplication() || throttleService.isApplying()) {
         co_await failureText(throttleService.removeThrottling());
     }
     quitAction();
@@ -76,8 +77,13 @@ QString MenuBarViewModel::titleText() const {
 }
 
 QString MenuBarViewModel::statusText() const {
-    if (state().isEnabled && state().currentProfile) {
-        return QStringLiteral("Active: ") + state().currentProfile->name;
+    if (state().isOwnedElsewhere()) {
+        return QStringLiteral("On — ") + state().owner->displayName();
+    }
+    if (state().isEnabled) {
+        return QStringLiteral("Active: ") + (state().currentProfile
+                                                 ? state().currentProfile->name
+                                                 : QStringLiteral("no saved profile"));
     }
     if (state().selectedProfile) {
         return QStringLiteral("Selected: ") + state().selectedProfile->name;
@@ -197,10 +203,7 @@ void MenuBarViewModel::quitApp() {
     if (std::exchange(m_quitting, true)) {
         return;
     }
-    const std::optional<ThrottleProfile>& selected = state().selectedProfile;
-    StatePersistenceService(m_defaults)
-        .saveQuitState(state().isEnabled,
-                       selected ? std::optional<QUuid>(selected->id()) : std::nullopt);
+    // The quit steps store the quit state, once the network is seen to.
     start(removeThrottlingAndQuit(m_throttleService, m_quitAction));
 }
 

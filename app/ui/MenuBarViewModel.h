@@ -59,7 +59,8 @@ public:
     bool isEnabled() const { return state().isEnabled; }
     // "Throttling: ON" or "Throttling: OFF".
     QString titleText() const;
-    // "Active: …", "Selected: …" or "No profile selected".
+    // "On — <owner>" for another client's throttling, else "Active: …",
+    // "Selected: …" or "No profile selected".
     QString statusText() const;
     bool showsHelperWarning() const { return !state().isHelperReady; }
     bool showsStateError() const { return state().error.has_value(); }

@@ -34,6 +34,10 @@ TEST(MenuBarLabelTest, TheTooltipListsOnlyTheConditionsThatShape) {
     EXPECT_EQ(menuBarTooltip(
                   runningWith(custom(std::nullopt, std::nullopt, std::nullopt, std::nullopt, 300))),
               "Veltrane - ON\nProfile: Mine");
+    ThrottleState shared = runningWith(custom(std::nullopt, std::nullopt, 5, std::nullopt, 300));
+    shared.owner = FakeHelperClient::ownerOf("veltranectl run: make test", true, false);
+    EXPECT_EQ(menuBarTooltip(shared),
+              "Veltrane - ON\nBy: veltranectl run: make test\nProfile: Mine\nLatency: +5ms");
     EXPECT_EQ(menuBarTooltip(runningWith(preset("3G (Lossy)"))),
               "Veltrane - ON\nProfile: 3G (Lossy)\nDownload: 780 Kbps\nUpload: 330 Kbps\n"
               "Latency: +100ms\nPacket Loss: 1%");

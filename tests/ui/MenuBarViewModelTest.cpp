@@ -187,7 +187,7 @@ TEST_F(MenuBarViewModelTest, OnlyACustomProfileOpensInTheEditorWithADeleteAction
     EXPECT_FALSE(world.editorState.onDelete());
 }
 
-TEST(MenuBarViewModel, QuitRemembersTheStateRemovesThrottlingThenQuitsEvenWhenRemovalFails) {
+TEST(MenuBarViewModel, QuitRemovesOnlyThisApplicationsThrottlingThenQuitsEvenWhenRemovalFails) {
     UiWorld world;
     world.helper.gated = true;
     const auto panel = world.panel();
@@ -196,14 +196,14 @@ TEST(MenuBarViewModel, QuitRemembersTheStateRemovesThrottlingThenQuitsEvenWhenRe
     world.helper.release();
 
     panel->quitApp();
-    EXPECT_TRUE(world.defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
-    EXPECT_EQ(storedSelection(world), ThrottleProfile::idText(world.named("Edge").id()));
     EXPECT_EQ(world.helper.disables, 1);
     EXPECT_EQ(world.quits, 0);
     panel->quitApp();
     EXPECT_EQ(world.helper.disables, 1);
     world.helper.release();
     EXPECT_EQ(world.quits, 1);
+    // Stored by the quit steps, once the network is seen to.
+    EXPECT_FALSE(world.defaults.contains(SettingsKeys::wasEnabledOnQuit));
 
     UiWorld failing;
     const auto other = failing.panel();
@@ -213,6 +213,17 @@ TEST(MenuBarViewModel, QuitRemembersTheStateRemovesThrottlingThenQuitsEvenWhenRe
     other->quitApp();
     EXPECT_EQ(failing.quits, 1);
     EXPECT_FALSE(other->showingError());
+
+    // Another client's throttling is shown with its owner and outlives the
+    // application.
+    UiWorld shared;
+    const auto third = shared.panel();
+    shared.helper.takenBy(FakeHelperClient::ownerOf("veltranectl run: make test", true, false));
+    EXPECT_EQ(third->titleText(), "Throttling: ON");
+    EXPECT_EQ(third->statusText(), "On — veltranectl run: make test");
+    third->quitApp();
+    EXPECT_EQ(shared.helper.disables, 0);
+    EXPECT_EQ(shared.quits, 1);
 }
 
 TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
