@@ -345,6 +345,8 @@ void AppDelegate::applicationWillTerminate() {
 std::chrono::milliseconds AppDelegate::remainingQuitTime() {
     if (!m_quitBound) {
         m_quitBound = QDeadlineTimer(m_context.cleanupDeadline);
+        // Another program may keep the settings file locked.
+        m_context.defaults.setWriteDeadline(*m_quitBound);
     }
     return std::chrono::milliseconds(m_quitBound->remainingTime());
 }
