@@ -37,8 +37,10 @@ void AutoOffCountdownModel::updateRemaining() {
     const bool wasShown = isShown();
     const QString previousText = m_remainingText;
     // Read on every update: the settings may change while the panel is open,
-    // and the countdown must follow at once.
-    m_autoDisableEnabled = m_defaults.boolValue(SettingsKeys::autoDisableEnabled);
+    // and the countdown must follow at once. Another client's throttling
+    // has no run.
+    m_autoDisableEnabled = m_defaults.boolValue(SettingsKeys::autoDisableEnabled) &&
+                           m_throttleService.state().isOwnedByThisApplication();
     const std::optional<QDateTime>& enabledAt = m_throttleService.state().enabledAt;
     if (!enabledAt) {
         m_remainingText = QStringLiteral("--:--");

@@ -297,6 +297,10 @@ TEST(AutoOffCountdown, CountsDownTheAutoDisableMinutesAndHidesAtZero) {
     countdown.appear();
     EXPECT_TRUE(countdown.isShown());
     EXPECT_EQ(countdown.remainingText(), "4:50");
+    // Another client's throttling has no run to count down.
+    world.helper.takenBy(FakeHelperClient::ownerOf("veltranectl apply: 3G", false, false));
+    countdown.updateRemaining();
+    EXPECT_FALSE(countdown.isShown());
 }
 
 } // namespace
