@@ -12,8 +12,7 @@ TrayEntry::TrayEntry(ThrottleService& throttleService, TrayActions actions, QObj
     : QObject(parent)
     , m_throttleService(throttleService)
     , m_actions(std::move(actions)) {
-    m_menu.addAction(QStringLiteral("Open Veltrane"), this,
-                     [this] { m_actions.openPanel(anchor()); });
+    m_menu.addAction(QStringLiteral("Open Veltrane"), this, &TrayEntry::openPanel);
     m_toggle = m_menu.addAction(QString(), this, [this] { m_actions.toggleThrottling(); });
     m_menu.addSeparator();
     m_menu.addAction(QStringLiteral("Manage Profiles…"), this,
@@ -33,6 +32,10 @@ TrayEntry::TrayEntry(ThrottleService& throttleService, TrayActions actions, QObj
 
 void TrayEntry::show() {
     m_icon.show();
+}
+
+void TrayEntry::openPanel() {
+    m_actions.openPanel(anchor());
 }
 
 bool TrayEntry::eventFilter(QObject* watched, QEvent* event) {

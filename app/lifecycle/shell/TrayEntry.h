@@ -30,6 +30,8 @@ public:
     TrayEntry(ThrottleService& throttleService, TrayActions actions, QObject* parent = nullptr);
 
     void show();
+    // Beside the icon, as "Open Veltrane" does.
+    void openPanel();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

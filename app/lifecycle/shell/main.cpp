@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // veltrane: the tray application.
 #include "BuildInfo.h"
+#include "SingleInstance.h"
 #include "VeltraneApp.h"
 
 #include <QApplication>
 #include <QQmlExtensionPlugin>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QTextStream>
 
 Q_IMPORT_QML_PLUGIN(Veltrane_UiPlugin)
 
@@ -20,7 +22,25 @@ int main(int argc, char** argv) {
     // A tray application: closing its last window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    VeltraneApp veltrane;
+    // Before anything shows in the tray or asks the helper.
+    SingleInstance instance(QDBusConnection::sessionBus());
+    QString problem;
+    switch (instance.claim(&problem)) {
+    case SingleInstance::Claim::runningElsewhere:
+        QTextStream(stdout) << "Veltrane is already running" << Qt::endl;
+        if (!problem.isEmpty()) {
+            QTextStream(stderr) << "Veltrane: " << problem << Qt::endl;
+        }
+        return 0;
+    case SingleInstance::Claim::unknown:
+        QTextStream(stderr) << "Veltrane: cannot tell whether Veltrane already runs: " << problem
+                            << Qt::endl;
+        break;
+    case SingleInstance::Claim::owned:
+        break;
+    }
+
+    VeltraneApp veltrane(instance);
     veltrane.start();
     return QApplication::exec();
 }
