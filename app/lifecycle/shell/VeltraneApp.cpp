@@ -14,7 +14,15 @@
 #include <QSystemTrayIcon>
 #include <QTextStream>
 
-VeltraneApp::VeltraneApp()
+namespace {
+
+// How long the process takes at most to end once it is ending, whatever the
+// helper and the bus do: the same as the quit steps'.
+constexpr std::chrono::milliseconds kExitBound{2000};
+
+} // namespace
+
+VeltraneApp::VeltraneApp(SingleInstance& instance)
     : m_defaults(UserDefaults::standard())
     , m_helperConnection(m_registration)
     , m_throttleService(m_helperConnection, m_registration, m_notifications)
@@ -39,8 +47,22 @@ VeltraneApp::VeltraneApp()
               .togglePanel = [this](const QRect& anchor) { m_panel.toggleAt(anchor); },
               .toggleThrottling = [this] { toggleThrottling(); },
               .openWindow = [this](const QString& identifier) { m_windows.openWindow(identifier); },
-              .quit = [this] { m_events.terminate(); }}) {
+              .quit = [this] { m_events.terminate(); }})
+    , m_instance(instance)
+    , m_exitCleanup({.ownsThrottling =
+                         [this] {
+                             return m_throttleService.state().isOwnedByThisApplication() ||
+                                    m_throttleService.isApplying();
+                         },
+                     .log = &HelperConnectionOptions::printLine,
+                     .bound = kExitBound,
+                     .bus = {}}) {
     declareWindows();
+    connect(&m_instance, &SingleInstance::activated, &m_tray, &TrayEntry::openPanel);
+    // Ahead of the delegate, which connects at launch and may spend the
+    // quit's bound on its clean-up.
+    connect(&m_events, &ApplicationEvents::signalReceived, this, &VeltraneApp::quitStarted);
+    connect(&m_events, &ApplicationEvents::willTerminate, this, &VeltraneApp::quitStarted);
 }
 
 VeltraneApp::~VeltraneApp() = default;
@@ -118,6 +140,15 @@ void VeltraneApp::start() {
     if (!m_defaults.boolValue(SettingsKeys::hasCompletedOnboarding)) {
         m_windows.openWindow(WindowNavigator::onboarding);
     }
+}
+
+void VeltraneApp::quitStarted() {
+    if (std::exchange(m_quitStarted, true)) {
+        return;
+    }
+    // A `veltrane` started meanwhile runs, rather than asking this one to
+    // open a panel it is about to close.
+    m_instance.release();
 }
 
 void VeltraneApp::toggleThrottling() {

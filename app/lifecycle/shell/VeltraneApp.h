@@ -3,11 +3,13 @@
 
 #include "AppDelegate.h"
 #include "DesktopNotificationCenter.h"
+#include "ExitCleanup.h"
 #include "HelperConnection.h"
 #include "NotificationCenter.h"
 #include "PanelWindow.h"
 #include "ProfileEditorState.h"
 #include "ProfileManager.h"
+#include "SingleInstance.h"
 #include "SystemApplicationEvents.h"
 #include "SystemServiceRegistration.h"
 #include "SystemTimerSource.h"
@@ -22,12 +24,13 @@
 
 // The application: creates the shared objects once, for the life of the
 // process, attaches the delegate, shows the tray entry and declares the
-// windows that open by identifier.
+// windows that open by identifier. The process's one instance of it opens
+// its panel when another `veltrane` is started in the session.
 class VeltraneApp final : public QObject {
     Q_OBJECT
 
 public:
-    VeltraneApp();
+    explicit VeltraneApp(SingleInstance& instance);
     ~VeltraneApp() override;
 
     // Runs the launch, shows the tray entry, hands the services to the
@@ -35,6 +38,7 @@ public:
     void start();
 
 private:
+    void quitStarted();
     void declareWindows();
     WindowScene panelContent();
     void toggleThrottling();
@@ -56,4 +60,8 @@ private:
     PanelWindow m_panel;
     AppDelegate m_delegate;
     TrayEntry m_tray;
+    SingleInstance& m_instance;
+    bool m_quitStarted = false;
+    // Last: armed once everything it asks and every bus connection exist.
+    ExitCleanup m_exitCleanup;
 };
