@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -58,10 +59,24 @@ void SystemApplicationEvents::watchSignal(int signalNumber) {
                 &SystemApplicationEvents::readSignals);
     }
     struct sigaction action {};
+    // Started with hangups ignored (nohup), the user asked the program to
+    // outlive its terminal; a lost display still runs the clean-up.
+    if (signalNumber == SIGHUP && ::sigaction(SIGHUP, nullptr, &action) == 0 &&
+        action.sa_handler == SIG_IGN) {
+        return;
+    }
+    action = {};
     action.sa_handler = &writeSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(signalNumber, &action, nullptr);
+    // A mask inherited from the launcher would keep the signal pending for
+    // ever. The threads Qt started before keep theirs: a signal sent to the
+    // process goes to a thread that does not block it, this one.
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, signalNumber);
+    ::pthread_sigmask(SIG_UNBLOCK, &mask, nullptr);
 }
 
 void SystemApplicationEvents::readSignals() {
