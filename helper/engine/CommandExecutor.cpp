@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -95,6 +96,18 @@ std::string secondsText(std::chrono::milliseconds duration) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", static_cast<double>(duration.count()) / 1000.0);
     return text;
+}
+
+// Why a run was ended: the daemon's stop first, then the tool's own limit,
+// else the deadline of the call it ran for.
+std::string timeoutReason(bool stopping, bool pastTimeLimit, std::chrono::milliseconds timeLimit) {
+    if (stopping) {
+        return "Command ended because the helper is stopping: ";
+    }
+    if (pastTimeLimit) {
+        return "Command timed out after " + secondsText(timeLimit) + " s: ";
+    }
+    return "Command ended: its call ran out of time: ";
 }
 
 // Reported the way shells do, so a killed tool never reads as success.
@@ -186,7 +199,22 @@ void readAvailable(std::array<pollfd, 2>& fds, const std::array<std::string*, 2>
     }
 }
 
+// The current call's deadline of this thread (see CallDeadline).
+thread_local CommandExecutor::Clock::time_point t_callDeadline =
+    CommandExecutor::Clock::time_point::max();
+
 } // namespace
+
+CommandExecutor::CallDeadline::CallDeadline(Clock::time_point deadline) noexcept
+    : m_outer(std::exchange(t_callDeadline, deadline)) {}
+
+CommandExecutor::CallDeadline::~CallDeadline() {
+    t_callDeadline = m_outer;
+}
+
+void CommandExecutor::CallDeadline::moveTo(Clock::time_point deadline) noexcept {
+    t_callDeadline = deadline;
+}
 
 CommandExecutor::CommandExecutor(const Logger& logger, std::chrono::milliseconds timeLimit)
     : m_logger(logger)
@@ -201,6 +229,10 @@ void CommandExecutor::endRunsBy(Clock::time_point deadline) const noexcept {
 CommandResult CommandExecutor::execute(const std::string& executablePath,
                                        const std::vector<std::string>& arguments) const {
     const std::string commandLine = joinCommandLine(executablePath, arguments);
+    const Clock::time_point callDeadline = t_callDeadline;
+    if (Clock::now() >= callDeadline) {
+        throw CommandTimeout("Command not started: its call ran out of time: " + commandLine);
+    }
     m_logger.log("Executing: " + commandLine);
     const Clock::time_point started = Clock::now();
     const unsigned stopRequestsAtStart = m_stopRequests.load();
@@ -265,7 +297,8 @@ CommandResult CommandExecutor::execute(const std::string& executablePath,
                 break;
             }
             const Clock::time_point deadline =
-                std::min(started + m_timeLimit, Clock::time_point(Clock::duration(m_deadline)));
+                std::min({started + m_timeLimit, Clock::time_point(Clock::duration(m_deadline)),
+                          callDeadline});
             const Clock::time_point now = Clock::now();
             const bool stopping = m_stopRequests.load() != stopRequestsAtStart;
             if (now >= deadline || stopping) {
@@ -275,9 +308,8 @@ CommandResult CommandExecutor::execute(const std::string& executablePath,
                     tool.waitFor(std::chrono::seconds(5));
                 }
                 throw CommandTimeout(
-                    (stopping || now < started + m_timeLimit
-                         ? "Command ended because the helper is stopping: "
-                         : "Command timed out after " + secondsText(m_timeLimit) + " s: ") +
+                    timeoutReason(stopping || now >= Clock::time_point(Clock::duration(m_deadline)),
+                                  now >= started + m_timeLimit, m_timeLimit) +
                     commandLine);
             }
             // Pipes at their end mean the tool is exiting: look again soon.

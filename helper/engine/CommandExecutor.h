@@ -43,6 +43,24 @@ public:
     // at once, and no run from now on lasts past `deadline`.
     void endRunsBy(Clock::time_point deadline) const noexcept;
 
+    // The deadline of the call a thread is working for: while it lives, no
+    // run this thread starts lasts past it, and a run started after it fails
+    // at once with CommandTimeout. Scopes nest; the inner one counts.
+    class CallDeadline final {
+    public:
+        explicit CallDeadline(Clock::time_point deadline) noexcept;
+        ~CallDeadline();
+        CallDeadline(const CallDeadline&) = delete;
+        CallDeadline& operator=(const CallDeadline&) = delete;
+
+        // Moves the deadline, e.g. to give undoing a late change the rest of
+        // the call's time.
+        void moveTo(Clock::time_point deadline) noexcept;
+
+    private:
+        Clock::time_point m_outer;
+    };
+
 private:
     const Logger& m_logger;
     const std::chrono::milliseconds m_timeLimit;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "CommandExecutor.h"
 
+#include "CallBudget.h"
 #include "FakeToolSandbox.h"
 #include "LogCapture.h"
 #include "WhatThrows.h"
@@ -146,6 +147,32 @@ TEST_F(CommandExecutorTest, TheDaemonsStopEndsTheRunningToolAndBoundsTheNextOnes
     stopper.join();
     EXPECT_EQ(timeoutOf(executor, sleeper),
               "Command ended because the helper is stopping: " + sleeper);
+}
+
+TEST_F(CommandExecutorTest, ACallsDeadlineEndsItsRunningToolAndStartsNoMoreUntilItIsMoved) {
+    const std::string sleeper = script("sleeper", "exec sleep 60");
+    const std::string marker = script("marker", "touch " + sandbox.path("/ran"));
+    {
+        CommandExecutor::CallDeadline deadline(CommandExecutor::Clock::now() + 300ms);
+        EXPECT_EQ(timeoutOf(executor, sleeper),
+                  "Command ended: its call ran out of time: " + sleeper);
+        EXPECT_EQ(timeoutOf(executor, marker),
+                  "Command not started: its call ran out of time: " + marker);
+        EXPECT_FALSE(sandbox.exists("/ran"));
+        // What a late change gets for undoing itself.
+        deadline.moveTo(CommandExecutor::Clock::now() + 1min);
+        EXPECT_EQ(executor.execute(marker, {}).exitCode, 0);
+    }
+    // The tool's own limit still counts within a call.
+    const CommandExecutor limited(log.logger(), 300ms);
+    const CommandExecutor::CallDeadline later(CommandExecutor::Clock::now() + 1min);
+    EXPECT_EQ(timeoutOf(limited, sleeper), "Command timed out after 0.3 s: " + sleeper);
+}
+
+TEST(CallBudgetTest, ACallTakesAtMostFortyFiveSecondsOfWhichTheChangeGetsThirty) {
+    EXPECT_EQ(CallBudget{}.total, 45s);
+    EXPECT_EQ(CallBudget{}.forChange(), 30s);
+    EXPECT_EQ(CallBudget{3s}.forChange(), 2s);
 }
 
 TEST(LoggerTest, WritesOneUtcTimeStampedLinePerMessageKeepingInnerLineFeeds) {
