@@ -57,8 +57,9 @@ void syncFolder(const std::string& folder) {
 
 namespace FileAccess {
 
-std::string readUtf8File(const std::string& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::string readUtf8File(const std::string& path, Links links) {
+    FileDescriptor fd(
+        ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (links == Links::refuse ? O_NOFOLLOW : 0)));
     if (fd.get() < 0) {
         throwErrno(errno);
     }
@@ -81,6 +82,18 @@ std::string readUtf8File(const std::string& path) {
         throwErrno(EILSEQ);
     }
     return contents;
+}
+
+void makeParentFolders(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) {
+        return;
+    }
+    const std::string folder = path.substr(0, slash);
+    makeParentFolders(folder);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        throwErrno(errno);
+    }
 }
 
 void replaceAtomically(const std::string& path, std::string_view contents, ExistingFile existing,

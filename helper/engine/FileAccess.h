@@ -10,8 +10,18 @@
 // throw std::system_error whose what() is the OS's description.
 namespace FileAccess {
 
+enum class Links {
+    follow,
+    // A symbolic link at the path fails the read (ELOOP): for files of ours
+    // in folders only root writes, where a link can only be planted.
+    refuse,
+};
+
 // The whole file, which must be valid UTF-8 (EILSEQ otherwise).
-std::string readUtf8File(const std::string& path);
+std::string readUtf8File(const std::string& path, Links links = Links::follow);
+
+// Creates the folders above `path` that are missing, root-only.
+void makeParentFolders(const std::string& path);
 
 enum class ExistingFile {
     // Write through a symbolic link and keep the file's mode and owner: for

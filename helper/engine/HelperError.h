@@ -8,7 +8,7 @@
 // description, the text that travels back to the client.
 class HelperError final : public std::runtime_error {
 public:
-    enum class Kind { validationFailed, commandFailed, fileError };
+    enum class Kind { validationFailed, commandFailed, fileError, cleanupIncomplete };
 
     static HelperError validationFailed(std::string message) {
         return HelperError(Kind::validationFailed, std::move(message));
@@ -18,6 +18,10 @@ public:
     }
     static HelperError fileError(std::string message) {
         return HelperError(Kind::fileError, std::move(message));
+    }
+    // Some shaping could not be removed; it stays on record for the next try.
+    static HelperError cleanupIncomplete(std::string detail) {
+        return HelperError(Kind::cleanupIncomplete, std::move(detail));
     }
 
     Kind kind() const { return m_kind; }
@@ -37,6 +41,8 @@ private:
             return "Command failed: ";
         case Kind::fileError:
             return "File error: ";
+        case Kind::cleanupIncomplete:
+            return "Could not remove all shaping: ";
         }
         return {};
     }

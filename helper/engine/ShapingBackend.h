@@ -29,7 +29,9 @@ public:
     virtual void applyShaping(const ShapingPlan& plan) = 0;
 
     // Removes everything its record lists, carrying on past failing tools.
-    // Throws HelperError only when it cannot tell what there is to remove.
+    // What could not be removed stays on record for the next try, and then
+    // it throws HelperError::cleanupIncomplete naming each failure. Throws
+    // other HelperErrors when it cannot tell what there is to remove.
     virtual void removeShaping() = 0;
 
     // Whether a record of changes exists: shaping may be in force.

@@ -52,10 +52,12 @@ void ThrottlingManager::disableThrottling() {
     m_logger.log("Throttling disabled");
 }
 
-void ThrottlingManager::removeLeftovers() noexcept {
+std::optional<std::string> ThrottlingManager::removeLeftovers() noexcept {
     const std::lock_guard lock(m_stateLock);
     m_backend->removeTemporaryLeftovers();
-    removeRecordedShaping("Removed shaping left by an earlier helper process");
+    auto failure = removeRecordedShaping("Removed shaping left by an earlier helper process");
+    m_isActive = failure.has_value();
+    return failure;
 }
 
 void ThrottlingManager::shutDown() noexcept {
@@ -64,17 +66,21 @@ void ThrottlingManager::shutDown() noexcept {
     m_isActive = false;
 }
 
-void ThrottlingManager::removeRecordedShaping(const char* doneMessage) noexcept {
+std::optional<std::string>
+ThrottlingManager::removeRecordedShaping(const char* doneMessage) noexcept {
     try {
         if (!m_backend->hasRecordedChanges()) {
-            return;
+            return std::nullopt;
         }
         m_backend->removeShaping();
         m_logger.log(doneMessage);
+        return std::nullopt;
     } catch (const std::exception& error) {
         m_logger.log(std::string("Failed to remove shaping: ") + error.what());
+        return error.what();
     } catch (...) {
         m_logger.log("Failed to remove shaping: unknown error");
+        return "unknown error";
     }
 }
 
@@ -91,5 +97,12 @@ bool ThrottlingManager::isActive() const {
 }
 
 void ThrottlingManager::cleanupRules() {
-    m_backend->removeShaping();
+    try {
+        m_backend->removeShaping();
+    } catch (const HelperError& error) {
+        if (error.kind() == HelperError::Kind::cleanupIncomplete) {
+            m_isActive = true;
+        }
+        throw;
+    }
 }

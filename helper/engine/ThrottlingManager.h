@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 class Logger;
 
@@ -18,8 +20,10 @@ public:
     ThrottlingManager& operator=(const ThrottlingManager&) = delete;
 
     // Removes what an earlier process of the daemon left: shaping it recorded
-    // (a crash, a kill) and half-written temporary files. Never fails.
-    void removeLeftovers() noexcept;
+    // (a crash, a kill) and half-written temporary files. Returns why some
+    // shaping could not be removed; it stays on record, and the engine then
+    // counts as active.
+    std::optional<std::string> removeLeftovers() noexcept;
 
     // Replaces whatever shaping is in force. Throws HelperError, or the
     // runner's errors. Parameters that fail the check throw validationFailed
@@ -29,7 +33,9 @@ public:
                           std::int64_t dnsDelayMs);
 
     // Always runs the full clean-up, active or not. Throws HelperError when
-    // it cannot tell what to remove; the state is then left as it was.
+    // it cannot tell what to remove; the state is then left as it was. When
+    // some shaping could not be removed it throws cleanupIncomplete, and the
+    // engine stays active: the shaping may still be in force.
     void disableThrottling();
 
     bool isActive() const;
@@ -42,8 +48,8 @@ public:
 
 private:
     void cleanupRules();
-    // Only with the lock held.
-    void removeRecordedShaping(const char* doneMessage) noexcept;
+    // Only with the lock held. Returns why not everything could be removed.
+    std::optional<std::string> removeRecordedShaping(const char* doneMessage) noexcept;
 
     const Logger& m_logger;
     std::unique_ptr<ShapingBackend> m_backend;

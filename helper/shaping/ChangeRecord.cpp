@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sstream>
-#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -19,18 +18,6 @@ std::string lineOf(const ChangeRecord::Entry& entry) {
         line += (line.empty() ? "" : " ") + word;
     }
     return line + "\n";
-}
-
-void makeFolderFor(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos || slash == 0) {
-        return;
-    }
-    const std::string folder = path.substr(0, slash);
-    makeFolderFor(folder);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        throwErrno(errno);
-    }
 }
 
 } // namespace
@@ -68,7 +55,7 @@ bool ChangeRecord::isEmpty() const {
 }
 
 void ChangeRecord::add(const Entry& entry) {
-    makeFolderFor(m_path);
+    FileAccess::makeParentFolders(m_path);
     FileDescriptor fd(
         ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (fd.get() < 0) {
@@ -90,7 +77,7 @@ void ChangeRecord::replace(const std::vector<Entry>& entries) {
     for (const auto& entry : entries) {
         text += lineOf(entry);
     }
-    makeFolderFor(m_path);
+    FileAccess::makeParentFolders(m_path);
     FileAccess::replaceAtomically(m_path, text, FileAccess::ExistingFile::replace, 0600);
 }
 

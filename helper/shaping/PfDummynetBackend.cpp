@@ -45,12 +45,41 @@ PfDummynetBackend::PfDummynetBackend(const Logger& logger, const CommandExecutor
     , m_record(m_paths.changeRecord) {}
 
 void PfDummynetBackend::removeShaping() {
-    m_executor.executeIgnoringErrors(m_paths.pfctl, {"-a", kAnchorName, "-F", "all"});
+    // pfctl and dnctl also complain about what is not there; only a tool
+    // that never ran to its end leaves something for certain. With nothing
+    // on record, nothing of ours can be left, and failures are only logged.
+    const bool recorded = hasRecordedChanges();
+    std::vector<std::string> failures;
+    const auto step = [&](const std::string& tool, const std::vector<std::string>& arguments) {
+        if (!recorded) {
+            m_executor.executeIgnoringErrors(tool, arguments);
+            return;
+        }
+        try {
+            m_executor.execute(tool, arguments);
+        } catch (const CommandTimeout& timeout) {
+            failures.push_back(timeout.what());
+        } catch (const std::exception& error) {
+            std::string commandLine = tool;
+            for (const auto& argument : arguments) {
+                commandLine += " " + argument;
+            }
+            failures.push_back(commandLine + ": " + error.what());
+        }
+    };
+    step(m_paths.pfctl, {"-a", kAnchorName, "-F", "all"});
     removeDummynetAnchor();
-    m_executor.executeIgnoringErrors(m_paths.pfctl, {"-f", m_paths.pfConf});
-    m_executor.executeIgnoringErrors(m_paths.dnctl, {"pipe", "delete", "1"});
-    m_executor.executeIgnoringErrors(m_paths.dnctl, {"pipe", "delete", "2"});
-    m_executor.executeIgnoringErrors(m_paths.dnctl, {"-q", "flush"});
+    step(m_paths.pfctl, {"-f", m_paths.pfConf});
+    step(m_paths.dnctl, {"pipe", "delete", "1"});
+    step(m_paths.dnctl, {"pipe", "delete", "2"});
+    step(m_paths.dnctl, {"-q", "flush"});
+    if (!failures.empty()) {
+        std::string detail;
+        for (const auto& failure : failures) {
+            detail += (detail.empty() ? "" : "; ") + failure;
+        }
+        throw HelperError::cleanupIncomplete(detail);
+    }
     try {
         m_record.replace({});
     } catch (const std::system_error& error) {

@@ -13,7 +13,8 @@ class Logger;
 // makes has a fixed name of its own, so its clean-up is one fixed sequence;
 // the record only tells a later process that there is something to remove.
 // A failed enable is not rolled back: its last step that can fail loads the
-// anchor, and without the anchor's rules the pipes shape nothing.
+// anchor, and without the anchor's rules the pipes shape nothing. A clean-up
+// whose tool could not start or ran out of time keeps the record.
 class PfDummynetBackend final : public ShapingBackend {
 public:
     PfDummynetBackend(const Logger& logger, const CommandExecutor& executor,

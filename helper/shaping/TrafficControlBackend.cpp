@@ -74,6 +74,20 @@ bool reportsMissingKernelFeature(const std::string& output) {
            output.find("Unknown device type") != std::string::npos;
 }
 
+// How tc and ip report that what a clean-up step removes is not there (any
+// more): a device gone, a qdisc of ours gone or replaced by another's. Such
+// a step has nothing left to do.
+bool reportsAlreadyGone(const std::string& output) {
+    for (const char* gone : {"Cannot find device", "No such file or directory", "Invalid handle",
+                             "Cannot delete qdisc with handle of zero",
+                             "Cannot find specified qdisc", "must match existing qdisc"}) {
+        if (output.find(gone) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A u32 filter on `parent` that picks one transport protocol of one family.
 std::vector<std::string> filterArguments(const std::string& interface, const char* parent,
                                          const AddressFamily& family, const char* transport,
@@ -309,32 +323,44 @@ void TrafficControlBackend::removeShaping() {
         throw HelperError::fileError(std::string("Failed to read the change record: ") +
                                      error.what());
     }
-    undo(entries);
+    std::vector<std::string> failures;
+    const std::vector<ChangeRecord::Entry> kept = undo(entries, failures);
     m_plan.reset();
     m_shaped.clear();
     try {
-        m_record.replace({});
+        m_record.replace(kept);
     } catch (const std::system_error& error) {
-        throw HelperError::fileError(std::string("Failed to clear the change record: ") +
+        throw HelperError::fileError(std::string("Failed to update the change record: ") +
                                      error.what());
+    }
+    if (!failures.empty()) {
+        std::string detail;
+        for (const auto& failure : failures) {
+            detail += (detail.empty() ? "" : "; ") + failure;
+        }
+        throw HelperError::cleanupIncomplete(detail);
     }
 }
 
-void TrafficControlBackend::undo(const std::vector<ChangeRecord::Entry>& entries) const noexcept {
+std::vector<ChangeRecord::Entry>
+TrafficControlBackend::undo(const std::vector<ChangeRecord::Entry>& entries,
+                            std::vector<std::string>& failures) const noexcept {
+    std::vector<ChangeRecord::Entry> kept;
     // Newest first: the redirect goes before the device it points to.
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         try {
             const auto& words = *entry;
+            std::optional<std::string> failure;
             if (words.size() == 3 && words[0] == "qdisc" && words[2] == "root") {
-                m_executor.executeIgnoringErrors(
+                failure = undoStep(
                     m_tc, {"qdisc", "del", "dev", words[1], "root", "handle", kRootHandle});
             } else if (words.size() == 3 && words[0] == "qdisc" && words[2] == "ingress") {
                 // Named by kind as well: the kernel then refuses to delete a
                 // clsact qdisc that took the handle meanwhile.
-                m_executor.executeIgnoringErrors(
+                failure = undoStep(
                     m_tc, {"qdisc", "del", "dev", words[1], "handle", kIngressParent, "ingress"});
             } else if (words.size() == 2 && words[0] == "device") {
-                m_executor.executeIgnoringErrors(m_ip, {"link", "delete", "dev", words[1]});
+                failure = undoStep(m_ip, {"link", "delete", "dev", words[1]});
             } else {
                 std::string line;
                 for (const auto& word : words) {
@@ -342,22 +368,63 @@ void TrafficControlBackend::undo(const std::vector<ChangeRecord::Entry>& entries
                 }
                 m_logger.log("Ignored an unknown entry of the change record:" + line);
             }
+            if (failure) {
+                kept.insert(kept.begin(), words);
+                failures.push_back(std::move(*failure));
+            }
         } catch (...) {
             // Building an argument list can only fail for lack of memory; the
             // other entries still get their turn.
         }
     }
+    return kept;
+}
+
+std::optional<std::string>
+TrafficControlBackend::undoStep(const std::string& tool,
+                                const std::vector<std::string>& arguments) const {
+    std::string commandLine = tool;
+    for (const auto& argument : arguments) {
+        commandLine += " " + argument;
+    }
+    CommandResult result;
+    try {
+        result = m_executor.execute(tool, arguments);
+    } catch (const CommandTimeout& timeout) {
+        return timeout.what();
+    } catch (const std::exception& error) {
+        return commandLine + ": " + error.what();
+    }
+    if (result.exitCode == 0 || reportsAlreadyGone(result.combinedOutput())) {
+        return std::nullopt;
+    }
+    const std::string output = result.combinedOutput();
+    return commandLine + ": " +
+           (output.empty() ? "exit status " + std::to_string(result.exitCode) : output);
 }
 
 void TrafficControlBackend::removeFromInterface(const std::string& interface) noexcept {
     try {
-        std::vector<ChangeRecord::Entry> kept;
+        const std::vector<ChangeRecord::Entry> entries = m_record.entries();
         std::vector<ChangeRecord::Entry> removed;
-        for (auto& entry : m_record.entries()) {
-            (concerns(entry, interface) ? removed : kept).push_back(std::move(entry));
+        for (const auto& entry : entries) {
+            if (concerns(entry, interface)) {
+                removed.push_back(entry);
+            }
         }
-        undo(removed);
+        std::vector<std::string> failures;
+        const std::vector<ChangeRecord::Entry> failed = undo(removed, failures);
+        std::vector<ChangeRecord::Entry> kept;
+        for (const auto& entry : entries) {
+            if (!concerns(entry, interface) ||
+                std::find(failed.begin(), failed.end(), entry) != failed.end()) {
+                kept.push_back(entry);
+            }
+        }
         m_record.replace(kept);
+        for (const auto& failure : failures) {
+            m_logger.log("Failed to remove the shaping of " + interface + ": " + failure);
+        }
     } catch (const std::exception& error) {
         m_logger.log("Failed to remove the shaping of " + interface + ": " + error.what());
     }

@@ -53,8 +53,16 @@ private:
     // non-zero; a step that adds a kernel feature names it when it is missing.
     void run(const std::string& tool, const std::vector<std::string>& arguments,
              const std::string& failure, const char* kernelFeature = nullptr);
-    void undo(const std::vector<ChangeRecord::Entry>& entries) const noexcept;
-    // Undoes what the record lists for one interface and forgets it.
+    // Undoes `entries`, newest first. Returns those it could not undo, in
+    // their order, and adds why to `failures`.
+    std::vector<ChangeRecord::Entry> undo(const std::vector<ChangeRecord::Entry>& entries,
+                                          std::vector<std::string>& failures) const noexcept;
+    // Why undoing with this run failed; nothing when it worked, or when the
+    // thing to remove is gone already.
+    std::optional<std::string> undoStep(const std::string& tool,
+                                        const std::vector<std::string>& arguments) const;
+    // Undoes what the record lists for one interface and forgets what it
+    // removed.
     void removeFromInterface(const std::string& interface) noexcept;
 
     const Logger& m_logger;

@@ -142,9 +142,10 @@ TEST_F(ThrottlingManagerTest, DisableAlwaysCleansUpAndRestoresPfConf) {
     EXPECT_EQ(log.messages().back(), "Throttling disabled");
 }
 
-TEST_F(ThrottlingManagerTest, CleanupCarriesOnPastFailingAndMissingTools) {
+TEST_F(ThrottlingManagerTest, CleanupCarriesOnPastFailingAndMissingToolsAndKeepsWhatTheyLeft) {
     sandbox.answer("pfctl", "*", 1, "", "pf is off");
     std::filesystem::remove(sandbox.path("/usr/sbin/dnctl"));
+    // With nothing on record, nothing of ours can be left.
     manager.disableThrottling();
     EXPECT_THAT(sandbox.toolRuns(),
                 ElementsAre("pfctl -a com.veltrane -F all", "pfctl -f /etc/pf.conf"));
@@ -152,6 +153,25 @@ TEST_F(ThrottlingManagerTest, CleanupCarriesOnPastFailingAndMissingTools) {
     EXPECT_THAT(log.messages(),
                 testing::Contains("Command failed (ignored): No such file or directory"));
     EXPECT_EQ(log.messages().back(), "Throttling disabled");
+
+    // With shaping on record, a tool that could not run leaves it there; a
+    // tool that ran and complained does not.
+    sandbox.clearAnswers();
+    sandbox.installTool("/usr/sbin/dnctl");
+    enable();
+    sandbox.answer("pfctl", "*", 1, "", "pf is off");
+    std::filesystem::remove(sandbox.path("/usr/sbin/dnctl"));
+    const std::string dnctl = sandbox.path("/usr/sbin/dnctl");
+    EXPECT_EQ(whatThrows([this] { manager.disableThrottling(); }),
+              "Could not remove all shaping: " + dnctl + " pipe delete 1: No such file or " +
+                  "directory; " + dnctl + " pipe delete 2: No such file or directory; " + dnctl +
+                  " -q flush: No such file or directory");
+    EXPECT_TRUE(manager.isActive());
+    EXPECT_TRUE(sandbox.exists("/run/veltrane/shaping.record"));
+    sandbox.installTool("/usr/sbin/dnctl");
+    manager.disableThrottling();
+    EXPECT_FALSE(manager.isActive());
+    EXPECT_FALSE(sandbox.exists("/run/veltrane/shaping.record"));
 }
 
 TEST_F(ThrottlingManagerTest, AReloadWarningAndAFailingPfEnableDoNotFailTheEnable) {
@@ -170,6 +190,7 @@ TEST_F(ThrottlingManagerTest, AToolThatCannotStartFailsTheEnableWithTheSystemErr
     // the reload after adding the anchor line is the first that counts.
     sandbox.installTool("/usr/sbin/dnctl");
     std::filesystem::remove(sandbox.path("/sbin/pfctl"));
+    std::filesystem::remove(sandbox.path("/run/veltrane/shaping.record"));
     sandbox.clearToolRuns();
     EXPECT_EQ(enableFailure(), "No such file or directory");
     EXPECT_THAT(sandbox.toolRuns(), testing::Contains(testing::StartsWith("dnctl pipe 2 config")));

@@ -192,6 +192,49 @@ TEST_P(TrafficControlRollbackTest, AFailingStepUndoesEverythingThatWasMadeAndNot
 INSTANTIATE_TEST_SUITE_P(EachStep, TrafficControlRollbackTest,
                          testing::Values(0, 1, 5, 6, 7, 8, 9, 13, 14));
 
+TEST_F(TrafficControlBackendTest, WhatCouldNotBeRemovedStaysOnRecordUntilADisableRemovesIt) {
+    // tc and ip say so when what a step removes is gone already.
+    for (const char* gone : {"Cannot find device \"eth0\"", "Error: Invalid handle.",
+                             "Error: Cannot delete qdisc with handle of zero."}) {
+        enable();
+        sandbox.clearAnswers();
+        sandbox.answer("tc", "qdisc del dev eth0 root handle 5654:", 2, "", gone);
+        manager.disableThrottling();
+        EXPECT_EQ(record(), "") << gone;
+    }
+    enable();
+    sandbox.clearAnswers();
+    sandbox.answer("ip", "link delete dev vtifb-eth0", 2, "",
+                   "RTNETLINK answers: Operation not permitted");
+    std::filesystem::rename(sandbox.path("/usr/sbin/tc"), sandbox.path("/usr/sbin/tc.away"));
+    sandbox.clearToolRuns();
+    const std::string tc = sandbox.path("/usr/sbin/tc");
+    EXPECT_EQ(whatThrows([this] { manager.disableThrottling(); }),
+              "Could not remove all shaping: " + tc +
+                  " qdisc del dev eth0 handle ffff: ingress: No such file or directory; " +
+                  sandbox.path("/usr/sbin/ip") +
+                  " link delete dev vtifb-eth0: RTNETLINK answers: Operation not permitted; " + tc +
+                  " qdisc del dev eth0 root handle 5654:: No such file or directory");
+    EXPECT_TRUE(manager.isActive());
+    EXPECT_EQ(record(), "qdisc eth0 root\ndevice vtifb-eth0\nqdisc eth0 ingress\n");
+
+    // The next try removes only what is still listed.
+    std::filesystem::rename(sandbox.path("/usr/sbin/tc.away"), sandbox.path("/usr/sbin/tc"));
+    sandbox.answer("tc", "qdisc del dev eth0 handle ffff: ingress", 2, "",
+                   "Error: Cannot find specified qdisc on specified device.");
+    sandbox.clearToolRuns();
+    EXPECT_THAT(whatThrows([this] { manager.disableThrottling(); }),
+                testing::EndsWith("link delete dev vtifb-eth0: RTNETLINK answers: Operation not "
+                                  "permitted"));
+    EXPECT_EQ(record(), "device vtifb-eth0\n");
+    sandbox.clearAnswers();
+    sandbox.clearToolRuns();
+    manager.disableThrottling();
+    EXPECT_THAT(sandbox.toolRuns(), testing::ElementsAre("ip link delete dev vtifb-eth0"));
+    EXPECT_EQ(record(), "");
+    EXPECT_FALSE(manager.isActive());
+}
+
 TEST_F(TrafficControlBackendTest, AMissingKernelFeatureIsNamed) {
     sandbox.answer("tc", kShapeEth0[13].substr(3), 2, "",
                    "Error: Specified qdisc kind is unknown.");
