@@ -63,15 +63,10 @@ private:
 // followed, as the real one does after every change, and fails when told to.
 class FakeHelperClient final : public HelperClient {
 public:
-    struct Take {
-        QString description;
-        bool hold = false;
-        bool operator==(const Take&) const = default;
-    };
-
     // The conditions of every switch-on, through either call.
     std::vector<HelperParameters> enables;
-    std::vector<Take> takes;
+    // The description and hold of every take.
+    std::vector<std::pair<QString, bool>> takes;
     int disables = 0;
     int releases = 0;
     // Reads of either kind.
@@ -116,26 +111,12 @@ public:
             Q_EMIT helperStateChanged(available ? state() : HelperState{});
         }
     }
-    HelperState state() {
-        HelperState state;
-        state.available = true;
-        state.active = active;
-        state.serial = ++m_serial;
-        if (active) {
-            state.configuration = configuration;
-            state.owner = owner;
-        }
-        return state;
-    }
+    HelperState state() { return {true, active, ++m_serial, configuration, owner, {}}; }
     // This client, as the helper names it.
     static ThrottleOwner ownerOf(const QString& description, bool held, bool isThisClient = true) {
-        return {QStringLiteral(":1.7"),
-                1000,
-                static_cast<uint>(QCoreApplication::applicationPid()),
-                description,
-                QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC),
-                held,
-                isThisClient};
+        const auto pid = static_cast<uint>(QCoreApplication::applicationPid());
+        const QDateTime since = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+        return {QStringLiteral(":1.7"), 1000, pid, description, since, held, isThisClient};
     }
 
     QCoro::Task<> installHelper() override {
@@ -158,7 +139,7 @@ public:
     }
     QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
                                  bool hold) override {
-        takes.push_back({description, hold});
+        takes.emplace_back(description, hold);
         co_await switchOn(parameters, ownerOf(description, hold));
     }
     QCoro::Task<> disableThrottling() override {
