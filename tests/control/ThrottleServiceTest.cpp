@@ -87,18 +87,21 @@ TEST_F(ThrottleServiceTest, WhatCannotBeSentOrHasNoDaemonIsRefusedBeforeTheHelpe
     EXPECT_THAT(posted, IsEmpty());
 }
 
-TEST_F(ThrottleServiceTest, AFailedApplyIsStoredAndRethrownAndTheNextSuccessClearsIt) {
-    finish(service.applyProfile(threeG));
-    const ThrottleState enabled = service.state();
+TEST_F(ThrottleServiceTest, SelectingReappliesOnlyWhileOnAndAFailureIsKeptUntilTheNextSuccess) {
+    finish(service.selectProfile(edge));
+    EXPECT_EQ(service.state().selectedProfile, edge);
+    EXPECT_THAT(helper.enables, IsEmpty());
 
+    finish(service.applyProfile(edge));
+    const std::optional<QDateTime> enabledAt = service.state().enabledAt;
+    // The choice is kept, and so is what really runs.
     const ThrottleError refused = ThrottleError::helperError("Unknown error");
     helper.nextFailure = std::make_exception_ptr(refused);
-    EXPECT_EQ(failureOf(service.applyProfile(edge)), refused);
+    EXPECT_EQ(failureOf(service.selectProfile(threeG)), refused);
     EXPECT_EQ(service.state().error, refused);
-    // Still on, with the profile that really is applied.
-    EXPECT_TRUE(service.state().isEnabled);
-    EXPECT_EQ(service.state().currentProfile, threeG);
-    EXPECT_EQ(service.state().enabledAt, enabled.enabledAt);
+    EXPECT_EQ(service.state().selectedProfile, threeG);
+    EXPECT_EQ(service.state().currentProfile, edge);
+    EXPECT_EQ(service.state().enabledAt, enabledAt);
 
     // Anything that is not a ThrottleError becomes an unknown one.
     helper.nextFailure = std::make_exception_ptr(std::runtime_error("out of memory"));
@@ -107,34 +110,11 @@ TEST_F(ThrottleServiceTest, AFailedApplyIsStoredAndRethrownAndTheNextSuccessClea
     EXPECT_TRUE(service.state().isEnabled);
 
     now = kFirst.addSecs(60);
-    finish(service.applyProfile(edge));
-    EXPECT_EQ(service.state().error, std::nullopt);
-    EXPECT_EQ(service.state().currentProfile, edge);
-    EXPECT_EQ(service.state().enabledAt, now);
-    EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled", "ThrottlingEnabled"));
-}
-
-TEST_F(ThrottleServiceTest, SelectingWhileOffOnlyRecordsAndWhileOnReappliesAtOnce) {
-    finish(service.selectProfile(edge));
-    ThrottleState expected;
-    expected.selectedProfile = edge;
-    EXPECT_EQ(service.state(), expected);
-    EXPECT_THAT(helper.enables, IsEmpty());
-
-    finish(service.applyProfile(edge));
-    now = kFirst.addSecs(5);
     finish(service.selectProfile(threeG));
-    EXPECT_EQ(helper.enables.size(), 2u);
+    EXPECT_EQ(service.state().error, std::nullopt);
     EXPECT_EQ(service.state().currentProfile, threeG);
-    EXPECT_EQ(service.state().selectedProfile, threeG);
     EXPECT_EQ(service.state().enabledAt, now);
     EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled", "ThrottlingEnabled"));
-
-    // A failed re-apply still keeps the choice.
-    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
-    EXPECT_EQ(failureOf(service.selectProfile(edge)), ThrottleError::helperError("busy"));
-    EXPECT_EQ(service.state().selectedProfile, edge);
-    EXPECT_EQ(service.state().currentProfile, threeG);
 }
 
 TEST_F(ThrottleServiceTest, HelperReadinessFollowsTheRegistrationAndTheConnectionFlag) {
