@@ -2,7 +2,9 @@
 // veltrane-helper-sandbox: the daemon for tests, never installed. Every path
 // the engine uses lies under --root; --bus picks the bus; --backend and
 // --interfaces pin what the engine shapes with and what it shapes;
-// --tool-time-limit shortens the limit of every tool run.
+// --tool-time-limit shortens the limit of every tool run, --call-deadline
+// the bound of every changing call.
+#include "CallBudget.h"
 #include "CommandExecutor.h"
 #include "EnginePaths.h"
 #include "HelperDaemon.h"
@@ -60,7 +62,13 @@ int main(int argc, char** argv) {
         QStringLiteral("tool-time-limit"),
         QStringLiteral("Milliseconds a tool may run before it is ended (default: 30000)."),
         QStringLiteral("MS"));
-    parser.addOptions({rootOption, busOption, backendOption, interfacesOption, timeLimitOption});
+    const QCommandLineOption callDeadlineOption(
+        QStringLiteral("call-deadline"),
+        QStringLiteral("Milliseconds a call that changes throttling may take in all (default: %1).")
+            .arg(kCallDeadline.count()),
+        QStringLiteral("MS"));
+    parser.addOptions({rootOption, busOption, backendOption, interfacesOption, timeLimitOption,
+                       callDeadlineOption});
     parser.process(app);
 
     const QString root = parser.value(rootOption);
@@ -89,12 +97,17 @@ int main(int argc, char** argv) {
     }
 
     std::chrono::milliseconds timeLimit = std::chrono::seconds(30);
-    if (parser.isSet(timeLimitOption)) {
-        bool valid = false;
-        timeLimit = std::chrono::milliseconds(parser.value(timeLimitOption).toLongLong(&valid));
-        if (!valid || timeLimit.count() <= 0) {
-            std::fprintf(stderr, "veltrane-helper-sandbox: --tool-time-limit needs milliseconds\n");
-            return 2;
+    CallBudget budget;
+    for (const auto& [option, value] :
+         {std::pair{&timeLimitOption, &timeLimit}, std::pair{&callDeadlineOption, &budget.total}}) {
+        if (parser.isSet(*option)) {
+            bool valid = false;
+            *value = std::chrono::milliseconds(parser.value(*option).toLongLong(&valid));
+            if (!valid || value->count() <= 0) {
+                std::fprintf(stderr, "veltrane-helper-sandbox: --%s needs milliseconds\n",
+                             qPrintable(option->names().constFirst()));
+                return 2;
+            }
         }
     }
 
@@ -105,5 +118,6 @@ int main(int argc, char** argv) {
     HelperEngine engine = buildHelperEngine(
         logger, [&] { return makeShapingBackend(logger, executor, paths, kind, interfaces); },
         watchUplinks);
-    return runHelperDaemon(chooseBus(parser.value(busOption)), logger, executor, std::move(engine));
+    return runHelperDaemon(chooseBus(parser.value(busOption)), logger, executor, std::move(engine),
+                           paths.ownerRecord, budget);
 }

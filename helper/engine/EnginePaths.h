@@ -15,13 +15,16 @@ struct EnginePaths {
     // Root-only, on a file system that does not outlive a reboot, as the
     // shaping it lists does not.
     std::string changeRecord = "/run/veltrane/shaping.record";
+    // Who owns the throttling in force, beside the record, so that a hold
+    // outlives a daemon that was killed.
+    std::string ownerRecord = "/run/veltrane/owner";
 
     // The same paths with `root` put in front of each; `root` is an absolute
     // folder without a trailing slash.
     static EnginePaths underRoot(const std::string& root) {
         EnginePaths paths;
         for (std::string* path : {&paths.dnctl, &paths.pfctl, &paths.pfConf, &paths.anchorRules,
-                                  &paths.tc, &paths.ip, &paths.changeRecord}) {
+                                  &paths.tc, &paths.ip, &paths.changeRecord, &paths.ownerRecord}) {
             *path = root + *path;
         }
         return paths;

@@ -12,8 +12,9 @@ class Authorization {
 public:
     struct Decision {
         bool allowed = false;
-        // The caller's user, when the bus could tell it.
+        // The caller's user and process, when the bus could tell them.
         std::optional<uint> uid;
+        std::optional<uint> pid;
     };
 
     virtual ~Authorization() = default;

@@ -26,7 +26,13 @@ void ConnectionLog::noteCaller(const QString& uniqueName) {
 }
 
 void ConnectionLog::nameOwnerChanged(const QString& name, const QString&, const QString& newOwner) {
-    if (newOwner.isEmpty() && m_clients.remove(name)) {
+    // A unique name ends with its connection; a well-known one only changes
+    // hands.
+    if (!newOwner.isEmpty() || !name.startsWith(QLatin1Char(':'))) {
+        return;
+    }
+    if (m_clients.remove(name)) {
         m_logger.log("XPC connection invalidated");
     }
+    Q_EMIT connectionClosed(name);
 }

@@ -27,6 +27,13 @@ public:
         }
     }
 
+    // A named bus error instead, for the members that have them.
+    void sendError(const QString& name, const QString& text) const {
+        if (m_call.isReplyRequired()) {
+            m_bus.send(m_call.createErrorReply(name, text));
+        }
+    }
+
 private:
     QDBusMessage m_call;
     QDBusConnection m_bus;

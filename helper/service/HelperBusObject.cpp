@@ -73,7 +73,10 @@ std::vector<HelperBusObject::Route> helperRoutes() {
             VELTRANE_ROUTE(IsThrottlingActive),
             VELTRANE_ROUTE(GetThrottlingConfiguration),
             VELTRANE_ROUTE(GetVersion),
-            VELTRANE_ROUTE(HealthCheck)};
+            VELTRANE_ROUTE(HealthCheck),
+            VELTRANE_ROUTE(EnableThrottlingAs),
+            VELTRANE_ROUTE(ReleaseThrottling),
+            VELTRANE_ROUTE(GetState)};
 }
 
 void sendError(const QDBusConnection& connection, const QDBusMessage& call, const QString& name,

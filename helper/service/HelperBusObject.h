@@ -10,8 +10,8 @@ class VeltraneHelper;
 
 // Takes every message sent to the helper's object before the bus library's
 // own dispatch sees it, which would remember each unknown method name and
-// signature for good. A call that is not one of the nine methods with its
-// exact signature is refused at once with the bus's standard error
+// signature for good. A call that is not one of the interface's methods with
+// its exact signature is refused at once with the bus's standard error
 // (UnknownMethod, InvalidArgs); the rest go to VeltraneHelper with typed
 // arguments and a typed reply, both derived from the interface description.
 class HelperBusObject final : public QDBusVirtualObject {

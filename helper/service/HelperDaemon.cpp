@@ -8,6 +8,7 @@
 #include "Logger.h"
 #include "PolkitAuthorization.h"
 #include "StopSignals.h"
+#include "ThrottleOwnership.h"
 #include "ThrottlingManager.h"
 #include "Uplinks.h"
 #include "VeltraneHelper.h"
@@ -31,6 +32,7 @@ constexpr auto kEngineThreadBudget = 4500ms;
 // Links and routes change in bursts (an interface comes up, gets its
 // address, then its routes): shape once the burst is over.
 constexpr auto kUplinkSettleTime = 300ms;
+constexpr int kBusQuestionTimeoutMs = 5'000;
 
 // QtDBus keeps a process alive after its bus has gone; the bus's own
 // Disconnected signal is the one sure sign, and then there is nobody left to
@@ -45,6 +47,16 @@ public Q_SLOTS:
     void busLost() { QCoreApplication::exit(0); }
 };
 
+// Whether a connection is still on the bus. Bounded: the start waits for it.
+bool isOnBus(QDBusConnection bus, const QString& uniqueName) {
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    ask.setArguments({uniqueName});
+    const QDBusMessage reply = bus.call(ask, QDBus::Block, kBusQuestionTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+}
+
 } // namespace
 
 HelperEngine buildHelperEngine(const Logger& logger,
@@ -53,7 +65,6 @@ HelperEngine buildHelperEngine(const Logger& logger,
     HelperEngine parts;
     try {
         parts.engine = std::make_unique<ThrottlingManager>(logger, makeBackend());
-        parts.engine->removeLeftovers();
     } catch (const std::exception& error) {
         parts.engine.reset();
         parts.failure = error.what();
@@ -72,18 +83,39 @@ HelperEngine buildHelperEngine(const Logger& logger,
 }
 
 int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExecutor& executor,
-                    HelperEngine parts) {
+                    HelperEngine parts, const std::string& ownerRecordPath, CallBudget budget) {
+    ThrottleOwnership ownership(logger, ownerRecordPath);
     if (!bus.isConnected()) {
         logger.log("Cannot connect to the bus: " + bus.lastError().message().toStdString());
+        // No holder can be watched from here: what an earlier process left
+        // goes, held or not.
+        if (parts.engine) {
+            parts.engine->removeLeftovers();
+        }
+        ownership.clear();
         return 1;
     }
 
+    // Subscribed before the start asks whether a holder is still there, so
+    // that its leaving cannot fall between the two.
     ConnectionLog connections(logger, bus);
     PolkitAuthorization authorization(bus);
-    VeltraneHelper helper(logger, parts.engine.get(), parts.failure, authorization, connections);
+    VeltraneHelper helper(logger, parts.engine.get(), parts.failure, authorization, connections,
+                          ownership, budget);
+    QObject::connect(&connections, &ConnectionLog::connectionClosed, &helper,
+                     &VeltraneHelper::connectionClosed);
+    QObject::connect(&helper, &VeltraneHelper::stateChanged, [bus](const QVariantMap& state) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QString::fromUtf8(HelperProtocol::kObjectPath),
+            QString::fromUtf8(HelperProtocol::kInterfaceName), QStringLiteral("StateChanged"));
+        signal.setArguments({state});
+        bus.send(signal);
+    });
+    helper.startUp([bus](const QString& uniqueName) { return isOnBus(bus, uniqueName); });
     HelperBusObject busObject(helper);
     if (!bus.registerVirtualObject(QString::fromUtf8(HelperProtocol::kObjectPath), &busObject)) {
         logger.log("Cannot export the helper object: " + bus.lastError().message().toStdString());
+        helper.stop(kEngineThreadBudget);
         return 1;
     }
 
@@ -121,6 +153,7 @@ int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExec
     }
 
     logger.log("Veltrane Helper v" + std::string(HelperProtocol::kVersion) + " started");
+    helper.announceState();
     const int status = QCoreApplication::exec();
 
     executor.endRunsBy(std::chrono::steady_clock::now() + kCleanupBudget);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "CallBudget.h"
 #include "ThrottlingManager.h"
 #include "Uplinks.h"
 
@@ -22,15 +23,18 @@ struct HelperEngine {
     std::unique_ptr<UplinkMonitor> uplinkMonitor;
 };
 
-// Builds the engine on the backend `makeBackend` returns and removes what an
-// earlier process of the daemon left. Never throws: a failure is logged and
-// kept, so the daemon can still answer that it cannot throttle.
+// Builds the engine on the backend `makeBackend` returns. Never throws: a
+// failure is logged and kept, so the daemon can still answer that it cannot
+// throttle. What an earlier process left is dealt with once the bus can tell
+// whether its holder is still there (runHelperDaemon).
 HelperEngine buildHelperEngine(const Logger& logger,
                                const std::function<std::unique_ptr<ShapingBackend>()>& makeBackend,
                                bool watchUplinks);
 
 // Serves the helper on `bus` until the bus connection is lost or SIGTERM or
 // SIGINT arrives; then removes the shaping and exits within 5 seconds, ending
-// any tool still running. Returns the exit status.
+// any tool still running. Who owns the throttling is kept at
+// `ownerRecordPath`; each changing call gets `budget`. Returns the exit
+// status.
 int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExecutor& executor,
-                    HelperEngine parts);
+                    HelperEngine parts, const std::string& ownerRecordPath, CallBudget budget = {});

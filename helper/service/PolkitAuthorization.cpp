@@ -62,26 +62,39 @@ PolkitAuthorization::PolkitAuthorization(QDBusConnection bus, QObject* parent)
     , m_bus(std::move(bus)) {}
 
 void PolkitAuthorization::check(const QString& caller, std::function<void(Decision)> done) {
-    QDBusMessage askUser = QDBusMessage::createMethodCall(
+    // The credentials give the process as well, which the owner of the
+    // throttling is named by; one question for both.
+    QDBusMessage askCredentials = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixUser"));
-    askUser.setArguments({caller});
-    callAsync(m_bus, askUser, kBusTimeoutMs, this,
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionCredentials"));
+    askCredentials.setArguments({caller});
+    callAsync(m_bus, askCredentials, kBusTimeoutMs, this,
               [this, caller, done = std::move(done)](const QDBusMessage& reply) {
-                  if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != "u") {
-                      done({false, std::nullopt}); // gone already, or no answer
+                  if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != "a{sv}") {
+                      done({false, std::nullopt, std::nullopt}); // gone already, or no answer
                       return;
                   }
-                  const uint uid = reply.arguments().at(0).toUInt();
-                  if (uid == 0) {
-                      done({true, uid});
+                  const auto credentials = qdbus_cast<QVariantMap>(reply.arguments().at(0));
+                  const QVariant user = credentials.value(QStringLiteral("UnixUserID"));
+                  const QVariant process = credentials.value(QStringLiteral("ProcessID"));
+                  if (user.typeId() != QMetaType::UInt) {
+                      done({false, std::nullopt, std::nullopt});
                       return;
                   }
-                  askPolkit(caller, uid, done);
+                  Decision decision{false, user.toUInt(), std::nullopt};
+                  if (process.typeId() == QMetaType::UInt) {
+                      decision.pid = process.toUInt();
+                  }
+                  if (decision.uid == 0u) {
+                      decision.allowed = true;
+                      done(decision);
+                      return;
+                  }
+                  askPolkit(caller, decision, done);
               });
 }
 
-void PolkitAuthorization::askPolkit(const QString& caller, uint uid,
+void PolkitAuthorization::askPolkit(const QString& caller, Decision decision,
                                     std::function<void(Decision)> done) {
     QDBusMessage ask =
         QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.PolicyKit1"),
@@ -93,7 +106,8 @@ void PolkitAuthorization::askPolkit(const QString& caller, uint uid,
     ask.setArguments({QVariant::fromValue(busNameSubject(caller)), QString::fromUtf8(kAction),
                       QVariant::fromValue(noDetails()), uint(0), QString()});
     callAsync(m_bus, ask, kPolkitTimeoutMs, this,
-              [uid, done = std::move(done)](const QDBusMessage& reply) {
-                  done({isAuthorized(reply), uid});
+              [decision, done = std::move(done)](const QDBusMessage& reply) mutable {
+                  decision.allowed = isAuthorized(reply);
+                  done(decision);
               });
 }

@@ -19,7 +19,8 @@ public:
     void check(const QString& caller, std::function<void(Decision)> done) override;
 
 private:
-    void askPolkit(const QString& caller, uint uid, std::function<void(Decision)> done);
+    // `decision` carries the caller's credentials.
+    void askPolkit(const QString& caller, Decision decision, std::function<void(Decision)> done);
 
     QDBusConnection m_bus;
 };

@@ -43,6 +43,12 @@ QString enableAsNobody(const HelperOnPrivateBus& helper) {
                         {"int64:1000", "int64:0", "int64:0", "double:0", "int64:0"});
 }
 
+QString enableOwnedAsNobody(const HelperOnPrivateBus& helper) {
+    return callAsNobody(helper, QStringLiteral("com.veltrane.HelperProtocol.EnableThrottlingAs"),
+                        {"int64:1000", "int64:0", "int64:0", "double:0", "int64:0", "string:nobody",
+                         "boolean:false"});
+}
+
 class AuthorizationTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -58,6 +64,10 @@ TEST_F(AuthorizationTest, PolkitDecidesForOthersAndSwitchingOffIsOpenToEveryone)
                 testing::EndsWith("boolean true string \"\""));
     EXPECT_TRUE(allowed.bus().output().contains("fake-polkit: system-bus-name uid 65534 action "
                                                 "com.veltrane.helper.throttle flags 0 -> yes"));
+    // The owner is who the bus says called, whatever the caller says.
+    EXPECT_THAT(enableOwnedAsNobody(allowed).toStdString(), testing::StartsWith("method return"));
+    QDBusConnection root = allowed.bus().connect("root");
+    EXPECT_EQ(HelperOnPrivateBus::state(root).value("owner").toMap().value("uid"), kNobody);
 
     // Refused by polkit, or without any polkit: the same answer, nothing run.
     HelperOnPrivateBus refused({{}, QList<uint>{}, {}});
@@ -70,6 +80,8 @@ TEST_F(AuthorizationTest, PolkitDecidesForOthersAndSwitchingOffIsOpenToEveryone)
                                  {"uint64:1000", "uint64:0", "uint32:0", "double:0"})
                         .toStdString(),
                     testing::EndsWith("string \"Not authorized to change network throttling\""));
+        EXPECT_THAT(enableOwnedAsNobody(*helper).toStdString(),
+                    testing::HasSubstr("Error com.veltrane.Error.NotAuthorized"));
         EXPECT_TRUE(helper->bus().output().contains("Authorization denied for uid 65534"));
         EXPECT_THAT(helper->tools().toolRuns(), testing::IsEmpty());
         EXPECT_THAT(

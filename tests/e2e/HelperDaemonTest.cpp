@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <limits>
+#include <unistd.h>
 
 using testing::ElementsAre;
 using testing::IsEmpty;
@@ -28,8 +29,16 @@ QVariantList applyArguments(qulonglong down, qulonglong up, uint latency, double
     return {down, up, latency, loss};
 }
 
+QVariantList enableAsArguments(const QString& description, bool hold) {
+    return {qlonglong(1000), qlonglong(2000), qlonglong(30), 1.5, qlonglong(0), description, hold};
+}
+
 QVariantMap configurationOf(const QDBusMessage& reply) {
     return qdbus_cast<QVariantMap>(reply.arguments().value(0));
+}
+
+QVariantMap ownerOf(const QVariantMap& state) {
+    return state.value(HelperProtocol::State::kOwner).toMap();
 }
 
 class HelperDaemonTest : public testing::Test {
@@ -51,6 +60,19 @@ protected:
     }
 
     std::vector<std::string> toolRuns() const { return helper.tools().toolRuns(); }
+
+    QVariantMap state() { return HelperOnPrivateBus::state(client); }
+
+    // A call on another client connection, which stays open until the bus's
+    // disconnect(name) closes it.
+    QDBusMessage callAs(const QString& connectionName, const QString& method,
+                        const QVariantList& arguments = {}) {
+        QDBusConnection connection = helper.bus().connect(connectionName);
+        return HelperOnPrivateBus::call(connection, method, arguments);
+    }
+    QString uniqueNameOf(const QString& connectionName) {
+        return helper.bus().connect(connectionName).baseService();
+    }
 
     qint64 daemonPid() {
         return helper.bus().ownerPid(QString::fromUtf8(HelperProtocol::kServiceName));
@@ -129,6 +151,17 @@ TEST_F(HelperDaemonTest, InvalidParametersGetTheCheckMessageAndRunNothing) {
         EXPECT_EQ(call(invalid.method, invalid.arguments).arguments(), invalid.reply)
             << invalid.arguments.first().toString().toStdString();
     }
+    // The owner's description is shown and logged: one line, not too long.
+    for (const QString& description :
+         {QString(HelperProtocol::kMaxDescriptionLength + 1, QLatin1Char('x')),
+          QStringLiteral("make\ntest")}) {
+        EXPECT_EQ(call("EnableThrottlingAs", enableAsArguments(description, true)).errorName(),
+                  HelperProtocol::Error::kInvalidArguments);
+    }
+    EXPECT_EQ(call("EnableThrottlingAs", {qlonglong(0), qlonglong(0), qlonglong(10'001), 0.0,
+                                          qlonglong(0), QString(), false})
+                  .errorMessage(),
+              latency);
     EXPECT_THAT(toolRuns(), IsEmpty());
     EXPECT_TRUE(daemonLog().contains("Validation failed: " + latency));
 }
@@ -144,22 +177,80 @@ TEST_F(HelperDaemonTest, AnEngineFailureRepliesWithTheErrorDescription) {
     EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
 }
 
-TEST_F(HelperDaemonTest, TwoClientsShareOneEngineAndTheLogFollowsTheirConnections) {
-    {
-        QDBusConnection other = helper.bus().connect("other");
-        ASSERT_THAT(call("EnableThrottling", enableArguments(0, 0, 0, 0, 0)).arguments(),
-                    ElementsAre(true, QString()));
-        EXPECT_THAT(HelperOnPrivateBus::call(other, QStringLiteral("GetStatus")).arguments(),
-                    ElementsAre(true, QString()));
-        EXPECT_EQ(daemonLog().count("Accepted new XPC connection"), 2);
-    }
-    helper.bus().disconnect("other");
-    EXPECT_TRUE(waitUntil([this] { return daemonLog().count("XPC connection invalidated") == 1; }));
-    // The engine's state belongs to no connection.
-    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(true, QString()));
+TEST_F(HelperDaemonTest, AHoldEndsWithItsHoldersConnectionAndEveryChangeIsAnnounced) {
+    const HelperStateSignals announced(client);
+    const QDBusMessage reply =
+        callAs("holder", "EnableThrottlingAs", enableAsArguments("make test", true));
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return announced.last().value("active").toBool(); }));
+
+    // Who holds it comes from the bus; the serial tells this state from older ones.
+    const QVariantMap held = announced.last();
+    EXPECT_EQ(ownerOf(held), (QVariantMap{{"busName", uniqueNameOf("holder")},
+                                          {"uid", uint(::getuid())},
+                                          {"pid", uint(::getpid())},
+                                          {"description", QStringLiteral("make test")},
+                                          {"since", ownerOf(held).value("since")},
+                                          {"held", true}}));
+    EXPECT_EQ(held.value("configuration").toMap(),
+              (QVariantMap{{"downloadBytesPerSecond", qlonglong(1000)},
+                           {"uploadBytesPerSecond", qlonglong(2000)},
+                           {"latencyMs", qlonglong(30)},
+                           {"packetLossPercent", 1.5},
+                           {"dnsDelayMs", qlonglong(0)}}));
+    EXPECT_EQ(state(), held);
+    EXPECT_GT(held.value("serial").toULongLong(), 0u);
+
+    helper.bus().disconnect("holder");
+    EXPECT_TRUE(waitUntil([&] {
+        return daemonLog().contains("Removed throttling held by make test: its owner disconnected");
+    }));
+    ASSERT_TRUE(waitUntil([&] { return !announced.last().value("active").toBool(); }));
+    EXPECT_GT(announced.last().value("serial").toULongLong(), held.value("serial").toULongLong());
+    EXPECT_FALSE(announced.last().contains("owner"));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
+
+    // A holder that leaves while its enable is still running is not missed.
+    const std::string downloadPipe = "dnctl pipe 1 config bw 1000Byte/s delay 15ms plr 0.015000";
+    helper.tools().answer("dnctl", downloadPipe.substr(6), 0, "", "", 1);
+    helper.bus().connect("late").asyncCall(
+        HelperOnPrivateBus::methodCall("EnableThrottlingAs", enableAsArguments("late", true)));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto runs = toolRuns();
+        return std::count(runs.begin(), runs.end(), downloadPipe) == 2;
+    }));
+    helper.bus().disconnect("late");
+    EXPECT_TRUE(waitUntil([&] {
+        return daemonLog().contains("Removed throttling held by late: its owner disconnected");
+    }));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
 }
 
-TEST_F(HelperDaemonTest, HealthAndVersionAnswerWhileAnotherClientsEnableIsRunning) {
+TEST_F(HelperDaemonTest, AnotherClientTakesTheHoldOverAndOnlyTheHolderMayLetGo) {
+    ASSERT_EQ(callAs("first", "EnableThrottlingAs", enableAsArguments("first", true)).type(),
+              QDBusMessage::ReplyMessage);
+    // The nine methods make their caller the owner, without a hold.
+    ASSERT_THAT(call("EnableThrottling", enableArguments(0, 0, 0, 0, 0)).arguments(),
+                ElementsAre(true, QString()));
+    EXPECT_EQ(ownerOf(state()).value("busName"), client.baseService());
+    EXPECT_EQ(ownerOf(state()).value("held"), false);
+    helper.bus().disconnect("first");
+    ASSERT_TRUE(waitUntil([this] { return daemonLog().count("XPC connection invalidated") == 1; }));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(true, QString()));
+
+    ASSERT_EQ(callAs("second", "EnableThrottlingAs", enableAsArguments("second", true)).type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_EQ(call("ReleaseThrottling").errorName(), HelperProtocol::Error::kNotHolder);
+    EXPECT_EQ(callAs("second", "ReleaseThrottling").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(ownerOf(state()).value("held"), false);
+    helper.bus().disconnect("second");
+    ASSERT_TRUE(waitUntil([this] { return daemonLog().count("XPC connection invalidated") == 2; }));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(true, QString()));
+    EXPECT_FALSE(daemonLog().join('\n').contains("Removed throttling held by"));
+    EXPECT_EQ(daemonLog().count("Accepted new XPC connection"), 3);
+}
+
+TEST_F(HelperDaemonTest, ReadsAnswerAtOnceWhileAnotherClientsEnableIsRunning) {
     helper.tools().answer("dnctl", "pipe 1 config", 0, "", "", 2);
     QDBusConnection other = helper.bus().connect("other");
     call("HealthCheck"); // the daemon is up before the race starts
@@ -174,12 +265,14 @@ TEST_F(HelperDaemonTest, HealthAndVersionAnswerWhileAnotherClientsEnableIsRunnin
 
     EXPECT_THAT(call("HealthCheck").arguments(), ElementsAre(true));
     EXPECT_THAT(call("GetVersion").arguments(), ElementsAre(QStringLiteral("1.0.0")));
+    // Status reads tell what is in force now, not what is on its way.
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
+    EXPECT_EQ(state().value("active"), false);
     EXPECT_FALSE(pendingEnable.isFinished()) << "answered only after the enable";
 
-    // A status read waits for the enable and sees its result.
-    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(true, QString()));
     pendingEnable.waitForFinished();
     EXPECT_THAT(pendingEnable.reply().arguments(), ElementsAre(true, QString()));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(true, QString()));
 }
 
 TEST_F(HelperDaemonTest, CallsOutsideTheInterfaceGetTheBussStandardErrors) {
@@ -207,8 +300,9 @@ TEST_F(HelperDaemonTest, CallsOutsideTheInterfaceGetTheBussStandardErrors) {
 
 TEST_F(HelperDaemonTest, SigtermOrALostBusRemoveTheShapingBeforeTheDaemonExits) {
     for (const bool busLost : {false, true}) {
-        ASSERT_THAT(call("EnableThrottling", enableArguments(1000, 0, 0, 0, 0)).arguments(),
-                    ElementsAre(true, QString()));
+        ASSERT_EQ(call("EnableThrottlingAs", enableAsArguments("held", true)).type(),
+                  QDBusMessage::ReplyMessage);
+        ASSERT_TRUE(helper.tools().exists("/run/veltrane/owner"));
         const qint64 pid = daemonPid();
         ASSERT_GT(pid, 0);
         if (busLost) {
@@ -219,7 +313,36 @@ TEST_F(HelperDaemonTest, SigtermOrALostBusRemoveTheShapingBeforeTheDaemonExits) 
         EXPECT_TRUE(waitUntil([pid] { return !processAlive(pid); }));
         EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
         EXPECT_EQ(daemonLog().count("Removed shaping before stopping"), busLost ? 2 : 1);
+        EXPECT_FALSE(helper.tools().exists("/run/veltrane/owner"));
     }
+}
+
+TEST_F(HelperDaemonTest, AHoldOutlivesAKilledDaemonWhileItsHolderStaysOnTheBus) {
+    ASSERT_EQ(callAs("holder", "EnableThrottlingAs", enableAsArguments("kept", true)).type(),
+              QDBusMessage::ReplyMessage);
+    const auto killDaemon = [this] {
+        const qint64 killed = daemonPid();
+        ::kill(static_cast<pid_t>(killed), SIGKILL);
+        return waitUntil([killed] { return !processAlive(killed); });
+    };
+    ASSERT_TRUE(killDaemon());
+    helper.tools().clearToolRuns();
+
+    // The next daemon applies it afresh and goes on watching the holder.
+    const QVariantMap restored = state();
+    EXPECT_EQ(restored.value("active"), true);
+    EXPECT_EQ(ownerOf(restored).value("busName"), uniqueNameOf("holder"));
+    EXPECT_EQ(ownerOf(restored).value("held"), true);
+    EXPECT_THAT(toolRuns(), testing::Contains("dnctl pipe 1 config bw 1000Byte/s delay 15ms "
+                                              "plr 0.015000"));
+
+    // A holder that leaves while no daemon runs is missed by none.
+    ASSERT_TRUE(killDaemon());
+    helper.bus().disconnect("holder");
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
+    EXPECT_TRUE(daemonLog().contains("Removed throttling held by kept: its owner disconnected"));
+    EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+    EXPECT_FALSE(helper.tools().exists("/run/veltrane/owner"));
 }
 
 TEST_F(HelperDaemonTest, ADaemonKilledMidEnableIsCleanedUpByTheNextOne) {
@@ -247,30 +370,44 @@ TEST_F(HelperDaemonTest, ADaemonKilledMidEnableIsCleanedUpByTheNextOne) {
     EXPECT_FALSE(helper.tools().exists("/tmp/veltrane_anchor.conf"));
 }
 
-TEST(HelperDaemonTimeLimitTest, AHungToolFailsTheEnableInTimeAndTheDaemonKeepsServing) {
+TEST(HelperDaemonDeadlineTest, AHungToolGetsTheCallAnsweredByItsDeadlineAndTheChangeUndone) {
     HelperOnPrivateBus helper(
-        {{QStringLiteral("--tool-time-limit"), QStringLiteral("500")}, std::nullopt, {}});
+        {{QStringLiteral("--call-deadline"), QStringLiteral("3000")}, std::nullopt, {}});
     QDBusConnection client = helper.bus().connect("client");
-    helper.tools().answer("dnctl", "pipe 1 config bw 1000Byte/s", 0, "", "", 60);
-    const QDBusMessage reply = HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
-                                                        enableArguments(1000, 0, 0, 0, 0));
-    EXPECT_THAT(reply.arguments(),
-                ElementsAre(false, QStringLiteral("Command timed out after 0.5 s: ") +
-                                       QString::fromStdString(helper.tools().path(
-                                           "/usr/sbin/dnctl pipe 1 config bw 1000Byte/s"))));
+    // Past the edit of pf.conf, which the undo must take back.
+    const std::string anchorLoad =
+        "-a com.veltrane -f " + helper.tools().path("/tmp/veltrane_anchor.conf");
+    helper.tools().answer("pfctl", anchorLoad, 0, "", "", 60);
+    const QString timedOut =
+        QStringLiteral("Throttling could not be changed within 3 s: Command "
+                       "ended: its call ran out of time: ") +
+        QString::fromStdString(helper.tools().path("/sbin/pfctl ") + anchorLoad);
+
+    const QDBusMessage named = HelperOnPrivateBus::call(
+        client, QStringLiteral("EnableThrottlingAs"), enableAsArguments("slow", false));
+    EXPECT_EQ(named.errorName(), HelperProtocol::Error::kTimedOut);
+    EXPECT_EQ(named.errorMessage(), timedOut);
+    EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+    EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
+                                         enableArguments(1000, 0, 0, 0, 0))
+                    .arguments(),
+                ElementsAre(false, timedOut));
     EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("GetStatus")).arguments(),
                 ElementsAre(false, QString()));
+    EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
 }
 
-TEST(HelperDaemonBackendTest, TheSandboxCanShapeWithTrafficControlOnAFixedInterfaceList) {
+TEST(HelperDaemonBackendTest,
+     TrafficControlShapesOnlyThePinnedInterfaceAndKeepsWhatItCouldNotRemove) {
     HelperOnPrivateBus helper({{QStringLiteral("--backend"), QStringLiteral("tc"),
                                 QStringLiteral("--interfaces"), QStringLiteral("eth7")},
                                std::nullopt,
                                {}});
     QDBusConnection client = helper.bus().connect("client");
-    EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
-                                         enableArguments(1000, 2000, 10, 0, 0))
-                    .arguments(),
+    const auto call = [&](const char* method, const QVariantList& arguments = {}) {
+        return HelperOnPrivateBus::call(client, QString::fromLatin1(method), arguments);
+    };
+    EXPECT_THAT(call("EnableThrottling", enableArguments(1000, 2000, 10, 0, 0)).arguments(),
                 ElementsAre(true, QString()));
     const auto runs = helper.tools().toolRuns();
     EXPECT_TRUE(helper.bus().output().contains("Using Linux traffic control"));
@@ -283,6 +420,24 @@ TEST(HelperDaemonBackendTest, TheSandboxCanShapeWithTrafficControlOnAFixedInterf
                     run.find("vtifb-") != std::string::npos)
             << run;
     }
+
+    helper.tools().answer("ip", "link delete dev vtifb-eth7", 2, "",
+                          "RTNETLINK answers: Operation not permitted");
+    const QString failure = QStringLiteral("Could not remove all shaping: ") +
+                            QString::fromStdString(helper.tools().path("/usr/sbin/ip")) +
+                            QStringLiteral(" link delete dev vtifb-eth7: RTNETLINK answers: "
+                                           "Operation not permitted");
+    EXPECT_THAT(call("DisableThrottling").arguments(), ElementsAre(false, failure));
+    const QVariantMap failed = HelperOnPrivateBus::state(client);
+    EXPECT_EQ(failed.value("active"), true);
+    EXPECT_EQ(failed.value("failure"), failure);
+    EXPECT_EQ(helper.tools().readFile("/run/veltrane/shaping.record"), "device vtifb-eth7\n");
+
+    helper.tools().clearAnswers();
+    EXPECT_THAT(call("RemoveThrottling").arguments(), ElementsAre(QString()));
+    EXPECT_EQ(HelperOnPrivateBus::state(client).value("active"), false);
+    EXPECT_FALSE(HelperOnPrivateBus::state(client).contains("failure"));
+    EXPECT_FALSE(helper.tools().exists("/run/veltrane/shaping.record"));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include "HelperProtocol.h"
 
+#include <QDBusArgument>
+
 namespace {
 
 QList<PrivateBus::Service> services(const std::string& root,
@@ -48,4 +50,32 @@ QDBusMessage HelperOnPrivateBus::call(QDBusConnection& client, const QString& me
 
 QString HelperOnPrivateBus::sandboxDaemonPath() {
     return QStringLiteral(VELTRANE_HELPER_SANDBOX_PATH);
+}
+
+QVariantMap HelperOnPrivateBus::state(QDBusConnection& client) {
+    return unpackedMap(call(client, QStringLiteral("GetState")).arguments().value(0));
+}
+
+QVariantMap unpackedMap(const QVariant& value) {
+    QVariantMap map = value.typeId() == qMetaTypeId<QDBusArgument>()
+                          ? qdbus_cast<QVariantMap>(value.value<QDBusArgument>())
+                          : value.toMap();
+    for (auto entry = map.begin(); entry != map.end(); ++entry) {
+        if (entry->typeId() == qMetaTypeId<QDBusArgument>()) {
+            *entry = unpackedMap(*entry);
+        }
+    }
+    return map;
+}
+
+HelperStateSignals::HelperStateSignals(QDBusConnection connection) {
+    // QtDBus 6.4 subscribes to bus signals only by slot signature.
+    connection.connect(QString::fromUtf8(HelperProtocol::kServiceName),
+                       QString::fromUtf8(HelperProtocol::kObjectPath),
+                       QString::fromUtf8(HelperProtocol::kInterfaceName),
+                       QStringLiteral("StateChanged"), this, SLOT(stateChanged(QVariantMap)));
+}
+
+void HelperStateSignals::stateChanged(const QVariantMap& state) {
+    m_received.append(unpackedMap(state));
 }

@@ -5,7 +5,9 @@
 #include "PrivateBus.h"
 
 #include <QDBusMessage>
+#include <QObject>
 #include <QVariantList>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -39,7 +41,32 @@ public:
 
     static QString sandboxDaemonPath();
 
+    // GetState's answer on `client`, nested dictionaries unpacked.
+    static QVariantMap state(QDBusConnection& client);
+
 private:
     FakeToolSandbox m_tools;
     PrivateBus m_bus;
 };
+
+// The helper's StateChanged signals as they arrive on one connection, nested
+// dictionaries unpacked.
+class HelperStateSignals final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit HelperStateSignals(QDBusConnection connection);
+
+    const QList<QVariantMap>& received() const { return m_received; }
+    // The last one, or an empty dictionary.
+    QVariantMap last() const { return m_received.value(m_received.size() - 1); }
+
+private Q_SLOTS:
+    void stateChanged(const QVariantMap& state);
+
+private:
+    QList<QVariantMap> m_received;
+};
+
+// A nested dictionary as it arrives over the bus.
+QVariantMap unpackedMap(const QVariant& value);

@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: MIT
+#include "EngineJobs.h"
+
+#include "HelperError.h"
+#include "ThrottlingManager.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+EngineJobs::EngineJobs(ThrottlingManager& engine, CallBudget budget, QObject* parent)
+    : QObject(parent)
+    , m_engine(engine)
+    , m_budget(budget) {}
+
+EngineJobs::~EngineJobs() = default;
+
+QString EngineJobs::timedOutText() const {
+    return QStringLiteral("Throttling could not be changed within %1 s")
+        .arg(QString::number(double(m_budget.total.count()) / 1000.0));
+}
+
+void EngineJobs::enable(const ThrottleParameters& parameters, Clock::time_point arrived,
+                        Done done) {
+    post([this, parameters, arrived] { return runEnable(parameters, arrived); }, std::move(done));
+}
+
+void EngineJobs::disable(Clock::time_point arrived, Done done) {
+    post([this, arrived] { return runDisable(arrived + m_budget.total); }, std::move(done));
+}
+
+void EngineJobs::disableIfUnchanged(quint64 change, Done done) {
+    post(
+        [this, change] {
+            if (m_change != change) {
+                Outcome outcome;
+                outcome.skipped = true;
+                return finished(outcome);
+            }
+            return runDisable(Clock::now() + m_budget.total);
+        },
+        std::move(done));
+}
+
+void EngineJobs::followUplinks() {
+    m_thread.post([this] {
+        if (!m_stopping) {
+            m_engine.followUplinks();
+        }
+    });
+}
+
+EngineJobs::Outcome EngineJobs::removeLeftovers() {
+    const CommandExecutor::CallDeadline deadline(Clock::now() + m_budget.total);
+    ++m_change;
+    Outcome outcome;
+    if (const auto failure = m_engine.removeLeftovers()) {
+        outcome.failure = outcome.cleanupFailure = QString::fromStdString(*failure);
+    }
+    return finished(outcome);
+}
+
+EngineJobs::Outcome EngineJobs::restore(const ThrottleParameters& parameters) {
+    const Clock::time_point arrived = Clock::now();
+    Outcome outcome = removeLeftovers();
+    if (!outcome.failure.isEmpty()) {
+        return outcome;
+    }
+    outcome = runEnable(parameters, arrived);
+    if (!outcome.failure.isEmpty() && !outcome.timedOut) {
+        // Half a restore is no one's: whatever it made goes again.
+        const CommandExecutor::CallDeadline deadline(arrived + m_budget.total);
+        Outcome undo;
+        attempt(undo, [this] { m_engine.disableThrottling(); });
+        outcome.cleanupFailure = undo.cleanupFailure;
+        return finished(outcome);
+    }
+    return outcome;
+}
+
+bool EngineJobs::stop(std::chrono::milliseconds limit) {
+    m_stopping = true;
+    m_thread.post([this] { m_engine.shutDown(); });
+    const bool done = m_thread.finish(limit);
+    if (done) {
+        // The outcomes of the jobs answered as skipped, each owing a reply.
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+    return done;
+}
+
+void EngineJobs::post(std::function<Outcome()> job, Done done) {
+    m_thread.post([this, job = std::move(job), done = std::move(done)]() mutable {
+        Outcome outcome;
+        if (m_stopping) {
+            outcome.failure = QStringLiteral("The helper is stopping");
+            outcome.skipped = true;
+        } else {
+            outcome = job();
+        }
+        // Moved on, so that what `done` holds is let go on the main thread.
+        QMetaObject::invokeMethod(
+            this,
+            [done = std::move(done), outcome] {
+                try {
+                    done(outcome);
+                } catch (...) {
+                    // Replying failed for lack of memory: the caller's bus
+                    // call times out, the daemon carries on.
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
+                                          Clock::time_point arrived) {
+    const Clock::time_point changeBy = arrived + m_budget.forChange();
+    Outcome outcome;
+    if (Clock::now() >= changeBy) {
+        // Its turn came too late: nothing is started that would have to be
+        // undone at once.
+        outcome.failure = timedOutText();
+        outcome.timedOut = true;
+        outcome.skipped = true;
+        return finished(outcome);
+    }
+    CommandExecutor::CallDeadline deadline(changeBy);
+    ++m_change;
+    const bool succeeded = attempt(outcome, [this, &parameters] {
+        m_engine.enableThrottling(parameters.downloadBytesPerSecond,
+                                  parameters.uploadBytesPerSecond, parameters.latencyMs,
+                                  parameters.packetLossPercent, parameters.dnsDelayMs);
+    });
+    if (!succeeded && Clock::now() >= changeBy) {
+        // Too late to be answered as done: what it made goes again, in the
+        // rest of the call's time.
+        deadline.moveTo(arrived + m_budget.total);
+        outcome.failure = timedOutText() + QStringLiteral(": ") + outcome.failure;
+        outcome.timedOut = true;
+        Outcome undo;
+        attempt(undo, [this] { m_engine.disableThrottling(); });
+        outcome.cleanupFailure = undo.cleanupFailure;
+    }
+    return finished(outcome);
+}
+
+EngineJobs::Outcome EngineJobs::runDisable(Clock::time_point endBy) {
+    Outcome outcome;
+    if (Clock::now() >= endBy) {
+        outcome.failure = timedOutText();
+        outcome.timedOut = true;
+        outcome.skipped = true;
+        return finished(outcome);
+    }
+    const CommandExecutor::CallDeadline deadline(endBy);
+    ++m_change;
+    if (!attempt(outcome, [this] { m_engine.disableThrottling(); }) && Clock::now() >= endBy) {
+        outcome.timedOut = true;
+    }
+    return finished(outcome);
+}
+
+bool EngineJobs::attempt(Outcome& outcome, const std::function<void()>& work) {
+    try {
+        work();
+        return true;
+    } catch (const HelperError& error) {
+        outcome.failure = QString::fromUtf8(error.what());
+        if (error.kind() == HelperError::Kind::cleanupIncomplete) {
+            outcome.cleanupFailure = outcome.failure;
+        }
+    } catch (const std::exception& error) {
+        outcome.failure = QString::fromUtf8(error.what());
+    } catch (...) {
+    }
+    // Reached with an empty text only by an error without one.
+    if (outcome.failure.isEmpty()) {
+        outcome.failure = QStringLiteral("Unknown error");
+    }
+    return false;
+}
+
+EngineJobs::Outcome EngineJobs::finished(Outcome outcome) const {
+    outcome.active = m_engine.isActive();
+    outcome.change = m_change;
+    return outcome;
+}

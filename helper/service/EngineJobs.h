@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CallBudget.h"
+#include "CommandExecutor.h"
+#include "EngineThread.h"
+#include "ThrottleParameters.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+
+class ThrottlingManager;
+
+// Runs the engine's work on the engine thread, one job after another, and
+// hands each outcome back on the main thread, in order. A change stays
+// within its call's budget, counted from the call's arrival: what is not
+// done within the change's share is undone in the rest of it.
+class EngineJobs final : public QObject {
+    Q_OBJECT
+
+public:
+    using Clock = CommandExecutor::Clock;
+
+    struct Outcome {
+        // Empty on success.
+        QString failure;
+        // The call's time ran out; what the change had made is undone.
+        bool timedOut = false;
+        // Set when some shaping could not be removed and stays on record.
+        QString cleanupFailure;
+        // Nothing was run: the call's time was up before its turn, another
+        // change came first, or the helper is stopping.
+        bool skipped = false;
+        // The engine's state once the job is done.
+        bool active = false;
+        // The number of the engine's last change once the job is done.
+        quint64 change = 0;
+    };
+    using Done = std::function<void(const Outcome&)>;
+
+    EngineJobs(ThrottlingManager& engine, CallBudget budget, QObject* parent = nullptr);
+    ~EngineJobs() override;
+
+    const CallBudget& budget() const { return m_budget; }
+    // What a call whose time ran out is told.
+    QString timedOutText() const;
+
+    void enable(const ThrottleParameters& parameters, Clock::time_point arrived, Done done);
+    void disable(Clock::time_point arrived, Done done);
+    // Removes the shaping unless the engine made another change after
+    // `change`: then that change's owner has it.
+    void disableIfUnchanged(quint64 change, Done done);
+    void followUplinks();
+
+    // For the start, before any job is posted; they run on the calling
+    // thread. The first removes what an earlier process left, the second
+    // applies `parameters` afresh in its place.
+    Outcome removeLeftovers();
+    Outcome restore(const ThrottleParameters& parameters);
+
+    // Jobs still queued are answered as skipped, the shaping is removed and
+    // the thread ends; the outcomes are delivered before this returns.
+    // False when that took longer than `limit`.
+    bool stop(std::chrono::milliseconds limit);
+
+private:
+    void post(std::function<Outcome()> job, Done done);
+    Outcome runEnable(const ThrottleParameters& parameters, Clock::time_point arrived);
+    Outcome runDisable(Clock::time_point endBy);
+    // Runs `work` and notes how it failed in `outcome`; true on success.
+    bool attempt(Outcome& outcome, const std::function<void()>& work);
+    Outcome finished(Outcome outcome) const;
+
+    ThrottlingManager& m_engine;
+    const CallBudget m_budget;
+    std::atomic<bool> m_stopping{false};
+    // Touched only by whichever thread runs the engine's work at the time.
+    quint64 m_change = 0;
+    // Last, so it is stopped before the members its jobs use are destroyed.
+    EngineThread m_thread;
+};
