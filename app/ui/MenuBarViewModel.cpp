@@ -92,7 +92,7 @@ QString MenuBarViewModel::statusText() const {
 }
 
 QString MenuBarViewModel::stateErrorText() const {
-    return state().error ? state().error->description() : QString();
+    return state().error ? state().error->description() : state().cleanupFailure;
 }
 
 bool MenuBarViewModel::isProfileSelected(const ThrottleProfile& profile) const {

@@ -63,7 +63,9 @@ public:
     // "Selected: …" or "No profile selected".
     QString statusText() const;
     bool showsHelperWarning() const { return !state().isHelperReady; }
-    bool showsStateError() const { return state().error.has_value(); }
+    // The last failure of this application's own switch, else what the
+    // helper's clean-up could not remove.
+    bool showsStateError() const { return state().error || !state().cleanupFailure.isEmpty(); }
     QString stateErrorText() const;
     bool showsActiveSection() const { return state().isEnabled && state().currentProfile; }
     bool isToggleDisabled() const { return isLoading() || !state().isHelperReady; }

@@ -74,6 +74,8 @@ public:
     bool active = false;
     std::optional<HelperParameters> configuration;
     std::optional<ThrottleOwner> owner;
+    // What the last clean-up could not remove.
+    QString failure;
     // Thrown by the next call.
     std::exception_ptr nextFailure;
     int installs = 0;
@@ -111,7 +113,7 @@ public:
             Q_EMIT helperStateChanged(available ? state() : HelperState{});
         }
     }
-    HelperState state() { return {true, active, ++m_serial, configuration, owner, {}}; }
+    HelperState state() { return {true, active, ++m_serial, configuration, owner, failure}; }
     // This client, as the helper names it.
     static ThrottleOwner ownerOf(const QString& description, bool held, bool isThisClient = true) {
         const auto pid = static_cast<uint>(QCoreApplication::applicationPid());

@@ -224,6 +224,11 @@ TEST(MenuBarViewModel, QuitRemovesOnlyThisApplicationsThrottlingThenQuitsEvenWhe
     third->quitApp();
     EXPECT_EQ(shared.helper.disables, 0);
     EXPECT_EQ(shared.quits, 1);
+    // Shaping the helper could not remove is said.
+    shared.helper.failure = "Could not remove all shaping: tc hung";
+    shared.helper.publish();
+    EXPECT_TRUE(third->showsStateError());
+    EXPECT_EQ(third->stateErrorText(), "Could not remove all shaping: tc hung");
 }
 
 TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
