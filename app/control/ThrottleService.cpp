@@ -218,7 +218,7 @@ void ThrottleService::helperStateChanged(const HelperState& helper) {
 }
 
 std::optional<ThrottleProfile>
-ThrottleService::ownProfileRunning(const std::optional<HelperParameters>& running) {
+ThrottleService::ownProfileRunning(const std::optional<HelperParameters>& running) const {
     if (m_ownParameters && (!running || running == m_ownParameters)) {
         return m_ownProfile;
     }

@@ -68,7 +68,7 @@ private:
     // settled the helper's intermediate "off" is not shown.
     QCoro::Task<> takeBackAfterReconnect();
     std::optional<ThrottleProfile>
-    ownProfileRunning(const std::optional<HelperParameters>& running);
+    ownProfileRunning(const std::optional<HelperParameters>& running) const;
     std::optional<ThrottleProfile>
     onlyProfileWith(const std::optional<HelperParameters>& running) const;
     bool isKnown(const ThrottleProfile& profile) const;
