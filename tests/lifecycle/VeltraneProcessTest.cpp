@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: MIT
 // The veltrane program as a user runs it: on an X display, with a tray host
 // and a notification server on its session bus and the sandboxed helper (or
-// none, or one that never answers) on its system bus.
+// none) on its system bus, and as it ends: quit, signals, a lost display,
+// SIGKILL, a frozen bus.
 #include "FakeDesktop.h"
 #include "FakeLogin1.h"
+#include "FileLock.h"
 #include "HelperOnPrivateBus.h"
 #include "SettingsKeys.h"
-#include "SilentHelper.h"
 
 #include <QElapsedTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <memory>
 
 using testing::Contains;
 using testing::ElementsAre;
@@ -21,8 +24,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The clean-up waits 2 s at most, a call left to its own timeout 10 s or
-// more; the margin is a sanitizer build's slow exit on a busy machine.
+// The clean-up waits 2 s at most, a call or a settings lock left to its own
+// timeout 10 s or more; the margin is a sanitizer build's slow exit on a busy
+// machine.
 constexpr auto kWithinTheBound = 6s;
 
 const QString kThreeGId = QStringLiteral("00000000-0000-0000-0000-000000000002");
@@ -41,8 +45,8 @@ protected:
         app.waitForFinished();
     }
 
-    void start(const QString& systemBus) {
-        app.setProcessEnvironment(desktop.environment(*display, systemBus));
+    void start(const QString& systemBus, const VirtualDisplay& on = *display) {
+        app.setProcessEnvironment(desktop.environment(on, systemBus));
         app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QObject::connect(&app, &QProcess::readyReadStandardOutput,
                          [this] { output += QString::fromUtf8(app.readAllStandardOutput()); });
@@ -55,11 +59,16 @@ protected:
         return waitUntil([this, &line] { return lines().contains(line); }, 10s);
     }
 
-    // How long the program took to end after the signal.
-    std::chrono::milliseconds stopWith(int signalNumber) {
+    // How long the program took to end after the signal; `meanwhile` runs
+    // as soon as the signal is sent.
+    std::chrono::milliseconds stopWith(int signalNumber,
+                                       const std::function<void()>& meanwhile = {}) {
         QElapsedTimer elapsed;
         elapsed.start();
         ::kill(static_cast<pid_t>(app.processId()), signalNumber);
+        if (meanwhile) {
+            meanwhile();
+        }
         EXPECT_TRUE(waitUntil([this] { return app.state() == QProcess::NotRunning; }, 10s));
         const std::chrono::milliseconds took(elapsed.elapsed());
         output += QString::fromUtf8(app.readAllStandardOutput());
@@ -72,6 +81,13 @@ protected:
         const QStringList all = display->windows();
         return std::count_if(all.begin(), all.end(),
                              [&start](const QString& window) { return window.startsWith(start); });
+    }
+
+    void switchOnFromTheTray(HelperOnPrivateBus& helper) {
+        ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
+        ASSERT_TRUE(waitForLine("Restored selected profile: 3G"));
+        ASSERT_TRUE(tray.clickMenu(QStringLiteral("Turn Throttling On")));
+        ASSERT_TRUE(waitUntil([&helper] { return throttlingActive(helper); }));
     }
 
     static bool throttlingActive(HelperOnPrivateBus& helper) {
@@ -94,16 +110,23 @@ class SignalTest : public VeltraneProcessTest, public testing::WithParamInterfac
 TEST_P(SignalTest, ThrottlingSwitchedOnFromTheTrayIsRemovedWithinTheBound) {
     HelperOnPrivateBus helper;
     desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
+    // Launchers may hand their blocked signals down; the application still ends on them.
+    app.setChildProcessModifier([] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+            sigaddset(&blocked, signalNumber);
+        }
+        ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
+    });
     start(helper.bus().address());
     ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
     ASSERT_TRUE(waitUntil([this] { return tray.toolTip() == u"Veltrane - OFF"; }))
         << tray.toolTip().toStdString();
     EXPECT_THAT(tray.menuLabels(), ElementsAre("Open Veltrane", "Turn Throttling On",
                                                "Manage Profiles…", "Settings…", "Quit"));
-    ASSERT_TRUE(waitForLine("Restored selected profile: 3G"));
 
-    ASSERT_TRUE(tray.clickMenu(QStringLiteral("Turn Throttling On")));
-    ASSERT_TRUE(waitUntil([&helper] { return throttlingActive(helper); }));
+    switchOnFromTheTray(helper);
     const QString on = QStringLiteral("Veltrane - ON\nProfile: 3G\nDownload: 780 Kbps\n"
                                       "Upload: 330 Kbps\nLatency: +100ms");
     EXPECT_TRUE(waitUntil([this, &on] { return tray.toolTip() == on; }))
@@ -120,46 +143,119 @@ TEST_P(SignalTest, ThrottlingSwitchedOnFromTheTrayIsRemovedWithinTheBound) {
     EXPECT_EQ(lines().constLast(), "Veltrane terminating");
 }
 
-INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalTest, testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(EveryEndingSignal, SignalTest,
+                         testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT));
 
-TEST_F(VeltraneProcessTest, ThrottlingSwitchedOnBehindItsBackIsRemovedByTheFallback) {
+TEST_F(VeltraneProcessTest, ThrottlingHeldByAKilledApplicationIsRemovedByTheHelper) {
+    HelperOnPrivateBus helper;
+    desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
+    start(helper.bus().address());
+    switchOnFromTheTray(helper);
+
+    app.kill();
+    EXPECT_TRUE(waitUntil([&helper] { return !throttlingActive(helper); }));
+}
+
+TEST_F(VeltraneProcessTest, ALostDisplayEndsTheApplicationWithTheCleanup) {
+    HelperOnPrivateBus helper;
+    desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
+    auto ownDisplay = std::make_unique<VirtualDisplay>();
+    start(helper.bus().address(), *ownDisplay);
+    switchOnFromTheTray(helper);
+
+    // As at logout: the X server goes, and Qt ends the process with exit().
+    ownDisplay.reset();
+    ASSERT_TRUE(waitUntil([this] { return app.state() == QProcess::NotRunning; }, 10s));
+    output += QString::fromUtf8(app.readAllStandardOutput());
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    // Before the process, and with it the helper's hold, went.
+    EXPECT_THAT(lines(), Contains("Throttling disabled via fallback connection"));
+    EXPECT_FALSE(throttlingActive(helper));
+}
+
+TEST_F(VeltraneProcessTest, ASecondApplicationOpensTheFirstOnesPanelAndLeavesItsThrottling) {
+    HelperOnPrivateBus helper;
+    desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
+    start(helper.bus().address());
+    switchOnFromTheTray(helper);
+    const std::optional<QString> firstItem = tray.item();
+
+    QProcess second;
+    second.setProcessEnvironment(app.processEnvironment());
+    second.start(QStringLiteral(VELTRANE_PATH), {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.readAllStandardOutput(), "Veltrane is already running\n");
+
+    EXPECT_TRUE(waitUntil([] { return windows("Veltrane 272x") == 1; }));
+    EXPECT_EQ(app.state(), QProcess::Running);
+    EXPECT_EQ(tray.item(), firstItem);
+    EXPECT_TRUE(throttlingActive(helper));
+}
+
+TEST_F(VeltraneProcessTest, AFrozenSystemBusAndAHeldSettingsLockHoldTheExitForTheBoundOnly) {
+    HelperOnPrivateBus helper;
+    desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
+    start(helper.bus().address());
+    switchOnFromTheTray(helper);
+
+    const auto bus = static_cast<pid_t>(helper.bus().ownerPid("org.freedesktop.DBus"));
+    ASSERT_GT(bus, 0);
+    ::kill(bus, SIGSTOP);
+    const std::shared_ptr<void> thaw(nullptr, [bus](void*) { ::kill(bus, SIGCONT); });
+    std::unique_ptr<FileLock> settingsLock;
+    const std::chrono::milliseconds took = stopWith(SIGTERM, [&] {
+        // Taken once the quit began: a write of the running application
+        // would wait for it as long as ever. The quit state is written after
+        // the clean-up.
+        ASSERT_TRUE(
+            waitForLine(QStringLiteral("Received signal %1, performing cleanup...").arg(SIGTERM)));
+        settingsLock = std::make_unique<FileLock>(
+            desktop.home.filePath(QStringLiteral("config/Veltrane/Veltrane.json.lock")));
+        ASSERT_TRUE(settingsLock->isLocked());
+    });
+    EXPECT_GE(took, 1900ms);
+    EXPECT_LT(took, kWithinTheBound);
+    EXPECT_THAT(lines(), Contains("Cleanup timed out"));
+    EXPECT_THAT(lines(), Contains(testing::Truly([](const QString& line) {
+                    return line.startsWith(u"Failed to write the settings file");
+                })));
+    EXPECT_EQ(lines().constLast(), "Veltrane terminating");
+}
+
+TEST_F(VeltraneProcessTest, AnotherClientsThrottlingShowsInTheTrayAndOutlivesTheApplication) {
     HelperOnPrivateBus helper;
     FakeLogin1 login1(helper.bus().connect("login1"));
     start(helper.bus().address());
-    // The application's first call, its status query at start, has been
-    // answered before the helper takes the next one.
-    ASSERT_TRUE(waitUntil(
-        [&helper] { return helper.bus().output().contains("Accepted new XPC connection"); }));
+    ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }));
+    const auto veltranectl = [this](const QStringList& arguments) {
+        QProcess command;
+        command.setProcessEnvironment(app.processEnvironment());
+        command.start(QStringLiteral(VELTRANECTL_PATH), arguments);
+        EXPECT_TRUE(command.waitForFinished(10000));
+        return command.exitCode();
+    };
+    const auto showsOn = [this] {
+        const QString toolTip = tray.toolTip();
+        return toolTip.startsWith(u"Veltrane - ON\n") && toolTip.contains(u"veltranectl apply: 3G");
+    };
 
-    QProcess veltranectl;
-    veltranectl.setProcessEnvironment(app.processEnvironment());
-    veltranectl.start(QStringLiteral(VELTRANECTL_PATH),
-                      {QStringLiteral("apply"), QStringLiteral("3G")});
-    ASSERT_TRUE(veltranectl.waitForFinished(10000));
-    ASSERT_EQ(veltranectl.exitCode(), 0) << veltranectl.readAllStandardError().toStdString();
+    ASSERT_EQ(veltranectl({QStringLiteral("apply"), QStringLiteral("3G")}), 0);
+    EXPECT_TRUE(waitUntil(showsOn)) << tray.toolTip().toStdString();
+    ASSERT_EQ(veltranectl({QStringLiteral("off")}), 0);
+    EXPECT_TRUE(waitUntil([this] { return tray.toolTip() == u"Veltrane - OFF"; }));
+    ASSERT_EQ(veltranectl({QStringLiteral("apply"), QStringLiteral("3G")}), 0);
+    EXPECT_TRUE(waitUntil(showsOn)) << tray.toolTip().toStdString();
 
     // Sleep and wake change nothing.
     login1.prepareForSleep(true);
     login1.prepareForSleep(false);
     ASSERT_TRUE(waitForLine("System woke from sleep"));
     EXPECT_THAT(lines(), Contains("System going to sleep"));
-    EXPECT_TRUE(throttlingActive(helper));
 
     EXPECT_LT(stopWith(SIGTERM), kWithinTheBound);
-    EXPECT_THAT(lines(), Contains("Throttling disabled via fallback connection"));
-    EXPECT_FALSE(throttlingActive(helper));
-}
-
-TEST_F(VeltraneProcessTest, AHelperThatNeverAnswersHoldsTheExitForTheDeadlineOnly) {
-    PrivateBus systemBus({});
-    const SilentHelper silent(systemBus.connect("silent"));
-    start(systemBus.address());
-    ASSERT_TRUE(waitForLine("Veltrane launched successfully"));
-
-    const std::chrono::milliseconds took = stopWith(SIGTERM);
-    EXPECT_GE(took, 1900ms);
-    EXPECT_LT(took, kWithinTheBound);
-    EXPECT_THAT(lines(), Contains("Cleanup timed out"));
+    EXPECT_TRUE(throttlingActive(helper));
 }
 
 TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnounced) {
