@@ -97,7 +97,7 @@ void makeParentFolders(const std::string& path) {
 }
 
 void replaceAtomically(const std::string& path, std::string_view contents, ExistingFile existing,
-                       mode_t newFileMode) {
+                       mode_t newFileMode, Durability durability) {
     const std::string target =
         existing == ExistingFile::keepModeAndOwner ? resolvedTarget(path) : path;
     const std::string folder = folderOf(target);
@@ -120,7 +120,7 @@ void replaceAtomically(const std::string& path, std::string_view contents, Exist
             throwErrno(errno);
         }
         writeAll(fd.get(), contents);
-        if (::fsync(fd.get()) != 0) {
+        if (durability == Durability::survivesPowerLoss && ::fsync(fd.get()) != 0) {
             throwErrno(errno);
         }
         fd.close();
@@ -131,7 +131,9 @@ void replaceAtomically(const std::string& path, std::string_view contents, Exist
         ::unlink(temporaryPath.c_str());
         throw;
     }
-    syncFolder(folder);
+    if (durability == Durability::survivesPowerLoss) {
+        syncFolder(folder);
+    }
 }
 
 std::vector<std::string> removeLeftoverTemporaries(const std::string& path) noexcept {

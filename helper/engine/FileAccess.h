@@ -32,12 +32,20 @@ enum class ExistingFile {
     replace,
 };
 
+enum class Durability {
+    // Flushed to disk before it replaces the old file: survives a power cut.
+    survivesPowerLoss,
+    // Not flushed: for files under /run, which a reboot empties anyway.
+    untilReboot,
+};
+
 // Writes a temporary file created exclusively in the same folder, flushes it
 // to disk and renames it over `path`, so a crash leaves the old or the new
 // contents, never a mix. On failure the temporary file is removed; a kill
 // can still leave one, named so that removeLeftoverTemporaries() knows it.
 void replaceAtomically(const std::string& path, std::string_view contents, ExistingFile existing,
-                       mode_t newFileMode = 0644);
+                       mode_t newFileMode = 0644,
+                       Durability durability = Durability::survivesPowerLoss);
 
 // Removes the temporary files that replaceAtomically() on `path` left behind
 // when its process died, and nothing else: only regular files of our own

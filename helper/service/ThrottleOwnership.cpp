@@ -159,7 +159,7 @@ void ThrottleOwnership::save() const noexcept {
         // Replaced, never written through: whatever is at the path goes.
         FileAccess::replaceAtomically(
             m_path, QJsonDocument(toJson(*m_current)).toJson(QJsonDocument::Compact).toStdString(),
-            FileAccess::ExistingFile::replace, 0600);
+            FileAccess::ExistingFile::replace, 0600, FileAccess::Durability::untilReboot);
     } catch (const std::exception& error) {
         // The throttling itself is in force either way; only a restart of
         // the daemon would miss who holds it.

@@ -12,8 +12,9 @@
 class Logger;
 
 // Who switched the throttling in force on, with what, and whether it is
-// held. Kept on the main thread and written to a root-only file after every
-// change, so that a hold outlives a daemon that is killed.
+// held. Kept on the main thread and written to a root-only file under /run
+// after every change, so that a hold outlives a daemon that is killed; not
+// flushed to disk, as a reboot ends the shaping and the file together.
 class ThrottleOwnership final {
 public:
     struct Owner {

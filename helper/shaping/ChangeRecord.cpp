@@ -78,7 +78,8 @@ void ChangeRecord::replace(const std::vector<Entry>& entries) {
         text += lineOf(entry);
     }
     FileAccess::makeParentFolders(m_path);
-    FileAccess::replaceAtomically(m_path, text, FileAccess::ExistingFile::replace, 0600);
+    FileAccess::replaceAtomically(m_path, text, FileAccess::ExistingFile::replace, 0600,
+                                  FileAccess::Durability::untilReboot);
 }
 
 void ChangeRecord::removeTemporaryLeftovers() const noexcept {
