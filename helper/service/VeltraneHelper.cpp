@@ -199,6 +199,12 @@ void VeltraneHelper::enable(Enable request) {
             refuse(Error::kFailed, m_engineFailure);
             return;
         }
+        if (request.hold && !m_connections.isWatching()) {
+            refuse(Error::kFailed,
+                   QStringLiteral("The helper cannot see clients leave, so it cannot hold "
+                                  "throttling for one"));
+            return;
+        }
         request.uid = decision.uid.value_or(0);
         request.pid = decision.pid.value_or(0);
         const ThrottleParameters parameters = request.parameters;
@@ -397,10 +403,11 @@ void VeltraneHelper::followUplinks() {
 }
 
 bool VeltraneHelper::stop(std::chrono::milliseconds limit) {
+    const bool stopped = !m_jobs || m_jobs->stop(limit);
     // Everything is removed on the way out, held or not: no one is left to
-    // watch a holder.
+    // watch a holder. After the last outcomes, which may name an owner.
     m_ownership.clear();
-    return !m_jobs || m_jobs->stop(limit);
+    return stopped;
 }
 
 QVariantMap VeltraneHelper::state() const {
