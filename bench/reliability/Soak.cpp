@@ -2,7 +2,8 @@
 // Drives the sandboxed daemon, with fake tools on a private bus, the way an
 // attacker and an unlucky user would, and prints what held and what it cost:
 // random calls, concurrent clients, kills in the middle of edits, clients
-// that leave at once, floods of bad method names, a hung tool. Exits 1 when
+// that leave at once, floods of bad method names, a hung tool, holders that
+// die. Exits 1 when
 // something that must hold did not (a crash, a missing reply, interleaved
 // tool runs, a torn or unrestored pf.conf, a file left behind); the figures
 // themselves never fail it. --short runs a version of about a minute.
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 
 #include <algorithm>
@@ -50,6 +52,20 @@ long statusKb(qint64 pid, const char* key) {
 
 qint64 fdCount(qint64 pid) {
     return QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot).size();
+}
+
+// Like waitUntil, but without its pauses, which would add up to 5 ms to
+// every reply timed meanwhile: waits for events instead.
+bool runUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() >= timeout.count()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
 }
 
 double percentile(std::vector<double> values, double share) {
@@ -211,7 +227,7 @@ public:
         for (int c = 0; c < clients; ++c) {
             step(c, 0, 0);
         }
-        waitUntil([&] { return finished == clients; }, std::chrono::minutes(30));
+        runUntil([&] { return finished == clients; }, std::chrono::minutes(30));
         const double seconds = wall.elapsed() / 1000.0;
 
         // Each operation starts by flushing the anchor; every piece between
@@ -345,6 +361,69 @@ public:
         check(enable.reply().arguments().value(0) == false, "a hung tool fails the enable");
     }
 
+    // Holders that die: half close their connection, half are processes
+    // killed with SIGKILL. Timed from the death to the state that says the
+    // shaping is gone, which the helper announces once it is.
+    void holderDeaths() {
+        const int count = m_quick ? 10 : 50;
+        const HelperStateSignals announced(m_client);
+        std::vector<double> closedMs;
+        std::vector<double> killedMs;
+        int removed = 0;
+        for (int i = 0; i < count; ++i) {
+            const bool kill = i % 2 == 1;
+            const QString name = QStringLiteral("holder-%1").arg(i);
+            QProcess process;
+            if (kill) {
+                process.start(QCoreApplication::applicationFilePath(),
+                              {QStringLiteral("--hold"), m_helper.bus().address()});
+                process.waitForReadyRead(10'000);
+            } else {
+                QDBusConnection holder = m_helper.bus().connect(name);
+                HelperOnPrivateBus::call(holder, QStringLiteral("EnableThrottlingAs"),
+                                         holdArguments());
+            }
+            if (!call(QStringLiteral("GetStatus")).arguments().value(0).toBool()) {
+                check(false, "a holder's throttling switched on");
+                continue;
+            }
+            const qsizetype seen = announced.received().size();
+            QElapsedTimer timer;
+            timer.start();
+            if (kill) {
+                ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+            } else {
+                m_helper.bus().disconnect(name);
+            }
+            const bool gone = runUntil(
+                [&] {
+                    const auto& states = announced.received();
+                    return std::any_of(states.begin() + seen, states.end(), [](const auto& state) {
+                        return !state.value(QStringLiteral("active")).toBool();
+                    });
+                },
+                std::chrono::seconds(10));
+            (kill ? killedMs : closedMs).push_back(timer.nsecsElapsed() / 1e6);
+            removed += gone ? 1 : 0;
+            process.waitForFinished(5'000);
+        }
+        std::printf("holder deaths     %d: shaping removed after a closed connection in %.0f ms "
+                    "(median), after SIGKILL in %.0f ms (median), slowest %.0f ms\n",
+                    count, percentile(closedMs, 0.5), percentile(killedMs, 0.5),
+                    std::max(percentile(closedMs, 1.0), percentile(killedMs, 1.0)));
+        check(removed == count, "every dead holder's throttling removed");
+    }
+
+    static QVariantList holdArguments() {
+        return {qlonglong(97500),
+                qlonglong(41250),
+                qlonglong(100),
+                1.0,
+                qlonglong(0),
+                QStringLiteral("soak holder"),
+                true};
+    }
+
 private:
     bool m_quick;
     HelperOnPrivateBus m_helper{
@@ -355,8 +434,22 @@ private:
 
 } // namespace
 
+// The holder process of holderDeaths(): holds throttling on the bus at
+// `address`, says so, and waits for its end.
+int hold(const QString& address) {
+    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("holder"));
+    const QDBusMessage reply =
+        HelperOnPrivateBus::call(bus, QStringLiteral("EnableThrottlingAs"), Soak::holdArguments());
+    std::printf("%s\n", reply.type() == QDBusMessage::ReplyMessage ? "held" : "failed");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (app.arguments().value(1) == QLatin1String("--hold")) {
+        return hold(app.arguments().value(2));
+    }
     const bool quick = app.arguments().contains(QStringLiteral("--short"));
     QElapsedTimer total;
     total.start();
@@ -367,6 +460,7 @@ int main(int argc, char** argv) {
         soak.randomCalls();
         soak.concurrentClients();
         soak.hungTool();
+        soak.holderDeaths();
         soak.kills();
     }
     std::printf("soak %s: %s in %.0f s\n", quick ? "(short)" : "(full)",
