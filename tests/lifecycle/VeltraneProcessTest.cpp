@@ -169,6 +169,7 @@ TEST_F(VeltraneProcessTest, ALostDisplayEndsTheApplicationWithTheCleanup) {
     output += QString::fromUtf8(app.readAllStandardOutput());
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
     // Before the process, and with it the helper's hold, went.
+    EXPECT_THAT(lines(), Contains("Ending before the quit steps ran"));
     EXPECT_THAT(lines(), Contains("Throttling disabled via fallback connection"));
     EXPECT_FALSE(throttlingActive(helper));
 }
