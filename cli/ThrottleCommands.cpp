@@ -104,33 +104,23 @@ ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLinePars
     return profile;
 }
 
-// What the helper shows as the owner, cut to the length it keeps, counted
-// in UTF-8 bytes, which no count of characters exceeds. Control characters
-// would break the lines that show it.
+// What the helper shows as the owner, cut to the length it keeps. Control
+// characters would break the lines that show it, and it refuses them.
 QString description(const QString& prefix, const QString& what) {
     QString text = prefix;
     for (const QChar character : what) {
         text += character.category() == QChar::Other_Control ? QChar(u' ') : character;
     }
     const qsizetype limit = HelperProtocol::kMaxDescriptionLength;
-    if (text.toUtf8().size() <= limit) {
+    if (text.size() <= limit) {
         return text;
     }
-    const QString ellipsis = QStringLiteral("…");
-    const qsizetype room = limit - ellipsis.toUtf8().size();
-    qsizetype bytes = 0;
-    qsizetype end = 0;
-    while (end < text.size()) {
-        // A character outside the BMP is two UTF-16 units, never cut apart.
-        const qsizetype width = text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
-        const qsizetype size = QStringView(text).mid(end, width).toUtf8().size();
-        if (bytes + size > room) {
-            break;
-        }
-        bytes += size;
-        end += width;
+    // Room for the ellipsis, and a character outside the BMP never cut in two.
+    qsizetype end = limit - 1;
+    if (text.at(end - 1).isHighSurrogate()) {
+        --end;
     }
-    return text.left(end) + ellipsis;
+    return text.left(end) + QStringLiteral("…");
 }
 
 // As the application refuses them, before anything is sent.

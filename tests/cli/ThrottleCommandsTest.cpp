@@ -4,8 +4,10 @@
 #include "ToolRuns.h"
 #include "VeltranectlRunner.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -14,9 +16,17 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <unistd.h>
 
+using testing::Contains;
 using testing::ElementsAre;
+using testing::HasSubstr;
 using testing::IsEmpty;
+using testing::MatchesRegex;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -59,15 +69,36 @@ TEST_F(ThrottleCommandsTest, ApplyStatusAndOffDoWhatTheySayThroughTheDaemon) {
 
     const Outcome on = run({"status", "--json"});
     EXPECT_EQ(on.status, 0);
+    QJsonObject record = on.json().object();
+    const QJsonObject owner = record.take("owner").toObject();
     EXPECT_EQ(
-        on.json().object(),
+        record,
         (QJsonObject{{"helper", "enabled"},
                      {"helperStatus", 1},
                      {"throttling", true},
+                     {"failure", QJsonValue()},
                      // Selected like the panel selects it.
                      {"selectedProfile",
                       QJsonObject{{"id", "00000000-0000-0000-0000-000000000002"}, {"name", "3G"}}},
                      {"error", QJsonValue()}}));
+    EXPECT_EQ(owner.value("description").toString(), "veltranectl apply: 3G");
+    EXPECT_EQ(owner.value("uid").toInteger(-1), static_cast<qint64>(::getuid()));
+    EXPECT_FALSE(owner.value("held").toBool(true));
+    const QDateTime since =
+        QDateTime::fromString(owner.value("since").toString(), Qt::ISODateWithMs);
+    EXPECT_TRUE(since.isValid());
+    EXPECT_LT(std::abs(since.secsTo(QDateTime::currentDateTimeUtc())), 3600);
+
+    // Throttling on as asked is a success even when the selection cannot be
+    // remembered.
+    QFile notAFolder(home.filePath("file"));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    environment.insert("XDG_CONFIG_HOME", notAFolder.fileName());
+    const Outcome unremembered = run({"apply", "edge"});
+    EXPECT_EQ(unremembered.status, 0);
+    EXPECT_THAT(unremembered.err.toStdString(),
+                HasSubstr("Throttling is on, but the selection could not be remembered"));
+    EXPECT_TRUE(daemonActive());
 
     ASSERT_EQ(run({"off"}).status, 0);
     EXPECT_FALSE(daemonActive());
@@ -137,22 +168,109 @@ TEST_F(ThrottleCommandsTest, RunThrottlesOnlyWhileTheCommandRunsAndGivesItEveryB
     EXPECT_THAT(helper.tools().toolRuns(), IsEmpty());
 }
 
-TEST_F(ThrottleCommandsTest, RunPassesEndingSignalsToTheCommandAndStillSwitchesThrottlingOff) {
-    for (const int signal : {SIGTERM, SIGHUP, SIGQUIT}) {
+TEST_F(ThrottleCommandsTest, RunHoldsItsThrottlingAndItEndsWithRunHoweverRunEnds) {
+    // A command line longer than the helper keeps names the owner all the same.
+    const QString longArgument(300, u'é');
+    for (const int signal : {SIGTERM, SIGHUP, SIGQUIT, SIGKILL}) {
         const QString started = home.filePath(QStringLiteral("started-%1").arg(signal));
         QProcess veltranectl;
-        start(veltranectl,
-              {"run", "3G", "--", "/bin/sh", "-c", "touch '" + started + "'; exec sleep 60"});
-        ASSERT_TRUE(waitUntil([&] { return QFile::exists(started); }, std::chrono::seconds(30)));
-        EXPECT_TRUE(daemonActive());
+        start(veltranectl, {"run", "3G", "--", "/bin/sh", "-c",
+                            "echo $$ > '" + started + "'; exec sleep 60", longArgument});
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo(started).size() > 0; }, 30s));
+        if (signal == SIGTERM) {
+            const std::string status = run({"status"}).out.toStdString();
+            EXPECT_THAT(status, HasSubstr("\nOwner: veltranectl run: /bin/sh -c echo "));
+            EXPECT_THAT(status, HasSubstr(QStringLiteral("… (uid %1, pid %2, since ")
+                                              .arg(::getuid())
+                                              .arg(veltranectl.processId())
+                                              .toStdString()));
+            EXPECT_THAT(status, HasSubstr("\nHeld: yes"));
+        }
 
         ::kill(static_cast<pid_t>(veltranectl.processId()), signal);
         ASSERT_TRUE(veltranectl.waitForFinished(30'000))
             << signal << veltranectl.readAllStandardError().toStdString();
-        EXPECT_EQ(veltranectl.exitStatus(), QProcess::NormalExit) << signal;
-        EXPECT_EQ(veltranectl.exitCode(), 128 + signal);
-        EXPECT_FALSE(daemonActive()) << signal;
+        if (signal == SIGKILL) {
+            // Nothing of run is left to switch off: the helper does.
+            EXPECT_EQ(veltranectl.exitStatus(), QProcess::CrashExit);
+            QFile pid(started);
+            ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+            ::kill(pid.readAll().trimmed().toInt(), SIGKILL);
+        } else {
+            EXPECT_EQ(veltranectl.exitStatus(), QProcess::NormalExit) << signal;
+            EXPECT_EQ(veltranectl.exitCode(), 128 + signal);
+        }
+        EXPECT_TRUE(waitUntil([&] { return !daemonActive(); }, 10s)) << signal;
     }
+}
+
+TEST_F(ThrottleCommandsTest, RunThatCannotSwitchOffSaysThrottlingMayStillBeOnAndFails) {
+    const QString started = home.filePath("started");
+    const QString go = home.filePath("go");
+    QProcess veltranectl;
+    start(veltranectl,
+          {"run", "3G", "--", "/bin/sh", "-c",
+           "touch '" + started + "'; while [ ! -e '" + go + "' ]; do sleep 0.05; done"});
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(started); }, 30s));
+    // A tool that cannot run leaves its shaping in place.
+    std::filesystem::remove(helper.tools().path("/usr/sbin/dnctl"));
+    QFile(go).open(QIODevice::WriteOnly);
+
+    const Outcome outcome = finished(veltranectl);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.startsWith("Helper error: Could not remove all shaping: "))
+        << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.endsWith("\nThrottling may still be on: run 'veltranectl off'.\n"));
+}
+
+TEST_F(ThrottleCommandsTest, WatchPrintsTheStateAndEveryChangeUntilInterrupted) {
+    QProcess json;
+    start(json, {"watch", "--json"});
+    QProcess text;
+    start(text, {"watch"});
+    QList<QJsonObject> states;
+    QByteArray textOut;
+    const auto until = [&](const std::function<bool(const QJsonObject&)>& condition) {
+        return waitUntil(
+            [&] {
+                textOut += text.readAllStandardOutput();
+                for (const QByteArray& line : json.readAllStandardOutput().split('\n')) {
+                    if (!line.isEmpty()) {
+                        states << QJsonDocument::fromJson(line).object();
+                    }
+                }
+                return !states.isEmpty() && condition(states.constLast()) && textOut.contains('\n');
+            },
+            30s);
+    };
+    const auto active = [](const QJsonObject& state) { return state.value("active").toBool(); };
+    ASSERT_TRUE(until([&](const QJsonObject& state) { return !active(state); }))
+        << json.readAllStandardError().toStdString();
+    ASSERT_EQ(run({"apply", "3G"}).status, 0);
+    ASSERT_TRUE(until(active));
+    const QJsonObject on = states.constLast();
+    ASSERT_EQ(run({"off"}).status, 0);
+    ASSERT_TRUE(until([&](const QJsonObject& state) { return !active(state); }));
+
+    EXPECT_EQ(on.value("configuration").toObject().value("downloadBytesPerSecond").toInteger(),
+              97500);
+    EXPECT_EQ(on.value("owner").toObject().value("description").toString(),
+              "veltranectl apply: 3G");
+    EXPECT_LT(on.value("serial").toInteger(), states.constLast().value("serial").toInteger());
+
+    ::kill(static_cast<pid_t>(json.processId()), SIGINT);
+    EXPECT_EQ(finished(json).status, 0);
+    ::kill(static_cast<pid_t>(text.processId()), SIGTERM);
+    const Outcome lines = finished(text);
+    EXPECT_EQ(lines.status, 0);
+    std::vector<std::string> printed;
+    for (const QString& line : QString::fromUtf8(textOut + lines.out.toUtf8()).split(u'\n')) {
+        printed.push_back(line.toStdString());
+    }
+    EXPECT_THAT(printed, Contains(MatchesRegex("..:..:.. on — D: 780 Kbps, U: 330 Kbps, 100ms — "
+                                               "veltranectl apply: 3G \\(uid [0-9]+, pid [0-9]+, "
+                                               "since .*\\)")));
+    EXPECT_THAT(printed, Contains(MatchesRegex("..:..:.. off")));
 }
 
 } // namespace

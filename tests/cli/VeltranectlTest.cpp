@@ -122,7 +122,7 @@ TEST_F(VeltranectlTest, theCommandLineSaysWhatIsWrongAndHelpFitsEightyColumns) {
 
     QStringList help = run({"--help"}).lines();
     for (const char* command :
-         {"profiles", "create", "edit", "delete", "restore", "status", "run"}) {
+         {"profiles", "create", "edit", "delete", "restore", "status", "run", "watch"}) {
         const Outcome commandHelp = run({command, "--help"});
         EXPECT_EQ(commandHelp.status, 0);
         help += commandHelp.lines();

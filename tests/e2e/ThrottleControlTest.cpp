@@ -11,7 +11,9 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
 
 namespace {
 
@@ -71,6 +73,60 @@ TEST_F(ThrottleControlTest, ALostDaemonOrBusClearsTheFlagAndTheNextCallConnectsA
     EXPECT_TRUE(waitUntil([&own] { return !own.isConnected(); }));
     EXPECT_FALSE(finish(own.getStatus()));
     EXPECT_TRUE(own.isConnected());
+}
+
+TEST_F(ThrottleControlTest, TheStateIsFollowedAcrossAHelperRestartAndANewBusConnection) {
+    std::vector<HelperState> states;
+    QObject::connect(&connection, &HelperClient::helperStateChanged,
+                     [&states](const HelperState& state) { states.push_back(state); });
+    int replaced = 0;
+    QObject::connect(&connection, &HelperClient::connectionReplaced, [&replaced] { ++replaced; });
+    const auto latest = [&states](const std::function<bool(const HelperState&)>& condition) {
+        return waitUntil([&] { return !states.empty() && condition(states.back()); }, 30s);
+    };
+    QDBusConnection other = helper.bus().connect("other");
+    const auto takenBy = [&other](const QString& description) {
+        const QDBusMessage reply = HelperOnPrivateBus::call(
+            other, "EnableThrottlingAs",
+            {qlonglong(1000), qlonglong(0), qlonglong(0), 0.0, qlonglong(0), description, false});
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    };
+
+    // Installing again keeps the connection, and with it the hold.
+    finish(connection.takeThrottling({1000, 0, 0, 0, 0}, "Veltrane", true));
+    finish(connection.installHelper());
+    const HelperState held = finish(connection.readState());
+    EXPECT_TRUE(held.isOwnedByThisClient() && held.owner->held);
+    connection.followState();
+    takenBy("other");
+    ASSERT_TRUE(latest([](const HelperState& state) {
+        return state.active && !state.owner->isThisClient && state.owner->description == "other";
+    }));
+
+    // Unavailable, and then back by itself: following starts it again.
+    const auto goneAndBack = [&](const std::function<void()>& end) {
+        const size_t before = states.size();
+        end();
+        return waitUntil(
+            [&] {
+                return std::any_of(states.begin() + before, states.end(),
+                                   [](const HelperState& state) { return !state.available; }) &&
+                       states.back().available;
+            },
+            30s);
+    };
+    ASSERT_TRUE(goneAndBack([&] {
+        ::kill(static_cast<pid_t>(helper.bus().ownerPid(HelperProtocol::kServiceName)), SIGKILL);
+    }));
+    EXPECT_EQ(replaced, 0);
+    ASSERT_TRUE(goneAndBack([&] { helper.bus().restart(); }));
+    EXPECT_EQ(replaced, 1);
+    // Signals come over the new connection.
+    other = helper.bus().connect("other-again");
+    takenBy("after the restart");
+    EXPECT_TRUE(latest([](const HelperState& state) {
+        return state.active && state.owner->description == "after the restart";
+    }));
 }
 
 TEST(ThrottleControlWithoutHelperTest, NoHelperAnUnexplainedRefusalOrNoAnswerAreToldApart) {
