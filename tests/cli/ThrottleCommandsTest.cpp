@@ -16,16 +16,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <unistd.h>
+#include <utility>
 
-using testing::Contains;
+using testing::ContainsRegex;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
-using testing::MatchesRegex;
 using namespace std::chrono_literals;
 
 namespace {
@@ -58,7 +55,31 @@ protected:
     QDBusConnection client = helper.bus().connect("client");
 };
 
-TEST_F(ThrottleCommandsTest, ApplyStatusAndOffDoWhatTheySayThroughTheDaemon) {
+TEST_F(ThrottleCommandsTest, ApplyStatusOffAndWatchDoWhatTheySayThroughTheDaemon) {
+    // Watching all along: the state at once, then every change below.
+    QProcess json;
+    start(json, {"watch", "--json"});
+    QProcess text;
+    start(text, {"watch"});
+    QByteArray jsonOut;
+    QByteArray textOut;
+    const auto watched = [&](const std::function<bool(const QList<QJsonObject>&)>& condition) {
+        return waitUntil(
+            [&] {
+                jsonOut += json.readAllStandardOutput();
+                textOut += text.readAllStandardOutput();
+                QList<QJsonObject> states;
+                for (const QByteArray& line : jsonOut.split('\n')) {
+                    if (!line.isEmpty()) {
+                        states << QJsonDocument::fromJson(line).object();
+                    }
+                }
+                return !states.isEmpty() && textOut.endsWith('\n') && condition(states);
+            },
+            30s);
+    };
+    ASSERT_TRUE(watched([](const auto&) { return true; }));
+
     const Outcome off = run({"status"});
     EXPECT_EQ(off.status, 3);
     EXPECT_EQ(off.out, "Helper: enabled\nThrottling: off\nSelected profile: none\n");
@@ -82,12 +103,9 @@ TEST_F(ThrottleCommandsTest, ApplyStatusAndOffDoWhatTheySayThroughTheDaemon) {
                       QJsonObject{{"id", "00000000-0000-0000-0000-000000000002"}, {"name", "3G"}}},
                      {"error", QJsonValue()}}));
     EXPECT_EQ(owner.value("description").toString(), "veltranectl apply: 3G");
-    EXPECT_EQ(owner.value("uid").toInteger(-1), static_cast<qint64>(::getuid()));
     EXPECT_FALSE(owner.value("held").toBool(true));
-    const QDateTime since =
-        QDateTime::fromString(owner.value("since").toString(), Qt::ISODateWithMs);
-    EXPECT_TRUE(since.isValid());
-    EXPECT_LT(std::abs(since.secsTo(QDateTime::currentDateTimeUtc())), 3600);
+    EXPECT_TRUE(
+        QDateTime::fromString(owner.value("since").toString(), Qt::ISODateWithMs).isValid());
 
     // Throttling on as asked is a success even when the selection cannot be
     // remembered.
@@ -103,6 +121,27 @@ TEST_F(ThrottleCommandsTest, ApplyStatusAndOffDoWhatTheySayThroughTheDaemon) {
     ASSERT_EQ(run({"off"}).status, 0);
     EXPECT_FALSE(daemonActive());
     EXPECT_EQ(run({"status"}).status, 3);
+
+    QList<QJsonObject> states;
+    ASSERT_TRUE(watched([&states](const QList<QJsonObject>& seen) {
+        states = seen;
+        return seen.size() > 2 && !seen.constLast().value("active").toBool(true);
+    }));
+    ::kill(static_cast<pid_t>(json.processId()), SIGINT);
+    EXPECT_EQ(finished(json).status, 0);
+    ::kill(static_cast<pid_t>(text.processId()), SIGTERM);
+    const Outcome textEnd = finished(text);
+    EXPECT_EQ(textEnd.status, 0);
+    textOut += textEnd.out.toUtf8();
+    EXPECT_FALSE(states.constFirst().value("active").toBool(true));
+    qint64 serial = -1;
+    for (const QJsonObject& state : states) {
+        EXPECT_GT(state.value("serial").toInteger(),
+                  std::exchange(serial, state.value("serial").toInteger()));
+    }
+    EXPECT_THAT(textOut.toStdString(),
+                ContainsRegex("..:..:.. on — D: 780 Kbps, U: 330 Kbps, 100ms — veltranectl apply: "
+                              "3G \\(uid [0-9]+, pid [0-9]+, since [^)]+\\)\n"));
 }
 
 TEST_F(ThrottleCommandsTest, AProfileThatBlocksAllTrafficNeedsYesBeforeTheProfile) {
@@ -178,13 +217,12 @@ TEST_F(ThrottleCommandsTest, RunHoldsItsThrottlingAndItEndsWithRunHoweverRunEnds
                             "echo $$ > '" + started + "'; exec sleep 60", longArgument});
         ASSERT_TRUE(waitUntil([&] { return QFileInfo(started).size() > 0; }, 30s));
         if (signal == SIGTERM) {
-            const std::string status = run({"status"}).out.toStdString();
-            EXPECT_THAT(status, HasSubstr("\nOwner: veltranectl run: /bin/sh -c echo "));
-            EXPECT_THAT(status, HasSubstr(QStringLiteral("… (uid %1, pid %2, since ")
-                                              .arg(::getuid())
-                                              .arg(veltranectl.processId())
-                                              .toStdString()));
-            EXPECT_THAT(status, HasSubstr("\nHeld: yes"));
+            EXPECT_THAT(run({"status"}).out.toStdString(),
+                        ContainsRegex(QStringLiteral("\nOwner: veltranectl run: /bin/sh -c echo "
+                                                     "[^\n]+… \\(uid [0-9]+, pid %1, since "
+                                                     "[^)]+\\)\nHeld: yes")
+                                          .arg(veltranectl.processId())
+                                          .toStdString()));
         }
 
         ::kill(static_cast<pid_t>(veltranectl.processId()), signal);
@@ -205,72 +243,13 @@ TEST_F(ThrottleCommandsTest, RunHoldsItsThrottlingAndItEndsWithRunHoweverRunEnds
 }
 
 TEST_F(ThrottleCommandsTest, RunThatCannotSwitchOffSaysThrottlingMayStillBeOnAndFails) {
-    const QString started = home.filePath("started");
-    const QString go = home.filePath("go");
-    QProcess veltranectl;
-    start(veltranectl,
-          {"run", "3G", "--", "/bin/sh", "-c",
-           "touch '" + started + "'; while [ ! -e '" + go + "' ]; do sleep 0.05; done"});
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(started); }, 30s));
-    // A tool that cannot run leaves its shaping in place.
-    std::filesystem::remove(helper.tools().path("/usr/sbin/dnctl"));
-    QFile(go).open(QIODevice::WriteOnly);
-
-    const Outcome outcome = finished(veltranectl);
+    // The command takes away a tool that the helper needs to remove the shaping.
+    const Outcome outcome = run({"run", "3G", "--", "/bin/rm",
+                                 QString::fromStdString(helper.tools().path("/usr/sbin/dnctl"))});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.err.startsWith("Helper error: Could not remove all shaping: "))
         << outcome.err.toStdString();
     EXPECT_TRUE(outcome.err.endsWith("\nThrottling may still be on: run 'veltranectl off'.\n"));
-}
-
-TEST_F(ThrottleCommandsTest, WatchPrintsTheStateAndEveryChangeUntilInterrupted) {
-    QProcess json;
-    start(json, {"watch", "--json"});
-    QProcess text;
-    start(text, {"watch"});
-    QList<QJsonObject> states;
-    QByteArray textOut;
-    const auto until = [&](const std::function<bool(const QJsonObject&)>& condition) {
-        return waitUntil(
-            [&] {
-                textOut += text.readAllStandardOutput();
-                for (const QByteArray& line : json.readAllStandardOutput().split('\n')) {
-                    if (!line.isEmpty()) {
-                        states << QJsonDocument::fromJson(line).object();
-                    }
-                }
-                return !states.isEmpty() && condition(states.constLast()) && textOut.contains('\n');
-            },
-            30s);
-    };
-    const auto active = [](const QJsonObject& state) { return state.value("active").toBool(); };
-    ASSERT_TRUE(until([&](const QJsonObject& state) { return !active(state); }))
-        << json.readAllStandardError().toStdString();
-    ASSERT_EQ(run({"apply", "3G"}).status, 0);
-    ASSERT_TRUE(until(active));
-    const QJsonObject on = states.constLast();
-    ASSERT_EQ(run({"off"}).status, 0);
-    ASSERT_TRUE(until([&](const QJsonObject& state) { return !active(state); }));
-
-    EXPECT_EQ(on.value("configuration").toObject().value("downloadBytesPerSecond").toInteger(),
-              97500);
-    EXPECT_EQ(on.value("owner").toObject().value("description").toString(),
-              "veltranectl apply: 3G");
-    EXPECT_LT(on.value("serial").toInteger(), states.constLast().value("serial").toInteger());
-
-    ::kill(static_cast<pid_t>(json.processId()), SIGINT);
-    EXPECT_EQ(finished(json).status, 0);
-    ::kill(static_cast<pid_t>(text.processId()), SIGTERM);
-    const Outcome lines = finished(text);
-    EXPECT_EQ(lines.status, 0);
-    std::vector<std::string> printed;
-    for (const QString& line : QString::fromUtf8(textOut + lines.out.toUtf8()).split(u'\n')) {
-        printed.push_back(line.toStdString());
-    }
-    EXPECT_THAT(printed, Contains(MatchesRegex("..:..:.. on — D: 780 Kbps, U: 330 Kbps, 100ms — "
-                                               "veltranectl apply: 3G \\(uid [0-9]+, pid [0-9]+, "
-                                               "since .*\\)")));
-    EXPECT_THAT(printed, Contains(MatchesRegex("..:..:.. off")));
 }
 
 } // namespace

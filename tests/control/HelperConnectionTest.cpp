@@ -26,51 +26,43 @@ QDBusMessage stateSignal(quint64 serial) {
 }
 
 // Owns the helper's name and answers every call as the test says: with the
-// error it names, or GetState with a state of the serial it gives, held
-// back while told.
+// named error, or GetState with a state of the serial given; while told, it
+// keeps reads unanswered in heldReads.
 class ScriptedHelper final : public QDBusVirtualObject {
 public:
     explicit ScriptedHelper(QDBusConnection bus)
         : bus(std::move(bus)) {
         this->bus.registerVirtualObject(HelperProtocol::kObjectPath, this);
-        appear();
-    }
-    void appear() { bus.registerService(HelperProtocol::kServiceName); }
-    void vanish() { bus.unregisterService(HelperProtocol::kServiceName); }
-    void answerHeldReads() {
-        for (const QDBusMessage& read : std::exchange(heldReads, {})) {
-            bus.send(read.createReply(QVariant(wireState(serial))));
-        }
+        this->bus.registerService(HelperProtocol::kServiceName);
     }
 
-    // The bus may call in on a thread of its own: the answer is given here.
+    // The bus may call in on a thread of its own: answered on this one.
     bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override {
         QMetaObject::invokeMethod(
-            this, [this, message] { answer(message); }, Qt::QueuedConnection);
+            this,
+            [this, message] {
+                if (!errorName.isEmpty()) {
+                    bus.send(message.createErrorReply(errorName, QStringLiteral("because")));
+                } else if (holdReads) {
+                    heldReads << message;
+                } else {
+                    bus.send(message.createReply(QVariant(wireState(serial))));
+                }
+            },
+            Qt::QueuedConnection);
         return true;
     }
     QString introspect(const QString&) const override { return {}; }
 
     QDBusConnection bus;
     QString errorName;
-    bool holdReads = false;
     quint64 serial = 0;
+    bool holdReads = false;
     QList<QDBusMessage> heldReads;
-
-private:
-    void answer(const QDBusMessage& message) {
-        if (!errorName.isEmpty()) {
-            bus.send(message.createErrorReply(errorName, QStringLiteral("because")));
-        } else if (holdReads) {
-            heldReads << message;
-        } else {
-            bus.send(message.createReply(QVariant(wireState(serial))));
-        }
-    }
 };
 
-// Registration paths of HelperConnection; calls to a real helper are
-// checked end to end.
+// HelperConnection's registration paths, and what it makes of a scripted
+// helper's answers; calls to the real helper are checked end to end.
 class HelperConnectionTest : public testing::Test {
 protected:
     HelperConnection::Options onBus() const { return {BusEndpoint(bus.address())}; }
@@ -173,8 +165,7 @@ TEST_F(HelperConnectionTest, OnlyTheHelpersNewerStatesArePublishedAndARestartedO
     QCoro::Task<HelperState> read = connection.readState();
     ASSERT_TRUE(waitUntil([&] { return helper.heldReads.size() == 1; }));
     helper.bus.send(stateSignal(5));
-    helper.serial = 4;
-    helper.answerHeldReads();
+    helper.bus.send(helper.heldReads.takeFirst().createReply(QVariant(wireState(4))));
     QDBusConnection impostor = bus.connect("impostor");
     impostor.send(stateSignal(9));
     impostor.interface()->isServiceRegistered("flush"); // the bus has passed it on
@@ -182,10 +173,10 @@ TEST_F(HelperConnectionTest, OnlyTheHelpersNewerStatesArePublishedAndARestartedO
     EXPECT_EQ(finish(std::move(read)).serial, 4u); // the caller still gets its answer
 
     helper.holdReads = false;
-    helper.vanish();
+    helper.bus.unregisterService(HelperProtocol::kServiceName);
     ASSERT_TRUE(waitUntil([&] { return published.back() == -1; }));
     helper.serial = 1;
-    helper.appear();
+    helper.bus.registerService(HelperProtocol::kServiceName);
     ASSERT_TRUE(waitUntil([&] { return published.size() == 5; }));
     EXPECT_EQ(published, (std::vector<qint64>{3, 5, 6, -1, 1}));
 }
