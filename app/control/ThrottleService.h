@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
 #include <functional>
 
 // The one way the application switches throttling on and off, and the one
@@ -26,6 +27,9 @@ class ThrottleService final : public QObject {
 
 public:
     using Clock = std::function<QDateTime()>;
+
+    // How long quitting may wait for the helper, whatever it and the bus do.
+    static constexpr std::chrono::milliseconds kQuitBound{2000};
 
     ThrottleService(HelperClient& helperConnection, ServiceRegistration& registration,
                     NotificationCenter& notifications, Clock clock = &QDateTime::currentDateTimeUtc,

@@ -42,7 +42,7 @@ struct AppDelegateContext {
     std::function<void(const QString&)> log;
     // How long quitting may take, whatever the helper and the settings file
     // do: the clean-up first, then the quit state's writes in what is left.
-    std::chrono::milliseconds cleanupDeadline{2000};
+    std::chrono::milliseconds cleanupDeadline{ThrottleService::kQuitBound};
     // Wall-clock time: an auto-disable run ends when it says, however long
     // the machine slept in between.
     std::function<QDateTime()> clock = &QDateTime::currentDateTimeUtc;

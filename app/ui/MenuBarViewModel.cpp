@@ -5,6 +5,7 @@
 #include "StatePersistenceService.h"
 
 #include <QPointer>
+#include <QTimer>
 
 namespace {
 
@@ -26,15 +27,23 @@ void start(QCoro::Task<> task) {
     Q_UNUSED(task);
 }
 
-// Removes this application's throttling, whatever that answers, then quits.
-// Another client's stays: it goes on after the application. Runs on after
-// the panel is gone.
+// Removes this application's throttling, then quits: when the removal is
+// answered or when the quit's bound has passed, whichever comes first, so a
+// frozen bus cannot hold the quit. Another client's throttling stays: it goes
+// on after the application. Runs on after the panel is gone.
 QCoro::Task<> removeThrottlingAndQuit(ThrottleService& throttleService,
                                       std::function<void()> quitAction) {
+    const auto quitOnce = [pending =
+                               std::make_shared<std::function<void()>>(std::move(quitAction))] {
+        if (const std::function<void()> quit = std::exchange(*pending, nullptr)) {
+            quit();
+        }
+    };
     if (throttleService.state().isOwnedByThisApplication() || throttleService.isApplying()) {
+        QTimer::singleShot(ThrottleService::kQuitBound, quitOnce);
         co_await failureText(throttleService.removeThrottling());
     }
-    quitAction();
+    quitOnce();
 }
 
 bool blocksAllTraffic(const ThrottleProfile& profile) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SettingsKeys.h"
 #include "UiWorld.h"
+#include "WaitUntil.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -200,6 +201,8 @@ TEST(MenuBarViewModel, QuitRemovesOnlyThisApplicationsThrottlingThenQuitsEvenWhe
     EXPECT_EQ(world.quits, 0);
     panel->quitApp();
     EXPECT_EQ(world.helper.disables, 1);
+    // A removal that is never answered holds the quit no longer than its bound.
+    EXPECT_TRUE(waitUntil([&world] { return world.quits == 1; }));
     world.helper.release();
     EXPECT_EQ(world.quits, 1);
     // Stored by the quit steps, once the network is seen to.

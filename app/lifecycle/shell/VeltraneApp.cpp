@@ -14,14 +14,6 @@
 #include <QSystemTrayIcon>
 #include <QTextStream>
 
-namespace {
-
-// How long the process takes at most to end once it is ending, whatever the
-// helper and the bus do: the same as the quit steps'.
-constexpr std::chrono::milliseconds kExitBound{2000};
-
-} // namespace
-
 VeltraneApp::VeltraneApp(SingleInstance& instance)
     : m_defaults(UserDefaults::standard())
     , m_helperConnection(m_registration)
@@ -55,7 +47,7 @@ VeltraneApp::VeltraneApp(SingleInstance& instance)
                                     m_throttleService.isApplying();
                          },
                      .log = &HelperConnectionOptions::printLine,
-                     .bound = kExitBound,
+                     .bound = ThrottleService::kQuitBound,
                      .bus = {}}) {
     declareWindows();
     connect(&m_instance, &SingleInstance::activated, &m_tray, &TrayEntry::openPanel);
