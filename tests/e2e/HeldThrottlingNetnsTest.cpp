@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: MIT
+// Held throttling on a real kernel: the sandboxed daemon with the real tc and
+// ip, in a network namespace of the test's own, behind a private bus. Needs
+// root; skips, saying why, where the kernel lacks what shaping needs.
+#include "HelperOnPrivateBus.h"
+#include "NetnsPair.h"
+#include "WaitUntil.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace std::chrono_literals;
+using Side = NetnsPair::Side;
+
+namespace {
+
+TEST(HeldThrottlingNetnsTest, AHeldRunKilledWithSigkillLeavesNoQdiscBehind) {
+    std::optional<NetnsPair> pair;
+    try {
+        pair.emplace();
+    } catch (const std::exception& error) {
+        GTEST_SKIP() << "cannot make private network namespaces: " << error.what();
+    }
+    // The bus, and so the daemon it starts, live in the shaped namespace.
+    std::optional<HelperOnPrivateBus> helper;
+    {
+        const NetnsScope scope(pair->fd(Side::shaped));
+        helper.emplace(HelperOnPrivateBus::Options{
+            {QStringLiteral("--backend"), QStringLiteral("tc")}, std::nullopt, {}});
+    }
+    for (const std::string tool : {"/usr/sbin/tc", "/usr/sbin/ip"}) {
+        std::filesystem::remove(helper->tools().path(tool));
+        std::filesystem::create_symlink(tool, helper->tools().path(tool));
+    }
+    const auto qdiscs = [&] { return pair->run(Side::shaped, "/usr/sbin/tc", {"qdisc", "show"}); };
+    const std::string before = qdiscs();
+
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper->bus().address());
+    const QString commandPid = home.filePath("command.pid");
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.start(QStringLiteral(VELTRANECTL),
+              {"run", "3G", "--", "/bin/sh", "-c", "echo $$ > " + commandPid + "; exec sleep 30"});
+
+    QDBusConnection client = helper->bus().connect("client");
+    const auto active = [&] {
+        return HelperOnPrivateBus::call(client, "GetStatus").arguments().value(0).toBool();
+    };
+    ASSERT_TRUE(waitUntil([&] { return active() || run.state() == QProcess::NotRunning; }, 20s));
+    if (!active()) {
+        run.waitForFinished(5'000);
+        const QString error = QString::fromUtf8(run.readAllStandardError());
+        if (error.contains(QStringLiteral("the kernel lacks"))) {
+            GTEST_SKIP() << error.toStdString();
+        }
+        FAIL() << "veltranectl run did not switch throttling on: " << error.toStdString();
+    }
+    EXPECT_THAT(qdiscs(), testing::HasSubstr("qdisc htb 5654: dev vt0 root"));
+
+    ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
+    run.waitForFinished(5'000);
+    // The daemon sees its holder's connection close and takes everything away.
+    EXPECT_TRUE(waitUntil([&] { return qdiscs() == before; }, 5s)) << qdiscs();
+    EXPECT_FALSE(active());
+
+    QFile pidFile(commandPid);
+    if (pidFile.open(QIODevice::ReadOnly)) {
+        ::kill(static_cast<pid_t>(pidFile.readAll().trimmed().toLongLong()), SIGKILL);
+    }
+}
+
+} // namespace
