@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
@@ -55,15 +56,18 @@ qint64 fdCount(qint64 pid) {
 }
 
 // Like waitUntil, but without its pauses, which would add up to 5 ms to
-// every reply timed meanwhile: waits for events instead.
+// every reply timed meanwhile: sleeps until the next event instead, woken at
+// least every 50 ms to look at the time.
 bool runUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    QTimer tick;
+    tick.start(50);
     QElapsedTimer timer;
     timer.start();
     while (!condition()) {
         if (timer.elapsed() >= timeout.count()) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
