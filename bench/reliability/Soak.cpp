@@ -283,7 +283,7 @@ public:
                       : QVariantList{qlonglong(1000), qlonglong(0), qlonglong(0), 0.0,
                                      qlonglong(0)}));
             QThread::msleep(random() % 80);
-            ::kill(static_cast<pid_t>(pid), SIGKILL);
+            signalProcess(pid, SIGKILL);
             waitUntil([&] { return daemonPid() != pid; });
             const std::string conf = m_helper.tools().readFile("/etc/pf.conf");
             torn += conf == original || conf.find("com.veltrane") != std::string::npos ? 0 : 1;
@@ -395,7 +395,7 @@ public:
             QElapsedTimer timer;
             timer.start();
             if (kill) {
-                ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+                signalProcess(process.processId(), SIGKILL);
             } else {
                 m_helper.bus().disconnect(name);
             }

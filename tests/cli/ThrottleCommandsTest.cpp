@@ -127,9 +127,9 @@ TEST_F(ThrottleCommandsTest, ApplyStatusOffAndWatchDoWhatTheySayThroughTheDaemon
         states = seen;
         return seen.size() > 2 && !seen.constLast().value("active").toBool(true);
     }));
-    ::kill(static_cast<pid_t>(json.processId()), SIGINT);
+    signalProcess(json.processId(), SIGINT);
     EXPECT_EQ(finished(json).status, 0);
-    ::kill(static_cast<pid_t>(text.processId()), SIGTERM);
+    signalProcess(text.processId(), SIGTERM);
     const Outcome textEnd = finished(text);
     EXPECT_EQ(textEnd.status, 0);
     textOut += textEnd.out.toUtf8();
@@ -225,7 +225,7 @@ TEST_F(ThrottleCommandsTest, RunHoldsItsThrottlingAndItEndsWithRunHoweverRunEnds
                                           .toStdString()));
         }
 
-        ::kill(static_cast<pid_t>(veltranectl.processId()), signal);
+        signalProcess(veltranectl.processId(), signal);
         ASSERT_TRUE(veltranectl.waitForFinished(30'000))
             << signal << veltranectl.readAllStandardError().toStdString();
         if (signal == SIGKILL) {
@@ -233,7 +233,7 @@ TEST_F(ThrottleCommandsTest, RunHoldsItsThrottlingAndItEndsWithRunHoweverRunEnds
             EXPECT_EQ(veltranectl.exitStatus(), QProcess::CrashExit);
             QFile pid(started);
             ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
-            ::kill(pid.readAll().trimmed().toInt(), SIGKILL);
+            signalProcess(pid.readAll().trimmed().toLongLong(), SIGKILL);
         } else {
             EXPECT_EQ(veltranectl.exitStatus(), QProcess::NormalExit) << signal;
             EXPECT_EQ(veltranectl.exitCode(), 128 + signal);

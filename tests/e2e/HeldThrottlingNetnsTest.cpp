@@ -67,7 +67,7 @@ TEST(HeldThrottlingNetnsTest, AHeldRunKilledWithSigkillLeavesNoQdiscBehind) {
     }
     EXPECT_THAT(qdiscs(), testing::HasSubstr("qdisc htb 5654: dev vt0 root"));
 
-    ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
+    signalProcess(run.processId(), SIGKILL);
     run.waitForFinished(5'000);
     // The daemon sees its holder's connection close and takes everything away.
     EXPECT_TRUE(waitUntil([&] { return qdiscs() == before; }, 5s)) << qdiscs();
@@ -75,7 +75,7 @@ TEST(HeldThrottlingNetnsTest, AHeldRunKilledWithSigkillLeavesNoQdiscBehind) {
 
     QFile pidFile(commandPid);
     if (pidFile.open(QIODevice::ReadOnly)) {
-        ::kill(static_cast<pid_t>(pidFile.readAll().trimmed().toLongLong()), SIGKILL);
+        signalProcess(pidFile.readAll().trimmed().toLongLong(), SIGKILL);
     }
 }
 

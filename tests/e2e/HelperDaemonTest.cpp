@@ -308,7 +308,7 @@ TEST_F(HelperDaemonTest, SigtermOrALostBusRemoveTheShapingBeforeTheDaemonExits) 
         if (busLost) {
             helper.bus().stop();
         } else {
-            ::kill(static_cast<pid_t>(pid), SIGTERM);
+            signalProcess(pid, SIGTERM);
         }
         EXPECT_TRUE(waitUntil([pid] { return !processAlive(pid); }));
         EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
@@ -322,8 +322,10 @@ TEST_F(HelperDaemonTest, AHoldOutlivesAKilledDaemonWhileItsHolderStaysOnTheBus) 
               QDBusMessage::ReplyMessage);
     const auto killDaemon = [this] {
         const qint64 killed = daemonPid();
-        ::kill(static_cast<pid_t>(killed), SIGKILL);
-        return waitUntil([killed] { return !processAlive(killed); });
+        // Gone from the bus too: a call sent before the bus noticed would go
+        // to the dead daemon instead of starting the next one.
+        return signalProcess(killed, SIGKILL) &&
+               waitUntil([&] { return !processAlive(killed) && daemonPid() != killed; });
     };
     ASSERT_TRUE(killDaemon());
     helper.tools().clearToolRuns();
@@ -358,7 +360,7 @@ TEST_F(HelperDaemonTest, ADaemonKilledMidEnableIsCleanedUpByTheNextOne) {
                          "pfctl -a com.veltrane -f /tmp/veltrane_anchor.conf") != runs.end();
     }));
     const qint64 killed = daemonPid();
-    ::kill(static_cast<pid_t>(killed), SIGKILL);
+    ASSERT_TRUE(signalProcess(killed, SIGKILL));
     ASSERT_TRUE(waitUntil([this, killed] { return daemonPid() != killed; }));
     ASSERT_NE(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
 

@@ -88,7 +88,7 @@ TEST_F(ThrottleControlTest, StateAndCallsCarryOnAcrossAHelperRestartAndANewBusCo
             30s);
     };
     ASSERT_TRUE(goneAndBack([&] {
-        ::kill(static_cast<pid_t>(helper.bus().ownerPid(HelperProtocol::kServiceName)), SIGKILL);
+        ASSERT_TRUE(signalProcess(helper.bus().ownerPid(HelperProtocol::kServiceName), SIGKILL));
     }));
     EXPECT_EQ(replaced, 0);
     // The helper's end is an interruption: the next call restarts it.

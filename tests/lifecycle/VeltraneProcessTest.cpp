@@ -65,7 +65,7 @@ protected:
                                        const std::function<void()>& meanwhile = {}) {
         QElapsedTimer elapsed;
         elapsed.start();
-        ::kill(static_cast<pid_t>(app.processId()), signalNumber);
+        signalProcess(app.processId(), signalNumber);
         if (meanwhile) {
             meanwhile();
         }

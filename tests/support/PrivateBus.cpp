@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <cstdio>
 #include <stdexcept>
 
 namespace {
@@ -40,6 +41,15 @@ void writeFile(const QString& path, const QString& contents) {
 }
 
 } // namespace
+
+bool signalProcess(qint64 pid, int signal) {
+    if (pid <= 1) {
+        std::fprintf(stderr, "refused to send signal %d to PID %lld\n", signal,
+                     static_cast<long long>(pid));
+        return false;
+    }
+    return ::kill(static_cast<pid_t>(pid), signal) == 0;
+}
 
 bool processAlive(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -149,9 +159,9 @@ void PrivateBus::stop() {
         if (pid <= 0) {
             continue;
         }
-        ::kill(static_cast<pid_t>(pid), SIGTERM);
+        signalProcess(pid, SIGTERM);
         if (!waitUntil([pid] { return !processAlive(pid); }, std::chrono::seconds(5))) {
-            ::kill(static_cast<pid_t>(pid), SIGKILL);
+            signalProcess(pid, SIGKILL);
         }
     }
     for (const QString& name : std::as_const(m_connectionNames)) {

@@ -58,3 +58,8 @@ private:
 
 // Whether a process with this PID still runs (a zombie counts as gone).
 bool processAlive(qint64 pid);
+
+// Sends `signal` to the one process `pid`; false when it could not. A PID
+// that was not found (0) or is not a single process (1, negative) is refused:
+// kill() would reach the test's own process group, or every process.
+bool signalProcess(qint64 pid, int signal);
