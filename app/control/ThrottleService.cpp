@@ -3,6 +3,8 @@
 
 #include <QPointer>
 
+#include <utility>
+
 namespace {
 
 // Runs one helper call and hands back its failure as a ThrottleError, so
@@ -175,13 +177,19 @@ void ThrottleService::helperStateChanged(const HelperState& helper) {
     // A helper that left the bus may come back with its throttling (held
     // throttling survives a restart): the next state says.
     if (!helper.available) {
+        m_helperWasGone = true;
         return;
     }
+    // A helper that came back onto the bus may have been installed meanwhile.
+    const bool appeared = std::exchange(m_helperWasGone, false);
     m_helperState = helper;
     if (m_takingBack && !helper.active) {
         return;
     }
     ThrottleState next = m_state;
+    if (appeared) {
+        next.isHelperReady = m_registration.daemonStatus() == ServiceStatus::enabled;
+    }
     next.cleanupFailure = helper.failure;
     if (!helper.active) {
         m_ownProfile.reset();

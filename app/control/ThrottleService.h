@@ -95,6 +95,8 @@ private:
 
     // The last state the helper published while it was there.
     HelperState m_helperState;
+    // The helper left the bus, or could not be asked, since its last state.
+    bool m_helperWasGone = false;
     // What this service last switched on, for recognising it in the
     // helper's state and taking it back after a reconnect. The profile is
     // forgotten when it is deleted; the conditions still run.

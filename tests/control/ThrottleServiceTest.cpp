@@ -135,8 +135,14 @@ TEST_F(ThrottleServiceTest, HelperReadinessFollowsTheRegistrationAndTheConnectio
     registration.status = ServiceStatus::notFound;
     service.checkHelperStatus();
     EXPECT_FALSE(service.state().isHelperReady);
+    // Installed while the application runs: noticed when the helper comes
+    // onto the bus, not only when the panel next opens.
+    registration.status = ServiceStatus::enabled;
+    helper.publish(false);
+    helper.publish();
+    EXPECT_TRUE(service.state().isHelperReady);
     // Every change was published, and nothing else.
-    EXPECT_THAT(published, ElementsAre(true, false));
+    EXPECT_THAT(published, ElementsAre(true, false, true));
 }
 
 TEST_F(ThrottleServiceTest, AnotherClientsThrottlingIsShownWithItsOwnerAndAnyoneMaySwitchItOff) {
@@ -165,7 +171,10 @@ TEST_F(ThrottleServiceTest, AnotherClientsThrottlingIsShownWithItsOwnerAndAnyone
 
     finish(service.removeThrottling());
     EXPECT_EQ(helper.disables, 1);
-    EXPECT_EQ(service.state(), ThrottleState{});
+    // Back on the bus, the helper is ready again as registered.
+    ThrottleState off;
+    off.isHelperReady = true;
+    EXPECT_EQ(service.state(), off);
     helper.takenBy(kCommandLine);
     helper.switchedOff();
     EXPECT_FALSE(service.state().isEnabled);
