@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -179,6 +180,18 @@ private:
     int m_exitCode = -1;
 };
 
+// A descriptor that becomes readable when the process exits, so a wait on
+// the tool's exit is one poll instead of naps; -1 where the kernel has none
+// (before Linux 5.3), and the naps stay.
+FileDescriptor exitWatch(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return FileDescriptor(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+#else
+    (void)pid;
+    return FileDescriptor(-1);
+#endif
+}
+
 // Reads whatever both pipes hold now; a pipe at its end (or broken) is
 // closed in `fds` by setting it to -1.
 void readAvailable(std::array<pollfd, 2>& fds, const std::array<std::string*, 2>& sinks) {
@@ -269,6 +282,7 @@ CommandResult CommandExecutor::execute(const std::string& executablePath,
     check(posix_spawn(&pid, executablePath.c_str(), &spawn.actions, &spawn.attributes, argv.data(),
                       environ));
     ToolProcess tool(pid);
+    const FileDescriptor exited = exitWatch(pid);
 
     // Our copies of the write ends must go, or the reads below never see EOF.
     outPipe.writeEnd.reset();
@@ -312,20 +326,24 @@ CommandResult CommandExecutor::execute(const std::string& executablePath,
                                   now >= started + m_timeLimit, m_timeLimit) +
                     commandLine);
             }
-            // Pipes at their end mean the tool is exiting: look again soon.
-            // Open pipes wake the poll themselves; the slice only bounds how
-            // late a deadline or a silent exit is noticed.
+            // Open pipes and the exit watch wake the poll themselves; the
+            // slice only bounds how late a deadline or a stop is noticed.
+            // Without the exit watch, pipes at their end mean the tool is
+            // exiting: look again soon.
             auto slice = std::chrono::milliseconds(100);
-            if (!pipesOpen) {
+            if (!pipesOpen && exited.get() < 0) {
                 slice = idlePause;
                 idlePause = std::min(idlePause * 2, std::chrono::milliseconds(20));
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
             const int timeoutMs = static_cast<int>(
                 std::max<std::int64_t>(1, std::min<std::int64_t>(slice.count(), left.count() + 1)));
-            if (::poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) {
+            std::array<pollfd, 3> watched{fds[0], fds[1], pollfd{exited.get(), POLLIN, 0}};
+            if (::poll(watched.data(), watched.size(), timeoutMs) < 0 && errno != EINTR) {
                 throwErrno(errno);
             }
+            fds[0].revents = watched[0].revents;
+            fds[1].revents = watched[1].revents;
             readAvailable(fds, sinks);
         }
     } catch (...) {
