@@ -30,6 +30,13 @@ const bool registered = [] {
         panel.handleToggle(true);
         world.now = world.now.addSecs(65);
     });
+    panelScene("panel-on-other-owner", [](UiWorld& world, MenuBarViewModel& panel) {
+        panel.selectProfile(world.named("LTE"));
+        world.service.followProfiles(world.profiles);
+        world.helper.takenBy(FakeHelperClient::ownerOf("veltranectl run: make test", true, false),
+                             HelperParameters::from(world.named("3G")));
+        world.now = world.now.addSecs(65);
+    });
     panelScene("panel-helper-warning", [](UiWorld& world, MenuBarViewModel&) {
         world.registration.status = ServiceStatus::notRegistered;
     });
