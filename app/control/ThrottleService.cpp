@@ -203,9 +203,13 @@ void ThrottleService::helperStateChanged(const HelperState& helper) {
     }
     next.isEnabled = true;
     next.owner = helper.owner;
+    bool landedLate = false;
     if (helper.isOwnedByThisClient()) {
         if (runs(m_unconfirmed, helper.configuration)) {
-            // An enable whose answer never came was carried out after all.
+            // An enable whose answer never came was carried out after all:
+            // announced like any other, so its auto-disable run starts. One
+            // still waiting for its answer announces itself.
+            landedLate = m_applying == 0;
             m_ownProfile = std::exchange(m_unconfirmed, std::nullopt);
             m_ownParameters = helper.configuration;
             next.selectedProfile = m_ownProfile;
@@ -223,6 +227,9 @@ void ThrottleService::helperStateChanged(const HelperState& helper) {
         }
     }
     setState(std::move(next));
+    if (landedLate) {
+        m_notifications.post(NotificationCenter::throttlingEnabled);
+    }
 }
 
 std::optional<ThrottleProfile>

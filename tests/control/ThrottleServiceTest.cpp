@@ -193,6 +193,8 @@ TEST_F(ThrottleServiceTest, AnEnableCarriedOutAfterItsAnswerWasLostEndsOnWithIts
     EXPECT_EQ(service.state().currentProfile, edge);
     EXPECT_EQ(service.state().selectedProfile, edge);
     EXPECT_EQ(service.state().error, std::nullopt);
+    // Announced, so that its auto-disable run starts.
+    EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled"));
 }
 
 TEST_F(ThrottleServiceTest, AHoldLostWithItsConnectionIsTakenBackWithoutShowingOff) {
