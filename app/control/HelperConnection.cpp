@@ -48,8 +48,9 @@ QString helperName() {
 }
 
 ThrottleError approvalError() {
-    return ThrottleError::helperError(QStringLiteral(
-        "Helper requires approval. Please enable it in System Settings > Login Items."));
+    return ThrottleError::helperError(
+        QStringLiteral("The helper is installed, but the system bus does not start it yet. Run "
+                       "scripts/install-helper as root, or reinstall the Veltrane package."));
 }
 
 using Diagnostics = std::function<void(const QString&)>;

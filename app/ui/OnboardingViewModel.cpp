@@ -9,13 +9,6 @@
 #include <QOperatingSystemVersion>
 #include <QPointer>
 
-namespace {
-
-// The system renamed its background-item settings in version 26.
-constexpr int kRenamedSettingsVersion = 26;
-
-} // namespace
-
 int OnboardingViewModel::currentSystemMajorVersion() {
     return QOperatingSystemVersion::current().majorVersion();
 }
@@ -38,24 +31,23 @@ QString OnboardingViewModel::installButtonText() const {
     return m_isInstalling ? QStringLiteral("Installing…") : QStringLiteral("Install Helper");
 }
 
+// On Linux a helper is ready once the system bus can start it: what is left
+// to do is the installer's (or the package's), not a switch in a settings pane.
 QString OnboardingViewModel::paneName() const {
-    return m_systemMajorVersion >= kRenamedSettingsVersion
-               ? QStringLiteral("Login Items & Extensions")
-               : QStringLiteral("Login Items");
+    return QStringLiteral("System Bus");
 }
 
 QString OnboardingViewModel::sectionName() const {
-    return m_systemMajorVersion >= kRenamedSettingsVersion
-               ? QStringLiteral("App Background Activity")
-               : QStringLiteral("Allow in the Background");
+    return QStringLiteral("Services It Starts");
 }
 
 QString OnboardingViewModel::approvalTitle() const {
-    return QStringLiteral("Enable in ") + paneName();
+    return QStringLiteral("Let the System Bus Start the Helper");
 }
 
 QString OnboardingViewModel::approvalInstruction() const {
-    return QStringLiteral("Toggle on <b>Veltrane.app</b> under \"%1\"").arg(sectionName());
+    return QStringLiteral(
+        "Run <b>scripts/install-helper</b> as root, or reinstall the Veltrane package");
 }
 
 void OnboardingViewModel::getStarted() {

@@ -72,7 +72,8 @@ protected:
 };
 
 const ThrottleError kApproval = ThrottleError::helperError(
-    "Helper requires approval. Please enable it in System Settings > Login Items.");
+    "The helper is installed, but the system bus does not start it yet. Run "
+    "scripts/install-helper as root, or reinstall the Veltrane package.");
 
 TEST_F(HelperConnectionTest,
        AnEnabledDaemonConnectsOnceTheEventLoopRunsAnUnregisteredOneRegisters) {

@@ -86,7 +86,7 @@ Rectangle {
                     anchors.left: appIcon.right
                     anchors.leftMargin: 8
                     anchors.verticalCenter: parent.verticalCenter
-                    text: "Veltrane.app"
+                    text: "com.veltrane.helper"
                     color: Theme.inkAt(0.85)
                     font.pixelSize: Theme.bodySize
                 }

@@ -124,7 +124,7 @@ Rectangle {
                             size: 14
                         }
                         Text {
-                            text: "Waiting for approval…"
+                            text: "Waiting for the helper…"
                             color: Theme.secondaryText
                             font.pixelSize: Theme.labelSize
                         }
@@ -132,7 +132,7 @@ Rectangle {
                     AccentButton {
                         objectName: "openSystemSettingsButton"
                         anchors.horizontalCenter: parent.horizontalCenter
-                        text: "Open System Settings"
+                        text: "Open Help"
                         onClicked: root.viewModel.openSystemSettings()
                     }
                 }

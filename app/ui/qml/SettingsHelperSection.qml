@@ -53,7 +53,7 @@ Column {
                 objectName: "approvalHint"
                 visible: section.viewModel.offersApproval
                 width: parent.width - 28
-                text: "Enable the helper in System Settings > General > Login Items to allow network throttling."
+                text: "Run scripts/install-helper as root, or reinstall the Veltrane package, to allow network throttling."
                 wrapMode: Text.WordWrap
                 color: Theme.warningOrange
                 font.pixelSize: Theme.labelSize
@@ -71,7 +71,7 @@ Column {
                 objectName: "openSystemSettingsButton"
                 visible: section.viewModel.offersApproval
                 implicitHeight: implicitContentHeight + 10
-                text: "Open System Settings"
+                text: "Open Help"
                 onClicked: section.viewModel.openSystemSettings()
             }
 

@@ -173,8 +173,6 @@ const SceneRegistration onboardingInstallError("onboarding-1-install-error", [] 
 });
 const SceneRegistration onboardingApproval("onboarding-2-approval",
                                            [] { return onboarding(15, toApproval); });
-const SceneRegistration onboardingApproval26("onboarding-2-approval-26",
-                                             [] { return onboarding(26, toApproval); });
 const SceneRegistration onboardingDone("onboarding-3-done", [] {
     return onboarding(15, [](UiWorld&, OnboardingViewModel& model) {
         model.getStarted();
