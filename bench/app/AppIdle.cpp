@@ -4,9 +4,7 @@
 // private system bus), waits until it is idle with the panel closed, then
 // prints its resident memory, its wake-ups per second over 10 seconds, and
 // the time from exec to the tray item's registration.
-#include "FakeDesktop.h"
-#include "HelperOnPrivateBus.h"
-#include "SettingsKeys.h"
+#include "BenchedApplication.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,19 +51,14 @@ qint64 contextSwitches(qint64 pid) {
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
-    VirtualDisplay display;
-    FakeDesktop desktop;
-    HelperOnPrivateBus helper;
     // The steady state of a user past onboarding: no window open.
-    desktop.setting(SettingsKeys::hasCompletedOnboarding, true);
-    QProcess app;
-    app.setProcessEnvironment(desktop.environment(display, helper.bus().address()));
-    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    app.setStandardOutputFile(QProcess::nullDevice());
+    BenchedApplication benched;
+    FakeDesktop& desktop = benched.desktop;
+    QProcess& app = benched.process;
 
     QElapsedTimer sinceExec;
     sinceExec.start();
-    app.start(QStringLiteral(VELTRANE_PATH), {});
+    benched.start();
     if (!waitUntil([&desktop] { return desktop.tray.item().has_value(); }, 20s)) {
         std::fprintf(stderr, "veltrane never registered a tray item\n");
         return 1;

@@ -5,10 +5,9 @@
 // long the tray's tooltip takes to show each change: from the helper's
 // StateChanged signal, and from the other client's call, to the tray item's
 // NewToolTip with the new text. Median, 90th percentile and maximum.
-#include "FakeDesktop.h"
+#include "BenchedApplication.h"
 #include "HelperOnPrivateBus.h"
 #include "HelperProtocol.h"
-#include "SettingsKeys.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
@@ -106,15 +105,11 @@ void printFigures(QTextStream& out, const QString& what, std::vector<double> val
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
-    VirtualDisplay display;
-    FakeDesktop desktop;
-    HelperOnPrivateBus helper;
-    desktop.setting(SettingsKeys::hasCompletedOnboarding, true);
-    QProcess app;
-    app.setProcessEnvironment(desktop.environment(display, helper.bus().address()));
-    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    app.setStandardOutputFile(QProcess::nullDevice());
-    app.start(QStringLiteral(VELTRANE_PATH), {});
+    BenchedApplication benched;
+    FakeDesktop& desktop = benched.desktop;
+    HelperOnPrivateBus& helper = benched.helper;
+    QProcess& app = benched.process;
+    benched.start();
     if (!waitUntil([&desktop] { return desktop.tray.item().has_value(); }, 20s) ||
         !waitUntil([&desktop] { return desktop.tray.toolTip() == u"Veltrane - OFF"; }, 10s)) {
         std::fprintf(stderr, "veltrane never showed its tray item\n");
