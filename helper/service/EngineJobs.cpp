@@ -112,18 +112,22 @@ void EngineJobs::post(std::function<Outcome()> job, Done done) {
     });
 }
 
+EngineJobs::Outcome EngineJobs::turnCameTooLate() const {
+    // Nothing is started that would have to be undone at once.
+    Outcome outcome;
+    outcome.failure = timedOutText();
+    outcome.timedOut = true;
+    outcome.skipped = true;
+    return finished(outcome);
+}
+
 EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
                                           Clock::time_point arrived) {
     const Clock::time_point changeBy = arrived + m_budget.forChange();
-    Outcome outcome;
     if (Clock::now() >= changeBy) {
-        // Its turn came too late: nothing is started that would have to be
-        // undone at once.
-        outcome.failure = timedOutText();
-        outcome.timedOut = true;
-        outcome.skipped = true;
-        return finished(outcome);
+        return turnCameTooLate();
     }
+    Outcome outcome;
     CommandExecutor::CallDeadline deadline(changeBy);
     ++m_change;
     const bool succeeded = attempt(outcome, [this, &parameters] {
@@ -145,13 +149,10 @@ EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
 }
 
 EngineJobs::Outcome EngineJobs::runDisable(Clock::time_point endBy) {
-    Outcome outcome;
     if (Clock::now() >= endBy) {
-        outcome.failure = timedOutText();
-        outcome.timedOut = true;
-        outcome.skipped = true;
-        return finished(outcome);
+        return turnCameTooLate();
     }
+    Outcome outcome;
     const CommandExecutor::CallDeadline deadline(endBy);
     ++m_change;
     if (!attempt(outcome, [this] { m_engine.disableThrottling(); }) && Clock::now() >= endBy) {

@@ -74,6 +74,8 @@ private:
     // Runs `work` and notes how it failed in `outcome`; true on success.
     bool attempt(Outcome& outcome, const std::function<void()>& work);
     Outcome finished(Outcome outcome) const;
+    // A change whose call's time was up before its turn came.
+    Outcome turnCameTooLate() const;
 
     ThrottlingManager& m_engine;
     const CallBudget m_budget;
