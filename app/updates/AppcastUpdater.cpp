@@ -305,13 +305,17 @@ void AppcastUpdater::downloadFinished(std::optional<QString> error) {
     setPhase(Phase::installing);
     m_driver.showInstalling();
     m_installer->install(
-        package, [this](std::optional<QString> error) { installFinished(std::move(error)); });
+        package, enclosure.edSignature,
+        [this](std::optional<InstallFailure> failure) { installFinished(std::move(failure)); });
 }
 
-void AppcastUpdater::installFinished(std::optional<QString> error) {
+void AppcastUpdater::installFinished(std::optional<InstallFailure> failure) {
     QFile::remove(packagePath());
-    if (error) {
-        fail(QStringLiteral("The update could not be installed: %1.").arg(*error));
+    if (failure) {
+        log(QStringLiteral("The update was not installed: ") + failure->message);
+        fail(failure->improperlySigned
+                 ? improperlySignedMessage
+                 : QStringLiteral("The update could not be installed: %1.").arg(failure->message));
         return;
     }
     log(QStringLiteral("Installed the update to ") + m_update.displayVersion);

@@ -60,7 +60,7 @@ private:
     void handleChoice(UpdateSession::Choice choice);
     void install();
     void downloadFinished(std::optional<QString> error);
-    void installFinished(std::optional<QString> error);
+    void installFinished(std::optional<InstallFailure> failure);
     void fail(const QString& message);
     void endSession();
     void setPhase(Phase phase);

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "DebianPackageInstaller.h"
+#include "InstallStatus.h"
+#include "UpdateBuildSettings.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -12,12 +14,21 @@
 
 namespace {
 
-// Waiting for the administrator's password is part of this.
-constexpr std::chrono::minutes installTimeout{15};
+// Waiting for the administrator's password is part of this, and the
+// installer's own bound on the package tool.
+constexpr std::chrono::minutes installTimeout{30};
 
 // pkexec's own exit statuses.
 constexpr int notAuthorized = 126;
 constexpr int authenticationDismissed = 127;
+
+// The installer's own line, the last it wrote, without its name.
+QString refusalOf(const QByteArray& output) {
+    const QString line =
+        QString::fromLocal8Bit(output).trimmed().section(QLatin1Char('\n'), -1).trimmed();
+    const QString prefix = QStringLiteral("install-update: ");
+    return line.startsWith(prefix) ? line.mid(prefix.size()) : line;
+}
 
 bool listsFile(const QString& listPath, const QString& file) {
     QFile list(listPath);
@@ -61,20 +72,16 @@ DebianPackageInstaller::DebianPackageInstaller(Paths paths, QObject* parent)
 DebianPackageInstaller::Paths DebianPackageInstaller::systemPaths() {
     Paths paths;
     paths.program = QCoreApplication::applicationFilePath();
+    paths.installer = QString::fromUtf8(UpdateBuildSettings::installerPath);
     return paths;
 }
 
-void DebianPackageInstaller::install(const QString& packagePath,
-                                     std::function<void(std::optional<QString> error)> done) {
+void DebianPackageInstaller::install(const QString& packagePath, const QByteArray& signature,
+                                     std::function<void(std::optional<InstallFailure>)> done) {
     auto* process = new QProcess(this);
     process->setProgram(m_paths.pkexec);
-    // A path, not a name, so that the tool installs this very file and
-    // resolves what it depends on.
-    process->setArguments({m_paths.packageTool, QStringLiteral("install"), QStringLiteral("--yes"),
-                           QStringLiteral("--no-install-recommends"),
-                           // Keep the user's changed configuration files without asking.
-                           QStringLiteral("-o"), QStringLiteral("Dpkg::Options::=--force-confold"),
-                           QFileInfo(packagePath).absoluteFilePath()});
+    process->setArguments({m_paths.installer, QFileInfo(packagePath).absoluteFilePath(),
+                           QString::fromLatin1(signature)});
     process->setProcessChannelMode(QProcess::MergedChannels);
     auto* deadline = new QTimer(process);
     deadline->setSingleShot(true);
@@ -82,31 +89,35 @@ void DebianPackageInstaller::install(const QString& packagePath,
         process->setProperty("timedOut", true);
         process->kill();
     });
+    const auto failed = [done](QString message) {
+        done(InstallFailure{false, std::move(message)});
+    };
     connect(process, &QProcess::finished, this,
-            [process, done](int status, QProcess::ExitStatus exit) {
+            [process, done, failed](int status, QProcess::ExitStatus exit) {
                 process->deleteLater();
                 if (process->property("timedOut").toBool()) {
-                    done(QStringLiteral("the package tool did not finish in time"));
+                    failed(QStringLiteral("the installer did not finish in time"));
                 } else if (exit != QProcess::NormalExit) {
-                    done(QStringLiteral("the package tool stopped unexpectedly"));
+                    failed(QStringLiteral("the installer stopped unexpectedly"));
                 } else if (status == notAuthorized || status == authenticationDismissed) {
-                    done(QStringLiteral("an administrator's permission was not given"));
+                    failed(QStringLiteral("an administrator's permission was not given"));
+                } else if (status == static_cast<int>(InstallStatus::badSignature)) {
+                    done(InstallFailure{true, refusalOf(process->readAll())});
                 } else if (status != 0) {
-                    const QString output = QString::fromLocal8Bit(process->readAll()).trimmed();
-                    done(QStringLiteral("the package tool failed (%1)")
-                             .arg(output.section(QLatin1Char('\n'), -1)));
+                    failed(refusalOf(process->readAll()));
                 } else {
                     done(std::nullopt);
                 }
             });
-    connect(process, &QProcess::errorOccurred, this, [process, done](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) {
-            process->deleteLater();
-            done(QStringLiteral("%1 could not be started").arg(process->program()));
-        }
-    });
+    connect(process, &QProcess::errorOccurred, this,
+            [process, failed](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart) {
+                    process->deleteLater();
+                    failed(QStringLiteral("%1 could not be started").arg(process->program()));
+                }
+            });
     process->start();
-    // The tool must not wait for answers on a terminal it does not have.
+    // Nothing may wait for answers on a terminal it does not have.
     process->closeWriteChannel();
     deadline->start(installTimeout);
 }

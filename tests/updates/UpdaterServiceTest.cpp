@@ -36,17 +36,22 @@ public:
 class FakeInstaller final : public UpdateInstaller {
 public:
     bool fromPackage = true;
+    // How the root-side installer answers.
+    std::optional<InstallFailure> refusal;
     QByteArray installedBytes;
+    QByteArray signature;
     int installs = 0;
     int relaunches = 0;
     QList<QUrl> pagesOpened;
 
     bool installsPackages() const override { return fromPackage; }
-    void install(const QString& path, std::function<void(std::optional<QString>)> done) override {
+    void install(const QString& path, const QByteArray& givenSignature,
+                 std::function<void(std::optional<InstallFailure>)> done) override {
         ++installs;
+        signature = givenSignature;
         QFile file(path);
         installedBytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        done(std::nullopt);
+        done(refusal);
     }
     void relaunch() override { ++relaunches; }
     void openDownloadPage(const QUrl& page) override { pagesOpened.append(page); }
@@ -256,21 +261,38 @@ TEST_F(Updates, AManualCheckSaysWhyItFoundNothingOrFailed) {
 
 TEST_F(Updates, OnlyAPackageOfTheRightLengthSignedWithTheBuiltInKeyIsInstalled) {
     const TestSigningKey otherKey;
+    const QString notNewer = QStringLiteral("version 1.4.2 is not newer than the installed 1.4.2");
     struct Case {
         const char* name;
         qint64 length;
         QByteArray signature;
-        bool installed;
+        // Whether the installer is asked, and how it answers.
+        bool handedOver;
+        std::optional<InstallFailure> refusal;
+        QString message;
     };
-    for (const Case& c :
-         {Case{"signed", -1, key.sign(package), true},
-          Case{"other key", -1, otherKey.sign(package), false},
-          Case{"tampered", -1, key.sign(package + "x"), false}, Case{"unsigned", -1, "", false},
-          Case{"longer than said", package.size() - 1, key.sign(package), false},
-          Case{"shorter than said", package.size() + 1, key.sign(package), false}}) {
+    for (const Case& c : std::initializer_list<Case>{
+             {"signed", -1, key.sign(package), true, std::nullopt, QString()},
+             {"other key", -1, otherKey.sign(package), false, std::nullopt,
+              AppcastUpdater::improperlySignedMessage},
+             {"tampered", -1, key.sign(package + "x"), false, std::nullopt,
+              AppcastUpdater::improperlySignedMessage},
+             {"unsigned", -1, "", false, std::nullopt, AppcastUpdater::improperlySignedMessage},
+             {"longer than said", package.size() - 1, key.sign(package), false, std::nullopt,
+              AppcastUpdater::improperlySignedMessage},
+             {"shorter than said", package.size() + 1, key.sign(package), false, std::nullopt,
+              AppcastUpdater::improperlySignedMessage},
+             // What root installs may have changed after the check here.
+             {"refused by the installer's own check", -1, key.sign(package), true,
+              InstallFailure{true, QStringLiteral("the package does not match its signature")},
+              AppcastUpdater::improperlySignedMessage},
+             {"refused by the installer for another reason", -1, key.sign(package), true,
+              InstallFailure{false, notNewer},
+              QStringLiteral("The update could not be installed: %1.").arg(notNewer)}}) {
         SCOPED_TRACE(c.name);
         serveFeed("1.4.2", c.length, c.signature);
         auto service = makeService();
+        installer->refusal = c.refusal;
         service->updater().checkForUpdates();
         ASSERT_TRUE(
             waitUntil([&] { return stageIs(*service, UpdateSession::Stage::updateFound); }));
@@ -278,10 +300,11 @@ TEST_F(Updates, OnlyAPackageOfTheRightLengthSignedWithTheBuiltInKeyIsInstalled) 
         ASSERT_TRUE(waitUntil([&] {
             return stageIs(*service, UpdateSession::Stage::failed) || installer->relaunches > 0;
         }));
-        EXPECT_EQ(installer->installs, c.installed ? 1 : 0);
-        EXPECT_EQ(installer->installedBytes, c.installed ? package : QByteArray());
-        EXPECT_EQ(service->updateSession().errorMessage(),
-                  c.installed ? QString() : AppcastUpdater::improperlySignedMessage);
+        EXPECT_EQ(installer->installs, c.handedOver ? 1 : 0);
+        EXPECT_EQ(installer->installedBytes, c.handedOver ? package : QByteArray());
+        EXPECT_EQ(installer->signature, c.handedOver ? c.signature : QByteArray());
+        EXPECT_EQ(installer->relaunches, c.handedOver && !c.refusal ? 1 : 0);
+        EXPECT_EQ(service->updateSession().errorMessage(), c.message);
         EXPECT_TRUE(QDir(folder.filePath("cache")).isEmpty());
     }
 }
