@@ -4,6 +4,8 @@
 // Wire constants of the helper daemon's bus interface, shared by the daemon
 // and its clients. The methods themselves are declared in
 // com.veltrane.HelperProtocol.xml.
+#include <cstdint>
+
 namespace HelperProtocol {
 
 inline constexpr const char* kServiceName = "com.veltrane.helper";
@@ -51,6 +53,17 @@ inline constexpr const char* kSince = "since";
 // b: removed when the owner's bus connection closes.
 inline constexpr const char* kHeld = "held";
 } // namespace Owner
+
+// What the helper accepts of each throttling parameter; clients refuse more
+// before anything is sent, so a stored profile never fails only on apply.
+namespace Limits {
+inline constexpr std::int64_t kMaxBandwidthBytesPerSecond = 1'250'000'000; // 10 Gbit/s
+inline constexpr std::int64_t kMaxLatencyMs = 10'000;
+inline constexpr std::int64_t kMaxDnsDelayMs = 30'000;
+// Packet loss is shaped in steps of 1/10000 percent (0.0001 %); finer
+// figures are rounded to a whole step.
+inline constexpr std::int64_t kPacketLossStepsPerPercent = 10'000;
+} // namespace Limits
 
 // The most of a description the helper keeps; longer ones are refused.
 inline constexpr int kMaxDescriptionLength = 200;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "HelperProtocol.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,9 +16,11 @@ struct ThrottleParameters {
     std::int64_t dnsDelayMs = 0;
 };
 
-inline constexpr std::int64_t kMaxBandwidthBytesPerSecond = 1'250'000'000; // 10 Gbit/s
-inline constexpr std::int64_t kMaxLatencyMs = 10'000;
-inline constexpr std::int64_t kMaxDnsDelayMs = 30'000;
+// Declared with the wire constants, where clients check against them too.
+inline constexpr std::int64_t kMaxBandwidthBytesPerSecond =
+    HelperProtocol::Limits::kMaxBandwidthBytesPerSecond;
+inline constexpr std::int64_t kMaxLatencyMs = HelperProtocol::Limits::kMaxLatencyMs;
+inline constexpr std::int64_t kMaxDnsDelayMs = HelperProtocol::Limits::kMaxDnsDelayMs;
 
 // The message of the first rule the parameters break, or nothing when they
 // are acceptable. The rules are tried in a fixed order so that a request with

@@ -243,6 +243,21 @@ TEST_F(TrafficControlBackendTest, AMissingKernelFeatureIsNamed) {
                                "kind is unknown.");
 }
 
+TEST(NetemArguments, LossIsGivenInTheHelpersStepsAndLeftOutWhenItRoundsAway) {
+    const auto loss = [](double percent) {
+        const std::vector<std::string> arguments =
+            TrafficControlBackend::netemArguments({0, 0, percent});
+        const auto at = std::find(arguments.begin(), arguments.end(), "loss");
+        return at == arguments.end() ? std::string("none") : arguments.back();
+    };
+    EXPECT_EQ(loss(12.3456789), "12.3457%");
+    EXPECT_EQ(loss(0.00005), "0.0001%");
+    EXPECT_EQ(loss(100.0), "100.0%");
+    // A denormal would otherwise be written out in some 320 digits.
+    EXPECT_EQ(loss(1e-320), "none");
+    EXPECT_EQ(loss(0.00004), "none");
+}
+
 TEST_F(TrafficControlBackendTest, WhatCannotBeReadFailsInsteadOfShapingOrRemovingNothing) {
     uplinks->failure = "Operation not permitted";
     EXPECT_EQ(enableFailure(),
