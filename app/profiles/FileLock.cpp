@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -21,11 +22,20 @@ QString systemError(int error) {
 
 FileLock::FileLock(const QString& lockFilePath, std::chrono::milliseconds timeout) {
     using namespace std::chrono_literals;
-    // Read-only is enough for flock, and works on a lock file another user made.
-    const int descriptor =
-        ::open(QFile::encodeName(lockFilePath).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    // Read-only is enough for flock, and works on a lock file another user
+    // made. Never through a link: root would create or open what it points
+    // to. Non-blocking, so that a pipe under the name cannot hold the open.
+    const int descriptor = ::open(QFile::encodeName(lockFilePath).constData(),
+                                  O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (descriptor < 0) {
-        m_error = QStringLiteral("Cannot open %1: %2").arg(lockFilePath, systemError(errno));
+        m_error = QStringLiteral("Cannot open %1: %2")
+                      .arg(lockFilePath,
+                           errno == ELOOP ? QStringLiteral("it is a link") : systemError(errno));
+        return;
+    }
+    if (struct stat status{}; ::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        m_error = QStringLiteral("Cannot lock %1: not a regular file").arg(lockFilePath);
+        ::close(descriptor);
         return;
     }
     // Polled rather than blocking, so that a holder that never lets go

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -125,9 +126,20 @@ std::optional<double> decimalNumber(QStringView text) {
     return negative ? -value : value;
 }
 
+double roundedToSteps(double value, std::int64_t stepsPerUnit) {
+    const auto steps = static_cast<double>(stepsPerUnit);
+    return std::round(value * steps) / steps;
+}
+
 QString shortestDecimalText(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    // Without an exponent down to 0.0001, the finest loss a profile keeps,
+    // which must not show as "1e-04"; smaller figures (only a file written
+    // elsewhere holds them) keep the exponent rather than hundreds of zeros.
+    char buffer[512];
+    const bool fixed = std::abs(value) >= 1e-4 && std::abs(value) < 1e21;
+    const auto result =
+        fixed ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+              : std::to_chars(buffer, buffer + sizeof buffer, value);
     QString text = QString::fromLatin1(buffer, result.ptr - buffer);
     if (!text.contains(u'.') && !text.contains(u'e') && !text.contains(u"inf") &&
         !text.contains(u"nan")) {

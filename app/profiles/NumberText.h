@@ -22,8 +22,12 @@ std::optional<std::int64_t> wholeNumber(QStringView text);
 // exponent, "inf", "nan") with nothing left over and no leading white space.
 std::optional<double> decimalNumber(QStringView text);
 
+// The value in whole steps of 1/stepsPerUnit: the double nearest to that
+// decimal, whose shortest text has no more digits than the step.
+double roundedToSteps(double value, std::int64_t stepsPerUnit);
+
 // The shortest text that reads back as the same value, always with a
-// decimal point: 1 becomes "1.0", 2.5 stays "2.5".
+// decimal point: 1 becomes "1.0", 2.5 stays "2.5", 0.0001 stays "0.0001".
 QString shortestDecimalText(double value);
 
 } // namespace NumberText

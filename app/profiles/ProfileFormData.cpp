@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileFormData.h"
 
+#include "HelperProtocol.h"
 #include "NumberText.h"
 
 namespace {
@@ -54,6 +55,12 @@ ThrottleProfile ProfileFormData::to(const QUuid& id, bool isBuiltIn) const {
     std::optional<double> loss;
     if (hasPacketLoss) {
         loss = NumberText::decimalNumber(NumberText::trimmed(packetLoss));
+    }
+    // To what the helper shapes: "12.345678" is stored as 12.3457, and no
+    // denormal reaches the file or the helper.
+    if (loss) {
+        loss =
+            NumberText::roundedToSteps(*loss, HelperProtocol::Limits::kPacketLossStepsPerPercent);
     }
     // The constructor clamps the loss into 0 to 100.
     return ThrottleProfile(id, NumberText::trimmed(name),

@@ -42,6 +42,15 @@ std::optional<QList<ThrottleProfile>> decodeProfiles(const QByteArray& bytes, QS
     return profiles;
 }
 
+std::optional<QList<ThrottleProfile>> decodeProfiles(const SharedFile::Contents& contents,
+                                                     QString* error) {
+    if (contents.tooLarge) {
+        *error = QString::fromLatin1(SharedFile::kTooLargeText);
+        return std::nullopt;
+    }
+    return decodeProfiles(contents.bytes, error);
+}
+
 QByteArray encodeProfiles(const QList<ThrottleProfile>& profiles) {
     QJsonArray records;
     for (const ThrottleProfile& profile : profiles) {
@@ -313,7 +322,7 @@ ProfileChange ProfileManager::changeCustomProfiles(const CustomEdit& edit) {
             if (current.exists) {
                 QString decodeError;
                 std::optional<QList<ThrottleProfile>> records =
-                    decodeProfiles(current.bytes, &decodeError);
+                    decodeProfiles(current, &decodeError);
                 if (records) {
                     profiles = repaired(std::move(*records));
                 } else if (!UnreadableFile::keepCopy(m_customFile->path(),
@@ -394,7 +403,7 @@ QList<ThrottleProfile> ProfileManager::readCustomProfiles() {
     QString error = contents.error;
     std::optional<QList<ThrottleProfile>> records;
     if (error.isEmpty()) {
-        records = decodeProfiles(contents.bytes, &error);
+        records = decodeProfiles(contents, &error);
     }
     if (!records) {
         // Left as it is: the next change keeps a copy of it first.

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileValidator.h"
 
+#include "HelperProtocol.h"
+#include "NameCharacters.h"
 #include "NumberText.h"
 #include "ProfileNameOrder.h"
 
 namespace {
+
+namespace Limits = HelperProtocol::Limits;
 
 // A switched-off field is not examined, and an empty one is missing; only
 // then does the field's own check see the trimmed text.
@@ -23,15 +27,28 @@ ValidationResult validateEnabled(const QString& value, bool isEnabled, const cha
                    : ValidationResult::valid();
 }
 
-ValidationResult validateMilliseconds(const QString& value, bool isEnabled, const char* required,
-                                      const char* notANumber, const char* negative) {
-    return validateEnabled(value, isEnabled, required, [&](const QString& text) -> const char* {
-        const std::optional<std::int64_t> number = NumberText::wholeNumber(text);
-        if (!number) {
-            return notANumber;
-        }
-        return *number < 0 ? negative : nullptr;
-    });
+struct MillisecondsMessages {
+    const char* required;
+    const char* notANumber;
+    const char* negative;
+    const char* tooLong;
+};
+
+ValidationResult validateMilliseconds(const QString& value, bool isEnabled, std::int64_t maximum,
+                                      const MillisecondsMessages& messages) {
+    const QString tooLong = QString::fromUtf8(messages.tooLong).arg(maximum);
+    const QByteArray tooLongText = tooLong.toUtf8();
+    return validateEnabled(
+        value, isEnabled, messages.required, [&](const QString& text) -> const char* {
+            const std::optional<std::int64_t> number = NumberText::wholeNumber(text);
+            if (!number) {
+                return messages.notANumber;
+            }
+            if (*number < 0) {
+                return messages.negative;
+            }
+            return *number > maximum ? tooLongText.constData() : nullptr;
+        });
 }
 
 using Field = ProfileValidationResult::ProfileField;
@@ -51,8 +68,23 @@ void record(ProfileValidationResult& result, const ValidationResult& check, Fiel
 } // namespace
 
 ValidationResult ProfileValidator::validateName(const QString& name) {
-    if (NumberText::trimmed(name).isEmpty()) {
+    const QString trimmed = NumberText::trimmed(name);
+    if (trimmed.isEmpty()) {
         return ValidationResult::failure(QStringLiteral("Profile name cannot be empty"));
+    }
+    const QList<char32_t> characters = NameCharacters::codePoints(trimmed);
+    if (characters.size() > NameCharacters::kMaxLength) {
+        return ValidationResult::failure(
+            QStringLiteral("Profile name cannot be longer than %1 characters")
+                .arg(NameCharacters::kMaxLength));
+    }
+    for (const char32_t c : characters) {
+        if (NameCharacters::isHidden(c)) {
+            return ValidationResult::failure(
+                QStringLiteral("Profile name cannot contain control, invisible formatting or "
+                               "unassigned characters (%1)")
+                    .arg(NameCharacters::codePointText(c)));
+        }
     }
     return ValidationResult::valid();
 }
@@ -74,38 +106,64 @@ ValidationResult ProfileValidator::validateNameUniqueness(const QString& name,
     return ValidationResult::valid();
 }
 
-ValidationResult ProfileValidator::validateBandwidth(const QString& value, bool isEnabled) {
+ValidationResult ProfileValidator::validateBandwidth(const QString& value, bool isEnabled,
+                                                     BandwidthUnit unit) {
+    // The most the helper takes, in the form's unit: 10000 Mbps, 10000000 Kbps.
+    const std::int64_t perUnit = BandwidthUnits::bitsPerSecondPerUnit(unit);
+    const std::int64_t maximum = Limits::kMaxBandwidthBytesPerSecond * 8 / perUnit;
+    const QByteArray tooFast = QStringLiteral("Bandwidth cannot exceed %1 %2")
+                                   .arg(maximum)
+                                   .arg(BandwidthUnits::displaySuffix(unit))
+                                   .toUtf8();
     return validateEnabled(
-        value, isEnabled, "Bandwidth value is required", [](const QString& text) -> const char* {
+        value, isEnabled, "Bandwidth value is required", [&](const QString& text) -> const char* {
             const std::optional<std::int64_t> number = NumberText::wholeNumber(text);
             if (text.contains(u'.') || !number) {
                 return "Bandwidth must be a valid number";
             }
-            return *number <= 0 ? "Bandwidth must be greater than 0" : nullptr;
+            if (*number <= 0) {
+                return "Bandwidth must be greater than 0";
+            }
+            // Converted as the throttle service converts it, in 128 bits.
+            const __int128 bytes = static_cast<__int128>(*number) * perUnit / 8;
+            return bytes > Limits::kMaxBandwidthBytesPerSecond ? tooFast.constData() : nullptr;
         });
 }
 
 ValidationResult ProfileValidator::validateLatency(const QString& value, bool isEnabled) {
-    return validateMilliseconds(value, isEnabled, "Latency value is required",
-                                "Latency must be a valid number", "Latency must be non-negative");
+    return validateMilliseconds(value, isEnabled, Limits::kMaxLatencyMs,
+                                {"Latency value is required", "Latency must be a valid number",
+                                 "Latency must be non-negative", "Latency cannot exceed %1 ms"});
 }
 
 ValidationResult ProfileValidator::validatePacketLoss(const QString& value, bool isEnabled) {
-    return validateEnabled(value, isEnabled, "Packet loss value is required",
-                           [](const QString& text) -> const char* {
-                               const std::optional<double> number = NumberText::decimalNumber(text);
-                               if (!number) {
-                                   return "Packet loss must be a valid number";
-                               }
-                               const bool inRange = *number >= 0 && *number <= 100; // false for NaN
-                               return inRange ? nullptr : "Packet loss must be between 0 and 100";
-                           });
+    constexpr std::int64_t steps = Limits::kPacketLossStepsPerPercent;
+    // "0.0001": as many decimals as the step has zeros.
+    const QString step = QString::number(1.0 / steps, 'f', QString::number(steps).size() - 1);
+    const QByteArray tooSmall =
+        QStringLiteral("Packet loss must be 0 or at least %1").arg(step).toUtf8();
+    return validateEnabled(
+        value, isEnabled, "Packet loss value is required", [&](const QString& text) -> const char* {
+            const std::optional<double> number = NumberText::decimalNumber(text);
+            if (!number) {
+                return "Packet loss must be a valid number";
+            }
+            const bool inRange = *number >= 0 && *number <= 100; // false for NaN
+            if (!inRange) {
+                return "Packet loss must be between 0 and 100";
+            }
+            // Finer figures are rounded when saved; one that
+            // rounds to no loss at all is not what was asked.
+            const bool roundsAway = *number > 0 && NumberText::roundedToSteps(*number, steps) == 0;
+            return roundsAway ? tooSmall.constData() : nullptr;
+        });
 }
 
 ValidationResult ProfileValidator::validateDnsDelay(const QString& value, bool isEnabled) {
-    return validateMilliseconds(value, isEnabled, "DNS delay value is required",
-                                "DNS delay must be a valid number",
-                                "DNS delay must be non-negative");
+    return validateMilliseconds(value, isEnabled, Limits::kMaxDnsDelayMs,
+                                {"DNS delay value is required", "DNS delay must be a valid number",
+                                 "DNS delay must be non-negative",
+                                 "DNS delay cannot exceed %1 ms"});
 }
 
 ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData& form,
@@ -114,10 +172,10 @@ ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData&
     ProfileValidationResult result;
     record(result, validateName(form.name), Field::name);
     record(result, validateNameUniqueness(form.name, existingNames, excludingId), Field::name);
-    record(result, validateBandwidth(form.downloadSpeed, form.hasDownloadLimit),
+    record(result, validateBandwidth(form.downloadSpeed, form.hasDownloadLimit, form.downloadUnit),
            Field::downloadBandwidth, QStringLiteral("Download: "));
-    record(result, validateBandwidth(form.uploadSpeed, form.hasUploadLimit), Field::uploadBandwidth,
-           QStringLiteral("Upload: "));
+    record(result, validateBandwidth(form.uploadSpeed, form.hasUploadLimit, form.uploadUnit),
+           Field::uploadBandwidth, QStringLiteral("Upload: "));
     record(result, validateLatency(form.latency, form.hasLatency), Field::latency,
            QStringLiteral("Latency: "));
     record(result, validatePacketLoss(form.packetLoss, form.hasPacketLoss), Field::packetLoss,

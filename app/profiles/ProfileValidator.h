@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "BandwidthUnit.h"
 #include "ProfileFormData.h"
 #include "ProfileValidationResult.h"
 #include "ValidationResult.h"
@@ -12,17 +13,21 @@
 #include <optional>
 
 // Checks a profile form before it is saved. Stateless: every check is a pure
-// function of its arguments.
+// function of its arguments. What it passes, the helper accepts: the limits
+// are the helper's own.
 class ProfileValidator final {
 public:
     ProfileValidator() = delete;
 
+    // Not empty, at most NameCharacters::kMaxLength characters, none hidden.
     static ValidationResult validateName(const QString& name);
     // Editing passes the edited profile's id and skips the check altogether.
     static ValidationResult validateNameUniqueness(const QString& name,
                                                    const QStringList& existingNames,
                                                    const std::optional<QUuid>& excludingId);
-    static ValidationResult validateBandwidth(const QString& value, bool isEnabled);
+    // The value counts in `unit`: 10000 Mbps is the most, and 10000 Kbps is not.
+    static ValidationResult validateBandwidth(const QString& value, bool isEnabled,
+                                              BandwidthUnit unit);
     static ValidationResult validateLatency(const QString& value, bool isEnabled);
     static ValidationResult validatePacketLoss(const QString& value, bool isEnabled);
     static ValidationResult validateDnsDelay(const QString& value, bool isEnabled);

@@ -2,12 +2,12 @@
 #include "SharedFile.h"
 
 #include "FileLock.h"
+#include "LinkSafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QSaveFile>
 
 #include <chrono>
 
@@ -19,14 +19,10 @@ namespace {
 constexpr std::chrono::milliseconds kSettleTime{100};
 
 SharedFile::Contents readContents(const QString& path) {
-    QFile file(path);
-    if (!file.exists()) {
-        return {};
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {true, {}, file.errorString()};
-    }
-    return {true, file.readAll(), {}};
+    LinkSafeFile::Contents contents = LinkSafeFile::read(path, SharedFile::kMaxSize);
+    using Status = LinkSafeFile::Contents::Status;
+    return {contents.status != Status::missing, std::move(contents.bytes),
+            std::move(contents.error), contents.status == Status::tooLarge};
 }
 
 } // namespace
@@ -71,10 +67,8 @@ SharedFile::Update SharedFile::update(const Edit& edit, QString* error,
         return Update::unchanged;
     }
     // A complete new file replaces the old one, keeping its mode.
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*replacement) != replacement->size() ||
-        !file.commit()) {
-        return fail(file.errorString());
+    if (QString reason; !LinkSafeFile::replace(m_path, *replacement, &reason)) {
+        return fail(reason);
     }
     m_known = Contents{true, *replacement, {}};
     return Update::written;

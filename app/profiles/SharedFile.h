@@ -16,7 +16,8 @@ class QFileSystemWatcher;
 // Every change is a read-modify-write under an advisory lock on
 // "<file>.lock" beside it, so no writer works from a copy that another has
 // replaced since, and the file is replaced atomically, never left
-// half-written. Watching tells when someone else's write has landed.
+// half-written, nor ever written through a link. Watching tells when someone else's write has
+// landed.
 class SharedFile final : public QObject {
     Q_OBJECT
 
@@ -26,6 +27,9 @@ public:
         QByteArray bytes;
         // Why a file that exists could not be read; empty otherwise.
         QString error;
+        // Over kMaxSize: not read, so `bytes` is empty. Readers take it as
+        // a file they cannot decode.
+        bool tooLarge = false;
 
         bool operator==(const Contents&) const = default;
     };
@@ -34,6 +38,11 @@ public:
     // Given the file as it is now, the bytes to replace it with, or nothing
     // to leave it as it is. Runs under the lock.
     using Edit = std::function<std::optional<QByteArray>(const Contents& current)>;
+
+    // The settings and profiles take kilobytes; a file far larger is not
+    // one of ours, and parsing it would cost seconds and hundreds of MiB.
+    static constexpr qint64 kMaxSize = 16 << 20;
+    static constexpr const char* kTooLargeText = "larger than 16 MiB, not read";
 
     explicit SharedFile(QString path, QObject* parent = nullptr);
     ~SharedFile() override;

@@ -14,9 +14,12 @@
 
 namespace {
 
-QString standardFilePath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Veltrane/Veltrane.json");
+std::optional<QVariantMap> decode(const SharedFile::Contents& contents, QString* error) {
+    if (contents.tooLarge) {
+        *error = QString::fromLatin1(SharedFile::kTooLargeText);
+        return std::nullopt;
+    }
+    return SettingsJson::decode(contents.bytes, error);
 }
 
 QStringList changedKeys(const QVariantMap& before, const QVariantMap& after) {
@@ -35,6 +38,11 @@ QStringList changedKeys(const QVariantMap& before, const QVariantMap& after) {
 }
 
 } // namespace
+
+QString UserDefaults::standardFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Veltrane/Veltrane.json");
+}
 
 UserDefaults::UserDefaults(QObject* parent)
     : UserDefaults(standardFilePath(), parent) {}
@@ -60,7 +68,7 @@ bool UserDefaults::load() {
     QString error = contents.error;
     std::optional<QVariantMap> values = QVariantMap();
     if (contents.exists && error.isEmpty()) {
-        values = SettingsJson::decode(contents.bytes, &error);
+        values = decode(contents, &error);
     }
     if (!values) {
         // Left as it is: the next write keeps a copy of it first.
@@ -125,7 +133,8 @@ bool UserDefaults::modify(const std::function<bool(QVariantMap& values)>& change
     QString error;
     const SharedFile::Update update = m_file->update(
         [&](const SharedFile::Contents& current) -> std::optional<QByteArray> {
-            found = current.exists ? SettingsJson::decode(current.bytes) : QVariantMap();
+            QString ignored;
+            found = current.exists ? decode(current, &ignored) : QVariantMap();
             if (!found) {
                 if (!UnreadableFile::keepCopy(m_file->path(), QStringLiteral("settings file"))) {
                     error = QStringLiteral("could not keep a copy of the unreadable file");

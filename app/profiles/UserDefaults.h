@@ -28,6 +28,8 @@ public:
     explicit UserDefaults(const QString& filePath, QObject* parent = nullptr);
     ~UserDefaults() override;
 
+    // <config home>/Veltrane/Veltrane.json
+    static QString standardFilePath();
     // The process-wide store of the application.
     static UserDefaults& standard();
 

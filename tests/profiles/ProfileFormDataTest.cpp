@@ -19,13 +19,21 @@ TEST(ProfileFormDataTest, formShowsAProfileAsTextAndConvertsBackShownInTheMenu) 
     EXPECT_EQ(ProfileFormData::from(hidden).to(hidden.id(), true), preset("3G (Lossy)"));
 }
 
-TEST(ProfileFormDataTest, packetLossTextIsShortestAndReadsBack) {
+TEST(ProfileFormDataTest, packetLossTextIsShortestAndReadsBackInTheHelpersSteps) {
     ThrottleProfile profile = preset("3G");
-    for (const double loss : {2.5, 0.1, 99.99, 1.0 / 3.0}) {
+    for (const double loss : {2.5, 0.1, 99.99, 0.0001}) {
         profile.packetLossPercent = loss;
         const ProfileFormData form = ProfileFormData::from(profile);
         EXPECT_TRUE(form.packetLoss.contains(u'.')) << form.packetLoss.toStdString();
         EXPECT_EQ(form.to(profile.id(), false).packetLossPercent, loss);
+    }
+    // Finer figures are saved as the helper shapes them.
+    for (const auto& [typed, stored] :
+         {std::pair{"12.3456789", 12.3457}, {"0.00005", 0.0001}, {"0.33333333333333333", 0.3333}}) {
+        ProfileFormData form;
+        form.packetLoss = QString::fromLatin1(typed);
+        form.hasPacketLoss = true;
+        EXPECT_EQ(form.to(profile.id(), false).packetLossPercent, stored) << typed;
     }
     profile.packetLossPercent = 2.5;
     EXPECT_EQ(ProfileFormData::from(profile).packetLoss, "2.5");

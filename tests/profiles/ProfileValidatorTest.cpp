@@ -39,9 +39,38 @@ TEST(ProfileValidatorTest, namesAreTrimmedOfSpacesOnlyAndUniqueIgnoringCaseUnles
     EXPECT_EQ(taken("wifi", QUuid::createUuid()), valid);
 }
 
+TEST(ProfileValidatorTest, namesHoldAtMostAHundredCharactersAllOfThemVisible) {
+    const auto check = [](const QString& name) {
+        return messageOf(ProfileValidator::validateName(name));
+    };
+    // Characters, not UTF-16 units: a hundred emoji take two hundred.
+    EXPECT_EQ(check(QString(100, u'x')), valid);
+    EXPECT_EQ(check(QStringLiteral("\U0001F600").repeated(100)), valid);
+    EXPECT_EQ(check(QStringLiteral("  ") + QString(100, u'x') + QStringLiteral(" ")), valid);
+    EXPECT_EQ(check(QString(101, u'x')), "Profile name cannot be longer than 100 characters");
+    EXPECT_EQ(check(QStringLiteral("a\tb\nc")), valid);
+    const std::pair<QString, const char*> hidden[] = {
+        {QStringLiteral("3\u200bG"), "U+200B"},           // zero-width space
+        {QStringLiteral("\u202eevil"), "U+202E"},         // right-to-left override
+        {QStringLiteral("a\x1b[31m"), "U+001B"},          // terminal escape
+        {QStringLiteral("a\rb"), "U+000D"},               // only tab and line feed pass
+        {QStringLiteral("a\u0085"), "U+0085"},            // a C1 control
+        {QStringLiteral("a\u0378"), "U+0378"},            // unassigned
+        {QStringLiteral("x\U000E0041"), "U+E0041"},       // a tag character, beyond the BMP
+        {QString(u'a') + QChar(0xd800) + u'b', "U+D800"}, // a lone surrogate
+    };
+    for (const auto& [name, codePoint] : hidden) {
+        EXPECT_EQ(check(name),
+                  QStringLiteral("Profile name cannot contain control, invisible formatting or "
+                                 "unassigned characters (") +
+                      codePoint + u')')
+            << codePoint;
+    }
+}
+
 TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersInRange) {
     const auto bandwidth = [](const char* text) {
-        return messageOf(ProfileValidator::validateBandwidth(text, true));
+        return messageOf(ProfileValidator::validateBandwidth(text, true, BandwidthUnit::kbps));
     };
     for (const char* text : {"1.5", "1,5", "0x10", "١٢", "9223372036854775808"}) {
         EXPECT_EQ(bandwidth(text), "Bandwidth must be a valid number") << text;
@@ -51,7 +80,8 @@ TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersInRange) {
     EXPECT_EQ(bandwidth(" "), "Bandwidth value is required");
     EXPECT_EQ(bandwidth("+7"), valid);
     EXPECT_EQ(bandwidth(" 12\t"), valid);
-    EXPECT_EQ(messageOf(ProfileValidator::validateBandwidth("abc", false)), valid);
+    EXPECT_EQ(messageOf(ProfileValidator::validateBandwidth("abc", false, BandwidthUnit::kbps)),
+              valid);
     EXPECT_EQ(messageOf(ProfileValidator::validateLatency("0", true)), valid);
     EXPECT_EQ(messageOf(ProfileValidator::validateLatency("-1", true)),
               "Latency must be non-negative");
@@ -61,11 +91,43 @@ TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersInRange) {
               "DNS delay must be non-negative");
 }
 
+TEST(ProfileValidatorTest, theHelpersLimitsAreReachedButNotPassed) {
+    const auto mbps = [](const char* text) {
+        return messageOf(ProfileValidator::validateBandwidth(text, true, BandwidthUnit::mbps));
+    };
+    const auto kbps = [](const char* text) {
+        return messageOf(ProfileValidator::validateBandwidth(text, true, BandwidthUnit::kbps));
+    };
+    EXPECT_EQ(mbps("10000"), valid);
+    EXPECT_EQ(mbps("10001"), "Bandwidth cannot exceed 10000 Mbps");
+    // Far beyond 64 bits once in bits per second.
+    EXPECT_EQ(mbps("9223372036854775807"), "Bandwidth cannot exceed 10000 Mbps");
+    EXPECT_EQ(kbps("10000000"), valid);
+    // 1,250,000,125 bytes per second: one kilobit over.
+    EXPECT_EQ(kbps("10000001"), "Bandwidth cannot exceed 10000000 Kbps");
+    EXPECT_EQ(messageOf(ProfileValidator::validateLatency("10000", true)), valid);
+    EXPECT_EQ(messageOf(ProfileValidator::validateLatency("10001", true)),
+              "Latency cannot exceed 10000 ms");
+    EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("30000", true)), valid);
+    EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("30001", true)),
+              "DNS delay cannot exceed 30000 ms");
+
+    // The form's unit decides: 20000 is too fast in Mbps only.
+    ProfileFormData form;
+    form.name = QStringLiteral("Fast");
+    form.downloadSpeed = form.uploadSpeed = QStringLiteral("20000");
+    form.hasDownloadLimit = form.hasUploadLimit = true;
+    form.uploadUnit = BandwidthUnit::kbps;
+    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
+                ElementsAre("Download: Bandwidth cannot exceed 10000 Mbps"));
+}
+
 TEST(ProfileValidatorTest, packetLossIsADecimalBetweenZeroAndHundred) {
     const auto check = [](const char* text) {
         return messageOf(ProfileValidator::validatePacketLoss(text, true));
     };
-    for (const char* accepted : {"0", "100", "2.5", ".5", "5.", "+1e1", "1e-400", "-0"}) {
+    for (const char* accepted :
+         {"0", "100", "2.5", ".5", "5.", "+1e1", "1e-400", "-0", "0.0001", "0.00005"}) {
         EXPECT_EQ(check(accepted), valid) << accepted;
     }
     for (const char* outOfRange : {"100.5", "-0.1", "nan", "inf", "1e400", "-1e400"}) {
@@ -75,6 +137,10 @@ TEST(ProfileValidatorTest, packetLossIsADecimalBetweenZeroAndHundred) {
         EXPECT_EQ(check(garbage), "Packet loss must be a valid number") << garbage;
     }
     EXPECT_EQ(check(" "), "Packet loss value is required");
+    // Finer than the helper shapes and rounding to no loss: a denormal too.
+    for (const char* tooSmall : {"0.00004", "1e-320"}) {
+        EXPECT_EQ(check(tooSmall), "Packet loss must be 0 or at least 0.0001") << tooSmall;
+    }
 }
 
 TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
