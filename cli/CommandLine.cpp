@@ -2,6 +2,10 @@
 #include "CommandLine.h"
 
 #include "CliError.h"
+#include "FolderOwnership.h"
+#include "TerminalText.h"
+
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <numeric>
@@ -96,8 +100,16 @@ CommandLine::CommandLine(QList<Command> commands)
 int CommandLine::run(const QList<QByteArray>& rawArguments, QTextStream& out,
                      QTextStream& err) const {
     QStringList arguments;
-    for (const QByteArray& argument : rawArguments) {
-        arguments << QString::fromLocal8Bit(argument);
+    // Names and values are stored and shown as text: bytes that are not
+    // UTF-8 would turn silently into replacement characters. Only a command
+    // to run gets its arguments as they are, whatever they hold.
+    QList<qsizetype> notUtf8;
+    for (qsizetype i = 0; i < rawArguments.size(); ++i) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        arguments << decoder.decode(rawArguments.at(i));
+        if (decoder.hasError() && i > 0) {
+            notUtf8 << i;
+        }
     }
     const QString first = arguments.value(1);
     if (arguments.size() < 2) {
@@ -162,6 +174,21 @@ int CommandLine::run(const QList<QByteArray>& rawArguments, QTextStream& out,
         return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.at(allowed)));
     }
 
+    const qsizetype commandArguments =
+        command->rest == Command::Rest::command ? positional.size() - required : 0;
+    for (const qsizetype index : std::as_const(notUtf8)) {
+        if (index < rawArguments.size() - commandArguments) {
+            return usageError(QStringLiteral("'%1' is not valid UTF-8")
+                                  .arg(TerminalText::name(arguments.at(index))));
+        }
+    }
+
+    // Before either store touches its folder: nothing is written, not even
+    // a lock file, where this process must not write.
+    if (const std::optional<QString> refused = FolderOwnership().refusalForStores()) {
+        err << *refused << '\n';
+        return CliError::failureStatus;
+    }
     UserDefaults defaults;
     ProfileManager profiles(defaults);
     // The queued start-up load waits for an event loop, which a command may
@@ -182,7 +209,7 @@ int CommandLine::run(const QList<QByteArray>& rawArguments, QTextStream& out,
     } catch (const CliError& error) {
         out.flush();
         for (const QString& message : error.messages) {
-            err << message << '\n';
+            err << TerminalText::line(message) << '\n';
         }
         return error.exitStatus;
     }

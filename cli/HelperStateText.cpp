@@ -2,6 +2,7 @@
 #include "HelperStateText.h"
 
 #include "BandwidthUnit.h"
+#include "TerminalText.h"
 #include "ThrottleProfile.h"
 
 namespace {
@@ -42,8 +43,9 @@ QJsonValue orNull(const QString& text) {
 } // namespace
 
 QString HelperStateText::owner(const ThrottleOwner& owner) {
-    QString text =
-        owner.displayName() + QStringLiteral(" (uid %1, pid %2").arg(owner.uid).arg(owner.pid);
+    // Another client's words: shown, never obeyed by the terminal.
+    QString text = TerminalText::name(owner.displayName()) +
+                   QStringLiteral(" (uid %1, pid %2").arg(owner.uid).arg(owner.pid);
     if (owner.since.isValid()) {
         text += QStringLiteral(", since ") +
                 owner.since.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -66,7 +68,7 @@ QString HelperStateText::line(const HelperState& state) {
         }
     }
     if (!state.failure.isEmpty()) {
-        parts << state.failure;
+        parts << TerminalText::line(state.failure);
     }
     return parts.join(QStringLiteral(" — "));
 }

@@ -6,6 +6,7 @@
 #include "ProfileListing.h"
 #include "ProfileOptions.h"
 #include "ProfileValidator.h"
+#include "TerminalText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -55,7 +56,7 @@ void listProfiles(CommandContext& context, const QCommandLineParser& parser) {
         for (const ThrottleProfile& profile : profiles) {
             records.append(profile.toJson());
         }
-        context.out << QJsonDocument(records).toJson(QJsonDocument::Indented);
+        context.out << TerminalText::json(QJsonDocument(records), QJsonDocument::Indented);
     } else if (::isatty(STDOUT_FILENO)) {
         context.out << ProfileListing::table(profiles);
     } else {
@@ -64,7 +65,8 @@ void listProfiles(CommandContext& context, const QCommandLineParser& parser) {
 }
 
 void showProfile(CommandContext& context, const QCommandLineParser&) {
-    context.out << QJsonDocument(argumentProfile(context).toJson()).toJson(QJsonDocument::Indented);
+    context.out << TerminalText::json(QJsonDocument(argumentProfile(context).toJson()),
+                                      QJsonDocument::Indented);
 }
 
 void createProfile(CommandContext& context, const QCommandLineParser& parser) {
@@ -101,10 +103,10 @@ void deleteProfile(CommandContext& context, const QCommandLineParser& parser) {
     if (profile.isBuiltIn()) {
         Confirmation{QStringLiteral("Delete built-in profile '%1'? Built-in profiles can be "
                                     "restored with 'veltranectl restore'.")
-                         .arg(profile.name),
+                         .arg(TerminalText::name(profile.name)),
                      QStringLiteral("Deleting the built-in profile '%1' needs --yes without a "
                                     "terminal")
-                         .arg(profile.name),
+                         .arg(TerminalText::name(profile.name)),
                      QStringLiteral("Not deleted.")}
             .ask(parser.isSet(QString(yesOption)), context.err);
     }
@@ -157,7 +159,8 @@ QList<Command> profileCommands() {
                                    "in the menu or hidden."),
          .details = QStringLiteral("A table on a terminal, otherwise one line per profile, its "
                                    "fields separated by tabs; tabs, line breaks and backslashes "
-                                   "in a name are written as \\t, \\n and \\\\."),
+                                   "in a name are written as \\t, \\n and \\\\, control and "
+                                   "invisible characters as \\u escapes such as \\u202e."),
          .options = {flag(jsonOption, "Print the profiles as JSON records.")},
          .run = listProfiles},
         {.name = QStringLiteral("show"),

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileListing.h"
 
+#include "TerminalText.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -13,31 +15,8 @@ namespace {
 
 using Row = std::array<QString, 4>;
 
-QString escaped(const QString& text) {
-    QString result;
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\':
-            result += QStringLiteral("\\\\");
-            break;
-        case u'\t':
-            result += QStringLiteral("\\t");
-            break;
-        case u'\n':
-            result += QStringLiteral("\\n");
-            break;
-        case u'\r':
-            result += QStringLiteral("\\r");
-            break;
-        default:
-            result += c;
-        }
-    }
-    return result;
-}
-
 Row rowOf(const ThrottleProfile& profile) {
-    return {escaped(profile.name), profile.shortDescription(),
+    return {TerminalText::name(profile.name), profile.shortDescription(),
             profile.isBuiltIn() ? QStringLiteral("built-in") : QStringLiteral("custom"),
             profile.showInMenu ? QStringLiteral("shown") : QStringLiteral("hidden")};
 }

@@ -7,8 +7,8 @@
 #include <QString>
 
 // The profiles command's listing: name, limits, built-in or custom, shown
-// or hidden. Tabs, line breaks and backslashes in a name are escaped as \t,
-// \n, \r and \\, so that one profile is always one line.
+// or hidden. A name is shown as TerminalText::name escapes it, so that one
+// profile is always one line and what it shows is what it holds.
 namespace ProfileListing {
 
 // Tab-separated fields, no header: for programs.

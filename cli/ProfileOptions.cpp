@@ -4,6 +4,7 @@
 #include "CliError.h"
 #include "NumberText.h"
 #include "ProfileNameOrder.h"
+#include "TerminalText.h"
 
 namespace ProfileOptions {
 
@@ -147,15 +148,16 @@ ThrottleProfile resolve(const QList<ThrottleProfile>& profiles, const QString& a
         return found.constFirst();
     }
     if (found.isEmpty()) {
-        throw CliError::failure(
-            QStringLiteral("No %1 with the id or name '%2'").arg(what, argument));
+        throw CliError::failure(QStringLiteral("No %1 with the id or name '%2'")
+                                    .arg(what, TerminalText::name(argument)));
     }
     QStringList messages{QStringLiteral("'%1' names %2 profiles; give one of these ids:")
-                             .arg(argument)
+                             .arg(TerminalText::name(argument))
                              .arg(found.size())};
     for (const ThrottleProfile& profile : found) {
         messages << QStringLiteral("  %1  %2 (%3)")
-                        .arg(ThrottleProfile::idText(profile.id()), profile.name,
+                        .arg(ThrottleProfile::idText(profile.id()),
+                             TerminalText::name(profile.name),
                              profile.isBuiltIn() ? QStringLiteral("built-in")
                                                  : QStringLiteral("custom"));
     }

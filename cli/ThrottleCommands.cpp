@@ -6,12 +6,14 @@
 #include "HelperConnection.h"
 #include "HelperProtocol.h"
 #include "HelperStateText.h"
+#include "NameCharacters.h"
 #include "ProfileOptions.h"
 #include "StatePersistenceService.h"
 #include "StopSignals.h"
 #include "SystemServiceRegistration.h"
 #include "TaskDeadline.h"
 #include "TerminalCommand.h"
+#include "TerminalText.h"
 #include "ThrottleError.h"
 
 #include <QEventLoop>
@@ -92,24 +94,27 @@ ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLinePars
         ProfileOptions::resolve(context.profiles.allProfiles(), context.arguments.constFirst());
     // As the panel does: all traffic blocked is something the user confirms.
     if (profile.packetLossPercent.value_or(0.0) >= 100.0) {
-        Confirmation{
-            QStringLiteral("Enable 100% Packet Loss?\nThis will block ALL network "
-                           "traffic. Your internet connection will be completely "
-                           "unavailable until you disable throttling.\n\nAre you sure "
-                           "you want to continue?"),
-            QStringLiteral("'%1' blocks all network traffic: confirm with --yes").arg(profile.name),
-            QStringLiteral("Not enabled.")}
+        Confirmation{QStringLiteral("Enable 100% Packet Loss?\nThis will block ALL network "
+                                    "traffic. Your internet connection will be completely "
+                                    "unavailable until you disable throttling.\n\nAre you sure "
+                                    "you want to continue?"),
+                     QStringLiteral("'%1' blocks all network traffic: confirm with --yes")
+                         .arg(TerminalText::name(profile.name)),
+                     QStringLiteral("Not enabled.")}
             .ask(parser.isSet(QString(yesOption)), context.err);
     }
     return profile;
 }
 
 // What the helper shows as the owner, cut to the length it keeps. Control
-// characters would break the lines that show it, and it refuses them.
+// characters would break the lines that show it, and it refuses them;
+// invisible ones would make it read as something else.
 QString description(const QString& prefix, const QString& what) {
     QString text = prefix;
-    for (const QChar character : what) {
-        text += character.category() == QChar::Other_Control ? QChar(u' ') : character;
+    for (const char32_t character : NameCharacters::codePoints(what)) {
+        text += NameCharacters::isHidden(character) || character == u'\t' || character == u'\n'
+                    ? QString(u' ')
+                    : QString::fromUcs4(&character, 1);
     }
     const qsizetype limit = HelperProtocol::kMaxDescriptionLength;
     if (text.size() <= limit) {
@@ -169,7 +174,7 @@ void applyCommand(CommandContext& context, const QCommandLineParser& parser) {
     ThrottleControl control;
     applyAndRemember(control, context, profile,
                      description(QStringLiteral("veltranectl apply: "), profile.name), false);
-    context.out << "Throttling with " << profile.name << '\n';
+    context.out << "Throttling with " << TerminalText::name(profile.name) << '\n';
 }
 
 void offCommand(CommandContext& context, const QCommandLineParser&) {
@@ -227,7 +232,7 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
                       : QJsonValue()},
             {"error", error ? QJsonValue(*error) : QJsonValue()},
         };
-        context.out << QJsonDocument(record).toJson(QJsonDocument::Indented);
+        context.out << TerminalText::json(QJsonDocument(record), QJsonDocument::Indented);
     } else {
         context.out << "Helper: " << helper << '\n'
                     << "Throttling: "
@@ -241,14 +246,15 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
                         << '\n';
         }
         if (!state.failure.isEmpty()) {
-            context.out << "Clean-up: " << state.failure << '\n';
+            context.out << "Clean-up: " << TerminalText::line(state.failure) << '\n';
         }
-        context.out << "Selected profile: " << (selected ? selected->name : QStringLiteral("none"))
+        context.out << "Selected profile: "
+                    << (selected ? TerminalText::name(selected->name) : QStringLiteral("none"))
                     << '\n';
     }
     if (error) {
         context.out.flush();
-        context.err << *error << '\n';
+        context.err << TerminalText::line(*error) << '\n';
         context.exitStatus = CliError::failureStatus;
     } else {
         context.exitStatus = active ? 0 : kThrottlingOffStatus;
@@ -322,8 +328,8 @@ void watchCommand(CommandContext& context, const QCommandLineParser& parser) {
         &control.connection, &HelperClient::helperStateChanged, &loop,
         [&context, json](const HelperState& state) {
             if (json) {
-                context.out
-                    << QJsonDocument(HelperStateText::record(state)).toJson(QJsonDocument::Compact);
+                context.out << TerminalText::json(QJsonDocument(HelperStateText::record(state)),
+                                                  QJsonDocument::Compact);
             } else {
                 context.out << QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss "))
                             << HelperStateText::line(state);

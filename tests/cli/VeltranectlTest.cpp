@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileManager.h"
+#include "ProfileTestSupport.h"
 #include "SettingsKeys.h"
 #include "VeltranectlRunner.h"
 
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <list>
+#include <unistd.h>
 
 using testing::ElementsAre;
 using testing::HasSubstr;
@@ -236,4 +238,82 @@ TEST_F(VeltranectlTest, parallelWritersAndTheApplicationLoseNothing) {
     const QStringList lines = run({"profiles"}).lines();
     EXPECT_EQ(lines.filter("\tcustom\t").size(), 25);
     EXPECT_EQ(lines.filter("\tbuilt-in\thidden").size(), 10);
+}
+
+TEST_F(VeltranectlTest, whatTheHelperWouldRefuseAndNamesNoOneCanReadAreNeverStored) {
+    const QList<QStringList> refused{
+        {"--name", "Slow", "--latency", "10001"},
+        {"--name", "Fast", "--down", "20000mbps"},
+        {"--name", "Slow", "--dns", "40000"},
+        {"--name", "Tiny", "--loss", "1e-320"},
+        {"--name", QString(101, u'x'), "--latency", "5"},
+        {"--name", QStringLiteral("3\u200bG"), "--latency", "5"},
+        {"--name", QStringLiteral("a\u001b[2Jb"), "--latency", "5"},
+    };
+    for (const QStringList& options : refused) {
+        const Outcome outcome = run(QStringList{"create"} + options);
+        EXPECT_EQ(outcome.status, 2) << options.join(u' ').toStdString();
+        EXPECT_EQ(outcome.errors().size(), 1) << outcome.err.toStdString();
+    }
+    // Bytes that are not UTF-8, as a shell passes them on.
+    QProcess process;
+    start(process,
+          {"-c", "exec \"$0\" create --name \"$(printf 'caf\\351')\" --latency 5", VELTRANECTL},
+          "/bin/sh");
+    const Outcome notUtf8 = finished(process);
+    EXPECT_EQ(notUtf8.status, 2);
+    EXPECT_THAT(notUtf8.err.toStdString(), HasSubstr("is not valid UTF-8"));
+    EXPECT_FALSE(QFile::exists(customFile()));
+
+    ASSERT_EQ(
+        run({"create", "--name", "Fine", "--loss", "12.3456789", "--latency", "10000"}).status, 0);
+    EXPECT_EQ(show("Fine").value("packetLossPercent").toDouble(), 12.3457);
+}
+
+TEST_F(VeltranectlTest, hiddenCharactersInAStoredNameAreShownAsEscapes) {
+    const QString name = QStringLiteral("ev\u202eil\u200b\u001b[31m\\");
+    const QString escaped = QStringLiteral("ev\\u202eil\\u200b\\u001b[31m\\\\");
+    const QString id = QStringLiteral("11111111-2222-3333-4444-555555555555");
+    writeFile(customFile(), QJsonDocument(QJsonArray{QJsonObject{{"id", id},
+                                                                 {"name", name},
+                                                                 {"latency", 5},
+                                                                 {"isBuiltIn", false},
+                                                                 {"showInMenu", true}}})
+                                .toJson());
+    writeFile(home.filePath("config/Veltrane/Veltrane.json"),
+              QJsonDocument(QJsonObject{{SettingsKeys::selectedProfileID, id}}).toJson());
+
+    EXPECT_EQ(run({"profiles"}).lines().last(), escaped + "\t5ms\tcustom\tshown");
+    // JSON escapes read back as the same name.
+    const Outcome shown = run({"show", id});
+    EXPECT_FALSE(shown.out.contains(QChar(0x202e)));
+    EXPECT_EQ(shown.json().object().value("name").toString(), name);
+    EXPECT_EQ(run({"show", QStringLiteral("x\u202e")}).err,
+              "No profile with the id or name 'x\\u202e'\n");
+
+    // Without a bus, status still names the selection.
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + home.filePath("no-bus"));
+    EXPECT_THAT(run({"status"}).lines(), testing::Contains("Selected profile: " + escaped));
+}
+
+TEST_F(VeltranectlTest, rootRefusesToWriteInAnotherUsersFolders) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root; the seam of the ownership check is tested on its own";
+    }
+    for (const char* folder : {"data", "config"}) {
+        QTemporaryDir other;
+        environment.insert("XDG_CONFIG_HOME", other.filePath("config"));
+        environment.insert("XDG_DATA_HOME", other.filePath("data"));
+        ASSERT_TRUE(QDir().mkpath(other.filePath(folder)));
+        ASSERT_EQ(::chown(QFile::encodeName(other.filePath(folder)).constData(), 4242, 4242), 0);
+
+        const Outcome outcome = run({"create", "--name", "Mine", "--latency", "5"});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_THAT(outcome.err.toStdString(),
+                    HasSubstr("'" + other.filePath(folder).toStdString() + "'"));
+        EXPECT_THAT(outcome.err.toStdString(), HasSubstr("(uid 4242)"));
+        EXPECT_EQ(QDir(other.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList{folder});
+        EXPECT_TRUE(QDir(other.filePath(folder)).isEmpty());
+    }
 }
