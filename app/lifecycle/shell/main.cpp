@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // veltrane: the tray application.
 #include "BuildInfo.h"
+#include "FolderOwnership.h"
 #include "SingleInstance.h"
 #include "VeltraneApp.h"
 
@@ -21,6 +22,13 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QString::fromLatin1(BuildInfo::desktopEntryId));
     // A tray application: closing its last window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Root with a user's environment would take over the user's files:
+    // refused before any store touches its folder.
+    if (const std::optional<QString> refused = FolderOwnership().refusalForStores()) {
+        QTextStream(stderr) << "Veltrane: " << *refused << Qt::endl;
+        return 1;
+    }
 
     // Before anything shows in the tray or asks the helper.
     SingleInstance instance(QDBusConnection::sessionBus());
