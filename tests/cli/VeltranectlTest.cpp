@@ -251,9 +251,8 @@ TEST_F(VeltranectlTest, whatTheHelperWouldRefuseAndNamesNoOneCanReadAreNeverStor
         {"--name", QStringLiteral("a\u001b[2Jb"), "--latency", "5"},
     };
     for (const QStringList& options : refused) {
-        const Outcome outcome = run(QStringList{"create"} + options);
-        EXPECT_EQ(outcome.status, 2) << options.join(u' ').toStdString();
-        EXPECT_EQ(outcome.errors().size(), 1) << outcome.err.toStdString();
+        EXPECT_EQ(run(QStringList{"create"} + options).status, 2)
+            << options.join(u' ').toStdString();
     }
     // Bytes that are not UTF-8, as a shell passes them on.
     QProcess process;
@@ -264,10 +263,6 @@ TEST_F(VeltranectlTest, whatTheHelperWouldRefuseAndNamesNoOneCanReadAreNeverStor
     EXPECT_EQ(notUtf8.status, 2);
     EXPECT_THAT(notUtf8.err.toStdString(), HasSubstr("is not valid UTF-8"));
     EXPECT_FALSE(QFile::exists(customFile()));
-
-    ASSERT_EQ(
-        run({"create", "--name", "Fine", "--loss", "12.3456789", "--latency", "10000"}).status, 0);
-    EXPECT_EQ(show("Fine").value("packetLossPercent").toDouble(), 12.3457);
 }
 
 TEST_F(VeltranectlTest, hiddenCharactersInAStoredNameAreShownAsEscapes) {
@@ -314,6 +309,5 @@ TEST_F(VeltranectlTest, rootRefusesToWriteInAnotherUsersFolders) {
         EXPECT_THAT(outcome.err.toStdString(), HasSubstr("(uid 4242)"));
         EXPECT_EQ(QDir(other.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                   QStringList{folder});
-        EXPECT_TRUE(QDir(other.filePath(folder)).isEmpty());
     }
 }

@@ -68,9 +68,9 @@ TEST(ProfileValidatorTest, namesHoldAtMostAHundredCharactersAllOfThemVisible) {
     }
 }
 
-TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersInRange) {
-    const auto bandwidth = [](const char* text) {
-        return messageOf(ProfileValidator::validateBandwidth(text, true, BandwidthUnit::kbps));
+TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersWithinTheHelpersLimits) {
+    const auto bandwidth = [](const char* text, BandwidthUnit unit = BandwidthUnit::kbps) {
+        return messageOf(ProfileValidator::validateBandwidth(text, true, unit));
     };
     for (const char* text : {"1.5", "1,5", "0x10", "١٢", "9223372036854775808"}) {
         EXPECT_EQ(bandwidth(text), "Bandwidth must be a valid number") << text;
@@ -82,44 +82,29 @@ TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersInRange) {
     EXPECT_EQ(bandwidth(" 12\t"), valid);
     EXPECT_EQ(messageOf(ProfileValidator::validateBandwidth("abc", false, BandwidthUnit::kbps)),
               valid);
-    EXPECT_EQ(messageOf(ProfileValidator::validateLatency("0", true)), valid);
-    EXPECT_EQ(messageOf(ProfileValidator::validateLatency("-1", true)),
-              "Latency must be non-negative");
-    EXPECT_EQ(messageOf(ProfileValidator::validateLatency("2.5", true)),
-              "Latency must be a valid number");
-    EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("-5", true)),
-              "DNS delay must be non-negative");
-}
-
-TEST(ProfileValidatorTest, theHelpersLimitsAreReachedButNotPassed) {
-    const auto mbps = [](const char* text) {
-        return messageOf(ProfileValidator::validateBandwidth(text, true, BandwidthUnit::mbps));
-    };
-    const auto kbps = [](const char* text) {
-        return messageOf(ProfileValidator::validateBandwidth(text, true, BandwidthUnit::kbps));
-    };
-    EXPECT_EQ(mbps("10000"), valid);
-    EXPECT_EQ(mbps("10001"), "Bandwidth cannot exceed 10000 Mbps");
-    // Far beyond 64 bits once in bits per second.
-    EXPECT_EQ(mbps("9223372036854775807"), "Bandwidth cannot exceed 10000 Mbps");
-    EXPECT_EQ(kbps("10000000"), valid);
+    EXPECT_EQ(bandwidth("10000000"), valid);
     // 1,250,000,125 bytes per second: one kilobit over.
-    EXPECT_EQ(kbps("10000001"), "Bandwidth cannot exceed 10000000 Kbps");
-    EXPECT_EQ(messageOf(ProfileValidator::validateLatency("10000", true)), valid);
-    EXPECT_EQ(messageOf(ProfileValidator::validateLatency("10001", true)),
-              "Latency cannot exceed 10000 ms");
-    EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("30000", true)), valid);
-    EXPECT_EQ(messageOf(ProfileValidator::validateDnsDelay("30001", true)),
-              "DNS delay cannot exceed 30000 ms");
+    EXPECT_EQ(bandwidth("10000001"), "Bandwidth cannot exceed 10000000 Kbps");
+    EXPECT_EQ(bandwidth("10000", BandwidthUnit::mbps), valid);
+    // The last far beyond 64 bits once in bits per second.
+    for (const char* text : {"10001", "9223372036854775807"}) {
+        EXPECT_EQ(bandwidth(text, BandwidthUnit::mbps), "Bandwidth cannot exceed 10000 Mbps");
+    }
 
-    // The form's unit decides: 20000 is too fast in Mbps only.
-    ProfileFormData form;
-    form.name = QStringLiteral("Fast");
-    form.downloadSpeed = form.uploadSpeed = QStringLiteral("20000");
-    form.hasDownloadLimit = form.hasUploadLimit = true;
-    form.uploadUnit = BandwidthUnit::kbps;
-    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
-                ElementsAre("Download: Bandwidth cannot exceed 10000 Mbps"));
+    const auto latency = [](const char* text) {
+        return messageOf(ProfileValidator::validateLatency(text, true));
+    };
+    const auto dns = [](const char* text) {
+        return messageOf(ProfileValidator::validateDnsDelay(text, true));
+    };
+    EXPECT_EQ(latency("0"), valid);
+    EXPECT_EQ(latency("-1"), "Latency must be non-negative");
+    EXPECT_EQ(latency("2.5"), "Latency must be a valid number");
+    EXPECT_EQ(latency("10000"), valid);
+    EXPECT_EQ(latency("10001"), "Latency cannot exceed 10000 ms");
+    EXPECT_EQ(dns("-5"), "DNS delay must be non-negative");
+    EXPECT_EQ(dns("30000"), valid);
+    EXPECT_EQ(dns("30001"), "DNS delay cannot exceed 30000 ms");
 }
 
 TEST(ProfileValidatorTest, packetLossIsADecimalBetweenZeroAndHundred) {
@@ -175,4 +160,12 @@ TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
     EXPECT_EQ(result.fieldErrors.at(Field::name), "A profile named 'wifi' already exists");
     EXPECT_EQ(result.fieldErrors.at(Field::uploadBandwidth), "Bandwidth must be greater than 0");
     EXPECT_FALSE(result.fieldErrors.contains(Field::general));
+
+    // Each bandwidth is judged in its own unit: 20000 is too fast in Mbps only.
+    form.hasLatency = form.hasPacketLoss = form.hasDnsDelay = false;
+    form.name = QStringLiteral("Fast");
+    form.downloadSpeed = form.uploadSpeed = QStringLiteral("20000");
+    form.uploadUnit = BandwidthUnit::kbps;
+    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
+                ElementsAre("Download: Bandwidth cannot exceed 10000 Mbps"));
 }
