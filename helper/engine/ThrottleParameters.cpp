@@ -1,6 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleParameters.h"
 
+#include <cmath>
+
+double packetLossInSteps(double percent) {
+    constexpr auto steps = static_cast<double>(HelperProtocol::Limits::kPacketLossStepsPerPercent);
+    return std::round(percent * steps) / steps;
+}
+
 std::optional<std::string> checkThrottleParameters(const ThrottleParameters& parameters) {
     if (parameters.downloadBytesPerSecond < 0) {
         return "Download bandwidth cannot be negative";

@@ -22,6 +22,11 @@ inline constexpr std::int64_t kMaxBandwidthBytesPerSecond =
 inline constexpr std::int64_t kMaxLatencyMs = HelperProtocol::Limits::kMaxLatencyMs;
 inline constexpr std::int64_t kMaxDnsDelayMs = HelperProtocol::Limits::kMaxDnsDelayMs;
 
+// The loss in whole steps of the finest figure the engines ask for (0.0001 %):
+// a finer figure (a denormal, say) would only lengthen tool arguments and log
+// lines by hundreds of digits that netem's 32-bit probability cannot hold.
+double packetLossInSteps(double percent);
+
 // The message of the first rule the parameters break, or nothing when they
 // are acceptable. The rules are tried in a fixed order so that a request with
 // several faults always reports the same one.

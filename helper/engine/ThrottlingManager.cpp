@@ -21,6 +21,7 @@ void ThrottlingManager::enableThrottling(std::int64_t downloadBytesPerSecond,
                                                       latencyMs, packetLossPercent, dnsDelayMs})) {
         throw HelperError::validationFailed(*failure);
     }
+    packetLossPercent = packetLossInSteps(packetLossPercent);
 
     const std::lock_guard lock(m_stateLock);
     m_logger.log("Enabling throttling: down=" + std::to_string(downloadBytesPerSecond) + "B/s up=" +

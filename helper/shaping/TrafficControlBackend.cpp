@@ -115,15 +115,6 @@ bool concerns(const ChangeRecord::Entry& entry, const std::string& interface) {
            (entry.size() == 2 && entry[0] == "device" && entry[1] == ifbDeviceName(interface));
 }
 
-// The loss in whole steps of the finest figure the engine asks netem for:
-// a finer figure (a denormal, say) would only lengthen the argument by
-// hundreds of digits that netem's 32-bit probability cannot hold. Zero when
-// it rounds away.
-double lossInSteps(double percent) {
-    constexpr auto steps = static_cast<double>(HelperProtocol::Limits::kPacketLossStepsPerPercent);
-    return std::round(percent * steps) / steps;
-}
-
 } // namespace
 
 TrafficControlBackend::TrafficControlBackend(const Logger& logger, const CommandExecutor& executor,
@@ -147,7 +138,7 @@ std::vector<std::string> TrafficControlBackend::netemArguments(const DirectionSh
     }
     // A whole number of steps divided by their count reads back in four
     // decimals at most, so its shortest text is short.
-    if (const double loss = lossInSteps(shaping.packetLossPercent); loss > 0.0) {
+    if (const double loss = packetLossInSteps(shaping.packetLossPercent); loss > 0.0) {
         arguments.insert(arguments.end(), {"loss", "random", formatShortestDecimal(loss) + "%"});
     }
     return arguments;

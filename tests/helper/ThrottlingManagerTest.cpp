@@ -106,6 +106,13 @@ TEST_F(ThrottlingManagerTest, ZeroValuesLeaveOutTheirOptionsAndOnlyDownloadCarri
     EXPECT_THAT(sandbox.toolRuns(), testing::IsSupersetOf({"dnctl pipe 1 config plr 0.100000",
                                                            "dnctl pipe 2 config bw 1000000Byte/s "
                                                            "delay 1ms"}));
+    // A loss finer than the engines' steps is rounded once, for the tools and
+    // the log alike: a denormal is no loss, not 330 digits.
+    sandbox.clearToolRuns();
+    enable(0, 0, 0, 1e-320);
+    EXPECT_THAT(sandbox.toolRuns(), ElementsAreArray(kPlainEnableRuns));
+    EXPECT_THAT(log.messages(), testing::Contains("Enabling throttling: down=0B/s up=0B/s "
+                                                  "latency=0ms loss=0.0% dns=0ms"));
 }
 
 TEST_F(ThrottlingManagerTest, AReferenceLeftBehindIsPutBackBeforeTheAnchorUnlessCommentedOnByHand) {
