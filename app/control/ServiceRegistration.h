@@ -7,8 +7,15 @@
 #include <optional>
 
 // What the platform's service management knows about a registered service.
-// The values appear in messages.
-enum class ServiceStatus { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
+// The values appear in messages. busUnreachable: the bus that would start the
+// daemon cannot be reached, so nothing is known about the daemon itself.
+enum class ServiceStatus {
+    notRegistered = 0,
+    enabled = 1,
+    requiresApproval = 2,
+    notFound = 3,
+    busUnreachable = 4
+};
 
 struct RegistrationError {
     QString domain;
@@ -39,4 +46,8 @@ public:
 
     // The lower-case name of a status, e.g. "requires approval".
     static QString statusName(ServiceStatus status);
+    // One sentence for the user on why the daemon cannot be used. A daemon
+    // the system has (enabled or awaiting approval) is one that does not
+    // answer.
+    static QString unavailableText(ServiceStatus status);
 };

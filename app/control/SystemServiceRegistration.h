@@ -29,10 +29,10 @@ struct SystemServicePaths {
 };
 
 // Service registration on this machine. The daemon is enabled when the bus
-// can start it (its name is activatable or owned) and not registered
-// otherwise; registering runs the installed installer as root through
-// pkexec. The login item is an XDG autostart entry. Nothing here needs the
-// user's approval after registering, so requiresApproval never comes up.
+// can start it (its name is activatable or owned), not registered when it
+// cannot, and unknown (busUnreachable) without a bus to ask; registering runs the installed
+// installer as root through pkexec. The login item is an XDG autostart entry. Nothing here needs
+// the user's approval after registering, so requiresApproval never comes up.
 class SystemServiceRegistration final : public ServiceRegistration {
 public:
     using Paths = SystemServicePaths;

@@ -135,7 +135,8 @@ ServiceStatus SystemServiceRegistration::daemonStatus() const {
     QDBusConnection bus = m_paths.bus.open(m_connectionName);
     QDBusConnectionInterface* daemon = bus.interface();
     if (!bus.isConnected() || daemon == nullptr) {
-        return ServiceStatus::notRegistered;
+        BusEndpoint::close(m_connectionName);
+        return ServiceStatus::busUnreachable;
     }
     const QString name = QString::fromUtf8(HelperProtocol::kServiceName);
     const QDBusReply<QStringList> activatable = daemon->activatableServiceNames();

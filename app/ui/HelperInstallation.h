@@ -2,23 +2,59 @@
 #pragma once
 
 #include "HelperClient.h"
+#include "ServiceRegistration.h"
 #include "ThrottleError.h"
 
 #include <QCoro/QCoroTask>
 #include <QString>
+#include <QTextStream>
 
 #include <optional>
 
-// Installs the helper for a window that shows the outcome: the failure's
-// description, or none. The helper lives as long as the application.
-inline QCoro::Task<std::optional<QString>> installHelperReportingFailure(HelperClient& helper) {
-    std::optional<QString> failure;
+// What a window says when installing the helper failed: one sentence on what
+// happened and what to do, decided by what the system has now.
+inline QString installFailureText(ServiceStatus status) {
+    if (status == ServiceStatus::notRegistered || status == ServiceStatus::notFound) {
+        return QStringLiteral("The helper is not installed on this system. Install the Veltrane "
+                              "package, or run scripts/install-helper as root.");
+    }
+    return ServiceRegistration::unavailableText(status);
+}
+
+// Installs the helper for a window that shows the outcome: none, or the
+// sentence for the user. The failure's own description (codes, domains,
+// the installer's output) is for the log. The helper lives as long as the
+// application.
+inline QCoro::Task<std::optional<QString>>
+installHelperReportingFailure(HelperClient& helper, const ServiceRegistration& registration) {
+    std::optional<QString> detail;
     try {
         co_await helper.installHelper();
     } catch (const ThrottleError& error) {
-        failure = error.description();
+        detail = error.description();
     } catch (const std::exception& error) {
-        failure = QString::fromLocal8Bit(error.what());
+        detail = QString::fromLocal8Bit(error.what());
     }
-    co_return failure;
+    if (!detail) {
+        co_return std::nullopt;
+    }
+    QTextStream(stdout) << "Failed to install helper: " << *detail << Qt::endl;
+    co_return installFailureText(registration.daemonStatus());
+}
+
+// Whether a helper the system has answers at all: a read of its state. Why
+// it did not is for the log.
+inline QCoro::Task<bool> helperAnswers(HelperClient& helper) {
+    std::optional<QString> detail;
+    try {
+        co_await helper.readState();
+    } catch (const ThrottleError& error) {
+        detail = error.description();
+    } catch (const std::exception& error) {
+        detail = QString::fromLocal8Bit(error.what());
+    }
+    if (detail) {
+        QTextStream(stdout) << "The helper did not answer: " << *detail << Qt::endl;
+    }
+    co_return !detail;
 }

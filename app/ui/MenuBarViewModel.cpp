@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "MenuBarViewModel.h"
 
+#include "HelperInstallation.h"
 #include "ProfileStoreActions.h"
 #include "StatePersistenceService.h"
 
@@ -56,13 +57,16 @@ bool sameProfile(const std::optional<ThrottleProfile>& profile, const ThrottlePr
 
 } // namespace
 
-MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService, ProfileManager& profileManager,
+MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
+                                   const ServiceRegistration& registration,
+                                   ProfileManager& profileManager,
                                    ProfileEditorState& profileEditorState, UserDefaults& defaults,
                                    NotificationCenter& notifications, WindowNavigator& navigator,
                                    std::function<void()> quitAction, ThrottleService::Clock clock,
                                    QObject* parent)
     : QObject(parent)
     , m_throttleService(throttleService)
+    , m_registration(registration)
     , m_profileManager(profileManager)
     , m_profileEditorState(profileEditorState)
     , m_defaults(defaults)
@@ -113,8 +117,35 @@ bool MenuBarViewModel::isProfileActive(const ThrottleProfile& profile) const {
     return state().isEnabled && sameProfile(state().currentProfile, profile);
 }
 
+QString MenuBarViewModel::helperWarningText() const {
+    return ServiceRegistration::unavailableText(m_helperSilent ? ServiceStatus::enabled
+                                                               : m_helperStatus);
+}
+
+bool MenuBarViewModel::offersHelperInstall() const {
+    return !m_helperSilent && (m_helperStatus == ServiceStatus::notRegistered ||
+                               m_helperStatus == ServiceStatus::notFound);
+}
+
 void MenuBarViewModel::appear() {
     m_throttleService.checkHelperStatus();
+    m_helperStatus = m_registration.daemonStatus();
+    m_helperSilent = false;
+    ++m_helperProbe;
+    Q_EMIT changed();
+    if (m_helperStatus == ServiceStatus::enabled) {
+        probeHelper();
+    }
+}
+
+QCoro::Task<> MenuBarViewModel::probeHelper() {
+    const QPointer<MenuBarViewModel> self(this);
+    const int probe = m_helperProbe;
+    const bool answered = co_await helperAnswers(m_throttleService.helperConnection());
+    if (self && probe == m_helperProbe && !answered) {
+        m_helperSilent = true;
+        Q_EMIT changed();
+    }
 }
 
 void MenuBarViewModel::handleToggle(bool newValue) {

@@ -31,6 +31,8 @@ class MenuBarViewModel final : public QObject {
     Q_PROPERTY(QString titleText READ titleText NOTIFY changed)
     Q_PROPERTY(QString statusText READ statusText NOTIFY changed)
     Q_PROPERTY(bool showsHelperWarning READ showsHelperWarning NOTIFY changed)
+    Q_PROPERTY(QString helperWarningText READ helperWarningText NOTIFY changed)
+    Q_PROPERTY(bool offersHelperInstall READ offersHelperInstall NOTIFY changed)
     Q_PROPERTY(bool showsStateError READ showsStateError NOTIFY changed)
     Q_PROPERTY(QString stateErrorText READ stateErrorText NOTIFY changed)
     Q_PROPERTY(bool showsActiveSection READ showsActiveSection NOTIFY changed)
@@ -49,10 +51,10 @@ class MenuBarViewModel final : public QObject {
 public:
     // quitAction runs the application's own quit steps; the clock gives the
     // wall-clock time for the elapsed time and the countdown.
-    MenuBarViewModel(ThrottleService& throttleService, ProfileManager& profileManager,
-                     ProfileEditorState& profileEditorState, UserDefaults& defaults,
-                     NotificationCenter& notifications, WindowNavigator& navigator,
-                     std::function<void()> quitAction,
+    MenuBarViewModel(ThrottleService& throttleService, const ServiceRegistration& registration,
+                     ProfileManager& profileManager, ProfileEditorState& profileEditorState,
+                     UserDefaults& defaults, NotificationCenter& notifications,
+                     WindowNavigator& navigator, std::function<void()> quitAction,
                      ThrottleService::Clock clock = &QDateTime::currentDateTimeUtc,
                      QObject* parent = nullptr);
 
@@ -62,7 +64,13 @@ public:
     // "On — <owner>" for another client's throttling, else "Active: …",
     // "Selected: …" or "No profile selected".
     QString statusText() const;
-    bool showsHelperWarning() const { return !state().isHelperReady; }
+    // Also for a helper the system has that did not answer when the panel
+    // came on screen.
+    bool showsHelperWarning() const { return !state().isHelperReady || m_helperSilent; }
+    // No system bus, no helper, or a helper that does not answer.
+    QString helperWarningText() const;
+    // Only a missing helper can be installed from the panel.
+    bool offersHelperInstall() const;
     // The last failure of this application's own switch, else what the
     // helper's clean-up could not remove.
     bool showsStateError() const { return state().error || !state().cleanupFailure.isEmpty(); }
@@ -90,7 +98,7 @@ public:
     bool isProfileActive(const ThrottleProfile& profile) const;
 
     // Each time the panel comes on screen: the helper warning follows the
-    // registration as it is now.
+    // registration as it is now, and whether the helper answers.
     Q_INVOKABLE void appear();
 
     // The master switch and "Stop Throttling".
@@ -125,6 +133,7 @@ private:
     void askToConfirm(const ThrottleProfile& profile);
     void showError(const QString& message);
     void refreshRows();
+    QCoro::Task<> probeHelper();
 
     // Runs one throttle operation as a task of its own with the loading flag
     // held, remembers the profile on success and shows a failure.
@@ -134,6 +143,7 @@ private:
                           std::optional<QUuid> profileToRemember);
 
     ThrottleService& m_throttleService;
+    const ServiceRegistration& m_registration;
     ProfileManager& m_profileManager;
     ProfileEditorState& m_profileEditorState;
     UserDefaults& m_defaults;
@@ -146,6 +156,10 @@ private:
     bool m_showingDestructiveProfileConfirmation = false;
     std::optional<ThrottleProfile> m_pendingDestructiveProfile;
     bool m_quitting = false;
+    ServiceStatus m_helperStatus = ServiceStatus::notRegistered;
+    bool m_helperSilent = false;
+    // Only the latest appearance's probe may set m_helperSilent.
+    int m_helperProbe = 0;
 
     ProfileRowsModel m_builtInRows;
     ProfileRowsModel m_customRows;

@@ -148,27 +148,54 @@ QString SettingsViewModel::helperStatusText() const {
         return QStringLiteral("Installed");
     case HelperStatus::NotInstalled:
         return QStringLiteral("Not Installed");
-    case HelperStatus::RequiresApproval:
-        return QStringLiteral("Requires Approval");
+    case HelperStatus::NoSystemBus:
+        return QStringLiteral("No System Bus");
+    case HelperStatus::NotResponding:
+        return QStringLiteral("Not Responding");
     case HelperStatus::Error:
-        return m_helperError;
+        return QStringLiteral("Install Failed");
     }
     return {};
 }
 
+bool SettingsViewModel::offersRetry() const {
+    return m_helperStatus == HelperStatus::NoSystemBus ||
+           m_helperStatus == HelperStatus::NotResponding || m_helperStatus == HelperStatus::Error;
+}
+
 void SettingsViewModel::checkHelperStatus() {
+    ++m_helperCheck;
     setHelperStatus(HelperStatus::Checking);
-    switch (m_registration.daemonStatus()) {
+    const ServiceStatus status = m_registration.daemonStatus();
+    switch (status) {
     case ServiceStatus::enabled:
-        setHelperStatus(HelperStatus::Installed);
-        break;
+        probeHelper();
+        return;
     case ServiceStatus::requiresApproval:
-        setHelperStatus(HelperStatus::RequiresApproval);
-        break;
+        setHelperStatus(HelperStatus::NotResponding, ServiceRegistration::unavailableText(status));
+        return;
     case ServiceStatus::notRegistered:
     case ServiceStatus::notFound:
         setHelperStatus(HelperStatus::NotInstalled);
-        break;
+        return;
+    case ServiceStatus::busUnreachable:
+        setHelperStatus(HelperStatus::NoSystemBus, ServiceRegistration::unavailableText(status));
+        return;
+    }
+}
+
+QCoro::Task<> SettingsViewModel::probeHelper() {
+    const QPointer<SettingsViewModel> self(this);
+    const int check = m_helperCheck;
+    const bool answered = co_await helperAnswers(m_throttleService.helperConnection());
+    if (!self || check != m_helperCheck) {
+        co_return;
+    }
+    if (answered) {
+        setHelperStatus(HelperStatus::Installed);
+    } else {
+        setHelperStatus(HelperStatus::NotResponding,
+                        ServiceRegistration::unavailableText(ServiceStatus::enabled));
     }
 }
 
@@ -179,37 +206,34 @@ void SettingsViewModel::installHelper() {
     }
 }
 
+void SettingsViewModel::tryAgain() {
+    if (m_helperStatus == HelperStatus::Error) {
+        installHelper();
+    } else {
+        checkHelperStatus();
+    }
+}
+
 QCoro::Task<> SettingsViewModel::runInstall() {
     const QPointer<SettingsViewModel> self(this);
     m_isInstallingHelper = true;
+    ++m_helperCheck;
     Q_EMIT helperChanged();
-    const std::optional<QString> failure =
-        co_await installHelperReportingFailure(m_throttleService.helperConnection());
+    const std::optional<QString> failure = co_await installHelperReportingFailure(
+        m_throttleService.helperConnection(), m_registration);
     if (!self) {
         co_return;
     }
     m_isInstallingHelper = false;
-    if (!failure) {
-        m_throttleService.checkHelperStatus();
-    }
-    // Waiting for the user's approval is no failure: show where to give it.
-    if (m_registration.daemonStatus() == ServiceStatus::requiresApproval) {
-        setHelperStatus(HelperStatus::RequiresApproval);
-        m_registration.openSystemSettingsLoginItems();
-        co_return;
-    }
     if (failure) {
         setHelperStatus(HelperStatus::Error, *failure);
     } else {
+        m_throttleService.checkHelperStatus();
         setHelperStatus(HelperStatus::Installed);
     }
     m_helperInstallError = failure;
     m_showingHelperInstallAlert = true;
     Q_EMIT alertsChanged();
-}
-
-void SettingsViewModel::openSystemSettings() {
-    m_registration.openSystemSettingsLoginItems();
 }
 
 void SettingsViewModel::toggleAdvancedHelper() {
@@ -218,9 +242,8 @@ void SettingsViewModel::toggleAdvancedHelper() {
 }
 
 QString SettingsViewModel::helperInstallAlertMessage() const {
-    return m_helperInstallError
-               ? QStringLiteral("Failed to install helper: ") + *m_helperInstallError
-               : QStringLiteral("Helper installed successfully!");
+    return m_helperInstallError ? *m_helperInstallError
+                                : QStringLiteral("Helper installed successfully!");
 }
 
 void SettingsViewModel::dismissHelperInstallAlert() {
@@ -246,9 +269,9 @@ void SettingsViewModel::done() {
     m_navigator.closeWindow(WindowNavigator::settings);
 }
 
-void SettingsViewModel::setHelperStatus(HelperStatus status, const QString& errorMessage) {
+void SettingsViewModel::setHelperStatus(HelperStatus status, const QString& message) {
     m_helperStatus = status;
-    m_helperError = errorMessage;
+    m_helperMessage = message;
     Q_EMIT helperChanged();
 }
 

@@ -19,8 +19,8 @@ class UserDefaults;
 
 // The settings window: the stored settings with their side effects (the
 // login item, the auto-disable notification), automatic update checks, and
-// the helper daemon's registration with its install, approval and status
-// check, plus the about sheet.
+// the helper daemon's registration with its install and status check, plus
+// the about sheet.
 class SettingsViewModel final : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY settingsChanged)
@@ -43,7 +43,9 @@ class SettingsViewModel final : public QObject {
     Q_PROPERTY(QString helperStatusText READ helperStatusText NOTIFY helperChanged)
     Q_PROPERTY(bool isInstallingHelper READ isInstallingHelper NOTIFY helperChanged)
     Q_PROPERTY(bool offersInstall READ offersInstall NOTIFY helperChanged)
-    Q_PROPERTY(bool offersApproval READ offersApproval NOTIFY helperChanged)
+    // One sentence on what keeps the helper from working; empty when nothing does.
+    Q_PROPERTY(QString helperMessage READ helperMessage NOTIFY helperChanged)
+    Q_PROPERTY(bool offersRetry READ offersRetry NOTIFY helperChanged)
     Q_PROPERTY(bool offersReinstall READ offersReinstall NOTIFY helperChanged)
     Q_PROPERTY(bool showAdvancedHelper READ showAdvancedHelper NOTIFY helperChanged)
 
@@ -58,7 +60,15 @@ class SettingsViewModel final : public QObject {
     Q_PROPERTY(AboutViewModel* aboutViewModel READ aboutViewModel CONSTANT)
 
 public:
-    enum class HelperStatus { Checking, Installed, NotInstalled, RequiresApproval, Error };
+    // Error: the last install failed.
+    enum class HelperStatus {
+        Checking,
+        Installed,
+        NotInstalled,
+        NoSystemBus,
+        NotResponding,
+        Error
+    };
     Q_ENUM(HelperStatus)
 
     // The minutes of each duration choice, in the order of durationChoices.
@@ -94,7 +104,8 @@ public:
     QString helperStatusText() const;
     bool isInstallingHelper() const { return m_isInstallingHelper; }
     bool offersInstall() const { return m_helperStatus == HelperStatus::NotInstalled; }
-    bool offersApproval() const { return m_helperStatus == HelperStatus::RequiresApproval; }
+    QString helperMessage() const { return m_helperMessage; }
+    bool offersRetry() const;
     bool offersReinstall() const { return m_helperStatus == HelperStatus::Installed; }
     bool showAdvancedHelper() const { return m_showAdvancedHelper; }
 
@@ -111,7 +122,8 @@ public:
     Q_INVOKABLE void checkForUpdates();
     Q_INVOKABLE void checkHelperStatus();
     Q_INVOKABLE void installHelper();
-    Q_INVOKABLE void openSystemSettings();
+    // The failed install again, or the check that found the helper unusable.
+    Q_INVOKABLE void tryAgain();
     Q_INVOKABLE void toggleAdvancedHelper();
     Q_INVOKABLE void dismissHelperInstallAlert();
     Q_INVOKABLE void dismissLaunchAtLoginError();
@@ -127,7 +139,8 @@ Q_SIGNALS:
 
 private:
     QCoro::Task<> runInstall();
-    void setHelperStatus(HelperStatus status, const QString& errorMessage = {});
+    QCoro::Task<> probeHelper();
+    void setHelperStatus(HelperStatus status, const QString& message = {});
     void setBool(QLatin1StringView key, bool value);
     void postAutoDisableSetting(bool enabled, int minutes);
 
@@ -140,7 +153,9 @@ private:
     AboutViewModel* m_about;
 
     HelperStatus m_helperStatus = HelperStatus::Checking;
-    QString m_helperError;
+    QString m_helperMessage;
+    // Only the latest check may set the status.
+    int m_helperCheck = 0;
     bool m_isInstallingHelper = false;
     bool m_showAdvancedHelper = false;
     bool m_showingHelperInstallAlert = false;

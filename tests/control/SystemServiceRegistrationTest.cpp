@@ -62,6 +62,11 @@ TEST_F(SystemServiceRegistrationTest, TheDaemonIsEnabledExactlyWhenTheBusCanStar
     ASSERT_TRUE(owner.registerService(HelperProtocol::kServiceName));
     EXPECT_EQ(SystemServiceRegistration(paths(without.address())).daemonStatus(),
               ServiceStatus::enabled);
+    // No bus at all is not a missing helper.
+    EXPECT_EQ(
+        SystemServiceRegistration(paths(QStringLiteral("unix:path=") + folder.filePath("no-bus")))
+            .daemonStatus(),
+        ServiceStatus::busUnreachable);
 }
 
 TEST_F(SystemServiceRegistrationTest, RegisteringRunsTheInstallerThroughPkexecAndReportsFailures) {

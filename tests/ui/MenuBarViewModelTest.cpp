@@ -168,11 +168,33 @@ TEST_F(MenuBarViewModelTest, RowsMarkTheSelectedProfileWhileOffAndTheAppliedOneW
     EXPECT_FALSE(panel->isProfileSelected(threeG));
 }
 
-TEST_F(MenuBarViewModelTest, AnUnregisteredHelperWarnsAndLocksTheSwitch) {
-    EXPECT_FALSE(panel->showsHelperWarning());
-    world.registration.status = ServiceStatus::requiresApproval;
+TEST_F(MenuBarViewModelTest, TheHelperWarningTellsNoBusNoHelperAndASilentHelperApart) {
     panel->appear();
-    EXPECT_TRUE(panel->showsHelperWarning());
+    EXPECT_FALSE(panel->showsHelperWarning());
+    const struct {
+        ServiceStatus status;
+        bool answers;
+        const char* text;
+        bool install;
+    } cases[] = {
+        {ServiceStatus::busUnreachable, true, "Veltrane cannot reach the system bus.", false},
+        {ServiceStatus::notRegistered, true, "The helper is not installed.", true},
+        {ServiceStatus::enabled, false, "The helper is installed but not responding.", false},
+    };
+    for (const auto& c : cases) {
+        world.registration.status = c.status;
+        if (!c.answers) {
+            world.helper.nextFailure =
+                std::make_exception_ptr(ThrottleError::helperCommunicationFailed("timed out"));
+        }
+        panel->appear();
+        EXPECT_TRUE(panel->showsHelperWarning()) << c.text;
+        EXPECT_EQ(panel->helperWarningText(), c.text);
+        EXPECT_EQ(panel->offersHelperInstall(), c.install) << c.text;
+    }
+    EXPECT_FALSE(panel->isToggleDisabled()) << "a silent helper may still answer a switch";
+    world.registration.status = ServiceStatus::notFound;
+    panel->appear();
     EXPECT_TRUE(panel->isToggleDisabled());
 }
 

@@ -65,37 +65,50 @@ TEST_F(SettingsViewModelTest, ALoginItemThatCannotChangeFlipsTheSwitchBackAndSay
     EXPECT_FALSE(model.showingLaunchAtLoginError());
 }
 
-TEST_F(SettingsViewModelTest, TheBadgeAndTheOfferedActionsFollowTheRegistration) {
+TEST_F(SettingsViewModelTest, TheBadgeTellsAMissingBusAMissingHelperAndASilentHelperApart) {
     EXPECT_EQ(model.helperStatus(), Status::Checking);
     EXPECT_EQ(model.helperStatusText(), "Checking…");
     struct Case {
         ServiceStatus registration;
+        bool answers;
         Status status;
         const char* text;
-        bool install, approval, reinstall;
+        const char* message;
+        bool install, retry, reinstall;
     };
     for (const Case& c : {
-             Case{ServiceStatus::notRegistered, Status::NotInstalled, "Not Installed", true, false,
-                  false},
-             Case{ServiceStatus::notFound, Status::NotInstalled, "Not Installed", true, false,
-                  false},
-             Case{ServiceStatus::enabled, Status::Installed, "Installed", false, false, true},
-             Case{ServiceStatus::requiresApproval, Status::RequiresApproval, "Requires Approval",
-                  false, true, false},
+             Case{ServiceStatus::notRegistered, true, Status::NotInstalled, "Not Installed", "",
+                  true, false, false},
+             Case{ServiceStatus::notFound, true, Status::NotInstalled, "Not Installed", "", true,
+                  false, false},
+             Case{ServiceStatus::enabled, true, Status::Installed, "Installed", "", false, false,
+                  true},
+             Case{ServiceStatus::enabled, false, Status::NotResponding, "Not Responding",
+                  "The helper is installed but not responding.", false, true, false},
+             Case{ServiceStatus::busUnreachable, true, Status::NoSystemBus, "No System Bus",
+                  "Veltrane cannot reach the system bus.", false, true, false},
          }) {
         world.registration.status = c.registration;
+        if (!c.answers) {
+            world.helper.nextFailure =
+                std::make_exception_ptr(ThrottleError::helperCommunicationFailed("timed out"));
+        }
         model.appear();
         EXPECT_EQ(model.helperStatus(), c.status) << c.text;
         EXPECT_EQ(model.helperStatusText(), c.text);
+        EXPECT_EQ(model.helperMessage(), c.message);
         EXPECT_EQ(model.offersInstall(), c.install) << c.text;
-        EXPECT_EQ(model.offersApproval(), c.approval) << c.text;
+        EXPECT_EQ(model.offersRetry(), c.retry) << c.text;
         EXPECT_EQ(model.offersReinstall(), c.reinstall) << c.text;
     }
-    model.openSystemSettings();
-    EXPECT_EQ(world.registration.settingsOpened, 1);
+    // Trying again checks again.
+    world.registration.status = ServiceStatus::enabled;
+    model.tryAgain();
+    EXPECT_EQ(model.helperStatus(), Status::Installed);
+    EXPECT_EQ(world.helper.installs, 0);
 }
 
-TEST_F(SettingsViewModelTest, InstallingReportsSuccessFailureAndPendingApproval) {
+TEST_F(SettingsViewModelTest, AFailedInstallSaysWhatToDoOffersToTryAgainAndLogsTheDetail) {
     world.registration.status = ServiceStatus::notRegistered;
     model.appear();
     model.installHelper();
@@ -106,24 +119,28 @@ TEST_F(SettingsViewModelTest, InstallingReportsSuccessFailureAndPendingApproval)
     model.dismissHelperInstallAlert();
 
     world.registration.status = ServiceStatus::notRegistered;
-    world.helper.installFailure = ThrottleError::helperError("no pkexec");
+    world.helper.installFailure = ThrottleError::helperError(
+        "Failed to register helper (status was 0): com.veltrane.ServiceRegistration -1 — none");
+    testing::internal::CaptureStdout();
     model.installHelper();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("ServiceRegistration -1 — none"),
+              std::string::npos);
+    const QString whatToDo = "The helper is not installed on this system. Install the Veltrane "
+                             "package, or run scripts/install-helper as root.";
     EXPECT_EQ(model.helperStatus(), Status::Error);
-    EXPECT_EQ(model.helperStatusText(), "Helper error: no pkexec");
-    EXPECT_EQ(model.helperInstallAlertMessage(),
-              "Failed to install helper: Helper error: no pkexec");
-    // Retrying takes a status check first: the error state offers nothing.
+    EXPECT_EQ(model.helperStatusText(), "Install Failed");
+    EXPECT_EQ(model.helperMessage(), whatToDo);
+    EXPECT_EQ(model.helperInstallAlertMessage(), whatToDo);
+    EXPECT_TRUE(model.offersRetry());
     EXPECT_FALSE(model.offersInstall() || model.offersReinstall());
     model.dismissHelperInstallAlert();
 
-    // Waiting for approval is no failure: the settings open and no alert shows.
-    world.registration.status = ServiceStatus::requiresApproval;
-    world.helper.installFailure = ThrottleError::helperError("Helper requires approval.");
-    model.installHelper();
-    EXPECT_EQ(model.helperStatus(), Status::RequiresApproval);
-    EXPECT_EQ(world.registration.settingsOpened, 1);
-    EXPECT_FALSE(model.showingHelperInstallAlert());
+    // Trying again installs again.
+    world.helper.installFailure.reset();
+    model.tryAgain();
     EXPECT_EQ(world.helper.installs, 3);
+    EXPECT_EQ(model.helperStatus(), Status::Installed);
+    EXPECT_EQ(model.helperMessage(), QString());
 }
 
 TEST_F(SettingsViewModelTest, CheckNowReachesTheUpdaterOnlyWhenItCanCheck) {

@@ -80,8 +80,8 @@ struct UiWorld {
 
     std::unique_ptr<MenuBarViewModel> panel() {
         return std::make_unique<MenuBarViewModel>(
-            service, profiles, editorState, defaults, notifications, navigator, [this] { ++quits; },
-            [this] { return now; });
+            service, registration, profiles, editorState, defaults, notifications, navigator,
+            [this] { ++quits; }, [this] { return now; });
     }
     std::unique_ptr<ProfileEditorViewModel> editor() {
         return std::make_unique<ProfileEditorViewModel>(editorState, profiles, navigator);
@@ -93,11 +93,8 @@ struct UiWorld {
         return std::make_unique<SettingsViewModel>(defaults, service, registration, updater,
                                                    notifications, navigator, &about);
     }
-    std::unique_ptr<OnboardingViewModel>
-    onboarding(int systemMajorVersion = 15,
-               std::chrono::milliseconds pollInterval = std::chrono::milliseconds(10)) {
-        return std::make_unique<OnboardingViewModel>(defaults, helper, registration, navigator,
-                                                     systemMajorVersion, pollInterval);
+    std::unique_ptr<OnboardingViewModel> onboarding() {
+        return std::make_unique<OnboardingViewModel>(defaults, helper, registration, navigator);
     }
 
     // Adds a custom profile with a bandwidth limit and returns it.

@@ -72,8 +72,8 @@ QVariantMap viewModel(QObject* model) {
 WindowScene VeltraneApp::panelContent() {
     return {QStringLiteral("Veltrane"), QStringLiteral("MenuBarView"), [this](QObject* window) {
                 return viewModel(new MenuBarViewModel(
-                    m_throttleService, m_profileManager, m_profileEditorState, m_defaults,
-                    m_notifications, m_windows, [this] { m_events.terminate(); },
+                    m_throttleService, m_registration, m_profileManager, m_profileEditorState,
+                    m_defaults, m_notifications, m_windows, [this] { m_events.terminate(); },
                     &QDateTime::currentDateTimeUtc, window));
             }};
 }
@@ -86,8 +86,7 @@ void VeltraneApp::declareWindows() {
                        [this](QObject* window) {
                            return viewModel(new OnboardingViewModel(
                                m_defaults, m_throttleService.helperConnection(), m_registration,
-                               m_windows, OnboardingViewModel::currentSystemMajorVersion(),
-                               std::chrono::seconds(2), window));
+                               m_windows, window));
                        },
                    .keepAbove = true});
     m_windows.add(WindowNavigator::settings,

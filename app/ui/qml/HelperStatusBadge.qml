@@ -4,7 +4,8 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// The helper's registration state as a tinted capsule.
+// The helper's state as a tinted capsule of a word or two; what it means
+// is said beside it.
 Rectangle {
     id: badge
 
@@ -15,7 +16,8 @@ Rectangle {
         switch (status) {
         case SettingsViewModel.Installed: return Theme.activeGreen
         case SettingsViewModel.NotInstalled: return Theme.systemRed
-        case SettingsViewModel.RequiresApproval:
+        case SettingsViewModel.NoSystemBus:
+        case SettingsViewModel.NotResponding:
         case SettingsViewModel.Error: return Theme.warningOrange
         default: return Theme.ink
         }
@@ -40,11 +42,7 @@ Rectangle {
         }
         Text {
             objectName: "helperBadgeText"
-            width: Math.min(implicitWidth, 190)
             text: badge.text
-            wrapMode: Text.Wrap
-            maximumLineCount: 3
-            elide: Text.ElideRight
             color: badge.checking ? Theme.inkAt(0.6) : badge.tint
             font.pixelSize: Theme.labelSize
         }

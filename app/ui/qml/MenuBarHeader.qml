@@ -28,7 +28,7 @@ Column {
             id: warningRow
             anchors.fill: parent
             anchors.margins: 8
-            implicitHeight: install.implicitHeight
+            implicitHeight: Math.max(install.implicitHeight, warningText.implicitHeight)
 
             SymbolIcon {
                 id: warningIcon
@@ -39,16 +39,22 @@ Column {
                 color: Theme.warningOrange
             }
             Text {
+                id: warningText
+                objectName: "helperWarningText"
                 anchors.left: warningIcon.right
                 anchors.leftMargin: 5
+                anchors.right: install.visible ? install.left : parent.right
+                anchors.rightMargin: install.visible ? 6 : 0
                 anchors.verticalCenter: parent.verticalCenter
-                text: "Helper not installed"
+                text: header.viewModel.helperWarningText
+                wrapMode: Text.WordWrap
                 color: Theme.warningOrange
                 font.pixelSize: Theme.smallSize
             }
             PlainButton {
                 id: install
                 objectName: "installButton"
+                visible: header.viewModel.offersHelperInstall
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
                 leftPadding: 8

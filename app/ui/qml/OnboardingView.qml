@@ -4,16 +4,12 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// The first-run window: welcome, install the helper, approve it, done.
-// Its height follows the current step.
+// The first-run window: welcome, install the helper, done. Its height
+// follows the current step.
 Rectangle {
     id: root
 
     required property OnboardingViewModel viewModel
-
-    // Nothing is polled for a window that is not on screen.
-    readonly property bool shown: Window.visibility !== Window.Hidden
-    onShownChanged: root.viewModel.setShown(shown)
 
     implicitWidth: 450
     implicitHeight: column.implicitHeight
@@ -101,39 +97,6 @@ Rectangle {
                             size: 12
                         }
                         onClicked: root.viewModel.installHelper()
-                    }
-                }
-
-                OnboardingStep {
-                    number: OnboardingViewModel.Approval
-                    currentStep: root.viewModel.currentStep
-                    symbol: "icons/gear.badge.checkmark.svg"
-                    title: root.viewModel.approvalTitle
-                    text: root.viewModel.approvalInstruction
-
-                    ApprovalMockup {
-                        width: parent.width
-                        paneName: root.viewModel.paneName
-                        sectionName: root.viewModel.sectionName
-                    }
-                    Row {
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        spacing: 12
-                        Spinner {
-                            anchors.verticalCenter: parent.verticalCenter
-                            size: 14
-                        }
-                        Text {
-                            text: "Waiting for the helper…"
-                            color: Theme.secondaryText
-                            font.pixelSize: Theme.labelSize
-                        }
-                    }
-                    AccentButton {
-                        objectName: "openSystemSettingsButton"
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        text: "Open Help"
-                        onClicked: root.viewModel.openSystemSettings()
                     }
                 }
 

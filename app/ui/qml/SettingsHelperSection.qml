@@ -50,10 +50,10 @@ Column {
             }
 
             Text {
-                objectName: "approvalHint"
-                visible: section.viewModel.offersApproval
+                objectName: "helperMessage"
+                visible: text !== ""
                 width: parent.width - 28
-                text: "Run scripts/install-helper as root, or reinstall the Veltrane package, to allow network throttling."
+                text: section.viewModel.helperMessage
                 wrapMode: Text.WordWrap
                 color: Theme.warningOrange
                 font.pixelSize: Theme.labelSize
@@ -68,11 +68,12 @@ Column {
                 onClicked: section.viewModel.installHelper()
             }
             AccentButton {
-                objectName: "openSystemSettingsButton"
-                visible: section.viewModel.offersApproval
+                objectName: "tryAgainButton"
+                visible: section.viewModel.offersRetry
+                enabled: !section.viewModel.isInstallingHelper
                 implicitHeight: implicitContentHeight + 10
-                text: "Open Help"
-                onClicked: section.viewModel.openSystemSettings()
+                text: "Try Again"
+                onClicked: section.viewModel.tryAgain()
             }
 
             T.AbstractButton {

@@ -96,10 +96,9 @@ const SceneRegistration helperAlert("settings-helper-alert", [] {
 
 // The helper's badge in each of its states.
 const bool helperBadges = [] {
-    for (const auto& [name, status] :
-         {std::pair{"installed", ServiceStatus::enabled},
-          std::pair{"not-installed", ServiceStatus::notRegistered},
-          std::pair{"requires-approval", ServiceStatus::requiresApproval}}) {
+    for (const auto& [name, status] : {std::pair{"installed", ServiceStatus::enabled},
+                                       std::pair{"not-installed", ServiceStatus::notRegistered},
+                                       std::pair{"no-system-bus", ServiceStatus::busUnreachable}}) {
         scenes().emplace(QStringLiteral("settings-helper-") + name, [status] {
             return settings(
                 [status](UiWorld& world, SettingsViewModel& model) {
@@ -140,30 +139,22 @@ const SceneRegistration about("about", [] {
     return ViewHarness("AboutView", &model).grab();
 });
 
-QImage onboarding(int systemVersion,
-                  const std::function<void(UiWorld&, OnboardingViewModel&)>& prepare) {
+QImage onboarding(const std::function<void(UiWorld&, OnboardingViewModel&)>& prepare) {
     UiWorld world;
     world.registration.status = ServiceStatus::notRegistered;
-    const auto model = world.onboarding(systemVersion);
+    const auto model = world.onboarding();
     prepare(world, *model);
     return ViewHarness("OnboardingView", model.get()).grab(kSettle);
 }
 
-void toApproval(UiWorld& world, OnboardingViewModel& model) {
-    model.getStarted();
-    world.registration.status = ServiceStatus::requiresApproval;
-    world.helper.installFailure = ThrottleError::helperError("approval");
-    model.installHelper();
-}
-
 const SceneRegistration onboardingWelcome("onboarding-0-welcome", [] {
-    return onboarding(15, [](UiWorld&, OnboardingViewModel&) {});
+    return onboarding([](UiWorld&, OnboardingViewModel&) {});
 });
 const SceneRegistration onboardingInstall("onboarding-1-install", [] {
-    return onboarding(15, [](UiWorld&, OnboardingViewModel& model) { model.getStarted(); });
+    return onboarding([](UiWorld&, OnboardingViewModel& model) { model.getStarted(); });
 });
 const SceneRegistration onboardingInstallError("onboarding-1-install-error", [] {
-    return onboarding(15, [](UiWorld& world, OnboardingViewModel& model) {
+    return onboarding([](UiWorld& world, OnboardingViewModel& model) {
         model.getStarted();
         world.helper.installFailure = ThrottleError::helperError(
             "Failed to register helper (status was 0): com.veltrane.ServiceRegistration -1 — The "
@@ -171,10 +162,8 @@ const SceneRegistration onboardingInstallError("onboarding-1-install-error", [] 
         model.installHelper();
     });
 });
-const SceneRegistration onboardingApproval("onboarding-2-approval",
-                                           [] { return onboarding(15, toApproval); });
-const SceneRegistration onboardingDone("onboarding-3-done", [] {
-    return onboarding(15, [](UiWorld&, OnboardingViewModel& model) {
+const SceneRegistration onboardingDone("onboarding-2-done", [] {
+    return onboarding([](UiWorld&, OnboardingViewModel& model) {
         model.getStarted();
         model.installHelper();
     });
