@@ -172,8 +172,9 @@ void AppDelegate::checkHelperStatus() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (m_context.registration.daemonStatus() != ServiceStatus::enabled) {
-                showHelperNotInstalledNotification();
+            const ServiceStatus status = m_context.registration.daemonStatus();
+            if (status != ServiceStatus::enabled) {
+                showHelperUnavailableNotification(status);
             }
         },
         Qt::QueuedConnection);
@@ -270,7 +271,7 @@ QCoro::Task<> AppDelegate::synchronizeWithHelperStatus(QPointer<ThrottleService>
     const ServiceStatus status = m_context.registration.daemonStatus();
     service->checkHelperStatus();
     if (status != ServiceStatus::enabled) {
-        showHelperNotInstalledNotification();
+        showHelperUnavailableNotification(status);
         co_return;
     }
     HelperClient& helper = service->helperConnection();
@@ -285,6 +286,7 @@ QCoro::Task<> AppDelegate::synchronizeWithHelperStatus(QPointer<ThrottleService>
         // Not when the application is going away: its connection just closed.
         if (alive) {
             log(QStringLiteral("Failed to query helper status: ") + *failure);
+            showHelperUnavailableNotification(status);
         }
         co_return;
     }
@@ -509,18 +511,17 @@ QCoro::Task<> AppDelegate::removeThrottlingForAutoDisable(QPointer<ThrottleServi
     log(QStringLiteral("Auto-disable: Throttling has been automatically disabled"));
 }
 
-void AppDelegate::showHelperNotInstalledNotification() {
-    showNotification(
-        kHelperNotInstalled,
-        QStringLiteral("The privileged helper is not installed. Open settings to install it."),
-        kNotificationFailure);
+void AppDelegate::showHelperUnavailableNotification(ServiceStatus status) {
+    // A tap opens the settings, where the helper is installed or checked again.
+    showNotification(kHelperNotInstalled, ServiceRegistration::unavailableText(status), true,
+                     kNotificationFailure);
 }
 
 void AppDelegate::showThrottlingActiveNotification() {
     showNotification(kThrottlingCleanup,
                      QStringLiteral("Throttling was still active from a previous session and has "
                                     "been disabled for safety."),
-                     kNotificationFailure);
+                     false, kNotificationFailure);
 }
 
 void AppDelegate::showAutoDisableWarningNotification() {
@@ -539,13 +540,14 @@ void AppDelegate::showAutoDisableCompletedNotification() {
 void AppDelegate::showOptionalNotification(const QString& identifier, const QString& body,
                                            const QString& failurePrefix) {
     if (m_context.defaults.boolValue(SettingsKeys::showNotifications)) {
-        showNotification(identifier, body, failurePrefix);
+        showNotification(identifier, body, false, failurePrefix);
     }
 }
 
-void AppDelegate::showNotification(const QString& identifier, const QString& body,
+void AppDelegate::showNotification(const QString& identifier, const QString& body, bool opensOnTap,
                                    const QString& failurePrefix) {
-    deliver(m_context.userNotifications, {identifier, body}, failurePrefix, m_context.log);
+    deliver(m_context.userNotifications, {identifier, body, opensOnTap}, failurePrefix,
+            m_context.log);
 }
 
 void AppDelegate::notificationTapped(const QString& identifier) {

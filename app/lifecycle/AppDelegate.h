@@ -104,14 +104,15 @@ private:
     void performAutoDisable();
     QCoro::Task<> removeThrottlingForAutoDisable(QPointer<ThrottleService> service);
 
-    void showHelperNotInstalledNotification();
+    // Why the helper cannot be used, by what the system says of it.
+    void showHelperUnavailableNotification(ServiceStatus status);
     void showThrottlingActiveNotification();
     void showAutoDisableWarningNotification();
     void showAutoDisableCompletedNotification();
     // Posts unless the user switched notifications off.
     void showOptionalNotification(const QString& identifier, const QString& body,
                                   const QString& failurePrefix);
-    void showNotification(const QString& identifier, const QString& body,
+    void showNotification(const QString& identifier, const QString& body, bool opensOnTap,
                           const QString& failurePrefix);
     void notificationTapped(const QString& identifier);
 

@@ -52,13 +52,17 @@ QCoro::Task<NotificationAuthorization> DesktopNotificationCenter::requestAuthori
 
 QDBusMessage DesktopNotificationCenter::notifyCall(const UserNotificationRequest& request) const {
     // The sound theme's standard sound for a new message: the desktop's default.
+    // The installed icon is named after the desktop entry, as its Icon= says.
+    const QString icon = QString::fromLatin1(BuildInfo::desktopEntryId);
     const QVariantMap hints{
         {QStringLiteral("desktop-entry"), QString::fromLatin1(BuildInfo::desktopEntryId)},
+        {QStringLiteral("image-path"), icon},
         {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")},
         {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)}};
-    return call(QStringLiteral("Notify"),
-                {title, m_shown.value(request.identifier, 0), QString(), title, request.body,
-                 QStringList{kDefaultAction, QStringLiteral("Open")}, hints, -1});
+    const QStringList actions =
+        request.opensOnTap ? QStringList{kDefaultAction, QStringLiteral("Open")} : QStringList();
+    return call(QStringLiteral("Notify"), {title, m_shown.value(request.identifier, 0), icon, title,
+                                           request.body, actions, hints, -1});
 }
 
 QCoro::Task<std::optional<QString>>

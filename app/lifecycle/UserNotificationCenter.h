@@ -12,6 +12,9 @@
 struct UserNotificationRequest {
     QString identifier;
     QString body;
+    // Whether a tap does something: only then is the notification offered
+    // as something to click.
+    bool opensOnTap = true;
 };
 
 struct NotificationAuthorization {

@@ -196,9 +196,8 @@ TEST_F(AppDelegateTest, LaunchWatchesTheEndingSignalsAndAfterOnboardingReportsAM
                 ElementsAre("Notification permissions granted", "Veltrane launched successfully"));
     EXPECT_THAT(events.watched, ElementsAre(SIGTERM, SIGINT, SIGHUP, SIGQUIT));
     EXPECT_THAT(notified(), ElementsAre("helper-not-installed"));
-    EXPECT_THAT(
-        userNotifications.bodies,
-        ElementsAre("The privileged helper is not installed. Open settings to install it."));
+    EXPECT_THAT(userNotifications.bodies,
+                ElementsAre("The helper is installed but not responding."));
 }
 
 TEST_F(AppDelegateTest, BeforeOnboardingNothingIsCheckedAndFailuresToNotifyAreLogged) {
@@ -302,6 +301,10 @@ TEST_F(AppDelegateTest, AHelperThatIsMissingCannotSayOrCannotRemoveIsOnlyReporte
     helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("denied"));
     launchAndRegister();
     EXPECT_THAT(lines, ElementsAre("Failed to query helper status: Helper error: denied"));
+    // Installed, yet silent: said as such, not as a missing helper.
+    EXPECT_THAT(userNotifications.bodies,
+                ElementsAre("The helper is installed but not responding."));
+    userNotifications.posted.clear();
 
     delegate.reset();
     helper.gated = true;
@@ -313,11 +316,18 @@ TEST_F(AppDelegateTest, AHelperThatIsMissingCannotSayOrCannotRemoveIsOnlyReporte
     EXPECT_THAT(notified(), IsEmpty());
 
     delegate.reset();
-    registration.status = ServiceStatus::notFound;
-    launchAndRegister();
+    for (const auto& [status, body] :
+         {std::pair{ServiceStatus::notFound, "The helper is not installed."},
+          std::pair{ServiceStatus::busUnreachable, "Veltrane cannot reach the system bus."}}) {
+        registration.status = status;
+        userNotifications.bodies.clear();
+        launchAndRegister();
+        delegate.reset();
+        EXPECT_THAT(userNotifications.bodies, ElementsAre(body));
+    }
     EXPECT_EQ(helper.statusQueries, 2);
     EXPECT_EQ(helper.disables, 1);
-    EXPECT_THAT(notified(), ElementsAre("helper-not-installed"));
+    EXPECT_THAT(notified(), ElementsAre("helper-not-installed", "helper-not-installed"));
 }
 
 TEST_F(AppDelegateTest, QuittingRemovesThrottlingBeforeStoringTheStateOrElseLetsGoOfTheHold) {

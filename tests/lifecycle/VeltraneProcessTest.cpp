@@ -19,6 +19,7 @@
 
 using testing::Contains;
 using testing::ElementsAre;
+using testing::IsEmpty;
 
 namespace {
 
@@ -33,8 +34,7 @@ constexpr auto kWithinTheBound = 6s;
 constexpr auto kStarted = 30s;
 
 const QString kThreeGId = QStringLiteral("00000000-0000-0000-0000-000000000002");
-const QString kHelperMissing =
-    QStringLiteral("The privileged helper is not installed. Open settings to install it.");
+const QString kHelperMissing = QStringLiteral("The helper is not installed.");
 const QString kLeftActive = QStringLiteral("Throttling was still active from a previous session "
                                            "and has been disabled for safety.");
 
@@ -288,7 +288,9 @@ TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnou
     const FakeNotificationServer::Shown& shown = *notifications.withBody(kLeftActive);
     EXPECT_EQ(shown.summary, "Veltrane");
     EXPECT_EQ(shown.appName, "Veltrane");
-    EXPECT_THAT(shown.actions, Contains("default"));
+    // A tap on it would open nothing: nothing to click, but the application's icon.
+    EXPECT_THAT(shown.actions, IsEmpty());
+    EXPECT_EQ(shown.hints.value("image-path"), "com.veltrane.Veltrane");
     EXPECT_TRUE(shown.hints.contains("sound-name"));
     // Onboarding was never completed: it opens once.
     EXPECT_TRUE(waitUntil([] { return windows("Welcome 450x") == 1; }));
@@ -303,6 +305,7 @@ TEST_F(VeltraneProcessTest, WithoutAHelperTheNotificationLeadsToTheSettings) {
     ASSERT_TRUE(waitUntil([this] { return notifications.shown().size() == 2; }));
     EXPECT_EQ(notifications.shown()[1].replaces, notifications.shown()[0].id);
     EXPECT_EQ(notifications.shown()[1].body, kHelperMissing);
+    EXPECT_THAT(notifications.shown()[1].actions, Contains("default"));
     EXPECT_EQ(windows("Welcome "), 0);
 
     notifications.click(notifications.withBody(kHelperMissing)->id);
