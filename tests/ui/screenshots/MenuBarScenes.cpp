@@ -37,8 +37,13 @@ const bool registered = [] {
                              HelperParameters::from(world.named("3G")));
         world.now = world.now.addSecs(65);
     });
-    panelScene("panel-helper-warning", [](UiWorld& world, MenuBarViewModel&) {
+    panelScene("panel-helper-warning", [](UiWorld& world, MenuBarViewModel& panel) {
         world.registration.status = ServiceStatus::notRegistered;
+        panel.appear();
+    });
+    panelScene("panel-helper-no-system-bus", [](UiWorld& world, MenuBarViewModel& panel) {
+        world.registration.status = ServiceStatus::busUnreachable;
+        panel.appear();
     });
     panelScene("panel-error", [](UiWorld& world, MenuBarViewModel& panel) {
         panel.selectProfile(world.named("Edge"));
