@@ -5,23 +5,24 @@
 
 namespace {
 
-const QString kName = QStringLiteral("org.freedesktop.Notifications");
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kNotificationsName = QStringLiteral("org.freedesktop.Notifications");
+const QString kNotificationsPath = QStringLiteral("/org/freedesktop/Notifications");
 
 } // namespace
 
 FakeNotificationServer::FakeNotificationServer(QDBusConnection bus)
     : m_bus(std::move(bus)) {
-    if (!m_bus.registerObject(
-            kPath, this, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) ||
-        !m_bus.registerService(kName)) {
+    if (!m_bus.registerObject(kNotificationsPath, this,
+                              QDBusConnection::ExportAllSlots |
+                                  QDBusConnection::ExportAllSignals) ||
+        !m_bus.registerService(kNotificationsName)) {
         throw std::runtime_error("cannot serve org.freedesktop.Notifications");
     }
 }
 
 FakeNotificationServer::~FakeNotificationServer() {
-    m_bus.unregisterService(kName);
-    m_bus.unregisterObject(kPath);
+    m_bus.unregisterService(kNotificationsName);
+    m_bus.unregisterObject(kNotificationsPath);
 }
 
 const FakeNotificationServer::Shown* FakeNotificationServer::withBody(const QString& body) const {

@@ -9,8 +9,8 @@
 
 namespace {
 
-const QString kName = QStringLiteral("org.kde.StatusNotifierWatcher");
-const QString kPath = QStringLiteral("/StatusNotifierWatcher");
+const QString kWatcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 
 QDBusMessage itemCall(const QString& item, const QString& method, const QVariantList& arguments) {
     const bool menu = method == u"GetLayout" || method == u"Event";
@@ -48,15 +48,15 @@ void collectEntries(const QDBusArgument& node, QList<std::pair<int, QString>>& e
 
 FakeTrayHost::FakeTrayHost(QDBusConnection bus)
     : m_bus(std::move(bus)) {
-    if (!m_bus.registerObject(kPath, this, QDBusConnection::ExportAllContents) ||
-        !m_bus.registerService(kName)) {
+    if (!m_bus.registerObject(kWatcherPath, this, QDBusConnection::ExportAllContents) ||
+        !m_bus.registerService(kWatcherName)) {
         throw std::runtime_error("cannot serve org.kde.StatusNotifierWatcher");
     }
 }
 
 FakeTrayHost::~FakeTrayHost() {
-    m_bus.unregisterService(kName);
-    m_bus.unregisterObject(kPath);
+    m_bus.unregisterService(kWatcherName);
+    m_bus.unregisterObject(kWatcherPath);
 }
 
 void FakeTrayHost::RegisterStatusNotifierItem(const QString& service) {

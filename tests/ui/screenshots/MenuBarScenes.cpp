@@ -19,7 +19,7 @@ void panelScene(const QString& name,
     });
 }
 
-const bool registered = [] {
+const bool menuBarScenesRegistered = [] {
     panelScene("panel-off", [](UiWorld& world, MenuBarViewModel& panel) {
         panel.selectProfile(world.named("3G"));
     });

@@ -26,7 +26,7 @@ void editorScene(const QString& name, const std::optional<ThrottleProfile>& prof
     });
 }
 
-const bool registered = [] {
+const bool editorScenesRegistered = [] {
     editorScene("editor-create-errors", std::nullopt, ProfileEditorMode::create,
                 [](ProfileEditorViewModel& editor) {
                     editor.setHasLatency(true);

@@ -20,7 +20,7 @@ AppcastItem update() {
     return item;
 }
 
-const bool registered = [] {
+const bool updateScenesRegistered = [] {
     updateScene("software-update", [](UpdateSession& session) {
         session.setUpdate(update(), "<h3>Veltrane 1.4.2</h3><ul><li>Profiles can now delay DNS "
                                     "answers.</li><li>The panel remembers the last profile after "
