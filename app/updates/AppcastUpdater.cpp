@@ -4,21 +4,17 @@
 #include "ReleaseNotes.h"
 #include "StandardUserDriver.h"
 #include "UpdateError.h"
+#include "UpdateLog.h"
 #include "UpdateNetwork.h"
 #include "UserDefaults.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTextStream>
 
 namespace {
 
 // Feeds and release notes are small; anything larger is not one.
 constexpr qint64 maxDocumentBytes = 4 * 1024 * 1024;
-
-void log(const QString& line) {
-    QTextStream(stdout) << line << Qt::endl;
-}
 
 QString notesOf(const AppcastItem& update) {
     return update.descriptionIsPlainText ? ReleaseNotes::fromPlainText(update.description)
@@ -185,7 +181,7 @@ void AppcastUpdater::feedArrived(const QByteArray& feed) {
                      [this](std::optional<QString> error, const UpdateNetwork::Document& notes) {
                          if (error) {
                              // The update matters more than its notes.
-                             log(QStringLiteral("Release notes not loaded: ") + *error);
+                             logUpdateLine(QStringLiteral("Release notes not loaded: ") + *error);
                              present(notesOf(m_update));
                              return;
                          }
@@ -197,7 +193,7 @@ void AppcastUpdater::feedArrived(const QByteArray& feed) {
 }
 
 void AppcastUpdater::present(const QString& releaseNotes) {
-    log(QStringLiteral("Update found: ") + m_update.displayVersion);
+    logUpdateLine(QStringLiteral("Update found: ") + m_update.displayVersion);
     // Set first: the driver may let the user act at once.
     setPhase(Phase::presenting);
     if (!m_driver.showUpdateFound(m_update, releaseNotes, m_check)) {
@@ -206,7 +202,7 @@ void AppcastUpdater::present(const QString& releaseNotes) {
 }
 
 void AppcastUpdater::checkFailed(const QString& message) {
-    log(QStringLiteral("Update check failed: ") + message);
+    logUpdateLine(QStringLiteral("Update check failed: ") + message);
     if (m_check == UpdateCheck::userInitiated) {
         fail(message);
     } else {
@@ -285,12 +281,12 @@ void AppcastUpdater::downloadFinished(std::optional<QString> error) {
     }
     const bool completeLength = m_download.size() == enclosure.length;
     if (!completeLength || !m_verifier.verifyFile(m_download.fileName(), enclosure.edSignature)) {
-        log(QStringLiteral("Refused the update package from %1: %2")
-                .arg(enclosure.url.toDisplayString(),
-                     completeLength ? QStringLiteral("its signature does not match")
-                                    : QStringLiteral("%1 bytes where the feed says %2")
-                                          .arg(m_download.size())
-                                          .arg(enclosure.length)));
+        logUpdateLine(QStringLiteral("Refused the update package from %1: %2")
+                          .arg(enclosure.url.toDisplayString(),
+                               completeLength ? QStringLiteral("its signature does not match")
+                                              : QStringLiteral("%1 bytes where the feed says %2")
+                                                    .arg(m_download.size())
+                                                    .arg(enclosure.length)));
         m_download.remove();
         fail(improperlySignedMessage);
         return;
@@ -312,13 +308,13 @@ void AppcastUpdater::downloadFinished(std::optional<QString> error) {
 void AppcastUpdater::installFinished(std::optional<InstallFailure> failure) {
     QFile::remove(packagePath());
     if (failure) {
-        log(QStringLiteral("The update was not installed: ") + failure->message);
+        logUpdateLine(QStringLiteral("The update was not installed: ") + failure->message);
         fail(failure->improperlySigned
                  ? improperlySignedMessage
                  : QStringLiteral("The update could not be installed: %1.").arg(failure->message));
         return;
     }
-    log(QStringLiteral("Installed the update to ") + m_update.displayVersion);
+    logUpdateLine(QStringLiteral("Installed the update to ") + m_update.displayVersion);
     endSession();
     m_installer->relaunch();
 }

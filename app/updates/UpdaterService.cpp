@@ -5,19 +5,11 @@
 #include "DebianPackageInstaller.h"
 #include "NotificationCenter.h"
 #include "StandardUserDriver.h"
+#include "UpdateLog.h"
 #include "UserDefaults.h"
 #include "UserNotificationCenter.h"
 
 #include <QGuiApplication>
-#include <QTextStream>
-
-namespace {
-
-void log(const QString& line) {
-    QTextStream(stdout) << line << Qt::endl;
-}
-
-} // namespace
 
 UpdaterService::Parts UpdaterService::Parts::fromBuild() {
     return {UpdaterConfiguration::fromBuild(), UserDefaults::standard(),
@@ -41,7 +33,7 @@ UpdaterService::UpdaterService(UserNotificationCenter& userNotifications,
         std::make_unique<AppcastUpdater>(std::move(parts.configuration), *m_driver, parts.defaults,
                                          std::move(parts.timer), std::move(parts.installer));
     if (const auto error = m_updater->startUpdater()) {
-        log(QStringLiteral("Failed to start Sparkle updater: ") + *error);
+        logUpdateLine(QStringLiteral("Failed to start Sparkle updater: ") + *error);
     }
     setCanCheckForUpdates(m_updater->canCheckForUpdates());
     connect(m_updater.get(), &SoftwareUpdater::canCheckForUpdatesChanged, this,
@@ -101,7 +93,7 @@ QCoro::Task<> UpdaterService::postUpdateNotification(QString version) {
     // Only the answer is used after the wait, never this object, which may be gone by then.
     const std::optional<QString> error = co_await posting;
     if (error) {
-        log(QStringLiteral("Failed to post update notification: ") + *error);
+        logUpdateLine(QStringLiteral("Failed to post update notification: ") + *error);
     }
 }
 

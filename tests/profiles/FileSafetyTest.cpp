@@ -41,11 +41,6 @@ QString ownerText() {
     return QStringLiteral("(uid %1)").arg(::geteuid() == 0 ? kSomeoneElse : ::geteuid());
 }
 
-ThrottleProfile custom(const QString& name) {
-    return ThrottleProfile(QUuid::createUuid(), name, std::nullopt, std::nullopt, 20, std::nullopt,
-                           std::nullopt, false, true);
-}
-
 } // namespace
 
 TEST(FolderOwnershipTest, rootWritesOnlyInFoldersRootOwns) {

@@ -24,11 +24,6 @@ using Outcome = ProfileChange::Outcome;
 
 namespace {
 
-ThrottleProfile custom(const QString& name, std::optional<double> loss = 5) {
-    return ThrottleProfile(QUuid::createUuid(), name, Bandwidth{1, BandwidthUnit::mbps},
-                           std::nullopt, 20, loss, std::nullopt, false, true);
-}
-
 class ProfileManagerTest : public testing::Test {
 protected:
     // A new store over the same files, as at the next start of the application.

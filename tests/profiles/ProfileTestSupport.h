@@ -5,9 +5,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QUuid>
 #include <gtest/gtest.h>
 
 #include <vector>
+
+// A custom profile under a new identifier, with conditions of no interest.
+inline ThrottleProfile custom(const QString& name, std::optional<double> loss = 5) {
+    return ThrottleProfile(QUuid::createUuid(), name, Bandwidth{1, BandwidthUnit::mbps},
+                           std::nullopt, 20, loss, std::nullopt, false, true);
+}
 
 inline std::vector<QString> namesOf(const QList<ThrottleProfile>& profiles) {
     std::vector<QString> names;
