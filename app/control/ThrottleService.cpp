@@ -1,26 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleService.h"
 
+#include "CallFailure.h"
+
 #include <QPointer>
 
 #include <utility>
 
 namespace {
-
-// Runs one helper call and hands back its failure as a ThrottleError, so
-// that the caller can update its state outside any catch block.
-QCoro::Task<std::optional<ThrottleError>> failureOf(QCoro::Task<> call) {
-    try {
-        co_await call;
-    } catch (const ThrottleError& error) {
-        co_return error;
-    } catch (const std::exception& error) {
-        co_return ThrottleError::unknown(QString::fromUtf8(error.what()));
-    } catch (...) {
-        co_return ThrottleError::unknown(QStringLiteral("Unknown error"));
-    }
-    co_return std::nullopt;
-}
 
 // A profile that could never be sent runs nowhere.
 std::optional<HelperParameters> parametersOf(const ThrottleProfile& profile) {

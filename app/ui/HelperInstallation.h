@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "CallFailure.h"
 #include "HelperClient.h"
 #include "ServiceRegistration.h"
-#include "ThrottleError.h"
 
 #include <QCoro/QCoroTask>
 #include <QString>
@@ -27,34 +27,23 @@ inline QString installFailureText(ServiceStatus status) {
 // application.
 inline QCoro::Task<std::optional<QString>>
 installHelperReportingFailure(HelperClient& helper, const ServiceRegistration& registration) {
-    std::optional<QString> detail;
-    try {
-        co_await helper.installHelper();
-    } catch (const ThrottleError& error) {
-        detail = error.description();
-    } catch (const std::exception& error) {
-        detail = QString::fromLocal8Bit(error.what());
-    }
-    if (!detail) {
+    const std::optional<ThrottleError> failure = co_await failureOf(helper.installHelper());
+    if (!failure) {
         co_return std::nullopt;
     }
-    QTextStream(stdout) << "Failed to install helper: " << *detail << Qt::endl;
+    QTextStream(stdout) << "Failed to install helper: " << failure->description() << Qt::endl;
     co_return installFailureText(registration.daemonStatus());
 }
 
 // Whether a helper the system has answers at all: a read of its state. Why
 // it did not is for the log.
+inline QCoro::Task<> readStateOnly(HelperClient& helper) {
+    co_await helper.readState(); // answered is enough; the state is not needed here
+}
 inline QCoro::Task<bool> helperAnswers(HelperClient& helper) {
-    std::optional<QString> detail;
-    try {
-        co_await helper.readState();
-    } catch (const ThrottleError& error) {
-        detail = error.description();
-    } catch (const std::exception& error) {
-        detail = QString::fromLocal8Bit(error.what());
+    const std::optional<ThrottleError> failure = co_await failureOf(readStateOnly(helper));
+    if (failure) {
+        QTextStream(stdout) << "The helper did not answer: " << failure->description() << Qt::endl;
     }
-    if (detail) {
-        QTextStream(stdout) << "The helper did not answer: " << *detail << Qt::endl;
-    }
-    co_return !detail;
+    co_return !failure;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "MenuBarViewModel.h"
 
+#include "CallFailure.h"
 #include "HelperInstallation.h"
 #include "ProfileStoreActions.h"
 #include "StatePersistenceService.h"
@@ -13,14 +14,8 @@ namespace {
 // Runs one throttle operation and hands back the text of its failure, so
 // that the caller carries on outside any catch block.
 QCoro::Task<std::optional<QString>> failureText(QCoro::Task<> operation) {
-    try {
-        co_await operation;
-    } catch (const ThrottleError& error) {
-        co_return error.description();
-    } catch (const std::exception& error) {
-        co_return ThrottleError::unknown(QString::fromUtf8(error.what())).description();
-    }
-    co_return std::nullopt;
+    const std::optional<ThrottleError> failure = co_await failureOf(std::move(operation));
+    co_return failure ? std::optional(failure->description()) : std::nullopt;
 }
 
 // QCoro lets a task that nobody awaits run to its end and free itself.
