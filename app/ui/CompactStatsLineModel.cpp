@@ -7,12 +7,15 @@
 
 namespace {
 
-QString bandwidthText(const std::optional<Bandwidth>& bandwidth) {
+QString bandwidthText(const std::optional<Bandwidth>& bandwidth,
+                      CompactStatsLineModel::Length length) {
+    const bool narrow = length == CompactStatsLineModel::Length::narrow;
     if (!bandwidth) {
-        return QStringLiteral("Unlimited");
+        return narrow ? QStringLiteral("∞") : QStringLiteral("Unlimited");
     }
-    return QString::number(bandwidth->value) + u' ' +
-           BandwidthUnits::displaySuffix(bandwidth->unit);
+    const QString suffix = BandwidthUnits::displaySuffix(bandwidth->unit);
+    return QString::number(bandwidth->value) +
+           (narrow ? suffix.left(1) : QLatin1Char(' ') + suffix);
 }
 
 } // namespace
@@ -42,21 +45,27 @@ void CompactStatsLineModel::updateText() {
     const QString text = profile ? statsString(*profile, m_displayDuration) : QString();
     if (text != m_text) {
         m_text = text;
+        m_conditions = profile ? conditionsString(*profile, Length::full) + QChar(0x9c) +
+                                     conditionsString(*profile, Length::narrow)
+                               : QString();
         Q_EMIT textChanged();
     }
 }
 
 QString CompactStatsLineModel::statsString(const ThrottleProfile& profile,
                                            const QString& duration) {
-    QStringList parts{bandwidthText(profile.downloadBandwidth) + QStringLiteral(" ↓"),
-                      bandwidthText(profile.uploadBandwidth) + QStringLiteral(" ↑")};
+    return conditionsString(profile, Length::full) + QStringLiteral(" · ") + duration;
+}
+
+QString CompactStatsLineModel::conditionsString(const ThrottleProfile& profile, Length length) {
+    QStringList parts{bandwidthText(profile.downloadBandwidth, length) + QStringLiteral(" ↓"),
+                      bandwidthText(profile.uploadBandwidth, length) + QStringLiteral(" ↑")};
     if (profile.latency && *profile.latency >= 1) {
         parts << QStringLiteral("+%1ms").arg(*profile.latency);
     }
     if (profile.packetLossPercent && *profile.packetLossPercent > 0) {
         parts << profile.formattedPacketLoss();
     }
-    parts << duration;
     return parts.join(QStringLiteral(" · "));
 }
 

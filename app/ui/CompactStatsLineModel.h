@@ -8,10 +8,14 @@
 
 // The one-line summary of the running throttle, with the time since it was
 // switched on: "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1% · 1:05". The view
-// calls updateDuration() once a second while the line is on screen.
+// shows the conditions and the time apart, so that a narrow line shortens the
+// conditions and never pushes the time onto a line of its own; it calls
+// updateDuration() once a second while the line is on screen.
 class CompactStatsLineModel final : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString text READ text NOTIFY textChanged)
+    Q_PROPERTY(QString conditions READ conditions NOTIFY textChanged)
+    Q_PROPERTY(QString displayDuration READ displayDuration NOTIFY textChanged)
 
 public:
     CompactStatsLineModel(ThrottleService& throttleService, ThrottleService::Clock clock,
@@ -20,10 +24,15 @@ public:
     // Empty while no profile is applied.
     QString text() const { return m_text; }
     QString displayDuration() const { return m_displayDuration; }
+    // The conditions in full and, after U+009C, in short ("780K ↓"): a
+    // text item shows the first that fits its width.
+    QString conditions() const { return m_conditions; }
 
     Q_INVOKABLE void updateDuration();
 
     static QString statsString(const ThrottleProfile& profile, const QString& duration);
+    enum class Length { full, narrow };
+    static QString conditionsString(const ThrottleProfile& profile, Length length);
     // "m:ss" below an hour, "h:mm:ss" from then on.
     static QString durationText(qint64 seconds);
 
@@ -37,4 +46,5 @@ private:
     ThrottleService::Clock m_clock;
     QString m_displayDuration = QStringLiteral("0:00");
     QString m_text;
+    QString m_conditions;
 };

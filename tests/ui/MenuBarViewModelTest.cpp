@@ -270,6 +270,14 @@ TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
              {custom({}, 1, 2.5, {}), "Unlimited ↓ · Unlimited ↑ · +1ms · 2.5% · 1:05"}}) {
         EXPECT_EQ(CompactStatsLineModel::statsString(profile, "1:05"), text);
     }
+    // The short form a narrow line falls back to.
+    EXPECT_EQ(CompactStatsLineModel::conditionsString(preset("3G (Lossy)"),
+                                                      CompactStatsLineModel::Length::narrow),
+              "780K ↓ · 330K ↑ · +100ms · 1%");
+    EXPECT_EQ(CompactStatsLineModel::conditionsString(
+                  custom(Bandwidth{5, BandwidthUnit::mbps}, {}, {}, {}),
+                  CompactStatsLineModel::Length::narrow),
+              "5M ↓ · ∞ ↑");
 
     UiWorld world;
     const auto panel = world.panel();
@@ -278,6 +286,8 @@ TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
     panel->selectProfile(world.named("3G (Lossy)"));
     panel->handleToggle(true);
     EXPECT_EQ(line.text(), "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1% · 0:00");
+    EXPECT_EQ(line.conditions(), QString("780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1%") + QChar(0x9c) +
+                                     "780K ↓ · 330K ↑ · +100ms · 1%");
     for (const auto& [seconds, shown] : std::initializer_list<std::pair<int, const char*>>{
              {65, "1:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {36'061, "10:01:01"}}) {
         world.now = world.service.state().enabledAt->addMSecs(seconds * 1000 + 999);

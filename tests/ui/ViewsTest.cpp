@@ -63,6 +63,19 @@ private Q_SLOTS:
         view.click(pencils.first());
         QCOMPARE(world.navigator.opened, QStringList{WindowNavigator::profileEditor});
         QCOMPARE(world.editorState.profile()->id(), custom.id());
+
+        // The longest conditions and ten hours on the clock: the time stays
+        // on the conditions' line, inside the card.
+        panel->selectProfile(world.named("Very Bad Network"));
+        panel->handleToggle(true);
+        world.now = world.now.addSecs(36'061);
+        panel->statsLine()->updateDuration();
+        QTRY_VERIFY(view.shows("statsDuration"));
+        const QQuickItem* line = view.find("statsLine");
+        const QQuickItem* time = view.find("statsDuration");
+        QCOMPARE(time->property("text").toString(), QStringLiteral(" · 10:01:01"));
+        QCOMPARE(time->y(), view.find("statsConditions")->y());
+        QVERIFY(time->x() + time->width() <= line->width());
     }
 
     void editorShowsAnEmptyNameUntilANameIsTypedAndLeavesABuiltInProfileAlone() {

@@ -17,6 +17,7 @@ Text {
     text: model.text
     color: Theme.inkAt(0.3)
     font.pixelSize: Theme.captionSize
+    font.family: Theme.figuresFamily
 
     Timer {
         interval: 1000

@@ -5,18 +5,37 @@ import QtQuick
 import Veltrane.Ui
 
 // One line about the running throttle, its elapsed time ticking once a
-// second while it is on screen.
-Text {
+// second while it is on screen. The time always stays on the line: the
+// conditions give way, first to their short form, then to an ellipsis.
+Item {
     id: line
 
     required property CompactStatsLineModel model
     property bool running: true
 
     objectName: "statsLine"
-    text: model.text
-    color: Theme.inkAt(0.6)
-    font.pixelSize: Theme.smallSize
-    wrapMode: Text.WordWrap
+    implicitHeight: duration.implicitHeight
+
+    Text {
+        id: conditions
+        objectName: "statsConditions"
+        width: Math.min(implicitWidth, line.width - duration.implicitWidth)
+        text: line.model.conditions
+        color: Theme.inkAt(0.6)
+        font.pixelSize: Theme.smallSize
+        font.family: Theme.figuresFamily
+        elide: Text.ElideRight
+    }
+    Text {
+        id: duration
+        objectName: "statsDuration"
+        // After the variant that fits, not after the widest one.
+        x: Math.min(conditions.contentWidth, conditions.width)
+        text: " · " + line.model.displayDuration
+        color: Theme.inkAt(0.6)
+        font.pixelSize: Theme.smallSize
+        font.family: Theme.figuresFamily
+    }
 
     Timer {
         interval: 1000

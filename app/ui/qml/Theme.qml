@@ -2,6 +2,7 @@
 pragma Singleton
 
 import QtQuick
+import Veltrane.Ui
 
 // The palette, type sizes and durations of every view, in a light and a dark
 // appearance. The appearance follows the desktop: dark when its window colour
@@ -28,6 +29,9 @@ QtObject {
     // The update window: release notes on a text background, a sweeping progress bar.
     readonly property color textBackground: dark ? Qt.rgba(0.08, 0.08, 0.09, 1) : "#ffffff"
     readonly property int sweepDuration: 1200
+
+    // Digits of one width, for figures that tick or line up.
+    readonly property string figuresFamily: DesktopFont.figuresFamily
 
     // Point sizes of the design, drawn as logical pixels.
     readonly property int captionSize: 10

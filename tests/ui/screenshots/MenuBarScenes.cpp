@@ -30,6 +30,14 @@ const bool menuBarScenesRegistered = [] {
         panel.handleToggle(true);
         world.now = world.now.addSecs(65);
     });
+    // The longest conditions and a clock past ten hours stay on one line.
+    panelScene("panel-on-long-line", [](UiWorld& world, MenuBarViewModel& panel) {
+        world.defaults.setValue(SettingsKeys::autoDisableEnabled, true);
+        world.defaults.setValue(SettingsKeys::autoDisableMinutes, 720);
+        panel.selectProfile(world.named("Very Bad Network"));
+        panel.handleToggle(true);
+        world.now = world.now.addSecs(36'061);
+    });
     panelScene("panel-on-other-owner", [](UiWorld& world, MenuBarViewModel& panel) {
         panel.selectProfile(world.named("LTE"));
         world.service.followProfiles(world.profiles);
