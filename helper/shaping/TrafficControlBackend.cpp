@@ -19,7 +19,11 @@ namespace {
 // from the one named, so clean-up can never remove someone else's.
 constexpr const char* kRootHandle = "5654:";
 constexpr const char* kShapedClass = "5654:1";
-constexpr const char* kUploadNetemHandle = "5655:";
+constexpr const char* kUploadSegmenterHandle = "5655:";
+constexpr const char* kUploadSegmenterClass = "5655:1";
+constexpr const char* kUploadNetemHandle = "5656:";
+constexpr const char* kDownloadSegmenterClass = "5654:1";
+constexpr const char* kDownloadNetemHandle = "5655:";
 constexpr const char* kIngressParent = "ffff:";
 
 // Filter priorities of our own. IPv4 and IPv6 need one each: the kernel keeps
@@ -39,7 +43,8 @@ const std::vector<std::string> kPassThroughClass = {"rate",   "100gbit", "burst"
 
 // netem's limit counts packets: those its delay holds in flight and those
 // its rate keeps waiting. It is sized in full Ethernet frames, what bulk
-// traffic fills a queue with:
+// traffic fills a queue with once the token bucket in front has cut
+// offloaded packets:
 // - the delay: what the rate carries during the delay (with no rate set,
 //   the fastest rate the engine takes);
 // - the rate: 50 frames more, the default queue of dummynet, so a bulk
@@ -57,10 +62,32 @@ std::int64_t netemLimit(const DirectionShaping& shaping) {
                                             ? shaping.bandwidthBytesPerSecond
                                             : kMaxBandwidthBytesPerSecond;
     // At most 1.25e9 * 10000 = 1.25e13: no overflow.
+    // The longest a packet is held: the latency plus all of its jitter.
     const std::int64_t bytesInFlight =
-        bytesPerSecond * std::max<std::int64_t>(shaping.latencyMs, 0) / 1000;
+        bytesPerSecond * std::max<std::int64_t>(shaping.latencyMs + shaping.jitterMs, 0) / 1000;
     const std::int64_t framesInFlight = (bytesInFlight + kFrameBytes - 1) / kFrameBytes;
     return std::min(framesInFlight + kRateQueueFrames, kMaxQueueFrames);
+}
+
+// A token bucket far faster than any rate the engine takes, whose bucket
+// holds one frame of the uplink: it delays nothing, but the kernel cuts every
+// offloaded packet larger than the bucket into frames before netem queues
+// it. Without it netem's limit counts packets of up to 64 KB, and a queue
+// meant to hold 50 frames (60 ms at 10 Mbit/s) holds seconds. The bucket
+// takes the largest frame of the uplink whatever its link-layer header, since
+// the kernel drops what is larger and cannot be cut. The queue named here
+// only serves until netem replaces it, a moment later.
+std::vector<std::string> segmenterArguments(const Uplink& uplink) {
+    constexpr unsigned kDefaultMtu = 1500;
+    constexpr unsigned kLinkHeaderBytes = 64;
+    const unsigned frameBytes = (uplink.mtu > 0 ? uplink.mtu : kDefaultMtu) + kLinkHeaderBytes;
+    return {"tbf",
+            "rate",
+            "100gbit",
+            "burst",
+            std::to_string(frameBytes),
+            "limit",
+            std::to_string(kRateQueueFrames * kFrameBytes)};
 }
 
 std::vector<std::string> concat(std::vector<std::string> first,
@@ -129,17 +156,48 @@ TrafficControlBackend::TrafficControlBackend(const Logger& logger, const Command
 
 std::vector<std::string> TrafficControlBackend::netemArguments(const DirectionShaping& shaping) {
     std::vector<std::string> arguments = {"netem", "limit", std::to_string(netemLimit(shaping))};
-    if (shaping.bandwidthBytesPerSecond > 0) {
-        arguments.insert(arguments.end(),
-                         {"rate", std::to_string(shaping.bandwidthBytesPerSecond * 8) + "bit"});
+    const auto percent = [](double value) { return formatShortestDecimal(value) + "%"; };
+    // netem sends every packet when its own delay is up, so with jitter a
+    // later packet would overtake an earlier one. Given a rate, it schedules
+    // each packet no earlier than the one queued before it: order is kept,
+    // and a packet that drew a short delay behind a long one waits for it, as
+    // on a real path. (A pfifo child no longer keeps order: netem sorts by due
+    // time itself and hands on only what is due.) Jitter without a bandwidth
+    // therefore gets the engine's largest rate, which holds back nothing but
+    // overtaking. Asked-for reordering still sends its share ahead of it all.
+    std::int64_t rate = shaping.bandwidthBytesPerSecond;
+    if (rate == 0 && shaping.jitterMs > 0) {
+        rate = kMaxBandwidthBytesPerSecond;
+    }
+    if (rate > 0) {
+        arguments.insert(arguments.end(), {"rate", std::to_string(rate * 8) + "bit"});
     }
     if (shaping.latencyMs > 0) {
         arguments.insert(arguments.end(), {"delay", std::to_string(shaping.latencyMs) + "ms"});
+        // With no distribution table netem draws the jitter uniformly from
+        // the latency minus to the latency plus the jitter.
+        if (shaping.jitterMs > 0) {
+            arguments.push_back(std::to_string(shaping.jitterMs) + "ms");
+        }
     }
     // A whole number of steps divided by their count reads back in four
-    // decimals at most, so its shortest text is short.
-    if (const double loss = packetLossInSteps(shaping.packetLossPercent); loss > 0.0) {
-        arguments.insert(arguments.end(), {"loss", "random", formatShortestDecimal(loss) + "%"});
+    // decimals at most, so its shortest text is short. The correlation makes
+    // losses come in runs: each draw leans on the one before.
+    if (const double loss = percentInSteps(shaping.packetLossPercent); loss > 0.0) {
+        arguments.insert(arguments.end(), {"loss", "random", percent(loss)});
+        if (const double correlation = percentInSteps(shaping.lossCorrelationPercent);
+            correlation > 0.0) {
+            arguments.push_back(percent(correlation));
+        }
+    }
+    if (const double duplicate = percentInSteps(shaping.duplicatePercent); duplicate > 0.0) {
+        arguments.insert(arguments.end(), {"duplicate", percent(duplicate)});
+    }
+    // Sent ahead means sent without the delay, so tc refuses reordering
+    // without one; the parameter check asks for a latency whose inbound half
+    // is at least a millisecond.
+    if (const double reorder = percentInSteps(shaping.reorderPercent); reorder > 0.0) {
+        arguments.insert(arguments.end(), {"reorder", percent(reorder)});
     }
     return arguments;
 }
@@ -198,8 +256,8 @@ void TrafficControlBackend::applyShaping(const ShapingPlan& plan) {
     }
     try {
         for (const auto& uplink : uplinks) {
-            shapeUplink(uplink.name, plan);
-            m_shaped[uplink.name] = uplink.index;
+            shapeUplink(uplink, plan);
+            m_shaped[uplink.name] = uplink;
         }
     } catch (...) {
         m_logger.log("Removing the shaping of the failed enable");
@@ -214,7 +272,8 @@ void TrafficControlBackend::applyShaping(const ShapingPlan& plan) {
     m_plan = plan;
 }
 
-void TrafficControlBackend::shapeUplink(const std::string& interface, const ShapingPlan& plan) {
+void TrafficControlBackend::shapeUplink(const Uplink& uplink, const ShapingPlan& plan) {
+    const std::string& interface = uplink.name;
     const std::string ifb = ifbDeviceName(interface);
     const std::string on = " on " + interface + ": ";
     const std::string uploadSetup = "Failed to set up upload shaping" + on;
@@ -256,16 +315,29 @@ void TrafficControlBackend::shapeUplink(const std::string& interface, const Shap
         }
     }
 
-    // The upload side never drops packets: loss is simulated on arrival only.
+    const std::string uploadNetem = "Failed to configure upload shaping" + on;
+    const std::string downloadNetem = "Failed to configure download shaping" + on;
+    const char* tbf = "the token bucket filter (module sch_tbf)";
     run(m_tc,
         concat({"qdisc", "add", "dev", interface, "parent", kShapedClass, "handle",
+                kUploadSegmenterHandle},
+               segmenterArguments(uplink)),
+        uploadNetem, tbf);
+    // The upload side never drops packets: loss is simulated on arrival only.
+    run(m_tc,
+        concat({"qdisc", "add", "dev", interface, "parent", kUploadSegmenterClass, "handle",
                 kUploadNetemHandle},
-               netemArguments({plan.upload.bandwidthBytesPerSecond, plan.upload.latencyMs, 0.0})),
-        "Failed to configure upload shaping" + on, "netem (module sch_netem)");
+               netemArguments(plan.upload)),
+        uploadNetem, "netem (module sch_netem)");
     run(m_tc,
         concat({"qdisc", "add", "dev", ifb, "root", "handle", kRootHandle},
+               segmenterArguments(uplink)),
+        downloadNetem, tbf);
+    run(m_tc,
+        concat({"qdisc", "add", "dev", ifb, "parent", kDownloadSegmenterClass, "handle",
+                kDownloadNetemHandle},
                netemArguments(plan.download)),
-        "Failed to configure download shaping" + on, "netem (module sch_netem)");
+        downloadNetem, "netem (module sch_netem)");
 }
 
 void TrafficControlBackend::change(const ChangeRecord::Entry& entry, const std::string& tool,
@@ -440,11 +512,12 @@ void TrafficControlBackend::followUplinks() noexcept {
     try {
         for (const auto& uplink : readUplinks()) {
             const auto shaped = m_shaped.find(uplink.name);
-            if (shaped != m_shaped.end() && shaped->second == uplink.index) {
+            if (shaped != m_shaped.end() && shaped->second == uplink) {
                 continue;
             }
             // Re-created under the same name: its qdiscs went with the old
-            // link, its IFB device did not.
+            // link, its IFB device did not. With a larger MTU the token
+            // bucket would drop its largest frames: shaped anew.
             if (shaped != m_shaped.end()) {
                 removeFromInterface(uplink.name);
             }
@@ -455,8 +528,8 @@ void TrafficControlBackend::followUplinks() noexcept {
                                  ": it carries another program's qdisc (" + *foreign + ")");
                     continue;
                 }
-                shapeUplink(uplink.name, *m_plan);
-                m_shaped[uplink.name] = uplink.index;
+                shapeUplink(uplink, *m_plan);
+                m_shaped[uplink.name] = uplink;
             } catch (const std::exception& error) {
                 m_logger.log("Failed to shape " + uplink.name + ": " + error.what());
                 removeFromInterface(uplink.name);

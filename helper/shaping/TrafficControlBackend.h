@@ -19,7 +19,10 @@ class Logger;
 // Shapes TCP and UDP with Linux traffic control on the machine's uplinks.
 // Outbound: an HTB root whose filters send TCP and UDP to a netem leaf,
 // everything else straight through. Inbound: an ingress qdisc whose filters
-// redirect TCP and UDP to an IFB device with netem as its root.
+// redirect TCP and UDP to an IFB device with netem under its root. In both
+// directions a pass-through token bucket in front of netem cuts offloaded
+// packets (GSO, GRO: up to 64 KB) into frames, so netem's packet-counted
+// queue holds frames, as a real link's does.
 //
 // An interface that already carries another program's root, ingress or
 // clsact qdisc is left alone: the enable fails before changing anything. A
@@ -43,7 +46,7 @@ private:
     std::vector<Uplink> readUplinks() const;
     // What another program has on the interface, if anything.
     std::optional<std::string> foreignQdisc(const std::string& interface) const;
-    void shapeUplink(const std::string& interface, const ShapingPlan& plan);
+    void shapeUplink(const Uplink& uplink, const ShapingPlan& plan);
     // Records `entry`, then runs the step that makes the change; the entry
     // is dropped again when the step fails, since nothing was made.
     void change(const ChangeRecord::Entry& entry, const std::string& tool,
@@ -71,7 +74,7 @@ private:
     std::unique_ptr<UplinkSource> m_uplinks;
     const std::string m_tc;
     const std::string m_ip;
-    // While shaping: the plan, and the uplinks it is in force on.
+    // While shaping: the plan, and the uplinks it is in force on, by name.
     std::optional<ShapingPlan> m_plan;
-    std::map<std::string, unsigned> m_shaped;
+    std::map<std::string, Uplink> m_shaped;
 };

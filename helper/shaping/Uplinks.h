@@ -6,10 +6,12 @@
 #include <vector>
 
 // An interface that carries a route to the rest of the network. The index
-// tells a re-created interface of the same name apart (0: not known).
+// tells a re-created interface of the same name apart (0: not known); the
+// MTU bounds the frames it carries (0: not known).
 struct Uplink {
     std::string name;
     unsigned index = 0;
+    unsigned mtu = 0;
 
     bool operator==(const Uplink&) const = default;
 };

@@ -76,18 +76,21 @@ struct Link {
     std::string name;
     unsigned flags = 0;
     std::string kind;
+    unsigned mtu = 0;
 };
 
 std::map<unsigned, Link> readLinks(int fd) {
     std::map<unsigned, Link> links;
     dump<ifinfomsg>(fd, RTM_GETLINK, AF_UNSPEC, [&](nlmsghdr* message) {
         const auto* info = static_cast<const ifinfomsg*>(NLMSG_DATA(message));
-        Link link{{}, info->ifi_flags, {}};
+        Link link{{}, info->ifi_flags, {}, 0};
         int left = static_cast<int>(IFLA_PAYLOAD(message));
         for (const rtattr* attribute = IFLA_RTA(info); RTA_OK(attribute, left);
              attribute = RTA_NEXT(attribute, left)) {
             if (attribute->rta_type == IFLA_IFNAME) {
                 link.name = static_cast<const char*>(RTA_DATA(attribute));
+            } else if (attribute->rta_type == IFLA_MTU) {
+                link.mtu = *static_cast<const std::uint32_t*>(RTA_DATA(attribute));
             } else if (attribute->rta_type == IFLA_LINKINFO) {
                 int nestedLeft = static_cast<int>(RTA_PAYLOAD(attribute));
                 for (const auto* nested = static_cast<const rtattr*>(RTA_DATA(attribute));
@@ -147,7 +150,7 @@ std::vector<Uplink> SystemUplinks::uplinks() const {
             !isUsableInterfaceName(link->second.name)) {
             continue;
         }
-        result.push_back({link->second.name, index});
+        result.push_back({link->second.name, index, link->second.mtu});
     }
     std::sort(result.begin(), result.end(),
               [](const Uplink& a, const Uplink& b) { return a.name < b.name; });

@@ -75,10 +75,14 @@ const std::vector<std::string> kShapeEth0 = {
     "action mirred egress redirect dev vtifb-eth0",
     "tc filter add dev eth0 parent ffff: protocol ipv6 pref 22101 u32 match ip6 protocol 17 0xff "
     "action mirred egress redirect dev vtifb-eth0",
+    // In front of each netem a bucket of one frame of an MTU of 1500 (the MTU
+    // is not known here), so offloaded packets reach netem cut into frames.
+    "tc qdisc add dev eth0 parent 5654:1 handle 5655: tbf rate 100gbit burst 1564 limit 75700",
     // 250,000 B/s for 50 ms is 9 frames in flight, plus 50 queued behind the rate.
-    "tc qdisc add dev eth0 parent 5654:1 handle 5655: netem limit 59 rate 2000000bit delay 50ms",
-    "tc qdisc add dev vtifb-eth0 root handle 5654: netem limit 55 rate 1000000bit delay 50ms "
-    "loss random 5.0%",
+    "tc qdisc add dev eth0 parent 5655:1 handle 5656: netem limit 59 rate 2000000bit delay 50ms",
+    "tc qdisc add dev vtifb-eth0 root handle 5654: tbf rate 100gbit burst 1564 limit 75700",
+    "tc qdisc add dev vtifb-eth0 parent 5654:1 handle 5655: netem limit 55 rate 1000000bit "
+    "delay 50ms loss random 5.0%",
 };
 const std::string kCheckEth0 = "tc qdisc show dev eth0";
 // What removing eth0's shaping runs: the record, newest first.
@@ -88,7 +92,7 @@ const std::vector<std::string> kUndoEth0 = {"tc qdisc del dev eth0 handle ffff: 
 
 class TrafficControlBackendTest : public testing::Test {
 protected:
-    void enable() { manager.enableThrottling(125'000, 250'000, 100, 5.0, 0); }
+    void enable() { manager.enableThrottling({125'000, 250'000, 100, 5.0, 0}); }
 
     std::string enableFailure() {
         return whatThrows([this] { enable(); });
@@ -190,7 +194,7 @@ TEST_P(TrafficControlRollbackTest, AFailingStepUndoesEverythingThatWasMadeAndNot
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, TrafficControlRollbackTest,
-                         testing::Values(0, 1, 5, 6, 7, 8, 9, 13, 14));
+                         testing::Values(0, 1, 5, 6, 7, 8, 9, 13, 14, 16));
 
 TEST_F(TrafficControlBackendTest, WhatCouldNotBeRemovedStaysOnRecordUntilADisableRemovesIt) {
     // tc and ip say so when what a step removes is gone already.
@@ -236,7 +240,7 @@ TEST_F(TrafficControlBackendTest, WhatCouldNotBeRemovedStaysOnRecordUntilADisabl
 }
 
 TEST_F(TrafficControlBackendTest, AMissingKernelFeatureIsNamed) {
-    sandbox.answer("tc", kShapeEth0[13].substr(3), 2, "",
+    sandbox.answer("tc", kShapeEth0[14].substr(3), 2, "",
                    "Error: Specified qdisc kind is unknown.");
     EXPECT_EQ(enableFailure(), "Command failed: Failed to configure upload shaping on eth0: the "
                                "kernel lacks netem (module sch_netem): Error: Specified qdisc "
@@ -296,6 +300,20 @@ TEST_F(TrafficControlBackendTest, AnUplinkThatAppearsOrIsRecreatedWhileActiveIsS
                 ElementsAreArray(concat(concat(kUndoEth0, {kCheckEth0}), kShapeEth0)));
     EXPECT_EQ(record(), "qdisc wlan0 root\ndevice vtifb-wlan0\nqdisc wlan0 ingress\n"
                         "qdisc eth0 root\ndevice vtifb-eth0\nqdisc eth0 ingress\n");
+
+    // A larger MTU: the buckets would drop the largest frames, so eth0 is
+    // shaped anew with buckets that take them.
+    sandbox.clearToolRuns();
+    uplinks->uplinks = {{"eth0", 7, 9000}, {"wlan0", 3}};
+    manager.followUplinks();
+    std::vector<std::string> jumbo = kShapeEth0;
+    for (auto& run : jumbo) {
+        if (const size_t at = run.find("burst 1564"); at != std::string::npos) {
+            run.replace(at, 10, "burst 9064");
+        }
+    }
+    EXPECT_THAT(sandbox.toolRuns(),
+                ElementsAreArray(concat(concat(kUndoEth0, {kCheckEth0}), jumbo)));
 }
 
 TEST(InterfaceNames, FixedListsRefuseWhatCannotBeAnInterfaceAndLongNamesGetDistinctDevices) {
