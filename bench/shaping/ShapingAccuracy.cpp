@@ -2,9 +2,9 @@
 // Applies rates, delays and losses with the traffic-control backend inside a
 // private pair of network namespaces and prints what real traffic measured
 // against what was requested, then how long a bulk download queues at each
-// rate. Exits 1 when a figure is outside its target. Where the kernel cannot
-// shape or namespaces cannot be made it says so and exits 0, or 1 when given
-// --must-measure.
+// rate, with offloads on (or off with --offloads-off). Exits 1 when a figure
+// is outside its target. Where the kernel cannot shape or namespaces cannot
+// be made it says so and exits 0, or 1 when given --must-measure.
 #include "CommandExecutor.h"
 #include "FakeToolSandbox.h"
 #include "HelperError.h"
@@ -54,7 +54,7 @@ public:
 
     void enable(std::int64_t down, std::int64_t up, std::int64_t latency, double loss) {
         const NetnsScope scope(m_pair.fd(Side::shaped));
-        m_manager.enableThrottling(down, up, latency, loss, 0);
+        m_manager.enableThrottling({down, up, latency, loss, 0});
     }
     void disable() {
         const NetnsScope scope(m_pair.fd(Side::shaped));
@@ -73,6 +73,7 @@ public:
                    : -1;
     }
     const NetnsPair& pair() const { return m_pair; }
+    void setOffloads(bool on) { m_pair.setOffloads(on); }
 
 private:
     // The real tools; the change record in a folder of our own, never the
@@ -206,29 +207,48 @@ std::string formatDuration(double ms) {
     return ms >= 10'000 ? format("%.1f s", ms / 1000) : format("%.0f ms", ms);
 }
 
-// Beside what dummynet, the macOS shaper, queues by default: 50 packets.
+// Beside what dummynet, the macOS shaper, queues by default: 50 packets. A
+// probe may wait at most that long plus 10 % (or plus 5 ms, what is more).
 void printQueues(const std::vector<QueueFigure>& queues) {
     constexpr double kFullFrameBits = 1514 * 8;
     constexpr double kDummynetSlots = 50;
-    std::printf("\n%-20s %-24s %-26s %s\n", "bulk TCP download", "a probe waited (most)",
-                "netem queue full", "dummynet, 50 slots full");
+    std::printf("\n%-20s %-24s %-26s %-26s %s\n", "bulk TCP download", "a probe waited (most)",
+                "netem queue full", "dummynet, 50 slots full", "target");
     for (const auto& queue : queues) {
         const std::string limit =
             queue.limitPackets < 0
                 ? std::string("limit unknown")
                 : formatDuration(queue.limitPackets * kFullFrameBits / queue.bitsPerSecond * 1000) +
                       " (" + std::to_string(queue.limitPackets) + " packets)";
-        std::printf(
-            "%-20s %-24s %-26s %s\n", queue.rate.c_str(), formatDuration(queue.queuedMs).c_str(),
-            limit.c_str(),
-            formatDuration(kDummynetSlots * kFullFrameBits / queue.bitsPerSecond * 1000).c_str());
+        const double dummynetMs = kDummynetSlots * kFullFrameBits / queue.bitsPerSecond * 1000;
+        const double targetMs = std::fmax(dummynetMs * 1.1, dummynetMs + 5);
+        // No answer at all is no better than a queue too deep.
+        const bool withinTarget = queue.queuedMs <= targetMs;
+        std::printf("%-20s %-24s %-26s %-26s %s\n", queue.rate.c_str(),
+                    formatDuration(queue.queuedMs).c_str(), limit.c_str(),
+                    formatDuration(dummynetMs).c_str(),
+                    withinTarget ? "ok"
+                                 : ("OUTSIDE TARGET (" + formatDuration(targetMs) + ")").c_str());
+        allWithinTarget = allWithinTarget && withinTarget;
     }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool mustMeasure = argc > 1 && std::string(argv[1]) == "--must-measure";
+    bool mustMeasure = false;
+    bool offloads = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--must-measure") {
+            mustMeasure = true;
+        } else if (argument == "--offloads-off") {
+            offloads = false;
+        } else {
+            std::fprintf(stderr, "usage: shaping_accuracy [--must-measure] [--offloads-off]\n");
+            return 2;
+        }
+    }
     std::optional<Bench> bench;
     try {
         bench.emplace();
@@ -238,6 +258,10 @@ int main(int argc, char** argv) {
         return mustMeasure ? 1 : 0;
     }
     try {
+        // A real machine's interfaces offload segmentation and receive in
+        // packets of up to 64 KB; the queue must hold frames all the same.
+        bench->setOffloads(offloads);
+        std::printf("offloads (TSO, GSO, GRO) %s\n", offloads ? "on" : "off");
         bench->disable();
         const double baselineMs = bench->minimumRoundTripMs(20, 500ms);
         std::printf("baseline round trip %.3f ms\n\n", baselineMs);

@@ -8,8 +8,13 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/ethtool.h>
+#include <linux/sockios.h>
+#include <net/if.h>
 #include <sched.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -105,6 +110,29 @@ std::string NetnsPair::run(Side side, const std::string& tool,
                            const std::vector<std::string>& arguments) {
     const NetnsScope scope(fd(side));
     return runOrThrow(tool, arguments);
+}
+
+void NetnsPair::setOffloads(bool on) {
+    for (const Side side : {Side::shaped, Side::peer}) {
+        const NetnsScope scope(fd(side));
+        const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (socket < 0) {
+            throw std::runtime_error(std::string("cannot open a socket: ") + std::strerror(errno));
+        }
+        for (const std::uint32_t command : {ETHTOOL_STSO, ETHTOOL_SGSO, ETHTOOL_SGRO}) {
+            ethtool_value value{command, on ? 1U : 0U};
+            ifreq request{};
+            std::strncpy(request.ifr_name, kDevices[index(side)], IFNAMSIZ - 1);
+            request.ifr_data = reinterpret_cast<char*>(&value);
+            if (::ioctl(socket, SIOCETHTOOL, &request) != 0) {
+                const int error = errno;
+                ::close(socket);
+                throw std::runtime_error(std::string("cannot switch offloads of ") +
+                                         kDevices[index(side)] + ": " + std::strerror(error));
+            }
+        }
+        ::close(socket);
+    }
 }
 
 NetnsScope::NetnsScope(int namespaceFd)

@@ -23,6 +23,11 @@ public:
     int fd(Side side) const { return m_fds[index(side)]; }
     const char* address(Side side, bool ipv6) const;
 
+    // Switches segmentation and receive offloads (TSO, GSO, GRO) of both ends
+    // of the pair, as ethtool's -K does; they start on, as on a real machine.
+    // Throws std::runtime_error when the kernel refuses.
+    void setOffloads(bool on);
+
     // Runs a tool (absolute path) inside the namespace and returns its
     // standard output; throws std::runtime_error with its output when it
     // exits non-zero.
