@@ -29,11 +29,20 @@ QString limits(const HelperParameters& parameters) {
     const auto present = [](qint64 value) {
         return value > 0 ? std::optional<std::int64_t>(value) : std::nullopt;
     };
-    return ThrottleProfile(QUuid(), QString(), bandwidth(parameters.downloadBytesPerSecond),
-                           bandwidth(parameters.uploadBytesPerSecond),
-                           present(parameters.latencyMs), parameters.packetLossPercent,
-                           present(parameters.dnsDelayMs), false, true)
-        .shortDescription();
+    const auto percent = [](double value) {
+        return value > 0 ? std::optional<double>(value) : std::nullopt;
+    };
+    NetworkConditions conditions;
+    conditions.downloadBandwidth = bandwidth(parameters.downloadBytesPerSecond);
+    conditions.uploadBandwidth = bandwidth(parameters.uploadBytesPerSecond);
+    conditions.latency = present(parameters.latencyMs);
+    conditions.packetLossPercent = parameters.packetLossPercent;
+    conditions.dnsDelay = present(parameters.dnsDelayMs);
+    conditions.jitter = present(parameters.jitterMs);
+    conditions.packetLossCorrelationPercent = percent(parameters.lossCorrelationPercent);
+    conditions.reorderPercent = percent(parameters.reorderPercent);
+    conditions.duplicatePercent = percent(parameters.duplicatePercent);
+    return ThrottleProfile(QUuid(), QString(), conditions, false, true).shortDescription();
 }
 
 QJsonValue orNull(const QString& text) {
@@ -91,14 +100,8 @@ QJsonValue HelperStateText::ownerRecord(const std::optional<ThrottleOwner>& owne
 QJsonObject HelperStateText::record(const HelperState& state) {
     QJsonValue configuration;
     if (state.configuration) {
-        const HelperParameters& parameters = *state.configuration;
-        configuration = QJsonObject{
-            {"downloadBytesPerSecond", parameters.downloadBytesPerSecond},
-            {"uploadBytesPerSecond", parameters.uploadBytesPerSecond},
-            {"latencyMs", parameters.latencyMs},
-            {"packetLossPercent", parameters.packetLossPercent},
-            {"dnsDelayMs", parameters.dnsDelayMs},
-        };
+        // The helper's own keys: the five always, the others when set.
+        configuration = QJsonObject::fromVariantMap(state.configuration->toWire());
     }
     return QJsonObject{
         {"available", state.available},

@@ -3,6 +3,7 @@
 
 #include "CliError.h"
 #include "Confirmation.h"
+#include "ProfileJson.h"
 #include "ProfileListing.h"
 #include "ProfileOptions.h"
 #include "ProfileValidator.h"
@@ -54,7 +55,7 @@ void listProfiles(CommandContext& context, const QCommandLineParser& parser) {
     if (parser.isSet(QString(jsonOption))) {
         QJsonArray records;
         for (const ThrottleProfile& profile : profiles) {
-            records.append(profile.toJson());
+            records.append(ProfileJson::encode(profile));
         }
         context.out << TerminalText::json(QJsonDocument(records), QJsonDocument::Indented);
     } else if (::isatty(STDOUT_FILENO)) {
@@ -65,7 +66,7 @@ void listProfiles(CommandContext& context, const QCommandLineParser& parser) {
 }
 
 void showProfile(CommandContext& context, const QCommandLineParser&) {
-    context.out << TerminalText::json(QJsonDocument(argumentProfile(context).toJson()),
+    context.out << TerminalText::json(QJsonDocument(ProfileJson::encode(argumentProfile(context))),
                                       QJsonDocument::Indented);
 }
 

@@ -38,6 +38,19 @@ const Condition conditions[] = {
      &ProfileFormData::packetLoss, &ProfileFormData::hasPacketLoss, nullptr, "%"},
     {"dns", "MS", "Added DNS delay in milliseconds, e.g. 3000ms.", "DNS Delay",
      &ProfileFormData::dnsDelay, &ProfileFormData::hasDnsDelay, nullptr, "ms"},
+    {"jitter", "MS",
+     "Delay variation either way around the latency, at most the latency, "
+     "e.g. 20ms.",
+     "Jitter", &ProfileFormData::jitter, &ProfileFormData::hasJitter, nullptr, "ms"},
+    {"loss-correlation", "PERCENT",
+     "How much each loss depends on the one before, so losses "
+     "come in runs, e.g. 25%.",
+     "Loss Correlation", &ProfileFormData::packetLossCorrelation,
+     &ProfileFormData::hasPacketLossCorrelation, nullptr, "%"},
+    {"reorder", "PERCENT", "Packets sent ahead of the others (needs a latency), e.g. 1%.",
+     "Reordering", &ProfileFormData::reorder, &ProfileFormData::hasReorder, nullptr, "%"},
+    {"duplicate", "PERCENT", "Packets delivered twice, e.g. 0.5%.", "Duplication",
+     &ProfileFormData::duplicate, &ProfileFormData::hasDuplicate, nullptr, "%"},
 };
 
 constexpr QLatin1StringView nameOption{"name"};

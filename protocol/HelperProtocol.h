@@ -38,6 +38,12 @@ inline constexpr const char* kUploadBytesPerSecond = "uploadBytesPerSecond";    
 inline constexpr const char* kLatencyMs = "latencyMs";                           // x
 inline constexpr const char* kPacketLossPercent = "packetLossPercent";           // d
 inline constexpr const char* kDnsDelayMs = "dnsDelayMs";                         // x
+// Only in the dictionary of EnableThrottlingWithParameters and in the state;
+// an absent one is zero.
+inline constexpr const char* kJitterMs = "jitterMs";                             // x
+inline constexpr const char* kLossCorrelationPercent = "lossCorrelationPercent"; // d
+inline constexpr const char* kReorderPercent = "reorderPercent";                 // d
+inline constexpr const char* kDuplicatePercent = "duplicatePercent";             // d
 } // namespace Configuration
 
 namespace Owner {
@@ -60,9 +66,13 @@ namespace Limits {
 inline constexpr std::int64_t kMaxBandwidthBytesPerSecond = 1'250'000'000; // 10 Gbit/s
 inline constexpr std::int64_t kMaxLatencyMs = 10'000;
 inline constexpr std::int64_t kMaxDnsDelayMs = 30'000;
-// Packet loss is shaped in steps of 1/10000 percent (0.0001 %); finer
-// figures are rounded to a whole step.
+// Every percentage (loss, its correlation, reordering, duplication) is
+// shaped in steps of 1/10000 percent (0.0001 %); finer figures are rounded
+// to a whole step.
 inline constexpr std::int64_t kPacketLossStepsPerPercent = 10'000;
+// Reordered packets are sent ahead of the inbound half of the latency, so
+// that half needs at least a millisecond. Jitter may be at most the latency.
+inline constexpr std::int64_t kMinReorderLatencyMs = 2;
 } // namespace Limits
 
 // The most of a description the helper keeps; longer ones are refused.

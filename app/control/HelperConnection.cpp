@@ -264,6 +264,15 @@ QCoro::Task<> HelperConnection::awaitSuccess(QDBusPendingCall call, QObject& con
 }
 
 QCoro::Task<> HelperConnection::enableThrottling(HelperParameters parameters) {
+    if (parameters.needsNamedParameters()) {
+        // The one method that carries them answers with named errors, not
+        // with a flag and a text.
+        const Diagnostics diagnostics = m_options.diagnostics;
+        QDBusPendingCall call =
+            helperProxy().EnableThrottlingWithParameters(parameters.toWire(), QString(), false);
+        throwUnlessAnswered(co_await replyOf(std::move(call), *m_link->life), u"", diagnostics);
+        co_return;
+    }
     QDBusPendingCall call = helperProxy().EnableThrottling(
         parameters.downloadBytesPerSecond, parameters.uploadBytesPerSecond, parameters.latencyMs,
         parameters.packetLossPercent, parameters.dnsDelayMs);
@@ -291,9 +300,15 @@ QCoro::Task<bool> HelperConnection::getStatus() {
 QCoro::Task<> HelperConnection::takeThrottling(HelperParameters parameters, QString description,
                                                bool hold) {
     const Diagnostics diagnostics = m_options.diagnostics;
-    QDBusPendingCall call = helperProxy().EnableThrottlingAs(
-        parameters.downloadBytesPerSecond, parameters.uploadBytesPerSecond, parameters.latencyMs,
-        parameters.packetLossPercent, parameters.dnsDelayMs, description, hold);
+    // The five alone go the older way, which every helper since ownership
+    // takes.
+    QDBusPendingCall call =
+        parameters.needsNamedParameters()
+            ? helperProxy().EnableThrottlingWithParameters(parameters.toWire(), description, hold)
+            : helperProxy().EnableThrottlingAs(parameters.downloadBytesPerSecond,
+                                               parameters.uploadBytesPerSecond,
+                                               parameters.latencyMs, parameters.packetLossPercent,
+                                               parameters.dnsDelayMs, description, hold);
     throwUnlessAnswered(co_await replyOf(std::move(call), *m_link->life), u"", diagnostics);
 }
 

@@ -32,7 +32,6 @@ QString ThrottleOwner::displayName() const {
 
 HelperState HelperState::fromWire(const QVariantMap& wire) {
     namespace State = HelperProtocol::State;
-    namespace Configuration = HelperProtocol::Configuration;
     namespace Owner = HelperProtocol::Owner;
 
     HelperState state;
@@ -45,18 +44,7 @@ HelperState HelperState::fromWire(const QVariantMap& wire) {
     }
     const QVariantMap configuration = mapOf(wire.value(QString::fromLatin1(State::kConfiguration)));
     if (!configuration.isEmpty()) {
-        HelperParameters parameters;
-        parameters.downloadBytesPerSecond =
-            valueOf<qint64>(configuration, Configuration::kDownloadBytesPerSecond).value_or(0);
-        parameters.uploadBytesPerSecond =
-            valueOf<qint64>(configuration, Configuration::kUploadBytesPerSecond).value_or(0);
-        parameters.latencyMs =
-            valueOf<qint64>(configuration, Configuration::kLatencyMs).value_or(0);
-        parameters.packetLossPercent =
-            valueOf<double>(configuration, Configuration::kPacketLossPercent).value_or(0.0);
-        parameters.dnsDelayMs =
-            valueOf<qint64>(configuration, Configuration::kDnsDelayMs).value_or(0);
-        state.configuration = parameters;
+        state.configuration = HelperParameters::fromWire(configuration);
     }
     const QVariantMap owner = mapOf(wire.value(QString::fromLatin1(State::kOwner)));
     if (!owner.isEmpty()) {

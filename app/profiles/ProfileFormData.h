@@ -4,6 +4,7 @@
 #include "BandwidthUnit.h"
 #include "ThrottleProfile.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <QUuid>
 
@@ -23,6 +24,17 @@ struct ProfileFormData {
     bool hasPacketLoss = false;
     QString dnsDelay;
     bool hasDnsDelay = false;
+    QString jitter;
+    bool hasJitter = false;
+    QString packetLossCorrelation;
+    bool hasPacketLossCorrelation = false;
+    QString reorder;
+    bool hasReorder = false;
+    QString duplicate;
+    bool hasDuplicate = false;
+    // Not shown: the keys of the stored record this build does not know,
+    // handed back to the profile the form makes so that saving keeps them.
+    QJsonObject otherKeys;
 
     static ProfileFormData from(const ThrottleProfile& profile);
 

@@ -2,6 +2,7 @@
 #include "ProfileManager.h"
 
 #include "Diagnostics.h"
+#include "ProfileJson.h"
 #include "ProfileNameOrder.h"
 #include "SettingsKeys.h"
 #include "SharedFile.h"
@@ -32,7 +33,7 @@ std::optional<QList<ThrottleProfile>> decodeProfiles(const QByteArray& bytes, QS
     QList<ThrottleProfile> profiles;
     profiles.reserve(array.size());
     for (qsizetype i = 0; i < array.size(); ++i) {
-        std::optional<ThrottleProfile> profile = ThrottleProfile::fromJson(array.at(i));
+        std::optional<ThrottleProfile> profile = ProfileJson::decode(array.at(i));
         if (!profile) {
             *error = QStringLiteral("record %1 is not a profile").arg(i + 1);
             return std::nullopt;
@@ -54,17 +55,19 @@ std::optional<QList<ThrottleProfile>> decodeProfiles(const SharedFile::Contents&
 QByteArray encodeProfiles(const QList<ThrottleProfile>& profiles) {
     QJsonArray records;
     for (const ThrottleProfile& profile : profiles) {
-        records.append(profile.toJson());
+        records.append(ProfileJson::encode(profile));
     }
     // QJsonObject keeps its keys sorted, so every record is written in key order.
     return QJsonDocument(records).toJson(QJsonDocument::Indented);
 }
 
-// The application builds a profile for the user: a copy it may edit.
+// The application builds a profile for the user: a copy it may edit, of the
+// conditions whole and the keys of a newer build, so that a duplicate
+// carries everything its original has.
 ThrottleProfile editableCopy(const ThrottleProfile& profile, const QUuid& id, const QString& name) {
-    return ThrottleProfile(id, name, profile.downloadBandwidth, profile.uploadBandwidth,
-                           profile.latency, profile.packetLossPercent, profile.dnsDelay, false,
-                           true);
+    ThrottleProfile copy(id, name, profile.conditions(), false, true);
+    copy.otherKeys = profile.otherKeys;
+    return copy;
 }
 
 // A custom record that claims to be built-in cannot be one: it becomes an

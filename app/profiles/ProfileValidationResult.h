@@ -15,6 +15,10 @@ struct ProfileValidationResult {
         latency,
         packetLoss,
         dnsDelay,
+        jitter,
+        packetLossCorrelation,
+        reorder,
+        duplicate,
         general
     };
 

@@ -51,6 +51,43 @@ ValidationResult validateMilliseconds(const QString& value, bool isEnabled, std:
         });
 }
 
+// A percentage of packets, in the helper's steps. `what` starts each message.
+ValidationResult validatePercentage(const QString& value, bool isEnabled, const char* what) {
+    constexpr std::int64_t steps = Limits::kPacketLossStepsPerPercent;
+    // "0.0001": as many decimals as the step has zeros.
+    const QString step = QString::number(1.0 / steps, 'f', QString::number(steps).size() - 1);
+    const QString subject = QString::fromUtf8(what);
+    const QByteArray required = (subject + QStringLiteral(" value is required")).toUtf8();
+    const QByteArray notANumber = (subject + QStringLiteral(" must be a valid number")).toUtf8();
+    const QByteArray outOfRange = (subject + QStringLiteral(" must be between 0 and 100")).toUtf8();
+    const QByteArray tooSmall =
+        (subject + QStringLiteral(" must be 0 or at least %1").arg(step)).toUtf8();
+    return validateEnabled(
+        value, isEnabled, required.constData(), [&](const QString& text) -> const char* {
+            const std::optional<double> number = NumberText::decimalNumber(text);
+            if (!number) {
+                return notANumber.constData();
+            }
+            const bool inRange = *number >= 0 && *number <= 100; // false for NaN
+            if (!inRange) {
+                return outOfRange.constData();
+            }
+            // Finer figures are rounded when saved; one that
+            // rounds to none at all is not what was asked.
+            const bool roundsAway = *number > 0 && NumberText::roundedToSteps(*number, steps) == 0;
+            return roundsAway ? tooSmall.constData() : nullptr;
+        });
+}
+
+// The value of a switched-on field that passed its own check; 0 otherwise.
+template <typename Number, typename Parse>
+Number enabledValue(bool isEnabled, const QString& text, Parse parse) {
+    if (!isEnabled) {
+        return 0;
+    }
+    return parse(NumberText::trimmed(text)).value_or(0);
+}
+
 using Field = ProfileValidationResult::ProfileField;
 
 // Appends a failed check to the flat list with its prefix and to the field
@@ -63,6 +100,39 @@ void record(ProfileValidationResult& result, const ValidationResult& check, Fiel
     const QString message = check.message.value_or(QString());
     result.errors << prefix + message;
     result.fieldErrors.try_emplace(field, message);
+}
+
+// The bounds the conditions set one another, as the helper checks them;
+// a field whose own check failed has said so already.
+void recordDependencies(ProfileValidationResult& result, const ProfileFormData& form) {
+    const auto whole = [](const QString& text) { return NumberText::wholeNumber(text); };
+    const auto decimal = [](const QString& text) { return NumberText::decimalNumber(text); };
+    const auto latency = enabledValue<std::int64_t>(form.hasLatency, form.latency, whole);
+    const auto jitter = enabledValue<std::int64_t>(form.hasJitter, form.jitter, whole);
+    const auto loss = enabledValue<double>(form.hasPacketLoss, form.packetLoss, decimal);
+    const auto correlation =
+        enabledValue<double>(form.hasPacketLossCorrelation, form.packetLossCorrelation, decimal);
+    const auto reorder = enabledValue<double>(form.hasReorder, form.reorder, decimal);
+    if (jitter > 0 && jitter > latency && jitter <= Limits::kMaxLatencyMs) {
+        record(result,
+               ValidationResult::failure(
+                   latency > 0
+                       ? QStringLiteral("Jitter cannot exceed the latency (%1 ms)").arg(latency)
+                       : QStringLiteral("Jitter needs a latency at least as large")),
+               Field::jitter, QStringLiteral("Jitter: "));
+    }
+    if (correlation > 0 && correlation <= 100 && !(loss > 0)) {
+        record(result,
+               ValidationResult::failure(QStringLiteral("Loss correlation needs a packet loss")),
+               Field::packetLossCorrelation, QStringLiteral("Loss Correlation: "));
+    }
+    if (reorder > 0 && reorder <= 100 && latency < Limits::kMinReorderLatencyMs) {
+        record(
+            result,
+            ValidationResult::failure(QStringLiteral("Reordering needs a latency of at least %1 ms")
+                                          .arg(Limits::kMinReorderLatencyMs)),
+            Field::reorder, QStringLiteral("Reordering: "));
+    }
 }
 
 } // namespace
@@ -137,26 +207,7 @@ ValidationResult ProfileValidator::validateLatency(const QString& value, bool is
 }
 
 ValidationResult ProfileValidator::validatePacketLoss(const QString& value, bool isEnabled) {
-    constexpr std::int64_t steps = Limits::kPacketLossStepsPerPercent;
-    // "0.0001": as many decimals as the step has zeros.
-    const QString step = QString::number(1.0 / steps, 'f', QString::number(steps).size() - 1);
-    const QByteArray tooSmall =
-        QStringLiteral("Packet loss must be 0 or at least %1").arg(step).toUtf8();
-    return validateEnabled(
-        value, isEnabled, "Packet loss value is required", [&](const QString& text) -> const char* {
-            const std::optional<double> number = NumberText::decimalNumber(text);
-            if (!number) {
-                return "Packet loss must be a valid number";
-            }
-            const bool inRange = *number >= 0 && *number <= 100; // false for NaN
-            if (!inRange) {
-                return "Packet loss must be between 0 and 100";
-            }
-            // Finer figures are rounded when saved; one that
-            // rounds to no loss at all is not what was asked.
-            const bool roundsAway = *number > 0 && NumberText::roundedToSteps(*number, steps) == 0;
-            return roundsAway ? tooSmall.constData() : nullptr;
-        });
+    return validatePercentage(value, isEnabled, "Packet loss");
 }
 
 ValidationResult ProfileValidator::validateDnsDelay(const QString& value, bool isEnabled) {
@@ -164,6 +215,25 @@ ValidationResult ProfileValidator::validateDnsDelay(const QString& value, bool i
                                 {"DNS delay value is required", "DNS delay must be a valid number",
                                  "DNS delay must be non-negative",
                                  "DNS delay cannot exceed %1 ms"});
+}
+
+ValidationResult ProfileValidator::validateJitter(const QString& value, bool isEnabled) {
+    return validateMilliseconds(value, isEnabled, Limits::kMaxLatencyMs,
+                                {"Jitter value is required", "Jitter must be a valid number",
+                                 "Jitter must be non-negative", "Jitter cannot exceed %1 ms"});
+}
+
+ValidationResult ProfileValidator::validatePacketLossCorrelation(const QString& value,
+                                                                 bool isEnabled) {
+    return validatePercentage(value, isEnabled, "Loss correlation");
+}
+
+ValidationResult ProfileValidator::validateReorder(const QString& value, bool isEnabled) {
+    return validatePercentage(value, isEnabled, "Reordering");
+}
+
+ValidationResult ProfileValidator::validateDuplicate(const QString& value, bool isEnabled) {
+    return validatePercentage(value, isEnabled, "Duplication");
 }
 
 ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData& form,
@@ -182,10 +252,21 @@ ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData&
            QStringLiteral("Packet Loss: "));
     record(result, validateDnsDelay(form.dnsDelay, form.hasDnsDelay), Field::dnsDelay,
            QStringLiteral("DNS Delay: "));
+    record(result, validateJitter(form.jitter, form.hasJitter), Field::jitter,
+           QStringLiteral("Jitter: "));
+    record(result,
+           validatePacketLossCorrelation(form.packetLossCorrelation, form.hasPacketLossCorrelation),
+           Field::packetLossCorrelation, QStringLiteral("Loss Correlation: "));
+    record(result, validateReorder(form.reorder, form.hasReorder), Field::reorder,
+           QStringLiteral("Reordering: "));
+    record(result, validateDuplicate(form.duplicate, form.hasDuplicate), Field::duplicate,
+           QStringLiteral("Duplication: "));
+    recordDependencies(result, form);
     // Only the switches count: a switched-on field with bad text is still a
     // condition the user meant to set, and has its own message.
     if (!form.hasDownloadLimit && !form.hasUploadLimit && !form.hasLatency && !form.hasPacketLoss &&
-        !form.hasDnsDelay) {
+        !form.hasDnsDelay && !form.hasJitter && !form.hasPacketLossCorrelation &&
+        !form.hasReorder && !form.hasDuplicate) {
         record(result,
                ValidationResult::failure(
                    QStringLiteral("Profile must have at least one throttling option enabled")),

@@ -31,6 +31,13 @@ public:
     static ValidationResult validateLatency(const QString& value, bool isEnabled);
     static ValidationResult validatePacketLoss(const QString& value, bool isEnabled);
     static ValidationResult validateDnsDelay(const QString& value, bool isEnabled);
+    // Each on its own; how they bound one another (jitter within the
+    // latency, a correlation only of a loss, reordering only ahead of a
+    // delay) is checked with the whole form.
+    static ValidationResult validateJitter(const QString& value, bool isEnabled);
+    static ValidationResult validatePacketLossCorrelation(const QString& value, bool isEnabled);
+    static ValidationResult validateReorder(const QString& value, bool isEnabled);
+    static ValidationResult validateDuplicate(const QString& value, bool isEnabled);
 
     static ProfileValidationResult validateProfile(const ProfileFormData& form,
                                                    const QStringList& existingNames,

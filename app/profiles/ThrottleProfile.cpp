@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleProfile.h"
 
-#include "JsonNumbers.h"
+#include "NumberText.h"
 
 #include <QHashFunctions>
 #include <QStringList>
@@ -29,30 +29,24 @@ QString bandwidthText(const Bandwidth& bandwidth) {
     return QString::number(bandwidth.value) + u' ' + BandwidthUnits::displaySuffix(bandwidth.unit);
 }
 
-// Optional keys may be absent or null; anything else must decode.
-template <typename T, typename Decode>
-bool decodeOptional(const QJsonObject& object, QStringView key, std::optional<T>& field,
-                    Decode decode) {
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined() || value.isNull()) {
-        field.reset();
-        return true;
-    }
-    field = decode(value);
-    return field.has_value();
+NetworkConditions fiveConditions(std::optional<Bandwidth> downloadBandwidth,
+                                 std::optional<Bandwidth> uploadBandwidth,
+                                 std::optional<std::int64_t> latency,
+                                 std::optional<double> packetLossPercent,
+                                 std::optional<std::int64_t> dnsDelay) {
+    NetworkConditions conditions;
+    conditions.downloadBandwidth = downloadBandwidth;
+    conditions.uploadBandwidth = uploadBandwidth;
+    conditions.latency = latency;
+    conditions.packetLossPercent = packetLossPercent;
+    conditions.dnsDelay = dnsDelay;
+    return conditions;
 }
 
-std::optional<double> decodeDouble(const QJsonValue& value) {
-    if (!value.isDouble()) {
-        return std::nullopt;
-    }
-    return value.toDouble();
-}
-
-void insertInteger(QJsonObject& object, const QString& key, std::optional<std::int64_t> value) {
-    if (value) {
-        object.insert(key, QJsonValue(static_cast<qint64>(*value)));
-    }
+// "2.5%": the percentages added beside the loss are shown as stored, since
+// their fractions matter ("0.5% reordered" is not "0% reordered").
+QString percentText(double percent) {
+    return NumberText::shortestDecimalText(percent) + u'%';
 }
 
 ThrottleProfile preset(int number, const char* name, std::optional<Bandwidth> download,
@@ -66,21 +60,26 @@ ThrottleProfile preset(int number, const char* name, std::optional<Bandwidth> do
 
 } // namespace
 
+ThrottleProfile::ThrottleProfile(QUuid id, QString name, const NetworkConditions& conditions,
+                                 bool isBuiltIn, bool showInMenu)
+    : NetworkConditions(conditions)
+    , name(std::move(name))
+    , showInMenu(showInMenu)
+    , m_id(id)
+    , m_isBuiltIn(isBuiltIn) {
+    packetLossPercent = clampedLoss(packetLossPercent);
+}
+
 ThrottleProfile::ThrottleProfile(QUuid id, QString name, std::optional<Bandwidth> downloadBandwidth,
                                  std::optional<Bandwidth> uploadBandwidth,
                                  std::optional<std::int64_t> latency,
                                  std::optional<double> packetLossPercent,
                                  std::optional<std::int64_t> dnsDelay, bool isBuiltIn,
                                  bool showInMenu)
-    : name(std::move(name))
-    , downloadBandwidth(downloadBandwidth)
-    , uploadBandwidth(uploadBandwidth)
-    , latency(latency)
-    , packetLossPercent(clampedLoss(packetLossPercent))
-    , dnsDelay(dnsDelay)
-    , showInMenu(showInMenu)
-    , m_id(id)
-    , m_isBuiltIn(isBuiltIn) {}
+    : ThrottleProfile(
+          id, std::move(name),
+          fiveConditions(downloadBandwidth, uploadBandwidth, latency, packetLossPercent, dnsDelay),
+          isBuiltIn, showInMenu) {}
 
 QString ThrottleProfile::shortDescription() const {
     QStringList parts;
@@ -96,6 +95,18 @@ QString ThrottleProfile::shortDescription() const {
     if (packetLossPercent && *packetLossPercent > 0) {
         // Truncated, not rounded: 2.7 reads "2% loss".
         parts << wholePart(*packetLossPercent) + QStringLiteral("% loss");
+    }
+    if (jitter.value_or(0) > 0) {
+        parts << QStringLiteral("±") + QString::number(*jitter) + QStringLiteral("ms jitter");
+    }
+    if (packetLossCorrelationPercent.value_or(0.0) > 0.0) {
+        parts << percentText(*packetLossCorrelationPercent) + QStringLiteral(" loss correlation");
+    }
+    if (reorderPercent.value_or(0.0) > 0.0) {
+        parts << percentText(*reorderPercent) + QStringLiteral(" reordered");
+    }
+    if (duplicatePercent.value_or(0.0) > 0.0) {
+        parts << percentText(*duplicatePercent) + QStringLiteral(" duplicated");
     }
     if (dnsDelay) {
         parts << QStringLiteral("DNS: ") + QString::number(*dnsDelay) + QStringLiteral("ms");
@@ -114,57 +125,6 @@ QString ThrottleProfile::formattedPacketLoss() const {
         return wholePart(loss) + u'%';
     }
     return QString::asprintf("%.1f%%", loss);
-}
-
-QJsonObject ThrottleProfile::toJson() const {
-    QJsonObject object{{QStringLiteral("id"), idText(m_id)},
-                       {QStringLiteral("name"), name},
-                       {QStringLiteral("isBuiltIn"), m_isBuiltIn},
-                       {QStringLiteral("showInMenu"), showInMenu}};
-    if (downloadBandwidth) {
-        object.insert(QStringLiteral("downloadBandwidth"), downloadBandwidth->toJson());
-    }
-    if (uploadBandwidth) {
-        object.insert(QStringLiteral("uploadBandwidth"), uploadBandwidth->toJson());
-    }
-    insertInteger(object, QStringLiteral("latency"), latency);
-    if (packetLossPercent) {
-        object.insert(QStringLiteral("packetLossPercent"), *packetLossPercent);
-    }
-    insertInteger(object, QStringLiteral("dnsDelay"), dnsDelay);
-    return object;
-}
-
-std::optional<ThrottleProfile> ThrottleProfile::fromJson(const QJsonValue& json) {
-    if (!json.isObject()) {
-        return std::nullopt;
-    }
-    const QJsonObject object = json.toObject();
-    const QJsonValue idValue = object.value(u"id");
-    const QJsonValue nameValue = object.value(u"name");
-    const QJsonValue builtInValue = object.value(u"isBuiltIn");
-    const QJsonValue showValue = object.value(u"showInMenu");
-    if (!idValue.isString() || !nameValue.isString() || !builtInValue.isBool() ||
-        !showValue.isBool()) {
-        return std::nullopt;
-    }
-    const std::optional<QUuid> id = idFromText(idValue.toString());
-    if (!id) {
-        return std::nullopt;
-    }
-    ThrottleProfile profile(*id, nameValue.toString(), std::nullopt, std::nullopt, std::nullopt,
-                            std::nullopt, std::nullopt, builtInValue.toBool(), showValue.toBool());
-    const bool decoded =
-        decodeOptional(object, u"downloadBandwidth", profile.downloadBandwidth,
-                       Bandwidth::fromJson) &&
-        decodeOptional(object, u"uploadBandwidth", profile.uploadBandwidth, Bandwidth::fromJson) &&
-        decodeOptional(object, u"latency", profile.latency, JsonNumbers::integer) &&
-        decodeOptional(object, u"packetLossPercent", profile.packetLossPercent, decodeDouble) &&
-        decodeOptional(object, u"dnsDelay", profile.dnsDelay, JsonNumbers::integer);
-    if (!decoded) {
-        return std::nullopt;
-    }
-    return profile;
 }
 
 QString ThrottleProfile::idText(const QUuid& id) {
@@ -216,8 +176,12 @@ size_t qHash(const ThrottleProfile& profile, size_t seed) {
     const auto bandwidthHash = [](const std::optional<Bandwidth>& field) -> size_t {
         return field ? qHashMulti(0, field->value, static_cast<int>(field->unit)) + 1 : 0;
     };
+    const size_t richer = qHashMulti(
+        0, optionalHash(profile.jitter), optionalHash(profile.packetLossCorrelationPercent),
+        optionalHash(profile.reorderPercent), optionalHash(profile.duplicatePercent),
+        qHash(profile.otherKeys));
     return qHashMulti(seed, profile.id(), profile.name, bandwidthHash(profile.downloadBandwidth),
                       bandwidthHash(profile.uploadBandwidth), optionalHash(profile.latency),
                       optionalHash(profile.packetLossPercent), optionalHash(profile.dnsDelay),
-                      profile.isBuiltIn(), profile.showInMenu);
+                      profile.isBuiltIn(), profile.showInMenu, richer);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Bandwidth.h"
+#include "NetworkConditions.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -12,13 +13,15 @@
 #include <cstdint>
 #include <optional>
 
-// A named set of network conditions; every condition may be left out, and a
-// present zero is a configured value, not an absent one. Identity and the
-// built-in flag are fixed at construction.
-class ThrottleProfile final {
+// A named set of network conditions (the base, whose fields are the
+// profile's). Identity and the built-in flag are fixed at construction.
+class ThrottleProfile final : public NetworkConditions {
 public:
     // Clamps a present packet loss into 0 to 100: this is how the application
     // builds profiles for the user. Decoding keeps stored values as they are.
+    ThrottleProfile(QUuid id, QString name, const NetworkConditions& conditions, bool isBuiltIn,
+                    bool showInMenu);
+    // The five conditions of the built-in table, the others left out.
     ThrottleProfile(QUuid id, QString name, std::optional<Bandwidth> downloadBandwidth,
                     std::optional<Bandwidth> uploadBandwidth, std::optional<std::int64_t> latency,
                     std::optional<double> packetLossPercent, std::optional<std::int64_t> dnsDelay,
@@ -27,22 +30,19 @@ public:
     QUuid id() const { return m_id; }
     bool isBuiltIn() const { return m_isBuiltIn; }
 
+    const NetworkConditions& conditions() const { return *this; }
+    NetworkConditions& conditions() { return *this; }
+
     QString name;
-    std::optional<Bandwidth> downloadBandwidth;
-    std::optional<Bandwidth> uploadBandwidth;
-    std::optional<std::int64_t> latency;
-    std::optional<double> packetLossPercent;
-    std::optional<std::int64_t> dnsDelay;
     bool showInMenu = true;
+    // The keys of a stored record that this build does not know (a newer
+    // build's conditions, say), kept to be written back with the profile.
+    QJsonObject otherKeys;
 
     // The one-line summary of the panel's profile rows, e.g. "D: 780 Kbps, U: 330 Kbps, 100ms".
     QString shortDescription() const;
     // The packet loss of the panel's compact statistics line, e.g. "None", "1%", "2.5%".
     QString formattedPacketLoss() const;
-
-    QJsonObject toJson() const;
-    // Strict: any missing required key, wrong type or bad id rejects the record.
-    static std::optional<ThrottleProfile> fromJson(const QJsonValue& json);
 
     // The upper-case hyphenated text under which settings refer to a profile.
     static QString idText(const QUuid& id);

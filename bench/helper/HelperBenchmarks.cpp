@@ -61,7 +61,7 @@ void BM_EnableDisableCycle(benchmark::State& state) {
         quietLogger(), std::make_unique<PfDummynetBackend>(quietLogger(), executor,
                                                            EnginePaths::underRoot(sandbox.root())));
     for (auto _ : state) {
-        manager.enableThrottling(97500, 41250, 100, 1.0, 0);
+        manager.enableThrottling({97500, 41250, 100, 1.0, 0});
         manager.disableThrottling();
         state.PauseTiming();
         sandbox.clearToolRuns();

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "ProfileJson.h"
 #include "ProfileManager.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,7 @@ void writeProfiles(const QString& dataDirectory, qsizetype n) {
                                       Bandwidth{780 + i, BandwidthUnit::kbps},
                                       Bandwidth{330, BandwidthUnit::mbps}, 100, 2.5, 50, false,
                                       i % 2 == 0);
-        records.append(profile.toJson());
+        records.append(ProfileJson::encode(profile));
     }
     QDir().mkpath(dataDirectory + QStringLiteral("/Veltrane"));
     QFile file(dataDirectory + QStringLiteral("/Veltrane/CustomProfiles.json"));

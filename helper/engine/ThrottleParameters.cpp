@@ -1,11 +1,49 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleParameters.h"
 
+#include <array>
 #include <cmath>
 
-double packetLossInSteps(double percent) {
+namespace {
+
+namespace Key = HelperProtocol::Configuration;
+using P = ThrottleParameters;
+
+constexpr std::array<P::Field, 9> kFields{{
+    {Key::kDownloadBytesPerSecond, &P::downloadBytesPerSecond, nullptr},
+    {Key::kUploadBytesPerSecond, &P::uploadBytesPerSecond, nullptr},
+    {Key::kLatencyMs, &P::latencyMs, nullptr},
+    {Key::kPacketLossPercent, nullptr, &P::packetLossPercent},
+    {Key::kDnsDelayMs, &P::dnsDelayMs, nullptr},
+    {Key::kJitterMs, &P::jitterMs, nullptr},
+    {Key::kLossCorrelationPercent, nullptr, &P::lossCorrelationPercent},
+    {Key::kReorderPercent, nullptr, &P::reorderPercent},
+    {Key::kDuplicatePercent, nullptr, &P::duplicatePercent},
+}};
+
+// Written so that NaN fails too: every comparison with NaN is false.
+bool isPercentage(double value) {
+    return value >= 0.0 && value <= 100.0;
+}
+
+} // namespace
+
+std::span<const ThrottleParameters::Field> ThrottleParameters::fields() {
+    return kFields;
+}
+
+double percentInSteps(double percent) {
     constexpr auto steps = static_cast<double>(HelperProtocol::Limits::kPacketLossStepsPerPercent);
     return std::round(percent * steps) / steps;
+}
+
+ThrottleParameters inSteps(ThrottleParameters parameters) {
+    for (const auto& field : ThrottleParameters::fields()) {
+        if (field.real != nullptr) {
+            parameters.*field.real = percentInSteps(parameters.*field.real);
+        }
+    }
+    return parameters;
 }
 
 std::optional<std::string> checkThrottleParameters(const ThrottleParameters& parameters) {
@@ -27,8 +65,7 @@ std::optional<std::string> checkThrottleParameters(const ThrottleParameters& par
     if (parameters.latencyMs > kMaxLatencyMs) {
         return "Latency exceeds maximum allowed value (" + std::to_string(kMaxLatencyMs) + "ms)";
     }
-    // Written so that NaN fails too: every comparison with NaN is false.
-    if (!(parameters.packetLossPercent >= 0.0 && parameters.packetLossPercent <= 100.0)) {
+    if (!isPercentage(parameters.packetLossPercent)) {
         return "Packet loss must be between 0 and 100 percent";
     }
     if (parameters.dnsDelayMs < 0) {
@@ -36,6 +73,31 @@ std::optional<std::string> checkThrottleParameters(const ThrottleParameters& par
     }
     if (parameters.dnsDelayMs > kMaxDnsDelayMs) {
         return "DNS delay exceeds maximum allowed value (" + std::to_string(kMaxDnsDelayMs) + "ms)";
+    }
+    // Delays vary around the latency, never below none.
+    if (parameters.jitterMs < 0) {
+        return "Jitter cannot be negative";
+    }
+    if (parameters.jitterMs > parameters.latencyMs) {
+        return "Jitter cannot exceed the latency (" + std::to_string(parameters.latencyMs) + "ms)";
+    }
+    if (!isPercentage(parameters.lossCorrelationPercent)) {
+        return "Loss correlation must be between 0 and 100 percent";
+    }
+    if (parameters.lossCorrelationPercent > 0.0 && !(parameters.packetLossPercent > 0.0)) {
+        return "Loss correlation needs a packet loss";
+    }
+    if (!isPercentage(parameters.reorderPercent)) {
+        return "Reordering must be between 0 and 100 percent";
+    }
+    // Packets are sent ahead of the inbound half of the latency, which is
+    // the latency divided by two, rounded down.
+    if (parameters.reorderPercent > 0.0 && parameters.latencyMs < kMinReorderLatencyMs) {
+        return "Reordering needs a latency of at least " + std::to_string(kMinReorderLatencyMs) +
+               "ms";
+    }
+    if (!isPercentage(parameters.duplicatePercent)) {
+        return "Duplication must be between 0 and 100 percent";
     }
     return std::nullopt;
 }

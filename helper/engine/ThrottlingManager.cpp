@@ -7,39 +7,68 @@
 #include "ThrottleParameters.h"
 
 #include <string>
+#include <utility>
 
 ThrottlingManager::ThrottlingManager(const Logger& logger, std::unique_ptr<ShapingBackend> backend)
     : m_logger(logger)
     , m_backend(std::move(backend)) {}
 
-void ThrottlingManager::enableThrottling(std::int64_t downloadBytesPerSecond,
-                                         std::int64_t uploadBytesPerSecond, std::int64_t latencyMs,
-                                         double packetLossPercent, std::int64_t dnsDelayMs) {
+void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
     // The service front checks first; this guard keeps out-of-range values
     // away from the tools even for a caller that forgot.
-    if (const auto failure = checkThrottleParameters({downloadBytesPerSecond, uploadBytesPerSecond,
-                                                      latencyMs, packetLossPercent, dnsDelayMs})) {
+    if (const auto failure = checkThrottleParameters(requested)) {
         throw HelperError::validationFailed(*failure);
     }
-    packetLossPercent = packetLossInSteps(packetLossPercent);
+    const ThrottleParameters parameters = inSteps(requested);
 
     const std::lock_guard lock(m_stateLock);
-    m_logger.log("Enabling throttling: down=" + std::to_string(downloadBytesPerSecond) + "B/s up=" +
-                 std::to_string(uploadBytesPerSecond) + "B/s latency=" + std::to_string(latencyMs) +
-                 "ms loss=" + formatShortestDecimal(packetLossPercent) +
-                 "% dns=" + std::to_string(dnsDelayMs) + "ms");
+    std::string line =
+        "Enabling throttling: down=" + std::to_string(parameters.downloadBytesPerSecond) +
+        "B/s up=" + std::to_string(parameters.uploadBytesPerSecond) +
+        "B/s latency=" + std::to_string(parameters.latencyMs) +
+        "ms loss=" + formatShortestDecimal(parameters.packetLossPercent) +
+        "% dns=" + std::to_string(parameters.dnsDelayMs) + "ms";
+    // The richer conditions only when asked for, so that a request of the
+    // five reads as it always did.
+    if (parameters.jitterMs > 0) {
+        line += " jitter=" + std::to_string(parameters.jitterMs) + "ms";
+    }
+    for (const auto& [name, percent] :
+         {std::pair{" correlation=", parameters.lossCorrelationPercent},
+          std::pair{" reorder=", parameters.reorderPercent},
+          std::pair{" duplicate=", parameters.duplicatePercent}}) {
+        if (percent > 0.0) {
+            line += name + formatShortestDecimal(percent) + "%";
+        }
+    }
+    m_logger.log(line);
+
+    // The two halves add up to the request; upload takes the odd
+    // millisecond. The jitter is halved the same way, so each half stays
+    // within its latency and the round trip varies by up to the jitter.
+    DirectionShaping download;
+    download.bandwidthBytesPerSecond = parameters.downloadBytesPerSecond;
+    download.latencyMs = parameters.latencyMs / 2;
+    download.jitterMs = parameters.jitterMs / 2;
+    download.packetLossPercent = parameters.packetLossPercent;
+    download.lossCorrelationPercent = parameters.lossCorrelationPercent;
+    download.reorderPercent = parameters.reorderPercent;
+    download.duplicatePercent = parameters.duplicatePercent;
+    DirectionShaping upload;
+    upload.bandwidthBytesPerSecond = parameters.uploadBytesPerSecond;
+    upload.latencyMs = (parameters.latencyMs + 1) / 2;
+    upload.jitterMs = (parameters.jitterMs + 1) / 2;
+    const ShapingPlan plan{download, upload};
+    if (const auto refusal = m_backend->refusal(plan)) {
+        m_logger.log("Refused: " + *refusal);
+        throw HelperError::validationFailed(*refusal);
+    }
 
     cleanupRules();
-
-    // The two halves add up to the request; upload takes the odd millisecond.
-    const std::int64_t downloadLatency = latencyMs / 2;
-    const std::int64_t uploadLatency = (latencyMs + 1) / 2;
-    m_logger.log("Pipe config: download latency=" + std::to_string(downloadLatency) +
-                 "ms (with loss), upload latency=" + std::to_string(uploadLatency) +
+    m_logger.log("Pipe config: download latency=" + std::to_string(download.latencyMs) +
+                 "ms (with loss), upload latency=" + std::to_string(upload.latencyMs) +
                  "ms (no loss)");
-
-    m_backend->applyShaping({{downloadBytesPerSecond, downloadLatency, packetLossPercent},
-                             {uploadBytesPerSecond, uploadLatency, 0.0}});
+    m_backend->applyShaping(plan);
 
     m_isActive = true;
     m_logger.log("Throttling enabled successfully");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ShapingBackend.h"
+#include "ThrottleParameters.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,9 +29,7 @@ public:
     // Replaces whatever shaping is in force. Throws HelperError, or the
     // runner's errors. Parameters that fail the check throw validationFailed
     // before anything runs.
-    void enableThrottling(std::int64_t downloadBytesPerSecond, std::int64_t uploadBytesPerSecond,
-                          std::int64_t latencyMs, double packetLossPercent,
-                          std::int64_t dnsDelayMs);
+    void enableThrottling(const ThrottleParameters& parameters);
 
     // Always runs the full clean-up, active or not. Throws HelperError when
     // it cannot tell what to remove; the state is then left as it was. When

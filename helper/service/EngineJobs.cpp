@@ -131,9 +131,7 @@ EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
     CommandExecutor::CallDeadline deadline(changeBy);
     ++m_change;
     const bool succeeded = attempt(outcome, [this, &parameters] {
-        m_engine.enableThrottling(parameters.downloadBytesPerSecond,
-                                  parameters.uploadBytesPerSecond, parameters.latencyMs,
-                                  parameters.packetLossPercent, parameters.dnsDelayMs);
+        m_engine.enableThrottling(parameters);
     });
     if (!succeeded && Clock::now() >= changeBy) {
         // Too late to be answered as done: what it made goes again, in the

@@ -75,6 +75,7 @@ std::vector<HelperBusObject::Route> helperRoutes() {
             VELTRANE_ROUTE(GetVersion),
             VELTRANE_ROUTE(HealthCheck),
             VELTRANE_ROUTE(EnableThrottlingAs),
+            VELTRANE_ROUTE(EnableThrottlingWithParameters),
             VELTRANE_ROUTE(ReleaseThrottling),
             VELTRANE_ROUTE(GetState)};
 }

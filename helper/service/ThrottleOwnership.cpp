@@ -5,6 +5,7 @@
 #include "FileDescriptor.h"
 #include "HelperProtocol.h"
 #include "Logger.h"
+#include "ParameterDictionary.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,7 +17,6 @@
 namespace {
 
 namespace OwnerKey = HelperProtocol::Owner;
-namespace ConfigurationKey = HelperProtocol::Configuration;
 
 QString key(const char* name) {
     return QString::fromLatin1(name);
@@ -24,21 +24,37 @@ QString key(const char* name) {
 
 QJsonObject toJson(const ThrottleOwnership::Record& record) {
     const auto& owner = record.owner;
-    const auto& parameters = record.parameters;
     // Whole numbers of up to 2^53 pass through a JSON number unchanged: far
     // more than any of these values.
-    return {
-        {key(OwnerKey::kBusName), owner.busName},
-        {key(OwnerKey::kUid), qint64(owner.uid)},
-        {key(OwnerKey::kPid), qint64(owner.pid)},
-        {key(OwnerKey::kDescription), owner.description},
-        {key(OwnerKey::kSince), owner.sinceMsecsSinceEpoch},
-        {key(OwnerKey::kHeld), owner.held},
-        {key(ConfigurationKey::kDownloadBytesPerSecond), qint64(parameters.downloadBytesPerSecond)},
-        {key(ConfigurationKey::kUploadBytesPerSecond), qint64(parameters.uploadBytesPerSecond)},
-        {key(ConfigurationKey::kLatencyMs), qint64(parameters.latencyMs)},
-        {key(ConfigurationKey::kPacketLossPercent), parameters.packetLossPercent},
-        {key(ConfigurationKey::kDnsDelayMs), qint64(parameters.dnsDelayMs)}};
+    QJsonObject json = QJsonObject::fromVariantMap(ParameterDictionary::toWire(record.parameters));
+    json.insert(key(OwnerKey::kBusName), owner.busName);
+    json.insert(key(OwnerKey::kUid), qint64(owner.uid));
+    json.insert(key(OwnerKey::kPid), qint64(owner.pid));
+    json.insert(key(OwnerKey::kDescription), owner.description);
+    json.insert(key(OwnerKey::kSince), owner.sinceMsecsSinceEpoch);
+    json.insert(key(OwnerKey::kHeld), owner.held);
+    return json;
+}
+
+// What every record has, as written: the keys that are written even when
+// zero are required, the others may be absent.
+bool readParameters(const QJsonObject& json, ThrottleParameters& parameters) {
+    const QVariantMap alwaysWritten = ParameterDictionary::toWire({});
+    for (const auto& field : ThrottleParameters::fields()) {
+        const QJsonValue value = json.value(key(field.key));
+        if (value.isUndefined() && !alwaysWritten.contains(key(field.key))) {
+            continue;
+        }
+        if (!value.isDouble()) {
+            return false;
+        }
+        if (field.integer != nullptr) {
+            parameters.*field.integer = value.toInteger();
+        } else {
+            parameters.*field.real = value.toDouble();
+        }
+    }
+    return true;
 }
 
 std::optional<ThrottleOwnership::Record> fromJson(const QJsonObject& json) {
@@ -47,10 +63,7 @@ std::optional<ThrottleOwnership::Record> fromJson(const QJsonObject& json) {
             return std::nullopt;
         }
     }
-    for (const char* name : {OwnerKey::kUid, OwnerKey::kPid, OwnerKey::kSince,
-                             ConfigurationKey::kDownloadBytesPerSecond,
-                             ConfigurationKey::kUploadBytesPerSecond, ConfigurationKey::kLatencyMs,
-                             ConfigurationKey::kPacketLossPercent, ConfigurationKey::kDnsDelayMs}) {
+    for (const char* name : {OwnerKey::kUid, OwnerKey::kPid, OwnerKey::kSince}) {
         if (!json.value(key(name)).isDouble()) {
             return std::nullopt;
         }
@@ -66,18 +79,10 @@ std::optional<ThrottleOwnership::Record> fromJson(const QJsonObject& json) {
     owner.description = json.value(key(OwnerKey::kDescription)).toString();
     owner.sinceMsecsSinceEpoch = json.value(key(OwnerKey::kSince)).toInteger();
     owner.held = json.value(key(OwnerKey::kHeld)).toBool();
-    auto& parameters = record.parameters;
-    parameters.downloadBytesPerSecond =
-        json.value(key(ConfigurationKey::kDownloadBytesPerSecond)).toInteger();
-    parameters.uploadBytesPerSecond =
-        json.value(key(ConfigurationKey::kUploadBytesPerSecond)).toInteger();
-    parameters.latencyMs = json.value(key(ConfigurationKey::kLatencyMs)).toInteger();
-    parameters.packetLossPercent = json.value(key(ConfigurationKey::kPacketLossPercent)).toDouble();
-    parameters.dnsDelayMs = json.value(key(ConfigurationKey::kDnsDelayMs)).toInteger();
     // The file is root's, but what it makes the daemon do is checked as a
     // call's would be.
-    if (!owner.busName.startsWith(QLatin1Char(':')) ||
-        !isAcceptableDescription(owner.description) || checkThrottleParameters(parameters)) {
+    if (!readParameters(json, record.parameters) || !owner.busName.startsWith(QLatin1Char(':')) ||
+        !isAcceptableDescription(owner.description) || checkThrottleParameters(record.parameters)) {
         return std::nullopt;
     }
     return record;

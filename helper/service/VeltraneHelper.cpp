@@ -6,6 +6,7 @@
 #include "DecimalFormat.h"
 #include "HelperProtocol.h"
 #include "Logger.h"
+#include "ParameterDictionary.h"
 #include "ThrottleOwnership.h"
 #include "ThrottleParameters.h"
 #include "ThrottlingManager.h"
@@ -35,17 +36,6 @@ std::string enableCallLine(const char* method, const QString& down, const QStrin
         .arg(QString::fromLatin1(method), down, up, latency,
              QString::fromStdString(formatShortestDecimal(loss)), dns)
         .toStdString();
-}
-
-QVariantMap configurationOf(const ThrottleParameters& parameters) {
-    namespace Key = HelperProtocol::Configuration;
-    return {{QString::fromLatin1(Key::kDownloadBytesPerSecond),
-             qlonglong(parameters.downloadBytesPerSecond)},
-            {QString::fromLatin1(Key::kUploadBytesPerSecond),
-             qlonglong(parameters.uploadBytesPerSecond)},
-            {QString::fromLatin1(Key::kLatencyMs), qlonglong(parameters.latencyMs)},
-            {QString::fromLatin1(Key::kPacketLossPercent), parameters.packetLossPercent},
-            {QString::fromLatin1(Key::kDnsDelayMs), qlonglong(parameters.dnsDelayMs)}};
 }
 
 std::string heldRemovalLine(const ThrottleOwnership::Owner& owner) {
@@ -79,6 +69,9 @@ struct VeltraneHelper::Enable {
     bool hold = false;
     Answer answer;
     EngineJobs::Clock::time_point arrived;
+    // Why the parameters could not be read; told only to an authorized
+    // caller.
+    QString unreadable = {};
     // From the bus, once the caller is authorized.
     uint uid = 0;
     uint pid = 0;
@@ -161,6 +154,37 @@ void VeltraneHelper::EnableThrottlingAs(const DelayedReply<>& reply,
          EngineJobs::Clock::now()});
 }
 
+void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<>& reply,
+                                                    const QVariantMap& parameters,
+                                                    const QString& description, bool hold) {
+    m_connections.noteCaller(reply.caller());
+    QString unreadable = {};
+    const std::optional<ThrottleParameters> read =
+        ParameterDictionary::fromWire(parameters, unreadable);
+    std::string line = "enableThrottlingWithParameters called: ";
+    for (auto entry = parameters.begin(); entry != parameters.end(); ++entry) {
+        line += (entry == parameters.begin() ? "" : " ") + entry.key().toStdString() + "=" +
+                (entry.value().typeId() == QMetaType::Double
+                     ? formatShortestDecimal(entry.value().toDouble())
+                     : entry.value().toString().toStdString());
+    }
+    m_logger.log(line + (hold ? " held" : ""));
+    Enable request{reply.caller(),
+                   read.value_or(ThrottleParameters{}),
+                   description,
+                   hold,
+                   [reply](const char* errorName, const QString& failure) {
+                       if (failure.isEmpty()) {
+                           reply.send();
+                       } else {
+                           reply.sendError(QString::fromLatin1(errorName), failure);
+                       }
+                   },
+                   EngineJobs::Clock::now()};
+    request.unreadable = unreadable;
+    enable(std::move(request));
+}
+
 void VeltraneHelper::enable(Enable request) {
     if (request.hold) {
         // Counted from the call's arrival: its caller may leave while it is
@@ -187,6 +211,11 @@ void VeltraneHelper::enable(Enable request) {
             refuse(Error::kInvalidArguments,
                    QStringLiteral("A description is one line of at most %1 characters")
                        .arg(HelperProtocol::kMaxDescriptionLength));
+            return;
+        }
+        if (!request.unreadable.isEmpty()) {
+            m_logger.log("Validation failed: " + request.unreadable.toStdString());
+            refuse(Error::kInvalidArguments, request.unreadable);
             return;
         }
         if (const auto failure = checkThrottleParameters(request.parameters)) {
@@ -453,7 +482,7 @@ void VeltraneHelper::publish() {
     QVariantMap state{{QString::fromLatin1(Key::kActive), m_active}};
     if (m_active && m_ownership.current()) {
         state.insert(QString::fromLatin1(Key::kConfiguration),
-                     configurationOf(m_ownership.current()->parameters));
+                     ParameterDictionary::toWire(m_ownership.current()->parameters));
         state.insert(QString::fromLatin1(Key::kOwner), m_ownership.current()->owner.toWire());
     }
     if (!m_cleanupFailure.isEmpty()) {

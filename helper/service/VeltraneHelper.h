@@ -59,6 +59,10 @@ public:
                             qlonglong uploadBytesPerSecond, qlonglong latencyMs,
                             double packetLossPercent, qlonglong dnsDelayMs,
                             const QString& description, bool hold);
+    // As EnableThrottlingAs, with the parameters named in a dictionary
+    // (HelperProtocol::Configuration), so that more need no new method.
+    void EnableThrottlingWithParameters(const DelayedReply<>& reply, const QVariantMap& parameters,
+                                        const QString& description, bool hold);
     void ReleaseThrottling(const DelayedReply<>& reply);
     void GetState(const DelayedReply<QVariantMap>& reply);
 

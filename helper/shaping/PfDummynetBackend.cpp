@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -112,6 +113,24 @@ void PfDummynetBackend::note(const ChangeRecord::Entry& entry) {
         throw HelperError::fileError(std::string("Failed to write the change record: ") +
                                      error.what());
     }
+}
+
+std::optional<std::string> PfDummynetBackend::refusal(const ShapingPlan& plan) const {
+    for (const DirectionShaping* shaping : {&plan.download, &plan.upload}) {
+        const std::pair<bool, const char*> unsupported[] = {
+            {shaping->jitterMs > 0, "Jitter"},
+            {shaping->lossCorrelationPercent > 0.0, "Loss correlation"},
+            {shaping->reorderPercent > 0.0, "Reordering"},
+            {shaping->duplicatePercent > 0.0, "Duplication"},
+        };
+        for (const auto& [asked, name] : unsupported) {
+            if (asked) {
+                return std::string(name) +
+                       " cannot be shaped with pf and dummynet; remove it from the profile";
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 void PfDummynetBackend::applyShaping(const ShapingPlan& plan) {

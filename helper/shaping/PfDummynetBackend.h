@@ -20,6 +20,8 @@ public:
     PfDummynetBackend(const Logger& logger, const CommandExecutor& executor,
                       EnginePaths paths = {});
 
+    // dummynet has no jitter, burst loss, reordering or duplication.
+    std::optional<std::string> refusal(const ShapingPlan& plan) const override;
     void applyShaping(const ShapingPlan& plan) override;
     void removeShaping() override;
     bool hasRecordedChanges() const override;

@@ -47,7 +47,7 @@ class ThrottlingManagerTest : public testing::Test {
 protected:
     void enable(std::int64_t down = 0, std::int64_t up = 0, std::int64_t latency = 0,
                 double loss = 0.0, std::int64_t dns = 0) {
-        manager.enableThrottling(down, up, latency, loss, dns);
+        manager.enableThrottling({down, up, latency, loss, dns});
     }
 
     std::string enableFailure() {

@@ -45,7 +45,7 @@ protected:
                                       double loss) {
         try {
             const NetnsScope scope(pair->fd(Side::shaped));
-            manager.enableThrottling(down, up, latency, loss, 0);
+            manager.enableThrottling({down, up, latency, loss, 0});
         } catch (const HelperError& error) {
             const std::string text = error.what();
             const size_t at = text.find("the kernel lacks ");

@@ -2,6 +2,7 @@
 // The stores' files under root with a user's environment, and files that
 // are not what they should be: links, pipes, and files far too large.
 #include "FolderOwnership.h"
+#include "ProfileJson.h"
 #include "ProfileManager.h"
 #include "ProfileTestSupport.h"
 #include "SettingsKeys.h"
@@ -107,8 +108,8 @@ TEST(SharedFileTest, aFileOverSixteenMebibytesIsNeitherParsedNorLost) {
     const QString settingsFile = home.filePath("settings.json");
     const QString customFile = home.filePath("data/Veltrane/CustomProfiles.json");
     // Valid files, padded with white space to the limit and one byte past it.
-    const QByteArray record =
-        QJsonDocument(QJsonArray{custom("Padded").toJson()}).toJson(QJsonDocument::Compact);
+    const QByteArray record = QJsonDocument(QJsonArray{ProfileJson::encode(custom("Padded"))})
+                                  .toJson(QJsonDocument::Compact);
     const QByteArray atLimit = record + QByteArray(SharedFile::kMaxSize - record.size(), ' ');
     writeFile(customFile, atLimit);
     writeFile(settingsFile, "{\"autoDisableMinutes\": 5}" + QByteArray(SharedFile::kMaxSize, ' '));

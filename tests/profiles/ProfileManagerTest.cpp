@@ -2,6 +2,7 @@
 #include "ProfileManager.h"
 
 #include "ProfileFormData.h"
+#include "ProfileJson.h"
 #include "ProfileTestSupport.h"
 #include "SettingsKeys.h"
 
@@ -159,8 +160,9 @@ TEST_F(ProfileManagerTest, aCustomRecordClaimingToBeBuiltInLoadsAsAnEditableProf
     claimed.packetLossPercent = 150;
     ThrottleProfile unclamped = custom("Unclamped");
     unclamped.packetLossPercent = 150;
-    writeFile(customFile(),
-              QJsonDocument(QJsonArray{claimed.toJson(), unclamped.toJson()}).toJson());
+    writeFile(customFile(), QJsonDocument(QJsonArray{ProfileJson::encode(claimed),
+                                                     ProfileJson::encode(unclamped)})
+                                .toJson());
     // A record claiming to be built in is rebuilt as a new editable profile,
     // clamping included; the others load exactly as written.
     const ThrottleProfile editable(claimed.id(), "Claimed", std::nullopt, std::nullopt, 7, 100.0, 3,
@@ -169,10 +171,10 @@ TEST_F(ProfileManagerTest, aCustomRecordClaimingToBeBuiltInLoadsAsAnEditableProf
 }
 
 TEST_F(ProfileManagerTest, anUnreadableFileLoadsEmptyAndIsKeptBeforeTheFirstWrite) {
-    QJsonObject broken = custom("Mine").toJson();
+    QJsonObject broken = ProfileJson::encode(custom("Mine"));
     broken.remove("showInMenu");
     const QByteArray original =
-        QJsonDocument(QJsonArray{custom("Other").toJson(), broken}).toJson();
+        QJsonDocument(QJsonArray{ProfileJson::encode(custom("Other")), broken}).toJson();
     writeFile(customFile(), original);
     testing::internal::CaptureStdout();
     auto manager = restart();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleProfile.h"
 
+#include "ProfileJson.h"
 #include "ProfileTestSupport.h"
 
 #include <QJsonDocument>
@@ -14,7 +15,7 @@ ThrottleProfile bare(std::optional<double> loss = std::nullopt) {
 }
 
 std::optional<ThrottleProfile> decode(const char* json) {
-    return ThrottleProfile::fromJson(QJsonDocument::fromJson(json).object());
+    return ProfileJson::decode(QJsonDocument::fromJson(json).object());
 }
 
 } // namespace
@@ -70,21 +71,21 @@ TEST(ThrottleProfileTest, lossIsClampedWhenMadeAndShownExactlyInDetailButTruncat
 
 TEST(ThrottleProfileJsonTest, roundTripKeepsEveryFieldAndOmitsAbsentOnes) {
     for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
-        EXPECT_EQ(ThrottleProfile::fromJson(profile.toJson()), profile);
+        EXPECT_EQ(ProfileJson::decode(ProfileJson::encode(profile)), profile);
     }
     ThrottleProfile extreme = preset("LTE");
     extreme.uploadBandwidth->unit = BandwidthUnit::kbps;
     extreme.latency = std::numeric_limits<std::int64_t>::max();
     extreme.dnsDelay = std::numeric_limits<std::int64_t>::min();
     extreme.downloadBandwidth = Bandwidth{10'000'000'000'000, BandwidthUnit::mbps};
-    const QByteArray text = QJsonDocument(extreme.toJson()).toJson();
-    EXPECT_EQ(ThrottleProfile::fromJson(QJsonDocument::fromJson(text).object()), extreme);
+    const QByteArray text = QJsonDocument(ProfileJson::encode(extreme)).toJson();
+    EXPECT_EQ(ProfileJson::decode(QJsonDocument::fromJson(text).object()), extreme);
 
     const auto nulls = decode(R"({"id":"0000000a-0000-0000-0000-000000000001","name":"n",
         "isBuiltIn":false,"showInMenu":false,"latency":null,"extra":1})");
     ASSERT_TRUE(nulls);
     EXPECT_FALSE(nulls->latency.has_value());
-    const QJsonObject json = bare().toJson();
+    const QJsonObject json = ProfileJson::encode(bare());
     EXPECT_EQ(json.keys(), (QStringList{"id", "isBuiltIn", "name", "showInMenu"}));
     EXPECT_EQ(json.value("id").toString(), json.value("id").toString().toUpper());
 }
