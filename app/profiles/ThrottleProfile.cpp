@@ -46,7 +46,9 @@ NetworkConditions fiveConditions(std::optional<Bandwidth> downloadBandwidth,
 // "2.5%": the percentages added beside the loss are shown as stored, since
 // their fractions matter ("0.5% reordered" is not "0% reordered").
 QString percentText(double percent) {
-    return NumberText::shortestDecimalText(percent) + u'%';
+    return (percent == std::trunc(percent) ? wholePart(percent)
+                                           : NumberText::shortestDecimalText(percent)) +
+           u'%';
 }
 
 ThrottleProfile preset(int number, const char* name, std::optional<Bandwidth> download,
@@ -92,12 +94,12 @@ QString ThrottleProfile::shortDescription() const {
     if (latency) {
         parts << QString::number(*latency) + QStringLiteral("ms");
     }
+    if (jitter.value_or(0) > 0) {
+        parts << QStringLiteral("±") + QString::number(*jitter) + QStringLiteral("ms jitter");
+    }
     if (packetLossPercent && *packetLossPercent > 0) {
         // Truncated, not rounded: 2.7 reads "2% loss".
         parts << wholePart(*packetLossPercent) + QStringLiteral("% loss");
-    }
-    if (jitter.value_or(0) > 0) {
-        parts << QStringLiteral("±") + QString::number(*jitter) + QStringLiteral("ms jitter");
     }
     if (packetLossCorrelationPercent.value_or(0.0) > 0.0) {
         parts << percentText(*packetLossCorrelationPercent) + QStringLiteral(" loss correlation");

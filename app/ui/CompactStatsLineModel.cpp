@@ -61,7 +61,9 @@ QString CompactStatsLineModel::conditionsString(const ThrottleProfile& profile, 
     QStringList parts{bandwidthText(profile.downloadBandwidth, length) + QStringLiteral(" ↓"),
                       bandwidthText(profile.uploadBandwidth, length) + QStringLiteral(" ↑")};
     if (profile.latency && *profile.latency >= 1) {
-        parts << QStringLiteral("+%1ms").arg(*profile.latency);
+        parts << (profile.jitter.value_or(0) > 0
+                      ? QStringLiteral("+%1±%2ms").arg(*profile.latency).arg(*profile.jitter)
+                      : QStringLiteral("+%1ms").arg(*profile.latency));
     }
     if (profile.packetLossPercent && *profile.packetLossPercent > 0) {
         parts << profile.formattedPacketLoss();

@@ -215,6 +215,30 @@ TEST_F(ThrottlingManagerTest, OutOfRangeValuesNeverReachAToolEvenWithoutTheServi
     EXPECT_THAT(log.messages(), IsEmpty());
 }
 
+TEST_F(ThrottlingManagerTest, WhatDummynetCannotShapeIsRefusedByNameAndLeavesTheShapingInForce) {
+    enable(1000);
+    sandbox.clearToolRuns();
+    ThrottleParameters jitter{0, 0, 10, 1.0, 0};
+    jitter.jitterMs = 2;
+    ThrottleParameters correlation{0, 0, 10, 1.0, 0};
+    correlation.lossCorrelationPercent = 25;
+    ThrottleParameters reorder{0, 0, 10, 1.0, 0};
+    reorder.reorderPercent = 5;
+    ThrottleParameters duplicate{0, 0, 10, 1.0, 0};
+    duplicate.duplicatePercent = 1;
+    const std::pair<ThrottleParameters, std::string> refused[] = {{jitter, "Jitter"},
+                                                                  {correlation, "Loss correlation"},
+                                                                  {reorder, "Reordering"},
+                                                                  {duplicate, "Duplication"}};
+    for (const auto& [parameters, name] : refused) {
+        EXPECT_EQ(whatThrows([&] { manager.enableThrottling(parameters); }),
+                  "Validation failed: " + name +
+                      " cannot be shaped with pf and dummynet; remove it from the profile");
+    }
+    EXPECT_THAT(sandbox.toolRuns(), IsEmpty());
+    EXPECT_TRUE(manager.isActive());
+}
+
 TEST_F(ThrottlingManagerTest, PfConfKeepsItsModeAndOwnerAndALinkStaysALink) {
     sandbox.writeFile("/etc/pf.conf.real", "anchor \"x\"\n");
     std::filesystem::remove(sandbox.path("/etc/pf.conf"));

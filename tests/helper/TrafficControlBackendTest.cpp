@@ -262,6 +262,36 @@ TEST(NetemArguments, LossIsGivenInTheHelpersStepsAndLeftOutWhenItRoundsAway) {
     EXPECT_EQ(loss(0.00004), "none");
 }
 
+TEST_F(TrafficControlBackendTest,
+       TheRicherConditionsAreSharedOutAndKeepOrderUnlessReorderingIsAsked) {
+    uplinks->uplinks = {{"eth0", 2}};
+    ThrottleParameters parameters{0, 250'000, 101, 2.0, 0};
+    parameters.jitterMs = 21;
+    parameters.lossCorrelationPercent = 25;
+    parameters.reorderPercent = 5;
+    parameters.duplicatePercent = 1;
+    manager.enableThrottling(parameters);
+    const std::vector<std::string> runs = sandbox.toolRuns();
+    ASSERT_GE(runs.size(), 3U);
+    // Latency and jitter halved, the odd millisecond of each upward; the limit
+    // holds what arrives during the longest delay. Upload's own rate keeps
+    // its order; download has none, so the engine's largest keeps it there,
+    // and a queue of 16 MiB of frames bounds what that rate could fill.
+    EXPECT_EQ(runs[runs.size() - 3],
+              "tc qdisc add dev eth0 parent 5655:1 handle 5656: netem limit 61 rate 2000000bit "
+              "delay 51ms 11ms");
+    EXPECT_EQ(runs.back(), "tc qdisc add dev vtifb-eth0 parent 5654:1 handle 5655: netem limit "
+                           "11081 rate 10000000000bit delay 50ms 10ms loss random 2.0% 25.0% "
+                           "duplicate 1.0% reorder 5.0%");
+
+    // Without jitter, no rate is added: nothing varies to overtake.
+    DirectionShaping steady;
+    steady.latencyMs = 50;
+    steady.duplicatePercent = 0.00004;
+    EXPECT_THAT(TrafficControlBackend::netemArguments(steady),
+                testing::ElementsAre("netem", "limit", "11081", "delay", "50ms"));
+}
+
 TEST_F(TrafficControlBackendTest, WhatCannotBeReadFailsInsteadOfShapingOrRemovingNothing) {
     uplinks->failure = "Operation not permitted";
     EXPECT_EQ(enableFailure(),

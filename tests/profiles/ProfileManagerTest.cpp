@@ -272,3 +272,27 @@ TEST_F(ProfileManagerTest, anotherWritersChangesAreNeitherUndoneNorMissed) {
     EXPECT_GE(customChanged.count(), 2);
     EXPECT_GE(builtInChanged.count(), 2);
 }
+
+TEST_F(ProfileManagerTest, aProfileRewrittenByThisBuildKeepsTheKeysOfANewerOne) {
+    QJsonObject newer = ProfileJson::encode(custom("Newer"));
+    const QJsonObject model{{"kind", "gilbertElliott"}, {"p", 0.5}};
+    newer.insert("lossModel", model);
+    newer.insert("mtu", 1280);
+    writeFile(customFile(), QJsonDocument(QJsonArray{newer}).toJson());
+    auto manager = restart();
+    const ThrottleProfile loaded = manager->customProfiles().constFirst();
+
+    // Edited the way the editor and veltranectl edit, then duplicated.
+    ProfileFormData form = ProfileFormData::from(loaded);
+    form.name = QStringLiteral("Renamed");
+    ASSERT_TRUE(manager->saveProfile(form.to(loaded.id(), false)).ok());
+    ASSERT_TRUE(manager->duplicateProfile(*manager->profile(loaded.id())).ok());
+
+    const QJsonArray records = QJsonDocument::fromJson(fileContents()).array();
+    ASSERT_EQ(records.size(), 2);
+    for (const QJsonValue record : records) {
+        EXPECT_EQ(record["lossModel"].toObject(), model);
+        EXPECT_EQ(record["mtu"].toInteger(), 1280);
+    }
+    EXPECT_EQ(records[0]["name"].toString(), "Renamed");
+}

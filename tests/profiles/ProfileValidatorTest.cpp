@@ -169,3 +169,67 @@ TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
     EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
                 ElementsAre("Download: Bandwidth cannot exceed 10000 Mbps"));
 }
+
+TEST(ProfileValidatorTest, theRicherConditionsKeepToTheHelpersLimitsAndToOneAnother) {
+    // Each percentage in the loss's steps and range, named as itself.
+    const std::pair<ValidationResult (*)(const QString&, bool), const char*> percentages[] = {
+        {ProfileValidator::validatePacketLossCorrelation, "Loss correlation"},
+        {ProfileValidator::validateReorder, "Reordering"},
+        {ProfileValidator::validateDuplicate, "Duplication"}};
+    for (const auto& [check, what] : percentages) {
+        const QString name = QString::fromLatin1(what);
+        EXPECT_EQ(messageOf(check("100", true)), valid) << what;
+        EXPECT_EQ(messageOf(check("0.0001", true)), valid) << what;
+        EXPECT_EQ(messageOf(check("100.1", true)), name + " must be between 0 and 100");
+        EXPECT_EQ(messageOf(check("5%", true)), name + " must be a valid number");
+        EXPECT_EQ(messageOf(check("0.00004", true)), name + " must be 0 or at least 0.0001");
+        EXPECT_EQ(messageOf(check("", true)), name + " value is required");
+        EXPECT_EQ(messageOf(check("", false)), valid);
+    }
+    const auto jitter = [](const char* text) {
+        return messageOf(ProfileValidator::validateJitter(text, true));
+    };
+    EXPECT_EQ(jitter("-1"), "Jitter must be non-negative");
+    EXPECT_EQ(jitter("1.5"), "Jitter must be a valid number");
+    EXPECT_EQ(jitter("10001"), "Jitter cannot exceed 10000 ms");
+
+    // Jitter within the latency, a correlation only of a loss, reordering
+    // only ahead of an inbound delay of a millisecond at least.
+    ProfileFormData form;
+    form.name = QStringLiteral("Bursty");
+    form.hasLatency = true;
+    form.latency = QStringLiteral("20");
+    form.hasJitter = true;
+    form.jitter = QStringLiteral("20");
+    form.hasPacketLoss = true;
+    form.packetLoss = QStringLiteral("1");
+    form.hasPacketLossCorrelation = true;
+    form.packetLossCorrelation = QStringLiteral("25");
+    form.hasReorder = true;
+    form.reorder = QStringLiteral("5");
+    form.hasDuplicate = true;
+    form.duplicate = QStringLiteral("1");
+    EXPECT_TRUE(ProfileValidator::validateProfile(form, {}, std::nullopt).isValid);
+
+    form.hasPacketLoss = false;
+    form.latency = QStringLiteral("1");
+    form.jitter = QStringLiteral("2");
+    const ProfileValidationResult result =
+        ProfileValidator::validateProfile(form, {}, std::nullopt);
+    EXPECT_THAT(errorsOf(result),
+                ElementsAre("Jitter: Jitter cannot exceed the latency (1 ms)",
+                            "Loss Correlation: Loss correlation needs a packet loss",
+                            "Reordering: Reordering needs a latency of at least 2 ms"));
+    EXPECT_EQ(result.fieldErrors.at(Field::reorder), "Reordering needs a latency of at least 2 ms");
+    form.hasLatency = false;
+    EXPECT_EQ(
+        ProfileValidator::validateProfile(form, {}, std::nullopt).fieldErrors.at(Field::jitter),
+        "Jitter needs a latency at least as large");
+
+    // Duplication alone is a condition: the profile configures something.
+    ProfileFormData duplicateOnly;
+    duplicateOnly.name = QStringLiteral("Echo");
+    duplicateOnly.hasDuplicate = true;
+    duplicateOnly.duplicate = QStringLiteral("2");
+    EXPECT_TRUE(ProfileValidator::validateProfile(duplicateOnly, {}, std::nullopt).isValid);
+}

@@ -67,6 +67,19 @@ TEST(ThrottleProfileTest, lossIsClampedWhenMadeAndShownExactlyInDetailButTruncat
     EXPECT_EQ(decoded->shortDescription(), "0ms, 150% loss");
     decoded->packetLossPercent = 1e300;
     EXPECT_TRUE(decoded->formattedPacketLoss().endsWith("0%"));
+
+    // The richer conditions briefly, with their fractions; a zero is none.
+    ThrottleProfile rich = bare(2);
+    rich.latency = 100;
+    rich.jitter = 20;
+    rich.packetLossCorrelationPercent = 25;
+    rich.reorderPercent = 0.5;
+    rich.duplicatePercent = 1;
+    EXPECT_EQ(rich.shortDescription(), "100ms, ±20ms jitter, 2% loss, 25% loss correlation, "
+                                       "0.5% reordered, 1% duplicated");
+    rich.jitter = 0;
+    rich.reorderPercent = 0;
+    EXPECT_EQ(rich.shortDescription(), "100ms, 2% loss, 25% loss correlation, 1% duplicated");
 }
 
 TEST(ThrottleProfileJsonTest, roundTripKeepsEveryFieldAndOmitsAbsentOnes) {
@@ -78,6 +91,10 @@ TEST(ThrottleProfileJsonTest, roundTripKeepsEveryFieldAndOmitsAbsentOnes) {
     extreme.latency = std::numeric_limits<std::int64_t>::max();
     extreme.dnsDelay = std::numeric_limits<std::int64_t>::min();
     extreme.downloadBandwidth = Bandwidth{10'000'000'000'000, BandwidthUnit::mbps};
+    extreme.jitter = 7;
+    extreme.packetLossCorrelationPercent = 0.0001;
+    extreme.reorderPercent = 100;
+    extreme.duplicatePercent = 12.5;
     const QByteArray text = QJsonDocument(ProfileJson::encode(extreme)).toJson();
     EXPECT_EQ(ProfileJson::decode(QJsonDocument::fromJson(text).object()), extreme);
 
@@ -87,6 +104,7 @@ TEST(ThrottleProfileJsonTest, roundTripKeepsEveryFieldAndOmitsAbsentOnes) {
     EXPECT_FALSE(nulls->latency.has_value());
     const QJsonObject json = ProfileJson::encode(bare());
     EXPECT_EQ(json.keys(), (QStringList{"id", "isBuiltIn", "name", "showInMenu"}));
+    EXPECT_EQ(ProfileJson::encode(extreme).value("jitter"), 7);
     EXPECT_EQ(json.value("id").toString(), json.value("id").toString().toUpper());
 }
 
@@ -101,6 +119,8 @@ TEST(ThrottleProfileJsonTest, decodingIsStrict) {
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"downloadBandwidth":{"value":1,"unit":"gbps"}})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"downloadBandwidth":{"value":1,"unit":"Kbps"}})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"uploadBandwidth":{"value":2.5,"unit":"kbps"}})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"jitter":2.5})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"duplicatePercent":"1"})",
     };
     for (const char* json : rejected) {
         EXPECT_FALSE(decode(json).has_value()) << json;
