@@ -10,9 +10,14 @@
 #include "WindowRegistry.h"
 
 #include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtMath>
+
+#include <cmath>
+#include <memory>
 
 class ViewsTest final : public QObject {
     Q_OBJECT
@@ -132,9 +137,9 @@ private Q_SLOTS:
         QTRY_VERIFY(!view.shows("emptyCustomText"));
         view.click("visibility-beta");
         QVERIFY(!world.profiles.profile(beta.id())->showInMenu);
-        // The name dims with the switch.
+        // The name dims with the switch, to the faintest ink that still reads.
         QTRY_VERIFY(
-            qAbs(view.find("name-beta")->property("color").value<QColor>().alphaF() - 0.35) < 0.01);
+            qAbs(view.find("name-beta")->property("color").value<QColor>().alphaF() - 0.58) < 0.01);
 
         // Cancel keeps the profile; Delete removes it.
         for (const char* answer : {"alertReject", "alertAccept"}) {
@@ -299,6 +304,96 @@ private Q_SLOTS:
         // In a corner: pushed back onto the screen.
         QCOMPARE(panelPosition(QRect(1270, 0, 10, 24), panel, screen), QPoint(1008, 28));
         QCOMPARE(panelPosition(QRect(0, 790, 1, 1), panel, screen), QPoint(0, 486));
+    }
+
+    // WCAG 2 contrast of the theme's own colours, as the views draw them:
+    // a translucent colour over what lies under it.
+    void everyTextAndOutlineOfTheThemeReadsInBothAppearances() {
+        QQmlEngine engine;
+        engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+        QQmlComponent component(&engine);
+        component.setData("import QtQuick\nimport Veltrane.Ui\n"
+                          "QtObject { readonly property QtObject theme: Theme }",
+                          QUrl());
+        const std::unique_ptr<QObject> holder(component.create());
+        QVERIFY2(holder, qPrintable(component.errorString()));
+        QObject* theme = holder->property("theme").value<QObject*>();
+        QVERIFY(theme);
+        const auto color = [theme](const char* name) {
+            const QVariant value = theme->property(name);
+            if (!value.isValid()) {
+                qFatal("the theme has no colour %s", name);
+            }
+            return value.value<QColor>();
+        };
+        const auto over = [](const QColor& top, const QColor& under) {
+            const qreal a = top.alphaF();
+            return QColor::fromRgbF(top.redF() * a + under.redF() * (1 - a),
+                                    top.greenF() * a + under.greenF() * (1 - a),
+                                    top.blueF() * a + under.blueF() * (1 - a));
+        };
+        const auto luminance = [](const QColor& c) {
+            const auto linear = [](qreal v) {
+                return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) +
+                   0.0722 * linear(c.blueF());
+        };
+        const auto contrast = [&](const QColor& a, const QColor& b) {
+            const qreal la = luminance(a), lb = luminance(b);
+            return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+        };
+        const auto tinted = [](QColor c, qreal alpha) {
+            c.setAlphaF(alpha);
+            return c;
+        };
+
+        for (const bool dark : {false, true}) {
+            ViewHarness::useAppearance(dark);
+            QTRY_COMPARE(theme->property("dark").toBool(), dark);
+            const QColor window = color("windowBackground");
+            const QColor ink = color("ink");
+            // Every surface text sits on: windows, cards, the selected row,
+            // the running throttle's card, alerts, menus.
+            const QList<QColor> surfaces{
+                window,
+                over(tinted(ink, 0.04), window),
+                over(tinted(ink, 0.06), window),
+                over(tinted(color("activeGreen"), 0.06), window),
+                color("alertBackground"),
+                color("menuBackground"),
+            };
+            const auto check = [&](const QByteArray& text, const QColor& surface) {
+                const qreal ratio = contrast(over(color(text), surface), surface);
+                QVERIFY2(ratio >= 4.5,
+                         qPrintable(QStringLiteral("%1 %2 on %3: %4:1")
+                                        .arg(dark ? "dark" : "light", text, surface.name())
+                                        .arg(ratio, 0, 'f', 2)));
+            };
+            for (const char* text :
+                 {"primaryText", "secondaryText", "tertiaryText", "titleText", "panelOffTitle",
+                  "activeText", "warningOrange", "systemRed", "errorRed", "destructiveRow",
+                  "downloadTint", "uploadTint", "latencyTint", "packetLossTint", "dnsDelayTint"}) {
+                for (const QColor& surface : surfaces) {
+                    check(text, surface);
+                }
+            }
+            // Warnings, errors and the helper's badge: text on its own tint.
+            for (const char* text : {"activeText", "warningOrange", "systemRed", "errorRed"}) {
+                check(text, over(tinted(color(text), 0.12), window));
+            }
+            // White labels on prominent buttons and highlighted menu entries.
+            for (const char* fill : {"accentTop", "accentBottom", "highlight", "destructiveFill"}) {
+                QVERIFY2(contrast(Qt::white, color(fill)) >= 4.5, fill);
+            }
+            // A control's shape against the window: 3:1.
+            for (const char* outline : {"controlOutline", "activeGreen"}) {
+                for (const QColor& surface : surfaces.mid(0, 3)) {
+                    QVERIFY2(contrast(over(color(outline), surface), surface) >= 3.0, outline);
+                }
+            }
+        }
+        ViewHarness::useAppearance(false);
     }
 };
 

@@ -76,7 +76,7 @@ Rectangle {
                     objectName: "version"
                     anchors.centerIn: parent
                     text: root.viewModel.versionText
-                    color: Theme.inkAt(0.35)
+                    color: Theme.tertiaryText
                     font.pixelSize: Theme.smallSize
                 }
             }
@@ -107,7 +107,7 @@ Rectangle {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: root.viewModel.copyrightText
-            color: Theme.inkAt(0.2)
+            color: Theme.tertiaryText
             font.pixelSize: Theme.captionSize
         }
 

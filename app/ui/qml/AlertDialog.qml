@@ -85,7 +85,7 @@ T.Popup {
                 objectName: "alertAccept"
                 width: 110
                 text: popup.acceptText
-                tint: popup.destructive ? Theme.systemRed : Theme.accentBottom
+                tint: popup.destructive ? Theme.destructiveFill : Theme.accentBottom
                 onClicked: popup.accepted()
             }
         }

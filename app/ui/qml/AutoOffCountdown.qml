@@ -15,7 +15,7 @@ Text {
     objectName: "countdown"
     visible: model.isShown
     text: model.text
-    color: Theme.inkAt(0.3)
+    color: Theme.tertiaryText
     font.pixelSize: Theme.captionSize
     font.family: Theme.figuresFamily
 

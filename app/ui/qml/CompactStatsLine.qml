@@ -21,7 +21,7 @@ Item {
         objectName: "statsConditions"
         width: Math.min(implicitWidth, line.width - duration.implicitWidth)
         text: line.model.conditions
-        color: Theme.inkAt(0.6)
+        color: Theme.secondaryText
         font.pixelSize: Theme.smallSize
         font.family: Theme.figuresFamily
         elide: Text.ElideRight
@@ -32,7 +32,7 @@ Item {
         // After the variant that fits, not after the widest one.
         x: Math.min(conditions.contentWidth, conditions.width)
         text: " · " + line.model.displayDuration
-        color: Theme.inkAt(0.6)
+        color: Theme.secondaryText
         font.pixelSize: Theme.smallSize
         font.family: Theme.figuresFamily
     }

@@ -32,7 +32,7 @@ T.TextField {
         visible: field.text === "" && !field.preeditText
         text: field.placeholderText
         elide: Text.ElideRight
-        color: Theme.inkAt(0.3)
+        color: Theme.tertiaryText
         font: field.font
     }
 

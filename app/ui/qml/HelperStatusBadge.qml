@@ -14,7 +14,7 @@ Rectangle {
 
     readonly property color tint: {
         switch (status) {
-        case SettingsViewModel.Installed: return Theme.activeGreen
+        case SettingsViewModel.Installed: return Theme.activeText
         case SettingsViewModel.NotInstalled: return Theme.systemRed
         case SettingsViewModel.NoSystemBus:
         case SettingsViewModel.NotResponding:
@@ -43,7 +43,7 @@ Rectangle {
         Text {
             objectName: "helperBadgeText"
             text: badge.text
-            color: badge.checking ? Theme.inkAt(0.6) : badge.tint
+            color: badge.checking ? Theme.secondaryText : badge.tint
             font.pixelSize: Theme.labelSize
         }
     }

@@ -78,7 +78,7 @@ Column {
             objectName: "title"
             anchors.verticalCenter: parent.verticalCenter
             text: header.viewModel.titleText
-            color: header.viewModel.isEnabled ? Theme.activeGreen : Theme.panelOffTitle
+            color: header.viewModel.isEnabled ? Theme.activeText : Theme.panelOffTitle
             font.pixelSize: Theme.bodySize
             font.weight: Font.DemiBold
             Behavior on color {
@@ -127,7 +127,7 @@ Column {
         width: header.innerWidth
         text: header.viewModel.statusText
         elide: Text.ElideRight
-        color: Theme.inkAt(0.35)
+        color: Theme.tertiaryText
         font.pixelSize: Theme.smallSize
     }
 }

@@ -48,7 +48,7 @@ Rectangle {
             x: Theme.panelInset
             bottomPadding: 4
             text: "PROFILES"
-            color: Theme.inkAt(0.3)
+            color: Theme.tertiaryText
             font.pixelSize: Theme.smallSize
             font.weight: Font.DemiBold
             font.letterSpacing: 0.5

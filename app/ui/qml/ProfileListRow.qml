@@ -45,7 +45,7 @@ Rectangle {
             width: parent.width
             text: row.name
             elide: Text.ElideRight
-            color: Theme.inkAt(row.showInMenu ? 0.85 : 0.35)
+            color: row.showInMenu ? Theme.primaryText : Theme.tertiaryText
             font.pixelSize: Theme.bodySize
             font.weight: Font.Medium
         }

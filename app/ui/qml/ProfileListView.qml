@@ -119,7 +119,7 @@ Rectangle {
                     rightPadding: 14
                     wrapMode: Text.WordWrap
                     text: "No custom profiles yet. Click '+ Add Profile' to create one."
-                    color: Theme.inkAt(0.3)
+                    color: Theme.tertiaryText
                     font.pixelSize: Theme.labelSize
                 }
             }

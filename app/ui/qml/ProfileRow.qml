@@ -104,7 +104,7 @@ Item {
             width: parent.width
             text: row.summary
             elide: Text.ElideRight
-            color: Theme.inkAt(0.35)
+            color: Theme.tertiaryText
             font.pixelSize: Theme.smallSize
         }
     }
@@ -134,7 +134,7 @@ Item {
                 implicitWidth: 10
                 implicitHeight: 10
                 name: "pencil"
-                color: Theme.inkAt(0.35)
+                color: Theme.tertiaryText
             }
             onClicked: row.editRequested()
         }

@@ -3,12 +3,10 @@ import QtQuick
 
 // The upper-case label above a card.
 Text {
-    property real inkOpacity: 0.3
-
     leftPadding: 4
     font.pixelSize: Theme.smallSize
     font.weight: Font.DemiBold
     font.letterSpacing: 0.5
     font.capitalization: Font.AllUppercase
-    color: Theme.inkAt(inkOpacity)
+    color: Theme.tertiaryText
 }

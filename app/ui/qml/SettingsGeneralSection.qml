@@ -14,7 +14,6 @@ Column {
 
     SectionLabel {
         text: "General"
-        inkOpacity: 0.4
     }
     Card {
         width: parent.width
@@ -76,7 +75,7 @@ Column {
                 Text {
                     objectName: "autoDisableNote"
                     text: "A notification will be shown before auto-disable."
-                    color: Theme.inkAt(0.35)
+                    color: Theme.tertiaryText
                     font.pixelSize: Theme.smallSize
                 }
             }

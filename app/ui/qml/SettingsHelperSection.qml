@@ -16,7 +16,6 @@ Column {
 
     SectionLabel {
         text: "Privileged Helper"
-        inkOpacity: 0.4
     }
     Card {
         width: parent.width
@@ -36,7 +35,7 @@ Column {
                     anchors.verticalCenter: parent.verticalCenter
                     text: "Required for modifying network settings. Managed by the system."
                     wrapMode: Text.WordWrap
-                    color: Theme.inkAt(0.55)
+                    color: Theme.secondaryText
                     font.pixelSize: Theme.labelSize
                 }
                 HelperStatusBadge {

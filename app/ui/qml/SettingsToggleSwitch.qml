@@ -25,7 +25,8 @@ T.AbstractButton {
 
     background: Rectangle {
         radius: height / 2
-        color: control.checked ? control.activeColor : Theme.inkAt(0.15)
+        color: control.checked ? control.activeColor : Theme.switchOffTrack
+        border.color: control.checked ? control.activeColor : Theme.controlOutline
         Behavior on color { ColorAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad } }
 
         // Brightened while hovered.

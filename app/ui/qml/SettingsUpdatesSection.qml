@@ -14,7 +14,6 @@ Column {
 
     SectionLabel {
         text: "Updates"
-        inkOpacity: 0.4
     }
     Card {
         width: parent.width

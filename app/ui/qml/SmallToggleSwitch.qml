@@ -19,22 +19,31 @@ T.AbstractButton {
 
     implicitWidth: 32
     implicitHeight: 18
-    opacity: enabled ? 1 : 0.4
     focusPolicy: Qt.NoFocus
 
     Accessible.role: Accessible.CheckBox
     Accessible.checkable: true
     Accessible.checked: isOn
 
+    // The outline stays when the switch is disabled, so that it never fades
+    // into the background; only the fill and the knob do.
+    Rectangle {
+        z: 1
+        anchors.fill: parent
+        radius: height / 2
+        color: "transparent"
+        border.color: control.isOn ? control.activeColor : Theme.controlOutline
+    }
     // Drawn as plain children: the templates' background is created late,
     // and the knob's shadow needs to name the knob.
     Item {
         anchors.fill: parent
+        opacity: control.enabled ? 1 : Theme.disabledOpacity
 
         Rectangle {
             anchors.fill: parent
             radius: height / 2
-            color: control.isOn ? control.activeColor : Theme.inkAt(0.15)
+            color: control.isOn ? control.activeColor : Theme.switchOffTrack
             Behavior on color {
                 ColorAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad }
             }

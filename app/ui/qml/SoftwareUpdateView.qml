@@ -95,7 +95,7 @@ Rectangle {
             objectName: "progressText"
             visible: text.length > 0
             text: root.viewModel.progressText
-            color: Theme.inkAt(0.5)
+            color: Theme.secondaryText
             font.pixelSize: Theme.smallSize
         }
 

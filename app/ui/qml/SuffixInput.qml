@@ -26,7 +26,7 @@ Row {
     Text {
         anchors.verticalCenter: parent.verticalCenter
         text: input.suffix
-        color: Theme.inkAt(0.5)
+        color: Theme.secondaryText
         font.pixelSize: Theme.bodySize
     }
 }

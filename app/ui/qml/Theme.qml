@@ -20,10 +20,26 @@ QtObject {
         return dark ? Qt.rgba(1, 1, 1, opacity) : Qt.rgba(0, 0, 0, opacity)
     }
 
+    // Every text reaches 4.5:1 against the backgrounds it sits on, and every
+    // control's outline 3:1, in both appearances: where the design's colour
+    // does not, its hue stays and only its lightness moves.
+    function shade(base: color, lightness: real): color {
+        return Qt.hsla(base.hslHue, base.hslSaturation, lightness, 1)
+    }
+    // Text in three steps of ink; the design's fainter inks (0.2 to 0.5)
+    // are all drawn as the third.
+    readonly property color primaryText: inkAt(0.85)
+    readonly property color secondaryText: inkAt(0.65)
+    readonly property color tertiaryText: inkAt(0.58)
+
     readonly property color windowBackground: dark ? Qt.rgba(0.12, 0.12, 0.13, 1) : Qt.rgba(0.96, 0.96, 0.96, 1)
-    readonly property color activeGreen: Qt.rgba(0.2, 0.78, 0.35, 1)
-    readonly property color accentTop: Qt.rgba(0.29, 0.54, 1.0, 1)
-    readonly property color accentBottom: Qt.rgba(0.19, 0.44, 0.93, 1)
+    readonly property color designGreen: Qt.rgba(0.2, 0.78, 0.35, 1)
+    // Fills: the switch, the dot, the selected row's mark.
+    readonly property color activeGreen: dark ? designGreen : shade(designGreen, 0.36)
+    readonly property color activeText: dark ? designGreen : shade(designGreen, 0.28)
+    // White text reads on both ends of the gradient.
+    readonly property color accentTop: shade(Qt.rgba(0.29, 0.54, 1.0, 1), 0.52)
+    readonly property color accentBottom: shade(Qt.rgba(0.19, 0.44, 0.93, 1), 0.5)
     readonly property color titleText: dark ? Qt.rgba(0.96, 0.96, 0.97, 1) : Qt.rgba(0.04, 0.04, 0.03, 1)
 
     // The update window: release notes on a text background, a sweeping progress bar.
@@ -46,10 +62,16 @@ QtObject {
     readonly property int buttonSize: 12
     readonly property int editorTitleSize: 17
     readonly property color panelOffTitle: dark ? Qt.rgba(0.9, 0.9, 0.91, 1) : Qt.rgba(0.1, 0.1, 0.09, 1)
-    readonly property color warningOrange: dark ? Qt.rgba(1.0, 0.62, 0.04, 1) : Qt.rgba(1.0, 0.58, 0.0, 1)
-    readonly property color systemRed: dark ? Qt.rgba(1.0, 0.27, 0.23, 1) : Qt.rgba(1.0, 0.23, 0.19, 1)
-    readonly property color errorRed: Qt.rgba(1.0, 0.35, 0.35, 1)
-    readonly property color destructiveRow: Qt.rgba(1.0, 0.35, 0.35, 0.7)
+    readonly property color warningOrange: dark ? Qt.rgba(1.0, 0.62, 0.04, 1) : shade(Qt.rgba(1.0, 0.58, 0.0, 1), 0.29)
+    readonly property color systemRed: dark ? shade(Qt.rgba(1.0, 0.27, 0.23, 1), 0.67) : shade(Qt.rgba(1.0, 0.23, 0.19, 1), 0.37)
+    // Under white text: a destructive confirmation's button.
+    readonly property color destructiveFill: shade(Qt.rgba(1.0, 0.23, 0.19, 1), 0.42)
+    readonly property color errorRed: shade(Qt.rgba(1.0, 0.35, 0.35, 1), dark ? 0.7 : 0.37)
+    readonly property color destructiveRow: errorRed
+    // The switch: a faint track, and an outline that stays when it is disabled.
+    readonly property color switchOffTrack: inkAt(0.15)
+    readonly property color controlOutline: inkAt(0.5)
+    readonly property real disabledOpacity: 0.4
     readonly property color knobShadow: Qt.rgba(0, 0, 0, 0.2)
     readonly property color loadingDim: Qt.rgba(0, 0, 0, 0.2)
     readonly property color alertDim: Qt.rgba(0, 0, 0, dark ? 0.45 : 0.25)
@@ -63,17 +85,22 @@ QtObject {
     readonly property int pulseDuration: 1000
     // The profile list, settings and onboarding windows.
     readonly property color symbolBlue: dark ? Qt.rgba(0.04, 0.52, 1.0, 1) : Qt.rgba(0.0, 0.48, 1.0, 1)
-    readonly property color secondaryText: inkAt(0.55)
     readonly property color controlBackground: dark ? Qt.rgba(0.2, 0.2, 0.21, 1) : Qt.rgba(1, 1, 1, 1)
     readonly property color menuBackground: dark ? Qt.rgba(0.17, 0.17, 0.18, 1) : Qt.rgba(0.98, 0.98, 0.98, 1)
     readonly property color highlight: accentBottom
-    // The statistics chips of a profile row, by kind.
+    // The statistics chips of a profile row, by kind: the design's pastels,
+    // solid, darkened on the light background.
+    readonly property color downloadTint: dark ? Qt.rgba(0.39, 0.63, 1.0, 1) : shade(Qt.rgba(0.39, 0.63, 1.0, 1), 0.45)
+    readonly property color uploadTint: dark ? Qt.rgba(1.0, 0.71, 0.24, 1) : shade(Qt.rgba(1.0, 0.71, 0.24, 1), 0.28)
+    readonly property color latencyTint: dark ? Qt.rgba(0.71, 0.51, 1.0, 1) : shade(Qt.rgba(0.71, 0.51, 1.0, 1), 0.57)
+    readonly property color packetLossTint: dark ? Qt.rgba(1.0, 0.78, 0.24, 1) : shade(Qt.rgba(1.0, 0.78, 0.24, 1), 0.26)
+    readonly property color dnsDelayTint: dark ? Qt.rgba(0.39, 0.71, 1.0, 1) : shade(Qt.rgba(0.39, 0.71, 1.0, 1), 0.37)
     readonly property var statTints: ({
-        download: Qt.rgba(0.39, 0.63, 1.0, 0.55),
-        upload: Qt.rgba(1.0, 0.71, 0.24, 0.55),
-        latency: Qt.rgba(0.71, 0.51, 1.0, 0.55),
-        packetLoss: Qt.rgba(1.0, 0.78, 0.24, 0.55),
-        dnsDelay: Qt.rgba(0.39, 0.71, 1.0, 0.55)
+        download: downloadTint,
+        upload: uploadTint,
+        latency: latencyTint,
+        packetLoss: packetLossTint,
+        dnsDelay: dnsDelayTint
     })
     readonly property int labelSize: 12
     readonly property int listTitleSize: 20

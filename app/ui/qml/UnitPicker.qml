@@ -54,7 +54,7 @@ Rectangle {
                 Text {
                     anchors.centerIn: parent
                     text: segment.modelData
-                    color: Theme.inkAt(segment.chosen ? 0.85 : 0.5)
+                    color: segment.chosen ? Theme.primaryText : Theme.secondaryText
                     font.pixelSize: Theme.buttonSize
                     font.weight: segment.chosen ? Font.DemiBold : Font.Normal
                 }
