@@ -6,6 +6,7 @@
 #include "HelperProtocolProxy.h"
 #include "VeltraneHelper.h"
 
+#include <QDBusArgument>
 #include <QDBusMetaType>
 
 #include <tuple>
@@ -39,10 +40,19 @@ QString signatureOf() {
         Arguments{});
 }
 
+// A container (the a{sv} of named parameters) arrives still marshalled.
+template <typename T>
+T argumentAs(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        return qdbus_cast<T>(value.value<QDBusArgument>());
+    }
+    return qvariant_cast<T>(value);
+}
+
 // Only called once the signature has been checked, so every cast fits.
 template <typename Arguments, size_t... I>
 Arguments argumentsOf(const QVariantList& values, std::index_sequence<I...>) {
-    return Arguments{qvariant_cast<std::tuple_element_t<I, Arguments>>(values.at(I))...};
+    return Arguments{argumentAs<std::tuple_element_t<I, Arguments>>(values.at(I))...};
 }
 
 // The handler must take the method's typed reply and its arguments, or this

@@ -112,6 +112,19 @@ TEST_F(AuthorizationTest, TheInstalledBusPolicyLetsOnlyRootOwnTheNameAndAnyoneCa
                 testing::EndsWith("boolean false string \"\""));
     EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.FormatDisk").toStdString(),
                 testing::HasSubstr("AccessDenied"));
+    // The members beside the nine reach the daemon too, which then judges
+    // the call itself.
+    EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.GetState").toStdString(),
+                testing::StartsWith("method return"));
+    for (const char* member : {"EnableThrottlingAs", "EnableThrottlingWithParameters"}) {
+        EXPECT_THAT(callAsNobody(helper, QStringLiteral("com.veltrane.HelperProtocol.") +
+                                             QLatin1StringView(member))
+                        .toStdString(),
+                    testing::HasSubstr("org.freedesktop.DBus.Error.InvalidArgs"))
+            << member;
+    }
+    EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.ReleaseThrottling").toStdString(),
+                testing::HasSubstr("com.veltrane.Error.NotHolder"));
 
     EXPECT_THAT(dbusSendAsNobody(helper, {"--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
                                           "org.freedesktop.DBus.RequestName",

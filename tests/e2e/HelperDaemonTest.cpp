@@ -166,6 +166,50 @@ TEST_F(HelperDaemonTest, InvalidParametersGetTheCheckMessageAndRunNothing) {
     EXPECT_TRUE(daemonLog().contains("Validation failed: " + latency));
 }
 
+TEST_F(HelperDaemonTest, NamedParametersAreReadStrictlyAndWhatTheEngineCannotShapeIsRefused) {
+    const auto enable = [this](const QVariantMap& parameters) {
+        return call("EnableThrottlingWithParameters", {parameters, QString(), false});
+    };
+    const struct {
+        QVariantMap parameters;
+        QString message;
+    } refused[] = {
+        {{{"latencyMs", qlonglong(30)}, {"bogus", 1.0}}, "Unknown parameter \"bogus\""},
+        {{{"latencyMs", 30}}, "Parameter \"latencyMs\" must be of type x (64-bit integer), not i"},
+        {{{"reorderPercent", QStringLiteral("5")}},
+         "Parameter \"reorderPercent\" must be of type d (double), not s"},
+        {{{"latencyMs", qlonglong(10)}, {"jitterMs", qlonglong(11)}},
+         "Jitter cannot exceed the latency (10ms)"},
+    };
+    for (const auto& each : refused) {
+        const QDBusMessage reply = enable(each.parameters);
+        EXPECT_EQ(reply.errorName(), HelperProtocol::Error::kInvalidArguments);
+        EXPECT_EQ(reply.errorMessage(), each.message);
+    }
+    EXPECT_THAT(toolRuns(), IsEmpty());
+
+    // The five alone, named: what EnableThrottling does, published alike.
+    const QVariantMap five{{"downloadBytesPerSecond", qlonglong(1000)},
+                           {"latencyMs", qlonglong(30)},
+                           {"packetLossPercent", 1.5}};
+    ASSERT_EQ(enable(five).type(), QDBusMessage::ReplyMessage);
+    const QVariantMap configuration = state().value(HelperProtocol::State::kConfiguration).toMap();
+    EXPECT_EQ(configuration.keys(),
+              (QStringList{"dnsDelayMs", "downloadBytesPerSecond", "latencyMs", "packetLossPercent",
+                           "uploadBytesPerSecond"}));
+    EXPECT_EQ(configuration.value("packetLossPercent"), 1.5);
+
+    // This daemon shapes with dummynet, which has no duplication: refused by
+    // name, and what is in force stays.
+    QVariantMap duplicated = five;
+    duplicated.insert("duplicatePercent", 1.0);
+    const QDBusMessage reply = enable(duplicated);
+    EXPECT_EQ(reply.errorName(), HelperProtocol::Error::kFailed);
+    EXPECT_EQ(reply.errorMessage(), "Validation failed: Duplication cannot be shaped with pf and "
+                                    "dummynet; remove it from the profile");
+    EXPECT_EQ(state().value(HelperProtocol::State::kConfiguration).toMap(), configuration);
+}
+
 TEST_F(HelperDaemonTest, AnEngineFailureRepliesWithTheErrorDescription) {
     helper.tools().answer("dnctl", "*", 1, "", "dummynet unavailable");
     EXPECT_THAT(call("EnableThrottling", enableArguments(1000, 0, 0, 0, 0)).arguments(),
