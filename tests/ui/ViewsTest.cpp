@@ -306,6 +306,29 @@ private Q_SLOTS:
         QCOMPARE(panelPosition(QRect(0, 790, 1, 1), panel, screen), QPoint(0, 486));
     }
 
+    // The desktop's font sets the type of every view, and a larger one
+    // grows the panel rather than clipping it or wrapping its clock.
+    void viewsTakeTheirTypeFromTheDesktopFontAndGrowWithIt() {
+        const QFont desktop = QGuiApplication::font();
+        int panelHeight = 0;
+        for (const int pixels : {13, 16}) {
+            QFont font = desktop;
+            font.setPixelSize(pixels);
+            QGuiApplication::setFont(font);
+            UiWorld world;
+            const auto panel = world.panel();
+            panel->selectProfile(world.named("3G (Lossy)"));
+            panel->handleToggle(true);
+            ViewHarness view("MenuBarView", panel.get());
+            QCOMPARE(view.find("title")->property("font").value<QFont>().pixelSize(), pixels);
+            QCOMPARE(view.find("statsDuration")->y(), view.find("statsConditions")->y());
+            QCOMPARE(view.window().width(), 272);
+            QVERIFY(view.window().height() > panelHeight);
+            panelHeight = view.window().height();
+        }
+        QGuiApplication::setFont(desktop);
+    }
+
     // WCAG 2 contrast of the theme's own colours, as the views draw them:
     // a translucent colour over what lies under it.
     void everyTextAndOutlineOfTheThemeReadsInBothAppearances() {

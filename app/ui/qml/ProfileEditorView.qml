@@ -16,7 +16,7 @@ Column {
 
     Item {
         width: parent.width
-        height: 56
+        height: Theme.scaled(56)
 
         Text {
             objectName: "editorTitle"
@@ -75,7 +75,7 @@ Column {
 
     Item {
         width: parent.width
-        height: 60
+        height: Theme.scaled(60)
 
         Row {
             x: 20

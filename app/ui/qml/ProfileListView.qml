@@ -29,7 +29,7 @@ Rectangle {
     Item {
         id: header
         width: parent.width
-        height: 64
+        height: Theme.scaled(64)
 
         Text {
             x: 22
@@ -55,7 +55,7 @@ Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     text: "+"
                     color: "white"
-                    font.pixelSize: 14
+                    font.pixelSize: Theme.symbolTextSize
                 }
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
@@ -130,7 +130,7 @@ Rectangle {
         id: footer
         anchors.bottom: parent.bottom
         width: parent.width
-        height: 56
+        height: Theme.scaled(56)
 
         Rectangle {
             width: parent.width

@@ -30,7 +30,7 @@ Rectangle {
     Item {
         id: header
         width: parent.width
-        height: 54
+        height: Theme.scaled(54)
 
         Text {
             x: 20
@@ -102,7 +102,7 @@ Rectangle {
         id: footer
         anchors.bottom: parent.bottom
         width: parent.width
-        height: 52
+        height: Theme.scaled(52)
 
         T.AbstractButton {
             id: aboutButton

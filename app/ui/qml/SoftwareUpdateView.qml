@@ -99,12 +99,17 @@ Rectangle {
             font.pixelSize: Theme.smallSize
         }
 
+        // "Skip" on the left and the two choices on the right; a large font
+        // puts "Skip" on a line of its own rather than under the others.
         Item {
+            readonly property bool oneLine: skip.implicitWidth + 10 + choices.implicitWidth <= width
+
             width: parent.width
-            height: choices.implicitHeight
+            height: oneLine ? choices.implicitHeight : skip.implicitHeight + 8 + choices.implicitHeight
             visible: root.viewModel.showsUpdateChoices
 
             BorderedButton {
+                id: skip
                 objectName: "skipButton"
                 anchors.left: parent.left
                 text: "Skip This Version"
@@ -113,6 +118,7 @@ Rectangle {
             Row {
                 id: choices
                 anchors.right: parent.right
+                anchors.bottom: parent.bottom
                 spacing: 10
 
                 BorderedButton {

@@ -49,18 +49,24 @@ QtObject {
     // Digits of one width, for figures that tick or line up.
     readonly property string figuresFamily: DesktopFont.figuresFamily
 
-    // Point sizes of the design, drawn as logical pixels.
-    readonly property int captionSize: 10
-    readonly property int smallSize: 11
-    readonly property int bodySize: 13
-    readonly property int titleSize: 18
+    // Type follows the desktop's font: the design's body size (13) is the
+    // desktop's, and every other size keeps its ratio to it. Layouts grow
+    // with the text, so nothing here is a fixed height.
+    readonly property real fontScale: DesktopFont.pixelSize > 0 ? DesktopFont.pixelSize / 13 : 1
+    function scaled(designSize: real): int {
+        return Math.round(designSize * fontScale)
+    }
+    readonly property int captionSize: scaled(10)
+    readonly property int smallSize: scaled(11)
+    readonly property int bodySize: scaled(13)
+    readonly property int titleSize: scaled(18)
 
     // The menu bar panel and the profile editor.
     readonly property int panelWidth: 272
     readonly property int editorWidth: 380
     readonly property int panelInset: 14
-    readonly property int buttonSize: 12
-    readonly property int editorTitleSize: 17
+    readonly property int buttonSize: scaled(12)
+    readonly property int editorTitleSize: scaled(17)
     readonly property color panelOffTitle: dark ? Qt.rgba(0.9, 0.9, 0.91, 1) : Qt.rgba(0.1, 0.1, 0.09, 1)
     readonly property color warningOrange: dark ? Qt.rgba(1.0, 0.62, 0.04, 1) : shade(Qt.rgba(1.0, 0.58, 0.0, 1), 0.29)
     readonly property color systemRed: dark ? shade(Qt.rgba(1.0, 0.27, 0.23, 1), 0.67) : shade(Qt.rgba(1.0, 0.23, 0.19, 1), 0.37)
@@ -102,8 +108,9 @@ QtObject {
         packetLoss: packetLossTint,
         dnsDelay: dnsDelayTint
     })
-    readonly property int labelSize: 12
-    readonly property int listTitleSize: 20
-    readonly property int stepTitleSize: 22
-    readonly property int stepHeadingSize: 17
+    readonly property int labelSize: scaled(12)
+    readonly property int listTitleSize: scaled(20)
+    readonly property int stepTitleSize: scaled(22)
+    readonly property int stepHeadingSize: scaled(17)
+    readonly property int symbolTextSize: scaled(14)
 }
