@@ -18,6 +18,8 @@ struct Command {
         none,
         // One more argument at most; the command checks it.
         optional,
+        // Any number more; the command checks them.
+        many,
         // A program to run and its arguments, after an optional "--": at
         // least the program. Options of veltranectl end at the first
         // argument, so that everything after it is the program's.

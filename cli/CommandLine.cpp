@@ -170,7 +170,8 @@ int CommandLine::run(const QList<QByteArray>& rawArguments, QTextStream& out,
         return usageError(QStringLiteral("missing the COMMAND to run"));
     }
     const qsizetype allowed = command->rest == Command::Rest::optional ? required + 1 : required;
-    if (command->rest != Command::Rest::command && positional.size() > allowed) {
+    if (command->rest != Command::Rest::command && command->rest != Command::Rest::many &&
+        positional.size() > allowed) {
         return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.at(allowed)));
     }
 

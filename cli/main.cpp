@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "CommandLine.h"
 #include "Diagnostics.h"
+#include "ExchangeCommands.h"
 #include "ProfileCommands.h"
 #include "ThrottleCommands.h"
 
@@ -21,5 +22,6 @@ int main(int argc, char* argv[]) {
     Diagnostics::sendToStandardError();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return CommandLine(profileCommands() + throttleCommands()).run(arguments, out, err);
+    return CommandLine(profileCommands() + exchangeCommands() + throttleCommands())
+        .run(arguments, out, err);
 }

@@ -4,6 +4,7 @@
 #include "Diagnostics.h"
 #include "ProfileJson.h"
 #include "ProfileNameOrder.h"
+#include "ProfileValidator.h"
 #include "SettingsKeys.h"
 #include "SharedFile.h"
 #include "UnreadableFile.h"
@@ -68,6 +69,11 @@ ThrottleProfile editableCopy(const ThrottleProfile& profile, const QUuid& id, co
     ThrottleProfile copy(id, name, profile.conditions(), false, true);
     copy.otherKeys = profile.otherKeys;
     return copy;
+}
+
+// The name of a copy; a duplicate and an import of a taken name share it.
+QString copyName(const QString& name) {
+    return name + QStringLiteral(" Copy");
 }
 
 // A custom record that claims to be built-in cannot be one: it becomes an
@@ -249,8 +255,59 @@ ProfileChange ProfileManager::deleteProfile(const ThrottleProfile& profile) {
 
 ProfileChange ProfileManager::duplicateProfile(const ThrottleProfile& profile) {
     // No uniqueness check: duplicating twice gives two profiles of the same name.
-    return createProfile(
-        editableCopy(profile, QUuid::createUuid(), profile.name + QStringLiteral(" Copy")));
+    return createProfile(editableCopy(profile, QUuid::createUuid(), copyName(profile.name)));
+}
+
+ProfileChange ProfileManager::importProfiles(const QList<ThrottleProfile>& profiles,
+                                             NameClash clash, QList<ThrottleProfile>* added) {
+    QList<ThrottleProfile> imported;
+    ProfileChange change = changeCustomProfiles([&](QList<ThrottleProfile>& stored) {
+        // Decided on the file as it is under the lock, with the names the
+        // import adds as it goes, so no two profiles end with one name.
+        QStringList taken;
+        for (const QList<ThrottleProfile>* list : {&m_builtInProfiles, &stored}) {
+            for (const ThrottleProfile& profile : *list) {
+                taken << profile.name;
+            }
+        }
+        const auto isTaken = [&taken](const QString& name) {
+            return !ProfileValidator::validateNameUniqueness(name, taken, std::nullopt).isValid;
+        };
+        QStringList clashes;
+        imported.clear();
+        for (const ThrottleProfile& profile : profiles) {
+            QString name = profile.name;
+            if (isTaken(name) && clash == NameClash::refuse) {
+                clashes << QStringLiteral("'%1'").arg(name);
+            }
+            while (isTaken(name)) {
+                name = copyName(name);
+            }
+            if (const ValidationResult valid = ProfileValidator::validateName(name);
+                !valid.isValid) {
+                return ProfileChange::refused(QStringLiteral("Profile '%1' cannot be renamed "
+                                                             "to a free name: %2")
+                                                  .arg(profile.name, *valid.message));
+            }
+            ThrottleProfile copy = editableCopy(profile, QUuid::createUuid(), name);
+            copy.showInMenu = profile.showInMenu;
+            taken << name;
+            imported << copy;
+        }
+        if (!clashes.isEmpty()) {
+            return ProfileChange::refused(
+                (clashes.size() == 1
+                     ? QStringLiteral("Nothing imported: a profile named %1 already exists")
+                     : QStringLiteral("Nothing imported: profiles named %1 already exist"))
+                    .arg(clashes.join(QStringLiteral(", "))));
+        }
+        stored += imported;
+        return ProfileChange::done();
+    });
+    if (added && change.outcome != ProfileChange::Outcome::refused) {
+        *added = imported;
+    }
+    return change;
 }
 
 ProfileChange ProfileManager::toggleMenuVisibility(const ThrottleProfile& profile) {

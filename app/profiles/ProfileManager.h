@@ -61,6 +61,14 @@ public:
     ProfileChange deleteProfile(const ThrottleProfile& profile);
     // The copy is the change's profile.
     ProfileChange duplicateProfile(const ThrottleProfile& profile);
+    // Adds `profiles` as new custom profiles with new ids, all or none. A
+    // name another profile has (or one added before it) is given the
+    // duplicate's " Copy" suffix until it is free, or, with
+    // NameClash::refuse, refuses the whole import naming each clash.
+    // `added` gets the profiles as stored.
+    enum class NameClash { rename, refuse };
+    ProfileChange importProfiles(const QList<ThrottleProfile>& profiles, NameClash clash,
+                                 QList<ThrottleProfile>* added = nullptr);
     // Built-in profiles only.
     ProfileChange toggleMenuVisibility(const ThrottleProfile& profile);
     // Custom profiles only.

@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: MIT
+#include "ExchangeCommands.h"
+
+#include "CliError.h"
+#include "HelperParameters.h"
+#include "LinkSafeFile.h"
+#include "NetworkChaosManifest.h"
+#include "ProfileExchange.h"
+#include "ProfileNameOrder.h"
+#include "ProfileOptions.h"
+#include "TerminalText.h"
+#include "ThrottleParameters.h"
+#include "TrafficControlScript.h"
+
+namespace {
+
+constexpr QLatin1StringView outputOption{"output"};
+constexpr QLatin1StringView formatOption{"format"};
+constexpr QLatin1StringView noRenameOption{"no-rename"};
+
+// The named profiles, built-in ones too: a user who names one wants it, and
+// the same name on a colleague's machine may be deleted or, one day, differ.
+// Without names, the user's own: the built-in ones travel with Veltrane.
+QList<ThrottleProfile> chosenProfiles(const CommandContext& context) {
+    if (context.arguments.isEmpty()) {
+        return ProfileNameOrder::sortedByName(context.profiles.customProfiles());
+    }
+    QList<ThrottleProfile> chosen;
+    for (const QString& argument : context.arguments) {
+        try {
+            chosen << ProfileOptions::resolve(context.profiles.allProfiles(), argument);
+        } catch (const CliError& error) {
+            throw CliError::usage(error.messages);
+        }
+    }
+    return chosen;
+}
+
+// The helper's parameters, key by key over the wire's names, so that a
+// condition added to both is carried without a change here.
+ThrottleParameters engineParameters(const HelperParameters& parameters) {
+    const QVariantMap wire = parameters.toWire();
+    ThrottleParameters engine;
+    for (const ThrottleParameters::Field& field : ThrottleParameters::fields()) {
+        const QVariant value = wire.value(QString::fromLatin1(field.key));
+        if (field.integer) {
+            engine.*field.integer = value.toLongLong();
+        } else {
+            engine.*field.real = value.toDouble();
+        }
+    }
+    return engine;
+}
+
+QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
+    const HelperParameters parameters = HelperParameters::from(profile);
+    if (format == u"tc") {
+        const QString title = QStringLiteral("Veltrane profile \"%1\": %2")
+                                  .arg(profile.name, profile.shortDescription());
+        return QByteArray::fromStdString(
+            TrafficControlScript::write(engineParameters(parameters), title.toStdString()));
+    }
+    const QString manifest = NetworkChaosManifest::write(parameters, profile.name);
+    if (manifest.isEmpty()) {
+        throw CliError::failure(QStringLiteral("'%1' sets no condition Chaos Mesh can shape")
+                                    .arg(TerminalText::name(profile.name)));
+    }
+    return manifest.toUtf8();
+}
+
+void exportProfiles(CommandContext& context, const QCommandLineParser& parser) {
+    const QString format = parser.isSet(QString(formatOption)) ? parser.value(QString(formatOption))
+                                                               : QStringLiteral("json");
+    if (format != u"json" && format != u"tc" && format != u"networkchaos") {
+        throw CliError::usage({QStringLiteral("--format is json, tc or networkchaos, not '%1'")
+                                   .arg(TerminalText::name(format))});
+    }
+    if (format != u"json" && context.arguments.size() != 1) {
+        throw CliError::usage(
+            {QStringLiteral("--format %1 takes exactly one PROFILE").arg(format)});
+    }
+    const QList<ThrottleProfile> profiles = chosenProfiles(context);
+    const QByteArray bytes = format == u"json" ? ProfileExchange::encode(profiles)
+                                               : conditionsAs(format, profiles.constFirst());
+    if (!parser.isSet(QString(outputOption))) {
+        if (format == u"json") {
+            // On a terminal, names must not steer it; a parser reads the same.
+            context.out << TerminalText::json(ProfileExchange::document(profiles),
+                                              QJsonDocument::Indented);
+        } else {
+            context.out << QString::fromUtf8(bytes);
+        }
+        return;
+    }
+    const QString path = parser.value(QString(outputOption));
+    QString error;
+    if (!LinkSafeFile::replace(path, bytes, &error)) {
+        throw CliError::failure(error);
+    }
+    context.out << TerminalText::line(format == u"json"
+                                          ? ProfileExchange::exportSummary(profiles.size(), path)
+                                          : QStringLiteral("Wrote %1").arg(path))
+                << '\n';
+}
+
+void importProfiles(CommandContext& context, const QCommandLineParser& parser) {
+    const ProfileExchange::Decoded decoded = ProfileExchange::read(context.arguments.constFirst());
+    if (!decoded.error.isEmpty()) {
+        throw CliError::usage({decoded.error});
+    }
+    QList<ThrottleProfile> added;
+    const ProfileChange change = context.profiles.importProfiles(
+        decoded.profiles,
+        parser.isSet(QString(noRenameOption)) ? ProfileManager::NameClash::refuse
+                                              : ProfileManager::NameClash::rename,
+        &added);
+    if (change.outcome == ProfileChange::Outcome::refused) {
+        throw CliError::failure(change.message);
+    }
+    if (change.outcome == ProfileChange::Outcome::failed) {
+        throw CliError::failure(QStringLiteral("Could not save the change: ") + change.message);
+    }
+    context.out << TerminalText::line(ProfileExchange::importSummary(added)) << '\n';
+}
+
+} // namespace
+
+QList<Command> exchangeCommands() {
+    return {
+        {.name = QStringLiteral("export"),
+         .arguments = QStringLiteral("[PROFILE...]"),
+         .summary = QStringLiteral("Write profiles to share: the named ones, or every custom "
+                                   "profile, as one JSON file that 'import' reads."),
+         .details = QStringLiteral(
+             "--format tc writes a sh script of tc commands that shapes an interface of any "
+             "Linux host or container as Veltrane does ('sh FILE eth0' applies it, 'sh FILE eth0 "
+             "remove' takes it away); --format networkchaos writes Chaos Mesh NetworkChaos "
+             "resources for a Kubernetes cluster. Both take one PROFILE."),
+         .options = {QCommandLineOption(QString(outputOption),
+                                        QStringLiteral("Write to FILE, replacing it whole, "
+                                                       "instead of standard output."),
+                                        QStringLiteral("FILE")),
+                     QCommandLineOption(QString(formatOption),
+                                        QStringLiteral("json (the default), tc or networkchaos."),
+                                        QStringLiteral("FORMAT"))},
+         .run = exportProfiles,
+         .rest = Command::Rest::many},
+        {.name = QStringLiteral("import"),
+         .arguments = QStringLiteral("FILE"),
+         .summary = QStringLiteral("Add the profiles of an exported file as new custom "
+                                   "profiles, all or none."),
+         .details = QStringLiteral("A name that is taken gets ' Copy' added, as a duplicate's "
+                                   "does."),
+         .options = {QCommandLineOption(QString(noRenameOption),
+                                        QStringLiteral("Refuse the file when a name is taken "
+                                                       "instead of renaming."))},
+         .run = importProfiles,
+         .required = {QStringLiteral("FILE")}},
+    };
+}

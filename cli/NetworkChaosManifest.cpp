@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: MIT
+#include "NetworkChaosManifest.h"
+
+#include "NumberText.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+// A resource name is a DNS label: lower-case letters, digits and dashes.
+QString resourceName(const QString& profileName, const char* action) {
+    QString slug;
+    for (const QChar c : profileName.toLower()) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')) {
+            slug += c;
+        } else if (!slug.isEmpty() && !slug.endsWith(u'-')) {
+            slug += u'-';
+        }
+    }
+    slug = slug.left(40);
+    while (slug.endsWith(u'-')) {
+        slug.chop(1);
+    }
+    return QStringLiteral("veltrane-") + (slug.isEmpty() ? QStringLiteral("profile") : slug) +
+           u'-' + QLatin1StringView(action);
+}
+
+// Chaos Mesh takes its percentages as quoted numbers.
+QString percent(double value) {
+    return u'"' + NumberText::shortestDecimalText(value) + u'"';
+}
+
+// tc's rate units: "kbps" would be kilobytes.
+QString rate(qint64 bytesPerSecond) {
+    const qint64 bits = bytesPerSecond * 8;
+    if (bits % 1'000'000 == 0) {
+        return QStringLiteral("%1mbit").arg(bits / 1'000'000);
+    }
+    if (bits % 1'000 == 0) {
+        return QStringLiteral("%1kbit").arg(bits / 1'000);
+    }
+    return QStringLiteral("%1bit").arg(bits);
+}
+
+QString header(const QString& name, const char* action) {
+    return QStringLiteral("apiVersion: chaos-mesh.org/v1alpha1\n"
+                          "kind: NetworkChaos\n"
+                          "metadata:\n"
+                          "  name: %1\n"
+                          "spec:\n"
+                          "  action: %2\n"
+                          "  mode: all\n"
+                          "  selector:\n"
+                          "    namespaces:\n"
+                          "      - default\n"
+                          "  direction: to\n")
+        .arg(name, QLatin1StringView(action));
+}
+
+QString oneLine(QString text) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control || c == u'\u2028' || c == u'\u2029') {
+            c = u' ';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+namespace NetworkChaosManifest {
+
+QString write(const HelperParameters& p, const QString& profileName) {
+    QStringList documents;
+    // The pods' outgoing traffic carries the whole delay and loss: a round
+    // trip through them meets each once, as a round trip through Veltrane's
+    // two halves does.
+    QString netem;
+    if (p.latencyMs > 0) {
+        netem += QStringLiteral("  delay:\n    latency: %1ms\n").arg(p.latencyMs);
+        if (p.jitterMs > 0) {
+            netem += QStringLiteral("    jitter: %1ms\n").arg(p.jitterMs);
+        }
+        netem += QStringLiteral("    correlation: \"0\"\n");
+        if (p.reorderPercent > 0.0) {
+            netem += QStringLiteral("    reorder:\n      reorder: %1\n      correlation: \"0\"\n"
+                                    "      gap: 0\n")
+                         .arg(percent(p.reorderPercent));
+        }
+    }
+    if (p.packetLossPercent > 0.0) {
+        netem += QStringLiteral("  loss:\n    loss: %1\n    correlation: %2\n")
+                     .arg(percent(p.packetLossPercent), percent(p.lossCorrelationPercent));
+    }
+    if (p.duplicatePercent > 0.0) {
+        netem += QStringLiteral("  duplicate:\n    duplicate: %1\n    correlation: \"0\"\n")
+                     .arg(percent(p.duplicatePercent));
+    }
+    if (!netem.isEmpty()) {
+        documents << header(resourceName(profileName, "netem"), "netem") + netem;
+    }
+    if (p.uploadBytesPerSecond > 0) {
+        // The queue Veltrane gives a rate: 50 full frames. The bucket holds at
+        // least a frame, and a timer tick's worth of the rate at a 250 Hz tick.
+        const qint64 buffer = std::max<qint64>(p.uploadBytesPerSecond / 250, 1600);
+        documents << header(resourceName(profileName, "bandwidth"), "bandwidth") +
+                         QStringLiteral("  bandwidth:\n    rate: %1\n    limit: %2\n"
+                                        "    buffer: %3\n")
+                             .arg(rate(p.uploadBytesPerSecond))
+                             .arg(50 * 1514)
+                             .arg(buffer);
+    }
+    QString text = QStringLiteral("# Veltrane profile \"%1\" as Chaos Mesh NetworkChaos.\n"
+                                  "# Narrow the selector to the pods to slow down, then: kubectl "
+                                  "apply -f FILE\n")
+                       .arg(oneLine(profileName));
+    if (p.downloadBytesPerSecond > 0) {
+        text += QStringLiteral("# Download (%1) shapes what reaches the pods: Chaos Mesh limits "
+                               "only their\n# outgoing traffic, so apply that rate to the pods "
+                               "that send to them.\n")
+                    .arg(rate(p.downloadBytesPerSecond));
+    }
+    if (documents.isEmpty()) {
+        return {};
+    }
+    return text + documents.join(QStringLiteral("---\n"));
+}
+
+} // namespace NetworkChaosManifest
