@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+struct ThrottleParameters;
+
 // What one direction of traffic gets; zero leaves that condition out.
 struct DirectionShaping {
     std::int64_t bandwidthBytesPerSecond = 0;
@@ -24,6 +26,8 @@ struct DirectionShaping {
 struct ShapingPlan {
     DirectionShaping download;
     DirectionShaping upload;
+
+    static ShapingPlan from(const ThrottleParameters& parameters);
 };
 
 // The kernel mechanism that shapes traffic. The engine owns the lock, the

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleParameters.h"
 
+#include "ShapingBackend.h"
+
 #include <array>
 #include <cmath>
 
@@ -100,4 +102,23 @@ std::optional<std::string> checkThrottleParameters(const ThrottleParameters& par
         return "Duplication must be between 0 and 100 percent";
     }
     return std::nullopt;
+}
+
+ShapingPlan ShapingPlan::from(const ThrottleParameters& parameters) {
+    // The two halves add up to the request; upload takes the odd
+    // millisecond. The jitter is halved the same way, so each half stays
+    // within its latency and the round trip varies by up to the jitter.
+    DirectionShaping download;
+    download.bandwidthBytesPerSecond = parameters.downloadBytesPerSecond;
+    download.latencyMs = parameters.latencyMs / 2;
+    download.jitterMs = parameters.jitterMs / 2;
+    download.packetLossPercent = parameters.packetLossPercent;
+    download.lossCorrelationPercent = parameters.lossCorrelationPercent;
+    download.reorderPercent = parameters.reorderPercent;
+    download.duplicatePercent = parameters.duplicatePercent;
+    DirectionShaping upload;
+    upload.bandwidthBytesPerSecond = parameters.uploadBytesPerSecond;
+    upload.latencyMs = (parameters.latencyMs + 1) / 2;
+    upload.jitterMs = (parameters.jitterMs + 1) / 2;
+    return {download, upload};
 }

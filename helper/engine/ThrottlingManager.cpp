@@ -43,22 +43,9 @@ void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
     }
     m_logger.log(line);
 
-    // The two halves add up to the request; upload takes the odd
-    // millisecond. The jitter is halved the same way, so each half stays
-    // within its latency and the round trip varies by up to the jitter.
-    DirectionShaping download;
-    download.bandwidthBytesPerSecond = parameters.downloadBytesPerSecond;
-    download.latencyMs = parameters.latencyMs / 2;
-    download.jitterMs = parameters.jitterMs / 2;
-    download.packetLossPercent = parameters.packetLossPercent;
-    download.lossCorrelationPercent = parameters.lossCorrelationPercent;
-    download.reorderPercent = parameters.reorderPercent;
-    download.duplicatePercent = parameters.duplicatePercent;
-    DirectionShaping upload;
-    upload.bandwidthBytesPerSecond = parameters.uploadBytesPerSecond;
-    upload.latencyMs = (parameters.latencyMs + 1) / 2;
-    upload.jitterMs = (parameters.jitterMs + 1) / 2;
-    const ShapingPlan plan{download, upload};
+    const ShapingPlan plan = ShapingPlan::from(parameters);
+    const DirectionShaping& download = plan.download;
+    const DirectionShaping& upload = plan.upload;
     if (const auto refusal = m_backend->refusal(plan)) {
         m_logger.log("Refused: " + *refusal);
         throw HelperError::validationFailed(*refusal);

@@ -77,15 +77,18 @@ std::int64_t netemLimit(const DirectionShaping& shaping) {
 // takes the largest frame of the uplink whatever its link-layer header, since
 // the kernel drops what is larger and cannot be cut. The queue named here
 // only serves until netem replaces it, a moment later.
-std::vector<std::string> segmenterArguments(const Uplink& uplink) {
+unsigned frameBytes(const Uplink& uplink) {
     constexpr unsigned kDefaultMtu = 1500;
     constexpr unsigned kLinkHeaderBytes = 64;
-    const unsigned frameBytes = (uplink.mtu > 0 ? uplink.mtu : kDefaultMtu) + kLinkHeaderBytes;
+    return (uplink.mtu > 0 ? uplink.mtu : kDefaultMtu) + kLinkHeaderBytes;
+}
+
+std::vector<std::string> segmenterArguments(const std::string& frameBytes) {
     return {"tbf",
             "rate",
             "100gbit",
             "burst",
-            std::to_string(frameBytes),
+            frameBytes,
             "limit",
             std::to_string(kRateQueueFrames * kFrameBytes)};
 }
@@ -272,72 +275,114 @@ void TrafficControlBackend::applyShaping(const ShapingPlan& plan) {
     m_plan = plan;
 }
 
-void TrafficControlBackend::shapeUplink(const Uplink& uplink, const ShapingPlan& plan) {
-    const std::string& interface = uplink.name;
-    const std::string ifb = ifbDeviceName(interface);
+std::vector<TrafficControlBackend::Step>
+TrafficControlBackend::shapingSteps(const std::string& interface, const std::string& ifb,
+                                    const std::string& frameBytes, const ShapingPlan& plan) {
     const std::string on = " on " + interface + ": ";
     const std::string uploadSetup = "Failed to set up upload shaping" + on;
     const std::string downloadDevice =
         "Failed to create the download device for " + interface + ": ";
     const std::string downloadRedirect = "Failed to redirect download traffic" + on;
-
-    // The paths first, the netem leaves last: were netem missing or failing,
-    // what is there meanwhile passes traffic untouched instead of half-shaping it.
-    change(rootEntry(interface), m_tc,
-           {"qdisc", "add", "dev", interface, "root", "handle", kRootHandle, "htb", "default", "0"},
-           uploadSetup, "HTB (module sch_htb)");
-    run(m_tc,
-        concat({"class", "add", "dev", interface, "parent", kRootHandle, "classid", kShapedClass,
-                "htb"},
-               kPassThroughClass),
-        uploadSetup);
-    for (const auto& family : kFamilies) {
-        for (const char* transport : kTransportProtocols) {
-            run(m_tc,
-                filterArguments(interface, kRootHandle, family, transport,
-                                {"flowid", kShapedClass}),
-                uploadSetup);
-        }
-    }
-
-    change(deviceEntry(ifb), m_ip, {"link", "add", ifb, "type", "ifb"}, downloadDevice,
-           "IFB (module ifb)");
-    run(m_ip, {"link", "set", "dev", ifb, "up"}, downloadDevice);
-    change(ingressEntry(interface), m_tc,
-           {"qdisc", "add", "dev", interface, "handle", kIngressParent, "ingress"},
-           downloadRedirect, "ingress (module sch_ingress)");
-    for (const auto& family : kFamilies) {
-        for (const char* transport : kTransportProtocols) {
-            run(m_tc,
-                filterArguments(interface, kIngressParent, family, transport,
-                                {"action", "mirred", "egress", "redirect", "dev", ifb}),
-                downloadRedirect);
-        }
-    }
-
     const std::string uploadNetem = "Failed to configure upload shaping" + on;
     const std::string downloadNetem = "Failed to configure download shaping" + on;
     const char* tbf = "the token bucket filter (module sch_tbf)";
-    run(m_tc,
-        concat({"qdisc", "add", "dev", interface, "parent", kShapedClass, "handle",
-                kUploadSegmenterHandle},
-               segmenterArguments(uplink)),
-        uploadNetem, tbf);
+    const char* netem = "netem (module sch_netem)";
+
+    // The paths first, the netem leaves last: were netem missing or failing,
+    // what is there meanwhile passes traffic untouched instead of half-shaping it.
+    std::vector<Step> steps;
+    steps.push_back(
+        {Step::Tool::tc,
+         {"qdisc", "add", "dev", interface, "root", "handle", kRootHandle, "htb", "default", "0"},
+         uploadSetup,
+         "HTB (module sch_htb)",
+         rootEntry(interface)});
+    steps.push_back({Step::Tool::tc,
+                     concat({"class", "add", "dev", interface, "parent", kRootHandle, "classid",
+                             kShapedClass, "htb"},
+                            kPassThroughClass),
+                     uploadSetup});
+    for (const auto& family : kFamilies) {
+        for (const char* transport : kTransportProtocols) {
+            steps.push_back({Step::Tool::tc,
+                             filterArguments(interface, kRootHandle, family, transport,
+                                             {"flowid", kShapedClass}),
+                             uploadSetup});
+        }
+    }
+
+    steps.push_back({Step::Tool::ip,
+                     {"link", "add", ifb, "type", "ifb"},
+                     downloadDevice,
+                     "IFB (module ifb)",
+                     deviceEntry(ifb)});
+    steps.push_back({Step::Tool::ip, {"link", "set", "dev", ifb, "up"}, downloadDevice});
+    steps.push_back({Step::Tool::tc,
+                     {"qdisc", "add", "dev", interface, "handle", kIngressParent, "ingress"},
+                     downloadRedirect,
+                     "ingress (module sch_ingress)",
+                     ingressEntry(interface)});
+    for (const auto& family : kFamilies) {
+        for (const char* transport : kTransportProtocols) {
+            steps.push_back(
+                {Step::Tool::tc,
+                 filterArguments(interface, kIngressParent, family, transport,
+                                 {"action", "mirred", "egress", "redirect", "dev", ifb}),
+                 downloadRedirect});
+        }
+    }
+
+    steps.push_back({Step::Tool::tc,
+                     concat({"qdisc", "add", "dev", interface, "parent", kShapedClass, "handle",
+                             kUploadSegmenterHandle},
+                            segmenterArguments(frameBytes)),
+                     uploadNetem, tbf});
     // The upload side never drops packets: loss is simulated on arrival only.
-    run(m_tc,
-        concat({"qdisc", "add", "dev", interface, "parent", kUploadSegmenterClass, "handle",
-                kUploadNetemHandle},
-               netemArguments(plan.upload)),
-        uploadNetem, "netem (module sch_netem)");
-    run(m_tc,
-        concat({"qdisc", "add", "dev", ifb, "root", "handle", kRootHandle},
-               segmenterArguments(uplink)),
-        downloadNetem, tbf);
-    run(m_tc,
-        concat({"qdisc", "add", "dev", ifb, "parent", kDownloadSegmenterClass, "handle",
-                kDownloadNetemHandle},
-               netemArguments(plan.download)),
-        downloadNetem, "netem (module sch_netem)");
+    steps.push_back({Step::Tool::tc,
+                     concat({"qdisc", "add", "dev", interface, "parent", kUploadSegmenterClass,
+                             "handle", kUploadNetemHandle},
+                            netemArguments(plan.upload)),
+                     uploadNetem, netem});
+    steps.push_back({Step::Tool::tc,
+                     concat({"qdisc", "add", "dev", ifb, "root", "handle", kRootHandle},
+                            segmenterArguments(frameBytes)),
+                     downloadNetem, tbf});
+    steps.push_back({Step::Tool::tc,
+                     concat({"qdisc", "add", "dev", ifb, "parent", kDownloadSegmenterClass,
+                             "handle", kDownloadNetemHandle},
+                            netemArguments(plan.download)),
+                     downloadNetem, netem});
+    return steps;
+}
+
+std::optional<TrafficControlBackend::Step>
+TrafficControlBackend::undoStep(const ChangeRecord::Entry& words) {
+    if (words.size() == 3 && words[0] == "qdisc" && words[2] == "root") {
+        return Step{Step::Tool::tc,
+                    {"qdisc", "del", "dev", words[1], "root", "handle", kRootHandle}};
+    }
+    if (words.size() == 3 && words[0] == "qdisc" && words[2] == "ingress") {
+        // Named by kind as well: the kernel then refuses to delete a
+        // clsact qdisc that took the handle meanwhile.
+        return Step{Step::Tool::tc,
+                    {"qdisc", "del", "dev", words[1], "handle", kIngressParent, "ingress"}};
+    }
+    if (words.size() == 2 && words[0] == "device") {
+        return Step{Step::Tool::ip, {"link", "delete", "dev", words[1]}};
+    }
+    return std::nullopt;
+}
+
+void TrafficControlBackend::shapeUplink(const Uplink& uplink, const ShapingPlan& plan) {
+    for (const Step& step : shapingSteps(uplink.name, ifbDeviceName(uplink.name),
+                                         std::to_string(frameBytes(uplink)), plan)) {
+        const std::string& tool = step.tool == Step::Tool::tc ? m_tc : m_ip;
+        if (step.entry) {
+            change(*step.entry, tool, step.arguments, step.failure, step.kernelFeature);
+        } else {
+            run(tool, step.arguments, step.failure, step.kernelFeature);
+        }
+    }
 }
 
 void TrafficControlBackend::change(const ChangeRecord::Entry& entry, const std::string& tool,
@@ -425,16 +470,8 @@ TrafficControlBackend::undo(const std::vector<ChangeRecord::Entry>& entries,
         try {
             const auto& words = *entry;
             std::optional<std::string> failure;
-            if (words.size() == 3 && words[0] == "qdisc" && words[2] == "root") {
-                failure = undoStep(
-                    m_tc, {"qdisc", "del", "dev", words[1], "root", "handle", kRootHandle});
-            } else if (words.size() == 3 && words[0] == "qdisc" && words[2] == "ingress") {
-                // Named by kind as well: the kernel then refuses to delete a
-                // clsact qdisc that took the handle meanwhile.
-                failure = undoStep(
-                    m_tc, {"qdisc", "del", "dev", words[1], "handle", kIngressParent, "ingress"});
-            } else if (words.size() == 2 && words[0] == "device") {
-                failure = undoStep(m_ip, {"link", "delete", "dev", words[1]});
+            if (const std::optional<Step> step = undoStep(words)) {
+                failure = runUndo(step->tool == Step::Tool::tc ? m_tc : m_ip, step->arguments);
             } else {
                 std::string line;
                 for (const auto& word : words) {
@@ -455,8 +492,8 @@ TrafficControlBackend::undo(const std::vector<ChangeRecord::Entry>& entries,
 }
 
 std::optional<std::string>
-TrafficControlBackend::undoStep(const std::string& tool,
-                                const std::vector<std::string>& arguments) const {
+TrafficControlBackend::runUndo(const std::string& tool,
+                               const std::vector<std::string>& arguments) const {
     std::string commandLine = tool;
     for (const auto& argument : arguments) {
         commandLine += " " + argument;

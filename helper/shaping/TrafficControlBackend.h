@@ -42,6 +42,27 @@ public:
     // The netem options for one direction, "netem" first.
     static std::vector<std::string> netemArguments(const DirectionShaping& shaping);
 
+    // One run of tc or ip: what shaping an interface takes, in order, and
+    // what undoes a recorded change. Shared with the script that does the
+    // same on another machine.
+    struct Step {
+        enum class Tool { tc, ip };
+        Tool tool = Tool::tc;
+        std::vector<std::string> arguments;
+        // What the run's failure is reported as.
+        std::string failure = {};
+        // The kernel feature the run adds, named when the kernel lacks it.
+        const char* kernelFeature = nullptr;
+        // What the run makes that must be undone; nothing for what goes
+        // with something made before (a class, a filter).
+        std::optional<ChangeRecord::Entry> entry = std::nullopt;
+    };
+    // `ifb` is the device that carries the download, `frameBytes` the
+    // largest frame of the interface (its MTU and a link-layer header).
+    static std::vector<Step> shapingSteps(const std::string& interface, const std::string& ifb,
+                                          const std::string& frameBytes, const ShapingPlan& plan);
+    static std::optional<Step> undoStep(const ChangeRecord::Entry& entry);
+
 private:
     std::vector<Uplink> readUplinks() const;
     // What another program has on the interface, if anything.
@@ -62,8 +83,8 @@ private:
                                           std::vector<std::string>& failures) const noexcept;
     // Why undoing with this run failed; nothing when it worked, or when the
     // thing to remove is gone already.
-    std::optional<std::string> undoStep(const std::string& tool,
-                                        const std::vector<std::string>& arguments) const;
+    std::optional<std::string> runUndo(const std::string& tool,
+                                       const std::vector<std::string>& arguments) const;
     // Undoes what the record lists for one interface and forgets what it
     // removed.
     void removeFromInterface(const std::string& interface) noexcept;

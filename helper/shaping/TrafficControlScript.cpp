@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: MIT
+#include "TrafficControlScript.h"
+
+#include "ShapingBackend.h"
+#include "TrafficControlBackend.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+namespace {
+
+// Stand-ins for what only the target machine knows; each becomes a variable
+// of the script.
+const std::map<std::string, std::string> kVariables = {
+    {"@interface@", "\"$dev\""}, {"@ifb@", "\"$ifb\""}, {"@frame@", "\"$frame\""}};
+
+std::string quoted(const std::string& word) {
+    if (const auto variable = kVariables.find(word); variable != kVariables.end()) {
+        return variable->second;
+    }
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) ||
+               std::string_view("_.:%/-+").find(c) != std::string_view::npos;
+    });
+    if (plain) {
+        return word;
+    }
+    std::string text = "'";
+    for (const char c : word) {
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return text + "'";
+}
+
+std::string commandLine(const TrafficControlBackend::Step& step) {
+    std::string line = step.tool == TrafficControlBackend::Step::Tool::tc ? "tc" : "ip";
+    for (const std::string& argument : step.arguments) {
+        line += ' ' + quoted(argument);
+    }
+    return line;
+}
+
+// A header line never ends the comment early.
+std::string oneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(),
+        [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7f; }, ' ');
+    return text;
+}
+
+constexpr const char* kPreamble = R"(set -u
+
+usage() {
+    echo "usage: $0 INTERFACE [apply|remove]" >&2
+    exit 2
+}
+[ $# -ge 1 ] && [ $# -le 2 ] || usage
+dev=$1
+action=${2:-apply}
+[ -e "/sys/class/net/$dev" ] || { echo "$0: there is no interface '$dev'" >&2; exit 1; }
+
+# The download goes through an IFB device named as Veltrane names it: the
+# interface's name, or its FNV-1a hash when that would be too long.
+if [ ${#dev} -le 9 ]; then
+    ifb="vtifb-$dev"
+else
+    h=2166136261
+    for c in $(printf '%s' "$dev" | od -An -tu1); do
+        h=$(( ((h ^ c) * 16777619) & 4294967295 ))
+    done
+    ifb=$(printf 'vtifb-%08x' "$h")
+fi
+# The largest frame of the interface: its MTU and a link-layer header.
+frame=$(( $(cat "/sys/class/net/$dev/mtu") + 64 ))
+
+)";
+
+constexpr const char* kMain = R"(
+case $action in
+apply)
+    # Another program's root, ingress or clsact qdisc is left alone.
+    if tc qdisc show dev "$dev" | awk '$1 == "qdisc" && (($4 == "root" && $3 != "0:") ||
+            $2 == "ingress" || $2 == "clsact") { found = 1 } END { exit !found }'; then
+        echo "$0: $dev carries another program's qdisc; run '$0 $dev remove' if it is ours" >&2
+        exit 1
+    fi
+    # A step that fails takes the earlier ones back: never half-shaped.
+    if ! apply; then
+        remove 2>/dev/null
+        echo "$0: shaping $dev failed" >&2
+        exit 1
+    fi
+    ;;
+remove) remove ;;
+*) usage ;;
+esac
+)";
+
+} // namespace
+
+namespace TrafficControlScript {
+
+std::string write(const ThrottleParameters& parameters, const std::string& title) {
+    const std::vector<TrafficControlBackend::Step> steps = TrafficControlBackend::shapingSteps(
+        "@interface@", "@ifb@", "@frame@", ShapingPlan::from(inSteps(parameters)));
+    std::string script = "#!/bin/sh\n"
+                         "# " +
+                         oneLine(title) +
+                         "\n"
+                         "#\n"
+                         "# Usage, as root: sh SCRIPT INTERFACE [apply|remove]\n"
+                         "#   apply (the default) shapes TCP and UDP on INTERFACE as Veltrane\n"
+                         "#   shapes an uplink: upload through netem under an HTB root, download\n"
+                         "#   redirected to an IFB device with netem; remove takes it all away.\n"
+                         "# Needs tc and ip (iproute2) and the kernel's sch_htb, sch_ingress,\n"
+                         "# sch_tbf, sch_netem, act_mirred, cls_u32 and ifb.\n";
+    script += kPreamble;
+    script += "apply() {\n";
+    std::vector<TrafficControlBackend::Step> undo;
+    for (const TrafficControlBackend::Step& step : steps) {
+        script += "    " + commandLine(step) + " || return 1\n";
+        if (step.entry) {
+            undo.insert(undo.begin(), *TrafficControlBackend::undoStep(*step.entry));
+        }
+    }
+    script += "}\n\n";
+    // Newest first, each on its own: what is gone already is no failure.
+    script += "remove() {\n";
+    for (const TrafficControlBackend::Step& step : undo) {
+        script += "    " + commandLine(step) + " 2>/dev/null\n";
+    }
+    script += "    return 0\n}\n";
+    script += kMain;
+    return script;
+}
+
+} // namespace TrafficControlScript
