@@ -97,6 +97,34 @@ TEST_F(VeltranectlTest, valuesAreReadTheWayTheyArePrintedAndBandwidthsNeedAUnit)
     EXPECT_EQ(bare.err, "Download: Bandwidth needs a unit, for example 780kbps or 10mbps\n");
 }
 
+TEST_F(VeltranectlTest, theRicherConditionsGoInWithTheirUnitsAndComeOutInShowAndTheListing) {
+    ASSERT_EQ(run({"create", "--name", "Bursty", "--latency", "100ms", "--jitter", "20ms", "--loss",
+                   "2%", "--loss-correlation", "25%", "--reorder", "0.5%", "--duplicate", "1%"})
+                  .status,
+              0);
+    QJsonObject record = show("Bursty");
+    EXPECT_EQ(record.value("jitter").toInt(), 20);
+    EXPECT_EQ(record.value("packetLossCorrelationPercent").toDouble(), 25);
+    EXPECT_EQ(record.value("reorderPercent").toDouble(), 0.5);
+    EXPECT_EQ(record.value("duplicatePercent").toDouble(), 1);
+    EXPECT_EQ(run({"profiles"}).lines().last(),
+              "Bursty\t100ms, ±20ms jitter, 2% loss, 25% loss correlation, 0.5% reordered, "
+              "1% duplicated\tcustom\tshown");
+
+    ASSERT_EQ(run({"edit", "Bursty", "--no-jitter", "--no-duplicate", "--reorder", "2%"}).status,
+              0);
+    record = show("Bursty");
+    EXPECT_FALSE(record.contains("jitter") || record.contains("duplicatePercent"));
+    EXPECT_EQ(record.value("reorderPercent").toDouble(), 2);
+    EXPECT_EQ(record.value("packetLossCorrelationPercent").toDouble(), 25);
+
+    const Outcome refused = run({"edit", "Bursty", "--jitter", "101ms", "--no-loss"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_THAT(refused.errors(),
+                ElementsAre("Jitter: Jitter cannot exceed the latency (100 ms)",
+                            "Loss Correlation: Loss correlation needs a packet loss"));
+}
+
 TEST_F(VeltranectlTest, invalidInputExitsWithStatusTwoAndEveryMessage) {
     const Outcome refused =
         run({"create", "--name", "wifi", "--down", "1.5mbps", "--latency=-1", "--loss", "abc"});
