@@ -167,12 +167,11 @@ QCoro::Task<> HelperConnection::installHelper() {
     const QPointer<HelperConnection> alive(this);
     const std::optional<RegistrationError> failure = co_await m_registration.registerDaemon();
     if (failure) {
-        throw ThrottleError::helperError(
-            QStringLiteral("Failed to register helper (status was %1): %2 %3 — %4")
-                .arg(static_cast<int>(status))
-                .arg(failure->domain)
-                .arg(failure->code)
-                .arg(failure->description));
+        // Only the log reads this: the views say what to do from the status.
+        throw ThrottleError::helperError(QStringLiteral("Could not register the helper (%1 %2): %3")
+                                             .arg(failure->domain)
+                                             .arg(failure->code)
+                                             .arg(failure->description));
     }
     if (!alive) {
         co_return;

@@ -41,9 +41,6 @@ public:
     virtual std::optional<RegistrationError> registerLoginItem() = 0;
     virtual std::optional<RegistrationError> unregisterLoginItem() = 0;
 
-    // Where the user approves the daemon and manages login items.
-    virtual void openSystemSettingsLoginItems() = 0;
-
     // The lower-case name of a status, e.g. "requires approval".
     static QString statusName(ServiceStatus status);
     // One sentence for the user on why the daemon cannot be used. A daemon

@@ -5,9 +5,6 @@
 #include "ServiceRegistration.h"
 
 #include <QString>
-#include <QUrl>
-
-#include <functional>
 
 // Where registration finds the bus, its tools and the login item.
 struct SystemServicePaths {
@@ -20,9 +17,6 @@ struct SystemServicePaths {
     QString autostartEntry;
     // What the login item starts.
     QString application;
-    // What the user reads about installing and enabling the helper.
-    QUrl helpPage;
-    std::function<void(const QUrl&)> openUrl;
 
     // The installed locations.
     static SystemServicePaths standard();
@@ -46,8 +40,6 @@ public:
     ServiceStatus loginItemStatus() const override;
     std::optional<RegistrationError> registerLoginItem() override;
     std::optional<RegistrationError> unregisterLoginItem() override;
-
-    void openSystemSettingsLoginItems() override;
 
     static inline const QString errorDomain = QStringLiteral("com.veltrane.ServiceRegistration");
 

@@ -99,24 +99,11 @@ SystemServicePaths SystemServicePaths::standard() {
 #ifdef VELTRANE_INSTALLER_PATH
     paths.installer = QStringLiteral(VELTRANE_INSTALLER_PATH);
 #endif
-#ifdef VELTRANE_HELP_URL
-    paths.helpPage = QUrl(QStringLiteral(VELTRANE_HELP_URL));
-#endif
-#ifdef VELTRANE_SOURCE_HELP_URL
-    // A build that was never installed has no installed README to open:
-    // its sources have one.
-    if (paths.helpPage.isLocalFile() && !QFile::exists(paths.helpPage.toLocalFile())) {
-        paths.helpPage = QUrl(QStringLiteral(VELTRANE_SOURCE_HELP_URL));
-    }
-#endif
     paths.autostartEntry = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                            QStringLiteral("/autostart/veltrane.desktop");
 #ifdef VELTRANE_APPLICATION_PATH
     paths.application = QStringLiteral(VELTRANE_APPLICATION_PATH);
 #endif
-    paths.openUrl = [](const QUrl& url) {
-        QProcess::startDetached(QStringLiteral("/usr/bin/xdg-open"), {url.toString()});
-    };
     return paths;
 }
 
@@ -209,13 +196,4 @@ std::optional<RegistrationError> SystemServiceRegistration::unregisterLoginItem(
         return registrationError(entry.error(), entry.errorString());
     }
     return std::nullopt;
-}
-
-void SystemServiceRegistration::openSystemSettingsLoginItems() {
-    // No desktop has a settings page for system services or autostart
-    // entries that can be opened by a common name: the help page explains
-    // what to do instead.
-    if (m_paths.openUrl && m_paths.helpPage.isValid()) {
-        m_paths.openUrl(m_paths.helpPage);
-    }
 }

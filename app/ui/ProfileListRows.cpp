@@ -56,7 +56,7 @@ QVariant ProfileListRows::data(const QModelIndex& index, int role) const {
         return chips;
     }
     case ToggleLabelRole:
-        return QStringLiteral("Show %1 in menu bar").arg(profile.name);
+        return QStringLiteral("Show %1 in the panel").arg(profile.name);
     default:
         return {};
     }

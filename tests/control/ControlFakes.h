@@ -28,7 +28,6 @@ public:
     ServiceStatus loginItem = ServiceStatus::notRegistered;
     // Returned by the next login item change, which then changes nothing.
     std::optional<RegistrationError> loginItemFailure;
-    int settingsOpened = 0;
 
     ServiceStatus daemonStatus() const override { return status; }
     QCoro::Task<std::optional<RegistrationError>> registerDaemon() override {
@@ -47,7 +46,6 @@ public:
     std::optional<RegistrationError> unregisterLoginItem() override {
         return changeLoginItem(ServiceStatus::notRegistered);
     }
-    void openSystemSettingsLoginItems() override { ++settingsOpened; }
 
 private:
     std::optional<RegistrationError> changeLoginItem(ServiceStatus to) {

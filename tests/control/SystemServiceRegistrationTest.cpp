@@ -23,8 +23,6 @@ protected:
         paths.installer = "/bin/true";
         paths.autostartEntry = folder.filePath("config/autostart/veltrane.desktop");
         paths.application = "/opt/Veltrane Dev/veltrane";
-        paths.helpPage = QUrl("https://veltrane.example/help#helper");
-        paths.openUrl = [this](const QUrl& url) { opened << url; };
         return paths;
     }
 
@@ -46,7 +44,6 @@ protected:
     }
 
     QTemporaryDir folder;
-    mutable QList<QUrl> opened;
 };
 
 TEST_F(SystemServiceRegistrationTest, TheDaemonIsEnabledExactlyWhenTheBusCanStartIt) {
@@ -134,9 +131,6 @@ TEST_F(SystemServiceRegistrationTest, TheLoginItemIsAnAutostartEntryThatComesAnd
 
     EXPECT_EQ(registration.unregisterLoginItem(), std::nullopt);
     EXPECT_EQ(registration.loginItemStatus(), ServiceStatus::notRegistered);
-
-    registration.openSystemSettingsLoginItems();
-    EXPECT_EQ(opened, QList<QUrl>{QUrl("https://veltrane.example/help#helper")});
 }
 
 } // namespace

@@ -120,10 +120,10 @@ TEST_F(SettingsViewModelTest, AFailedInstallSaysWhatToDoOffersToTryAgainAndLogsT
 
     world.registration.status = ServiceStatus::notRegistered;
     world.helper.installFailure = ThrottleError::helperError(
-        "Failed to register helper (status was 0): com.veltrane.ServiceRegistration -1 — none");
+        "Could not register the helper (com.veltrane.ServiceRegistration -1): none");
     testing::internal::CaptureStdout();
     model.installHelper();
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("ServiceRegistration -1 — none"),
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("ServiceRegistration -1): none"),
               std::string::npos);
     const QString whatToDo = "The helper is not installed on this system. Install the Veltrane "
                              "package, or run scripts/install-helper as root.";

@@ -108,7 +108,7 @@ Rectangle {
                     title: "You're All Set!"
                     titleSize: Theme.stepTitleSize
                     titleWeight: Font.Bold
-                    text: "Veltrane is ready. Use the menu bar icon to apply throttling profiles."
+                    text: "Veltrane is ready. Use the tray icon to apply throttling profiles."
 
                     AccentButton {
                         objectName: "startUsingButton"

@@ -115,7 +115,7 @@ const SceneRegistration helperError("settings-helper-error", [] {
         [](UiWorld& world, SettingsViewModel& model) {
             world.registration.status = ServiceStatus::notRegistered;
             world.helper.installFailure = ThrottleError::helperError(
-                "Failed to register helper (status was 0): com.veltrane.ServiceRegistration 126 — "
+                "Could not register the helper (com.veltrane.ServiceRegistration 126): "
                 "Authorization was denied or dismissed");
             model.installHelper();
             model.dismissHelperInstallAlert();
@@ -157,7 +157,7 @@ const SceneRegistration onboardingInstallError("onboarding-1-install-error", [] 
     return onboarding([](UiWorld& world, OnboardingViewModel& model) {
         model.getStarted();
         world.helper.installFailure = ThrottleError::helperError(
-            "Failed to register helper (status was 0): com.veltrane.ServiceRegistration -1 — The "
+            "Could not register the helper (com.veltrane.ServiceRegistration -1): The "
             "helper's installer is not installed");
         model.installHelper();
     });
