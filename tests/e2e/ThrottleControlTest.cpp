@@ -52,6 +52,23 @@ TEST_F(ThrottleControlTest, AFailureReplyOfTheHelperReachesTheStateAsAHelperErro
     EXPECT_FALSE(service.state().isEnabled);
 }
 
+TEST_F(ThrottleControlTest, OnlyAProfileWithARicherConditionIsSentAsNamedParameters) {
+    // The five alone go the way an older helper knows.
+    ASSERT_FALSE(failureOf(service.applyProfile(preset("Edge"))));
+    EXPECT_TRUE(helper.bus().output().contains("enableThrottlingAs called"));
+    EXPECT_FALSE(helper.bus().output().contains("enableThrottlingWithParameters"));
+
+    ThrottleProfile jittery = preset("Edge");
+    jittery.jitter = 40;
+    const std::optional<ThrottleError> refused = failureOf(service.applyProfile(jittery));
+    ASSERT_TRUE(refused);
+    // This daemon shapes with dummynet, which has no jitter, and says so.
+    EXPECT_TRUE(refused->payload().contains("Jitter cannot be shaped with pf and dummynet"))
+        << refused->payload().toStdString();
+    EXPECT_TRUE(helper.bus().output().contains("enableThrottlingWithParameters called: "));
+    EXPECT_TRUE(helper.bus().output().contains("jitterMs=40 latencyMs=400"));
+}
+
 TEST_F(ThrottleControlTest, StateAndCallsCarryOnAcrossAHelperRestartAndANewBusConnection) {
     std::vector<HelperState> states;
     QObject::connect(&connection, &HelperClient::helperStateChanged,
