@@ -19,6 +19,68 @@
 #include <cmath>
 #include <memory>
 
+namespace {
+
+// Presses Tab until the named item has the focus; false after a full lap.
+bool tabTo(ViewHarness& view, const QString& objectName) {
+    for (int i = 0; i < 80; ++i) {
+        QTest::keyClick(&view.window(), Qt::Key_Tab);
+        const QQuickItem* focused = view.window().activeFocusItem();
+        if (focused && focused->objectName() == objectName) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The items a user operates: buttons, switches, rows, fields and sliders
+// that are on screen and enabled.
+void collectControls(QQuickItem* item, QList<QQuickItem*>& found) {
+    if (!item->isVisible() || !item->isEnabled() || item->opacity() == 0) {
+        return;
+    }
+    if (item->inherits("QQuickAbstractButton") || item->inherits("QQuickSlider") ||
+        item->inherits("QQuickTextInput") ||
+        QByteArray(item->metaObject()->className()).startsWith("ProfileRow_QMLTYPE")) {
+        found << item;
+    }
+    for (QQuickItem* child : item->childItems()) {
+        collectControls(child, found);
+    }
+}
+
+// Each control of the view gets the focus by Tab, and then, alone, shows
+// the focus ring; Shift+Tab goes back the same way.
+void checkTabReachesEveryControl(ViewHarness& view, const char* viewName) {
+    QList<QQuickItem*> controls;
+    collectControls(view.window().contentItem(), controls);
+    QList<QQuickItem*> reached;
+    for (int i = 0; i < 2 * controls.size() + 2; ++i) {
+        QTest::keyClick(&view.window(), Qt::Key_Tab);
+        QQuickItem* focused = view.window().activeFocusItem();
+        if (!focused || reached.contains(focused)) {
+            continue;
+        }
+        reached << focused;
+        const QList<QQuickItem*> rings = view.visibleItems(QStringLiteral("focusRing"));
+        QVERIFY2(rings.size() == 1 && focused->isAncestorOf(rings.first()),
+                 qPrintable(
+                     QStringLiteral("%1: no one ring on %2").arg(viewName, focused->objectName())));
+    }
+    for (QQuickItem* control : controls) {
+        QVERIFY2(reached.contains(control),
+                 qPrintable(QStringLiteral("%1: Tab never reaches %2 \"%3\"")
+                                .arg(viewName, control->metaObject()->className(),
+                                     control->objectName())));
+    }
+    QQuickItem* last = view.window().activeFocusItem();
+    QTest::keyClick(&view.window(), Qt::Key_Tab);
+    QTest::keyClick(&view.window(), Qt::Key_Backtab);
+    QCOMPARE(view.window().activeFocusItem(), last);
+}
+
+} // namespace
+
 class ViewsTest final : public QObject {
     Q_OBJECT
 
@@ -294,6 +356,110 @@ private Q_SLOTS:
         QVERIFY(windows.window(QStringLiteral("profile-editor")));
     }
 
+    void panelFitsItsScreenScrollsItsRowsAndWorksFromTheKeyboard() {
+        UiWorld world;
+        for (int i = 1; i <= 20; ++i) {
+            world.addCustom(QStringLiteral("Site %1").arg(i, 2, 10, QLatin1Char('0')));
+        }
+        world.service.selectProfile(world.named("LTE"));
+        const auto panel = world.panel();
+        ViewHarness view("MenuBarView",
+                         {{"viewModel", QVariant::fromValue(panel.get())}, {"maximumHeight", 500}});
+        QVERIFY(view.window().height() <= 500);
+        const QQuickItem* quit = view.find("quit");
+        QVERIFY(quit->mapToScene(QPointF(0, quit->height())).y() <= view.window().height());
+
+        // Tab to the switch; Space flips it both ways.
+        QVERIFY(tabTo(view, "masterSwitch"));
+        QTest::keyClick(&view.window(), Qt::Key_Space);
+        QCOMPARE(world.helper.enables.size(), 1u);
+        QTest::keyClick(&view.window(), Qt::Key_Space);
+        QVERIFY(!world.service.state().isEnabled);
+
+        // Down goes to the selected row, and on to the last one, in view.
+        QTest::keyClick(&view.window(), Qt::Key_Down);
+        QCOMPARE(view.window().activeFocusItem()->property("name").toString(), "LTE");
+        for (int i = 0; i < 30; ++i) {
+            QTest::keyClick(&view.window(), Qt::Key_Down);
+        }
+        QQuickItem* last = view.window().activeFocusItem();
+        QCOMPARE(last->property("name").toString(), "Site 20");
+        const QQuickItem* scroller = view.find("profileScroller");
+        QVERIFY(scroller->property("contentY").toReal() > 0);
+        QVERIFY(last->mapToItem(scroller, QPointF(0, last->height())).y() <= scroller->height());
+        QTest::keyClick(&view.window(), Qt::Key_Return);
+        QCOMPARE(world.service.state().selectedProfile->name, "Site 20");
+        QTest::keyClick(&view.window(), Qt::Key_Up);
+        QTest::keyClick(&view.window(), Qt::Key_Space);
+        QCOMPARE(world.service.state().selectedProfile->name, "Site 19");
+
+        QTest::keyClick(&view.window(), Qt::Key_Escape);
+        QVERIFY(!view.window().isVisible());
+    }
+
+    void everyControlOfEveryViewIsReachedByTabAndShowsTheFocusRing() {
+        UiWorld world;
+        const ThrottleProfile custom = world.addCustom("Hotel");
+        world.service.selectProfile(custom);
+        world.service.applyProfile(custom);
+        world.editorState.prepare(custom, ProfileEditorMode::edit, {}, {});
+        const auto panel = world.panel();
+        const auto editor = world.editor();
+        editor->setHasPacketLoss(true);
+        editor->setPacketLoss("10");
+        const auto list = world.profileList();
+        const auto settings = world.settings();
+        const auto onboarding = world.onboarding();
+        const std::pair<const char*, QObject*> views[] = {
+            {"MenuBarView", panel.get()},         {"ProfileEditorWindowView", editor.get()},
+            {"ProfileListView", list.get()},      {"SettingsView", settings.get()},
+            {"OnboardingView", onboarding.get()}, {"AboutView", &world.about}};
+        for (const auto& [name, model] : views) {
+            ViewHarness view(name, model);
+            checkTabReachesEveryControl(view, name);
+        }
+    }
+
+    void editorAndSettingsControlsWorkFromTheKeyboard() {
+        UiWorld world;
+        world.editorState.prepare(std::nullopt, ProfileEditorMode::create, {}, {});
+        const auto editor = world.editor();
+        ViewHarness form("ProfileEditorWindowView", editor.get());
+        QVERIFY(tabTo(form, "downloadSwitch"));
+        // On by default in a new profile: off, and on again.
+        QTest::keyClick(&form.window(), Qt::Key_Space);
+        QVERIFY(!editor->hasDownloadLimit());
+        QTest::keyClick(&form.window(), Qt::Key_Space);
+        QVERIFY(editor->hasDownloadLimit());
+        QVERIFY(tabTo(form, "unitKbps"));
+        QTest::keyClick(&form.window(), Qt::Key_Right);
+        QCOMPARE(editor->downloadUnit(), 1);
+        QTest::keyClick(&form.window(), Qt::Key_Space);
+        QCOMPARE(editor->downloadUnit(), 0);
+
+        editor->setHasPacketLoss(true);
+        editor->setPacketLoss("10");
+        QTRY_VERIFY(form.shows("lossSlider"));
+        QVERIFY(tabTo(form, "lossSlider"));
+        QTest::keyClick(&form.window(), Qt::Key_Right);
+        QCOMPARE(editor->packetLoss(), "11");
+        QTest::keyClick(&form.window(), Qt::Key_PageDown);
+        QCOMPARE(editor->packetLoss(), "1");
+
+        const auto model = world.settings();
+        ViewHarness settings("SettingsView", model.get());
+        QVERIFY(tabTo(settings, "autoDisableSwitch"));
+        QTest::keyClick(&settings.window(), Qt::Key_Space);
+        QVERIFY(model->autoDisableEnabled());
+        QTRY_VERIFY(tabTo(settings, "durationPicker"));
+        const int before = model->durationIndex();
+        QTest::keyClick(&settings.window(), Qt::Key_Space);
+        QTRY_VERIFY(settings.shows("choice-1 hour"));
+        QTest::keyClick(&settings.window(), Qt::Key_Down);
+        QTest::keyClick(&settings.window(), Qt::Key_Space);
+        QCOMPARE(model->durationIndex(), before + 1);
+    }
+
     void thePanelGoesUnderTheIconOrAboveItAndStaysOnTheScreen() {
         const QRect screen(0, 0, 1280, 800);
         const QSize panel(PanelWindow::width, 300);
@@ -304,6 +470,11 @@ private Q_SLOTS:
         // In a corner: pushed back onto the screen.
         QCOMPARE(panelPosition(QRect(1270, 0, 10, 24), panel, screen), QPoint(1008, 28));
         QCOMPARE(panelPosition(QRect(0, 790, 1, 1), panel, screen), QPoint(0, 486));
+        // No taller than the larger room, under or above the icon, less a margin.
+        QCOMPARE(panelMaximumHeight(QRect(600, 0, 24, 24), screen), 800 - 28 - 8);
+        QCOMPARE(panelMaximumHeight(QRect(600, 776, 24, 24), screen), 776 - 4 - 8);
+        QCOMPARE(panelMaximumHeight(QRect(600, 300, 24, 24), QRect(0, 100, 1280, 700)),
+                 800 - 328 - 8);
     }
 
     // The desktop's font sets the type of every view, and a larger one

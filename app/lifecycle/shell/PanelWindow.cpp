@@ -13,6 +13,8 @@
 namespace {
 
 constexpr int kGap = 4;
+// Between the panel and the far edge of the screen.
+constexpr int kScreenMargin = 8;
 // Longer than a click takes from the focus loss to the icon's activation.
 constexpr qint64 kClickWindowMs = 300;
 
@@ -27,6 +29,12 @@ QPoint panelPosition(const QRect& anchor, const QSize& panel, const QRect& scree
     x = std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - panel.width()));
     y = std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - panel.height()));
     return {x, y};
+}
+
+int panelMaximumHeight(const QRect& anchor, const QRect& screen) {
+    const int below = screen.bottom() + 1 - (anchor.bottom() + 1 + kGap);
+    const int above = anchor.top() - kGap - screen.top();
+    return std::max(below, above) - kScreenMargin;
 }
 
 PanelWindow::PanelWindow(QQmlEngine& engine, WindowScene content, std::function<void()> onShown,
@@ -83,6 +91,9 @@ void PanelWindow::showAt(const QRect& anchor) {
     }
     if (screen) {
         m_view->setScreen(screen);
+        // The content shrinks its list to fit, and the window follows.
+        m_view->rootObject()->setProperty("maximumHeight",
+                                          panelMaximumHeight(anchor, screen->availableGeometry()));
         m_view->setPosition(panelPosition(anchor, m_view->size(), screen->availableGeometry()));
     }
     m_view->show();

@@ -14,9 +14,13 @@
 // Where the panel goes: under the anchor (the tray icon's area), centred on
 // it, above it when there is no room below, always inside the screen.
 QPoint panelPosition(const QRect& anchor, const QSize& panel, const QRect& screen);
+// The tallest the panel may be there: the larger of the room under and above
+// the anchor, less a margin, so that it never runs off the screen.
+int panelMaximumHeight(const QRect& anchor, const QRect& screen);
 
 // The panel under the tray icon: a frameless window of a fixed width whose
-// height follows its content. It closes when it loses the focus. It is
+// height follows its content, up to the room its screen offers (the content's
+// `maximumHeight`). It closes when it loses the focus. It is
 // created on first use and kept, hidden, between showings.
 class PanelWindow final : public QObject {
     Q_OBJECT

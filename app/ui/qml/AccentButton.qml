@@ -44,4 +44,8 @@ T.Button {
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }
+
+    FocusRing {
+        shown: control.visualFocus
+    }
 }

@@ -28,6 +28,8 @@ T.Popup {
     dim: true
     closePolicy: T.Popup.NoAutoClose
     padding: 20
+    // The keyboard goes with the alert: the safe button has the focus.
+    focus: true
 
     T.Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.25) }
 
@@ -39,6 +41,9 @@ T.Popup {
 
     contentItem: Column {
         spacing: 10
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: popup.title
+        Accessible.description: popup.message
 
         Shortcut {
             sequences: ["Return", "Enter"]
@@ -79,6 +84,7 @@ T.Popup {
                 visible: popup.rejectText !== ""
                 width: 110
                 text: popup.rejectText
+                focus: true
                 onClicked: popup.rejected()
             }
             BorderedButton {
@@ -86,6 +92,7 @@ T.Popup {
                 width: 110
                 text: popup.acceptText
                 tint: popup.destructive ? Theme.destructiveFill : Theme.accentBottom
+                focus: popup.rejectText === ""
                 onClicked: popup.accepted()
             }
         }

@@ -20,6 +20,18 @@ Rectangle {
     signal cancelled()
 
     color: Theme.alertDim
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: title
+    Accessible.description: message
+
+    // The keyboard goes with the alert: Tab and Shift+Tab stay on its
+    // buttons, and the safe one has the focus.
+    onVisibleChanged: takeFocus()
+    Component.onCompleted: takeFocus()
+    function takeFocus() {
+        if (visible)
+            (cancelText !== "" ? cancelButton : actionButton).forceActiveFocus(Qt.TabFocusReason)
+    }
 
     // Modal: nothing under the alert takes a click or a hover.
     MouseArea {
@@ -98,18 +110,24 @@ Rectangle {
                 spacing: 8
 
                 PlainButton {
+                    id: cancelButton
                     objectName: "alertCancel"
                     visible: alert.cancelText !== ""
                     width: (parent.width - parent.spacing) / 2
                     text: alert.cancelText
+                    KeyNavigation.tab: actionButton
+                    KeyNavigation.backtab: actionButton
                     onClicked: alert.cancelled()
                 }
                 PlainButton {
+                    id: actionButton
                     objectName: "alertAction"
                     width: alert.cancelText === "" ? parent.width : (parent.width - parent.spacing) / 2
                     text: alert.actionText
                     textColor: alert.destructive ? Theme.systemRed : Theme.inkAt(0.85)
                     fontWeight: Font.DemiBold
+                    KeyNavigation.tab: cancelButton.visible ? cancelButton : actionButton
+                    KeyNavigation.backtab: cancelButton.visible ? cancelButton : actionButton
                     onClicked: alert.accepted()
                 }
             }

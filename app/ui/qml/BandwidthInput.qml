@@ -8,6 +8,8 @@ import Veltrane.Ui
 Row {
     id: input
 
+    // What a screen reader calls the value field.
+    property string label
     property string speed
     property int unit
     property list<string> units
@@ -21,6 +23,7 @@ Row {
         objectName: "speedField"
         width: 64
         placeholderText: "Value"
+        Accessible.name: input.label
         enabled: input.enabled
         text: input.speed
         onTextEdited: input.speedEdited(text)

@@ -41,4 +41,8 @@ T.Button {
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }
+
+    FocusRing {
+        shown: control.visualFocus
+    }
 }

@@ -44,6 +44,7 @@ Column {
             anchors.verticalCenter: parent.verticalCenter
             isOn: condition.isOn
             enabled: condition.editable
+            Accessible.name: condition.title
             onClicked: condition.toggled()
         }
     }

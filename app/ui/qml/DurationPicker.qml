@@ -6,6 +6,8 @@ import QtQuick.Templates as T
 
 // A pop-up choice among a few labelled values. It shows `displayText` and
 // reports the index the user picks; the owner decides what is current.
+// Space opens the list with the current choice focused; Up and Down move,
+// Space picks, Escape closes.
 T.AbstractButton {
     id: control
 
@@ -17,7 +19,13 @@ T.AbstractButton {
     implicitWidth: 140
     implicitHeight: 24
     hoverEnabled: true
+    Accessible.role: Accessible.ComboBox
+    Accessible.name: displayText
     onClicked: choiceList.open()
+
+    FocusRing {
+        shown: control.visualFocus
+    }
 
     background: Rectangle {
         radius: 6
@@ -51,6 +59,12 @@ T.AbstractButton {
         implicitHeight: contentHeight + topPadding + bottomPadding
         padding: 4
         margins: 8
+        focus: true
+        onOpened: {
+            const current = choiceRepeater.itemAt(Math.max(0, control.currentIndex))
+            if (current)
+                current.forceActiveFocus(Qt.TabFocusReason)
+        }
         background: Rectangle {
             radius: 8
             color: Theme.menuBackground
@@ -68,6 +82,8 @@ T.AbstractButton {
                     width: parent ? parent.width : 0
                     implicitHeight: 24
                     hoverEnabled: true
+                    Keys.onUpPressed: nextItemInFocusChain(false).forceActiveFocus(Qt.TabFocusReason)
+                    Keys.onDownPressed: nextItemInFocusChain(true).forceActiveFocus(Qt.TabFocusReason)
                     onClicked: {
                         choiceList.close()
                         control.activated(index)
@@ -75,6 +91,12 @@ T.AbstractButton {
                     background: Rectangle {
                         radius: 4
                         color: choice.hovered ? Theme.highlight : "transparent"
+
+                        FocusRing {
+                            anchors.margins: 0
+                            radius: 4
+                            shown: choice.visualFocus
+                        }
                     }
                     contentItem: Text {
                         leftPadding: 8

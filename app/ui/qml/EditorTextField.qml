@@ -40,6 +40,9 @@ T.TextField {
         radius: 6
         color: Theme.fieldBackground
         border.width: 1
-        border.color: field.activeFocus ? Theme.accentTop : Theme.inkAt(0.12)
+        border.color: Theme.inkAt(0.12)
+    }
+    FocusRing {
+        shown: field.activeFocus
     }
 }

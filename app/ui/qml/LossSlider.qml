@@ -5,7 +5,8 @@ import QtQuick
 import QtQuick.Templates as T
 import Veltrane.Ui
 
-// Packet loss from 0 to 100 % in whole steps.
+// Packet loss from 0 to 100 % in whole steps; the arrow keys move it by one,
+// Page Up and Page Down by ten.
 T.Slider {
     id: slider
 
@@ -15,7 +16,13 @@ T.Slider {
     to: 100
     stepSize: 1
     snapMode: T.Slider.SnapAlways
-    focusPolicy: Qt.NoFocus
+    Keys.onPressed: event => {
+        if (event.key !== Qt.Key_PageUp && event.key !== Qt.Key_PageDown)
+            return
+        value = Math.max(from, Math.min(to, value + (event.key === Qt.Key_PageUp ? 10 : -10)))
+        moved()
+        event.accepted = true
+    }
 
     background: Rectangle {
         x: slider.leftPadding
@@ -41,5 +48,10 @@ T.Slider {
         radius: 8
         color: "white"
         border.color: Theme.inkAt(0.2)
+
+        FocusRing {
+            radius: width / 2
+            shown: slider.visualFocus
+        }
     }
 }

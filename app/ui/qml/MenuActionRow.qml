@@ -21,7 +21,7 @@ T.AbstractButton {
     topPadding: 7
     bottomPadding: 7
     hoverEnabled: true
-    focusPolicy: Qt.NoFocus
+    Accessible.name: label
 
     background: Rectangle {
         anchors.fill: parent
@@ -47,5 +47,11 @@ T.AbstractButton {
             color: actionRow.foregroundColor
             font.pixelSize: Theme.bodySize
         }
+    }
+
+    FocusRing {
+        anchors.leftMargin: 4
+        anchors.rightMargin: 4
+        shown: actionRow.visualFocus
     }
 }

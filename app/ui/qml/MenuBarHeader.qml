@@ -92,6 +92,7 @@ Column {
             anchors.verticalCenter: parent.verticalCenter
             isOn: header.viewModel.isEnabled
             disabled: header.viewModel.isToggleDisabled
+            Accessible.name: "Throttling"
             onClicked: header.viewModel.handleToggle(!header.viewModel.isEnabled)
         }
     }

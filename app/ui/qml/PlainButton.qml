@@ -21,7 +21,6 @@ T.Button {
     bottomPadding: 5
     opacity: enabled ? 1 : 0.5
     hoverEnabled: true
-    focusPolicy: Qt.NoFocus
 
     background: Rectangle {
         radius: 6
@@ -37,5 +36,9 @@ T.Button {
         font.weight: control.fontWeight
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
+    }
+
+    FocusRing {
+        shown: control.visualFocus
     }
 }

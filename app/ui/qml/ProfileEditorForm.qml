@@ -101,6 +101,7 @@ Column {
             objectName: "nameField"
             width: parent.width
             placeholderText: "Enter profile name"
+            Accessible.name: "Profile Name"
             enabled: form.editable
             text: form.viewModel.name
             onTextEdited: form.viewModel.name = text
@@ -129,6 +130,7 @@ Column {
             onToggled: form.viewModel.hasDownloadLimit = !form.viewModel.hasDownloadLimit
             BandwidthInput {
                 enabled: form.editable
+                label: "Download limit"
                 speed: form.viewModel.downloadSpeed
                 unit: form.viewModel.downloadUnit
                 units: form.viewModel.unitNames
@@ -150,6 +152,7 @@ Column {
             onToggled: form.viewModel.hasUploadLimit = !form.viewModel.hasUploadLimit
             BandwidthInput {
                 enabled: form.editable
+                label: "Upload limit"
                 speed: form.viewModel.uploadSpeed
                 unit: form.viewModel.uploadUnit
                 units: form.viewModel.unitNames
@@ -172,6 +175,7 @@ Column {
             onToggled: form.viewModel.hasLatency = !form.viewModel.hasLatency
             SuffixInput {
                 enabled: form.editable
+                label: "Added latency"
                 value: form.viewModel.latency
                 suffix: "ms"
                 onValueEdited: value => form.viewModel.latency = value
@@ -193,6 +197,7 @@ Column {
                 spacing: 8
                 SuffixInput {
                     enabled: form.editable
+                    label: "Packet loss"
                     value: form.viewModel.packetLoss
                     suffix: "%"
                     onValueEdited: value => form.viewModel.packetLoss = value
@@ -200,6 +205,7 @@ Column {
                 LossSlider {
                     objectName: "lossSlider"
                     visible: form.viewModel.showsPacketLossSlider
+                    Accessible.name: "Packet loss"
                     value: form.viewModel.packetLossSliderValue
                     onMoved: form.viewModel.setPacketLossFromSlider(value)
                 }
@@ -219,6 +225,7 @@ Column {
             onToggled: form.viewModel.hasDnsDelay = !form.viewModel.hasDnsDelay
             SuffixInput {
                 enabled: form.editable
+                label: "DNS delay"
                 value: form.viewModel.dnsDelay
                 suffix: "ms"
                 onValueEdited: value => form.viewModel.dnsDelay = value

@@ -28,13 +28,14 @@ Column {
             font.bold: true
         }
         T.AbstractButton {
+            id: closeButton
             objectName: "closeButton"
             anchors.right: parent.right
             anchors.rightMargin: 20
             anchors.verticalCenter: parent.verticalCenter
             implicitWidth: 24
             implicitHeight: 24
-            focusPolicy: Qt.NoFocus
+            Accessible.name: "Close"
             background: Rectangle {
                 radius: 12
                 color: Theme.inkAt(0.1)
@@ -49,6 +50,11 @@ Column {
                 }
             }
             onClicked: editor.viewModel.close()
+
+            FocusRing {
+                radius: width / 2
+                shown: closeButton.visualFocus
+            }
         }
     }
 

@@ -86,6 +86,11 @@ Rectangle {
         height: 26
         hoverEnabled: true
         Accessible.name: "Actions for " + row.name
+
+        FocusRing {
+            anchors.margins: 0
+            shown: menuButton.visualFocus
+        }
         onClicked: {
             // Below the button, or above it where the window ends.
             const bottom = menuButton.mapToItem(null, 0, menuButton.height).y

@@ -7,7 +7,8 @@ import Veltrane.Ui
 
 // One profile in the panel: the selection mark, the name over its limits,
 // the pulsing dot while it runs, and a pencil for the user's own profiles.
-// A tap anywhere selects it.
+// A tap anywhere selects it, and so do Return and Space once Tab or the
+// arrow keys have brought the focus here.
 Item {
     id: row
 
@@ -25,9 +26,18 @@ Item {
     implicitWidth: Theme.panelWidth
     implicitHeight: Math.max(texts.implicitHeight, mark.height) + 16
 
+    activeFocusOnTab: true
+    Keys.onSpacePressed: row.clicked()
+    Keys.onReturnPressed: row.clicked()
+    Keys.onEnterPressed: row.clicked()
+
     Accessible.role: Accessible.RadioButton
     Accessible.name: name
+    Accessible.description: summary
+    Accessible.checkable: true
     Accessible.checked: isSelected
+    Accessible.onPressAction: row.clicked()
+    Accessible.onToggleAction: row.clicked()
 
     MouseArea {
         id: area
@@ -42,6 +52,13 @@ Item {
         anchors.rightMargin: 6
         radius: 6
         color: row.isSelected ? Theme.inkAt(0.06) : area.containsMouse ? Theme.inkAt(0.04) : "transparent"
+
+        // The row takes the focus from the keyboard only: a click selects
+        // without it.
+        FocusRing {
+            anchors.margins: 0
+            shown: row.activeFocus
+        }
     }
 
     Item {
@@ -123,13 +140,14 @@ Item {
             running: row.animate
         }
         T.AbstractButton {
+            id: pencil
             objectName: "editButton"
             anchors.verticalCenter: parent.verticalCenter
             visible: row.isEditable
             implicitWidth: implicitContentWidth + leftPadding + rightPadding
             implicitHeight: implicitContentHeight + topPadding + bottomPadding
             padding: 4
-            focusPolicy: Qt.NoFocus
+            Accessible.name: "Edit " + row.name
             contentItem: SymbolIcon {
                 implicitWidth: 10
                 implicitHeight: 10
@@ -137,6 +155,11 @@ Item {
                 color: Theme.tertiaryText
             }
             onClicked: row.editRequested()
+
+            FocusRing {
+                anchors.margins: 0
+                shown: pencil.visualFocus
+            }
         }
     }
 }

@@ -21,6 +21,9 @@ T.Popup {
     margins: 8
     modal: false
     closePolicy: T.Popup.CloseOnEscape | T.Popup.CloseOnPressOutside
+    // Opened from the keyboard, the menu takes the focus: Up and Down move
+    // through it, Space chooses.
+    focus: true
 
     background: Rectangle {
         radius: 8
@@ -82,6 +85,14 @@ T.Popup {
         width: parent ? parent.width : 0
         implicitHeight: menu.entryHeight
         hoverEnabled: true
+        Keys.onUpPressed: nextItemInFocusChain(false).forceActiveFocus(Qt.TabFocusReason)
+        Keys.onDownPressed: nextItemInFocusChain(true).forceActiveFocus(Qt.TabFocusReason)
+
+        FocusRing {
+            anchors.margins: 0
+            radius: 4
+            shown: entry.visualFocus
+        }
 
         background: Rectangle {
             radius: 4

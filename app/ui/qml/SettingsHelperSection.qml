@@ -80,7 +80,13 @@ Column {
                 objectName: "advancedButton"
                 implicitWidth: implicitContentWidth
                 implicitHeight: implicitContentHeight
+                Accessible.name: "Advanced"
                 onClicked: section.viewModel.toggleAdvancedHelper()
+
+                FocusRing {
+                    radius: 4
+                    shown: disclosure.visualFocus
+                }
                 contentItem: Row {
                     spacing: 5
                     Image {

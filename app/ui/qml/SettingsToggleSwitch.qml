@@ -5,23 +5,24 @@ import QtQuick
 import QtQuick.Templates as T
 
 // The on/off switch of the settings rows. It never flips itself: the owner
-// binds `checked` to the setting and answers `clicked` with the new value,
+// binds `isOn` to the setting and answers `clicked` with the new value,
 // so the switch always shows what is stored.
 T.AbstractButton {
     id: control
 
+    property bool isOn: false
     property real knobPadding: 2
     property color activeColor: Theme.activeGreen
 
     implicitWidth: 38
     implicitHeight: 22
-    checkable: false
     hoverEnabled: true
     focusPolicy: Qt.StrongFocus
-
-    Accessible.role: Accessible.CheckBox
-    Accessible.checkable: true
-    Accessible.checked: control.checked
+    // Checkable for a screen reader's check box and state; the button's own
+    // flip is undone before clicked() reaches the owner.
+    checkable: true
+    checked: isOn
+    onToggled: checked = Qt.binding(() => control.isOn)
 
     background: Rectangle {
         radius: height / 2
@@ -57,5 +58,9 @@ T.AbstractButton {
         x: control.checked ? control.width - width - control.knobPadding : control.knobPadding
         color: "white"
         Behavior on x { NumberAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad } }
+    }
+    FocusRing {
+        shown: control.visualFocus
+        radius: height / 2
     }
 }

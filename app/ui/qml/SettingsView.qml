@@ -41,6 +41,7 @@ Rectangle {
             font.bold: true
         }
         T.AbstractButton {
+            id: headerClose
             objectName: "headerCloseButton"
             x: parent.width - width - 20
             anchors.verticalCenter: parent.verticalCenter
@@ -52,6 +53,11 @@ Rectangle {
                 sourceSize.width: 36
                 sourceSize.height: 36
                 source: "icons/xmark.circle.fill.svg"
+            }
+
+            FocusRing {
+                radius: width / 2
+                shown: headerClose.visualFocus
             }
         }
     }
@@ -111,11 +117,17 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             implicitWidth: implicitContentWidth
             implicitHeight: implicitContentHeight
+            Accessible.name: "About Veltrane…"
             onClicked: root.viewModel.showAbout()
             contentItem: Text {
                 text: "About Veltrane…"
                 color: Theme.inkAt(aboutButton.down ? 0.9 : 0.6)
                 font.pixelSize: Theme.labelSize
+            }
+
+            FocusRing {
+                radius: 4
+                shown: aboutButton.visualFocus
             }
         }
         AccentButton {

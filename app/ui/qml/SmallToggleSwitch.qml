@@ -6,8 +6,8 @@ import QtQuick.Templates as T
 import Veltrane.Ui
 
 // The small switch of the editor and the profile list: a capsule with a
-// white knob. It shows isOn and reports a tap with clicked(); the owner
-// flips what isOn is bound to, so the binding is never broken.
+// white knob. It shows isOn and reports a tap or Space with clicked(); the
+// owner flips what isOn is bound to, so the binding is never broken.
 T.AbstractButton {
     id: control
 
@@ -19,11 +19,13 @@ T.AbstractButton {
 
     implicitWidth: 32
     implicitHeight: 18
-    focusPolicy: Qt.NoFocus
-
-    Accessible.role: Accessible.CheckBox
-    Accessible.checkable: true
-    Accessible.checked: isOn
+    focusPolicy: Qt.StrongFocus
+    // Checkable, so that a screen reader hears a check box and its state
+    // (Qt Quick's controls set their own role over an Accessible.role); the
+    // button's own flip is undone at once, before clicked() reaches the owner.
+    checkable: true
+    checked: isOn
+    onToggled: checked = Qt.binding(() => control.isOn)
 
     // The outline stays when the switch is disabled, so that it never fades
     // into the background; only the fill and the knob do.
@@ -85,5 +87,9 @@ T.AbstractButton {
                 NumberAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad }
             }
         }
+    }
+    FocusRing {
+        shown: control.visualFocus
+        radius: height / 2
     }
 }

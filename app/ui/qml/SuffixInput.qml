@@ -8,6 +8,8 @@ import Veltrane.Ui
 Row {
     id: input
 
+    // What a screen reader calls the field.
+    property string label
     property string value
     property string suffix
 
@@ -19,6 +21,8 @@ Row {
         objectName: "valueField"
         width: 64
         placeholderText: "Value"
+        Accessible.name: input.label
+        Accessible.description: input.suffix
         enabled: input.enabled
         text: input.value
         onTextEdited: input.valueEdited(text)

@@ -20,7 +20,7 @@ Item {
         objectName: row.objectName + "Switch"
         x: 14
         anchors.verticalCenter: parent.verticalCenter
-        checked: row.checked
+        isOn: row.checked
         Accessible.name: row.label
         onClicked: row.toggled(!row.checked)
     }

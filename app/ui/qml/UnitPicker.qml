@@ -6,7 +6,8 @@ import QtQuick.Templates as T
 import Veltrane.Ui
 
 // The unit of a bandwidth: one segment per unit, the chosen one raised.
-// Two choices read faster side by side than behind a pop-up.
+// Two choices read faster side by side than behind a pop-up. Each segment
+// is a tab stop that Space chooses; Left and Right choose the neighbour.
 Rectangle {
     id: picker
 
@@ -22,6 +23,12 @@ Rectangle {
     border.color: Theme.inkAt(0.1)
     opacity: enabled ? 1 : 0.6
 
+    function step(by: int) {
+        const next = currentIndex + by
+        if (next >= 0 && next < units.length)
+            activated(next)
+    }
+
     Row {
         id: segments
         x: 2
@@ -30,7 +37,9 @@ Rectangle {
         Repeater {
             model: picker.units
 
-            T.AbstractButton {
+            // Radio buttons to a screen reader, the chosen one checked; the
+            // segment's own check is undone before the owner hears the click.
+            T.RadioButton {
                 id: segment
                 required property int index
                 required property string modelData
@@ -39,10 +48,12 @@ Rectangle {
                 objectName: "unit" + modelData
                 implicitWidth: 46
                 implicitHeight: 22
-                focusPolicy: Qt.NoFocus
-                Accessible.role: Accessible.RadioButton
+                autoExclusive: false
+                checked: chosen
+                onToggled: checked = Qt.binding(() => segment.chosen)
                 Accessible.name: modelData
-                Accessible.checked: chosen
+                Keys.onLeftPressed: picker.step(-1)
+                Keys.onRightPressed: picker.step(1)
 
                 Rectangle {
                     anchors.fill: parent
@@ -59,6 +70,12 @@ Rectangle {
                     font.weight: segment.chosen ? Font.DemiBold : Font.Normal
                 }
                 onClicked: picker.activated(index)
+
+                FocusRing {
+                    anchors.margins: 0
+                    radius: 4
+                    shown: segment.visualFocus
+                }
             }
         }
     }

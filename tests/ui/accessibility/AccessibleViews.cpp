@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+// The panel (throttling on, with a custom profile) and the profile editor
+// (editing that profile, asking whether to delete it), each in a window of
+// its own, for a screen reader's client to walk. It prints "ready" once both are on screen and runs
+// until its standard input closes, or for a minute at most, so that a test that dies never leaves
+// it behind.
+#include "UiWorld.h"
+#include "ViewHarness.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    ViewHarness::prepareApplication();
+    ViewTestApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("veltrane-accessible-views"));
+
+    UiWorld world;
+    const ThrottleProfile custom = world.addCustom(QStringLiteral("Hotel Wi-Fi"));
+    const auto panelModel = world.panel();
+    panelModel->selectProfile(custom);
+    panelModel->handleToggle(true);
+    const auto keep = [](const ThrottleProfile& profile) { return ProfileChange::done(profile); };
+    world.editorState.prepare(custom, ProfileEditorMode::edit, keep, keep);
+    const auto editorModel = world.editor();
+    editorModel->requestDelete();
+
+    ViewHarness panel(QStringLiteral("MenuBarView"), panelModel.get());
+    panel.window().setTitle(QStringLiteral("Veltrane"));
+    ViewHarness editor(QStringLiteral("ProfileEditorWindowView"), editorModel.get());
+    editor.window().setTitle(QStringLiteral("Profile Editor"));
+    // In front, as the panel opens it: its focus is what a screen reader reads first.
+    editor.window().requestActivate();
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&app] {
+        char byte = 0;
+        if (::read(STDIN_FILENO, &byte, 1) <= 0) {
+            app.quit();
+        }
+    });
+    QTimer::singleShot(std::chrono::minutes(1), &app, &QCoreApplication::quit);
+
+    std::puts("ready");
+    std::fflush(stdout);
+    return app.exec();
+}
