@@ -52,6 +52,17 @@ ThrottleParameters engineParameters(const HelperParameters& parameters) {
     return engine;
 }
 
+// A file that is not one to import is bad input; the rest failed.
+QString finished(const ProfileExchange::Outcome& outcome) {
+    if (outcome.status == ProfileExchange::Outcome::Status::badFile) {
+        throw CliError::usage({outcome.message});
+    }
+    if (!outcome.ok()) {
+        throw CliError::failure(outcome.message);
+    }
+    return outcome.message;
+}
+
 QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
     const HelperParameters parameters = HelperParameters::from(profile);
     if (format == u"tc") {
@@ -80,47 +91,28 @@ void exportProfiles(CommandContext& context, const QCommandLineParser& parser) {
             {QStringLiteral("--format %1 takes exactly one PROFILE").arg(format)});
     }
     const QList<ThrottleProfile> profiles = chosenProfiles(context);
-    const QByteArray bytes = format == u"json" ? ProfileExchange::encode(profiles)
-                                               : conditionsAs(format, profiles.constFirst());
-    if (!parser.isSet(QString(outputOption))) {
-        if (format == u"json") {
-            // On a terminal, names must not steer it; a parser reads the same.
-            context.out << TerminalText::json(ProfileExchange::document(profiles),
-                                              QJsonDocument::Indented);
-        } else {
-            context.out << QString::fromUtf8(bytes);
-        }
-        return;
-    }
+    const bool toFile = parser.isSet(QString(outputOption));
     const QString path = parser.value(QString(outputOption));
-    QString error;
-    if (!LinkSafeFile::replace(path, bytes, &error)) {
+    if (format == u"json" && toFile) {
+        context.out << TerminalText::line(finished(ProfileExchange::exportFile(profiles, path)))
+                    << '\n';
+    } else if (format == u"json") {
+        // On a terminal, names must not steer it; a parser reads the same.
+        context.out << TerminalText::json(ProfileExchange::document(profiles),
+                                          QJsonDocument::Indented);
+    } else if (const QByteArray bytes = conditionsAs(format, profiles.constFirst()); !toFile) {
+        context.out << QString::fromUtf8(bytes);
+    } else if (QString error; !LinkSafeFile::replace(path, bytes, &error)) {
         throw CliError::failure(error);
     }
-    context.out << TerminalText::line(format == u"json"
-                                          ? ProfileExchange::exportSummary(profiles.size(), path)
-                                          : QStringLiteral("Wrote %1").arg(path))
-                << '\n';
 }
 
 void importProfiles(CommandContext& context, const QCommandLineParser& parser) {
-    const ProfileExchange::Decoded decoded = ProfileExchange::read(context.arguments.constFirst());
-    if (!decoded.error.isEmpty()) {
-        throw CliError::usage({decoded.error});
-    }
-    QList<ThrottleProfile> added;
-    const ProfileChange change = context.profiles.importProfiles(
-        decoded.profiles,
+    const ProfileExchange::Outcome outcome = ProfileExchange::importFile(
+        context.profiles, context.arguments.constFirst(),
         parser.isSet(QString(noRenameOption)) ? ProfileManager::NameClash::refuse
-                                              : ProfileManager::NameClash::rename,
-        &added);
-    if (change.outcome == ProfileChange::Outcome::refused) {
-        throw CliError::failure(change.message);
-    }
-    if (change.outcome == ProfileChange::Outcome::failed) {
-        throw CliError::failure(QStringLiteral("Could not save the change: ") + change.message);
-    }
-    context.out << TerminalText::line(ProfileExchange::importSummary(added)) << '\n';
+                                              : ProfileManager::NameClash::rename);
+    context.out << TerminalText::line(finished(outcome)) << '\n';
 }
 
 } // namespace

@@ -134,23 +134,40 @@ Decoded read(const QString& path) {
     return decoded;
 }
 
-bool write(const QString& path, const QList<ThrottleProfile>& profiles, QString* error) {
-    return LinkSafeFile::replace(path, encode(profiles), error);
-}
-
-QString importSummary(const QList<ThrottleProfile>& added) {
+Outcome importFile(ProfileManager& store, const QString& path, ProfileManager::NameClash clash) {
+    const Decoded decoded = read(path);
+    if (!decoded.error.isEmpty()) {
+        return {Outcome::Status::badFile, decoded.error};
+    }
+    QList<ThrottleProfile> added;
+    const ProfileChange change = store.importProfiles(decoded.profiles, clash, &added);
+    switch (change.outcome) {
+    case ProfileChange::Outcome::refused:
+        return {Outcome::Status::refused, change.message};
+    case ProfileChange::Outcome::failed:
+        return {Outcome::Status::failed,
+                QStringLiteral("Could not save the change: ") + change.message};
+    case ProfileChange::Outcome::done:
+        break;
+    }
     if (added.isEmpty()) {
-        return QStringLiteral("Imported no profiles: the file holds none");
+        return {Outcome::Status::done, QStringLiteral("Imported no profiles: the file holds none")};
     }
     QStringList names;
     for (const ThrottleProfile& profile : added) {
         names << profile.name;
     }
-    return QStringLiteral("Imported %1: %2").arg(profileCount(added.size()), names.join(u", "));
+    return {Outcome::Status::done,
+            QStringLiteral("Imported %1: %2").arg(profileCount(added.size()), names.join(u", "))};
 }
 
-QString exportSummary(qsizetype count, const QString& path) {
-    return QStringLiteral("Exported %1 to %2").arg(profileCount(count), path);
+Outcome exportFile(const QList<ThrottleProfile>& profiles, const QString& path) {
+    QString error;
+    if (!LinkSafeFile::replace(path, encode(profiles), &error)) {
+        return {Outcome::Status::failed, error};
+    }
+    return {Outcome::Status::done,
+            QStringLiteral("Exported %1 to %2").arg(profileCount(profiles.size()), path)};
 }
 
 } // namespace ProfileExchange

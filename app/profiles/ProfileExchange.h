@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ProfileManager.h"
 #include "ThrottleProfile.h"
 
 #include <QByteArray>
@@ -37,12 +38,28 @@ Decoded decode(const QByteArray& bytes);
 // (a pipe must not hang the reader) under 16 MiB. The error names the file.
 Decoded read(const QString& path);
 
-// Replaces `path` atomically, never through a planted link.
-bool write(const QString& path, const QList<ThrottleProfile>& profiles, QString* error);
+// What importing or exporting a file came to, in words for the user.
+struct Outcome {
+    enum class Status {
+        done,
+        // The file is not one to import: nothing added.
+        badFile,
+        // The store said no (a taken name with NameClash::refuse).
+        refused,
+        // A file could not be written.
+        failed,
+    };
+    Status status = Status::done;
+    // "Imported 3 profiles: A, B, C Copy", "Exported 2 profiles to FILE",
+    // or what went wrong.
+    QString message;
 
-// "Imported 3 profiles: A, B, C Copy".
-QString importSummary(const QList<ThrottleProfile>& added);
-// "Exported 2 profiles to FILE".
-QString exportSummary(qsizetype count, const QString& path);
+    bool ok() const { return status == Status::done; }
+};
+
+// The same for veltranectl and the profile list window. An export replaces
+// `path` atomically, never through a planted link.
+Outcome importFile(ProfileManager& store, const QString& path, ProfileManager::NameClash clash);
+Outcome exportFile(const QList<ThrottleProfile>& profiles, const QString& path);
 
 } // namespace ProfileExchange
