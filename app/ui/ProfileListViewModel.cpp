@@ -93,9 +93,54 @@ void ProfileListViewModel::done() {
     m_navigator.closeWindow(WindowNavigator::profileList);
 }
 
+void ProfileListViewModel::importProfiles(const QUrl& file) {
+    showExchangeAlert(QStringLiteral("Profiles Imported"), QStringLiteral("Import Failed"), file,
+                      [this](const QString& path) {
+                          // The rows follow the store's change signal.
+                          return ProfileExchange::importFile(m_profiles, path,
+                                                             ProfileManager::NameClash::rename);
+                      });
+}
+
+void ProfileListViewModel::exportProfiles(const QUrl& file) {
+    showExchangeAlert(QStringLiteral("Profiles Exported"), QStringLiteral("Export Failed"), file,
+                      [this](const QString& path) {
+                          return ProfileExchange::exportFile(m_customRows.profiles(), path);
+                      });
+}
+
+void ProfileListViewModel::dismissExchangeAlert() {
+    if (showingExchangeAlert()) {
+        m_exchangeAlertTitle.clear();
+        m_exchangeAlertMessage.clear();
+        Q_EMIT exchangeAlertChanged();
+    }
+}
+
+void ProfileListViewModel::showExchangeAlert(
+    const QString& title, const QString& failedTitle, const QUrl& file,
+    const std::function<ProfileExchange::Outcome(const QString&)>& run) {
+    // A dialog may offer places of other machines (a portal's URL); the
+    // store reads and writes local files only.
+    if (!file.isLocalFile()) {
+        m_exchangeAlertTitle = failedTitle;
+        m_exchangeAlertMessage =
+            QStringLiteral("Choose a file on this computer, not %1").arg(file.toDisplayString());
+    } else {
+        const ProfileExchange::Outcome outcome = run(file.toLocalFile());
+        m_exchangeAlertTitle = outcome.ok() ? title : failedTitle;
+        m_exchangeAlertMessage = outcome.message;
+    }
+    Q_EMIT exchangeAlertChanged();
+}
+
 void ProfileListViewModel::refreshRows() {
+    const bool couldExport = canExport();
     m_builtInRows.setProfiles(m_profiles.builtInProfiles());
     m_customRows.setProfiles(ProfileNameOrder::sortedByName(m_profiles.customProfiles()));
+    if (canExport() != couldExport) {
+        Q_EMIT canExportChanged();
+    }
 }
 
 std::optional<ThrottleProfile> ProfileListViewModel::rowProfile(const QString& profileId) const {

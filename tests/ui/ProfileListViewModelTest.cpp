@@ -145,4 +145,35 @@ TEST_F(ProfileListViewModelTest, DuplicateAddsAnEditableCopy) {
     EXPECT_EQ(rowNames(*model->customRows()), QStringList{"3G Copy"});
 }
 
+TEST_F(ProfileListViewModelTest, ExportAndImportEndInTheAlertWithTheCommandLinesWords) {
+    QSignalSpy exportable(model.get(), &ProfileListViewModel::canExportChanged);
+    EXPECT_FALSE(model->canExport());
+    world.addCustom("beta");
+    EXPECT_TRUE(model->canExport());
+    EXPECT_EQ(exportable.size(), 1);
+
+    const QString file = world.home.filePath("shared.json");
+    model->exportProfiles(QUrl::fromLocalFile(file));
+    EXPECT_EQ(model->exchangeAlertTitle(), "Profiles Exported");
+    EXPECT_EQ(model->exchangeAlertMessage(), "Exported 1 profile to " + file);
+    model->dismissExchangeAlert();
+    EXPECT_FALSE(model->showingExchangeAlert());
+
+    model->importProfiles(QUrl::fromLocalFile(file));
+    EXPECT_EQ(model->exchangeAlertTitle(), "Profiles Imported");
+    EXPECT_EQ(model->exchangeAlertMessage(), "Imported 1 profile: beta Copy");
+    EXPECT_EQ(rowNames(*model->customRows()), (QStringList{"beta", "beta Copy"}));
+
+    // Nothing is added from a file that is not one, nor from another machine.
+    for (const QUrl& url : {QUrl::fromLocalFile(world.home.filePath("settings.json")),
+                            QUrl("sftp://elsewhere/shared.json")}) {
+        model->importProfiles(url);
+        EXPECT_EQ(model->exchangeAlertTitle(), "Import Failed");
+        EXPECT_TRUE(model->showingExchangeAlert());
+    }
+    EXPECT_EQ(model->exchangeAlertMessage(),
+              "Choose a file on this computer, not sftp://elsewhere/shared.json");
+    EXPECT_EQ(model->customRows()->rowCount(), 2);
+}
+
 } // namespace

@@ -197,6 +197,18 @@ private Q_SLOTS:
 
         const ThrottleProfile beta = world.addCustom("beta");
         QTRY_VERIFY(!view.shows("emptyCustomText"));
+        // Each button opens its dialog; the file a dialog returns ends in the alert.
+        for (const char* button : {"exportButton", "importButton"}) {
+            view.click(button);
+            const QString dialog = QString(button).replace("Button", "Dialog");
+            QTRY_VERIFY(view.root()->findChild<QObject*>(dialog)->property("visible").toBool());
+            QMetaObject::invokeMethod(view.root()->findChild<QObject*>(dialog), "close");
+        }
+        model->exportProfiles(QUrl::fromLocalFile(world.home.filePath("shared.json")));
+        QTRY_VERIFY(view.shows("alertAccept"));
+        QCOMPARE(view.text("alertMessage"), model->exchangeAlertMessage());
+        view.click("alertAccept");
+        QTRY_VERIFY(!view.shows("alertAccept"));
         view.click("visibility-beta");
         QVERIFY(!world.profiles.profile(beta.id())->showInMenu);
         // The name dims with the switch, to the faintest ink that still reads.

@@ -137,6 +137,11 @@ Rectangle {
             height: 1
             color: Theme.inkAt(0.08)
         }
+        ProfileExchangeButtons {
+            x: 22
+            anchors.verticalCenter: parent.verticalCenter
+            viewModel: root.viewModel
+        }
         AccentButton {
             objectName: "doneButton"
             x: parent.width - width - 22
@@ -158,6 +163,14 @@ Rectangle {
         destructive: true
         onAccepted: root.viewModel.confirmDelete()
         onRejected: root.viewModel.cancelDelete()
+    }
+
+    AlertDialog {
+        objectName: "exchangeAlert"
+        visible: root.viewModel.showingExchangeAlert
+        title: root.viewModel.exchangeAlertTitle
+        message: root.viewModel.exchangeAlertMessage
+        onAccepted: root.viewModel.dismissExchangeAlert()
     }
 
     // A card of one section: a row per profile, lines between them
