@@ -76,7 +76,7 @@ QString desktopEntryValue(const QString& text) {
 
 // The desktop entry the application is installed with, so that the login
 // item is named, described and drawn as in the menu; only the program is
-// the one given.
+// the one given. Its actions belong to the menu, not to a login.
 QByteArray autostartEntry(const QString& application) {
     QFile desktopEntry(
         QStringLiteral(":/packaging/%1.desktop").arg(QLatin1StringView(BuildInfo::desktopEntryId)));
@@ -84,6 +84,12 @@ QByteArray autostartEntry(const QString& application) {
     QStringList lines;
     for (const QString& line :
          QString::fromUtf8(desktopEntry.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith(u'[') && !lines.isEmpty()) {
+            break;
+        }
+        if (line.startsWith(QStringLiteral("Actions="))) {
+            continue;
+        }
         lines << (line.startsWith(QStringLiteral("Exec="))
                       ? QStringLiteral("Exec=") + desktopEntryValue(application)
                       : line);

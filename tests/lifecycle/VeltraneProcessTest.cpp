@@ -35,6 +35,8 @@ constexpr auto kStarted = 30s;
 
 const QString kThreeGId = QStringLiteral("00000000-0000-0000-0000-000000000002");
 const QString kHelperMissing = QStringLiteral("The helper is not installed.");
+const QString kNoTray = QStringLiteral("This desktop shows no tray icons, so Veltrane opens in a "
+                                       "window. Start Veltrane again to bring the window back.");
 const QString kLeftActive = QStringLiteral("Throttling was still active from a previous session "
                                            "and has been disabled for safety.");
 
@@ -204,6 +206,29 @@ TEST_F(VeltraneProcessTest, ASecondApplicationOpensTheFirstOnesPanelAndLeavesIts
     EXPECT_EQ(app.state(), QProcess::Running);
     EXPECT_EQ(tray.item(), firstItem);
     EXPECT_TRUE(throttlingActive(helper));
+}
+
+TEST_F(VeltraneProcessTest, WhenTheTrayGoesThePanelOpensAsAWindowOnceSaidAndOnEveryStart) {
+    HelperOnPrivateBus helper;
+    start(helper.bus().address());
+    ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }, kStarted));
+    EXPECT_EQ(windows("Veltrane 272x"), 0);
+
+    tray.leave();
+    ASSERT_TRUE(waitUntil([this] { return notifications.withBody(kNoTray) != nullptr; }));
+    EXPECT_THAT(notifications.withBody(kNoTray)->actions, Contains("default"));
+    EXPECT_TRUE(waitUntil([] { return windows("Veltrane 272x") == 1; }));
+
+    QProcess second;
+    second.setProcessEnvironment(app.processEnvironment());
+    second.start(QStringLiteral(VELTRANE_PATH), {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.readAllStandardOutput(), "Veltrane is already running\n");
+    EXPECT_EQ(windows("Veltrane 272x"), 1);
+    const std::vector<FakeNotificationServer::Shown>& shown = notifications.shown();
+    EXPECT_EQ(std::count_if(shown.begin(), shown.end(),
+                            [](const auto& notification) { return notification.body == kNoTray; }),
+              1);
 }
 
 TEST_F(VeltraneProcessTest, AFrozenSystemBusAndAHeldSettingsLockHoldTheExitForTheBoundOnly) {

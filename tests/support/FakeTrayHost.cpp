@@ -54,6 +54,10 @@ FakeTrayHost::FakeTrayHost(QDBusConnection bus)
     }
 }
 
+void FakeTrayHost::leave() {
+    m_bus.unregisterService(kWatcherName);
+}
+
 FakeTrayHost::~FakeTrayHost() {
     m_bus.unregisterService(kWatcherName);
     m_bus.unregisterObject(kWatcherPath);

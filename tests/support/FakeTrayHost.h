@@ -33,6 +33,8 @@ public:
     QStringList menuLabels();
     // False when there is no such entry.
     bool clickMenu(const QString& label);
+    // The tray goes away, as when its panel plugin is removed.
+    void leave();
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service);

@@ -11,8 +11,19 @@
 #include "StatePersistenceService.h"
 
 #include <QCursor>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTextStream>
+
+namespace {
+
+// The panel as an ordinary window, for desktops that show no tray icons.
+const QString kPanelWindow = QStringLiteral("panel-window");
+const QString kNoTrayNotification = QStringLiteral("no-tray");
+// Room left on the screen for the window's frame and the desktop's bars.
+constexpr int kWindowFrameRoom = 120;
+
+} // namespace
 
 VeltraneApp::VeltraneApp(SingleInstance& instance)
     : m_defaults(UserDefaults::standard())
@@ -40,6 +51,8 @@ VeltraneApp::VeltraneApp(SingleInstance& instance)
               .toggleThrottling = [this] { toggleThrottling(); },
               .openWindow = [this](const QString& identifier) { m_windows.openWindow(identifier); },
               .quit = [this] { m_events.terminate(); }})
+    , m_trayHost(QDBusConnection::sessionBus(),
+                 [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
     , m_instance(instance)
     , m_exitCleanup({.ownsThrottling =
                          [this] {
@@ -50,7 +63,15 @@ VeltraneApp::VeltraneApp(SingleInstance& instance)
                      .bound = ThrottleService::kQuitBound,
                      .bus = {}}) {
     declareWindows();
-    connect(&m_instance, &SingleInstance::activated, &m_tray, &TrayEntry::openPanel);
+    connect(&m_instance, &SingleInstance::activated, this, &VeltraneApp::openPanel);
+    connect(&m_trayHost, &TrayHostWatch::availabilityChanged, this,
+            &VeltraneApp::trayAvailabilityChanged);
+    connect(&m_userNotifications, &UserNotificationCenter::tapped, this,
+            [this](const QString& identifier) {
+                if (identifier == kNoTrayNotification) {
+                    m_windows.openWindow(kPanelWindow);
+                }
+            });
     // Ahead of the delegate, which connects at launch and may spend the
     // quit's bound on its clean-up.
     connect(&m_events, &ApplicationEvents::signalReceived, this, &VeltraneApp::quitStarted);
@@ -79,6 +100,16 @@ WindowScene VeltraneApp::panelContent() {
 }
 
 void VeltraneApp::declareWindows() {
+    WindowScene panelWindow = panelContent();
+    panelWindow.properties = [this, viewModelOf = panelWindow.properties](QObject* window) {
+        QVariantMap properties = viewModelOf(window);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            properties.insert(QStringLiteral("maximumHeight"),
+                              screen->availableGeometry().height() - kWindowFrameRoom);
+        }
+        return properties;
+    };
+    m_windows.add(kPanelWindow, panelWindow);
     m_windows.add(WindowNavigator::onboarding,
                   {.title = QStringLiteral("Welcome"),
                    .viewName = QStringLiteral("OnboardingView"),
@@ -120,10 +151,6 @@ void VeltraneApp::declareWindows() {
 
 void VeltraneApp::start() {
     m_delegate.applicationDidFinishLaunching();
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        QTextStream(stderr) << "Veltrane: the desktop offers no system tray; the icon cannot be "
-                               "shown until one appears\n";
-    }
     m_tray.show();
     // At once rather than when the panel is first opened: throttling left by
     // an earlier run must not stay on while the tray says it is off.
@@ -131,6 +158,32 @@ void VeltraneApp::start() {
     if (!m_defaults.boolValue(SettingsKeys::hasCompletedOnboarding)) {
         m_windows.openWindow(WindowNavigator::onboarding);
     }
+    if (!m_trayHost.isAvailable()) {
+        trayAvailabilityChanged(false);
+    }
+}
+
+void VeltraneApp::openPanel() {
+    if (m_trayHost.isAvailable()) {
+        m_tray.openPanel();
+    } else {
+        m_windows.openWindow(kPanelWindow);
+    }
+}
+
+void VeltraneApp::trayAvailabilityChanged(bool available) {
+    if (available) {
+        return;
+    }
+    HelperConnectionOptions::printLine(
+        QStringLiteral("No tray shows the icon: the panel opens as a window"));
+    m_panel.hide();
+    m_windows.openWindow(kPanelWindow);
+    // Said once each time the tray goes, not at every start of the window.
+    m_userNotifications.add(
+        {.identifier = kNoTrayNotification,
+         .body = QStringLiteral("This desktop shows no tray icons, so Veltrane opens in a window. "
+                                "Start Veltrane again to bring the window back.")});
 }
 
 void VeltraneApp::quitStarted() {

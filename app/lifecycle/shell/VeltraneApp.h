@@ -15,6 +15,7 @@
 #include "SystemTimerSource.h"
 #include "ThrottleService.h"
 #include "TrayEntry.h"
+#include "TrayHostWatch.h"
 #include "UpdaterService.h"
 #include "UserDefaults.h"
 #include "WindowRegistry.h"
@@ -25,7 +26,8 @@
 // The application: creates the shared objects once, for the life of the
 // process, attaches the delegate, shows the tray entry and declares the
 // windows that open by identifier. The process's one instance of it opens
-// its panel when another `veltrane` is started in the session.
+// its panel when another `veltrane` is started in the session. Without a
+// tray to hold its icon, the panel opens as an ordinary window instead.
 class VeltraneApp final : public QObject {
     Q_OBJECT
 
@@ -39,6 +41,9 @@ public:
 
 private:
     void quitStarted();
+    // Under the icon, or in a window when the desktop shows no tray icons.
+    void openPanel();
+    void trayAvailabilityChanged(bool available);
     void declareWindows();
     WindowScene panelContent();
     void toggleThrottling();
@@ -60,6 +65,7 @@ private:
     PanelWindow m_panel;
     AppDelegate m_delegate;
     TrayEntry m_tray;
+    TrayHostWatch m_trayHost;
     SingleInstance& m_instance;
     bool m_quitStarted = false;
     // Last: armed once everything it asks and every bus connection exist.

@@ -72,6 +72,19 @@ const bool menuBarScenesRegistered = [] {
         panel.selectProfile(world.named(longName));
         panel.handleToggle(true);
     });
+    // A desktop without a tray: the panel as an ordinary window on a
+    // 1366x768 screen, as tall as the screen leaves room for.
+    scenes().emplace("panel-no-tray-window", [] {
+        UiWorld world;
+        for (int i = 1; i <= 12; ++i) {
+            world.addCustom(QStringLiteral("Site %1").arg(i));
+        }
+        const auto panel = world.panel();
+        panel->selectProfile(world.named("3G"));
+        return ViewHarness("MenuBarView", {{"viewModel", QVariant::fromValue(panel.get())},
+                                           {"maximumHeight", 768 - 120}})
+            .grab();
+    });
     return true;
 }();
 
