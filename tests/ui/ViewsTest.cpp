@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtMath>
@@ -86,10 +87,10 @@ class ViewsTest final : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(ViewHarness::fontsRender()); }
-    // The offscreen platform cannot raise windows, and says so.
+    // The offscreen platform cannot raise windows nor fix their size, and says so.
     void init() {
-        QTest::failOnWarning(
-            QRegularExpression(QStringLiteral("^(?!This plugin does not support raise).*")));
+        QTest::failOnWarning(QRegularExpression(
+            QStringLiteral("^(?!This plugin does not support (raise|propagateSizeHints)).*")));
     }
 
     void panelSwitchAsksBeforeTotalLossAndOnlyEnableAppliesIt() {
@@ -422,10 +423,16 @@ private Q_SLOTS:
         const auto list = world.profileList();
         const auto settings = world.settings();
         const auto onboarding = world.onboarding();
+        UpdateSession session(QStringLiteral("1.4.1"));
+        AppcastItem update;
+        update.version = update.displayVersion = QStringLiteral("1.4.2");
+        session.setUpdate(update, QStringLiteral("<p>Faster</p>"));
+        SoftwareUpdateViewModel softwareUpdate(session);
         const std::pair<const char*, QObject*> views[] = {
-            {"MenuBarView", panel.get()},         {"ProfileEditorWindowView", editor.get()},
-            {"ProfileListView", list.get()},      {"SettingsView", settings.get()},
-            {"OnboardingView", onboarding.get()}, {"AboutView", &world.about}};
+            {"MenuBarView", panel.get()},           {"ProfileEditorWindowView", editor.get()},
+            {"ProfileListView", list.get()},        {"SettingsView", settings.get()},
+            {"OnboardingView", onboarding.get()},   {"AboutView", &world.about},
+            {"SoftwareUpdateView", &softwareUpdate}};
         for (const auto& [name, model] : views) {
             ViewHarness view(name, model);
             checkTabReachesEveryControl(view, name);
@@ -487,6 +494,38 @@ private Q_SLOTS:
         QCOMPARE(panelMaximumHeight(QRect(600, 776, 24, 24), screen), 776 - 4 - 8);
         QCOMPARE(panelMaximumHeight(QRect(600, 300, 24, 24), QRect(0, 100, 1280, 700)),
                  800 - 328 - 8);
+
+        // The real panel at the bottom of its screen: above the icon as it
+        // grows, and no taller than the room there however many profiles.
+        UiWorld world;
+        for (const ThrottleProfile& profile : world.profiles.builtInProfiles().mid(2)) {
+            world.profiles.setShownInMenu(profile, false);
+        }
+        world.service.selectProfile(world.profiles.builtInProfiles().at(1));
+        const auto model = world.panel();
+        QQmlEngine engine;
+        PanelWindow panelWindow(
+            engine,
+            {QStringLiteral("Veltrane"), QStringLiteral("MenuBarView"),
+             [&model](QObject*) {
+                 return QVariantMap{{"viewModel", QVariant::fromValue(model.get())}};
+             }},
+            {});
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect icon(available.center().x(), available.bottom() - 23, 24, 24);
+        panelWindow.showAt(icon);
+        QQuickWindow* window = panelWindow.window();
+        const int shortHeight = window->height();
+        model->handleToggle(true);
+        QTRY_VERIFY(window->height() > shortHeight);
+        QCOMPARE(window->geometry().bottom(), icon.top() - 5);
+
+        for (int i = 1; i <= 30; ++i) {
+            world.addCustom(QStringLiteral("Site %1").arg(i));
+        }
+        QTRY_COMPARE(window->height(), panelMaximumHeight(icon, available));
+        QCOMPARE(window->geometry().bottom(), icon.top() - 5);
+        QVERIFY(available.contains(window->geometry()));
     }
 
     // The desktop's font sets the type of every view, and a larger one

@@ -61,11 +61,16 @@ bool PanelWindow::create() {
     m_view->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     m_view->setTitle(QStringLiteral("Veltrane"));
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+    // The content lays itself out later than it learns its room: a panel
+    // above the icon keeps its bottom edge where it was placed.
     const auto fitHeight = [this] {
         const int height = qCeil(m_view->rootObject()->implicitHeight());
         m_view->setMinimumSize({width, height});
         m_view->setMaximumSize({width, height});
         m_view->resize(width, height);
+        if (m_view->isVisible()) {
+            place();
+        }
     };
     fitHeight();
     connect(m_view->rootObject(), &QQuickItem::implicitHeightChanged, this, fitHeight);
@@ -85,22 +90,30 @@ void PanelWindow::showAt(const QRect& anchor) {
     if (!m_view && !create()) {
         return;
     }
-    QScreen* screen = QGuiApplication::screenAt(anchor.center());
-    if (!screen) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    if (screen) {
+    m_anchor = anchor;
+    if (QScreen* screen = anchorScreen()) {
         m_view->setScreen(screen);
         // The content shrinks its list to fit, and the window follows.
         m_view->rootObject()->setProperty("maximumHeight",
                                           panelMaximumHeight(anchor, screen->availableGeometry()));
-        m_view->setPosition(panelPosition(anchor, m_view->size(), screen->availableGeometry()));
     }
+    place();
     m_view->show();
     m_view->raise();
     m_view->requestActivate();
     if (m_onShown) {
         m_onShown();
+    }
+}
+
+QScreen* PanelWindow::anchorScreen() const {
+    QScreen* screen = QGuiApplication::screenAt(m_anchor.center());
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+void PanelWindow::place() {
+    if (QScreen* screen = anchorScreen()) {
+        m_view->setPosition(panelPosition(m_anchor, m_view->size(), screen->availableGeometry()));
     }
 }
 

@@ -41,12 +41,15 @@ public:
 
 private:
     bool create();
+    QScreen* anchorScreen() const;
+    void place();
     void activeChanged();
 
     QQmlEngine& m_engine;
     WindowScene m_content;
     std::function<void()> m_onShown;
     std::unique_ptr<QQuickView> m_view;
+    QRect m_anchor;
     // When the panel last closed by losing the focus: the click on the icon
     // that took the focus must not open it again.
     QElapsedTimer m_closedByFocusLoss;
