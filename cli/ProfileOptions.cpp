@@ -43,8 +43,8 @@ const Condition conditions[] = {
      "e.g. 20ms.",
      "Jitter", &ProfileFormData::jitter, &ProfileFormData::hasJitter, nullptr, "ms"},
     {"loss-correlation", "PERCENT",
-     "How much each loss depends on the one before, so losses "
-     "come in runs, e.g. 25%.",
+     "How much losses come in runs, from 0 (independent) to 99 percent, "
+     "e.g. 25%.",
      "Loss Correlation", &ProfileFormData::packetLossCorrelation,
      &ProfileFormData::hasPacketLossCorrelation, nullptr, "%"},
     {"reorder", "PERCENT", "Packets sent ahead of the others (needs a latency), e.g. 1%.",

@@ -70,6 +70,10 @@ inline constexpr std::int64_t kMaxDnsDelayMs = 30'000;
 // shaped in steps of 1/10000 percent (0.0001 %); finer figures are rounded
 // to a whole step.
 inline constexpr std::int64_t kPacketLossStepsPerPercent = 10'000;
+// A loss correlation of C makes the packet after a lost one lost with the
+// chance L + C(1 - L); at 100 % the first loss would never end, and past 99 %
+// netem's 32-bit chances cannot hold the smallest loss's way into a run.
+inline constexpr double kMaxLossCorrelationPercent = 99.0;
 // Reordered packets are sent ahead of the inbound half of the latency, so
 // that half needs at least a millisecond. Jitter may be at most the latency.
 inline constexpr std::int64_t kMinReorderLatencyMs = 2;

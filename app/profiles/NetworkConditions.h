@@ -21,8 +21,9 @@ struct NetworkConditions {
     std::optional<std::int64_t> dnsDelay;
     // Milliseconds either way around the latency, at most the latency.
     std::optional<std::int64_t> jitter;
-    // Percent: how much each loss draw leans on the one before, so that
-    // losses come in runs.
+    // Percent, at most 99: losses come in runs. The packet after a lost one
+    // is lost with the loss's chance plus this share of the rest (0 leaves
+    // losses independent).
     std::optional<double> packetLossCorrelationPercent;
     // Percent of arriving packets sent ahead of the others.
     std::optional<double> reorderPercent;

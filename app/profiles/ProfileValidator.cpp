@@ -51,15 +51,18 @@ ValidationResult validateMilliseconds(const QString& value, bool isEnabled, std:
         });
 }
 
-// A percentage of packets, in the helper's steps. `what` starts each message.
-ValidationResult validatePercentage(const QString& value, bool isEnabled, const char* what) {
+// A percentage of packets, in the helper's steps, of at most `maximum`.
+// `what` starts each message.
+ValidationResult validatePercentage(const QString& value, bool isEnabled, const char* what,
+                                    double maximum = 100) {
     constexpr std::int64_t steps = Limits::kPacketLossStepsPerPercent;
     // "0.0001": as many decimals as the step has zeros.
     const QString step = QString::number(1.0 / steps, 'f', QString::number(steps).size() - 1);
     const QString subject = QString::fromUtf8(what);
     const QByteArray required = (subject + QStringLiteral(" value is required")).toUtf8();
     const QByteArray notANumber = (subject + QStringLiteral(" must be a valid number")).toUtf8();
-    const QByteArray outOfRange = (subject + QStringLiteral(" must be between 0 and 100")).toUtf8();
+    const QByteArray outOfRange =
+        (subject + QStringLiteral(" must be between 0 and %1").arg(maximum)).toUtf8();
     const QByteArray tooSmall =
         (subject + QStringLiteral(" must be 0 or at least %1").arg(step)).toUtf8();
     return validateEnabled(
@@ -68,7 +71,7 @@ ValidationResult validatePercentage(const QString& value, bool isEnabled, const 
             if (!number) {
                 return notANumber.constData();
             }
-            const bool inRange = *number >= 0 && *number <= 100; // false for NaN
+            const bool inRange = *number >= 0 && *number <= maximum; // false for NaN
             if (!inRange) {
                 return outOfRange.constData();
             }
@@ -121,7 +124,7 @@ void recordDependencies(ProfileValidationResult& result, const ProfileFormData& 
                        : QStringLiteral("Jitter needs a latency at least as large")),
                Field::jitter, QStringLiteral("Jitter: "));
     }
-    if (correlation > 0 && correlation <= 100 && !(loss > 0)) {
+    if (correlation > 0 && correlation <= Limits::kMaxLossCorrelationPercent && !(loss > 0)) {
         record(result,
                ValidationResult::failure(QStringLiteral("Loss correlation needs a packet loss")),
                Field::packetLossCorrelation, QStringLiteral("Loss Correlation: "));
@@ -225,7 +228,8 @@ ValidationResult ProfileValidator::validateJitter(const QString& value, bool isE
 
 ValidationResult ProfileValidator::validatePacketLossCorrelation(const QString& value,
                                                                  bool isEnabled) {
-    return validatePercentage(value, isEnabled, "Loss correlation");
+    return validatePercentage(value, isEnabled, "Loss correlation",
+                              Limits::kMaxLossCorrelationPercent);
 }
 
 ValidationResult ProfileValidator::validateReorder(const QString& value, bool isEnabled) {

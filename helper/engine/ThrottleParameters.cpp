@@ -83,8 +83,13 @@ std::optional<std::string> checkThrottleParameters(const ThrottleParameters& par
     if (parameters.jitterMs > parameters.latencyMs) {
         return "Jitter cannot exceed the latency (" + std::to_string(parameters.latencyMs) + "ms)";
     }
-    if (!isPercentage(parameters.lossCorrelationPercent)) {
-        return "Loss correlation must be between 0 and 100 percent";
+    if (!(isPercentage(parameters.lossCorrelationPercent) &&
+          parameters.lossCorrelationPercent <=
+              HelperProtocol::Limits::kMaxLossCorrelationPercent)) {
+        return "Loss correlation must be between 0 and " +
+               std::to_string(
+                   static_cast<int>(HelperProtocol::Limits::kMaxLossCorrelationPercent)) +
+               " percent";
     }
     if (parameters.lossCorrelationPercent > 0.0 && !(parameters.packetLossPercent > 0.0)) {
         return "Loss correlation needs a packet loss";

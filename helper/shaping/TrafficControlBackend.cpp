@@ -184,14 +184,23 @@ std::vector<std::string> TrafficControlBackend::netemArguments(const DirectionSh
         }
     }
     // A whole number of steps divided by their count reads back in four
-    // decimals at most, so its shortest text is short. The correlation makes
-    // losses come in runs: each draw leans on the one before.
-    if (const double loss = percentInSteps(shaping.packetLossPercent); loss > 0.0) {
+    // decimals at most, so its shortest text is short.
+    const double loss = percentInSteps(shaping.packetLossPercent);
+    const double correlation = percentInSteps(shaping.lossCorrelationPercent);
+    if (loss > 0.0 && correlation > 0.0 && loss < 100.0) {
+        // Not "loss random L% C%": netem's correlated draws bunch around the
+        // middle of their range, so 2 % with 25 % correlation drops nothing
+        // at all. A two-state chain (lossless good, lossy bad) keeps the loss
+        // and gives successive losses the correlation asked: p = L(1 - C)
+        // into the bad state, r = (1 - L)(1 - C) out of it.
+        const double keep = (100.0 - correlation) / 100.0;
+        // Millionths of a percent keep both non-zero down to the smallest
+        // loss and up to the largest correlation the check lets through.
+        const auto chance = [&](double value) { return percent(std::round(value * 1e6) / 1e6); };
+        arguments.insert(arguments.end(), {"loss", "gemodel", chance(loss * keep),
+                                           chance((100.0 - loss) * keep), "100%", "0%"});
+    } else if (loss > 0.0) {
         arguments.insert(arguments.end(), {"loss", "random", percent(loss)});
-        if (const double correlation = percentInSteps(shaping.lossCorrelationPercent);
-            correlation > 0.0) {
-            arguments.push_back(percent(correlation));
-        }
     }
     if (const double duplicate = percentInSteps(shaping.duplicatePercent); duplicate > 0.0) {
         arguments.insert(arguments.end(), {"duplicate", percent(duplicate)});

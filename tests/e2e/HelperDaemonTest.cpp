@@ -166,7 +166,7 @@ TEST_F(HelperDaemonTest, InvalidParametersGetTheCheckMessageAndRunNothing) {
     EXPECT_TRUE(daemonLog().contains("Validation failed: " + latency));
 }
 
-TEST_F(HelperDaemonTest, NamedParametersAreReadStrictlyAndWhatTheEngineCannotShapeIsRefused) {
+TEST_F(HelperDaemonTest, NamedParametersAreReadStrictlyAndTheFiveAlonePublishAsTheyAlwaysDid) {
     const auto enable = [this](const QVariantMap& parameters) {
         return call("EnableThrottlingWithParameters", {parameters, QString(), false});
     };
@@ -198,16 +198,6 @@ TEST_F(HelperDaemonTest, NamedParametersAreReadStrictlyAndWhatTheEngineCannotSha
               (QStringList{"dnsDelayMs", "downloadBytesPerSecond", "latencyMs", "packetLossPercent",
                            "uploadBytesPerSecond"}));
     EXPECT_EQ(configuration.value("packetLossPercent"), 1.5);
-
-    // This daemon shapes with dummynet, which has no duplication: refused by
-    // name, and what is in force stays.
-    QVariantMap duplicated = five;
-    duplicated.insert("duplicatePercent", 1.0);
-    const QDBusMessage reply = enable(duplicated);
-    EXPECT_EQ(reply.errorName(), HelperProtocol::Error::kFailed);
-    EXPECT_EQ(reply.errorMessage(), "Validation failed: Duplication cannot be shaped with pf and "
-                                    "dummynet; remove it from the profile");
-    EXPECT_EQ(state().value(HelperProtocol::State::kConfiguration).toMap(), configuration);
 }
 
 TEST_F(HelperDaemonTest, AnEngineFailureRepliesWithTheErrorDescription) {

@@ -15,7 +15,7 @@ TEST(ParameterCheckTest, AcceptsEveryLimitAndReportsTheFirstBrokenRuleInOrder) {
     EXPECT_EQ(checkThrottleParameters({1'250'000'000, 1'250'000'000, 10'000, 100.0, 30'000}),
               std::nullopt);
     EXPECT_EQ(checkThrottleParameters({0, 0, 0, -0.0, 0}), std::nullopt);
-    EXPECT_EQ(checkThrottleParameters({0, 0, 2, 0.0001, 0, 2, 100.0, 100.0, 100.0}), std::nullopt);
+    EXPECT_EQ(checkThrottleParameters({0, 0, 2, 0.0001, 0, 2, 99.0, 100.0, 100.0}), std::nullopt);
     const std::string loss = "Packet loss must be between 0 and 100 percent";
     const struct {
         ThrottleParameters parameters;
@@ -39,8 +39,8 @@ TEST(ParameterCheckTest, AcceptsEveryLimitAndReportsTheFirstBrokenRuleInOrder) {
         // what it varies, thins or reorders.
         {{0, 0, 10, 0, 0, -1}, "Jitter cannot be negative"},
         {{0, 0, 10, 0, 0, 11}, "Jitter cannot exceed the latency (10ms)"},
-        {{0, 0, 0, 1, 0, 0, kNaN}, "Loss correlation must be between 0 and 100 percent"},
-        {{0, 0, 0, 1, 0, 0, 100.5}, "Loss correlation must be between 0 and 100 percent"},
+        {{0, 0, 0, 1, 0, 0, kNaN}, "Loss correlation must be between 0 and 99 percent"},
+        {{0, 0, 0, 1, 0, 0, 99.0001}, "Loss correlation must be between 0 and 99 percent"},
         {{0, 0, 0, 0, 0, 0, 25}, "Loss correlation needs a packet loss"},
         {{0, 0, 2, 0, 0, 0, 0, -1}, "Reordering must be between 0 and 100 percent"},
         {{0, 0, 1, 0, 0, 0, 0, 5}, "Reordering needs a latency of at least 2ms"},

@@ -280,9 +280,10 @@ TEST_F(TrafficControlBackendTest,
     EXPECT_EQ(runs[runs.size() - 3],
               "tc qdisc add dev eth0 parent 5655:1 handle 5656: netem limit 61 rate 2000000bit "
               "delay 51ms 11ms");
-    EXPECT_EQ(runs.back(), "tc qdisc add dev vtifb-eth0 parent 5654:1 handle 5655: netem limit "
-                           "11081 rate 10000000000bit delay 50ms 10ms loss random 2.0% 25.0% "
-                           "duplicate 1.0% reorder 5.0%");
+    EXPECT_EQ(runs.back(),
+              "tc qdisc add dev vtifb-eth0 parent 5654:1 handle 5655: netem limit "
+              "11081 rate 10000000000bit delay 50ms 10ms loss gemodel 1.5% 73.5% 100% 0% "
+              "duplicate 1.0% reorder 5.0%");
 
     // Without jitter, no rate is added: nothing varies to overtake.
     DirectionShaping steady;
@@ -290,6 +291,15 @@ TEST_F(TrafficControlBackendTest,
     steady.duplicatePercent = 0.00004;
     EXPECT_THAT(TrafficControlBackend::netemArguments(steady),
                 testing::ElementsAre("netem", "limit", "11081", "delay", "50ms"));
+    // The runs' chances stay above none at the check's extremes; a loss of
+    // everything has no runs to shape.
+    steady.packetLossPercent = 0.0001;
+    steady.lossCorrelationPercent = 99;
+    const std::vector<std::string> bursty = TrafficControlBackend::netemArguments(steady);
+    EXPECT_THAT(std::vector<std::string>(bursty.end() - 5, bursty.end()),
+                testing::ElementsAre("gemodel", "0.000001%", "0.999999%", "100%", "0%"));
+    steady.packetLossPercent = 100;
+    EXPECT_EQ(TrafficControlBackend::netemArguments(steady).back(), "100.0%");
 }
 
 TEST_F(TrafficControlBackendTest, WhatCannotBeReadFailsInsteadOfShapingOrRemovingNothing) {

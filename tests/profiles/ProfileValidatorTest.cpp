@@ -171,16 +171,22 @@ TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
 }
 
 TEST(ProfileValidatorTest, theRicherConditionsKeepToTheHelpersLimitsAndToOneAnother) {
-    // Each percentage in the loss's steps and range, named as itself.
-    const std::pair<ValidationResult (*)(const QString&, bool), const char*> percentages[] = {
-        {ProfileValidator::validatePacketLossCorrelation, "Loss correlation"},
-        {ProfileValidator::validateReorder, "Reordering"},
-        {ProfileValidator::validateDuplicate, "Duplication"}};
-    for (const auto& [check, what] : percentages) {
+    // Each percentage in the loss's steps and up to its limit, named as itself.
+    const struct {
+        ValidationResult (*check)(const QString&, bool);
+        const char* what;
+        const char* maximum;
+        const char* beyond;
+    } percentages[] = {
+        {ProfileValidator::validatePacketLossCorrelation, "Loss correlation", "99", "99.0001"},
+        {ProfileValidator::validateReorder, "Reordering", "100", "100.1"},
+        {ProfileValidator::validateDuplicate, "Duplication", "100", "100.1"}};
+    for (const auto& [check, what, maximum, beyond] : percentages) {
         const QString name = QString::fromLatin1(what);
-        EXPECT_EQ(messageOf(check("100", true)), valid) << what;
+        EXPECT_EQ(messageOf(check(maximum, true)), valid) << what;
         EXPECT_EQ(messageOf(check("0.0001", true)), valid) << what;
-        EXPECT_EQ(messageOf(check("100.1", true)), name + " must be between 0 and 100");
+        EXPECT_EQ(messageOf(check(beyond, true)),
+                  name + " must be between 0 and " + QString::fromLatin1(maximum));
         EXPECT_EQ(messageOf(check("5%", true)), name + " must be a valid number");
         EXPECT_EQ(messageOf(check("0.00004", true)), name + " must be 0 or at least 0.0001");
         EXPECT_EQ(messageOf(check("", true)), name + " value is required");
