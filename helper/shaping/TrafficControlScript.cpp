@@ -58,7 +58,10 @@ usage() {
 [ $# -ge 1 ] && [ $# -le 2 ] || usage
 dev=$1
 action=${2:-apply}
-[ -e "/sys/class/net/$dev" ] || { echo "$0: there is no interface '$dev'" >&2; exit 1; }
+# From ip, not /sys: in a namespace entered without a sysfs of its own, /sys
+# shows another namespace's interfaces.
+link=$(ip -o link show dev "$dev" 2>/dev/null) ||
+    { echo "$0: there is no interface '$dev'" >&2; exit 1; }
 
 # The download goes through an IFB device named as Veltrane names it: the
 # interface's name, or its FNV-1a hash when that would be too long.
@@ -72,7 +75,8 @@ else
     ifb=$(printf 'vtifb-%08x' "$h")
 fi
 # The largest frame of the interface: its MTU and a link-layer header.
-frame=$(( $(cat "/sys/class/net/$dev/mtu") + 64 ))
+mtu=$(printf '%s\n' "$link" | sed -n 's/.* mtu \([0-9][0-9]*\).*/\1/p')
+frame=$(( ${mtu:-1500} + 64 ))
 
 )";
 

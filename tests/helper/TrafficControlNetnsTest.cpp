@@ -8,12 +8,14 @@
 #include "NetnsPair.h"
 #include "ThrottlingManager.h"
 #include "TrafficControlBackend.h"
+#include "TrafficControlScript.h"
 #include "TrafficProbe.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <future>
 #include <optional>
 #include <poll.h>
@@ -130,6 +132,43 @@ TEST_F(TrafficControlNetnsTest, EnableThenDisableOrAFailedEnableLeaveTheInterfac
     EXPECT_THAT(during, testing::HasSubstr("match 00000600/0000ff00 at 4")); // TCP over IPv6
     EXPECT_THAT(during, testing::HasSubstr("mirred (Egress Redirect to device vtifb-vt0)"));
     disable();
+    EXPECT_EQ(shapedState(), before);
+}
+
+TEST_F(TrafficControlNetnsTest, TheExportedScriptShapesExactlyAsTheEngineAndRemovesItAll) {
+    const std::string before = shapedState();
+    ThrottleParameters parameters{125'000, 62'500, 100, 5.0, 0};
+    parameters.jitterMs = 20;
+    parameters.lossCorrelationPercent = 25;
+    parameters.reorderPercent = 10;
+    parameters.duplicatePercent = 1;
+    try {
+        const NetnsScope scope(pair->fd(Side::shaped));
+        manager.enableThrottling(parameters);
+    } catch (const HelperError& error) {
+        GTEST_SKIP() << error.what();
+    }
+    // A device made anew gets another index and address.
+    const auto shaping = [this] {
+        return std::regex_replace(shapedState(), std::regex("(^|\n)[0-9]+:|link/ether [0-9a-f:]+"),
+                                  "$1-");
+    };
+    const std::string engine = shaping();
+    disable();
+
+    const std::string script = recordFolder.path("/shape.sh");
+    std::ofstream(script) << TrafficControlScript::write(parameters, "test");
+    // Run as on another machine: tc and ip from the PATH.
+    const auto run = [&](const char* action) {
+        pair->run(Side::shaped, "/usr/bin/env",
+                  {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "/bin/sh", script, "vt0", action});
+    };
+    run("apply");
+    EXPECT_EQ(shaping(), engine);
+    // Shaped already: refused, and what is there stays.
+    EXPECT_THROW(run("apply"), std::runtime_error);
+    EXPECT_EQ(shaping(), engine);
+    run("remove");
     EXPECT_EQ(shapedState(), before);
 }
 
