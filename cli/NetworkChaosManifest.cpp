@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "NetworkChaosManifest.h"
 
-#include "NumberText.h"
 
 #include <QStringList>
 
@@ -29,7 +28,7 @@ QString resourceName(const QString& profileName, const char* action) {
 
 // Chaos Mesh takes its percentages as quoted numbers.
 QString percent(double value) {
-    return u'"' + NumberText::shortestDecimalText(value) + u'"';
+    return u'"' + QString::number(value, 'g', 12) + u'"';
 }
 
 // tc's rate units: "kbps" would be kilobytes.

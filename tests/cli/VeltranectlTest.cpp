@@ -339,3 +339,79 @@ TEST_F(VeltranectlTest, rootRefusesToWriteInAnotherUsersFolders) {
                   QStringList{folder});
     }
 }
+
+TEST_F(VeltranectlTest, profilesTravelThroughAFileWithTheStatusesAScriptChecks) {
+    ASSERT_EQ(run({"create", "--name", "Jit", "--latency", "100ms", "--jitter", "20ms"}).status, 0);
+    const QJsonObject all = run({"export"}).json().object();
+    EXPECT_EQ(all.value("format"), "veltrane-profiles");
+    EXPECT_EQ(all.value("profiles").toArray().size(), 1);
+
+    const QString file = home.filePath("shared.json");
+    EXPECT_EQ(run({"export", "3g", "Jit", "--output", file}).out,
+              "Exported 2 profiles to " + file + "\n");
+    const Outcome unknown = run({"export", "Jit", "Nothere"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "No profile with the id or name 'Nothere'\n");
+    EXPECT_EQ(run({"export", "--format", "tc", "Jit", "3G"}).status, 2);
+
+    EXPECT_EQ(run({"import", file}).out, "Imported 2 profiles: 3G Copy, Jit Copy\n");
+    const Outcome clash = run({"import", file, "--no-rename"});
+    EXPECT_EQ(clash.status, 1);
+    EXPECT_EQ(clash.err, "Nothing imported: profiles named '3G', 'Jit' already exist\n");
+    EXPECT_EQ(run({"import", customFile()}).status, 2);
+    EXPECT_EQ(run({"profiles"}).lines().size(), 13);
+
+    // The script is one a shell reads.
+    QProcess shell;
+    shell.start("/bin/sh", {"-n"});
+    shell.write(run({"export", "--format", "tc", "Jit"}).out.toUtf8());
+    shell.closeWriteChannel();
+    ASSERT_TRUE(shell.waitForFinished());
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+}
+
+TEST_F(VeltranectlTest, theClusterManifestCarriesEveryConditionChaosMeshShapes) {
+    ASSERT_EQ(run({"create", "--name", "Bad Wi-Fi!", "--latency", "100ms", "--jitter", "20ms",
+                   "--loss", "2.5%", "--loss-correlation", "25%", "--duplicate", "1%", "--reorder",
+                   "5%", "--up", "2mbps", "--down", "780kbps"})
+                  .status,
+              0);
+    // Read as a cluster would: YAML, documents of their own.
+    QProcess yaml;
+    yaml.start("/usr/bin/python3",
+               {"-c", "import sys, yaml, json; "
+                      "print(json.dumps(list(yaml.safe_load_all(sys.stdin))))"});
+    yaml.write(run({"export", "--format", "networkchaos", "bad wi-fi!"}).out.toUtf8());
+    yaml.closeWriteChannel();
+    ASSERT_TRUE(yaml.waitForFinished());
+    const QJsonArray documents = QJsonDocument::fromJson(yaml.readAllStandardOutput()).array();
+    ASSERT_EQ(documents.size(), 2) << yaml.readAllStandardError().toStdString();
+
+    const auto field = [&](int document, const QString& path) {
+        QJsonValue value = documents.at(document);
+        for (const QString& key : path.split(u'.')) {
+            value = value.toObject().value(key);
+        }
+        return value.toVariant().toString();
+    };
+    const QList<std::tuple<int, QString, QString>> expected{
+        {0, "apiVersion", "chaos-mesh.org/v1alpha1"},
+        {0, "kind", "NetworkChaos"},
+        {0, "metadata.name", "veltrane-bad-wi-fi-netem"},
+        {0, "spec.action", "netem"},
+        {0, "spec.delay.latency", "100ms"},
+        {0, "spec.delay.jitter", "20ms"},
+        {0, "spec.delay.reorder.reorder", "5"},
+        {0, "spec.loss.loss", "2.5"},
+        {0, "spec.loss.correlation", "25"},
+        {0, "spec.duplicate.duplicate", "1"},
+        {1, "metadata.name", "veltrane-bad-wi-fi-bandwidth"},
+        {1, "spec.action", "bandwidth"},
+        {1, "spec.bandwidth.rate", "2mbit"},
+        {1, "spec.bandwidth.limit", "75700"},
+    };
+    for (const auto& [document, path, value] : expected) {
+        EXPECT_EQ(field(document, path), value) << path.toStdString();
+    }
+    EXPECT_EQ(run({"export", "--format", "networkchaos", "High Latency DNS"}).status, 1);
+}
