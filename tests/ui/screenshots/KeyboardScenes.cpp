@@ -20,7 +20,7 @@ int smallScreenPanelHeight() {
 // 30 profiles: the ten built-in ones and twenty of the user's.
 void addTwentyProfiles(UiWorld& world) {
     for (int i = 1; i <= 20; ++i) {
-        world.addCustom(QStringLiteral("Site visit %1").arg(i));
+        world.addCustom(QStringLiteral("Site visit %1").arg(i, 2, 10, QLatin1Char(u'0')));
     }
 }
 
