@@ -2,6 +2,7 @@
 #include "ProfileManager.h"
 
 #include "Diagnostics.h"
+#include "NumberText.h"
 #include "ProfileJson.h"
 #include "ProfileNameOrder.h"
 #include "ProfileValidator.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -264,15 +266,18 @@ ProfileChange ProfileManager::importProfiles(const QList<ThrottleProfile>& profi
     ProfileChange change = changeCustomProfiles([&](QList<ThrottleProfile>& stored) {
         // Decided on the file as it is under the lock, with the names the
         // import adds as it goes, so no two profiles end with one name.
-        QStringList taken;
+        // Keyed as the validator compares names, once each: a thousand
+        // profiles into a thousand stay linear.
+        QSet<QString> taken;
+        const auto key = [](const QString& name) {
+            return ProfileNameOrder::identityKey(NumberText::trimmed(name));
+        };
         for (const QList<ThrottleProfile>* list : {&m_builtInProfiles, &stored}) {
             for (const ThrottleProfile& profile : *list) {
-                taken << profile.name;
+                taken.insert(key(profile.name));
             }
         }
-        const auto isTaken = [&taken](const QString& name) {
-            return !ProfileValidator::validateNameUniqueness(name, taken, std::nullopt).isValid;
-        };
+        const auto isTaken = [&](const QString& name) { return taken.contains(key(name)); };
         QStringList clashes;
         imported.clear();
         for (const ThrottleProfile& profile : profiles) {
@@ -291,7 +296,7 @@ ProfileChange ProfileManager::importProfiles(const QList<ThrottleProfile>& profi
             }
             ThrottleProfile copy = editableCopy(profile, QUuid::createUuid(), name);
             copy.showInMenu = profile.showInMenu;
-            taken << name;
+            taken.insert(key(name));
             imported << copy;
         }
         if (!clashes.isEmpty()) {
