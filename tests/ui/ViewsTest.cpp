@@ -157,6 +157,8 @@ private Q_SLOTS:
                                   {});
         const auto editor = world.editor();
         ViewHarness view("ProfileEditorWindowView", editor.get());
+        // The footer's quiet and prominent buttons line up.
+        QCOMPARE(view.find("cancelButton")->height(), view.find("saveButton")->height());
 
         view.click("saveButton");
         const QList<QQuickItem*> lines = view.visibleItems("errorLine");
@@ -206,10 +208,15 @@ private Q_SLOTS:
             QMetaObject::invokeMethod(view.root()->findChild<QObject*>(dialog), "close");
         }
         model->exportProfiles(QUrl::fromLocalFile(world.home.filePath("shared.json")));
-        QTRY_VERIFY(view.shows("alertAccept"));
-        QCOMPARE(view.text("alertMessage"), model->exchangeAlertMessage());
-        view.click("alertAccept");
-        QTRY_VERIFY(!view.shows("alertAccept"));
+        // Every alert of the view is in its tree: the one on screen counts.
+        const auto alertShows = [&view](const char* name) {
+            return !view.visibleItems(name).isEmpty();
+        };
+        QTRY_VERIFY(alertShows("alertAction"));
+        QCOMPARE(view.visibleItems("alertMessage").first()->property("text").toString(),
+                 model->exchangeAlertMessage());
+        view.click(view.visibleItems("alertAction").first());
+        QTRY_VERIFY(!alertShows("alertAction"));
         view.click("visibility-beta");
         QVERIFY(!world.profiles.profile(beta.id())->showInMenu);
         // The name dims with the switch, to the faintest ink that still reads.
@@ -217,14 +224,15 @@ private Q_SLOTS:
             qAbs(view.find("name-beta")->property("color").value<QColor>().alphaF() - 0.58) < 0.01);
 
         // Cancel keeps the profile; Delete removes it.
-        for (const char* answer : {"alertReject", "alertAccept"}) {
+        for (const char* answer : {"alertCancel", "alertAction"}) {
             view.click("menu-beta");
             QTRY_VERIFY(view.shows("menuDelete"));
             view.click("menuDelete");
-            QTRY_VERIFY(view.shows(answer));
-            QCOMPARE(view.text("alertMessage"), model->deleteConfirmationMessage());
-            view.click(answer);
-            QTRY_VERIFY(!view.shows(answer));
+            QTRY_VERIFY(alertShows(answer));
+            QCOMPARE(view.visibleItems("alertMessage").first()->property("text").toString(),
+                     model->deleteConfirmationMessage());
+            view.click(view.visibleItems(answer).first());
+            QTRY_VERIFY(!alertShows(answer));
         }
         QVERIFY(!world.profiles.profile(beta.id()));
         QTRY_VERIFY(view.shows("emptyCustomText"));
@@ -252,9 +260,9 @@ private Q_SLOTS:
         QTRY_COMPARE(view.text("helperBadgeText"), QStringLiteral("Not Installed"));
         view.click("installHelperButton");
         QCOMPARE(view.text("helperBadgeText"), QStringLiteral("Installed"));
-        QTRY_VERIFY(view.shows("alertAccept"));
+        QTRY_VERIFY(view.shows("alertAction"));
         QCOMPARE(view.text("alertMessage"), QStringLiteral("Helper installed successfully!"));
-        view.click("alertAccept");
+        view.click("alertAction");
         QVERIFY(!model->showingHelperInstallAlert());
         QVERIFY(!view.shows("installHelperButton"));
 

@@ -10,7 +10,7 @@ T.Button {
     id: control
 
     implicitWidth: Math.max(implicitContentWidth + 32, 80)
-    implicitHeight: implicitContentHeight + 14
+    implicitHeight: Math.max(Theme.buttonHeight, implicitContentHeight + 12)
     opacity: enabled ? 1 : 0.5
 
     background: Item {

@@ -4,7 +4,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// An alert inside its view: a card over a dimmed, blocked background, with
+// The one alert of every view: a card over its dimmed, blocked view, with
 // a cancel button (Escape) and an action button. Without cancelText it has
 // the action button only, which Escape and Return both press.
 Rectangle {

@@ -14,7 +14,7 @@ T.Button {
     property int fontSize: Theme.labelSize
 
     implicitWidth: Math.max(implicitContentWidth + 2 * horizontalPadding, 60)
-    implicitHeight: implicitContentHeight + 2 * verticalPadding
+    implicitHeight: Math.max(Theme.buttonHeight, implicitContentHeight + 2 * verticalPadding)
     horizontalPadding: 12
     verticalPadding: 4
     hoverEnabled: true

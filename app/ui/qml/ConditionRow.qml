@@ -37,7 +37,7 @@ Column {
             color: Theme.inkAt(0.85)
             font.pixelSize: Theme.bodySize
         }
-        SmallToggleSwitch {
+        ToggleSwitch {
             id: toggle
             objectName: condition.objectName + "Switch"
             anchors.right: parent.right

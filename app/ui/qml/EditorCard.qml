@@ -4,31 +4,22 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// A captioned group of the editor's conditions on a rounded card.
+// A captioned group of the editor's conditions on a card.
 Column {
-    id: card
+    id: group
 
     property string title
-    default property alias rows: rows.data
+    default property alias rows: box.content
 
     spacing: 6
 
     SectionLabel {
-        text: card.title
+        text: group.title
     }
-    Rectangle {
-        width: card.width
-        height: rows.implicitHeight + 24
-        radius: 10
-        color: Theme.inkAt(0.03)
-        border.color: Theme.inkAt(0.07)
-
-        Column {
-            id: rows
-            x: 12
-            y: 12
-            width: parent.width - 24
-            spacing: 12
-        }
+    Card {
+        id: box
+        width: group.width
+        padding: 12
+        spacing: 12
     }
 }

@@ -85,13 +85,13 @@ Column {
                 ColorAnimation { duration: Theme.stateChangeDuration; easing.type: Easing.InOutQuad }
             }
         }
-        MenuBarToggleSwitch {
+        ToggleSwitch {
             id: toggle
             objectName: "masterSwitch"
             anchors.right: parent.right
             anchors.verticalCenter: parent.verticalCenter
             isOn: header.viewModel.isEnabled
-            disabled: header.viewModel.isToggleDisabled
+            enabled: !header.viewModel.isToggleDisabled
             Accessible.name: "Throttling"
             onClicked: header.viewModel.handleToggle(!header.viewModel.isEnabled)
         }

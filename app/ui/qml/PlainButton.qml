@@ -14,7 +14,7 @@ T.Button {
     property int fontWeight: Font.Medium
 
     implicitWidth: implicitContentWidth + leftPadding + rightPadding
-    implicitHeight: implicitContentHeight + topPadding + bottomPadding
+    implicitHeight: Math.max(Theme.buttonHeight, implicitContentHeight + topPadding + bottomPadding)
     leftPadding: 12
     rightPadding: 12
     topPadding: 5

@@ -23,7 +23,7 @@ Rectangle {
 
     HoverHandler { id: hover }
 
-    SmallToggleSwitch {
+    ToggleSwitch {
         id: visibilitySwitch
         objectName: "visibility-" + row.name
         x: 14

@@ -147,26 +147,27 @@ Rectangle {
             x: parent.width - width - 22
             anchors.verticalCenter: parent.verticalCenter
             implicitWidth: Math.max(implicitContentWidth + 40, 72)
-            implicitHeight: implicitContentHeight + 12
             text: "Done"
             onClicked: root.viewModel.done()
         }
     }
 
-    AlertDialog {
+    AlertOverlay {
         objectName: "deleteConfirmation"
+        anchors.fill: parent
         visible: root.viewModel.showingDeleteConfirmation
         title: "Delete Profile"
         message: root.viewModel.deleteConfirmationMessage
-        acceptText: "Delete"
-        rejectText: "Cancel"
+        actionText: "Delete"
+        cancelText: "Cancel"
         destructive: true
         onAccepted: root.viewModel.confirmDelete()
-        onRejected: root.viewModel.cancelDelete()
+        onCancelled: root.viewModel.cancelDelete()
     }
 
-    AlertDialog {
+    AlertOverlay {
         objectName: "exchangeAlert"
+        anchors.fill: parent
         visible: root.viewModel.showingExchangeAlert
         title: root.viewModel.exchangeAlertTitle
         message: root.viewModel.exchangeAlertMessage

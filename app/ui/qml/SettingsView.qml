@@ -135,21 +135,22 @@ Rectangle {
             x: parent.width - width - 20
             anchors.verticalCenter: parent.verticalCenter
             implicitWidth: Math.max(implicitContentWidth + 40, 72)
-            implicitHeight: implicitContentHeight + 12
             text: "Done"
             onClicked: root.viewModel.done()
         }
     }
 
-    AlertDialog {
+    AlertOverlay {
         objectName: "helperInstallAlert"
+        anchors.fill: parent
         visible: root.viewModel.showingHelperInstallAlert
         title: "Helper Installation"
         message: root.viewModel.helperInstallAlertMessage
         onAccepted: root.viewModel.dismissHelperInstallAlert()
     }
-    AlertDialog {
+    AlertOverlay {
         objectName: "launchAtLoginAlert"
+        anchors.fill: parent
         visible: root.viewModel.showingLaunchAtLoginError
         title: "Launch at Login Error"
         message: root.viewModel.launchAtLoginErrorMessage

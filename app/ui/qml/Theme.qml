@@ -66,6 +66,8 @@ QtObject {
     readonly property int editorWidth: 380
     readonly property int panelInset: 14
     readonly property int buttonSize: scaled(12)
+    // Every button, so that those side by side in a footer line up.
+    readonly property int buttonHeight: scaled(28)
     readonly property int editorTitleSize: scaled(17)
     readonly property color panelOffTitle: dark ? Qt.rgba(0.9, 0.9, 0.91, 1) : Qt.rgba(0.1, 0.1, 0.09, 1)
     readonly property color warningOrange: dark ? Qt.rgba(1.0, 0.62, 0.04, 1) : shade(Qt.rgba(1.0, 0.58, 0.0, 1), 0.29)

@@ -15,9 +15,10 @@ Item {
     width: parent ? parent.width : 0
     implicitHeight: Math.max(toggle.implicitHeight, labelText.implicitHeight) + 20
 
-    SettingsToggleSwitch {
+    ToggleSwitch {
         id: toggle
         objectName: row.objectName + "Switch"
+        large: true
         x: 14
         anchors.verticalCenter: parent.verticalCenter
         isOn: row.checked
