@@ -96,6 +96,9 @@ Rectangle {
                 objectName: "alertMessage"
                 width: parent.width
                 text: alert.message
+                // It carries profile names, which may come from someone else's
+                // file: never markup.
+                textFormat: Text.PlainText
                 wrapMode: Text.WordWrap
                 horizontalAlignment: Text.AlignHCenter
                 color: Theme.inkAt(0.75)
