@@ -273,8 +273,14 @@ TEST_F(ProfileManagerTest, anotherWritersChangesAreNeitherUndoneNorMissed) {
     EXPECT_GE(builtInChanged.count(), 2);
 }
 
-TEST_F(ProfileManagerTest, aProfileRewrittenByThisBuildKeepsTheKeysOfANewerOne) {
-    QJsonObject newer = ProfileJson::encode(custom("Newer"));
+TEST_F(ProfileManagerTest, anEditedOrDuplicatedProfileKeepsItsConditionsAndTheKeysOfANewerBuild) {
+    ThrottleProfile rich = custom("Newer", 2.0);
+    rich.latency = 40;
+    rich.jitter = 5;
+    rich.packetLossCorrelationPercent = 25;
+    rich.reorderPercent = 1;
+    rich.duplicatePercent = 0.5;
+    QJsonObject newer = ProfileJson::encode(rich);
     const QJsonObject model{{"kind", "gilbertElliott"}, {"p", 0.5}};
     newer.insert("lossModel", model);
     newer.insert("mtu", 1280);
@@ -293,6 +299,8 @@ TEST_F(ProfileManagerTest, aProfileRewrittenByThisBuildKeepsTheKeysOfANewerOne) 
     for (const QJsonValue record : records) {
         EXPECT_EQ(record["lossModel"].toObject(), model);
         EXPECT_EQ(record["mtu"].toInteger(), 1280);
+        // And every condition this build knows, copied whole.
+        EXPECT_EQ(ProfileJson::decode(record)->conditions(), rich.conditions());
     }
     EXPECT_EQ(records[0]["name"].toString(), "Renamed");
 }
