@@ -18,6 +18,19 @@ bool isOriginal(const ThrottleParameters::Field& field) {
            key == Key::kLatencyMs || key == Key::kPacketLossPercent || key == Key::kDnsDelayMs;
 }
 
+// A caller's key as the message repeats it, for the log too: one short line
+// of printable characters.
+QString shown(const QString& key) {
+    constexpr qsizetype kLongest = 64;
+    QString text = key.left(kLongest);
+    for (QChar& c : text) {
+        if (!c.isPrint()) {
+            c = u'?';
+        }
+    }
+    return key.size() > kLongest ? text + QStringLiteral("…") : text;
+}
+
 QString busTypeOf(const QVariant& value) {
     const char* signature = QDBusMetaType::typeToSignature(value.metaType());
     return signature != nullptr ? QString::fromLatin1(signature)
@@ -34,7 +47,7 @@ std::optional<ThrottleParameters> fromWire(const QVariantMap& dictionary, QStrin
             return entry.key() == QLatin1StringView(candidate.key);
         });
         if (field == fields.end()) {
-            failure = QStringLiteral("Unknown parameter \"%1\"").arg(entry.key());
+            failure = QStringLiteral("Unknown parameter \"%1\"").arg(shown(entry.key()));
             return std::nullopt;
         }
         const QVariant& value = entry.value();

@@ -161,12 +161,18 @@ void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<>& reply,
     QString unreadable = {};
     const std::optional<ThrottleParameters> read =
         ParameterDictionary::fromWire(parameters, unreadable);
-    std::string line = "enableThrottlingWithParameters called: ";
-    for (auto entry = parameters.begin(); entry != parameters.end(); ++entry) {
-        line += (entry == parameters.begin() ? "" : " ") + entry.key().toStdString() + "=" +
-                (entry.value().typeId() == QMetaType::Double
-                     ? formatShortestDecimal(entry.value().toDouble())
-                     : entry.value().toString().toStdString());
+    // What was read, not what was sent: a client's texts never reach the log.
+    std::string line = "enableThrottlingWithParameters called with unreadable parameters";
+    if (read) {
+        const ThrottleParameters& p = *read;
+        line = enableCallLine("enableThrottlingWithParameters",
+                              QString::number(p.downloadBytesPerSecond),
+                              QString::number(p.uploadBytesPerSecond), QString::number(p.latencyMs),
+                              p.packetLossPercent, QString::number(p.dnsDelayMs)) +
+               " jitter=" + std::to_string(p.jitterMs) +
+               " correlation=" + formatShortestDecimal(p.lossCorrelationPercent) +
+               " reorder=" + formatShortestDecimal(p.reorderPercent) +
+               " duplicate=" + formatShortestDecimal(p.duplicatePercent);
     }
     m_logger.log(line + (hold ? " held" : ""));
     Enable request{reply.caller(),

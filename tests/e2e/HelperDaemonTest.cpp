@@ -175,6 +175,8 @@ TEST_F(HelperDaemonTest, NamedParametersAreReadStrictlyAndTheFiveAlonePublishAsT
         QString message;
     } refused[] = {
         {{{"latencyMs", qlonglong(30)}, {"bogus", 1.0}}, "Unknown parameter \"bogus\""},
+        // Repeated in the reply and the log as one short line.
+        {{{QString(70, u'x') + "\n", 1.0}}, "Unknown parameter \"" + QString(64, u'x') + "…\""},
         {{{"latencyMs", 30}}, "Parameter \"latencyMs\" must be of type x (64-bit integer), not i"},
         {{{"reorderPercent", QStringLiteral("5")}},
          "Parameter \"reorderPercent\" must be of type d (double), not s"},

@@ -66,7 +66,7 @@ TEST_F(ThrottleControlTest, OnlyAProfileWithARicherConditionIsSentAsNamedParamet
     EXPECT_TRUE(refused->payload().contains("Jitter cannot be shaped with pf and dummynet"))
         << refused->payload().toStdString();
     EXPECT_TRUE(helper.bus().output().contains("enableThrottlingWithParameters called: "));
-    EXPECT_TRUE(helper.bus().output().contains("jitterMs=40 latencyMs=400"));
+    EXPECT_TRUE(helper.bus().output().contains("latency=400 loss=0.0 dns=0 jitter=40"));
 }
 
 TEST_F(ThrottleControlTest, StateAndCallsCarryOnAcrossAHelperRestartAndANewBusConnection) {
