@@ -113,13 +113,11 @@ void VeltraneApp::declareWindows() {
     m_windows.add(WindowNavigator::onboarding,
                   {.title = QStringLiteral("Welcome"),
                    .viewName = QStringLiteral("OnboardingView"),
-                   .properties =
-                       [this](QObject* window) {
-                           return viewModel(new OnboardingViewModel(
-                               m_defaults, m_throttleService.helperConnection(), m_registration,
-                               m_windows, window));
-                       },
-                   .keepAbove = true});
+                   .properties = [this](QObject* window) {
+                       return viewModel(
+                           new OnboardingViewModel(m_defaults, m_throttleService.helperConnection(),
+                                                   m_registration, m_windows, window));
+                   }});
     m_windows.add(WindowNavigator::settings,
                   {QStringLiteral("Veltrane Settings"), QStringLiteral("SettingsView"),
                    [this](QObject* window) {

@@ -27,9 +27,6 @@ void WindowRegistry::add(const QString& identifier, WindowScene scene) {
 QQuickView* WindowRegistry::createView(QQmlEngine& engine, const WindowScene& scene) {
     auto* view = new QQuickView(&engine, nullptr);
     view->setTitle(scene.title);
-    if (scene.keepAbove) {
-        view->setFlag(Qt::WindowStaysOnTopHint);
-    }
     view->setResizeMode(QQuickView::SizeViewToRootObject);
     view->setInitialProperties(scene.properties ? scene.properties(view) : QVariantMap());
     view->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veltrane/Ui/%1.qml").arg(scene.viewName)));

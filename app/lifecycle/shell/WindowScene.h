@@ -14,6 +14,4 @@ struct WindowScene {
     QString title;
     QString viewName;
     std::function<QVariantMap(QObject* window)> properties;
-    // Stays above ordinary windows while open.
-    bool keepAbove = false;
 };
