@@ -20,6 +20,8 @@ Column {
         width: header.innerWidth
         height: warningRow.implicitHeight + 16
         visible: header.viewModel.showsHelperWarning
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: header.viewModel.helperWarningText
         radius: 6
         color: Theme.withAlpha(Theme.warningOrange, 0.08)
         border.color: Theme.withAlpha(Theme.warningOrange, 0.15)
@@ -101,6 +103,8 @@ Column {
         x: Theme.panelInset
         width: header.innerWidth
         visible: header.viewModel.showsStateError
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: header.viewModel.stateErrorText
         spacing: 5
 
         SymbolIcon {

@@ -76,6 +76,8 @@ Rectangle {
                     Text {
                         objectName: "installError"
                         visible: root.viewModel.errorMessage !== ""
+                        Accessible.role: Accessible.AlertMessage
+                        Accessible.name: text
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.WordWrap

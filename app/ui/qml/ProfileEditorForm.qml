@@ -48,6 +48,9 @@ Column {
         width: parent.width
         height: errors.implicitHeight + 20
         visible: form.viewModel.showsErrorBox
+        // Announced when it appears; its lines follow as its text.
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: "Please fix the following errors:"
         radius: 8
         color: Theme.withAlpha(Theme.errorRed, 0.08)
         border.color: Theme.withAlpha(Theme.errorRed, 0.2)
