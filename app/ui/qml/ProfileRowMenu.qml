@@ -45,6 +45,8 @@ T.Popup {
     contentItem: Column {
         MenuEntry {
             objectName: "menuEdit"
+            // Where the keyboard starts when the menu opens.
+            focus: true
             text: "Edit…"
             iconName: "pencil"
             onClicked: menu.choose(ProfileListViewModel.Edit)
