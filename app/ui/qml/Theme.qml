@@ -72,8 +72,6 @@ QtObject {
     readonly property color panelOffTitle: dark ? Qt.rgba(0.9, 0.9, 0.91, 1) : Qt.rgba(0.1, 0.1, 0.09, 1)
     readonly property color warningOrange: dark ? Qt.rgba(1.0, 0.62, 0.04, 1) : shade(Qt.rgba(1.0, 0.58, 0.0, 1), 0.29)
     readonly property color systemRed: dark ? shade(Qt.rgba(1.0, 0.27, 0.23, 1), 0.67) : shade(Qt.rgba(1.0, 0.23, 0.19, 1), 0.37)
-    // Under white text: a destructive confirmation's button.
-    readonly property color destructiveFill: shade(Qt.rgba(1.0, 0.23, 0.19, 1), 0.42)
     readonly property color errorRed: shade(Qt.rgba(1.0, 0.35, 0.35, 1), dark ? 0.7 : 0.37)
     readonly property color destructiveRow: errorRed
     // The switch: a faint track, and an outline that stays when it is disabled.
