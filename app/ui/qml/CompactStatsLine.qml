@@ -15,10 +15,15 @@ Item {
 
     objectName: "statsLine"
     implicitHeight: duration.implicitHeight
+    // Read as one sentence in full, never as the two variants of the
+    // conditions' text.
+    Accessible.role: Accessible.StaticText
+    Accessible.name: model.text
 
     Text {
         id: conditions
         objectName: "statsConditions"
+        Accessible.ignored: true
         width: Math.min(implicitWidth, line.width - duration.implicitWidth)
         text: line.model.conditions
         color: Theme.secondaryText
@@ -29,6 +34,7 @@ Item {
     Text {
         id: duration
         objectName: "statsDuration"
+        Accessible.ignored: true
         // After the variant that fits, not after the widest one.
         x: Math.min(conditions.contentWidth, conditions.width)
         text: " · " + line.model.displayDuration
