@@ -31,6 +31,19 @@ std::optional<double> sliderLoss(const ProfileFormData& form) {
     return loss && std::isfinite(*loss) ? loss : std::nullopt;
 }
 
+// An advanced condition is set by typing it: nothing, or a zero, leaves it
+// out, so a profile that never had one means what it meant before.
+bool setsCondition(const QString& text) {
+    const QString trimmed = NumberText::trimmed(text);
+    return !trimmed.isEmpty() && NumberText::decimalNumber(trimmed) != 0.0;
+}
+
+constexpr ProfileValidationResult::ProfileField kAdvancedFields[] = {
+    ProfileValidationResult::ProfileField::jitter,
+    ProfileValidationResult::ProfileField::packetLossCorrelation,
+    ProfileValidationResult::ProfileField::reorder,
+    ProfileValidationResult::ProfileField::duplicate};
+
 } // namespace
 
 ProfileEditorViewModel::ProfileEditorViewModel(ProfileEditorState& state,
@@ -80,6 +93,18 @@ bool ProfileEditorViewModel::showsPacketLossSlider() const {
 
 double ProfileEditorViewModel::packetLossSliderValue() const {
     return std::clamp(sliderLoss(m_form).value_or(0.0), 0.0, 100.0);
+}
+
+void ProfileEditorViewModel::toggleAdvanced() {
+    setShowsAdvanced(!m_showsAdvanced);
+}
+
+void ProfileEditorViewModel::setShowsAdvanced(bool shown) {
+    if (shown == m_showsAdvanced) {
+        return;
+    }
+    m_showsAdvanced = shown;
+    Q_EMIT advancedChanged();
 }
 
 void ProfileEditorViewModel::setPacketLossFromSlider(double value) {
@@ -133,6 +158,7 @@ void ProfileEditorViewModel::loadProfile() {
     m_hasAttemptedSave = false;
     m_isSaving = false;
     m_showingDeleteConfirmation = false;
+    setShowsAdvanced(m_profile && m_profile->hasRicherConditions());
     Q_EMIT inputsChanged();
     Q_EMIT formChanged();
     Q_EMIT validationChanged();
@@ -156,6 +182,11 @@ void ProfileEditorViewModel::saveProfile() {
     m_storeMessage.clear();
     validateForm();
     if (!m_validationResult->isValid) {
+        for (const Field field : kAdvancedFields) {
+            if (m_validationResult->fieldErrors.contains(field)) {
+                setShowsAdvanced(true);
+            }
+        }
         return;
     }
     m_isSaving = true;
@@ -222,6 +253,14 @@ void ProfileEditorViewModel::close() {
 BandwidthUnit ProfileEditorViewModel::unitAt(int index) {
     return index == static_cast<int>(BandwidthUnit::kbps) ? BandwidthUnit::kbps
                                                           : BandwidthUnit::mbps;
+}
+
+void ProfileEditorViewModel::setAdvancedField(QString ProfileFormData::*text,
+                                              bool ProfileFormData::*isSet, const QString& value) {
+    ProfileFormData next = m_form;
+    next.*text = value;
+    next.*isSet = setsCondition(value);
+    setForm(next);
 }
 
 void ProfileEditorViewModel::setForm(const ProfileFormData& form) {

@@ -40,6 +40,14 @@ class ProfileEditorViewModel final : public QObject {
     Q_PROPERTY(bool hasPacketLoss READ hasPacketLoss WRITE setHasPacketLoss NOTIFY formChanged)
     Q_PROPERTY(QString dnsDelay READ dnsDelay WRITE setDnsDelay NOTIFY formChanged)
     Q_PROPERTY(bool hasDnsDelay READ hasDnsDelay WRITE setHasDnsDelay NOTIFY formChanged)
+    // The advanced conditions have no switches: an empty or zero text is an
+    // absent condition, anything else is checked.
+    Q_PROPERTY(QString jitter READ jitter WRITE setJitter NOTIFY formChanged)
+    Q_PROPERTY(QString packetLossCorrelation READ packetLossCorrelation WRITE
+                   setPacketLossCorrelation NOTIFY formChanged)
+    Q_PROPERTY(QString reorder READ reorder WRITE setReorder NOTIFY formChanged)
+    Q_PROPERTY(QString duplicate READ duplicate WRITE setDuplicate NOTIFY formChanged)
+    Q_PROPERTY(bool showsAdvanced READ showsAdvanced NOTIFY advancedChanged)
     // The unit pickers' entries, in the order of the unit indexes above.
     Q_PROPERTY(QList<QString> unitNames READ unitNames CONSTANT)
     Q_PROPERTY(bool showsPacketLossSlider READ showsPacketLossSlider NOTIFY formChanged)
@@ -53,6 +61,11 @@ class ProfileEditorViewModel final : public QObject {
     Q_PROPERTY(QString latencyMessage READ latencyMessage NOTIFY validationChanged)
     Q_PROPERTY(QString packetLossMessage READ packetLossMessage NOTIFY validationChanged)
     Q_PROPERTY(QString dnsDelayMessage READ dnsDelayMessage NOTIFY validationChanged)
+    Q_PROPERTY(QString jitterMessage READ jitterMessage NOTIFY validationChanged)
+    Q_PROPERTY(QString packetLossCorrelationMessage READ packetLossCorrelationMessage NOTIFY
+                   validationChanged)
+    Q_PROPERTY(QString reorderMessage READ reorderMessage NOTIFY validationChanged)
+    Q_PROPERTY(QString duplicateMessage READ duplicateMessage NOTIFY validationChanged)
 
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY flagsChanged)
     Q_PROPERTY(bool showingDeleteConfirmation READ showingDeleteConfirmation NOTIFY flagsChanged)
@@ -86,6 +99,10 @@ public:
     bool hasPacketLoss() const { return m_form.hasPacketLoss; }
     QString dnsDelay() const { return m_form.dnsDelay; }
     bool hasDnsDelay() const { return m_form.hasDnsDelay; }
+    QString jitter() const { return m_form.jitter; }
+    QString packetLossCorrelation() const { return m_form.packetLossCorrelation; }
+    QString reorder() const { return m_form.reorder; }
+    QString duplicate() const { return m_form.duplicate; }
 
     void setName(const QString& value) { setField(&ProfileFormData::name, value); }
     void setDownloadSpeed(const QString& value) {
@@ -102,6 +119,24 @@ public:
     void setHasPacketLoss(bool on) { setField(&ProfileFormData::hasPacketLoss, on); }
     void setDnsDelay(const QString& value) { setField(&ProfileFormData::dnsDelay, value); }
     void setHasDnsDelay(bool on) { setField(&ProfileFormData::hasDnsDelay, on); }
+    void setJitter(const QString& value) {
+        setAdvancedField(&ProfileFormData::jitter, &ProfileFormData::hasJitter, value);
+    }
+    void setPacketLossCorrelation(const QString& value) {
+        setAdvancedField(&ProfileFormData::packetLossCorrelation,
+                         &ProfileFormData::hasPacketLossCorrelation, value);
+    }
+    void setReorder(const QString& value) {
+        setAdvancedField(&ProfileFormData::reorder, &ProfileFormData::hasReorder, value);
+    }
+    void setDuplicate(const QString& value) {
+        setAdvancedField(&ProfileFormData::duplicate, &ProfileFormData::hasDuplicate, value);
+    }
+
+    // Folded unless the loaded profile has an advanced condition, or a save
+    // attempt finds a fault in one: a message is never hidden in it.
+    bool showsAdvanced() const { return m_showsAdvanced; }
+    Q_INVOKABLE void toggleAdvanced();
 
     QStringList unitNames() const;
     // Only for a packet loss that reads as a number, and never read-only.
@@ -125,6 +160,12 @@ public:
     QString latencyMessage() const { return fieldMessage(Field::latency); }
     QString packetLossMessage() const { return fieldMessage(Field::packetLoss); }
     QString dnsDelayMessage() const { return fieldMessage(Field::dnsDelay); }
+    QString jitterMessage() const { return fieldMessage(Field::jitter); }
+    QString packetLossCorrelationMessage() const {
+        return fieldMessage(Field::packetLossCorrelation);
+    }
+    QString reorderMessage() const { return fieldMessage(Field::reorder); }
+    QString duplicateMessage() const { return fieldMessage(Field::duplicate); }
 
     bool isSaving() const { return m_isSaving; }
     bool showingDeleteConfirmation() const { return m_showingDeleteConfirmation; }
@@ -146,6 +187,7 @@ Q_SIGNALS:
     void formChanged();
     void validationChanged();
     void flagsChanged();
+    void advancedChanged();
 
 private:
     static BandwidthUnit unitAt(int index);
@@ -156,7 +198,10 @@ private:
         next.*field = value;
         setForm(next);
     }
+    void setAdvancedField(QString ProfileFormData::*text, bool ProfileFormData::*isSet,
+                          const QString& value);
     void setForm(const ProfileFormData& form);
+    void setShowsAdvanced(bool shown);
     // The id a save keeps: only editing replaces a profile.
     std::optional<QUuid> editedId() const;
     bool showsInvalidForm() const;
@@ -178,4 +223,5 @@ private:
     bool m_hasAttemptedSave = false;
     bool m_isSaving = false;
     bool m_showingDeleteConfirmation = false;
+    bool m_showsAdvanced = false;
 };

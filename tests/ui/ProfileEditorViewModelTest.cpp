@@ -108,6 +108,72 @@ TEST_F(ProfileEditorViewModelTest, NoConditionAtAllIsReportedInTheBoxOnly) {
     }
 }
 
+TEST_F(ProfileEditorViewModelTest, AdvancedConditionsAreTypedNumbersThatSurviveASaveAndReopen) {
+    const auto editor = open(std::nullopt, ProfileEditorMode::create);
+    EXPECT_FALSE(editor->showsAdvanced());
+    editor->setName("Train");
+    // Nothing typed, or a zero, is no condition.
+    editor->setJitter("30");
+    EXPECT_TRUE(editor->formData().hasJitter);
+    for (const char* none : {"0", " 0.0 ", ""}) {
+        editor->setJitter(none);
+        EXPECT_FALSE(editor->formData().hasJitter) << none;
+    }
+    editor->setJitter("30");
+    editor->setPacketLossCorrelation("25");
+    editor->setReorder("5");
+    editor->setDuplicate("1,5");
+
+    // A fault in a folded section opens it.
+    editor->saveProfile();
+    EXPECT_TRUE(editor->showsAdvanced());
+    EXPECT_THAT(editor->errorLines(),
+                ElementsAre("• Duplication: Duplication must be a valid number",
+                            "• Jitter: Jitter needs a latency at least as large",
+                            "• Loss Correlation: Loss correlation needs a packet loss",
+                            "• Reordering: Reordering needs a latency of at least 2 ms"));
+    EXPECT_EQ(editor->jitterMessage(), "Jitter needs a latency at least as large");
+    EXPECT_EQ(editor->packetLossCorrelationMessage(), "Loss correlation needs a packet loss");
+    EXPECT_EQ(editor->reorderMessage(), "Reordering needs a latency of at least 2 ms");
+    EXPECT_EQ(editor->duplicateMessage(), "Duplication must be a valid number");
+
+    editor->setHasLatency(true);
+    editor->setLatency("100");
+    editor->setHasPacketLoss(true);
+    editor->setPacketLoss("2");
+    editor->setDuplicate("1.5");
+    EXPECT_FALSE(editor->showsErrorBox());
+    editor->saveProfile();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0].jitter, 30);
+    EXPECT_EQ(saved[0].packetLossCorrelationPercent, 25.0);
+    EXPECT_EQ(saved[0].reorderPercent, 5.0);
+    EXPECT_EQ(saved[0].duplicatePercent, 1.5);
+
+    // Reopened, the section shows them; clearing one drops it alone.
+    auto reopened = open(saved[0], ProfileEditorMode::edit);
+    EXPECT_TRUE(reopened->showsAdvanced());
+    EXPECT_EQ(reopened->jitter(), "30");
+    EXPECT_EQ(reopened->duplicate(), "1.5");
+    reopened->toggleAdvanced();
+    EXPECT_FALSE(reopened->showsAdvanced());
+    reopened->setDuplicate("");
+    reopened->saveProfile();
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(saved[1].id(), saved[0].id());
+    EXPECT_EQ(saved[1].duplicatePercent, std::nullopt);
+    EXPECT_EQ(saved[1].jitter, 30);
+
+    // A profile without them opens folded and is saved as it was.
+    const ThrottleProfile plain = world.addCustom("Plain");
+    reopened = open(plain, ProfileEditorMode::edit);
+    EXPECT_FALSE(reopened->showsAdvanced());
+    reopened->saveProfile();
+    ASSERT_EQ(saved.size(), 3);
+    EXPECT_EQ(static_cast<const NetworkConditions&>(saved[2]),
+              static_cast<const NetworkConditions&>(plain));
+}
+
 TEST_F(ProfileEditorViewModelTest, ABuiltInProfileIsShownReadOnlyAndCanOnlyBeDuplicated) {
     const auto editor = open(world.named("LTE"), ProfileEditorMode::edit);
     EXPECT_EQ(editor->title(), "View Profile");

@@ -488,6 +488,19 @@ private Q_SLOTS:
         QCOMPARE(editor->packetLoss(), "11");
         QTest::keyClick(&form.window(), Qt::Key_PageDown);
         QCOMPARE(editor->packetLoss(), "1");
+
+        // The folded advanced section opens from the keyboard; what is
+        // typed into its jitter field reaches the form.
+        QVERIFY(!form.shows("advancedCard"));
+        QVERIFY(tabTo(form, "advancedDisclosure"));
+        QTest::keyClick(&form.window(), Qt::Key_Space);
+        QTRY_VERIFY(form.shows("advancedCard"));
+        const QList<QQuickItem*> jitter = form.visibleItems("valueField", form.find("jitter"));
+        QCOMPARE(jitter.size(), qsizetype(1));
+        form.click(jitter.first());
+        QTest::keyClick(&form.window(), '2');
+        QTest::keyClick(&form.window(), '0');
+        QCOMPARE(editor->jitter(), QStringLiteral("20"));
     }
 
     void thePanelGoesUnderTheIconOrAboveItAndStaysOnTheScreen() {

@@ -5,8 +5,9 @@ import QtQuick
 import QtQuick.Templates as T
 import Veltrane.Ui
 
-// The editor's body: the read-only banner, the error box, the name and the
-// five conditions. Every input writes straight into the view model.
+// The editor's body: the read-only banner, the error box, the name, the
+// five conditions and the advanced ones. Every input writes straight into
+// the view model.
 Column {
     id: form
 
@@ -234,5 +235,11 @@ Column {
                 onValueEdited: value => form.viewModel.dnsDelay = value
             }
         }
+    }
+
+    AdvancedConditions {
+        width: parent.width
+        viewModel: form.viewModel
+        editable: form.editable
     }
 }

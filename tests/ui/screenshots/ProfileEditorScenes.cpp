@@ -36,6 +36,14 @@ const bool editorScenesRegistered = [] {
                                Bandwidth{3, BandwidthUnit::mbps},
                                Bandwidth{512, BandwidthUnit::kbps}, 120, 12.5, {}, false, true);
     editorScene("editor-edit", cafe, ProfileEditorMode::edit);
+    // The advanced section opens by itself for a profile that uses it.
+    ThrottleProfile train = cafe;
+    train.name = "Train through tunnels";
+    train.jitter = 40;
+    train.packetLossCorrelationPercent = 25;
+    train.reorderPercent = 2.5;
+    train.duplicatePercent = 1;
+    editorScene("editor-advanced", train, ProfileEditorMode::edit);
     editorScene("editor-delete-confirmation", cafe, ProfileEditorMode::edit,
                 [](ProfileEditorViewModel& editor) { editor.requestDelete(); });
     editorScene("editor-view-lte", preset("LTE"), ProfileEditorMode::edit);
