@@ -26,6 +26,7 @@ Item {
         Accessible.ignored: true
         width: Math.min(implicitWidth, line.width - duration.implicitWidth)
         text: line.model.conditions
+        textFormat: Text.PlainText
         color: Theme.secondaryText
         font.pixelSize: Theme.smallSize
         font.family: Theme.figuresFamily

@@ -49,6 +49,7 @@ Column {
                 anchors.rightMargin: install.visible ? 6 : 0
                 anchors.verticalCenter: parent.verticalCenter
                 text: header.viewModel.helperWarningText
+                textFormat: Text.PlainText
                 wrapMode: Text.WordWrap
                 color: Theme.warningOrange
                 font.pixelSize: Theme.smallSize
@@ -80,6 +81,7 @@ Column {
             objectName: "title"
             anchors.verticalCenter: parent.verticalCenter
             text: header.viewModel.titleText
+            textFormat: Text.PlainText
             color: header.viewModel.isEnabled ? Theme.activeText : Theme.panelOffTitle
             font.pixelSize: Theme.bodySize
             font.weight: Font.DemiBold
@@ -118,6 +120,7 @@ Column {
             objectName: "stateError"
             width: parent.width - 17
             text: header.viewModel.stateErrorText
+            textFormat: Text.PlainText
             wrapMode: Text.WordWrap
             maximumLineCount: 2
             elide: Text.ElideRight
@@ -131,6 +134,7 @@ Column {
         x: Theme.panelInset
         width: header.innerWidth
         text: header.viewModel.statusText
+        textFormat: Text.PlainText
         elide: Text.ElideRight
         color: Theme.tertiaryText
         font.pixelSize: Theme.smallSize

@@ -23,6 +23,7 @@ Column {
             x: 20
             anchors.verticalCenter: parent.verticalCenter
             text: editor.viewModel.title
+            textFormat: Text.PlainText
             color: Theme.titleText
             font.pixelSize: Theme.editorTitleSize
             font.bold: true

@@ -44,6 +44,7 @@ Rectangle {
             objectName: "name-" + row.name
             width: parent.width
             text: row.name
+            textFormat: Text.PlainText
             elide: Text.ElideRight
             color: row.showInMenu ? Theme.primaryText : Theme.tertiaryText
             font.pixelSize: Theme.bodySize

@@ -109,9 +109,11 @@ Item {
         spacing: 1
 
         Text {
+            // Names come from anyone's files, imported ones too: never markup.
             objectName: "profileName"
             width: parent.width
             text: row.name
+            textFormat: Text.PlainText
             elide: Text.ElideRight
             color: Theme.inkAt(0.85)
             font.pixelSize: Theme.bodySize
@@ -120,6 +122,7 @@ Item {
         Text {
             width: parent.width
             text: row.summary
+            textFormat: Text.PlainText
             elide: Text.ElideRight
             color: Theme.tertiaryText
             font.pixelSize: Theme.smallSize
