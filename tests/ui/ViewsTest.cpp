@@ -143,6 +143,8 @@ private Q_SLOTS:
         QCOMPARE(view.window().width(), 272);
         for (QQuickItem* name : view.visibleItems("profileName")) {
             QVERIFY(name->mapToScene(QPointF(name->width(), 0)).x() <= 272);
+            // Names come from anyone's files: shown as typed, never as markup.
+            QCOMPARE(name->property("textFormat").toInt(), int(Qt::PlainText));
         }
         QVERIFY(view.find("statusLine")->property("truncated").toBool());
 
@@ -151,7 +153,6 @@ private Q_SLOTS:
         view.click(pencils.first());
         QCOMPARE(world.navigator.opened, QStringList{WindowNavigator::profileEditor});
         QCOMPARE(world.editorState.profile()->id(), custom.id());
-
     }
 
     void editorShowsAnEmptyNameUntilANameIsTypedAndLeavesABuiltInProfileAlone() {
@@ -228,6 +229,7 @@ private Q_SLOTS:
         QCOMPARE(message->property("textFormat").toInt(), int(Qt::PlainText));
         view.click(view.visibleItems("alertAction").first());
         QTRY_VERIFY(!alertShows("alertAction"));
+        QCOMPARE(view.find("name-beta")->property("textFormat").toInt(), int(Qt::PlainText));
         view.click("visibility-beta");
         QVERIFY(!world.profiles.profile(beta.id())->showInMenu);
         // The name dims with the switch, to the faintest ink that still reads.
