@@ -38,6 +38,17 @@ std::string enableCallLine(const char* method, const QString& down, const QStrin
         .toStdString();
 }
 
+// The answer of the members that report a failure as a named bus error.
+auto namedErrorsTo(const DelayedReply<>& reply) {
+    return [reply](const char* errorName, const QString& failure) {
+        if (failure.isEmpty()) {
+            reply.send();
+        } else {
+            reply.sendError(QString::fromLatin1(errorName), failure);
+        }
+    };
+}
+
 std::string heldRemovalLine(const ThrottleOwnership::Owner& owner) {
     return "Removed throttling held by " + owner.name() + ": its owner disconnected";
 }
@@ -144,13 +155,7 @@ void VeltraneHelper::EnableThrottlingAs(const DelayedReply<>& reply,
          {downloadBytesPerSecond, uploadBytesPerSecond, latencyMs, packetLossPercent, dnsDelayMs},
          description,
          hold,
-         [reply](const char* errorName, const QString& failure) {
-             if (failure.isEmpty()) {
-                 reply.send();
-             } else {
-                 reply.sendError(QString::fromLatin1(errorName), failure);
-             }
-         },
+         namedErrorsTo(reply),
          EngineJobs::Clock::now()});
 }
 
@@ -175,18 +180,9 @@ void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<>& reply,
                " duplicate=" + formatShortestDecimal(p.duplicatePercent);
     }
     m_logger.log(line + (hold ? " held" : ""));
-    Enable request{reply.caller(),
-                   read.value_or(ThrottleParameters{}),
-                   description,
-                   hold,
-                   [reply](const char* errorName, const QString& failure) {
-                       if (failure.isEmpty()) {
-                           reply.send();
-                       } else {
-                           reply.sendError(QString::fromLatin1(errorName), failure);
-                       }
-                   },
-                   EngineJobs::Clock::now()};
+    Enable request{reply.caller(),       read.value_or(ThrottleParameters{}),
+                   description,          hold,
+                   namedErrorsTo(reply), EngineJobs::Clock::now()};
     request.unreadable = unreadable;
     enable(std::move(request));
 }
