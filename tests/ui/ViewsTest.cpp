@@ -552,6 +552,13 @@ private Q_SLOTS:
         QTRY_COMPARE(window->height(), panelMaximumHeight(icon, available));
         QCOMPARE(window->geometry().bottom(), icon.top() - 5);
         QVERIFY(available.contains(window->geometry()));
+
+        // Opened again, the panel holds the focus itself, not the row last reached.
+        window->contentItem()->nextItemInFocusChain()->forceActiveFocus(Qt::TabFocusReason);
+        QVERIFY(window->activeFocusItem() != window->contentItem()->childItems().first());
+        panelWindow.hide();
+        panelWindow.showAt(icon);
+        QCOMPARE(window->activeFocusItem(), window->contentItem()->childItems().first());
     }
 
     // The desktop's font sets the type of every view, and a larger one

@@ -98,6 +98,9 @@ void PanelWindow::showAt(const QRect& anchor) {
                                           panelMaximumHeight(anchor, screen->availableGeometry()));
     }
     place();
+    // Each opening starts afresh: no ring left on the row last reached by
+    // Tab, and Escape and the arrow keys reach the panel at once.
+    m_view->rootObject()->forceActiveFocus(Qt::ActiveWindowFocusReason);
     m_view->show();
     m_view->raise();
     m_view->requestActivate();
