@@ -196,6 +196,14 @@ double minimumOneWayMs(const NetnsPair& pair, Direction direction, bool ipv6, in
 
 double udpLossPercent(const NetnsPair& pair, Direction direction, bool ipv6, int count,
                       std::chrono::milliseconds settle) {
+    std::vector<std::uint32_t> numbers = udpArrivalOrder(pair, direction, ipv6, count, settle);
+    std::sort(numbers.begin(), numbers.end());
+    const auto received = std::unique(numbers.begin(), numbers.end()) - numbers.begin();
+    return 100.0 * static_cast<double>(count - received) / count;
+}
+
+std::vector<std::uint32_t> udpArrivalOrder(const NetnsPair& pair, Direction direction, bool ipv6,
+                                           int count, std::chrono::milliseconds settle) {
     const bool down = direction == Direction::download;
     const Socket receiver(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_DGRAM);
     const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_DGRAM);
@@ -204,21 +212,65 @@ double udpLossPercent(const NetnsPair& pair, Direction direction, bool ipv6, int
     const int bufferBytes = 64 << 20;
     ::setsockopt(receiver.fd, SOL_SOCKET, SO_RCVBUFFORCE, &bufferBytes, sizeof bufferBytes);
     sender.connectTo(receiver);
-    char datagram[200] = {};
+    std::uint32_t datagram[50] = {};
+    const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
+        datagram[0] = static_cast<std::uint32_t>(i);
         ::send(sender.fd, datagram, sizeof datagram, 0);
         // About 20,000 datagrams a second: fast enough to stay brief, slow
         // enough that no queue on the way overflows and adds loss of its own.
+        // On a schedule, since a guest's timer oversleeps a millisecond
+        // several times over.
         if (i % 20 == 19) {
-            std::this_thread::sleep_for(1ms);
+            std::this_thread::sleep_until(start + (i + 1) / 20 * 1ms);
         }
     }
     std::this_thread::sleep_for(settle);
-    int received = 0;
+    std::vector<std::uint32_t> numbers;
     while (::recv(receiver.fd, datagram, sizeof datagram, MSG_DONTWAIT) > 0) {
-        ++received;
+        numbers.push_back(datagram[0]);
     }
-    return 100.0 * (count - std::min(received, count)) / count;
+    return numbers;
+}
+
+std::vector<double> udpRoundTripsMs(const NetnsPair& pair, bool ipv6, int count,
+                                    std::chrono::milliseconds spacing,
+                                    std::chrono::milliseconds timeout) {
+    const Socket echo(pair, Side::peer, ipv6, SOCK_DGRAM);
+    const Socket client(pair, Side::shaped, ipv6, SOCK_DGRAM);
+    client.setReceiveTimeout(timeout);
+    client.connectTo(echo);
+    echo.connectTo(client);
+    // Each probe carries the moment it left, so no table is shared between
+    // the threads; one clock serves both namespaces.
+    using Stamp = Clock::rep;
+    // Ends when the shutdown below makes its receive return nothing.
+    std::thread echoer([&] {
+        Stamp stamp = 0;
+        while (::recv(echo.fd, &stamp, sizeof stamp, 0) == sizeof stamp) {
+            ::send(echo.fd, &stamp, sizeof stamp, 0);
+        }
+    });
+    // Paced by its own schedule, so a slow answer delays no later probe.
+    std::thread sender([&] {
+        const auto start = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            const Stamp stamp = Clock::now().time_since_epoch().count();
+            ::send(client.fd, &stamp, sizeof stamp, 0);
+            std::this_thread::sleep_until(start + (i + 1) * spacing);
+        }
+    });
+    std::vector<double> trips;
+    Stamp stamp = 0;
+    while (static_cast<int>(trips.size()) < count &&
+           ::recv(client.fd, &stamp, sizeof stamp, 0) == sizeof stamp) {
+        const Clock::duration trip = Clock::now().time_since_epoch() - Clock::duration(stamp);
+        trips.push_back(std::chrono::duration<double, std::milli>(trip).count());
+    }
+    sender.join();
+    ::shutdown(echo.fd, SHUT_RDWR);
+    echoer.join();
+    return trips;
 }
 
 } // namespace TrafficProbe

@@ -4,6 +4,8 @@
 #include "NetnsPair.h"
 
 #include <chrono>
+#include <cstdint>
+#include <vector>
 
 // Measures real TCP and UDP traffic between the two sides of a NetnsPair.
 // Every measurement is bounded in time and stops by itself.
@@ -34,5 +36,20 @@ double minimumOneWayMs(const NetnsPair& pair, Direction direction, bool ipv6, in
 // and counted until `settle` after the last one left.
 double udpLossPercent(const NetnsPair& pair, Direction direction, bool ipv6, int count,
                       std::chrono::milliseconds settle);
+
+// The numbers of `count` numbered UDP datagrams, sent as udpLossPercent
+// sends them, in the order they arrive until `settle` after the last one
+// left: a number missing was lost, one twice was duplicated, one before a
+// smaller number overtook it.
+std::vector<std::uint32_t> udpArrivalOrder(const NetnsPair& pair, Direction direction, bool ipv6,
+                                           int count, std::chrono::milliseconds settle);
+
+// The round trips in milliseconds of `count` UDP probes from the shaped side
+// to an echo on the peer, one every `spacing` whatever the answers do, in the
+// order the answers come; a probe without an answer within `timeout` of the
+// last one is left out.
+std::vector<double> udpRoundTripsMs(const NetnsPair& pair, bool ipv6, int count,
+                                    std::chrono::milliseconds spacing,
+                                    std::chrono::milliseconds timeout);
 
 } // namespace TrafficProbe
