@@ -115,12 +115,26 @@ std::string format(const char* pattern, double value, double second = 0) {
     return text;
 }
 
+constexpr double kFullFrameBits = 1514 * 8;
+
+// How long dummynet's default queue of 50 full frames takes to drain.
+double dummynetQueueMs(double bitsPerSecond) {
+    return 50 * kFullFrameBits / bitsPerSecond * 1000;
+}
+double queueTargetMs(double bitsPerSecond) {
+    const double dummynetMs = dummynetQueueMs(bitsPerSecond);
+    return std::fmax(dummynetMs * 1.1, dummynetMs + 5);
+}
+
 // How long a probe waited behind a bulk download at one rate.
 struct QueueFigure {
     std::string rate;
     double bitsPerSecond;
     double queuedMs;
     long limitPackets;
+
+    // No answer at all is no better than a queue too deep.
+    bool withinTarget() const { return queuedMs <= queueTargetMs(bitsPerSecond); }
 };
 
 // A bulk download, and from `probeAfter` on the longest of `probes` UDP round
@@ -157,22 +171,40 @@ std::vector<QueueFigure> measureRates(Bench& bench, double baselineMs) {
             // With a round trip under half a millisecond the sender would
             // hand over 64 KB at a time, which netem releases in bursts.
             bench.enable(down ? bytes : 0, down ? 0 : bytes, kRateRoundTripMs, 0.0);
-            double goodput = 0;
-            if (down) {
-                double queuedMs = 0;
-                std::tie(goodput, queuedMs) = downloadWithProbes(bench, warmUp, measure, warmUp, 3,
-                                                                 baselineMs + kRateRoundTripMs);
-                queues.push_back({std::to_string(mbit) + " Mbit/s", mbit * 1e6, queuedMs,
-                                  bench.downloadQueueLimit()});
-            } else {
-                goodput = TrafficProbe::tcpGoodputBitsPerSecond(bench.pair(), direction, false,
-                                                                warmUp, measure);
+            // A loaded machine can starve the guest for a while: a figure
+            // outside its target is measured once more before it counts.
+            for (int attempt = 1;; ++attempt) {
+                double goodput = 0;
+                std::optional<QueueFigure> queue;
+                if (down) {
+                    double queuedMs = 0;
+                    std::tie(goodput, queuedMs) = downloadWithProbes(
+                        bench, warmUp, measure, warmUp, 3, baselineMs + kRateRoundTripMs);
+                    queue = QueueFigure{std::to_string(mbit) + " Mbit/s", mbit * 1e6, queuedMs,
+                                        bench.downloadQueueLimit()};
+                } else {
+                    goodput = TrafficProbe::tcpGoodputBitsPerSecond(bench.pair(), direction, false,
+                                                                    warmUp, measure);
+                }
+                const double wire = goodput * kWirePerPayload;
+                const bool withinTarget = std::abs(wire - mbit * 1e6) <= 0.05 * mbit * 1e6 &&
+                                          (!queue || queue->withinTarget());
+                const std::string what = std::string("TCP rate ") + (down ? "download" : "upload");
+                const std::string measured =
+                    format("%.3f Mbit/s on wire (%.3f payload)", wire / 1e6, goodput / 1e6);
+                if (!withinTarget && attempt == 1) {
+                    std::printf("%-26s %-14s %-34s %s\n", what.c_str(),
+                                (std::to_string(mbit) + " Mbit/s").c_str(), measured.c_str(),
+                                "outside target, measured again");
+                    continue;
+                }
+                printRow(what, std::to_string(mbit) + " Mbit/s", measured,
+                         std::abs(wire - mbit * 1e6) <= 0.05 * mbit * 1e6);
+                if (queue) {
+                    queues.push_back(*queue);
+                }
+                break;
             }
-            const double wire = goodput * kWirePerPayload;
-            printRow(std::string("TCP rate ") + (down ? "download" : "upload"),
-                     std::to_string(mbit) + " Mbit/s",
-                     format("%.3f Mbit/s on wire (%.3f payload)", wire / 1e6, goodput / 1e6),
-                     std::abs(wire - mbit * 1e6) <= 0.05 * mbit * 1e6);
         }
     }
     return queues;
@@ -356,8 +388,6 @@ std::string formatDuration(double ms) {
 // Beside what dummynet, the macOS shaper, queues by default: 50 packets. A
 // probe may wait at most that long plus 10 % (or plus 5 ms, what is more).
 void printQueues(const std::vector<QueueFigure>& queues) {
-    constexpr double kFullFrameBits = 1514 * 8;
-    constexpr double kDummynetSlots = 50;
     std::printf("\n%-20s %-24s %-26s %-26s %s\n", "bulk TCP download", "a probe waited (most)",
                 "netem queue full", "dummynet, 50 slots full", "target");
     for (const auto& queue : queues) {
@@ -366,10 +396,9 @@ void printQueues(const std::vector<QueueFigure>& queues) {
                 ? std::string("limit unknown")
                 : formatDuration(queue.limitPackets * kFullFrameBits / queue.bitsPerSecond * 1000) +
                       " (" + std::to_string(queue.limitPackets) + " packets)";
-        const double dummynetMs = kDummynetSlots * kFullFrameBits / queue.bitsPerSecond * 1000;
-        const double targetMs = std::fmax(dummynetMs * 1.1, dummynetMs + 5);
-        // No answer at all is no better than a queue too deep.
-        const bool withinTarget = queue.queuedMs <= targetMs;
+        const double dummynetMs = dummynetQueueMs(queue.bitsPerSecond);
+        const double targetMs = queueTargetMs(queue.bitsPerSecond);
+        const bool withinTarget = queue.withinTarget();
         std::printf("%-20s %-24s %-26s %-26s %s\n", queue.rate.c_str(),
                     formatDuration(queue.queuedMs).c_str(), limit.c_str(),
                     formatDuration(dummynetMs).c_str(),
