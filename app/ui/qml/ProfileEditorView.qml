@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 
 import QtQuick
 import QtQuick.Templates as T
+import QtQuick.Window
 import Veltrane.Ui
 
 // The profile editor: the title with a close button, the form, and the
@@ -14,7 +15,13 @@ Column {
 
     width: Theme.editorWidth
 
+    // The room the screen offers the window, less its title bar: a taller
+    // form (the Advanced section open, a large font) scrolls between the
+    // title and the buttons, which stay in view.
+    property real maximumHeight: Screen.desktopAvailableHeight - Theme.scaled(48)
+
     Item {
+        id: header
         width: parent.width
         height: Theme.scaled(56)
 
@@ -60,17 +67,55 @@ Column {
     }
 
     Flickable {
+        id: body
+        objectName: "editorBody"
         width: parent.width
-        height: contentHeight
+        height: editor.maximumHeight > 0
+            ? Math.min(contentHeight,
+                       Math.max(Theme.scaled(160), editor.maximumHeight - header.height - footer.height - 1))
+            : contentHeight
         contentHeight: form.implicitHeight + 20
+        interactive: contentHeight > height
         clip: true
         boundsBehavior: Flickable.StopAtBounds
+
+        // The focused field in view, as Tab moves through the form.
+        function reveal(item: Item) {
+            for (let inside = item; inside; inside = inside.parent) {
+                if (inside === form) {
+                    const top = item.mapToItem(form, 0, 0).y
+                    if (top < contentY)
+                        contentY = Math.max(0, top - 10)
+                    else if (top + item.height > contentY + height)
+                        contentY = Math.min(contentHeight - height, top + item.height + 10 - height)
+                    return
+                }
+            }
+        }
+
+        Connections {
+            target: editor.Window.window
+            function onActiveFocusItemChanged() {
+                body.reveal(editor.Window.activeFocusItem)
+            }
+        }
 
         ProfileEditorForm {
             id: form
             x: 20
             width: parent.width - 40
             viewModel: editor.viewModel
+        }
+
+        T.ScrollIndicator.vertical: T.ScrollIndicator {
+            implicitWidth: 8
+            padding: 2
+            contentItem: Rectangle {
+                implicitWidth: 4
+                radius: 2
+                color: Theme.inkAt(0.25)
+                visible: body.interactive
+            }
         }
     }
 
@@ -81,6 +126,7 @@ Column {
     }
 
     Item {
+        id: footer
         width: parent.width
         height: Theme.scaled(60)
 
