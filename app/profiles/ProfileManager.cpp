@@ -309,7 +309,7 @@ ProfileChange ProfileManager::importProfiles(const QList<ThrottleProfile>& profi
         stored += imported;
         return ProfileChange::done();
     });
-    if (added && change.outcome != ProfileChange::Outcome::refused) {
+    if (added && change.outcome == ProfileChange::Outcome::done) {
         *added = imported;
     }
     return change;
