@@ -12,15 +12,15 @@ namespace Key = HelperProtocol::Configuration;
 using P = ThrottleParameters;
 
 constexpr std::array<P::Field, 9> kFields{{
-    {Key::kDownloadBytesPerSecond, &P::downloadBytesPerSecond, nullptr},
-    {Key::kUploadBytesPerSecond, &P::uploadBytesPerSecond, nullptr},
-    {Key::kLatencyMs, &P::latencyMs, nullptr},
-    {Key::kPacketLossPercent, nullptr, &P::packetLossPercent},
-    {Key::kDnsDelayMs, &P::dnsDelayMs, nullptr},
-    {Key::kJitterMs, &P::jitterMs, nullptr},
-    {Key::kLossCorrelationPercent, nullptr, &P::lossCorrelationPercent},
-    {Key::kReorderPercent, nullptr, &P::reorderPercent},
-    {Key::kDuplicatePercent, nullptr, &P::duplicatePercent},
+    {Key::kDownloadBytesPerSecond, &P::downloadBytesPerSecond, nullptr, true},
+    {Key::kUploadBytesPerSecond, &P::uploadBytesPerSecond, nullptr, true},
+    {Key::kLatencyMs, &P::latencyMs, nullptr, true},
+    {Key::kPacketLossPercent, nullptr, &P::packetLossPercent, true},
+    {Key::kDnsDelayMs, &P::dnsDelayMs, nullptr, true},
+    {Key::kJitterMs, &P::jitterMs, nullptr, false},
+    {Key::kLossCorrelationPercent, nullptr, &P::lossCorrelationPercent, false},
+    {Key::kReorderPercent, nullptr, &P::reorderPercent, false},
+    {Key::kDuplicatePercent, nullptr, &P::duplicatePercent, false},
 }};
 
 // Written so that NaN fails too: every comparison with NaN is false.

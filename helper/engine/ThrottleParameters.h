@@ -29,6 +29,8 @@ struct ThrottleParameters {
         const char* key;
         std::int64_t ThrottleParameters::*integer;
         double ThrottleParameters::*real;
+        // One of the five that every client has always sent and read.
+        bool original;
     };
     static std::span<const Field> fields();
 

@@ -4,19 +4,10 @@
 #include <QDBusMetaType>
 
 #include <algorithm>
-#include <string_view>
 
 namespace ParameterDictionary {
 
 namespace {
-
-// The five every client has always sent and read.
-bool isOriginal(const ThrottleParameters::Field& field) {
-    namespace Key = HelperProtocol::Configuration;
-    const std::string_view key(field.key);
-    return key == Key::kDownloadBytesPerSecond || key == Key::kUploadBytesPerSecond ||
-           key == Key::kLatencyMs || key == Key::kPacketLossPercent || key == Key::kDnsDelayMs;
-}
 
 // A caller's key as the message repeats it, for the log too: one short line
 // of printable characters.
@@ -73,12 +64,12 @@ QVariantMap toWire(const ThrottleParameters& parameters) {
         const QString key = QString::fromLatin1(field.key);
         if (field.integer != nullptr) {
             const std::int64_t value = parameters.*field.integer;
-            if (value != 0 || isOriginal(field)) {
+            if (value != 0 || field.original) {
                 dictionary.insert(key, qlonglong(value));
             }
         } else {
             const double value = parameters.*field.real;
-            if (value != 0.0 || isOriginal(field)) {
+            if (value != 0.0 || field.original) {
                 dictionary.insert(key, value);
             }
         }
