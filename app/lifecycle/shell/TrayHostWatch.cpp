@@ -24,9 +24,11 @@ TrayHostWatch::TrayHostWatch(QDBusConnection sessionBus, std::function<bool()> o
         m_bus.connect(kTrayWatcherName, kTrayWatcherPath, kTrayWatcherName,
                       QString::fromLatin1(signal), this, SLOT(hostsChanged()));
     }
+    // Asked once: each question is a bus round trip while the application starts.
+    const bool registered = hostRegistered();
     // Qt looks for an XEmbed tray once; it never tells when one comes or goes.
-    m_otherTray = otherTray && otherTray() && !hostRegistered();
-    m_available = m_otherTray || hostRegistered();
+    m_otherTray = !registered && otherTray && otherTray();
+    m_available = m_otherTray || registered;
 }
 
 void TrayHostWatch::hostsChanged() {
