@@ -158,6 +158,13 @@ std::pair<double, double> downloadWithProbes(Bench& bench, std::chrono::millisec
     return {bulk.get(), longestMs - unloadedMs};
 }
 
+std::string formatDuration(double ms) {
+    if (std::isnan(ms)) {
+        return "no answer";
+    }
+    return ms >= 10'000 ? format("%.1f s", ms / 1000) : format("%.0f ms", ms);
+}
+
 std::vector<QueueFigure> measureRates(Bench& bench, double baselineMs) {
     // Long enough for TCP to fill the queue and for three probes behind the
     // deepest one (50 frames at 1 Mbit/s: 0.6 s).
@@ -194,9 +201,11 @@ std::vector<QueueFigure> measureRates(Bench& bench, double baselineMs) {
                 const std::string measured =
                     format("%.3f Mbit/s on wire (%.3f payload)", wire / 1e6, goodput / 1e6);
                 if (!withinTarget && attempt < kAttempts) {
+                    const std::string queued =
+                        queue ? ", a probe waited " + formatDuration(queue->queuedMs) : "";
                     std::printf("%-26s %-14s %-34s %s\n", what.c_str(),
                                 (std::to_string(mbit) + " Mbit/s").c_str(), measured.c_str(),
-                                "outside target, measured again");
+                                ("outside target" + queued + ", measured again").c_str());
                     continue;
                 }
                 printRow(what, std::to_string(mbit) + " Mbit/s", measured,
@@ -377,13 +386,6 @@ QueueFigure measureSlowProfileQueue(Bench& bench, double baselineMs) {
     // about as long as the queue is deep.
     const double queuedMs = downloadWithProbes(bench, 0ms, 7s, 3s, 1, baselineMs + 400).second;
     return {"240 kbit/s, 400 ms", 240e3, queuedMs, bench.downloadQueueLimit()};
-}
-
-std::string formatDuration(double ms) {
-    if (std::isnan(ms)) {
-        return "no answer";
-    }
-    return ms >= 10'000 ? format("%.1f s", ms / 1000) : format("%.0f ms", ms);
 }
 
 // Beside what dummynet, the macOS shaper, queues by default: 50 packets. A
