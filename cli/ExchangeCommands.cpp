@@ -2,7 +2,6 @@
 #include "ExchangeCommands.h"
 
 #include "CliError.h"
-#include "HelperParameters.h"
 #include "LinkSafeFile.h"
 #include "NetworkChaosManifest.h"
 #include "ProfileExchange.h"
@@ -36,22 +35,6 @@ QList<ThrottleProfile> chosenProfiles(const CommandContext& context) {
     return chosen;
 }
 
-// The helper's parameters, key by key over the wire's names, so that a
-// condition added to both is carried without a change here.
-ThrottleParameters engineParameters(const HelperParameters& parameters) {
-    const QVariantMap wire = parameters.toWire();
-    ThrottleParameters engine;
-    for (const ThrottleParameters::Field& field : ThrottleParameters::fields()) {
-        const QVariant value = wire.value(QString::fromLatin1(field.key));
-        if (field.integer) {
-            engine.*field.integer = value.toLongLong();
-        } else {
-            engine.*field.real = value.toDouble();
-        }
-    }
-    return engine;
-}
-
 // A file that is not one to import is bad input; the rest failed.
 QString finished(const ProfileExchange::Outcome& outcome) {
     if (outcome.status == ProfileExchange::Outcome::Status::badFile) {
@@ -64,14 +47,19 @@ QString finished(const ProfileExchange::Outcome& outcome) {
 }
 
 QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
-    const HelperParameters parameters = HelperParameters::from(profile);
+    QString failure;
+    const std::optional<ThrottleParameters> parameters = profile.conditions.toParameters(failure);
+    if (!parameters) {
+        throw CliError::failure(QStringLiteral("'%1' cannot be exported: %2")
+                                    .arg(TerminalText::name(profile.name), failure));
+    }
     if (format == u"tc") {
         const QString title = QStringLiteral("Veltrane profile \"%1\": %2")
                                   .arg(profile.name, profile.shortDescription());
         return QByteArray::fromStdString(
-            TrafficControlScript::write(engineParameters(parameters), title.toStdString()));
+            TrafficControlScript::write(*parameters, title.toStdString()));
     }
-    const QString manifest = NetworkChaosManifest::write(parameters, profile.name);
+    const QString manifest = NetworkChaosManifest::write(*parameters, profile.name);
     if (manifest.isEmpty()) {
         throw CliError::failure(QStringLiteral("'%1' sets no condition Chaos Mesh can shape")
                                     .arg(TerminalText::name(profile.name)));

@@ -1,48 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "HelperStateText.h"
 
-#include "BandwidthUnit.h"
+#include "ParameterDictionary.h"
 #include "TerminalText.h"
 #include "ThrottleProfile.h"
 
 namespace {
 
-// The helper's bytes per second in the unit a profile would give: whole
-// megabits where they are whole, otherwise kilobits.
-std::optional<Bandwidth> bandwidth(qint64 bytesPerSecond) {
-    if (bytesPerSecond <= 0) {
-        return std::nullopt;
-    }
-    const __int128 bits = static_cast<__int128>(bytesPerSecond) * 8;
-    const std::int64_t perMegabit = BandwidthUnits::bitsPerSecondPerUnit(BandwidthUnit::mbps);
-    if (bits % perMegabit == 0) {
-        return Bandwidth{static_cast<std::int64_t>(bits / perMegabit), BandwidthUnit::mbps};
-    }
-    return Bandwidth{
-        static_cast<std::int64_t>(bits / BandwidthUnits::bitsPerSecondPerUnit(BandwidthUnit::kbps)),
-        BandwidthUnit::kbps};
-}
-
-// As the panel summarises a profile; the wire has no absent values, so 0
-// stands for none.
-QString limits(const HelperParameters& parameters) {
-    const auto present = [](qint64 value) {
-        return value > 0 ? std::optional<std::int64_t>(value) : std::nullopt;
-    };
-    const auto percent = [](double value) {
-        return value > 0 ? std::optional<double>(value) : std::nullopt;
-    };
-    NetworkConditions conditions;
-    conditions.downloadBandwidth = bandwidth(parameters.downloadBytesPerSecond);
-    conditions.uploadBandwidth = bandwidth(parameters.uploadBytesPerSecond);
-    conditions.latency = present(parameters.latencyMs);
-    conditions.packetLossPercent = parameters.packetLossPercent;
-    conditions.dnsDelay = present(parameters.dnsDelayMs);
-    conditions.jitter = present(parameters.jitterMs);
-    conditions.packetLossCorrelationPercent = percent(parameters.lossCorrelationPercent);
-    conditions.reorderPercent = percent(parameters.reorderPercent);
-    conditions.duplicatePercent = percent(parameters.duplicatePercent);
-    return ThrottleProfile(QUuid(), QString(), conditions, false, true).shortDescription();
+// As the panel summarises a profile.
+QString limits(const ThrottleParameters& parameters) {
+    return ThrottleProfile(QUuid(), QString(), NetworkConditions::fromParameters(parameters), false,
+                           true)
+        .shortDescription();
 }
 
 QJsonValue orNull(const QString& text) {
@@ -101,7 +70,8 @@ QJsonObject HelperStateText::record(const HelperState& state) {
     QJsonValue configuration;
     if (state.configuration) {
         // The helper's own keys: the five always, the others when set.
-        configuration = QJsonObject::fromVariantMap(state.configuration->toWire());
+        configuration =
+            QJsonObject::fromVariantMap(ParameterDictionary::toWire(*state.configuration));
     }
     return QJsonObject{
         {"available", state.available},

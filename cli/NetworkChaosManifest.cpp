@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "NetworkChaosManifest.h"
 
-
 #include <QStringList>
 
 #include <algorithm>
@@ -71,7 +70,7 @@ QString oneLine(QString text) {
 
 namespace NetworkChaosManifest {
 
-QString write(const HelperParameters& p, const QString& profileName) {
+QString write(const ThrottleParameters& p, const QString& profileName) {
     QStringList documents;
     // The pods' outgoing traffic carries the whole delay and loss: a round
     // trip through them meets each once, as a round trip through Veltrane's

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HelperParameters.h"
+#include "ThrottleParameters.h"
 
 #include <QString>
 
 // A profile as Chaos Mesh NetworkChaos resources for a Kubernetes cluster:
-// one of action netem (delay, jitter, reordering, loss, duplication) and one
-// of action bandwidth, as YAML documents separated by "---". The selector
+// one of action netem (the delay and what thins out, reorders or duplicates
+// packets) and one of action bandwidth, as YAML documents separated by "---". The selector
 // names every pod of the namespace "default"; the user narrows it. Empty
 // when the profile sets nothing Chaos Mesh shapes.
 namespace NetworkChaosManifest {
 
-QString write(const HelperParameters& parameters, const QString& profileName);
+QString write(const ThrottleParameters& parameters, const QString& profileName);
 
 } // namespace NetworkChaosManifest

@@ -10,52 +10,41 @@ namespace ProfileOptions {
 
 namespace {
 
-// The form fields one condition option fills.
-struct Condition {
+// The option of each condition, and how its value is typed.
+struct ConditionOption {
     const char* option;
     const char* valueName;
     const char* description;
-    // Refused values are named by this, as the validator names its fields.
-    const char* field;
-    QString ProfileFormData::*text;
-    bool ProfileFormData::*enabled;
-    // Bandwidths only: the unit is required and lands here.
-    BandwidthUnit ProfileFormData::*unit;
-    // Other conditions: the unit that may follow the number.
+    Condition condition;
+    // The unit that may follow the number; bandwidths must name theirs.
     const char* suffix;
 };
 
-const Condition conditions[] = {
-    {"down", "RATE", "Download limit with its unit, e.g. 780kbps or 10mbps.", "Download",
-     &ProfileFormData::downloadSpeed, &ProfileFormData::hasDownloadLimit,
-     &ProfileFormData::downloadUnit, nullptr},
-    {"up", "RATE", "Upload limit with its unit, e.g. 330kbps or 2mbps.", "Upload",
-     &ProfileFormData::uploadSpeed, &ProfileFormData::hasUploadLimit, &ProfileFormData::uploadUnit,
+const ConditionOption conditions[] = {
+    {"down", "RATE", "Download limit with its unit, e.g. 780kbps or 10mbps.", Condition::download,
      nullptr},
-    {"latency", "MS", "Added latency in milliseconds, e.g. 100ms.", "Latency",
-     &ProfileFormData::latency, &ProfileFormData::hasLatency, nullptr, "ms"},
-    {"loss", "PERCENT", "Packet loss from 0 to 100 percent, e.g. 2.5%.", "Packet Loss",
-     &ProfileFormData::packetLoss, &ProfileFormData::hasPacketLoss, nullptr, "%"},
-    {"dns", "MS", "Added DNS delay in milliseconds, e.g. 3000ms.", "DNS Delay",
-     &ProfileFormData::dnsDelay, &ProfileFormData::hasDnsDelay, nullptr, "ms"},
+    {"up", "RATE", "Upload limit with its unit, e.g. 330kbps or 2mbps.", Condition::upload,
+     nullptr},
+    {"latency", "MS", "Added latency in milliseconds, e.g. 100ms.", Condition::latency, "ms"},
+    {"loss", "PERCENT", "Packet loss from 0 to 100 percent, e.g. 2.5%.", Condition::packetLoss,
+     "%"},
+    {"dns", "MS", "Added DNS delay in milliseconds, e.g. 3000ms.", Condition::dnsDelay, "ms"},
     {"jitter", "MS",
      "Delay variation either way around the latency, at most the latency, "
      "e.g. 20ms.",
-     "Jitter", &ProfileFormData::jitter, &ProfileFormData::hasJitter, nullptr, "ms"},
+     Condition::jitter, "ms"},
     {"loss-correlation", "PERCENT",
      "How much losses come in runs, from 0 (independent) to 99 percent, "
      "e.g. 25%.",
-     "Loss Correlation", &ProfileFormData::packetLossCorrelation,
-     &ProfileFormData::hasPacketLossCorrelation, nullptr, "%"},
+     Condition::lossCorrelation, "%"},
     {"reorder", "PERCENT", "Packets sent ahead of the others (needs a latency), e.g. 1%.",
-     "Reordering", &ProfileFormData::reorder, &ProfileFormData::hasReorder, nullptr, "%"},
-    {"duplicate", "PERCENT", "Packets delivered twice, e.g. 0.5%.", "Duplication",
-     &ProfileFormData::duplicate, &ProfileFormData::hasDuplicate, nullptr, "%"},
+     Condition::reorder, "%"},
+    {"duplicate", "PERCENT", "Packets delivered twice, e.g. 0.5%.", Condition::duplicate, "%"},
 };
 
 constexpr QLatin1StringView nameOption{"name"};
 
-QString removalName(const Condition& condition) {
+QString removalName(const ConditionOption& condition) {
     return QStringLiteral("no-") + QString::fromLatin1(condition.option);
 }
 
@@ -85,7 +74,7 @@ std::optional<BandwidthUnit> unitOf(const QString& value) {
 QList<QCommandLineOption> conditionOptions() {
     QList<QCommandLineOption> options{QCommandLineOption(
         QString(nameOption), QStringLiteral("Profile name."), QStringLiteral("NAME"))};
-    for (const Condition& condition : conditions) {
+    for (const ConditionOption& condition : conditions) {
         options.append(QCommandLineOption(QString::fromLatin1(condition.option),
                                           QString::fromLatin1(condition.description),
                                           QString::fromLatin1(condition.valueName)));
@@ -95,7 +84,7 @@ QList<QCommandLineOption> conditionOptions() {
 
 QList<QCommandLineOption> removalOptions() {
     QList<QCommandLineOption> options;
-    for (const Condition& condition : conditions) {
+    for (const ConditionOption& condition : conditions) {
         options.append(QCommandLineOption(
             removalName(condition),
             QStringLiteral("Remove the %1 condition.").arg(QLatin1StringView(condition.option))));
@@ -108,27 +97,29 @@ void apply(const QCommandLineParser& parser, ProfileFormData& form) {
         form.name = parser.value(QString(nameOption));
     }
     QStringList refused;
-    for (const Condition& condition : conditions) {
+    for (const ConditionOption& condition : conditions) {
         const QString option = QString::fromLatin1(condition.option);
         const bool removed = parser.optionNames().contains(removalName(condition));
         if (parser.isSet(option) && removed) {
             refused << QStringLiteral("--%1 and --%2 cannot be given together")
                            .arg(option, removalName(condition));
         } else if (removed) {
-            form.*condition.enabled = false;
+            form[condition.condition].isOn = false;
         } else if (parser.isSet(option)) {
+            ConditionInput& input = form[condition.condition];
             const QString value = parser.value(option);
-            if (!condition.unit) {
-                form.*condition.text = withoutSuffix(value, QString::fromLatin1(condition.suffix));
+            if (condition.suffix != nullptr) {
+                input.text = withoutSuffix(value, QString::fromLatin1(condition.suffix));
             } else if (const std::optional<BandwidthUnit> unit = unitOf(value)) {
-                form.*condition.unit = *unit;
-                form.*condition.text = withoutSuffix(value, BandwidthUnits::rawValue(*unit));
+                input.unit = *unit;
+                input.text = withoutSuffix(value, BandwidthUnits::rawValue(*unit));
             } else {
-                refused << QString::fromLatin1(condition.field) +
+                refused << QString::fromLatin1(
+                               NetworkConditions::field(condition.condition).title) +
                                QStringLiteral(": Bandwidth needs a unit, for example 780kbps or "
                                               "10mbps");
             }
-            form.*condition.enabled = true;
+            input.isOn = true;
         }
     }
     if (!refused.isEmpty()) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleCommands.h"
 
+#include "ApplyPreconditions.h"
 #include "CliError.h"
 #include "Confirmation.h"
 #include "HelperConnection.h"
@@ -93,7 +94,7 @@ ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLinePars
     const ThrottleProfile profile =
         ProfileOptions::resolve(context.profiles.allProfiles(), context.arguments.constFirst());
     // As the panel does: all traffic blocked is something the user confirms.
-    if (profile.packetLossPercent.value_or(0.0) >= 100.0) {
+    if (profile.conditions.blocksAllTraffic()) {
         Confirmation{QStringLiteral("Enable 100% Packet Loss?\nThis will block ALL network "
                                     "traffic. Your internet connection will be completely "
                                     "unavailable until you disable throttling.\n\nAre you sure "
@@ -129,16 +130,9 @@ QString description(const QString& prefix, const QString& what) {
 }
 
 // As the application refuses them, before anything is sent.
-HelperParameters switchable(const ThrottleControl& control, const ThrottleProfile& profile) {
+ThrottleParameters switchable(const ThrottleControl& control, const ThrottleProfile& profile) {
     try {
-        if (!HelperParameters::configuresSomething(profile)) {
-            throw ThrottleError::invalidProfile(
-                QStringLiteral("Profile must have at least one throttling parameter configured"));
-        }
-        if (control.registration.daemonStatus() != ServiceStatus::enabled) {
-            throw ThrottleError::helperNotInstalled();
-        }
-        return HelperParameters::from(profile);
+        return ApplyPreconditions::parametersToApply(profile, control.registration);
     } catch (const ThrottleError& error) {
         throw CliError::failure(error.description());
     }
@@ -150,7 +144,7 @@ HelperParameters switchable(const ThrottleControl& control, const ThrottleProfil
 // `run` must never leave it behind; otherwise the user is told.
 void applyAndRemember(ThrottleControl& control, CommandContext& context,
                       const ThrottleProfile& profile, const QString& owner, bool hold) {
-    const HelperParameters parameters = switchable(control, profile);
+    const ThrottleParameters parameters = switchable(control, profile);
     if (const std::optional<HelperFailure> failure =
             failureOf(control.connection.takeThrottling(parameters, owner, hold))) {
         CliError error = CliError::failure(failure->description);

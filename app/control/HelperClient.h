@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HelperParameters.h"
 #include "HelperState.h"
+#include "ThrottleParameters.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -23,13 +23,13 @@ public:
     virtual QCoro::Task<> installHelper() = 0;
     // Whether the daemon reports throttling active.
     virtual QCoro::Task<bool> getStatus() = 0;
-    virtual QCoro::Task<> enableThrottling(HelperParameters parameters) = 0;
+    virtual QCoro::Task<> enableThrottling(ThrottleParameters parameters) = 0;
     virtual QCoro::Task<> disableThrottling() = 0;
 
     // Switches throttling on with this client as its owner, named by
     // `description`. With `hold`, the helper removes it when this client's
     // bus connection closes, however this process ends.
-    virtual QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
+    virtual QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
                                          bool hold) = 0;
     // Lets go of the hold this client has: throttling stays on, unheld.
     virtual QCoro::Task<> releaseThrottling() = 0;

@@ -3,6 +3,7 @@
 
 #include "HelperProtocol.h"
 #include "HelperProtocolInterface.h"
+#include "ParameterDictionary.h"
 #include "ThrottleError.h"
 
 #include <QCoro/QCoroSignal>
@@ -262,13 +263,13 @@ QCoro::Task<> HelperConnection::awaitSuccess(QDBusPendingCall call, QObject& con
     }
 }
 
-QCoro::Task<> HelperConnection::enableThrottling(HelperParameters parameters) {
+QCoro::Task<> HelperConnection::enableThrottling(ThrottleParameters parameters) {
     if (parameters.needsNamedParameters()) {
         // The one method that carries them answers with named errors, not
         // with a flag and a text.
         const Diagnostics diagnostics = m_options.diagnostics;
-        QDBusPendingCall call =
-            helperProxy().EnableThrottlingWithParameters(parameters.toWire(), QString(), false);
+        QDBusPendingCall call = helperProxy().EnableThrottlingWithParameters(
+            ParameterDictionary::toWire(parameters), QString(), false);
         throwUnlessAnswered(co_await replyOf(std::move(call), *m_link->life), u"", diagnostics);
         co_return;
     }
@@ -296,14 +297,15 @@ QCoro::Task<bool> HelperConnection::getStatus() {
     co_return reply.arguments().at(0).toBool();
 }
 
-QCoro::Task<> HelperConnection::takeThrottling(HelperParameters parameters, QString description,
+QCoro::Task<> HelperConnection::takeThrottling(ThrottleParameters parameters, QString description,
                                                bool hold) {
     const Diagnostics diagnostics = m_options.diagnostics;
     // The five alone go the older way, which every helper since ownership
     // takes.
     QDBusPendingCall call =
         parameters.needsNamedParameters()
-            ? helperProxy().EnableThrottlingWithParameters(parameters.toWire(), description, hold)
+            ? helperProxy().EnableThrottlingWithParameters(ParameterDictionary::toWire(parameters),
+                                                           description, hold)
             : helperProxy().EnableThrottlingAs(parameters.downloadBytesPerSecond,
                                                parameters.uploadBytesPerSecond,
                                                parameters.latencyMs, parameters.packetLossPercent,

@@ -49,9 +49,9 @@ public:
 
     QCoro::Task<> installHelper() override;
     QCoro::Task<bool> getStatus() override;
-    QCoro::Task<> enableThrottling(HelperParameters parameters) override;
+    QCoro::Task<> enableThrottling(ThrottleParameters parameters) override;
     QCoro::Task<> disableThrottling() override;
-    QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
+    QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
                                  bool hold) override;
     QCoro::Task<> releaseThrottling() override;
     QCoro::Task<HelperState> readState() override;

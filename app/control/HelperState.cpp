@@ -2,6 +2,7 @@
 #include "HelperState.h"
 
 #include "HelperProtocol.h"
+#include "ParameterDictionary.h"
 
 #include <QDBusArgument>
 
@@ -44,7 +45,7 @@ HelperState HelperState::fromWire(const QVariantMap& wire) {
     }
     const QVariantMap configuration = mapOf(wire.value(QString::fromLatin1(State::kConfiguration)));
     if (!configuration.isEmpty()) {
-        state.configuration = HelperParameters::fromWire(configuration);
+        state.configuration = ParameterDictionary::readWire(configuration);
     }
     const QVariantMap owner = mapOf(wire.value(QString::fromLatin1(State::kOwner)));
     if (!owner.isEmpty()) {

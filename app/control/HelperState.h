@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HelperParameters.h"
+#include "ThrottleParameters.h"
 
 #include <QDateTime>
 #include <QString>
@@ -42,7 +42,7 @@ struct HelperState {
     // Grows with every change in one helper process.
     quint64 serial = 0;
     // Only while active.
-    std::optional<HelperParameters> configuration;
+    std::optional<ThrottleParameters> configuration;
     std::optional<ThrottleOwner> owner;
     // Set after a clean-up that could not remove everything.
     QString failure;

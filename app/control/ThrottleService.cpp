@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleService.h"
 
+#include "ApplyPreconditions.h"
 #include "CallFailure.h"
 
 #include <QPointer>
@@ -9,17 +10,10 @@
 
 namespace {
 
-// A profile that could never be sent runs nowhere.
-std::optional<HelperParameters> parametersOf(const ThrottleProfile& profile) {
-    try {
-        return HelperParameters::from(profile);
-    } catch (const ThrottleError&) {
-        return std::nullopt;
-    }
-}
+using ApplyPreconditions::parametersOf;
 
 bool runs(const std::optional<ThrottleProfile>& profile,
-          const std::optional<HelperParameters>& running) {
+          const std::optional<ThrottleParameters>& running) {
     return profile && running && parametersOf(*profile) == running;
 }
 
@@ -68,16 +62,16 @@ void ThrottleService::followProfiles(ProfileManager& profiles) {
 }
 
 QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
-    if (!HelperParameters::configuresSomething(profile)) {
-        throw ThrottleError::invalidProfile(
-            QStringLiteral("Profile must have at least one throttling parameter configured"));
+    std::optional<ThrottleParameters> checked;
+    try {
+        checked = ApplyPreconditions::parametersToApply(profile, m_registration);
+    } catch (const ThrottleError& error) {
+        if (error.errorCase() == ThrottleError::Case::helperNotInstalled) {
+            storeFailure(error);
+        }
+        throw;
     }
-    if (m_registration.daemonStatus() != ServiceStatus::enabled) {
-        storeFailure(ThrottleError::helperNotInstalled());
-        throw ThrottleError::helperNotInstalled();
-    }
-    // Refused before anything is sent, like the check above.
-    const HelperParameters parameters = HelperParameters::from(profile);
+    const ThrottleParameters parameters = *checked;
     const bool hold = m_holds();
 
     const QPointer<ThrottleService> alive(this);
@@ -220,7 +214,7 @@ void ThrottleService::helperStateChanged(const HelperState& helper) {
 }
 
 std::optional<ThrottleProfile>
-ThrottleService::ownProfileRunning(const std::optional<HelperParameters>& running) const {
+ThrottleService::ownProfileRunning(const std::optional<ThrottleParameters>& running) const {
     if (m_ownParameters && (!running || running == m_ownParameters)) {
         return m_ownProfile;
     }
@@ -228,7 +222,7 @@ ThrottleService::ownProfileRunning(const std::optional<HelperParameters>& runnin
 }
 
 std::optional<ThrottleProfile>
-ThrottleService::onlyProfileWith(const std::optional<HelperParameters>& running) const {
+ThrottleService::onlyProfileWith(const std::optional<ThrottleParameters>& running) const {
     if (!running || !m_profiles) {
         return std::nullopt;
     }

@@ -72,9 +72,9 @@ private:
     // settled the helper's intermediate "off" is not shown.
     QCoro::Task<> takeBackAfterReconnect();
     std::optional<ThrottleProfile>
-    ownProfileRunning(const std::optional<HelperParameters>& running) const;
+    ownProfileRunning(const std::optional<ThrottleParameters>& running) const;
     std::optional<ThrottleProfile>
-    onlyProfileWith(const std::optional<HelperParameters>& running) const;
+    onlyProfileWith(const std::optional<ThrottleParameters>& running) const;
     bool isKnown(const ThrottleProfile& profile) const;
 
     void setState(ThrottleState state);
@@ -101,7 +101,7 @@ private:
     // helper's state and taking it back after a reconnect. The profile is
     // forgotten when it is deleted; the conditions still run.
     std::optional<ThrottleProfile> m_ownProfile;
-    std::optional<HelperParameters> m_ownParameters;
+    std::optional<ThrottleParameters> m_ownParameters;
     // A switch-on that got no answer (yet): the helper may still carry it out.
     std::optional<ThrottleProfile> m_unconfirmed;
     int m_applying = 0;

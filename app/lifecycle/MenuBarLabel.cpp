@@ -23,16 +23,18 @@ QString menuBarTooltip(const ThrottleState& state) {
     }
     if (const std::optional<ThrottleProfile>& profile = state.currentProfile) {
         lines << QStringLiteral("Profile: ") + profile->name;
-        if (profile->downloadBandwidth) {
-            lines << QStringLiteral("Download: ") + bandwidthText(*profile->downloadBandwidth);
+        if (profile->conditions.downloadBandwidth) {
+            lines << QStringLiteral("Download: ") +
+                         bandwidthText(*profile->conditions.downloadBandwidth);
         }
-        if (profile->uploadBandwidth) {
-            lines << QStringLiteral("Upload: ") + bandwidthText(*profile->uploadBandwidth);
+        if (profile->conditions.uploadBandwidth) {
+            lines << QStringLiteral("Upload: ") +
+                         bandwidthText(*profile->conditions.uploadBandwidth);
         }
-        if (profile->latency.value_or(0) >= 1) {
-            lines << QStringLiteral("Latency: +%1ms").arg(*profile->latency);
+        if (profile->conditions.latency.value_or(0) >= 1) {
+            lines << QStringLiteral("Latency: +%1ms").arg(*profile->conditions.latency);
         }
-        if (profile->packetLossPercent.value_or(0.0) > 0.0) {
+        if (profile->conditions.packetLossPercent.value_or(0.0) > 0.0) {
             lines << QStringLiteral("Packet Loss: ") + profile->formattedPacketLoss();
         }
     }

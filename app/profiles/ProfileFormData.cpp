@@ -1,55 +1,61 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileFormData.h"
 
-#include "HelperProtocol.h"
 #include "NumberText.h"
 
 namespace {
 
-void showBandwidth(const std::optional<Bandwidth>& bandwidth, QString& speed, BandwidthUnit& unit,
-                   bool& enabled) {
-    enabled = bandwidth.has_value();
-    speed = enabled ? QString::number(bandwidth->value) : QString();
-    unit = enabled ? bandwidth->unit : BandwidthUnit::mbps;
+using Field = NetworkConditions::Field;
+
+ConditionInput inputShowing(const Field& field, const NetworkConditions& conditions) {
+    ConditionInput input;
+    if (field.bandwidth != nullptr) {
+        if (const auto& bandwidth = conditions.*field.bandwidth) {
+            input = {QString::number(bandwidth->value), true, bandwidth->unit};
+        }
+    } else if (field.milliseconds != nullptr) {
+        if (const auto& number = conditions.*field.milliseconds) {
+            input = {QString::number(*number), true};
+        }
+    } else if (const auto& percent = conditions.*field.percent; percent && *percent > 0) {
+        // A present zero is how a profile says "none": it opens switched
+        // off, like an absent one.
+        input = {NumberText::shortestDecimalText(*percent), true};
+    }
+    return input;
 }
 
-void showWholeNumber(const std::optional<std::int64_t>& number, QString& text, bool& enabled) {
-    enabled = number.has_value();
-    text = enabled ? QString::number(*number) : QString();
-}
-
-std::optional<std::int64_t> wholeNumberField(bool enabled, const QString& text) {
-    if (!enabled || text.isEmpty()) {
+std::optional<std::int64_t> wholeNumber(const ConditionInput& input) {
+    if (!input.isOn || input.text.isEmpty()) {
         return std::nullopt;
     }
-    return NumberText::wholeNumber(NumberText::trimmed(text));
-}
-
-// A present zero is how a profile says "none": it opens switched off, like
-// an absent one.
-void showPercent(const std::optional<double>& percent, QString& text, bool& enabled) {
-    enabled = percent && *percent > 0;
-    text = enabled ? NumberText::shortestDecimalText(*percent) : QString();
+    return NumberText::wholeNumber(NumberText::trimmed(input.text));
 }
 
 // To what the helper shapes: "12.345678" is stored as 12.3457, and no
 // denormal reaches the file or the helper.
-std::optional<double> percentField(bool enabled, const QString& text) {
-    if (!enabled) {
+std::optional<double> percentInSteps(const ConditionInput& input) {
+    if (!input.isOn) {
         return std::nullopt;
     }
-    const std::optional<double> percent = NumberText::decimalNumber(NumberText::trimmed(text));
+    const std::optional<double> percent =
+        NumberText::decimalNumber(NumberText::trimmed(input.text));
     if (!percent) {
         return std::nullopt;
     }
-    return NumberText::roundedToSteps(*percent, HelperProtocol::Limits::kPacketLossStepsPerPercent);
+    return NumberText::roundedToSteps(*percent, ParameterLimits::kPercentStepsPerPercent);
 }
 
-std::optional<Bandwidth> bandwidthField(bool enabled, const QString& text, BandwidthUnit unit) {
-    if (const std::optional<std::int64_t> value = wholeNumberField(enabled, text)) {
-        return Bandwidth{*value, unit};
+void readInput(const Field& field, const ConditionInput& input, NetworkConditions& conditions) {
+    if (field.bandwidth != nullptr) {
+        const std::optional<std::int64_t> value = wholeNumber(input);
+        conditions.*field.bandwidth =
+            value ? std::optional<Bandwidth>(Bandwidth{*value, input.unit}) : std::nullopt;
+    } else if (field.milliseconds != nullptr) {
+        conditions.*field.milliseconds = wholeNumber(input);
+    } else {
+        conditions.*field.percent = percentInSteps(input);
     }
-    return std::nullopt;
 }
 
 } // namespace
@@ -57,33 +63,18 @@ std::optional<Bandwidth> bandwidthField(bool enabled, const QString& text, Bandw
 ProfileFormData ProfileFormData::from(const ThrottleProfile& profile) {
     ProfileFormData form;
     form.name = profile.name;
-    showBandwidth(profile.downloadBandwidth, form.downloadSpeed, form.downloadUnit,
-                  form.hasDownloadLimit);
-    showBandwidth(profile.uploadBandwidth, form.uploadSpeed, form.uploadUnit, form.hasUploadLimit);
-    showWholeNumber(profile.latency, form.latency, form.hasLatency);
-    showWholeNumber(profile.dnsDelay, form.dnsDelay, form.hasDnsDelay);
-    showPercent(profile.packetLossPercent, form.packetLoss, form.hasPacketLoss);
-    showWholeNumber(profile.jitter, form.jitter, form.hasJitter);
-    showPercent(profile.packetLossCorrelationPercent, form.packetLossCorrelation,
-                form.hasPacketLossCorrelation);
-    showPercent(profile.reorderPercent, form.reorder, form.hasReorder);
-    showPercent(profile.duplicatePercent, form.duplicate, form.hasDuplicate);
+    for (const Field& field : NetworkConditions::fields()) {
+        form[field.condition] = inputShowing(field, profile.conditions);
+    }
     form.otherKeys = profile.otherKeys;
     return form;
 }
 
 ThrottleProfile ProfileFormData::to(const QUuid& id, bool isBuiltIn) const {
     NetworkConditions conditions;
-    conditions.downloadBandwidth = bandwidthField(hasDownloadLimit, downloadSpeed, downloadUnit);
-    conditions.uploadBandwidth = bandwidthField(hasUploadLimit, uploadSpeed, uploadUnit);
-    conditions.latency = wholeNumberField(hasLatency, latency);
-    conditions.packetLossPercent = percentField(hasPacketLoss, packetLoss);
-    conditions.dnsDelay = wholeNumberField(hasDnsDelay, dnsDelay);
-    conditions.jitter = wholeNumberField(hasJitter, jitter);
-    conditions.packetLossCorrelationPercent =
-        percentField(hasPacketLossCorrelation, packetLossCorrelation);
-    conditions.reorderPercent = percentField(hasReorder, reorder);
-    conditions.duplicatePercent = percentField(hasDuplicate, duplicate);
+    for (const Field& field : NetworkConditions::fields()) {
+        readInput(field, (*this)[field.condition], conditions);
+    }
     // The constructor clamps the loss into 0 to 100.
     ThrottleProfile profile(id, NumberText::trimmed(name), conditions, isBuiltIn, true);
     profile.otherKeys = otherKeys;

@@ -2,39 +2,40 @@
 #pragma once
 
 #include "BandwidthUnit.h"
+#include "NetworkConditions.h"
 #include "ThrottleProfile.h"
 
 #include <QJsonObject>
 #include <QString>
 #include <QUuid>
 
-// The editor's form: every number as the text the user typed, each condition
-// with its own switch so that switching one off keeps what was typed.
+#include <array>
+
+// One condition of the form: the number as typed, with its own switch, so
+// that switching it off keeps what was typed.
+struct ConditionInput {
+    QString text;
+    bool isOn = false;
+    // Bandwidths only.
+    BandwidthUnit unit = BandwidthUnit::mbps;
+
+    bool operator==(const ConditionInput&) const = default;
+};
+
+// The editor's form: the name and every condition as the text the user typed.
 struct ProfileFormData {
     QString name;
-    QString downloadSpeed;
-    BandwidthUnit downloadUnit = BandwidthUnit::mbps;
-    bool hasDownloadLimit = false;
-    QString uploadSpeed;
-    BandwidthUnit uploadUnit = BandwidthUnit::mbps;
-    bool hasUploadLimit = false;
-    QString latency;
-    bool hasLatency = false;
-    QString packetLoss;
-    bool hasPacketLoss = false;
-    QString dnsDelay;
-    bool hasDnsDelay = false;
-    QString jitter;
-    bool hasJitter = false;
-    QString packetLossCorrelation;
-    bool hasPacketLossCorrelation = false;
-    QString reorder;
-    bool hasReorder = false;
-    QString duplicate;
-    bool hasDuplicate = false;
+    std::array<ConditionInput, kConditionCount> conditions;
     // Not shown: the keys of the stored record this build does not know,
     // handed back to the profile the form makes so that saving keeps them.
     QJsonObject otherKeys;
+
+    ConditionInput& operator[](Condition condition) {
+        return conditions[static_cast<std::size_t>(condition)];
+    }
+    const ConditionInput& operator[](Condition condition) const {
+        return conditions[static_cast<std::size_t>(condition)];
+    }
 
     static ProfileFormData from(const ThrottleProfile& profile);
 

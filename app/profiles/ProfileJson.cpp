@@ -3,80 +3,44 @@
 
 #include "JsonNumbers.h"
 
-#include <array>
-#include <type_traits>
-
 namespace ProfileJson {
 
 namespace {
 
-// One optional condition: its key, and how it is written and read.
-struct ConditionKey {
-    QLatin1StringView key;
-    void (*write)(QJsonObject& object, QLatin1StringView key, const NetworkConditions& conditions);
-    // False when the value is present but not of the condition's kind.
-    bool (*read)(const QJsonValue& value, NetworkConditions& conditions);
-};
-
-template <auto member>
-void writeBandwidth(QJsonObject& object, QLatin1StringView key,
+// Whole milliseconds are integers; percentages may have fractions.
+void writeCondition(QJsonObject& object, const NetworkConditions::Field& field,
                     const NetworkConditions& conditions) {
-    if (const auto& bandwidth = conditions.*member) {
-        object.insert(key, bandwidth->toJson());
+    if (field.bandwidth != nullptr) {
+        if (const auto& bandwidth = conditions.*field.bandwidth) {
+            object.insert(field.storedKey, bandwidth->toJson());
+        }
+    } else if (field.milliseconds != nullptr) {
+        if (const auto& value = conditions.*field.milliseconds) {
+            // qint64, not the platform's long: QJsonValue takes that one.
+            object.insert(field.storedKey, QJsonValue(static_cast<qint64>(*value)));
+        }
+    } else if (const auto& value = conditions.*field.percent) {
+        object.insert(field.storedKey, QJsonValue(*value));
     }
 }
 
-template <auto member>
-void writeNumber(QJsonObject& object, QLatin1StringView key, const NetworkConditions& conditions) {
-    if (const auto& number = conditions.*member) {
-        // qint64, not the platform's long: QJsonValue takes that one.
-        using Stored = std::conditional_t<std::is_integral_v<std::decay_t<decltype(*number)>>,
-                                          qint64, double>;
-        object.insert(key, QJsonValue(static_cast<Stored>(*number)));
+// False when the value is present but not of the condition's kind.
+bool readCondition(const QJsonValue& value, const NetworkConditions::Field& field,
+                   NetworkConditions& conditions) {
+    if (field.bandwidth != nullptr) {
+        conditions.*field.bandwidth = Bandwidth::fromJson(value);
+        return (conditions.*field.bandwidth).has_value();
     }
-}
-
-template <auto member>
-bool readBandwidth(const QJsonValue& value, NetworkConditions& conditions) {
-    conditions.*member = Bandwidth::fromJson(value);
-    return (conditions.*member).has_value();
-}
-
-template <auto member>
-bool readInteger(const QJsonValue& value, NetworkConditions& conditions) {
-    conditions.*member = JsonNumbers::integer(value);
-    return (conditions.*member).has_value();
-}
-
-template <auto member>
-bool readDouble(const QJsonValue& value, NetworkConditions& conditions) {
+    if (field.milliseconds != nullptr) {
+        conditions.*field.milliseconds = JsonNumbers::integer(value);
+        return (conditions.*field.milliseconds).has_value();
+    }
     if (!value.isDouble()) {
         return false;
     }
-    conditions.*member = value.toDouble();
+    conditions.*field.percent = value.toDouble();
     return true;
 }
-
-using C = NetworkConditions;
-
-// Whole milliseconds are integers; percentages may have fractions.
-const std::array<ConditionKey, 9> kConditionKeys{{
-    {QLatin1StringView("downloadBandwidth"), writeBandwidth<&C::downloadBandwidth>,
-     readBandwidth<&C::downloadBandwidth>},
-    {QLatin1StringView("uploadBandwidth"), writeBandwidth<&C::uploadBandwidth>,
-     readBandwidth<&C::uploadBandwidth>},
-    {QLatin1StringView("latency"), writeNumber<&C::latency>, readInteger<&C::latency>},
-    {QLatin1StringView("packetLossPercent"), writeNumber<&C::packetLossPercent>,
-     readDouble<&C::packetLossPercent>},
-    {QLatin1StringView("dnsDelay"), writeNumber<&C::dnsDelay>, readInteger<&C::dnsDelay>},
-    {QLatin1StringView("jitter"), writeNumber<&C::jitter>, readInteger<&C::jitter>},
-    {QLatin1StringView("packetLossCorrelationPercent"),
-     writeNumber<&C::packetLossCorrelationPercent>, readDouble<&C::packetLossCorrelationPercent>},
-    {QLatin1StringView("reorderPercent"), writeNumber<&C::reorderPercent>,
-     readDouble<&C::reorderPercent>},
-    {QLatin1StringView("duplicatePercent"), writeNumber<&C::duplicatePercent>,
-     readDouble<&C::duplicatePercent>},
-}};
 
 constexpr QLatin1StringView kId("id");
 constexpr QLatin1StringView kName("name");
@@ -89,8 +53,8 @@ bool isKnown(const QString& key) {
             return true;
         }
     }
-    for (const ConditionKey& condition : kConditionKeys) {
-        if (key == condition.key) {
+    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
+        if (key == field.storedKey) {
             return true;
         }
     }
@@ -106,8 +70,8 @@ QJsonObject encode(const ThrottleProfile& profile) {
     object.insert(kName, profile.name);
     object.insert(kIsBuiltIn, profile.isBuiltIn());
     object.insert(kShowInMenu, profile.showInMenu);
-    for (const ConditionKey& condition : kConditionKeys) {
-        condition.write(object, condition.key, profile.conditions());
+    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
+        writeCondition(object, field, profile.conditions);
     }
     return object;
 }
@@ -131,16 +95,16 @@ std::optional<ThrottleProfile> decode(const QJsonValue& json) {
     }
     // Conditions may be absent or null; anything else must decode.
     NetworkConditions conditions;
-    for (const ConditionKey& condition : kConditionKeys) {
-        const QJsonValue value = object.value(condition.key);
-        if (!value.isUndefined() && !value.isNull() && !condition.read(value, conditions)) {
+    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
+        const QJsonValue value = object.value(field.storedKey);
+        if (!value.isUndefined() && !value.isNull() && !readCondition(value, field, conditions)) {
             return std::nullopt;
         }
     }
     ThrottleProfile profile(*id, nameValue.toString(), NetworkConditions{}, builtInValue.toBool(),
                             showValue.toBool());
     // Assigned past the constructor, which would clamp the loss.
-    profile.conditions() = conditions;
+    profile.conditions = conditions;
     for (auto entry = object.begin(); entry != object.end(); ++entry) {
         if (!isKnown(entry.key())) {
             profile.otherKeys.insert(entry.key(), entry.value());

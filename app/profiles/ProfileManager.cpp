@@ -68,7 +68,7 @@ QByteArray encodeProfiles(const QList<ThrottleProfile>& profiles) {
 // conditions whole and the keys of a newer build, so that a duplicate
 // carries everything its original has.
 ThrottleProfile editableCopy(const ThrottleProfile& profile, const QUuid& id, const QString& name) {
-    ThrottleProfile copy(id, name, profile.conditions(), false, true);
+    ThrottleProfile copy(id, name, profile.conditions, false, true);
     copy.otherKeys = profile.otherKeys;
     return copy;
 }

@@ -1,28 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "NetworkConditions.h"
+
+#include <QString>
 #include <QStringList>
 
 #include <map>
 
 // The outcome of checking a whole form: the flat list feeds the editor's error
-// box, the per-field map the hints under each input.
+// box, the name's and each condition's first message the hints under them.
 struct ProfileValidationResult {
-    enum class ProfileField {
-        name,
-        downloadBandwidth,
-        uploadBandwidth,
-        latency,
-        packetLoss,
-        dnsDelay,
-        jitter,
-        packetLossCorrelation,
-        reorder,
-        duplicate,
-        general
-    };
-
     bool isValid = true;
     QStringList errors;
-    std::map<ProfileField, QString> fieldErrors;
+    QString nameError;
+    std::map<Condition, QString> conditionErrors;
 };

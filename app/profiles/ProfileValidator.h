@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "BandwidthUnit.h"
+#include "NetworkConditions.h"
 #include "ProfileFormData.h"
 #include "ProfileValidationResult.h"
 #include "ValidationResult.h"
@@ -25,19 +25,11 @@ public:
     static ValidationResult validateNameUniqueness(const QString& name,
                                                    const QStringList& existingNames,
                                                    const std::optional<QUuid>& excludingId);
-    // The value counts in `unit`: 10000 Mbps is the most, and 10000 Kbps is not.
-    static ValidationResult validateBandwidth(const QString& value, bool isEnabled,
-                                              BandwidthUnit unit);
-    static ValidationResult validateLatency(const QString& value, bool isEnabled);
-    static ValidationResult validatePacketLoss(const QString& value, bool isEnabled);
-    static ValidationResult validateDnsDelay(const QString& value, bool isEnabled);
-    // Each on its own; how they bound one another (jitter within the
-    // latency, a correlation only of a loss, reordering only ahead of a
-    // delay) is checked with the whole form.
-    static ValidationResult validateJitter(const QString& value, bool isEnabled);
-    static ValidationResult validatePacketLossCorrelation(const QString& value, bool isEnabled);
-    static ValidationResult validateReorder(const QString& value, bool isEnabled);
-    static ValidationResult validateDuplicate(const QString& value, bool isEnabled);
+    // One condition on its own, by its kind: a bandwidth counts in its unit
+    // (10000 Mbps is the most, and 10000 Kbps is not), milliseconds and
+    // percentages within the helper's limit of the condition. How conditions
+    // bound one another is checked with the whole form.
+    static ValidationResult validateCondition(Condition condition, const ConditionInput& input);
 
     static ProfileValidationResult validateProfile(const ProfileFormData& form,
                                                    const QStringList& existingNames,

@@ -64,12 +64,12 @@ ThrottleProfile preset(int number, const char* name, std::optional<Bandwidth> do
 
 ThrottleProfile::ThrottleProfile(QUuid id, QString name, const NetworkConditions& conditions,
                                  bool isBuiltIn, bool showInMenu)
-    : NetworkConditions(conditions)
-    , name(std::move(name))
+    : name(std::move(name))
+    , conditions(conditions)
     , showInMenu(showInMenu)
     , m_id(id)
     , m_isBuiltIn(isBuiltIn) {
-    packetLossPercent = clampedLoss(packetLossPercent);
+    this->conditions.packetLossPercent = clampedLoss(this->conditions.packetLossPercent);
 }
 
 ThrottleProfile::ThrottleProfile(QUuid id, QString name, std::optional<Bandwidth> downloadBandwidth,
@@ -84,39 +84,41 @@ ThrottleProfile::ThrottleProfile(QUuid id, QString name, std::optional<Bandwidth
           isBuiltIn, showInMenu) {}
 
 QString ThrottleProfile::shortDescription() const {
+    const NetworkConditions& c = conditions;
     QStringList parts;
-    if (downloadBandwidth) {
-        parts << QStringLiteral("D: ") + bandwidthText(*downloadBandwidth);
+    if (c.downloadBandwidth) {
+        parts << QStringLiteral("D: ") + bandwidthText(*c.downloadBandwidth);
     }
-    if (uploadBandwidth) {
-        parts << QStringLiteral("U: ") + bandwidthText(*uploadBandwidth);
+    if (c.uploadBandwidth) {
+        parts << QStringLiteral("U: ") + bandwidthText(*c.uploadBandwidth);
     }
-    if (latency) {
-        parts << QString::number(*latency) + QStringLiteral("ms");
+    if (c.latency) {
+        parts << QString::number(*c.latency) + QStringLiteral("ms");
     }
-    if (jitter.value_or(0) > 0) {
-        parts << QStringLiteral("±") + QString::number(*jitter) + QStringLiteral("ms jitter");
+    if (c.jitter.value_or(0) > 0) {
+        parts << QStringLiteral("±") + QString::number(*c.jitter) + QStringLiteral("ms jitter");
     }
-    if (packetLossPercent && *packetLossPercent > 0) {
+    if (c.packetLossPercent && *c.packetLossPercent > 0) {
         // Truncated, not rounded: 2.7 reads "2% loss".
-        parts << wholePart(*packetLossPercent) + QStringLiteral("% loss");
+        parts << wholePart(*c.packetLossPercent) + QStringLiteral("% loss");
     }
-    if (packetLossCorrelationPercent.value_or(0.0) > 0.0) {
-        parts << percentText(*packetLossCorrelationPercent) + QStringLiteral(" loss correlation");
+    if (c.packetLossCorrelationPercent.value_or(0.0) > 0.0) {
+        parts << percentText(*c.packetLossCorrelationPercent) + QStringLiteral(" loss correlation");
     }
-    if (reorderPercent.value_or(0.0) > 0.0) {
-        parts << percentText(*reorderPercent) + QStringLiteral(" reordered");
+    if (c.reorderPercent.value_or(0.0) > 0.0) {
+        parts << percentText(*c.reorderPercent) + QStringLiteral(" reordered");
     }
-    if (duplicatePercent.value_or(0.0) > 0.0) {
-        parts << percentText(*duplicatePercent) + QStringLiteral(" duplicated");
+    if (c.duplicatePercent.value_or(0.0) > 0.0) {
+        parts << percentText(*c.duplicatePercent) + QStringLiteral(" duplicated");
     }
-    if (dnsDelay) {
-        parts << QStringLiteral("DNS: ") + QString::number(*dnsDelay) + QStringLiteral("ms");
+    if (c.dnsDelay) {
+        parts << QStringLiteral("DNS: ") + QString::number(*c.dnsDelay) + QStringLiteral("ms");
     }
     return parts.isEmpty() ? QStringLiteral("No limits") : parts.join(u", ");
 }
 
 QString ThrottleProfile::formattedPacketLoss() const {
+    const std::optional<double>& packetLossPercent = conditions.packetLossPercent;
     // Written as "not greater than zero" so that a NaN, which no form lets
     // through, still reads "None" instead of "nan%".
     if (!packetLossPercent || !(*packetLossPercent > 0)) {
@@ -172,18 +174,22 @@ const QList<ThrottleProfile>& ThrottleProfile::Preset::profiles() {
 }
 
 size_t qHash(const ThrottleProfile& profile, size_t seed) {
-    const auto optionalHash = [](const auto& field) -> size_t {
-        return field ? qHash(*field) + 1 : 0;
-    };
-    const auto bandwidthHash = [](const std::optional<Bandwidth>& field) -> size_t {
-        return field ? qHashMulti(0, field->value, static_cast<int>(field->unit)) + 1 : 0;
-    };
-    const size_t richer = qHashMulti(
-        0, optionalHash(profile.jitter), optionalHash(profile.packetLossCorrelationPercent),
-        optionalHash(profile.reorderPercent), optionalHash(profile.duplicatePercent),
-        qHash(profile.otherKeys));
-    return qHashMulti(seed, profile.id(), profile.name, bandwidthHash(profile.downloadBandwidth),
-                      bandwidthHash(profile.uploadBandwidth), optionalHash(profile.latency),
-                      optionalHash(profile.packetLossPercent), optionalHash(profile.dnsDelay),
-                      profile.isBuiltIn(), profile.showInMenu, richer);
+    size_t conditions = 0;
+    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
+        size_t hash = 0;
+        if (field.bandwidth != nullptr) {
+            if (const auto& bandwidth = profile.conditions.*field.bandwidth) {
+                hash = qHashMulti(0, bandwidth->value, static_cast<int>(bandwidth->unit)) + 1;
+            }
+        } else if (field.milliseconds != nullptr) {
+            if (const auto& value = profile.conditions.*field.milliseconds) {
+                hash = qHash(*value) + 1;
+            }
+        } else if (const auto& value = profile.conditions.*field.percent) {
+            hash = qHash(*value) + 1;
+        }
+        conditions = qHashMulti(conditions, hash);
+    }
+    return qHashMulti(seed, profile.id(), profile.name, conditions, profile.isBuiltIn(),
+                      profile.showInMenu, qHash(profile.otherKeys));
 }

@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <optional>
 
-// A named set of network conditions (the base, whose fields are the
-// profile's). Identity and the built-in flag are fixed at construction.
-class ThrottleProfile final : public NetworkConditions {
+// A named set of network conditions. Identity and the built-in flag are
+// fixed at construction.
+class ThrottleProfile final {
 public:
     // Clamps a present packet loss into 0 to 100: this is how the application
     // builds profiles for the user. Decoding keeps stored values as they are.
@@ -30,10 +30,8 @@ public:
     QUuid id() const { return m_id; }
     bool isBuiltIn() const { return m_isBuiltIn; }
 
-    const NetworkConditions& conditions() const { return *this; }
-    NetworkConditions& conditions() { return *this; }
-
     QString name;
+    NetworkConditions conditions;
     bool showInMenu = true;
     // The keys of a stored record that this build does not know (a newer
     // build's conditions, say), kept to be written back with the profile.

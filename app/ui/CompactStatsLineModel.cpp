@@ -58,14 +58,17 @@ QString CompactStatsLineModel::statsString(const ThrottleProfile& profile,
 }
 
 QString CompactStatsLineModel::conditionsString(const ThrottleProfile& profile, Length length) {
-    QStringList parts{bandwidthText(profile.downloadBandwidth, length) + QStringLiteral(" ↓"),
-                      bandwidthText(profile.uploadBandwidth, length) + QStringLiteral(" ↑")};
-    if (profile.latency && *profile.latency >= 1) {
-        parts << (profile.jitter.value_or(0) > 0
-                      ? QStringLiteral("+%1±%2ms").arg(*profile.latency).arg(*profile.jitter)
-                      : QStringLiteral("+%1ms").arg(*profile.latency));
+    QStringList parts{
+        bandwidthText(profile.conditions.downloadBandwidth, length) + QStringLiteral(" ↓"),
+        bandwidthText(profile.conditions.uploadBandwidth, length) + QStringLiteral(" ↑")};
+    if (profile.conditions.latency && *profile.conditions.latency >= 1) {
+        parts << (profile.conditions.jitter.value_or(0) > 0
+                      ? QStringLiteral("+%1±%2ms")
+                            .arg(*profile.conditions.latency)
+                            .arg(*profile.conditions.jitter)
+                      : QStringLiteral("+%1ms").arg(*profile.conditions.latency));
     }
-    if (profile.packetLossPercent && *profile.packetLossPercent > 0) {
+    if (profile.conditions.packetLossPercent && *profile.conditions.packetLossPercent > 0) {
         parts << profile.formattedPacketLoss();
     }
     return parts.join(QStringLiteral(" · "));

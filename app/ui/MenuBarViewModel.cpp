@@ -42,10 +42,6 @@ QCoro::Task<> removeThrottlingAndQuit(ThrottleService& throttleService,
     quitOnce();
 }
 
-bool blocksAllTraffic(const ThrottleProfile& profile) {
-    return profile.packetLossPercent && *profile.packetLossPercent >= 100.0;
-}
-
 bool sameProfile(const std::optional<ThrottleProfile>& profile, const ThrottleProfile& other) {
     return profile && profile->id() == other.id();
 }
@@ -154,7 +150,7 @@ void MenuBarViewModel::handleToggle(bool newValue) {
         showError(QStringLiteral("No profile available to apply"));
         return;
     }
-    if (blocksAllTraffic(*candidate)) {
+    if (candidate->conditions.blocksAllTraffic()) {
         askToConfirm(*candidate);
         return;
     }
@@ -165,7 +161,7 @@ void MenuBarViewModel::handleToggle(bool newValue) {
 
 void MenuBarViewModel::selectProfile(const ThrottleProfile& profile) {
     // While throttling is off the choice is only recorded: the switch asks.
-    if (blocksAllTraffic(profile) && isEnabled()) {
+    if (profile.conditions.blocksAllTraffic() && isEnabled()) {
         askToConfirm(profile);
         return;
     }

@@ -15,19 +15,15 @@ namespace {
 // A new profile starts with the limits most people try first.
 ProfileFormData newProfileForm() {
     ProfileFormData form;
-    form.downloadSpeed = QStringLiteral("10");
-    form.downloadUnit = BandwidthUnit::mbps;
-    form.hasDownloadLimit = true;
-    form.uploadSpeed = QStringLiteral("5");
-    form.uploadUnit = BandwidthUnit::mbps;
-    form.hasUploadLimit = true;
+    form[Condition::download] = {QStringLiteral("10"), true, BandwidthUnit::mbps};
+    form[Condition::upload] = {QStringLiteral("5"), true, BandwidthUnit::mbps};
     return form;
 }
 
 // The loss the slider can stand at: a finite number in the text.
 std::optional<double> sliderLoss(const ProfileFormData& form) {
     const std::optional<double> loss =
-        NumberText::decimalNumber(NumberText::trimmed(form.packetLoss));
+        NumberText::decimalNumber(NumberText::trimmed(form[Condition::packetLoss].text));
     return loss && std::isfinite(*loss) ? loss : std::nullopt;
 }
 
@@ -37,12 +33,6 @@ bool setsCondition(const QString& text) {
     const QString trimmed = NumberText::trimmed(text);
     return !trimmed.isEmpty() && NumberText::decimalNumber(trimmed) != 0.0;
 }
-
-constexpr ProfileValidationResult::ProfileField kAdvancedFields[] = {
-    ProfileValidationResult::ProfileField::jitter,
-    ProfileValidationResult::ProfileField::packetLossCorrelation,
-    ProfileValidationResult::ProfileField::reorder,
-    ProfileValidationResult::ProfileField::duplicate};
 
 } // namespace
 
@@ -56,6 +46,10 @@ ProfileEditorViewModel::ProfileEditorViewModel(ProfileEditorState& state,
     // An opener that prepares the state while the window is open wants its
     // profile shown, not the one the window had.
     connect(&m_state, &ProfileEditorState::changed, this, &ProfileEditorViewModel::loadProfile);
+    connect(this, &ProfileEditorViewModel::formChanged, this,
+            &ProfileEditorViewModel::updateAdvancedConditions);
+    connect(this, &ProfileEditorViewModel::validationChanged, this,
+            &ProfileEditorViewModel::updateAdvancedConditions);
     loadProfile();
 }
 
@@ -88,7 +82,7 @@ QStringList ProfileEditorViewModel::unitNames() const {
 }
 
 bool ProfileEditorViewModel::showsPacketLossSlider() const {
-    return m_form.hasPacketLoss && !isReadOnly() && sliderLoss(m_form).has_value();
+    return hasPacketLoss() && !isReadOnly() && sliderLoss(m_form).has_value();
 }
 
 double ProfileEditorViewModel::packetLossSliderValue() const {
@@ -132,12 +126,24 @@ QStringList ProfileEditorViewModel::errorLines() const {
     return lines;
 }
 
-QString ProfileEditorViewModel::fieldMessage(Field field) const {
+QString ProfileEditorViewModel::nameMessage() const {
     if (!m_hasAttemptedSave || !m_validationResult) {
         return {};
     }
-    const auto it = m_validationResult->fieldErrors.find(field);
-    return it == m_validationResult->fieldErrors.end() ? QString() : it->second;
+    return m_validationResult->nameError;
+}
+
+QString ProfileEditorViewModel::conditionMessage(Condition condition) const {
+    if (!m_hasAttemptedSave || !m_validationResult) {
+        return {};
+    }
+    const auto it = m_validationResult->conditionErrors.find(condition);
+    return it == m_validationResult->conditionErrors.end() ? QString() : it->second;
+}
+
+void ProfileEditorViewModel::updateAdvancedConditions() {
+    m_advancedConditions.update(
+        m_form, [this](Condition condition) { return conditionMessage(condition); });
 }
 
 void ProfileEditorViewModel::loadProfile() {
@@ -158,7 +164,7 @@ void ProfileEditorViewModel::loadProfile() {
     m_hasAttemptedSave = false;
     m_isSaving = false;
     m_showingDeleteConfirmation = false;
-    setShowsAdvanced(m_profile && m_profile->hasRicherConditions());
+    setShowsAdvanced(m_profile && m_profile->conditions.hasAdvancedConditions());
     Q_EMIT inputsChanged();
     Q_EMIT formChanged();
     Q_EMIT validationChanged();
@@ -182,8 +188,8 @@ void ProfileEditorViewModel::saveProfile() {
     m_storeMessage.clear();
     validateForm();
     if (!m_validationResult->isValid) {
-        for (const Field field : kAdvancedFields) {
-            if (m_validationResult->fieldErrors.contains(field)) {
+        for (const auto& [condition, message] : m_validationResult->conditionErrors) {
+            if (NetworkConditions::field(condition).advanced) {
                 setShowsAdvanced(true);
             }
         }
@@ -255,12 +261,40 @@ BandwidthUnit ProfileEditorViewModel::unitAt(int index) {
                                                           : BandwidthUnit::mbps;
 }
 
-void ProfileEditorViewModel::setAdvancedField(QString ProfileFormData::*text,
-                                              bool ProfileFormData::*isSet, const QString& value) {
+void ProfileEditorViewModel::setName(const QString& value) {
     ProfileFormData next = m_form;
-    next.*text = value;
-    next.*isSet = setsCondition(value);
+    next.name = value;
     setForm(next);
+}
+
+void ProfileEditorViewModel::setText(Condition condition, const QString& value) {
+    ProfileFormData next = m_form;
+    next[condition].text = value;
+    setForm(next);
+}
+
+void ProfileEditorViewModel::setUnit(Condition condition, int index) {
+    ProfileFormData next = m_form;
+    next[condition].unit = unitAt(index);
+    setForm(next);
+}
+
+void ProfileEditorViewModel::setOn(Condition condition, bool on) {
+    ProfileFormData next = m_form;
+    next[condition].isOn = on;
+    setForm(next);
+}
+
+void ProfileEditorViewModel::setAdvancedCondition(Condition condition, const QString& value) {
+    ProfileFormData next = m_form;
+    next[condition] = {value, setsCondition(value)};
+    setForm(next);
+}
+
+void ProfileEditorViewModel::setAdvancedRow(int row, const QString& value) {
+    if (row >= 0 && row < m_advancedConditions.rowCount()) {
+        setAdvancedCondition(m_advancedConditions.conditionAt(row), value);
+    }
 }
 
 void ProfileEditorViewModel::setForm(const ProfileFormData& form) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "AdvancedConditionsModel.h"
 #include "ProfileEditorState.h"
 #include "ProfileFormData.h"
 #include "ProfileManager.h"
@@ -42,11 +43,7 @@ class ProfileEditorViewModel final : public QObject {
     Q_PROPERTY(bool hasDnsDelay READ hasDnsDelay WRITE setHasDnsDelay NOTIFY formChanged)
     // The advanced conditions have no switches: an empty or zero text is an
     // absent condition, anything else is checked.
-    Q_PROPERTY(QString jitter READ jitter WRITE setJitter NOTIFY formChanged)
-    Q_PROPERTY(QString packetLossCorrelation READ packetLossCorrelation WRITE
-                   setPacketLossCorrelation NOTIFY formChanged)
-    Q_PROPERTY(QString reorder READ reorder WRITE setReorder NOTIFY formChanged)
-    Q_PROPERTY(QString duplicate READ duplicate WRITE setDuplicate NOTIFY formChanged)
+    Q_PROPERTY(AdvancedConditionsModel* advancedConditions READ advancedConditions CONSTANT)
     Q_PROPERTY(bool showsAdvanced READ showsAdvanced NOTIFY advancedChanged)
     // The unit pickers' entries, in the order of the unit indexes above.
     Q_PROPERTY(QList<QString> unitNames READ unitNames CONSTANT)
@@ -61,18 +58,11 @@ class ProfileEditorViewModel final : public QObject {
     Q_PROPERTY(QString latencyMessage READ latencyMessage NOTIFY validationChanged)
     Q_PROPERTY(QString packetLossMessage READ packetLossMessage NOTIFY validationChanged)
     Q_PROPERTY(QString dnsDelayMessage READ dnsDelayMessage NOTIFY validationChanged)
-    Q_PROPERTY(QString jitterMessage READ jitterMessage NOTIFY validationChanged)
-    Q_PROPERTY(QString packetLossCorrelationMessage READ packetLossCorrelationMessage NOTIFY
-                   validationChanged)
-    Q_PROPERTY(QString reorderMessage READ reorderMessage NOTIFY validationChanged)
-    Q_PROPERTY(QString duplicateMessage READ duplicateMessage NOTIFY validationChanged)
 
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY flagsChanged)
     Q_PROPERTY(bool showingDeleteConfirmation READ showingDeleteConfirmation NOTIFY flagsChanged)
 
 public:
-    using Field = ProfileValidationResult::ProfileField;
-
     // Loads the state's profile at once and again whenever an opener
     // prepares the state, which every opener does before it opens the window:
     // each opening shows a freshly loaded form.
@@ -87,51 +77,38 @@ public:
 
     const ProfileFormData& formData() const { return m_form; }
     QString name() const { return m_form.name; }
-    QString downloadSpeed() const { return m_form.downloadSpeed; }
-    int downloadUnit() const { return static_cast<int>(m_form.downloadUnit); }
-    bool hasDownloadLimit() const { return m_form.hasDownloadLimit; }
-    QString uploadSpeed() const { return m_form.uploadSpeed; }
-    int uploadUnit() const { return static_cast<int>(m_form.uploadUnit); }
-    bool hasUploadLimit() const { return m_form.hasUploadLimit; }
-    QString latency() const { return m_form.latency; }
-    bool hasLatency() const { return m_form.hasLatency; }
-    QString packetLoss() const { return m_form.packetLoss; }
-    bool hasPacketLoss() const { return m_form.hasPacketLoss; }
-    QString dnsDelay() const { return m_form.dnsDelay; }
-    bool hasDnsDelay() const { return m_form.hasDnsDelay; }
-    QString jitter() const { return m_form.jitter; }
-    QString packetLossCorrelation() const { return m_form.packetLossCorrelation; }
-    QString reorder() const { return m_form.reorder; }
-    QString duplicate() const { return m_form.duplicate; }
+    QString downloadSpeed() const { return m_form[Condition::download].text; }
+    int downloadUnit() const { return static_cast<int>(m_form[Condition::download].unit); }
+    bool hasDownloadLimit() const { return m_form[Condition::download].isOn; }
+    QString uploadSpeed() const { return m_form[Condition::upload].text; }
+    int uploadUnit() const { return static_cast<int>(m_form[Condition::upload].unit); }
+    bool hasUploadLimit() const { return m_form[Condition::upload].isOn; }
+    QString latency() const { return m_form[Condition::latency].text; }
+    bool hasLatency() const { return m_form[Condition::latency].isOn; }
+    QString packetLoss() const { return m_form[Condition::packetLoss].text; }
+    bool hasPacketLoss() const { return m_form[Condition::packetLoss].isOn; }
+    QString dnsDelay() const { return m_form[Condition::dnsDelay].text; }
+    bool hasDnsDelay() const { return m_form[Condition::dnsDelay].isOn; }
+    AdvancedConditionsModel* advancedConditions() { return &m_advancedConditions; }
 
-    void setName(const QString& value) { setField(&ProfileFormData::name, value); }
-    void setDownloadSpeed(const QString& value) {
-        setField(&ProfileFormData::downloadSpeed, value);
-    }
-    void setDownloadUnit(int index) { setField(&ProfileFormData::downloadUnit, unitAt(index)); }
-    void setHasDownloadLimit(bool on) { setField(&ProfileFormData::hasDownloadLimit, on); }
-    void setUploadSpeed(const QString& value) { setField(&ProfileFormData::uploadSpeed, value); }
-    void setUploadUnit(int index) { setField(&ProfileFormData::uploadUnit, unitAt(index)); }
-    void setHasUploadLimit(bool on) { setField(&ProfileFormData::hasUploadLimit, on); }
-    void setLatency(const QString& value) { setField(&ProfileFormData::latency, value); }
-    void setHasLatency(bool on) { setField(&ProfileFormData::hasLatency, on); }
-    void setPacketLoss(const QString& value) { setField(&ProfileFormData::packetLoss, value); }
-    void setHasPacketLoss(bool on) { setField(&ProfileFormData::hasPacketLoss, on); }
-    void setDnsDelay(const QString& value) { setField(&ProfileFormData::dnsDelay, value); }
-    void setHasDnsDelay(bool on) { setField(&ProfileFormData::hasDnsDelay, on); }
-    void setJitter(const QString& value) {
-        setAdvancedField(&ProfileFormData::jitter, &ProfileFormData::hasJitter, value);
-    }
-    void setPacketLossCorrelation(const QString& value) {
-        setAdvancedField(&ProfileFormData::packetLossCorrelation,
-                         &ProfileFormData::hasPacketLossCorrelation, value);
-    }
-    void setReorder(const QString& value) {
-        setAdvancedField(&ProfileFormData::reorder, &ProfileFormData::hasReorder, value);
-    }
-    void setDuplicate(const QString& value) {
-        setAdvancedField(&ProfileFormData::duplicate, &ProfileFormData::hasDuplicate, value);
-    }
+    void setName(const QString& value);
+    void setDownloadSpeed(const QString& value) { setText(Condition::download, value); }
+    void setDownloadUnit(int index) { setUnit(Condition::download, index); }
+    void setHasDownloadLimit(bool on) { setOn(Condition::download, on); }
+    void setUploadSpeed(const QString& value) { setText(Condition::upload, value); }
+    void setUploadUnit(int index) { setUnit(Condition::upload, index); }
+    void setHasUploadLimit(bool on) { setOn(Condition::upload, on); }
+    void setLatency(const QString& value) { setText(Condition::latency, value); }
+    void setHasLatency(bool on) { setOn(Condition::latency, on); }
+    void setPacketLoss(const QString& value) { setText(Condition::packetLoss, value); }
+    void setHasPacketLoss(bool on) { setOn(Condition::packetLoss, on); }
+    void setDnsDelay(const QString& value) { setText(Condition::dnsDelay, value); }
+    void setHasDnsDelay(bool on) { setOn(Condition::dnsDelay, on); }
+    // A condition of the Advanced section is set by typing it: nothing, or a
+    // zero, leaves it out.
+    void setAdvancedCondition(Condition condition, const QString& value);
+    // The Advanced section's row `row` was typed in.
+    Q_INVOKABLE void setAdvancedRow(int row, const QString& value);
 
     // Folded unless the loaded profile has an advanced condition, or a save
     // attempt finds a fault in one: a message is never hidden in it.
@@ -153,19 +130,13 @@ public:
     // "• " and each message, in check order.
     QStringList errorLines() const;
     // The message under a field; empty before the first save attempt.
-    QString fieldMessage(Field field) const;
-    QString nameMessage() const { return fieldMessage(Field::name); }
-    QString downloadMessage() const { return fieldMessage(Field::downloadBandwidth); }
-    QString uploadMessage() const { return fieldMessage(Field::uploadBandwidth); }
-    QString latencyMessage() const { return fieldMessage(Field::latency); }
-    QString packetLossMessage() const { return fieldMessage(Field::packetLoss); }
-    QString dnsDelayMessage() const { return fieldMessage(Field::dnsDelay); }
-    QString jitterMessage() const { return fieldMessage(Field::jitter); }
-    QString packetLossCorrelationMessage() const {
-        return fieldMessage(Field::packetLossCorrelation);
-    }
-    QString reorderMessage() const { return fieldMessage(Field::reorder); }
-    QString duplicateMessage() const { return fieldMessage(Field::duplicate); }
+    QString nameMessage() const;
+    QString conditionMessage(Condition condition) const;
+    QString downloadMessage() const { return conditionMessage(Condition::download); }
+    QString uploadMessage() const { return conditionMessage(Condition::upload); }
+    QString latencyMessage() const { return conditionMessage(Condition::latency); }
+    QString packetLossMessage() const { return conditionMessage(Condition::packetLoss); }
+    QString dnsDelayMessage() const { return conditionMessage(Condition::dnsDelay); }
 
     bool isSaving() const { return m_isSaving; }
     bool showingDeleteConfirmation() const { return m_showingDeleteConfirmation; }
@@ -192,15 +163,12 @@ Q_SIGNALS:
 private:
     static BandwidthUnit unitAt(int index);
 
-    template <typename T>
-    void setField(T ProfileFormData::*field, const T& value) {
-        ProfileFormData next = m_form;
-        next.*field = value;
-        setForm(next);
-    }
-    void setAdvancedField(QString ProfileFormData::*text, bool ProfileFormData::*isSet,
-                          const QString& value);
+    void setText(Condition condition, const QString& value);
+    void setUnit(Condition condition, int index);
+    void setOn(Condition condition, bool on);
     void setForm(const ProfileFormData& form);
+    // After every change of the form or of its messages.
+    void updateAdvancedConditions();
     void setShowsAdvanced(bool shown);
     // The id a save keeps: only editing replaces a profile.
     std::optional<QUuid> editedId() const;
@@ -219,6 +187,7 @@ private:
     ProfileEditorState::Action m_onDelete;
 
     ProfileFormData m_form;
+    AdvancedConditionsModel m_advancedConditions;
     std::optional<ProfileValidationResult> m_validationResult;
     bool m_hasAttemptedSave = false;
     bool m_isSaving = false;

@@ -10,27 +10,28 @@ QList<ProfileStatChip> of(const ThrottleProfile& profile) {
     const auto bandwidth = [](const Bandwidth& limit) {
         return QString::number(limit.value) + u' ' + BandwidthUnits::displaySuffix(limit.unit);
     };
-    if (profile.downloadBandwidth) {
+    if (profile.conditions.downloadBandwidth) {
         chips.append({QStringLiteral("download"), QStringLiteral("↓"),
-                      bandwidth(*profile.downloadBandwidth)});
+                      bandwidth(*profile.conditions.downloadBandwidth)});
     }
-    if (profile.uploadBandwidth) {
-        chips.append(
-            {QStringLiteral("upload"), QStringLiteral("↑"), bandwidth(*profile.uploadBandwidth)});
+    if (profile.conditions.uploadBandwidth) {
+        chips.append({QStringLiteral("upload"), QStringLiteral("↑"),
+                      bandwidth(*profile.conditions.uploadBandwidth)});
     }
     // A present zero latency or DNS delay is configured but delays nothing.
-    if (profile.latency && *profile.latency >= 1) {
+    if (profile.conditions.latency && *profile.conditions.latency >= 1) {
         chips.append({QStringLiteral("latency"), QStringLiteral("◷"),
-                      QString::number(*profile.latency) + QStringLiteral("ms")});
+                      QString::number(*profile.conditions.latency) + QStringLiteral("ms")});
     }
-    if (profile.packetLossPercent && *profile.packetLossPercent > 0) {
+    if (profile.conditions.packetLossPercent && *profile.conditions.packetLossPercent > 0) {
         // Truncated: 2.5 reads "2%".
-        chips.append({QStringLiteral("packetLoss"), QStringLiteral("△"),
-                      QString::number(std::trunc(*profile.packetLossPercent), 'f', 0) + u'%'});
+        chips.append(
+            {QStringLiteral("packetLoss"), QStringLiteral("△"),
+             QString::number(std::trunc(*profile.conditions.packetLossPercent), 'f', 0) + u'%'});
     }
-    if (profile.dnsDelay && *profile.dnsDelay >= 1) {
+    if (profile.conditions.dnsDelay && *profile.conditions.dnsDelay >= 1) {
         chips.append({QStringLiteral("dnsDelay"), QStringLiteral("◉"),
-                      QString::number(*profile.dnsDelay) + QStringLiteral("ms")});
+                      QString::number(*profile.conditions.dnsDelay) + QStringLiteral("ms")});
     }
     return chips;
 }

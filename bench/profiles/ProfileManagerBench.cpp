@@ -64,7 +64,7 @@ void BM_PersistCustomProfiles(benchmark::State& state) {
     manager.loadCustomProfiles();
     ThrottleProfile changed = manager.customProfiles().constFirst();
     for (auto _ : state) {
-        changed.latency = *changed.latency + 1;
+        changed.conditions.latency = *changed.conditions.latency + 1;
         if (!manager.saveProfile(changed).ok()) {
             state.SkipWithError("the profiles file could not be written");
             break;
@@ -101,7 +101,7 @@ void BM_SeeAnotherWritersChange(benchmark::State& state) {
     QObject::connect(&watching, &ProfileManager::customProfilesChanged, [&seen] { seen = true; });
     for (auto _ : state) {
         seen = false;
-        changed.latency = *changed.latency + 1;
+        changed.conditions.latency = *changed.conditions.latency + 1;
         QElapsedTimer timer;
         timer.start();
         writing.saveProfile(changed);

@@ -1,34 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <cstdint>
+#include "ShapingPlan.h"
+#include "ThrottleParameters.h"
+
 #include <optional>
 #include <string>
-
-struct ThrottleParameters;
-
-// What one direction of traffic gets; zero leaves that condition out.
-struct DirectionShaping {
-    std::int64_t bandwidthBytesPerSecond = 0;
-    std::int64_t latencyMs = 0;
-    double packetLossPercent = 0.0;
-    // The delay varies by up to this much either way; never more than the
-    // latency, so no packet is due before it arrived.
-    std::int64_t jitterMs = 0;
-    double lossCorrelationPercent = 0.0;
-    double reorderPercent = 0.0;
-    double duplicatePercent = 0.0;
-};
-
-// A request already split into its two directions: the latency and the
-// jitter shared out, and what thins out, reorders or duplicates packets on
-// inbound traffic only.
-struct ShapingPlan {
-    DirectionShaping download;
-    DirectionShaping upload;
-
-    static ShapingPlan from(const ThrottleParameters& parameters);
-};
 
 // The kernel mechanism that shapes traffic. The engine owns the lock, the
 // state and the log lines every mechanism shares; a backend runs the tools and
@@ -37,10 +14,12 @@ class ShapingBackend {
 public:
     virtual ~ShapingBackend() = default;
 
-    // Why the mechanism cannot shape `plan` as asked, naming the condition;
-    // nothing when it can. Asked before anything in force is touched: a
-    // condition it would leave out is refused, never dropped.
-    virtual std::optional<std::string> refusal(const ShapingPlan&) const { return std::nullopt; }
+    // Why the mechanism cannot shape `parameters` as asked, naming the
+    // condition; nothing when it can. Asked before anything in force is
+    // touched: a condition it would leave out is refused, never dropped.
+    virtual std::optional<std::string> refusal(const ThrottleParameters&) const {
+        return std::nullopt;
+    }
 
     // Throws HelperError, or the runner's errors (a tool that cannot start or
     // runs too long). What a failure leaves behind is the backend's to say.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottlingManager.h"
 
-#include "DecimalFormat.h"
 #include "HelperError.h"
 #include "Logger.h"
 #include "ThrottleParameters.h"
@@ -16,40 +15,23 @@ ThrottlingManager::ThrottlingManager(const Logger& logger, std::unique_ptr<Shapi
 void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
     // The service front checks first; this guard keeps out-of-range values
     // away from the tools even for a caller that forgot.
-    if (const auto failure = checkThrottleParameters(requested)) {
+    if (const auto failure = requested.check()) {
         throw HelperError::validationFailed(*failure);
     }
-    const ThrottleParameters parameters = inSteps(requested);
+    const ThrottleParameters parameters = requested.inSteps();
 
     const std::lock_guard lock(m_stateLock);
-    std::string line =
-        "Enabling throttling: down=" + std::to_string(parameters.downloadBytesPerSecond) +
-        "B/s up=" + std::to_string(parameters.uploadBytesPerSecond) +
-        "B/s latency=" + std::to_string(parameters.latencyMs) +
-        "ms loss=" + formatShortestDecimal(parameters.packetLossPercent) +
-        "% dns=" + std::to_string(parameters.dnsDelayMs) + "ms";
-    // The richer conditions only when asked for, so that a request of the
+    // The optional conditions only when asked for, so that a request of the
     // five reads as it always did.
-    if (parameters.jitterMs > 0) {
-        line += " jitter=" + std::to_string(parameters.jitterMs) + "ms";
-    }
-    for (const auto& [name, percent] :
-         {std::pair{" correlation=", parameters.lossCorrelationPercent},
-          std::pair{" reorder=", parameters.reorderPercent},
-          std::pair{" duplicate=", parameters.duplicatePercent}}) {
-        if (percent > 0.0) {
-            line += name + formatShortestDecimal(percent) + "%";
-        }
-    }
-    m_logger.log(line);
+    m_logger.log("Enabling throttling: " + parameters.logText());
 
-    const ShapingPlan plan = ShapingPlan::from(parameters);
-    const DirectionShaping& download = plan.download;
-    const DirectionShaping& upload = plan.upload;
-    if (const auto refusal = m_backend->refusal(plan)) {
+    if (const auto refusal = m_backend->refusal(parameters)) {
         m_logger.log("Refused: " + *refusal);
         throw HelperError::validationFailed(*refusal);
     }
+    const ShapingPlan plan = ShapingPlan::from(parameters);
+    const DirectionShaping& download = plan.download;
+    const DirectionShaping& upload = plan.upload;
 
     cleanupRules();
     m_logger.log("Pipe config: download latency=" + std::to_string(download.latencyMs) +

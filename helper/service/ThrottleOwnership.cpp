@@ -39,10 +39,9 @@ QJsonObject toJson(const ThrottleOwnership::Record& record) {
 // What every record has, as written: the keys that are written even when
 // zero are required, the others may be absent.
 bool readParameters(const QJsonObject& json, ThrottleParameters& parameters) {
-    const QVariantMap alwaysWritten = ParameterDictionary::toWire({});
     for (const auto& field : ThrottleParameters::fields()) {
         const QJsonValue value = json.value(key(field.key));
-        if (value.isUndefined() && !alwaysWritten.contains(key(field.key))) {
+        if (value.isUndefined() && field.optional) {
             continue;
         }
         if (!value.isDouble()) {
@@ -82,7 +81,7 @@ std::optional<ThrottleOwnership::Record> fromJson(const QJsonObject& json) {
     // The file is root's, but what it makes the daemon do is checked as a
     // call's would be.
     if (!readParameters(json, record.parameters) || !owner.busName.startsWith(QLatin1Char(':')) ||
-        !isAcceptableDescription(owner.description) || checkThrottleParameters(record.parameters)) {
+        !isAcceptableDescription(owner.description) || record.parameters.check()) {
         return std::nullopt;
     }
     return record;

@@ -169,15 +169,10 @@ void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<>& reply,
     // What was read, not what was sent: a client's texts never reach the log.
     std::string line = "enableThrottlingWithParameters called with unreadable parameters";
     if (read) {
-        const ThrottleParameters& p = *read;
-        line = enableCallLine("enableThrottlingWithParameters",
-                              QString::number(p.downloadBytesPerSecond),
-                              QString::number(p.uploadBytesPerSecond), QString::number(p.latencyMs),
-                              p.packetLossPercent, QString::number(p.dnsDelayMs)) +
-               " jitter=" + std::to_string(p.jitterMs) +
-               " correlation=" + formatShortestDecimal(p.lossCorrelationPercent) +
-               " reorder=" + formatShortestDecimal(p.reorderPercent) +
-               " duplicate=" + formatShortestDecimal(p.duplicatePercent);
+        line = "enableThrottlingWithParameters called:";
+        for (const ThrottleParameters::Field& field : ThrottleParameters::fields()) {
+            line += " " + std::string(field.logName) + "=" + field.text(*read);
+        }
     }
     m_logger.log(line + (hold ? " held" : ""));
     Enable request{reply.caller(),       read.value_or(ThrottleParameters{}),
@@ -220,7 +215,7 @@ void VeltraneHelper::enable(Enable request) {
             refuse(Error::kInvalidArguments, request.unreadable);
             return;
         }
-        if (const auto failure = checkThrottleParameters(request.parameters)) {
+        if (const auto failure = request.parameters.check()) {
             m_logger.log("Validation failed: " + *failure);
             refuse(Error::kInvalidArguments, QString::fromStdString(*failure));
             return;

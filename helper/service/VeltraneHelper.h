@@ -60,7 +60,8 @@ public:
                             double packetLossPercent, qlonglong dnsDelayMs,
                             const QString& description, bool hold);
     // As EnableThrottlingAs, with the parameters named in a dictionary
-    // (HelperProtocol::Configuration), so that more need no new method.
+    // (the keys of ThrottleParameters::fields()), so that more need no new
+    // method.
     void EnableThrottlingWithParameters(const DelayedReply<>& reply, const QVariantMap& parameters,
                                         const QString& description, bool hold);
     void ReleaseThrottling(const DelayedReply<>& reply);

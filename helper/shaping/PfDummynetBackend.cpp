@@ -115,19 +115,11 @@ void PfDummynetBackend::note(const ChangeRecord::Entry& entry) {
     }
 }
 
-std::optional<std::string> PfDummynetBackend::refusal(const ShapingPlan& plan) const {
-    for (const DirectionShaping* shaping : {&plan.download, &plan.upload}) {
-        const std::pair<bool, const char*> unsupported[] = {
-            {shaping->jitterMs > 0, "Jitter"},
-            {shaping->lossCorrelationPercent > 0.0, "Loss correlation"},
-            {shaping->reorderPercent > 0.0, "Reordering"},
-            {shaping->duplicatePercent > 0.0, "Duplication"},
-        };
-        for (const auto& [asked, name] : unsupported) {
-            if (asked) {
-                return std::string(name) +
-                       " cannot be shaped with pf and dummynet; remove it from the profile";
-            }
+std::optional<std::string> PfDummynetBackend::refusal(const ThrottleParameters& parameters) const {
+    for (const ThrottleParameters::Field& field : ThrottleParameters::fields()) {
+        if (field.optional && field.isSet(parameters)) {
+            return std::string(field.name) +
+                   " cannot be shaped with pf and dummynet; remove it from the profile";
         }
     }
     return std::nullopt;

@@ -20,8 +20,9 @@ public:
     PfDummynetBackend(const Logger& logger, const CommandExecutor& executor,
                       EnginePaths paths = {});
 
-    // dummynet has no jitter, burst loss, reordering or duplication.
-    std::optional<std::string> refusal(const ShapingPlan& plan) const override;
+    // dummynet's pipes take the five conditions every client has always
+    // sent, none of those the dictionary of named parameters adds.
+    std::optional<std::string> refusal(const ThrottleParameters& parameters) const override;
     void applyShaping(const ShapingPlan& plan) override;
     void removeShaping() override;
     bool hasRecordedChanges() const override;

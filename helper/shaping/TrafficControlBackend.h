@@ -16,13 +16,9 @@
 class CommandExecutor;
 class Logger;
 
-// Shapes TCP and UDP with Linux traffic control on the machine's uplinks.
-// Outbound: an HTB root whose filters send TCP and UDP to a netem leaf,
-// everything else straight through. Inbound: an ingress qdisc whose filters
-// redirect TCP and UDP to an IFB device with netem under its root. In both
-// directions a pass-through token bucket in front of netem cuts offloaded
-// packets (GSO, GRO: up to 64 KB) into frames, so netem's packet-counted
-// queue holds frames, as a real link's does.
+// Shapes TCP and UDP with Linux traffic control on the machine's uplinks,
+// with the steps of TrafficControlSteps, recording each change before it
+// makes it.
 //
 // An interface that already carries another program's root, ingress or
 // clsact qdisc is left alone: the enable fails before changing anything. A
@@ -38,30 +34,6 @@ public:
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;
     void followUplinks() noexcept override;
-
-    // The netem options for one direction, "netem" first.
-    static std::vector<std::string> netemArguments(const DirectionShaping& shaping);
-
-    // One run of tc or ip: what shaping an interface takes, in order, and
-    // what undoes a recorded change. Shared with the script that does the
-    // same on another machine.
-    struct Step {
-        enum class Tool { tc, ip };
-        Tool tool = Tool::tc;
-        std::vector<std::string> arguments;
-        // What the run's failure is reported as.
-        std::string failure = {};
-        // The kernel feature the run adds, named when the kernel lacks it.
-        const char* kernelFeature = nullptr;
-        // What the run makes that must be undone; nothing for what goes
-        // with something made before (a class, a filter).
-        std::optional<ChangeRecord::Entry> entry = std::nullopt;
-    };
-    // `ifb` is the device that carries the download, `frameBytes` the
-    // largest frame of the interface (its MTU and a link-layer header).
-    static std::vector<Step> shapingSteps(const std::string& interface, const std::string& ifb,
-                                          const std::string& frameBytes, const ShapingPlan& plan);
-    static std::optional<Step> undoStep(const ChangeRecord::Entry& entry);
 
 private:
     std::vector<Uplink> readUplinks() const;

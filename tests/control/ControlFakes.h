@@ -62,7 +62,7 @@ private:
 class FakeHelperClient final : public HelperClient {
 public:
     // The conditions of every switch-on, through either call.
-    std::vector<HelperParameters> enables;
+    std::vector<ThrottleParameters> enables;
     // The description and hold of every take.
     std::vector<std::pair<QString, bool>> takes;
     int disables = 0;
@@ -70,7 +70,7 @@ public:
     // Reads of either kind.
     int statusQueries = 0;
     bool active = false;
-    std::optional<HelperParameters> configuration;
+    std::optional<ThrottleParameters> configuration;
     std::optional<ThrottleOwner> owner;
     // What the last clean-up could not remove.
     QString failure;
@@ -94,7 +94,7 @@ public:
         }
     }
     // Throttling switched on by someone else, or by a client that names no owner.
-    void takenBy(std::optional<ThrottleOwner> by, HelperParameters parameters = {1, 0, 0, 0, 0}) {
+    void takenBy(std::optional<ThrottleOwner> by, ThrottleParameters parameters = {1, 0, 0, 0, 0}) {
         active = true;
         configuration = parameters;
         owner = std::move(by);
@@ -134,10 +134,10 @@ public:
         failIfTold();
         co_return active;
     }
-    QCoro::Task<> enableThrottling(HelperParameters parameters) override {
+    QCoro::Task<> enableThrottling(ThrottleParameters parameters) override {
         co_await switchOn(parameters, ownerOf(QString(), false));
     }
-    QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
+    QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
                                  bool hold) override {
         takes.emplace_back(description, hold);
         co_await switchOn(parameters, ownerOf(description, hold));
@@ -175,7 +175,7 @@ private:
         void await_suspend(std::coroutine_handle<> call) { helper->m_waiting.push_back(call); }
         void await_resume() const {}
     };
-    QCoro::Task<> switchOn(HelperParameters parameters, ThrottleOwner by) {
+    QCoro::Task<> switchOn(ThrottleParameters parameters, ThrottleOwner by) {
         enables.push_back(parameters);
         co_await Gate{this};
         failIfTold();

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleError.h"
 
-#include "HelperParameters.h"
+#include "ApplyPreconditions.h"
+#include "ControlFakes.h"
 #include "WhatThrows.h"
 
 #include <gtest/gtest.h>
@@ -41,15 +42,24 @@ constexpr Bandwidth mbps(std::int64_t value) {
     return {value, BandwidthUnit::mbps};
 }
 
-TEST(HelperParametersTest, ABandwidthBeyondSixtyFourBitsIsRefusedNotWrapped) {
+TEST(ApplyPreconditionsTest, AProfileTheHelperWouldRefuseIsRefusedBeforeAnythingIsSent) {
+    FakeServiceRegistration registration;
+    const auto refusal = [&](const ThrottleProfile& profile) {
+        return whatThrows([&] { ApplyPreconditions::parametersToApply(profile, registration); });
+    };
+    EXPECT_EQ(refusal(profile({}, {}, {}, 0.0)),
+              "Invalid profile: Profile must have at least one throttling parameter configured");
     constexpr auto largest = std::numeric_limits<std::int64_t>::max();
     // The bit count already overflows 64 bits, but the bytes still fit.
-    EXPECT_EQ(HelperParameters::from(profile(kbps(largest / 125))).downloadBytesPerSecond,
+    EXPECT_EQ(ApplyPreconditions::parametersToApply(profile(kbps(largest / 125)), registration)
+                  .downloadBytesPerSecond,
               largest / 125 * 125);
-    EXPECT_EQ(whatThrows([&] { HelperParameters::from(profile(kbps(largest / 125 + 1))); }),
+    EXPECT_EQ(refusal(profile(kbps(largest / 125 + 1))),
               "Invalid profile: Download bandwidth is too large");
-    EXPECT_EQ(whatThrows([&] { HelperParameters::from(profile({}, mbps(largest))); }),
+    EXPECT_EQ(refusal(profile({}, mbps(largest))),
               "Invalid profile: Upload bandwidth is too large");
+    registration.status = ServiceStatus::requiresApproval;
+    EXPECT_EQ(refusal(profile(kbps(1))), ThrottleError::helperNotInstalled().what());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleService.h"
 
+#include "ApplyPreconditions.h"
 #include "ControlFakes.h"
 
 #include <QCoreApplication>
@@ -46,7 +47,7 @@ TEST_F(ThrottleServiceTest, ApplyingTakesTheConvertedProfileAndRemovingSwitchesI
 
     service.setOwnership("Veltrane", [] { return true; });
     finish(service.applyProfile(threeG));
-    EXPECT_THAT(helper.enables, ElementsAre(HelperParameters{97'500, 41'250, 100, 0.0, 0}));
+    EXPECT_THAT(helper.enables, ElementsAre(ThrottleParameters{97'500, 41'250, 100, 0.0, 0}));
     EXPECT_THAT(helper.takes, ElementsAre(Pair("Veltrane", true)));
     ThrottleState expected;
     expected.isEnabled = true;
@@ -153,7 +154,7 @@ TEST_F(ThrottleServiceTest, AnotherClientsThrottlingIsShownWithItsOwnerAndAnyone
     service.followProfiles(profiles);
     ThrottleOwner owner = kCommandLine;
     owner.since = kFirst.addSecs(-30);
-    helper.takenBy(owner, HelperParameters::from(threeG));
+    helper.takenBy(owner, *ApplyPreconditions::parametersOf(threeG));
     ThrottleState expected;
     expected.isEnabled = true;
     expected.currentProfile = threeG;
@@ -188,7 +189,8 @@ TEST_F(ThrottleServiceTest, AnEnableCarriedOutAfterItsAnswerWasLostEndsOnWithIts
     EXPECT_EQ(failureOf(service.applyProfile(edge)), lost);
     EXPECT_FALSE(service.state().isEnabled);
 
-    helper.takenBy(FakeHelperClient::ownerOf("Veltrane", true), HelperParameters::from(edge));
+    helper.takenBy(FakeHelperClient::ownerOf("Veltrane", true),
+                   *ApplyPreconditions::parametersOf(edge));
     EXPECT_TRUE(service.state().isOwnedByThisApplication());
     EXPECT_EQ(service.state().currentProfile, edge);
     EXPECT_EQ(service.state().selectedProfile, edge);
@@ -207,7 +209,7 @@ TEST_F(ThrottleServiceTest, AHoldLostWithItsConnectionIsTakenBackWithoutShowingO
     helper.switchedOff(); // the helper removed the old connection's hold
     helper.release();
     EXPECT_THAT(helper.takes, ElementsAre(Pair("Veltrane", false), Pair("Veltrane", false)));
-    EXPECT_EQ(helper.enables.back(), HelperParameters::from(threeG));
+    EXPECT_EQ(helper.enables.back(), *ApplyPreconditions::parametersOf(threeG));
     EXPECT_TRUE(service.state().isOwnedByThisApplication());
     EXPECT_THAT(shown, Not(Contains(false)));
 

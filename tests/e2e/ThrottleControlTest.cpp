@@ -59,7 +59,7 @@ TEST_F(ThrottleControlTest, OnlyAProfileWithARicherConditionIsSentAsNamedParamet
     EXPECT_FALSE(helper.bus().output().contains("enableThrottlingWithParameters"));
 
     ThrottleProfile jittery = preset("Edge");
-    jittery.jitter = 40;
+    jittery.conditions.jitter = 40;
     const std::optional<ThrottleError> refused = failureOf(service.applyProfile(jittery));
     ASSERT_TRUE(refused);
     // This daemon shapes with dummynet, which has no jitter, and says so.
@@ -135,14 +135,14 @@ TEST(ThrottleControlWithoutHelperTest, NoHelperAnUnexplainedRefusalOrNoAnswerAre
     HelperConnection connection(registration, {BusEndpoint(bus.address()), 200ms});
     // The bus answers at once that nobody serves the name, and says so.
     const std::optional<ThrottleError> unserved =
-        failureOf(connection.enableThrottling(HelperParameters{1000, 0, 0, 0, 0}));
+        failureOf(connection.enableThrottling(ThrottleParameters{1000, 0, 0, 0, 0}));
     ASSERT_TRUE(unserved);
     EXPECT_EQ(unserved->errorCase(), ThrottleError::Case::helperCommunicationFailed);
     EXPECT_TRUE(unserved->payload().contains(HelperProtocol::kServiceName))
         << unserved->payload().toStdString();
 
     const SilentHelper silent(bus.connect("silent"));
-    EXPECT_EQ(failureOf(connection.enableThrottling(HelperParameters{1000, 0, 0, 0, 0})),
+    EXPECT_EQ(failureOf(connection.enableThrottling(ThrottleParameters{1000, 0, 0, 0, 0})),
               ThrottleError::helperError("Unknown error"));
     const std::optional<ThrottleError> failure = failureOf(connection.disableThrottling());
     ASSERT_TRUE(failure);

@@ -94,11 +94,11 @@ public:
 
     QCoro::Task<> installHelper() override { return m_helper.installHelper(); }
     QCoro::Task<bool> getStatus() override { return m_helper.getStatus(); }
-    QCoro::Task<> enableThrottling(HelperParameters parameters) override {
+    QCoro::Task<> enableThrottling(ThrottleParameters parameters) override {
         return m_helper.enableThrottling(parameters);
     }
     QCoro::Task<> disableThrottling() override { return m_helper.disableThrottling(); }
-    QCoro::Task<> takeThrottling(HelperParameters parameters, QString description,
+    QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
                                  bool hold) override {
         return m_helper.takeThrottling(parameters, description, hold);
     }

@@ -34,11 +34,11 @@ struct Machine {
 
 ThrottleProfile rich(const QString& name) {
     ThrottleProfile profile = custom(name);
-    profile.latency = 100;
-    profile.jitter = 20;
-    profile.packetLossCorrelationPercent = 25;
-    profile.reorderPercent = 5;
-    profile.duplicatePercent = 1.5;
+    profile.conditions.latency = 100;
+    profile.conditions.jitter = 20;
+    profile.conditions.packetLossCorrelationPercent = 25;
+    profile.conditions.reorderPercent = 5;
+    profile.conditions.duplicatePercent = 1.5;
     profile.otherKeys.insert("aNewerBuildsKey", QJsonObject{{"x", 1}});
     return profile;
 }
@@ -84,7 +84,7 @@ TEST(ProfileExchangeTest, profilesArriveWhole_withNewIdsAndFreeNames_orNotAtAll)
     const ThrottleProfile original = named(mine.store, "Jitter");
     const ThrottleProfile arrived = named(theirs.store, "Jitter Copy Copy");
     EXPECT_NE(arrived.id(), original.id());
-    EXPECT_EQ(arrived.conditions(), original.conditions());
+    EXPECT_EQ(arrived.conditions, original.conditions);
     EXPECT_EQ(arrived.otherKeys, original.otherKeys);
     EXPECT_FALSE(named(theirs.store, "Plain Copy").showInMenu);
 

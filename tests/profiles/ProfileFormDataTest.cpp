@@ -6,13 +6,14 @@
 #include <gtest/gtest.h>
 
 TEST(ProfileFormDataTest, formShowsAProfileAsTextAndConvertsBackShownInTheMenu) {
-    EXPECT_EQ(ProfileFormData::from(preset("Very Bad Network")).packetLoss, "10.0");
+    EXPECT_EQ(ProfileFormData::from(preset("Very Bad Network"))[Condition::packetLoss].text,
+              "10.0");
     // A present zero loss opens switched off, absent bandwidths in Mbps.
     const ProfileFormData dns = ProfileFormData::from(preset("High Latency DNS"));
-    EXPECT_FALSE(dns.hasPacketLoss);
-    EXPECT_TRUE(dns.packetLoss.isEmpty());
-    EXPECT_EQ(dns.uploadUnit, BandwidthUnit::mbps);
-    EXPECT_EQ(dns.dnsDelay, "3000");
+    EXPECT_FALSE(dns[Condition::packetLoss].isOn);
+    EXPECT_TRUE(dns[Condition::packetLoss].text.isEmpty());
+    EXPECT_EQ(dns[Condition::upload].unit, BandwidthUnit::mbps);
+    EXPECT_EQ(dns[Condition::dnsDelay].text, "3000");
 
     ThrottleProfile hidden = preset("3G (Lossy)");
     hidden.showInMenu = false;
@@ -22,41 +23,38 @@ TEST(ProfileFormDataTest, formShowsAProfileAsTextAndConvertsBackShownInTheMenu) 
 TEST(ProfileFormDataTest, packetLossTextIsShortestAndReadsBackInTheHelpersSteps) {
     ThrottleProfile profile = preset("3G");
     for (const double loss : {2.5, 0.1, 99.99, 0.0001}) {
-        profile.packetLossPercent = loss;
-        const ProfileFormData form = ProfileFormData::from(profile);
-        EXPECT_TRUE(form.packetLoss.contains(u'.')) << form.packetLoss.toStdString();
-        EXPECT_EQ(form.to(profile.id(), false).packetLossPercent, loss);
+        profile.conditions.packetLossPercent = loss;
+        const QString text = ProfileFormData::from(profile)[Condition::packetLoss].text;
+        EXPECT_TRUE(text.contains(u'.')) << text.toStdString();
+        EXPECT_EQ(
+            ProfileFormData::from(profile).to(profile.id(), false).conditions.packetLossPercent,
+            loss);
     }
     // Finer figures are saved as the helper shapes them.
     for (const auto& [typed, stored] :
          {std::pair{"12.3456789", 12.3457}, {"0.00005", 0.0001}, {"0.33333333333333333", 0.3333}}) {
         ProfileFormData form;
-        form.packetLoss = QString::fromLatin1(typed);
-        form.hasPacketLoss = true;
-        EXPECT_EQ(form.to(profile.id(), false).packetLossPercent, stored) << typed;
+        form[Condition::packetLoss] = {QString::fromLatin1(typed), true};
+        EXPECT_EQ(form.to(profile.id(), false).conditions.packetLossPercent, stored) << typed;
     }
-    profile.packetLossPercent = 2.5;
-    EXPECT_EQ(ProfileFormData::from(profile).packetLoss, "2.5");
+    profile.conditions.packetLossPercent = 2.5;
+    EXPECT_EQ(ProfileFormData::from(profile)[Condition::packetLoss].text, "2.5");
 }
 
 TEST(ProfileFormDataTest, profileFromFormTrimsAndLeavesSwitchedOffFieldsOut) {
     ProfileFormData form;
     form.name = QStringLiteral("  Fast  ");
-    form.downloadSpeed = QStringLiteral(" 12 ");
-    form.downloadUnit = BandwidthUnit::kbps;
-    form.hasDownloadLimit = true;
-    form.uploadSpeed = QStringLiteral("99");
-    form.hasLatency = true;
-    form.packetLoss = QStringLiteral("150");
-    form.hasPacketLoss = true;
-    form.dnsDelay = QStringLiteral("10000000000000");
-    form.hasDnsDelay = true;
+    form[Condition::download] = {QStringLiteral(" 12 "), true, BandwidthUnit::kbps};
+    form[Condition::upload] = {QStringLiteral("99"), false};
+    form[Condition::latency] = {QString(), true};
+    form[Condition::packetLoss] = {QStringLiteral("150"), true};
+    form[Condition::dnsDelay] = {QStringLiteral("10000000000000"), true};
     const ThrottleProfile profile = form.to(QUuid::createUuid(), false);
     EXPECT_EQ(profile.name, "Fast");
-    EXPECT_EQ(profile.downloadBandwidth, (Bandwidth{12, BandwidthUnit::kbps}));
-    EXPECT_FALSE(profile.uploadBandwidth.has_value());
-    EXPECT_FALSE(profile.latency.has_value());
-    EXPECT_EQ(profile.packetLossPercent, 100.0);
-    EXPECT_EQ(profile.dnsDelay, 10'000'000'000'000);
+    EXPECT_EQ(profile.conditions.downloadBandwidth, (Bandwidth{12, BandwidthUnit::kbps}));
+    EXPECT_FALSE(profile.conditions.uploadBandwidth.has_value());
+    EXPECT_FALSE(profile.conditions.latency.has_value());
+    EXPECT_EQ(profile.conditions.packetLossPercent, 100.0);
+    EXPECT_EQ(profile.conditions.dnsDelay, 10'000'000'000'000);
     EXPECT_TRUE(profile.showInMenu && !profile.isBuiltIn());
 }

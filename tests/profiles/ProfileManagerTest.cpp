@@ -119,8 +119,8 @@ TEST_F(ProfileManagerTest, customProfilesAreListedByComposedCodePointsButFiledIn
 TEST_F(ProfileManagerTest, theFileHoldsSortedReadableRecordsThatReadBackEqual) {
     auto manager = restart();
     ThrottleProfile full = custom("Full", 2.5);
-    full.uploadBandwidth = Bandwidth{256, BandwidthUnit::kbps};
-    full.dnsDelay = 0;
+    full.conditions.uploadBandwidth = Bandwidth{256, BandwidthUnit::kbps};
+    full.conditions.dnsDelay = 0;
     manager->createProfile(full);
     manager->createProfile(custom("Plain", std::nullopt));
     const QString text = QString::fromUtf8(fileContents());
@@ -157,9 +157,9 @@ TEST_F(ProfileManagerTest, savingReplacesInPlaceAndDeletingIsWritten) {
 TEST_F(ProfileManagerTest, aCustomRecordClaimingToBeBuiltInLoadsAsAnEditableProfile) {
     ThrottleProfile claimed(QUuid::createUuid(), "Claimed", std::nullopt, std::nullopt, 7,
                             std::nullopt, 3, true, false);
-    claimed.packetLossPercent = 150;
+    claimed.conditions.packetLossPercent = 150;
     ThrottleProfile unclamped = custom("Unclamped");
-    unclamped.packetLossPercent = 150;
+    unclamped.conditions.packetLossPercent = 150;
     writeFile(customFile(), QJsonDocument(QJsonArray{ProfileJson::encode(claimed),
                                                      ProfileJson::encode(unclamped)})
                                 .toJson());
@@ -208,7 +208,7 @@ TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
     EXPECT_NE(first.id(), threeG.id());
     ThrottleProfile expected = ProfileFormData::from(threeG).to(first.id(), false);
     expected.name = "3G Copy";
-    expected.packetLossPercent = 0;
+    expected.conditions.packetLossPercent = 0;
     EXPECT_EQ(first, expected);
     EXPECT_THAT(namesOf(restart()->customProfiles()), ElementsAre("3G Copy", "3G Copy"));
 }
@@ -216,7 +216,7 @@ TEST_F(ProfileManagerTest, duplicatingMakesAnEditableCopyEveryTime) {
 TEST_F(ProfileManagerTest, refusedChangesWriteNothingAndFailedOnesStayInMemory) {
     auto manager = restart();
     ThrottleProfile edited = preset("WiFi");
-    edited.latency = 99;
+    edited.conditions.latency = 99;
     EXPECT_EQ(manager->saveProfile(edited).outcome, Outcome::refused);
     EXPECT_EQ(manager->toggleCustomProfileVisibility(edited).outcome, Outcome::refused);
     EXPECT_FALSE(QFile::exists(customFile()));
@@ -232,7 +232,7 @@ TEST_F(ProfileManagerTest, refusedChangesWriteNothingAndFailedOnesStayInMemory) 
     EXPECT_EQ(manager->toggleMenuVisibility(mine).outcome, Outcome::refused);
     EXPECT_EQ(fileContents(), before);
     EXPECT_THAT(namesOf(manager->customProfiles()), ElementsAre("Mine"));
-    EXPECT_EQ(manager->profile(preset("WiFi").id())->latency, 1);
+    EXPECT_EQ(manager->profile(preset("WiFi").id())->conditions.latency, 1);
 
     // A folder where the file belongs: nothing can be written.
     ASSERT_TRUE(QFile::remove(customFile()));
@@ -275,11 +275,11 @@ TEST_F(ProfileManagerTest, anotherWritersChangesAreNeitherUndoneNorMissed) {
 
 TEST_F(ProfileManagerTest, anEditedOrDuplicatedProfileKeepsItsConditionsAndTheKeysOfANewerBuild) {
     ThrottleProfile rich = custom("Newer", 2.0);
-    rich.latency = 40;
-    rich.jitter = 5;
-    rich.packetLossCorrelationPercent = 25;
-    rich.reorderPercent = 1;
-    rich.duplicatePercent = 0.5;
+    rich.conditions.latency = 40;
+    rich.conditions.jitter = 5;
+    rich.conditions.packetLossCorrelationPercent = 25;
+    rich.conditions.reorderPercent = 1;
+    rich.conditions.duplicatePercent = 0.5;
     QJsonObject newer = ProfileJson::encode(rich);
     const QJsonObject model{{"kind", "gilbertElliott"}, {"p", 0.5}};
     newer.insert("lossModel", model);
@@ -300,7 +300,7 @@ TEST_F(ProfileManagerTest, anEditedOrDuplicatedProfileKeepsItsConditionsAndTheKe
         EXPECT_EQ(record["lossModel"].toObject(), model);
         EXPECT_EQ(record["mtu"].toInteger(), 1280);
         // And every condition this build knows, copied whole.
-        EXPECT_EQ(ProfileJson::decode(record)->conditions(), rich.conditions());
+        EXPECT_EQ(ProfileJson::decode(record)->conditions, rich.conditions);
     }
     EXPECT_EQ(records[0]["name"].toString(), "Renamed");
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 using testing::ElementsAre;
-using Field = ProfileValidationResult::ProfileField;
 
 namespace {
 
@@ -13,6 +12,12 @@ const QString valid = QStringLiteral("<valid>");
 
 QString messageOf(const ValidationResult& result) {
     return result.message.value_or(valid);
+}
+
+// What one switched-on condition's own check says of `text`.
+QString checked(Condition condition, const QString& text,
+                BandwidthUnit unit = BandwidthUnit::kbps) {
+    return messageOf(ProfileValidator::validateCondition(condition, {text, true, unit}));
 }
 
 std::vector<QString> errorsOf(const ProfileValidationResult& result) {
@@ -70,7 +75,7 @@ TEST(ProfileValidatorTest, namesHoldAtMostAHundredCharactersAllOfThemVisible) {
 
 TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersWithinTheHelpersLimits) {
     const auto bandwidth = [](const char* text, BandwidthUnit unit = BandwidthUnit::kbps) {
-        return messageOf(ProfileValidator::validateBandwidth(text, true, unit));
+        return checked(Condition::download, text, unit);
     };
     for (const char* text : {"1.5", "1,5", "0x10", "١٢", "9223372036854775808"}) {
         EXPECT_EQ(bandwidth(text), "Bandwidth must be a valid number") << text;
@@ -80,7 +85,7 @@ TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersWithinTheHelpersLim
     EXPECT_EQ(bandwidth(" "), "Bandwidth value is required");
     EXPECT_EQ(bandwidth("+7"), valid);
     EXPECT_EQ(bandwidth(" 12\t"), valid);
-    EXPECT_EQ(messageOf(ProfileValidator::validateBandwidth("abc", false, BandwidthUnit::kbps)),
+    EXPECT_EQ(messageOf(ProfileValidator::validateCondition(Condition::upload, {"abc", false})),
               valid);
     EXPECT_EQ(bandwidth("10000000"), valid);
     // 1,250,000,125 bytes per second: one kilobit over.
@@ -91,12 +96,8 @@ TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersWithinTheHelpersLim
         EXPECT_EQ(bandwidth(text, BandwidthUnit::mbps), "Bandwidth cannot exceed 10000 Mbps");
     }
 
-    const auto latency = [](const char* text) {
-        return messageOf(ProfileValidator::validateLatency(text, true));
-    };
-    const auto dns = [](const char* text) {
-        return messageOf(ProfileValidator::validateDnsDelay(text, true));
-    };
+    const auto latency = [](const char* text) { return checked(Condition::latency, text); };
+    const auto dns = [](const char* text) { return checked(Condition::dnsDelay, text); };
     EXPECT_EQ(latency("0"), valid);
     EXPECT_EQ(latency("-1"), "Latency must be non-negative");
     EXPECT_EQ(latency("2.5"), "Latency must be a valid number");
@@ -108,9 +109,7 @@ TEST(ProfileValidatorTest, bandwidthsAndDelaysAreWholeNumbersWithinTheHelpersLim
 }
 
 TEST(ProfileValidatorTest, packetLossIsADecimalBetweenZeroAndHundred) {
-    const auto check = [](const char* text) {
-        return messageOf(ProfileValidator::validatePacketLoss(text, true));
-    };
+    const auto check = [](const char* text) { return checked(Condition::packetLoss, text); };
     for (const char* accepted :
          {"0", "100", "2.5", ".5", "5.", "+1e1", "1e-400", "-0", "0.0001", "0.00005"}) {
         EXPECT_EQ(check(accepted), valid) << accepted;
@@ -136,19 +135,15 @@ TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
         ProfileValidator::validateProfile(blankName, {""}, std::nullopt);
     EXPECT_THAT(errorsOf(blank), testing::IsSupersetOf({"Profile name cannot be empty",
                                                         "A profile named '' already exists"}));
-    EXPECT_EQ(blank.fieldErrors.at(Field::name), "Profile name cannot be empty");
+    EXPECT_EQ(blank.nameError, "Profile name cannot be empty");
 
     ProfileFormData form;
     form.name = QStringLiteral("wifi");
-    form.downloadSpeed = QStringLiteral("1.5");
-    form.hasDownloadLimit = true;
-    form.uploadSpeed = QStringLiteral("0");
-    form.hasUploadLimit = true;
-    form.latency = QStringLiteral("-1");
-    form.hasLatency = true;
-    form.packetLoss = QStringLiteral("101");
-    form.hasPacketLoss = true;
-    form.hasDnsDelay = true;
+    form[Condition::download] = {QStringLiteral("1.5"), true};
+    form[Condition::upload] = {QStringLiteral("0"), true};
+    form[Condition::latency] = {QStringLiteral("-1"), true};
+    form[Condition::packetLoss] = {QStringLiteral("101"), true};
+    form[Condition::dnsDelay].isOn = true;
     const ProfileValidationResult result =
         ProfileValidator::validateProfile(form, {QStringLiteral("WiFi")}, std::nullopt);
     EXPECT_THAT(errorsOf(result), ElementsAre("A profile named 'wifi' already exists",
@@ -157,15 +152,15 @@ TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
                                               "Latency: Latency must be non-negative",
                                               "Packet Loss: Packet loss must be between 0 and 100",
                                               "DNS Delay: DNS delay value is required"));
-    EXPECT_EQ(result.fieldErrors.at(Field::name), "A profile named 'wifi' already exists");
-    EXPECT_EQ(result.fieldErrors.at(Field::uploadBandwidth), "Bandwidth must be greater than 0");
-    EXPECT_FALSE(result.fieldErrors.contains(Field::general));
+    EXPECT_EQ(result.nameError, "A profile named 'wifi' already exists");
+    EXPECT_EQ(result.conditionErrors.at(Condition::upload), "Bandwidth must be greater than 0");
 
     // Each bandwidth is judged in its own unit: 20000 is too fast in Mbps only.
-    form.hasLatency = form.hasPacketLoss = form.hasDnsDelay = false;
+    form[Condition::latency].isOn = form[Condition::packetLoss].isOn =
+        form[Condition::dnsDelay].isOn = false;
     form.name = QStringLiteral("Fast");
-    form.downloadSpeed = form.uploadSpeed = QStringLiteral("20000");
-    form.uploadUnit = BandwidthUnit::kbps;
+    form[Condition::download] = {QStringLiteral("20000"), true, BandwidthUnit::mbps};
+    form[Condition::upload] = {QStringLiteral("20000"), true, BandwidthUnit::kbps};
     EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
                 ElementsAre("Download: Bandwidth cannot exceed 10000 Mbps"));
 }
@@ -173,28 +168,25 @@ TEST(ProfileValidatorTest, aFormGetsEveryMessageInCheckOrderWithFieldPrefixes) {
 TEST(ProfileValidatorTest, theRicherConditionsKeepToTheHelpersLimitsAndToOneAnother) {
     // Each percentage in the loss's steps and up to its limit, named as itself.
     const struct {
-        ValidationResult (*check)(const QString&, bool);
+        Condition condition;
         const char* what;
         const char* maximum;
         const char* beyond;
-    } percentages[] = {
-        {ProfileValidator::validatePacketLossCorrelation, "Loss correlation", "99", "99.0001"},
-        {ProfileValidator::validateReorder, "Reordering", "100", "100.1"},
-        {ProfileValidator::validateDuplicate, "Duplication", "100", "100.1"}};
-    for (const auto& [check, what, maximum, beyond] : percentages) {
+    } percentages[] = {{Condition::lossCorrelation, "Loss correlation", "99", "99.0001"},
+                       {Condition::reorder, "Reordering", "100", "100.1"},
+                       {Condition::duplicate, "Duplication", "100", "100.1"}};
+    for (const auto& [condition, what, maximum, beyond] : percentages) {
         const QString name = QString::fromLatin1(what);
-        EXPECT_EQ(messageOf(check(maximum, true)), valid) << what;
-        EXPECT_EQ(messageOf(check("0.0001", true)), valid) << what;
-        EXPECT_EQ(messageOf(check(beyond, true)),
+        EXPECT_EQ(checked(condition, maximum), valid) << what;
+        EXPECT_EQ(checked(condition, "0.0001"), valid) << what;
+        EXPECT_EQ(checked(condition, beyond),
                   name + " must be between 0 and " + QString::fromLatin1(maximum));
-        EXPECT_EQ(messageOf(check("5%", true)), name + " must be a valid number");
-        EXPECT_EQ(messageOf(check("0.00004", true)), name + " must be 0 or at least 0.0001");
-        EXPECT_EQ(messageOf(check("", true)), name + " value is required");
-        EXPECT_EQ(messageOf(check("", false)), valid);
+        EXPECT_EQ(checked(condition, "5%"), name + " must be a valid number");
+        EXPECT_EQ(checked(condition, "0.00004"), name + " must be 0 or at least 0.0001");
+        EXPECT_EQ(checked(condition, ""), name + " value is required");
+        EXPECT_EQ(messageOf(ProfileValidator::validateCondition(condition, {})), valid);
     }
-    const auto jitter = [](const char* text) {
-        return messageOf(ProfileValidator::validateJitter(text, true));
-    };
+    const auto jitter = [](const char* text) { return checked(Condition::jitter, text); };
     EXPECT_EQ(jitter("-1"), "Jitter must be non-negative");
     EXPECT_EQ(jitter("1.5"), "Jitter must be a valid number");
     EXPECT_EQ(jitter("10001"), "Jitter cannot exceed 10000 ms");
@@ -203,39 +195,33 @@ TEST(ProfileValidatorTest, theRicherConditionsKeepToTheHelpersLimitsAndToOneAnot
     // only ahead of an inbound delay of a millisecond at least.
     ProfileFormData form;
     form.name = QStringLiteral("Bursty");
-    form.hasLatency = true;
-    form.latency = QStringLiteral("20");
-    form.hasJitter = true;
-    form.jitter = QStringLiteral("20");
-    form.hasPacketLoss = true;
-    form.packetLoss = QStringLiteral("1");
-    form.hasPacketLossCorrelation = true;
-    form.packetLossCorrelation = QStringLiteral("25");
-    form.hasReorder = true;
-    form.reorder = QStringLiteral("5");
-    form.hasDuplicate = true;
-    form.duplicate = QStringLiteral("1");
+    form[Condition::latency] = {QStringLiteral("20"), true};
+    form[Condition::jitter] = {QStringLiteral("20"), true};
+    form[Condition::packetLoss] = {QStringLiteral("1"), true};
+    form[Condition::lossCorrelation] = {QStringLiteral("25"), true};
+    form[Condition::reorder] = {QStringLiteral("5"), true};
+    form[Condition::duplicate] = {QStringLiteral("1"), true};
     EXPECT_TRUE(ProfileValidator::validateProfile(form, {}, std::nullopt).isValid);
 
-    form.hasPacketLoss = false;
-    form.latency = QStringLiteral("1");
-    form.jitter = QStringLiteral("2");
+    form[Condition::packetLoss].isOn = false;
+    form[Condition::latency].text = QStringLiteral("1");
+    form[Condition::jitter].text = QStringLiteral("2");
     const ProfileValidationResult result =
         ProfileValidator::validateProfile(form, {}, std::nullopt);
     EXPECT_THAT(errorsOf(result),
                 ElementsAre("Jitter: Jitter cannot exceed the latency (1 ms)",
                             "Loss Correlation: Loss correlation needs a packet loss",
                             "Reordering: Reordering needs a latency of at least 2 ms"));
-    EXPECT_EQ(result.fieldErrors.at(Field::reorder), "Reordering needs a latency of at least 2 ms");
-    form.hasLatency = false;
-    EXPECT_EQ(
-        ProfileValidator::validateProfile(form, {}, std::nullopt).fieldErrors.at(Field::jitter),
-        "Jitter needs a latency at least as large");
+    EXPECT_EQ(result.conditionErrors.at(Condition::reorder),
+              "Reordering needs a latency of at least 2 ms");
+    form[Condition::latency].isOn = false;
+    EXPECT_EQ(ProfileValidator::validateProfile(form, {}, std::nullopt)
+                  .conditionErrors.at(Condition::jitter),
+              "Jitter needs a latency at least as large");
 
     // Duplication alone is a condition: the profile configures something.
     ProfileFormData duplicateOnly;
     duplicateOnly.name = QStringLiteral("Echo");
-    duplicateOnly.hasDuplicate = true;
-    duplicateOnly.duplicate = QStringLiteral("2");
+    duplicateOnly[Condition::duplicate] = {QStringLiteral("2"), true};
     EXPECT_TRUE(ProfileValidator::validateProfile(duplicateOnly, {}, std::nullopt).isValid);
 }

@@ -65,20 +65,20 @@ TEST(ThrottleProfileTest, lossIsClampedWhenMadeAndShownExactlyInDetailButTruncat
         "isBuiltIn":false,"showInMenu":true,"latency":0,"packetLossPercent":150})");
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->shortDescription(), "0ms, 150% loss");
-    decoded->packetLossPercent = 1e300;
+    decoded->conditions.packetLossPercent = 1e300;
     EXPECT_TRUE(decoded->formattedPacketLoss().endsWith("0%"));
 
     // The richer conditions briefly, with their fractions; a zero is none.
     ThrottleProfile rich = bare(2);
-    rich.latency = 100;
-    rich.jitter = 20;
-    rich.packetLossCorrelationPercent = 25;
-    rich.reorderPercent = 0.5;
-    rich.duplicatePercent = 1;
+    rich.conditions.latency = 100;
+    rich.conditions.jitter = 20;
+    rich.conditions.packetLossCorrelationPercent = 25;
+    rich.conditions.reorderPercent = 0.5;
+    rich.conditions.duplicatePercent = 1;
     EXPECT_EQ(rich.shortDescription(), "100ms, ±20ms jitter, 2% loss, 25% loss correlation, "
                                        "0.5% reordered, 1% duplicated");
-    rich.jitter = 0;
-    rich.reorderPercent = 0;
+    rich.conditions.jitter = 0;
+    rich.conditions.reorderPercent = 0;
     EXPECT_EQ(rich.shortDescription(), "100ms, 2% loss, 25% loss correlation, 1% duplicated");
 }
 
@@ -87,21 +87,21 @@ TEST(ThrottleProfileJsonTest, roundTripKeepsEveryFieldAndOmitsAbsentOnes) {
         EXPECT_EQ(ProfileJson::decode(ProfileJson::encode(profile)), profile);
     }
     ThrottleProfile extreme = preset("LTE");
-    extreme.uploadBandwidth->unit = BandwidthUnit::kbps;
-    extreme.latency = std::numeric_limits<std::int64_t>::max();
-    extreme.dnsDelay = std::numeric_limits<std::int64_t>::min();
-    extreme.downloadBandwidth = Bandwidth{10'000'000'000'000, BandwidthUnit::mbps};
-    extreme.jitter = 7;
-    extreme.packetLossCorrelationPercent = 0.0001;
-    extreme.reorderPercent = 100;
-    extreme.duplicatePercent = 12.5;
+    extreme.conditions.uploadBandwidth->unit = BandwidthUnit::kbps;
+    extreme.conditions.latency = std::numeric_limits<std::int64_t>::max();
+    extreme.conditions.dnsDelay = std::numeric_limits<std::int64_t>::min();
+    extreme.conditions.downloadBandwidth = Bandwidth{10'000'000'000'000, BandwidthUnit::mbps};
+    extreme.conditions.jitter = 7;
+    extreme.conditions.packetLossCorrelationPercent = 0.0001;
+    extreme.conditions.reorderPercent = 100;
+    extreme.conditions.duplicatePercent = 12.5;
     const QByteArray text = QJsonDocument(ProfileJson::encode(extreme)).toJson();
     EXPECT_EQ(ProfileJson::decode(QJsonDocument::fromJson(text).object()), extreme);
 
     const auto nulls = decode(R"({"id":"0000000a-0000-0000-0000-000000000001","name":"n",
         "isBuiltIn":false,"showInMenu":false,"latency":null,"extra":1})");
     ASSERT_TRUE(nulls);
-    EXPECT_FALSE(nulls->latency.has_value());
+    EXPECT_FALSE(nulls->conditions.latency.has_value());
     const QJsonObject json = ProfileJson::encode(bare());
     EXPECT_EQ(json.keys(), (QStringList{"id", "isBuiltIn", "name", "showInMenu"}));
     EXPECT_EQ(ProfileJson::encode(extreme).value("jitter"), 7);

@@ -37,10 +37,8 @@ TEST_F(ProfileEditorViewModelTest, ANewProfileStartsWithTwoLimitsAndShowsErrorsO
     const auto editor = open(std::nullopt, ProfileEditorMode::create);
     EXPECT_EQ(editor->title(), "Create Profile");
     ProfileFormData expected;
-    expected.downloadSpeed = "10";
-    expected.hasDownloadLimit = true;
-    expected.uploadSpeed = "5";
-    expected.hasUploadLimit = true;
+    expected[Condition::download] = {"10", true, BandwidthUnit::mbps};
+    expected[Condition::upload] = {"5", true, BandwidthUnit::mbps};
     EXPECT_EQ(editor->formData(), expected);
 
     editor->setLatency("soon");
@@ -65,7 +63,7 @@ TEST_F(ProfileEditorViewModelTest, ANewProfileStartsWithTwoLimitsAndShowsErrorsO
     editor->saveProfile();
     ASSERT_EQ(saved.size(), 1);
     EXPECT_EQ(saved[0].name, "Hotel");
-    EXPECT_EQ(saved[0].latency, 250);
+    EXPECT_EQ(saved[0].conditions.latency, 250);
     EXPECT_FALSE(saved[0].isBuiltIn());
     EXPECT_THAT(world.navigator.closed, ElementsAre("profile-editor"));
 }
@@ -113,16 +111,22 @@ TEST_F(ProfileEditorViewModelTest, AdvancedConditionsAreTypedNumbersThatSurviveA
     EXPECT_FALSE(editor->showsAdvanced());
     editor->setName("Train");
     // Nothing typed, or a zero, is no condition.
-    editor->setJitter("30");
-    EXPECT_TRUE(editor->formData().hasJitter);
+    editor->setAdvancedCondition(Condition::jitter, "30");
+    EXPECT_TRUE(editor->formData()[Condition::jitter].isOn);
     for (const char* none : {"0", " 0.0 ", ""}) {
-        editor->setJitter(none);
-        EXPECT_FALSE(editor->formData().hasJitter) << none;
+        editor->setAdvancedCondition(Condition::jitter, none);
+        EXPECT_FALSE(editor->formData()[Condition::jitter].isOn) << none;
     }
-    editor->setJitter("30");
-    editor->setPacketLossCorrelation("25");
-    editor->setReorder("5");
-    editor->setDuplicate("1,5");
+    // The section's rows, as the view types into them.
+    AdvancedConditionsModel& rows = *editor->advancedConditions();
+    const auto row = [&](int at, AdvancedConditionsModel::Role role) {
+        return rows.data(rows.index(at), role).toString();
+    };
+    ASSERT_EQ(rows.rowCount(), 4);
+    const QStringList texts{"30", "25", "5", "1,5"};
+    for (int at = 0; at < rows.rowCount(); ++at) {
+        editor->setAdvancedRow(at, texts[at]);
+    }
 
     // A fault in a folded section opens it.
     editor->saveProfile();
@@ -132,37 +136,47 @@ TEST_F(ProfileEditorViewModelTest, AdvancedConditionsAreTypedNumbersThatSurviveA
                             "• Jitter: Jitter needs a latency at least as large",
                             "• Loss Correlation: Loss correlation needs a packet loss",
                             "• Reordering: Reordering needs a latency of at least 2 ms"));
-    EXPECT_EQ(editor->jitterMessage(), "Jitter needs a latency at least as large");
-    EXPECT_EQ(editor->packetLossCorrelationMessage(), "Loss correlation needs a packet loss");
-    EXPECT_EQ(editor->reorderMessage(), "Reordering needs a latency of at least 2 ms");
-    EXPECT_EQ(editor->duplicateMessage(), "Duplication must be a valid number");
+    // Each row with its own message, in the order of the conditions.
+    const QStringList titles{"Jitter", "Loss Correlation", "Reordering", "Duplication"};
+    const QStringList messages{
+        "Jitter needs a latency at least as large", "Loss correlation needs a packet loss",
+        "Reordering needs a latency of at least 2 ms", "Duplication must be a valid number"};
+    for (int at = 0; at < rows.rowCount(); ++at) {
+        EXPECT_EQ(row(at, AdvancedConditionsModel::TitleRole), titles[at]);
+        EXPECT_EQ(row(at, AdvancedConditionsModel::TextRole), texts[at]);
+        EXPECT_EQ(row(at, AdvancedConditionsModel::MessageRole), messages[at]);
+    }
+    EXPECT_EQ(row(0, AdvancedConditionsModel::SuffixRole), "ms");
+    EXPECT_EQ(row(3, AdvancedConditionsModel::SuffixRole), "%");
 
     editor->setHasLatency(true);
     editor->setLatency("100");
     editor->setHasPacketLoss(true);
     editor->setPacketLoss("2");
-    editor->setDuplicate("1.5");
+    editor->setAdvancedCondition(Condition::duplicate, "1.5");
     EXPECT_FALSE(editor->showsErrorBox());
+    EXPECT_EQ(row(3, AdvancedConditionsModel::MessageRole), QString());
     editor->saveProfile();
     ASSERT_EQ(saved.size(), 1);
-    EXPECT_EQ(saved[0].jitter, 30);
-    EXPECT_EQ(saved[0].packetLossCorrelationPercent, 25.0);
-    EXPECT_EQ(saved[0].reorderPercent, 5.0);
-    EXPECT_EQ(saved[0].duplicatePercent, 1.5);
+    EXPECT_EQ(saved[0].conditions.jitter, 30);
+    EXPECT_EQ(saved[0].conditions.packetLossCorrelationPercent, 25.0);
+    EXPECT_EQ(saved[0].conditions.reorderPercent, 5.0);
+    EXPECT_EQ(saved[0].conditions.duplicatePercent, 1.5);
 
     // Reopened, the section shows them; clearing one drops it alone.
     auto reopened = open(saved[0], ProfileEditorMode::edit);
     EXPECT_TRUE(reopened->showsAdvanced());
-    EXPECT_EQ(reopened->jitter(), "30");
-    EXPECT_EQ(reopened->duplicate(), "1.5");
+    AdvancedConditionsModel& reopenedRows = *reopened->advancedConditions();
+    EXPECT_EQ(reopenedRows.data(reopenedRows.index(0), AdvancedConditionsModel::TextRole), "30");
+    EXPECT_EQ(reopenedRows.data(reopenedRows.index(3), AdvancedConditionsModel::TextRole), "1.5");
     reopened->toggleAdvanced();
     EXPECT_FALSE(reopened->showsAdvanced());
-    reopened->setDuplicate("");
+    reopened->setAdvancedCondition(Condition::duplicate, "");
     reopened->saveProfile();
     ASSERT_EQ(saved.size(), 2);
     EXPECT_EQ(saved[1].id(), saved[0].id());
-    EXPECT_EQ(saved[1].duplicatePercent, std::nullopt);
-    EXPECT_EQ(saved[1].jitter, 30);
+    EXPECT_EQ(saved[1].conditions.duplicatePercent, std::nullopt);
+    EXPECT_EQ(saved[1].conditions.jitter, 30);
 
     // A profile without them opens folded and is saved as it was.
     const ThrottleProfile plain = world.addCustom("Plain");
@@ -170,8 +184,7 @@ TEST_F(ProfileEditorViewModelTest, AdvancedConditionsAreTypedNumbersThatSurviveA
     EXPECT_FALSE(reopened->showsAdvanced());
     reopened->saveProfile();
     ASSERT_EQ(saved.size(), 3);
-    EXPECT_EQ(static_cast<const NetworkConditions&>(saved[2]),
-              static_cast<const NetworkConditions&>(plain));
+    EXPECT_EQ(saved[2].conditions, plain.conditions);
 }
 
 TEST_F(ProfileEditorViewModelTest, ABuiltInProfileIsShownReadOnlyAndCanOnlyBeDuplicated) {
@@ -207,7 +220,7 @@ TEST_F(ProfileEditorViewModelTest, DuplicatingMakesANewProfileAndEditingKeepsThe
     editor->saveProfile();
     ASSERT_EQ(saved.size(), 1);
     EXPECT_NE(saved[0].id(), threeG.id());
-    EXPECT_EQ(saved[0].downloadBandwidth, threeG.downloadBandwidth);
+    EXPECT_EQ(saved[0].conditions.downloadBandwidth, threeG.conditions.downloadBandwidth);
 
     // Editing a hidden custom profile through the panel's actions replaces
     // it in place and shows it in the menu again; its own name is no clash.
@@ -269,7 +282,7 @@ TEST_F(ProfileEditorViewModelTest, DeletingNeedsConfirmationAndAnOpenersAction) 
     editor->setLatency("80");
     editor->setHasLatency(true);
     editor->saveProfile();
-    EXPECT_EQ(world.profiles.profile(other.id())->latency, 80);
+    EXPECT_EQ(world.profiles.profile(other.id())->conditions.latency, 80);
 }
 
 TEST_F(ProfileEditorViewModelTest, PreparingTheStateAgainRefillsTheOpenEditorAndStartsOver) {

@@ -511,7 +511,7 @@ private Q_SLOTS:
         QVERIFY(top >= 0 && top + jitter.first()->height() <= body->height());
         QTest::keyClick(&form.window(), '2');
         QTest::keyClick(&form.window(), '0');
-        QCOMPARE(editor->jitter(), QStringLiteral("20"));
+        QCOMPARE(editor->formData()[Condition::jitter].text, QStringLiteral("20"));
     }
 
     void thePanelGoesUnderTheIconOrAboveItAndStaysOnTheScreen() {

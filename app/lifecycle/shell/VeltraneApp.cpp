@@ -205,7 +205,7 @@ void VeltraneApp::toggleThrottling() {
     }
     // Blocking all traffic is confirmed in the panel; with nothing to apply
     // the panel says so.
-    if (!candidate || candidate->packetLossPercent.value_or(0.0) >= 100.0) {
+    if (!candidate || candidate->conditions.blocksAllTraffic()) {
         m_panel.showAt(QRect(QCursor::pos(), QSize(1, 1)));
         return;
     }

@@ -6,7 +6,8 @@ import QtQuick.Templates as T
 import Veltrane.Ui
 
 // The conditions most profiles leave out, folded under a disclosure row
-// until asked for. They have no switches: an empty field is no condition.
+// until asked for, one row each from the view model. They have no switches:
+// an empty field is no condition.
 Column {
     id: section
 
@@ -54,54 +55,38 @@ Column {
         padding: 12
         spacing: 12
 
-        ValueConditionRow {
-            objectName: "jitter"
-            title: "Jitter"
-            caption: "The delay varies this much either way"
-            suffix: "ms"
-            editable: section.editable
-            value: section.viewModel.jitter
-            message: section.viewModel.jitterMessage
-            onValueEdited: value => section.viewModel.jitter = value
-        }
-        SeparatorLine {
-            indent: 0
-        }
-        ValueConditionRow {
-            objectName: "lossCorrelation"
-            title: "Loss Correlation"
-            caption: "Losses come in runs"
-            suffix: "%"
-            editable: section.editable
-            value: section.viewModel.packetLossCorrelation
-            message: section.viewModel.packetLossCorrelationMessage
-            onValueEdited: value => section.viewModel.packetLossCorrelation = value
-        }
-        SeparatorLine {
-            indent: 0
-        }
-        ValueConditionRow {
-            objectName: "reorder"
-            title: "Reordering"
-            caption: "Packets sent ahead of the others"
-            suffix: "%"
-            editable: section.editable
-            value: section.viewModel.reorder
-            message: section.viewModel.reorderMessage
-            onValueEdited: value => section.viewModel.reorder = value
-        }
-        SeparatorLine {
-            indent: 0
-        }
-        ValueConditionRow {
-            objectName: "duplicate"
-            title: "Duplication"
-            caption: "Packets delivered twice"
-            suffix: "%"
-            editable: section.editable
-            value: section.viewModel.duplicate
-            message: section.viewModel.duplicateMessage
-            onValueEdited: value => section.viewModel.duplicate = value
+        Repeater {
+            model: section.viewModel.advancedConditions
+
+            Column {
+                id: entry
+
+                required property int index
+                required property string key
+                required property string title
+                required property string hint
+                required property string suffix
+                required property string text
+                required property string message
+
+                width: parent.width
+                spacing: 12
+
+                SeparatorLine {
+                    visible: entry.index > 0
+                    indent: 0
+                }
+                ValueConditionRow {
+                    objectName: entry.key
+                    title: entry.title
+                    caption: entry.hint
+                    suffix: entry.suffix
+                    editable: section.editable
+                    value: entry.text
+                    message: entry.message
+                    onValueEdited: value => section.viewModel.setAdvancedRow(entry.index, value)
+                }
+            }
         }
     }
 }

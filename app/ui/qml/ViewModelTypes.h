@@ -4,11 +4,11 @@
 // The view models, known to QML by name. They are created in C++ and handed
 // to the views as required properties, never created from QML.
 #include "AboutViewModel.h"
-#include "SoftwareUpdateViewModel.h"
 #include "OnboardingViewModel.h"
 #include "ProfileListRows.h"
 #include "ProfileListViewModel.h"
 #include "SettingsViewModel.h"
+#include "SoftwareUpdateViewModel.h"
 
 #include <QtQml/qqml.h>
 
@@ -27,6 +27,7 @@ struct SoftwareUpdateViewModelForeign {
 };
 
 // The menu bar panel and the profile editor.
+#include "AdvancedConditionsModel.h"
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
 #include "MenuBarViewModel.h"
@@ -59,6 +60,13 @@ struct ProfileRowsModelForeign {
     QML_FOREIGN(ProfileRowsModel)
     QML_NAMED_ELEMENT(ProfileRowsModel)
     QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct AdvancedConditionsModelForeign {
+    Q_GADGET
+    QML_FOREIGN(AdvancedConditionsModel)
+    QML_NAMED_ELEMENT(AdvancedConditionsModel)
+    QML_UNCREATABLE("Part of ProfileEditorViewModel")
 };
 
 struct ProfileEditorViewModelForeign {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "ApplyPreconditions.h"
 #include "Scenes.h"
 #include "SettingsKeys.h"
 #include "UiWorld.h"
@@ -42,7 +43,7 @@ const bool menuBarScenesRegistered = [] {
         panel.selectProfile(world.named("LTE"));
         world.service.followProfiles(world.profiles);
         world.helper.takenBy(FakeHelperClient::ownerOf("veltranectl run: make test", true, false),
-                             HelperParameters::from(world.named("3G")));
+                             *ApplyPreconditions::parametersOf(world.named("3G")));
         world.now = world.now.addSecs(65);
     });
     panelScene("panel-helper-warning", [](UiWorld& world, MenuBarViewModel& panel) {

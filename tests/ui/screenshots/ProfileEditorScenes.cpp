@@ -39,10 +39,10 @@ const bool editorScenesRegistered = [] {
     // The advanced section opens by itself for a profile that uses it.
     ThrottleProfile train = cafe;
     train.name = "Train through tunnels";
-    train.jitter = 40;
-    train.packetLossCorrelationPercent = 25;
-    train.reorderPercent = 2.5;
-    train.duplicatePercent = 1;
+    train.conditions.jitter = 40;
+    train.conditions.packetLossCorrelationPercent = 25;
+    train.conditions.reorderPercent = 2.5;
+    train.conditions.duplicatePercent = 1;
     editorScene("editor-advanced", train, ProfileEditorMode::edit);
     editorScene("editor-delete-confirmation", cafe, ProfileEditorMode::edit,
                 [](ProfileEditorViewModel& editor) { editor.requestDelete(); });

@@ -6,7 +6,8 @@
 #include <string>
 
 // A POSIX sh script that shapes one interface of any Linux host or container
-// the way the traffic-control engine shapes an uplink, from the same steps:
+// the way the helper's traffic-control engine shapes an uplink, from the same
+// steps:
 // `sh script INTERFACE [apply|remove]`, as root.
 namespace TrafficControlScript {
 

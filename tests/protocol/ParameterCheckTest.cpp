@@ -12,10 +12,11 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 TEST(ParameterCheckTest, AcceptsEveryLimitAndReportsTheFirstBrokenRuleInOrder) {
-    EXPECT_EQ(checkThrottleParameters({1'250'000'000, 1'250'000'000, 10'000, 100.0, 30'000}),
+    EXPECT_EQ((ThrottleParameters{1'250'000'000, 1'250'000'000, 10'000, 100.0, 30'000}.check()),
               std::nullopt);
-    EXPECT_EQ(checkThrottleParameters({0, 0, 0, -0.0, 0}), std::nullopt);
-    EXPECT_EQ(checkThrottleParameters({0, 0, 2, 0.0001, 0, 2, 99.0, 100.0, 100.0}), std::nullopt);
+    EXPECT_EQ((ThrottleParameters{0, 0, 0, -0.0, 0}.check()), std::nullopt);
+    EXPECT_EQ((ThrottleParameters{0, 0, 2, 0.0001, 0, 2, 99.0, 100.0, 100.0}.check()),
+              std::nullopt);
     const std::string loss = "Packet loss must be between 0 and 100 percent";
     const struct {
         ThrottleParameters parameters;
@@ -47,7 +48,7 @@ TEST(ParameterCheckTest, AcceptsEveryLimitAndReportsTheFirstBrokenRuleInOrder) {
         {{0, 0, 0, 0, 0, 0, 0, 0, 101}, "Duplication must be between 0 and 100 percent"},
     };
     for (const auto& invalid : cases) {
-        EXPECT_EQ(checkThrottleParameters(invalid.parameters), invalid.message) << invalid.message;
+        EXPECT_EQ(invalid.parameters.check(), invalid.message) << invalid.message;
     }
 }
 

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "TrafficControlScript.h"
 
-#include "ShapingBackend.h"
-#include "TrafficControlBackend.h"
+#include "TrafficControlSteps.h"
 
 #include <algorithm>
 #include <cctype>
@@ -33,8 +32,8 @@ std::string quoted(const std::string& word) {
     return text + "'";
 }
 
-std::string commandLine(const TrafficControlBackend::Step& step) {
-    std::string line = step.tool == TrafficControlBackend::Step::Tool::tc ? "tc" : "ip";
+std::string commandLine(const TrafficControlStep& step) {
+    std::string line = step.tool == TrafficControlStep::Tool::tc ? "tc" : "ip";
     for (const std::string& argument : step.arguments) {
         line += ' ' + quoted(argument);
     }
@@ -106,8 +105,8 @@ esac
 namespace TrafficControlScript {
 
 std::string write(const ThrottleParameters& parameters, const std::string& title) {
-    const std::vector<TrafficControlBackend::Step> steps = TrafficControlBackend::shapingSteps(
-        "@interface@", "@ifb@", "@frame@", ShapingPlan::from(inSteps(parameters)));
+    const std::vector<TrafficControlStep> steps = TrafficControlSteps::shaping(
+        "@interface@", "@ifb@", "@frame@", ShapingPlan::from(parameters.inSteps()));
     std::string script = "#!/bin/sh\n"
                          "# " +
                          oneLine(title) +
@@ -121,17 +120,17 @@ std::string write(const ThrottleParameters& parameters, const std::string& title
                          "# sch_tbf, sch_netem, act_mirred, cls_u32 and ifb.\n";
     script += kPreamble;
     script += "apply() {\n";
-    std::vector<TrafficControlBackend::Step> undo;
-    for (const TrafficControlBackend::Step& step : steps) {
+    std::vector<TrafficControlStep> undo;
+    for (const TrafficControlStep& step : steps) {
         script += "    " + commandLine(step) + " || return 1\n";
         if (step.entry) {
-            undo.insert(undo.begin(), *TrafficControlBackend::undoStep(*step.entry));
+            undo.insert(undo.begin(), *TrafficControlSteps::undo(*step.entry));
         }
     }
     script += "}\n\n";
     // Newest first, each on its own: what is gone already is no failure.
     script += "remove() {\n";
-    for (const TrafficControlBackend::Step& step : undo) {
+    for (const TrafficControlStep& step : undo) {
         script += "    " + commandLine(step) + " 2>/dev/null\n";
     }
     script += "    return 0\n}\n";

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "ShapingPlan.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// One run of tc or ip: what shaping an interface takes, in order, and what
+// undoes a recorded change. The helper runs them; the exported script
+// writes them down, so the two cannot drift apart.
+struct TrafficControlStep {
+    // A change as the helper records it: a few words without white space,
+    // such as "qdisc eth0 root".
+    using Entry = std::vector<std::string>;
+
+    enum class Tool { tc, ip };
+    Tool tool = Tool::tc;
+    std::vector<std::string> arguments;
+    // What the run's failure is reported as.
+    std::string failure = {};
+    // The kernel feature the run adds, named when the kernel lacks it.
+    const char* kernelFeature = nullptr;
+    // What the run makes that must be undone; nothing for what goes with
+    // something made before (a class, a filter).
+    std::optional<Entry> entry = std::nullopt;
+};
+
+// Outbound: an HTB root whose filters send TCP and UDP to a netem leaf,
+// everything else straight through. Inbound: an ingress qdisc whose filters
+// redirect TCP and UDP to an IFB device with netem under its root. In both
+// directions a pass-through token bucket in front of netem cuts offloaded
+// packets (GSO, GRO: up to 64 KB) into frames, so netem's packet-counted
+// queue holds frames, as a real link's does.
+namespace TrafficControlSteps {
+
+// `ifb` is the device that carries the download, `frameBytes` the largest
+// frame of the interface (its MTU and a link-layer header).
+std::vector<TrafficControlStep> shaping(const std::string& interface, const std::string& ifb,
+                                        const std::string& frameBytes, const ShapingPlan& plan);
+
+// What undoes a recorded change; nothing for an entry it does not know.
+std::optional<TrafficControlStep> undo(const TrafficControlStep::Entry& entry);
+
+// The entries a shaping of `interface` with download device `ifb` records.
+bool concerns(const TrafficControlStep::Entry& entry, const std::string& interface,
+              const std::string& ifb);
+
+} // namespace TrafficControlSteps
