@@ -103,16 +103,16 @@ Rectangle {
                 width: parent.width
 
                 Repeater {
-                    model: root.viewModel.builtInProfiles
+                    model: root.viewModel.profileRows.builtIn
                     delegate: profileRow
                 }
                 MenuDivider {
                     width: parent.width
                     spacing: 0
-                    visible: root.viewModel.hasCustomProfiles
+                    visible: root.viewModel.profileRows.hasCustom
                 }
                 Repeater {
-                    model: root.viewModel.customProfiles
+                    model: root.viewModel.profileRows.custom
                     delegate: profileRow
                 }
             }

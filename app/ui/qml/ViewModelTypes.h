@@ -34,6 +34,8 @@ struct SoftwareUpdateViewModelForeign {
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
 #include "MenuBarViewModel.h"
+#include "PanelHelperWarning.h"
+#include "PanelProfileRows.h"
 #include "ProfileEditorViewModel.h"
 #include "ProfileRowsModel.h"
 
@@ -62,6 +64,20 @@ struct ProfileRowsModelForeign {
     Q_GADGET
     QML_FOREIGN(ProfileRowsModel)
     QML_NAMED_ELEMENT(ProfileRowsModel)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct PanelHelperWarningForeign {
+    Q_GADGET
+    QML_FOREIGN(PanelHelperWarning)
+    QML_NAMED_ELEMENT(PanelHelperWarning)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct PanelProfileRowsForeign {
+    Q_GADGET
+    QML_FOREIGN(PanelProfileRows)
+    QML_NAMED_ELEMENT(PanelProfileRows)
     QML_UNCREATABLE("Part of MenuBarViewModel")
 };
 
