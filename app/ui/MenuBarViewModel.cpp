@@ -2,12 +2,10 @@
 #include "MenuBarViewModel.h"
 
 #include "CallFailure.h"
-#include "HelperInstallation.h"
 #include "ProfileStoreActions.h"
 #include "StatePersistenceService.h"
 
 #include <QPointer>
-#include <QTimer>
 
 namespace {
 
@@ -23,28 +21,6 @@ void start(QCoro::Task<> task) {
     Q_UNUSED(task);
 }
 
-// Removes this application's throttling, then quits: when the removal is
-// answered or when the quit's bound has passed, whichever comes first, so a
-// frozen bus cannot hold the quit. Another client's throttling stays: it goes
-// on after the application. Runs on after the panel is gone.
-QCoro::Task<> removeThrottlingAndQuit(ThrottleService& throttleService,
-                                      std::function<void()> quitAction) {
-    const auto quitOnce = [pending =
-                               std::make_shared<std::function<void()>>(std::move(quitAction))] {
-        if (const std::function<void()> quit = std::exchange(*pending, nullptr)) {
-            quit();
-        }
-    };
-    if (throttleService.state().isOwnedByThisApplication() || throttleService.isApplying()) {
-        QTimer::singleShot(ThrottleService::kQuitBound, quitOnce);
-        co_await failureText(throttleService.removeThrottling());
-    }
-    quitOnce();
-}
-
-bool sameProfile(const std::optional<ThrottleProfile>& profile, const ThrottleProfile& other) {
-    return profile && profile->id() == other.id();
-}
 
 } // namespace
 
@@ -57,23 +33,16 @@ MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
                                    QObject* parent)
     : QObject(parent)
     , m_throttleService(throttleService)
-    , m_registration(registration)
     , m_profileManager(profileManager)
     , m_profileEditorState(profileEditorState)
     , m_defaults(defaults)
     , m_navigator(navigator)
-    , m_quitAction(std::move(quitAction))
     , m_statsLine(throttleService, clock)
-    , m_countdown(throttleService, defaults, notifications, clock) {
-    connect(&m_throttleService, &ThrottleService::stateChanged, this, [this] {
-        refreshRows();
-        Q_EMIT changed();
-    });
-    connect(&m_profileManager, &ProfileManager::builtInProfilesChanged, this,
-            &MenuBarViewModel::refreshRows);
-    connect(&m_profileManager, &ProfileManager::customProfilesChanged, this,
-            &MenuBarViewModel::refreshRows);
-    refreshRows();
+    , m_countdown(throttleService, defaults, notifications, clock)
+    , m_helperWarning(throttleService, registration)
+    , m_profileRows(throttleService, profileManager)
+    , m_quit(throttleService, std::move(quitAction)) {
+    connect(&m_throttleService, &ThrottleService::stateChanged, this, &MenuBarViewModel::changed);
 }
 
 QString MenuBarViewModel::titleText() const {
@@ -97,46 +66,6 @@ QString MenuBarViewModel::statusText() const {
 
 QString MenuBarViewModel::stateErrorText() const {
     return state().error ? state().error->description() : state().cleanupFailure;
-}
-
-bool MenuBarViewModel::isProfileSelected(const ThrottleProfile& profile) const {
-    return sameProfile(state().isEnabled ? state().currentProfile : state().selectedProfile,
-                       profile);
-}
-
-bool MenuBarViewModel::isProfileActive(const ThrottleProfile& profile) const {
-    return state().isEnabled && sameProfile(state().currentProfile, profile);
-}
-
-QString MenuBarViewModel::helperWarningText() const {
-    return ServiceRegistration::unavailableText(m_helperSilent ? ServiceStatus::enabled
-                                                               : m_helperStatus);
-}
-
-bool MenuBarViewModel::offersHelperInstall() const {
-    return !m_helperSilent && (m_helperStatus == ServiceStatus::notRegistered ||
-                               m_helperStatus == ServiceStatus::notFound);
-}
-
-void MenuBarViewModel::appear() {
-    m_throttleService.checkHelperStatus();
-    m_helperStatus = m_registration.daemonStatus();
-    m_helperSilent = false;
-    ++m_helperProbe;
-    Q_EMIT changed();
-    if (m_helperStatus == ServiceStatus::enabled) {
-        probeHelper();
-    }
-}
-
-QCoro::Task<> MenuBarViewModel::probeHelper() {
-    const QPointer<MenuBarViewModel> self(this);
-    const int probe = m_helperProbe;
-    const bool answered = co_await helperAnswers(m_throttleService.helperConnection());
-    if (self && probe == m_helperProbe && !answered) {
-        m_helperSilent = true;
-        Q_EMIT changed();
-    }
 }
 
 void MenuBarViewModel::handleToggle(bool newValue) {
@@ -230,12 +159,7 @@ void MenuBarViewModel::openSettings() {
 }
 
 void MenuBarViewModel::quitApp() {
-    // A second click while the first quit is removing throttling changes nothing.
-    if (std::exchange(m_quitting, true)) {
-        return;
-    }
-    // The quit steps store the quit state, once the network is seen to.
-    start(removeThrottlingAndQuit(m_throttleService, m_quitAction));
+    m_quit.start();
 }
 
 void MenuBarViewModel::activateWindow(const QString& id) {
@@ -267,23 +191,6 @@ void MenuBarViewModel::showError(const QString& message) {
     m_errorMessage = message;
     m_showingError = true;
     Q_EMIT changed();
-}
-
-void MenuBarViewModel::refreshRows() {
-    const auto rowsOf = [this](const QList<ThrottleProfile>& profiles) {
-        QList<ProfileRowsModel::Row> rows;
-        rows.reserve(profiles.size());
-        for (const ThrottleProfile& profile : profiles) {
-            rows.append({profile, isProfileSelected(profile), isProfileActive(profile)});
-        }
-        return rows;
-    };
-    const bool hadCustomProfiles = hasCustomProfiles();
-    m_builtInRows.setRows(rowsOf(m_profileManager.menuBuiltInProfiles()));
-    m_customRows.setRows(rowsOf(m_profileManager.menuCustomProfiles()));
-    if (hasCustomProfiles() != hadCustomProfiles) {
-        Q_EMIT profilesChanged();
-    }
 }
 
 void MenuBarViewModel::runLoading(std::function<QCoro::Task<>()> operation,

@@ -4,9 +4,11 @@
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
 #include "NotificationCenter.h"
+#include "PanelHelperWarning.h"
+#include "PanelProfileRows.h"
 #include "ProfileEditorState.h"
 #include "ProfileManager.h"
-#include "ProfileRowsModel.h"
+#include "QuitAfterRemovingThrottling.h"
 #include "ThrottleService.h"
 #include "UserDefaults.h"
 #include "WindowNavigator.h"
@@ -19,7 +21,8 @@
 #include <optional>
 
 // The panel under the tray icon: the master switch, the status, the running
-// throttle, the profiles marked for the menu and the footer actions. It owns
+// throttle, the profiles marked for the menu and the footer actions; the
+// helper warning and the profile rows are models of their own. It owns
 // nothing but a few view flags; everything else comes from the throttle
 // service, the profile store and the settings, and every change goes through
 // the throttle service. Operations that talk to the helper run as tasks of
@@ -30,9 +33,7 @@ class MenuBarViewModel final : public QObject {
     Q_PROPERTY(bool isEnabled READ isEnabled NOTIFY changed)
     Q_PROPERTY(QString titleText READ titleText NOTIFY changed)
     Q_PROPERTY(QString statusText READ statusText NOTIFY changed)
-    Q_PROPERTY(bool showsHelperWarning READ showsHelperWarning NOTIFY changed)
-    Q_PROPERTY(QString helperWarningText READ helperWarningText NOTIFY changed)
-    Q_PROPERTY(bool offersHelperInstall READ offersHelperInstall NOTIFY changed)
+    Q_PROPERTY(PanelHelperWarning* helperWarning READ helperWarning CONSTANT)
     Q_PROPERTY(bool showsStateError READ showsStateError NOTIFY changed)
     Q_PROPERTY(QString stateErrorText READ stateErrorText NOTIFY changed)
     Q_PROPERTY(bool showsActiveSection READ showsActiveSection NOTIFY changed)
@@ -42,9 +43,7 @@ class MenuBarViewModel final : public QObject {
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY changed)
     Q_PROPERTY(bool showingDestructiveProfileConfirmation READ showingDestructiveProfileConfirmation
                    NOTIFY changed)
-    Q_PROPERTY(ProfileRowsModel* builtInProfiles READ builtInProfiles CONSTANT)
-    Q_PROPERTY(ProfileRowsModel* customProfiles READ customProfiles CONSTANT)
-    Q_PROPERTY(bool hasCustomProfiles READ hasCustomProfiles NOTIFY profilesChanged)
+    Q_PROPERTY(PanelProfileRows* profileRows READ profileRows CONSTANT)
     Q_PROPERTY(CompactStatsLineModel* statsLine READ statsLine CONSTANT)
     Q_PROPERTY(AutoOffCountdownModel* countdown READ countdown CONSTANT)
 
@@ -64,13 +63,6 @@ public:
     // "On — <owner>" for another client's throttling, else "Active: …",
     // "Selected: …" or "No profile selected".
     QString statusText() const;
-    // Also for a helper the system has that did not answer when the panel
-    // came on screen.
-    bool showsHelperWarning() const { return !state().isHelperReady || m_helperSilent; }
-    // No system bus, no helper, or a helper that does not answer.
-    QString helperWarningText() const;
-    // Only a missing helper can be installed from the panel.
-    bool offersHelperInstall() const;
     // The last failure of this application's own switch, else what the
     // helper's clean-up could not remove.
     bool showsStateError() const { return state().error || !state().cleanupFailure.isEmpty(); }
@@ -88,18 +80,13 @@ public:
         return m_pendingDestructiveProfile;
     }
 
-    ProfileRowsModel* builtInProfiles() { return &m_builtInRows; }
-    ProfileRowsModel* customProfiles() { return &m_customRows; }
-    bool hasCustomProfiles() const { return m_customRows.rowCount() > 0; }
+    PanelHelperWarning* helperWarning() { return &m_helperWarning; }
+    PanelProfileRows* profileRows() { return &m_profileRows; }
     CompactStatsLineModel* statsLine() { return &m_statsLine; }
     AutoOffCountdownModel* countdown() { return &m_countdown; }
 
-    bool isProfileSelected(const ThrottleProfile& profile) const;
-    bool isProfileActive(const ThrottleProfile& profile) const;
-
-    // Each time the panel comes on screen: the helper warning follows the
-    // registration as it is now, and whether the helper answers.
-    Q_INVOKABLE void appear();
+    // Each time the panel comes on screen.
+    Q_INVOKABLE void appear() { m_helperWarning.appear(); }
 
     // The master switch and "Stop Throttling".
     Q_INVOKABLE void handleToggle(bool newValue);
@@ -124,7 +111,6 @@ public:
 Q_SIGNALS:
     // The throttling state or a view flag changed.
     void changed();
-    void profilesChanged();
 
 private:
     const ThrottleState& state() const { return m_throttleService.state(); }
@@ -132,8 +118,6 @@ private:
     std::optional<ThrottleProfile> profileWithIdText(const QString& idText) const;
     void askToConfirm(const ThrottleProfile& profile);
     void showError(const QString& message);
-    void refreshRows();
-    QCoro::Task<> probeHelper();
 
     // Runs one throttle operation as a task of its own with the loading flag
     // held, remembers the profile on success and shows a failure.
@@ -143,26 +127,20 @@ private:
                           std::optional<QUuid> profileToRemember);
 
     ThrottleService& m_throttleService;
-    const ServiceRegistration& m_registration;
     ProfileManager& m_profileManager;
     ProfileEditorState& m_profileEditorState;
     UserDefaults& m_defaults;
     WindowNavigator& m_navigator;
-    std::function<void()> m_quitAction;
 
     int m_runningTasks = 0;
     bool m_showingError = false;
     QString m_errorMessage;
     bool m_showingDestructiveProfileConfirmation = false;
     std::optional<ThrottleProfile> m_pendingDestructiveProfile;
-    bool m_quitting = false;
-    ServiceStatus m_helperStatus = ServiceStatus::notRegistered;
-    bool m_helperSilent = false;
-    // Only the latest appearance's probe may set m_helperSilent.
-    int m_helperProbe = 0;
 
-    ProfileRowsModel m_builtInRows;
-    ProfileRowsModel m_customRows;
     CompactStatsLineModel m_statsLine;
     AutoOffCountdownModel m_countdown;
+    PanelHelperWarning m_helperWarning;
+    PanelProfileRows m_profileRows;
+    QuitAfterRemovingThrottling m_quit;
 };

@@ -266,7 +266,7 @@ private Q_SLOTS:
         // Down moves from 30 minutes to the next choice, Space takes it.
         QVERIFY(tabTo(view, "autoDisableSwitch"));
         QTest::keyClick(&view.window(), Qt::Key_Space);
-        QVERIFY(model->autoDisableEnabled());
+        QVERIFY(model->autoDisable()->isEnabled());
         QTRY_VERIFY(details->height() > 40 && details->opacity() == 1.0);
         QVERIFY(tabTo(view, "durationPicker"));
         QTest::keyClick(&view.window(), Qt::Key_Space);
@@ -281,7 +281,7 @@ private Q_SLOTS:
         QTRY_VERIFY(view.shows("alertAction"));
         QCOMPARE(view.text("alertMessage"), QStringLiteral("Helper installed successfully!"));
         view.click("alertAction");
-        QVERIFY(!model->showingHelperInstallAlert());
+        QVERIFY(!model->helper()->showingInstallAlert());
         QVERIFY(!view.shows("installHelperButton"));
 
         view.click("advancedButton");

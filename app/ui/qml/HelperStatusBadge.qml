@@ -14,15 +14,15 @@ Rectangle {
 
     readonly property color tint: {
         switch (status) {
-        case SettingsViewModel.Installed: return Theme.activeText
-        case SettingsViewModel.NotInstalled: return Theme.systemRed
-        case SettingsViewModel.NoSystemBus:
-        case SettingsViewModel.NotResponding:
-        case SettingsViewModel.Error: return Theme.warningOrange
+        case HelperSettingsModel.Installed: return Theme.activeText
+        case HelperSettingsModel.NotInstalled: return Theme.systemRed
+        case HelperSettingsModel.NoSystemBus:
+        case HelperSettingsModel.NotResponding:
+        case HelperSettingsModel.Error: return Theme.warningOrange
         default: return Theme.ink
         }
     }
-    readonly property bool checking: status === SettingsViewModel.Checking
+    readonly property bool checking: status === HelperSettingsModel.Checking
 
     implicitWidth: content.implicitWidth + 20
     implicitHeight: content.implicitHeight + 10

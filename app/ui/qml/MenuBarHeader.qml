@@ -19,9 +19,9 @@ Column {
         x: Theme.panelInset
         width: header.innerWidth
         height: warningRow.implicitHeight + 16
-        visible: header.viewModel.showsHelperWarning
+        visible: header.viewModel.helperWarning.isShown
         Accessible.role: Accessible.AlertMessage
-        Accessible.name: header.viewModel.helperWarningText
+        Accessible.name: header.viewModel.helperWarning.text
         radius: 6
         color: Theme.withAlpha(Theme.warningOrange, 0.08)
         border.color: Theme.withAlpha(Theme.warningOrange, 0.15)
@@ -48,7 +48,7 @@ Column {
                 anchors.right: install.visible ? install.left : parent.right
                 anchors.rightMargin: install.visible ? 6 : 0
                 anchors.verticalCenter: parent.verticalCenter
-                text: header.viewModel.helperWarningText
+                text: header.viewModel.helperWarning.text
                 textFormat: Text.PlainText
                 wrapMode: Text.WordWrap
                 color: Theme.warningOrange
@@ -57,7 +57,7 @@ Column {
             PlainButton {
                 id: install
                 objectName: "installButton"
-                visible: header.viewModel.offersHelperInstall
+                visible: header.viewModel.helperWarning.offersInstall
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
                 leftPadding: 8

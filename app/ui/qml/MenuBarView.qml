@@ -2,7 +2,6 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Templates as T
 import Veltrane.Ui
 
 // The panel under the tray icon: exactly as wide as the design, as tall as
@@ -19,7 +18,7 @@ Rectangle {
     // Never less than a few rows, however small the screen.
     readonly property real profileRoom: maximumHeight > 0
         ? Math.max(120, maximumHeight - 16 - top.implicitHeight - footer.implicitHeight)
-        : profileList.implicitHeight
+        : profiles.implicitHeight
 
     implicitWidth: Theme.panelWidth
     implicitHeight: column.implicitHeight + 16
@@ -36,7 +35,7 @@ Rectangle {
     }
 
     focus: true
-    Keys.onDownPressed: focusNextRow(null, 1)
+    Keys.onDownPressed: profiles.focusNextRow(null, 1)
     Shortcut {
         sequence: "Escape"
         enabled: !root.viewModel.showingDestructiveProfileConfirmation && !root.viewModel.showingError
@@ -79,127 +78,19 @@ Rectangle {
             }
         }
 
-        Flickable {
-            id: profileScroller
+        MenuBarProfileList {
+            id: profiles
             objectName: "profileScroller"
             width: parent.width
-            height: Math.min(profileList.implicitHeight, root.profileRoom)
-            contentHeight: profileList.implicitHeight
-            interactive: contentHeight > height
-            clip: interactive
-            boundsBehavior: Flickable.StopAtBounds
-
-            // The focused row in view, as the arrow keys and Tab move through them.
-            function reveal(item: Item) {
-                const bounds = item.mapToItem(profileList, 0, 0)
-                if (bounds.y < contentY)
-                    contentY = bounds.y
-                else if (bounds.y + item.height > contentY + height)
-                    contentY = bounds.y + item.height - height
-            }
-
-            Column {
-                id: profileList
-                width: parent.width
-
-                Repeater {
-                    model: root.viewModel.builtInProfiles
-                    delegate: profileRow
-                }
-                MenuDivider {
-                    width: parent.width
-                    spacing: 0
-                    visible: root.viewModel.hasCustomProfiles
-                }
-                Repeater {
-                    model: root.viewModel.customProfiles
-                    delegate: profileRow
-                }
-            }
-
-            // Always shown while the list scrolls: the rows below the edge
-            // must not look like the end of the list.
-            T.ScrollIndicator.vertical: T.ScrollIndicator {
-                implicitWidth: 8
-                padding: 2
-                contentItem: Rectangle {
-                    implicitWidth: 4
-                    radius: 2
-                    color: Theme.inkAt(0.25)
-                    visible: profileScroller.interactive
-                }
-            }
+            height: Math.min(implicitHeight, root.profileRoom)
+            viewModel: root.viewModel
+            panelShown: root.shown
         }
 
-        Column {
+        MenuBarFooter {
             id: footer
             width: parent.width
-
-            MenuDivider {
-                width: parent.width
-            }
-            MenuActionRow {
-                objectName: "manageProfiles"
-                width: parent.width
-                symbol: "slider.horizontal.3"
-                label: "Manage Profiles…"
-                onClicked: root.viewModel.openProfileList()
-            }
-            MenuActionRow {
-                objectName: "settings"
-                width: parent.width
-                symbol: "gearshape"
-                label: "Settings"
-                onClicked: root.viewModel.openSettings()
-            }
-            MenuDivider {
-                width: parent.width
-                spacing: 4
-            }
-            MenuActionRow {
-                objectName: "quit"
-                width: parent.width
-                symbol: "power"
-                label: "Quit"
-                isDestructive: true
-                onClicked: root.viewModel.quitApp()
-            }
-        }
-    }
-
-    // Up and Down walk the rows of both lists as one.
-    function focusNextRow(from: Item, step: int) {
-        const rows = []
-        let selected = 0
-        for (let i = 0; i < profileList.children.length; ++i) {
-            const item = profileList.children[i]
-            if (item instanceof ProfileRow && item.visible) {
-                if (item.isSelected)
-                    selected = rows.length
-                rows.push(item)
-            }
-        }
-        const next = rows[from ? rows.indexOf(from) + step : selected]
-        if (next)
-            next.forceActiveFocus(Qt.TabFocusReason)
-    }
-
-    Component {
-        id: profileRow
-
-        ProfileRow {
-            id: row
-            required property string profileId
-            width: profileList.width
-            animate: root.shown
-            onClicked: root.viewModel.selectProfile(profileId)
-            onEditRequested: root.viewModel.editProfile(profileId)
-            onActiveFocusChanged: {
-                if (activeFocus)
-                    profileScroller.reveal(row)
-            }
-            Keys.onUpPressed: root.focusNextRow(row, -1)
-            Keys.onDownPressed: root.focusNextRow(row, 1)
+            viewModel: root.viewModel
         }
     }
 

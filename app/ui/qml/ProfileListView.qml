@@ -26,47 +26,10 @@ Rectangle {
         onActivated: root.viewModel.done()
     }
 
-    Item {
+    ProfileListHeader {
         id: header
         width: parent.width
-        height: Theme.scaled(64)
-
-        Text {
-            x: 22
-            anchors.verticalCenter: parent.verticalCenter
-            text: "Manage Profiles"
-            color: Theme.titleText
-            font.pixelSize: Theme.listTitleSize
-            font.bold: true
-        }
-        AccentButton {
-            objectName: "addProfileButton"
-            x: parent.width - width - 22
-            anchors.verticalCenter: parent.verticalCenter
-            leftPadding: 14
-            rightPadding: 14
-            topPadding: 6
-            bottomPadding: 6
-            implicitWidth: implicitContentWidth + leftPadding + rightPadding
-            implicitHeight: implicitContentHeight + topPadding + bottomPadding
-            contentItem: Row {
-                spacing: 4
-                Text {
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: "+"
-                    color: "white"
-                    font.pixelSize: Theme.symbolTextSize
-                }
-                Text {
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: "Add Profile"
-                    color: "white"
-                    font.pixelSize: Theme.labelSize
-                    font.weight: Font.DemiBold
-                }
-            }
-            onClicked: root.viewModel.addNewProfile()
-        }
+        viewModel: root.viewModel
     }
 
     Flickable {
@@ -99,14 +62,16 @@ Rectangle {
             spacing: 6
 
             SectionLabel { text: "Default Profiles" }
-            ProfileCard {
+            ProfileListCard {
                 objectName: "builtInCard"
+                viewModel: root.viewModel
                 rows: root.viewModel.builtInRows
             }
             Item { width: 1; height: 12 }
             SectionLabel { text: "Custom Profiles" }
-            ProfileCard {
+            ProfileListCard {
                 objectName: "customCard"
+                viewModel: root.viewModel
                 rows: root.viewModel.customRows
 
                 Text {
@@ -126,30 +91,11 @@ Rectangle {
         }
     }
 
-    Item {
+    ProfileListFooter {
         id: footer
         anchors.bottom: parent.bottom
         width: parent.width
-        height: Theme.scaled(56)
-
-        Rectangle {
-            width: parent.width
-            height: 1
-            color: Theme.inkAt(0.08)
-        }
-        ProfileExchangeButtons {
-            x: 22
-            anchors.verticalCenter: parent.verticalCenter
-            viewModel: root.viewModel
-        }
-        AccentButton {
-            objectName: "doneButton"
-            x: parent.width - width - 22
-            anchors.verticalCenter: parent.verticalCenter
-            implicitWidth: Math.max(implicitContentWidth + 40, 72)
-            text: "Done"
-            onClicked: root.viewModel.done()
-        }
+        viewModel: root.viewModel
     }
 
     AlertOverlay {
@@ -172,40 +118,5 @@ Rectangle {
         title: root.viewModel.exchangeAlertTitle
         message: root.viewModel.exchangeAlertMessage
         onAccepted: root.viewModel.dismissExchangeAlert()
-    }
-
-    // A card of one section: a row per profile, lines between them
-    // indented to the name column.
-    component ProfileCard: Card {
-        id: card
-        required property ProfileListRows rows
-        width: parent ? parent.width : 0
-
-        Repeater {
-            model: card.rows
-            Column {
-                id: entry
-                required property int index
-                required property string profileId
-                required property string name
-                required property bool showInMenu
-                required property var chips
-                required property string toggleLabel
-                width: card.width
-
-                ProfileListRow {
-                    viewModel: root.viewModel
-                    profileId: entry.profileId
-                    name: entry.name
-                    showInMenu: entry.showInMenu
-                    chips: entry.chips
-                    toggleLabel: entry.toggleLabel
-                }
-                SeparatorLine {
-                    visible: entry.index < card.rows.count - 1
-                    indent: 58
-                }
-            }
-        }
     }
 }

@@ -8,7 +8,8 @@ import Veltrane.Ui
 Column {
     id: section
 
-    required property SettingsViewModel viewModel
+    required property GeneralSettingsModel general
+    required property AutoDisableSettingsModel autoDisable
 
     spacing: 4
 
@@ -21,35 +22,35 @@ Column {
         ToggleRow {
             objectName: "launchAtLogin"
             label: "Launch at Login"
-            checked: section.viewModel.launchAtLogin
-            onToggled: on => section.viewModel.launchAtLogin = on
+            checked: section.general.launchAtLogin
+            onToggled: on => section.general.launchAtLogin = on
         }
         SeparatorLine {}
         ToggleRow {
             objectName: "showNotifications"
             label: "Show Notifications"
-            checked: section.viewModel.showNotifications
-            onToggled: on => section.viewModel.showNotifications = on
+            checked: section.general.showNotifications
+            onToggled: on => section.general.showNotifications = on
         }
         SeparatorLine {}
         ToggleRow {
             objectName: "autoDisableOnQuit"
             label: "Disable Throttling on Quit"
-            checked: section.viewModel.autoDisableOnQuit
-            onToggled: on => section.viewModel.autoDisableOnQuit = on
+            checked: section.general.autoDisableOnQuit
+            onToggled: on => section.general.autoDisableOnQuit = on
         }
         SeparatorLine {}
         ToggleRow {
             objectName: "autoDisable"
             label: "Auto-disable throttling after"
-            checked: section.viewModel.autoDisableEnabled
-            onToggled: on => section.viewModel.autoDisableEnabled = on
+            checked: section.autoDisable.isEnabled
+            onToggled: on => section.autoDisable.isEnabled = on
         }
         // The duration and its note slide in under the switch.
         Item {
             id: autoDisableDetails
             objectName: "autoDisableDetails"
-            readonly property bool open: section.viewModel.autoDisableEnabled
+            readonly property bool open: section.autoDisable.isEnabled
             width: parent.width
             height: open ? details.implicitHeight : 0
             opacity: open ? 1 : 0
@@ -67,10 +68,10 @@ Column {
 
                 DurationPicker {
                     objectName: "durationPicker"
-                    choices: section.viewModel.durationChoices
-                    currentIndex: section.viewModel.durationIndex
-                    displayText: section.viewModel.durationText
-                    onActivated: index => section.viewModel.durationIndex = index
+                    choices: section.autoDisable.durationChoices
+                    currentIndex: section.autoDisable.durationIndex
+                    displayText: section.autoDisable.durationText
+                    onActivated: index => section.autoDisable.durationIndex = index
                 }
                 Text {
                     objectName: "autoDisableNote"

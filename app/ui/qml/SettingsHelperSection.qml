@@ -10,7 +10,7 @@ import Veltrane.Ui
 Column {
     id: section
 
-    required property SettingsViewModel viewModel
+    required property HelperSettingsModel helper
 
     spacing: 4
 
@@ -43,8 +43,8 @@ Column {
                     objectName: "helperBadge"
                     x: parent.width - width
                     anchors.verticalCenter: parent.verticalCenter
-                    status: section.viewModel.helperStatus
-                    text: section.viewModel.helperStatusText
+                    status: section.helper.status
+                    text: section.helper.statusText
                 }
             }
 
@@ -52,7 +52,7 @@ Column {
                 objectName: "helperMessage"
                 visible: text !== ""
                 width: parent.width - 28
-                text: section.viewModel.helperMessage
+                text: section.helper.message
                 wrapMode: Text.WordWrap
                 color: Theme.warningOrange
                 font.pixelSize: Theme.labelSize
@@ -60,19 +60,19 @@ Column {
 
             AccentButton {
                 objectName: "installHelperButton"
-                visible: section.viewModel.offersInstall
-                enabled: !section.viewModel.isInstallingHelper
+                visible: section.helper.offersInstall
+                enabled: !section.helper.isInstalling
                 implicitHeight: implicitContentHeight + 10
                 text: "Install Helper"
-                onClicked: section.viewModel.installHelper()
+                onClicked: section.helper.install()
             }
             AccentButton {
                 objectName: "tryAgainButton"
-                visible: section.viewModel.offersRetry
-                enabled: !section.viewModel.isInstallingHelper
+                visible: section.helper.offersRetry
+                enabled: !section.helper.isInstalling
                 implicitHeight: implicitContentHeight + 10
                 text: "Try Again"
-                onClicked: section.viewModel.tryAgain()
+                onClicked: section.helper.tryAgain()
             }
 
             T.AbstractButton {
@@ -81,7 +81,7 @@ Column {
                 implicitWidth: implicitContentWidth
                 implicitHeight: implicitContentHeight
                 Accessible.name: "Advanced"
-                onClicked: section.viewModel.toggleAdvancedHelper()
+                onClicked: section.helper.toggleAdvanced()
 
                 FocusRing {
                     radius: 4
@@ -96,7 +96,7 @@ Column {
                         sourceSize.width: 18
                         sourceSize.height: 18
                         source: "icons/chevron.right.svg"
-                        rotation: section.viewModel.showAdvancedHelper ? 90 : 0
+                        rotation: section.helper.showsAdvanced ? 90 : 0
                         Behavior on rotation { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }
                     }
                     Text {
@@ -108,24 +108,24 @@ Column {
             }
 
             Row {
-                visible: section.viewModel.showAdvancedHelper
+                visible: section.helper.showsAdvanced
                 spacing: 8
                 opacity: visible ? 1 : 0
                 Behavior on opacity { NumberAnimation { duration: 200 } }
 
                 BorderedButton {
                     objectName: "reinstallHelperButton"
-                    visible: section.viewModel.offersReinstall
-                    enabled: !section.viewModel.isInstallingHelper
+                    visible: section.helper.offersReinstall
+                    enabled: !section.helper.isInstalling
                     fontSize: Theme.smallSize
                     text: "Reinstall Helper"
-                    onClicked: section.viewModel.installHelper()
+                    onClicked: section.helper.install()
                 }
                 BorderedButton {
                     objectName: "checkStatusButton"
                     fontSize: Theme.smallSize
                     text: "Check Status"
-                    onClicked: section.viewModel.checkHelperStatus()
+                    onClicked: section.helper.checkStatus()
                 }
             }
         }

@@ -8,7 +8,7 @@ import Veltrane.Ui
 Column {
     id: section
 
-    required property SettingsViewModel viewModel
+    required property UpdateSettingsModel updates
 
     spacing: 4
 
@@ -21,8 +21,8 @@ Column {
         ToggleRow {
             objectName: "automaticUpdates"
             label: "Check for Updates Automatically"
-            checked: section.viewModel.automaticallyChecksForUpdates
-            onToggled: on => section.viewModel.automaticallyChecksForUpdates = on
+            checked: section.updates.automaticallyChecks
+            onToggled: on => section.updates.automaticallyChecks = on
         }
         SeparatorLine {}
         Item {
@@ -42,8 +42,8 @@ Column {
                 x: parent.width - width - 14
                 anchors.verticalCenter: parent.verticalCenter
                 text: "Check Now"
-                enabled: section.viewModel.canCheckForUpdates
-                onClicked: section.viewModel.checkForUpdates()
+                enabled: section.updates.canCheck
+                onClicked: section.updates.checkNow()
             }
         }
     }

@@ -13,8 +13,6 @@ Rectangle {
     required property SettingsViewModel viewModel
 
     readonly property bool shown: Window.visibility !== Window.Hidden
-    readonly property bool covered: viewModel.showingAbout || viewModel.showingHelperInstallAlert
-                                    || viewModel.showingLaunchAtLoginError
     onShownChanged: if (shown) root.viewModel.appear()
 
     implicitWidth: 450
@@ -23,7 +21,7 @@ Rectangle {
 
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
-        enabled: !root.covered
+        enabled: !root.viewModel.isCovered
         onActivated: root.viewModel.done()
     }
 
@@ -89,9 +87,13 @@ Rectangle {
             width: parent.width - 40
             spacing: 16
 
-            SettingsGeneralSection { width: parent.width; viewModel: root.viewModel }
-            SettingsUpdatesSection { width: parent.width; viewModel: root.viewModel }
-            SettingsHelperSection { width: parent.width; viewModel: root.viewModel }
+            SettingsGeneralSection {
+                width: parent.width
+                general: root.viewModel.general
+                autoDisable: root.viewModel.autoDisable
+            }
+            SettingsUpdatesSection { width: parent.width; updates: root.viewModel.updates }
+            SettingsHelperSection { width: parent.width; helper: root.viewModel.helper }
         }
     }
 
@@ -143,18 +145,18 @@ Rectangle {
     AlertOverlay {
         objectName: "helperInstallAlert"
         anchors.fill: parent
-        visible: root.viewModel.showingHelperInstallAlert
+        visible: root.viewModel.helper.showingInstallAlert
         title: "Helper Installation"
-        message: root.viewModel.helperInstallAlertMessage
-        onAccepted: root.viewModel.dismissHelperInstallAlert()
+        message: root.viewModel.helper.installAlertMessage
+        onAccepted: root.viewModel.helper.dismissInstallAlert()
     }
     AlertOverlay {
         objectName: "launchAtLoginAlert"
         anchors.fill: parent
-        visible: root.viewModel.showingLaunchAtLoginError
+        visible: root.viewModel.general.showingLaunchAtLoginError
         title: "Launch at Login Error"
-        message: root.viewModel.launchAtLoginErrorMessage
-        onAccepted: root.viewModel.dismissLaunchAtLoginError()
+        message: root.viewModel.general.launchAtLoginErrorMessage
+        onAccepted: root.viewModel.general.dismissLaunchAtLoginError()
     }
 
     // The about sheet drops from the top edge of the window.

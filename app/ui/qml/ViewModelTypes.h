@@ -4,11 +4,15 @@
 // The view models, known to QML by name. They are created in C++ and handed
 // to the views as required properties, never created from QML.
 #include "AboutViewModel.h"
+#include "AutoDisableSettingsModel.h"
+#include "GeneralSettingsModel.h"
+#include "HelperSettingsModel.h"
 #include "OnboardingViewModel.h"
 #include "ProfileListRows.h"
 #include "ProfileListViewModel.h"
 #include "SettingsViewModel.h"
 #include "SoftwareUpdateViewModel.h"
+#include "UpdateSettingsModel.h"
 
 #include <QtQml/qqml.h>
 
@@ -31,6 +35,8 @@ struct SoftwareUpdateViewModelForeign {
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
 #include "MenuBarViewModel.h"
+#include "PanelHelperWarning.h"
+#include "PanelProfileRows.h"
 #include "ProfileEditorViewModel.h"
 #include "ProfileRowsModel.h"
 
@@ -69,6 +75,20 @@ struct AdvancedConditionsModelForeign {
     QML_UNCREATABLE("Part of ProfileEditorViewModel")
 };
 
+struct PanelHelperWarningForeign {
+    Q_GADGET
+    QML_FOREIGN(PanelHelperWarning)
+    QML_NAMED_ELEMENT(PanelHelperWarning)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct PanelProfileRowsForeign {
+    Q_GADGET
+    QML_FOREIGN(PanelProfileRows)
+    QML_NAMED_ELEMENT(PanelProfileRows)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
 struct ProfileEditorViewModelForeign {
     Q_GADGET
     QML_FOREIGN(ProfileEditorViewModel)
@@ -96,6 +116,34 @@ struct SettingsViewModelForeign {
     QML_FOREIGN(SettingsViewModel)
     QML_NAMED_ELEMENT(SettingsViewModel)
     QML_UNCREATABLE("Created by the application")
+};
+
+struct GeneralSettingsModelForeign {
+    Q_GADGET
+    QML_FOREIGN(GeneralSettingsModel)
+    QML_NAMED_ELEMENT(GeneralSettingsModel)
+    QML_UNCREATABLE("Part of SettingsViewModel")
+};
+
+struct AutoDisableSettingsModelForeign {
+    Q_GADGET
+    QML_FOREIGN(AutoDisableSettingsModel)
+    QML_NAMED_ELEMENT(AutoDisableSettingsModel)
+    QML_UNCREATABLE("Part of SettingsViewModel")
+};
+
+struct UpdateSettingsModelForeign {
+    Q_GADGET
+    QML_FOREIGN(UpdateSettingsModel)
+    QML_NAMED_ELEMENT(UpdateSettingsModel)
+    QML_UNCREATABLE("Part of SettingsViewModel")
+};
+
+struct HelperSettingsModelForeign {
+    Q_GADGET
+    QML_FOREIGN(HelperSettingsModel)
+    QML_NAMED_ELEMENT(HelperSettingsModel)
+    QML_UNCREATABLE("Part of SettingsViewModel")
 };
 
 struct OnboardingViewModelForeign {

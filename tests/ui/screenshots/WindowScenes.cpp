@@ -69,7 +69,7 @@ QImage settings(const Prepare& prepare, bool helperSection = false) {
     ViewHarness view("SettingsView", model.get());
     if (helperSection) {
         prepare(world, *model);
-        model->toggleAdvancedHelper();
+        model->helper()->toggleAdvanced();
         QTest::qWait(kSettle);
         scrollToEnd(view, "settingsScroller");
     }
@@ -78,8 +78,8 @@ QImage settings(const Prepare& prepare, bool helperSection = false) {
 
 const SceneRegistration settingsAutoDisable("settings-auto-disable", [] {
     return settings([](UiWorld& world, SettingsViewModel& model) {
-        model.setAutoDisableEnabled(true);
-        model.selectDuration(4);
+        model.autoDisable()->setEnabled(true);
+        model.autoDisable()->selectDuration(4);
         world.updater.setCanCheck(false);
     });
 });
@@ -90,7 +90,7 @@ const SceneRegistration helperAlert("settings-helper-alert", [] {
     return settings([](UiWorld& world, SettingsViewModel& model) {
         world.registration.status = ServiceStatus::notRegistered;
         world.helper.installFailure = ThrottleError::helperError("Authorization was denied");
-        model.installHelper();
+        model.helper()->install();
     });
 });
 
@@ -103,7 +103,7 @@ const bool helperBadges = [] {
             return settings(
                 [status](UiWorld& world, SettingsViewModel& model) {
                     world.registration.status = status;
-                    model.checkHelperStatus();
+                    model.helper()->checkStatus();
                 },
                 true);
         });
@@ -117,8 +117,8 @@ const SceneRegistration helperError("settings-helper-error", [] {
             world.helper.installFailure = ThrottleError::helperError(
                 "Could not register the helper (com.veltrane.ServiceRegistration 126): "
                 "Authorization was denied or dismissed");
-            model.installHelper();
-            model.dismissHelperInstallAlert();
+            model.helper()->install();
+            model.helper()->dismissInstallAlert();
         },
         true);
 });
@@ -128,7 +128,7 @@ const SceneRegistration helperChecking("settings-helper-checking", [] {
     ViewHarness view("SettingsView", model.get());
     // The check itself is over before the window is first drawn: show its badge alone.
     QQuickItem* badge = view.find("helperBadge");
-    badge->setProperty("status", static_cast<int>(SettingsViewModel::HelperStatus::Checking));
+    badge->setProperty("status", static_cast<int>(HelperSettingsModel::HelperStatus::Checking));
     badge->setProperty("text", QStringLiteral("Checking…"));
     scrollToEnd(view, "settingsScroller");
     return view.grab();

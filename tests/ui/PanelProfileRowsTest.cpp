@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+#include "PanelProfileRows.h"
+
+#include "UiWorld.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using testing::ElementsAre;
+
+namespace {
+
+QStringList marks(const ProfileRowsModel* rows) {
+    QStringList marked;
+    for (const ProfileRowsModel::Row& row : rows->rows()) {
+        marked << row.profile.name + (row.isSelected ? "+selected" : "") +
+                      (row.isActive ? "+active" : "");
+    }
+    return marked;
+}
+
+TEST(PanelProfileRows, MarkTheSelectedProfileWhileOffAndTheAppliedOneWhileOn) {
+    UiWorld world;
+    PanelProfileRows rows(world.service, world.profiles);
+    const ThrottleProfile custom = world.addCustom("Train Wi-Fi");
+    world.addCustom("Hidden", false);
+    ASSERT_TRUE(rows.hasCustom());
+    EXPECT_EQ(rows.builtIn()->rowCount(), 10);
+    EXPECT_THAT(marks(rows.custom()), ElementsAre("Train Wi-Fi"));
+    EXPECT_TRUE(rows.custom()->index(0).data(ProfileRowsModel::IsEditableRole).toBool());
+    EXPECT_FALSE(rows.builtIn()->index(0).data(ProfileRowsModel::IsEditableRole).toBool());
+
+    finish(world.service.selectProfile(custom));
+    EXPECT_THAT(marks(rows.custom()), ElementsAre("Train Wi-Fi+selected"));
+    finish(world.service.applyProfile(custom));
+    EXPECT_THAT(marks(rows.custom()), ElementsAre("Train Wi-Fi+selected+active"));
+
+    // A selection that fails to apply leaves the marks on what really runs.
+    const ThrottleProfile threeG = world.named("3G");
+    world.helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("x"));
+    EXPECT_THROW(finish(world.service.selectProfile(threeG)), ThrottleError);
+    EXPECT_THAT(marks(rows.custom()), ElementsAre("Train Wi-Fi+selected+active"));
+    EXPECT_FALSE(rows.isProfileSelected(threeG));
+}
+
+} // namespace
