@@ -2,6 +2,7 @@
 #include "ThrottleService.h"
 
 #include "CallFailure.h"
+#include "NotificationNames.h"
 
 #include <QPointer>
 
@@ -114,7 +115,7 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
         next.owner = owner;
     }
     setState(std::move(next));
-    m_notifications.post(NotificationCenter::throttlingEnabled);
+    m_notifications.post(NotificationName::throttlingEnabled);
 }
 
 QCoro::Task<> ThrottleService::removeThrottling() {
@@ -138,7 +139,7 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     next.owner.reset();
     next.error.reset();
     setState(std::move(next));
-    m_notifications.post(NotificationCenter::throttlingDisabled);
+    m_notifications.post(NotificationName::throttlingDisabled);
 }
 
 QCoro::Task<> ThrottleService::selectProfile(ThrottleProfile profile) {
@@ -215,7 +216,7 @@ void ThrottleService::helperStateChanged(const HelperState& helper) {
     }
     setState(std::move(next));
     if (landedLate) {
-        m_notifications.post(NotificationCenter::throttlingEnabled);
+        m_notifications.post(NotificationName::throttlingEnabled);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "HelperInstallation.h"
 #include "NotificationCenter.h"
+#include "NotificationNames.h"
 #include "ServiceRegistration.h"
 #include "SettingsKeys.h"
 #include "SoftwareUpdater.h"
@@ -282,6 +283,6 @@ void SettingsViewModel::setBool(QLatin1StringView key, bool value) {
 
 void SettingsViewModel::postAutoDisableSetting(bool enabled, int minutes) {
     m_notifications.post(
-        NotificationCenter::autoDisableSettingChanged,
+        NotificationName::autoDisableSettingChanged,
         {{QStringLiteral("enabled"), enabled}, {QStringLiteral("minutes"), minutes}});
 }

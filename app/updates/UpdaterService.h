@@ -31,8 +31,6 @@ class UpdaterService final : public QObject, private UserDriverDelegate {
     Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
 
 public:
-    static inline const QString notificationIdentifier = QStringLiteral("sparkle-update-available");
-
     // What the updater is built from; the application's come from fromBuild().
     struct Parts {
         UpdaterConfiguration configuration;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SettingsViewModel.h"
 
+#include "NotificationNames.h"
 #include "SettingsKeys.h"
 #include "UiWorld.h"
 
@@ -24,7 +25,7 @@ protected:
 };
 
 TEST_F(SettingsViewModelTest, AutoDisableChangesAreStoredAndAnnounced) {
-    const QString changed = NotificationCenter::autoDisableSettingChanged;
+    const QString changed = NotificationName::autoDisableSettingChanged;
     EXPECT_EQ(model.durationText(), "30 minutes");
 
     model.setAutoDisableEnabled(true);

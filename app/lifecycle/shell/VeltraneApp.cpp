@@ -2,6 +2,7 @@
 #include "VeltraneApp.h"
 
 #include "MenuBarViewModel.h"
+#include "NotificationNames.h"
 #include "OnboardingViewModel.h"
 #include "ProfileEditorViewModel.h"
 #include "ProfileListViewModel.h"
@@ -19,7 +20,6 @@ namespace {
 
 // The panel as an ordinary window, for desktops that show no tray icons.
 const QString kPanelWindow = QStringLiteral("panel-window");
-const QString kNoTrayNotification = QStringLiteral("no-tray");
 // Room left on the screen for the window's frame and the desktop's bars.
 constexpr int kWindowFrameRoom = 120;
 
@@ -68,7 +68,7 @@ VeltraneApp::VeltraneApp(SingleInstance& instance)
             &VeltraneApp::trayAvailabilityChanged);
     connect(&m_userNotifications, &UserNotificationCenter::tapped, this,
             [this](const QString& identifier) {
-                if (identifier == kNoTrayNotification) {
+                if (identifier == UserNotificationId::noTray) {
                     m_windows.openWindow(kPanelWindow);
                 }
             });
@@ -179,7 +179,7 @@ void VeltraneApp::trayAvailabilityChanged(bool available) {
     m_windows.openWindow(kPanelWindow);
     // Said once each time the tray goes, not at every start of the window.
     m_userNotifications.add(
-        {.identifier = kNoTrayNotification,
+        {.identifier = UserNotificationId::noTray,
          .body = QStringLiteral("This desktop shows no tray icons, so Veltrane opens in a window. "
                                 "Start Veltrane again to bring the window back.")});
 }
