@@ -8,7 +8,6 @@
 #include "HelperStateText.h"
 #include "NameCharacters.h"
 #include "ProfileOptions.h"
-#include "StatePersistenceService.h"
 #include "StopSignals.h"
 #include "SystemServiceRegistration.h"
 #include "TaskDeadline.h"
@@ -161,7 +160,7 @@ void applyAndRemember(ThrottleControl& control, CommandContext& context,
     }
     // Throttling is on as asked; a selection that could not be remembered
     // does not change that.
-    StatePersistenceService(context.defaults).saveSelectedProfileID(profile.id());
+    context.persistence.saveSelectedProfileID(profile.id());
     if (!context.defaults.sync()) {
         context.err << "Throttling is on, but the selection could not be remembered: could not "
                        "write the settings file "
@@ -209,8 +208,7 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
     const bool active = state.active;
     const std::optional<ThrottleOwner> owner = active ? state.owner : std::nullopt;
 
-    const std::optional<QString> selectedId =
-        StatePersistenceService(context.defaults).selectedProfileID();
+    const std::optional<QString> selectedId = context.persistence.selectedProfileID();
     std::optional<ThrottleProfile> selected;
     if (const auto id = ThrottleProfile::idFromText(selectedId.value_or(QString()))) {
         selected = context.profiles.profile(*id);

@@ -56,6 +56,7 @@ MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
                                    const ServiceRegistration& registration,
                                    ProfileManager& profileManager,
                                    ProfileEditorState& profileEditorState, UserDefaults& defaults,
+                                   StatePersistenceService& persistence,
                                    NotificationCenter& notifications, WindowNavigator& navigator,
                                    std::function<void()> quitAction, ThrottleService::Clock clock,
                                    QObject* parent)
@@ -64,7 +65,7 @@ MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
     , m_registration(registration)
     , m_profileManager(profileManager)
     , m_profileEditorState(profileEditorState)
-    , m_defaults(defaults)
+    , m_persistence(persistence)
     , m_navigator(navigator)
     , m_quitAction(std::move(quitAction))
     , m_statsLine(throttleService, clock)
@@ -301,13 +302,13 @@ QCoro::Task<> MenuBarViewModel::loading(std::function<QCoro::Task<>()> operation
     // dimmed until the second one ends.
     ++m_runningTasks;
     Q_EMIT changed();
-    UserDefaults& defaults = m_defaults;
+    StatePersistenceService& persistence = m_persistence;
     const QPointer<MenuBarViewModel> alive(this);
 
     const std::optional<QString> failure = co_await failureText(operation());
 
     if (!failure && profileToRemember) {
-        StatePersistenceService(defaults).saveSelectedProfileID(profileToRemember);
+        persistence.saveSelectedProfileID(profileToRemember);
     }
     if (!alive) {
         co_return;

@@ -7,6 +7,7 @@
 #include "ProfileEditorState.h"
 #include "ProfileManager.h"
 #include "ProfileRowsModel.h"
+#include "StatePersistenceService.h"
 #include "ThrottleService.h"
 #include "UserDefaults.h"
 #include "WindowNavigator.h"
@@ -53,8 +54,9 @@ public:
     // wall-clock time for the elapsed time and the countdown.
     MenuBarViewModel(ThrottleService& throttleService, const ServiceRegistration& registration,
                      ProfileManager& profileManager, ProfileEditorState& profileEditorState,
-                     UserDefaults& defaults, NotificationCenter& notifications,
-                     WindowNavigator& navigator, std::function<void()> quitAction,
+                     UserDefaults& defaults, StatePersistenceService& persistence,
+                     NotificationCenter& notifications, WindowNavigator& navigator,
+                     std::function<void()> quitAction,
                      ThrottleService::Clock clock = &QDateTime::currentDateTimeUtc,
                      QObject* parent = nullptr);
 
@@ -146,7 +148,7 @@ private:
     const ServiceRegistration& m_registration;
     ProfileManager& m_profileManager;
     ProfileEditorState& m_profileEditorState;
-    UserDefaults& m_defaults;
+    StatePersistenceService& m_persistence;
     WindowNavigator& m_navigator;
     std::function<void()> m_quitAction;
 

@@ -12,16 +12,17 @@
 
 #include <QGuiApplication>
 
-UpdaterService::Parts UpdaterService::Parts::fromBuild() {
-    return {UpdaterConfiguration::fromBuild(), UserDefaults::standard(),
+UpdaterService::Parts UpdaterService::Parts::fromBuild(UserDefaults& defaults) {
+    return {UpdaterConfiguration::fromBuild(), defaults,
             std::make_unique<SingleShotUpdateCheckTimer>(),
             std::make_unique<DebianPackageInstaller>(DebianPackageInstaller::systemPaths()),
             [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; }};
 }
 
 UpdaterService::UpdaterService(UserNotificationCenter& userNotifications,
-                               NotificationCenter& notifications, QObject* parent)
-    : UpdaterService(userNotifications, notifications, Parts::fromBuild(), parent) {}
+                               NotificationCenter& notifications, UserDefaults& defaults,
+                               QObject* parent)
+    : UpdaterService(userNotifications, notifications, Parts::fromBuild(defaults), parent) {}
 
 UpdaterService::UpdaterService(UserNotificationCenter& userNotifications,
                                NotificationCenter& notifications, Parts parts, QObject* parent)

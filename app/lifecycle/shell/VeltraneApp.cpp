@@ -9,7 +9,6 @@
 #include "SettingsKeys.h"
 #include "SettingsViewModel.h"
 #include "SoftwareUpdateViewModel.h"
-#include "StatePersistenceService.h"
 
 #include <QCursor>
 #include <QScreen>
@@ -25,17 +24,19 @@ constexpr int kWindowFrameRoom = 120;
 
 } // namespace
 
-VeltraneApp::VeltraneApp(SingleInstance& instance)
-    : m_defaults(UserDefaults::standard())
+VeltraneApp::VeltraneApp(SingleInstance& instance, UserDefaults& defaults,
+                         StatePersistenceService& persistence)
+    : m_defaults(defaults)
+    , m_persistence(persistence)
     , m_helperConnection(m_registration)
     , m_throttleService(m_helperConnection, m_registration, m_notifications)
     , m_profileManager(m_defaults)
-    , m_updaterService(m_userNotifications, m_notifications)
+    , m_updaterService(m_userNotifications, m_notifications, m_defaults)
     , m_windows(m_engine)
     , m_panel(m_engine, panelContent(),
               [this] { m_delegate.registerServices(m_throttleService, m_profileManager); })
     , m_delegate({.defaults = m_defaults,
-                  .persistence = StatePersistenceService::shared(),
+                  .persistence = m_persistence,
                   .registration = m_registration,
                   .userNotifications = m_userNotifications,
                   .notifications = m_notifications,
@@ -94,8 +95,8 @@ WindowScene VeltraneApp::panelContent() {
     return {QStringLiteral("Veltrane"), QStringLiteral("MenuBarView"), [this](QObject* window) {
                 return viewModel(new MenuBarViewModel(
                     m_throttleService, m_registration, m_profileManager, m_profileEditorState,
-                    m_defaults, m_notifications, m_windows, [this] { m_events.terminate(); },
-                    &QDateTime::currentDateTimeUtc, window));
+                    m_defaults, m_persistence, m_notifications, m_windows,
+                    [this] { m_events.terminate(); }, &QDateTime::currentDateTimeUtc, window));
             }};
 }
 
@@ -217,7 +218,7 @@ QCoro::Task<> VeltraneApp::switchThrottling(bool on, std::optional<ThrottleProfi
     try {
         if (on) {
             co_await m_throttleService.applyProfile(*profile);
-            StatePersistenceService::shared().saveSelectedProfileID(profile->id());
+            m_persistence.saveSelectedProfileID(profile->id());
         } else {
             co_await m_throttleService.removeThrottling();
         }
