@@ -11,6 +11,7 @@
 #include "SoftwareUpdateViewModel.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTextStream>
