@@ -8,7 +8,7 @@
 #include "HelperStateText.h"
 #include "NameCharacters.h"
 #include "ProfileOptions.h"
-#include "StopSignals.h"
+#include "SignalWatcher.h"
 #include "SystemServiceRegistration.h"
 #include "TaskDeadline.h"
 #include "TerminalCommand.h"
@@ -20,6 +20,7 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <csignal>
 
 namespace {
 
@@ -320,7 +321,11 @@ void watchCommand(CommandContext& context, const QCommandLineParser& parser) {
     const bool json = parser.isSet(QString(jsonOption));
     QEventLoop loop;
     // Before anything can arrive: an interrupted watch has done its job.
-    const StopSignals stop([&loop] { loop.quit(); });
+    SignalWatcher stop;
+    QObject::connect(&stop, &SignalWatcher::received, &loop, &QEventLoop::quit);
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        stop.watch(signalNumber);
+    }
     ThrottleControl control;
     QObject::connect(
         &control.connection, &HelperClient::helperStateChanged, &loop,
