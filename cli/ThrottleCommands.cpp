@@ -321,11 +321,8 @@ void watchCommand(CommandContext& context, const QCommandLineParser& parser) {
     const bool json = parser.isSet(QString(jsonOption));
     QEventLoop loop;
     // Before anything can arrive: an interrupted watch has done its job.
-    SignalWatcher stop;
+    const SignalWatcher stop({SIGINT, SIGTERM});
     QObject::connect(&stop, &SignalWatcher::received, &loop, &QEventLoop::quit);
-    for (const int signalNumber : {SIGINT, SIGTERM}) {
-        stop.watch(signalNumber);
-    }
     ThrottleControl control;
     QObject::connect(
         &control.connection, &HelperClient::helperStateChanged, &loop,

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 
@@ -18,6 +19,9 @@ class SignalWatcher final : public QObject {
 
 public:
     explicit SignalWatcher(QObject* parent = nullptr);
+    // Watches these from the start; those that cannot be watched keep their
+    // default.
+    explicit SignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent = nullptr);
     ~SignalWatcher() override;
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;

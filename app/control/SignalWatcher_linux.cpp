@@ -43,6 +43,13 @@ SignalWatcher::SignalWatcher(QObject* parent)
     : QObject(parent)
     , m_previous(std::make_unique<Previous>()) {}
 
+SignalWatcher::SignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent)
+    : SignalWatcher(parent) {
+    for (const int signalNumber : signalNumbers) {
+        watch(signalNumber);
+    }
+}
+
 SignalWatcher::~SignalWatcher() {
     for (const auto& [signalNumber, handling] : m_previous->bySignal) {
         // Blocked again first: one arriving in between waits rather than
