@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ProfileManager.h"
+#include "StatePersistenceService.h"
 #include "UserDefaults.h"
 
 #include <QByteArray>
@@ -13,6 +14,8 @@
 // its arguments and the program's output.
 struct CommandContext {
     UserDefaults& defaults;
+    // The selected profile, remembered in `defaults` as the application does.
+    StatePersistenceService& persistence;
     ProfileManager& profiles;
     QTextStream& out;
     QTextStream& err;

@@ -191,12 +191,13 @@ int CommandLine::run(const QList<QByteArray>& rawArguments, QTextStream& out,
         return CliError::failureStatus;
     }
     UserDefaults defaults;
+    StatePersistenceService persistence(defaults);
     ProfileManager profiles(defaults);
     // The queued start-up load waits for an event loop, which a command may
     // never run: load now.
     profiles.loadBuiltInProfiles();
     profiles.loadCustomProfiles();
-    CommandContext context{defaults, profiles, out, err, positional, {}};
+    CommandContext context{defaults, persistence, profiles, out, err, positional, {}};
     if (command->rest == Command::Rest::command) {
         // The program and its arguments end the command line.
         context.command = rawArguments.mid(rawArguments.size() - (positional.size() - required));

@@ -9,8 +9,7 @@
 #include "HelperStateText.h"
 #include "NameCharacters.h"
 #include "ProfileOptions.h"
-#include "StatePersistenceService.h"
-#include "StopSignals.h"
+#include "SignalWatcher.h"
 #include "SystemServiceRegistration.h"
 #include "TaskDeadline.h"
 #include "TerminalCommand.h"
@@ -22,6 +21,7 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <csignal>
 
 namespace {
 
@@ -155,7 +155,7 @@ void applyAndRemember(ThrottleControl& control, CommandContext& context,
     }
     // Throttling is on as asked; a selection that could not be remembered
     // does not change that.
-    StatePersistenceService(context.defaults).saveSelectedProfileID(profile.id());
+    context.persistence.saveSelectedProfileID(profile.id());
     if (!context.defaults.sync()) {
         context.err << "Throttling is on, but the selection could not be remembered: could not "
                        "write the settings file "
@@ -203,8 +203,7 @@ void statusCommand(CommandContext& context, const QCommandLineParser& parser) {
     const bool active = state.active;
     const std::optional<ThrottleOwner> owner = active ? state.owner : std::nullopt;
 
-    const std::optional<QString> selectedId =
-        StatePersistenceService(context.defaults).selectedProfileID();
+    const std::optional<QString> selectedId = context.persistence.selectedProfileID();
     std::optional<ThrottleProfile> selected;
     if (const auto id = ThrottleProfile::idFromText(selectedId.value_or(QString()))) {
         selected = context.profiles.profile(*id);
@@ -316,7 +315,8 @@ void watchCommand(CommandContext& context, const QCommandLineParser& parser) {
     const bool json = parser.isSet(QString(jsonOption));
     QEventLoop loop;
     // Before anything can arrive: an interrupted watch has done its job.
-    const StopSignals stop([&loop] { loop.quit(); });
+    const SignalWatcher stop({SIGINT, SIGTERM});
+    QObject::connect(&stop, &SignalWatcher::received, &loop, &QEventLoop::quit);
     ThrottleControl control;
     QObject::connect(
         &control.connection, &HelperClient::helperStateChanged, &loop,

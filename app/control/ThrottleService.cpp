@@ -3,6 +3,7 @@
 
 #include "ApplyPreconditions.h"
 #include "CallFailure.h"
+#include "NotificationNames.h"
 
 #include <QPointer>
 
@@ -108,7 +109,7 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
         next.owner = owner;
     }
     setState(std::move(next));
-    m_notifications.post(NotificationCenter::throttlingEnabled);
+    m_notifications.post(NotificationName::throttlingEnabled);
 }
 
 QCoro::Task<> ThrottleService::removeThrottling() {
@@ -132,7 +133,7 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     next.owner.reset();
     next.error.reset();
     setState(std::move(next));
-    m_notifications.post(NotificationCenter::throttlingDisabled);
+    m_notifications.post(NotificationName::throttlingDisabled);
 }
 
 QCoro::Task<> ThrottleService::selectProfile(ThrottleProfile profile) {
@@ -209,7 +210,7 @@ void ThrottleService::helperStateChanged(const HelperState& helper) {
     }
     setState(std::move(next));
     if (landedLate) {
-        m_notifications.post(NotificationCenter::throttlingEnabled);
+        m_notifications.post(NotificationName::throttlingEnabled);
     }
 }
 

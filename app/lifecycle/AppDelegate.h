@@ -2,9 +2,17 @@
 #pragma once
 
 #include "ApplicationEvents.h"
+#include "AutoDisableRun.h"
 #include "HelperClient.h"
+#include "HelperReconnect.h"
+#include "LaunchSequence.h"
+#include "LifecycleLog.h"
+#include "LifecycleNotifier.h"
 #include "NotificationCenter.h"
+#include "NotificationTapRouter.h"
+#include "OrphanCleanup.h"
 #include "ProfileManager.h"
+#include "QuitCleanup.h"
 #include "ServiceRegistration.h"
 #include "StatePersistenceService.h"
 #include "ThrottleService.h"
@@ -13,9 +21,7 @@
 #include "UserNotificationCenter.h"
 #include "WindowNavigator.h"
 
-#include <QCoro/QCoroTask>
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -39,7 +45,7 @@ struct AppDelegateContext {
     // Made only inside the clean-up's bound.
     std::function<std::unique_ptr<HelperClient>()> newHelperConnection;
     // Diagnostic lines: standard output.
-    std::function<void(const QString&)> log;
+    LifecycleLog log;
     // How long quitting may take, whatever the helper and the settings file
     // do: the clean-up first, then the quit state's writes in what is left.
     std::chrono::milliseconds cleanupDeadline{ThrottleService::kQuitBound};
@@ -48,12 +54,14 @@ struct AppDelegateContext {
     std::function<QDateTime()> clock = &QDateTime::currentDateTimeUtc;
 };
 
-// Decides what happens around the user's work: the launch order, restoring
-// the selected profile, removing throttling that an earlier run left behind,
-// the auto-disable timer, what tapping a notification does, and above all
-// that throttling this application switched on never outlives it (quit and
-// the termination signals), while throttling another client owns is left
-// alone. Lives on the main thread.
+// The application's life, as the desktop reports it, handed to one
+// collaborator per job: the launch's steps (LaunchSequence), removing what
+// an earlier run left behind (OrphanCleanup), the auto-disable run
+// (AutoDisableRun), what tapping a notification does
+// (NotificationTapRouter), reconnecting the helper (HelperReconnect), and
+// above all that throttling this application switched on never outlives it
+// (QuitCleanup, at quit and at the termination signals), while throttling
+// another client owns is left alone. Lives on the main thread.
 class AppDelegate final : public QObject {
     Q_OBJECT
 
@@ -75,62 +83,25 @@ public:
     void performCleanup();
 
 private:
-    void requestNotificationPermissions();
-    void checkHelperStatus();
     void registerForPowerNotifications();
     void createSignalHandler(int signalNumber);
-    void setupAutoDisableObserver();
-
-    QCoro::Task<> loadAndSynchronize(QPointer<ThrottleService> service,
-                                     QPointer<ProfileManager> profiles);
-    void restoreSelectedProfile(ThrottleService& service, ProfileManager& profiles);
-    QCoro::Task<> synchronizeWithHelperStatus(QPointer<ThrottleService> service);
-
-    void appDidBecomeActive();
-    QCoro::Task<> reconnectHelper(QPointer<ThrottleService> service);
     void handleSignal(int signalNumber);
     void systemDidWake();
-    // The quit's bound starts with the first quit step or signal.
-    std::chrono::milliseconds remainingQuitTime();
-    void releaseHold();
+    void appDidBecomeActive();
     void saveQuitState(bool wasEnabled);
-
-    void notificationPosted(const QString& name, const QVariantMap& userInfo);
-    void autoDisableSettingChanged(const QVariantMap& userInfo);
-    void onThrottlingEnabled();
-    void startAutoDisableTimer(qint64 minutes);
-    void scheduleAutoDisable(QDateTime now);
-    void cancelAutoDisableTimer();
-    void performAutoDisable();
-    QCoro::Task<> removeThrottlingForAutoDisable(QPointer<ThrottleService> service);
-
-    // Why the helper cannot be used, by what the system says of it.
-    void showHelperUnavailableNotification(ServiceStatus status);
-    void showThrottlingActiveNotification();
-    void showAutoDisableWarningNotification();
-    void showAutoDisableCompletedNotification();
-    // Posts unless the user switched notifications off.
-    void showOptionalNotification(const QString& identifier, const QString& body,
-                                  const QString& failurePrefix);
-    void showNotification(const QString& identifier, const QString& body, bool opensOnTap,
-                          const QString& failurePrefix);
-    void notificationTapped(const QString& identifier);
 
     void log(const QString& line) const { m_context.log(line); }
 
     AppDelegateContext m_context;
     QPointer<ThrottleService> m_throttleService;
-    QPointer<ProfileManager> m_profileManager;
-    bool m_hasPerformedCleanup = false;
-    bool m_cleanupRunning = false;
     bool m_hasRegisteredServices = false;
-    std::optional<QDeadlineTimer> m_quitBound;
-    std::unique_ptr<ScheduledAction> m_autoDisableTimer;
-    std::unique_ptr<ScheduledAction> m_autoDisableWarning;
-    // The run's wall-clock ends; the timers above count only awake time.
-    std::optional<QDateTime> m_autoDisableAt;
-    std::optional<QDateTime> m_autoDisableWarningAt;
-    // The clean-up's own connection; a call it still waits on when the
-    // delegate goes ends with it.
-    std::unique_ptr<HelperClient> m_fallbackConnection;
+    // Before everything that posts through it.
+    LifecycleNotifier m_notifier;
+    OrphanCleanup m_orphanCleanup;
+    LaunchSequence m_launch;
+    QuitCleanup m_quitCleanup;
+    AutoDisableRun m_autoDisable;
+    NotificationTapRouter m_tapRouter;
+    // Once the services are registered.
+    std::unique_ptr<HelperReconnect> m_helperReconnect;
 };

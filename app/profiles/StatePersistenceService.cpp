@@ -7,11 +7,6 @@
 StatePersistenceService::StatePersistenceService(UserDefaults& defaults)
     : m_defaults(defaults) {}
 
-StatePersistenceService& StatePersistenceService::shared() {
-    static StatePersistenceService service(UserDefaults::standard());
-    return service;
-}
-
 void StatePersistenceService::saveSelectedProfileID(const std::optional<QUuid>& id) {
     if (id) {
         m_defaults.setValue(SettingsKeys::selectedProfileID, ThrottleProfile::idText(*id));

@@ -13,9 +13,6 @@ class StatePersistenceService final {
 public:
     explicit StatePersistenceService(UserDefaults& defaults);
 
-    // Over the application's own store.
-    static StatePersistenceService& shared();
-
     // No id removes the stored one.
     void saveSelectedProfileID(const std::optional<QUuid>& id);
     // An absent selection leaves the stored id as it is.

@@ -58,11 +58,6 @@ UserDefaults::UserDefaults(const QString& filePath, QObject* parent)
 
 UserDefaults::~UserDefaults() = default;
 
-UserDefaults& UserDefaults::standard() {
-    static UserDefaults defaults;
-    return defaults;
-}
-
 bool UserDefaults::load() {
     const SharedFile::Contents contents = m_file->read();
     QString error = contents.error;

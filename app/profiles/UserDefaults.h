@@ -30,8 +30,6 @@ public:
 
     // <config home>/Veltrane/Veltrane.json
     static QString standardFilePath();
-    // The process-wide store of the application.
-    static UserDefaults& standard();
 
     bool contains(QAnyStringView key) const;
     // The stored value, or the key's default when it was never written.

@@ -2,6 +2,7 @@
 #include "AutoDisableSettingsModel.h"
 
 #include "NotificationCenter.h"
+#include "NotificationNames.h"
 #include "SettingsKeys.h"
 #include "UserDefaults.h"
 
@@ -72,6 +73,6 @@ void AutoDisableSettingsModel::selectDuration(int index) {
 
 void AutoDisableSettingsModel::announce(bool enabled, int minutes) {
     m_notifications.post(
-        NotificationCenter::autoDisableSettingChanged,
+        NotificationName::autoDisableSettingChanged,
         {{QStringLiteral("enabled"), enabled}, {QStringLiteral("minutes"), minutes}});
 }

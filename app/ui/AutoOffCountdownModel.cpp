@@ -1,16 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "AutoOffCountdownModel.h"
 
+#include "NotificationNames.h"
 #include "SettingsKeys.h"
 
 #include <cmath>
-
-namespace {
-
-// Posted by the settings window after it has stored the new choice.
-const QString autoDisableSettingChanged = QStringLiteral("AutoDisableSettingChanged");
-
-} // namespace
 
 AutoOffCountdownModel::AutoOffCountdownModel(ThrottleService& throttleService,
                                              UserDefaults& defaults,
@@ -21,7 +15,7 @@ AutoOffCountdownModel::AutoOffCountdownModel(ThrottleService& throttleService,
     , m_defaults(defaults)
     , m_clock(std::move(clock)) {
     connect(&notifications, &NotificationCenter::posted, this, [this](const QString& name) {
-        if (name == autoDisableSettingChanged) {
+        if (name == NotificationName::autoDisableSettingChanged) {
             updateRemaining();
         }
     });

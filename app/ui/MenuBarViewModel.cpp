@@ -28,6 +28,7 @@ MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
                                    const ServiceRegistration& registration,
                                    ProfileManager& profileManager,
                                    ProfileEditorState& profileEditorState, UserDefaults& defaults,
+                                   StatePersistenceService& persistence,
                                    NotificationCenter& notifications, WindowNavigator& navigator,
                                    std::function<void()> quitAction, ThrottleService::Clock clock,
                                    QObject* parent)
@@ -35,7 +36,7 @@ MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
     , m_throttleService(throttleService)
     , m_profileManager(profileManager)
     , m_profileEditorState(profileEditorState)
-    , m_defaults(defaults)
+    , m_persistence(persistence)
     , m_navigator(navigator)
     , m_statsLine(throttleService, clock)
     , m_countdown(throttleService, defaults, notifications, clock)
@@ -204,13 +205,13 @@ QCoro::Task<> MenuBarViewModel::loading(std::function<QCoro::Task<>()> operation
     // dimmed until the second one ends.
     ++m_runningTasks;
     Q_EMIT changed();
-    UserDefaults& defaults = m_defaults;
+    StatePersistenceService& persistence = m_persistence;
     const QPointer<MenuBarViewModel> alive(this);
 
     const std::optional<QString> failure = co_await failureText(operation());
 
     if (!failure && profileToRemember) {
-        StatePersistenceService(defaults).saveSelectedProfileID(profileToRemember);
+        persistence.saveSelectedProfileID(profileToRemember);
     }
     if (!alive) {
         co_return;

@@ -9,6 +9,7 @@
 #include "ProfileEditorState.h"
 #include "ProfileManager.h"
 #include "QuitAfterRemovingThrottling.h"
+#include "StatePersistenceService.h"
 #include "ThrottleService.h"
 #include "UserDefaults.h"
 #include "WindowNavigator.h"
@@ -52,8 +53,9 @@ public:
     // wall-clock time for the elapsed time and the countdown.
     MenuBarViewModel(ThrottleService& throttleService, const ServiceRegistration& registration,
                      ProfileManager& profileManager, ProfileEditorState& profileEditorState,
-                     UserDefaults& defaults, NotificationCenter& notifications,
-                     WindowNavigator& navigator, std::function<void()> quitAction,
+                     UserDefaults& defaults, StatePersistenceService& persistence,
+                     NotificationCenter& notifications, WindowNavigator& navigator,
+                     std::function<void()> quitAction,
                      ThrottleService::Clock clock = &QDateTime::currentDateTimeUtc,
                      QObject* parent = nullptr);
 
@@ -129,7 +131,7 @@ private:
     ThrottleService& m_throttleService;
     ProfileManager& m_profileManager;
     ProfileEditorState& m_profileEditorState;
-    UserDefaults& m_defaults;
+    StatePersistenceService& m_persistence;
     WindowNavigator& m_navigator;
 
     int m_runningTasks = 0;

@@ -4,6 +4,7 @@
 #include "AppcastUpdater.h"
 #include "DebianPackageInstaller.h"
 #include "NotificationCenter.h"
+#include "NotificationNames.h"
 #include "StandardUserDriver.h"
 #include "UpdateLog.h"
 #include "UserDefaults.h"
@@ -11,16 +12,17 @@
 
 #include <QGuiApplication>
 
-UpdaterService::Parts UpdaterService::Parts::fromBuild() {
-    return {UpdaterConfiguration::fromBuild(), UserDefaults::standard(),
+UpdaterService::Parts UpdaterService::Parts::fromBuild(UserDefaults& defaults) {
+    return {UpdaterConfiguration::fromBuild(), defaults,
             std::make_unique<SingleShotUpdateCheckTimer>(),
             std::make_unique<DebianPackageInstaller>(DebianPackageInstaller::systemPaths()),
             [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; }};
 }
 
 UpdaterService::UpdaterService(UserNotificationCenter& userNotifications,
-                               NotificationCenter& notifications, QObject* parent)
-    : UpdaterService(userNotifications, notifications, Parts::fromBuild(), parent) {}
+                               NotificationCenter& notifications, UserDefaults& defaults,
+                               QObject* parent)
+    : UpdaterService(userNotifications, notifications, Parts::fromBuild(defaults), parent) {}
 
 UpdaterService::UpdaterService(UserNotificationCenter& userNotifications,
                                NotificationCenter& notifications, Parts parts, QObject* parent)
@@ -40,7 +42,7 @@ UpdaterService::UpdaterService(UserNotificationCenter& userNotifications,
             &UpdaterService::setCanCheckForUpdates);
     // Connected to this object: a tap after it is gone reaches nobody.
     connect(&notifications, &NotificationCenter::posted, this, [this](const QString& name) {
-        if (name == NotificationCenter::sparkleUpdateNotificationTapped) {
+        if (name == NotificationName::sparkleUpdateNotificationTapped) {
             // Opening the update window brings the application forward.
             m_updater->checkForUpdates();
         }
@@ -77,16 +79,16 @@ void UpdaterService::willHandleShowingUpdate(bool handleShowing, const AppcastIt
 }
 
 void UpdaterService::didReceiveUserAttention(const AppcastItem&) {
-    m_userNotifications.removeDeliveredNotifications(notificationIdentifier);
+    m_userNotifications.removeDeliveredNotifications(UserNotificationId::updateAvailable);
 }
 
 void UpdaterService::willFinishUpdateSession() {
-    m_userNotifications.removeDeliveredNotifications(notificationIdentifier);
+    m_userNotifications.removeDeliveredNotifications(UserNotificationId::updateAvailable);
 }
 
 QCoro::Task<> UpdaterService::postUpdateNotification(QString version) {
     UserNotificationRequest request{
-        notificationIdentifier,
+        UserNotificationId::updateAvailable,
         QStringLiteral("Version %1 is available. Click to view update details.").arg(version)};
     // Named, not a temporary inside co_await: g++ 12 destroys such temporaries twice.
     QCoro::Task<std::optional<QString>> posting = m_userNotifications.add(std::move(request));

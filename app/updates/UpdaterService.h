@@ -31,8 +31,6 @@ class UpdaterService final : public QObject, private UserDriverDelegate {
     Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
 
 public:
-    static inline const QString notificationIdentifier = QStringLiteral("sparkle-update-available");
-
     // What the updater is built from; the application's come from fromBuild().
     struct Parts {
         UpdaterConfiguration configuration;
@@ -42,11 +40,12 @@ public:
         // Whether the user is working in one of the application's windows.
         std::function<bool()> applicationIsInFocus;
 
-        static Parts fromBuild();
+        static Parts fromBuild(UserDefaults& defaults);
     };
 
+    // The application's updater, over the application's settings.
     UpdaterService(UserNotificationCenter& userNotifications, NotificationCenter& notifications,
-                   QObject* parent = nullptr);
+                   UserDefaults& defaults, QObject* parent = nullptr);
     UpdaterService(UserNotificationCenter& userNotifications, NotificationCenter& notifications,
                    Parts parts, QObject* parent = nullptr);
     ~UpdaterService() override;

@@ -24,7 +24,8 @@ class ThrottleControlTest : public testing::Test, protected ThrottleControlOnBus
 TEST_F(ThrottleControlTest, ThePanelsSwitchTurnsTheDaemonOnWithTheSelectionAndOffAgain) {
     UiWorld world; // for its store, settings and windows; the helper is the daemon
     MenuBarViewModel panel(service, world.registration, world.profiles, world.editorState,
-                           world.defaults, notifications, world.navigator, [] {});
+                           world.defaults, world.persistence, notifications, world.navigator,
+                           [] {});
     panel.appear();
     ASSERT_FALSE(panel.isToggleDisabled());
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "AutoDisableSettingsModel.h"
 
+#include "NotificationNames.h"
 #include "SettingsKeys.h"
 #include "UiWorld.h"
 
@@ -16,7 +17,7 @@ TEST(AutoDisableSettingsModel, ChangesAreStoredAndAnnounced) {
                    ? QVariantMap()
                    : world.posted.back().second;
     };
-    const QString changed = NotificationCenter::autoDisableSettingChanged;
+    const QString changed = NotificationName::autoDisableSettingChanged;
     EXPECT_EQ(model.durationText(), "30 minutes");
 
     model.setEnabled(true);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "NotificationNames.h"
 #include "SettingsKeys.h"
 #include "UiWorld.h"
 
@@ -227,7 +228,8 @@ TEST(AutoOffCountdown, CountsDownTheAutoDisableMinutesAndHidesAtZero) {
 
     world.defaults.setValue(SettingsKeys::autoDisableEnabled, true);
     world.defaults.setValue(SettingsKeys::autoDisableMinutes, 5);
-    world.notifications.post("AutoDisableSettingChanged", {{"enabled", true}, {"minutes", 5}});
+    world.notifications.post(NotificationName::autoDisableSettingChanged,
+                             {{"enabled", true}, {"minutes", 5}});
     EXPECT_TRUE(countdown.isShown());
     EXPECT_EQ(countdown.text(), "Auto-off in 5:00");
     world.now = enabledAt.addMSecs(1500);
@@ -236,7 +238,8 @@ TEST(AutoOffCountdown, CountsDownTheAutoDisableMinutesAndHidesAtZero) {
 
     // A new duration shows at once, minutes never folded into hours.
     world.defaults.setValue(SettingsKeys::autoDisableMinutes, 120);
-    world.notifications.post("AutoDisableSettingChanged", {{"enabled", true}, {"minutes", 120}});
+    world.notifications.post(NotificationName::autoDisableSettingChanged,
+                             {{"enabled", true}, {"minutes", 120}});
     EXPECT_EQ(countdown.remainingText(), "119:58");
 
     world.defaults.setValue(SettingsKeys::autoDisableMinutes, 5);

@@ -12,6 +12,7 @@
 #include "ProfileManager.h"
 #include "SettingsViewModel.h"
 #include "SoftwareUpdater.h"
+#include "StatePersistenceService.h"
 #include "ThrottleService.h"
 #include "UserDefaults.h"
 
@@ -53,6 +54,7 @@ private:
 struct UiWorld {
     QTemporaryDir home;
     UserDefaults defaults{home.filePath("settings.json")};
+    StatePersistenceService persistence{defaults};
     ProfileManager profiles{defaults, home.path(), QString()};
     FakeServiceRegistration registration;
     FakeHelperClient helper;
@@ -80,8 +82,8 @@ struct UiWorld {
 
     std::unique_ptr<MenuBarViewModel> panel() {
         return std::make_unique<MenuBarViewModel>(
-            service, registration, profiles, editorState, defaults, notifications, navigator,
-            [this] { ++quits; }, [this] { return now; });
+            service, registration, profiles, editorState, defaults, persistence, notifications,
+            navigator, [this] { ++quits; }, [this] { return now; });
     }
     std::unique_ptr<ProfileEditorViewModel> editor() {
         return std::make_unique<ProfileEditorViewModel>(editorState, profiles, navigator);

@@ -5,6 +5,7 @@
 #include "AppcastUpdater.h"
 #include "LocalHttpServer.h"
 #include "NotificationCenter.h"
+#include "NotificationNames.h"
 #include "TestSigningKey.h"
 #include "UpdateSession.h"
 #include "UserDefaults.h"
@@ -120,7 +121,7 @@ protected:
     qsizetype opened() const { return navigator.opened.count(WindowNavigator::softwareUpdate); }
     qsizetype closed() const { return navigator.closed.count(WindowNavigator::softwareUpdate); }
     qsizetype removals() const {
-        return userNotifications.removed.count(UpdaterService::notificationIdentifier);
+        return userNotifications.removed.count(UserNotificationId::updateAvailable);
     }
 };
 
@@ -169,7 +170,7 @@ TEST_F(Updates, AnUpdateFoundInTheBackgroundIsOneNotificationUntilTheUserTapsIt)
     // Waiting for the user blocks nothing: checking by hand shows it.
     EXPECT_TRUE(service->canCheckForUpdates());
 
-    notifications.post(NotificationCenter::sparkleUpdateNotificationTapped);
+    notifications.post(NotificationName::sparkleUpdateNotificationTapped);
     EXPECT_EQ(opened(), 1);
     EXPECT_TRUE(stageIs(*service, UpdateSession::Stage::updateFound));
     EXPECT_EQ(service->updateSession().releaseNotes(), QStringLiteral("<p>Notes</p>"));
@@ -209,7 +210,7 @@ TEST_F(Updates, EndingTheSessionRemovesTheNotificationAndATapAfterTheServiceIsGo
     EXPECT_EQ(removals(), 2);
 
     service.reset();
-    notifications.post(NotificationCenter::sparkleUpdateNotificationTapped);
+    notifications.post(NotificationName::sparkleUpdateNotificationTapped);
     EXPECT_EQ(opened(), 1);
 }
 

@@ -2,14 +2,12 @@
 #pragma once
 
 #include "ApplicationEvents.h"
+#include "SignalWatcher.h"
 
 #include <QDBusConnection>
-#include <QSocketNotifier>
 
-#include <memory>
-
-// The application's events on a Linux desktop: termination signals through
-// a self-pipe watched on the main thread, sleep and wake from logind's
+// The application's events on a Linux desktop: termination signals on the
+// main thread through the signal watcher, sleep and wake from logind's
 // PrepareForSleep on the system bus, activation from the GUI application.
 class SystemApplicationEvents final : public ApplicationEvents {
     Q_OBJECT
@@ -27,7 +25,5 @@ private Q_SLOTS:
     void prepareForSleep(bool start);
 
 private:
-    void readSignals();
-
-    std::unique_ptr<QSocketNotifier> m_signalNotifier;
+    SignalWatcher m_signals;
 };

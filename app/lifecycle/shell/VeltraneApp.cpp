@@ -2,15 +2,16 @@
 #include "VeltraneApp.h"
 
 #include "MenuBarViewModel.h"
+#include "NotificationNames.h"
 #include "OnboardingViewModel.h"
 #include "ProfileEditorViewModel.h"
 #include "ProfileListViewModel.h"
 #include "SettingsKeys.h"
 #include "SettingsViewModel.h"
 #include "SoftwareUpdateViewModel.h"
-#include "StatePersistenceService.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTextStream>
@@ -19,23 +20,24 @@ namespace {
 
 // The panel as an ordinary window, for desktops that show no tray icons.
 const QString kPanelWindow = QStringLiteral("panel-window");
-const QString kNoTrayNotification = QStringLiteral("no-tray");
 // Room left on the screen for the window's frame and the desktop's bars.
 constexpr int kWindowFrameRoom = 120;
 
 } // namespace
 
-VeltraneApp::VeltraneApp(SingleInstance& instance)
-    : m_defaults(UserDefaults::standard())
+VeltraneApp::VeltraneApp(SingleInstance& instance, UserDefaults& defaults,
+                         StatePersistenceService& persistence)
+    : m_defaults(defaults)
+    , m_persistence(persistence)
     , m_helperConnection(m_registration)
     , m_throttleService(m_helperConnection, m_registration, m_notifications)
     , m_profileManager(m_defaults)
-    , m_updaterService(m_userNotifications, m_notifications)
+    , m_updaterService(m_userNotifications, m_notifications, m_defaults)
     , m_windows(m_engine)
     , m_panel(m_engine, panelContent(),
               [this] { m_delegate.registerServices(m_throttleService, m_profileManager); })
     , m_delegate({.defaults = m_defaults,
-                  .persistence = StatePersistenceService::shared(),
+                  .persistence = m_persistence,
                   .registration = m_registration,
                   .userNotifications = m_userNotifications,
                   .notifications = m_notifications,
@@ -68,7 +70,7 @@ VeltraneApp::VeltraneApp(SingleInstance& instance)
             &VeltraneApp::trayAvailabilityChanged);
     connect(&m_userNotifications, &UserNotificationCenter::tapped, this,
             [this](const QString& identifier) {
-                if (identifier == kNoTrayNotification) {
+                if (identifier == UserNotificationId::noTray) {
                     m_windows.openWindow(kPanelWindow);
                 }
             });
@@ -94,8 +96,8 @@ WindowScene VeltraneApp::panelContent() {
     return {QStringLiteral("Veltrane"), QStringLiteral("MenuBarView"), [this](QObject* window) {
                 return viewModel(new MenuBarViewModel(
                     m_throttleService, m_registration, m_profileManager, m_profileEditorState,
-                    m_defaults, m_notifications, m_windows, [this] { m_events.terminate(); },
-                    &QDateTime::currentDateTimeUtc, window));
+                    m_defaults, m_persistence, m_notifications, m_windows,
+                    [this] { m_events.terminate(); }, &QDateTime::currentDateTimeUtc, window));
             }};
 }
 
@@ -179,7 +181,7 @@ void VeltraneApp::trayAvailabilityChanged(bool available) {
     m_windows.openWindow(kPanelWindow);
     // Said once each time the tray goes, not at every start of the window.
     m_userNotifications.add(
-        {.identifier = kNoTrayNotification,
+        {.identifier = UserNotificationId::noTray,
          .body = QStringLiteral("This desktop shows no tray icons, so Veltrane opens in a window. "
                                 "Start Veltrane again to bring the window back.")});
 }
@@ -217,7 +219,7 @@ QCoro::Task<> VeltraneApp::switchThrottling(bool on, std::optional<ThrottleProfi
     try {
         if (on) {
             co_await m_throttleService.applyProfile(*profile);
-            StatePersistenceService::shared().saveSelectedProfileID(profile->id());
+            m_persistence.saveSelectedProfileID(profile->id());
         } else {
             co_await m_throttleService.removeThrottling();
         }

@@ -10,6 +10,7 @@
 #include "ProfileEditorState.h"
 #include "ProfileManager.h"
 #include "SingleInstance.h"
+#include "StatePersistenceService.h"
 #include "SystemApplicationEvents.h"
 #include "SystemServiceRegistration.h"
 #include "SystemTimerSource.h"
@@ -32,7 +33,10 @@ class VeltraneApp final : public QObject {
     Q_OBJECT
 
 public:
-    explicit VeltraneApp(SingleInstance& instance);
+    // The settings and what is remembered in them are the process's, made
+    // by main() once it has checked that they may be touched.
+    VeltraneApp(SingleInstance& instance, UserDefaults& defaults,
+                StatePersistenceService& persistence);
     ~VeltraneApp() override;
 
     // Runs the launch, shows the tray entry, hands the services to the
@@ -50,6 +54,7 @@ private:
     QCoro::Task<> switchThrottling(bool on, std::optional<ThrottleProfile> profile);
 
     UserDefaults& m_defaults;
+    StatePersistenceService& m_persistence;
     SystemServiceRegistration m_registration;
     NotificationCenter m_notifications;
     HelperConnection m_helperConnection;

@@ -3,6 +3,8 @@
 #include "BuildInfo.h"
 #include "FolderOwnership.h"
 #include "SingleInstance.h"
+#include "StatePersistenceService.h"
+#include "UserDefaults.h"
 #include "VeltraneApp.h"
 
 #include <QApplication>
@@ -48,7 +50,10 @@ int main(int argc, char** argv) {
         break;
     }
 
-    VeltraneApp veltrane(instance);
+    // The settings store and what is remembered in it, once for the process.
+    UserDefaults defaults;
+    StatePersistenceService persistence(defaults);
+    VeltraneApp veltrane(instance, defaults, persistence);
     veltrane.start();
     return QApplication::exec();
 }

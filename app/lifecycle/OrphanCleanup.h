@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "LifecycleLog.h"
+#include "LifecycleNotifier.h"
+#include "ServiceRegistration.h"
+#include "ThrottleService.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QPointer>
+
+// The launch's look at the helper: says why it cannot be used when it
+// cannot, and removes throttling that an earlier run left behind and nobody
+// is responsible for any more. A live holder's throttling, or one
+// `veltranectl apply` left on, is someone's on purpose and stays.
+class OrphanCleanup final : public QObject {
+    Q_OBJECT
+
+public:
+    OrphanCleanup(ServiceRegistration& registration, LifecycleNotifier& notifier, LifecycleLog log,
+                  QObject* parent = nullptr);
+
+    QCoro::Task<> run(QPointer<ThrottleService> service);
+
+private:
+    ServiceRegistration& m_registration;
+    LifecycleNotifier& m_notifier;
+    LifecycleLog m_log;
+};

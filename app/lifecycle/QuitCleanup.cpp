@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: MIT
+#include "QuitCleanup.h"
+
+#include "HelperState.h"
+#include "TaskDeadline.h"
+#include "ThrottleState.h"
+
+#include <QCoreApplication>
+#include <QCoro/QCoroTimer>
+
+#include <exception>
+
+namespace {
+
+// Throttling that quitting removes: this application's own, an enable of it
+// still in flight, and what nobody is responsible for any more. Another
+// client's stays: `veltranectl run` goes on after the application quits.
+bool mustRemoveAtQuit(const ThrottleService& service) {
+    const ThrottleState& state = service.state();
+    return service.isApplying() || state.isOwnedByThisApplication() ||
+           (state.isEnabled && isLeftBehind(state.owner));
+}
+
+// The connection is the clean-up's: when it goes, the calls still waiting
+// on it end with an error.
+QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, LifecycleLog log,
+                              std::shared_ptr<const bool> abandoned) {
+    QString failure;
+    try {
+        const HelperState state = co_await connection->readState();
+        // Seen from a connection of its own, this process's throttling is
+        // someone else's: its process tells it apart.
+        const bool ours = state.owner && state.owner->pid == QCoreApplication::applicationPid();
+        if (state.active && (ours || isLeftBehind(state.owner)) && connection) {
+            co_await connection->disableThrottling();
+            log(QStringLiteral("Throttling disabled via fallback connection"));
+        }
+        co_return;
+    } catch (const std::exception& error) {
+        failure = describeFailure(error);
+    }
+    if (!*abandoned) {
+        log(QStringLiteral("Fallback cleanup failed: ") + failure);
+    }
+}
+
+// Touches nothing of the QuitCleanup: it may still run after the deadline,
+// when the application is gone. Once abandoned it starts nothing new: the
+// application is going away.
+QCoro::Task<> cleanup(QPointer<ThrottleService> service,
+                      std::function<QPointer<HelperClient>()> newConnection, LifecycleLog log,
+                      std::shared_ptr<const bool> abandoned) {
+    // Everything from here on runs inside the bounded wait, whose deadline
+    // starts only when this first suspends: nothing may block before it.
+    co_await QCoro::sleepFor(std::chrono::milliseconds(0));
+    if (*abandoned) {
+        co_return;
+    }
+    if (service && mustRemoveAtQuit(*service)) {
+        QString failure;
+        try {
+            co_await service->removeThrottling();
+            log(QStringLiteral("Throttling disabled via registered service"));
+            co_return;
+        } catch (const std::exception& error) {
+            failure = describeFailure(error);
+        }
+        log(QStringLiteral("Failed to disable throttling via service: ") + failure);
+        if (*abandoned) {
+            co_return;
+        }
+    } else if (service && service->knowsHelperState()) {
+        // The helper's own word: nothing of ours runs. A fresh connection
+        // would only ask again, on a bus that may not answer.
+        co_return;
+    }
+    co_await fallbackCleanup(newConnection(), std::move(log), std::move(abandoned));
+}
+
+} // namespace
+
+QuitCleanup::QuitCleanup(UserDefaults& defaults,
+                         std::function<std::unique_ptr<HelperClient>()> newHelperConnection,
+                         std::chrono::milliseconds bound, LifecycleLog log)
+    : m_defaults(defaults)
+    , m_newHelperConnection(std::move(newHelperConnection))
+    , m_bound(bound)
+    , m_log(std::move(log)) {}
+
+QuitCleanup::~QuitCleanup() = default;
+
+void QuitCleanup::attach(ThrottleService& service) {
+    m_service = &service;
+}
+
+std::chrono::milliseconds QuitCleanup::remainingTime() {
+    if (!m_deadline) {
+        m_deadline = QDeadlineTimer(m_bound);
+        // Another program may keep the settings file locked.
+        m_defaults.setWriteDeadline(*m_deadline);
+    }
+    return std::chrono::milliseconds(m_deadline->remainingTime());
+}
+
+void QuitCleanup::releaseHold() {
+    if (!m_service || !m_service->state().isOwnedByThisApplication() ||
+        !m_service->state().owner->held) {
+        return;
+    }
+    std::optional<QString> failure;
+    try {
+        waitWithDeadline(m_service->helperConnection().releaseThrottling(), remainingTime());
+    } catch (const DeadlineExceeded&) {
+        failure = QStringLiteral("the helper did not answer in time");
+    } catch (const std::exception& error) {
+        failure = describeFailure(error);
+    }
+    if (failure) {
+        m_log(QStringLiteral("Failed to keep throttling on after quitting: ") + *failure);
+    }
+}
+
+void QuitCleanup::perform() {
+    if (m_hasPerformed) {
+        return;
+    }
+    m_hasPerformed = true;
+    m_log(QStringLiteral("Performing throttling cleanup..."));
+    // The clean-up runs on this thread, in a nested event loop that ends at
+    // the deadline even when the helper took the call and never answers.
+    m_running = true;
+    const auto abandoned = std::make_shared<bool>(false);
+    // Made lazily, inside the bound: opening a bus connection can block.
+    const auto newConnection = [this] {
+        m_fallbackConnection = m_newHelperConnection();
+        return QPointer<HelperClient>(m_fallbackConnection.get());
+    };
+    try {
+        waitWithDeadline(cleanup(m_service, newConnection, m_log, abandoned), remainingTime());
+    } catch (const DeadlineExceeded&) {
+        *abandoned = true;
+        m_log(QStringLiteral("Cleanup timed out"));
+    }
+    m_running = false;
+}

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+#include "OrphanCleanup.h"
+
+#include "LifecycleWorld.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+namespace {
+
+class OrphanCleanupTest : public testing::Test, protected LifecycleWorld {
+protected:
+    OrphanCleanup cleanup{registration, notifier, log};
+};
+
+struct OrphanCase {
+    const char* name;
+    std::optional<ThrottleOwner> owner;
+    bool leftBehind;
+
+    friend void PrintTo(const OrphanCase& orphan, std::ostream* out) { *out << orphan.name; }
+};
+
+class OrphanTest : public OrphanCleanupTest, public testing::WithParamInterface<OrphanCase> {};
+
+TEST_P(OrphanTest, OnlyThrottlingNobodyIsResponsibleForIsRemovedAndAnnouncedOnceOff) {
+    const bool removed = GetParam().leftBehind;
+    helper.takenBy(GetParam().owner);
+    helper.gated = true;
+    cleanup.run(&service);
+    EXPECT_THAT(notified(), IsEmpty()); // not before the removal succeeded
+    helper.release();
+    EXPECT_EQ(helper.disables, removed ? 1 : 0);
+    EXPECT_EQ(service.state().isEnabled, !removed);
+    const QStringList removal{"Warning: Throttling is still active from previous session",
+                              "Disabled orphaned throttling from previous session"};
+    EXPECT_EQ(lines, removed ? removal : QStringList());
+    EXPECT_EQ(notified(), removed ? QStringList("throttling-cleanup") : QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Owners, OrphanTest,
+    testing::Values(OrphanCase{"unowned", std::nullopt, true},
+                    OrphanCase{"olderClient", otherClient("", false), true},
+                    OrphanCase{"earlierRun", otherClient("Veltrane", false), true},
+                    OrphanCase{"liveHolder", otherClient("Veltrane", true), false},
+                    OrphanCase{"commandLine", otherClient("veltranectl apply: 3G", false), false},
+                    OrphanCase{"heldRun", otherClient("veltranectl run: make", true), false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OrphanCleanupTest, AHelperThatIsMissingCannotSayOrCannotRemoveIsOnlyReported) {
+    helper.active = true;
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("denied"));
+    cleanup.run(&service);
+    EXPECT_THAT(lines, ElementsAre("Failed to query helper status: Helper error: denied"));
+    // Installed, yet silent: said as such, not as a missing helper.
+    EXPECT_THAT(userNotifications.bodies,
+                ElementsAre("The helper is installed but not responding."));
+    userNotifications.posted.clear();
+    lines.clear();
+
+    helper.gated = true;
+    cleanup.run(&service);
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
+    helper.release();
+    EXPECT_THAT(lines, ElementsAre("Warning: Throttling is still active from previous session",
+                                   "Failed to disable orphaned throttling: Helper error: busy"));
+    EXPECT_THAT(notified(), IsEmpty());
+
+    for (const auto& [status, body] :
+         {std::pair{ServiceStatus::notFound, "The helper is not installed."},
+          std::pair{ServiceStatus::busUnreachable, "Veltrane cannot reach the system bus."}}) {
+        registration.status = status;
+        userNotifications.bodies.clear();
+        cleanup.run(&service);
+        EXPECT_THAT(userNotifications.bodies, ElementsAre(body));
+    }
+    EXPECT_EQ(helper.statusQueries, 2);
+    EXPECT_EQ(helper.disables, 1);
+    EXPECT_THAT(notified(), ElementsAre("helper-not-installed", "helper-not-installed"));
+}
+
+} // namespace
