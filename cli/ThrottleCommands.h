@@ -5,5 +5,12 @@
 
 #include <QList>
 
-// apply, off, status, run, watch: throttling through the helper daemon.
+// Throttling through the helper daemon, one command to a file.
+Command applyCommand();
+Command offCommand();
+Command statusCommand();
+Command runCommand();
+Command watchCommand();
+
+// apply, off, status, run, watch.
 QList<Command> throttleCommands();

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+#include "ProfileSwitch.h"
+
+#include "ApplyPreconditions.h"
+#include "CliError.h"
+#include "Confirmation.h"
+#include "HelperProtocol.h"
+#include "NameCharacters.h"
+#include "ProfileOptions.h"
+#include "TerminalText.h"
+#include "ThrottleError.h"
+
+namespace {
+
+constexpr QLatin1StringView kYes{"yes"};
+
+// As the application refuses them, before anything is sent.
+ThrottleParameters switchable(const ThrottleControl& control, const ThrottleProfile& profile) {
+    try {
+        return ApplyPreconditions::parametersToApply(profile, control.registration);
+    } catch (const ThrottleError& error) {
+        throw CliError::failure(error.description());
+    }
+}
+
+} // namespace
+
+namespace ProfileSwitch {
+
+const QString kMayStillBeOn = QStringLiteral("Throttling may still be on: run 'veltranectl off'.");
+
+QCommandLineOption yesOption() {
+    return QCommandLineOption(
+        QString(kYes), QStringLiteral("Apply a profile that blocks all traffic without asking."));
+}
+
+ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLineParser& parser) {
+    const ThrottleProfile profile =
+        ProfileOptions::resolve(context.profiles.allProfiles(), context.arguments.constFirst());
+    // As the panel does: all traffic blocked is something the user confirms.
+    if (profile.conditions.blocksAllTraffic()) {
+        Confirmation{QStringLiteral("Enable 100% Packet Loss?\nThis will block ALL network "
+                                    "traffic. Your internet connection will be completely "
+                                    "unavailable until you disable throttling.\n\nAre you sure "
+                                    "you want to continue?"),
+                     QStringLiteral("'%1' blocks all network traffic: confirm with --yes")
+                         .arg(TerminalText::name(profile.name)),
+                     QStringLiteral("Not enabled.")}
+            .ask(parser.isSet(QString(kYes)), context.err);
+    }
+    return profile;
+}
+
+// What the helper shows as the owner, cut to the length it keeps. Control
+// characters would break the lines that show it, and it refuses them;
+// invisible ones would make it read as something else.
+QString ownerDescription(const QString& prefix, const QString& what) {
+    QString text = prefix;
+    for (const char32_t character : NameCharacters::codePoints(what)) {
+        text += NameCharacters::isHidden(character) || character == u'\t' || character == u'\n'
+                    ? QString(u' ')
+                    : QString::fromUcs4(&character, 1);
+    }
+    const qsizetype limit = HelperProtocol::kMaxDescriptionLength;
+    if (text.size() <= limit) {
+        return text;
+    }
+    // Room for the ellipsis, and a character outside the BMP never cut in two.
+    qsizetype end = limit - 1;
+    if (text.at(end - 1).isHighSurrogate()) {
+        --end;
+    }
+    return text.left(end) + QStringLiteral("…");
+}
+
+void applyAndRemember(ThrottleControl& control, CommandContext& context,
+                      const ThrottleProfile& profile, const QString& owner, bool hold) {
+    const ThrottleParameters parameters = switchable(control, profile);
+    if (const std::optional<HelperFailure> failure =
+            waitForHelper(control.connection.takeThrottling(parameters, owner, hold))) {
+        CliError error = CliError::failure(failure->description);
+        if (failure->unanswered &&
+            (!hold || waitForHelper(control.connection.disableThrottling()))) {
+            error.messages << kMayStillBeOn;
+        }
+        throw error;
+    }
+    // Throttling is on as asked; a selection that could not be remembered
+    // does not change that.
+    context.persistence.saveSelectedProfileID(profile.id());
+    if (!context.defaults.sync()) {
+        context.err << "Throttling is on, but the selection could not be remembered: could not "
+                       "write the settings file "
+                    << context.defaults.fileName() << '\n';
+    }
+}
+
+} // namespace ProfileSwitch

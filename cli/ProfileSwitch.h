@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CommandContext.h"
+#include "ThrottleControl.h"
+#include "ThrottleProfile.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+
+// Switching a profile on as the panel does, for the commands that do it.
+namespace ProfileSwitch {
+
+// Told whenever throttling may have outlived what a command meant.
+extern const QString kMayStillBeOn;
+
+// --yes: apply a profile that blocks all traffic without asking.
+QCommandLineOption yesOption();
+
+// The profile the first argument names; one that blocks all traffic only
+// when the user confirms it. Throws CliError.
+ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLineParser& parser);
+
+// What the helper shows as the owner: `prefix` and `what`, one line, cut to
+// the length the helper keeps.
+QString ownerDescription(const QString& prefix, const QString& what);
+
+// Switches throttling on with this command as its owner and selects the
+// profile. When no answer came, the helper may have switched it on all the
+// same: held throttling is switched off again, as `run` must never leave it
+// behind; otherwise the user is told. Throws CliError.
+void applyAndRemember(ThrottleControl& control, CommandContext& context,
+                      const ThrottleProfile& profile, const QString& owner, bool hold);
+
+} // namespace ProfileSwitch
