@@ -38,4 +38,9 @@ struct Command {
     // The arguments that must be given, by the names that messages use.
     QStringList required = {};
     Rest rest = Rest::none;
+    // Whether it may write the settings or the profiles. As root with
+    // another user's folders (sudo -E) only commands that do not are run:
+    // reading, exporting to standard output and switching throttling off
+    // must work when the network is crippled.
+    bool writesStores = true;
 };

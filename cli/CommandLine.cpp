@@ -185,8 +185,10 @@ int CommandLine::run(const QList<QByteArray>& rawArguments, QTextStream& out,
     }
 
     // Before either store touches its folder: nothing is written, not even
-    // a lock file, where this process must not write.
-    if (const std::optional<QString> refused = FolderOwnership().refusalForStores()) {
+    // a lock file, where this process must not write. Reading needs no
+    // lock and writes nothing.
+    if (const std::optional<QString> refused = FolderOwnership().refusalForStores();
+        refused && command->writesStores) {
         err << *refused << '\n';
         return CliError::failureStatus;
     }
@@ -214,6 +216,12 @@ int CommandLine::run(const QList<QByteArray>& rawArguments, QTextStream& out,
             err << TerminalText::line(message) << '\n';
         }
         return error.exitStatus;
+    } catch (const std::exception& error) {
+        // What no command expected still ends with a message and a status,
+        // never with an abort.
+        out.flush();
+        err << TerminalText::line(QString::fromLocal8Bit(error.what())) << '\n';
+        return CliError::failureStatus;
     }
     return context.exitStatus;
 }

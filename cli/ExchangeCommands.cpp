@@ -2,6 +2,7 @@
 #include "ExchangeCommands.h"
 
 #include "CliError.h"
+#include "FolderOwnership.h"
 #include "LinkSafeFile.h"
 #include "NetworkChaosManifest.h"
 #include "ProfileExchange.h"
@@ -10,6 +11,8 @@
 #include "TerminalText.h"
 #include "ThrottleParameters.h"
 #include "TrafficControlScript.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -54,8 +57,11 @@ QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
                                     .arg(TerminalText::name(profile.name), failure));
     }
     if (format == u"tc") {
-        const QString title = QStringLiteral("Veltrane profile \"%1\": %2")
-                                  .arg(profile.name, profile.shortDescription());
+        // A name as every other output shows it: a newline in it must not
+        // end the comment and start a command.
+        const QString title =
+            QStringLiteral("Veltrane profile \"%1\": %2")
+                .arg(TerminalText::name(profile.name), profile.shortDescription());
         return QByteArray::fromStdString(
             TrafficControlScript::write(*parameters, title.toStdString()));
     }
@@ -81,6 +87,11 @@ void exportProfiles(CommandContext& context, const QCommandLineParser& parser) {
     const QList<ThrottleProfile> profiles = chosenProfiles(context);
     const bool toFile = parser.isSet(QString(outputOption));
     const QString path = parser.value(QString(outputOption));
+    // As root with another user's environment, not into that user's folders.
+    if (const std::optional<QString> refused =
+            toFile ? FolderOwnership().refusal(QFileInfo(path).absolutePath()) : std::nullopt) {
+        throw CliError::failure(*refused);
+    }
     if (format == u"json" && toFile) {
         context.out << TerminalText::line(finished(ProfileExchange::exportFile(profiles, path)))
                     << '\n';
@@ -124,7 +135,8 @@ QList<Command> exchangeCommands() {
                                         QStringLiteral("json (the default), tc or networkchaos."),
                                         QStringLiteral("FORMAT"))},
          .run = exportProfiles,
-         .rest = Command::Rest::many},
+         .rest = Command::Rest::many,
+         .writesStores = false},
         {.name = QStringLiteral("import"),
          .arguments = QStringLiteral("FILE"),
          .summary = QStringLiteral("Add the profiles of an exported file as new custom "

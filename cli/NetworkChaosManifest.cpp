@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "NetworkChaosManifest.h"
 
+#include "TerminalText.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -57,15 +59,6 @@ QString header(const QString& name, const char* action) {
         .arg(name, QLatin1StringView(action));
 }
 
-QString oneLine(QString text) {
-    for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control || c == u'\u2028' || c == u'\u2029') {
-            c = u' ';
-        }
-    }
-    return text;
-}
-
 } // namespace
 
 namespace NetworkChaosManifest {
@@ -113,7 +106,7 @@ QString write(const ThrottleParameters& p, const QString& profileName) {
     QString text = QStringLiteral("# Veltrane profile \"%1\" as Chaos Mesh NetworkChaos.\n"
                                   "# Narrow the selector to the pods to slow down, then: kubectl "
                                   "apply -f FILE\n")
-                       .arg(oneLine(profileName));
+                       .arg(TerminalText::name(profileName));
     if (p.downloadBytesPerSecond > 0) {
         text += QStringLiteral("# Download (%1) shapes what reaches the pods: Chaos Mesh limits "
                                "only their\n# outgoing traffic, so apply that rate to the pods "

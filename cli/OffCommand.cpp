@@ -21,5 +21,6 @@ void runOff(CommandContext& context, const QCommandLineParser&) {
 Command offCommand() {
     return {.name = QStringLiteral("off"),
             .summary = QStringLiteral("Switch throttling off, whatever switched it on."),
-            .run = runOff};
+            .run = runOff,
+            .writesStores = false};
 }

@@ -15,7 +15,7 @@ namespace {
 // As systemctl status answers for a unit that is not running.
 constexpr int kThrottlingOffStatus = 3;
 
-constexpr QLatin1StringView jsonOption{"json"};
+constexpr QLatin1StringView statusJsonOption{"json"};
 
 void runStatus(CommandContext& context, const QCommandLineParser& parser) {
     std::optional<ServiceStatus> registration;
@@ -46,7 +46,7 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
 
     const QString helper =
         registration ? ServiceRegistration::statusName(*registration) : QStringLiteral("unknown");
-    if (parser.isSet(QString(jsonOption))) {
+    if (parser.isSet(QString(statusJsonOption))) {
         const QJsonObject record{
             {"helper", registration ? QJsonValue(helper) : QJsonValue()},
             {"helperStatus",
@@ -97,7 +97,8 @@ Command statusCommand() {
                                       "and for whom, and the selected profile."),
             .details = QStringLiteral("Exits with 0 when throttling is on, 3 when it is off and 1 "
                                       "when that cannot be told."),
-            .options = {QCommandLineOption(QString(jsonOption),
+            .options = {QCommandLineOption(QString(statusJsonOption),
                                            QStringLiteral("Print the status as JSON."))},
-            .run = runStatus};
+            .run = runStatus,
+            .writesStores = false};
 }

@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr QLatin1StringView jsonOption{"json"};
+constexpr QLatin1StringView recordOption{"json"};
 
 void runWatch(CommandContext& context, const QCommandLineParser& parser) {
-    const bool json = parser.isSet(QString(jsonOption));
+    const bool json = parser.isSet(QString(recordOption));
     QEventLoop loop;
     // Before anything can arrive: an interrupted watch has done its job.
     const SignalWatcher stop({SIGINT, SIGTERM});
@@ -50,7 +50,8 @@ Command watchCommand() {
                 "whether that owner holds it, whoever makes the change: the application, "
                 "veltranectl, or the helper removing held throttling whose owner has gone. "
                 "SIGINT and SIGTERM end it with status 0."),
-            .options = {QCommandLineOption(QString(jsonOption),
+            .options = {QCommandLineOption(QString(recordOption),
                                            QStringLiteral("Print one JSON record per line."))},
-            .run = runWatch};
+            .run = runWatch,
+            .writesStores = false};
 }

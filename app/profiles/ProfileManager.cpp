@@ -537,8 +537,7 @@ std::optional<QString> ProfileManager::customProfilesURL() const {
     if (m_dataDirectory.isEmpty()) {
         return std::nullopt;
     }
-    const QString directory = m_dataDirectory + QStringLiteral("/Veltrane");
-    // A failure surfaces when the file is written.
-    QDir().mkpath(directory);
-    return directory + QStringLiteral("/CustomProfiles.json");
+    // Made when the file is first written, not before: reading must leave
+    // no trace in a folder this process may only read.
+    return m_dataDirectory + QStringLiteral("/Veltrane/CustomProfiles.json");
 }

@@ -317,6 +317,34 @@ TEST_F(VeltranectlTest, hiddenCharactersInAStoredNameAreShownAsEscapes) {
     // Without a bus, status still names the selection.
     environment.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + home.filePath("no-bus"));
     EXPECT_THAT(run({"status"}).lines(), testing::Contains("Selected profile: " + escaped));
+
+    // The exports escape a name as every other output does.
+    for (const char* format : {"tc", "networkchaos"}) {
+        const Outcome exported = run({"export", "--format", format, id});
+        EXPECT_TRUE(exported.out.contains(escaped)) << format;
+        EXPECT_FALSE(exported.out.contains(QChar(0x202e))) << format;
+    }
+}
+
+TEST_F(VeltranectlTest, aStoredValueNoExportCanCarryEndsTheCommandWithAMessage) {
+    // Stored by hand or by an older version: beyond what the wire can carry.
+    const QString id = QStringLiteral("11111111-2222-3333-4444-666666666666");
+    writeFile(customFile(),
+              QJsonDocument(
+                  QJsonArray{QJsonObject{
+                      {"id", id},
+                      {"name", "Huge"},
+                      {"downloadBandwidth",
+                       QJsonObject{{"value", qint64(9'000'000'000'000'000'000)}, {"unit", "mbps"}}},
+                      {"isBuiltIn", false},
+                      {"showInMenu", true}}})
+                  .toJson());
+    for (const char* format : {"tc", "networkchaos"}) {
+        const Outcome exported = run({"export", "--format", format, "Huge"});
+        EXPECT_EQ(exported.status, 1) << format;
+        EXPECT_EQ(exported.err, "'Huge' cannot be exported: Download bandwidth is too large\n");
+    }
+    EXPECT_EQ(run({"export", "Huge"}).status, 0);
 }
 
 TEST_F(VeltranectlTest, rootRefusesToWriteInAnotherUsersFolders) {
@@ -337,6 +365,25 @@ TEST_F(VeltranectlTest, rootRefusesToWriteInAnotherUsersFolders) {
         EXPECT_THAT(outcome.err.toStdString(), HasSubstr("(uid 4242)"));
         EXPECT_EQ(QDir(other.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                   QStringList{folder});
+
+        // What only reads works: sudo -E is how a user reaches for 'off'
+        // with the network crippled.
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + home.filePath("no-bus"));
+        EXPECT_EQ(run({"profiles"}).lines().size(), 10);
+        EXPECT_EQ(run({"show", "3G"}).status, 0);
+        EXPECT_EQ(run({"export", "--format", "tc", "3G"}).status, 0);
+        for (const char* helperCommand : {"off", "status"}) {
+            const Outcome outcome = run({helperCommand});
+            EXPECT_THAT(outcome.err.toStdString(), HasSubstr("Cannot reach the system bus"))
+                << helperCommand;
+        }
+        const Outcome intoTheirFolder =
+            run({"export", "--output", other.filePath(folder) + "/mine.json"});
+        EXPECT_EQ(intoTheirFolder.status, 1);
+        EXPECT_THAT(intoTheirFolder.err.toStdString(), HasSubstr("Not writing as root"));
+        EXPECT_EQ(QDir(other.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList{folder});
+        EXPECT_TRUE(QDir(other.filePath(folder)).isEmpty());
     }
 }
 
