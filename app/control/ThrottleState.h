@@ -42,10 +42,12 @@ struct ThrottleState {
 };
 
 // Throttling nobody is still responsible for: left unheld by an earlier
-// process of this application, or by a client that predates owners. A
-// hold the helper still keeps means its holder is connected.
-inline bool isLeftBehind(const std::optional<ThrottleOwner>& owner) {
-    return !owner || (!owner->held && !owner->isThisClient &&
+// process of this application run by `userId`, or by a client that
+// predates owners. A hold the helper still keeps means its holder is
+// connected; another user's throttling is that user's (a second session
+// on a shared machine), never this application's to remove.
+inline bool isLeftBehind(const std::optional<ThrottleOwner>& owner, uint userId) {
+    return !owner || (!owner->held && !owner->isThisClient && owner->uid == userId &&
                       (owner->description.isEmpty() ||
                        owner->description == ThrottleState::applicationOwner));
 }

@@ -10,11 +10,12 @@
 #include <optional>
 
 OrphanCleanup::OrphanCleanup(ServiceRegistration& registration, LifecycleNotifier& notifier,
-                             LifecycleLog log, QObject* parent)
+                             LifecycleLog log, uint userId, QObject* parent)
     : QObject(parent)
     , m_registration(registration)
     , m_notifier(notifier)
-    , m_log(std::move(log)) {}
+    , m_log(std::move(log))
+    , m_userId(userId) {}
 
 QCoro::Task<> OrphanCleanup::run(QPointer<ThrottleService> service) {
     const QPointer<OrphanCleanup> alive(this);
@@ -43,7 +44,7 @@ QCoro::Task<> OrphanCleanup::run(QPointer<ThrottleService> service) {
     }
     // A live holder's throttling, or one `veltranectl apply` left on, is
     // someone's on purpose: the panel and the tooltip show it.
-    if (!helperState.active || !isLeftBehind(helperState.owner) || !alive || !service) {
+    if (!helperState.active || !isLeftBehind(helperState.owner, m_userId) || !alive || !service) {
         co_return;
     }
     log(QStringLiteral("Warning: Throttling is still active from previous session"));

@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <unistd.h>
+
 // The launch's look at the helper: says why it cannot be used when it
 // cannot, and removes throttling that an earlier run left behind and nobody
 // is responsible for any more. A live holder's throttling, or one
@@ -18,8 +20,9 @@ class OrphanCleanup final : public QObject {
     Q_OBJECT
 
 public:
+    // `userId`: the user this application runs as.
     OrphanCleanup(ServiceRegistration& registration, LifecycleNotifier& notifier, LifecycleLog log,
-                  QObject* parent = nullptr);
+                  uint userId = ::getuid(), QObject* parent = nullptr);
 
     QCoro::Task<> run(QPointer<ThrottleService> service);
 
@@ -27,4 +30,5 @@ private:
     ServiceRegistration& m_registration;
     LifecycleNotifier& m_notifier;
     LifecycleLog m_log;
+    uint m_userId;
 };

@@ -15,15 +15,15 @@ namespace {
 // Throttling that quitting removes: this application's own, an enable of it
 // still in flight, and what nobody is responsible for any more. Another
 // client's stays: `veltranectl run` goes on after the application quits.
-bool mustRemoveAtQuit(const ThrottleService& service) {
+bool mustRemoveAtQuit(const ThrottleService& service, uint userId) {
     const ThrottleState& state = service.state();
     return service.isApplying() || state.isOwnedByThisApplication() ||
-           (state.isEnabled && isLeftBehind(state.owner));
+           (state.isEnabled && isLeftBehind(state.owner, userId));
 }
 
 // The connection is the clean-up's: when it goes, the calls still waiting
 // on it end with an error.
-QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, LifecycleLog log,
+QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, uint userId, LifecycleLog log,
                               std::shared_ptr<const bool> abandoned) {
     QString failure;
     try {
@@ -31,7 +31,7 @@ QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, LifecycleLog lo
         // Seen from a connection of its own, this process's throttling is
         // someone else's: its process tells it apart.
         const bool ours = state.owner && state.owner->pid == QCoreApplication::applicationPid();
-        if (state.active && (ours || isLeftBehind(state.owner)) && connection) {
+        if (state.active && (ours || isLeftBehind(state.owner, userId)) && connection) {
             co_await connection->disableThrottling();
             log(QStringLiteral("Throttling disabled via fallback connection"));
         }
@@ -48,15 +48,15 @@ QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, LifecycleLog lo
 // when the application is gone. Once abandoned it starts nothing new: the
 // application is going away.
 QCoro::Task<> cleanup(QPointer<ThrottleService> service,
-                      std::function<QPointer<HelperClient>()> newConnection, LifecycleLog log,
-                      std::shared_ptr<const bool> abandoned) {
+                      std::function<QPointer<HelperClient>()> newConnection, uint userId,
+                      LifecycleLog log, std::shared_ptr<const bool> abandoned) {
     // Everything from here on runs inside the bounded wait, whose deadline
     // starts only when this first suspends: nothing may block before it.
     co_await QCoro::sleepFor(std::chrono::milliseconds(0));
     if (*abandoned) {
         co_return;
     }
-    if (service && mustRemoveAtQuit(*service)) {
+    if (service && mustRemoveAtQuit(*service, userId)) {
         QString failure;
         try {
             co_await service->removeThrottling();
@@ -74,18 +74,19 @@ QCoro::Task<> cleanup(QPointer<ThrottleService> service,
         // would only ask again, on a bus that may not answer.
         co_return;
     }
-    co_await fallbackCleanup(newConnection(), std::move(log), std::move(abandoned));
+    co_await fallbackCleanup(newConnection(), userId, std::move(log), std::move(abandoned));
 }
 
 } // namespace
 
 QuitCleanup::QuitCleanup(UserDefaults& defaults,
                          std::function<std::unique_ptr<HelperClient>()> newHelperConnection,
-                         std::chrono::milliseconds bound, LifecycleLog log)
+                         std::chrono::milliseconds bound, LifecycleLog log, uint userId)
     : m_defaults(defaults)
     , m_newHelperConnection(std::move(newHelperConnection))
     , m_bound(bound)
-    , m_log(std::move(log)) {}
+    , m_log(std::move(log))
+    , m_userId(userId) {}
 
 QuitCleanup::~QuitCleanup() = default;
 
@@ -136,7 +137,8 @@ void QuitCleanup::perform() {
         return QPointer<HelperClient>(m_fallbackConnection.get());
     };
     try {
-        waitWithDeadline(cleanup(m_service, newConnection, m_log, abandoned), remainingTime());
+        waitWithDeadline(cleanup(m_service, newConnection, m_userId, m_log, abandoned),
+                         remainingTime());
     } catch (const DeadlineExceeded&) {
         *abandoned = true;
         m_log(QStringLiteral("Cleanup timed out"));

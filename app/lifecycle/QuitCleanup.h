@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 // What quitting does to throttling, within the quit's bound whatever the
 // helper and the settings file do: removes the throttling this application
@@ -24,10 +25,11 @@ class QuitCleanup final {
 public:
     // `newHelperConnection` makes a connection of its own, independent of
     // the service's: the fallback when the service cannot switch throttling
-    // off. Made only inside the bound.
+    // off. Made only inside the bound. `userId`: the user this application
+    // runs as, whose left-behind throttling it removes.
     QuitCleanup(UserDefaults& defaults,
                 std::function<std::unique_ptr<HelperClient>()> newHelperConnection,
-                std::chrono::milliseconds bound, LifecycleLog log);
+                std::chrono::milliseconds bound, LifecycleLog log, uint userId = ::getuid());
     ~QuitCleanup();
     QuitCleanup(const QuitCleanup&) = delete;
     QuitCleanup& operator=(const QuitCleanup&) = delete;
@@ -51,6 +53,7 @@ private:
     std::function<std::unique_ptr<HelperClient>()> m_newHelperConnection;
     std::chrono::milliseconds m_bound;
     LifecycleLog m_log;
+    uint m_userId;
     QPointer<ThrottleService> m_service;
     bool m_hasPerformed = false;
     bool m_running = false;

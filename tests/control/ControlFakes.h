@@ -14,6 +14,7 @@
 #include <coroutine>
 #include <exception>
 #include <stdexcept>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -116,7 +117,7 @@ public:
     static ThrottleOwner ownerOf(const QString& description, bool held, bool isThisClient = true) {
         const auto pid = static_cast<uint>(QCoreApplication::applicationPid());
         const QDateTime since = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
-        return {QStringLiteral(":1.7"), 1000, pid, description, since, held, isThisClient};
+        return {QStringLiteral(":1.7"), ::getuid(), pid, description, since, held, isThisClient};
     }
 
     QCoro::Task<> installHelper() override {

@@ -109,6 +109,13 @@ inline ThrottleOwner otherClient(const QString& description, bool held) {
     return owner;
 }
 
+// Left unheld by a client of another user: a second session's, say.
+inline ThrottleOwner otherUser(const QString& description) {
+    ThrottleOwner owner = otherClient(description, false);
+    owner.uid = ::getuid() + 1;
+    return owner;
+}
+
 // What the application's life works with: the real service and profile
 // store over a fake helper, fake desktop notifications and windows, and
 // time that moves by hand, wall-clock time with the sleeps added.

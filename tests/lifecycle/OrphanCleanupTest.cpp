@@ -50,7 +50,9 @@ INSTANTIATE_TEST_SUITE_P(
                     OrphanCase{"earlierRun", otherClient("Veltrane", false), true},
                     OrphanCase{"liveHolder", otherClient("Veltrane", true), false},
                     OrphanCase{"commandLine", otherClient("veltranectl apply: 3G", false), false},
-                    OrphanCase{"heldRun", otherClient("veltranectl run: make", true), false}),
+                    OrphanCase{"heldRun", otherClient("veltranectl run: make", true), false},
+                    OrphanCase{"anotherUsersRun", otherUser("Veltrane"), false},
+                    OrphanCase{"anotherUsersOlderClient", otherUser(""), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrphanCleanupTest, AHelperThatIsMissingCannotSayOrCannotRemoveIsOnlyReported) {

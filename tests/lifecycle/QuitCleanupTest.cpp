@@ -49,6 +49,16 @@ TEST_F(QuitCleanupTest, TheFallbackConnectionIsMadeWithinTheBoundAndRemovesOnlyW
     EXPECT_TRUE(helper.active);
     EXPECT_THAT(connectedInLoop, ElementsAre(true));
 
+    // What another user's application left is that user's; an earlier run
+    // of this user's is removed.
+    helper.takenBy(otherUser("Veltrane"));
+    cleanup()->perform();
+    EXPECT_TRUE(helper.active);
+    helper.takenBy(otherClient("Veltrane", false));
+    cleanup()->perform();
+    EXPECT_FALSE(helper.active);
+    connectedInLoop.resize(1);
+
     // The service followed the helper: nothing of ours runs, nobody is asked.
     helper.takenBy(otherClient("veltranectl apply: 3G", false));
     attachedCleanup()->perform();
