@@ -2,6 +2,8 @@
 #include "InstallUpdate.h"
 
 #include "Ed25519Verifier.h"
+#include "FileDescriptor.h"
+#include "SystemErrorText.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,12 +12,12 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
-#include <utility>
 
 namespace InstallUpdate {
 namespace {
@@ -26,46 +28,22 @@ struct Refusal {
     QString message;
 };
 
-QString errorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-class Descriptor final {
-public:
-    explicit Descriptor(int fd)
-        : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(Descriptor&& other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1)) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // Opened once: everything after works on this descriptor, so renaming or
 // replacing the path later changes nothing here.
-Descriptor openPackage(const QString& path, qint64 maxBytes) {
+FileDescriptor openPackage(const QString& path, qint64 maxBytes) {
     if (!QDir::isAbsolutePath(path)) {
         throw Refusal{InstallStatus::usage, QStringLiteral("%1 is not an absolute path").arg(path)};
     }
     // Non-blocking and no controlling terminal: a FIFO or a device must not
     // hold root here before fstat has refused it.
-    Descriptor fd(::open(QFile::encodeName(path).constData(),
-                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    FileDescriptor fd(::open(QFile::encodeName(path).constData(),
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         const int error = errno;
         throw Refusal{InstallStatus::unusablePackageFile,
                       error == ELOOP
                           ? QStringLiteral("%1 is a symbolic link").arg(path)
-                          : QStringLiteral("cannot open %1: %2").arg(path, errorText(error))};
+                          : QStringLiteral("cannot open %1: %2").arg(path, systemErrorText(error))};
     }
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -87,19 +65,20 @@ QString cacheRefusal(const QString& path, const QString& why) {
 
 // A folder of this user's that nobody else may change: made when missing,
 // refused when it is a link, not a folder or someone else's.
-Descriptor openOwnFolder(const QString& path) {
+FileDescriptor openOwnFolder(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
-        throw Refusal{InstallStatus::cacheFolderUnusable,
-                      cacheRefusal(path, QStringLiteral("cannot be made: ") + errorText(errno))};
-    }
-    Descriptor fd(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd.get() < 0) {
         throw Refusal{
             InstallStatus::cacheFolderUnusable,
-            cacheRefusal(path, errno == ELOOP || errno == ENOTDIR
-                                   ? QStringLiteral("is not a folder")
-                                   : QStringLiteral("cannot be opened: ") + errorText(errno))};
+            cacheRefusal(path, QStringLiteral("cannot be made: ") + systemErrorText(errno))};
+    }
+    FileDescriptor fd(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0) {
+        throw Refusal{InstallStatus::cacheFolderUnusable,
+                      cacheRefusal(path, errno == ELOOP || errno == ENOTDIR
+                                             ? QStringLiteral("is not a folder")
+                                             : QStringLiteral("cannot be opened: ") +
+                                                   systemErrorText(errno))};
     }
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0 || status.st_uid != ::geteuid()) {
@@ -115,12 +94,13 @@ Descriptor openOwnFolder(const QString& path) {
 }
 
 // The folder's own parent must not let another user swap the folder.
-Descriptor openCacheFolder(const QString& path) {
+FileDescriptor openCacheFolder(const QString& path) {
     const QString parent = QFileInfo(path).path();
     const QByteArray native = QFile::encodeName(parent);
     if (::mkdir(native.constData(), 0755) != 0 && errno != EEXIST) {
-        throw Refusal{InstallStatus::cacheFolderUnusable,
-                      cacheRefusal(parent, QStringLiteral("cannot be made: ") + errorText(errno))};
+        throw Refusal{
+            InstallStatus::cacheFolderUnusable,
+            cacheRefusal(parent, QStringLiteral("cannot be made: ") + systemErrorText(errno))};
     }
     struct stat status {};
     if (::lstat(native.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
@@ -135,7 +115,7 @@ Descriptor openCacheFolder(const QString& path) {
 // The installer's own copy under a fresh name, removed whatever happens.
 class PackageCopy final {
 public:
-    PackageCopy(const Descriptor& folder, const QString& folderPath)
+    PackageCopy(const FileDescriptor& folder, const QString& folderPath)
         : m_folder(folder.get()) {
         for (int attempt = 0; attempt < 8 && m_fd < 0; ++attempt) {
             // apt-get takes an argument for a file only when it ends in ".deb".
@@ -148,9 +128,9 @@ public:
             }
         }
         if (m_fd < 0) {
-            throw Refusal{
-                InstallStatus::cacheFolderUnusable,
-                cacheRefusal(folderPath, QStringLiteral("takes no new file: ") + errorText(errno))};
+            throw Refusal{InstallStatus::cacheFolderUnusable,
+                          cacheRefusal(folderPath, QStringLiteral("takes no new file: ") +
+                                                       systemErrorText(errno))};
         }
         m_path = QDir(folderPath).filePath(m_name);
     }
@@ -171,22 +151,6 @@ private:
     QString m_path;
 };
 
-void writeAll(int fd, const char* data, ssize_t size, const QString& path) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            throw Refusal{InstallStatus::cacheFolderUnusable,
-                          QStringLiteral("cannot copy the package to %1: %2")
-                              .arg(path, errorText(written < 0 ? errno : ENOSPC))};
-        }
-        data += written;
-        size -= written;
-    }
-}
-
 // Through the one descriptor, bounded again: the file may grow after fstat.
 qint64 copyPackage(int from, const PackageCopy& to, const Setup& setup, const QString& source) {
     char buffer[64 * 1024];
@@ -198,7 +162,7 @@ qint64 copyPackage(int from, const PackageCopy& to, const Setup& setup, const QS
         }
         if (count < 0) {
             throw Refusal{InstallStatus::unusablePackageFile,
-                          QStringLiteral("cannot read %1: %2").arg(source, errorText(errno))};
+                          QStringLiteral("cannot read %1: %2").arg(source, systemErrorText(errno))};
         }
         if (count == 0) {
             return total;
@@ -210,7 +174,13 @@ qint64 copyPackage(int from, const PackageCopy& to, const Setup& setup, const QS
                               .arg(source)
                               .arg(setup.maxPackageBytes / (1024 * 1024))};
         }
-        writeAll(to.fd(), buffer, count, to.path());
+        try {
+            writeAll(to.fd(), std::string_view(buffer, static_cast<size_t>(count)));
+        } catch (const std::system_error& failure) {
+            throw Refusal{InstallStatus::cacheFolderUnusable,
+                          QStringLiteral("cannot copy the package to %1: %2")
+                              .arg(to.path(), systemErrorText(failure.code().value()))};
+        }
         if (total == count && setup.onStep) {
             setup.onStep(Step::copying);
         }
@@ -224,8 +194,9 @@ bool signedByRelease(const PackageCopy& copy, qint64 size, const Ed25519Verifier
     }
     void* mapped = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, copy.fd(), 0);
     if (mapped == MAP_FAILED) {
-        throw Refusal{InstallStatus::cacheFolderUnusable,
-                      QStringLiteral("cannot read %1: %2").arg(copy.path(), errorText(errno))};
+        throw Refusal{
+            InstallStatus::cacheFolderUnusable,
+            QStringLiteral("cannot read %1: %2").arg(copy.path(), systemErrorText(errno))};
     }
     const bool valid =
         verifier.verify(QByteArrayView(static_cast<const char*>(mapped), size), signature);
@@ -359,9 +330,9 @@ Result run(const Setup& setup, const QString& packagePath, const QByteArray& sig
             throw Refusal{InstallStatus::badSignature,
                           QStringLiteral("this build has no valid update signing key")};
         }
-        const Descriptor package = openPackage(packagePath, setup.maxPackageBytes);
+        const FileDescriptor package = openPackage(packagePath, setup.maxPackageBytes);
         step(Step::opened);
-        const Descriptor folder = openCacheFolder(setup.cacheFolder);
+        const FileDescriptor folder = openCacheFolder(setup.cacheFolder);
         const PackageCopy copy(folder, setup.cacheFolder);
         const qint64 size = copyPackage(package.get(), copy, setup, packagePath);
         step(Step::copied);
