@@ -2,6 +2,7 @@
 #include "TerminalCommand.h"
 
 #include "CliError.h"
+#include "SystemErrorText.h"
 
 #include <QString>
 
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -147,8 +147,7 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
     if (spawnError != 0) {
         throw CliError{kNotFoundStatus,
                        {QStringLiteral("Cannot run %1: %2")
-                            .arg(QString::fromLocal8Bit(path),
-                                 QString::fromLocal8Bit(std::strerror(spawnError)))}};
+                            .arg(QString::fromLocal8Bit(path), systemErrorText(spawnError))}};
     }
     g_child.store(child);
     // A signal that came while the command was starting.
@@ -158,8 +157,7 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) {
             g_child.store(0);
-            throw CliError::failure(QStringLiteral("Lost the command: ") +
-                                    QString::fromLocal8Bit(std::strerror(errno)));
+            throw CliError::failure(QStringLiteral("Lost the command: ") + systemErrorText(errno));
         }
     }
     g_child.store(0);

@@ -1,24 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "FileLock.h"
 
+#include "SystemErrorText.h"
+
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-
-namespace {
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-} // namespace
 
 FileLock::FileLock(const QString& lockFilePath, std::chrono::milliseconds timeout) {
     using namespace std::chrono_literals;
@@ -29,8 +22,8 @@ FileLock::FileLock(const QString& lockFilePath, std::chrono::milliseconds timeou
                                   O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (descriptor < 0) {
         m_error = QStringLiteral("Cannot open %1: %2")
-                      .arg(lockFilePath,
-                           errno == ELOOP ? QStringLiteral("it is a link") : systemError(errno));
+                      .arg(lockFilePath, errno == ELOOP ? QStringLiteral("it is a link")
+                                                        : systemErrorText(errno));
         return;
     }
     if (struct stat status{}; ::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -46,7 +39,8 @@ FileLock::FileLock(const QString& lockFilePath, std::chrono::milliseconds timeou
     while (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR) {
-            m_error = QStringLiteral("Cannot lock %1: %2").arg(lockFilePath, systemError(error));
+            m_error =
+                QStringLiteral("Cannot lock %1: %2").arg(lockFilePath, systemErrorText(error));
             ::close(descriptor);
             return;
         }

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "BuiltInProfiles.h"
+#include "CustomProfilesFile.h"
 #include "ProfileChange.h"
+#include "ProfileImport.h"
+#include "ProfileReloads.h"
 #include "ThrottleProfile.h"
 #include "UserDefaults.h"
 
@@ -10,10 +14,7 @@
 #include <QString>
 #include <QUuid>
 
-#include <functional>
 #include <optional>
-
-class SharedFile;
 
 // The one owner of all profiles: the built-in ones (less those the user
 // deleted, with the user's menu choices applied), kept in the settings, and
@@ -23,6 +24,10 @@ class SharedFile;
 // changes made elsewhere are read again within about a second once the
 // event loop runs, and published through the change signals. Lives on the
 // main thread.
+//
+// What each change means is decided here; BuiltInProfiles and
+// CustomProfilesFile keep the two files, ProfileReloads follows them, and
+// ProfileImport names what an import adds.
 class ProfileManager final : public QObject {
     Q_OBJECT
 
@@ -66,7 +71,7 @@ public:
     // duplicate's " Copy" suffix until it is free, or, with
     // NameClash::refuse, refuses the whole import naming each clash.
     // `added` gets the profiles as stored.
-    enum class NameClash { rename, refuse };
+    using NameClash = ProfileImport::NameClash;
     ProfileChange importProfiles(const QList<ThrottleProfile>& profiles, NameClash clash,
                                  QList<ThrottleProfile>* added = nullptr);
     // Built-in profiles only.
@@ -90,32 +95,20 @@ signals:
     void customProfilesChanged();
 
 private:
-    // One change of the custom profiles as the file holds them now. What it
-    // answers is the answer of the whole change; the file is written only
-    // when the answer is done and the list differs.
-    using CustomEdit = std::function<ProfileChange(QList<ThrottleProfile>& profiles)>;
-    // The same for the settings as the file holds them now and the built-in
-    // profiles they leave in the list.
-    using BuiltInEdit =
-        std::function<ProfileChange(QVariantMap& settings, QList<ThrottleProfile>& builtIns)>;
-
-    ProfileChange changeCustomProfiles(const CustomEdit& edit);
-    ProfileChange changeBuiltInProfiles(const BuiltInEdit& edit);
+    ProfileChange changeCustomProfiles(const CustomProfilesFile::Edit& edit);
+    // Publishes the built-in profiles as the settings make them after a
+    // change, and answers with the change.
+    ProfileChange publishedAfter(ProfileChange builtInChange);
     ProfileChange changeVisibility(const ThrottleProfile& profile, std::optional<bool> shown);
-    const QList<ThrottleProfile>& builtInTable() const;
-    QList<ThrottleProfile> builtInProfilesFor(const QVariant& deleted,
-                                              const QVariant& visibilityOverrides) const;
-    QList<ThrottleProfile> readCustomProfiles();
-    void reloadCustomProfiles();
     void publishBuiltInProfiles(QList<ThrottleProfile> profiles, bool always);
     void publishCustomProfiles(QList<ThrottleProfile> profiles, bool always);
 
-    UserDefaults& m_defaults;
     QString m_dataDirectory;
-    QString m_builtInProfilesFile;
-    mutable std::optional<QList<ThrottleProfile>> m_builtInTable;
+    BuiltInProfiles m_builtIns;
+    CustomProfilesFile m_customFile;
+    // After the files it follows, so that it goes first.
+    ProfileReloads m_reloads;
     QList<ThrottleProfile> m_builtInProfiles;
     QList<ThrottleProfile> m_customProfiles;
-    SharedFile* m_customFile = nullptr;
     bool m_loaded = false;
 };

@@ -1,27 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "AppcastUpdater.h"
 
-#include "ReleaseNotes.h"
 #include "StandardUserDriver.h"
-#include "UpdateError.h"
 #include "UpdateLog.h"
 #include "UpdateNetwork.h"
-#include "UserDefaults.h"
 
-#include <QDir>
-#include <QFileInfo>
-
-namespace {
-
-// Feeds and release notes are small; anything larger is not one.
-constexpr qint64 maxDocumentBytes = 4 * 1024 * 1024;
-
-QString notesOf(const AppcastItem& update) {
-    return update.descriptionIsPlainText ? ReleaseNotes::fromPlainText(update.description)
-                                         : ReleaseNotes::fromHtml(update.description);
-}
-
-} // namespace
+#include <utility>
 
 AppcastUpdater::AppcastUpdater(UpdaterConfiguration configuration, StandardUserDriver& driver,
                                UserDefaults& defaults, std::unique_ptr<UpdateCheckTimer> timer,
@@ -29,20 +13,27 @@ AppcastUpdater::AppcastUpdater(UpdaterConfiguration configuration, StandardUserD
     : SoftwareUpdater(parent)
     , m_configuration(std::move(configuration))
     , m_driver(driver)
-    , m_defaults(defaults)
-    , m_timer(std::move(timer))
-    , m_installer(std::move(installer))
     , m_network(
           new UpdateNetwork(m_configuration.requestTimeout, m_configuration.allowPlainHttp, this))
-    , m_verifier(m_configuration.publicKey) {
-    connect(m_timer.get(), &UpdateCheckTimer::timeout, this, &AppcastUpdater::checkInBackground);
+    , m_schedule(defaults, std::move(timer), m_configuration.firstCheckDelay,
+                 m_configuration.checkInterval)
+    , m_choice(defaults, m_configuration.runningVersion)
+    , m_feed(*m_network, m_configuration.feedUrl, m_choice)
+    , m_download(*m_network, m_configuration.cacheDirectory, m_configuration.publicKey)
+    , m_handover(std::move(installer)) {
+    connect(&m_schedule, &UpdateCheckSchedule::due, this, [this] {
+        // An update the user has not dealt with yet stays as it is.
+        if (m_phase == Phase::idle) {
+            startCheck(UpdateCheck::scheduled);
+        }
+    });
     connect(&m_driver.session(), &UpdateSession::chosen, this, &AppcastUpdater::handleChoice);
 }
 
 AppcastUpdater::~AppcastUpdater() {
     m_network->cancel();
     if (m_phase == Phase::downloading) {
-        m_download.remove();
+        m_download.discard();
     }
 }
 
@@ -56,13 +47,11 @@ std::optional<QString> AppcastUpdater::startUpdater() {
     if (const auto refused = m_network->refusal(m_configuration.feedUrl)) {
         return QStringLiteral("the update feed %1").arg(*refused);
     }
-    if (!m_verifier.hasValidKey()) {
+    if (!m_download.hasValidKey()) {
         return QStringLiteral("the update signing key is not an Ed25519 public key");
     }
     m_started = true;
-    if (automaticallyChecksForUpdates()) {
-        m_timer->start(m_configuration.firstCheckDelay);
-    }
+    m_schedule.start();
     Q_EMIT canCheckForUpdatesChanged(canCheckForUpdates());
     return std::nullopt;
 }
@@ -73,21 +62,14 @@ bool AppcastUpdater::canCheckForUpdates() const {
 }
 
 bool AppcastUpdater::automaticallyChecksForUpdates() const {
-    return !m_defaults.contains(automaticChecksKey) || m_defaults.boolValue(automaticChecksKey);
+    return m_schedule.isEnabled();
 }
 
 void AppcastUpdater::setAutomaticallyChecksForUpdates(bool enabled) {
     if (enabled == automaticallyChecksForUpdates()) {
         return;
     }
-    m_defaults.setValue(automaticChecksKey, enabled);
-    if (m_started) {
-        if (enabled) {
-            m_timer->start(m_configuration.firstCheckDelay);
-        } else {
-            m_timer->stop();
-        }
-    }
+    m_schedule.setEnabled(enabled);
     Q_EMIT automaticallyChecksForUpdatesChanged(enabled);
 }
 
@@ -115,88 +97,40 @@ void AppcastUpdater::checkForUpdates() {
     }
 }
 
-void AppcastUpdater::checkInBackground() {
-    m_timer->start(m_configuration.checkInterval);
-    // An update the user has not dealt with yet stays as it is.
-    if (m_phase == Phase::idle && automaticallyChecksForUpdates()) {
-        startCheck(UpdateCheck::scheduled);
-    }
-}
-
 void AppcastUpdater::startCheck(UpdateCheck check) {
     m_check = check;
     setPhase(Phase::checking);
     if (check == UpdateCheck::userInitiated) {
         m_driver.showCheckingForUpdates();
     }
-    m_network->fetch(m_configuration.feedUrl, maxDocumentBytes,
-                     [this](std::optional<QString> error, const UpdateNetwork::Document& feed) {
-                         if (error) {
-                             checkFailed(QStringLiteral("The update information could not be "
-                                                        "loaded: %1.")
-                                             .arg(*error));
-                         } else {
-                             feedArrived(feed.body);
-                         }
-                     });
+    m_feed.check(check,
+                 [this](std::optional<QString> failure, std::optional<UpdateFeed::Found> found) {
+                     if (failure) {
+                         checkFailed(*failure);
+                     } else if (found) {
+                         present(std::move(*found));
+                     } else {
+                         upToDate();
+                     }
+                 });
 }
 
-void AppcastUpdater::feedArrived(const QByteArray& feed) {
-    Appcast appcast;
-    try {
-        appcast = Appcast::parse(feed);
-    } catch (const UpdateError& error) {
-        checkFailed(
-            QStringLiteral("The update information could not be read: %1.").arg(error.message()));
-        return;
+void AppcastUpdater::upToDate() {
+    if (m_check == UpdateCheck::userInitiated) {
+        setPhase(Phase::informing);
+        m_driver.showUpToDate();
+    } else {
+        endSession();
     }
-    // Asking explicitly shows even a version the user once skipped.
-    const QString skipped =
-        m_check == UpdateCheck::scheduled ? m_defaults.stringValue(skippedVersionKey) : QString();
-    const std::optional<AppcastItem> update =
-        appcast.newestApplicableItem(m_configuration.runningVersion, skipped);
-    if (!update) {
-        if (m_check == UpdateCheck::userInitiated) {
-            setPhase(Phase::informing);
-            m_driver.showUpToDate();
-        } else {
-            endSession();
-        }
-        return;
-    }
-    m_update = *update;
-    // Only web pages: the feed must not make the desktop open a local file.
-    m_downloadPage.clear();
-    for (const QUrl& page : {m_update.infoLink, appcast.link, m_update.enclosure->url}) {
-        if (page.scheme() == u"https" || page.scheme() == u"http") {
-            m_downloadPage = page;
-            break;
-        }
-    }
-    if (!m_update.releaseNotesLink.isValid()) {
-        present(notesOf(m_update));
-        return;
-    }
-    m_network->fetch(m_update.releaseNotesLink, maxDocumentBytes,
-                     [this](std::optional<QString> error, const UpdateNetwork::Document& notes) {
-                         if (error) {
-                             // The update matters more than its notes.
-                             logUpdateLine(QStringLiteral("Release notes not loaded: ") + *error);
-                             present(notesOf(m_update));
-                             return;
-                         }
-                         const QString text = QString::fromUtf8(notes.body);
-                         present(notes.contentType.startsWith(u"text/plain")
-                                     ? ReleaseNotes::fromPlainText(text)
-                                     : ReleaseNotes::fromHtml(text));
-                     });
 }
 
-void AppcastUpdater::present(const QString& releaseNotes) {
+void AppcastUpdater::present(UpdateFeed::Found found) {
+    m_update = std::move(found.offer.update);
+    m_downloadPage = std::move(found.offer.downloadPage);
     logUpdateLine(QStringLiteral("Update found: ") + m_update.displayVersion);
     // Set first: the driver may let the user act at once.
     setPhase(Phase::presenting);
-    if (!m_driver.showUpdateFound(m_update, releaseNotes, m_check)) {
+    if (!m_driver.showUpdateFound(m_update, found.releaseNotes, m_check)) {
         setPhase(Phase::reminding);
     }
 }
@@ -214,7 +148,7 @@ void AppcastUpdater::handleChoice(UpdateSession::Choice choice) {
     switch (m_phase) {
     case Phase::presenting:
         if (choice == UpdateSession::Choice::skipThisVersion) {
-            m_defaults.setValue(skippedVersionKey, m_update.version);
+            m_choice.skip(m_update);
             endSession();
         } else if (choice == UpdateSession::Choice::installUpdate) {
             install();
@@ -235,88 +169,47 @@ void AppcastUpdater::handleChoice(UpdateSession::Choice choice) {
     }
 }
 
-QString AppcastUpdater::packagePath() const {
-    // Only the name's last part: the feed does not choose where files go.
-    QString name = QFileInfo(m_update.enclosure->url.path()).fileName();
-    if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) {
-        name = QStringLiteral("update.deb");
-    }
-    return QDir(m_configuration.cacheDirectory).filePath(name);
-}
-
 void AppcastUpdater::install() {
-    if (!m_installer->installsPackages()) {
-        if (m_downloadPage.isEmpty()) {
-            fail(QStringLiteral("The feed names no download page for this update."));
+    if (!m_handover.installsPackages()) {
+        if (const auto failure = m_handover.openDownloadPage(m_downloadPage)) {
+            fail(*failure);
             return;
         }
-        m_installer->openDownloadPage(m_downloadPage);
         endSession();
         return;
     }
-    const AppcastEnclosure& enclosure = *m_update.enclosure;
-    m_download.setFileName(packagePath() + QStringLiteral(".part"));
-    if (!QDir().mkpath(m_configuration.cacheDirectory) ||
-        !m_download.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        fail(QStringLiteral("The update could not be saved: %1.").arg(m_download.errorString()));
+    if (const auto failure = m_download.prepare(m_update)) {
+        fail(*failure);
         return;
     }
     setPhase(Phase::downloading);
-    m_driver.showDownloadProgress(0, enclosure.length);
-    m_network->download(
-        enclosure.url, m_download, enclosure.length,
-        [this, length = enclosure.length](qint64 received) {
-            m_driver.showDownloadProgress(std::min(received, length), length);
+    m_driver.showDownloadProgress(0, m_update.enclosure->length);
+    m_download.start(
+        [this](qint64 received, qint64 expected) {
+            m_driver.showDownloadProgress(received, expected);
         },
-        [this](std::optional<QString> error) { downloadFinished(std::move(error)); });
+        [this](std::optional<QString> failure) { downloadFinished(std::move(failure)); });
 }
 
-void AppcastUpdater::downloadFinished(std::optional<QString> error) {
-    m_download.close();
-    const AppcastEnclosure& enclosure = *m_update.enclosure;
-    if (error) {
-        m_download.remove();
-        fail(QStringLiteral("The update could not be downloaded: %1.").arg(*error));
-        return;
-    }
-    const bool completeLength = m_download.size() == enclosure.length;
-    if (!completeLength || !m_verifier.verifyFile(m_download.fileName(), enclosure.edSignature)) {
-        logUpdateLine(QStringLiteral("Refused the update package from %1: %2")
-                          .arg(enclosure.url.toDisplayString(),
-                               completeLength ? QStringLiteral("its signature does not match")
-                                              : QStringLiteral("%1 bytes where the feed says %2")
-                                                    .arg(m_download.size())
-                                                    .arg(enclosure.length)));
-        m_download.remove();
-        fail(improperlySignedMessage);
-        return;
-    }
-    const QString package = packagePath();
-    QFile::remove(package);
-    if (!m_download.rename(package)) {
-        m_download.remove();
-        fail(QStringLiteral("The update could not be saved: %1.").arg(m_download.errorString()));
+void AppcastUpdater::downloadFinished(std::optional<QString> failure) {
+    if (failure) {
+        fail(*failure);
         return;
     }
     setPhase(Phase::installing);
     m_driver.showInstalling();
-    m_installer->install(
-        package, enclosure.edSignature,
-        [this](std::optional<InstallFailure> failure) { installFinished(std::move(failure)); });
+    m_handover.install(
+        m_download.packagePath(), m_update.enclosure->edSignature, m_update.displayVersion,
+        [this](std::optional<QString> failure) { installFinished(std::move(failure)); });
 }
 
-void AppcastUpdater::installFinished(std::optional<InstallFailure> failure) {
-    QFile::remove(packagePath());
+void AppcastUpdater::installFinished(std::optional<QString> failure) {
     if (failure) {
-        logUpdateLine(QStringLiteral("The update was not installed: ") + failure->message);
-        fail(failure->improperlySigned
-                 ? improperlySignedMessage
-                 : QStringLiteral("The update could not be installed: %1.").arg(failure->message));
+        fail(*failure);
         return;
     }
-    logUpdateLine(QStringLiteral("Installed the update to ") + m_update.displayVersion);
     endSession();
-    m_installer->relaunch();
+    m_handover.relaunch();
 }
 
 void AppcastUpdater::fail(const QString& message) {
@@ -327,8 +220,7 @@ void AppcastUpdater::fail(const QString& message) {
 void AppcastUpdater::endSession() {
     m_network->cancel();
     if (m_phase == Phase::downloading) {
-        m_download.close();
-        m_download.remove();
+        m_download.discard();
     }
     if (m_phase != Phase::idle) {
         setPhase(Phase::idle);

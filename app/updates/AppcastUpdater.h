@@ -2,15 +2,19 @@
 #pragma once
 
 #include "Appcast.h"
-#include "Ed25519Verifier.h"
 #include "SoftwareUpdater.h"
+#include "UpdateCheckSchedule.h"
 #include "UpdateCheckTimer.h"
+#include "UpdateChoice.h"
+#include "UpdateDownload.h"
+#include "UpdateFeed.h"
+#include "UpdateHandover.h"
 #include "UpdateInstaller.h"
 #include "UpdateSession.h"
 #include "UpdaterConfiguration.h"
 #include "UserDriverDelegate.h"
 
-#include <QFile>
+#include <QUrl>
 
 #include <memory>
 #include <optional>
@@ -22,16 +26,14 @@ class UserDefaults;
 // Checks an appcast for a newer version, on a schedule and when asked, and
 // takes a found update through download, signature check and installation.
 // A session runs from a check until the user has dealt with what it found;
-// the user driver presents it. Main thread only.
+// the user driver presents it. This class leads the session; the schedule,
+// the feed, the choice, the download and the handover to the installer do
+// the work. Main thread only.
 class AppcastUpdater final : public SoftwareUpdater {
     Q_OBJECT
 
 public:
-    // Settings of the updater's own, in the application's settings.
-    static inline const QString automaticChecksKey = QStringLiteral("SUEnableAutomaticChecks");
-    static inline const QString skippedVersionKey = QStringLiteral("SUSkippedVersion");
-    static inline const QString improperlySignedMessage =
-        QStringLiteral("The update is improperly signed and could not be validated.");
+    static inline const QString& improperlySignedMessage = InstallFailure::improperlySignedMessage;
 
     AppcastUpdater(UpdaterConfiguration configuration, StandardUserDriver& driver,
                    UserDefaults& defaults, std::unique_ptr<UpdateCheckTimer> timer,
@@ -52,31 +54,29 @@ public:
 private:
     enum class Phase { idle, checking, reminding, presenting, downloading, installing, informing };
 
-    void checkInBackground();
     void startCheck(UpdateCheck check);
-    void feedArrived(const QByteArray& feed);
-    void present(const QString& releaseNotes);
+    void upToDate();
+    void present(UpdateFeed::Found found);
     void checkFailed(const QString& message);
     void handleChoice(UpdateSession::Choice choice);
     void install();
-    void downloadFinished(std::optional<QString> error);
-    void installFinished(std::optional<InstallFailure> failure);
+    void downloadFinished(std::optional<QString> failure);
+    void installFinished(std::optional<QString> failure);
     void fail(const QString& message);
     void endSession();
     void setPhase(Phase phase);
-    QString packagePath() const;
 
     UpdaterConfiguration m_configuration;
     StandardUserDriver& m_driver;
-    UserDefaults& m_defaults;
-    std::unique_ptr<UpdateCheckTimer> m_timer;
-    std::unique_ptr<UpdateInstaller> m_installer;
     UpdateNetwork* m_network;
-    Ed25519Verifier m_verifier;
+    UpdateCheckSchedule m_schedule;
+    UpdateChoice m_choice;
+    UpdateFeed m_feed;
+    UpdateDownload m_download;
+    UpdateHandover m_handover;
     bool m_started = false;
     Phase m_phase = Phase::idle;
     UpdateCheck m_check = UpdateCheck::scheduled;
     AppcastItem m_update;
     QUrl m_downloadPage;
-    QFile m_download;
 };

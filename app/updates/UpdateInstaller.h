@@ -12,6 +12,11 @@
 // signature is told apart: the user sees the same words as when the
 // application's own check refuses it.
 struct InstallFailure {
+    // What the user reads of a package that does not match its signature,
+    // whichever check refused it.
+    static inline const QString improperlySignedMessage =
+        QStringLiteral("The update is improperly signed and could not be validated.");
+
     bool improperlySigned = false;
     QString message;
 };

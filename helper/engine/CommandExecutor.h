@@ -2,8 +2,8 @@
 #pragma once
 
 #include "CommandResult.h"
+#include "ToolDeadline.h"
 
-#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <string>
@@ -21,9 +21,11 @@ public:
 // Runs one external program synchronously, by absolute path and argument list
 // (never through a shell), and captures what it writes. Every run is bounded:
 // a tool past the time limit gets SIGTERM, and SIGKILL a second later.
+// ToolLaunch starts the tool, ToolProcess holds it and its group,
+// ToolOutput reads its streams and ToolDeadline says when it must end.
 class CommandExecutor final {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = ToolDeadline::Clock;
 
     explicit CommandExecutor(const Logger& logger,
                              std::chrono::milliseconds timeLimit = std::chrono::seconds(30));
@@ -64,6 +66,5 @@ public:
 private:
     const Logger& m_logger;
     const std::chrono::milliseconds m_timeLimit;
-    mutable std::atomic<Clock::rep> m_deadline;
-    mutable std::atomic<unsigned> m_stopRequests{0};
+    mutable ToolDeadline::Stop m_stop;
 };

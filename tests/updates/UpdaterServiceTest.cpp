@@ -214,25 +214,6 @@ TEST_F(Updates, EndingTheSessionRemovesTheNotificationAndATapAfterTheServiceIsGo
     EXPECT_EQ(opened(), 1);
 }
 
-TEST_F(Updates, ASkippedVersionIsNotOfferedAgainButANewerOneIs) {
-    serveFeed("1.4.2");
-    auto service = makeService();
-    service->updater().checkForUpdates();
-    ASSERT_TRUE(waitUntil([&] { return stageIs(*service, UpdateSession::Stage::updateFound); }));
-    service->updateSession().choose(UpdateSession::Choice::skipThisVersion);
-
-    service = makeService();
-    timer->fire();
-    ASSERT_TRUE(waitUntil([&] { return server.requests("/appcast.xml") == 2; }));
-    ASSERT_TRUE(waitUntil([&] { return service->canCheckForUpdates(); }));
-    EXPECT_TRUE(userNotifications.posted.isEmpty());
-
-    serveFeed("1.5");
-    timer->fire();
-    ASSERT_TRUE(waitUntil([&] { return !userNotifications.posted.isEmpty(); }));
-    EXPECT_TRUE(userNotifications.bodies[0].startsWith("Version 1.5 "));
-}
-
 TEST_F(Updates, AManualCheckSaysWhyItFoundNothingOrFailed) {
     auto service = makeService();
     struct Case {

@@ -32,6 +32,10 @@ void writeAll(int fd, std::string_view text) {
             }
             throwErrno(errno);
         }
+        // No error and no progress: the device has no room left.
+        if (written == 0) {
+            throwErrno(ENOSPC);
+        }
         text.remove_prefix(static_cast<size_t>(written));
     }
 }

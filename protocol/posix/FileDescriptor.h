@@ -5,6 +5,7 @@
 #include <utility>
 
 // Owns a file descriptor so that no early return or exception leaks one.
+// Shared by the helper, the application and the root-side update installer.
 class FileDescriptor final {
 public:
     explicit FileDescriptor(int fd = -1)
