@@ -7,6 +7,7 @@
 #include "HelperProtocol.h"
 #include "Logger.h"
 #include "ParameterDictionary.h"
+#include "StatePublisher.h"
 #include "ThrottleOwnership.h"
 #include "ThrottleParameters.h"
 #include "ThrottlingManager.h"
@@ -91,7 +92,7 @@ struct VeltraneHelper::Enable {
 VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
                                std::string engineFailure, Authorization& authorization,
                                ConnectionLog& connections, ThrottleOwnership& ownership,
-                               CallBudget budget, QObject* parent)
+                               StatePublisher& state, CallBudget budget, QObject* parent)
     : QObject(parent)
     , m_logger(logger)
     , m_engineFailure(QStringLiteral("The throttling engine could not start: ") +
@@ -99,9 +100,8 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_authorization(authorization)
     , m_connections(connections)
     , m_ownership(ownership)
-    , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(*engine, budget) : nullptr) {
-    publish();
-}
+    , m_state(state)
+    , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(*engine, budget) : nullptr) {}
 
 VeltraneHelper::~VeltraneHelper() = default;
 
@@ -267,11 +267,11 @@ void VeltraneHelper::enabled(const Enable& request, const std::shared_ptr<Call>&
     } else {
         m_logger.log("Failed to enable throttling: " + outcome.failure.toStdString());
     }
-    takeIn(outcome);
+    m_state.takeIn(outcome);
     if (!outcome.skipped && !outcome.active) {
         m_ownership.clear();
     }
-    publish();
+    m_state.publish();
     const bool answered = call->finish(succeeded          ? nullptr
                                        : outcome.timedOut ? Error::kTimedOut
                                                           : Error::kFailed,
@@ -297,8 +297,8 @@ void VeltraneHelper::removeOwnedThrottling(std::string doneLine) {
             m_logger.log("Failed to disable throttling: " + outcome.failure.toStdString());
         }
         m_ownership.clear();
-        takeIn(outcome);
-        publish();
+        m_state.takeIn(outcome);
+        m_state.publish();
     });
 }
 
@@ -331,8 +331,8 @@ void VeltraneHelper::disable(const QString& caller, Answer answer) {
         if (!outcome.skipped) {
             // Asked off: whatever could not be removed is no one's any more.
             m_ownership.clear();
-            takeIn(outcome);
-            publish();
+            m_state.takeIn(outcome);
+            m_state.publish();
         }
         call->finish(outcome.timedOut ? Error::kTimedOut : Error::kFailed, outcome.failure);
     });
@@ -342,7 +342,7 @@ void VeltraneHelper::GetStatus(const DelayedReply<bool, QString>& reply) {
     // From the state the last finished change left: never behind a change
     // still running.
     m_connections.noteCaller(reply.caller());
-    reply.send(m_active, QString());
+    reply.send(m_state.isActive(), QString());
 }
 
 void VeltraneHelper::IsThrottlingActive(const DelayedReply<bool, QString>& reply) {
@@ -352,7 +352,7 @@ void VeltraneHelper::IsThrottlingActive(const DelayedReply<bool, QString>& reply
 void VeltraneHelper::GetThrottlingConfiguration(const DelayedReply<QVariantMap, QString>& reply) {
     m_connections.noteCaller(reply.caller());
     QVariantMap configuration;
-    if (m_active) {
+    if (m_state.isActive()) {
         configuration.insert(QString::fromUtf8(HelperProtocol::kIsActiveKey), true);
     }
     reply.send(configuration, QString());
@@ -376,13 +376,13 @@ void VeltraneHelper::ReleaseThrottling(const DelayedReply<>& reply) {
         return;
     }
     m_logger.log("Throttling held by " + m_ownership.current()->owner.name() + " released");
-    publish();
+    m_state.publish();
     reply.send();
 }
 
 void VeltraneHelper::GetState(const DelayedReply<QVariantMap>& reply) {
     m_connections.noteCaller(reply.caller());
-    reply.send(state());
+    reply.send(m_state.state());
 }
 
 void VeltraneHelper::startUp(const std::function<bool(const QString&)>& isOnBus) {
@@ -409,8 +409,8 @@ void VeltraneHelper::startUp(const std::function<bool(const QString&)>& isOnBus)
         }
         m_ownership.clear();
     }
-    takeIn(outcome);
-    publish();
+    m_state.takeIn(outcome);
+    m_state.publish();
 }
 
 void VeltraneHelper::connectionClosed(const QString& uniqueName) {
@@ -436,12 +436,6 @@ bool VeltraneHelper::stop(std::chrono::milliseconds limit) {
     return stopped;
 }
 
-QVariantMap VeltraneHelper::state() const {
-    QVariantMap state = m_published;
-    state.insert(QString::fromLatin1(HelperProtocol::State::kSerial), m_serial);
-    return state;
-}
-
 std::shared_ptr<VeltraneHelper::Call> VeltraneHelper::open(Answer answer) {
     auto call = std::make_shared<Call>();
     call->answer = std::move(answer);
@@ -460,35 +454,4 @@ std::shared_ptr<VeltraneHelper::Call> VeltraneHelper::open(Answer answer) {
         call->deadline->start(m_jobs->budget().total);
     }
     return call;
-}
-
-void VeltraneHelper::takeIn(const EngineJobs::Outcome& outcome) {
-    if (outcome.skipped) {
-        return;
-    }
-    m_active = outcome.active;
-    if (outcome.failure.isEmpty()) {
-        m_cleanupFailure.clear();
-    } else if (!outcome.cleanupFailure.isEmpty()) {
-        m_cleanupFailure = outcome.cleanupFailure;
-    }
-}
-
-void VeltraneHelper::publish() {
-    namespace Key = HelperProtocol::State;
-    QVariantMap state{{QString::fromLatin1(Key::kActive), m_active}};
-    if (m_active && m_ownership.current()) {
-        state.insert(QString::fromLatin1(Key::kConfiguration),
-                     ParameterDictionary::toWire(m_ownership.current()->parameters));
-        state.insert(QString::fromLatin1(Key::kOwner), m_ownership.current()->owner.toWire());
-    }
-    if (!m_cleanupFailure.isEmpty()) {
-        state.insert(QString::fromLatin1(Key::kFailure), m_cleanupFailure);
-    }
-    if (state == m_published) {
-        return;
-    }
-    m_published = state;
-    ++m_serial;
-    Q_EMIT stateChanged(this->state());
 }

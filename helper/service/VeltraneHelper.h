@@ -19,6 +19,7 @@
 class Authorization;
 class ConnectionLog;
 class Logger;
+class StatePublisher;
 class ThrottleOwnership;
 class ThrottlingManager;
 struct ThrottleParameters;
@@ -36,7 +37,8 @@ public:
     // `engineFailure`, and the daemon stays up to say so.
     VeltraneHelper(const Logger& logger, ThrottlingManager* engine, std::string engineFailure,
                    Authorization& authorization, ConnectionLog& connections,
-                   ThrottleOwnership& ownership, CallBudget budget = {}, QObject* parent = nullptr);
+                   ThrottleOwnership& ownership, StatePublisher& state, CallBudget budget = {},
+                   QObject* parent = nullptr);
     ~VeltraneHelper() override;
 
     // The nine bus methods, in protocol order.
@@ -83,16 +85,6 @@ public:
     // when that took longer than `limit`.
     bool stop(std::chrono::milliseconds limit);
 
-    // The state dictionary of GetState and StateChanged.
-    QVariantMap state() const;
-    // Announces the state as it is, for clients that watched for the helper
-    // before it came: what its start found or restored.
-    void announceState() { Q_EMIT stateChanged(state()); }
-
-Q_SIGNALS:
-    // After every change of the state or its owner, whatever caused it.
-    void stateChanged(const QVariantMap& state);
-
 private:
     // How a changing call is answered: an empty failure means success; the
     // error name is for the members that send named errors.
@@ -111,22 +103,13 @@ private:
     // Removes the current owner's throttling, unless a change came after it;
     // logs `doneLine` when it did.
     void removeOwnedThrottling(std::string doneLine);
-    // Takes in what a job that ran did to the engine's state.
-    void takeIn(const EngineJobs::Outcome& outcome);
-    // Announces the state when it differs from the one last announced.
-    void publish();
 
     const Logger& m_logger;
     const QString m_engineFailure;
     Authorization& m_authorization;
     ConnectionLog& m_connections;
     ThrottleOwnership& m_ownership;
-
-    // The state every read answers from, as the last finished job left it.
-    bool m_active = false;
-    QString m_cleanupFailure;
-    QVariantMap m_published;
-    quint64 m_serial = 0;
+    StatePublisher& m_state;
 
     // Held enables not yet finished, by caller, and those of them whose
     // caller has left meanwhile.
