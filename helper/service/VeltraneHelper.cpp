@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "VeltraneHelper.h"
 
-#include "Authorization.h"
 #include "ConnectionLog.h"
 #include "DecimalFormat.h"
+#include "EnableRequest.h"
 #include "HelperProtocol.h"
 #include "Logger.h"
 #include "ParameterDictionary.h"
@@ -13,15 +13,15 @@
 #include "ThrottlingManager.h"
 
 #include <QDateTime>
-#include <QTimer>
 
+#include <algorithm>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace {
 
 namespace Error = HelperProtocol::Error;
-
-const QString kNotAuthorized = QStringLiteral("Not authorized to change network throttling");
 
 // The unsigned wire values of apply, in the engine's signed type. Anything
 // from 2^63 up becomes the largest signed value, which the check then
@@ -56,39 +56,6 @@ std::string heldRemovalLine(const ThrottleOwnership::Owner& owner) {
 
 } // namespace
 
-// One changing call: answered exactly once, by its outcome or at the end of
-// its budget, whichever comes first.
-struct VeltraneHelper::Call {
-    Answer answer;
-    std::unique_ptr<QTimer> deadline;
-
-    // False when the call was answered already.
-    bool finish(const char* errorName, const QString& failure) {
-        if (!answer) {
-            return false;
-        }
-        deadline.reset();
-        const Answer once = std::exchange(answer, nullptr);
-        once(errorName, failure);
-        return true;
-    }
-};
-
-struct VeltraneHelper::Enable {
-    QString caller;
-    ThrottleParameters parameters;
-    QString description;
-    bool hold = false;
-    Answer answer;
-    EngineJobs::Clock::time_point arrived;
-    // Why the parameters could not be read; told only to an authorized
-    // caller.
-    QString unreadable = {};
-    // From the bus, once the caller is authorized.
-    uint uid = 0;
-    uint pid = 0;
-};
-
 VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
                                std::string engineFailure, Authorization& authorization,
                                ConnectionLog& connections, ThrottleOwnership& ownership,
@@ -97,13 +64,17 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_logger(logger)
     , m_engineFailure(QStringLiteral("The throttling engine could not start: ") +
                       QString::fromStdString(engineFailure))
-    , m_authorization(authorization)
     , m_connections(connections)
     , m_ownership(ownership)
     , m_state(state)
-    , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(*engine, budget) : nullptr) {}
+    , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(*engine, budget) : nullptr)
+    , m_calls(logger, m_jobs.get())
+    , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure) {}
 
-VeltraneHelper::~VeltraneHelper() = default;
+VeltraneHelper::~VeltraneHelper() {
+    // Its jobs are finished before what their outcomes reach goes.
+    m_jobs.reset();
+}
 
 void VeltraneHelper::EnableThrottling(const DelayedReply<bool, QString>& reply,
                                       qlonglong downloadBytesPerSecond,
@@ -118,8 +89,8 @@ void VeltraneHelper::EnableThrottling(const DelayedReply<bool, QString>& reply,
          {downloadBytesPerSecond, uploadBytesPerSecond, latencyMs, packetLossPercent, dnsDelayMs},
          QString(),
          false,
-         [reply](const char*, const QString& failure) { reply.send(failure.isEmpty(), failure); },
-         EngineJobs::Clock::now()});
+         EngineJobs::Clock::now()},
+        [reply](const char*, const QString& failure) { reply.send(failure.isEmpty(), failure); });
 }
 
 void VeltraneHelper::ApplyThrottling(const DelayedReply<QString>& reply,
@@ -136,8 +107,8 @@ void VeltraneHelper::ApplyThrottling(const DelayedReply<QString>& reply,
              latencyMilliseconds, packetLossPercent, 0},
             QString(),
             false,
-            [reply](const char*, const QString& failure) { reply.send(failure); },
-            EngineJobs::Clock::now()});
+            EngineJobs::Clock::now()},
+           [reply](const char*, const QString& failure) { reply.send(failure); });
 }
 
 void VeltraneHelper::EnableThrottlingAs(const DelayedReply<>& reply,
@@ -155,8 +126,8 @@ void VeltraneHelper::EnableThrottlingAs(const DelayedReply<>& reply,
          {downloadBytesPerSecond, uploadBytesPerSecond, latencyMs, packetLossPercent, dnsDelayMs},
          description,
          hold,
-         namedErrorsTo(reply),
-         EngineJobs::Clock::now()});
+         EngineJobs::Clock::now()},
+        namedErrorsTo(reply));
 }
 
 void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<>& reply,
@@ -175,87 +146,38 @@ void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<>& reply,
         }
     }
     m_logger.log(line + (hold ? " held" : ""));
-    Enable request{reply.caller(),       read.value_or(ThrottleParameters{}),
-                   description,          hold,
-                   namedErrorsTo(reply), EngineJobs::Clock::now()};
+    EnableRequest request{reply.caller(), read.value_or(ThrottleParameters{}), description, hold,
+                          EngineJobs::Clock::now()};
     request.unreadable = unreadable;
-    enable(std::move(request));
+    enable(std::move(request), namedErrorsTo(reply));
 }
 
-void VeltraneHelper::enable(Enable request) {
+void VeltraneHelper::enable(EnableRequest request, PendingCalls::Answer answer) {
     if (request.hold) {
         // Counted from the call's arrival: its caller may leave while it is
         // being authorized.
         ++m_holdsInFlight[request.caller];
     }
-    const auto call = open(std::exchange(request.answer, nullptr));
-    // Who asks is settled before what is asked: a refused caller learns
-    // nothing about the values.
-    const QString caller = request.caller;
-    m_authorization.check(caller, [this, request = std::move(request),
-                                   call](Authorization::Decision decision) mutable {
-        const auto refuse = [&](const char* errorName, const QString& failure) {
-            settleHold(request);
+    const auto call = m_calls.open(std::move(answer));
+    m_admission.admit(
+        std::move(request),
+        [this, call](EnableRequest admitted) {
+            const ThrottleParameters parameters = admitted.parameters;
+            const auto arrived = admitted.arrived;
+            m_jobs->enable(
+                parameters, arrived,
+                [this, request = std::move(admitted), call](const EngineJobs::Outcome& outcome) {
+                    enabled(request, call, outcome);
+                });
+        },
+        [this, call](const EnableRequest& refused, const char* errorName, const QString& failure) {
+            settleHold(refused);
             call->finish(errorName, failure);
-        };
-        if (!decision.allowed) {
-            m_logger.log("Authorization denied for uid " +
-                         (decision.uid ? std::to_string(*decision.uid) : std::string("unknown")));
-            refuse(Error::kNotAuthorized, kNotAuthorized);
-            return;
-        }
-        if (!isAcceptableDescription(request.description)) {
-            refuse(Error::kInvalidArguments,
-                   QStringLiteral("A description is one line of at most %1 characters")
-                       .arg(HelperProtocol::kMaxDescriptionLength));
-            return;
-        }
-        if (!request.unreadable.isEmpty()) {
-            m_logger.log("Validation failed: " + request.unreadable.toStdString());
-            refuse(Error::kInvalidArguments, request.unreadable);
-            return;
-        }
-        if (const auto failure = request.parameters.check()) {
-            m_logger.log("Validation failed: " + *failure);
-            refuse(Error::kInvalidArguments, QString::fromStdString(*failure));
-            return;
-        }
-        if (!m_jobs) {
-            m_logger.log("Failed to enable throttling: " + m_engineFailure.toStdString());
-            refuse(Error::kFailed, m_engineFailure);
-            return;
-        }
-        if (request.hold && !m_connections.isWatching()) {
-            refuse(Error::kFailed,
-                   QStringLiteral("The helper cannot see clients leave, so it cannot hold "
-                                  "throttling for one"));
-            return;
-        }
-        request.uid = decision.uid.value_or(0);
-        request.pid = decision.pid.value_or(0);
-        const ThrottleParameters parameters = request.parameters;
-        const auto arrived = request.arrived;
-        m_jobs->enable(
-            parameters, arrived,
-            [this, request = std::move(request), call](const EngineJobs::Outcome& outcome) {
-                enabled(request, call, outcome);
-            });
-    });
+        });
 }
 
-bool VeltraneHelper::settleHold(const Enable& request) {
-    if (!request.hold) {
-        return false;
-    }
-    const bool departed = m_departed.contains(request.caller);
-    if (--m_holdsInFlight[request.caller] <= 0) {
-        m_holdsInFlight.remove(request.caller);
-        m_departed.remove(request.caller);
-    }
-    return departed;
-}
-
-void VeltraneHelper::enabled(const Enable& request, const std::shared_ptr<Call>& call,
+void VeltraneHelper::enabled(const EnableRequest& request,
+                             const std::shared_ptr<PendingCalls::Call>& call,
                              const EngineJobs::Outcome& outcome) {
     const bool departed = settleHold(request);
     const bool succeeded = outcome.failure.isEmpty();
@@ -282,6 +204,18 @@ void VeltraneHelper::enabled(const Enable& request, const std::shared_ptr<Call>&
     } else if (succeeded && departed) {
         removeOwnedThrottling(heldRemovalLine(m_ownership.current()->owner));
     }
+}
+
+bool VeltraneHelper::settleHold(const EnableRequest& request) {
+    if (!request.hold) {
+        return false;
+    }
+    const bool departed = m_departed.contains(request.caller);
+    if (--m_holdsInFlight[request.caller] <= 0) {
+        m_holdsInFlight.remove(request.caller);
+        m_departed.remove(request.caller);
+    }
+    return departed;
 }
 
 void VeltraneHelper::removeOwnedThrottling(std::string doneLine) {
@@ -312,13 +246,13 @@ void VeltraneHelper::RemoveThrottling(const DelayedReply<QString>& reply) {
     disable(reply.caller(), [reply](const char*, const QString& failure) { reply.send(failure); });
 }
 
-void VeltraneHelper::disable(const QString& caller, Answer answer) {
+void VeltraneHelper::disable(const QString& caller, PendingCalls::Answer answer) {
     // Open to every local caller: switching shaping off only gives the
     // network back, and the application's quit clean-up must never be refused.
     const auto arrived = EngineJobs::Clock::now();
     m_connections.noteCaller(caller);
     m_logger.log("disableThrottling called");
-    const auto call = open(std::move(answer));
+    const auto call = m_calls.open(std::move(answer));
     if (!m_jobs) {
         m_logger.log("Failed to disable throttling: " + m_engineFailure.toStdString());
         call->finish(Error::kFailed, m_engineFailure);
@@ -434,24 +368,4 @@ bool VeltraneHelper::stop(std::chrono::milliseconds limit) {
     // watch a holder. After the last outcomes, which may name an owner.
     m_ownership.clear();
     return stopped;
-}
-
-std::shared_ptr<VeltraneHelper::Call> VeltraneHelper::open(Answer answer) {
-    auto call = std::make_shared<Call>();
-    call->answer = std::move(answer);
-    if (m_jobs) {
-        // A belt for the engine's own bound: a job stuck past it still gets
-        // its caller an answer.
-        call->deadline = std::make_unique<QTimer>();
-        call->deadline->setSingleShot(true);
-        std::weak_ptr<Call> weak = call;
-        connect(call->deadline.get(), &QTimer::timeout, this, [this, weak] {
-            if (const auto pending = weak.lock()) {
-                m_logger.log("A call was answered at its deadline with its change still running");
-                pending->finish(Error::kTimedOut, m_jobs->timedOutText());
-            }
-        });
-        call->deadline->start(m_jobs->budget().total);
-    }
-    return call;
 }

@@ -3,7 +3,9 @@
 
 #include "CallBudget.h"
 #include "DelayedReply.h"
+#include "EnableAdmission.h"
 #include "EngineJobs.h"
+#include "PendingCalls.h"
 
 #include <QHash>
 #include <QObject>
@@ -22,13 +24,12 @@ class Logger;
 class StatePublisher;
 class ThrottleOwnership;
 class ThrottlingManager;
-struct ThrottleParameters;
 
-// What the daemon answers on the bus: checks who may change throttling and
-// with which values, runs engine work on the engine thread, keeps who owns
-// the throttling and the state every client reads, and always sends exactly
-// one reply; no exception ever reaches the bus. Lives on the main thread,
-// where HelperBusObject hands it the calls that fit the interface.
+// What the daemon answers on the bus, one member per method of the
+// interface: each logs its call, hands the work to the collaborator whose
+// job it is, and always sends exactly one reply; no exception ever reaches
+// the bus. Lives on the main thread, where HelperBusObject hands it the calls
+// that fit the interface.
 class VeltraneHelper final : public QObject {
     Q_OBJECT
 
@@ -86,27 +87,18 @@ public:
     bool stop(std::chrono::milliseconds limit);
 
 private:
-    // How a changing call is answered: an empty failure means success; the
-    // error name is for the members that send named errors.
-    using Answer = std::function<void(const char* errorName, const QString& failure)>;
-    struct Call;
-    struct Enable;
-
-    void enable(Enable request);
-    void enabled(const Enable& request, const std::shared_ptr<Call>& call,
+    void enable(EnableRequest request, PendingCalls::Answer answer);
+    void enabled(const EnableRequest& request, const std::shared_ptr<PendingCalls::Call>& call,
                  const EngineJobs::Outcome& outcome);
     // Counts a held enable as finished; true when its caller left meanwhile.
-    bool settleHold(const Enable& request);
-    void disable(const QString& caller, Answer answer);
-    // A call answered once: by its outcome, or at the end of its budget.
-    std::shared_ptr<Call> open(Answer answer);
+    bool settleHold(const EnableRequest& request);
+    void disable(const QString& caller, PendingCalls::Answer answer);
     // Removes the current owner's throttling, unless a change came after it;
     // logs `doneLine` when it did.
     void removeOwnedThrottling(std::string doneLine);
 
     const Logger& m_logger;
     const QString m_engineFailure;
-    Authorization& m_authorization;
     ConnectionLog& m_connections;
     ThrottleOwnership& m_ownership;
     StatePublisher& m_state;
@@ -116,6 +108,9 @@ private:
     QHash<QString, int> m_holdsInFlight;
     QSet<QString> m_departed;
 
-    // Last, so that its jobs are finished before what they use goes.
+    // Ended first (see the destructor), though made first for the
+    // collaborators below that post to it.
     std::unique_ptr<EngineJobs> m_jobs;
+    PendingCalls m_calls;
+    EnableAdmission m_admission;
 };
