@@ -50,10 +50,6 @@ auto namedErrorsTo(const DelayedReply<>& reply) {
     };
 }
 
-std::string heldRemovalLine(const ThrottleOwnership::Owner& owner) {
-    return "Removed throttling held by " + owner.name() + ": its owner disconnected";
-}
-
 } // namespace
 
 VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
@@ -69,7 +65,9 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_state(state)
     , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(*engine, budget) : nullptr)
     , m_calls(logger, m_jobs.get())
-    , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure) {}
+    , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure)
+    , m_holds(logger, ownership, m_jobs.get(), state)
+    , m_leftovers(logger, m_jobs.get(), ownership, state) {}
 
 VeltraneHelper::~VeltraneHelper() {
     // Its jobs are finished before what their outcomes reach goes.
@@ -153,11 +151,7 @@ void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<>& reply,
 }
 
 void VeltraneHelper::enable(EnableRequest request, PendingCalls::Answer answer) {
-    if (request.hold) {
-        // Counted from the call's arrival: its caller may leave while it is
-        // being authorized.
-        ++m_holdsInFlight[request.caller];
-    }
+    m_holds.arrived(request);
     const auto call = m_calls.open(std::move(answer));
     m_admission.admit(
         std::move(request),
@@ -171,7 +165,7 @@ void VeltraneHelper::enable(EnableRequest request, PendingCalls::Answer answer) 
                 });
         },
         [this, call](const EnableRequest& refused, const char* errorName, const QString& failure) {
-            settleHold(refused);
+            m_holds.settle(refused);
             call->finish(errorName, failure);
         });
 }
@@ -179,7 +173,7 @@ void VeltraneHelper::enable(EnableRequest request, PendingCalls::Answer answer) 
 void VeltraneHelper::enabled(const EnableRequest& request,
                              const std::shared_ptr<PendingCalls::Call>& call,
                              const EngineJobs::Outcome& outcome) {
-    const bool departed = settleHold(request);
+    const bool departed = m_holds.settle(request);
     const bool succeeded = outcome.failure.isEmpty();
     if (succeeded) {
         m_ownership.take({{request.caller, request.uid, request.pid, request.description,
@@ -200,40 +194,10 @@ void VeltraneHelper::enabled(const EnableRequest& request,
                                        outcome.failure);
     if (succeeded && !answered) {
         // Its caller was told at the deadline that it failed: it must not stay.
-        removeOwnedThrottling("Removed throttling switched on after its call's deadline");
+        m_holds.removeOwnersThrottling("Removed throttling switched on after its call's deadline");
     } else if (succeeded && departed) {
-        removeOwnedThrottling(heldRemovalLine(m_ownership.current()->owner));
+        m_holds.holderLeft();
     }
-}
-
-bool VeltraneHelper::settleHold(const EnableRequest& request) {
-    if (!request.hold) {
-        return false;
-    }
-    const bool departed = m_departed.contains(request.caller);
-    if (--m_holdsInFlight[request.caller] <= 0) {
-        m_holdsInFlight.remove(request.caller);
-        m_departed.remove(request.caller);
-    }
-    return departed;
-}
-
-void VeltraneHelper::removeOwnedThrottling(std::string doneLine) {
-    // Only if no other change came in between: then it is someone else's.
-    m_jobs->disableIfUnchanged(m_ownership.change(), [this, doneLine = std::move(doneLine)](
-                                                         const EngineJobs::Outcome& outcome) {
-        if (outcome.skipped) {
-            return;
-        }
-        if (outcome.failure.isEmpty()) {
-            m_logger.log(doneLine);
-        } else {
-            m_logger.log("Failed to disable throttling: " + outcome.failure.toStdString());
-        }
-        m_ownership.clear();
-        m_state.takeIn(outcome);
-        m_state.publish();
-    });
 }
 
 void VeltraneHelper::DisableThrottling(const DelayedReply<bool, QString>& reply) {
@@ -320,40 +284,11 @@ void VeltraneHelper::GetState(const DelayedReply<QVariantMap>& reply) {
 }
 
 void VeltraneHelper::startUp(const std::function<bool(const QString&)>& isOnBus) {
-    if (!m_jobs) {
-        return;
-    }
-    const auto stored = m_ownership.stored();
-    EngineJobs::Outcome outcome;
-    if (stored && stored->owner.held && isOnBus(stored->owner.busName)) {
-        const std::string name = stored->owner.name();
-        m_logger.log("Restoring throttling held by " + name);
-        outcome = m_jobs->restore(stored->parameters);
-        if (outcome.failure.isEmpty()) {
-            m_ownership.take(*stored, outcome.change);
-        } else {
-            m_logger.log("Failed to restore throttling held by " + name + ": " +
-                         outcome.failure.toStdString());
-            m_ownership.clear();
-        }
-    } else {
-        outcome = m_jobs->removeLeftovers();
-        if (stored && stored->owner.held) {
-            m_logger.log(heldRemovalLine(stored->owner));
-        }
-        m_ownership.clear();
-    }
-    m_state.takeIn(outcome);
-    m_state.publish();
+    m_leftovers.settle(isOnBus);
 }
 
 void VeltraneHelper::connectionClosed(const QString& uniqueName) {
-    if (m_holdsInFlight.contains(uniqueName)) {
-        m_departed.insert(uniqueName);
-    }
-    if (m_ownership.isHeldBy(uniqueName)) {
-        removeOwnedThrottling(heldRemovalLine(m_ownership.current()->owner));
-    }
+    m_holds.connectionClosed(uniqueName);
 }
 
 void VeltraneHelper::followUplinks() {

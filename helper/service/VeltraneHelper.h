@@ -5,11 +5,11 @@
 #include "DelayedReply.h"
 #include "EnableAdmission.h"
 #include "EngineJobs.h"
+#include "HoldRegistry.h"
+#include "LeftoverThrottling.h"
 #include "PendingCalls.h"
 
-#include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -90,12 +90,7 @@ private:
     void enable(EnableRequest request, PendingCalls::Answer answer);
     void enabled(const EnableRequest& request, const std::shared_ptr<PendingCalls::Call>& call,
                  const EngineJobs::Outcome& outcome);
-    // Counts a held enable as finished; true when its caller left meanwhile.
-    bool settleHold(const EnableRequest& request);
     void disable(const QString& caller, PendingCalls::Answer answer);
-    // Removes the current owner's throttling, unless a change came after it;
-    // logs `doneLine` when it did.
-    void removeOwnedThrottling(std::string doneLine);
 
     const Logger& m_logger;
     const QString m_engineFailure;
@@ -103,14 +98,11 @@ private:
     ThrottleOwnership& m_ownership;
     StatePublisher& m_state;
 
-    // Held enables not yet finished, by caller, and those of them whose
-    // caller has left meanwhile.
-    QHash<QString, int> m_holdsInFlight;
-    QSet<QString> m_departed;
-
     // Ended first (see the destructor), though made first for the
     // collaborators below that post to it.
     std::unique_ptr<EngineJobs> m_jobs;
     PendingCalls m_calls;
     EnableAdmission m_admission;
+    HoldRegistry m_holds;
+    LeftoverThrottling m_leftovers;
 };
