@@ -106,11 +106,11 @@ int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExec
                           ownership, state, budget);
     QObject::connect(&connections, &ConnectionLog::connectionClosed, &helper,
                      &VeltraneHelper::connectionClosed);
-    QObject::connect(&state, &StatePublisher::stateChanged, [bus](const QVariantMap& state) {
+    QObject::connect(&state, &StatePublisher::stateChanged, [bus](const QVariantMap& announced) {
         QDBusMessage signal = QDBusMessage::createSignal(
             QString::fromUtf8(HelperProtocol::kObjectPath),
             QString::fromUtf8(HelperProtocol::kInterfaceName), QStringLiteral("StateChanged"));
-        signal.setArguments({state});
+        signal.setArguments({announced});
         bus.send(signal);
     });
     helper.startUp([bus](const QString& uniqueName) { return isOnBus(bus, uniqueName); });
