@@ -31,7 +31,7 @@ void EngineJobs::disable(Clock::time_point arrived, Done done) {
 void EngineJobs::disableIfUnchanged(quint64 change, Done done) {
     post(
         [this, change] {
-            if (m_change != change) {
+            if (!m_changes.isLast(change)) {
                 Outcome outcome;
                 outcome.skipped = true;
                 return finished(outcome);
@@ -51,11 +51,14 @@ void EngineJobs::followUplinks() {
 
 EngineJobs::Outcome EngineJobs::removeLeftovers() {
     const CommandExecutor::CallDeadline deadline(Clock::now() + m_budget.total);
-    ++m_change;
     Outcome outcome;
-    if (const auto failure = m_engine.removeLeftovers()) {
-        outcome.failure = outcome.cleanupFailure = QString::fromStdString(*failure);
-    }
+    m_changes.make([&] {
+        if (const auto failure = m_engine.removeLeftovers()) {
+            outcome.failure = outcome.cleanupFailure = QString::fromStdString(*failure);
+            return false;
+        }
+        return true;
+    });
     return finished(outcome);
 }
 
@@ -129,9 +132,8 @@ EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
     }
     Outcome outcome;
     CommandExecutor::CallDeadline deadline(changeBy);
-    ++m_change;
-    const bool succeeded = attempt(outcome, [this, &parameters] {
-        m_engine.enableThrottling(parameters);
+    const bool succeeded = m_changes.make([&] {
+        return attempt(outcome, [this, &parameters] { m_engine.enableThrottling(parameters); });
     });
     if (!succeeded && Clock::now() >= changeBy) {
         // Too late to be answered as done: what it made goes again, in the
@@ -152,8 +154,9 @@ EngineJobs::Outcome EngineJobs::runDisable(Clock::time_point endBy) {
     }
     Outcome outcome;
     const CommandExecutor::CallDeadline deadline(endBy);
-    ++m_change;
-    if (!attempt(outcome, [this] { m_engine.disableThrottling(); }) && Clock::now() >= endBy) {
+    const bool succeeded =
+        m_changes.make([&] { return attempt(outcome, [this] { m_engine.disableThrottling(); }); });
+    if (!succeeded && Clock::now() >= endBy) {
         outcome.timedOut = true;
     }
     return finished(outcome);
@@ -181,6 +184,6 @@ bool EngineJobs::attempt(Outcome& outcome, const std::function<void()>& work) {
 
 EngineJobs::Outcome EngineJobs::finished(Outcome outcome) const {
     outcome.active = m_engine.isActive();
-    outcome.change = m_change;
+    outcome.change = m_changes.last();
     return outcome;
 }

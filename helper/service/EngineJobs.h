@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CallBudget.h"
+#include "ChangeCount.h"
 #include "CommandExecutor.h"
 #include "EngineThread.h"
 #include "ThrottleParameters.h"
@@ -81,7 +82,7 @@ private:
     const CallBudget m_budget;
     std::atomic<bool> m_stopping{false};
     // Touched only by whichever thread runs the engine's work at the time.
-    quint64 m_change = 0;
+    ChangeCount m_changes;
     // Last, so it is stopped before the members its jobs use are destroyed.
     EngineThread m_thread;
 };

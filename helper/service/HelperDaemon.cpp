@@ -7,6 +7,7 @@
 #include "HelperProtocol.h"
 #include "Logger.h"
 #include "PolkitAuthorization.h"
+#include "StatePublisher.h"
 #include "StopSignals.h"
 #include "ThrottleOwnership.h"
 #include "ThrottlingManager.h"
@@ -100,15 +101,16 @@ int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExec
     // that its leaving cannot fall between the two.
     ConnectionLog connections(logger, bus);
     PolkitAuthorization authorization(bus);
+    StatePublisher state(ownership);
     VeltraneHelper helper(logger, parts.engine.get(), parts.failure, authorization, connections,
-                          ownership, budget);
+                          ownership, state, budget);
     QObject::connect(&connections, &ConnectionLog::connectionClosed, &helper,
                      &VeltraneHelper::connectionClosed);
-    QObject::connect(&helper, &VeltraneHelper::stateChanged, [bus](const QVariantMap& state) {
+    QObject::connect(&state, &StatePublisher::stateChanged, [bus](const QVariantMap& announced) {
         QDBusMessage signal = QDBusMessage::createSignal(
             QString::fromUtf8(HelperProtocol::kObjectPath),
             QString::fromUtf8(HelperProtocol::kInterfaceName), QStringLiteral("StateChanged"));
-        signal.setArguments({state});
+        signal.setArguments({announced});
         bus.send(signal);
     });
     helper.startUp([bus](const QString& uniqueName) { return isOnBus(bus, uniqueName); });
@@ -153,7 +155,7 @@ int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExec
     }
 
     logger.log("Veltrane Helper v" + std::string(HelperProtocol::kVersion) + " started");
-    helper.announceState();
+    state.announce();
     const int status = QCoreApplication::exec();
 
     executor.endRunsBy(std::chrono::steady_clock::now() + kCleanupBudget);

@@ -3,11 +3,13 @@
 
 #include "CallBudget.h"
 #include "DelayedReply.h"
+#include "EnableAdmission.h"
 #include "EngineJobs.h"
+#include "HoldRegistry.h"
+#include "LeftoverThrottling.h"
+#include "PendingCalls.h"
 
-#include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -19,15 +21,15 @@
 class Authorization;
 class ConnectionLog;
 class Logger;
+class StatePublisher;
 class ThrottleOwnership;
 class ThrottlingManager;
-struct ThrottleParameters;
 
-// What the daemon answers on the bus: checks who may change throttling and
-// with which values, runs engine work on the engine thread, keeps who owns
-// the throttling and the state every client reads, and always sends exactly
-// one reply; no exception ever reaches the bus. Lives on the main thread,
-// where HelperBusObject hands it the calls that fit the interface.
+// What the daemon answers on the bus, one member per method of the
+// interface: each logs its call, hands the work to the collaborator whose
+// job it is, and always sends exactly one reply; no exception ever reaches
+// the bus. Lives on the main thread, where HelperBusObject hands it the calls
+// that fit the interface.
 class VeltraneHelper final : public QObject {
     Q_OBJECT
 
@@ -36,7 +38,8 @@ public:
     // `engineFailure`, and the daemon stays up to say so.
     VeltraneHelper(const Logger& logger, ThrottlingManager* engine, std::string engineFailure,
                    Authorization& authorization, ConnectionLog& connections,
-                   ThrottleOwnership& ownership, CallBudget budget = {}, QObject* parent = nullptr);
+                   ThrottleOwnership& ownership, StatePublisher& state, CallBudget budget = {},
+                   QObject* parent = nullptr);
     ~VeltraneHelper() override;
 
     // The nine bus methods, in protocol order.
@@ -83,56 +86,23 @@ public:
     // when that took longer than `limit`.
     bool stop(std::chrono::milliseconds limit);
 
-    // The state dictionary of GetState and StateChanged.
-    QVariantMap state() const;
-    // Announces the state as it is, for clients that watched for the helper
-    // before it came: what its start found or restored.
-    void announceState() { Q_EMIT stateChanged(state()); }
-
-Q_SIGNALS:
-    // After every change of the state or its owner, whatever caused it.
-    void stateChanged(const QVariantMap& state);
-
 private:
-    // How a changing call is answered: an empty failure means success; the
-    // error name is for the members that send named errors.
-    using Answer = std::function<void(const char* errorName, const QString& failure)>;
-    struct Call;
-    struct Enable;
-
-    void enable(Enable request);
-    void enabled(const Enable& request, const std::shared_ptr<Call>& call,
+    void enable(EnableRequest request, PendingCalls::Answer answer);
+    void enabled(const EnableRequest& request, const std::shared_ptr<PendingCalls::Call>& call,
                  const EngineJobs::Outcome& outcome);
-    // Counts a held enable as finished; true when its caller left meanwhile.
-    bool settleHold(const Enable& request);
-    void disable(const QString& caller, Answer answer);
-    // A call answered once: by its outcome, or at the end of its budget.
-    std::shared_ptr<Call> open(Answer answer);
-    // Removes the current owner's throttling, unless a change came after it;
-    // logs `doneLine` when it did.
-    void removeOwnedThrottling(std::string doneLine);
-    // Takes in what a job that ran did to the engine's state.
-    void takeIn(const EngineJobs::Outcome& outcome);
-    // Announces the state when it differs from the one last announced.
-    void publish();
+    void disable(const QString& caller, PendingCalls::Answer answer);
 
     const Logger& m_logger;
     const QString m_engineFailure;
-    Authorization& m_authorization;
     ConnectionLog& m_connections;
     ThrottleOwnership& m_ownership;
+    StatePublisher& m_state;
 
-    // The state every read answers from, as the last finished job left it.
-    bool m_active = false;
-    QString m_cleanupFailure;
-    QVariantMap m_published;
-    quint64 m_serial = 0;
-
-    // Held enables not yet finished, by caller, and those of them whose
-    // caller has left meanwhile.
-    QHash<QString, int> m_holdsInFlight;
-    QSet<QString> m_departed;
-
-    // Last, so that its jobs are finished before what they use goes.
+    // Ended first (see the destructor), though made first for the
+    // collaborators below that post to it.
     std::unique_ptr<EngineJobs> m_jobs;
+    PendingCalls m_calls;
+    EnableAdmission m_admission;
+    HoldRegistry m_holds;
+    LeftoverThrottling m_leftovers;
 };

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#include "EnableAdmission.h"
+
+#include "Authorization.h"
+#include "ConnectionLog.h"
+#include "HelperProtocol.h"
+#include "Logger.h"
+#include "ThrottleOwnership.h"
+
+#include <string>
+#include <utility>
+
+namespace {
+
+namespace Error = HelperProtocol::Error;
+
+const QString kNotAuthorized = QStringLiteral("Not authorized to change network throttling");
+
+} // namespace
+
+EnableAdmission::EnableAdmission(const Logger& logger, Authorization& authorization,
+                                 const ConnectionLog& connections, QString engineFailure)
+    : m_logger(logger)
+    , m_authorization(authorization)
+    , m_connections(connections)
+    , m_engineFailure(std::move(engineFailure)) {}
+
+void EnableAdmission::admit(EnableRequest request, Admitted admitted, Refused refused) {
+    // Who asks is settled before what is asked: a refused caller learns
+    // nothing about the values.
+    const QString caller = request.caller;
+    m_authorization.check(caller, [this, request = std::move(request),
+                                   admitted = std::move(admitted), refused = std::move(refused)](
+                                      Authorization::Decision decision) mutable {
+        if (!decision.allowed) {
+            m_logger.log("Authorization denied for uid " +
+                         (decision.uid ? std::to_string(*decision.uid) : std::string("unknown")));
+            refused(request, Error::kNotAuthorized, kNotAuthorized);
+            return;
+        }
+        if (!isAcceptableDescription(request.description)) {
+            refused(request, Error::kInvalidArguments,
+                    QStringLiteral("A description is one line of at most %1 characters")
+                        .arg(HelperProtocol::kMaxDescriptionLength));
+            return;
+        }
+        if (!request.unreadable.isEmpty()) {
+            m_logger.log("Validation failed: " + request.unreadable.toStdString());
+            refused(request, Error::kInvalidArguments, request.unreadable);
+            return;
+        }
+        if (const auto failure = request.parameters.check()) {
+            m_logger.log("Validation failed: " + *failure);
+            refused(request, Error::kInvalidArguments, QString::fromStdString(*failure));
+            return;
+        }
+        if (!m_engineFailure.isEmpty()) {
+            m_logger.log("Failed to enable throttling: " + m_engineFailure.toStdString());
+            refused(request, Error::kFailed, m_engineFailure);
+            return;
+        }
+        if (request.hold && !m_connections.isWatching()) {
+            refused(request, Error::kFailed,
+                    QStringLiteral("The helper cannot see clients leave, so it cannot hold "
+                                   "throttling for one"));
+            return;
+        }
+        request.uid = decision.uid.value_or(0);
+        request.pid = decision.pid.value_or(0);
+        admitted(std::move(request));
+    });
+}

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class EngineJobs;
+class Logger;
+class StatePublisher;
+class ThrottleOwnership;
+
+// What an earlier process of the daemon left, settled before the daemon
+// serves: its shaping is removed, or applied afresh for the holder the owner
+// record names while that holder is still on the bus.
+class LeftoverThrottling final {
+public:
+    // `jobs` is null when there is no engine: then nothing is touched.
+    LeftoverThrottling(const Logger& logger, EngineJobs* jobs, ThrottleOwnership& ownership,
+                       StatePublisher& state);
+
+    void settle(const std::function<bool(const QString& uniqueName)>& isOnBus);
+
+private:
+    const Logger& m_logger;
+    EngineJobs* const m_jobs;
+    ThrottleOwnership& m_ownership;
+    StatePublisher& m_state;
+};

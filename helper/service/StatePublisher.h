@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "EngineJobs.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+class ThrottleOwnership;
+
+// The state every client reads (GetState) and is told of (StateChanged), as
+// the last finished job left it: never behind a change still running, never
+// ahead of one. Each announcement carries a serial that grows with it.
+class StatePublisher final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit StatePublisher(const ThrottleOwnership& ownership, QObject* parent = nullptr);
+
+    bool isActive() const { return m_active; }
+
+    // Takes in what a job that ran did to the engine's state.
+    void takeIn(const EngineJobs::Outcome& outcome);
+    // Announces the state when it differs from the one last announced.
+    void publish();
+
+    // The state dictionary of GetState and StateChanged.
+    QVariantMap state() const;
+    // Announces the state as it is, for clients that watched for the helper
+    // before it came: what its start found or restored.
+    void announce() { Q_EMIT stateChanged(state()); }
+
+Q_SIGNALS:
+    // After every change of the state or its owner, whatever caused it.
+    void stateChanged(const QVariantMap& state);
+
+private:
+    const ThrottleOwnership& m_ownership;
+    bool m_active = false;
+    QString m_cleanupFailure;
+    QVariantMap m_published;
+    quint64 m_serial = 0;
+};
