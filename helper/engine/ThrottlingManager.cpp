@@ -34,6 +34,11 @@ void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
     const DirectionShaping& upload = plan.upload;
 
     cleanupRules();
+    // What was in force is gone, and a failed apply leaves nothing that
+    // shapes: traffic control takes back what it made, and what pf noted
+    // passes no traffic without its anchor. What stays on record goes with
+    // the next clean-up.
+    m_isActive = false;
     m_logger.log("Pipe config: download latency=" + std::to_string(download.latencyMs) +
                  "ms (with loss), upload latency=" + std::to_string(upload.latencyMs) +
                  "ms (no loss)");

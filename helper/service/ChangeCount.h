@@ -3,25 +3,20 @@
 
 #include <QtGlobal>
 
-#include <functional>
-
-// Numbers the engine's changes, so that removing one owner's throttling can
-// tell whether a newer change replaced it meanwhile (HoldRegistry asks when
-// a holder leaves or an enable came too late). Lives with the engine's work:
-// touched only by the thread that runs it, in the order its changes run.
+// Numbers the enables that put an owner's throttling in force, so that
+// removing one owner's throttling can tell whether another owner's replaced
+// it meanwhile (HoldRegistry asks when a holder leaves or an enable came too
+// late). An enable that fails or is refused replaced nothing: whatever is
+// in force is still its owner's, and so is the hold on it. Disables need no
+// number: removing what is gone already removes nothing. Lives with the
+// engine's work: touched only by the thread that runs it, in order.
 class ChangeCount final {
 public:
-    // Makes a change with `attempt`, which returns whether it succeeded, and
-    // counts it. Every change counts from its start, an enable as much as a
-    // disable, whether it then succeeds, fails or is refused.
-    bool make(const std::function<bool()>& attempt) {
-        ++m_last;
-        return attempt();
-    }
+    void countEnable() { ++m_last; }
 
-    // The number of the last change made.
+    // The number of the last enable that succeeded.
     quint64 last() const { return m_last; }
-    // Whether no change was made after `change`.
+    // Whether no enable succeeded after `change`.
     bool isLast(quint64 change) const { return m_last == change; }
 
 private:

@@ -52,13 +52,9 @@ void EngineJobs::followUplinks() {
 EngineJobs::Outcome EngineJobs::removeLeftovers() {
     const CommandExecutor::CallDeadline deadline(Clock::now() + m_budget.total);
     Outcome outcome;
-    m_changes.make([&] {
-        if (const auto failure = m_engine.removeLeftovers()) {
-            outcome.failure = outcome.cleanupFailure = QString::fromStdString(*failure);
-            return false;
-        }
-        return true;
-    });
+    if (const auto failure = m_engine.removeLeftovers()) {
+        outcome.failure = outcome.cleanupFailure = QString::fromStdString(*failure);
+    }
     return finished(outcome);
 }
 
@@ -132,10 +128,11 @@ EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
     }
     Outcome outcome;
     CommandExecutor::CallDeadline deadline(changeBy);
-    const bool succeeded = m_changes.make([&] {
-        return attempt(outcome, [this, &parameters] { m_engine.enableThrottling(parameters); });
-    });
-    if (!succeeded && Clock::now() >= changeBy) {
+    const bool succeeded =
+        attempt(outcome, [this, &parameters] { m_engine.enableThrottling(parameters); });
+    if (succeeded) {
+        m_changes.countEnable();
+    } else if (Clock::now() >= changeBy) {
         // Too late to be answered as done: what it made goes again, in the
         // rest of the call's time.
         deadline.moveTo(arrived + m_budget.total);
@@ -154,8 +151,7 @@ EngineJobs::Outcome EngineJobs::runDisable(Clock::time_point endBy) {
     }
     Outcome outcome;
     const CommandExecutor::CallDeadline deadline(endBy);
-    const bool succeeded =
-        m_changes.make([&] { return attempt(outcome, [this] { m_engine.disableThrottling(); }); });
+    const bool succeeded = attempt(outcome, [this] { m_engine.disableThrottling(); });
     if (!succeeded && Clock::now() >= endBy) {
         outcome.timedOut = true;
     }

@@ -286,6 +286,36 @@ TEST_F(HelperDaemonTest, AnotherClientTakesTheHoldOverAndOnlyTheHolderMayLetGo) 
     EXPECT_EQ(daemonLog().count("Accepted new XPC connection"), 3);
 }
 
+TEST_F(HelperDaemonTest, AFailedTakeOverLeavesTheHoldOnWhatIsStillInForce) {
+    const HelperStateSignals announced(client);
+    ASSERT_EQ(callAs("holder", "EnableThrottlingAs", enableAsArguments("holder", true)).type(),
+              QDBusMessage::ReplyMessage);
+    // Refused before anything is touched: the holder's throttling stays its,
+    // and goes with it.
+    const QVariantMap jittery{{"latencyMs", qlonglong(30)}, {"jitterMs", qlonglong(5)}};
+    EXPECT_EQ(
+        call("EnableThrottlingWithParameters", {jittery, QString("other"), false}).errorName(),
+        HelperProtocol::Error::kFailed);
+    EXPECT_EQ(ownerOf(state()).value("description"), "holder");
+    helper.bus().disconnect("holder");
+    EXPECT_TRUE(waitUntil([&] {
+        return daemonLog().contains("Removed throttling held by holder: its owner disconnected");
+    }));
+    ASSERT_TRUE(waitUntil([&] { return !announced.last().value("active").toBool(); }));
+
+    // Failing half-way, after the holder's throttling was taken away: off,
+    // and said so.
+    ASSERT_EQ(callAs("second", "EnableThrottlingAs", enableAsArguments("second", true)).type(),
+              QDBusMessage::ReplyMessage);
+    helper.tools().answer("dnctl", "pipe 1 config bw 1000Byte/s delay 15ms plr 0.015000", 1, "",
+                          "no");
+    EXPECT_EQ(call("EnableThrottlingAs", enableAsArguments("other", false)).errorName(),
+              HelperProtocol::Error::kFailed);
+    EXPECT_FALSE(state().value("active").toBool());
+    EXPECT_FALSE(state().contains("owner"));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
+}
+
 TEST_F(HelperDaemonTest, ReadsAnswerAtOnceWhileAnotherClientsEnableIsRunning) {
     helper.tools().answer("dnctl", "pipe 1 config", 0, "", "", 2);
     QDBusConnection other = helper.bus().connect("other");

@@ -126,6 +126,14 @@ TEST_F(TrafficControlBackendTest, AFailingStepUndoesWhatTheEnableMadeOnEveryUpli
                     concat({kShapeEth0.begin(), kShapeEth0.begin() + kFailing + 1},
                            concat({kUndoEth0[1], kUndoEth0[2]}, renamed(kUndoEth0, "wlan0"))))));
     EXPECT_EQ(record(), "");
+
+    // The throttling in force before it went with it: nothing is active.
+    sandbox.clearAnswers();
+    enable();
+    sandbox.answer("ip", kShapeEth0[kFailing].substr(3), 2, "", "no");
+    EXPECT_NE(enableFailure(), "");
+    EXPECT_FALSE(manager.isActive());
+    EXPECT_EQ(record(), "");
 }
 
 TEST_F(TrafficControlBackendTest,
