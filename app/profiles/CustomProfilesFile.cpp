@@ -63,7 +63,8 @@ QList<ThrottleProfile> CustomProfilesFile::read() {
     return repaired(std::move(*records));
 }
 
-ProfileChange CustomProfilesFile::change(const Edit& edit, QList<ThrottleProfile>& profiles) {
+ProfileChange CustomProfilesFile::change(const Edit& edit, QList<ThrottleProfile>& profiles,
+                                         const QString& subject) {
     const auto keptInMemory = [&](const QString& reason) {
         QList<ThrottleProfile> edited = profiles;
         ProfileChange change = edit(edited);
@@ -79,6 +80,8 @@ ProfileChange CustomProfilesFile::change(const Edit& edit, QList<ThrottleProfile
     }
     std::optional<ProfileChange> answer;
     QList<ThrottleProfile> stored;
+    // The file's list before the edit: what stands after a refusal.
+    QList<ThrottleProfile> before;
     QString error;
     const SharedFile::Update update = m_file->update(
         [&](const SharedFile::Contents& current) -> std::optional<QByteArray> {
@@ -95,7 +98,7 @@ ProfileChange CustomProfilesFile::change(const Edit& edit, QList<ThrottleProfile
                     return std::nullopt;
                 }
             }
-            const QList<ThrottleProfile> before = stored;
+            before = stored;
             answer = edit(stored);
             if (!answer->ok() || stored == before) {
                 return std::nullopt;
@@ -103,6 +106,13 @@ ProfileChange CustomProfilesFile::change(const Edit& edit, QList<ThrottleProfile
             return ProfileRecords::encode(stored);
         },
         &error);
+    if (update == SharedFile::Update::tooLarge) {
+        // Kept nowhere: the store would keep trying to write it.
+        profiles = std::move(before);
+        return ProfileChange::refused(
+            QStringLiteral("%1 would make the custom profiles file larger than %2")
+                .arg(subject, QLatin1StringView(SharedFile::kMaxSizeText)));
+    }
     if (update == SharedFile::Update::failed || !answer) {
         return keptInMemory(error);
     }

@@ -43,8 +43,11 @@ public:
 
     // `profiles` comes in as the caller knows the list and goes out as it
     // stands now: the file's, written or not, or, when the file cannot be
-    // written, the caller's with the change made, kept in memory only.
-    ProfileChange change(const Edit& edit, QList<ThrottleProfile>& profiles);
+    // written, the caller's with the change made, kept in memory only. A
+    // change that would make the file larger than can be read again is
+    // refused, naming `subject` as what would do it.
+    ProfileChange change(const Edit& edit, QList<ThrottleProfile>& profiles,
+                         const QString& subject = QStringLiteral("The change"));
 
 private:
     std::unique_ptr<SharedFile> m_file;

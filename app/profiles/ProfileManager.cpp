@@ -105,28 +105,31 @@ ProfileChange ProfileManager::createProfile(const ThrottleProfile& profile) {
     if (profile.isBuiltIn()) {
         return builtInNotCustom();
     }
-    return changeCustomProfiles([&profile](QList<ThrottleProfile>& profiles) {
-        if (withId(profiles, profile.id())) {
-            return ProfileChange::refused(QStringLiteral("A profile with the id %1 already exists")
-                                              .arg(ThrottleProfile::idText(profile.id())));
-        }
-        profiles.append(profile);
-        return ProfileChange::done(profile);
-    });
+    return changeCustomProfiles(
+        QStringLiteral("The new profile"), [&profile](QList<ThrottleProfile>& profiles) {
+            if (withId(profiles, profile.id())) {
+                return ProfileChange::refused(
+                    QStringLiteral("A profile with the id %1 already exists")
+                        .arg(ThrottleProfile::idText(profile.id())));
+            }
+            profiles.append(profile);
+            return ProfileChange::done(profile);
+        });
 }
 
 ProfileChange ProfileManager::saveProfile(const ThrottleProfile& profile) {
     if (profile.isBuiltIn()) {
         return builtInNotCustom();
     }
-    return changeCustomProfiles([&profile](QList<ThrottleProfile>& profiles) {
-        if (ThrottleProfile* stored = withId(profiles, profile.id())) {
-            *stored = profile;
-        } else {
-            profiles.append(profile);
-        }
-        return ProfileChange::done(profile);
-    });
+    return changeCustomProfiles(QStringLiteral("The change"),
+                                [&profile](QList<ThrottleProfile>& profiles) {
+                                    if (ThrottleProfile* stored = withId(profiles, profile.id())) {
+                                        *stored = profile;
+                                    } else {
+                                        profiles.append(profile);
+                                    }
+                                    return ProfileChange::done(profile);
+                                });
 }
 
 ProfileChange ProfileManager::deleteProfile(const ThrottleProfile& profile) {
@@ -134,10 +137,13 @@ ProfileChange ProfileManager::deleteProfile(const ThrottleProfile& profile) {
         return publishedAfter(m_builtIns.remove(profile));
     }
     // Gone already, by another hand, is what was asked.
-    return changeCustomProfiles([&profile](QList<ThrottleProfile>& profiles) {
-        profiles.removeIf([&profile](const ThrottleProfile& p) { return p.id() == profile.id(); });
-        return ProfileChange::done();
-    });
+    return changeCustomProfiles(QStringLiteral("The change"),
+                                [&profile](QList<ThrottleProfile>& profiles) {
+                                    profiles.removeIf([&profile](const ThrottleProfile& p) {
+                                        return p.id() == profile.id();
+                                    });
+                                    return ProfileChange::done();
+                                });
 }
 
 ProfileChange ProfileManager::duplicateProfile(const ThrottleProfile& profile) {
@@ -150,6 +156,7 @@ ProfileChange ProfileManager::importProfiles(const QList<ThrottleProfile>& profi
                                              NameClash clash, QList<ThrottleProfile>* added) {
     ProfileImport import(profiles, clash);
     ProfileChange change = changeCustomProfiles(
+        QStringLiteral("Nothing imported: the profiles"),
         [&](QList<ThrottleProfile>& stored) { return import.addTo(stored, m_builtInProfiles); });
     if (added && change.outcome == ProfileChange::Outcome::done) {
         *added = import.added();
@@ -190,16 +197,17 @@ ProfileChange ProfileManager::changeVisibility(const ThrottleProfile& profile,
     if (profile.isBuiltIn()) {
         return publishedAfter(m_builtIns.change(flip));
     }
-    return changeCustomProfiles(flip);
+    return changeCustomProfiles(QStringLiteral("The change"), flip);
 }
 
 ProfileChange ProfileManager::restoreBuiltInProfiles(const QList<QUuid>& ids) {
     return publishedAfter(m_builtIns.restore(ids));
 }
 
-ProfileChange ProfileManager::changeCustomProfiles(const CustomProfilesFile::Edit& edit) {
+ProfileChange ProfileManager::changeCustomProfiles(const QString& subject,
+                                                   const CustomProfilesFile::Edit& edit) {
     QList<ThrottleProfile> profiles = m_customProfiles;
-    ProfileChange change = m_customFile.change(edit, profiles);
+    ProfileChange change = m_customFile.change(edit, profiles, subject);
     publishCustomProfiles(std::move(profiles), false);
     return change;
 }

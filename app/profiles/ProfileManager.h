@@ -95,7 +95,8 @@ signals:
     void customProfilesChanged();
 
 private:
-    ProfileChange changeCustomProfiles(const CustomProfilesFile::Edit& edit);
+    ProfileChange changeCustomProfiles(const QString& subject,
+                                       const CustomProfilesFile::Edit& edit);
     // Publishes the built-in profiles as the settings make them after a
     // change, and answers with the change.
     ProfileChange publishedAfter(ProfileChange builtInChange);

@@ -66,6 +66,9 @@ SharedFile::Update SharedFile::update(const Edit& edit, QString* error,
     if (!replacement) {
         return Update::unchanged;
     }
+    if (replacement->size() > kMaxSize) {
+        return Update::tooLarge;
+    }
     // A complete new file replaces the old one, keeping its mode.
     if (QString reason; !LinkSafeFile::replace(m_path, *replacement, &reason)) {
         return fail(reason);

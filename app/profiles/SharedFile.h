@@ -34,14 +34,18 @@ public:
         bool operator==(const Contents&) const = default;
     };
 
-    enum class Update { written, unchanged, failed };
+    // tooLarge: the replacement is larger than kMaxSize, so nothing was
+    // written: a file no reader would read again is worse than no change.
+    enum class Update { written, unchanged, failed, tooLarge };
     // Given the file as it is now, the bytes to replace it with, or nothing
     // to leave it as it is. Runs under the lock.
     using Edit = std::function<std::optional<QByteArray>(const Contents& current)>;
 
     // The settings and profiles take kilobytes; a file far larger is not
     // one of ours, and parsing it would cost seconds and hundreds of MiB.
+    // It bounds what is read and what is written alike.
     static constexpr qint64 kMaxSize = 16 << 20;
+    static constexpr const char* kMaxSizeText = "16 MiB";
     static constexpr const char* kTooLargeText = "larger than 16 MiB, not read";
 
     explicit SharedFile(QString path, QObject* parent = nullptr);

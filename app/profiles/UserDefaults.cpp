@@ -141,6 +141,10 @@ bool UserDefaults::modify(const std::function<bool(QVariantMap& values)>& change
             return change(*written) ? std::optional(SettingsJson::encode(*written)) : std::nullopt;
         },
         &error, lockWait);
+    if (update == SharedFile::Update::tooLarge) {
+        error = QStringLiteral("it would grow larger than ") +
+                QLatin1StringView(SharedFile::kMaxSizeText);
+    }
     if (update == SharedFile::Update::failed || !error.isEmpty()) {
         Diagnostics::write(
             QStringLiteral("Failed to write the settings file %1: %2").arg(m_file->path(), error));

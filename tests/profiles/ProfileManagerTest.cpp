@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileManager.h"
 
+#include "ProfileExchange.h"
 #include "ProfileFormData.h"
 #include "ProfileJson.h"
+#include "ProfileRecords.h"
 #include "ProfileTestSupport.h"
+#include "SharedFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -180,4 +183,40 @@ TEST_F(ProfileManagerTest, anEditedOrDuplicatedProfileKeepsItsConditionsAndTheKe
         EXPECT_EQ(ProfileJson::decode(record)->conditions, rich.conditions);
     }
     EXPECT_EQ(records[0]["name"].toString(), "Renamed");
+}
+
+TEST_F(ProfileManagerTest, noChangeMakesTheFileLargerThanTheStoreReadsAgain) {
+    // One profile whose keys of a newer build fill the file to just under
+    // the bound that reading keeps to.
+    ThrottleProfile large = custom("Large");
+    large.otherKeys.insert("notes", QString(100, u'x'));
+    const qsizetype overhead = ProfileRecords::encode({large}).size() - 100;
+    large.otherKeys.insert("notes", QString(SharedFile::kMaxSize - overhead - 40, u'x'));
+    writeFile(customFile(), ProfileRecords::encode({large}));
+    ASSERT_EQ(fileContents().size(), SharedFile::kMaxSize - 40);
+    auto manager = restart();
+    ASSERT_EQ(manager->customProfiles().size(), 1);
+    const QByteArray before = fileContents();
+
+    const QString tooLarge =
+        QStringLiteral(" would make the custom profiles file larger than 16 MiB");
+    const ProfileChange created = manager->createProfile(custom("New"));
+    EXPECT_EQ(created.outcome, Outcome::refused);
+    EXPECT_EQ(created.message, "The new profile" + tooLarge);
+    EXPECT_EQ(manager->duplicateProfile(large).message, "The new profile" + tooLarge);
+    ThrottleProfile renamed = large;
+    renamed.name = QString(100, u'L');
+    EXPECT_EQ(manager->saveProfile(renamed).message, "The change" + tooLarge);
+    const QString exported = home.filePath("two.json");
+    ASSERT_TRUE(ProfileExchange::exportFile({custom("A"), custom("B")}, exported).ok());
+    const ProfileExchange::Outcome imported =
+        ProfileExchange::importFile(*manager, exported, ProfileManager::NameClash::rename);
+    EXPECT_EQ(imported.status, ProfileExchange::Outcome::Status::refused);
+    EXPECT_EQ(imported.message, "Nothing imported: the profiles" + tooLarge);
+
+    // Nothing written, nothing kept to be written later; what shrinks it goes.
+    EXPECT_EQ(fileContents(), before);
+    EXPECT_EQ(manager->customProfiles(), QList<ThrottleProfile>{large});
+    EXPECT_EQ(manager->deleteProfile(large).outcome, Outcome::done);
+    EXPECT_TRUE(manager->customProfiles().isEmpty());
 }
