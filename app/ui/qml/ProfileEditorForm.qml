@@ -7,7 +7,7 @@ import Veltrane.Ui
 
 // The editor's body: the read-only banner, the error box, the name, the
 // five conditions and the advanced ones. Every input writes straight into
-// the view model.
+// the view model's form.
 Column {
     id: form
 
@@ -48,7 +48,7 @@ Column {
         objectName: "errorBox"
         width: parent.width
         height: errors.implicitHeight + 20
-        visible: form.viewModel.showsErrorBox
+        visible: form.viewModel.messages.showsErrorBox
         // Announced when it appears; its lines follow as its text.
         Accessible.role: Accessible.AlertMessage
         Accessible.name: "Please fix the following errors:"
@@ -80,7 +80,7 @@ Column {
                 }
             }
             Repeater {
-                model: form.viewModel.errorLines
+                model: form.viewModel.messages.errorLines
                 Text {
                     required property string modelData
                     objectName: "errorLine"
@@ -107,14 +107,14 @@ Column {
             placeholderText: "Enter profile name"
             Accessible.name: "Profile Name"
             enabled: form.editable
-            text: form.viewModel.name
-            onTextEdited: form.viewModel.name = text
+            text: form.viewModel.fields.name
+            onTextEdited: form.viewModel.fields.name = text
         }
         Text {
             objectName: "nameMessage"
             width: parent.width
             visible: text !== ""
-            text: form.viewModel.nameMessage
+            text: form.viewModel.messages.nameMessage
             wrapMode: Text.WordWrap
             color: Theme.errorRed
             font.pixelSize: Theme.smallSize
@@ -128,18 +128,18 @@ Column {
         ConditionRow {
             objectName: "download"
             title: "Download Limit"
-            isOn: form.viewModel.hasDownloadLimit
+            isOn: form.viewModel.fields.hasDownloadLimit
             editable: form.editable
-            message: form.viewModel.downloadMessage
-            onToggled: form.viewModel.hasDownloadLimit = !form.viewModel.hasDownloadLimit
+            message: form.viewModel.messages.downloadMessage
+            onToggled: form.viewModel.fields.hasDownloadLimit = !form.viewModel.fields.hasDownloadLimit
             BandwidthInput {
                 enabled: form.editable
                 label: "Download limit"
-                speed: form.viewModel.downloadSpeed
-                unit: form.viewModel.downloadUnit
-                units: form.viewModel.unitNames
-                onSpeedEdited: value => form.viewModel.downloadSpeed = value
-                onUnitChosen: index => form.viewModel.downloadUnit = index
+                speed: form.viewModel.fields.downloadSpeed
+                unit: form.viewModel.fields.downloadUnit
+                units: form.viewModel.fields.unitNames
+                onSpeedEdited: value => form.viewModel.fields.downloadSpeed = value
+                onUnitChosen: index => form.viewModel.fields.downloadUnit = index
             }
         }
         Rectangle {
@@ -150,18 +150,18 @@ Column {
         ConditionRow {
             objectName: "upload"
             title: "Upload Limit"
-            isOn: form.viewModel.hasUploadLimit
+            isOn: form.viewModel.fields.hasUploadLimit
             editable: form.editable
-            message: form.viewModel.uploadMessage
-            onToggled: form.viewModel.hasUploadLimit = !form.viewModel.hasUploadLimit
+            message: form.viewModel.messages.uploadMessage
+            onToggled: form.viewModel.fields.hasUploadLimit = !form.viewModel.fields.hasUploadLimit
             BandwidthInput {
                 enabled: form.editable
                 label: "Upload limit"
-                speed: form.viewModel.uploadSpeed
-                unit: form.viewModel.uploadUnit
-                units: form.viewModel.unitNames
-                onSpeedEdited: value => form.viewModel.uploadSpeed = value
-                onUnitChosen: index => form.viewModel.uploadUnit = index
+                speed: form.viewModel.fields.uploadSpeed
+                unit: form.viewModel.fields.uploadUnit
+                units: form.viewModel.fields.unitNames
+                onSpeedEdited: value => form.viewModel.fields.uploadSpeed = value
+                onUnitChosen: index => form.viewModel.fields.uploadUnit = index
             }
         }
     }
@@ -173,16 +173,16 @@ Column {
         ConditionRow {
             objectName: "latency"
             title: "Added Latency"
-            isOn: form.viewModel.hasLatency
+            isOn: form.viewModel.fields.hasLatency
             editable: form.editable
-            message: form.viewModel.latencyMessage
-            onToggled: form.viewModel.hasLatency = !form.viewModel.hasLatency
+            message: form.viewModel.messages.latencyMessage
+            onToggled: form.viewModel.fields.hasLatency = !form.viewModel.fields.hasLatency
             SuffixInput {
                 enabled: form.editable
                 label: "Added latency"
-                value: form.viewModel.latency
+                value: form.viewModel.fields.latency
                 suffix: "ms"
-                onValueEdited: value => form.viewModel.latency = value
+                onValueEdited: value => form.viewModel.fields.latency = value
             }
         }
         Rectangle {
@@ -193,25 +193,25 @@ Column {
         ConditionRow {
             objectName: "packetLoss"
             title: "Packet Loss"
-            isOn: form.viewModel.hasPacketLoss
+            isOn: form.viewModel.fields.hasPacketLoss
             editable: form.editable
-            message: form.viewModel.packetLossMessage
-            onToggled: form.viewModel.hasPacketLoss = !form.viewModel.hasPacketLoss
+            message: form.viewModel.messages.packetLossMessage
+            onToggled: form.viewModel.fields.hasPacketLoss = !form.viewModel.fields.hasPacketLoss
             Column {
                 spacing: 8
                 SuffixInput {
                     enabled: form.editable
                     label: "Packet loss"
-                    value: form.viewModel.packetLoss
+                    value: form.viewModel.fields.packetLoss
                     suffix: "%"
-                    onValueEdited: value => form.viewModel.packetLoss = value
+                    onValueEdited: value => form.viewModel.fields.packetLoss = value
                 }
                 LossSlider {
                     objectName: "lossSlider"
-                    visible: form.viewModel.showsPacketLossSlider
+                    visible: form.viewModel.lossSlider.showsPacketLossSlider
                     Accessible.name: "Packet loss"
-                    value: form.viewModel.packetLossSliderValue
-                    onMoved: form.viewModel.setPacketLossFromSlider(value)
+                    value: form.viewModel.lossSlider.packetLossSliderValue
+                    onMoved: form.viewModel.lossSlider.setPacketLossFromSlider(value)
                 }
             }
         }
@@ -223,23 +223,23 @@ Column {
         ConditionRow {
             objectName: "dnsDelay"
             title: "DNS Delay"
-            isOn: form.viewModel.hasDnsDelay
+            isOn: form.viewModel.fields.hasDnsDelay
             editable: form.editable
-            message: form.viewModel.dnsDelayMessage
-            onToggled: form.viewModel.hasDnsDelay = !form.viewModel.hasDnsDelay
+            message: form.viewModel.messages.dnsDelayMessage
+            onToggled: form.viewModel.fields.hasDnsDelay = !form.viewModel.fields.hasDnsDelay
             SuffixInput {
                 enabled: form.editable
                 label: "DNS delay"
-                value: form.viewModel.dnsDelay
+                value: form.viewModel.fields.dnsDelay
                 suffix: "ms"
-                onValueEdited: value => form.viewModel.dnsDelay = value
+                onValueEdited: value => form.viewModel.fields.dnsDelay = value
             }
         }
     }
 
     AdvancedConditions {
         width: parent.width
-        viewModel: form.viewModel
+        fields: form.viewModel.fields
         editable: form.editable
     }
 }
