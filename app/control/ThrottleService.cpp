@@ -9,24 +9,15 @@
 
 #include <utility>
 
-namespace {
-
-using ApplyPreconditions::parametersOf;
-
-bool runs(const std::optional<ThrottleProfile>& profile,
-          const std::optional<ThrottleParameters>& running) {
-    return profile && running && parametersOf(*profile) == running;
-}
-
-} // namespace
-
 ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistration& registration,
                                  NotificationCenter& notifications, Clock clock, QObject* parent)
     : QObject(parent)
     , m_helper(helperConnection)
     , m_registration(registration)
     , m_notifications(notifications)
-    , m_clock(std::move(clock)) {
+    , m_clock(clock)
+    , m_stateFollower(registration, m_runningProfile, std::move(clock))
+    , m_takeBack(helperConnection) {
     // Queued like the main-queue delivery the views expect; a value that
     // arrives after the service is gone is dropped with the connection.
     connect(
@@ -40,10 +31,12 @@ ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistra
     // Direct: the tray follows another client's change as soon as it is known.
     connect(&m_helper, &HelperClient::helperStateChanged, this,
             &ThrottleService::helperStateChanged);
-    connect(&m_helper, &HelperClient::connectionReplaced, this, [this] {
-        if (m_state.isOwnedByThisApplication() && m_ownParameters && !m_takingBack) {
-            takeBackAfterReconnect();
-        }
+    connect(&m_helper, &HelperClient::connectionReplaced, this,
+            &ThrottleService::connectionReplaced);
+    connect(&m_takeBack, &ReconnectTakeBack::failed, this, [this](const ThrottleError& error) {
+        storeFailure(error);
+        // Whatever the helper said meanwhile, the "off" included.
+        helperStateChanged(m_stateFollower.helperState());
     });
     m_helper.followState();
 }
@@ -54,7 +47,7 @@ void ThrottleService::setOwnership(QString description, std::function<bool()> ho
 }
 
 void ThrottleService::followProfiles(ProfileManager& profiles) {
-    m_profiles = &profiles;
+    m_runningProfile.setProfiles(profiles);
     connect(&profiles, &ProfileManager::builtInProfilesChanged, this,
             &ThrottleService::profilesChanged);
     connect(&profiles, &ProfileManager::customProfilesChanged, this,
@@ -76,9 +69,9 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     const bool hold = m_holds();
 
     const QPointer<ThrottleService> alive(this);
-    // Kept after a failure too: an enable whose answer was lost may still
-    // land, and the helper's state then shows it as this client's.
-    m_unconfirmed = profile;
+    // An enable whose answer was lost may still land, and the helper's state
+    // then shows it as this client's.
+    m_runningProfile.switchOnSent(profile);
     ++m_applying;
     const std::optional<ThrottleError> failure =
         co_await failureOf(m_helper.takeThrottling(parameters, m_description, hold));
@@ -88,11 +81,7 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     if (!settled(alive, failure)) {
         co_return;
     }
-    if (m_unconfirmed == profile) {
-        m_unconfirmed.reset();
-    }
-    m_ownProfile = profile;
-    m_ownParameters = parameters;
+    m_runningProfile.switchedOn(profile, parameters);
     ThrottleState next = m_state;
     next.isEnabled = true;
     next.currentProfile = profile;
@@ -123,9 +112,7 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     if (!settled(alive, failure)) {
         co_return;
     }
-    m_unconfirmed.reset();
-    m_ownProfile.reset();
-    m_ownParameters.reset();
+    m_runningProfile.forgetAll();
     ThrottleState next = m_state;
     next.isEnabled = false;
     next.currentProfile.reset();
@@ -156,124 +143,26 @@ void ThrottleService::checkHelperStatus() {
 }
 
 void ThrottleService::helperStateChanged(const HelperState& helper) {
-    // A helper that left the bus may come back with its throttling (held
-    // throttling survives a restart): the next state says.
-    if (!helper.available) {
-        m_helperWasGone = true;
+    std::optional<ThrottleStateFollower::Followed> followed =
+        m_stateFollower.follow(m_state, helper, isApplying(), m_takeBack.isRunning());
+    if (!followed) {
         return;
     }
-    // A helper that came back onto the bus may have been installed meanwhile.
-    const bool appeared = std::exchange(m_helperWasGone, false);
-    m_helperState = helper;
-    if (m_takingBack && !helper.active) {
-        return;
-    }
-    ThrottleState next = m_state;
-    if (appeared) {
-        next.isHelperReady = m_registration.daemonStatus() == ServiceStatus::enabled;
-    }
-    next.cleanupFailure = helper.failure;
-    if (!helper.active) {
-        m_ownProfile.reset();
-        m_ownParameters.reset();
-        next.isEnabled = false;
-        next.currentProfile.reset();
-        next.enabledAt.reset();
-        next.owner.reset();
-        setState(std::move(next));
-        return;
-    }
-    next.isEnabled = true;
-    next.owner = helper.owner;
-    bool landedLate = false;
-    if (helper.isOwnedByThisClient()) {
-        if (runs(m_unconfirmed, helper.configuration)) {
-            // An enable whose answer never came was carried out after all:
-            // announced like any other, so its auto-disable run starts. One
-            // still waiting for its answer announces itself.
-            landedLate = m_applying == 0;
-            m_ownProfile = std::exchange(m_unconfirmed, std::nullopt);
-            m_ownParameters = helper.configuration;
-            next.selectedProfile = m_ownProfile;
-            next.error.reset();
-        }
-        next.currentProfile = ownProfileRunning(helper.configuration);
-        if (!m_state.isOwnedByThisApplication() || !m_state.enabledAt) {
-            next.enabledAt = m_clock();
-        }
-    } else {
-        next.currentProfile = onlyProfileWith(helper.configuration);
-        if (!m_state.isEnabled || m_state.owner != helper.owner || !m_state.enabledAt) {
-            const bool known = helper.owner && helper.owner->since.isValid();
-            next.enabledAt = known ? helper.owner->since : m_clock();
-        }
-    }
-    setState(std::move(next));
-    if (landedLate) {
+    setState(std::move(followed->state));
+    if (followed->landedLate) {
         m_notifications.post(NotificationName::throttlingEnabled);
     }
 }
 
-std::optional<ThrottleProfile>
-ThrottleService::ownProfileRunning(const std::optional<ThrottleParameters>& running) const {
-    if (m_ownParameters && (!running || running == m_ownParameters)) {
-        return m_ownProfile;
-    }
-    return onlyProfileWith(running);
-}
-
-std::optional<ThrottleProfile>
-ThrottleService::onlyProfileWith(const std::optional<ThrottleParameters>& running) const {
-    if (!running || !m_profiles) {
-        return std::nullopt;
-    }
-    std::optional<ThrottleProfile> found;
-    for (const ThrottleProfile& profile : m_profiles->allProfiles()) {
-        if (parametersOf(profile) == running) {
-            if (found) {
-                return std::nullopt;
-            }
-            found = profile;
-        }
-    }
-    return found;
-}
-
-bool ThrottleService::isKnown(const ThrottleProfile& profile) const {
-    return !m_profiles || m_profiles->profile(profile.id()).has_value();
-}
-
 void ThrottleService::profilesChanged() {
-    const auto forget = [this](std::optional<ThrottleProfile>& profile) {
-        if (profile && !isKnown(*profile)) {
-            profile.reset();
-        }
-    };
-    // The conditions of a deleted profile may still run; only its name goes.
-    forget(m_ownProfile);
-    forget(m_unconfirmed);
-    ThrottleState next = m_state;
-    forget(next.selectedProfile);
-    forget(next.currentProfile);
-    if (next.isEnabled && !next.isOwnedByThisApplication()) {
-        next.currentProfile = onlyProfileWith(m_helperState.configuration);
-    }
-    setState(std::move(next));
+    setState(m_runningProfile.afterProfilesChanged(m_state,
+                                                   m_stateFollower.helperState().configuration));
 }
 
-QCoro::Task<> ThrottleService::takeBackAfterReconnect() {
-    m_takingBack = true;
-    const QPointer<ThrottleService> alive(this);
-    const std::optional<ThrottleError> failure =
-        co_await failureOf(m_helper.takeThrottling(*m_ownParameters, m_description, m_holds()));
-    if (!alive) {
-        co_return;
-    }
-    m_takingBack = false;
-    if (failure) {
-        storeFailure(*failure);
-        // Whatever the helper said meanwhile, the "off" included.
-        helperStateChanged(m_helperState);
+void ThrottleService::connectionReplaced() {
+    const std::optional<ThrottleParameters>& own = m_runningProfile.ownParameters();
+    if (m_state.isOwnedByThisApplication() && own && !m_takeBack.isRunning()) {
+        m_takeBack.takeBack(*own, m_description, m_holds());
     }
 }
 

@@ -4,8 +4,11 @@
 #include "HelperClient.h"
 #include "NotificationCenter.h"
 #include "ProfileManager.h"
+#include "ReconnectTakeBack.h"
+#include "RunningProfileRecognizer.h"
 #include "ServiceRegistration.h"
 #include "ThrottleState.h"
+#include "ThrottleStateFollower.h"
 
 #include <QCoro/QCoroTask>
 #include <QDateTime>
@@ -22,11 +25,13 @@
 // thrown) and posts "ThrottlingEnabled" and "ThrottlingDisabled" for its own
 // successful switches only. Lives on the main thread; operations may
 // interleave at their awaits, and the later completion writes the state last.
+// Following the helper, recognising the running profile and taking
+// throttling back after a reconnect are jobs of its parts.
 class ThrottleService final : public QObject {
     Q_OBJECT
 
 public:
-    using Clock = std::function<QDateTime()>;
+    using Clock = ThrottleStateFollower::Clock;
 
     // How long quitting may wait for the helper, whatever it and the bus do.
     static constexpr std::chrono::milliseconds kQuitBound{2000};
@@ -49,7 +54,7 @@ public:
     bool isApplying() const { return m_applying > 0; }
     // The helper has published its state since this service was made: what
     // the state says of throttling is the helper's word, not a guess.
-    bool knowsHelperState() const { return m_helperState.available; }
+    bool knowsHelperState() const { return m_stateFollower.helperState().available; }
 
     QCoro::Task<> applyProfile(ThrottleProfile profile);
     // Switches off whatever runs, whoever switched it on, and an enable still
@@ -68,14 +73,8 @@ Q_SIGNALS:
 private:
     void helperStateChanged(const HelperState& helper);
     void profilesChanged();
-    // Takes the lost hold again on the new connection; until that is
-    // settled the helper's intermediate "off" is not shown.
-    QCoro::Task<> takeBackAfterReconnect();
-    std::optional<ThrottleProfile>
-    ownProfileRunning(const std::optional<ThrottleParameters>& running) const;
-    std::optional<ThrottleProfile>
-    onlyProfileWith(const std::optional<ThrottleParameters>& running) const;
-    bool isKnown(const ThrottleProfile& profile) const;
+    // Takes the lost hold again on the new connection.
+    void connectionReplaced();
 
     void setState(ThrottleState state);
     void storeFailure(const ThrottleError& error);
@@ -91,19 +90,8 @@ private:
     ThrottleState m_state;
     QString m_description = ThrottleState::applicationOwner;
     std::function<bool()> m_holds = [] { return false; };
-    QPointer<ProfileManager> m_profiles;
-
-    // The last state the helper published while it was there.
-    HelperState m_helperState;
-    // The helper left the bus, or could not be asked, since its last state.
-    bool m_helperWasGone = false;
-    // What this service last switched on, for recognising it in the
-    // helper's state and taking it back after a reconnect. The profile is
-    // forgotten when it is deleted; the conditions still run.
-    std::optional<ThrottleProfile> m_ownProfile;
-    std::optional<ThrottleParameters> m_ownParameters;
-    // A switch-on that got no answer (yet): the helper may still carry it out.
-    std::optional<ThrottleProfile> m_unconfirmed;
+    RunningProfileRecognizer m_runningProfile;
+    ThrottleStateFollower m_stateFollower;
+    ReconnectTakeBack m_takeBack;
     int m_applying = 0;
-    bool m_takingBack = false;
 };

@@ -444,8 +444,8 @@ private Q_SLOTS:
         world.editorState.prepare(custom, ProfileEditorMode::edit, {}, {});
         const auto panel = world.panel();
         const auto editor = world.editor();
-        editor->setHasPacketLoss(true);
-        editor->setPacketLoss("10");
+        editor->fields()->setHasPacketLoss(true);
+        editor->fields()->setPacketLoss("10");
         const auto list = world.profileList();
         const auto settings = world.settings();
         const auto onboarding = world.onboarding();
@@ -469,27 +469,28 @@ private Q_SLOTS:
         UiWorld world;
         world.editorState.prepare(std::nullopt, ProfileEditorMode::create, {}, {});
         const auto editor = world.editor();
+        ProfileEditorFields& fields = *editor->fields();
         ViewHarness form("ProfileEditorWindowView", editor.get());
         QVERIFY(tabTo(form, "downloadSwitch"));
         // On by default in a new profile: off, and on again.
         QTest::keyClick(&form.window(), Qt::Key_Space);
-        QVERIFY(!editor->hasDownloadLimit());
+        QVERIFY(!fields.hasDownloadLimit());
         QTest::keyClick(&form.window(), Qt::Key_Space);
-        QVERIFY(editor->hasDownloadLimit());
+        QVERIFY(fields.hasDownloadLimit());
         QVERIFY(tabTo(form, "unitKbps"));
         QTest::keyClick(&form.window(), Qt::Key_Right);
-        QCOMPARE(editor->downloadUnit(), 1);
+        QCOMPARE(fields.downloadUnit(), 1);
         QTest::keyClick(&form.window(), Qt::Key_Space);
-        QCOMPARE(editor->downloadUnit(), 0);
+        QCOMPARE(fields.downloadUnit(), 0);
 
-        editor->setHasPacketLoss(true);
-        editor->setPacketLoss("10");
+        fields.setHasPacketLoss(true);
+        fields.setPacketLoss("10");
         QTRY_VERIFY(form.shows("lossSlider"));
         QVERIFY(tabTo(form, "lossSlider"));
         QTest::keyClick(&form.window(), Qt::Key_Right);
-        QCOMPARE(editor->packetLoss(), "11");
+        QCOMPARE(fields.packetLoss(), "11");
         QTest::keyClick(&form.window(), Qt::Key_PageDown);
-        QCOMPARE(editor->packetLoss(), "1");
+        QCOMPARE(fields.packetLoss(), "1");
 
         // The folded advanced section opens from the keyboard; what is
         // typed into its jitter field reaches the form.
@@ -511,7 +512,7 @@ private Q_SLOTS:
         QVERIFY(top >= 0 && top + jitter.first()->height() <= body->height());
         QTest::keyClick(&form.window(), '2');
         QTest::keyClick(&form.window(), '0');
-        QCOMPARE(editor->formData()[Condition::jitter].text, QStringLiteral("20"));
+        QCOMPARE(fields.formData()[Condition::jitter].text, QStringLiteral("20"));
     }
 
     void thePanelGoesUnderTheIconOrAboveItAndStaysOnTheScreen() {

@@ -11,7 +11,7 @@ import Veltrane.Ui
 Column {
     id: section
 
-    required property ProfileEditorViewModel viewModel
+    required property ProfileEditorFields fields
     property bool editable: true
 
     spacing: 6
@@ -22,8 +22,8 @@ Column {
         implicitWidth: implicitContentWidth
         implicitHeight: implicitContentHeight
         Accessible.name: "Advanced"
-        Accessible.description: section.viewModel.showsAdvanced ? "Expanded" : "Collapsed"
-        onClicked: section.viewModel.toggleAdvanced()
+        Accessible.description: section.fields.showsAdvanced ? "Expanded" : "Collapsed"
+        onClicked: section.fields.toggleAdvanced()
 
         FocusRing {
             radius: 4
@@ -37,7 +37,7 @@ Column {
                 height: 9
                 name: "chevron.right"
                 color: Theme.tertiaryText
-                rotation: section.viewModel.showsAdvanced ? 90 : 0
+                rotation: section.fields.showsAdvanced ? 90 : 0
                 Behavior on rotation {
                     NumberAnimation { duration: Theme.switchDuration; easing.type: Easing.InOutQuad }
                 }
@@ -51,12 +51,12 @@ Column {
     Card {
         objectName: "advancedCard"
         width: parent.width
-        visible: section.viewModel.showsAdvanced
+        visible: section.fields.showsAdvanced
         padding: 12
         spacing: 12
 
         Repeater {
-            model: section.viewModel.advancedConditions
+            model: section.fields.advancedConditions
 
             Column {
                 id: entry
@@ -84,7 +84,7 @@ Column {
                     editable: section.editable
                     value: entry.text
                     message: entry.message
-                    onValueEdited: value => section.viewModel.setAdvancedRow(entry.index, value)
+                    onValueEdited: value => section.fields.setAdvancedRow(entry.index, value)
                 }
             }
         }

@@ -2,12 +2,11 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Templates as T
 import Veltrane.Ui
 
 // The editor's body: the read-only banner, the error box, the name, the
 // five conditions and the advanced ones. Every input writes straight into
-// the view model.
+// the view model's form.
 Column {
     id: form
 
@@ -16,230 +15,36 @@ Column {
 
     spacing: 14
 
-    Rectangle {
-        objectName: "readOnlyBanner"
+    ReadOnlyBanner {
         width: parent.width
-        height: bannerText.implicitHeight + 16
         visible: form.viewModel.isReadOnly
-        radius: 8
-        color: Theme.withAlpha(Theme.warningOrange, 0.1)
-
-        SymbolIcon {
-            x: 10
-            y: 9
-            width: 11
-            height: 11
-            name: "lock.fill"
-            color: Theme.warningOrange
-        }
-        Text {
-            id: bannerText
-            x: 27
-            y: 8
-            width: parent.width - 37
-            text: "Built-in profile — cannot be edited. Use 'Duplicate' to create an editable copy."
-            wrapMode: Text.WordWrap
-            color: Theme.warningOrange
-            font.pixelSize: Theme.smallSize
-        }
     }
-
-    Rectangle {
-        objectName: "errorBox"
+    EditorErrorBox {
         width: parent.width
-        height: errors.implicitHeight + 20
-        visible: form.viewModel.showsErrorBox
-        // Announced when it appears; its lines follow as its text.
-        Accessible.role: Accessible.AlertMessage
-        Accessible.name: "Please fix the following errors:"
-        radius: 8
-        color: Theme.withAlpha(Theme.errorRed, 0.08)
-        border.color: Theme.withAlpha(Theme.errorRed, 0.2)
-
-        Column {
-            id: errors
-            x: 10
-            y: 10
-            width: parent.width - 20
-            spacing: 4
-
-            Row {
-                spacing: 6
-                SymbolIcon {
-                    y: 1
-                    width: 11
-                    height: 11
-                    name: "exclamationmark.triangle.fill"
-                    color: Theme.errorRed
-                }
-                Text {
-                    text: "Please fix the following errors:"
-                    color: Theme.errorRed
-                    font.pixelSize: Theme.smallSize
-                    font.weight: Font.DemiBold
-                }
-            }
-            Repeater {
-                model: form.viewModel.errorLines
-                Text {
-                    required property string modelData
-                    objectName: "errorLine"
-                    width: errors.width
-                    text: modelData
-                    wrapMode: Text.WordWrap
-                    color: Theme.errorRed
-                    font.pixelSize: Theme.smallSize
-                }
-            }
-        }
+        messages: form.viewModel.messages
     }
-
-    Column {
+    ProfileNameSection {
         width: parent.width
-        spacing: 6
-
-        SectionLabel {
-            text: "Profile Name"
-        }
-        EditorTextField {
-            objectName: "nameField"
-            width: parent.width
-            placeholderText: "Enter profile name"
-            Accessible.name: "Profile Name"
-            enabled: form.editable
-            text: form.viewModel.name
-            onTextEdited: form.viewModel.name = text
-        }
-        Text {
-            objectName: "nameMessage"
-            width: parent.width
-            visible: text !== ""
-            text: form.viewModel.nameMessage
-            wrapMode: Text.WordWrap
-            color: Theme.errorRed
-            font.pixelSize: Theme.smallSize
-        }
+        fields: form.viewModel.fields
+        messages: form.viewModel.messages
+        editable: form.editable
     }
-
-    EditorCard {
+    BandwidthLimitsCard {
         width: parent.width
-        title: "Bandwidth Limits"
-
-        ConditionRow {
-            objectName: "download"
-            title: "Download Limit"
-            isOn: form.viewModel.hasDownloadLimit
-            editable: form.editable
-            message: form.viewModel.downloadMessage
-            onToggled: form.viewModel.hasDownloadLimit = !form.viewModel.hasDownloadLimit
-            BandwidthInput {
-                enabled: form.editable
-                label: "Download limit"
-                speed: form.viewModel.downloadSpeed
-                unit: form.viewModel.downloadUnit
-                units: form.viewModel.unitNames
-                onSpeedEdited: value => form.viewModel.downloadSpeed = value
-                onUnitChosen: index => form.viewModel.downloadUnit = index
-            }
-        }
-        Rectangle {
-            width: parent.width
-            height: 1
-            color: Theme.inkAt(0.06)
-        }
-        ConditionRow {
-            objectName: "upload"
-            title: "Upload Limit"
-            isOn: form.viewModel.hasUploadLimit
-            editable: form.editable
-            message: form.viewModel.uploadMessage
-            onToggled: form.viewModel.hasUploadLimit = !form.viewModel.hasUploadLimit
-            BandwidthInput {
-                enabled: form.editable
-                label: "Upload limit"
-                speed: form.viewModel.uploadSpeed
-                unit: form.viewModel.uploadUnit
-                units: form.viewModel.unitNames
-                onSpeedEdited: value => form.viewModel.uploadSpeed = value
-                onUnitChosen: index => form.viewModel.uploadUnit = index
-            }
-        }
+        fields: form.viewModel.fields
+        messages: form.viewModel.messages
+        editable: form.editable
     }
-
-    EditorCard {
+    NetworkConditionsCard {
         width: parent.width
-        title: "Network Conditions"
-
-        ConditionRow {
-            objectName: "latency"
-            title: "Added Latency"
-            isOn: form.viewModel.hasLatency
-            editable: form.editable
-            message: form.viewModel.latencyMessage
-            onToggled: form.viewModel.hasLatency = !form.viewModel.hasLatency
-            SuffixInput {
-                enabled: form.editable
-                label: "Added latency"
-                value: form.viewModel.latency
-                suffix: "ms"
-                onValueEdited: value => form.viewModel.latency = value
-            }
-        }
-        Rectangle {
-            width: parent.width
-            height: 1
-            color: Theme.inkAt(0.06)
-        }
-        ConditionRow {
-            objectName: "packetLoss"
-            title: "Packet Loss"
-            isOn: form.viewModel.hasPacketLoss
-            editable: form.editable
-            message: form.viewModel.packetLossMessage
-            onToggled: form.viewModel.hasPacketLoss = !form.viewModel.hasPacketLoss
-            Column {
-                spacing: 8
-                SuffixInput {
-                    enabled: form.editable
-                    label: "Packet loss"
-                    value: form.viewModel.packetLoss
-                    suffix: "%"
-                    onValueEdited: value => form.viewModel.packetLoss = value
-                }
-                LossSlider {
-                    objectName: "lossSlider"
-                    visible: form.viewModel.showsPacketLossSlider
-                    Accessible.name: "Packet loss"
-                    value: form.viewModel.packetLossSliderValue
-                    onMoved: form.viewModel.setPacketLossFromSlider(value)
-                }
-            }
-        }
-        Rectangle {
-            width: parent.width
-            height: 1
-            color: Theme.inkAt(0.06)
-        }
-        ConditionRow {
-            objectName: "dnsDelay"
-            title: "DNS Delay"
-            isOn: form.viewModel.hasDnsDelay
-            editable: form.editable
-            message: form.viewModel.dnsDelayMessage
-            onToggled: form.viewModel.hasDnsDelay = !form.viewModel.hasDnsDelay
-            SuffixInput {
-                enabled: form.editable
-                label: "DNS delay"
-                value: form.viewModel.dnsDelay
-                suffix: "ms"
-                onValueEdited: value => form.viewModel.dnsDelay = value
-            }
-        }
+        fields: form.viewModel.fields
+        messages: form.viewModel.messages
+        lossSlider: form.viewModel.lossSlider
+        editable: form.editable
     }
-
     AdvancedConditions {
         width: parent.width
-        viewModel: form.viewModel
+        fields: form.viewModel.fields
         editable: form.editable
     }
 }

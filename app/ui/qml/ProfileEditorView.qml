@@ -57,7 +57,7 @@ Column {
                     color: Theme.inkAt(0.5)
                 }
             }
-            onClicked: editor.viewModel.close()
+            onClicked: editor.viewModel.actions.close()
 
             FocusRing {
                 radius: width / 2
@@ -140,13 +140,13 @@ Column {
                 visible: editor.viewModel.showsDelete
                 text: "Delete"
                 textColor: Theme.systemRed
-                onClicked: editor.viewModel.requestDelete()
+                onClicked: editor.viewModel.actions.requestDelete()
             }
             PlainButton {
                 objectName: "duplicateButton"
                 visible: editor.viewModel.showsDuplicate
                 text: "Duplicate"
-                onClicked: editor.viewModel.duplicateProfile()
+                onClicked: editor.viewModel.actions.duplicateProfile()
             }
         }
         Row {
@@ -159,14 +159,14 @@ Column {
                 objectName: "cancelButton"
                 anchors.verticalCenter: parent.verticalCenter
                 text: "Cancel"
-                onClicked: editor.viewModel.close()
+                onClicked: editor.viewModel.actions.close()
             }
             AccentButton {
                 objectName: "saveButton"
                 visible: editor.viewModel.showsSave
-                enabled: !editor.viewModel.isSaving
+                enabled: !editor.viewModel.actions.isSaving
                 text: "Save"
-                onClicked: editor.viewModel.saveProfile()
+                onClicked: editor.viewModel.actions.saveProfile()
             }
         }
     }

@@ -19,12 +19,12 @@ Rectangle {
     Shortcut {
         sequence: "Escape"
         enabled: !confirmation.visible
-        onActivated: root.viewModel.close()
+        onActivated: root.viewModel.actions.close()
     }
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
-        enabled: root.viewModel.showsSave && !root.viewModel.isSaving && !confirmation.visible
-        onActivated: root.viewModel.saveProfile()
+        enabled: root.viewModel.showsSave && !root.viewModel.actions.isSaving && !confirmation.visible
+        onActivated: root.viewModel.actions.saveProfile()
     }
 
     ProfileEditorView {
@@ -36,13 +36,13 @@ Rectangle {
         id: confirmation
         objectName: "deleteConfirmation"
         anchors.fill: parent
-        visible: root.viewModel.showingDeleteConfirmation
+        visible: root.viewModel.actions.showingDeleteConfirmation
         title: "Delete Profile?"
         message: "This action cannot be undone."
         cancelText: "Cancel"
         actionText: "Delete"
         destructive: true
-        onCancelled: root.viewModel.cancelDelete()
-        onAccepted: root.viewModel.confirmDelete()
+        onCancelled: root.viewModel.actions.cancelDelete()
+        onAccepted: root.viewModel.actions.confirmDelete()
     }
 }

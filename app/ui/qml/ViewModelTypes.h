@@ -72,7 +72,7 @@ struct AdvancedConditionsModelForeign {
     Q_GADGET
     QML_FOREIGN(AdvancedConditionsModel)
     QML_NAMED_ELEMENT(AdvancedConditionsModel)
-    QML_UNCREATABLE("Part of ProfileEditorViewModel")
+    QML_UNCREATABLE("Part of ProfileEditorFields")
 };
 
 struct PanelHelperWarningForeign {
@@ -94,6 +94,34 @@ struct ProfileEditorViewModelForeign {
     QML_FOREIGN(ProfileEditorViewModel)
     QML_NAMED_ELEMENT(ProfileEditorViewModel)
     QML_UNCREATABLE("Created by the application")
+};
+
+struct ProfileEditorFieldsForeign {
+    Q_GADGET
+    QML_FOREIGN(ProfileEditorFields)
+    QML_NAMED_ELEMENT(ProfileEditorFields)
+    QML_UNCREATABLE("Part of ProfileEditorViewModel")
+};
+
+struct ProfileEditorMessagesForeign {
+    Q_GADGET
+    QML_FOREIGN(ProfileEditorMessages)
+    QML_NAMED_ELEMENT(ProfileEditorMessages)
+    QML_UNCREATABLE("Part of ProfileEditorViewModel")
+};
+
+struct PacketLossSliderModelForeign {
+    Q_GADGET
+    QML_FOREIGN(PacketLossSliderModel)
+    QML_NAMED_ELEMENT(PacketLossSliderModel)
+    QML_UNCREATABLE("Part of ProfileEditorViewModel")
+};
+
+struct ProfileEditorActionsForeign {
+    Q_GADGET
+    QML_FOREIGN(ProfileEditorActions)
+    QML_NAMED_ELEMENT(ProfileEditorActions)
+    QML_UNCREATABLE("Part of ProfileEditorViewModel")
 };
 
 // The profile list, settings and onboarding windows.

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     const auto keep = [](const ThrottleProfile& profile) { return ProfileChange::done(profile); };
     world.editorState.prepare(custom, ProfileEditorMode::edit, keep, keep);
     const auto editorModel = world.editor();
-    editorModel->requestDelete();
+    editorModel->actions()->requestDelete();
 
     ViewHarness panel(QStringLiteral("MenuBarView"), panelModel.get());
     panel.window().setTitle(QStringLiteral("Veltrane"));

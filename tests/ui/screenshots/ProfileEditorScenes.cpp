@@ -29,8 +29,8 @@ void editorScene(const QString& name, const std::optional<ThrottleProfile>& prof
 const bool editorScenesRegistered = [] {
     editorScene("editor-create-errors", std::nullopt, ProfileEditorMode::create,
                 [](ProfileEditorViewModel& editor) {
-                    editor.setHasLatency(true);
-                    editor.saveProfile();
+                    editor.fields()->setHasLatency(true);
+                    editor.actions()->saveProfile();
                 });
     const ThrottleProfile cafe(QUuid::createUuid(), "Crowded cafe",
                                Bandwidth{3, BandwidthUnit::mbps},
@@ -45,7 +45,7 @@ const bool editorScenesRegistered = [] {
     train.conditions.duplicatePercent = 1;
     editorScene("editor-advanced", train, ProfileEditorMode::edit);
     editorScene("editor-delete-confirmation", cafe, ProfileEditorMode::edit,
-                [](ProfileEditorViewModel& editor) { editor.requestDelete(); });
+                [](ProfileEditorViewModel& editor) { editor.actions()->requestDelete(); });
     editorScene("editor-view-lte", preset("LTE"), ProfileEditorMode::edit);
     editorScene("editor-duplicate-3g", preset("3G"), ProfileEditorMode::duplicate);
     return true;

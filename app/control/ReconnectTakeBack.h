@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "HelperClient.h"
+#include "ThrottleError.h"
+#include "ThrottleParameters.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QString>
+
+// Takes this application's throttling back after a new bus connection
+// replaced a lost one: the helper removed what the old connection held.
+// While it runs, the helper's intermediate "off" is not to be shown.
+class ReconnectTakeBack final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ReconnectTakeBack(HelperClient& helper, QObject* parent = nullptr);
+
+    bool isRunning() const { return m_running; }
+    QCoro::Task<> takeBack(ThrottleParameters parameters, QString description, bool hold);
+
+Q_SIGNALS:
+    // Taken back in vain: what the helper said meanwhile stands.
+    void failed(const ThrottleError& error);
+
+private:
+    HelperClient& m_helper;
+    bool m_running = false;
+};

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#include "ThrottleStateFollower.h"
+
+#include <utility>
+
+ThrottleStateFollower::ThrottleStateFollower(const ServiceRegistration& registration,
+                                             RunningProfileRecognizer& runningProfile, Clock clock)
+    : m_registration(registration)
+    , m_runningProfile(runningProfile)
+    , m_clock(std::move(clock)) {}
+
+std::optional<ThrottleStateFollower::Followed>
+ThrottleStateFollower::follow(const ThrottleState& current, const HelperState& helper,
+                              bool applying, bool hidingOff) {
+    // A helper that left the bus may come back with its throttling (held
+    // throttling survives a restart): the next state says.
+    if (!helper.available) {
+        m_helperWasGone = true;
+        return std::nullopt;
+    }
+    // A helper that came back onto the bus may have been installed meanwhile.
+    const bool appeared = std::exchange(m_helperWasGone, false);
+    m_helperState = helper;
+    if (hidingOff && !helper.active) {
+        return std::nullopt;
+    }
+    Followed followed{current};
+    ThrottleState& next = followed.state;
+    if (appeared) {
+        next.isHelperReady = m_registration.daemonStatus() == ServiceStatus::enabled;
+    }
+    next.cleanupFailure = helper.failure;
+    if (!helper.active) {
+        m_runningProfile.forgetOwn();
+        next.isEnabled = false;
+        next.currentProfile.reset();
+        next.enabledAt.reset();
+        next.owner.reset();
+        return followed;
+    }
+    next.isEnabled = true;
+    next.owner = helper.owner;
+    if (helper.isOwnedByThisClient()) {
+        if (m_runningProfile.recogniseLateSwitchOn(helper.configuration)) {
+            // An enable whose answer never came was carried out after all.
+            followed.landedLate = !applying;
+            next.selectedProfile = m_runningProfile.ownProfile();
+            next.error.reset();
+        }
+        next.currentProfile = m_runningProfile.ownProfileRunning(helper.configuration);
+        if (!current.isOwnedByThisApplication() || !current.enabledAt) {
+            next.enabledAt = m_clock();
+        }
+    } else {
+        next.currentProfile = m_runningProfile.onlyProfileWith(helper.configuration);
+        if (!current.isEnabled || current.owner != helper.owner || !current.enabledAt) {
+            const bool known = helper.owner && helper.owner->since.isValid();
+            next.enabledAt = known ? helper.owner->since : m_clock();
+        }
+    }
+    return followed;
+}
