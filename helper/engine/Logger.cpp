@@ -3,12 +3,28 @@
 
 #include "FileDescriptor.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <system_error>
 
 namespace {
+
+// systemd names the stream it connected to the journal in JOURNAL_STREAM
+// ("device:inode"); when the output is that stream, the system log, which
+// ends in the same journal, would only repeat every line.
+bool isJournalStream(int fd) {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    struct stat status {};
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    return stream != nullptr && fstat(fd, &status) == 0 &&
+           std::sscanf(stream, "%llu:%llu", &device, &inode) == 2 && device == status.st_dev &&
+           inode == status.st_ino;
+}
 
 std::string utcTimestamp() {
     const std::time_t now = std::time(nullptr);
@@ -23,7 +39,7 @@ std::string utcTimestamp() {
 
 Logger::Logger(int outputFd, bool toSystemLog)
     : m_outputFd(outputFd)
-    , m_toSystemLog(toSystemLog) {}
+    , m_toSystemLog(toSystemLog && !isJournalStream(outputFd)) {}
 
 void Logger::log(std::string_view message) const noexcept {
     try {

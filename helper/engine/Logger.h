@@ -4,7 +4,8 @@
 #include <string_view>
 
 // Writes the helper's time-stamped lines to a stream (stdout by default) and to
-// the system log. Holds no mutable state, so any thread may log at any time.
+// the system log, unless the stream is the journal already. Holds no mutable
+// state, so any thread may log at any time.
 class Logger final {
 public:
     // The default is what the daemon uses; tests and benchmarks pass their own

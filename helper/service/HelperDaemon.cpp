@@ -15,6 +15,9 @@
 #include "VeltraneHelper.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusObjectPath>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -34,6 +37,8 @@ constexpr auto kEngineThreadBudget = 4500ms;
 // address, then its routes): shape once the burst is over.
 constexpr auto kUplinkSettleTime = 300ms;
 constexpr int kBusQuestionTimeoutMs = 5'000;
+// Within the 5 s that the whole stop may take.
+constexpr int kStopQuestionTimeoutMs = 500;
 
 // QtDBus keeps a process alive after its bus has gone; the bus's own
 // Disconnected signal is the one sure sign, and then there is nobody left to
@@ -56,6 +61,56 @@ bool isOnBus(QDBusConnection bus, const QString& uniqueName) {
     ask.setArguments({uniqueName});
     const QDBusMessage reply = bus.call(ask, QDBus::Block, kBusQuestionTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+}
+
+// Whether systemd is restarting the unit this process runs in (systemctl
+// restart or try-restart): a hold then outlives the process, for the next one
+// to apply afresh while its holder stays on the bus. Any other stop (systemctl
+// stop, a package's removal, shutdown), and any stop without systemd, ends it.
+// Bounded, as the stop waits for the answer.
+bool unitIsRestarting(QDBusConnection bus) {
+    QFile cgroup(QStringLiteral("/proc/self/cgroup"));
+    if (!cgroup.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    // The unified hierarchy's line: "0::/system.slice/com.veltrane.helper.service".
+    QString unit;
+    for (const QByteArray& line : cgroup.readAll().split('\n')) {
+        if (line.startsWith("0::/")) {
+            unit = QString::fromUtf8(line).section(QLatin1Char('/'), -1);
+        }
+    }
+    if (!unit.endsWith(QLatin1String(".service"))) {
+        return false;
+    }
+    const QString systemd = QStringLiteral("org.freedesktop.systemd1");
+    const QDBusMessage reply =
+        bus.call(QDBusMessage::createMethodCall(
+                     systemd, QStringLiteral("/org/freedesktop/systemd1"),
+                     systemd + QStringLiteral(".Manager"), QStringLiteral("ListJobs")),
+                 QDBus::Block, kStopQuestionTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != "a(usssoo)") {
+        return false;
+    }
+    // Each job: id, unit, type, state, job object, unit object.
+    const auto jobs = reply.arguments().constFirst().value<QDBusArgument>();
+    bool restarting = false;
+    jobs.beginArray();
+    while (!jobs.atEnd()) {
+        uint id = 0;
+        QString jobUnit;
+        QString type;
+        QString state;
+        QDBusObjectPath job;
+        QDBusObjectPath unitObject;
+        jobs.beginStructure();
+        jobs >> id >> jobUnit >> type >> state >> job >> unitObject;
+        jobs.endStructure();
+        restarting = restarting || (jobUnit == unit && (type == QLatin1String("restart") ||
+                                                        type == QLatin1String("try-restart")));
+    }
+    jobs.endArray();
+    return restarting;
 }
 
 } // namespace
@@ -127,10 +182,13 @@ int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExec
                 QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"),
                 &lossWatcher, SLOT(busLost()));
     StopSignals stopSignals;
-    QObject::connect(&stopSignals, &StopSignals::stopRequested, [&logger](int signal) {
-        logger.log(signal == SIGTERM ? "Stopping on SIGTERM" : "Stopping on SIGINT");
-        QCoreApplication::exit(0);
-    });
+    bool restarting = false;
+    QObject::connect(
+        &stopSignals, &StopSignals::stopRequested, [&logger, &restarting, bus](int signal) {
+            logger.log(signal == SIGTERM ? "Stopping on SIGTERM" : "Stopping on SIGINT");
+            restarting = signal == SIGTERM && unitIsRestarting(bus);
+            QCoreApplication::exit(0);
+        });
 
     QTimer uplinkSettle;
     uplinkSettle.setSingleShot(true);
@@ -159,7 +217,7 @@ int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExec
     const int status = QCoreApplication::exec();
 
     executor.endRunsBy(std::chrono::steady_clock::now() + kCleanupBudget);
-    if (!helper.stop(kEngineThreadBudget)) {
+    if (!helper.stop(kEngineThreadBudget, restarting)) {
         logger.log("Exiting with the engine still busy");
         std::_Exit(status);
     }

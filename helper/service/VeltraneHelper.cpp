@@ -297,10 +297,15 @@ void VeltraneHelper::followUplinks() {
     }
 }
 
-bool VeltraneHelper::stop(std::chrono::milliseconds limit) {
+bool VeltraneHelper::stop(std::chrono::milliseconds limit, bool keepHold) {
     const bool stopped = !m_jobs || m_jobs->stop(limit);
     // Everything is removed on the way out, held or not: no one is left to
     // watch a holder. After the last outcomes, which may name an owner.
-    m_ownership.clear();
+    const auto& current = m_ownership.current();
+    if (keepHold && current && current->owner.held) {
+        m_logger.log("Keeping the hold of " + current->owner.name() + " for the next helper");
+    } else {
+        m_ownership.clear();
+    }
     return stopped;
 }

@@ -83,8 +83,9 @@ public:
 
     // For the daemon's exit: engine work still queued is answered with a
     // failure, the shaping is removed, and the engine thread ends. False
-    // when that took longer than `limit`.
-    bool stop(std::chrono::milliseconds limit);
+    // when that took longer than `limit`. With `keepHold`, held throttling
+    // stays on file for the next process to apply afresh (startUp).
+    bool stop(std::chrono::milliseconds limit, bool keepHold = false);
 
 private:
     void enable(EnableRequest request, PendingCalls::Answer answer);
