@@ -52,6 +52,9 @@ public:
     void followProfiles(ProfileManager& profiles);
     // A switch-on has been sent and not answered yet.
     bool isApplying() const { return m_applying > 0; }
+    // Throttling this application switched on, or is switching on: what it
+    // must not leave behind when it goes.
+    bool ownsThrottling() const { return m_state.isOwnedByThisApplication() || isApplying(); }
     // The helper has published its state since this service was made: what
     // the state says of throttling is the helper's word, not a guess.
     bool knowsHelperState() const { return m_stateFollower.helperState().available; }

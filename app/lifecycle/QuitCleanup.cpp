@@ -17,8 +17,7 @@ namespace {
 // client's stays: `veltranectl run` goes on after the application quits.
 bool mustRemoveAtQuit(const ThrottleService& service, uint userId) {
     const ThrottleState& state = service.state();
-    return service.isApplying() || state.isOwnedByThisApplication() ||
-           (state.isEnabled && isLeftBehind(state.owner, userId));
+    return service.ownsThrottling() || (state.isEnabled && isLeftBehind(state.owner, userId));
 }
 
 // The connection is the clean-up's: when it goes, the calls still waiting

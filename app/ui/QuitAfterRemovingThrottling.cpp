@@ -22,7 +22,7 @@ QCoro::Task<> removeThrottlingAndQuit(ThrottleService& throttleService,
             quit();
         }
     };
-    if (throttleService.state().isOwnedByThisApplication() || throttleService.isApplying()) {
+    if (throttleService.ownsThrottling()) {
         QTimer::singleShot(ThrottleService::kQuitBound, quitOnce);
         // A failed removal must not keep the application from quitting.
         co_await failureOf(throttleService.removeThrottling());

@@ -56,11 +56,7 @@ VeltraneApp::VeltraneApp(SingleInstance& instance, UserDefaults& defaults,
     , m_trayHost(QDBusConnection::sessionBus(),
                  [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
     , m_instance(instance)
-    , m_exitCleanup({.ownsThrottling =
-                         [this] {
-                             return m_throttleService.state().isOwnedByThisApplication() ||
-                                    m_throttleService.isApplying();
-                         },
+    , m_exitCleanup({.ownsThrottling = [this] { return m_throttleService.ownsThrottling(); },
                      .log = &HelperConnectionOptions::printLine,
                      .bound = ThrottleService::kQuitBound,
                      .bus = {}}) {
