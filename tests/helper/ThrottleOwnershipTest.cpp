@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+#include "ThrottleOwnership.h"
+
+#include "LogCapture.h"
+
+#include <QTemporaryDir>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using testing::Contains;
+
+namespace {
+
+class ThrottleOwnershipTest : public testing::Test {
+protected:
+    std::string path(const char* name = "owner.json") const {
+        return QDir(folder.path()).filePath(QString::fromLatin1(name)).toStdString();
+    }
+    static std::string contents(const std::string& file) {
+        std::ifstream in(file);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void write(const std::string& file, const std::string& text) {
+        std::ofstream(file) << text;
+    }
+    // As the daemon keeps it while a holder holds its throttling.
+    ThrottleOwnership::Record held() const {
+        return {{":1.42", 1000, 4242, "veltranectl run: make", 1'800'000'000'000, true},
+                {97'500, 41'250, 100, 1.0, 0}};
+    }
+
+    QTemporaryDir folder;
+    LogCapture log;
+    ThrottleOwnership ownership{log.logger(), path()};
+};
+
+TEST_F(ThrottleOwnershipTest, WhatTheNextProcessReadsBackIsTheRecordAsTaken) {
+    ownership.take(held(), 7);
+    const std::optional<ThrottleOwnership::Record> read = ownership.stored();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->owner.busName, ":1.42");
+    EXPECT_EQ(read->owner.description, "veltranectl run: make");
+    EXPECT_TRUE(read->owner.held);
+    EXPECT_EQ(read->parameters, held().parameters);
+    EXPECT_EQ(std::filesystem::status(path()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ownership.clear();
+    EXPECT_FALSE(std::filesystem::exists(path()));
+}
+
+// The file is root's, yet what it would make the daemon do (apply shaping
+// again, remove it when a bus name leaves) is only done for a whole record
+// that a call could have made.
+TEST_F(ThrottleOwnershipTest, ATruncatedCorruptOrLinkedRecordIsIgnoredAndSaid) {
+    ownership.take(held(), 7);
+    const std::string whole = contents(path());
+    const std::string valid =
+        R"({"busName":":1.42","uid":1000,"pid":4242,"description":"d","since":1,"held":true,)";
+    const std::string five = R"("downloadBytesPerSecond":1,"uploadBytesPerSecond":2,"latencyMs":3,)"
+                             R"("packetLossPercent":1.5,"dnsDelayMs":0})";
+    ASSERT_NE(ThrottleOwnership(log.logger(), path()).stored(), std::nullopt);
+    for (const std::string& bad : {
+             whole.substr(0, whole.size() / 2),
+             std::string("\xff\xfe"),
+             std::string("[]"),
+             valid + R"("downloadBytesPerSecond":1,"uploadBytesPerSecond":2})",
+             valid + R"("downloadBytesPerSecond":-1,"uploadBytesPerSecond":2,"latencyMs":3,)"
+                     R"("packetLossPercent":1.5,"dnsDelayMs":0})",
+             std::string(R"({"busName":"not-unique","uid":1000,"pid":4242,"description":"d",)"
+                         R"("since":1,"held":true,)") +
+                 five,
+             std::string(R"({"busName":":1.2","uid":1000,"pid":4242,"description":"a\nb",)"
+                         R"("since":1,"held":true,)") +
+                 five,
+         }) {
+        write(path(), bad);
+        EXPECT_EQ(ownership.stored(), std::nullopt) << bad;
+    }
+    EXPECT_THAT(log.messages(),
+                Contains("Ignored the owner record: its contents are not an owner's"));
+
+    // A link is never followed, to a whole record neither.
+    std::filesystem::remove(path());
+    write(path("elsewhere.json"), whole);
+    std::filesystem::create_symlink(path("elsewhere.json"), path());
+    EXPECT_EQ(ownership.stored(), std::nullopt);
+    EXPECT_THAT(log.messages(), Contains(testing::StartsWith("Ignored the owner record: ")));
+    // Nor written through: the link is replaced.
+    ownership.take(held(), 8);
+    EXPECT_FALSE(std::filesystem::is_symlink(path()));
+    EXPECT_EQ(contents(path("elsewhere.json")), whole);
+}
+
+} // namespace
