@@ -38,6 +38,22 @@ QString callAsNobody(const HelperOnPrivateBus& helper, const QString& method,
                                 arguments);
 }
 
+// busctl, which writes the dictionaries dbus-send cannot, as `nobody`.
+QString busctlAsNobody(const HelperOnPrivateBus& helper, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("/usr/bin/setpriv"),
+                  QStringList{QStringLiteral("--reuid=%1").arg(kNobody),
+                              QStringLiteral("--regid=%1").arg(kNobody),
+                              QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/busctl"),
+                              QStringLiteral("--address=") + helper.bus().address(),
+                              QStringLiteral("call"), HelperProtocol::kServiceName,
+                              HelperProtocol::kObjectPath, HelperProtocol::kInterfaceName} +
+                      arguments);
+    process.waitForFinished(20'000);
+    return QString::fromUtf8(process.readAll()).simplified();
+}
+
 QString enableAsNobody(const HelperOnPrivateBus& helper) {
     return callAsNobody(helper, QStringLiteral("com.veltrane.HelperProtocol.EnableThrottling"),
                         {"int64:1000", "int64:0", "int64:0", "double:0", "int64:0"});
@@ -82,6 +98,11 @@ TEST_F(AuthorizationTest, PolkitDecidesForOthersAndSwitchingOffIsOpenToEveryone)
                     testing::EndsWith("string \"Not authorized to change network throttling\""));
         EXPECT_THAT(enableOwnedAsNobody(*helper).toStdString(),
                     testing::HasSubstr("Error com.veltrane.Error.NotAuthorized"));
+        // Who asks is settled before what is asked: even a key the helper
+        // does not know gets the refusal, not a word on the parameters.
+        EXPECT_EQ(busctlAsNobody(*helper, {"EnableThrottlingWithParameters", "a{sv}sb", "1",
+                                           "bogus", "x", "5", "nobody", "false"}),
+                  "Call failed: Not authorized to change network throttling");
         EXPECT_TRUE(helper->bus().output().contains("Authorization denied for uid 65534"));
         EXPECT_THAT(helper->tools().toolRuns(), testing::IsEmpty());
         EXPECT_THAT(
