@@ -3,7 +3,8 @@
 // the engine uses lies under --root; --bus picks the bus; --backend and
 // --interfaces pin what the engine shapes with and what it shapes;
 // --tool-time-limit shortens the limit of every tool run, --call-deadline
-// the bound of every changing call.
+// the bound of every changing call, --answer-deadline only when its caller
+// is answered.
 #include "CallBudget.h"
 #include "CommandExecutor.h"
 #include "EnginePaths.h"
@@ -67,8 +68,13 @@ int main(int argc, char** argv) {
         QStringLiteral("Milliseconds a call that changes throttling may take in all (default: %1).")
             .arg(kCallDeadline.count()),
         QStringLiteral("MS"));
+    const QCommandLineOption answerDeadlineOption(
+        QStringLiteral("answer-deadline"),
+        QStringLiteral("Milliseconds after which a changing call is answered even while its change "
+                       "still runs (default: the call deadline)."),
+        QStringLiteral("MS"));
     parser.addOptions({rootOption, busOption, backendOption, interfacesOption, timeLimitOption,
-                       callDeadlineOption});
+                       callDeadlineOption, answerDeadlineOption});
     parser.process(app);
 
     const QString root = parser.value(rootOption);
@@ -98,8 +104,10 @@ int main(int argc, char** argv) {
 
     std::chrono::milliseconds timeLimit = std::chrono::seconds(30);
     CallBudget budget;
+    std::chrono::milliseconds answerAfter{0};
     for (const auto& [option, value] :
-         {std::pair{&timeLimitOption, &timeLimit}, std::pair{&callDeadlineOption, &budget.total}}) {
+         {std::pair{&timeLimitOption, &timeLimit}, std::pair{&callDeadlineOption, &budget.total},
+          std::pair{&answerDeadlineOption, &answerAfter}}) {
         if (parser.isSet(*option)) {
             bool valid = false;
             *value = std::chrono::milliseconds(parser.value(*option).toLongLong(&valid));
@@ -110,6 +118,7 @@ int main(int argc, char** argv) {
             }
         }
     }
+    budget.answer = parser.isSet(answerDeadlineOption) ? answerAfter : budget.total;
 
     const Logger logger;
     const CommandExecutor executor(logger, timeLimit);

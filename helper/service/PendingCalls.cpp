@@ -37,7 +37,7 @@ std::shared_ptr<PendingCalls::Call> PendingCalls::open(Answer answer) {
                 pending->finish(HelperProtocol::Error::kTimedOut, m_jobs->timedOutText());
             }
         });
-        call->deadline->start(m_jobs->budget().total);
+        call->deadline->start(m_jobs->budget().answer);
     }
     return call;
 }

@@ -465,6 +465,29 @@ TEST(HelperDaemonDeadlineTest, AHungToolGetsTheCallAnsweredByItsDeadlineAndTheCh
     EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
 }
 
+TEST(HelperDaemonDeadlineTest, AChangeThatLandsAfterItsCallWasAnsweredIsRemovedAgain) {
+    HelperOnPrivateBus helper(
+        {{QStringLiteral("--answer-deadline"), QStringLiteral("500")}, std::nullopt, {}});
+    QDBusConnection client = helper.bus().connect("client");
+    helper.tools().answer("pfctl",
+                          "-a com.veltrane -f " + helper.tools().path("/tmp/veltrane_anchor.conf"),
+                          0, "", "", 1.5);
+    // Told it failed, the caller must not find it on.
+    EXPECT_EQ(HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottlingAs"),
+                                       enableAsArguments("late", false))
+                  .errorName(),
+              HelperProtocol::Error::kTimedOut);
+    EXPECT_TRUE(waitUntil([&] {
+        return helper.bus().output().contains(
+            "Removed throttling switched on after its call's deadline");
+    }));
+    EXPECT_TRUE(waitUntil([&] {
+        return HelperOnPrivateBus::call(client, QStringLiteral("GetStatus")).arguments() ==
+               QVariantList{false, QString()};
+    }));
+    EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
+}
+
 TEST(HelperDaemonBackendTest,
      TrafficControlShapesOnlyThePinnedInterfaceAndKeepsWhatItCouldNotRemove) {
     HelperOnPrivateBus helper({{QStringLiteral("--backend"), QStringLiteral("tc"),
