@@ -86,7 +86,8 @@ protected:
         paths.changeRecord = recordFolder.path("/shaping.record");
         return std::make_unique<ThrottlingManager>(
             log.logger(), std::make_unique<TrafficControlBackend>(
-                              log.logger(), executor, paths, std::make_unique<SystemUplinks>()));
+                              log.logger(), executor, paths, std::make_unique<SystemUplinks>(),
+                              TrafficControlBackend::Devices::overNetlink));
     }
 
     std::optional<NetnsPair> pair;
