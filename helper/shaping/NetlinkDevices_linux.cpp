@@ -7,6 +7,7 @@
 #include "NetlinkDevices.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <linux/if_link.h>
 #include <linux/netlink.h>
@@ -15,6 +16,7 @@
 #include <net/if.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <system_error>
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "KernelDevices.h"
 
 #include <exception>
+#include <new>
 
 namespace {
 
