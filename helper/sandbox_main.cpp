@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // veltrane-helper-sandbox: the daemon for tests, never installed. Every path
 // the engine uses lies under --root; --bus picks the bus; --backend and
-// --interfaces pin what the engine shapes with and what it shapes;
+// --interfaces pin what the engine shapes with and what it shapes, --netlink
+// has traffic control ask the kernel itself as the installed daemon does;
 // --tool-time-limit shortens the limit of every tool run, --call-deadline
 // the bound of every changing call, --answer-deadline only when its caller
 // is answered.
@@ -59,6 +60,10 @@ int main(int argc, char** argv) {
         QStringLiteral("interfaces"),
         QStringLiteral("Interfaces traffic control shapes instead of those that are up."),
         QStringLiteral("NAME,..."));
+    const QCommandLineOption netlinkOption(
+        QStringLiteral("netlink"),
+        QStringLiteral("Traffic control makes its devices and reads qdiscs over rtnetlink, in the "
+                       "daemon's network namespace, instead of through the ip and tc under DIR."));
     const QCommandLineOption timeLimitOption(
         QStringLiteral("tool-time-limit"),
         QStringLiteral("Milliseconds a tool may run before it is ended (default: 30000)."),
@@ -73,8 +78,8 @@ int main(int argc, char** argv) {
         QStringLiteral("Milliseconds after which a changing call is answered even while its change "
                        "still runs (default: the call deadline)."),
         QStringLiteral("MS"));
-    parser.addOptions({rootOption, busOption, backendOption, interfacesOption, timeLimitOption,
-                       callDeadlineOption, answerDeadlineOption});
+    parser.addOptions({rootOption, busOption, backendOption, interfacesOption, netlinkOption,
+                       timeLimitOption, callDeadlineOption, answerDeadlineOption});
     parser.process(app);
 
     const QString root = parser.value(rootOption);
@@ -124,8 +129,10 @@ int main(int argc, char** argv) {
     const CommandExecutor executor(logger, timeLimit);
     const BackendKind kind = backend.value_or(detectBackendKind(paths));
     const bool watchUplinks = kind == BackendKind::trafficControl && !interfaces;
+    const bool netlink = parser.isSet(netlinkOption);
     HelperEngine engine = buildHelperEngine(
-        logger, [&] { return makeShapingBackend(logger, executor, paths, kind, interfaces); },
+        logger,
+        [&] { return makeShapingBackend(logger, executor, paths, kind, interfaces, netlink); },
         watchUplinks);
     return runHelperDaemon(chooseBus(parser.value(busOption)), logger, executor, std::move(engine),
                            paths.ownerRecord, budget);

@@ -50,7 +50,8 @@ public:
         , m_executor(m_logger)
         , m_manager(m_logger, std::make_unique<TrafficControlBackend>(
                                   m_logger, m_executor, pathsWithRecordIn(m_recordFolder),
-                                  std::make_unique<SystemUplinks>())) {}
+                                  std::make_unique<SystemUplinks>(),
+                                  TrafficControlBackend::Devices::overNetlink)) {}
     ~Bench() {
         disable();
         ::close(m_devNull);

@@ -136,6 +136,25 @@ void replaceAtomically(const std::string& path, std::string_view contents, Exist
     }
 }
 
+std::string writeTemporary(const std::string& path, std::string_view contents) {
+    std::string temporaryPath = folderOf(path) + "/" + temporaryPrefix(path) + "XXXXXX";
+    FileDescriptor fd(::mkostemp(temporaryPath.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        throwErrno(errno);
+    }
+    try {
+        if (::fchmod(fd.get(), 0600) != 0) {
+            throwErrno(errno);
+        }
+        writeAll(fd.get(), contents);
+        fd.close();
+    } catch (...) {
+        ::unlink(temporaryPath.c_str());
+        throw;
+    }
+    return temporaryPath;
+}
+
 std::vector<std::string> removeLeftoverTemporaries(const std::string& path) noexcept {
     std::vector<std::string> removed;
     try {

@@ -47,6 +47,12 @@ void replaceAtomically(const std::string& path, std::string_view contents, Exist
                        mode_t newFileMode = 0644,
                        Durability durability = Durability::survivesPowerLoss);
 
+// Writes `contents` to a new root-only file beside `path`, created
+// exclusively and named as replaceAtomically() names its temporaries, and
+// returns its path: for what a tool reads once, which the caller removes
+// after. A kill can leave it; removeLeftoverTemporaries(path) knows it.
+std::string writeTemporary(const std::string& path, std::string_view contents);
+
 // Removes the temporary files that replaceAtomically() on `path` left behind
 // when its process died, and nothing else: only regular files of our own
 // user with exactly that name pattern. Returns their paths.

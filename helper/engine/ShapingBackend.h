@@ -25,6 +25,12 @@ public:
     // runs too long). What a failure leaves behind is the backend's to say.
     virtual void applyShaping(const ShapingPlan& plan) = 0;
 
+    // While `applyShaping` is in force: makes `plan` the shaping in force
+    // without taking it away, so that no packet passes unshaped in between.
+    // False when it cannot (the interfaces changed, a tool refused); what it
+    // changed until then goes with the clean-up that follows.
+    virtual bool changeShaping(const ShapingPlan&) { return false; }
+
     // Removes everything its record lists, carrying on past failing tools.
     // What could not be removed stays on record for the next try, and then
     // it throws HelperError::cleanupIncomplete naming each failure. Throws

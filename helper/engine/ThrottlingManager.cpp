@@ -30,8 +30,16 @@ void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
         throw HelperError::validationFailed(*refusal);
     }
     const ShapingPlan plan = ShapingPlan::from(parameters);
-    const DirectionShaping& download = plan.download;
-    const DirectionShaping& upload = plan.upload;
+    const auto logPipeConfig = [&] {
+        m_logger.log("Pipe config: download latency=" + std::to_string(plan.download.latencyMs) +
+                     "ms (with loss), upload latency=" + std::to_string(plan.upload.latencyMs) +
+                     "ms (no loss)");
+    };
+    if (m_isActive && m_backend->changeShaping(plan)) {
+        logPipeConfig();
+        m_logger.log("Throttling enabled successfully");
+        return;
+    }
 
     cleanupRules();
     // What was in force is gone, and a failed apply leaves nothing that
@@ -39,9 +47,7 @@ void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
     // passes no traffic without its anchor. What stays on record goes with
     // the next clean-up.
     m_isActive = false;
-    m_logger.log("Pipe config: download latency=" + std::to_string(download.latencyMs) +
-                 "ms (with loss), upload latency=" + std::to_string(upload.latencyMs) +
-                 "ms (no loss)");
+    logPipeConfig();
     m_backend->applyShaping(plan);
 
     m_isActive = true;

@@ -54,15 +54,19 @@ bool ChangeRecord::isEmpty() const {
     return ::access(m_path.c_str(), F_OK) != 0 && errno == ENOENT;
 }
 
-void ChangeRecord::add(const Entry& entry) {
+void ChangeRecord::add(const std::vector<Entry>& entries) {
     FileAccess::makeParentFolders(m_path);
     FileDescriptor fd(
         ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (fd.get() < 0) {
         throwErrno(errno);
     }
+    std::string text;
+    for (const auto& entry : entries) {
+        text += lineOf(entry);
+    }
     // One write: a kill never leaves half an entry.
-    writeAll(fd.get(), lineOf(entry));
+    writeAll(fd.get(), text);
     fd.close();
 }
 

@@ -23,9 +23,9 @@ public:
     std::vector<Entry> entries() const;
     bool isEmpty() const;
 
-    // Appends one entry, creating the folder and file when missing.
-    // Throws std::system_error.
-    void add(const Entry& entry);
+    // Appends entries in one write, creating the folder and file when
+    // missing. Throws std::system_error.
+    void add(const std::vector<Entry>& entries);
     // Replaces the whole list at once; an empty list removes the file.
     void replace(const std::vector<Entry>& entries);
 

@@ -4,14 +4,14 @@
 #include <optional>
 #include <string>
 
-class TrafficControlTools;
+class KernelDevices;
 
 // Finds another program's qdiscs on an interface. Shaping adds a root and an
 // ingress qdisc, which would replace that program's: such an interface is
 // left alone.
 class ForeignQdiscs final {
 public:
-    explicit ForeignQdiscs(const TrafficControlTools& tools);
+    explicit ForeignQdiscs(const KernelDevices& devices);
 
     // Why `interface` cannot be shaped, naming the qdisc another program put
     // there; nothing when it carries none. Throws commandFailed when its
@@ -19,5 +19,5 @@ public:
     std::optional<std::string> refusal(const std::string& interface) const;
 
 private:
-    const TrafficControlTools& m_tools;
+    const KernelDevices& m_devices;
 };

@@ -108,7 +108,7 @@ void PfDummynetBackend::removeTemporaryLeftovers() noexcept {
 
 void PfDummynetBackend::note(const ChangeRecord::Entry& entry) {
     try {
-        m_record.add(entry);
+        m_record.add({entry});
     } catch (const std::system_error& error) {
         throw HelperError::fileError(std::string("Failed to write the change record: ") +
                                      error.what());

@@ -27,7 +27,8 @@ BackendKind detectBackendKind(const EnginePaths& paths) {
 std::unique_ptr<ShapingBackend>
 makeShapingBackend(const Logger& logger, const CommandExecutor& executor, const EnginePaths& paths,
                    std::optional<BackendKind> forced,
-                   std::optional<std::vector<std::string>> fixedInterfaces) {
+                   std::optional<std::vector<std::string>> fixedInterfaces,
+                   bool devicesOverNetlink) {
     if (forced.value_or(detectBackendKind(paths)) == BackendKind::pfDummynet) {
         logger.log("Using pf/dummynet");
         return std::make_unique<PfDummynetBackend>(logger, executor, paths);
@@ -39,5 +40,8 @@ makeShapingBackend(const Logger& logger, const CommandExecutor& executor, const 
         uplinks = std::make_unique<SystemUplinks>();
     }
     logger.log("Using Linux traffic control");
-    return std::make_unique<TrafficControlBackend>(logger, executor, paths, std::move(uplinks));
+    return std::make_unique<TrafficControlBackend>(
+        logger, executor, paths, std::move(uplinks),
+        devicesOverNetlink ? TrafficControlBackend::Devices::overNetlink
+                           : TrafficControlBackend::Devices::throughTools);
 }

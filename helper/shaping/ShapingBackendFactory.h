@@ -25,8 +25,11 @@ BackendKind detectBackendKind(const EnginePaths& paths);
 
 // The backend the daemon shapes with, logged as "Using pf/dummynet" or "Using
 // Linux traffic control". `forced` overrides the detection; `fixedInterfaces`
-// replaces the machine's uplinks (traffic control only).
+// replaces the machine's uplinks, and without `devicesOverNetlink` traffic
+// control makes its IFB devices and reads qdiscs with the ip and tc of
+// `paths` instead of asking the kernel itself (traffic control only).
 std::unique_ptr<ShapingBackend>
 makeShapingBackend(const Logger& logger, const CommandExecutor& executor, const EnginePaths& paths,
                    std::optional<BackendKind> forced = std::nullopt,
-                   std::optional<std::vector<std::string>> fixedInterfaces = std::nullopt);
+                   std::optional<std::vector<std::string>> fixedInterfaces = std::nullopt,
+                   bool devicesOverNetlink = true);

@@ -2,17 +2,41 @@
 #include "TrafficControlBackend.h"
 
 #include "HelperError.h"
+#include "InterfaceName.h"
 #include "Logger.h"
+#include "NetlinkDevices.h"
+#include "ToolDevices.h"
 
 #include <string>
 #include <vector>
 
+namespace {
+
+// Batch files go where the record is: a folder only root may write.
+std::string batchBeside(const EnginePaths& paths) {
+    const size_t slash = paths.changeRecord.rfind('/');
+    return paths.changeRecord.substr(0, slash == std::string::npos ? 0 : slash + 1) + "batch";
+}
+
+std::unique_ptr<const KernelDevices> makeDevices(const Logger& logger,
+                                                 const CommandExecutor& executor,
+                                                 const EnginePaths& paths,
+                                                 TrafficControlBackend::Devices devices) {
+    if (devices == TrafficControlBackend::Devices::overNetlink) {
+        return std::make_unique<NetlinkDevices>(logger, paths.ip);
+    }
+    return std::make_unique<ToolDevices>(executor, paths.tc, paths.ip, batchBeside(paths));
+}
+
+} // namespace
+
 TrafficControlBackend::TrafficControlBackend(const Logger& logger, const CommandExecutor& executor,
                                              const EnginePaths& paths,
-                                             std::unique_ptr<UplinkSource> uplinks)
+                                             std::unique_ptr<UplinkSource> uplinks, Devices devices)
     : m_logger(logger)
-    , m_tools(executor, paths.tc, paths.ip)
-    , m_foreign(m_tools)
+    , m_devices(makeDevices(logger, executor, paths, devices))
+    , m_tools(executor, paths.tc, *m_devices, batchBeside(paths))
+    , m_foreign(*m_devices)
     , m_changes(logger, m_tools, paths.changeRecord)
     , m_follower(logger, std::move(uplinks), m_foreign, m_changes) {}
 
@@ -35,15 +59,39 @@ void TrafficControlBackend::applyShaping(const ShapingPlan& plan) {
         }
     }
     try {
-        for (const auto& uplink : uplinks) {
-            m_changes.shape(uplink, plan);
-        }
+        m_changes.shape(uplinks, plan);
     } catch (...) {
         m_follower.stop();
         m_changes.rollBack();
         throw;
     }
     m_follower.start(plan, uplinks);
+}
+
+bool TrafficControlBackend::changeShaping(const ShapingPlan& plan) {
+    try {
+        const std::vector<Uplink> uplinks = m_follower.uplinks();
+        const std::optional<ShapingPlan> before = m_follower.planOn(uplinks);
+        if (!before) {
+            return false;
+        }
+        std::vector<TrafficControlStep> steps;
+        for (const auto& uplink : uplinks) {
+            for (TrafficControlStep& step : TrafficControlSteps::change(
+                     uplink.name, ifbDeviceName(uplink.name), *before, plan)) {
+                steps.push_back(std::move(step));
+            }
+        }
+        if (const auto refusal = m_tools.runAll(steps).refusal) {
+            throw *refusal;
+        }
+        m_follower.start(plan, uplinks);
+    } catch (const std::exception& error) {
+        m_logger.log(std::string("Cannot change the shaping in place: ") + error.what());
+        return false;
+    }
+    m_logger.log("Changed the shaping in place");
+    return true;
 }
 
 void TrafficControlBackend::removeShaping() {

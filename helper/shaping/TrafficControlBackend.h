@@ -3,6 +3,7 @@
 
 #include "EnginePaths.h"
 #include "ForeignQdiscs.h"
+#include "KernelDevices.h"
 #include "ShapingBackend.h"
 #include "TrafficControlChanges.h"
 #include "TrafficControlTools.h"
@@ -16,18 +17,28 @@ class Logger;
 
 // Shapes TCP and UDP with Linux traffic control on the machine's uplinks,
 // with the steps of TrafficControlSteps, recording each change before it
-// makes it.
+// makes it. Each switch is one exchange with the kernel where it can be: the
+// IFB devices and the qdisc lists over rtnetlink, and all of tc's steps in
+// one run of tc.
 //
 // An interface that already carries another program's root, ingress or
 // clsact qdisc is left alone: the enable fails before changing anything. A
 // failed enable removes what it had done, so the interfaces end as they were.
+// A change of conditions while shaping on the same uplinks changes the netem
+// leaves in place.
 class TrafficControlBackend final : public ShapingBackend {
 public:
-    // Runs tc and ip from `paths` and keeps its record there.
+    // Over rtnetlink, as the installed daemon does; or through the ip and tc
+    // at `paths`, which a test can stand in for.
+    enum class Devices { overNetlink, throughTools };
+
+    // Runs tc (and ip) from `paths` and keeps its record there.
     TrafficControlBackend(const Logger& logger, const CommandExecutor& executor,
-                          const EnginePaths& paths, std::unique_ptr<UplinkSource> uplinks);
+                          const EnginePaths& paths, std::unique_ptr<UplinkSource> uplinks,
+                          Devices devices);
 
     void applyShaping(const ShapingPlan& plan) override;
+    bool changeShaping(const ShapingPlan& plan) override;
     void removeShaping() override;
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;
@@ -35,6 +46,7 @@ public:
 
 private:
     const Logger& m_logger;
+    const std::unique_ptr<const KernelDevices> m_devices;
     const TrafficControlTools m_tools;
     const ForeignQdiscs m_foreign;
     TrafficControlChanges m_changes;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <system_error>
 
@@ -31,40 +32,65 @@ TrafficControlChanges::TrafficControlChanges(const Logger& logger, const Traffic
     , m_tools(tools)
     , m_record(std::move(recordPath)) {}
 
-void TrafficControlChanges::shape(const Uplink& uplink, const ShapingPlan& plan) {
-    for (const TrafficControlStep& step : TrafficControlSteps::shaping(
-             uplink.name, ifbDeviceName(uplink.name), std::to_string(frameBytes(uplink)), plan)) {
-        if (step.entry) {
-            make(*step.entry, step);
-        } else {
-            m_tools.run(step);
+void TrafficControlChanges::shape(const std::vector<Uplink>& uplinks, const ShapingPlan& plan) {
+    // The devices first: the redirecting filters name them.
+    std::vector<TrafficControlStep> steps;
+    std::vector<TrafficControlStep> tcSteps;
+    for (const auto& uplink : uplinks) {
+        for (TrafficControlStep& step :
+             TrafficControlSteps::shaping(uplink.name, ifbDeviceName(uplink.name),
+                                          std::to_string(frameBytes(uplink)), plan)) {
+            (step.tool == TrafficControlStep::Tool::ip ? steps : tcSteps)
+                .push_back(std::move(step));
         }
     }
-}
-
-void TrafficControlChanges::make(const Entry& entry, const TrafficControlStep& step) {
+    steps.insert(steps.end(), tcSteps.begin(), tcSteps.end());
+    std::vector<Entry> entries;
+    for (const auto& step : steps) {
+        if (step.entry) {
+            entries.push_back(*step.entry);
+        }
+    }
     try {
-        m_record.add(entry);
+        m_record.add(entries);
     } catch (const std::system_error& error) {
         throw HelperError::fileError(std::string("Failed to write the change record: ") +
                                      error.what());
     }
-    try {
-        m_tools.run(step);
-    } catch (const HelperError&) {
-        // The tool said no: nothing was made, and undoing it could remove
-        // what another program made in the meantime.
-        try {
-            std::vector<Entry> entries = m_record.entries();
-            if (!entries.empty() && entries.back() == entry) {
-                entries.pop_back();
-                m_record.replace(entries);
+    const TrafficControlTools::Progress progress = m_tools.runAll(steps);
+    if (progress.refusal) {
+        std::vector<Entry> unmade;
+        for (size_t index = progress.made; index < steps.size(); ++index) {
+            if (steps[index].entry) {
+                unmade.push_back(*steps[index].entry);
             }
-        } catch (const std::exception& error) {
-            m_logger.log(std::string("Failed to update the change record: ") + error.what());
         }
-        throw;
+        forgetUnmade(unmade);
+        throw *progress.refusal;
     }
+}
+
+void TrafficControlChanges::forgetUnmade(const std::vector<Entry>& unmade) noexcept {
+    if (unmade.empty()) {
+        return;
+    }
+    try {
+        std::vector<Entry> entries = m_record.entries();
+        for (const auto& entry : unmade) {
+            const auto last = std::find(entries.rbegin(), entries.rend(), entry);
+            if (last != entries.rend()) {
+                entries.erase(std::next(last).base());
+            }
+        }
+        m_record.replace(entries);
+    } catch (const std::exception& error) {
+        m_logger.log(std::string("Failed to update the change record: ") + error.what());
+    }
+}
+
+void TrafficControlChanges::removeTemporaryLeftovers() noexcept {
+    m_record.removeTemporaryLeftovers();
+    m_tools.removeLeftoverBatches();
 }
 
 std::vector<TrafficControlChanges::Entry> TrafficControlChanges::recorded() const {
@@ -106,31 +132,43 @@ void TrafficControlChanges::rollBack() {
 std::vector<TrafficControlChanges::Entry>
 TrafficControlChanges::undoEach(const std::vector<Entry>& entries,
                                 std::vector<std::string>& failures) const noexcept {
-    std::vector<Entry> kept;
-    // Newest first: the redirect goes before the device it points to.
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-        try {
-            const auto& words = *entry;
-            std::optional<std::string> failure;
-            if (const std::optional<TrafficControlStep> step = TrafficControlSteps::undo(words)) {
-                failure = m_tools.runRemoval(*step);
-            } else {
+    try {
+        // Newest first, and every qdisc before any device: a redirect goes
+        // before the device it points to. tc's removals then run in one run
+        // of tc, ip's in one exchange.
+        std::vector<TrafficControlStep> steps;
+        std::vector<size_t> stepOf(entries.size(), entries.size());
+        for (const bool devices : {false, true}) {
+            for (size_t index = entries.size(); index-- > 0;) {
+                const std::optional<TrafficControlStep> step =
+                    TrafficControlSteps::undo(entries[index]);
+                if (step && (step->tool == TrafficControlStep::Tool::ip) == devices) {
+                    stepOf[index] = steps.size();
+                    steps.push_back(*step);
+                }
+            }
+        }
+        const std::vector<std::optional<std::string>> stepFailures = m_tools.removeAll(steps);
+        std::vector<Entry> kept;
+        for (size_t index = entries.size(); index-- > 0;) {
+            if (stepOf[index] == entries.size()) {
                 std::string line;
-                for (const auto& word : words) {
+                for (const auto& word : entries[index]) {
                     line += " " + word;
                 }
                 m_logger.log("Ignored an unknown entry of the change record:" + line);
+            } else if (const auto& failure = stepFailures[stepOf[index]]) {
+                kept.insert(kept.begin(), entries[index]);
+                failures.push_back(*failure);
             }
-            if (failure) {
-                kept.insert(kept.begin(), words);
-                failures.push_back(std::move(*failure));
-            }
-        } catch (...) {
-            // Building an argument list can only fail for lack of memory; the
-            // other entries still get their turn.
         }
+        return kept;
+    } catch (...) {
+        // Building an argument list can only fail for lack of memory: all
+        // of it stays for the next try.
+        failures.push_back("out of memory");
+        return entries;
     }
-    return kept;
 }
 
 void TrafficControlChanges::undoInterface(const std::string& interface) noexcept {

@@ -15,6 +15,11 @@ struct TrafficControlStep;
 // What shaping changes, on record: each change is written to the change
 // record before it is made, so that this process or the next undoes exactly
 // what was made, and nothing another program made.
+//
+// A shaping is made in two exchanges with the kernel, the IFB devices and
+// then tc's steps, and all of its changes are recorded before the first. A
+// process killed in between leaves entries of things not yet made; undoing
+// those finds them gone, which counts as done.
 class TrafficControlChanges final {
 public:
     using Entry = ChangeRecord::Entry;
@@ -22,10 +27,12 @@ public:
     TrafficControlChanges(const Logger& logger, const TrafficControlTools& tools,
                           std::string recordPath);
 
-    // Shapes `uplink` as `plan` says. Throws as TrafficControlTools::run, and
-    // fileError when the record cannot be written; what was made until then
-    // stays on record.
-    void shape(const Uplink& uplink, const ShapingPlan& plan);
+    // Shapes `uplinks` as `plan` says. Throws the refused step's failure, the
+    // errors of TrafficControlTools::runAll, and fileError when the record
+    // cannot be written. What a refused step and those after it would have
+    // made leaves the record again; after any other error all of it stays,
+    // since any of it may have been made.
+    void shape(const std::vector<Uplink>& uplinks, const ShapingPlan& plan);
 
     // What the record lists. Throws fileError when it cannot be read.
     std::vector<Entry> recorded() const;
@@ -42,14 +49,15 @@ public:
     void undoInterface(const std::string& interface) noexcept;
 
     bool isEmpty() const { return m_record.isEmpty(); }
-    void removeTemporaryLeftovers() noexcept { m_record.removeTemporaryLeftovers(); }
+    void removeTemporaryLeftovers() noexcept;
 
 private:
-    // Records `entry`, then runs the step that makes the change; the entry
-    // is dropped again when the step fails, since nothing was made.
-    void make(const Entry& entry, const TrafficControlStep& step);
+    // Takes the last listing of each of `unmade` off the record: the tool
+    // said no, so nothing was made, and undoing it could remove what another
+    // program made in the meantime.
+    void forgetUnmade(const std::vector<Entry>& unmade) noexcept;
     // Returns the entries it could not undo, in their order, and adds why to
-    // `failures`.
+    // `failures`, newest first.
     std::vector<Entry> undoEach(const std::vector<Entry>& entries,
                                 std::vector<std::string>& failures) const noexcept;
 

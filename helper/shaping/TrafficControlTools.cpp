@@ -2,9 +2,11 @@
 #include "TrafficControlTools.h"
 
 #include "CommandExecutor.h"
-#include "HelperError.h"
+#include "FileAccess.h"
+#include "KernelDevices.h"
 
 #include <exception>
+#include <new>
 
 namespace {
 
@@ -28,49 +30,106 @@ bool reportsAlreadyGone(const std::string& output) {
     return false;
 }
 
+// The end of the run of steps of one tool that starts at `first`.
+size_t endOfGroup(const std::vector<TrafficControlStep>& steps, size_t first) {
+    size_t end = first;
+    while (end < steps.size() && steps[end].tool == steps[first].tool) {
+        ++end;
+    }
+    return end;
+}
+
 } // namespace
 
 TrafficControlTools::TrafficControlTools(const CommandExecutor& executor, std::string tc,
-                                         std::string ip)
-    : m_executor(executor)
-    , m_tc(std::move(tc))
-    , m_ip(std::move(ip)) {}
+                                         const KernelDevices& devices, std::string batchBeside)
+    : m_tc(executor, std::move(tc), std::move(batchBeside))
+    , m_devices(devices) {}
 
-const std::string& TrafficControlTools::pathOf(TrafficControlStep::Tool tool) const {
-    return tool == TrafficControlStep::Tool::tc ? m_tc : m_ip;
+std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<TrafficControlStep>& steps,
+                                                       size_t first, size_t end,
+                                                       bool carryOn) const {
+    std::vector<std::vector<std::string>> lines;
+    for (size_t index = first; index < end; ++index) {
+        lines.push_back(steps[index].arguments);
+    }
+    return steps[first].tool == TrafficControlStep::Tool::tc ? m_tc.run(lines, carryOn)
+                                                             : m_devices.runIp(lines, carryOn);
 }
 
-std::string TrafficControlTools::run(const TrafficControlStep& step) const {
-    const CommandResult result = m_executor.execute(pathOf(step.tool), step.arguments);
-    if (result.exitCode == 0) {
-        return result.output;
+TrafficControlTools::Progress
+TrafficControlTools::runAll(const std::vector<TrafficControlStep>& steps) const {
+    Progress progress;
+    for (size_t first = 0; first < steps.size();) {
+        const size_t end = endOfGroup(steps, first);
+        const std::vector<LineOutcome> outcomes = runGroup(steps, first, end, false);
+        for (const LineOutcome& outcome : outcomes) {
+            if (outcome.state == LineOutcome::State::done) {
+                ++progress.made;
+                continue;
+            }
+            const TrafficControlStep& step = steps[progress.made];
+            progress.refusal =
+                step.kernelFeature != nullptr && reportsMissingKernelFeature(outcome.output)
+                    ? HelperError::commandFailed(step.failure + "the kernel lacks " +
+                                                 step.kernelFeature + ": " + outcome.output)
+                    : HelperError::commandFailed(step.failure + outcome.output);
+            return progress;
+        }
+        first = end;
     }
-    const std::string output = result.combinedOutput();
-    if (step.kernelFeature != nullptr && reportsMissingKernelFeature(output)) {
-        throw HelperError::commandFailed(step.failure + "the kernel lacks " + step.kernelFeature +
-                                         ": " + output);
-    }
-    throw HelperError::commandFailed(step.failure + output);
+    return progress;
 }
 
-std::optional<std::string> TrafficControlTools::runRemoval(const TrafficControlStep& step) const {
-    const std::string& tool = pathOf(step.tool);
-    std::string commandLine = tool;
+std::vector<std::optional<std::string>>
+TrafficControlTools::removeAll(const std::vector<TrafficControlStep>& steps) const {
+    std::vector<std::optional<std::string>> failures(steps.size());
+    for (size_t first = 0; first < steps.size();) {
+        const size_t end = endOfGroup(steps, first);
+        std::vector<LineOutcome> outcomes;
+        // A run that never told line by line leaves each of its steps
+        // failed: none of them is known to be gone.
+        std::optional<std::string> groupFailure;
+        bool namesItsCommand = false;
+        try {
+            outcomes = runGroup(steps, first, end, true);
+        } catch (const CommandTimeout& timeout) {
+            groupFailure = timeout.what();
+            namesItsCommand = true;
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& error) {
+            groupFailure = error.what();
+        }
+        for (size_t index = first; index < end; ++index) {
+            if (groupFailure) {
+                failures[index] = namesItsCommand
+                                      ? *groupFailure
+                                      : commandLine(steps[index]) + ": " + *groupFailure;
+                continue;
+            }
+            const LineOutcome& outcome = outcomes.at(index - first);
+            if (outcome.state == LineOutcome::State::refused &&
+                !reportsAlreadyGone(outcome.output)) {
+                failures[index] = commandLine(steps[index]) + ": " + outcome.output;
+            }
+        }
+        first = end;
+    }
+    return failures;
+}
+
+std::string TrafficControlTools::commandLine(const TrafficControlStep& step) const {
+    if (step.tool == TrafficControlStep::Tool::ip) {
+        return m_devices.commandLine(step.arguments);
+    }
+    std::string line = m_tc.tool();
     for (const auto& argument : step.arguments) {
-        commandLine += " " + argument;
+        line += " " + argument;
     }
-    CommandResult result;
-    try {
-        result = m_executor.execute(tool, step.arguments);
-    } catch (const CommandTimeout& timeout) {
-        return timeout.what();
-    } catch (const std::exception& error) {
-        return commandLine + ": " + error.what();
-    }
-    if (result.exitCode == 0 || reportsAlreadyGone(result.combinedOutput())) {
-        return std::nullopt;
-    }
-    const std::string output = result.combinedOutput();
-    return commandLine + ": " +
-           (output.empty() ? "exit status " + std::to_string(result.exitCode) : output);
+    return line;
+}
+
+void TrafficControlTools::removeLeftoverBatches() const noexcept {
+    FileAccess::removeLeftoverTemporaries(m_tc.fileBeside());
 }

@@ -1,35 +1,57 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "HelperError.h"
+#include "ToolBatch.h"
 #include "TrafficControlSteps.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class CommandExecutor;
+class KernelDevices;
 
-// Runs the steps of traffic control with tc and ip, and tells their failures
-// apart: a kernel that lacks what a step adds is named, and a clean-up step
-// whose target is gone already has nothing left to do.
+// Runs the steps of traffic control, each run of tc's steps in one run of tc
+// and each run of ip's in one exchange with the devices, and tells their
+// failures apart: a kernel that lacks what a step adds is named, and a
+// clean-up step whose target is gone already has nothing left to do.
 class TrafficControlTools final {
 public:
-    TrafficControlTools(const CommandExecutor& executor, std::string tc, std::string ip);
+    // Batch files are written beside `batchBeside`.
+    TrafficControlTools(const CommandExecutor& executor, std::string tc,
+                        const KernelDevices& devices, std::string batchBeside);
 
-    // Runs `step` and returns what the tool printed. Throws commandFailed with
-    // the step's failure and the tool's output when it exits non-zero, naming
-    // the step's kernel feature when the kernel lacks it; and the runner's
-    // errors (a tool that cannot start or runs too long).
-    std::string run(const TrafficControlStep& step) const;
+    struct Progress {
+        // How many steps, from the first, were made.
+        size_t made = 0;
+        // Why the next one was refused: the step's failure and what the tool
+        // said, naming the step's kernel feature when the kernel lacks it.
+        std::optional<HelperError> refusal = std::nullopt;
+    };
+    // Runs `steps` in order until one is refused. Throws the runner's errors
+    // (a tool that cannot start or runs too long), std::system_error when a
+    // batch cannot be written, and std::runtime_error when a tool failed
+    // without saying where: how far it got is not known then.
+    Progress runAll(const std::vector<TrafficControlStep>& steps) const;
 
-    // Runs a step that removes something. Why it failed, naming the command
-    // line; nothing when it worked, or when what it removes is gone already.
-    // Throws only for lack of memory.
-    std::optional<std::string> runRemoval(const TrafficControlStep& step) const;
+    // Runs steps that remove something, carrying on past failures. Per
+    // step, why it failed, naming its command line; nothing when it worked
+    // or when what it removes is gone already. Throws only for lack of
+    // memory.
+    std::vector<std::optional<std::string>>
+    removeAll(const std::vector<TrafficControlStep>& steps) const;
+
+    const KernelDevices& devices() const { return m_devices; }
+
+    // Removes batch files a killed process left.
+    void removeLeftoverBatches() const noexcept;
 
 private:
-    const std::string& pathOf(TrafficControlStep::Tool tool) const;
+    std::vector<LineOutcome> runGroup(const std::vector<TrafficControlStep>& steps, size_t first,
+                                      size_t end, bool carryOn) const;
+    std::string commandLine(const TrafficControlStep& step) const;
 
-    const CommandExecutor& m_executor;
-    const std::string m_tc;
-    const std::string m_ip;
+    const ToolBatch m_tc;
+    const KernelDevices& m_devices;
 };

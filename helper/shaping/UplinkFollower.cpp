@@ -36,6 +36,19 @@ void UplinkFollower::stop() {
     m_shaped.clear();
 }
 
+std::optional<ShapingPlan> UplinkFollower::planOn(const std::vector<Uplink>& uplinks) const {
+    if (!m_plan || uplinks.size() != m_shaped.size()) {
+        return std::nullopt;
+    }
+    for (const auto& uplink : uplinks) {
+        const auto shaped = m_shaped.find(uplink.name);
+        if (shaped == m_shaped.end() || !(shaped->second == uplink)) {
+            return std::nullopt;
+        }
+    }
+    return m_plan;
+}
+
 void UplinkFollower::forget(const std::string& interface) noexcept {
     m_changes.undoInterface(interface);
     m_shaped.erase(interface);
@@ -63,7 +76,7 @@ void UplinkFollower::follow() noexcept {
                     m_logger.log(*refusal);
                     continue;
                 }
-                m_changes.shape(uplink, *m_plan);
+                m_changes.shape({uplink}, *m_plan);
                 m_shaped[uplink.name] = uplink;
             } catch (const std::exception& error) {
                 m_logger.log("Failed to shape " + uplink.name + ": " + error.what());

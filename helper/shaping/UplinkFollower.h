@@ -30,6 +30,9 @@ public:
     void start(const ShapingPlan& plan, const std::vector<Uplink>& shaped);
     void stop();
 
+    // The plan in force, when it is in force on exactly `uplinks`.
+    std::optional<ShapingPlan> planOn(const std::vector<Uplink>& uplinks) const;
+
     // Shapes the uplinks that appeared or were re-created since; nothing
     // while stopped.
     void follow() noexcept;

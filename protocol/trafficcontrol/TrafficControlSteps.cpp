@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "TrafficControlSteps.h"
 
+#include <algorithm>
+
 namespace {
 
 // Hex "VT". The kernel refuses to delete a root qdisc whose handle differs
@@ -61,6 +63,26 @@ std::vector<std::string> filterArguments(const std::string& interface, const cha
                    "pref", family.preference, "u32", "match", family.u32Match, "protocol",
                    transport, "0xff"},
                   target);
+}
+
+// The options of a netem leaf that replace `before`'s with `after`'s. A
+// change keeps what the kernel holds apart from netem's fixed options when
+// it is not named again: a rate, and a reordering share. Named at zero, they
+// go, so the leaf ends as an add of `after` would make it.
+std::vector<std::string> netemChangeArguments(const DirectionShaping& before,
+                                              const DirectionShaping& after) {
+    std::vector<std::string> arguments = netemArguments(after);
+    const auto names = [](const std::vector<std::string>& words, const char* option) {
+        return std::find(words.begin(), words.end(), option) != words.end();
+    };
+    const std::vector<std::string> previous = netemArguments(before);
+    if (names(previous, "rate") && !names(arguments, "rate")) {
+        arguments.insert(arguments.end(), {"rate", "0bit"});
+    }
+    if (names(previous, "reorder") && !names(arguments, "reorder")) {
+        arguments.insert(arguments.end(), {"reorder", "0%"});
+    }
+    return arguments;
 }
 
 // Entries of the change record, and how each is undone.
@@ -155,6 +177,26 @@ std::vector<TrafficControlStep> shaping(const std::string& interface, const std:
                              "handle", kDownloadNetemHandle},
                             netemArguments(plan.download)),
                      downloadNetem, netem});
+    return steps;
+}
+
+std::vector<TrafficControlStep> change(const std::string& interface, const std::string& ifb,
+                                       const ShapingPlan& before, const ShapingPlan& after) {
+    std::vector<TrafficControlStep> steps;
+    if (netemArguments(before.upload) != netemArguments(after.upload)) {
+        steps.push_back({TrafficControlStep::Tool::tc,
+                         concat({"qdisc", "change", "dev", interface, "parent",
+                                 kUploadSegmenterClass, "handle", kUploadNetemHandle},
+                                netemChangeArguments(before.upload, after.upload)),
+                         "Failed to configure upload shaping on " + interface + ": "});
+    }
+    if (netemArguments(before.download) != netemArguments(after.download)) {
+        steps.push_back({TrafficControlStep::Tool::tc,
+                         concat({"qdisc", "change", "dev", ifb, "parent", kDownloadSegmenterClass,
+                                 "handle", kDownloadNetemHandle},
+                                netemChangeArguments(before.download, after.download)),
+                         "Failed to configure download shaping on " + interface + ": "});
+    }
     return steps;
 }
 

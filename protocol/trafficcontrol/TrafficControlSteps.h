@@ -40,6 +40,12 @@ namespace TrafficControlSteps {
 std::vector<TrafficControlStep> shaping(const std::string& interface, const std::string& ifb,
                                         const std::string& frameBytes, const ShapingPlan& plan);
 
+// What turns the shaping `before` in force on `interface` into `after`
+// without taking it away: a change of each netem leaf whose options differ,
+// nothing when none does. The qdiscs stay, and with them what they queue.
+std::vector<TrafficControlStep> change(const std::string& interface, const std::string& ifb,
+                                       const ShapingPlan& before, const ShapingPlan& after);
+
 // What undoes a recorded change; nothing for an entry it does not know.
 std::optional<TrafficControlStep> undo(const TrafficControlStep::Entry& entry);
 

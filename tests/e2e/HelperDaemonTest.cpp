@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <limits>
 #include <unistd.h>
 
@@ -529,6 +530,50 @@ TEST(HelperDaemonBackendTest,
     EXPECT_EQ(HelperOnPrivateBus::state(client).value("active"), false);
     EXPECT_FALSE(HelperOnPrivateBus::state(client).contains("failure"));
     EXPECT_FALSE(helper.tools().exists("/run/veltrane/shaping.record"));
+}
+
+TEST(HelperDaemonBackendTest, ADaemonKilledMidBatchLeftAllItWasMakingOnRecordAndTheNextUndoesIt) {
+    HelperOnPrivateBus helper({{QStringLiteral("--backend"), QStringLiteral("tc"),
+                                QStringLiteral("--interfaces"), QStringLiteral("eth7")},
+                               std::nullopt,
+                               {}});
+    QDBusConnection client = helper.bus().connect("client");
+    const QString service = QString::fromUtf8(HelperProtocol::kServiceName);
+    // tc's batch hangs at the ingress qdisc: the device, the root and its
+    // filters are made, the ingress, its filters and the netem leaves not.
+    const std::string ingress = "tc qdisc add dev eth7 handle ffff: ingress";
+    helper.tools().answer("tc", ingress.substr(3), 0, "", "", 5);
+    client.asyncCall(HelperOnPrivateBus::methodCall(QStringLiteral("EnableThrottling"),
+                                                    enableArguments(1000, 2000, 10, 0, 0)));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto runs = helper.tools().toolRuns();
+        return std::find(runs.begin(), runs.end(), ingress) != runs.end();
+    }));
+    EXPECT_EQ(helper.tools().readFile("/run/veltrane/shaping.record"),
+              "device vtifb-eth7\nqdisc eth7 root\nqdisc eth7 ingress\n");
+    const qint64 killed = helper.bus().ownerPid(service);
+    ASSERT_TRUE(signalProcess(killed, SIGKILL));
+    ASSERT_TRUE(waitUntil([&] { return helper.bus().ownerPid(service) != killed; }));
+
+    // What was never made is gone already, as the kernel says.
+    helper.tools().clearAnswers();
+    helper.tools().clearToolRuns();
+    helper.tools().answer("tc", "qdisc del dev eth7 handle ffff: ingress", 2, "",
+                          "Error: Cannot find specified qdisc on specified device.");
+    EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("GetStatus")).arguments(),
+                ElementsAre(false, QString()));
+    EXPECT_THAT(helper.tools().toolRuns(),
+                testing::IsSupersetOf(
+                    {"tc qdisc del dev eth7 handle ffff: ingress",
+                     "tc qdisc del dev eth7 root handle 5654:", "ip link delete dev vtifb-eth7"}));
+    EXPECT_TRUE(
+        helper.bus().output().contains("Removed shaping left by an earlier helper process"));
+    EXPECT_FALSE(helper.tools().exists("/run/veltrane/shaping.record"));
+    // Nor is the killed daemon's batch file left.
+    for (const auto& file :
+         std::filesystem::directory_iterator(helper.tools().path("/run/veltrane"))) {
+        ADD_FAILURE() << "left behind: " << file.path();
+    }
 }
 
 } // namespace

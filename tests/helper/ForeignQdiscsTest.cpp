@@ -12,7 +12,7 @@ namespace {
 
 class ForeignQdiscsTest : public TrafficControlFixture {
 protected:
-    ForeignQdiscs foreign{tools};
+    ForeignQdiscs foreign{devices};
 };
 
 TEST_F(ForeignQdiscsTest, AnyRootQdiscButTheKernelsOwnAndAnyIngressOrClsactIsAnotherPrograms) {

@@ -17,7 +17,7 @@ namespace {
 
 class TrafficControlChangesTest : public TrafficControlFixture {
 protected:
-    void shapeEth0() { changes.shape({"eth0", 2}, ShapingPlan::from({125'000, 0, 100, 0, 0})); }
+    void shapeEth0() { changes.shape({{"eth0", 2}}, ShapingPlan::from({125'000, 0, 100, 0, 0})); }
     void undoAll() { changes.undo(changes.recorded()); }
     TrafficControlChanges changes{log.logger(), tools, paths.changeRecord};
 };
@@ -32,16 +32,22 @@ TEST_F(TrafficControlChangesTest,
     } cases[] = {
         // What a step failed to make is not undone: what is there may be
         // another program's by now.
-        {"tc", "qdisc add dev eth0 root handle 5654: htb default 0", "", {}},
-        {"ip",
-         "link add vtifb-eth0 type ifb",
-         "qdisc eth0 root\n",
-         {"tc qdisc del dev eth0 root handle 5654:"}},
+        {"ip", "link add vtifb-eth0 type ifb", "", {}},
         // A step that makes nothing of its own leaves what came before.
         {"ip",
          "link set dev vtifb-eth0 up",
-         "qdisc eth0 root\ndevice vtifb-eth0\n",
-         {"ip link delete dev vtifb-eth0", "tc qdisc del dev eth0 root handle 5654:"}},
+         "device vtifb-eth0\n",
+         {"ip link delete dev vtifb-eth0"}},
+        // In tc's batch: what the lines before made stays, what the refused
+        // line and those after it would have made goes.
+        {"tc",
+         "qdisc add dev eth0 root handle 5654: htb default 0",
+         "device vtifb-eth0\n",
+         {"ip link delete dev vtifb-eth0"}},
+        {"tc",
+         "qdisc add dev eth0 handle ffff: ingress",
+         "device vtifb-eth0\nqdisc eth0 root\n",
+         {"tc qdisc del dev eth0 root handle 5654:", "ip link delete dev vtifb-eth0"}},
     };
     for (const auto& each : cases) {
         sandbox.clearAnswers();
@@ -65,9 +71,9 @@ TEST_F(TrafficControlChangesTest, WhatCouldNotBeUndoneStaysOnRecordUntilTheNextT
     EXPECT_EQ(whatThrows([this] { undoAll(); }),
               "Could not remove all shaping: " + paths.tc +
                   " qdisc del dev eth0 handle ffff: ingress: No such file or directory; " +
+                  paths.tc + " qdisc del dev eth0 root handle 5654:: No such file or directory; " +
                   paths.ip +
-                  " link delete dev vtifb-eth0: RTNETLINK answers: Operation not permitted; " +
-                  paths.tc + " qdisc del dev eth0 root handle 5654:: No such file or directory");
+                  " link delete dev vtifb-eth0: RTNETLINK answers: Operation not permitted");
     EXPECT_EQ(record(), kEth0Record);
 
     // The next try undoes only what is still listed.

@@ -5,6 +5,7 @@
 #include "EnginePaths.h"
 #include "FakeToolSandbox.h"
 #include "LogCapture.h"
+#include "ToolDevices.h"
 #include "TrafficControlTools.h"
 #include "Uplinks.h"
 
@@ -37,7 +38,7 @@ private:
 };
 
 // What shaping eth0 leaves on record.
-inline const std::string kEth0Record = "qdisc eth0 root\ndevice vtifb-eth0\nqdisc eth0 ingress\n";
+inline const std::string kEth0Record = "device vtifb-eth0\nqdisc eth0 root\nqdisc eth0 ingress\n";
 
 // Fake tc and ip in a sandbox, and the runner over them.
 class TrafficControlFixture : public testing::Test {
@@ -53,6 +54,8 @@ protected:
     LogCapture log;
     CommandExecutor executor{log.logger()};
     EnginePaths paths = EnginePaths::underRoot(sandbox.root());
-    TrafficControlTools tools{executor, paths.tc, paths.ip};
+    std::string batchBeside = sandbox.path("/run/veltrane/batch");
+    ToolDevices devices{executor, paths.tc, paths.ip, batchBeside};
+    TrafficControlTools tools{executor, paths.tc, devices, batchBeside};
     std::shared_ptr<UplinkList> uplinks = std::make_shared<UplinkList>();
 };

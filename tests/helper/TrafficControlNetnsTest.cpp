@@ -14,6 +14,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <future>
@@ -86,7 +87,8 @@ protected:
         paths.changeRecord = recordFolder.path("/shaping.record");
         return std::make_unique<ThrottlingManager>(
             log.logger(), std::make_unique<TrafficControlBackend>(
-                              log.logger(), executor, paths, std::make_unique<SystemUplinks>()));
+                              log.logger(), executor, paths, std::make_unique<SystemUplinks>(),
+                              TrafficControlBackend::Devices::overNetlink));
     }
 
     std::optional<NetnsPair> pair;
@@ -170,6 +172,64 @@ TEST_F(TrafficControlNetnsTest, TheExportedScriptShapesExactlyAsTheEngineAndRemo
     EXPECT_EQ(shaping(), engine);
     run("remove");
     EXPECT_EQ(shapedState(), before);
+}
+
+TEST_F(TrafficControlNetnsTest, AChangeWhileShapingIsMadeInPlaceAndEndsAsAFreshEnableWould) {
+    ThrottleParameters rich{125'000, 62'500, 100, 5.0, 0};
+    rich.jitterMs = 20;
+    rich.lossCorrelationPercent = 25;
+    rich.reorderPercent = 10;
+    rich.duplicatePercent = 1;
+    const ThrottleParameters plain{0, 0, 60, 0.0, 0};
+    const auto enableIn = [this](const ThrottleParameters& parameters) {
+        const NetnsScope scope(pair->fd(Side::shaped));
+        manager.enableThrottling(parameters);
+    };
+    // A device made anew gets another index and address.
+    const auto shaping = [this] {
+        return std::regex_replace(shapedState(), std::regex("(^|\n)[0-9]+:|link/ether [0-9a-f:]+"),
+                                  "$1-");
+    };
+    try {
+        enableIn(plain);
+    } catch (const HelperError& error) {
+        GTEST_SKIP() << error.what();
+    }
+    const std::string freshPlain = shaping();
+    disable();
+    enableIn(rich);
+    const std::string freshRich = shaping();
+
+    // Each way: netem keeps nothing of the conditions before.
+    for (const auto& [to, fresh] :
+         {std::pair{&plain, &freshPlain},
+          std::pair{static_cast<const ThrottleParameters*>(&rich), &freshRich}}) {
+        enableIn(*to);
+        EXPECT_EQ(shaping(), *fresh);
+    }
+    const auto messages = log.messages();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), "Changed the shaping in place"), 2);
+    disable();
+}
+
+TEST_F(TrafficControlNetnsTest, NoPacketPassesUnshapedOrIsLostWhileTheConditionsChange) {
+    if (const auto missing = enable(0, 0, 60, 0.0)) {
+        GTEST_SKIP() << "cannot shape here: " << *missing;
+    }
+    // A probe every 5 ms across the change from 60 ms to 100 ms.
+    constexpr int kProbes = 80;
+    auto probes = std::async(std::launch::async, [this] {
+        return TrafficProbe::udpRoundTripsMs(*pair, false, kProbes, 5ms, 1s);
+    });
+    std::this_thread::sleep_for(150ms);
+    ASSERT_FALSE(enable(0, 0, 100, 0.0).has_value());
+    const std::vector<double> roundTrips = probes.get();
+    EXPECT_EQ(roundTrips.size(), static_cast<size_t>(kProbes));
+    for (const double roundTrip : roundTrips) {
+        EXPECT_GE(roundTrip, 59.9);
+    }
+    EXPECT_GE(*std::max_element(roundTrips.begin(), roundTrips.end()), 99.9) << "never changed";
+    disable();
 }
 
 TEST_F(TrafficControlNetnsTest, AnotherProgramsQdiscsSurviveEnableDisableAndACrash) {

@@ -6,18 +6,30 @@
 #include "TrafficControlSteps.h"
 #include "WhatThrows.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <optional>
 
+using testing::ElementsAre;
+using testing::MatchesRegex;
+
 namespace {
 
 using TrafficControlToolsTest = TrafficControlFixture;
 
+std::vector<TrafficControlStep> shapingSteps(const std::string& interface) {
+    return TrafficControlSteps::shaping(interface, "vtifb-" + interface, "1564",
+                                        ShapingPlan::from({125'000, 250'000, 100, 5.0, 0}));
+}
+
+std::string refusalOf(const TrafficControlTools::Progress& progress) {
+    return progress.refusal ? progress.refusal->what() : "";
+}
+
 TEST_F(TrafficControlToolsTest, AStepTheKernelCannotTakeNamesWhatTheKernelLacks) {
-    const std::vector<TrafficControlStep> steps = TrafficControlSteps::shaping(
-        "eth0", "vtifb-eth0", "1564", ShapingPlan::from({125'000, 250'000, 100, 5.0, 0}));
+    const std::vector<TrafficControlStep> steps = shapingSteps("eth0");
     const struct {
         size_t step;
         const char* tool;
@@ -40,34 +52,71 @@ TEST_F(TrafficControlToolsTest, AStepTheKernelCannotTakeNamesWhatTheKernelLacks)
     for (const auto& each : cases) {
         sandbox.clearAnswers();
         sandbox.answer(each.tool, "*", 2, "", each.output);
-        EXPECT_EQ(whatThrows([&] { tools.run(steps.at(each.step)); }),
+        EXPECT_EQ(refusalOf(tools.runAll({steps.at(each.step)})),
                   "Command failed: " + each.failure);
     }
+}
+
+TEST_F(TrafficControlToolsTest, EachRunOfOneToolsStepsIsOneProcessThatStopsAtTheRefusedStep) {
+    const std::vector<TrafficControlStep> steps = shapingSteps("eth0");
+    // The ingress qdisc: after the upload path and the device.
+    sandbox.answer("tc", "qdisc add dev eth0 handle ffff: ingress", 2, "", "no");
+    const TrafficControlTools::Progress progress = tools.runAll(steps);
+    EXPECT_EQ(progress.made, 8U);
+    EXPECT_EQ(refusalOf(progress),
+              "Command failed: Failed to redirect download traffic on eth0: no");
+    EXPECT_EQ(sandbox.toolRuns().size(), 9U) << "a step after the refused one ran";
+    const std::string batch = "-batch /run/veltrane/\\.batch\\.veltrane-[A-Za-z0-9]{6}";
+    EXPECT_THAT(sandbox.toolProcesses(),
+                ElementsAre(MatchesRegex("tc " + batch), MatchesRegex("ip " + batch),
+                            MatchesRegex("tc " + batch)));
+    // The files went with their runs.
+    EXPECT_TRUE(std::filesystem::is_empty(sandbox.path("/run/veltrane")));
+
+    // tc would cut a batch line at a '#': such a name's steps run one by one.
+    sandbox.clearAnswers();
+    sandbox.clearToolRuns();
+    EXPECT_EQ(refusalOf(tools.runAll(shapingSteps("eth#0"))), "");
+    EXPECT_EQ(sandbox.toolProcesses().size(), steps.size());
+    EXPECT_EQ(sandbox.toolRuns().front(), "tc qdisc add dev eth#0 root handle 5654: htb default 0");
 }
 
 TEST_F(TrafficControlToolsTest, ARemovalWhoseTargetIsGoneAlreadyHasNothingLeftToDo) {
     const TrafficControlStep removal{TrafficControlStep::Tool::tc,
                                      {"qdisc", "del", "dev", "eth0", "root", "handle", "5654:"}};
+    const auto failureOf = [&](const TrafficControlStep& step) {
+        return tools.removeAll({step}).at(0);
+    };
     // tc and ip say so when what a step removes is gone already.
     for (const char* gone : {"Cannot find device \"eth0\"", "Error: Invalid handle.",
                              "Error: Cannot delete qdisc with handle of zero.",
                              "Error: Cannot find specified qdisc on specified device."}) {
         sandbox.clearAnswers();
         sandbox.answer("tc", "*", 2, "", gone);
-        EXPECT_EQ(tools.runRemoval(removal), std::nullopt) << gone;
+        EXPECT_EQ(failureOf(removal), std::nullopt) << gone;
     }
 
     const std::string commandLine = paths.tc + " qdisc del dev eth0 root handle 5654:";
     sandbox.clearAnswers();
     sandbox.answer("tc", "*", 2, "", "RTNETLINK answers: Operation not permitted");
-    EXPECT_EQ(tools.runRemoval(removal),
-              commandLine + ": RTNETLINK answers: Operation not permitted");
+    EXPECT_EQ(failureOf(removal), commandLine + ": RTNETLINK answers: Operation not permitted");
     sandbox.clearAnswers();
     sandbox.answer("tc", "*", 3);
-    EXPECT_EQ(tools.runRemoval(removal), commandLine + ": exit status 3");
+    EXPECT_EQ(failureOf(removal), commandLine + ": exit status 3");
+
+    // A failing removal does not stop the ones after it.
+    sandbox.clearAnswers();
+    sandbox.clearToolRuns();
+    sandbox.answer("tc", "qdisc del dev eth0 root handle 5654:", 2, "", "busy");
+    const TrafficControlStep ingress{TrafficControlStep::Tool::tc,
+                                     {"qdisc", "del", "dev", "eth0", "handle", "ffff:", "ingress"}};
+    EXPECT_THAT(tools.removeAll({removal, ingress}),
+                ElementsAre(commandLine + ": busy", std::nullopt));
+    EXPECT_EQ(sandbox.toolRuns().size(), 2U);
+
     // A tool that is missing has removed nothing, whatever its error says.
     std::filesystem::remove(sandbox.path("/usr/sbin/tc"));
-    EXPECT_EQ(tools.runRemoval(removal), commandLine + ": No such file or directory");
+    EXPECT_EQ(failureOf(removal), commandLine + ": No such file or directory");
 }
 
 } // namespace

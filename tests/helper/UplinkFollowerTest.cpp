@@ -15,18 +15,18 @@ using testing::Not;
 
 namespace {
 
-const std::string kWlan0Record = "qdisc wlan0 root\ndevice vtifb-wlan0\nqdisc wlan0 ingress\n";
+const std::string kWlan0Record = "device vtifb-wlan0\nqdisc wlan0 root\nqdisc wlan0 ingress\n";
 
 class UplinkFollowerTest : public TrafficControlFixture {
 protected:
     // eth0 shaped as an enable leaves it.
     void shapeEth0() {
-        changes.shape({"eth0", 2}, plan);
+        changes.shape({{"eth0", 2}}, plan);
         follower.start(plan, {{"eth0", 2}});
         sandbox.clearToolRuns();
     }
 
-    ForeignQdiscs foreign{tools};
+    ForeignQdiscs foreign{devices};
     TrafficControlChanges changes{log.logger(), tools, paths.changeRecord};
     UplinkFollower follower{log.logger(), std::make_unique<ListedUplinks>(uplinks), foreign,
                             changes};
@@ -70,14 +70,14 @@ TEST_F(UplinkFollowerTest, AnUplinkThatAppearsOrIsRecreatedWhileShapingIsShaped)
 TEST_F(UplinkFollowerTest, ANewUplinkThatCannotBeShapedIsLeftAsItWas) {
     shapeEth0();
     sandbox.answer("tc", "qdisc show dev wlan0", 0, "qdisc htb 1: root refcnt 2 r2q 10\\n");
-    sandbox.answer("ip", "link add vtifb-wlan1 type ifb", 2, "", "no");
+    sandbox.answer("ip", "link set dev vtifb-wlan1 up", 2, "", "no");
     uplinks->uplinks = {{"eth0", 2}, {"wlan0", 3}, {"wlan1", 4}};
     follower.follow();
     EXPECT_THAT(log.messages(),
                 Contains("Cannot shape wlan0: it carries another program's qdisc (htb 1: root)"));
     EXPECT_THAT(log.messages(), Contains("Failed to shape wlan1: Command failed: Failed to create "
                                          "the download device for wlan1: no"));
-    EXPECT_THAT(sandbox.toolRuns(), Contains("tc qdisc del dev wlan1 root handle 5654:"));
+    EXPECT_THAT(sandbox.toolRuns(), Contains("ip link delete dev vtifb-wlan1"));
     EXPECT_EQ(record(), kEth0Record);
 
     uplinks->failure = "Operation not permitted";

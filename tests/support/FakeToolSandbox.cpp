@@ -16,29 +16,56 @@ namespace {
 constexpr const char* kFakeTool = R"(#!/bin/sh
 root='@ROOT@'
 name='@NAME@'
-printf '%s\n' "$name $*" >> "$root/tool-runs.log"
+printf '%s\n' "$name $*" >> "$root/tool-processes.log"
+answers="$root/answers/$name"
+# Fields are split on the unit separator: a tab or space would merge empty ones.
+# It stands in the script itself: a command substitution would cost a fork on
+# every run of every stand-in.
+sep=')"
+                                  "\x1f"
+                                  R"('
+# Logs one command and answers it as told; returns its status.
+run_one() {
+  printf '%s\n' "$name $1" >> "$root/tool-runs.log"
+  [ -f "$answers" ] || return 0
+  while IFS="$sep" read -r args status pause out err; do
+    if [ "$args" = '*' ] || [ "$args" = "$1" ]; then
+      if [ "$pause" != 0 ]; then sleep "$pause"; fi
+      printf '%b' "$out"
+      printf '%b' "$err" >&2
+      return "$status"
+    fi
+  done < "$answers"
+  return 0
+}
+# As tc and ip run a batch: each line a command, stopping at the first that
+# fails unless forced, each failure named by file and line.
+if [ "$1" = -batch ] || { [ "$1" = -force ] && [ "$2" = -batch ]; }; then
+  force=false
+  if [ "$1" = -force ]; then force=true; shift; fi
+  file=$2
+  number=0
+  failed=0
+  while IFS= read -r line; do
+    number=$((number + 1))
+    run_one "$line"
+    status=$?
+    if [ "$status" != 0 ]; then
+      echo "Command failed $file:$number" >&2
+      failed=$status
+      $force || exit "$status"
+    fi
+  done < "$file"
+  exit "$failed"
+fi
 if [ "$name" = pfctl ] && [ "$1" = -a ] && [ "$3" = -f ]; then
   cat "$4" >> "$root/loaded-anchor-rules" 2>/dev/null
 fi
 if [ "$name" = pfctl ] && [ "$1" = -f ]; then
   cat "$2" > "$root/loaded-pf.conf" 2>/dev/null
 fi
-answers="$root/answers/$name"
-# Fields are split on the unit separator: a tab or space would merge empty ones.
-# It stands in the script itself: a command substitution would cost a fork on
-# every run of every stand-in.
-sep=')" "\x1f" R"('
-if [ -f "$answers" ]; then
-  while IFS="$sep" read -r args status pause out err; do
-    if [ "$args" = '*' ] || [ "$args" = "$*" ]; then
-      if [ "$pause" != 0 ]; then sleep "$pause"; fi
-      printf '%b' "$out"
-      printf '%b' "$err" >&2
-      exit "$status"
-    fi
-  done < "$answers"
-fi
-exit 0
+run_one "$*"
+exit $?
 )";
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -77,6 +104,7 @@ FakeToolSandbox::FakeToolSandbox() {
     installTool("/usr/sbin/ip");
     writeFile("/etc/pf.conf", kDefaultPfConf);
     writeFile("/tool-runs.log", "");
+    writeFile("/tool-processes.log", "");
 }
 
 FakeToolSandbox::~FakeToolSandbox() {
@@ -119,8 +147,18 @@ std::vector<std::string> FakeToolSandbox::toolRuns() const {
     return runs;
 }
 
+std::vector<std::string> FakeToolSandbox::toolProcesses() const {
+    std::vector<std::string> runs;
+    std::istringstream log(readFile("/tool-processes.log"));
+    for (std::string line; std::getline(log, line);) {
+        runs.push_back(replaceAll(line, m_root, ""));
+    }
+    return runs;
+}
+
 void FakeToolSandbox::clearToolRuns() const {
     writeFile("/tool-runs.log", "");
+    writeFile("/tool-processes.log", "");
     std::error_code ignored;
     fs::remove(path("/loaded-anchor-rules"), ignored);
 }

@@ -6,7 +6,9 @@
 
 // A temporary folder that stands in for the root of the file system: fake
 // pfctl, dnctl, tc and ip under sbin/ and usr/sbin/, an etc/pf.conf and a tmp/. The
-// fake tools append their name and arguments to a log and answer as told.
+// fake tools append their name and arguments to a log and answer as told;
+// given "-batch FILE" (or "-force -batch FILE"), they take each line of FILE
+// for a run of its own, as tc and ip do.
 class FakeToolSandbox final {
 public:
     FakeToolSandbox();
@@ -30,8 +32,11 @@ public:
 
     void clearAnswers() const;
 
-    // "tool arg arg ..." per run, with the sandbox root cut out of every path.
+    // "tool arg arg ..." per run, or per line of a batch, with the sandbox
+    // root cut out of every path.
     std::vector<std::string> toolRuns() const;
+    // "tool arg arg ..." per process started, a batch once.
+    std::vector<std::string> toolProcesses() const;
     // Forgets the runs and the loaded anchor rules seen so far.
     void clearToolRuns() const;
 

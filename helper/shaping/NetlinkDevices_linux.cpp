@@ -1,0 +1,276 @@
+// SPDX-License-Identifier: MIT
+// IFB devices and qdisc lists over rtnetlink: what ip and tc would do for
+// shaping, without starting either.
+#include "FileDescriptor.h"
+#include "HelperError.h"
+#include "Logger.h"
+#include "NetlinkDevices.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <linux/if_link.h>
+#include <linux/netlink.h>
+#include <linux/pkt_sched.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <system_error>
+
+namespace {
+
+// A request of up to a few small attributes, built in place.
+struct Request {
+    alignas(nlmsghdr) char bytes[512] = {};
+
+    nlmsghdr* header() { return reinterpret_cast<nlmsghdr*>(bytes); }
+
+    void addAttribute(unsigned short type, const void* data, size_t length) {
+        auto* attribute = reinterpret_cast<rtattr*>(bytes + NLMSG_ALIGN(header()->nlmsg_len));
+        attribute->rta_type = type;
+        attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(length));
+        std::memcpy(RTA_DATA(attribute), data, length);
+        header()->nlmsg_len = NLMSG_ALIGN(header()->nlmsg_len) + RTA_ALIGN(attribute->rta_len);
+    }
+    void addString(unsigned short type, const std::string& text) {
+        addAttribute(type, text.c_str(), text.size() + 1);
+    }
+    rtattr* beginNest(unsigned short type) {
+        auto* nest = reinterpret_cast<rtattr*>(bytes + NLMSG_ALIGN(header()->nlmsg_len));
+        addAttribute(type, nullptr, 0);
+        return nest;
+    }
+    void endNest(rtattr* nest) {
+        nest->rta_len = static_cast<unsigned short>(bytes + header()->nlmsg_len -
+                                                    reinterpret_cast<char*>(nest));
+    }
+};
+
+FileDescriptor netlinkSocket() {
+    FileDescriptor fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    if (fd.get() < 0) {
+        throwErrno(errno);
+    }
+    // The kernel's own words on a refusal, as ip prints them; and no copy of
+    // the request in the answer.
+    const int on = 1;
+    ::setsockopt(fd.get(), SOL_NETLINK, NETLINK_EXT_ACK, &on, sizeof on);
+    ::setsockopt(fd.get(), SOL_NETLINK, NETLINK_CAP_ACK, &on, sizeof on);
+    // The kernel answers at once; this only bounds a kernel that does not.
+    const timeval limit{5, 0};
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_nl address{};
+    address.nl_family = AF_NETLINK;
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        throwErrno(errno);
+    }
+    return fd;
+}
+
+ssize_t receiveAnswer(int fd, char* buffer, size_t size) {
+    for (;;) {
+        const ssize_t length = ::recv(fd, buffer, size, 0);
+        if (length >= 0 || errno != EINTR) {
+            if (length < 0) {
+                throwErrno(errno);
+            }
+            return length;
+        }
+    }
+}
+
+// The kernel's message of an error answer, when it gave one.
+std::string extendedAckMessage(const nlmsghdr* answer) {
+    if ((answer->nlmsg_flags & NLM_F_ACK_TLVS) == 0) {
+        return {};
+    }
+    const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(answer));
+    size_t offset = sizeof(nlmsgerr);
+    if ((answer->nlmsg_flags & NLM_F_CAPPED) == 0) {
+        offset += error->msg.nlmsg_len - sizeof(nlmsghdr);
+    }
+    const size_t payload = answer->nlmsg_len - NLMSG_HDRLEN;
+    if (offset >= payload) {
+        return {};
+    }
+    int left = static_cast<int>(payload - offset);
+    for (auto* attribute =
+             reinterpret_cast<const rtattr*>(reinterpret_cast<const char*>(error) + offset);
+         RTA_OK(attribute, left); attribute = RTA_NEXT(attribute, left)) {
+        if (attribute->rta_type == NLMSGERR_ATTR_MSG) {
+            return static_cast<const char*>(RTA_DATA(attribute));
+        }
+    }
+    return {};
+}
+
+// Sends one request and waits for its acknowledgement. Returns what ip would
+// print on a refusal; empty when done.
+std::string talk(Request& request) {
+    const FileDescriptor fd = netlinkSocket();
+    request.header()->nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
+    request.header()->nlmsg_seq = 1;
+    if (::send(fd.get(), request.bytes, request.header()->nlmsg_len, 0) < 0) {
+        throwErrno(errno);
+    }
+    alignas(nlmsghdr) char buffer[8192];
+    for (;;) {
+        int left = static_cast<int>(receiveAnswer(fd.get(), buffer, sizeof buffer));
+        for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(answer, left);
+             answer = NLMSG_NEXT(answer, left)) {
+            if (answer->nlmsg_type != NLMSG_ERROR) {
+                continue;
+            }
+            const int code = -static_cast<const nlmsgerr*>(NLMSG_DATA(answer))->error;
+            if (code == 0) {
+                return {};
+            }
+            std::string message = extendedAckMessage(answer);
+            if (message.empty()) {
+                return std::string("RTNETLINK answers: ") + std::strerror(code);
+            }
+            return "Error: " + message + (message.back() == '.' ? "" : ".");
+        }
+    }
+}
+
+Request linkRequest(std::uint16_t type, std::uint16_t flags, const std::string& name,
+                    unsigned upFlags) {
+    Request request;
+    request.header()->nlmsg_len = NLMSG_LENGTH(sizeof(ifinfomsg));
+    request.header()->nlmsg_type = type;
+    request.header()->nlmsg_flags = flags;
+    auto* info = static_cast<ifinfomsg*>(NLMSG_DATA(request.header()));
+    info->ifi_family = AF_UNSPEC;
+    info->ifi_flags = upFlags;
+    info->ifi_change = upFlags;
+    request.addString(IFLA_IFNAME, name);
+    return request;
+}
+
+// What one of the ip steps of shaping says, or why it is not one.
+std::string runLinkStep(const std::vector<std::string>& words) {
+    const bool named = words.size() >= 3 && words[0] == "link";
+    if (named && words.size() == 5 && words[1] == "add" && words[3] == "type") {
+        Request request = linkRequest(RTM_NEWLINK, NLM_F_CREATE | NLM_F_EXCL, words[2], 0);
+        rtattr* linkInfo = request.beginNest(IFLA_LINKINFO);
+        request.addString(IFLA_INFO_KIND, words[4]);
+        request.endNest(linkInfo);
+        return talk(request);
+    }
+    // ip looks the device up by name first, and says so when it is gone.
+    const auto gone = [](const std::string& name, std::string said) {
+        return said == std::string("RTNETLINK answers: ") + std::strerror(ENODEV)
+                   ? "Cannot find device \"" + name + "\""
+                   : said;
+    };
+    if (named && words.size() == 5 && words[1] == "set" && words[2] == "dev" && words[4] == "up") {
+        Request request = linkRequest(RTM_NEWLINK, 0, words[3], IFF_UP);
+        return gone(words[3], talk(request));
+    }
+    if (named && words.size() == 4 && words[1] == "delete" && words[2] == "dev") {
+        Request request = linkRequest(RTM_DELLINK, 0, words[3], 0);
+        return gone(words[3], talk(request));
+    }
+    return "Not an ip step of shaping";
+}
+
+std::string handleText(std::uint32_t handle) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%x:", handle >> 16);
+    return text;
+}
+
+} // namespace
+
+NetlinkDevices::NetlinkDevices(const Logger& logger, std::string ip)
+    : m_logger(logger)
+    , m_ip(std::move(ip)) {}
+
+std::vector<QdiscInfo> NetlinkDevices::qdiscs(const std::string& interface) const {
+    const auto failed = [&](const std::string& why) {
+        return HelperError::commandFailed("Failed to read the qdiscs of " + interface + ": " + why);
+    };
+    const unsigned index = ::if_nametoindex(interface.c_str());
+    if (index == 0) {
+        throw failed("Cannot find device \"" + interface + "\"");
+    }
+    std::vector<QdiscInfo> found;
+    try {
+        const FileDescriptor fd = netlinkSocket();
+        Request request;
+        request.header()->nlmsg_len = NLMSG_LENGTH(sizeof(tcmsg));
+        request.header()->nlmsg_type = RTM_GETQDISC;
+        request.header()->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+        request.header()->nlmsg_seq = 1;
+        if (::send(fd.get(), request.bytes, request.header()->nlmsg_len, 0) < 0) {
+            throwErrno(errno);
+        }
+        alignas(nlmsghdr) char buffer[32768];
+        for (;;) {
+            int left = static_cast<int>(receiveAnswer(fd.get(), buffer, sizeof buffer));
+            for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(answer, left);
+                 answer = NLMSG_NEXT(answer, left)) {
+                if (answer->nlmsg_type == NLMSG_DONE) {
+                    return found;
+                }
+                if (answer->nlmsg_type == NLMSG_ERROR) {
+                    const int code = -static_cast<const nlmsgerr*>(NLMSG_DATA(answer))->error;
+                    throwErrno(code == 0 ? EPROTO : code);
+                }
+                const auto* qdisc = static_cast<const tcmsg*>(NLMSG_DATA(answer));
+                if (answer->nlmsg_type != RTM_NEWQDISC ||
+                    static_cast<unsigned>(qdisc->tcm_ifindex) != index) {
+                    continue;
+                }
+                QdiscInfo info{{}, handleText(qdisc->tcm_handle), qdisc->tcm_parent == TC_H_ROOT};
+                int attributesLeft =
+                    static_cast<int>(answer->nlmsg_len - NLMSG_LENGTH(sizeof(tcmsg)));
+                for (auto* attribute = reinterpret_cast<const rtattr*>(
+                         reinterpret_cast<const char*>(qdisc) + NLMSG_ALIGN(sizeof(tcmsg)));
+                     RTA_OK(attribute, attributesLeft);
+                     attribute = RTA_NEXT(attribute, attributesLeft)) {
+                    if (attribute->rta_type == TCA_KIND) {
+                        info.kind = static_cast<const char*>(RTA_DATA(attribute));
+                    }
+                }
+                found.push_back(std::move(info));
+            }
+        }
+    } catch (const std::system_error& error) {
+        throw failed(error.what());
+    }
+}
+
+std::vector<LineOutcome> NetlinkDevices::runIp(const std::vector<std::vector<std::string>>& lines,
+                                               bool carryOn) const {
+    std::vector<LineOutcome> outcomes(lines.size());
+    for (size_t index = 0; index < lines.size(); ++index) {
+        m_logger.log("Executing over rtnetlink: " + commandLine(lines[index]));
+        std::string said;
+        try {
+            said = runLinkStep(lines[index]);
+        } catch (const std::system_error& error) {
+            said = error.what();
+        }
+        if (said.empty()) {
+            outcomes[index].state = LineOutcome::State::done;
+            continue;
+        }
+        m_logger.log("Command failed: " + said);
+        outcomes[index] = {LineOutcome::State::refused, said};
+        if (!carryOn) {
+            break;
+        }
+    }
+    return outcomes;
+}
+
+std::string NetlinkDevices::commandLine(const std::vector<std::string>& arguments) const {
+    std::string line = m_ip;
+    for (const auto& argument : arguments) {
+        line += " " + argument;
+    }
+    return line;
+}
