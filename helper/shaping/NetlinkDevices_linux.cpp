@@ -24,13 +24,22 @@ namespace {
 struct Request {
     alignas(nlmsghdr) char bytes[512] = {};
 
+    // Set when an attribute did not fit; such a request is never sent.
+    bool overflowed = false;
+
     nlmsghdr* header() { return reinterpret_cast<nlmsghdr*>(bytes); }
 
     void addAttribute(unsigned short type, const void* data, size_t length) {
+        if (NLMSG_ALIGN(header()->nlmsg_len) + RTA_SPACE(length) > sizeof bytes) {
+            overflowed = true;
+            return;
+        }
         auto* attribute = reinterpret_cast<rtattr*>(bytes + NLMSG_ALIGN(header()->nlmsg_len));
         attribute->rta_type = type;
         attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(length));
-        std::memcpy(RTA_DATA(attribute), data, length);
+        if (length > 0) {
+            std::memcpy(RTA_DATA(attribute), data, length);
+        }
         header()->nlmsg_len = NLMSG_ALIGN(header()->nlmsg_len) + RTA_ALIGN(attribute->rta_len);
     }
     void addString(unsigned short type, const std::string& text) {
@@ -42,6 +51,9 @@ struct Request {
         return nest;
     }
     void endNest(rtattr* nest) {
+        if (overflowed) {
+            return;
+        }
         nest->rta_len = static_cast<unsigned short>(bytes + header()->nlmsg_len -
                                                     reinterpret_cast<char*>(nest));
     }
@@ -108,6 +120,9 @@ std::string extendedAckMessage(const nlmsghdr* answer) {
 // Sends one request and waits for its acknowledgement. Returns what ip would
 // print on a refusal; empty when done.
 std::string talk(Request& request) {
+    if (request.overflowed) {
+        return "Error: request too long.";
+    }
     const FileDescriptor fd = netlinkSocket();
     request.header()->nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
     request.header()->nlmsg_seq = 1;
