@@ -5,6 +5,7 @@
 #include "ForeignQdiscs.h"
 #include "ShapingBackend.h"
 #include "TrafficControlChanges.h"
+#include "TrafficControlStatistics.h"
 #include "TrafficControlTools.h"
 #include "UplinkFollower.h"
 #include "Uplinks.h"
@@ -32,6 +33,7 @@ public:
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;
     void followUplinks() noexcept override;
+    ShapingStatistics statistics() const override { return m_statistics.read(); }
 
 private:
     const Logger& m_logger;
@@ -39,4 +41,5 @@ private:
     const ForeignQdiscs m_foreign;
     TrafficControlChanges m_changes;
     UplinkFollower m_follower;
+    const TrafficControlStatistics m_statistics;
 };
