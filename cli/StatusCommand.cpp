@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "CliError.h"
 #include "HelperStateText.h"
+#include "StatisticsText.h"
 #include "TaskDeadline.h"
 #include "TerminalText.h"
 #include "ThrottleCommands.h"
 #include "ThrottleControl.h"
 #include "ThrottleError.h"
 
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 namespace {
 
@@ -16,17 +19,48 @@ namespace {
 constexpr int kThrottlingOffStatus = 3;
 
 constexpr QLatin1StringView statusJsonOption{"json"};
+constexpr QLatin1StringView statusStatisticsOption{"stats"};
+
+// Two readings a second apart, so that the rate is what passed in between;
+// the helper's own readings are at most half a second old, so the second is
+// always a new one.
+struct LiveReading {
+    std::optional<ShaperStatistics> earlier;
+    std::optional<ShaperStatistics> latest;
+    QString failure;
+};
+
+LiveReading readLiveFigures(HelperClient& helper) {
+    LiveReading live;
+    try {
+        live.earlier = waitWithDeadline(helper.readStatistics(), kHelperDeadline);
+        QEventLoop pause;
+        QTimer::singleShot(std::chrono::seconds(1), &pause, &QEventLoop::quit);
+        pause.exec();
+        live.latest = waitWithDeadline(helper.readStatistics(), kHelperDeadline);
+    } catch (const ThrottleError& failure) {
+        live.failure = failure.description();
+    } catch (const DeadlineExceeded&) {
+        live.failure = QStringLiteral("The helper did not answer in time");
+    }
+    return live;
+}
 
 void runStatus(CommandContext& context, const QCommandLineParser& parser) {
     std::optional<ServiceStatus> registration;
     // Without a helper nothing can throttle.
     HelperState state;
     std::optional<QString> error;
+    const bool statistics = parser.isSet(QString(statusStatisticsOption));
+    LiveReading live;
     try {
         ThrottleControl control;
         registration = control.registration.daemonStatus();
         if (*registration == ServiceStatus::enabled) {
             state = waitWithDeadline(control.connection.readState(), kHelperDeadline);
+        }
+        if (statistics && state.active) {
+            live = readLiveFigures(control.connection);
         }
     } catch (const CliError& failure) {
         error = failure.messages.join(u'\n');
@@ -47,7 +81,7 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
     const QString helper =
         registration ? ServiceRegistration::statusName(*registration) : QStringLiteral("unknown");
     if (parser.isSet(QString(statusJsonOption))) {
-        const QJsonObject record{
+        QJsonObject record{
             {"helper", registration ? QJsonValue(helper) : QJsonValue()},
             {"helperStatus",
              registration ? QJsonValue(static_cast<int>(*registration)) : QJsonValue()},
@@ -60,6 +94,13 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
                       : QJsonValue()},
             {"error", error ? QJsonValue(*error) : QJsonValue()},
         };
+        if (statistics) {
+            record.insert("statistics", live.latest
+                                            ? StatisticsText::record(*live.latest, live.earlier)
+                                            : QJsonValue());
+            record.insert("statisticsError",
+                          live.failure.isEmpty() ? QJsonValue() : QJsonValue(live.failure));
+        }
         context.out << TerminalText::json(QJsonDocument(record), QJsonDocument::Indented);
     } else {
         context.out << "Helper: " << helper << '\n'
@@ -72,6 +113,11 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
             context.out << "Owner: " << HelperStateText::owner(*owner) << '\n'
                         << "Held: " << (owner->held ? "yes, until its owner disconnects" : "no")
                         << '\n';
+        }
+        if (live.latest) {
+            context.out << "Live: " << StatisticsText::line(*live.latest, live.earlier) << '\n';
+        } else if (!live.failure.isEmpty()) {
+            context.out << "Live: unavailable: " << TerminalText::line(live.failure) << '\n';
         }
         if (!state.failure.isEmpty()) {
             context.out << "Clean-up: " << TerminalText::line(state.failure) << '\n';
@@ -98,7 +144,12 @@ Command statusCommand() {
             .details = QStringLiteral("Exits with 0 when throttling is on, 3 when it is off and 1 "
                                       "when that cannot be told."),
             .options = {QCommandLineOption(QString(statusJsonOption),
-                                           QStringLiteral("Print the status as JSON."))},
+                                           QStringLiteral("Print the status as JSON.")),
+                        QCommandLineOption(
+                            QString(statusStatisticsOption),
+                            QStringLiteral("While throttling is on, also show what the shaping "
+                                           "does, measured over a second: the rate, the packets "
+                                           "dropped and the queue, per direction."))},
             .run = runStatus,
             .writesStores = false};
 }

@@ -46,6 +46,34 @@ inline constexpr const char* kSince = "since";
 inline constexpr const char* kHeld = "held";
 } // namespace Owner
 
+// The dictionary of GetStatistics: what the shaping in force has done, per
+// direction, summed over the shaped uplinks.
+namespace Statistics {
+// b: shaping is (or may still be) in force; without it nothing else is sent.
+inline constexpr const char* kActive = "active";
+// t: when the figures were read, in milliseconds of the helper's monotonic
+// clock. A rate is the difference of two readings' bytes over theirs.
+inline constexpr const char* kTakenAt = "takenAt";
+// a{sv} each, keyed as below; absent when no shaper of that direction was
+// found (being set up or taken down just then).
+inline constexpr const char* kDownload = "download";
+inline constexpr const char* kUpload = "upload";
+
+// t: what the shaper passed on since it was set up, link-layer headers
+// included.
+inline constexpr const char* kBytes = "bytes";
+inline constexpr const char* kPackets = "packets";
+// t: the packets the loss setting dropped and those a full queue dropped,
+// together: netem and dummynet count both in one counter.
+inline constexpr const char* kDropped = "dropped";
+// t: what waits in the shaper now, behind the rate or for its delay.
+inline constexpr const char* kQueuedPackets = "queuedPackets";
+inline constexpr const char* kQueuedBytes = "queuedBytes";
+// t, only where the direction's bandwidth is limited: how long what waits
+// takes to leave at that rate.
+inline constexpr const char* kQueueMs = "queueMs";
+} // namespace Statistics
+
 // The most of a description the helper keeps; longer ones are refused.
 inline constexpr int kMaxDescriptionLength = 200;
 

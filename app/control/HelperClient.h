@@ -2,6 +2,7 @@
 #pragma once
 
 #include "HelperState.h"
+#include "ShaperStatistics.h"
 #include "ThrottleParameters.h"
 
 #include <QCoro/QCoroTask>
@@ -35,6 +36,9 @@ public:
     virtual QCoro::Task<> releaseThrottling() = 0;
     // The helper's state now; it answers at once, never behind a change.
     virtual QCoro::Task<HelperState> readState() = 0;
+    // What the shaping in force has done, read by the helper within the last
+    // half second; never behind a change.
+    virtual QCoro::Task<ShaperStatistics> readStatistics() = 0;
 
     // From now on, publishes the helper's state through helperStateChanged:
     // once at once (as read), then after every change the helper announces,

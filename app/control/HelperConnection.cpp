@@ -4,6 +4,7 @@
 #include "HelperProtocolInterface.h"
 #include "ThrottleMethodChooser.h"
 
+#include <QDBusArgument>
 #include <QPointer>
 #include <QTextStream>
 
@@ -97,6 +98,16 @@ QCoro::Task<> HelperConnection::releaseThrottling() {
 
 QCoro::Task<HelperState> HelperConnection::readState() {
     co_return co_await m_stateFollower.read();
+}
+
+QCoro::Task<ShaperStatistics> HelperConnection::readStatistics() {
+    QDBusPendingCall call = m_busConnection.callableProxy().GetStatistics();
+    const QDBusMessage reply =
+        co_await m_replies.dictionaryReplyOf(std::move(call), m_busConnection.life());
+    const QVariant wire = reply.arguments().value(0);
+    co_return ShaperStatistics::fromWire(wire.typeId() == qMetaTypeId<QDBusArgument>()
+                                             ? qdbus_cast<QVariantMap>(wire.value<QDBusArgument>())
+                                             : wire.toMap());
 }
 
 void HelperConnection::followState() {

@@ -54,6 +54,7 @@ public:
                                  bool hold) override;
     QCoro::Task<> releaseThrottling() override;
     QCoro::Task<HelperState> readState() override;
+    QCoro::Task<ShaperStatistics> readStatistics() override;
     void followState() override;
 
 private:

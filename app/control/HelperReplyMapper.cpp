@@ -54,9 +54,9 @@ QCoro::Task<bool> HelperReplyMapper::statusOf(QDBusPendingCall call,
     return awaitStatus(std::move(call), connectionLife, m_diagnostics);
 }
 
-QCoro::Task<QDBusMessage> HelperReplyMapper::stateReplyOf(QDBusPendingCall call,
-                                                          QObject& connectionLife) const {
-    return awaitState(std::move(call), connectionLife, m_diagnostics);
+QCoro::Task<QDBusMessage> HelperReplyMapper::dictionaryReplyOf(QDBusPendingCall call,
+                                                               QObject& connectionLife) const {
+    return awaitDictionary(std::move(call), connectionLife, m_diagnostics);
 }
 
 QCoro::Task<> HelperReplyMapper::awaitOutcome(HelperCall call, QObject& connectionLife,
@@ -81,9 +81,9 @@ QCoro::Task<bool> HelperReplyMapper::awaitStatus(QDBusPendingCall call, QObject&
     co_return reply.arguments().at(0).toBool();
 }
 
-QCoro::Task<QDBusMessage> HelperReplyMapper::awaitState(QDBusPendingCall call,
-                                                        QObject& connectionLife,
-                                                        Diagnostics diagnostics) {
+QCoro::Task<QDBusMessage> HelperReplyMapper::awaitDictionary(QDBusPendingCall call,
+                                                             QObject& connectionLife,
+                                                             Diagnostics diagnostics) {
     QDBusMessage reply = co_await replyOf(std::move(call), connectionLife);
     throwUnlessAnswered(reply, u"a{sv}", diagnostics);
     co_return reply;

@@ -37,16 +37,17 @@ public:
     QCoro::Task<> outcomeOf(HelperCall call, QObject& connectionLife) const;
     // GetStatus: whether throttling is active.
     QCoro::Task<bool> statusOf(QDBusPendingCall call, QObject& connectionLife) const;
-    // GetState: a reply that carries the state dictionary.
-    QCoro::Task<QDBusMessage> stateReplyOf(QDBusPendingCall call, QObject& connectionLife) const;
+    // GetState, GetStatistics: a reply that carries a dictionary.
+    QCoro::Task<QDBusMessage> dictionaryReplyOf(QDBusPendingCall call,
+                                                QObject& connectionLife) const;
 
 private:
     static QCoro::Task<> awaitOutcome(HelperCall call, QObject& connectionLife,
                                       Diagnostics diagnostics);
     static QCoro::Task<bool> awaitStatus(QDBusPendingCall call, QObject& connectionLife,
                                          Diagnostics diagnostics);
-    static QCoro::Task<QDBusMessage> awaitState(QDBusPendingCall call, QObject& connectionLife,
-                                                Diagnostics diagnostics);
+    static QCoro::Task<QDBusMessage> awaitDictionary(QDBusPendingCall call, QObject& connectionLife,
+                                                     Diagnostics diagnostics);
     // The reply, or an error when the connection closes first: nothing may
     // wait for ever on a call that can no longer be answered.
     static QCoro::Task<QDBusMessage> replyOf(QDBusPendingCall call, QObject& connectionLife);

@@ -46,7 +46,7 @@ QCoro::Task<HelperState> HelperStateFollower::read() {
     // either may be gone when the answer comes.
     const QPointer<HelperStateFollower> alive(this);
     const QPointer<QObject> connectionLife = &m_bus.life();
-    const QDBusMessage reply = co_await m_replies.stateReplyOf(std::move(call), m_bus.life());
+    const QDBusMessage reply = co_await m_replies.dictionaryReplyOf(std::move(call), m_bus.life());
     const HelperState state = decodedState(reply.arguments().constFirst(), self);
     if (alive && connectionLife && m_following) {
         answeredBy(reply.service());

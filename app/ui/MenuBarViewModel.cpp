@@ -21,7 +21,6 @@ void start(QCoro::Task<> task) {
     Q_UNUSED(task);
 }
 
-
 } // namespace
 
 MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
@@ -40,6 +39,7 @@ MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
     , m_navigator(navigator)
     , m_statsLine(throttleService, clock)
     , m_countdown(throttleService, defaults, notifications, clock)
+    , m_liveStatistics(throttleService)
     , m_helperWarning(throttleService, registration)
     , m_profileRows(throttleService, profileManager)
     , m_quit(throttleService, std::move(quitAction)) {

@@ -3,6 +3,7 @@
 
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
+#include "LiveStatisticsModel.h"
 #include "NotificationCenter.h"
 #include "PanelHelperWarning.h"
 #include "PanelProfileRows.h"
@@ -47,6 +48,7 @@ class MenuBarViewModel final : public QObject {
     Q_PROPERTY(PanelProfileRows* profileRows READ profileRows CONSTANT)
     Q_PROPERTY(CompactStatsLineModel* statsLine READ statsLine CONSTANT)
     Q_PROPERTY(AutoOffCountdownModel* countdown READ countdown CONSTANT)
+    Q_PROPERTY(LiveStatisticsModel* liveStatistics READ liveStatistics CONSTANT)
 
 public:
     // quitAction runs the application's own quit steps; the clock gives the
@@ -86,6 +88,7 @@ public:
     PanelProfileRows* profileRows() { return &m_profileRows; }
     CompactStatsLineModel* statsLine() { return &m_statsLine; }
     AutoOffCountdownModel* countdown() { return &m_countdown; }
+    LiveStatisticsModel* liveStatistics() { return &m_liveStatistics; }
 
     // Each time the panel comes on screen.
     Q_INVOKABLE void appear() { m_helperWarning.appear(); }
@@ -142,6 +145,7 @@ private:
 
     CompactStatsLineModel m_statsLine;
     AutoOffCountdownModel m_countdown;
+    LiveStatisticsModel m_liveStatistics;
     PanelHelperWarning m_helperWarning;
     PanelProfileRows m_profileRows;
     QuitAfterRemovingThrottling m_quit;

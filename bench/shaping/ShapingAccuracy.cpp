@@ -3,7 +3,8 @@
 // duplication with the traffic-control backend inside a private pair of
 // network namespaces and prints what real traffic measured against what was
 // requested, then how long a bulk download queues at each rate, with
-// offloads on (or off with --offloads-off). Exits 1 when a figure
+// offloads on (or off with --offloads-off), and the helper's own statistics
+// against what the traffic measured. Exits 1 when a figure
 // is outside its target. Where the kernel cannot shape or namespaces cannot
 // be made it says so and exits 0, or 1 when given --must-measure.
 #include "CommandExecutor.h"
@@ -24,6 +25,7 @@
 #include <numeric>
 #include <optional>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -67,6 +69,18 @@ public:
     void disable() {
         const NetnsScope scope(m_pair.fd(Side::shaped));
         m_manager.disableThrottling();
+    }
+    // The helper's figures of the download, and when the kernel gave them
+    // (the middle of tc's run).
+    std::pair<DirectionStatistics, std::chrono::steady_clock::time_point> downloadFigures() const {
+        const NetnsScope scope(m_pair.fd(Side::shaped));
+        const auto asked = std::chrono::steady_clock::now();
+        const ShapingStatistics statistics = m_manager.statistics();
+        const auto answered = std::chrono::steady_clock::now();
+        if (!statistics.download) {
+            throw std::runtime_error("the helper found no download shaper");
+        }
+        return {*statistics.download, asked + (answered - asked) / 2};
     }
     double minimumRoundTripMs(int probes, std::chrono::milliseconds timeout) const {
         return TrafficProbe::minimumRoundTripMs(m_pair, false, probes, timeout);
@@ -325,8 +339,10 @@ void measureLoss(Bench& bench) {
     for (const auto& [loss, correlation, count] :
          {Request{1, 0, 10'000}, Request{10, 0, 10'000}, Request{5, 50, 15'000}}) {
         bench.enable({.packetLossPercent = loss, .lossCorrelationPercent = correlation});
+        const DirectionStatistics before = bench.downloadFigures().first;
         const std::vector<std::uint32_t> order =
             TrafficProbe::udpArrivalOrder(bench.pair(), Direction::download, false, count, 300ms);
+        const DirectionStatistics after = bench.downloadFigures().first;
         std::vector<bool> arrived(count, false);
         for (const std::uint32_t number : order) {
             arrived[std::min<std::uint32_t>(number, count - 1)] = true;
@@ -348,6 +364,13 @@ void measureLoss(Bench& bench) {
                      format(" (%.2f exp.)", expectedRun),
                  std::abs(measuredLoss - loss) <= 1.0 &&
                      std::abs(meanRun - expectedRun) <= 0.15 * expectedRun);
+        // What the helper says it dropped, against what the receiver missed.
+        const double dropped = static_cast<double>(after.dropped - before.dropped);
+        const double offered = dropped + static_cast<double>(after.packets - before.packets);
+        const double droppedShare = offered > 0 ? 100.0 * dropped / offered : 0;
+        printRow("  helper's drop share", format("%.2f %% lost", measuredLoss),
+                 format("%.2f %% of ", droppedShare) + format("%.0f packets", offered),
+                 std::abs(droppedShare - measuredLoss) <= 1.0);
     }
 }
 
@@ -377,6 +400,29 @@ void measureReorderAndDuplicates(Bench& bench) {
     printRow("UDP duplication", format("%.0f %% twice", percent),
              format("%.2f %%, ", duplicated) + std::to_string(lost) + " lost",
              std::abs(duplicated - percent) <= 1.0 && lost == 0);
+}
+
+// The rate the helper reports for a bulk download at 1 Mbit/s, against what
+// the receiver measured (on the wire, as the helper counts it): two readings
+// of its counters well inside the receiver's window, where the rate is steady.
+void measureReportedRate(Bench& bench) {
+    constexpr auto warmUp = 1500ms;
+    constexpr auto measure = 3000ms;
+    bench.enable(125'000, 0, kRateRoundTripMs, 0.0);
+    auto bulk = std::async(std::launch::async, [&] {
+        return TrafficProbe::tcpGoodputBitsPerSecond(bench.pair(), Direction::download, false,
+                                                     warmUp, measure);
+    });
+    std::this_thread::sleep_for(warmUp + 200ms);
+    const auto [first, firstAt] = bench.downloadFigures();
+    std::this_thread::sleep_for(measure - 400ms);
+    const auto [last, lastAt] = bench.downloadFigures();
+    const double receiver = bulk.get() * kWirePerPayload;
+    const double reported = static_cast<double>(last.bytes - first.bytes) * 8 /
+                            std::chrono::duration<double>(lastAt - firstAt).count();
+    printRow("helper's rate, download", "1 Mbit/s",
+             format("%.3f Mbit/s (receiver %.3f)", reported / 1e6, receiver / 1e6),
+             std::abs(reported - receiver) <= 0.05 * receiver);
 }
 
 // The profile with the slowest download of the built-in ones ("Edge": 240
@@ -448,6 +494,7 @@ int main(int argc, char** argv) {
         std::vector<QueueFigure> queues = measureRates(*bench, baselineMs);
         measureDelays(*bench, baselineMs);
         measureLoss(*bench);
+        measureReportedRate(*bench);
         measureJitter(*bench, baselineMs);
         measureReorderAndDuplicates(*bench);
         queues.push_back(measureSlowProfileQueue(*bench, baselineMs));

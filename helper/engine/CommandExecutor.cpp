@@ -49,13 +49,16 @@ void CommandExecutor::endRunsBy(Clock::time_point deadline) const noexcept {
 }
 
 CommandResult CommandExecutor::execute(const std::string& executablePath,
-                                       const std::vector<std::string>& arguments) const {
+                                       const std::vector<std::string>& arguments,
+                                       Logging logging) const {
     const std::string commandLine = joinCommandLine(executablePath, arguments);
     const Clock::time_point callDeadline = t_callDeadline;
     if (Clock::now() >= callDeadline) {
         throw CommandTimeout("Command not started: its call ran out of time: " + commandLine);
     }
-    m_logger.log("Executing: " + commandLine);
+    if (logging == Logging::everyRun) {
+        m_logger.log("Executing: " + commandLine);
+    }
     const ToolDeadline deadline(m_timeLimit, callDeadline, m_stop);
 
     ToolLaunch launch(executablePath, arguments);

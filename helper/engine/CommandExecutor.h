@@ -32,11 +32,16 @@ public:
     CommandExecutor(const CommandExecutor&) = delete;
     CommandExecutor& operator=(const CommandExecutor&) = delete;
 
+    // Which runs the log shows: every run is the rule, since they change the
+    // network; a reading repeated every second would bury those lines.
+    enum class Logging { everyRun, failuresOnly };
+
     // Throws std::system_error, whose what() is the OS's description, when the
     // program cannot be started, and CommandTimeout. A non-zero exit status is
     // not an error here.
     CommandResult execute(const std::string& executablePath,
-                          const std::vector<std::string>& arguments) const;
+                          const std::vector<std::string>& arguments,
+                          Logging logging = Logging::everyRun) const;
 
     void executeIgnoringErrors(const std::string& executablePath,
                                const std::vector<std::string>& arguments) const noexcept;

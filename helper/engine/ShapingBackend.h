@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ShapingPlan.h"
+#include "ShapingStatistics.h"
 #include "ThrottleParameters.h"
 
 #include <optional>
@@ -45,4 +46,10 @@ public:
 
     // While shaping: shapes uplinks that came up or were re-created since.
     virtual void followUplinks() noexcept {}
+
+    // What the shaping in force has passed, dropped and queued so far. Runs
+    // on a thread of its own while the other calls may run: it takes none of
+    // their locks and changes nothing, so a reading never waits for a change.
+    // Throws HelperError, or the runner's errors.
+    virtual ShapingStatistics statistics() const = 0;
 };

@@ -42,6 +42,10 @@ public:
     // Shapes uplinks that appeared since the enable; nothing while inactive.
     void followUplinks() noexcept;
 
+    // What the shaping has done so far, read beside whatever change runs,
+    // never after it (see ShapingBackend::statistics).
+    ShapingStatistics statistics() const { return m_backend->statistics(); }
+
     // For the daemon's stop: removes whatever shaping is recorded.
     void shutDown() noexcept;
 

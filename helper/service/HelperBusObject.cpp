@@ -87,7 +87,8 @@ std::vector<HelperBusObject::Route> helperRoutes() {
             VELTRANE_ROUTE(EnableThrottlingAs),
             VELTRANE_ROUTE(EnableThrottlingWithParameters),
             VELTRANE_ROUTE(ReleaseThrottling),
-            VELTRANE_ROUTE(GetState)};
+            VELTRANE_ROUTE(GetState),
+            VELTRANE_ROUTE(GetStatistics)};
 }
 
 void sendError(const QDBusConnection& connection, const QDBusMessage& call, const QString& name,

@@ -8,6 +8,7 @@
 #include "Logger.h"
 #include "ParameterDictionary.h"
 #include "StatePublisher.h"
+#include "StatisticsWire.h"
 #include "ThrottleOwnership.h"
 #include "ThrottleParameters.h"
 #include "ThrottlingManager.h"
@@ -67,11 +68,20 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_calls(logger, m_jobs.get())
     , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure)
     , m_holds(logger, ownership, m_jobs.get(), state)
-    , m_leftovers(logger, m_jobs.get(), ownership, state) {}
+    , m_leftovers(logger, m_jobs.get(), ownership, state) {
+    if (engine != nullptr) {
+        m_statistics =
+            std::make_unique<StatisticsReading>(logger, [engine] { return engine->statistics(); });
+        // Figures read before a change say nothing of the shaping after it.
+        connect(&state, &StatePublisher::stateChanged, m_statistics.get(),
+                &StatisticsReading::forget);
+    }
+}
 
 VeltraneHelper::~VeltraneHelper() {
     // Its jobs are finished before what their outcomes reach goes.
     m_jobs.reset();
+    m_statistics.reset();
 }
 
 void VeltraneHelper::EnableThrottling(const DelayedReply<bool, QString>& reply,
@@ -283,6 +293,23 @@ void VeltraneHelper::GetState(const DelayedReply<QVariantMap>& reply) {
     reply.send(m_state.state());
 }
 
+void VeltraneHelper::GetStatistics(const DelayedReply<QVariantMap>& reply) {
+    m_connections.noteCaller(reply.caller());
+    if (!m_statistics || !m_state.isActive()) {
+        reply.send({{QString::fromUtf8(HelperProtocol::Statistics::kActive), false}});
+        return;
+    }
+    m_statistics->read([this, reply](const StatisticsReading::Reading& reading) {
+        if (!reading.failure.isEmpty()) {
+            reply.sendError(QString::fromLatin1(Error::kFailed), reading.failure);
+            return;
+        }
+        const auto& current = m_ownership.current();
+        reply.send(
+            statisticsToWire(reading, current ? std::optional(current->parameters) : std::nullopt));
+    });
+}
+
 void VeltraneHelper::startUp(const std::function<bool(const QString&)>& isOnBus) {
     m_leftovers.settle(isOnBus);
 }
@@ -298,7 +325,14 @@ void VeltraneHelper::followUplinks() {
 }
 
 bool VeltraneHelper::stop(std::chrono::milliseconds limit, bool keepHold) {
-    const bool stopped = !m_jobs || m_jobs->stop(limit);
+    const auto stopBy = std::chrono::steady_clock::now() + limit;
+    bool stopped = !m_jobs || m_jobs->stop(limit);
+    if (m_statistics) {
+        // What is left of the limit: the executor has ended its tool already.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            stopBy - std::chrono::steady_clock::now());
+        stopped = m_statistics->stop(std::max(left, std::chrono::milliseconds(0))) && stopped;
+    }
     // Everything is removed on the way out, held or not: no one is left to
     // watch a holder. After the last outcomes, which may name an owner.
     const auto& current = m_ownership.current();

@@ -8,6 +8,7 @@
 #include "HoldRegistry.h"
 #include "LeftoverThrottling.h"
 #include "PendingCalls.h"
+#include "StatisticsReading.h"
 
 #include <QObject>
 #include <QString>
@@ -69,6 +70,9 @@ public:
                                         const QString& description, bool hold);
     void ReleaseThrottling(const DelayedReply<>& reply);
     void GetState(const DelayedReply<QVariantMap>& reply);
+    // Open to every local caller, like GetState: the figures say how much
+    // traffic passed, nothing of whose.
+    void GetStatistics(const DelayedReply<QVariantMap>& reply);
 
     // Before the daemon serves: removes what an earlier process left, or
     // applies afresh the throttling it held for a holder that `isOnBus`
@@ -106,4 +110,6 @@ private:
     EnableAdmission m_admission;
     HoldRegistry m_holds;
     LeftoverThrottling m_leftovers;
+    // Beside the engine's jobs, never behind them.
+    std::unique_ptr<StatisticsReading> m_statistics;
 };

@@ -3,6 +3,7 @@
 
 #include "CommandBuilder.h"
 #include "CommandExecutor.h"
+#include "DummynetStatistics.h"
 #include "FileAccess.h"
 #include "HelperError.h"
 #include "Logger.h"
@@ -104,6 +105,10 @@ void PfDummynetBackend::removeTemporaryLeftovers() noexcept {
         status.st_uid == ::geteuid() && ::unlink(m_paths.anchorRules.c_str()) == 0) {
         m_logger.log("Removed leftover temporary file " + m_paths.anchorRules);
     }
+}
+
+ShapingStatistics PfDummynetBackend::statistics() const {
+    return DummynetStatistics(m_executor, m_paths.dnctl).read();
 }
 
 void PfDummynetBackend::note(const ChangeRecord::Entry& entry) {

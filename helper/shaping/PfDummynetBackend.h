@@ -27,6 +27,7 @@ public:
     void removeShaping() override;
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;
+    ShapingStatistics statistics() const override;
 
 private:
     void note(const ChangeRecord::Entry& entry);

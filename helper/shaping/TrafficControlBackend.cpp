@@ -38,7 +38,8 @@ TrafficControlBackend::TrafficControlBackend(const Logger& logger, const Command
     , m_tools(executor, paths.tc, *m_devices, batchBeside(paths))
     , m_foreign(*m_devices)
     , m_changes(logger, m_tools, paths.changeRecord)
-    , m_follower(logger, std::move(uplinks), m_foreign, m_changes) {}
+    , m_follower(logger, std::move(uplinks), m_foreign, m_changes)
+    , m_statistics(executor, paths.tc, paths.changeRecord) {}
 
 void TrafficControlBackend::applyShaping(const ShapingPlan& plan) {
     const std::vector<Uplink> uplinks = m_follower.uplinks();

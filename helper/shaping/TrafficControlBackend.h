@@ -6,6 +6,7 @@
 #include "KernelDevices.h"
 #include "ShapingBackend.h"
 #include "TrafficControlChanges.h"
+#include "TrafficControlStatistics.h"
 #include "TrafficControlTools.h"
 #include "UplinkFollower.h"
 #include "Uplinks.h"
@@ -43,6 +44,7 @@ public:
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;
     void followUplinks() noexcept override;
+    ShapingStatistics statistics() const override { return m_statistics.read(); }
 
 private:
     const Logger& m_logger;
@@ -51,4 +53,5 @@ private:
     const ForeignQdiscs m_foreign;
     TrafficControlChanges m_changes;
     UplinkFollower m_follower;
+    const TrafficControlStatistics m_statistics;
 };

@@ -70,6 +70,9 @@ public:
     int releases = 0;
     // Reads of either kind.
     int statusQueries = 0;
+    // What each statistics reading answers, and how many were asked.
+    ShaperStatistics statistics;
+    int statisticsReads = 0;
     bool active = false;
     std::optional<ThrottleParameters> configuration;
     std::optional<ThrottleOwner> owner;
@@ -163,6 +166,14 @@ public:
         ++statusQueries;
         failIfTold();
         co_return state();
+    }
+    QCoro::Task<ShaperStatistics> readStatistics() override {
+        ++statisticsReads;
+        co_await Gate{this};
+        failIfTold();
+        // A copy: QCoro moves from what co_return is given.
+        ShaperStatistics reading = statistics;
+        co_return reading;
     }
     void followState() override {
         m_following = true;

@@ -32,7 +32,8 @@ TEST(HelperReplyMapperTest, TheHelpersNamedErrorsAreTheirCasesAndOtherErrorsTheB
             EXPECT_EQ(failureOf(replies.outcomeOf({answer(name), form}, connectionLife)), expected)
                 << name;
         }
-        EXPECT_EQ(failureOf(replies.stateReplyOf(answer(name), connectionLife)), expected) << name;
+        EXPECT_EQ(failureOf(replies.dictionaryReplyOf(answer(name), connectionLife)), expected)
+            << name;
     }
     // Only what the bus said is worth a diagnostic line.
     EXPECT_EQ(diagnostics.size(), 3);

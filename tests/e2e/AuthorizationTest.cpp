@@ -135,8 +135,13 @@ TEST_F(AuthorizationTest, TheInstalledBusPolicyLetsOnlyRootOwnTheNameAndAnyoneCa
                 testing::HasSubstr("AccessDenied"));
     // The members beside the nine reach the daemon too, which then judges
     // the call itself.
-    EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.GetState").toStdString(),
-                testing::StartsWith("method return"));
+    for (const char* member : {"GetState", "GetStatistics"}) {
+        EXPECT_THAT(callAsNobody(helper, QStringLiteral("com.veltrane.HelperProtocol.") +
+                                             QLatin1StringView(member))
+                        .toStdString(),
+                    testing::StartsWith("method return"))
+            << member;
+    }
     for (const char* member : {"EnableThrottlingAs", "EnableThrottlingWithParameters"}) {
         EXPECT_THAT(callAsNobody(helper, QStringLiteral("com.veltrane.HelperProtocol.") +
                                              QLatin1StringView(member))

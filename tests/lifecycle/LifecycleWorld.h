@@ -97,6 +97,7 @@ public:
         }
         co_return state;
     }
+    QCoro::Task<ShaperStatistics> readStatistics() override { return m_helper.readStatistics(); }
     void followState() override {}
 
 private:

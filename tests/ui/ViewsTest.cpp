@@ -9,6 +9,7 @@
 #include "ViewHarness.h"
 #include "WindowRegistry.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -436,6 +437,46 @@ private Q_SLOTS:
         QVERIFY(!view.window().isVisible());
     }
 
+    // The live figures are asked for once a second while the panel is on
+    // screen, and not once while it is hidden.
+    void liveFiguresAreAskedForOnlyWhileThePanelIsOnScreen() {
+        UiWorld world;
+        world.helper.statistics = {true, 10'000,
+                                   ShaperDirection{.bytes = 1'000, .dropped = 3, .queueMs = 120},
+                                   ShaperDirection{.bytes = 10}};
+        const auto panel = world.panel();
+        panel->selectProfile(world.named("3G"));
+        QCOMPARE(world.helper.statisticsReads, 0);
+        panel->handleToggle(true);
+        ViewHarness view("MenuBarView", panel.get());
+        QTRY_VERIFY(view.shows("liveDownload"));
+        world.helper.statistics.takenAtMs = 11'000;
+        world.helper.statistics.download->bytes = 101'000;
+        const auto shown = [&view](const char* name) {
+            return view.text(QString::fromLatin1(name)).replace(QChar(0x00a0), u' ');
+        };
+        QTRY_COMPARE(shown("liveDownload"),
+                     QStringLiteral("↓ 800 Kbps · 3 dropped · queue 120 ms"));
+        // A screen reader reads words, not arrows and dots.
+        QAccessibleInterface* read =
+            QAccessible::queryAccessibleInterface(view.find("liveDownload"));
+        QVERIFY(read);
+        QCOMPARE(read->text(QAccessible::Name),
+                 QStringLiteral("Download 800 Kbps, 3 dropped, queue 120 ms"));
+        QCOMPARE(shown("liveUpload"), QStringLiteral("↑ 0.0 Kbps · 0 dropped · queue 0 pkts"));
+
+        view.window().hide();
+        QTRY_VERIFY(!view.root()->property("shown").toBool());
+        const int reads = world.helper.statisticsReads;
+        QTest::qWait(2'500);
+        QCOMPARE(world.helper.statisticsReads, reads);
+        view.window().show();
+        QTRY_VERIFY(world.helper.statisticsReads > reads);
+
+        view.click("stopButton");
+        QTRY_VERIFY(!view.shows("liveDownload"));
+    }
+
     void everyControlOfEveryViewIsReachedByTabAndShowsTheFocusRing() {
         UiWorld world;
         const ThrottleProfile custom = world.addCustom("Hotel");
@@ -585,12 +626,24 @@ private Q_SLOTS:
             panel->selectProfile(world.named("Very Bad Network"));
             panel->handleToggle(true);
             world.now = world.now.addSecs(36'061);
+            world.helper.statistics = {
+                true, 10'000, ShaperDirection{.bytes = 1'000, .dropped = 999'499, .queueMs = 9'949},
+                ShaperDirection{.bytes = 10, .dropped = 9'999, .queuedPackets = 11'082}};
             ViewHarness view("MenuBarView", panel.get());
             QCOMPARE(view.find("title")->property("font").value<QFont>().pixelSize(), pixels);
             // The longest conditions and ten hours on the clock: the time
             // stays on the conditions' line, inside the card.
             const QQuickItem* time = view.find("statsDuration");
             QTRY_COMPARE(time->property("text").toString(), QStringLiteral(" · 10:01:01"));
+            // The widest live figures keep every part whole, inside the card.
+            for (const char* name : {"liveDownload", "liveUpload"}) {
+                const QQuickItem* figures = view.find(QString::fromLatin1(name));
+                QTRY_VERIFY(figures->isVisible());
+                QVERIFY(figures->property("contentWidth").toReal() <= figures->width());
+                QVERIFY(figures->property("lineCount").toInt() <= 2);
+                QVERIFY(figures->mapToItem(view.find("activeSection"), QPointF(figures->width(), 0))
+                            .x() <= view.find("activeSection")->width());
+            }
             QCOMPARE(time->y(), view.find("statsConditions")->y());
             QVERIFY(time->x() + time->width() <= view.find("statsLine")->width());
             QCOMPARE(view.window().width(), 272);

@@ -4,8 +4,8 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// The running throttle: its summary, the auto-off countdown and a button
-// to stop. It fades in while sliding down from the header, and out again.
+// The running throttle: its summary, what the shaping does right now, the
+// auto-off countdown and a button to stop. It fades in while sliding down from the header, and out again.
 Item {
     id: section
 
@@ -48,6 +48,11 @@ Item {
             CompactStatsLine {
                 width: parent.width
                 model: section.viewModel.statsLine
+                running: section.panelShown && section.shown
+            }
+            LiveFigures {
+                width: parent.width
+                model: section.viewModel.liveStatistics
                 running: section.panelShown && section.shown
             }
             AutoOffCountdown {

@@ -34,6 +34,7 @@ struct SoftwareUpdateViewModelForeign {
 #include "AdvancedConditionsModel.h"
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
+#include "LiveStatisticsModel.h"
 #include "MenuBarViewModel.h"
 #include "PanelHelperWarning.h"
 #include "PanelProfileRows.h"
@@ -51,6 +52,13 @@ struct CompactStatsLineModelForeign {
     Q_GADGET
     QML_FOREIGN(CompactStatsLineModel)
     QML_NAMED_ELEMENT(CompactStatsLineModel)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct LiveStatisticsModelForeign {
+    Q_GADGET
+    QML_FOREIGN(LiveStatisticsModel)
+    QML_NAMED_ELEMENT(LiveStatisticsModel)
     QML_UNCREATABLE("Part of MenuBarViewModel")
 };
 

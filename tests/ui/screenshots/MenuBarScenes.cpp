@@ -39,6 +39,22 @@ const bool menuBarScenesRegistered = [] {
         panel.handleToggle(true);
         world.now = world.now.addSecs(36'061);
     });
+    // The live figures at their widest: a rate past a megabit, thousands
+    // dropped, a queue of seconds, and an unlimited upload told in packets.
+    panelScene("panel-on-live-figures", [](UiWorld& world, MenuBarViewModel& panel) {
+        panel.selectProfile(world.named("Very Bad Network"));
+        panel.handleToggle(true);
+        world.now = world.now.addSecs(65);
+        const auto readAt = [&](quint64 takenAtMs, quint64 downloadBytes) {
+            world.helper.statistics = {
+                true, takenAtMs,
+                ShaperDirection{.bytes = downloadBytes, .dropped = 12'345, .queueMs = 2'480},
+                ShaperDirection{.bytes = downloadBytes / 9, .queuedPackets = 11'082}};
+            panel.liveStatistics()->refresh();
+        };
+        readAt(10'000, 1'000'000);
+        readAt(11'000, 1'153'750);
+    });
     panelScene("panel-on-other-owner", [](UiWorld& world, MenuBarViewModel& panel) {
         panel.selectProfile(world.named("LTE"));
         world.service.followProfiles(world.profiles);

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#include "StatisticsText.h"
+
+#include "LiveFigureText.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+namespace {
+
+using LiveFigureText::Direction;
+
+std::optional<double> rateOf(const ShaperStatistics& reading,
+                             const std::optional<ShaperStatistics>& earlier, Direction direction) {
+    return earlier ? LiveFigureText::bitsPerSecond(*earlier, reading, direction) : std::nullopt;
+}
+
+QJsonValue counter(quint64 value) {
+    return QJsonValue(static_cast<qint64>(value));
+}
+
+QJsonValue directionRecord(const std::optional<ShaperDirection>& figures,
+                           std::optional<double> rate) {
+    if (!figures) {
+        return QJsonValue();
+    }
+    return QJsonObject{
+        {"bytes", counter(figures->bytes)},
+        {"packets", counter(figures->packets)},
+        {"dropped", counter(figures->dropped)},
+        {"queuedPackets", counter(figures->queuedPackets)},
+        {"queuedBytes", counter(figures->queuedBytes)},
+        {"queueMs", figures->queueMs ? counter(*figures->queueMs) : QJsonValue()},
+        {"bitsPerSecond", rate ? QJsonValue(static_cast<qint64>(*rate)) : QJsonValue()},
+    };
+}
+
+} // namespace
+
+QString StatisticsText::line(const ShaperStatistics& reading,
+                             const std::optional<ShaperStatistics>& earlier) {
+    if (!reading.active) {
+        return QStringLiteral("off");
+    }
+    QStringList parts;
+    for (const Direction direction : {Direction::download, Direction::upload}) {
+        const auto& figures = direction == Direction::download ? reading.download : reading.upload;
+        if (figures) {
+            parts << LiveFigureText::line(direction, *figures, rateOf(reading, earlier, direction));
+        }
+    }
+    return parts.isEmpty() ? QStringLiteral("on, no shaper found")
+                           : parts.join(QStringLiteral(" — "));
+}
+
+QJsonValue StatisticsText::record(const ShaperStatistics& reading,
+                                  const std::optional<ShaperStatistics>& earlier) {
+    if (!reading.active) {
+        return QJsonValue();
+    }
+    return QJsonObject{
+        {"takenAt", counter(reading.takenAtMs)},
+        {"download",
+         directionRecord(reading.download, rateOf(reading, earlier, Direction::download))},
+        {"upload", directionRecord(reading.upload, rateOf(reading, earlier, Direction::upload))},
+    };
+}
