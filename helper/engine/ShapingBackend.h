@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ShapingPlan.h"
+#include "ShapingLayout.h"
 #include "ShapingStatistics.h"
 #include "ThrottleParameters.h"
 
@@ -15,22 +15,26 @@ class ShapingBackend {
 public:
     virtual ~ShapingBackend() = default;
 
-    // Why the mechanism cannot shape `parameters` as asked, naming the
-    // condition; nothing when it can. Asked before anything in force is
-    // touched: a condition it would leave out is refused, never dropped.
-    virtual std::optional<std::string> refusal(const ThrottleParameters&) const {
+    // Why the mechanism cannot shape `parameters` in `scope` as asked,
+    // naming the condition or the scope; nothing when it can. Asked before
+    // anything in force is touched: a condition it would leave out is
+    // refused, never dropped.
+    virtual std::optional<std::string> refusal(const ThrottleParameters&,
+                                               const ThrottleScope&) const {
         return std::nullopt;
     }
 
-    // Throws HelperError, or the runner's errors (a tool that cannot start or
-    // runs too long). What a failure leaves behind is the backend's to say.
-    virtual void applyShaping(const ShapingPlan& plan) = 0;
+    // Shapes every throttle of `layout` from nothing. Throws HelperError, or
+    // the runner's errors (a tool that cannot start or runs too long). What a
+    // failure leaves behind is the backend's to say.
+    virtual void applyShaping(const ShapingLayout& layout) = 0;
 
-    // While `applyShaping` is in force: makes `plan` the shaping in force
-    // without taking it away, so that no packet passes unshaped in between.
+    // While `applyShaping` is in force: makes `layout` the shaping in force
+    // without taking away what stays (a throttle added or ended, another's
+    // conditions changed), so that no packet passes unshaped in between.
     // False when it cannot (the interfaces changed, a tool refused); what it
     // changed until then goes with the clean-up that follows.
-    virtual bool changeShaping(const ShapingPlan&) { return false; }
+    virtual bool changeShaping(const ShapingLayout&) { return false; }
 
     // Removes everything its record lists, carrying on past failing tools.
     // What could not be removed stays on record for the next try, and then

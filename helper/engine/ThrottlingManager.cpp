@@ -25,7 +25,7 @@ void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
     // five reads as it always did.
     m_logger.log("Enabling throttling: " + parameters.logText());
 
-    if (const auto refusal = m_backend->refusal(parameters)) {
+    if (const auto refusal = m_backend->refusal(parameters, ThrottleScope{})) {
         m_logger.log("Refused: " + *refusal);
         throw HelperError::validationFailed(*refusal);
     }
@@ -35,7 +35,7 @@ void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
                      "ms (with loss), upload latency=" + std::to_string(plan.upload.latencyMs) +
                      "ms (no loss)");
     };
-    if (m_isActive && m_backend->changeShaping(plan)) {
+    if (m_isActive && m_backend->changeShaping(ShapingLayout::wholeMachine(plan))) {
         logPipeConfig();
         m_logger.log("Throttling enabled successfully");
         return;
@@ -48,7 +48,7 @@ void ThrottlingManager::enableThrottling(const ThrottleParameters& requested) {
     // the next clean-up.
     m_isActive = false;
     logPipeConfig();
-    m_backend->applyShaping(plan);
+    m_backend->applyShaping(ShapingLayout::wholeMachine(plan));
 
     m_isActive = true;
     m_logger.log("Throttling enabled successfully");

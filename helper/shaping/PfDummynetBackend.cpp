@@ -120,7 +120,14 @@ void PfDummynetBackend::note(const ChangeRecord::Entry& entry) {
     }
 }
 
-std::optional<std::string> PfDummynetBackend::refusal(const ThrottleParameters& parameters) const {
+std::optional<std::string> PfDummynetBackend::refusal(const ThrottleParameters& parameters,
+                                                      const ThrottleScope& scope) const {
+    if (scope.kind() == ThrottleScope::Kind::command) {
+        return std::string("Throttling one command cannot be done with pf and dummynet");
+    }
+    if (!scope.isMachine()) {
+        return std::string("pf and dummynet shape the whole machine only");
+    }
     for (const ThrottleParameters::Field& field : ThrottleParameters::fields()) {
         if (field.optional && field.isSet(parameters)) {
             return std::string(field.name) +
@@ -130,7 +137,12 @@ std::optional<std::string> PfDummynetBackend::refusal(const ThrottleParameters& 
     return std::nullopt;
 }
 
-void PfDummynetBackend::applyShaping(const ShapingPlan& plan) {
+void PfDummynetBackend::applyShaping(const ShapingLayout& layout) {
+    const ScopedPlan* machine = layout.machine();
+    if (machine == nullptr || layout.throttles.size() != 1) {
+        throw HelperError::commandFailed("pf and dummynet shape the whole machine only");
+    }
+    const ShapingPlan& plan = machine->plan;
     note({"pipes", "1", "2"});
     configurePipe(1, plan.download, "Failed to configure download pipe: ");
     // The upload pipe never drops packets: loss is simulated on arrival only.

@@ -22,8 +22,9 @@ public:
 
     // dummynet's pipes take the five conditions every client has always
     // sent, none of those the dictionary of named parameters adds.
-    std::optional<std::string> refusal(const ThrottleParameters& parameters) const override;
-    void applyShaping(const ShapingPlan& plan) override;
+    std::optional<std::string> refusal(const ThrottleParameters& parameters,
+                                       const ThrottleScope& scope) const override;
+    void applyShaping(const ShapingLayout& layout) override;
     void removeShaping() override;
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;

@@ -41,7 +41,20 @@ TrafficControlBackend::TrafficControlBackend(const Logger& logger, const Command
     , m_follower(logger, std::move(uplinks), m_foreign, m_changes)
     , m_statistics(executor, paths.tc, paths.changeRecord) {}
 
-void TrafficControlBackend::applyShaping(const ShapingPlan& plan) {
+std::optional<std::string> TrafficControlBackend::refusal(const ThrottleParameters&,
+                                                          const ThrottleScope& scope) const {
+    if (!scope.isMachine()) {
+        return std::string("Traffic control shapes the whole machine only");
+    }
+    return std::nullopt;
+}
+
+void TrafficControlBackend::applyShaping(const ShapingLayout& layout) {
+    const ScopedPlan* machine = layout.machine();
+    if (machine == nullptr || layout.throttles.size() != 1) {
+        throw HelperError::commandFailed("Traffic control shapes the whole machine only");
+    }
+    const ShapingPlan& plan = machine->plan;
     const std::vector<Uplink> uplinks = m_follower.uplinks();
     if (uplinks.empty()) {
         // Reporting success here would leave the user believing traffic is
@@ -69,7 +82,12 @@ void TrafficControlBackend::applyShaping(const ShapingPlan& plan) {
     m_follower.start(plan, uplinks);
 }
 
-bool TrafficControlBackend::changeShaping(const ShapingPlan& plan) {
+bool TrafficControlBackend::changeShaping(const ShapingLayout& layout) {
+    const ScopedPlan* machine = layout.machine();
+    if (machine == nullptr || layout.throttles.size() != 1) {
+        return false;
+    }
+    const ShapingPlan& plan = machine->plan;
     try {
         const std::vector<Uplink> uplinks = m_follower.uplinks();
         const std::optional<ShapingPlan> before = m_follower.planOn(uplinks);

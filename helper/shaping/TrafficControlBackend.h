@@ -38,8 +38,10 @@ public:
                           const EnginePaths& paths, std::unique_ptr<UplinkSource> uplinks,
                           Devices devices);
 
-    void applyShaping(const ShapingPlan& plan) override;
-    bool changeShaping(const ShapingPlan& plan) override;
+    std::optional<std::string> refusal(const ThrottleParameters& parameters,
+                                       const ThrottleScope& scope) const override;
+    void applyShaping(const ShapingLayout& layout) override;
+    bool changeShaping(const ShapingLayout& layout) override;
     void removeShaping() override;
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;

@@ -18,6 +18,8 @@ struct DirectionShaping {
     double lossCorrelationPercent = 0.0;
     double reorderPercent = 0.0;
     double duplicatePercent = 0.0;
+
+    bool operator==(const DirectionShaping&) const = default;
 };
 
 // A request already split into its two directions: the latency and its
@@ -29,6 +31,8 @@ struct ShapingPlan {
     DirectionShaping upload;
 
     static ShapingPlan from(const ThrottleParameters& parameters);
+
+    bool operator==(const ShapingPlan&) const = default;
 };
 
 // How netem's queue is sized: in full Ethernet frames, and 50 of them behind

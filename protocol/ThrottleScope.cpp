@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#include "ThrottleScope.h"
+
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t kMaxCgroupPathLength = 4096;
+
+// A path below the cgroup2 mount that cannot leave it: relative, without
+// "." or ".." components or empty ones, without control characters.
+bool isCgroupPath(std::string_view path) {
+    if (path.empty() || path.size() > kMaxCgroupPathLength || path.front() == '/' ||
+        path.back() == '/') {
+        return false;
+    }
+    for (const char c : path) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            return false;
+        }
+    }
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        const std::string_view component = path.substr(start, end - start);
+        if (component.empty() || component == "." || component == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+ThrottleScope::Kind ThrottleScope::kind() const {
+    if (!cgroup.empty()) {
+        return Kind::command;
+    }
+    return destinations.empty() ? Kind::machine : Kind::destinations;
+}
+
+std::optional<std::string> ThrottleScope::check() const {
+    if (destinations.size() > kMaxDestinations || names.size() > kMaxDestinations) {
+        return "A throttle can have at most " + std::to_string(kMaxDestinations) + " destinations";
+    }
+    for (const Destination& destination : destinations) {
+        if (destination.kind == Destination::Kind::hostName) {
+            return "Destination " + destination.hostName +
+                   " must be resolved to its addresses before it is sent";
+        }
+    }
+    if (!cgroup.empty() && !destinations.empty()) {
+        return "A throttle's scope is either a command or destinations, not both";
+    }
+    if (!cgroup.empty() && !isCgroupPath(cgroup)) {
+        return "Invalid cgroup path";
+    }
+    return std::nullopt;
+}
