@@ -3,19 +3,37 @@
 
 #include "ShapingBackend.h"
 #include "ThrottleParameters.h"
+#include "ThrottleScope.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 class Logger;
 
-// Turns one set of throttle parameters into traffic shaping in the kernel and
-// takes it away again. One per daemon; every client shares it.
+// Turns throttles into traffic shaping in the kernel and takes them away
+// again: at most one for the whole machine and up to kMaxScopedThrottles
+// scoped ones, shaped together as one layout. One per daemon; every client
+// shares it.
 class ThrottlingManager final {
 public:
+    static constexpr std::size_t kMaxScopedThrottles = 8;
+
+    // One throttle in force. Its id grows with every enable and is never
+    // given again in this process, so that a late request to end a throttle
+    // cannot end the one that replaced it.
+    struct Throttle {
+        std::uint64_t id = 0;
+        int slot = 0;
+        ThrottleScope scope;
+        ThrottleParameters parameters;
+    };
+
     ThrottlingManager(const Logger& logger, std::unique_ptr<ShapingBackend> backend);
     ThrottlingManager(const ThrottlingManager&) = delete;
     ThrottlingManager& operator=(const ThrottlingManager&) = delete;
@@ -26,18 +44,29 @@ public:
     // counts as active.
     std::optional<std::string> removeLeftovers() noexcept;
 
-    // Replaces whatever shaping is in force. Throws HelperError, or the
-    // runner's errors. Parameters that fail the check throw validationFailed
-    // before anything runs.
-    void enableThrottling(const ThrottleParameters& parameters);
+    // The whole machine's scope replaces the whole-machine throttle; any
+    // other adds a scoped throttle beside those in force. Returns the new
+    // throttle's id. Throws HelperError, or the runner's errors. What fails
+    // the checks, the backend's refusal or the bound on scoped throttles
+    // throws validationFailed before anything runs. A failure after that
+    // leaves no throttle in force.
+    std::uint64_t enableThrottling(const ThrottleParameters& parameters,
+                                   const ThrottleScope& scope = {});
 
-    // Always runs the full clean-up, active or not. Throws HelperError when
-    // it cannot tell what to remove; the state is then left as it was. When
-    // some shaping could not be removed it throws cleanupIncomplete, and the
-    // engine stays active: the shaping may still be in force.
+    // Ends one throttle and keeps the others; false, with nothing run, when
+    // no throttle of that id is in force. Throws as enableThrottling.
+    bool endThrottle(std::uint64_t id);
+
+    // Always runs the full clean-up, active or not, and ends every throttle.
+    // Throws HelperError when it cannot tell what to remove; the state is
+    // then left as it was. When some shaping could not be removed it throws
+    // cleanupIncomplete, and the engine stays active: the shaping may still
+    // be in force.
     void disableThrottling();
 
     bool isActive() const;
+    // The throttles in force, oldest first.
+    std::vector<Throttle> throttles() const;
 
     // Shapes uplinks that appeared since the enable; nothing while inactive.
     void followUplinks() noexcept;
@@ -50,13 +79,22 @@ public:
     void shutDown() noexcept;
 
 private:
+    // Only with the lock held, as every member below.
+    std::optional<std::string> refusal(const ThrottleParameters& parameters,
+                                       const ThrottleScope& scope) const;
+    int freeSlot() const;
+    // Makes `next` the shaping in force: changed in place where the backend
+    // can, else removed and applied afresh. On failure nothing is in force.
+    void shape(std::vector<Throttle> next, const std::function<void()>& beforeApply);
+    ShapingLayout layoutOf(const std::vector<Throttle>& throttles) const;
     void cleanupRules();
-    // Only with the lock held. Returns why not everything could be removed.
     std::optional<std::string> removeRecordedShaping(const char* doneMessage) noexcept;
 
     const Logger& m_logger;
     std::unique_ptr<ShapingBackend> m_backend;
     bool m_isActive = false;
+    std::vector<Throttle> m_throttles;
+    std::uint64_t m_lastId = 0;
     // Held for the whole of every enable and disable, tool runs included, so
     // two clients' requests never interleave their commands.
     mutable std::mutex m_stateLock;
