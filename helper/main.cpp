@@ -20,5 +20,5 @@ int main(int argc, char** argv) {
         logger, [&] { return makeShapingBackend(logger, executor, paths, kind); },
         kind == BackendKind::trafficControl);
     return runHelperDaemon(QDBusConnection::systemBus(), logger, executor, std::move(engine),
-                           paths.ownerRecord);
+                           paths);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // veltrane-helper-sandbox: the daemon for tests, never installed. Every path
-// the engine uses lies under --root; --bus picks the bus; --backend and
+// the engine uses lies under --root; --bus picks the bus; --backend (with
+// "stand-in": a backend that shapes every scope by writing its layout to
+// /run/veltrane/layout under the root) and
 // --interfaces pin what the engine shapes with and what it shapes, --netlink
 // has traffic control ask the kernel itself as the installed daemon does;
 // --tool-time-limit shortens the limit of every tool run, --call-deadline
@@ -12,6 +14,7 @@
 #include "HelperDaemon.h"
 #include "Logger.h"
 #include "ShapingBackendFactory.h"
+#include "StandInBackend.h"
 #include "StopSignals.h"
 #include "Uplinks.h"
 
@@ -20,6 +23,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -54,8 +58,8 @@ int main(int argc, char** argv) {
         QStringLiteral("ADDRESS"));
     const QCommandLineOption backendOption(
         QStringLiteral("backend"),
-        QStringLiteral("Shaping backend, pf or tc (default: chosen as in production)."),
-        QStringLiteral("pf|tc"));
+        QStringLiteral("Shaping backend, pf, tc or stand-in (default: chosen as in production)."),
+        QStringLiteral("pf|tc|stand-in"));
     const QCommandLineOption interfacesOption(
         QStringLiteral("interfaces"),
         QStringLiteral("Interfaces traffic control shapes instead of those that are up."),
@@ -90,10 +94,11 @@ int main(int argc, char** argv) {
     const EnginePaths paths = EnginePaths::underRoot(QDir::cleanPath(root).toStdString());
 
     std::optional<BackendKind> backend;
-    if (parser.isSet(backendOption)) {
+    const bool standIn = parser.value(backendOption) == QLatin1String("stand-in");
+    if (parser.isSet(backendOption) && !standIn) {
         backend = backendKindFromName(parser.value(backendOption).toStdString());
         if (!backend) {
-            std::fprintf(stderr, "veltrane-helper-sandbox: --backend is pf or tc\n");
+            std::fprintf(stderr, "veltrane-helper-sandbox: --backend is pf, tc or stand-in\n");
             return 2;
         }
     }
@@ -132,8 +137,14 @@ int main(int argc, char** argv) {
     const bool netlink = parser.isSet(netlinkOption);
     HelperEngine engine = buildHelperEngine(
         logger,
-        [&] { return makeShapingBackend(logger, executor, paths, kind, interfaces, netlink); },
-        watchUplinks);
+        [&]() -> std::unique_ptr<ShapingBackend> {
+            if (standIn) {
+                return std::make_unique<StandInBackend>(
+                    logger, QDir::cleanPath(root).toStdString() + "/run/veltrane/layout");
+            }
+            return makeShapingBackend(logger, executor, paths, kind, interfaces, netlink);
+        },
+        watchUplinks && !standIn);
     return runHelperDaemon(chooseBus(parser.value(busOption)), logger, executor, std::move(engine),
-                           paths.ownerRecord, budget);
+                           paths, budget);
 }

@@ -24,13 +24,35 @@ inline constexpr const char* kActive = "active";
 // newer signal.
 inline constexpr const char* kSerial = "serial";
 // a{sv}, only while active: the parameters in force, keyed by the fields
-// of ThrottleParameters.
+// of ThrottleParameters; of the whole-machine throttle when there is one,
+// else of the newest, so that a client that knows one throttle reads
+// sensibly.
 inline constexpr const char* kConfiguration = "configuration";
-// a{sv}, only while active: who switched it on, keyed as below.
+// a{sv}, only while active: who switched that throttle on, keyed as below.
 inline constexpr const char* kOwner = "owner";
+// aa{sv}, only while a throttle is on: every throttle in force, oldest
+// first, keyed as in Throttle.
 // s, only after a clean-up that could not remove everything.
 inline constexpr const char* kFailure = "failure";
+inline constexpr const char* kThrottles = "throttles";
 } // namespace State
+
+// One throttle of the state's list.
+namespace Throttle {
+// t: its id, given once in the helper's life; EndThrottle takes it.
+inline constexpr const char* kId = "id";
+// a{sv}: what it shapes (ScopeDictionary), empty for the whole machine.
+inline constexpr const char* kScope = "scope";
+// a{sv}: its parameters, as State::kConfiguration.
+inline constexpr const char* kConfiguration = "configuration";
+// a{sv}: who switched it on, keyed as Owner.
+inline constexpr const char* kOwner = "owner";
+} // namespace Throttle
+
+// The key of EnableThrottlingWithParameters' dictionary beside the
+// parameters: a{sv}, the scope (ScopeDictionary); absent for the whole
+// machine.
+inline constexpr const char* kScopeKey = "scope";
 
 namespace Owner {
 // s: the owner's unique bus name.
@@ -84,6 +106,7 @@ inline constexpr const char* kInvalidArguments = "com.veltrane.Error.InvalidArgu
 inline constexpr const char* kFailed = "com.veltrane.Error.Failed";
 inline constexpr const char* kTimedOut = "com.veltrane.Error.TimedOut";
 inline constexpr const char* kNotHolder = "com.veltrane.Error.NotHolder";
+inline constexpr const char* kNoSuchThrottle = "com.veltrane.Error.NoSuchThrottle";
 } // namespace Error
 
 } // namespace HelperProtocol

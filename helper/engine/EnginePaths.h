@@ -18,13 +18,17 @@ struct EnginePaths {
     // Who owns the throttling in force, beside the record, so that a hold
     // outlives a daemon that was killed.
     std::string ownerRecord = "/run/veltrane/owner";
+    // Where the cgroup2 file system is mounted: a command's scope is a
+    // cgroup below it.
+    std::string cgroupRoot = "/sys/fs/cgroup";
 
     // The same paths with `root` put in front of each; `root` is an absolute
     // folder without a trailing slash.
     static EnginePaths underRoot(const std::string& root) {
         EnginePaths paths;
-        for (std::string* path : {&paths.dnctl, &paths.pfctl, &paths.pfConf, &paths.anchorRules,
-                                  &paths.tc, &paths.ip, &paths.changeRecord, &paths.ownerRecord}) {
+        for (std::string* path :
+             {&paths.dnctl, &paths.pfctl, &paths.pfConf, &paths.anchorRules, &paths.tc, &paths.ip,
+              &paths.changeRecord, &paths.ownerRecord, &paths.cgroupRoot}) {
             *path = root + *path;
         }
         return paths;

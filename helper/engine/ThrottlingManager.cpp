@@ -10,10 +10,7 @@
 #include <string>
 #include <utility>
 
-namespace {
-
-// How the log names a scoped throttle's scope.
-std::string scopeText(const ThrottleScope& scope) {
+std::string ThrottlingManager::describe(const ThrottleScope& scope) {
     if (!scope.cgroup.empty()) {
         return "only for cgroup " + scope.cgroup;
     }
@@ -23,9 +20,6 @@ std::string scopeText(const ThrottleScope& scope) {
     }
     return text;
 }
-
-} // namespace
-
 ThrottlingManager::ThrottlingManager(const Logger& logger, std::unique_ptr<ShapingBackend> backend)
     : m_logger(logger)
     , m_backend(std::move(backend)) {}
@@ -48,7 +42,7 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
     // The optional conditions only when asked for, so that a request of the
     // five reads as it always did.
     m_logger.log(machine ? "Enabling throttling: " + parameters.logText()
-                         : "Enabling throttle " + std::to_string(id) + " " + scopeText(scope) +
+                         : "Enabling throttle " + std::to_string(id) + " " + describe(scope) +
                                ": " + parameters.logText());
 
     if (const auto why = refusal(parameters, scope)) {

@@ -34,6 +34,10 @@ public:
         ThrottleParameters parameters;
     };
 
+    // How the log names a scope other than the whole machine: "only to
+    // 10.0.0.0/8, :443", "only for cgroup user.slice/run.scope".
+    static std::string describe(const ThrottleScope& scope);
+
     ThrottlingManager(const Logger& logger, std::unique_ptr<ShapingBackend> backend);
     ThrottlingManager(const ThrottlingManager&) = delete;
     ThrottlingManager& operator=(const ThrottlingManager&) = delete;

@@ -2,6 +2,7 @@
 #include "EnableAdmission.h"
 
 #include "Authorization.h"
+#include "CgroupMembers.h"
 #include "ConnectionLog.h"
 #include "HelperProtocol.h"
 #include "Logger.h"
@@ -14,16 +15,21 @@ namespace {
 
 namespace Error = HelperProtocol::Error;
 
+// A caller the bus could not name is no one who owns a process.
+constexpr uint kNobody = 65534;
+
 const QString kNotAuthorized = QStringLiteral("Not authorized to change network throttling");
 
 } // namespace
 
 EnableAdmission::EnableAdmission(const Logger& logger, Authorization& authorization,
-                                 const ConnectionLog& connections, QString engineFailure)
+                                 const ConnectionLog& connections, QString engineFailure,
+                                 std::string cgroupRoot)
     : m_logger(logger)
     , m_authorization(authorization)
     , m_connections(connections)
-    , m_engineFailure(std::move(engineFailure)) {}
+    , m_engineFailure(std::move(engineFailure))
+    , m_cgroupRoot(std::move(cgroupRoot)) {}
 
 void EnableAdmission::admit(EnableRequest request, Admitted admitted, Refused refused) {
     // Who asks is settled before what is asked: a refused caller learns
@@ -53,6 +59,18 @@ void EnableAdmission::admit(EnableRequest request, Admitted admitted, Refused re
             m_logger.log("Validation failed: " + *failure);
             refused(request, Error::kInvalidArguments, QString::fromStdString(*failure));
             return;
+        }
+        if (!request.scope.cgroup.empty()) {
+            // Read here, after the caller is known: whether it may take
+            // these processes depends on whose they are.
+            if (const auto refusal = cgroupRefusal(m_cgroupRoot, "/proc", request.scope.cgroup,
+                                                   decision.uid.value_or(kNobody))) {
+                m_logger.log("Refused: " + refusal->message.toStdString());
+                refused(request,
+                        refusal->notAuthorized ? Error::kNotAuthorized : Error::kInvalidArguments,
+                        refusal->message);
+                return;
+            }
         }
         if (!m_engineFailure.isEmpty()) {
             m_logger.log("Failed to enable throttling: " + m_engineFailure.toStdString());

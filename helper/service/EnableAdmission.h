@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class Authorization;
 class ConnectionLog;
@@ -21,8 +22,10 @@ public:
                                        const QString& failure)>;
 
     // `engineFailure` says why there is no engine; empty when there is one.
+    // A command's cgroup is looked up under `cgroupRoot`.
     EnableAdmission(const Logger& logger, Authorization& authorization,
-                    const ConnectionLog& connections, QString engineFailure);
+                    const ConnectionLog& connections, QString engineFailure,
+                    std::string cgroupRoot);
 
     // Calls exactly one of `admitted` and `refused`, on this thread,
     // possibly before it returns.
@@ -33,4 +36,5 @@ private:
     Authorization& m_authorization;
     const ConnectionLog& m_connections;
     const QString m_engineFailure;
+    const std::string m_cgroupRoot;
 };

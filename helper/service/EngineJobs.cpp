@@ -19,24 +19,32 @@ QString EngineJobs::timedOutText() const {
         .arg(QString::number(double(m_budget.total.count()) / 1000.0));
 }
 
-void EngineJobs::enable(const ThrottleParameters& parameters, Clock::time_point arrived,
-                        Done done) {
-    post([this, parameters, arrived] { return runEnable(parameters, arrived); }, std::move(done));
+void EngineJobs::enable(const ThrottleParameters& parameters, const ThrottleScope& scope,
+                        Clock::time_point arrived, Done done) {
+    post([this, parameters, scope, arrived] { return runEnable(parameters, scope, arrived); },
+         std::move(done));
 }
 
 void EngineJobs::disable(Clock::time_point arrived, Done done) {
     post([this, arrived] { return runDisable(arrived + m_budget.total); }, std::move(done));
 }
 
-void EngineJobs::disableIfUnchanged(quint64 change, Done done) {
+void EngineJobs::endThrottle(quint64 id, Clock::time_point arrived, Done done) {
     post(
-        [this, change] {
-            if (!m_changes.isLast(change)) {
-                Outcome outcome;
-                outcome.skipped = true;
-                return finished(outcome);
+        [this, id, arrived] {
+            const Clock::time_point endBy = arrived + m_budget.total;
+            if (Clock::now() >= endBy) {
+                return turnCameTooLate();
             }
-            return runDisable(Clock::now() + m_budget.total);
+            Outcome outcome;
+            const CommandExecutor::CallDeadline deadline(endBy);
+            bool ended = false;
+            if (!attempt(outcome, [this, id, &ended] { ended = m_engine.endThrottle(id); })) {
+                outcome.timedOut = Clock::now() >= endBy;
+            } else if (!ended) {
+                outcome.skipped = true;
+            }
+            return finished(outcome);
         },
         std::move(done));
 }
@@ -58,13 +66,19 @@ EngineJobs::Outcome EngineJobs::removeLeftovers() {
     return finished(outcome);
 }
 
-EngineJobs::Outcome EngineJobs::restore(const ThrottleParameters& parameters) {
+EngineJobs::Outcome
+EngineJobs::restore(const std::vector<std::pair<ThrottleParameters, ThrottleScope>>& throttles) {
     const Clock::time_point arrived = Clock::now();
     Outcome outcome = removeLeftovers();
     if (!outcome.failure.isEmpty()) {
         return outcome;
     }
-    outcome = runEnable(parameters, arrived);
+    for (const auto& [parameters, scope] : throttles) {
+        outcome = runEnable(parameters, scope, arrived);
+        if (!outcome.failure.isEmpty()) {
+            break;
+        }
+    }
     if (!outcome.failure.isEmpty() && !outcome.timedOut) {
         // Half a restore is no one's: whatever it made goes again.
         const CommandExecutor::CallDeadline deadline(arrived + m_budget.total);
@@ -121,7 +135,7 @@ EngineJobs::Outcome EngineJobs::turnCameTooLate() const {
 }
 
 EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
-                                          Clock::time_point arrived) {
+                                          const ThrottleScope& scope, Clock::time_point arrived) {
     const Clock::time_point changeBy = arrived + m_budget.forChange();
     if (Clock::now() >= changeBy) {
         return turnCameTooLate();
@@ -129,10 +143,8 @@ EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
     Outcome outcome;
     CommandExecutor::CallDeadline deadline(changeBy);
     const bool succeeded =
-        attempt(outcome, [this, &parameters] { m_engine.enableThrottling(parameters); });
-    if (succeeded) {
-        m_changes.countEnable();
-    } else if (Clock::now() >= changeBy) {
+        attempt(outcome, [&] { outcome.id = m_engine.enableThrottling(parameters, scope); });
+    if (!succeeded && Clock::now() >= changeBy) {
         // Too late to be answered as done: what it made goes again, in the
         // rest of the call's time.
         deadline.moveTo(arrived + m_budget.total);
@@ -180,6 +192,9 @@ bool EngineJobs::attempt(Outcome& outcome, const std::function<void()>& work) {
 
 EngineJobs::Outcome EngineJobs::finished(Outcome outcome) const {
     outcome.active = m_engine.isActive();
-    outcome.change = m_changes.last();
+    outcome.throttles.clear();
+    for (const auto& throttle : m_engine.throttles()) {
+        outcome.throttles.push_back(throttle.id);
+    }
     return outcome;
 }

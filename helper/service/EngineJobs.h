@@ -2,10 +2,10 @@
 #pragma once
 
 #include "CallBudget.h"
-#include "ChangeCount.h"
 #include "CommandExecutor.h"
 #include "EngineThread.h"
 #include "ThrottleParameters.h"
+#include "ThrottleScope.h"
 
 #include <QObject>
 #include <QString>
@@ -13,6 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class ThrottlingManager;
 
@@ -38,8 +40,11 @@ public:
         bool skipped = false;
         // The engine's state once the job is done.
         bool active = false;
-        // The number of the engine's last change once the job is done.
-        quint64 change = 0;
+        // The throttle an enable switched on.
+        quint64 id = 0;
+        // The ids of the throttles in force once the job is done, oldest
+        // first: an owner whose throttle is not among them has none.
+        std::vector<quint64> throttles;
     };
     using Done = std::function<void(const Outcome&)>;
 
@@ -50,18 +55,20 @@ public:
     // What a call whose time ran out is told.
     QString timedOutText() const;
 
-    void enable(const ThrottleParameters& parameters, Clock::time_point arrived, Done done);
+    void enable(const ThrottleParameters& parameters, const ThrottleScope& scope,
+                Clock::time_point arrived, Done done);
     void disable(Clock::time_point arrived, Done done);
-    // Removes the shaping unless the engine made another change after
-    // `change`: then that change's owner has it.
-    void disableIfUnchanged(quint64 change, Done done);
+    // Ends one throttle, if it is still in force: an id is never given
+    // twice, so a throttle that replaced it is never touched. Skipped when
+    // it is gone already.
+    void endThrottle(quint64 id, Clock::time_point arrived, Done done);
     void followUplinks();
 
     // For the start, before any job is posted; they run on the calling
     // thread. The first removes what an earlier process left, the second
-    // applies `parameters` afresh in its place.
+    // applies `throttles` afresh in its place, in order: all or none.
     Outcome removeLeftovers();
-    Outcome restore(const ThrottleParameters& parameters);
+    Outcome restore(const std::vector<std::pair<ThrottleParameters, ThrottleScope>>& throttles);
 
     // Jobs still queued are answered as skipped, the shaping is removed and
     // the thread ends; the outcomes are delivered before this returns.
@@ -70,7 +77,8 @@ public:
 
 private:
     void post(std::function<Outcome()> job, Done done);
-    Outcome runEnable(const ThrottleParameters& parameters, Clock::time_point arrived);
+    Outcome runEnable(const ThrottleParameters& parameters, const ThrottleScope& scope,
+                      Clock::time_point arrived);
     Outcome runDisable(Clock::time_point endBy);
     // Runs `work` and notes how it failed in `outcome`; true on success.
     bool attempt(Outcome& outcome, const std::function<void()>& work);
@@ -81,8 +89,6 @@ private:
     ThrottlingManager& m_engine;
     const CallBudget m_budget;
     std::atomic<bool> m_stopping{false};
-    // Touched only by whichever thread runs the engine's work at the time.
-    ChangeCount m_changes;
     // Last, so it is stopped before the members its jobs use are destroyed.
     EngineThread m_thread;
 };

@@ -86,6 +86,7 @@ std::vector<HelperBusObject::Route> helperRoutes() {
             VELTRANE_ROUTE(HealthCheck),
             VELTRANE_ROUTE(EnableThrottlingAs),
             VELTRANE_ROUTE(EnableThrottlingWithParameters),
+            VELTRANE_ROUTE(EndThrottle),
             VELTRANE_ROUTE(ReleaseThrottling),
             VELTRANE_ROUTE(GetState),
             VELTRANE_ROUTE(GetStatistics)};

@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QFile>
 #include <QSocketNotifier>
@@ -139,8 +140,10 @@ HelperEngine buildHelperEngine(const Logger& logger,
 }
 
 int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExecutor& executor,
-                    HelperEngine parts, const std::string& ownerRecordPath, CallBudget budget) {
-    ThrottleOwnership ownership(logger, ownerRecordPath);
+                    HelperEngine parts, const EnginePaths& paths, CallBudget budget) {
+    // The state's list of throttles goes as aa{sv}, not as variants.
+    qDBusRegisterMetaType<QList<QVariantMap>>();
+    ThrottleOwnership ownership(logger, paths.ownerRecord);
     if (!bus.isConnected()) {
         logger.log("Cannot connect to the bus: " + bus.lastError().message().toStdString());
         // No holder can be watched from here: what an earlier process left
@@ -158,7 +161,7 @@ int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExec
     PolkitAuthorization authorization(bus);
     StatePublisher state(ownership);
     VeltraneHelper helper(logger, parts.engine.get(), parts.failure, authorization, connections,
-                          ownership, state, budget);
+                          ownership, state, budget, paths.cgroupRoot);
     QObject::connect(&connections, &ConnectionLog::connectionClosed, &helper,
                      &VeltraneHelper::connectionClosed);
     QObject::connect(&state, &StatePublisher::stateChanged, [bus](const QVariantMap& announced) {

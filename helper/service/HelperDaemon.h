@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CallBudget.h"
+#include "EnginePaths.h"
 #include "ThrottlingManager.h"
 #include "Uplinks.h"
 
@@ -33,8 +34,9 @@ HelperEngine buildHelperEngine(const Logger& logger,
 
 // Serves the helper on `bus` until the bus connection is lost or SIGTERM or
 // SIGINT arrives; then removes the shaping and exits within 5 seconds, ending
-// any tool still running. Who owns the throttling is kept at
-// `ownerRecordPath`; each changing call gets `budget`. Returns the exit
+// any tool still running. Who owns each throttle is kept at
+// `paths.ownerRecord`, a command's cgroup is looked up below
+// `paths.cgroupRoot`; each changing call gets `budget`. Returns the exit
 // status.
 int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExecutor& executor,
-                    HelperEngine parts, const std::string& ownerRecordPath, CallBudget budget = {});
+                    HelperEngine parts, const EnginePaths& paths, CallBudget budget = {});

@@ -5,6 +5,7 @@
 #include "EngineJobs.h"
 #include "Logger.h"
 #include "StatePublisher.h"
+#include "ThrottlingManager.h"
 
 #include <utility>
 
@@ -14,10 +15,6 @@ HoldRegistry::HoldRegistry(const Logger& logger, ThrottleOwnership& ownership, E
     , m_ownership(ownership)
     , m_jobs(jobs)
     , m_state(state) {}
-
-std::string HoldRegistry::departedLine(const ThrottleOwnership::Owner& owner) {
-    return "Removed throttling held by " + owner.name() + ": its owner disconnected";
-}
 
 void HoldRegistry::arrived(const EnableRequest& request) {
     if (request.hold) {
@@ -41,29 +38,39 @@ void HoldRegistry::connectionClosed(const QString& uniqueName) {
     if (m_inFlight.contains(uniqueName)) {
         m_departed.insert(uniqueName);
     }
-    if (m_ownership.isHeldBy(uniqueName)) {
-        holderLeft();
+    for (const quint64 id : m_ownership.heldBy(uniqueName)) {
+        holderLeft(id);
     }
 }
 
-void HoldRegistry::holderLeft() {
-    removeOwnersThrottling(departedLine(m_ownership.current()->owner));
+void HoldRegistry::holderLeft(quint64 id) {
+    if (const auto* record = m_ownership.find(id)) {
+        endThrottle(id, departedLine(*record));
+    }
 }
 
-void HoldRegistry::removeOwnersThrottling(std::string doneLine) {
-    // Only if no other change came in between: then it is someone else's.
-    m_jobs->disableIfUnchanged(m_ownership.change(), [this, doneLine = std::move(doneLine)](
-                                                         const EngineJobs::Outcome& outcome) {
-        if (outcome.skipped) {
-            return;
-        }
-        if (outcome.failure.isEmpty()) {
-            m_logger.log(doneLine);
-        } else {
-            m_logger.log("Failed to disable throttling: " + outcome.failure.toStdString());
-        }
-        m_ownership.clear();
-        m_state.takeIn(outcome);
-        m_state.publish();
-    });
+std::string HoldRegistry::departedLine(const ThrottleOwnership::Record& record) {
+    const std::string line = "Removed throttling held by " + record.owner.name();
+    return (record.scope.isMachine()
+                ? line
+                : line + " (" + ThrottlingManager::describe(record.scope) + ")") +
+           ": its owner disconnected";
+}
+
+void HoldRegistry::endThrottle(quint64 id, std::string doneLine) {
+    m_jobs->endThrottle(id, EngineJobs::Clock::now(),
+                        [this, doneLine = std::move(doneLine)](const EngineJobs::Outcome& outcome) {
+                            if (outcome.skipped) {
+                                return;
+                            }
+                            if (outcome.failure.isEmpty()) {
+                                m_logger.log(doneLine);
+                            } else {
+                                m_logger.log("Failed to end a throttle: " +
+                                             outcome.failure.toStdString());
+                            }
+                            m_ownership.keepOnly(outcome.throttles);
+                            m_state.takeIn(outcome);
+                            m_state.publish();
+                        });
 }

@@ -14,10 +14,10 @@ class Logger;
 class StatePublisher;
 struct EnableRequest;
 
-// Throttling held for a client lasts as long as its bus connection. Keeps
+// A throttle held for a client lasts as long as its bus connection. Keeps
 // the held enables still in flight and the callers that left meanwhile, and
-// removes an owner's throttling once it must go: unless a newer change
-// replaced it, which the engine's ChangeCount tells.
+// ends an owner's throttles once they must go, each by its id: a throttle
+// that replaced one has an id of its own, and stays.
 class HoldRegistry final {
 public:
     // `jobs` is null when there is no engine, and then nothing is ever held.
@@ -31,17 +31,17 @@ public:
     // left meanwhile.
     bool settle(const EnableRequest& request);
 
-    // A connection left the bus: throttling it held goes.
+    // A connection left the bus: the throttles it held go.
     void connectionClosed(const QString& uniqueName);
-    // The current holder left: its throttling goes.
-    void holderLeft();
+    // The holder of throttle `id` left: it goes.
+    void holderLeft(quint64 id);
 
-    // Removes the current owner's throttling, unless a change came after it;
-    // logs `doneLine` when it did.
-    void removeOwnersThrottling(std::string doneLine);
+    // Ends throttle `id`, if it is still in force; logs `doneLine` when it
+    // did.
+    void endThrottle(quint64 id, std::string doneLine);
 
     // How the log tells that a holder's throttling went with it.
-    static std::string departedLine(const ThrottleOwnership::Owner& owner);
+    static std::string departedLine(const ThrottleOwnership::Record& record);
 
 private:
     const Logger& m_logger;

@@ -7,7 +7,10 @@
 #include "StatePublisher.h"
 #include "ThrottleOwnership.h"
 
+#include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 LeftoverThrottling::LeftoverThrottling(const Logger& logger, EngineJobs* jobs,
                                        ThrottleOwnership& ownership, StatePublisher& state)
@@ -20,25 +23,39 @@ void LeftoverThrottling::settle(const std::function<bool(const QString&)>& isOnB
     if (!m_jobs) {
         return;
     }
-    const auto stored = m_ownership.stored();
+    std::vector<ThrottleOwnership::Record> restored;
+    std::vector<ThrottleOwnership::Record> departed;
+    for (ThrottleOwnership::Record& record : m_ownership.stored()) {
+        if (record.owner.held && isOnBus(record.owner.busName)) {
+            restored.push_back(std::move(record));
+        } else if (record.owner.held) {
+            departed.push_back(std::move(record));
+        }
+    }
+    m_ownership.clear();
     EngineJobs::Outcome outcome;
-    if (stored && stored->owner.held && isOnBus(stored->owner.busName)) {
-        const std::string name = stored->owner.name();
-        m_logger.log("Restoring throttling held by " + name);
-        outcome = m_jobs->restore(stored->parameters);
-        if (outcome.failure.isEmpty()) {
-            m_ownership.take(*stored, outcome.change);
+    if (!restored.empty()) {
+        std::vector<std::pair<ThrottleParameters, ThrottleScope>> throttles;
+        for (const ThrottleOwnership::Record& record : restored) {
+            m_logger.log("Restoring throttling held by " + record.owner.name());
+            throttles.emplace_back(record.parameters, record.scope);
+        }
+        outcome = m_jobs->restore(throttles);
+        if (outcome.failure.isEmpty() && outcome.throttles.size() == restored.size()) {
+            for (std::size_t i = 0; i < restored.size(); ++i) {
+                m_ownership.take(outcome.throttles[i], restored[i]);
+            }
         } else {
-            m_logger.log("Failed to restore throttling held by " + name + ": " +
-                         outcome.failure.toStdString());
-            m_ownership.clear();
+            for (const ThrottleOwnership::Record& record : restored) {
+                m_logger.log("Failed to restore throttling held by " + record.owner.name() + ": " +
+                             outcome.failure.toStdString());
+            }
         }
     } else {
         outcome = m_jobs->removeLeftovers();
-        if (stored && stored->owner.held) {
-            m_logger.log(HoldRegistry::departedLine(stored->owner));
-        }
-        m_ownership.clear();
+    }
+    for (const ThrottleOwnership::Record& record : departed) {
+        m_logger.log(HoldRegistry::departedLine(record));
     }
     m_state.takeIn(outcome);
     m_state.publish();

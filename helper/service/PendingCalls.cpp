@@ -7,13 +7,13 @@
 
 #include <utility>
 
-bool PendingCalls::Call::finish(const char* errorName, const QString& failure) {
+bool PendingCalls::Call::finish(const char* errorName, const QString& failure, quint64 id) {
     if (!answer) {
         return false;
     }
     deadline.reset();
     const Answer once = std::exchange(answer, nullptr);
-    once(errorName, failure);
+    once(errorName, failure, id);
     return true;
 }
 

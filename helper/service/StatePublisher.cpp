@@ -3,6 +3,7 @@
 
 #include "HelperProtocol.h"
 #include "ParameterDictionary.h"
+#include "ScopeDictionary.h"
 #include "ThrottleOwnership.h"
 
 StatePublisher::StatePublisher(const ThrottleOwnership& ownership, QObject* parent)
@@ -26,10 +27,11 @@ void StatePublisher::takeIn(const EngineJobs::Outcome& outcome) {
 void StatePublisher::publish() {
     namespace Key = HelperProtocol::State;
     QVariantMap state{{QString::fromLatin1(Key::kActive), m_active}};
-    if (m_active && m_ownership.current()) {
+    if (const auto* principal = m_active ? m_ownership.principal() : nullptr) {
         state.insert(QString::fromLatin1(Key::kConfiguration),
-                     ParameterDictionary::toWire(m_ownership.current()->parameters));
-        state.insert(QString::fromLatin1(Key::kOwner), m_ownership.current()->owner.toWire());
+                     ParameterDictionary::toWire(principal->parameters));
+        state.insert(QString::fromLatin1(Key::kOwner), principal->owner.toWire());
+        state.insert(QString::fromLatin1(Key::kThrottles), QVariant::fromValue(throttles()));
     }
     if (!m_cleanupFailure.isEmpty()) {
         state.insert(QString::fromLatin1(Key::kFailure), m_cleanupFailure);
@@ -40,6 +42,25 @@ void StatePublisher::publish() {
     m_published = state;
     ++m_serial;
     Q_EMIT stateChanged(this->state());
+}
+
+QList<QVariantMap> StatePublisher::throttles() const {
+    namespace Key = HelperProtocol::Throttle;
+    QList<QVariantMap> list;
+    for (const auto& [id, record] : m_ownership.throttles()) {
+        QVariantMap scope = ScopeDictionary::toWire(record.scope);
+        if (!record.scope.destinations.empty()) {
+            // The helper never resolves: the addresses in force are those sent.
+            scope.insert(QString::fromLatin1(ScopeDictionary::kAddresses),
+                         scope.value(QString::fromLatin1(ScopeDictionary::kDestinations)));
+        }
+        list.append({{QString::fromLatin1(Key::kId), id},
+                     {QString::fromLatin1(Key::kScope), scope},
+                     {QString::fromLatin1(Key::kConfiguration),
+                      ParameterDictionary::toWire(record.parameters)},
+                     {QString::fromLatin1(Key::kOwner), record.owner.toWire()}});
+    }
+    return list;
 }
 
 QVariantMap StatePublisher::state() const {

@@ -3,6 +3,7 @@
 
 #include "EngineJobs.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -36,6 +37,10 @@ Q_SIGNALS:
     void stateChanged(const QVariantMap& state);
 
 private:
+    // The state's list of throttles, which the bus sends as aa{sv} (see
+    // HelperDaemon).
+    QList<QVariantMap> throttles() const;
+
     const ThrottleOwnership& m_ownership;
     bool m_active = false;
     QString m_cleanupFailure;

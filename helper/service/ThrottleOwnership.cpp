@@ -6,10 +6,14 @@
 #include "HelperProtocol.h"
 #include "Logger.h"
 #include "ParameterDictionary.h"
+#include "ScopeDictionary.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <unistd.h>
@@ -33,7 +37,34 @@ QJsonObject toJson(const ThrottleOwnership::Record& record) {
     json.insert(key(OwnerKey::kDescription), owner.description);
     json.insert(key(OwnerKey::kSince), owner.sinceMsecsSinceEpoch);
     json.insert(key(OwnerKey::kHeld), owner.held);
+    if (!record.scope.isMachine()) {
+        json.insert(key(HelperProtocol::kScopeKey),
+                    QJsonObject::fromVariantMap(ScopeDictionary::toWire(record.scope)));
+    }
     return json;
+}
+
+// A scope as written: its lists come back as lists of texts, and then it is
+// read as strictly as a call's.
+bool readScope(const QJsonValue& value, ThrottleScope& scope) {
+    if (value.isUndefined()) {
+        return true;
+    }
+    if (!value.isObject()) {
+        return false;
+    }
+    QVariantMap dictionary = value.toObject().toVariantMap();
+    for (auto entry = dictionary.begin(); entry != dictionary.end(); ++entry) {
+        if (entry->typeId() == QMetaType::QVariantList) {
+            *entry = entry->toStringList();
+        }
+    }
+    QString ignored;
+    const auto read = ScopeDictionary::fromWire(dictionary, ignored);
+    if (read) {
+        scope = *read;
+    }
+    return read.has_value();
 }
 
 // What every record has, as written: the keys that are written even when
@@ -80,11 +111,36 @@ std::optional<ThrottleOwnership::Record> fromJson(const QJsonObject& json) {
     owner.held = json.value(key(OwnerKey::kHeld)).toBool();
     // The file is root's, but what it makes the daemon do is checked as a
     // call's would be.
-    if (!readParameters(json, record.parameters) || !owner.busName.startsWith(QLatin1Char(':')) ||
+    if (!readParameters(json, record.parameters) ||
+        !readScope(json.value(key(HelperProtocol::kScopeKey)), record.scope) ||
+        !owner.busName.startsWith(QLatin1Char(':')) ||
         !isAcceptableDescription(owner.description) || record.parameters.check()) {
         return std::nullopt;
     }
     return record;
+}
+
+// The key of the file's list; a file without it is one whole-machine record,
+// as a helper that knew one throttle wrote it.
+const QString kThrottlesKey = QStringLiteral("throttles");
+
+std::optional<std::vector<ThrottleOwnership::Record>> recordsOf(const QJsonObject& json) {
+    if (!json.contains(kThrottlesKey)) {
+        const auto record = fromJson(json);
+        return record ? std::optional(std::vector{*record}) : std::nullopt;
+    }
+    if (!json.value(kThrottlesKey).isArray()) {
+        return std::nullopt;
+    }
+    std::vector<ThrottleOwnership::Record> records;
+    for (const QJsonValue& value : json.value(kThrottlesKey).toArray()) {
+        const auto record = fromJson(value.toObject());
+        if (!record) {
+            return std::nullopt;
+        }
+        records.push_back(*record);
+    }
+    return records;
 }
 
 } // namespace
@@ -106,31 +162,67 @@ ThrottleOwnership::ThrottleOwnership(const Logger& logger, std::string path)
     : m_logger(logger)
     , m_path(std::move(path)) {}
 
-bool ThrottleOwnership::isHeldBy(const QString& busName) const {
-    return m_current && m_current->owner.held && m_current->owner.busName == busName;
+const ThrottleOwnership::Record* ThrottleOwnership::find(quint64 id) const {
+    const auto found = m_throttles.find(id);
+    return found == m_throttles.end() ? nullptr : &found->second;
 }
 
-void ThrottleOwnership::take(Record record, quint64 change) {
-    m_current = std::move(record);
-    m_change = change;
+const ThrottleOwnership::Record* ThrottleOwnership::principal() const {
+    for (const auto& [id, record] : m_throttles) {
+        if (record.scope.isMachine()) {
+            return &record;
+        }
+    }
+    return m_throttles.empty() ? nullptr : &m_throttles.rbegin()->second;
+}
+
+std::vector<quint64> ThrottleOwnership::heldBy(const QString& busName) const {
+    std::vector<quint64> ids;
+    for (const auto& [id, record] : m_throttles) {
+        if (record.owner.held && record.owner.busName == busName) {
+            ids.push_back(id);
+        }
+    }
+    return ids;
+}
+
+void ThrottleOwnership::take(quint64 id, Record record) {
+    m_throttles.insert_or_assign(id, std::move(record));
     save();
 }
 
+void ThrottleOwnership::keepOnly(const std::vector<quint64>& inForce) {
+    const auto before = m_throttles.size();
+    std::erase_if(m_throttles, [&](const auto& entry) {
+        return std::find(inForce.begin(), inForce.end(), entry.first) == inForce.end();
+    });
+    if (m_throttles.size() != before) {
+        save();
+    }
+}
+
 void ThrottleOwnership::clear() {
-    m_current.reset();
+    m_throttles.clear();
     save();
 }
 
 bool ThrottleOwnership::release(const QString& busName) {
-    if (!isHeldBy(busName)) {
-        return false;
+    const std::vector<quint64> held = heldBy(busName);
+    for (const quint64 id : held) {
+        m_throttles.at(id).owner.held = false;
     }
-    m_current->owner.held = false;
-    save();
-    return true;
+    if (!held.empty()) {
+        save();
+    }
+    return !held.empty();
 }
 
-std::optional<ThrottleOwnership::Record> ThrottleOwnership::stored() const {
+void ThrottleOwnership::keepHeldOnly() {
+    std::erase_if(m_throttles, [](const auto& entry) { return !entry.second.owner.held; });
+    save();
+}
+
+std::vector<ThrottleOwnership::Record> ThrottleOwnership::stored() const {
     for (const auto& removed : FileAccess::removeLeftoverTemporaries(m_path)) {
         m_logger.log("Removed leftover temporary file " + removed);
     }
@@ -141,29 +233,37 @@ std::optional<ThrottleOwnership::Record> ThrottleOwnership::stored() const {
         if (error.code().value() != ENOENT) {
             m_logger.log(std::string("Ignored the owner record: ") + error.what());
         }
-        return std::nullopt;
+        return {};
     }
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text));
-    auto record = fromJson(document.object());
-    if (!record) {
+    auto records = recordsOf(document.object());
+    if (!records) {
         m_logger.log("Ignored the owner record: its contents are not an owner's");
+        return {};
     }
-    return record;
+    return *records;
 }
 
 void ThrottleOwnership::save() const noexcept {
     try {
-        if (!m_current) {
+        if (m_throttles.empty()) {
             if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
                 throwErrno(errno);
             }
             return;
         }
+        QJsonArray list;
+        for (const auto& [id, record] : m_throttles) {
+            list.append(toJson(record));
+        }
         FileAccess::makeParentFolders(m_path);
         // Replaced, never written through: whatever is at the path goes.
-        FileAccess::replaceAtomically(
-            m_path, QJsonDocument(toJson(*m_current)).toJson(QJsonDocument::Compact).toStdString(),
-            FileAccess::ExistingFile::replace, 0600, FileAccess::Durability::untilReboot);
+        FileAccess::replaceAtomically(m_path,
+                                      QJsonDocument(QJsonObject{{kThrottlesKey, list}})
+                                          .toJson(QJsonDocument::Compact)
+                                          .toStdString(),
+                                      FileAccess::ExistingFile::replace, 0600,
+                                      FileAccess::Durability::untilReboot);
     } catch (const std::exception& error) {
         // The throttling itself is in force either way; only a restart of
         // the daemon would miss who holds it.

@@ -2,17 +2,20 @@
 #pragma once
 
 #include "ThrottleParameters.h"
+#include "ThrottleScope.h"
 
 #include <QString>
 #include <QVariantMap>
 
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 class Logger;
 
-// Who switched the throttling in force on, with what, and whether it is
-// held. Kept on the main thread and written to a root-only file under /run
+// Who switched each throttle in force on, with what, on what scope, and
+// whether it is held. Kept on the main thread and written to a root-only file under /run
 // after every change, so that a hold outlives a daemon that is killed; not
 // flushed to disk, as a reboot ends the shaping and the file together.
 class ThrottleOwnership final {
@@ -36,33 +39,41 @@ public:
     struct Record {
         Owner owner;
         ThrottleParameters parameters;
+        ThrottleScope scope = {};
     };
 
     ThrottleOwnership(const Logger& logger, std::string path);
 
-    const std::optional<Record>& current() const { return m_current; }
-    bool isHeldBy(const QString& busName) const;
+    // By the engine's throttle id, oldest first.
+    const std::map<quint64, Record>& throttles() const { return m_throttles; }
+    const Record* find(quint64 id) const;
+    // The throttle the state's single configuration and owner describe: the
+    // whole machine's when there is one, else the newest.
+    const Record* principal() const;
+    // The ids of the throttles `busName` holds.
+    std::vector<quint64> heldBy(const QString& busName) const;
 
-    // The engine's change that made the current owner's throttling, so that
-    // a later removal can tell whether it is still that throttling.
-    quint64 change() const { return m_change; }
-
-    void take(Record record, quint64 change);
+    void take(quint64 id, Record record);
+    // Forgets the owners of throttles no longer in force.
+    void keepOnly(const std::vector<quint64>& inForce);
     void clear();
-    // Throttling stays, no longer held. False when `busName` is not the holder.
+    // Its throttles stay, no longer held. False when `busName` holds none.
     bool release(const QString& busName);
+    // For a stop that leaves the holds to the next process: forgets the
+    // throttles no one holds.
+    void keepHeldOnly();
 
-    // What an earlier process of the daemon left on file; nothing when there
-    // is none or it cannot be trusted (a link, bad contents).
-    std::optional<Record> stored() const;
+    // What an earlier process of the daemon left on file, oldest first;
+    // nothing when there is none or it cannot be trusted (a link, bad
+    // contents).
+    std::vector<Record> stored() const;
 
 private:
     void save() const noexcept;
 
     const Logger& m_logger;
     const std::string m_path;
-    std::optional<Record> m_current;
-    quint64 m_change = 0;
+    std::map<quint64, Record> m_throttles;
 };
 
 // Descriptions are shown and logged: a line of at most

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "VeltraneHelper.h"
 
+#include "Authorization.h"
 #include "ConnectionLog.h"
 #include "DecimalFormat.h"
 #include "EnableRequest.h"
@@ -18,7 +19,9 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -40,33 +43,25 @@ std::string enableCallLine(const char* method, const QString& down, const QStrin
         .toStdString();
 }
 
-// The answer of the members that report a failure as a named bus error.
-auto namedErrorsTo(const DelayedReply<>& reply) {
-    return [reply](const char* errorName, const QString& failure) {
-        if (failure.isEmpty()) {
-            reply.send();
-        } else {
-            reply.sendError(QString::fromLatin1(errorName), failure);
-        }
-    };
-}
-
 } // namespace
 
 VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
                                std::string engineFailure, Authorization& authorization,
                                ConnectionLog& connections, ThrottleOwnership& ownership,
-                               StatePublisher& state, CallBudget budget, QObject* parent)
+                               StatePublisher& state, CallBudget budget, std::string cgroupRoot,
+                               QObject* parent)
     : QObject(parent)
     , m_logger(logger)
     , m_engineFailure(QStringLiteral("The throttling engine could not start: ") +
                       QString::fromStdString(engineFailure))
+    , m_authorization(authorization)
     , m_connections(connections)
     , m_ownership(ownership)
     , m_state(state)
     , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(*engine, budget) : nullptr)
     , m_calls(logger, m_jobs.get())
-    , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure)
+    , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure,
+                  std::move(cgroupRoot))
     , m_holds(logger, ownership, m_jobs.get(), state)
     , m_leftovers(logger, m_jobs.get(), ownership, state) {
     if (engine != nullptr) {
@@ -98,7 +93,9 @@ void VeltraneHelper::EnableThrottling(const DelayedReply<bool, QString>& reply,
          QString(),
          false,
          EngineJobs::Clock::now()},
-        [reply](const char*, const QString& failure) { reply.send(failure.isEmpty(), failure); });
+        [reply](const char*, const QString& failure, quint64) {
+            reply.send(failure.isEmpty(), failure);
+        });
 }
 
 void VeltraneHelper::ApplyThrottling(const DelayedReply<QString>& reply,
@@ -116,7 +113,7 @@ void VeltraneHelper::ApplyThrottling(const DelayedReply<QString>& reply,
             QString(),
             false,
             EngineJobs::Clock::now()},
-           [reply](const char*, const QString& failure) { reply.send(failure); });
+           [reply](const char*, const QString& failure, quint64) { reply.send(failure); });
 }
 
 void VeltraneHelper::EnableThrottlingAs(const DelayedReply<>& reply,
@@ -135,29 +132,18 @@ void VeltraneHelper::EnableThrottlingAs(const DelayedReply<>& reply,
          description,
          hold,
          EngineJobs::Clock::now()},
-        namedErrorsTo(reply));
+        PendingCalls::namedErrorsTo(reply));
 }
 
-void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<>& reply,
+void VeltraneHelper::EnableThrottlingWithParameters(const DelayedReply<qulonglong>& reply,
                                                     const QVariantMap& parameters,
                                                     const QString& description, bool hold) {
     m_connections.noteCaller(reply.caller());
-    QString unreadable = {};
-    const std::optional<ThrottleParameters> read =
-        ParameterDictionary::fromWire(parameters, unreadable);
-    // What was read, not what was sent: a client's texts never reach the log.
-    std::string line = "enableThrottlingWithParameters called with unreadable parameters";
-    if (read) {
-        line = "enableThrottlingWithParameters called:";
-        for (const ThrottleParameters::Field& field : ThrottleParameters::fields()) {
-            line += " " + std::string(field.logName) + "=" + field.text(*read);
-        }
-    }
-    m_logger.log(line + (hold ? " held" : ""));
-    EnableRequest request{reply.caller(), read.value_or(ThrottleParameters{}), description, hold,
-                          EngineJobs::Clock::now()};
-    request.unreadable = unreadable;
-    enable(std::move(request), namedErrorsTo(reply));
+    std::string line;
+    EnableRequest request = EnableRequest::fromNamedParameters(
+        reply.caller(), parameters, description, hold, EngineJobs::Clock::now(), line);
+    m_logger.log(line);
+    enable(std::move(request), PendingCalls::namedErrorsTo(reply));
 }
 
 void VeltraneHelper::enable(EnableRequest request, PendingCalls::Answer answer) {
@@ -167,9 +153,10 @@ void VeltraneHelper::enable(EnableRequest request, PendingCalls::Answer answer) 
         std::move(request),
         [this, call](EnableRequest admitted) {
             const ThrottleParameters parameters = admitted.parameters;
+            const ThrottleScope scope = admitted.scope;
             const auto arrived = admitted.arrived;
             m_jobs->enable(
-                parameters, arrived,
+                parameters, scope, arrived,
                 [this, request = std::move(admitted), call](const EngineJobs::Outcome& outcome) {
                     enabled(request, call, outcome);
                 });
@@ -186,38 +173,41 @@ void VeltraneHelper::enabled(const EnableRequest& request,
     const bool departed = m_holds.settle(request);
     const bool succeeded = outcome.failure.isEmpty();
     if (succeeded) {
-        m_ownership.take({{request.caller, request.uid, request.pid, request.description,
+        m_ownership.take(outcome.id,
+                         {{request.caller, request.uid, request.pid, request.description,
                            QDateTime::currentMSecsSinceEpoch(), request.hold},
-                          request.parameters},
-                         outcome.change);
+                          request.parameters,
+                          request.scope});
     } else {
         m_logger.log("Failed to enable throttling: " + outcome.failure.toStdString());
     }
     m_state.takeIn(outcome);
-    if (!outcome.skipped && !outcome.active) {
-        m_ownership.clear();
+    if (!outcome.skipped) {
+        // A whole-machine throttle replaced, or all gone with a failure.
+        m_ownership.keepOnly(outcome.throttles);
     }
     m_state.publish();
     const bool answered = call->finish(succeeded          ? nullptr
                                        : outcome.timedOut ? Error::kTimedOut
                                                           : Error::kFailed,
-                                       outcome.failure);
+                                       outcome.failure, outcome.id);
     if (succeeded && !answered) {
         // Its caller was told at the deadline that it failed: it must not stay.
-        m_holds.removeOwnersThrottling("Removed throttling switched on after its call's deadline");
+        m_holds.endThrottle(outcome.id, "Removed throttling switched on after its call's deadline");
     } else if (succeeded && departed) {
-        m_holds.holderLeft();
+        m_holds.holderLeft(outcome.id);
     }
 }
 
 void VeltraneHelper::DisableThrottling(const DelayedReply<bool, QString>& reply) {
-    disable(reply.caller(), [reply](const char*, const QString& failure) {
+    disable(reply.caller(), [reply](const char*, const QString& failure, quint64) {
         reply.send(failure.isEmpty(), failure);
     });
 }
 
 void VeltraneHelper::RemoveThrottling(const DelayedReply<QString>& reply) {
-    disable(reply.caller(), [reply](const char*, const QString& failure) { reply.send(failure); });
+    disable(reply.caller(),
+            [reply](const char*, const QString& failure, quint64) { reply.send(failure); });
 }
 
 void VeltraneHelper::disable(const QString& caller, PendingCalls::Answer answer) {
@@ -239,6 +229,54 @@ void VeltraneHelper::disable(const QString& caller, PendingCalls::Answer answer)
         if (!outcome.skipped) {
             // Asked off: whatever could not be removed is no one's any more.
             m_ownership.clear();
+            m_state.takeIn(outcome);
+            m_state.publish();
+        }
+        call->finish(outcome.timedOut ? Error::kTimedOut : Error::kFailed, outcome.failure);
+    });
+}
+
+void VeltraneHelper::EndThrottle(const DelayedReply<>& reply, qulonglong id) {
+    const auto arrived = EngineJobs::Clock::now();
+    m_connections.noteCaller(reply.caller());
+    m_logger.log("endThrottle called: id=" + std::to_string(id));
+    const auto* record = m_ownership.find(id);
+    if (!m_jobs || record == nullptr) {
+        const QString failure =
+            m_jobs ? QStringLiteral("No throttle with id %1 is on").arg(id) : m_engineFailure;
+        m_logger.log("Failed to end throttle: " + failure.toStdString());
+        reply.sendError(QString::fromLatin1(m_jobs ? Error::kNoSuchThrottle : Error::kFailed),
+                        failure);
+        return;
+    }
+    if (record->owner.busName == reply.caller()) {
+        endThrottle(id, reply.caller(), arrived, PendingCalls::namedErrorsTo(reply));
+        return;
+    }
+    // Someone else's: as much as switching one on takes.
+    m_authorization.check(reply.caller(), [this, id, reply,
+                                           arrived](Authorization::Decision decision) {
+        if (!decision.allowed) {
+            m_logger.log("Authorization denied for uid " +
+                         (decision.uid ? std::to_string(*decision.uid) : std::string("unknown")));
+            reply.sendError(QString::fromLatin1(Error::kNotAuthorized),
+                            QStringLiteral("Not authorized to end another client's throttle"));
+            return;
+        }
+        endThrottle(id, reply.caller(), arrived, PendingCalls::namedErrorsTo(reply));
+    });
+}
+
+void VeltraneHelper::endThrottle(quint64 id, const QString& caller,
+                                 EngineJobs::Clock::time_point arrived,
+                                 PendingCalls::Answer answer) {
+    const auto call = m_calls.open(std::move(answer));
+    m_jobs->endThrottle(id, arrived, [this, call, caller](const EngineJobs::Outcome& outcome) {
+        if (!outcome.failure.isEmpty()) {
+            m_logger.log("Failed to end throttle: " + outcome.failure.toStdString());
+        }
+        if (!outcome.skipped) {
+            m_ownership.keepOnly(outcome.throttles);
             m_state.takeIn(outcome);
             m_state.publish();
         }
@@ -278,12 +316,15 @@ void VeltraneHelper::HealthCheck(const DelayedReply<bool>& reply) {
 
 void VeltraneHelper::ReleaseThrottling(const DelayedReply<>& reply) {
     m_connections.noteCaller(reply.caller());
+    const std::vector<quint64> held = m_ownership.heldBy(reply.caller());
     if (!m_ownership.release(reply.caller())) {
         reply.sendError(QString::fromLatin1(Error::kNotHolder),
                         QStringLiteral("Only the holder of the throttling can release it"));
         return;
     }
-    m_logger.log("Throttling held by " + m_ownership.current()->owner.name() + " released");
+    for (const quint64 id : held) {
+        m_logger.log("Throttling held by " + m_ownership.find(id)->owner.name() + " released");
+    }
     m_state.publish();
     reply.send();
 }
@@ -304,9 +345,9 @@ void VeltraneHelper::GetStatistics(const DelayedReply<QVariantMap>& reply) {
             reply.sendError(QString::fromLatin1(Error::kFailed), reading.failure);
             return;
         }
-        const auto& current = m_ownership.current();
-        reply.send(
-            statisticsToWire(reading, current ? std::optional(current->parameters) : std::nullopt));
+        const auto* principal = m_ownership.principal();
+        reply.send(statisticsToWire(reading, principal ? std::optional(principal->parameters)
+                                                       : std::nullopt));
     });
 }
 
@@ -335,9 +376,15 @@ bool VeltraneHelper::stop(std::chrono::milliseconds limit, bool keepHold) {
     }
     // Everything is removed on the way out, held or not: no one is left to
     // watch a holder. After the last outcomes, which may name an owner.
-    const auto& current = m_ownership.current();
-    if (keepHold && current && current->owner.held) {
-        m_logger.log("Keeping the hold of " + current->owner.name() + " for the next helper");
+    bool kept = false;
+    for (const auto& [id, record] : m_ownership.throttles()) {
+        if (keepHold && record.owner.held) {
+            m_logger.log("Keeping the hold of " + record.owner.name() + " for the next helper");
+            kept = true;
+        }
+    }
+    if (kept) {
+        m_ownership.keepHeldOnly();
     } else {
         m_ownership.clear();
     }

@@ -37,10 +37,11 @@ class VeltraneHelper final : public QObject {
 public:
     // `engine` may be null: then every call that needs it fails with
     // `engineFailure`, and the daemon stays up to say so.
+    // A command's scope is a cgroup below `cgroupRoot`.
     VeltraneHelper(const Logger& logger, ThrottlingManager* engine, std::string engineFailure,
                    Authorization& authorization, ConnectionLog& connections,
                    ThrottleOwnership& ownership, StatePublisher& state, CallBudget budget = {},
-                   QObject* parent = nullptr);
+                   std::string cgroupRoot = "/sys/fs/cgroup", QObject* parent = nullptr);
     ~VeltraneHelper() override;
 
     // The nine bus methods, in protocol order.
@@ -65,9 +66,12 @@ public:
                             const QString& description, bool hold);
     // As EnableThrottlingAs, with the parameters named in a dictionary
     // (the keys of ThrottleParameters::fields()), so that more need no new
-    // method.
-    void EnableThrottlingWithParameters(const DelayedReply<>& reply, const QVariantMap& parameters,
-                                        const QString& description, bool hold);
+    // method, and a scope beside them. Answers with the throttle's id.
+    void EnableThrottlingWithParameters(const DelayedReply<qulonglong>& reply,
+                                        const QVariantMap& parameters, const QString& description,
+                                        bool hold);
+    // Ends one throttle: for its owner, or whom polkit authorizes.
+    void EndThrottle(const DelayedReply<>& reply, qulonglong id);
     void ReleaseThrottling(const DelayedReply<>& reply);
     void GetState(const DelayedReply<QVariantMap>& reply);
     // Open to every local caller, like GetState: the figures say how much
@@ -96,9 +100,12 @@ private:
     void enabled(const EnableRequest& request, const std::shared_ptr<PendingCalls::Call>& call,
                  const EngineJobs::Outcome& outcome);
     void disable(const QString& caller, PendingCalls::Answer answer);
+    void endThrottle(quint64 id, const QString& caller, EngineJobs::Clock::time_point arrived,
+                     PendingCalls::Answer answer);
 
     const Logger& m_logger;
     const QString m_engineFailure;
+    Authorization& m_authorization;
     ConnectionLog& m_connections;
     ThrottleOwnership& m_ownership;
     StatePublisher& m_state;

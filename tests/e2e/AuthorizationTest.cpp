@@ -111,6 +111,27 @@ TEST_F(AuthorizationTest, PolkitDecidesForOthersAndSwitchingOffIsOpenToEveryone)
     }
 }
 
+TEST_F(AuthorizationTest, AThrottleIsEndedByItsOwnerOrWhomPolkitAuthorizes) {
+    for (const bool allowed : {false, true}) {
+        HelperOnPrivateBus helper(
+            {{"--backend", "stand-in"}, allowed ? QList<uint>{kNobody} : QList<uint>{}, {}});
+        QDBusConnection root = helper.bus().connect("root");
+        const QDBusMessage enabled = HelperOnPrivateBus::call(
+            root, "EnableThrottlingWithParameters",
+            {QVariantMap{{"scope", QVariantMap{{"destinations", QStringList{"10.0.0.0/8"}}}}},
+             QString("root"), false});
+        ASSERT_EQ(enabled.type(), QDBusMessage::ReplyMessage);
+        const QString id = enabled.arguments().value(0).toString();
+        // Whether an id is on is no secret: the state lists them all.
+        EXPECT_EQ(busctlAsNobody(helper, {"EndThrottle", "t", "99"}),
+                  "Call failed: No throttle with id 99 is on");
+        EXPECT_EQ(busctlAsNobody(helper, {"EndThrottle", "t", id}),
+                  allowed ? QString()
+                          : "Call failed: Not authorized to end another client's throttle");
+        EXPECT_EQ(HelperOnPrivateBus::state(root).value("active").toBool(), !allowed);
+    }
+}
+
 TEST_F(AuthorizationTest, TheInstalledBusPolicyLetsOnlyRootOwnTheNameAndAnyoneCallTheMethods) {
     // The system bus's own defaults, then the policy file we install.
     const QString policy = QStringLiteral(R"(<policy context="default">

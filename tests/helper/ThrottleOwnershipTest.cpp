@@ -41,13 +41,27 @@ protected:
 };
 
 TEST_F(ThrottleOwnershipTest, WhatTheNextProcessReadsBackIsTheRecordAsTaken) {
-    ownership.take(held(), 7);
-    const std::optional<ThrottleOwnership::Record> read = ownership.stored();
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->owner.busName, ":1.42");
-    EXPECT_EQ(read->owner.description, "veltranectl run: make");
-    EXPECT_TRUE(read->owner.held);
-    EXPECT_EQ(read->parameters, held().parameters);
+    ownership.take(7, held());
+    ThrottleOwnership::Record scoped = held();
+    scoped.owner.held = false;
+    std::string failure;
+    scoped.scope.destinations = {*Destination::parse("[2001:db8::1]:8443", failure)};
+    scoped.scope.names = {"api.example.com"};
+    ownership.take(9, scoped);
+    const std::vector<ThrottleOwnership::Record> read = ownership.stored();
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].owner.busName, ":1.42");
+    EXPECT_EQ(read[0].owner.description, "veltranectl run: make");
+    EXPECT_TRUE(read[0].owner.held);
+    EXPECT_EQ(read[0].parameters, held().parameters);
+    EXPECT_TRUE(read[0].scope.isMachine());
+    EXPECT_FALSE(read[1].owner.held);
+    EXPECT_EQ(read[1].scope, scoped.scope);
+    // Who switched on the whole machine's is what the state tells first.
+    EXPECT_EQ(ownership.principal()->owner.held, true);
+    ownership.keepOnly({9});
+    EXPECT_EQ(ownership.principal()->scope, scoped.scope);
+    EXPECT_EQ(ownership.stored().size(), 1u);
     EXPECT_EQ(std::filesystem::status(path()).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     ownership.clear();
@@ -58,17 +72,24 @@ TEST_F(ThrottleOwnershipTest, WhatTheNextProcessReadsBackIsTheRecordAsTaken) {
 // again, remove it when a bus name leaves) is only done for a whole record
 // that a call could have made.
 TEST_F(ThrottleOwnershipTest, ATruncatedCorruptOrLinkedRecordIsIgnoredAndSaid) {
-    ownership.take(held(), 7);
+    ownership.take(7, held());
     const std::string whole = contents(path());
     const std::string valid =
         R"({"busName":":1.42","uid":1000,"pid":4242,"description":"d","since":1,"held":true,)";
     const std::string five = R"("downloadBytesPerSecond":1,"uploadBytesPerSecond":2,"latencyMs":3,)"
                              R"("packetLossPercent":1.5,"dnsDelayMs":0})";
-    ASSERT_NE(ThrottleOwnership(log.logger(), path()).stored(), std::nullopt);
+    ASSERT_EQ(ThrottleOwnership(log.logger(), path()).stored().size(), 1u);
+    // As a helper that knew one throttle wrote it.
+    write(path(), valid + five);
+    ASSERT_EQ(ownership.stored().size(), 1u);
     for (const std::string& bad : {
              whole.substr(0, whole.size() / 2),
              std::string("\xff\xfe"),
              std::string("[]"),
+             // One bad throttle spoils the list.
+             R"({"throttles":[)" + valid + five + "," + valid + five.substr(0, 20) + "}]}",
+             R"({"throttles":[)" + valid + R"("scope":{"destinations":["a.example"]},)" +
+                 five + "]}",
              valid + R"("downloadBytesPerSecond":1,"uploadBytesPerSecond":2})",
              valid + R"("downloadBytesPerSecond":-1,"uploadBytesPerSecond":2,"latencyMs":3,)"
                      R"("packetLossPercent":1.5,"dnsDelayMs":0})",
@@ -80,7 +101,7 @@ TEST_F(ThrottleOwnershipTest, ATruncatedCorruptOrLinkedRecordIsIgnoredAndSaid) {
                  five,
          }) {
         write(path(), bad);
-        EXPECT_EQ(ownership.stored(), std::nullopt) << bad;
+        EXPECT_TRUE(ownership.stored().empty()) << bad;
     }
     EXPECT_THAT(log.messages(),
                 Contains("Ignored the owner record: its contents are not an owner's"));
@@ -89,10 +110,10 @@ TEST_F(ThrottleOwnershipTest, ATruncatedCorruptOrLinkedRecordIsIgnoredAndSaid) {
     std::filesystem::remove(path());
     write(path("elsewhere.json"), whole);
     std::filesystem::create_symlink(path("elsewhere.json"), path());
-    EXPECT_EQ(ownership.stored(), std::nullopt);
+    EXPECT_TRUE(ownership.stored().empty());
     EXPECT_THAT(log.messages(), Contains(testing::StartsWith("Ignored the owner record: ")));
     // Nor written through: the link is replaced.
-    ownership.take(held(), 8);
+    ownership.take(8, held());
     EXPECT_FALSE(std::filesystem::is_symlink(path()));
     EXPECT_EQ(contents(path("elsewhere.json")), whole);
 }

@@ -61,7 +61,18 @@ QVariantMap unpackedMap(const QVariant& value) {
                           ? qdbus_cast<QVariantMap>(value.value<QDBusArgument>())
                           : value.toMap();
     for (auto entry = map.begin(); entry != map.end(); ++entry) {
-        if (entry->typeId() == qMetaTypeId<QDBusArgument>()) {
+        if (entry->typeId() != qMetaTypeId<QDBusArgument>()) {
+            continue;
+        }
+        if (entry->value<QDBusArgument>().currentSignature() == QLatin1String("aa{sv}")) {
+            // A list of dictionaries, such as the state's throttles.
+            QVariantList list;
+            for (const QVariantMap& each :
+                 qdbus_cast<QList<QVariantMap>>(entry->value<QDBusArgument>())) {
+                list.append(unpackedMap(each));
+            }
+            *entry = list;
+        } else {
             *entry = unpackedMap(*entry);
         }
     }

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#include "CgroupMembers.h"
+
+#include <array>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+// The real, effective, saved and file-system user ids of a process; nothing
+// when it is gone.
+std::optional<std::array<unsigned long, 4>> userIdsOf(const std::string& procRoot,
+                                                      const std::string& pid) {
+    std::ifstream status(procRoot + "/" + pid + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Uid:", 0) == 0) {
+            std::istringstream numbers(line.substr(4));
+            std::array<unsigned long, 4> ids{};
+            for (unsigned long& id : ids) {
+                if (!(numbers >> id)) {
+                    return std::nullopt;
+                }
+            }
+            return ids;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<CgroupRefusal> cgroupRefusal(const std::string& cgroupRoot,
+                                           const std::string& procRoot, const std::string& path,
+                                           uint callerUid) {
+    const QString shown = QString::fromStdString(path);
+    const std::string folder = cgroupRoot + "/" + path;
+    struct stat status {};
+    std::ifstream procs(folder + "/cgroup.procs");
+    if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || !procs) {
+        return CgroupRefusal{false, QStringLiteral("There is no cgroup %1").arg(shown)};
+    }
+    if (callerUid == 0) {
+        return std::nullopt;
+    }
+    std::string pid;
+    while (procs >> pid) {
+        if (pid.find_first_not_of("0123456789") != std::string::npos) {
+            return CgroupRefusal{false,
+                                 QStringLiteral("The cgroup %1 lists no processes").arg(shown)};
+        }
+        const auto ids = userIdsOf(procRoot, pid);
+        if (!ids) {
+            // Exited since it was listed: nothing of it is left to shape.
+            continue;
+        }
+        for (const unsigned long id : *ids) {
+            if (id != callerUid) {
+                return CgroupRefusal{
+                    true, QStringLiteral("The cgroup %1 holds process %2, which is not yours")
+                              .arg(shown, QString::fromStdString(pid))};
+            }
+        }
+    }
+    return std::nullopt;
+}

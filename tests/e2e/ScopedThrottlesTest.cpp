@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: MIT
+// Several throttles at once, each with its scope and owner, through the
+// sandboxed daemon on the stand-in backend, whose record is the layout in
+// force.
+#include "HelperOnPrivateBus.h"
+#include "HelperProtocol.h"
+#include "WaitUntil.h"
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using testing::ElementsAre;
+
+namespace {
+
+QVariantMap scopeTo(const QStringList& destinations, const QStringList& names = {}) {
+    QVariantMap scope{{"destinations", destinations}};
+    if (!names.isEmpty()) {
+        scope.insert("names", names);
+    }
+    return scope;
+}
+
+class ScopedThrottlesTest : public testing::Test {
+protected:
+    // EnableThrottlingWithParameters on the connection named `who`, which
+    // stays open until disconnected.
+    QDBusMessage enable(const QString& who, qlonglong down, const QVariantMap& scope = {},
+                        bool hold = false) {
+        QVariantMap parameters{{"downloadBytesPerSecond", down}};
+        if (!scope.isEmpty()) {
+            parameters.insert("scope", scope);
+        }
+        QDBusConnection connection = helper.bus().connect(who);
+        return HelperOnPrivateBus::call(connection, "EnableThrottlingWithParameters",
+                                        {parameters, who, hold});
+    }
+    quint64 idOf(const QDBusMessage& reply) const {
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        EXPECT_EQ(reply.signature(), "t");
+        return reply.arguments().value(0).toULongLong();
+    }
+    QDBusMessage end(const QString& who, quint64 id) {
+        QDBusConnection connection = helper.bus().connect(who);
+        return HelperOnPrivateBus::call(connection, "EndThrottle", {qulonglong(id)});
+    }
+    QString inForce() const {
+        QFile layout(QString::fromStdString(helper.tools().path("/run/veltrane/layout")));
+        return layout.open(QIODevice::ReadOnly) ? QString::fromUtf8(layout.readAll())
+                                                : QStringLiteral("(nothing)");
+    }
+    QVariantMap state() { return HelperOnPrivateBus::state(client); }
+    // Each throttle of the state as "id description".
+    QStringList listed() {
+        QStringList lines;
+        for (const QVariant& each : state().value("throttles").toList()) {
+            const QVariantMap throttle = each.toMap();
+            lines << throttle.value("id").toString() + " " +
+                         throttle.value("owner").toMap().value("description").toString();
+        }
+        return lines;
+    }
+
+    HelperOnPrivateBus helper{{{"--backend", "stand-in"}, std::nullopt, {}}};
+    QDBusConnection client = helper.bus().connect("client");
+};
+
+TEST_F(ScopedThrottlesTest, EveryThrottleIsListedWithItsScopeAndOwnerAndTheOldKeysTellTheMachines) {
+    const quint64 api = idOf(enable("api", 1000, scopeTo({"192.0.2.7"}, {"api.example.com"})));
+    EXPECT_EQ(api, 1u);
+    // With only a scoped throttle on, the old keys describe it: on is on.
+    EXPECT_EQ(state().value("owner").toMap().value("description"), "api");
+    EXPECT_THAT(HelperOnPrivateBus::call(client, "GetStatus").arguments(),
+                ElementsAre(true, QString()));
+
+    const quint64 machine = idOf(enable("machine", 2000));
+    EXPECT_EQ(machine, 2u);
+    EXPECT_EQ(inForce(), "slot 1 machine down=2000B/s up=0B/s\n"
+                         "slot 2 only to 192.0.2.7 down=1000B/s up=0B/s\n");
+    const QVariantMap published = state();
+    EXPECT_EQ(published.value("owner").toMap().value("description"), "machine");
+    EXPECT_EQ(published.value("configuration").toMap().value("downloadBytesPerSecond"), 2000);
+    const QVariantList throttles = published.value("throttles").toList();
+    ASSERT_EQ(throttles.size(), 2);
+    const QVariantMap first = throttles.at(0).toMap();
+    EXPECT_EQ(first.value("id").toULongLong(), api);
+    EXPECT_EQ(first.value("scope").toMap(), (QVariantMap{{"destinations", QStringList{"192.0.2.7"}},
+                                                         {"names", QStringList{"api.example.com"}},
+                                                         {"addresses", QStringList{"192.0.2.7"}}}));
+    EXPECT_EQ(first.value("owner").toMap().value("busName"),
+              helper.bus().connect("api").baseService());
+    EXPECT_EQ(first.value("configuration").toMap().value("downloadBytesPerSecond"), 1000);
+    EXPECT_TRUE(throttles.at(1).toMap().value("scope").toMap().isEmpty());
+    EXPECT_TRUE(helper.bus().output().contains(
+        "enableThrottlingWithParameters called: down=1000 up=0 latency=0 loss=0.0 dns=0 "
+        "jitter=0 correlation=0.0 reorder=0.0 duplicate=0.0 only to 192.0.2.7"));
+
+    // A new whole-machine throttle replaces the old one, and its owner.
+    EXPECT_EQ(idOf(enable("other", 3000)), 3u);
+    EXPECT_THAT(listed(), ElementsAre("1 api", "3 other"));
+
+    // The nine methods' off ends every throttle.
+    EXPECT_THAT(HelperOnPrivateBus::call(client, "DisableThrottling").arguments(),
+                ElementsAre(true, QString()));
+    EXPECT_EQ(inForce(), "(nothing)");
+    EXPECT_FALSE(state().contains("throttles"));
+}
+
+TEST_F(ScopedThrottlesTest, AHoldersDisconnectEndsOnlyItsThrottlesAndEndThrottleOnlyTheOneNamed) {
+    const HelperStateSignals announced(client);
+    idOf(enable("first", 1000, scopeTo({"10.0.0.0/8"}), true));
+    idOf(enable("second", 2000, scopeTo({":443"}), true));
+    idOf(enable("first", 3000, scopeTo({"[2001:db8::1]:8443"}), true));
+    idOf(enable("machine", 4000, {}, true));
+    EXPECT_THAT(listed(), ElementsAre("1 first", "2 second", "3 first", "4 machine"));
+
+    helper.bus().disconnect("first");
+    ASSERT_TRUE(waitUntil([&] { return listed().size() == 2; }));
+    EXPECT_THAT(listed(), ElementsAre("2 second", "4 machine"));
+    EXPECT_TRUE(helper.bus().output().contains(
+        "Removed throttling held by first (only to 10.0.0.0/8): its owner disconnected"));
+    EXPECT_EQ(inForce(), "slot 1 machine down=4000B/s up=0B/s\n"
+                         "slot 3 only to :443 down=2000B/s up=0B/s\n");
+    EXPECT_TRUE(
+        waitUntil([&] { return announced.last().value("throttles").toList().size() == 2; }));
+
+    // Its owner ends it; an id not in force is said so.
+    EXPECT_EQ(end("machine", 4).type(), QDBusMessage::ReplyMessage);
+    EXPECT_THAT(listed(), ElementsAre("2 second"));
+    const QDBusMessage gone = end("machine", 4);
+    EXPECT_EQ(gone.errorName(), HelperProtocol::Error::kNoSuchThrottle);
+    EXPECT_EQ(gone.errorMessage(), "No throttle with id 4 is on");
+    // Ending the last removes the shaping.
+    EXPECT_EQ(end("second", 2).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(inForce(), "(nothing)");
+    EXPECT_FALSE(state().value("active").toBool());
+}
+
+TEST_F(ScopedThrottlesTest, ScopesTheHelperCannotTakeAreRefusedAndTheNinthScopedOneToo) {
+    const struct {
+        QVariant scope;
+        QString error;
+        QString message;
+    } refused[] = {
+        {scopeTo({"api.example.com"}), HelperProtocol::Error::kInvalidArguments,
+         "Destination 'api.example.com' is a host name: the helper takes addresses and networks "
+         "only"},
+        {QVariantMap{{"hosts", QStringList{}}}, HelperProtocol::Error::kInvalidArguments,
+         "Unknown scope key \"hosts\""},
+        {QStringLiteral("10.0.0.1"), HelperProtocol::Error::kInvalidArguments,
+         "Parameter \"scope\" must be of type a{sv} (dictionary)"},
+        {QVariantMap{{"cgroup", QStringLiteral("user.slice/missing.scope")}},
+         HelperProtocol::Error::kInvalidArguments, "There is no cgroup user.slice/missing.scope"},
+    };
+    for (const auto& each : refused) {
+        const QDBusMessage reply = HelperOnPrivateBus::call(
+            client, "EnableThrottlingWithParameters",
+            {QVariantMap{{"latencyMs", qlonglong(10)}, {"scope", each.scope}}, QString(), false});
+        EXPECT_EQ(reply.errorName(), each.error);
+        EXPECT_EQ(reply.errorMessage(), each.message);
+    }
+
+    // A command's cgroup that exists, with processes of the caller (root
+    // may take any).
+    const QString cgroup =
+        QString::fromStdString(helper.tools().path("/sys/fs/cgroup/user.slice/run.scope"));
+    ASSERT_TRUE(QDir().mkpath(cgroup));
+    QFile procs(cgroup + "/cgroup.procs");
+    ASSERT_TRUE(procs.open(QIODevice::WriteOnly));
+    procs.write(QByteArray::number(::getpid()) + "\n");
+    procs.close();
+    idOf(enable("run", 1000, {{"cgroup", QStringLiteral("user.slice/run.scope")}}));
+
+    for (int i = 2; i <= 8; ++i) {
+        idOf(enable("many", 1000 + i, scopeTo({QStringLiteral("10.0.0.%1").arg(i)})));
+    }
+    const QDBusMessage ninth = enable("many", 9, scopeTo({"10.0.0.9"}));
+    EXPECT_EQ(ninth.errorName(), HelperProtocol::Error::kFailed);
+    EXPECT_EQ(ninth.errorMessage(), "Validation failed: At most 8 scoped throttles can be on at "
+                                    "once; end one first");
+    EXPECT_EQ(listed().size(), 8);
+    // Beside them, the whole machine's.
+    idOf(enable("machine", 1));
+    EXPECT_EQ(listed().size(), 9);
+}
+
+} // namespace
