@@ -3,7 +3,9 @@
 
 #include "HelperState.h"
 #include "ShaperStatistics.h"
+#include "ThrottleError.h"
 #include "ThrottleParameters.h"
+#include "ThrottleScope.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -32,6 +34,25 @@ public:
     // bus connection closes, however this process ends.
     virtual QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
                                          bool hold) = 0;
+    // Switches a throttle of `scope` on beside those in force (the whole
+    // machine's replaces the whole machine's), owned by this client as
+    // takeThrottling's; returns its id. The scope holds addresses only:
+    // DestinationResolver turns host names into them.
+    virtual QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
+                                               QString description, bool hold) {
+        Q_UNUSED(parameters);
+        Q_UNUSED(scope);
+        Q_UNUSED(description);
+        Q_UNUSED(hold);
+        throw ThrottleError::helperError(QStringLiteral("This client cannot scope a throttle"));
+        co_return quint64(0);
+    }
+    // Ends the throttle of `id` and leaves the others.
+    virtual QCoro::Task<> endThrottle(quint64 id) {
+        Q_UNUSED(id);
+        throw ThrottleError::helperError(QStringLiteral("This client cannot end one throttle"));
+        co_return;
+    }
     // Lets go of the hold this client has: throttling stays on, unheld.
     virtual QCoro::Task<> releaseThrottling() = 0;
     // The helper's state now; it answers at once, never behind a change.

@@ -90,6 +90,19 @@ QCoro::Task<> HelperConnection::takeThrottling(ThrottleParameters parameters, QS
     co_await outcomeOf(std::move(call));
 }
 
+QCoro::Task<quint64> HelperConnection::startThrottle(ThrottleParameters parameters,
+                                                     ThrottleScope scope, QString description,
+                                                     bool hold) {
+    HelperCall call = ThrottleMethodChooser::start(m_busConnection.callableProxy(), parameters,
+                                                   scope, description, hold);
+    co_return co_await m_replies.throttleIdOf(std::move(call), m_busConnection.life());
+}
+
+QCoro::Task<> HelperConnection::endThrottle(quint64 id) {
+    HelperCall call{m_busConnection.callableProxy().EndThrottle(id), HelperReplyForm::namedErrors};
+    co_await outcomeOf(std::move(call));
+}
+
 QCoro::Task<> HelperConnection::releaseThrottling() {
     HelperCall call{m_busConnection.callableProxy().ReleaseThrottling(),
                     HelperReplyForm::namedErrors};

@@ -52,6 +52,9 @@ public:
     QCoro::Task<> disableThrottling() override;
     QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
                                  bool hold) override;
+    QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
+                                       QString description, bool hold) override;
+    QCoro::Task<> endThrottle(quint64 id) override;
     QCoro::Task<> releaseThrottling() override;
     QCoro::Task<HelperState> readState() override;
     QCoro::Task<ShaperStatistics> readStatistics() override;

@@ -22,8 +22,8 @@ std::optional<ThrottleError> namedError(const QDBusMessage& reply) {
     if (name == QLatin1StringView(Error::kNotAuthorized)) {
         return ThrottleError::authorizationDenied();
     }
-    for (const char* answered :
-         {Error::kInvalidArguments, Error::kFailed, Error::kTimedOut, Error::kNotHolder}) {
+    for (const char* answered : {Error::kInvalidArguments, Error::kFailed, Error::kTimedOut,
+                                 Error::kNotHolder, Error::kNoSuchThrottle}) {
         if (name == QLatin1StringView(answered)) {
             return ThrottleError::helperError(reply.errorMessage());
         }
@@ -49,6 +49,24 @@ QCoro::Task<> HelperReplyMapper::outcomeOf(HelperCall call, QObject& connectionL
     return awaitOutcome(std::move(call), connectionLife, m_diagnostics);
 }
 
+QCoro::Task<quint64> HelperReplyMapper::throttleIdOf(HelperCall call,
+                                                     QObject& connectionLife) const {
+    return awaitThrottleId(std::move(call), connectionLife, m_diagnostics);
+}
+
+QCoro::Task<quint64> HelperReplyMapper::awaitThrottleId(HelperCall call, QObject& connectionLife,
+                                                        Diagnostics diagnostics) {
+    const QDBusMessage reply = co_await replyOf(std::move(call.pending), connectionLife);
+    if (call.replyForm == HelperReplyForm::successFlag) {
+        throwUnlessAnswered(reply, u"bs", diagnostics);
+        throwUnlessFlagged(reply);
+        co_return quint64(0);
+    }
+    throwUnlessAnswered(reply, reply.signature() == u"t" ? u"t" : u"", diagnostics);
+    co_return reply.arguments().isEmpty() ? quint64(0)
+                                          : quint64(reply.arguments().at(0).toULongLong());
+}
+
 QCoro::Task<bool> HelperReplyMapper::statusOf(QDBusPendingCall call,
                                               QObject& connectionLife) const {
     return awaitStatus(std::move(call), connectionLife, m_diagnostics);
@@ -64,6 +82,10 @@ QCoro::Task<> HelperReplyMapper::awaitOutcome(HelperCall call, QObject& connecti
     const QDBusMessage reply = co_await replyOf(std::move(call.pending), connectionLife);
     if (call.replyForm == HelperReplyForm::namedErrors) {
         throwUnlessAnswered(reply, u"", diagnostics);
+        co_return;
+    }
+    if (call.replyForm == HelperReplyForm::throttleId) {
+        throwUnlessAnswered(reply, reply.signature() == u"t" ? u"t" : u"", diagnostics);
         co_return;
     }
     throwUnlessAnswered(reply, u"bs", diagnostics);

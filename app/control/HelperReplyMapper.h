@@ -11,8 +11,10 @@
 #include <functional>
 
 // How a method of the helper answers: the nine original ones with a flag and
-// a text; the members added beside them with nothing, or a named error.
-enum class HelperReplyForm { successFlag, namedErrors };
+// a text; the members added beside them with nothing, or a named error;
+// EnableThrottlingWithParameters with the throttle's id (nothing from a
+// helper older than several throttles), or a named error.
+enum class HelperReplyForm { successFlag, namedErrors, throttleId };
 
 // A call sent to the helper, and how its reply reads.
 struct HelperCall {
@@ -35,6 +37,9 @@ public:
     // closing first (`connectionLife` ends with it), and throws a failure.
     // A switch: done, or refused.
     QCoro::Task<> outcomeOf(HelperCall call, QObject& connectionLife) const;
+    // As outcomeOf, for a call answered with a throttle's id: that id, or 0
+    // from a helper that gives none.
+    QCoro::Task<quint64> throttleIdOf(HelperCall call, QObject& connectionLife) const;
     // GetStatus: whether throttling is active.
     QCoro::Task<bool> statusOf(QDBusPendingCall call, QObject& connectionLife) const;
     // GetState, GetStatistics: a reply that carries a dictionary.
@@ -42,6 +47,8 @@ public:
                                                 QObject& connectionLife) const;
 
 private:
+    static QCoro::Task<quint64> awaitThrottleId(HelperCall call, QObject& connectionLife,
+                                                Diagnostics diagnostics);
     static QCoro::Task<> awaitOutcome(HelperCall call, QObject& connectionLife,
                                       Diagnostics diagnostics);
     static QCoro::Task<bool> awaitStatus(QDBusPendingCall call, QObject& connectionLife,

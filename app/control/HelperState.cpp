@@ -3,6 +3,7 @@
 
 #include "HelperProtocol.h"
 #include "ParameterDictionary.h"
+#include "ScopeDictionary.h"
 
 #include <QDBusArgument>
 
@@ -14,6 +15,18 @@ QVariantMap mapOf(const QVariant& value) {
         return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
     }
     return value.toMap();
+}
+
+// A list of dictionaries (aa{sv}), marshalled or not.
+QList<QVariantMap> listOf(const QVariant& value) {
+    if (value.typeId() == qMetaTypeId<QDBusArgument>()) {
+        return qdbus_cast<QList<QVariantMap>>(value.value<QDBusArgument>());
+    }
+    QList<QVariantMap> list;
+    for (const QVariant& each : value.toList()) {
+        list.append(mapOf(each));
+    }
+    return list;
 }
 
 template <typename T>
@@ -31,9 +44,22 @@ QString ThrottleOwner::displayName() const {
     return description.isEmpty() ? QStringLiteral("process %1").arg(pid) : description;
 }
 
+ThrottleOwner ThrottleOwner::fromWire(const QVariantMap& owner) {
+    namespace Owner = HelperProtocol::Owner;
+    ThrottleOwner decoded;
+    decoded.busName = valueOf<QString>(owner, Owner::kBusName).value_or(QString());
+    decoded.uid = valueOf<uint>(owner, Owner::kUid).value_or(0);
+    decoded.pid = valueOf<uint>(owner, Owner::kPid).value_or(0);
+    decoded.description = valueOf<QString>(owner, Owner::kDescription).value_or(QString());
+    if (const auto since = valueOf<qint64>(owner, Owner::kSince)) {
+        decoded.since = QDateTime::fromMSecsSinceEpoch(*since, Qt::UTC);
+    }
+    decoded.held = valueOf<bool>(owner, Owner::kHeld).value_or(false);
+    return decoded;
+}
+
 HelperState HelperState::fromWire(const QVariantMap& wire) {
     namespace State = HelperProtocol::State;
-    namespace Owner = HelperProtocol::Owner;
 
     HelperState state;
     state.available = true;
@@ -49,16 +75,21 @@ HelperState HelperState::fromWire(const QVariantMap& wire) {
     }
     const QVariantMap owner = mapOf(wire.value(QString::fromLatin1(State::kOwner)));
     if (!owner.isEmpty()) {
-        ThrottleOwner decoded;
-        decoded.busName = valueOf<QString>(owner, Owner::kBusName).value_or(QString());
-        decoded.uid = valueOf<uint>(owner, Owner::kUid).value_or(0);
-        decoded.pid = valueOf<uint>(owner, Owner::kPid).value_or(0);
-        decoded.description = valueOf<QString>(owner, Owner::kDescription).value_or(QString());
-        if (const auto since = valueOf<qint64>(owner, Owner::kSince)) {
-            decoded.since = QDateTime::fromMSecsSinceEpoch(*since, Qt::UTC);
-        }
-        decoded.held = valueOf<bool>(owner, Owner::kHeld).value_or(false);
-        state.owner = decoded;
+        state.owner = ThrottleOwner::fromWire(owner);
+    }
+    namespace Key = HelperProtocol::Throttle;
+    for (const QVariantMap& each : listOf(wire.value(QString::fromLatin1(State::kThrottles)))) {
+        HelperThrottle throttle;
+        throttle.id = valueOf<quint64>(each, Key::kId).value_or(0);
+        const QVariantMap scope = mapOf(each.value(QString::fromLatin1(Key::kScope)));
+        throttle.scope = ScopeDictionary::readWire(scope);
+        throttle.addresses =
+            scope.value(QString::fromLatin1(ScopeDictionary::kAddresses)).toStringList();
+        throttle.configuration = ParameterDictionary::readWire(
+            mapOf(each.value(QString::fromLatin1(Key::kConfiguration))));
+        throttle.owner =
+            ThrottleOwner::fromWire(mapOf(each.value(QString::fromLatin1(Key::kOwner))));
+        state.throttles.append(throttle);
     }
     return state;
 }

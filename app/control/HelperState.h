@@ -2,8 +2,10 @@
 #pragma once
 
 #include "ThrottleParameters.h"
+#include "ThrottleScope.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QVariantMap>
 
@@ -28,7 +30,25 @@ struct ThrottleOwner {
     // The description, or the process when the owner gave none.
     QString displayName() const;
 
+    // Decodes the state's owner dictionary; a value of the wrong type
+    // counts as absent.
+    static ThrottleOwner fromWire(const QVariantMap& owner);
+
     bool operator==(const ThrottleOwner&) const = default;
+};
+
+// One throttle the helper has on, as its state lists it.
+struct HelperThrottle {
+    // What EndThrottle takes.
+    quint64 id = 0;
+    ThrottleScope scope;
+    // The addresses a destination scope shapes, as the helper has them in
+    // force: host names appear only among the scope's names.
+    QStringList addresses;
+    ThrottleParameters configuration;
+    ThrottleOwner owner;
+
+    bool operator==(const HelperThrottle&) const = default;
 };
 
 // The helper's throttling as it publishes it: after every change, and on
@@ -46,6 +66,9 @@ struct HelperState {
     std::optional<ThrottleOwner> owner;
     // Set after a clean-up that could not remove everything.
     QString failure;
+    // Every throttle in force, oldest first. Empty from a helper that keeps
+    // one throttle only: then configuration and owner tell it.
+    QList<HelperThrottle> throttles = {};
 
     // Decodes GetState's answer or StateChanged's argument. Keys it does not
     // know are ignored; a value of the wrong type counts as absent.

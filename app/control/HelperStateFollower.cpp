@@ -175,5 +175,8 @@ HelperState HelperStateFollower::decodedState(const QVariant& wire, const QStrin
     if (state.owner) {
         state.owner->isThisClient = !self.isEmpty() && state.owner->busName == self;
     }
+    for (HelperThrottle& throttle : state.throttles) {
+        throttle.owner.isThisClient = !self.isEmpty() && throttle.owner.busName == self;
+    }
     return state;
 }

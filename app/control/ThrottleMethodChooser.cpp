@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ThrottleMethodChooser.h"
 
+#include "HelperProtocol.h"
 #include "HelperProtocolInterface.h"
 #include "ParameterDictionary.h"
+#include "ScopeDictionary.h"
 
 HelperCall ThrottleMethodChooser::enable(ComVeltraneHelperProtocolInterface& helper,
                                          const ThrottleParameters& parameters) {
@@ -11,12 +13,25 @@ HelperCall ThrottleMethodChooser::enable(ComVeltraneHelperProtocolInterface& hel
         // with a flag and a text.
         return {helper.EnableThrottlingWithParameters(ParameterDictionary::toWire(parameters),
                                                       QString(), false),
-                HelperReplyForm::namedErrors};
+                HelperReplyForm::throttleId};
     }
     return {helper.EnableThrottling(parameters.downloadBytesPerSecond,
                                     parameters.uploadBytesPerSecond, parameters.latencyMs,
                                     parameters.packetLossPercent, parameters.dnsDelayMs),
             HelperReplyForm::successFlag};
+}
+
+HelperCall ThrottleMethodChooser::start(ComVeltraneHelperProtocolInterface& helper,
+                                        const ThrottleParameters& parameters,
+                                        const ThrottleScope& scope, const QString& description,
+                                        bool hold) {
+    QVariantMap named = ParameterDictionary::toWire(parameters);
+    if (!scope.isMachine()) {
+        named.insert(QString::fromLatin1(HelperProtocol::kScopeKey),
+                     ScopeDictionary::toWire(scope));
+    }
+    return {helper.EnableThrottlingWithParameters(named, description, hold),
+            HelperReplyForm::throttleId};
 }
 
 HelperCall ThrottleMethodChooser::take(ComVeltraneHelperProtocolInterface& helper,
@@ -27,7 +42,7 @@ HelperCall ThrottleMethodChooser::take(ComVeltraneHelperProtocolInterface& helpe
     if (parameters.needsNamedParameters()) {
         return {helper.EnableThrottlingWithParameters(ParameterDictionary::toWire(parameters),
                                                       description, hold),
-                HelperReplyForm::namedErrors};
+                HelperReplyForm::throttleId};
     }
     return {helper.EnableThrottlingAs(parameters.downloadBytesPerSecond,
                                       parameters.uploadBytesPerSecond, parameters.latencyMs,

@@ -3,6 +3,7 @@
 
 #include "HelperReplyMapper.h"
 #include "ThrottleParameters.h"
+#include "ThrottleScope.h"
 
 #include <QString>
 
@@ -24,4 +25,9 @@ public:
     static HelperCall take(ComVeltraneHelperProtocolInterface& helper,
                            const ThrottleParameters& parameters, const QString& description,
                            bool hold);
+    // EnableThrottlingWithParameters with `scope` beside the parameters:
+    // the one method that carries a scope, and answers with the id.
+    static HelperCall start(ComVeltraneHelperProtocolInterface& helper,
+                            const ThrottleParameters& parameters, const ThrottleScope& scope,
+                            const QString& description, bool hold);
 };
