@@ -18,6 +18,25 @@ QJsonValue orNull(const QString& text) {
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
+QStringList textsOf(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const std::string& text : texts) {
+        list << QString::fromStdString(text);
+    }
+    return list;
+}
+
+QStringList addressesOf(const HelperThrottle& throttle) {
+    if (!throttle.addresses.isEmpty()) {
+        return throttle.addresses;
+    }
+    QStringList list;
+    for (const Destination& destination : throttle.scope.destinations) {
+        list << QString::fromStdString(destination.text());
+    }
+    return list;
+}
+
 } // namespace
 
 QString HelperStateText::owner(const ThrottleOwner& owner) {
@@ -48,7 +67,69 @@ QString HelperStateText::line(const HelperState& state) {
     if (!state.failure.isEmpty()) {
         parts << TerminalText::line(state.failure);
     }
+    // Beside several throttles, one line each under the summary.
+    QString text = parts.join(QStringLiteral(" — "));
+    if (state.active && state.throttles.size() > 1) {
+        for (const HelperThrottle& throttle : state.throttles) {
+            text += QStringLiteral("\n  ") + throttleLine(throttle);
+        }
+    }
+    return text;
+}
+
+QString HelperStateText::scope(const HelperThrottle& throttle) {
+    switch (throttle.scope.kind()) {
+    case ThrottleScope::Kind::machine:
+        return QStringLiteral("whole machine");
+    case ThrottleScope::Kind::command:
+        return QStringLiteral("only for cgroup ") +
+               TerminalText::line(QString::fromStdString(throttle.scope.cgroup));
+    case ThrottleScope::Kind::destinations:
+        break;
+    }
+    const QStringList addresses = addressesOf(throttle);
+    const QStringList names = textsOf(throttle.scope.names);
+    // The names as typed, and the addresses in force when they differ.
+    if (names.isEmpty() || names == addresses) {
+        return QStringLiteral("only to ") +
+               TerminalText::line(addresses.join(QStringLiteral(", ")));
+    }
+    return QStringLiteral("only to ") + TerminalText::line(names.join(QStringLiteral(", "))) +
+           QStringLiteral(" (") + TerminalText::line(addresses.join(QStringLiteral(", "))) + u')';
+}
+
+QString HelperStateText::throttleLine(const HelperThrottle& throttle) {
+    QStringList parts{QStringLiteral("#%1 ").arg(throttle.id) + scope(throttle),
+                      limits(throttle.configuration), owner(throttle.owner)};
+    if (throttle.owner.held) {
+        parts << QStringLiteral("held");
+    }
     return parts.join(QStringLiteral(" — "));
+}
+
+QJsonObject HelperStateText::throttleRecord(const HelperThrottle& throttle) {
+    static const char* const kinds[] = {"machine", "destinations", "command"};
+    return QJsonObject{
+        {"id", static_cast<qint64>(throttle.id)},
+        {"scope",
+         QJsonObject{
+             {"kind", QString::fromLatin1(kinds[static_cast<int>(throttle.scope.kind())])},
+             {"names", QJsonArray::fromStringList(textsOf(throttle.scope.names))},
+             {"addresses", QJsonArray::fromStringList(addressesOf(throttle))},
+             {"cgroup", orNull(QString::fromStdString(throttle.scope.cgroup))},
+         }},
+        {"configuration",
+         QJsonObject::fromVariantMap(ParameterDictionary::toWire(throttle.configuration))},
+        {"owner", ownerRecord(throttle.owner)},
+    };
+}
+
+QJsonArray HelperStateText::throttleRecords(const HelperState& state) {
+    QJsonArray records;
+    for (const HelperThrottle& throttle : state.throttles) {
+        records.append(throttleRecord(throttle));
+    }
+    return records;
 }
 
 QJsonValue HelperStateText::ownerRecord(const std::optional<ThrottleOwner>& owner) {
@@ -79,6 +160,7 @@ QJsonObject HelperStateText::record(const HelperState& state) {
         {"serial", static_cast<qint64>(state.serial)},
         {"configuration", configuration},
         {"owner", ownerRecord(state.owner)},
+        {"throttles", throttleRecords(state)},
         {"failure", orNull(state.failure)},
     };
 }

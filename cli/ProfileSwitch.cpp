@@ -4,9 +4,11 @@
 #include "ApplyPreconditions.h"
 #include "CliError.h"
 #include "Confirmation.h"
+#include "DestinationResolver.h"
 #include "HelperProtocol.h"
 #include "NameCharacters.h"
 #include "ProfileOptions.h"
+#include "TaskDeadline.h"
 #include "TerminalText.h"
 #include "ThrottleError.h"
 
@@ -20,6 +22,17 @@ ThrottleParameters switchable(const ThrottleControl& control, const ThrottleProf
         return ApplyPreconditions::parametersToApply(profile, control.registration);
     } catch (const ThrottleError& error) {
         throw CliError::failure(error.description());
+    }
+}
+
+void remember(CommandContext& context, const ThrottleProfile& profile) {
+    // Throttling is on as asked; a selection that could not be remembered
+    // does not change that.
+    context.persistence.saveSelectedProfileID(profile.id());
+    if (!context.defaults.sync()) {
+        context.err << "Throttling is on, but the selection could not be remembered: could not "
+                       "write the settings file "
+                    << context.defaults.fileName() << '\n';
     }
 }
 
@@ -85,14 +98,34 @@ void applyAndRemember(ThrottleControl& control, CommandContext& context,
         }
         throw error;
     }
-    // Throttling is on as asked; a selection that could not be remembered
-    // does not change that.
-    context.persistence.saveSelectedProfileID(profile.id());
-    if (!context.defaults.sync()) {
-        context.err << "Throttling is on, but the selection could not be remembered: could not "
-                       "write the settings file "
-                    << context.defaults.fileName() << '\n';
+    remember(context, profile);
+}
+
+quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
+                    const ThrottleProfile& profile, const QString& owner,
+                    const std::vector<Destination>& destinations) {
+    const ThrottleParameters parameters = switchable(control, profile);
+    ThrottleScope scope;
+    try {
+        scope = waitWithDeadline(DestinationResolver().resolve(destinations), kHelperDeadline);
+    } catch (const ThrottleError& error) {
+        throw CliError::failure(error.payload());
+    } catch (const DeadlineExceeded&) {
+        throw CliError::failure(QStringLiteral("The destinations could not be resolved in time"));
     }
+    quint64 id = 0;
+    const auto start = [&]() -> QCoro::Task<> {
+        id = co_await control.connection.startThrottle(parameters, scope, owner, false);
+    };
+    if (const std::optional<HelperFailure> failure = waitForHelper(start())) {
+        CliError error = CliError::failure(failure->description);
+        if (failure->unanswered) {
+            error.messages << kMayStillBeOn;
+        }
+        throw error;
+    }
+    remember(context, profile);
+    return id;
 }
 
 } // namespace ProfileSwitch

@@ -9,6 +9,8 @@
 #include <QCommandLineParser>
 #include <QString>
 
+#include <vector>
+
 // Switching a profile on as the panel does, for the commands that do it.
 namespace ProfileSwitch {
 
@@ -32,5 +34,12 @@ QString ownerDescription(const QString& prefix, const QString& what);
 // behind; otherwise the user is told. Throws CliError.
 void applyAndRemember(ThrottleControl& control, CommandContext& context,
                       const ThrottleProfile& profile, const QString& owner, bool hold);
+
+// As applyAndRemember, for `destinations` only, beside the throttles in
+// force; host names are resolved first. Returns the throttle's id (0 from a
+// helper that gives none). Throws CliError naming what cannot be resolved.
+quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
+                    const ThrottleProfile& profile, const QString& owner,
+                    const std::vector<Destination>& destinations);
 
 } // namespace ProfileSwitch

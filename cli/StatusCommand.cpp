@@ -9,6 +9,7 @@
 #include "ThrottleError.h"
 
 #include <QEventLoop>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -87,6 +88,7 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
              registration ? QJsonValue(static_cast<int>(*registration)) : QJsonValue()},
             {"throttling", error ? QJsonValue() : QJsonValue(active)},
             {"owner", HelperStateText::ownerRecord(owner)},
+            {"throttles", active ? HelperStateText::throttleRecords(state) : QJsonArray()},
             {"failure", state.failure.isEmpty() ? QJsonValue() : QJsonValue(state.failure)},
             {"selectedProfile",
              selected ? QJsonValue(QJsonObject{{"id", ThrottleProfile::idText(selected->id())},
@@ -109,10 +111,16 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
                         : active ? "on"
                                  : "off")
                     << '\n';
-        if (owner) {
+        if (owner && state.throttles.size() <= 1 &&
+            (state.throttles.isEmpty() || state.throttles.first().scope.isMachine())) {
             context.out << "Owner: " << HelperStateText::owner(*owner) << '\n'
                         << "Held: " << (owner->held ? "yes, until its owner disconnects" : "no")
                         << '\n';
+        } else if (active) {
+            context.out << "Throttles:\n";
+            for (const HelperThrottle& throttle : state.throttles) {
+                context.out << "  " << HelperStateText::throttleLine(throttle) << '\n';
+            }
         }
         if (live.latest) {
             context.out << "Live: " << StatisticsText::line(*live.latest, live.earlier) << '\n';
@@ -139,8 +147,8 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
 
 Command statusCommand() {
     return {.name = QStringLiteral("status"),
-            .summary = QStringLiteral("Show whether the helper is installed, whether it throttles "
-                                      "and for whom, and the selected profile."),
+            .summary = QStringLiteral("Show whether the helper is installed, which throttles are "
+                                      "on, on what and for whom, and the selected profile."),
             .details = QStringLiteral("Exits with 0 when throttling is on, 3 when it is off and 1 "
                                       "when that cannot be told."),
             .options = {QCommandLineOption(QString(statusJsonOption),

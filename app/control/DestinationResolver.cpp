@@ -29,13 +29,13 @@ QCoro::Task<QStringList> DestinationResolver::lookUp(QString host,
     const auto answer = co_await qCoro(&lookup, &HostLookup::found, limit);
     if (!answer) {
         QHostInfo::abortHostLookup(id);
-        throw ThrottleError::helperError(QStringLiteral("Resolving %1 took longer than %2 s")
-                                             .arg(host)
-                                             .arg(double(limit.count()) / 1000.0));
+        throw ThrottleError::invalidProfile(QStringLiteral("Resolving %1 took longer than %2 s")
+                                                .arg(host)
+                                                .arg(double(limit.count()) / 1000.0));
     }
     const auto& [addresses, failure] = *answer;
     if (!failure.isEmpty()) {
-        throw ThrottleError::helperError(
+        throw ThrottleError::invalidProfile(
             QStringLiteral("%1 cannot be resolved: %2").arg(host, failure));
     }
     co_return addresses;
@@ -53,7 +53,8 @@ DestinationResolver::resolve(std::vector<Destination> destinations) const {
         const QString host = QString::fromStdString(destination.hostName);
         const QStringList addresses = co_await m_lookup(host, m_limit);
         if (addresses.isEmpty()) {
-            throw ThrottleError::helperError(QStringLiteral("%1 resolves to no address").arg(host));
+            throw ThrottleError::invalidProfile(
+                QStringLiteral("%1 resolves to no address").arg(host));
         }
         for (const QString& address : addresses) {
             std::string failure;
@@ -71,7 +72,7 @@ DestinationResolver::resolve(std::vector<Destination> destinations) const {
         }
     }
     if (scope.destinations.size() > ThrottleScope::kMaxDestinations) {
-        throw ThrottleError::helperError(
+        throw ThrottleError::invalidProfile(
             QStringLiteral("The destinations resolve to %1 addresses; a throttle takes at most %2")
                 .arg(scope.destinations.size())
                 .arg(ThrottleScope::kMaxDestinations));

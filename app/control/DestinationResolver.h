@@ -19,7 +19,8 @@
 // resolver.
 class DestinationResolver final {
 public:
-    // What the name resolves to, as text; a failure throws ThrottleError.
+    // What the name resolves to, as text; a failure throws ThrottleError
+    // (invalidProfile: what the user typed cannot be switched on).
     // Replaceable, so that tests need no resolver.
     using Lookup =
         std::function<QCoro::Task<QStringList>(QString host, std::chrono::milliseconds limit)>;

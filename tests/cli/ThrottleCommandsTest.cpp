@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -92,6 +93,11 @@ TEST_F(ThrottleCommandsTest, ApplyStatusOffAndWatchDoWhatTheySayThroughTheDaemon
     EXPECT_EQ(on.status, 0);
     QJsonObject record = on.json().object();
     const QJsonObject owner = record.take("owner").toObject();
+    // The one throttle, whole machine's, as the list tells it too.
+    const QJsonArray throttles = record.take("throttles").toArray();
+    ASSERT_EQ(throttles.size(), 1);
+    EXPECT_EQ(throttles.at(0).toObject().value("scope").toObject().value("kind"), "machine");
+    EXPECT_EQ(throttles.at(0).toObject().value("owner").toObject(), owner);
     EXPECT_EQ(
         record,
         (QJsonObject{{"helper", "enabled"},

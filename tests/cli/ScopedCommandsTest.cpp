@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+// apply --only-to, off --id and the list of throttles in status, against
+// the sandboxed daemon on the stand-in backend, which shapes every scope.
+#include "HelperOnPrivateBus.h"
+#include "VeltranectlRunner.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using testing::HasSubstr;
+
+namespace {
+
+class ScopedCommandsTest : public VeltranectlRunner {
+protected:
+    ScopedCommandsTest() { environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper.bus().address()); }
+
+    HelperOnPrivateBus helper{{{"--backend", "stand-in"}, std::nullopt, {}}};
+};
+
+TEST_F(ScopedCommandsTest, ApplyOnlyToAddsAThrottleThatStatusListsAndOffByIdEnds) {
+    const Outcome scoped =
+        run({"apply", "3g", "--only-to", "localhost:8080", "--only-to", "10.0.0.0/8"});
+    ASSERT_EQ(scoped.status, 0) << scoped.err.toStdString();
+    EXPECT_EQ(scoped.out, "Throttling with 3G only to localhost:8080, 10.0.0.0/8 (throttle 1, "
+                          "end it with 'veltranectl off --id 1')\n");
+    ASSERT_EQ(run({"apply", "edge"}).status, 0);
+
+    // Host names are resolved by the client: the helper has the addresses.
+    const Outcome status = run({"status"});
+    EXPECT_EQ(status.status, 0);
+    EXPECT_THAT(status.out.toStdString(),
+                HasSubstr("\nThrottles:\n  #1 only to localhost:8080, 10.0.0.0/8 (127.0.0.1:8080, "
+                          "10.0.0.0/8) — D: "));
+    EXPECT_THAT(
+        status.out.toStdString(),
+        testing::ContainsRegex("\n  #2 whole machine — .* — veltranectl apply: Edge \\(uid "));
+
+    const QJsonArray throttles =
+        run({"status", "--json"}).json().object().value("throttles").toArray();
+    ASSERT_EQ(throttles.size(), 2);
+    const QJsonObject first = throttles.at(0).toObject();
+    EXPECT_EQ(first.value("id"), 1);
+    EXPECT_EQ(first.value("scope").toObject(),
+              (QJsonObject{{"kind", "destinations"},
+                           {"names", QJsonArray{"localhost:8080", "10.0.0.0/8"}},
+                           {"addresses", QJsonArray{"127.0.0.1:8080", "10.0.0.0/8"}},
+                           {"cgroup", QJsonValue()}}));
+    EXPECT_EQ(first.value("owner").toObject().value("description"), "veltranectl apply: 3G");
+
+    const Outcome ended = run({"off", "--id", "1"});
+    EXPECT_EQ(ended.status, 0);
+    EXPECT_EQ(ended.out, "Throttle 1 off\n");
+    EXPECT_EQ(run({"status", "--json"}).json().object().value("throttles").toArray().size(), 1);
+    const Outcome again = run({"off", "--id", "1"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_THAT(again.err.toStdString(), HasSubstr("No throttle with id 1 is on"));
+
+    EXPECT_EQ(run({"off"}).out, "Throttling off\n");
+    EXPECT_EQ(run({"status"}).status, 3);
+}
+
+TEST_F(ScopedCommandsTest, AMalformedDestinationOrIdIsAUsageErrorAndNothingIsSent) {
+    const Outcome port = run({"apply", "3g", "--only-to", "10.0.0.1:99999"});
+    EXPECT_EQ(port.status, 2);
+    EXPECT_THAT(port.errors(),
+                testing::Contains("--only-to: '10.0.0.1:99999': a port is a number from 1 to "
+                                  "65535"));
+    for (const char* id : {"0", "x", "-1"}) {
+        const Outcome off = run({"off", "--id", id});
+        EXPECT_EQ(off.status, 2) << id;
+        EXPECT_THAT(off.err.toStdString(), HasSubstr("--id takes the number"));
+    }
+    EXPECT_FALSE(helper.bus().output().contains("called"));
+}
+
+} // namespace
