@@ -12,6 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <unistd.h>
 
 using testing::ElementsAre;
@@ -139,6 +140,28 @@ TEST_F(ScopedThrottlesTest, AHoldersDisconnectEndsOnlyItsThrottlesAndEndThrottle
     EXPECT_EQ(end("second", 2).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(inForce(), "(nothing)");
     EXPECT_FALSE(state().value("active").toBool());
+}
+
+TEST_F(ScopedThrottlesTest, HeldThrottlesOutliveAKilledDaemonWhileTheirHoldersStayOnTheBus) {
+    idOf(enable("stays", 1000, scopeTo({"10.0.0.0/8"}, {"intranet"}), true));
+    idOf(enable("leaves", 2000, scopeTo({":443"}), true));
+    idOf(enable("unheld", 3000));
+    const QString daemon = QString::fromUtf8(HelperProtocol::kServiceName);
+    const qint64 killed = helper.bus().ownerPid(daemon);
+    ASSERT_TRUE(signalProcess(killed, SIGKILL));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !processAlive(killed) && helper.bus().ownerPid(daemon) != killed; }));
+    helper.bus().disconnect("leaves");
+
+    // The next daemon applies afresh what a holder still holds, with its
+    // scope, under a new id; the rest goes.
+    EXPECT_THAT(listed(), ElementsAre("1 stays"));
+    EXPECT_EQ(
+        state().value("throttles").toList().value(0).toMap().value("scope").toMap().value("names"),
+        QStringList{"intranet"});
+    EXPECT_EQ(inForce(), "slot 2 only to 10.0.0.0/8 down=1000B/s up=0B/s\n");
+    EXPECT_TRUE(helper.bus().output().contains(
+        "Removed throttling held by leaves (only to :443): its owner disconnected"));
 }
 
 TEST_F(ScopedThrottlesTest, ScopesTheHelperCannotTakeAreRefusedAndTheNinthScopedOneToo) {
