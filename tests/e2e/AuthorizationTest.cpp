@@ -163,7 +163,8 @@ TEST_F(AuthorizationTest, TheInstalledBusPolicyLetsOnlyRootOwnTheNameAndAnyoneCa
                     testing::StartsWith("method return"))
             << member;
     }
-    for (const char* member : {"EnableThrottlingAs", "EnableThrottlingWithParameters"}) {
+    for (const char* member :
+         {"EnableThrottlingAs", "EnableThrottlingWithParameters", "EndThrottle"}) {
         EXPECT_THAT(callAsNobody(helper, QStringLiteral("com.veltrane.HelperProtocol.") +
                                              QLatin1StringView(member))
                         .toStdString(),
