@@ -67,9 +67,12 @@ QString HelperStateText::line(const HelperState& state) {
     if (!state.failure.isEmpty()) {
         parts << TerminalText::line(state.failure);
     }
-    // Beside several throttles, one line each under the summary.
+    // Beside several throttles, or one that is scoped, one line each under
+    // the summary: the summary alone would read as the whole machine's.
     QString text = parts.join(QStringLiteral(" — "));
-    if (state.active && state.throttles.size() > 1) {
+    const bool onlyTheMachine =
+        state.throttles.size() == 1 && state.throttles.first().scope.isMachine();
+    if (state.active && !state.throttles.isEmpty() && !onlyTheMachine) {
         for (const HelperThrottle& throttle : state.throttles) {
             text += QStringLiteral("\n  ") + throttleLine(throttle);
         }

@@ -3,14 +3,17 @@
 // the sandboxed daemon on the stand-in backend, which shapes every scope.
 #include "HelperOnPrivateBus.h"
 #include "VeltranectlRunner.h"
+#include "WaitUntil.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using testing::HasSubstr;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -69,6 +72,29 @@ TEST_F(ScopedCommandsTest, ApplyOnlyToAddsAThrottleThatStatusListsAndOffByIdEnds
 
     EXPECT_EQ(run({"off"}).out, "Throttling off\n");
     EXPECT_EQ(run({"status"}).status, 3);
+}
+
+TEST_F(ScopedCommandsTest, WatchListsEachThrottleUnderTheStateLine) {
+    QProcess watch;
+    start(watch, {"watch"});
+    QByteArray out;
+    const auto shows = [&](const char* text) {
+        return waitUntil(
+            [&] {
+                out += watch.readAllStandardOutput();
+                return out.contains(text);
+            },
+            30s);
+    };
+    ASSERT_TRUE(shows(" off\n"));
+    ASSERT_EQ(run({"apply", "edge", "--only-to", "192.0.2.0/24"}).status, 0);
+    // One scoped throttle is not the whole machine's: it has its line.
+    EXPECT_TRUE(shows("\n  #1 only to 192.0.2.0/24 — "));
+    out.clear();
+    ASSERT_EQ(run({"off", "--id", "1"}).status, 0);
+    EXPECT_TRUE(shows(" off\n"));
+    watch.kill();
+    watch.waitForFinished();
 }
 
 TEST_F(ScopedCommandsTest, AMalformedDestinationOrIdIsAUsageErrorAndNothingIsSent) {
