@@ -88,8 +88,8 @@ TEST_F(ThrottleOwnershipTest, ATruncatedCorruptOrLinkedRecordIsIgnoredAndSaid) {
              std::string("[]"),
              // One bad throttle spoils the list.
              R"({"throttles":[)" + valid + five + "," + valid + five.substr(0, 20) + "}]}",
-             R"({"throttles":[)" + valid + R"("scope":{"destinations":["a.example"]},)" +
-                 five + "]}",
+             R"({"throttles":[)" + valid + R"("scope":{"destinations":["a.example"]},)" + five +
+                 "]}",
              valid + R"("downloadBytesPerSecond":1,"uploadBytesPerSecond":2})",
              valid + R"("downloadBytesPerSecond":-1,"uploadBytesPerSecond":2,"latencyMs":3,)"
                      R"("packetLossPercent":1.5,"dnsDelayMs":0})",
