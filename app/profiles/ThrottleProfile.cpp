@@ -2,7 +2,9 @@
 #include "ThrottleProfile.h"
 
 #include "NumberText.h"
+#include "ProfileDestinations.h"
 
+#include <QByteArray>
 #include <QHashFunctions>
 #include <QStringList>
 
@@ -114,7 +116,13 @@ QString ThrottleProfile::shortDescription() const {
     if (c.dnsDelay) {
         parts << QStringLiteral("DNS: ") + QString::number(*c.dnsDelay) + QStringLiteral("ms");
     }
-    return parts.isEmpty() ? QStringLiteral("No limits") : parts.join(u", ");
+    if (parts.isEmpty()) {
+        parts << QStringLiteral("No limits");
+    }
+    if (!destinations.empty()) {
+        parts << ProfileDestinations::summary(destinations);
+    }
+    return parts.join(u", ");
 }
 
 QString ThrottleProfile::formattedPacketLoss() const {
@@ -190,6 +198,10 @@ size_t qHash(const ThrottleProfile& profile, size_t seed) {
         }
         conditions = qHashMulti(conditions, hash);
     }
-    return qHashMulti(seed, profile.id(), profile.name, conditions, profile.isBuiltIn(),
-                      profile.showInMenu, qHash(profile.otherKeys));
+    size_t destinations = 0;
+    for (const Destination& destination : profile.destinations) {
+        destinations = qHashMulti(destinations, QByteArray::fromStdString(destination.text()));
+    }
+    return qHashMulti(seed, profile.id(), profile.name, conditions, destinations,
+                      profile.isBuiltIn(), profile.showInMenu, qHash(profile.otherKeys));
 }
