@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CompactStatsLineModel.h"
 
+#include "ProfileDestinations.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -70,6 +72,15 @@ QString CompactStatsLineModel::conditionsString(const ThrottleProfile& profile, 
     }
     if (profile.conditions.packetLossPercent && *profile.conditions.packetLossPercent > 0) {
         parts << profile.formattedPacketLoss();
+    }
+    if (!profile.destinations.empty()) {
+        // Narrow, the first destination names the scope and a count the rest.
+        const qsizetype more = static_cast<qsizetype>(profile.destinations.size()) - 1;
+        parts << (length == Length::full || more == 0
+                      ? ProfileDestinations::summary(profile.destinations)
+                      : QStringLiteral("only to %1 +%2")
+                            .arg(QString::fromStdString(profile.destinations.front().text()))
+                            .arg(more));
     }
     return parts.join(QStringLiteral(" · "));
 }

@@ -7,7 +7,8 @@
 #include <QString>
 
 // The one-line summary of the running throttle, with the time since it was
-// switched on: "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1% · 1:05". The view
+// switched on: "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1% · 1:05", and where
+// it applies when not to all traffic ("only to api.example.com"). The view
 // shows the conditions and the time apart, so that a narrow line shortens the
 // conditions and never pushes the time onto a line of its own; it calls
 // updateDuration() once a second while the line is on screen.
