@@ -78,4 +78,13 @@ QString summary(const std::vector<Destination>& destinations) {
         .arg(all.size() - (kNamedInSummary - 1));
 }
 
+QString shortSummary(const std::vector<Destination>& destinations) {
+    if (destinations.size() <= 1) {
+        return summary(destinations);
+    }
+    return QStringLiteral("only to %1 +%2")
+        .arg(QString::fromStdString(destinations.front().text()))
+        .arg(destinations.size() - 1);
+}
+
 } // namespace ProfileDestinations

@@ -31,5 +31,8 @@ QStringList texts(const std::vector<Destination>& destinations);
 // "only to api.example.com, :443", the first few and how many more when
 // the list is long; empty for all traffic.
 QString summary(const std::vector<Destination>& destinations);
+// For a narrow line: the first and a count of the rest, "only to
+// api.example.com +2"; empty for all traffic.
+QString shortSummary(const std::vector<Destination>& destinations);
 
 } // namespace ProfileDestinations

@@ -86,6 +86,16 @@ ThrottleProfile::ThrottleProfile(QUuid id, QString name, std::optional<Bandwidth
           isBuiltIn, showInMenu) {}
 
 QString ThrottleProfile::shortDescription() const {
+    const QString scope = scopeDescription();
+    return scope.isEmpty() ? conditionsDescription()
+                           : conditionsDescription() + QStringLiteral(", ") + scope;
+}
+
+QString ThrottleProfile::scopeDescription() const {
+    return ProfileDestinations::summary(destinations);
+}
+
+QString ThrottleProfile::conditionsDescription() const {
     const NetworkConditions& c = conditions;
     QStringList parts;
     if (c.downloadBandwidth) {
@@ -116,13 +126,7 @@ QString ThrottleProfile::shortDescription() const {
     if (c.dnsDelay) {
         parts << QStringLiteral("DNS: ") + QString::number(*c.dnsDelay) + QStringLiteral("ms");
     }
-    if (parts.isEmpty()) {
-        parts << QStringLiteral("No limits");
-    }
-    if (!destinations.empty()) {
-        parts << ProfileDestinations::summary(destinations);
-    }
-    return parts.join(u", ");
+    return parts.isEmpty() ? QStringLiteral("No limits") : parts.join(u", ");
 }
 
 QString ThrottleProfile::formattedPacketLoss() const {

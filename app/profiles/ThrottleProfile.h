@@ -42,9 +42,13 @@ public:
     // build's conditions, say), kept to be written back with the profile.
     QJsonObject otherKeys;
 
-    // The one-line summary of the panel's profile rows, e.g. "D: 780 Kbps, U: 330 Kbps, 100ms",
-    // ending "only to api.example.com, :443" when the profile has destinations.
+    // The one-line summary of listings, e.g. "D: 780 Kbps, U: 330 Kbps, 100ms", ending
+    // "only to api.example.com, :443" when the profile has destinations: the
+    // conditions' summary and the scope's.
     QString shortDescription() const;
+    QString conditionsDescription() const;
+    // Empty for all traffic.
+    QString scopeDescription() const;
     // The packet loss of the panel's compact statistics line, e.g. "None", "1%", "2.5%".
     QString formattedPacketLoss() const;
 

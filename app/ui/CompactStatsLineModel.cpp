@@ -11,7 +11,7 @@ namespace {
 
 QString bandwidthText(const std::optional<Bandwidth>& bandwidth,
                       CompactStatsLineModel::Length length) {
-    const bool narrow = length == CompactStatsLineModel::Length::narrow;
+    const bool narrow = length != CompactStatsLineModel::Length::full;
     if (!bandwidth) {
         return narrow ? QStringLiteral("∞") : QStringLiteral("Unlimited");
     }
@@ -47,9 +47,14 @@ void CompactStatsLineModel::updateText() {
     const QString text = profile ? statsString(*profile, m_displayDuration) : QString();
     if (text != m_text) {
         m_text = text;
-        m_conditions = profile ? conditionsString(*profile, Length::full) + QChar(0x9c) +
-                                     conditionsString(*profile, Length::narrow)
-                               : QString();
+        m_conditions.clear();
+        if (profile) {
+            m_conditions = conditionsString(*profile, Length::full) + QChar(0x9c) +
+                           conditionsString(*profile, Length::narrow);
+            if (!profile->destinations.empty()) {
+                m_conditions += QChar(0x9c) + conditionsString(*profile, Length::shortest);
+            }
+        }
         Q_EMIT textChanged();
     }
 }
@@ -73,14 +78,9 @@ QString CompactStatsLineModel::conditionsString(const ThrottleProfile& profile, 
     if (profile.conditions.packetLossPercent && *profile.conditions.packetLossPercent > 0) {
         parts << profile.formattedPacketLoss();
     }
-    if (!profile.destinations.empty()) {
-        // Narrow, the first destination names the scope and a count the rest.
-        const qsizetype more = static_cast<qsizetype>(profile.destinations.size()) - 1;
-        parts << (length == Length::full || more == 0
-                      ? ProfileDestinations::summary(profile.destinations)
-                      : QStringLiteral("only to %1 +%2")
-                            .arg(QString::fromStdString(profile.destinations.front().text()))
-                            .arg(more));
+    if (!profile.destinations.empty() && length != Length::shortest) {
+        parts << (length == Length::full ? ProfileDestinations::summary(profile.destinations)
+                                         : ProfileDestinations::shortSummary(profile.destinations));
     }
     return parts.join(QStringLiteral(" · "));
 }

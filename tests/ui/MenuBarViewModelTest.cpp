@@ -203,6 +203,9 @@ TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
               "780 Kbps ↓ · 330 Kbps ↑ · +100ms · only to api.example.com, :443 and 2 more · 0:01");
     EXPECT_EQ(CompactStatsLineModel::conditionsString(scoped, CompactStatsLineModel::Length::narrow),
               "780K ↓ · 330K ↑ · +100ms · only to api.example.com +3");
+    EXPECT_EQ(
+        CompactStatsLineModel::conditionsString(scoped, CompactStatsLineModel::Length::shortest),
+        "780K ↓ · 330K ↑ · +100ms");
 
     UiWorld world;
     const auto panel = world.panel();
