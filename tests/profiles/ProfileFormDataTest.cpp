@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 TEST(ProfileFormDataTest, formShowsAProfileAsTextAndConvertsBackShownInTheMenu) {
     EXPECT_EQ(ProfileFormData::from(preset("Very Bad Network"))[Condition::packetLoss].text,
               "10.0");
@@ -59,20 +57,4 @@ TEST(ProfileFormDataTest, profileFromFormTrimsAndLeavesSwitchedOffFieldsOut) {
     EXPECT_EQ(profile.conditions.packetLossPercent, 100.0);
     EXPECT_EQ(profile.conditions.dnsDelay, 10'000'000'000'000);
     EXPECT_TRUE(profile.showInMenu && !profile.isBuiltIn());
-}
-
-TEST(ProfileFormDataTest, destinationsShowOneALineAndAreSavedOnlyWhenChosen) {
-    ThrottleProfile profile = preset("3G");
-    std::string ignored;
-    profile.destinations = {*Destination::parse("API.example.com", ignored),
-                            *Destination::parse("[2001:db8::1]:8443", ignored)};
-    ProfileFormData form = ProfileFormData::from(profile);
-    EXPECT_TRUE(form.onlyToDestinations);
-    EXPECT_EQ(form.destinationsText, "api.example.com\n[2001:db8::1]:8443");
-    EXPECT_EQ(form.to(profile.id(), false).destinations, profile.destinations);
-
-    // All traffic again keeps the list in the form but not in the profile.
-    form.onlyToDestinations = false;
-    EXPECT_TRUE(form.to(profile.id(), false).destinations.empty());
-    EXPECT_FALSE(ProfileFormData::from(preset("3G")).onlyToDestinations);
 }
