@@ -2,7 +2,6 @@
 #include "TrafficControlBackend.h"
 
 #include "HelperError.h"
-#include "InterfaceName.h"
 #include "Logger.h"
 #include "NetlinkDevices.h"
 #include "ToolDevices.h"
@@ -43,18 +42,15 @@ TrafficControlBackend::TrafficControlBackend(const Logger& logger, const Command
 
 std::optional<std::string> TrafficControlBackend::refusal(const ThrottleParameters&,
                                                           const ThrottleScope& scope) const {
-    if (!scope.isMachine()) {
-        return std::string("Traffic control shapes the whole machine only");
+    if (scope.kind() == ThrottleScope::Kind::command) {
+        return std::string("Throttling one command needs its processes' packets marked by "
+                           "cgroup, which this helper does not do: throttle the whole machine "
+                           "or some destinations instead");
     }
-    return std::nullopt;
+    return scope.check();
 }
 
 void TrafficControlBackend::applyShaping(const ShapingLayout& layout) {
-    const ScopedPlan* machine = layout.machine();
-    if (machine == nullptr || layout.throttles.size() != 1) {
-        throw HelperError::commandFailed("Traffic control shapes the whole machine only");
-    }
-    const ShapingPlan& plan = machine->plan;
     const std::vector<Uplink> uplinks = m_follower.uplinks();
     if (uplinks.empty()) {
         // Reporting success here would leave the user believing traffic is
@@ -73,38 +69,24 @@ void TrafficControlBackend::applyShaping(const ShapingLayout& layout) {
         }
     }
     try {
-        m_changes.shape(uplinks, plan);
+        m_changes.shape(uplinks, layout);
     } catch (...) {
         m_follower.stop();
         m_changes.rollBack();
         throw;
     }
-    m_follower.start(plan, uplinks);
+    m_follower.start(layout, uplinks);
 }
 
 bool TrafficControlBackend::changeShaping(const ShapingLayout& layout) {
-    const ScopedPlan* machine = layout.machine();
-    if (machine == nullptr || layout.throttles.size() != 1) {
-        return false;
-    }
-    const ShapingPlan& plan = machine->plan;
     try {
         const std::vector<Uplink> uplinks = m_follower.uplinks();
-        const std::optional<ShapingPlan> before = m_follower.planOn(uplinks);
+        const std::optional<ShapingLayout> before = m_follower.layoutOn(uplinks);
         if (!before) {
             return false;
         }
-        std::vector<TrafficControlStep> steps;
-        for (const auto& uplink : uplinks) {
-            for (TrafficControlStep& step : TrafficControlSteps::change(
-                     uplink.name, ifbDeviceName(uplink.name), *before, plan)) {
-                steps.push_back(std::move(step));
-            }
-        }
-        if (const auto refusal = m_tools.runAll(steps).refusal) {
-            throw *refusal;
-        }
-        m_follower.start(plan, uplinks);
+        m_changes.change(uplinks, *before, layout);
+        m_follower.start(layout, uplinks);
     } catch (const std::exception& error) {
         m_logger.log(std::string("Cannot change the shaping in place: ") + error.what());
         return false;
