@@ -109,7 +109,7 @@ public:
 
     std::vector<TrafficControlStep> steps;
 
-    void roots() {
+    void uplinkRoot() {
         tc({"qdisc", "add", "dev", m_interface, "root", "handle", kRootHandle, "htb", "default",
             "0"},
            uploadSetup(), "HTB (module sch_htb)", rootEntry(m_interface));
@@ -256,7 +256,7 @@ std::vector<TrafficControlStep> shaping(const std::string& interface, const std:
     // what is there meanwhile passes traffic untouched instead of
     // half-shaping it.
     UplinkSteps make(interface, ifb, frameBytes);
-    make.roots();
+    make.uplinkRoot();
     for (const ScopedPlan& throttle : layout.throttles) {
         make.uploadClass(throttle.slot);
     }
@@ -281,10 +281,12 @@ std::vector<TrafficControlStep> shaping(const std::string& interface, const std:
 std::vector<TrafficControlStep> change(const std::string& interface, const std::string& ifb,
                                        const std::string& frameBytes, const ShapingLayout& before,
                                        const ShapingLayout& after) {
-    // A slot whose scope differs holds another throttle now: the old one
-    // goes before the new one takes the slot's class.
+    // A slot whose traffic differs holds another throttle now: the old one
+    // goes before the new one takes the slot's class. The names shown for
+    // its destinations classify nothing.
     const auto same = [](const ScopedPlan* a, const ScopedPlan* b) {
-        return a != nullptr && b != nullptr && a->scope == b->scope;
+        return a != nullptr && b != nullptr && a->scope.destinations == b->scope.destinations &&
+               a->scope.cgroup == b->scope.cgroup;
     };
     UplinkSteps make(interface, ifb, frameBytes);
     for (const ScopedPlan& throttle : before.throttles) {
