@@ -27,6 +27,19 @@ std::unique_ptr<const KernelDevices> makeDevices(const Logger& logger,
     return std::make_unique<ToolDevices>(executor, paths.tc, paths.ip, batchBeside(paths));
 }
 
+// Each throttle's class, handles and filter preferences are numbered after
+// its slot; one outside the slots would take another's.
+void checkSlots(const ShapingLayout& layout) {
+    for (const ScopedPlan& throttle : layout.throttles) {
+        if (throttle.slot < ScopedPlan::kMachineSlot || throttle.slot > ScopedPlan::kLastSlot) {
+            throw HelperError::commandFailed("Cannot shape a throttle in slot " +
+                                             std::to_string(throttle.slot) + ": slots run from " +
+                                             std::to_string(ScopedPlan::kMachineSlot) + " to " +
+                                             std::to_string(ScopedPlan::kLastSlot));
+        }
+    }
+}
+
 } // namespace
 
 TrafficControlBackend::TrafficControlBackend(const Logger& logger, const CommandExecutor& executor,
@@ -51,6 +64,7 @@ std::optional<std::string> TrafficControlBackend::refusal(const ThrottleParamete
 }
 
 void TrafficControlBackend::applyShaping(const ShapingLayout& layout) {
+    checkSlots(layout);
     const std::vector<Uplink> uplinks = m_follower.uplinks();
     if (uplinks.empty()) {
         // Reporting success here would leave the user believing traffic is
@@ -80,6 +94,7 @@ void TrafficControlBackend::applyShaping(const ShapingLayout& layout) {
 
 bool TrafficControlBackend::changeShaping(const ShapingLayout& layout) {
     try {
+        checkSlots(layout);
         const std::vector<Uplink> uplinks = m_follower.uplinks();
         const std::optional<ShapingLayout> before = m_follower.layoutOn(uplinks);
         if (!before) {

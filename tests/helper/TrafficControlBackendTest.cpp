@@ -377,6 +377,14 @@ TEST_F(TrafficControlBackendTest,
                          "11081 delay 50ms rate 0bit reorder 0%"));
 }
 
+TEST_F(TrafficControlBackendTest, AThrottleOutsideTheSlotsIsRefusedBeforeAnyChange) {
+    ScopedPlan stray = kScoped;
+    stray.slot = ScopedPlan::kLastSlot + 1;
+    EXPECT_EQ(applyFailure(withScoped(kMachine, stray)),
+              "Command failed: Cannot shape a throttle in slot 10: slots run from 1 to 9");
+    EXPECT_THAT(sandbox.toolRuns(), IsEmpty());
+}
+
 TEST_F(TrafficControlBackendTest, UplinksThatCannotBeReadOrNoUplinkAtAllFailTheEnable) {
     uplinks->failure = "Operation not permitted";
     EXPECT_EQ(applyFailure(),
