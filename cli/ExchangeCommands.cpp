@@ -5,6 +5,7 @@
 #include "FolderOwnership.h"
 #include "LinkSafeFile.h"
 #include "NetworkChaosManifest.h"
+#include "ProfileDestinations.h"
 #include "ProfileExchange.h"
 #include "ProfileNameOrder.h"
 #include "ProfileOptions.h"
@@ -56,6 +57,14 @@ QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
         throw CliError::failure(QStringLiteral("'%1' cannot be exported: %2")
                                     .arg(TerminalText::name(profile.name), failure));
     }
+    if (format == u"tc" && !profile.destinations.empty()) {
+        // A script that shaped all traffic would do more than the profile asks.
+        throw CliError::failure(
+            QStringLiteral("'%1' cannot be exported as a tc script: the script shapes all "
+                           "traffic, and the profile applies %2")
+                .arg(TerminalText::name(profile.name),
+                     ProfileDestinations::summary(profile.destinations)));
+    }
     if (format == u"tc") {
         // A name as every other output shows it: a newline in it must not
         // end the comment and start a command.
@@ -65,7 +74,13 @@ QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
         return QByteArray::fromStdString(
             TrafficControlScript::write(*parameters, title.toStdString()));
     }
-    const QString manifest = NetworkChaosManifest::write(*parameters, profile.name);
+    if (const std::optional<QString> refused =
+            NetworkChaosManifest::refusal(profile.destinations)) {
+        throw CliError::failure(QStringLiteral("'%1' cannot be exported as NetworkChaos: %2")
+                                    .arg(TerminalText::name(profile.name), *refused));
+    }
+    const QString manifest =
+        NetworkChaosManifest::write(*parameters, profile.name, profile.destinations);
     if (manifest.isEmpty()) {
         throw CliError::failure(QStringLiteral("'%1' sets no condition Chaos Mesh can shape")
                                     .arg(TerminalText::name(profile.name)));

@@ -44,7 +44,22 @@ QString rate(qint64 bytesPerSecond) {
     return QStringLiteral("%1bit").arg(bits);
 }
 
-QString header(const QString& name, const char* action) {
+// Chaos Mesh's external targets are addresses, networks or host names, never
+// ports; each in double quotes, which a canonical destination never holds.
+QString targets(const std::vector<Destination>& destinations) {
+    if (destinations.empty()) {
+        return {};
+    }
+    QString list = QStringLiteral("  externalTargets:\n");
+    for (const Destination& destination : destinations) {
+        list +=
+            QStringLiteral("    - \"%1\"\n").arg(QString::fromStdString(destination.addressText()));
+    }
+    return list;
+}
+
+QString header(const QString& name, const char* action,
+               const std::vector<Destination>& destinations) {
     return QStringLiteral("apiVersion: chaos-mesh.org/v1alpha1\n"
                           "kind: NetworkChaos\n"
                           "metadata:\n"
@@ -56,14 +71,26 @@ QString header(const QString& name, const char* action) {
                           "    namespaces:\n"
                           "      - default\n"
                           "  direction: to\n")
-        .arg(name, QLatin1StringView(action));
+               .arg(name, QLatin1StringView(action)) +
+           targets(destinations);
 }
 
 } // namespace
 
 namespace NetworkChaosManifest {
 
-QString write(const ThrottleParameters& p, const QString& profileName) {
+std::optional<QString> refusal(const std::vector<Destination>& destinations) {
+    for (const Destination& destination : destinations) {
+        if (destination.kind == Destination::Kind::anyAddress) {
+            return QStringLiteral("Chaos Mesh selects traffic by address, not by port alone (%1)")
+                .arg(QString::fromStdString(destination.text()));
+        }
+    }
+    return std::nullopt;
+}
+
+QString write(const ThrottleParameters& p, const QString& profileName,
+              const std::vector<Destination>& destinations) {
     QStringList documents;
     // The pods' outgoing traffic carries the whole delay and loss: a round
     // trip through them meets each once, as a round trip through Veltrane's
@@ -90,13 +117,13 @@ QString write(const ThrottleParameters& p, const QString& profileName) {
                      .arg(percent(p.duplicatePercent));
     }
     if (!netem.isEmpty()) {
-        documents << header(resourceName(profileName, "netem"), "netem") + netem;
+        documents << header(resourceName(profileName, "netem"), "netem", destinations) + netem;
     }
     if (p.uploadBytesPerSecond > 0) {
         // The queue Veltrane gives a rate: 50 full frames. The bucket holds at
         // least a frame, and a timer tick's worth of the rate at a 250 Hz tick.
         const qint64 buffer = std::max<qint64>(p.uploadBytesPerSecond / 250, 1600);
-        documents << header(resourceName(profileName, "bandwidth"), "bandwidth") +
+        documents << header(resourceName(profileName, "bandwidth"), "bandwidth", destinations) +
                          QStringLiteral("  bandwidth:\n    rate: %1\n    limit: %2\n"
                                         "    buffer: %3\n")
                              .arg(rate(p.uploadBytesPerSecond))
@@ -112,6 +139,12 @@ QString write(const ThrottleParameters& p, const QString& profileName) {
                                "only their\n# outgoing traffic, so apply that rate to the pods "
                                "that send to them.\n")
                     .arg(rate(p.downloadBytesPerSecond));
+    }
+    for (const Destination& destination : destinations) {
+        if (destination.port) {
+            text += QStringLiteral("# Chaos Mesh selects no ports: %1 is shaped on every port.\n")
+                        .arg(QString::fromStdString(destination.text()));
+        }
     }
     if (documents.isEmpty()) {
         return {};

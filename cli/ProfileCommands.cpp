@@ -153,7 +153,8 @@ QCommandLineOption flag(QLatin1StringView name, const char* description) {
 } // namespace
 
 QList<Command> profileCommands() {
-    const QList<QCommandLineOption> conditions = ProfileOptions::conditionOptions();
+    const QList<QCommandLineOption> conditions =
+        ProfileOptions::conditionOptions() + ProfileOptions::scopeOptions();
     return {
         {.name = QStringLiteral("profiles"),
          .summary = QStringLiteral("List the profiles: name, limits, built-in or custom, shown "

@@ -43,6 +43,8 @@ const ConditionOption conditions[] = {
 };
 
 constexpr QLatin1StringView nameOption{"name"};
+constexpr QLatin1StringView onlyToOption{"only-to"};
+constexpr QLatin1StringView allTrafficOption{"all-traffic"};
 
 QString removalName(const ConditionOption& condition) {
     return QStringLiteral("no-") + QString::fromLatin1(condition.option);
@@ -92,6 +94,19 @@ QList<QCommandLineOption> removalOptions() {
     return options;
 }
 
+QList<QCommandLineOption> scopeOptions() {
+    return {QCommandLineOption(QString(onlyToOption),
+                               QStringLiteral("Shape only traffic to this destination: a host, an "
+                                              "address or a network, each with an optional port, "
+                                              "or :PORT alone, e.g. api.example.com, "
+                                              "10.0.0.0/8, 192.0.2.7:443, :5432. Repeat it for "
+                                              "more; it replaces the profile's list."),
+                               QStringLiteral("HOST[:PORT]")),
+            QCommandLineOption(QString(allTrafficOption),
+                               QStringLiteral("Shape all traffic again: clear the profile's "
+                                              "destinations."))};
+}
+
 void apply(const QCommandLineParser& parser, ProfileFormData& form) {
     if (parser.isSet(QString(nameOption))) {
         form.name = parser.value(QString(nameOption));
@@ -121,6 +136,25 @@ void apply(const QCommandLineParser& parser, ProfileFormData& form) {
             }
             input.isOn = true;
         }
+    }
+    const bool onlyTo = parser.isSet(QString(onlyToOption));
+    if (onlyTo && parser.isSet(QString(allTrafficOption))) {
+        refused << QStringLiteral("--only-to and --all-traffic cannot be given together");
+    } else if (onlyTo) {
+        // The form keeps one destination a line: a line break in a value
+        // would make two of one.
+        for (const QString& value : parser.values(QString(onlyToOption))) {
+            if (value.contains(u'\n') || value.contains(u'\r')) {
+                refused << QStringLiteral("--only-to '%1': one destination each, without line "
+                                          "breaks; repeat --only-to for more")
+                               .arg(TerminalText::name(value));
+            }
+        }
+        form.onlyToDestinations = true;
+        form.destinationsText = parser.values(QString(onlyToOption)).join(u'\n');
+    } else if (parser.isSet(QString(allTrafficOption))) {
+        form.onlyToDestinations = false;
+        form.destinationsText.clear();
     }
     if (!refused.isEmpty()) {
         throw CliError::usage(refused);

@@ -18,10 +18,14 @@ namespace ProfileOptions {
 QList<QCommandLineOption> conditionOptions();
 // --no-down and the like, which switch a condition off when editing.
 QList<QCommandLineOption> removalOptions();
+// --only-to HOST[:PORT], repeatable, and --all-traffic, which clears them.
+QList<QCommandLineOption> scopeOptions();
 
 // A condition given is switched on with its value as typed, read the way
 // listings print it: "780kbps" or "780 Kbps", "100ms", "2.5%". A bandwidth
-// must name its unit. A removal switches the condition off. Throws CliError.
+// must name its unit. A removal switches the condition off. --only-to
+// replaces the destinations with those given, in their order; --all-traffic
+// clears them. Throws CliError.
 void apply(const QCommandLineParser& parser, ProfileFormData& form);
 
 // The profiles an argument names: the one with that id, or those with that

@@ -106,7 +106,8 @@ namespace TrafficControlScript {
 
 std::string write(const ThrottleParameters& parameters, const std::string& title) {
     const std::vector<TrafficControlStep> steps = TrafficControlSteps::shaping(
-        "@interface@", "@ifb@", "@frame@", ShapingPlan::from(parameters.inSteps()));
+        "@interface@", "@ifb@", "@frame@",
+        ShapingLayout::wholeMachine(ShapingPlan::from(parameters.inSteps())));
     std::string script = "#!/bin/sh\n"
                          "# " +
                          oneLine(title) +
@@ -117,7 +118,7 @@ std::string write(const ThrottleParameters& parameters, const std::string& title
                          "#   shapes an uplink: upload through netem under an HTB root, download\n"
                          "#   redirected to an IFB device with netem; remove takes it all away.\n"
                          "# Needs tc and ip (iproute2) and the kernel's sch_htb, sch_ingress,\n"
-                         "# sch_tbf, sch_netem, act_mirred, cls_u32 and ifb.\n";
+                         "# sch_tbf, sch_netem, act_mirred, act_skbedit, cls_u32 and ifb.\n";
     script += kPreamble;
     script += "apply() {\n";
     std::vector<TrafficControlStep> undo;

@@ -114,6 +114,10 @@ const QList<ThrottleProfile>& BuiltInProfiles::table() const {
         }
         m_table =
             ProfileNameOrder::sortedByName(profiles.value_or(ThrottleProfile::Preset::profiles()));
+        // A built-in profile applies to all traffic, whatever its table says.
+        for (ThrottleProfile& profile : *m_table) {
+            profile.destinations.clear();
+        }
     }
     return *m_table;
 }

@@ -10,7 +10,7 @@
 // an imported profile, a custom record that wrongly claims to be built in.
 namespace ProfileCopy {
 
-// A custom profile the user may edit, of the conditions whole and the keys
+// A custom profile the user may edit, of the conditions and destinations whole and the keys
 // of a newer build, so that a copy carries everything its original has.
 ThrottleProfile editable(const ThrottleProfile& profile, const QUuid& id, const QString& name);
 

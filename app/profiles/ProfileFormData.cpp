@@ -2,6 +2,9 @@
 #include "ProfileFormData.h"
 
 #include "NumberText.h"
+#include "ProfileDestinations.h"
+
+#include <utility>
 
 namespace {
 
@@ -66,6 +69,8 @@ ProfileFormData ProfileFormData::from(const ThrottleProfile& profile) {
     for (const Field& field : NetworkConditions::fields()) {
         form[field.condition] = inputShowing(field, profile.conditions);
     }
+    form.onlyToDestinations = !profile.destinations.empty();
+    form.destinationsText = ProfileDestinations::texts(profile.destinations).join(u'\n');
     form.otherKeys = profile.otherKeys;
     return form;
 }
@@ -77,6 +82,13 @@ ThrottleProfile ProfileFormData::to(const QUuid& id, bool isBuiltIn) const {
     }
     // The constructor clamps the loss into 0 to 100.
     ThrottleProfile profile(id, NumberText::trimmed(name), conditions, isBuiltIn, true);
+    if (onlyToDestinations) {
+        ProfileDestinations::Parsed parsed =
+            ProfileDestinations::parse(ProfileDestinations::lines(destinationsText));
+        if (parsed.error.isEmpty()) {
+            profile.destinations = std::move(parsed.destinations);
+        }
+    }
     profile.otherKeys = otherKeys;
     return profile;
 }

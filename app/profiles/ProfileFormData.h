@@ -26,6 +26,10 @@ struct ConditionInput {
 struct ProfileFormData {
     QString name;
     std::array<ConditionInput, kConditionCount> conditions;
+    // "Only traffic to…" rather than all traffic. The list is kept as typed,
+    // one destination a line, when all traffic is chosen again.
+    bool onlyToDestinations = false;
+    QString destinationsText;
     // Not shown: the keys of the stored record this build does not know,
     // handed back to the profile the form makes so that saving keeps them.
     QJsonObject otherKeys;
@@ -40,7 +44,8 @@ struct ProfileFormData {
     static ProfileFormData from(const ThrottleProfile& profile);
 
     // Meant for a form that passed validation; a switched-on text that still
-    // does not parse leaves its condition out rather than inventing a value.
+    // does not parse leaves its condition out rather than inventing a value,
+    // and a list that does not parse applies to all traffic.
     ThrottleProfile to(const QUuid& id, bool isBuiltIn) const;
 
     bool operator==(const ProfileFormData&) const = default;

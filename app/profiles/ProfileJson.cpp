@@ -2,6 +2,13 @@
 #include "ProfileJson.h"
 
 #include "JsonNumbers.h"
+#include "ProfileDestinations.h"
+
+#include <QJsonArray>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace ProfileJson {
 
@@ -46,9 +53,34 @@ constexpr QLatin1StringView kId("id");
 constexpr QLatin1StringView kName("name");
 constexpr QLatin1StringView kIsBuiltIn("isBuiltIn");
 constexpr QLatin1StringView kShowInMenu("showInMenu");
+// Left out for all traffic, so that such a record reads and writes exactly
+// as it did before profiles had destinations.
+constexpr QLatin1StringView kDestinations("destinations");
+
+// Absent or null is all traffic; otherwise every entry a destination's text.
+std::optional<std::vector<Destination>> readDestinations(const QJsonValue& value) {
+    if (value.isUndefined() || value.isNull()) {
+        return std::vector<Destination>();
+    }
+    if (!value.isArray()) {
+        return std::nullopt;
+    }
+    std::vector<Destination> destinations;
+    for (const QJsonValue entry : value.toArray()) {
+        std::string failure;
+        const std::optional<Destination> destination =
+            entry.isString() ? Destination::parse(entry.toString().toStdString(), failure)
+                             : std::nullopt;
+        if (!destination) {
+            return std::nullopt;
+        }
+        destinations.push_back(*destination);
+    }
+    return destinations;
+}
 
 bool isKnown(const QString& key) {
-    for (const QLatin1StringView known : {kId, kName, kIsBuiltIn, kShowInMenu}) {
+    for (const QLatin1StringView known : {kId, kName, kIsBuiltIn, kShowInMenu, kDestinations}) {
         if (key == known) {
             return true;
         }
@@ -72,6 +104,10 @@ QJsonObject encode(const ThrottleProfile& profile) {
     object.insert(kShowInMenu, profile.showInMenu);
     for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
         writeCondition(object, field, profile.conditions);
+    }
+    if (!profile.destinations.empty()) {
+        object.insert(kDestinations,
+                      QJsonArray::fromStringList(ProfileDestinations::texts(profile.destinations)));
     }
     return object;
 }
@@ -101,8 +137,14 @@ std::optional<ThrottleProfile> decode(const QJsonValue& json) {
             return std::nullopt;
         }
     }
+    std::optional<std::vector<Destination>> destinations =
+        readDestinations(object.value(kDestinations));
+    if (!destinations) {
+        return std::nullopt;
+    }
     ThrottleProfile profile(*id, nameValue.toString(), NetworkConditions{}, builtInValue.toBool(),
                             showValue.toBool());
+    profile.destinations = std::move(*destinations);
     // Assigned past the constructor, which would clamp the loss.
     profile.conditions = conditions;
     for (auto entry = object.begin(); entry != object.end(); ++entry) {

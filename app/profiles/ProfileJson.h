@@ -10,16 +10,18 @@
 
 // One profile as a record of the custom profiles file (and of the listings
 // that print records): its id, name, flags and each condition it has under
-// its own key, absent when left out.
+// its own key, absent when left out, and its destinations, absent for all
+// traffic.
 namespace ProfileJson {
 
 // The keys the record was read with but this build does not know are
 // written back as they were, so an older build keeps a newer one's fields.
 QJsonObject encode(const ThrottleProfile& profile);
 
-// Strict about what it knows: a missing required key, a wrong type or a bad
-// id rejects the record. Values are kept as stored, not clamped. Unknown
-// keys are kept in the profile's otherKeys.
+// Strict about what it knows: a missing required key, a wrong type, a bad
+// id or a destination that does not parse rejects the record; how many
+// destinations and whether one repeats is the validator's to say. Values are kept as stored, not
+// clamped. Unknown keys are kept in the profile's otherKeys.
 std::optional<ThrottleProfile> decode(const QJsonValue& json);
 
 } // namespace ProfileJson

@@ -9,10 +9,12 @@
 #include <map>
 
 // The outcome of checking a whole form: the flat list feeds the editor's error
-// box, the name's and each condition's first message the hints under them.
+// box, the name's, each condition's and the destinations' first message the
+// hints under them.
 struct ProfileValidationResult {
     bool isValid = true;
     QStringList errors;
     QString nameError;
     std::map<Condition, QString> conditionErrors;
+    QString destinationsError;
 };

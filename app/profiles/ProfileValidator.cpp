@@ -3,6 +3,7 @@
 
 #include "NameCharacters.h"
 #include "NumberText.h"
+#include "ProfileDestinations.h"
 #include "ProfileNameOrder.h"
 
 namespace {
@@ -221,6 +222,19 @@ ValidationResult ProfileValidator::validateCondition(Condition condition,
     return validatePercentage(input.text, input.isOn, field.subject, field.parameter().maximum);
 }
 
+ValidationResult ProfileValidator::validateDestinations(const QString& lines) {
+    const ProfileDestinations::Parsed parsed =
+        ProfileDestinations::parse(ProfileDestinations::lines(lines));
+    if (!parsed.error.isEmpty()) {
+        return ValidationResult::failure(parsed.error);
+    }
+    if (parsed.destinations.empty()) {
+        return ValidationResult::failure(
+            QStringLiteral("List at least one destination, or apply the profile to all traffic"));
+    }
+    return ValidationResult::valid();
+}
+
 ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData& form,
                                                           const QStringList& existingNames,
                                                           const std::optional<QUuid>& excludingId) {
@@ -233,6 +247,13 @@ ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData&
         anyOn = anyOn || form[field.condition].isOn;
     }
     recordDependencies(result, form);
+    if (form.onlyToDestinations) {
+        const ValidationResult destinations = validateDestinations(form.destinationsText);
+        if (!destinations.isValid) {
+            result.destinationsError = destinations.message.value_or(QString());
+            result.errors << QStringLiteral("Applies to: ") + result.destinationsError;
+        }
+    }
     // Only the switches count: a switched-on field with bad text is still a
     // condition the user meant to set, and has its own message.
     if (!anyOn) {

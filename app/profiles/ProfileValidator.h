@@ -31,6 +31,11 @@ public:
     // bound one another is checked with the whole form.
     static ValidationResult validateCondition(Condition condition, const ConditionInput& input);
 
+    // The list of "Only traffic to…", one entry a line, blank lines skipped:
+    // at least one entry, each well-formed and none twice, at most
+    // ThrottleScope::kMaxDestinations. The message names the entry at fault.
+    static ValidationResult validateDestinations(const QString& lines);
+
     static ProfileValidationResult validateProfile(const ProfileFormData& form,
                                                    const QStringList& existingNames,
                                                    const std::optional<QUuid>& excludingId);

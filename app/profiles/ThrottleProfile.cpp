@@ -2,7 +2,9 @@
 #include "ThrottleProfile.h"
 
 #include "NumberText.h"
+#include "ProfileDestinations.h"
 
+#include <QByteArray>
 #include <QHashFunctions>
 #include <QStringList>
 
@@ -84,6 +86,16 @@ ThrottleProfile::ThrottleProfile(QUuid id, QString name, std::optional<Bandwidth
           isBuiltIn, showInMenu) {}
 
 QString ThrottleProfile::shortDescription() const {
+    const QString scope = scopeDescription();
+    return scope.isEmpty() ? conditionsDescription()
+                           : conditionsDescription() + QStringLiteral(", ") + scope;
+}
+
+QString ThrottleProfile::scopeDescription() const {
+    return ProfileDestinations::summary(destinations);
+}
+
+QString ThrottleProfile::conditionsDescription() const {
     const NetworkConditions& c = conditions;
     QStringList parts;
     if (c.downloadBandwidth) {
@@ -190,6 +202,10 @@ size_t qHash(const ThrottleProfile& profile, size_t seed) {
         }
         conditions = qHashMulti(conditions, hash);
     }
-    return qHashMulti(seed, profile.id(), profile.name, conditions, profile.isBuiltIn(),
-                      profile.showInMenu, qHash(profile.otherKeys));
+    size_t destinations = 0;
+    for (const Destination& destination : profile.destinations) {
+        destinations = qHashMulti(destinations, QByteArray::fromStdString(destination.text()));
+    }
+    return qHashMulti(seed, profile.id(), profile.name, conditions, destinations,
+                      profile.isBuiltIn(), profile.showInMenu, qHash(profile.otherKeys));
 }

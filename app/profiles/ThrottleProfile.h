@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Bandwidth.h"
+#include "Destination.h"
 #include "NetworkConditions.h"
 
 #include <QJsonObject>
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // A named set of network conditions. Identity and the built-in flag are
 // fixed at construction.
@@ -32,13 +34,21 @@ public:
 
     QString name;
     NetworkConditions conditions;
+    // Where the conditions apply; none means all traffic. Built-in profiles
+    // have none.
+    std::vector<Destination> destinations;
     bool showInMenu = true;
     // The keys of a stored record that this build does not know (a newer
     // build's conditions, say), kept to be written back with the profile.
     QJsonObject otherKeys;
 
-    // The one-line summary of the panel's profile rows, e.g. "D: 780 Kbps, U: 330 Kbps, 100ms".
+    // The one-line summary of listings, e.g. "D: 780 Kbps, U: 330 Kbps, 100ms", ending
+    // "only to api.example.com, :443" when the profile has destinations: the
+    // conditions' summary and the scope's.
     QString shortDescription() const;
+    QString conditionsDescription() const;
+    // Empty for all traffic.
+    QString scopeDescription() const;
     // The packet loss of the panel's compact statistics line, e.g. "None", "1%", "2.5%".
     QString formattedPacketLoss() const;
 

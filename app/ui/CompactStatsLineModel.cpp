@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CompactStatsLineModel.h"
 
+#include "ProfileDestinations.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -9,7 +11,7 @@ namespace {
 
 QString bandwidthText(const std::optional<Bandwidth>& bandwidth,
                       CompactStatsLineModel::Length length) {
-    const bool narrow = length == CompactStatsLineModel::Length::narrow;
+    const bool narrow = length != CompactStatsLineModel::Length::full;
     if (!bandwidth) {
         return narrow ? QStringLiteral("∞") : QStringLiteral("Unlimited");
     }
@@ -45,9 +47,14 @@ void CompactStatsLineModel::updateText() {
     const QString text = profile ? statsString(*profile, m_displayDuration) : QString();
     if (text != m_text) {
         m_text = text;
-        m_conditions = profile ? conditionsString(*profile, Length::full) + QChar(0x9c) +
-                                     conditionsString(*profile, Length::narrow)
-                               : QString();
+        m_conditions.clear();
+        if (profile) {
+            m_conditions = conditionsString(*profile, Length::full) + QChar(0x9c) +
+                           conditionsString(*profile, Length::narrow);
+            if (!profile->destinations.empty()) {
+                m_conditions += QChar(0x9c) + conditionsString(*profile, Length::shortest);
+            }
+        }
         Q_EMIT textChanged();
     }
 }
@@ -70,6 +77,10 @@ QString CompactStatsLineModel::conditionsString(const ThrottleProfile& profile, 
     }
     if (profile.conditions.packetLossPercent && *profile.conditions.packetLossPercent > 0) {
         parts << profile.formattedPacketLoss();
+    }
+    if (!profile.destinations.empty() && length != Length::shortest) {
+        parts << (length == Length::full ? ProfileDestinations::summary(profile.destinations)
+                                         : ProfileDestinations::shortSummary(profile.destinations));
     }
     return parts.join(QStringLiteral(" · "));
 }

@@ -7,7 +7,8 @@
 #include <QString>
 
 // The one-line summary of the running throttle, with the time since it was
-// switched on: "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1% · 1:05". The view
+// switched on: "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 1% · 1:05", and where
+// it applies when not to all traffic ("only to api.example.com"). The view
 // shows the conditions and the time apart, so that a narrow line shortens the
 // conditions and never pushes the time onto a line of its own; it calls
 // updateDuration() once a second while the line is on screen.
@@ -24,14 +25,17 @@ public:
     // Empty while no profile is applied.
     QString text() const { return m_text; }
     QString displayDuration() const { return m_displayDuration; }
-    // The conditions in full and, after U+009C, in short ("780K ↓"): a
-    // text item shows the first that fits its width.
+    // The conditions in full and, after U+009C, in short ("780K ↓"), and
+    // for some destinations only, shortest without them: a text item shows
+    // the first that fits its width.
     QString conditions() const { return m_conditions; }
 
     Q_INVOKABLE void updateDuration();
 
     static QString statsString(const ThrottleProfile& profile, const QString& duration);
-    enum class Length { full, narrow };
+    // The destinations are named in full, by the first and a count when
+    // narrow, and left to the profile's row when shortest.
+    enum class Length { full, narrow, shortest };
     static QString conditionsString(const ThrottleProfile& profile, Length length);
     // "m:ss" below an hour, "h:mm:ss" from then on.
     static QString durationText(qint64 seconds);

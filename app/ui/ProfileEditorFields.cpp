@@ -2,6 +2,7 @@
 #include "ProfileEditorFields.h"
 
 #include "NumberText.h"
+#include "ProfileValidator.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ ProfileEditorFields::ProfileEditorFields(const ProfileEditorInputs& inputs,
             &ProfileEditorFields::updateAdvancedConditions);
     connect(&m_messages, &ProfileEditorMessages::changed, this,
             &ProfileEditorFields::updateAdvancedConditions);
+    connect(this, &ProfileEditorFields::changed, this,
+            &ProfileEditorFields::destinationsMessageChanged);
+    connect(&m_messages, &ProfileEditorMessages::changed, this,
+            &ProfileEditorFields::destinationsMessageChanged);
 }
 
 QStringList ProfileEditorFields::unitNames() const {
@@ -39,6 +44,34 @@ QStringList ProfileEditorFields::unitNames() const {
         names << BandwidthUnits::displaySuffix(unit);
     }
     return names;
+}
+
+QStringList ProfileEditorFields::appliesToChoices() const {
+    return {QStringLiteral("All traffic"), QStringLiteral("Only traffic to…")};
+}
+
+QString ProfileEditorFields::destinationsMessage() const {
+    if (!m_form.onlyToDestinations) {
+        return {};
+    }
+    const ValidationResult check = ProfileValidator::validateDestinations(m_form.destinationsText);
+    const bool empty = m_form.destinationsText.trimmed().isEmpty();
+    if (check.isValid || (empty && !m_messages.hasAttemptedSave())) {
+        return {};
+    }
+    return check.message.value_or(QString());
+}
+
+void ProfileEditorFields::setAppliesTo(int index) {
+    ProfileFormData next = m_form;
+    next.onlyToDestinations = index == 1;
+    setForm(next);
+}
+
+void ProfileEditorFields::setDestinations(const QString& lines) {
+    ProfileFormData next = m_form;
+    next.destinationsText = lines;
+    setForm(next);
 }
 
 void ProfileEditorFields::toggleAdvanced() {

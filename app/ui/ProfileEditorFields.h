@@ -14,7 +14,7 @@
 #include <QStringList>
 
 // The editor's form: the name, the five conditions with their switches and
-// units, and the Advanced section. It holds every number as typed; a
+// units, the Advanced section and the destinations it applies to. It holds every number as typed; a
 // read-only profile's form takes no change.
 class ProfileEditorFields final : public QObject {
     Q_OBJECT
@@ -37,6 +37,14 @@ class ProfileEditorFields final : public QObject {
     Q_PROPERTY(bool showsAdvanced READ showsAdvanced NOTIFY advancedChanged)
     // The unit pickers' entries, in the order of the unit indexes above.
     Q_PROPERTY(QList<QString> unitNames READ unitNames CONSTANT)
+    // "Applies to": all traffic (0) or only traffic to the list (1), one
+    // destination a line, checked as it is typed.
+    Q_PROPERTY(QList<QString> appliesToChoices READ appliesToChoices CONSTANT)
+    Q_PROPERTY(int appliesTo READ appliesTo WRITE setAppliesTo NOTIFY changed)
+    Q_PROPERTY(bool showsDestinations READ showsDestinations NOTIFY changed)
+    Q_PROPERTY(QString destinations READ destinations WRITE setDestinations NOTIFY changed)
+    Q_PROPERTY(
+        QString destinationsMessage READ destinationsMessage NOTIFY destinationsMessageChanged)
 
 public:
     // Each change is handed to `messages`, whose messages the Advanced rows show.
@@ -58,6 +66,12 @@ public:
     QString dnsDelay() const { return m_form[Condition::dnsDelay].text; }
     bool hasDnsDelay() const { return m_form[Condition::dnsDelay].isOn; }
     AdvancedConditionsModel* advancedConditions() { return &m_advancedConditions; }
+    int appliesTo() const { return m_form.onlyToDestinations ? 1 : 0; }
+    bool showsDestinations() const { return m_form.onlyToDestinations; }
+    QString destinations() const { return m_form.destinationsText; }
+    // What is wrong with the list, naming the entry, as soon as it is typed;
+    // that it is empty only once a save was tried.
+    QString destinationsMessage() const;
 
     void setName(const QString& value);
     void setDownloadSpeed(const QString& value) { setText(Condition::download, value); }
@@ -72,6 +86,8 @@ public:
     void setHasPacketLoss(bool on) { setOn(Condition::packetLoss, on); }
     void setDnsDelay(const QString& value) { setText(Condition::dnsDelay, value); }
     void setHasDnsDelay(bool on) { setOn(Condition::dnsDelay, on); }
+    void setAppliesTo(int index);
+    void setDestinations(const QString& lines);
     // A condition of the Advanced section is set by typing it: nothing, or a
     // zero, leaves it out.
     void setAdvancedCondition(Condition condition, const QString& value);
@@ -85,6 +101,7 @@ public:
     void setShowsAdvanced(bool shown);
 
     QStringList unitNames() const;
+    QStringList appliesToChoices() const;
 
     // Fills the form from the inputs' profile, or the new profile's defaults.
     void load();
@@ -92,6 +109,7 @@ public:
 Q_SIGNALS:
     void changed();
     void advancedChanged();
+    void destinationsMessageChanged();
 
 private:
     static BandwidthUnit unitAt(int index);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileRowsModel.h"
 
+#include "ProfileDestinations.h"
+
 #include <algorithm>
 
 int ProfileRowsModel::rowCount(const QModelIndex& parent) const {
@@ -18,6 +20,16 @@ QVariant ProfileRowsModel::data(const QModelIndex& index, int role) const {
     case NameRole:
         return row.profile.name;
     case SummaryRole:
+        return row.profile.conditionsDescription();
+    case ScopeRole: {
+        // A short line of its own, so that a long summary never hides it.
+        QString scope = ProfileDestinations::shortSummary(row.profile.destinations);
+        if (!scope.isEmpty()) {
+            scope[0] = scope[0].toUpper();
+        }
+        return scope;
+    }
+    case DescriptionRole:
         return row.profile.shortDescription();
     case IsSelectedRole:
         return row.isSelected;
@@ -31,9 +43,10 @@ QVariant ProfileRowsModel::data(const QModelIndex& index, int role) const {
 }
 
 QHash<int, QByteArray> ProfileRowsModel::roleNames() const {
-    return {{ProfileIdRole, "profileId"}, {NameRole, "name"},
-            {SummaryRole, "summary"},     {IsSelectedRole, "isSelected"},
-            {IsActiveRole, "isActive"},   {IsEditableRole, "isEditable"}};
+    return {{ProfileIdRole, "profileId"},     {NameRole, "name"},
+            {SummaryRole, "summary"},         {ScopeRole, "scope"},
+            {DescriptionRole, "description"}, {IsSelectedRole, "isSelected"},
+            {IsActiveRole, "isActive"},       {IsEditableRole, "isEditable"}};
 }
 
 void ProfileRowsModel::setRows(QList<Row> rows) {

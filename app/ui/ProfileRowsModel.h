@@ -26,6 +26,8 @@ public:
         ProfileIdRole = Qt::UserRole + 1,
         NameRole,
         SummaryRole,
+        ScopeRole,
+        DescriptionRole,
         IsSelectedRole,
         IsActiveRole,
         IsEditableRole,

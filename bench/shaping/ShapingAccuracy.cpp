@@ -4,7 +4,8 @@
 // network namespaces and prints what real traffic measured against what was
 // requested, then how long a bulk download queues at each rate, with
 // offloads on (or off with --offloads-off), and the helper's own statistics
-// against what the traffic measured. Exits 1 when a figure
+// against what the traffic measured, and throttles scoped to destinations
+// beside each other and the whole machine. Exits 1 when a figure
 // is outside its target. Where the kernel cannot shape or namespaces cannot
 // be made it says so and exits 0, or 1 when given --must-measure.
 #include "CommandExecutor.h"
@@ -12,6 +13,7 @@
 #include "HelperError.h"
 #include "Logger.h"
 #include "NetnsPair.h"
+#include "ScopedAccuracy.h"
 #include "ThrottlingManager.h"
 #include "TrafficControlBackend.h"
 #include "TrafficProbe.h"
@@ -95,6 +97,9 @@ public:
                    : -1;
     }
     const NetnsPair& pair() const { return m_pair; }
+    NetnsPair& pair() { return m_pair; }
+    const Logger& logger() const { return m_logger; }
+    const CommandExecutor& executor() const { return m_executor; }
     void setOffloads(bool on) { m_pair.setOffloads(on); }
 
 private:
@@ -500,6 +505,10 @@ int main(int argc, char** argv) {
         measureReportedRate(*bench);
         measureJitter(*bench, baselineMs);
         measureReorderAndDuplicates(*bench);
+        // The scoped throttles are the engine's alone, with a record of their
+        // own: nothing of the helper's may be in force.
+        bench->disable();
+        measureScopedThrottles(bench->pair(), bench->logger(), bench->executor(), printRow);
         queues.push_back(measureSlowProfileQueue(*bench, baselineMs));
         printQueues(queues);
     } catch (const std::exception& error) {

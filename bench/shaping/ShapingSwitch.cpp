@@ -3,10 +3,12 @@
 // on, and to switch off: the time from the bus call to its reply, against the
 // sandboxed daemon with the real tc and ip, in private network namespaces
 // with one and with three shaped interfaces. Prints the median and the
-// slowest of 20 of each. It decides nothing: it exits 1 only when it could
+// slowest of 20 of each; then the same for a throttle scoped to destinations,
+// switched by the engine alone. It decides nothing: it exits 1 only when it could
 // not measure and was given --must-measure.
 #include "HelperOnPrivateBus.h"
 #include "NetnsPair.h"
+#include "ShapingSwitchScoped.h"
 
 #include <QCoreApplication>
 
@@ -148,6 +150,18 @@ int main(int argc, char** argv) {
             print(label, "enable (3G)", figures.enable);
             print(label, "change while on (to Edge)", figures.change);
             print(label, "disable", figures.disable);
+        } catch (const std::exception& error) {
+            std::printf("shaping-switch: cannot measure here: %s\n", error.what());
+            return mustMeasure ? 1 : 0;
+        }
+    }
+    std::printf("\nthe engine alone (no bus): a throttle to 4 destinations beside the whole "
+                "machine's, %d of each\n\n",
+                kRounds);
+    for (const auto& [label, interfaces] :
+         {std::pair{"1 uplink", "vt0"}, std::pair{"3 uplinks", "vt0,vt2,vt4"}}) {
+        try {
+            measureScopedSwitch(*pair, label, interfaces);
         } catch (const std::exception& error) {
             std::printf("shaping-switch: cannot measure here: %s\n", error.what());
             return mustMeasure ? 1 : 0;

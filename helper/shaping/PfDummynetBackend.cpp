@@ -7,21 +7,19 @@
 #include "FileAccess.h"
 #include "HelperError.h"
 #include "Logger.h"
+#include "PfAnchorRules.h"
 #include "PfConf.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
 constexpr const char* kAnchorName = "com.veltrane";
-
-constexpr std::string_view kAnchorRules = "dummynet in proto tcp from any to any pipe 1\n"
-                                          "dummynet in proto udp from any to any pipe 1\n"
-                                          "dummynet out proto tcp from any to any pipe 2\n"
-                                          "dummynet out proto udp from any to any pipe 2\n";
 
 // Removes the anchor rules file however the enable ends; pf has its own copy
 // once loaded, and a stale file must never be loaded by anyone later.
@@ -72,8 +70,9 @@ void PfDummynetBackend::removeShaping() {
     step(m_paths.pfctl, {"-a", kAnchorName, "-F", "all"});
     removeDummynetAnchor();
     step(m_paths.pfctl, {"-f", m_paths.pfConf});
-    step(m_paths.dnctl, {"pipe", "delete", "1"});
-    step(m_paths.dnctl, {"pipe", "delete", "2"});
+    for (const std::string& pipe : recordedPipes()) {
+        step(m_paths.dnctl, {"pipe", "delete", pipe});
+    }
     step(m_paths.dnctl, {"-q", "flush"});
     if (!failures.empty()) {
         std::string detail;
@@ -125,8 +124,8 @@ std::optional<std::string> PfDummynetBackend::refusal(const ThrottleParameters& 
     if (scope.kind() == ThrottleScope::Kind::command) {
         return std::string("Throttling one command cannot be done with pf and dummynet");
     }
-    if (!scope.isMachine()) {
-        return std::string("pf and dummynet shape the whole machine only");
+    if (const auto refusal = scope.check()) {
+        return refusal;
     }
     for (const ThrottleParameters::Field& field : ThrottleParameters::fields()) {
         if (field.optional && field.isSet(parameters)) {
@@ -138,18 +137,24 @@ std::optional<std::string> PfDummynetBackend::refusal(const ThrottleParameters& 
 }
 
 void PfDummynetBackend::applyShaping(const ShapingLayout& layout) {
-    const ScopedPlan* machine = layout.machine();
-    if (machine == nullptr || layout.throttles.size() != 1) {
-        throw HelperError::commandFailed("pf and dummynet shape the whole machine only");
+    ChangeRecord::Entry pipes = {"pipes"};
+    for (const ScopedPlan& throttle : layout.throttles) {
+        pipes.push_back(std::to_string(PfAnchorRules::inboundPipe(throttle.slot)));
+        pipes.push_back(std::to_string(PfAnchorRules::outboundPipe(throttle.slot)));
     }
-    const ShapingPlan& plan = machine->plan;
-    note({"pipes", "1", "2"});
-    configurePipe(1, plan.download, "Failed to configure download pipe: ");
-    // The upload pipe never drops packets: loss is simulated on arrival only.
-    configurePipe(2, {plan.upload.bandwidthBytesPerSecond, plan.upload.latencyMs, 0.0},
-                  "Failed to configure upload pipe: ");
+    note(pipes);
+    for (const ScopedPlan& throttle : layout.throttles) {
+        const ShapingPlan& plan = throttle.plan;
+        configurePipe(PfAnchorRules::inboundPipe(throttle.slot), plan.download,
+                      "Failed to configure download pipe: ");
+        // The upload pipe never drops packets: loss is simulated on arrival
+        // only.
+        configurePipe(PfAnchorRules::outboundPipe(throttle.slot),
+                      {plan.upload.bandwidthBytesPerSecond, plan.upload.latencyMs, 0.0},
+                      "Failed to configure upload pipe: ");
+    }
     ensureDummynetAnchorInstalled();
-    writeAnchorRules();
+    writeAnchorRules(PfAnchorRules::forLayout(layout));
     const AnchorRulesRemoval removal(m_paths.anchorRules);
     note({"anchor", kAnchorName});
     loadAnchorRules();
@@ -209,11 +214,33 @@ void PfDummynetBackend::removeDummynetAnchor() noexcept {
     }
 }
 
-void PfDummynetBackend::writeAnchorRules() {
+std::vector<std::string> PfDummynetBackend::recordedPipes() const {
+    // Pipes 1 and 2 always: a record lost or never written still leaves the
+    // whole machine's pipes found and removed, as before throttles had pipes
+    // of their own.
+    std::vector<std::string> pipes = {"1", "2"};
+    try {
+        for (const auto& entry : m_record.entries()) {
+            if (entry.empty() || entry[0] != "pipes") {
+                continue;
+            }
+            for (size_t index = 1; index < entry.size(); ++index) {
+                if (std::find(pipes.begin(), pipes.end(), entry[index]) == pipes.end()) {
+                    pipes.push_back(entry[index]);
+                }
+            }
+        }
+    } catch (const std::system_error& error) {
+        m_logger.log(std::string("Failed to read the change record: ") + error.what());
+    }
+    return pipes;
+}
+
+void PfDummynetBackend::writeAnchorRules(const std::string& rules) {
     try {
         // A new file renamed over the fixed name: whatever another user
         // planted there, file or link, is replaced, never written through.
-        FileAccess::replaceAtomically(m_paths.anchorRules, kAnchorRules,
+        FileAccess::replaceAtomically(m_paths.anchorRules, rules,
                                       FileAccess::ExistingFile::replace);
     } catch (const std::system_error& error) {
         throw HelperError::fileError(std::string("Failed to write anchor rules: ") + error.what());

@@ -5,13 +5,18 @@
 #include "EnginePaths.h"
 #include "ShapingBackend.h"
 
+#include <string>
+#include <vector>
+
 class CommandExecutor;
 class Logger;
 
-// Shapes traffic with two dummynet pipes (1 inbound, 2 outbound) and a pf
-// anchor whose four rules send TCP and UDP through them. Every object it
-// makes has a fixed name of its own, so its clean-up is one fixed sequence;
-// the record only tells a later process that there is something to remove.
+// Shapes traffic with a pair of dummynet pipes per throttle (1 inbound, 2
+// outbound for the whole machine) and a pf anchor whose rules send TCP and
+// UDP through them, a throttle's destinations in tables of the anchor (see
+// PfAnchorRules). Every object it makes has a name of its own, so its
+// clean-up is one sequence: the anchor flushed with its tables, then the
+// pipes the record lists.
 // A failed enable is not rolled back: its last step that can fail loads the
 // anchor, and without the anchor's rules the pipes shape nothing. A clean-up
 // whose tool could not start or ran out of time keeps the record.
@@ -35,7 +40,9 @@ private:
     void configurePipe(int pipeNumber, const DirectionShaping& shaping, const char* failureMessage);
     void ensureDummynetAnchorInstalled();
     void removeDummynetAnchor() noexcept;
-    void writeAnchorRules();
+    // The pipes the record lists, and the whole machine's whatever it lists.
+    std::vector<std::string> recordedPipes() const;
+    void writeAnchorRules(const std::string& rules);
     void loadAnchorRules();
 
     const Logger& m_logger;

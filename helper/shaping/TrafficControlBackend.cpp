@@ -2,7 +2,6 @@
 #include "TrafficControlBackend.h"
 
 #include "HelperError.h"
-#include "InterfaceName.h"
 #include "Logger.h"
 #include "NetlinkDevices.h"
 #include "ToolDevices.h"
@@ -28,6 +27,19 @@ std::unique_ptr<const KernelDevices> makeDevices(const Logger& logger,
     return std::make_unique<ToolDevices>(executor, paths.tc, paths.ip, batchBeside(paths));
 }
 
+// Each throttle's class, handles and filter preferences are numbered after
+// its slot; one outside the slots would take another's.
+void checkSlots(const ShapingLayout& layout) {
+    for (const ScopedPlan& throttle : layout.throttles) {
+        if (throttle.slot < ScopedPlan::kMachineSlot || throttle.slot > ScopedPlan::kLastSlot) {
+            throw HelperError::commandFailed("Cannot shape a throttle in slot " +
+                                             std::to_string(throttle.slot) + ": slots run from " +
+                                             std::to_string(ScopedPlan::kMachineSlot) + " to " +
+                                             std::to_string(ScopedPlan::kLastSlot));
+        }
+    }
+}
+
 } // namespace
 
 TrafficControlBackend::TrafficControlBackend(const Logger& logger, const CommandExecutor& executor,
@@ -43,18 +55,16 @@ TrafficControlBackend::TrafficControlBackend(const Logger& logger, const Command
 
 std::optional<std::string> TrafficControlBackend::refusal(const ThrottleParameters&,
                                                           const ThrottleScope& scope) const {
-    if (!scope.isMachine()) {
-        return std::string("Traffic control shapes the whole machine only");
+    if (scope.kind() == ThrottleScope::Kind::command) {
+        return std::string("Throttling one command needs its processes' packets marked by "
+                           "cgroup, which this helper does not do: throttle the whole machine "
+                           "or some destinations instead");
     }
-    return std::nullopt;
+    return scope.check();
 }
 
 void TrafficControlBackend::applyShaping(const ShapingLayout& layout) {
-    const ScopedPlan* machine = layout.machine();
-    if (machine == nullptr || layout.throttles.size() != 1) {
-        throw HelperError::commandFailed("Traffic control shapes the whole machine only");
-    }
-    const ShapingPlan& plan = machine->plan;
+    checkSlots(layout);
     const std::vector<Uplink> uplinks = m_follower.uplinks();
     if (uplinks.empty()) {
         // Reporting success here would leave the user believing traffic is
@@ -73,38 +83,25 @@ void TrafficControlBackend::applyShaping(const ShapingLayout& layout) {
         }
     }
     try {
-        m_changes.shape(uplinks, plan);
+        m_changes.shape(uplinks, layout);
     } catch (...) {
         m_follower.stop();
         m_changes.rollBack();
         throw;
     }
-    m_follower.start(plan, uplinks);
+    m_follower.start(layout, uplinks);
 }
 
 bool TrafficControlBackend::changeShaping(const ShapingLayout& layout) {
-    const ScopedPlan* machine = layout.machine();
-    if (machine == nullptr || layout.throttles.size() != 1) {
-        return false;
-    }
-    const ShapingPlan& plan = machine->plan;
     try {
+        checkSlots(layout);
         const std::vector<Uplink> uplinks = m_follower.uplinks();
-        const std::optional<ShapingPlan> before = m_follower.planOn(uplinks);
+        const std::optional<ShapingLayout> before = m_follower.layoutOn(uplinks);
         if (!before) {
             return false;
         }
-        std::vector<TrafficControlStep> steps;
-        for (const auto& uplink : uplinks) {
-            for (TrafficControlStep& step : TrafficControlSteps::change(
-                     uplink.name, ifbDeviceName(uplink.name), *before, plan)) {
-                steps.push_back(std::move(step));
-            }
-        }
-        if (const auto refusal = m_tools.runAll(steps).refusal) {
-            throw *refusal;
-        }
-        m_follower.start(plan, uplinks);
+        m_changes.change(uplinks, *before, layout);
+        m_follower.start(layout, uplinks);
     } catch (const std::exception& error) {
         m_logger.log(std::string("Cannot change the shaping in place: ") + error.what());
         return false;

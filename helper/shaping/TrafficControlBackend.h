@@ -17,16 +17,19 @@ class CommandExecutor;
 class Logger;
 
 // Shapes TCP and UDP with Linux traffic control on the machine's uplinks,
-// with the steps of TrafficControlSteps, recording each change before it
-// makes it. Each switch is one exchange with the kernel where it can be: the
-// IFB devices and the qdisc lists over rtnetlink, and all of tc's steps in
-// one run of tc.
+// each throttle of a layout in a class of its own, its destinations told
+// apart by the kernel's filters, with the steps of TrafficControlSteps,
+// recording each change before it makes it. Each switch is one exchange with the kernel where it
+// can be: the IFB devices and the qdisc lists over rtnetlink, and all of tc's steps in one run of
+// tc.
 //
 // An interface that already carries another program's root, ingress or
 // clsact qdisc is left alone: the enable fails before changing anything. A
 // failed enable removes what it had done, so the interfaces end as they were.
-// A change of conditions while shaping on the same uplinks changes the netem
-// leaves in place.
+// A change of layout while shaping on the same uplinks changes it in place:
+// a throttle's class, leaves and filters come and go, and changed conditions
+// change its netem leaves, while every other throttle's packets stay where
+// they are queued.
 class TrafficControlBackend final : public ShapingBackend {
 public:
     // Over rtnetlink, as the installed daemon does; or through the ip and tc

@@ -32,14 +32,14 @@ TrafficControlChanges::TrafficControlChanges(const Logger& logger, const Traffic
     , m_tools(tools)
     , m_record(std::move(recordPath)) {}
 
-void TrafficControlChanges::shape(const std::vector<Uplink>& uplinks, const ShapingPlan& plan) {
+void TrafficControlChanges::shape(const std::vector<Uplink>& uplinks, const ShapingLayout& layout) {
     // The devices first: the redirecting filters name them.
     std::vector<TrafficControlStep> steps;
     std::vector<TrafficControlStep> tcSteps;
     for (const auto& uplink : uplinks) {
         for (TrafficControlStep& step :
              TrafficControlSteps::shaping(uplink.name, ifbDeviceName(uplink.name),
-                                          std::to_string(frameBytes(uplink)), plan)) {
+                                          std::to_string(frameBytes(uplink)), layout)) {
             (step.tool == TrafficControlStep::Tool::ip ? steps : tcSteps)
                 .push_back(std::move(step));
         }
@@ -67,6 +67,21 @@ void TrafficControlChanges::shape(const std::vector<Uplink>& uplinks, const Shap
         }
         forgetUnmade(unmade);
         throw *progress.refusal;
+    }
+}
+
+void TrafficControlChanges::change(const std::vector<Uplink>& uplinks, const ShapingLayout& before,
+                                   const ShapingLayout& after) const {
+    std::vector<TrafficControlStep> steps;
+    for (const auto& uplink : uplinks) {
+        for (TrafficControlStep& step :
+             TrafficControlSteps::change(uplink.name, ifbDeviceName(uplink.name),
+                                         std::to_string(frameBytes(uplink)), before, after)) {
+            steps.push_back(std::move(step));
+        }
+    }
+    if (const auto refusal = m_tools.runAll(steps).refusal) {
+        throw *refusal;
     }
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "ChangeRecord.h"
-#include "ShapingPlan.h"
+#include "ShapingLayout.h"
 #include "Uplinks.h"
 
 #include <string>
@@ -27,12 +27,17 @@ public:
     TrafficControlChanges(const Logger& logger, const TrafficControlTools& tools,
                           std::string recordPath);
 
-    // Shapes `uplinks` as `plan` says. Throws the refused step's failure, the
-    // errors of TrafficControlTools::runAll, and fileError when the record
-    // cannot be written. What a refused step and those after it would have
-    // made leaves the record again; after any other error all of it stays,
-    // since any of it may have been made.
-    void shape(const std::vector<Uplink>& uplinks, const ShapingPlan& plan);
+    // Shapes `uplinks` as `layout` says. Throws the refused step's failure,
+    // the errors of TrafficControlTools::runAll, and fileError when the
+    // record cannot be written. What a refused step and those after it would
+    // have made leaves the record again; after any other error all of it
+    // stays, since any of it may have been made.
+    void shape(const std::vector<Uplink>& uplinks, const ShapingLayout& layout);
+    // Turns `before`, in force on `uplinks`, into `after`. What it adds and
+    // removes (classes, filters, leaves) lives under the qdiscs on record and
+    // goes with them, so the record stays as it is. Throws as shape() does.
+    void change(const std::vector<Uplink>& uplinks, const ShapingLayout& before,
+                const ShapingLayout& after) const;
 
     // What the record lists. Throws fileError when it cannot be read.
     std::vector<Entry> recorded() const;

@@ -80,16 +80,31 @@ void readBacklog(const std::vector<std::string>& words, DirectionStatistics& int
     }
 }
 
+// A netem handle as a number, for ordering: "5656:" is 0x5656.
+std::uint64_t handleNumber(const std::string& handle) {
+    std::uint64_t value = 0;
+    std::from_chars(handle.data(), handle.data() + handle.size(), value, 16);
+    return value;
+}
+
+// Each device holds a netem per throttle, numbered by slot: the first, the
+// whole machine's when it is on, stands for the shaping as it always has.
 std::optional<DirectionStatistics> netemOn(const std::vector<TrafficControlStatistics::Qdisc>& all,
                                            const std::vector<std::string>& devices) {
     std::optional<DirectionStatistics> total;
-    for (const auto& qdisc : all) {
-        if (qdisc.kind == "netem" && qdisc.counted &&
-            std::find(devices.begin(), devices.end(), qdisc.device) != devices.end()) {
+    for (const auto& device : devices) {
+        const TrafficControlStatistics::Qdisc* first = nullptr;
+        for (const auto& qdisc : all) {
+            if (qdisc.kind == "netem" && qdisc.counted && qdisc.device == device &&
+                (first == nullptr || handleNumber(qdisc.handle) < handleNumber(first->handle))) {
+                first = &qdisc;
+            }
+        }
+        if (first != nullptr) {
             if (!total) {
                 total.emplace();
             }
-            *total += qdisc.statistics;
+            *total += first->statistics;
         }
     }
     return total;

@@ -24,20 +24,20 @@ std::vector<Uplink> UplinkFollower::uplinks() const {
     }
 }
 
-void UplinkFollower::start(const ShapingPlan& plan, const std::vector<Uplink>& shaped) {
+void UplinkFollower::start(const ShapingLayout& layout, const std::vector<Uplink>& shaped) {
     for (const auto& uplink : shaped) {
         m_shaped[uplink.name] = uplink;
     }
-    m_plan = plan;
+    m_layout = layout;
 }
 
 void UplinkFollower::stop() {
-    m_plan.reset();
+    m_layout.reset();
     m_shaped.clear();
 }
 
-std::optional<ShapingPlan> UplinkFollower::planOn(const std::vector<Uplink>& uplinks) const {
-    if (!m_plan || uplinks.size() != m_shaped.size()) {
+std::optional<ShapingLayout> UplinkFollower::layoutOn(const std::vector<Uplink>& uplinks) const {
+    if (!m_layout || uplinks.size() != m_shaped.size()) {
         return std::nullopt;
     }
     for (const auto& uplink : uplinks) {
@@ -46,7 +46,7 @@ std::optional<ShapingPlan> UplinkFollower::planOn(const std::vector<Uplink>& upl
             return std::nullopt;
         }
     }
-    return m_plan;
+    return m_layout;
 }
 
 void UplinkFollower::forget(const std::string& interface) noexcept {
@@ -55,7 +55,7 @@ void UplinkFollower::forget(const std::string& interface) noexcept {
 }
 
 void UplinkFollower::follow() noexcept {
-    if (!m_plan) {
+    if (!m_layout) {
         return;
     }
     try {
@@ -76,7 +76,7 @@ void UplinkFollower::follow() noexcept {
                     m_logger.log(*refusal);
                     continue;
                 }
-                m_changes.shape({uplink}, *m_plan);
+                m_changes.shape({uplink}, *m_layout);
                 m_shaped[uplink.name] = uplink;
             } catch (const std::exception& error) {
                 m_logger.log("Failed to shape " + uplink.name + ": " + error.what());

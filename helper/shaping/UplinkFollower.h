@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ShapingPlan.h"
+#include "ShapingLayout.h"
 #include "Uplinks.h"
 
 #include <map>
@@ -26,12 +26,12 @@ public:
     // read.
     std::vector<Uplink> uplinks() const;
 
-    // `plan` is in force on `shaped`: what follow() keeps it on from now.
-    void start(const ShapingPlan& plan, const std::vector<Uplink>& shaped);
+    // `layout` is in force on `shaped`: what follow() keeps it on from now.
+    void start(const ShapingLayout& layout, const std::vector<Uplink>& shaped);
     void stop();
 
-    // The plan in force, when it is in force on exactly `uplinks`.
-    std::optional<ShapingPlan> planOn(const std::vector<Uplink>& uplinks) const;
+    // The layout in force, when it is in force on exactly `uplinks`.
+    std::optional<ShapingLayout> layoutOn(const std::vector<Uplink>& uplinks) const;
 
     // Shapes the uplinks that appeared or were re-created since; nothing
     // while stopped.
@@ -46,7 +46,7 @@ private:
     const std::unique_ptr<UplinkSource> m_uplinks;
     const ForeignQdiscs& m_foreign;
     TrafficControlChanges& m_changes;
-    // While shaping: the plan, and the uplinks it is in force on, by name.
-    std::optional<ShapingPlan> m_plan;
+    // While shaping: the layout, and the uplinks it is in force on, by name.
+    std::optional<ShapingLayout> m_layout;
     std::map<std::string, Uplink> m_shaped;
 };

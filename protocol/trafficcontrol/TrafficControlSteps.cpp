@@ -1,30 +1,41 @@
 // SPDX-License-Identifier: MIT
 #include "TrafficControlSteps.h"
 
+#include "TrafficControlFilters.h"
+
 #include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <tuple>
 
 namespace {
 
 // Hex "VT". The kernel refuses to delete a root qdisc whose handle differs
 // from the one named, so clean-up can never remove someone else's.
 constexpr const char* kRootHandle = "5654:";
-constexpr const char* kShapedClass = "5654:1";
-constexpr const char* kUploadSegmenterHandle = "5655:";
-constexpr const char* kUploadSegmenterClass = "5655:1";
-constexpr const char* kUploadNetemHandle = "5656:";
-constexpr const char* kDownloadSegmenterClass = "5654:1";
-constexpr const char* kDownloadNetemHandle = "5655:";
 constexpr const char* kIngressParent = "ffff:";
 
-// Filter priorities of our own. IPv4 and IPv6 need one each: the kernel keeps
-// one protocol per priority.
-struct AddressFamily {
-    const char* protocol;
-    const char* preference;
-    const char* u32Match;
-};
-constexpr AddressFamily kFamilies[] = {{"ip", "22100", "ip"}, {"ipv6", "22101", "ip6"}};
-constexpr const char* kTransportProtocols[] = {"6", "17"}; // TCP, UDP
+// Each throttle's class, and the token bucket and netem under it: the same
+// handles on the uplink and on its IFB device. The whole machine's (slot 1)
+// are 5654:1, 5655: and 5656:, those of every shaping before throttles
+// could be scoped.
+std::string classOf(int slot) {
+    return std::string(kRootHandle) + std::to_string(slot);
+}
+std::string handleOf(int number) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%x:", number);
+    return text;
+}
+std::string segmenterHandle(int slot) {
+    return handleOf(0x5655 + 2 * (slot - 1));
+}
+std::string netemHandle(int slot) {
+    return handleOf(0x5656 + 2 * (slot - 1));
+}
+std::string netemParent(int slot) {
+    return segmenterHandle(slot) + "1";
+}
 
 // What HTB needs to pass up to 10 Gbit/s without limiting it itself: its
 // default burst is computed as 0 at such rates, which would pace every packet.
@@ -53,16 +64,6 @@ std::vector<std::string> concat(std::vector<std::string> first,
                                 const std::vector<std::string>& second) {
     first.insert(first.end(), second.begin(), second.end());
     return first;
-}
-
-// A u32 filter on `parent` that picks one transport protocol of one family.
-std::vector<std::string> filterArguments(const std::string& interface, const char* parent,
-                                         const AddressFamily& family, const char* transport,
-                                         const std::vector<std::string>& target) {
-    return concat({"filter", "add", "dev", interface, "parent", parent, "protocol", family.protocol,
-                   "pref", family.preference, "u32", "match", family.u32Match, "protocol",
-                   transport, "0xff"},
-                  target);
 }
 
 // The options of a netem leaf that replace `before`'s with `after`'s. A
@@ -96,108 +97,218 @@ TrafficControlStep::Entry deviceEntry(const std::string& device) {
     return {"device", device};
 }
 
+// The steps of one uplink and its IFB device, each failure named after the
+// uplink.
+class UplinkSteps final {
+public:
+    UplinkSteps(const std::string& interface, const std::string& ifb, std::string frameBytes)
+        : m_interface(interface)
+        , m_ifb(ifb)
+        , m_frameBytes(std::move(frameBytes))
+        , m_on(" on " + interface + ": ") {}
+
+    std::vector<TrafficControlStep> steps;
+
+    void uplinkRoot() {
+        tc({"qdisc", "add", "dev", m_interface, "root", "handle", kRootHandle, "htb", "default",
+            "0"},
+           uploadSetup(), "HTB (module sch_htb)", rootEntry(m_interface));
+    }
+    void device() {
+        const std::string failure =
+            "Failed to create the download device for " + m_interface + ": ";
+        steps.push_back({TrafficControlStep::Tool::ip,
+                         {"link", "add", m_ifb, "type", "ifb"},
+                         failure,
+                         "IFB (module ifb)",
+                         deviceEntry(m_ifb)});
+        steps.push_back(
+            {TrafficControlStep::Tool::ip, {"link", "set", "dev", m_ifb, "up"}, failure});
+    }
+    // Unclassified download never reaches the IFB device: only what the
+    // ingress filters mark with a class is redirected to it.
+    void downloadRoot() {
+        tc({"qdisc", "add", "dev", m_ifb, "root", "handle", kRootHandle, "htb", "default", "0"},
+           downloadSetup());
+    }
+    void ingress() {
+        tc({"qdisc", "add", "dev", m_interface, "handle", kIngressParent, "ingress"},
+           downloadRedirect(), "ingress (module sch_ingress)", ingressEntry(m_interface));
+    }
+    void uploadClass(int slot) {
+        tc(concat({"class", "add", "dev", m_interface, "parent", kRootHandle, "classid",
+                   classOf(slot), "htb"},
+                  kPassThroughClass),
+           uploadSetup());
+    }
+    void downloadClass(int slot) {
+        tc(concat({"class", "add", "dev", m_ifb, "parent", kRootHandle, "classid", classOf(slot),
+                   "htb"},
+                  kPassThroughClass),
+           downloadSetup());
+    }
+    void uploadFilters(const ScopedPlan& throttle) {
+        for (const auto& filter :
+             TrafficControlFilters::of(throttle, TrafficControlFilters::Direction::outbound)) {
+            tc(concat(filterHead(m_interface, kRootHandle, filter),
+                      concat(filter.match, {"flowid", classOf(throttle.slot)})),
+               uploadSetup());
+        }
+    }
+    // The IFB device's HTB takes a packet's priority for the class it names.
+    void downloadFilters(const ScopedPlan& throttle) {
+        for (const auto& filter :
+             TrafficControlFilters::of(throttle, TrafficControlFilters::Direction::inbound)) {
+            tc(concat(filterHead(m_interface, kIngressParent, filter),
+                      concat(filter.match,
+                             {"action", "skbedit", "priority", classOf(throttle.slot), "pipe",
+                              "action", "mirred", "egress", "redirect", "dev", m_ifb})),
+               downloadRedirect());
+        }
+    }
+    // The upload side never drops packets: loss is simulated on arrival only.
+    void leaves(const ScopedPlan& throttle) {
+        const int slot = throttle.slot;
+        for (const auto& [device, shaping, failure] :
+             {std::tuple{&m_interface, &throttle.plan.upload, uploadNetem()},
+              std::tuple{&m_ifb, &throttle.plan.download, downloadNetem()}}) {
+            tc(concat({"qdisc", "add", "dev", *device, "parent", classOf(slot), "handle",
+                       segmenterHandle(slot)},
+                      segmenterArguments(m_frameBytes)),
+               failure, "the token bucket filter (module sch_tbf)");
+            tc(concat({"qdisc", "add", "dev", *device, "parent", netemParent(slot), "handle",
+                       netemHandle(slot)},
+                      netemArguments(*shaping)),
+               failure, "netem (module sch_netem)");
+        }
+    }
+    void changedLeaves(const ScopedPlan& before, const ScopedPlan& after) {
+        const int slot = after.slot;
+        if (netemArguments(before.plan.upload) != netemArguments(after.plan.upload)) {
+            tc(concat({"qdisc", "change", "dev", m_interface, "parent", netemParent(slot), "handle",
+                       netemHandle(slot)},
+                      netemChangeArguments(before.plan.upload, after.plan.upload)),
+               uploadNetem());
+        }
+        if (netemArguments(before.plan.download) != netemArguments(after.plan.download)) {
+            tc(concat({"qdisc", "change", "dev", m_ifb, "parent", netemParent(slot), "handle",
+                       netemHandle(slot)},
+                      netemChangeArguments(before.plan.download, after.plan.download)),
+               downloadNetem());
+        }
+    }
+    // Its filters first, so that no packet is sent to a class that is gone;
+    // its classes then take their leaves with them.
+    void removal(const ScopedPlan& throttle) {
+        for (const char* parent : {kRootHandle, kIngressParent}) {
+            for (const auto& filter : TrafficControlFilters::preferences(throttle)) {
+                tc({"filter", "del", "dev", m_interface, "parent", parent, "protocol",
+                    filter.protocol, "pref", std::to_string(filter.preference)},
+                   parent == kRootHandle ? uploadSetup() : downloadRedirect());
+            }
+        }
+        tc({"class", "del", "dev", m_interface, "classid", classOf(throttle.slot)}, uploadSetup());
+        tc({"class", "del", "dev", m_ifb, "classid", classOf(throttle.slot)}, downloadSetup());
+    }
+
+private:
+    void tc(std::vector<std::string> arguments, std::string failure,
+            const char* kernelFeature = nullptr,
+            std::optional<TrafficControlStep::Entry> entry = std::nullopt) {
+        steps.push_back({TrafficControlStep::Tool::tc, std::move(arguments), std::move(failure),
+                         kernelFeature, std::move(entry)});
+    }
+    static std::vector<std::string> filterHead(const std::string& device, const char* parent,
+                                               const TrafficControlFilters::Filter& filter) {
+        return {"filter", "add",      "dev",           device, "parent",
+                parent,   "protocol", filter.protocol, "pref", std::to_string(filter.preference),
+                "u32"};
+    }
+    std::string uploadSetup() const { return "Failed to set up upload shaping" + m_on; }
+    std::string downloadSetup() const { return "Failed to set up download shaping" + m_on; }
+    std::string downloadRedirect() const { return "Failed to redirect download traffic" + m_on; }
+    std::string uploadNetem() const { return "Failed to configure upload shaping" + m_on; }
+    std::string downloadNetem() const { return "Failed to configure download shaping" + m_on; }
+
+    const std::string& m_interface;
+    const std::string& m_ifb;
+    const std::string m_frameBytes;
+    const std::string m_on;
+};
+
+const ScopedPlan* inSlot(const ShapingLayout& layout, int slot) {
+    for (const ScopedPlan& throttle : layout.throttles) {
+        if (throttle.slot == slot) {
+            return &throttle;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 namespace TrafficControlSteps {
 
 std::vector<TrafficControlStep> shaping(const std::string& interface, const std::string& ifb,
-                                        const std::string& frameBytes, const ShapingPlan& plan) {
-    const std::string on = " on " + interface + ": ";
-    const std::string uploadSetup = "Failed to set up upload shaping" + on;
-    const std::string downloadDevice =
-        "Failed to create the download device for " + interface + ": ";
-    const std::string downloadRedirect = "Failed to redirect download traffic" + on;
-    const std::string uploadNetem = "Failed to configure upload shaping" + on;
-    const std::string downloadNetem = "Failed to configure download shaping" + on;
-    const char* tbf = "the token bucket filter (module sch_tbf)";
-    const char* netem = "netem (module sch_netem)";
-
+                                        const std::string& frameBytes,
+                                        const ShapingLayout& layout) {
     // The paths first, the netem leaves last: were netem missing or failing,
-    // what is there meanwhile passes traffic untouched instead of half-shaping it.
-    std::vector<TrafficControlStep> steps;
-    steps.push_back(
-        {TrafficControlStep::Tool::tc,
-         {"qdisc", "add", "dev", interface, "root", "handle", kRootHandle, "htb", "default", "0"},
-         uploadSetup,
-         "HTB (module sch_htb)",
-         rootEntry(interface)});
-    steps.push_back({TrafficControlStep::Tool::tc,
-                     concat({"class", "add", "dev", interface, "parent", kRootHandle, "classid",
-                             kShapedClass, "htb"},
-                            kPassThroughClass),
-                     uploadSetup});
-    for (const auto& family : kFamilies) {
-        for (const char* transport : kTransportProtocols) {
-            steps.push_back({TrafficControlStep::Tool::tc,
-                             filterArguments(interface, kRootHandle, family, transport,
-                                             {"flowid", kShapedClass}),
-                             uploadSetup});
-        }
+    // what is there meanwhile passes traffic untouched instead of
+    // half-shaping it.
+    UplinkSteps make(interface, ifb, frameBytes);
+    make.uplinkRoot();
+    for (const ScopedPlan& throttle : layout.throttles) {
+        make.uploadClass(throttle.slot);
     }
-
-    steps.push_back({TrafficControlStep::Tool::ip,
-                     {"link", "add", ifb, "type", "ifb"},
-                     downloadDevice,
-                     "IFB (module ifb)",
-                     deviceEntry(ifb)});
-    steps.push_back(
-        {TrafficControlStep::Tool::ip, {"link", "set", "dev", ifb, "up"}, downloadDevice});
-    steps.push_back({TrafficControlStep::Tool::tc,
-                     {"qdisc", "add", "dev", interface, "handle", kIngressParent, "ingress"},
-                     downloadRedirect,
-                     "ingress (module sch_ingress)",
-                     ingressEntry(interface)});
-    for (const auto& family : kFamilies) {
-        for (const char* transport : kTransportProtocols) {
-            steps.push_back(
-                {TrafficControlStep::Tool::tc,
-                 filterArguments(interface, kIngressParent, family, transport,
-                                 {"action", "mirred", "egress", "redirect", "dev", ifb}),
-                 downloadRedirect});
-        }
+    for (const ScopedPlan& throttle : layout.throttles) {
+        make.uploadFilters(throttle);
     }
-
-    steps.push_back({TrafficControlStep::Tool::tc,
-                     concat({"qdisc", "add", "dev", interface, "parent", kShapedClass, "handle",
-                             kUploadSegmenterHandle},
-                            segmenterArguments(frameBytes)),
-                     uploadNetem, tbf});
-    // The upload side never drops packets: loss is simulated on arrival only.
-    steps.push_back({TrafficControlStep::Tool::tc,
-                     concat({"qdisc", "add", "dev", interface, "parent", kUploadSegmenterClass,
-                             "handle", kUploadNetemHandle},
-                            netemArguments(plan.upload)),
-                     uploadNetem, netem});
-    steps.push_back({TrafficControlStep::Tool::tc,
-                     concat({"qdisc", "add", "dev", ifb, "root", "handle", kRootHandle},
-                            segmenterArguments(frameBytes)),
-                     downloadNetem, tbf});
-    steps.push_back({TrafficControlStep::Tool::tc,
-                     concat({"qdisc", "add", "dev", ifb, "parent", kDownloadSegmenterClass,
-                             "handle", kDownloadNetemHandle},
-                            netemArguments(plan.download)),
-                     downloadNetem, netem});
-    return steps;
+    make.device();
+    make.downloadRoot();
+    for (const ScopedPlan& throttle : layout.throttles) {
+        make.downloadClass(throttle.slot);
+    }
+    make.ingress();
+    for (const ScopedPlan& throttle : layout.throttles) {
+        make.downloadFilters(throttle);
+    }
+    for (const ScopedPlan& throttle : layout.throttles) {
+        make.leaves(throttle);
+    }
+    return std::move(make.steps);
 }
 
 std::vector<TrafficControlStep> change(const std::string& interface, const std::string& ifb,
-                                       const ShapingPlan& before, const ShapingPlan& after) {
-    std::vector<TrafficControlStep> steps;
-    if (netemArguments(before.upload) != netemArguments(after.upload)) {
-        steps.push_back({TrafficControlStep::Tool::tc,
-                         concat({"qdisc", "change", "dev", interface, "parent",
-                                 kUploadSegmenterClass, "handle", kUploadNetemHandle},
-                                netemChangeArguments(before.upload, after.upload)),
-                         "Failed to configure upload shaping on " + interface + ": "});
+                                       const std::string& frameBytes, const ShapingLayout& before,
+                                       const ShapingLayout& after) {
+    // A slot whose traffic differs holds another throttle now: the old one
+    // goes before the new one takes the slot's class. The names shown for
+    // its destinations classify nothing.
+    const auto same = [](const ScopedPlan* a, const ScopedPlan* b) {
+        return a != nullptr && b != nullptr && a->scope.destinations == b->scope.destinations &&
+               a->scope.cgroup == b->scope.cgroup;
+    };
+    UplinkSteps make(interface, ifb, frameBytes);
+    for (const ScopedPlan& throttle : before.throttles) {
+        if (!same(&throttle, inSlot(after, throttle.slot))) {
+            make.removal(throttle);
+        }
     }
-    if (netemArguments(before.download) != netemArguments(after.download)) {
-        steps.push_back({TrafficControlStep::Tool::tc,
-                         concat({"qdisc", "change", "dev", ifb, "parent", kDownloadSegmenterClass,
-                                 "handle", kDownloadNetemHandle},
-                                netemChangeArguments(before.download, after.download)),
-                         "Failed to configure download shaping on " + interface + ": "});
+    for (const ScopedPlan& throttle : after.throttles) {
+        if (const ScopedPlan* was = inSlot(before, throttle.slot); same(was, &throttle)) {
+            make.changedLeaves(*was, throttle);
+        }
     }
-    return steps;
+    for (const ScopedPlan& throttle : after.throttles) {
+        if (!same(inSlot(before, throttle.slot), &throttle)) {
+            make.uploadClass(throttle.slot);
+            make.downloadClass(throttle.slot);
+            make.leaves(throttle);
+            make.uploadFilters(throttle);
+            make.downloadFilters(throttle);
+        }
+    }
+    return std::move(make.steps);
 }
 
 std::optional<TrafficControlStep> undo(const TrafficControlStep::Entry& words) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ShapingPlan.h"
+#include "ShapingLayout.h"
 
 #include <optional>
 #include <string>
@@ -27,24 +27,28 @@ struct TrafficControlStep {
     std::optional<Entry> entry = std::nullopt;
 };
 
-// Outbound: an HTB root whose filters send TCP and UDP to a netem leaf,
-// everything else straight through. Inbound: an ingress qdisc whose filters
-// redirect TCP and UDP to an IFB device with netem under its root. In both
-// directions a pass-through token bucket in front of netem cuts offloaded
-// packets (GSO, GRO: up to 64 KB) into frames, so netem's packet-counted
-// queue holds frames, as a real link's does.
+// Outbound: an HTB root whose filters send each throttle's TCP and UDP to a
+// class of its own (5654:slot) with a netem leaf, everything else straight
+// through. Inbound: an ingress qdisc whose filters mark each throttle's
+// packets with its class and redirect them to an IFB device, whose HTB root
+// has the same classes. In both directions a pass-through token bucket in
+// front of each netem cuts offloaded packets (GSO, GRO: up to 64 KB) into
+// frames, so netem's packet-counted queue holds frames, as a real link's does.
 namespace TrafficControlSteps {
 
 // `ifb` is the device that carries the download, `frameBytes` the largest
 // frame of the interface (its MTU and a link-layer header).
 std::vector<TrafficControlStep> shaping(const std::string& interface, const std::string& ifb,
-                                        const std::string& frameBytes, const ShapingPlan& plan);
+                                        const std::string& frameBytes, const ShapingLayout& layout);
 
 // What turns the shaping `before` in force on `interface` into `after`
-// without taking it away: a change of each netem leaf whose options differ,
-// nothing when none does. The qdiscs stay, and with them what they queue.
+// without taking it away: a throttle that ended loses its filters first and
+// then its class; one that began gets its class and leaves before its
+// filters; one whose conditions changed has its netem leaves changed. What
+// another throttle queues stays where it is. Nothing when nothing differs.
 std::vector<TrafficControlStep> change(const std::string& interface, const std::string& ifb,
-                                       const ShapingPlan& before, const ShapingPlan& after);
+                                       const std::string& frameBytes, const ShapingLayout& before,
+                                       const ShapingLayout& after);
 
 // What undoes a recorded change; nothing for an entry it does not know.
 std::optional<TrafficControlStep> undo(const TrafficControlStep::Entry& entry);

@@ -461,4 +461,60 @@ TEST_F(VeltranectlTest, theClusterManifestCarriesEveryConditionChaosMeshShapes) 
         EXPECT_EQ(field(document, path), value) << path.toStdString();
     }
     EXPECT_EQ(run({"export", "--format", "networkchaos", "High Latency DNS"}).status, 1);
+
+    // Destinations are the external targets the pods' traffic goes to; a
+    // port alone is nothing Chaos Mesh selects.
+    ASSERT_EQ(run({"edit", "Bad Wi-Fi!", "--only-to", "api.example.com:443", "--only-to",
+                   "10.0.0.0/8", "--only-to", "2001:db8::1"})
+                  .status,
+              0);
+    const QString scoped = run({"export", "--format", "networkchaos", "Bad Wi-Fi!"}).out;
+    EXPECT_THAT(scoped.toStdString(),
+                HasSubstr("# Chaos Mesh selects no ports: api.example.com:443 is shaped on every "
+                          "port.\n"));
+    EXPECT_EQ(scoped.count(QStringLiteral("  externalTargets:\n    - \"api.example.com\"\n"
+                                          "    - \"10.0.0.0/8\"\n    - \"2001:db8::1\"\n")),
+              2);
+    ASSERT_EQ(run({"edit", "Bad Wi-Fi!", "--only-to", ":5432"}).status, 0);
+    const Outcome portOnly = run({"export", "--format", "networkchaos", "Bad Wi-Fi!"});
+    EXPECT_EQ(portOnly.status, 1);
+    EXPECT_EQ(portOnly.err, "'Bad Wi-Fi!' cannot be exported as NetworkChaos: Chaos Mesh selects "
+                            "traffic by address, not by port alone (:5432)\n");
+    // A tc script shapes all traffic: more than the profile asks.
+    EXPECT_EQ(run({"export", "--format", "tc", "Bad Wi-Fi!"}).status, 1);
+}
+
+TEST_F(VeltranectlTest, onlyToLimitsAProfileToDestinationsAndAllTrafficClearsThem) {
+    ASSERT_EQ(run({"create", "--name", "API", "--latency", "100ms", "--only-to", "API.example.com",
+                   "--only-to", ":443"})
+                  .status,
+              0);
+    EXPECT_EQ(show("API").value("destinations").toArray(), (QJsonArray{"api.example.com", ":443"}));
+    EXPECT_EQ(run({"profiles"}).lines().last(),
+              "API\t100ms, only to api.example.com, :443\tcustom\tshown");
+
+    // Given again, the list is replaced; other edits leave it as it is.
+    ASSERT_EQ(run({"edit", "API", "--only-to", "[2001:db8::1]:8443"}).status, 0);
+    ASSERT_EQ(run({"edit", "API", "--latency", "50ms"}).status, 0);
+    EXPECT_EQ(show("API").value("destinations").toArray(), QJsonArray{"[2001:db8::1]:8443"});
+    ASSERT_EQ(run({"edit", "API", "--all-traffic"}).status, 0);
+    EXPECT_FALSE(show("API").contains("destinations"));
+
+    const std::pair<QStringList, const char*> refused[] = {
+        {{"edit", "API", "--only-to", "example.com:0"},
+         "Applies to: 'example.com:0': a port is a number from 1 to 65535\n"},
+        {{"edit", "API", "--only-to", ":443", "--only-to", ":443"},
+         "Applies to: ':443' is listed twice\n"},
+        {{"edit", "API", "--only-to", ":443", "--all-traffic"},
+         "--only-to and --all-traffic cannot be given together\n"},
+        {{"edit", "API", "--only-to", "a.example.com\nb.example.com"},
+         "--only-to 'a.example.com\\nb.example.com': one destination each, without line breaks; "
+         "repeat --only-to for more\n"},
+    };
+    for (const auto& [arguments, message] : refused) {
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.status, 2) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(outcome.err, message);
+    }
+    EXPECT_FALSE(show("API").contains("destinations"));
 }

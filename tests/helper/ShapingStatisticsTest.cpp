@@ -129,6 +129,19 @@ TEST(TrafficControlStatisticsParse, EachDirectionSumsTheNetemOfItsDevicesAlone) 
                                         " backlog 0b 0p requeues 0\n"),
         {"eth0"}, {"vtifb-eth0"});
     EXPECT_EQ(halfway, ShapingStatistics{});
+
+    // With scoped throttles beside it, the whole machine's netem (the first
+    // slot's) alone is read, and the first throttle's when it is off.
+    const std::string scoped = "qdisc netem 5658: dev eth0 parent 5657:1 limit 51\n"
+                               " Sent 700 bytes 7 pkt (dropped 0, overlimits 0 requeues 0)\n";
+    const std::string machine = "qdisc netem 5656: dev eth0 parent 5655:1 limit 59\n"
+                                " Sent 500 bytes 5 pkt (dropped 0, overlimits 0 requeues 0)\n";
+    const auto uploadOf = [](const std::string& listing) {
+        return TrafficControlStatistics::sum(TrafficControlStatistics::parse(listing), {"eth0"}, {})
+            .upload;
+    };
+    EXPECT_EQ(uploadOf(scoped + machine), (DirectionStatistics{500, 5, 0, 0, 0}));
+    EXPECT_EQ(uploadOf(scoped), (DirectionStatistics{700, 7, 0, 0, 0}));
 }
 
 class ShapingStatisticsRead : public TrafficControlFixture {

@@ -17,7 +17,10 @@ namespace {
 
 class TrafficControlChangesTest : public TrafficControlFixture {
 protected:
-    void shapeEth0() { changes.shape({{"eth0", 2}}, ShapingPlan::from({125'000, 0, 100, 0, 0})); }
+    void shapeEth0() {
+        changes.shape({{"eth0", 2}},
+                      ShapingLayout::wholeMachine(ShapingPlan::from({125'000, 0, 100, 0, 0})));
+    }
     void undoAll() { changes.undo(changes.recorded()); }
     TrafficControlChanges changes{log.logger(), tools, paths.changeRecord};
 };

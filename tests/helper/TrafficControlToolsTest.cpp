@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "TrafficControlTools.h"
 
-#include "ShapingPlan.h"
+#include "ShapingLayout.h"
 #include "TrafficControlFixture.h"
 #include "TrafficControlSteps.h"
 #include "WhatThrows.h"
@@ -20,8 +20,9 @@ namespace {
 using TrafficControlToolsTest = TrafficControlFixture;
 
 std::vector<TrafficControlStep> shapingSteps(const std::string& interface) {
-    return TrafficControlSteps::shaping(interface, "vtifb-" + interface, "1564",
-                                        ShapingPlan::from({125'000, 250'000, 100, 5.0, 0}));
+    return TrafficControlSteps::shaping(
+        interface, "vtifb-" + interface, "1564",
+        ShapingLayout::wholeMachine(ShapingPlan::from({125'000, 250'000, 100, 5.0, 0})));
 }
 
 std::string refusalOf(const TrafficControlTools::Progress& progress) {
@@ -36,14 +37,14 @@ TEST_F(TrafficControlToolsTest, AStepTheKernelCannotTakeNamesWhatTheKernelLacks)
         const char* output;
         std::string failure;
     } cases[] = {
-        {14, "tc", "Error: Specified qdisc kind is unknown.",
+        {16, "tc", "Error: Specified qdisc kind is unknown.",
          "Failed to configure upload shaping on eth0: the kernel lacks netem (module sch_netem): "
          "Error: Specified qdisc kind is unknown."},
         {6, "ip", "Error: Unknown device type.",
          "Failed to create the download device for eth0: the kernel lacks IFB (module ifb): "
          "Error: Unknown device type."},
         // Any other refusal is quoted as it is.
-        {14, "tc", "RTNETLINK answers: File exists",
+        {16, "tc", "RTNETLINK answers: File exists",
          "Failed to configure upload shaping on eth0: RTNETLINK answers: File exists"},
         // A step that adds no kernel feature of its own names none.
         {1, "tc", "Error: Specified qdisc kind is unknown.",
@@ -62,10 +63,10 @@ TEST_F(TrafficControlToolsTest, EachRunOfOneToolsStepsIsOneProcessThatStopsAtThe
     // The ingress qdisc: after the upload path and the device.
     sandbox.answer("tc", "qdisc add dev eth0 handle ffff: ingress", 2, "", "no");
     const TrafficControlTools::Progress progress = tools.runAll(steps);
-    EXPECT_EQ(progress.made, 8U);
+    EXPECT_EQ(progress.made, 10U);
     EXPECT_EQ(refusalOf(progress),
               "Command failed: Failed to redirect download traffic on eth0: no");
-    EXPECT_EQ(sandbox.toolRuns().size(), 9U) << "a step after the refused one ran";
+    EXPECT_EQ(sandbox.toolRuns().size(), 11U) << "a step after the refused one ran";
     const std::string batch = "-batch /run/veltrane/\\.batch\\.veltrane-[A-Za-z0-9]{6}";
     EXPECT_THAT(sandbox.toolProcesses(),
                 ElementsAre(MatchesRegex("tc " + batch), MatchesRegex("ip " + batch),

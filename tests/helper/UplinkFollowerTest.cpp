@@ -21,8 +21,8 @@ class UplinkFollowerTest : public TrafficControlFixture {
 protected:
     // eth0 shaped as an enable leaves it.
     void shapeEth0() {
-        changes.shape({{"eth0", 2}}, plan);
-        follower.start(plan, {{"eth0", 2}});
+        changes.shape({{"eth0", 2}}, layout);
+        follower.start(layout, {{"eth0", 2}});
         sandbox.clearToolRuns();
     }
 
@@ -30,7 +30,15 @@ protected:
     TrafficControlChanges changes{log.logger(), tools, paths.changeRecord};
     UplinkFollower follower{log.logger(), std::make_unique<ListedUplinks>(uplinks), foreign,
                             changes};
-    ShapingPlan plan = ShapingPlan::from({125'000, 250'000, 100, 5.0, 0});
+    // The whole machine's throttle and one to a network.
+    ShapingLayout layout{
+        {{ScopedPlan::kMachineSlot, {}, ShapingPlan::from({125'000, 0, 100, 0, 0})},
+         {3, network(), ShapingPlan::from({0, 0, 40, 0, 0})}}};
+
+    static ThrottleScope network() {
+        std::string failure;
+        return {{*Destination::parse("198.51.100.0/24", failure)}, {}, {}};
+    }
 };
 
 TEST_F(UplinkFollowerTest, AnUplinkThatAppearsOrIsRecreatedWhileShapingIsShaped) {
@@ -41,6 +49,9 @@ TEST_F(UplinkFollowerTest, AnUplinkThatAppearsOrIsRecreatedWhileShapingIsShaped)
     shapeEth0();
     follower.follow();
     EXPECT_THAT(log.messages(), Contains("Shaping new uplink wlan0"));
+    // With every throttle of the layout.
+    EXPECT_THAT(sandbox.toolRuns(), Contains(HasSubstr("dev wlan0 parent 5654: classid 5654:3")));
+    EXPECT_THAT(sandbox.toolRuns(), Contains(HasSubstr("match ip src 198.51.100.0/24")));
     EXPECT_THAT(sandbox.toolRuns(), Not(Contains(HasSubstr("dev eth0")))) << "eth0 shaped twice";
     EXPECT_EQ(record(), kEth0Record + kWlan0Record);
 

@@ -84,3 +84,14 @@ TEST_F(BuiltInProfilesTest, hidingOneWritesTheWholeVisibilityMap) {
     defaults->setValue(SettingsKeys::profileVisibilityOverrides, foreign);
     EXPECT_TRUE(shownInMenu(restart(), lte));
 }
+
+TEST_F(BuiltInProfilesTest, aBuiltInProfileAppliesToAllTrafficWhateverItsTableSays) {
+    const QString table = home.filePath("table.json");
+    writeFile(table, R"([{"id":"00000000-0000-0000-0000-000000000002","name":"3G",
+        "isBuiltIn":true,"showInMenu":true,"latency":100,"destinations":["api.example.com"]}])");
+    UserDefaults defaults(home.filePath("settings.json"));
+    const BuiltInProfiles fromTable(defaults, table);
+    ASSERT_EQ(fromTable.current().size(), 1);
+    EXPECT_EQ(fromTable.current().first().conditions.latency, 100);
+    EXPECT_TRUE(fromTable.current().first().destinations.empty());
+}

@@ -39,6 +39,9 @@ ThrottleProfile rich(const QString& name) {
     profile.conditions.packetLossCorrelationPercent = 25;
     profile.conditions.reorderPercent = 5;
     profile.conditions.duplicatePercent = 1.5;
+    std::string ignored;
+    profile.destinations = {*Destination::parse("api.example.com", ignored),
+                            *Destination::parse(":5432", ignored)};
     profile.otherKeys.insert("aNewerBuildsKey", QJsonObject{{"x", 1}});
     return profile;
 }
@@ -85,6 +88,7 @@ TEST(ProfileExchangeTest, profilesArriveWhole_withNewIdsAndFreeNames_orNotAtAll)
     const ThrottleProfile arrived = named(theirs.store, "Jitter Copy Copy");
     EXPECT_NE(arrived.id(), original.id());
     EXPECT_EQ(arrived.conditions, original.conditions);
+    EXPECT_EQ(arrived.destinations, original.destinations);
     EXPECT_EQ(arrived.otherKeys, original.otherKeys);
     EXPECT_FALSE(named(theirs.store, "Plain Copy").showInMenu);
 

@@ -225,3 +225,59 @@ TEST(ProfileValidatorTest, theRicherConditionsKeepToTheHelpersLimitsAndToOneAnot
     duplicateOnly[Condition::duplicate] = {QStringLiteral("2"), true};
     EXPECT_TRUE(ProfileValidator::validateProfile(duplicateOnly, {}, std::nullopt).isValid);
 }
+
+TEST(ProfileValidatorTest, destinationsAreEachWellFormedNoneTwiceAndAtMostSixtyFour) {
+    const auto checked = [](const QString& lines) {
+        return messageOf(ProfileValidator::validateDestinations(lines));
+    };
+    const std::pair<QString, QString> cases[] = {
+        {"api.example.com\n10.0.0.0/8\n192.0.2.7:443\n:5432\n[2001:db8::1]:8443", valid},
+        // Blank lines and blanks around an entry are not entries.
+        {"\n  api.example.com  \n\n", valid},
+        {"", "List at least one destination, or apply the profile to all traffic"},
+        {" \n ", "List at least one destination, or apply the profile to all traffic"},
+        {"api.example.com\napi.example.com", "'api.example.com' is listed twice"},
+        {"api.example.com\nAPI.Example.com.",
+         "'API.Example.com.' is listed twice (also as 'api.example.com')"},
+        // The same host on two ports, and a network and an address in it, are two.
+        {"api.example.com:80\napi.example.com:443\n10.0.0.0/8\n10.0.0.1", valid},
+        {"10.0.0.1/8\n10.0.0.0/8", "'10.0.0.0/8' is listed twice (also as '10.0.0.1/8')"},
+        {"ok.example.com\nexample.com:70000",
+         "'example.com:70000': a port is a number from 1 to 65535"},
+        {":0", "':0': a port is a number from 1 to 65535"},
+        {"10.0.0.0/33", "'10.0.0.0/33': a network's prefix length is a number from 0 to 32"},
+        {"[2001:db8::1",
+         "'[2001:db8::1': an IPv6 address in brackets is [ADDRESS] or [ADDRESS]:PORT"},
+        {"api example.com", "'api example.com' is not a host name, an address or a network"},
+        {"10.0.0.300", "'10.0.0.300' is not a host name, an address or a network"},
+        {"-bad.example.com", "'-bad.example.com' is not a host name, an address or a network"},
+    };
+    for (const auto& [lines, message] : cases) {
+        EXPECT_EQ(checked(lines), message) << lines.toStdString();
+    }
+
+    QStringList many;
+    for (int i = 1; i <= 64; ++i) {
+        many << QStringLiteral(":%1").arg(i);
+    }
+    EXPECT_EQ(checked(many.join(u'\n')), valid);
+    many << QStringLiteral(":65");
+    EXPECT_EQ(checked(many.join(u'\n')), "A profile can apply to at most 64 destinations, not 65");
+}
+
+TEST(ProfileValidatorTest, theDestinationsListIsCheckedOnlyWhenTheProfileIsLimitedToIt) {
+    ProfileFormData form;
+    form.name = QStringLiteral("Scoped");
+    form[Condition::latency] = {QStringLiteral("100"), true};
+    form.destinationsText = QStringLiteral("not a host!");
+    EXPECT_TRUE(ProfileValidator::validateProfile(form, {}, std::nullopt).isValid);
+
+    form.onlyToDestinations = true;
+    const ProfileValidationResult result =
+        ProfileValidator::validateProfile(form, {}, std::nullopt);
+    EXPECT_THAT(
+        errorsOf(result),
+        ElementsAre("Applies to: 'not a host!' is not a host name, an address or a network"));
+    EXPECT_EQ(result.destinationsError,
+              "'not a host!' is not a host name, an address or a network");
+}

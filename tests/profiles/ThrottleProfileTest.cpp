@@ -4,8 +4,12 @@
 #include "ProfileJson.h"
 #include "ProfileTestSupport.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -121,6 +125,55 @@ TEST(ThrottleProfileJsonTest, decodingIsStrict) {
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"uploadBandwidth":{"value":2.5,"unit":"kbps"}})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"jitter":2.5})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"duplicatePercent":"1"})",
+    };
+    for (const char* json : rejected) {
+        EXPECT_FALSE(decode(json).has_value()) << json;
+    }
+}
+
+TEST(ThrottleProfileTest, theSummaryEndsWithTheDestinationsShortenedWhenMany) {
+    ThrottleProfile profile = preset("3G");
+    std::string ignored;
+    for (const char* text : {"api.example.com", ":443"}) {
+        profile.destinations.push_back(*Destination::parse(text, ignored));
+    }
+    EXPECT_EQ(profile.shortDescription(),
+              "D: 780 Kbps, U: 330 Kbps, 100ms, only to api.example.com, :443");
+    profile.destinations.push_back(*Destination::parse("10.0.0.0/8", ignored));
+    EXPECT_THAT(profile.shortDescription().toStdString(),
+                testing::EndsWith("only to api.example.com, :443, 10.0.0.0/8"));
+    profile.destinations.push_back(*Destination::parse("[2001:db8::1]:8443", ignored));
+    EXPECT_THAT(profile.shortDescription().toStdString(),
+                testing::EndsWith("only to api.example.com, :443 and 2 more"));
+}
+
+TEST(ThrottleProfileJsonTest, destinationsAreStoredCanonicallyAndOnlyWhenThereAreSome) {
+    const QByteArray stored = R"({"id":"0000000a-0000-0000-0000-000000000001","name":"n",
+        "isBuiltIn":false,"showInMenu":true,"latency":100,
+        "destinations":["API.example.com","10.1.2.3/8",":5432","[2001:db8::1]:8443"],
+        "aFutureKey":{"keep":["me"]}})";
+    const std::optional<ThrottleProfile> profile = decode(stored.constData());
+    ASSERT_TRUE(profile);
+    EXPECT_EQ(profile->destinations.size(), 4u);
+    const QJsonObject written = ProfileJson::encode(*profile);
+    EXPECT_EQ(written.value("destinations").toArray(),
+              (QJsonArray{"api.example.com", "10.0.0.0/8", ":5432", "[2001:db8::1]:8443"}));
+    EXPECT_EQ(written.value("aFutureKey"),
+              QJsonDocument::fromJson(stored).object().value("aFutureKey"));
+    EXPECT_EQ(ProfileJson::decode(written), profile);
+
+    // A profile for all traffic is written exactly as before destinations existed.
+    const QByteArray plain =
+        R"({"aFutureKey":1,"id":"0000000A-0000-0000-0000-000000000001","isBuiltIn":false,"latency":100,"name":"n","showInMenu":true})";
+    const QJsonObject object = QJsonDocument::fromJson(plain).object();
+    EXPECT_EQ(QJsonDocument(ProfileJson::encode(*ProfileJson::decode(object)))
+                  .toJson(QJsonDocument::Compact),
+              plain);
+
+    const char* rejected[] = {
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"destinations":"api.example.com"})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"destinations":[443]})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"destinations":["host:99999"]})",
     };
     for (const char* json : rejected) {
         EXPECT_FALSE(decode(json).has_value()) << json;

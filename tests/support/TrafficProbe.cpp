@@ -42,14 +42,16 @@ public:
     }
     // Made inside `side`'s namespace, where it stays whichever thread uses it
     // later, and bound to that side's address on a port the kernel picks.
-    Socket(const NetnsPair& pair, Side side, bool ipv6, int type)
+    Socket(const NetnsPair& pair, Side side, bool ipv6, int type, const char* peerAddress = nullptr)
         : Socket(socketIn(pair, side, ipv6, type)) {
+        const char* bound =
+            side == Side::peer && peerAddress != nullptr ? peerAddress : pair.address(side, ipv6);
         sockaddr_storage address{};
         auto& in4 = reinterpret_cast<sockaddr_in&>(address);
         auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
         address.ss_family = ipv6 ? AF_INET6 : AF_INET;
         void* ip = ipv6 ? static_cast<void*>(&in6.sin6_addr) : &in4.sin_addr;
-        if (::inet_pton(address.ss_family, pair.address(side, ipv6), ip) != 1 ||
+        if (::inet_pton(address.ss_family, bound, ip) != 1 ||
             ::bind(fd, reinterpret_cast<sockaddr*>(&address), ipv6 ? sizeof in6 : sizeof in4)) {
             fail("bind");
         }
@@ -108,11 +110,11 @@ Delivery delivery(const Socket& sender) {
 } // namespace
 
 double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
-                               std::chrono::milliseconds warmUp,
-                               std::chrono::milliseconds measure) {
+                               std::chrono::milliseconds warmUp, std::chrono::milliseconds measure,
+                               const char* peerAddress) {
     const bool down = direction == Direction::download;
-    const Socket listener(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_STREAM);
-    const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_STREAM);
+    const Socket listener(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_STREAM, peerAddress);
+    const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_STREAM, peerAddress);
     if (::listen(listener.fd, 1) != 0) {
         fail("listen");
     }
@@ -153,8 +155,8 @@ double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool 
 }
 
 double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
-                          std::chrono::milliseconds timeout) {
-    const Socket echo(pair, Side::peer, ipv6, SOCK_DGRAM);
+                          std::chrono::milliseconds timeout, const char* peerAddress) {
+    const Socket echo(pair, Side::peer, ipv6, SOCK_DGRAM, peerAddress);
     const Socket client(pair, Side::shaped, ipv6, SOCK_DGRAM);
     echo.setReceiveTimeout(timeout);
     client.setReceiveTimeout(timeout);
@@ -175,10 +177,10 @@ double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
 }
 
 double minimumOneWayMs(const NetnsPair& pair, Direction direction, bool ipv6, int count,
-                       std::chrono::milliseconds timeout) {
+                       std::chrono::milliseconds timeout, const char* peerAddress) {
     const bool down = direction == Direction::download;
-    const Socket receiver(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_DGRAM);
-    const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_DGRAM);
+    const Socket receiver(pair, down ? Side::shaped : Side::peer, ipv6, SOCK_DGRAM, peerAddress);
+    const Socket sender(pair, down ? Side::peer : Side::shaped, ipv6, SOCK_DGRAM, peerAddress);
     receiver.setReceiveTimeout(timeout);
     sender.connectTo(receiver);
     double shortest = std::nan("");

@@ -15,22 +15,26 @@ namespace TrafficProbe {
 // downloads, away from it what it uploads.
 enum class Direction { download, upload };
 
+// The probes below talk to the peer's own address, or to `peerAddress`, another
+// address the peer side was given.
+
 // TCP payload per second, in bits, that reaches the receiver over `measure`
 // after `warmUp` has let the connection leave slow start.
 double tcpGoodputBitsPerSecond(const NetnsPair& pair, Direction direction, bool ipv6,
-                               std::chrono::milliseconds warmUp, std::chrono::milliseconds measure);
+                               std::chrono::milliseconds warmUp, std::chrono::milliseconds measure,
+                               const char* peerAddress = nullptr);
 
 // The shortest round trip in milliseconds of `count` UDP probes sent one
 // after the other from the shaped side to an echo on the peer; a probe
 // without an answer within `timeout` is left out, and NaN means none came.
 double minimumRoundTripMs(const NetnsPair& pair, bool ipv6, int count,
-                          std::chrono::milliseconds timeout);
+                          std::chrono::milliseconds timeout, const char* peerAddress = nullptr);
 
 // The shortest one-way delay in milliseconds of `count` UDP probes sent one
 // after the other in `direction`. Both sides share one kernel, and so one
 // clock: each way is measured on its own. NaN means no probe arrived.
 double minimumOneWayMs(const NetnsPair& pair, Direction direction, bool ipv6, int count,
-                       std::chrono::milliseconds timeout);
+                       std::chrono::milliseconds timeout, const char* peerAddress = nullptr);
 
 // Percentage of `count` UDP datagrams that never arrive, sent at a steady pace
 // and counted until `settle` after the last one left.

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+
 using testing::IsEmpty;
 
 namespace {
@@ -192,6 +194,18 @@ TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
                   custom(Bandwidth{5, BandwidthUnit::mbps}, {}, {}, {}),
                   CompactStatsLineModel::Length::narrow),
               "5M ↓ · ∞ ↑");
+    ThrottleProfile scoped = preset("3G");
+    std::string ignored;
+    for (const char* text : {"api.example.com", ":443", "10.0.0.0/8", "[2001:db8::1]:8443"}) {
+        scoped.destinations.push_back(*Destination::parse(text, ignored));
+    }
+    EXPECT_EQ(CompactStatsLineModel::statsString(scoped, "0:01"),
+              "780 Kbps ↓ · 330 Kbps ↑ · +100ms · only to api.example.com, :443 and 2 more · 0:01");
+    EXPECT_EQ(CompactStatsLineModel::conditionsString(scoped, CompactStatsLineModel::Length::narrow),
+              "780K ↓ · 330K ↑ · +100ms · only to api.example.com +3");
+    EXPECT_EQ(
+        CompactStatsLineModel::conditionsString(scoped, CompactStatsLineModel::Length::shortest),
+        "780K ↓ · 330K ↑ · +100ms");
 
     UiWorld world;
     const auto panel = world.panel();

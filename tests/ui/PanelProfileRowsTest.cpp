@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+
 using testing::ElementsAre;
 
 namespace {
@@ -41,6 +43,22 @@ TEST(PanelProfileRows, MarkTheSelectedProfileWhileOffAndTheAppliedOneWhileOn) {
     EXPECT_THROW(finish(world.service.selectProfile(threeG)), ThrottleError);
     EXPECT_THAT(marks(rows.custom()), ElementsAre("Train Wi-Fi+selected+active"));
     EXPECT_FALSE(rows.isProfileSelected(threeG));
+}
+
+TEST(PanelProfileRows, AProfileForSomeDestinationsNamesThemOnALineOfTheirOwn) {
+    UiWorld world;
+    PanelProfileRows rows(world.service, world.profiles);
+    ThrottleProfile api = world.addCustom("API");
+    std::string ignored;
+    api.destinations = {*Destination::parse("api.example.com", ignored),
+                        *Destination::parse(":443", ignored)};
+    world.profiles.saveProfile(api);
+    const QModelIndex row = rows.custom()->index(0);
+    EXPECT_EQ(row.data(ProfileRowsModel::SummaryRole), "D: 2 Mbps, 100ms");
+    EXPECT_EQ(row.data(ProfileRowsModel::ScopeRole), "Only to api.example.com +1");
+    EXPECT_EQ(row.data(ProfileRowsModel::DescriptionRole),
+              "D: 2 Mbps, 100ms, only to api.example.com, :443");
+    EXPECT_EQ(rows.builtIn()->index(0).data(ProfileRowsModel::ScopeRole), QString());
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "ProfileDestinations.h"
 #include "ProfileEditorOpener.h"
 
+#include <QSignalSpy>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -90,6 +92,52 @@ TEST_F(ProfileEditorFieldsTest, AdvancedConditionsAreTypedNumbersThatSurviveASav
     reopened->actions()->saveProfile();
     ASSERT_EQ(saved.size(), 3);
     EXPECT_EQ(saved[2].conditions, plain.conditions);
+}
+
+TEST_F(ProfileEditorFieldsTest, TheDestinationsAreCheckedAsTypedAndSavedOnlyWhenChosen) {
+    const auto editor = open(std::nullopt, ProfileEditorMode::create);
+    ProfileEditorFields& fields = *editor->fields();
+    fields.setName("Scoped");
+    EXPECT_EQ(fields.appliesTo(), 0);
+    EXPECT_FALSE(fields.showsDestinations());
+    fields.setDestinations("api.example.com\nexample.com:99999");
+    // Not shown, not checked, while all traffic is chosen.
+    EXPECT_EQ(fields.destinationsMessage(), QString());
+
+    QSignalSpy messageChanges(&fields, &ProfileEditorFields::destinationsMessageChanged);
+    fields.setAppliesTo(1);
+    EXPECT_TRUE(fields.showsDestinations());
+    EXPECT_EQ(fields.destinationsMessage(),
+              "'example.com:99999': a port is a number from 1 to 65535");
+    EXPECT_GE(messageChanges.size(), 1);
+    fields.setDestinations("api.example.com\n:443\n");
+    EXPECT_EQ(fields.destinationsMessage(), QString());
+
+    // An empty list says so once a save is tried, and the save is refused.
+    fields.setDestinations(" \n");
+    EXPECT_EQ(fields.destinationsMessage(), QString());
+    editor->actions()->saveProfile();
+    EXPECT_TRUE(saved.isEmpty());
+    EXPECT_EQ(fields.destinationsMessage(),
+              "List at least one destination, or apply the profile to all traffic");
+    EXPECT_THAT(editor->messages()->errorLines(),
+                ElementsAre("• Applies to: List at least one destination, or apply the profile "
+                            "to all traffic"));
+
+    fields.setDestinations("API.example.com\n:443");
+    editor->actions()->saveProfile();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(ProfileDestinations::texts(saved[0].destinations),
+              (QStringList{"api.example.com", ":443"}));
+
+    // Reopened it shows them; all traffic again saves none.
+    const auto reopened = open(saved[0], ProfileEditorMode::edit);
+    EXPECT_EQ(reopened->fields()->appliesTo(), 1);
+    EXPECT_EQ(reopened->fields()->destinations(), "api.example.com\n:443");
+    reopened->fields()->setAppliesTo(0);
+    reopened->actions()->saveProfile();
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_TRUE(saved[1].destinations.empty());
 }
 
 } // namespace

@@ -556,6 +556,46 @@ private Q_SLOTS:
         QCOMPARE(fields.formData()[Condition::jitter].text, QStringLiteral("20"));
     }
 
+    void theEditorLimitsAProfileToTypedDestinationsSayingWhatIsWrongAsTyped() {
+        UiWorld world;
+        QList<ThrottleProfile> saved;
+        world.editorState.prepare(std::nullopt, ProfileEditorMode::create,
+                                  [&saved](const ThrottleProfile& p) {
+                                      saved << p;
+                                      return ProfileChange::done(p);
+                                  },
+                                  {});
+        const auto editor = world.editor();
+        editor->fields()->setName("Only the API");
+        ViewHarness form("ProfileEditorWindowView", editor.get());
+        QVERIFY(!form.shows("destinationsField"));
+        form.click("appliesToOnly");
+        QTRY_VERIFY(form.shows("destinationsField"));
+
+        form.click("destinationsField");
+        const auto type = [&form](const char* text) {
+            for (const char* c = text; *c != '\0'; ++c) {
+                QTest::keyClick(&form.window(), *c);
+            }
+        };
+        type("api.example.com:0");
+        QTRY_COMPARE(form.text("destinationsMessage"),
+                     QStringLiteral("'api.example.com:0': a port is a number from 1 to 65535"));
+        QTest::keyClick(&form.window(), Qt::Key_Backspace);
+        type("443");
+        QTest::keyClick(&form.window(), Qt::Key_Return);
+        type("10.0.0.0/8");
+        QTRY_VERIFY(!form.shows("destinationsMessage"));
+        // Tab leaves the list instead of typing into it.
+        QTest::keyClick(&form.window(), Qt::Key_Tab);
+        QVERIFY(form.window().activeFocusItem() != form.find("destinationsField"));
+
+        form.click("saveButton");
+        QTRY_COMPARE(saved.size(), qsizetype(1));
+        QCOMPARE(saved[0].shortDescription(),
+                 QStringLiteral("D: 10 Mbps, U: 5 Mbps, only to api.example.com:443, 10.0.0.0/8"));
+    }
+
     void thePanelGoesUnderTheIconOrAboveItAndStaysOnTheScreen() {
         const QRect screen(0, 0, 1280, 800);
         const QSize panel(PanelWindow::width, 300);

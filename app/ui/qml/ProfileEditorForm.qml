@@ -5,7 +5,7 @@ import QtQuick
 import Veltrane.Ui
 
 // The editor's body: the read-only banner, the error box, the name, the
-// five conditions and the advanced ones. Every input writes straight into
+// five conditions, the traffic they apply to and the advanced ones. Every input writes straight into
 // the view model's form.
 Column {
     id: form
@@ -40,6 +40,11 @@ Column {
         fields: form.viewModel.fields
         messages: form.viewModel.messages
         lossSlider: form.viewModel.lossSlider
+        editable: form.editable
+    }
+    AppliesToCard {
+        width: parent.width
+        fields: form.viewModel.fields
         editable: form.editable
     }
     AdvancedConditions {

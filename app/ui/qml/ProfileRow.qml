@@ -5,8 +5,9 @@ import QtQuick
 import QtQuick.Templates as T
 import Veltrane.Ui
 
-// One profile in the panel: the selection mark, the name over its limits,
-// the pulsing dot while it runs, and a pencil for the user's own profiles.
+// One profile in the panel: the selection mark, the name over its limits
+// and the destinations it is kept to, the pulsing dot while it runs, and a
+// pencil for the user's own profiles.
 // A tap anywhere selects it, and so do Return and Space once Tab or the
 // arrow keys have brought the focus here.
 Item {
@@ -14,6 +15,10 @@ Item {
 
     required property string name
     required property string summary
+    // Empty for a profile of all traffic.
+    required property string scope
+    // Both in one sentence, for a screen reader.
+    required property string description
     required property bool isSelected
     required property bool isActive
     required property bool isEditable
@@ -33,7 +38,7 @@ Item {
 
     Accessible.role: Accessible.RadioButton
     Accessible.name: name
-    Accessible.description: summary
+    Accessible.description: description
     Accessible.checkable: true
     Accessible.checked: isSelected
     Accessible.onPressAction: row.clicked()
@@ -122,6 +127,16 @@ Item {
         Text {
             width: parent.width
             text: row.summary
+            textFormat: Text.PlainText
+            elide: Text.ElideRight
+            color: Theme.tertiaryText
+            font.pixelSize: Theme.smallSize
+        }
+        Text {
+            objectName: "profileScope"
+            width: parent.width
+            visible: row.scope !== ""
+            text: row.scope
             textFormat: Text.PlainText
             elide: Text.ElideRight
             color: Theme.tertiaryText

@@ -13,6 +13,9 @@ Rectangle {
 
     property list<string> units
     property int currentIndex
+    // Each segment is named prefix + key, for tests: "unitKbps".
+    property string segmentPrefix: "unit"
+    property list<string> segmentKeys: units
 
     signal activated(int index)
 
@@ -45,8 +48,8 @@ Rectangle {
                 required property string modelData
                 readonly property bool chosen: index === picker.currentIndex
 
-                objectName: "unit" + modelData
-                implicitWidth: 46
+                objectName: picker.segmentPrefix + picker.segmentKeys[index]
+                implicitWidth: Math.max(46, label.implicitWidth + 20)
                 implicitHeight: 22
                 autoExclusive: false
                 checked: chosen
@@ -63,6 +66,7 @@ Rectangle {
                     border.color: Theme.inkAt(0.12)
                 }
                 Text {
+                    id: label
                     anchors.centerIn: parent
                     text: segment.modelData
                     color: segment.chosen ? Theme.primaryText : Theme.secondaryText

@@ -6,6 +6,7 @@
 #include "ViewHarness.h"
 
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -54,6 +55,19 @@ const bool menuBarScenesRegistered = [] {
         };
         readAt(10'000, 1'000'000);
         readAt(11'000, 1'153'750);
+    });
+    // A profile for some destinations says so in its row and its line.
+    panelScene("panel-on-scoped", [](UiWorld& world, MenuBarViewModel& panel) {
+        ThrottleProfile api(QUuid::createUuid(), "Slow API", Bandwidth{780, BandwidthUnit::kbps},
+                            Bandwidth{330, BandwidthUnit::kbps}, 100, {}, {}, false, true);
+        std::string ignored;
+        for (const char* text : {"api.example.com", ":443", "10.0.0.0/8"}) {
+            api.destinations.push_back(*Destination::parse(text, ignored));
+        }
+        world.profiles.createProfile(api);
+        panel.selectProfile(api);
+        panel.handleToggle(true);
+        world.now = world.now.addSecs(65);
     });
     panelScene("panel-on-other-owner", [](UiWorld& world, MenuBarViewModel& panel) {
         panel.selectProfile(world.named("LTE"));

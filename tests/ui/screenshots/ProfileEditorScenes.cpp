@@ -4,6 +4,8 @@
 #include "UiWorld.h"
 #include "ViewHarness.h"
 
+#include <QQuickItem>
+
 #include <functional>
 
 namespace {
@@ -23,6 +25,22 @@ void editorScene(const QString& name, const std::optional<ThrottleProfile>& prof
             arrange(*editor);
         }
         return ViewHarness("ProfileEditorWindowView", editor.get()).grab();
+    });
+}
+
+// Limited to a few destinations, one of them mistyped, scrolled down to them.
+void destinationsScene(const ThrottleProfile& profile) {
+    scenes().emplace("editor-destinations", [=] {
+        UiWorld world;
+        world.editorState.prepare(profile, ProfileEditorMode::edit, {}, {});
+        const auto editor = world.editor();
+        editor->fields()->setAppliesTo(1);
+        editor->fields()->setDestinations(
+            "api.example.com\n10.0.0.0/8\n[2001:db8::1]:8443\n192.0.2.7:4430000");
+        ViewHarness view("ProfileEditorWindowView", editor.get());
+        QQuickItem* body = view.find("editorBody");
+        body->setProperty("contentY", body->property("contentHeight").toReal() - body->height());
+        return view.grab();
     });
 }
 
@@ -46,6 +64,9 @@ const bool editorScenesRegistered = [] {
     editorScene("editor-advanced", train, ProfileEditorMode::edit);
     editorScene("editor-delete-confirmation", cafe, ProfileEditorMode::edit,
                 [](ProfileEditorViewModel& editor) { editor.actions()->requestDelete(); });
+    ThrottleProfile api = cafe;
+    api.name = "Slow API only";
+    destinationsScene(api);
     editorScene("editor-view-lte", preset("LTE"), ProfileEditorMode::edit);
     editorScene("editor-duplicate-3g", preset("3G"), ProfileEditorMode::duplicate);
     return true;

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: MIT
+#include "ScopedAccuracy.h"
+
+#include "CommandExecutor.h"
+#include "FakeToolSandbox.h"
+#include "NetnsPair.h"
+#include "TrafficControlBackend.h"
+#include "TrafficProbe.h"
+
+#include <cmath>
+#include <cstdio>
+#include <future>
+#include <vector>
+
+using namespace std::chrono_literals;
+using Side = NetnsPair::Side;
+using TrafficProbe::Direction;
+
+namespace {
+
+constexpr const char* kTcTool = "/usr/sbin/tc";
+constexpr const char* kIpTool = "/usr/sbin/ip";
+constexpr const char* kScopedA = "10.214.0.2";
+constexpr const char* kScopedB = "10.214.0.3";
+
+// TCP payload of a full 1514-byte frame with timestamps on, which netem's
+// rate counts whole.
+constexpr double kPayloadShare = 1448.0 / 1514.0;
+
+std::string formatted(const char* pattern, double value, double second = 0) {
+    char text[96];
+    std::snprintf(text, sizeof text, pattern, value, second);
+    return text;
+}
+
+ScopedPlan throttle(int slot, const char* destination, std::int64_t down, std::int64_t latency) {
+    std::string failure;
+    return {slot,
+            {{*Destination::parse(destination, failure)}, {}, {}},
+            ShapingPlan::from({down, down, latency, 0.0, 0})};
+}
+
+class ScopedBench final {
+public:
+    ScopedBench(NetnsPair& pair, const Logger& logger, const CommandExecutor& executor)
+        : m_pair(pair)
+        , m_backend(logger, executor, recordIn(m_recordFolder), std::make_unique<SystemUplinks>(),
+                    TrafficControlBackend::Devices::overNetlink)
+        , m_before(state()) {}
+
+    void apply(const ShapingLayout& layout) {
+        const NetnsScope scope(m_pair.fd(Side::shaped));
+        m_backend.applyShaping(layout);
+    }
+    // Whether removing it left the shaped side as it was.
+    bool removeLeavesNothing() {
+        {
+            const NetnsScope scope(m_pair.fd(Side::shaped));
+            m_backend.removeShaping();
+        }
+        return state() == m_before;
+    }
+    double download(const char* peer) const {
+        return TrafficProbe::tcpGoodputBitsPerSecond(m_pair, Direction::download, false, 1000ms,
+                                                     3000ms, peer);
+    }
+    std::vector<double> parallelDownloads(const std::vector<const char*>& peers) const {
+        std::vector<std::future<double>> flows;
+        for (const char* peer : peers) {
+            flows.push_back(
+                std::async(std::launch::async, [this, peer] { return download(peer); }));
+        }
+        std::vector<double> rates;
+        for (auto& flow : flows) {
+            rates.push_back(flow.get());
+        }
+        return rates;
+    }
+
+private:
+    static EnginePaths recordIn(const FakeToolSandbox& folder) {
+        EnginePaths paths;
+        paths.changeRecord = folder.path("/scoped.record");
+        return paths;
+    }
+    // Every qdisc, class and filter of the shaped side, and its links by
+    // name and state.
+    std::string state() {
+        return m_pair.run(Side::shaped, kTcTool, {"qdisc", "show"}) +
+               m_pair.run(Side::shaped, kTcTool, {"class", "show", "dev", "vt0"}) +
+               m_pair.run(Side::shaped, kTcTool, {"filter", "show", "dev", "vt0"}) +
+               m_pair.run(Side::shaped, kTcTool, {"filter", "show", "dev", "vt0", "ingress"}) +
+               m_pair.run(Side::shaped, kIpTool, {"-br", "link", "show"});
+    }
+
+    NetnsPair& m_pair;
+    FakeToolSandbox m_recordFolder;
+    TrafficControlBackend m_backend;
+    const std::string m_before;
+};
+
+} // namespace
+
+void measureScopedThrottles(NetnsPair& pair, const Logger& logger, const CommandExecutor& executor,
+                            const AccuracyRow& row) {
+    for (const char* address : {kScopedA, kScopedB}) {
+        pair.run(Side::peer, kIpTool, {"addr", "add", address, "dev", "vt1"});
+    }
+    // The far end sends at 1 Gbit/s, as a real link has a rate: flows then
+    // share the link, not the processors.
+    pair.run(Side::peer, kTcTool,
+             {"qdisc", "add", "dev", "vt1", "root", "tbf", "rate", "1gbit", "burst", "256kb",
+              "latency", "20ms"});
+    ScopedBench bench(pair, logger, executor);
+    const char* other = pair.address(Side::peer, false);
+
+    // 8 Mbit/s and 40 ms, 20 of them on the way in, to one address.
+    const double unthrottled = bench.download(other);
+    bench.apply({{throttle(2, kScopedA, 1'000'000, 40)}});
+    const std::vector<double> rates = bench.parallelDownloads({kScopedA, other});
+    row("scoped TCP download", "8 Mbit/s",
+        formatted("%.3f Mbit/s (%+.2f %%)", rates[0] / kPayloadShare / 1e6,
+                  (rates[0] / kPayloadShare / 8e6 - 1) * 100),
+        std::abs(rates[0] / kPayloadShare - 8e6) <= 0.01 * 8e6);
+    row("  another address beside", "unthrottled",
+        formatted("%.1f of %.1f Mbit/s", rates[1] / 1e6, unthrottled / 1e6),
+        rates[1] >= 0.95 * unthrottled);
+    const double replyMs =
+        TrafficProbe::minimumOneWayMs(pair, Direction::download, false, 10, 500ms, kScopedA);
+    const double otherMs =
+        TrafficProbe::minimumOneWayMs(pair, Direction::download, false, 10, 500ms, other);
+    row("  replies from it", "20 ms", formatted("%.2f ms (others %.2f ms)", replyMs, otherMs),
+        replyMs >= 19.9 && replyMs <= 21.5 && otherMs < 5.0);
+    const bool firstClean = bench.removeLeavesNothing();
+
+    // 16 Mbit/s for the whole machine, 8 to a network, 4 to one address in it.
+    bench.apply({{{ScopedPlan::kMachineSlot, {}, ShapingPlan::from({2'000'000, 0, 0, 0.0, 0})},
+                  throttle(2, kScopedA, 500'000, 0),
+                  throttle(3, "10.214.0.0/24", 1'000'000, 0)}});
+    const std::vector<double> three = bench.parallelDownloads({kScopedA, kScopedB, other});
+    const double asked[] = {4e6, 8e6, 16e6};
+    bool within = true;
+    for (int index = 0; index < 3; ++index) {
+        within =
+            within && std::abs(three[index] / kPayloadShare - asked[index]) <= 0.02 * asked[index];
+    }
+    row("three throttles at once", "4, 8, 16 Mbit/s",
+        formatted("%.3f, %.3f, ", three[0] / kPayloadShare / 1e6, three[1] / kPayloadShare / 1e6) +
+            formatted("%.3f Mbit/s", three[2] / kPayloadShare / 1e6),
+        within);
+    const bool secondClean = bench.removeLeavesNothing();
+    row("  left after removal", "nothing",
+        firstClean && secondClean ? "nothing" : "classes, filters or qdiscs",
+        firstClean && secondClean);
+    pair.run(Side::peer, kTcTool, {"qdisc", "del", "dev", "vt1", "root"});
+}

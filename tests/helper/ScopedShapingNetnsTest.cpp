@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: MIT
+#include "CommandExecutor.h"
+#include "EnginePaths.h"
+#include "FakeToolSandbox.h"
+#include "HelperError.h"
+#include "LogCapture.h"
+#include "NetnsPair.h"
+#include "TrafficControlBackend.h"
+#include "TrafficProbe.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <future>
+#include <iostream>
+#include <regex>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using Side = NetnsPair::Side;
+using TrafficProbe::Direction;
+
+namespace {
+
+constexpr const char* kTcTool = "/usr/sbin/tc";
+constexpr const char* kIpTool = "/usr/sbin/ip";
+
+// More addresses of the peer, reached over the shaped side's default route.
+constexpr const char* kScopedA = "10.214.0.2";
+constexpr const char* kScopedB = "10.214.0.3";
+constexpr const char* kScopedV6 = "fd00:214::2";
+
+// The rate counts whole frames: TCP with timestamps carries 1448 bytes of a
+// 1514-byte frame over IPv4.
+constexpr double kPayloadShare = 1448.0 / 1514.0;
+
+ScopedPlan throttle(int slot, std::vector<const char*> destinations, std::int64_t down,
+                    std::int64_t up, std::int64_t latency) {
+    ScopedPlan scoped{slot, {}, ShapingPlan::from({down, up, latency, 0.0, 0})};
+    for (const char* text : destinations) {
+        std::string failure;
+        scoped.scope.destinations.push_back(*Destination::parse(text, failure));
+    }
+    return scoped;
+}
+
+// Whether `rate` is within `share` of `bitsPerSecond` on the wire.
+bool near(double rate, double bitsPerSecond, double share) {
+    return std::abs(rate - bitsPerSecond * kPayloadShare) <= bitsPerSecond * share;
+}
+
+// A machine busy with something else may starve one measurement; a fault in
+// the shaping misses every time. So a figure is taken up to three times.
+template <typename Measure, typename Within>
+auto measuredUntil(const Measure& measure, const Within& within) {
+    auto figures = measure();
+    for (int attempt = 1; attempt < 3 && !within(figures); ++attempt) {
+        std::cout << "[ AGAIN    ] a measurement missed its target\n";
+        figures = measure();
+    }
+    return figures;
+}
+
+class ScopedShapingNetnsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        try {
+            pair.emplace();
+        } catch (const std::exception& error) {
+            GTEST_SKIP() << "cannot make private network namespaces: " << error.what();
+        }
+        for (const char* address : {kScopedA, kScopedB, kScopedV6}) {
+            pair->run(Side::peer, kIpTool, {"addr", "add", address, "dev", "vt1", "nodad"});
+        }
+        before = shapedState();
+    }
+
+    // Throws what the kernel lacks as a skip.
+    bool apply(const ShapingLayout& layout) {
+        try {
+            const NetnsScope scope(pair->fd(Side::shaped));
+            backend->applyShaping(layout);
+        } catch (const HelperError& error) {
+            missing = error.what();
+            return false;
+        }
+        return true;
+    }
+    bool change(const ShapingLayout& layout) {
+        const NetnsScope scope(pair->fd(Side::shaped));
+        return backend->changeShaping(layout);
+    }
+    void remove(TrafficControlBackend& which) {
+        const NetnsScope scope(pair->fd(Side::shaped));
+        which.removeShaping();
+    }
+
+    // Every qdisc, class and filter of the shaped side and its links, less
+    // what changes by itself: counters of unclassified packets, indexes and
+    // addresses of devices made anew.
+    std::string shapedState() {
+        std::string state;
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{"qdisc", "show"},
+              {"class", "show", "dev", "vt0"},
+              {"filter", "show", "dev", "vt0"},
+              {"filter", "show", "dev", "vt0", "ingress"}}) {
+            state += pair->run(Side::shaped, kTcTool, arguments);
+        }
+        state += pair->run(Side::shaped, kIpTool, {"-o", "link", "show"});
+        state = std::regex_replace(state, std::regex("direct_packets_stat [0-9]+"), "-");
+        return std::regex_replace(state, std::regex("(^|\n)[0-9]+:|link/ether [0-9a-f:]+"), "$1-");
+    }
+
+    std::unique_ptr<TrafficControlBackend> makeBackend() {
+        EnginePaths paths;
+        paths.changeRecord = recordFolder.path("/shaping.record");
+        return std::make_unique<TrafficControlBackend>(log.logger(), executor, paths,
+                                                       std::make_unique<SystemUplinks>(),
+                                                       TrafficControlBackend::Devices::overNetlink);
+    }
+
+    double goodput(Direction direction, const char* peer,
+                   std::chrono::milliseconds measure = 2000ms) {
+        return TrafficProbe::tcpGoodputBitsPerSecond(*pair, direction, false, 700ms, measure, peer);
+    }
+    // Flows to each of `peers` at once, downloads all.
+    std::vector<double> parallelDownloads(const std::vector<const char*>& peers) {
+        std::vector<std::future<double>> flows;
+        for (const char* peer : peers) {
+            flows.push_back(std::async(
+                std::launch::async, [this, peer] { return goodput(Direction::download, peer); }));
+        }
+        std::vector<double> rates;
+        for (auto& flow : flows) {
+            rates.push_back(flow.get());
+        }
+        return rates;
+    }
+
+    std::optional<NetnsPair> pair;
+    FakeToolSandbox recordFolder;
+    LogCapture log;
+    CommandExecutor executor{log.logger()};
+    std::unique_ptr<TrafficControlBackend> backend = makeBackend();
+    std::string before;
+    std::string missing;
+};
+
+TEST_F(ScopedShapingNetnsTest, ADestinationsThrottleShapesItsTrafficAndLeavesTheRestAlone) {
+    // The far end sends at 1 Gbit/s, as a real link has a rate: the flows
+    // then share the link, not this machine's processors, whose share of a
+    // flow of tens of Gbit/s over veth swings with whatever else runs.
+    pair->run(Side::peer, kTcTool,
+              {"qdisc", "add", "dev", "vt1", "root", "tbf", "rate", "1gbit", "burst", "256kb",
+               "latency", "20ms"});
+    const char* other = pair->address(Side::peer, false);
+    const double unthrottled = goodput(Direction::download, other);
+    // 8 Mbit/s down, 4 Mbit/s up, 40 ms (20 each way) to one address of the
+    // peer and one of its IPv6 addresses.
+    const ShapingLayout layout{{throttle(2, {kScopedA, kScopedV6}, 1'000'000, 500'000, 40)}};
+    if (!apply(layout)) {
+        GTEST_SKIP() << "cannot shape here: " << missing;
+    }
+    const std::vector<double> rates = measuredUntil(
+        [&] {
+            return parallelDownloads({kScopedA, other});
+        },
+        [&](const std::vector<double>& figures) {
+            return near(figures[0], 8e6, 0.01) && figures[1] >= 0.95 * unthrottled;
+        });
+    std::cout << "[ FIGURES  ] scoped " << rates[0] / 1e6 << " Mbit/s of 8, beside it "
+              << rates[1] / 1e6 << " Mbit/s of " << unthrottled / 1e6 << " unthrottled\n";
+    EXPECT_NEAR(rates[0], 8e6 * kPayloadShare, 8e6 * 0.01);
+    EXPECT_GE(rates[1], 0.95 * unthrottled);
+    EXPECT_NEAR(measuredUntil([&] { return goodput(Direction::upload, kScopedA); },
+                              [](double rate) { return near(rate, 4e6, 0.01); }),
+                4e6 * kPayloadShare, 4e6 * 0.01);
+
+    // Replies from the scoped addresses are delayed as asked, others not.
+    const auto oneWay = [this](Direction direction, bool ipv6, const char* peer) {
+        return TrafficProbe::minimumOneWayMs(*pair, direction, ipv6, 8, 500ms, peer);
+    };
+    EXPECT_THAT(oneWay(Direction::download, false, kScopedA),
+                testing::AllOf(testing::Ge(19.9), testing::Le(21.5)));
+    EXPECT_THAT(oneWay(Direction::download, true, kScopedV6),
+                testing::AllOf(testing::Ge(19.9), testing::Le(21.5)));
+    EXPECT_THAT(oneWay(Direction::upload, true, kScopedV6),
+                testing::AllOf(testing::Ge(19.9), testing::Le(21.5)));
+    EXPECT_LT(oneWay(Direction::download, false, other), 5.0);
+    EXPECT_LT(oneWay(Direction::download, true, pair->address(Side::peer, true)), 5.0);
+
+    remove(*backend);
+    EXPECT_EQ(shapedState(), before);
+}
+
+TEST_F(ScopedShapingNetnsTest, TwoScopedThrottlesAndTheWholeMachinesEachGetTheirOwnRate) {
+    // 16 Mbit/s for the whole machine, 4 and 8 for two addresses.
+    const ShapingLayout layout{
+        {{ScopedPlan::kMachineSlot, {}, ShapingPlan::from({2'000'000, 2'000'000, 0, 0.0, 0})},
+         throttle(2, {kScopedA}, 500'000, 500'000, 0),
+         throttle(5, {"10.214.0.0/24"}, 1'000'000, 1'000'000, 0)}};
+    if (!apply(layout)) {
+        GTEST_SKIP() << "cannot shape here: " << missing;
+    }
+    // kScopedB is in the network, kScopedA more specific still.
+    const std::vector<double> rates = measuredUntil(
+        [&] {
+            return parallelDownloads({kScopedA, kScopedB, pair->address(Side::peer, false)});
+        },
+        [](const std::vector<double>& figures) {
+            return near(figures[0], 4e6, 0.02) && near(figures[1], 8e6, 0.02) &&
+                   near(figures[2], 16e6, 0.02);
+        });
+    std::cout << "[ FIGURES  ] " << rates[0] / 1e6 << " of 4, " << rates[1] / 1e6 << " of 8, "
+              << rates[2] / 1e6 << " of 16 Mbit/s\n";
+    // Three flows at once on one processor: a little more room than alone.
+    EXPECT_NEAR(rates[0], 4e6 * kPayloadShare, 4e6 * 0.02);
+    EXPECT_NEAR(rates[1], 8e6 * kPayloadShare, 8e6 * 0.02);
+    EXPECT_NEAR(rates[2], 16e6 * kPayloadShare, 16e6 * 0.02);
+
+    remove(*backend);
+    EXPECT_EQ(shapedState(), before);
+}
+
+TEST_F(ScopedShapingNetnsTest, ThrottlesComeAndGoInPlaceAndEndAsAFreshShapingWould) {
+    const ScopedPlan machine{ScopedPlan::kMachineSlot, {}, ShapingPlan::from({0, 0, 30, 0, 0})};
+    const ShapingLayout one{{machine}};
+    const ShapingLayout three{{machine,
+                               throttle(2, {kScopedA, "[fd00:214::2]:443"}, 500'000, 0, 20),
+                               throttle(3, {":5201"}, 0, 250'000, 10)}};
+    if (!apply(three)) {
+        GTEST_SKIP() << "cannot shape here: " << missing;
+    }
+    const std::string freshThree = shapedState();
+    remove(*backend);
+    ASSERT_TRUE(apply(one));
+    const std::string freshOne = shapedState();
+
+    ASSERT_TRUE(change(three));
+    EXPECT_EQ(shapedState(), freshThree);
+    ASSERT_TRUE(change(one));
+    EXPECT_EQ(shapedState(), freshOne);
+    remove(*backend);
+    EXPECT_EQ(shapedState(), before);
+}
+
+TEST_F(ScopedShapingNetnsTest, AProcessKilledMidChangeLeavesNothingTheNextCannotRemove) {
+    const ShapingLayout one{{throttle(2, {kScopedA}, 500'000, 0, 20)}};
+    const ShapingLayout two{{throttle(2, {kScopedA}, 250'000, 0, 20),
+                             throttle(4, {"10.214.0.0/24", ":443"}, 0, 0, 5),
+                             {ScopedPlan::kMachineSlot, {}, ShapingPlan::from({0, 0, 30, 0, 0})}}};
+    if (!apply(one)) {
+        GTEST_SKIP() << "cannot shape here: " << missing;
+    }
+    // A helper that changes layouts until it is killed, with its tools.
+    for (const auto wait : {5ms, 20ms, 60ms}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::setpgid(0, 0);
+            const NetnsScope scope(pair->fd(Side::shaped));
+            for (;;) {
+                backend->changeShaping(two);
+                backend->changeShaping(one);
+            }
+        }
+        std::this_thread::sleep_for(wait);
+        ::kill(-child, SIGKILL);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    // A tool it started may finish its batch meanwhile.
+    std::this_thread::sleep_for(300ms);
+    // What the record lists goes, with all that hangs under it.
+    remove(*makeBackend());
+    EXPECT_EQ(shapedState(), before);
+}
+
+} // namespace
