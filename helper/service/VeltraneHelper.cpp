@@ -250,7 +250,7 @@ void VeltraneHelper::EndThrottle(const DelayedReply<>& reply, qulonglong id) {
         return;
     }
     if (record->owner.busName == reply.caller()) {
-        endThrottle(id, reply.caller(), arrived, PendingCalls::namedErrorsTo(reply));
+        endThrottle(id, arrived, PendingCalls::namedErrorsTo(reply));
         return;
     }
     // Someone else's: as much as switching one on takes.
@@ -263,15 +263,14 @@ void VeltraneHelper::EndThrottle(const DelayedReply<>& reply, qulonglong id) {
                             QStringLiteral("Not authorized to end another client's throttle"));
             return;
         }
-        endThrottle(id, reply.caller(), arrived, PendingCalls::namedErrorsTo(reply));
+        endThrottle(id, arrived, PendingCalls::namedErrorsTo(reply));
     });
 }
 
-void VeltraneHelper::endThrottle(quint64 id, const QString& caller,
-                                 EngineJobs::Clock::time_point arrived,
+void VeltraneHelper::endThrottle(quint64 id, EngineJobs::Clock::time_point arrived,
                                  PendingCalls::Answer answer) {
     const auto call = m_calls.open(std::move(answer));
-    m_jobs->endThrottle(id, arrived, [this, call, caller](const EngineJobs::Outcome& outcome) {
+    m_jobs->endThrottle(id, arrived, [this, call](const EngineJobs::Outcome& outcome) {
         if (!outcome.failure.isEmpty()) {
             m_logger.log("Failed to end throttle: " + outcome.failure.toStdString());
         }

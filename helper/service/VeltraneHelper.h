@@ -100,7 +100,7 @@ private:
     void enabled(const EnableRequest& request, const std::shared_ptr<PendingCalls::Call>& call,
                  const EngineJobs::Outcome& outcome);
     void disable(const QString& caller, PendingCalls::Answer answer);
-    void endThrottle(quint64 id, const QString& caller, EngineJobs::Clock::time_point arrived,
+    void endThrottle(quint64 id, EngineJobs::Clock::time_point arrived,
                      PendingCalls::Answer answer);
 
     const Logger& m_logger;
