@@ -203,6 +203,11 @@ void ThrottlingManager::followUplinks() noexcept {
     }
 }
 
+void ThrottlingManager::continueIdsAfter(std::uint64_t lastId) {
+    const std::lock_guard lock(m_stateLock);
+    m_lastId = std::max(m_lastId, lastId);
+}
+
 bool ThrottlingManager::isActive() const {
     const std::lock_guard lock(m_stateLock);
     return m_isActive;

@@ -68,6 +68,11 @@ public:
     // be in force.
     void disableThrottling();
 
+    // Ids from now on come after `lastId`: the last an earlier process of
+    // the daemon gave, so that an id a client still has never names another
+    // throttle.
+    void continueIdsAfter(std::uint64_t lastId);
+
     bool isActive() const;
     // The throttles in force, oldest first.
     std::vector<Throttle> throttles() const;

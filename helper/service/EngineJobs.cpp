@@ -57,6 +57,10 @@ void EngineJobs::followUplinks() {
     });
 }
 
+void EngineJobs::continueIdsAfter(quint64 lastId) {
+    m_engine.continueIdsAfter(lastId);
+}
+
 EngineJobs::Outcome EngineJobs::removeLeftovers() {
     const CommandExecutor::CallDeadline deadline(Clock::now() + m_budget.total);
     Outcome outcome;

@@ -68,6 +68,8 @@ public:
     // thread. The first removes what an earlier process left, the second
     // applies `throttles` afresh in its place, in order: all or none.
     Outcome removeLeftovers();
+    // Ids of throttles from now on come after `lastId`.
+    void continueIdsAfter(quint64 lastId);
     Outcome restore(const std::vector<std::pair<ThrottleParameters, ThrottleScope>>& throttles);
 
     // Jobs still queued are answered as skipped, the shaping is removed and

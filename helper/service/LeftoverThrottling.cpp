@@ -25,7 +25,10 @@ void LeftoverThrottling::settle(const std::function<bool(const QString&)>& isOnB
     }
     std::vector<ThrottleOwnership::Record> restored;
     std::vector<ThrottleOwnership::Record> departed;
-    for (ThrottleOwnership::Record& record : m_ownership.stored()) {
+    quint64 lastId = 0;
+    std::vector<ThrottleOwnership::Record> stored = m_ownership.stored(&lastId);
+    m_jobs->continueIdsAfter(lastId);
+    for (ThrottleOwnership::Record& record : stored) {
         if (record.owner.held && isOnBus(record.owner.busName)) {
             restored.push_back(std::move(record));
         } else if (record.owner.held) {

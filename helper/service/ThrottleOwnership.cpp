@@ -123,6 +123,8 @@ std::optional<ThrottleOwnership::Record> fromJson(const QJsonObject& json) {
 // The key of the file's list; a file without it is one whole-machine record,
 // as a helper that knew one throttle wrote it.
 const QString kThrottlesKey = QStringLiteral("throttles");
+// The last id the process gave; exact as a JSON number far beyond any count.
+const QString kLastIdKey = QStringLiteral("lastId");
 
 std::optional<std::vector<ThrottleOwnership::Record>> recordsOf(const QJsonObject& json) {
     if (!json.contains(kThrottlesKey)) {
@@ -187,6 +189,7 @@ std::vector<quint64> ThrottleOwnership::heldBy(const QString& busName) const {
 }
 
 void ThrottleOwnership::take(quint64 id, Record record) {
+    m_lastId = std::max(m_lastId, id);
     m_throttles.insert_or_assign(id, std::move(record));
     save();
 }
@@ -222,7 +225,7 @@ void ThrottleOwnership::keepHeldOnly() {
     save();
 }
 
-std::vector<ThrottleOwnership::Record> ThrottleOwnership::stored() const {
+std::vector<ThrottleOwnership::Record> ThrottleOwnership::stored(quint64* lastId) {
     for (const auto& removed : FileAccess::removeLeftoverTemporaries(m_path)) {
         m_logger.log("Removed leftover temporary file " + removed);
     }
@@ -241,6 +244,10 @@ std::vector<ThrottleOwnership::Record> ThrottleOwnership::stored() const {
         m_logger.log("Ignored the owner record: its contents are not an owner's");
         return {};
     }
+    if (lastId != nullptr) {
+        *lastId = quint64(document.object().value(kLastIdKey).toInteger());
+        m_lastId = std::max(m_lastId, *lastId);
+    }
     return *records;
 }
 
@@ -258,12 +265,12 @@ void ThrottleOwnership::save() const noexcept {
         }
         FileAccess::makeParentFolders(m_path);
         // Replaced, never written through: whatever is at the path goes.
-        FileAccess::replaceAtomically(m_path,
-                                      QJsonDocument(QJsonObject{{kThrottlesKey, list}})
-                                          .toJson(QJsonDocument::Compact)
-                                          .toStdString(),
-                                      FileAccess::ExistingFile::replace, 0600,
-                                      FileAccess::Durability::untilReboot);
+        FileAccess::replaceAtomically(
+            m_path,
+            QJsonDocument(QJsonObject{{kThrottlesKey, list}, {kLastIdKey, qint64(m_lastId)}})
+                .toJson(QJsonDocument::Compact)
+                .toStdString(),
+            FileAccess::ExistingFile::replace, 0600, FileAccess::Durability::untilReboot);
     } catch (const std::exception& error) {
         // The throttling itself is in force either way; only a restart of
         // the daemon would miss who holds it.

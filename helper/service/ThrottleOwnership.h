@@ -65,8 +65,9 @@ public:
 
     // What an earlier process of the daemon left on file, oldest first;
     // nothing when there is none or it cannot be trusted (a link, bad
-    // contents).
-    std::vector<Record> stored() const;
+    // contents). `lastId`, when given, gets the last id that process gave,
+    // and this record keeps it.
+    std::vector<Record> stored(quint64* lastId = nullptr);
 
 private:
     void save() const noexcept;
@@ -74,6 +75,8 @@ private:
     const Logger& m_logger;
     const std::string m_path;
     std::map<quint64, Record> m_throttles;
+    // The highest id taken, kept on file with the throttles.
+    quint64 m_lastId = 0;
 };
 
 // Descriptions are shown and logged: a line of at most

@@ -154,8 +154,8 @@ TEST_F(ScopedThrottlesTest, HeldThrottlesOutliveAKilledDaemonWhileTheirHoldersSt
     helper.bus().disconnect("leaves");
 
     // The next daemon applies afresh what a holder still holds, with its
-    // scope, under a new id; the rest goes.
-    EXPECT_THAT(listed(), ElementsAre("1 stays"));
+    // scope, under an id after every one the last gave; the rest goes.
+    EXPECT_THAT(listed(), ElementsAre("4 stays"));
     EXPECT_EQ(
         state().value("throttles").toList().value(0).toMap().value("scope").toMap().value("names"),
         QStringList{"intranet"});
