@@ -35,8 +35,13 @@ std::vector<Destination> destinationsOf(const QCommandLineParser& parser) {
 }
 
 void runApply(CommandContext& context, const QCommandLineParser& parser) {
-    const std::vector<Destination> destinations = destinationsOf(parser);
+    std::vector<Destination> destinations = destinationsOf(parser);
     const ThrottleProfile profile = ProfileSwitch::confirmedProfile(context, parser);
+    // A profile that applies only to some destinations keeps to them unless
+    // the command line names others for this once.
+    if (destinations.empty()) {
+        destinations = profile.destinations;
+    }
     ThrottleControl control;
     const QString owner =
         ProfileSwitch::ownerDescription(QStringLiteral("veltranectl apply: "), profile.name);
@@ -67,8 +72,8 @@ Command applyCommand() {
             .details = QStringLiteral(
                 "Throttling stays on until switched off: by 'veltranectl off', the application "
                 "or another command. With --only-to it shapes only the traffic to and from those "
-                "destinations, beside the throttles already on; host names are resolved to all "
-                "their addresses now."),
+                "destinations (instead of the profile's own, if it has any), beside the throttles "
+                "already on; host names are resolved to all their addresses now."),
             .options = {ProfileSwitch::yesOption(),
                         QCommandLineOption(
                             QString(onlyToOption),

@@ -74,6 +74,23 @@ TEST_F(ScopedCommandsTest, ApplyOnlyToAddsAThrottleThatStatusListsAndOffByIdEnds
     EXPECT_EQ(run({"status"}).status, 3);
 }
 
+TEST_F(ScopedCommandsTest, AProfilesOwnDestinationsScopeItsApplyUnlessTheCommandLineNamesOthers) {
+    ASSERT_EQ(
+        run({"create", "--name", "API", "--latency", "100ms", "--only-to", "192.0.2.0/24"}).status,
+        0);
+    EXPECT_EQ(run({"apply", "api"}).out, "Throttling with API only to 192.0.2.0/24 (throttle 1, "
+                                         "end it with 'veltranectl off --id 1')\n");
+    EXPECT_EQ(run({"apply", "api", "--only-to", "10.0.0.0/8"}).out,
+              "Throttling with API only to 10.0.0.0/8 (throttle 2, end it with 'veltranectl off "
+              "--id 2')\n");
+    const QJsonArray throttles =
+        run({"status", "--json"}).json().object().value("throttles").toArray();
+    ASSERT_EQ(throttles.size(), 2);
+    for (const QJsonValue& throttle : throttles) {
+        EXPECT_EQ(throttle.toObject().value("scope").toObject().value("kind"), "destinations");
+    }
+}
+
 TEST_F(ScopedCommandsTest, WatchListsEachThrottleUnderTheStateLine) {
     QProcess watch;
     start(watch, {"watch"});
