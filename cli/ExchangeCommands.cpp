@@ -2,10 +2,10 @@
 #include "ExchangeCommands.h"
 
 #include "CliError.h"
+#include "DestinationLookup.h"
 #include "FolderOwnership.h"
 #include "LinkSafeFile.h"
 #include "NetworkChaosManifest.h"
-#include "ProfileDestinations.h"
 #include "ProfileExchange.h"
 #include "ProfileNameOrder.h"
 #include "ProfileOptions.h"
@@ -57,22 +57,19 @@ QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
         throw CliError::failure(QStringLiteral("'%1' cannot be exported: %2")
                                     .arg(TerminalText::name(profile.name), failure));
     }
-    if (format == u"tc" && !profile.destinations.empty()) {
-        // A script that shaped all traffic would do more than the profile asks.
-        throw CliError::failure(
-            QStringLiteral("'%1' cannot be exported as a tc script: the script shapes all "
-                           "traffic, and the profile applies %2")
-                .arg(TerminalText::name(profile.name),
-                     ProfileDestinations::summary(profile.destinations)));
-    }
     if (format == u"tc") {
+        // Resolved now: tc classifies by address, as the helper does once
+        // the client has resolved the names.
+        const ThrottleScope scope = profile.destinations.empty()
+                                        ? ThrottleScope{}
+                                        : DestinationLookup::resolved(profile.destinations);
         // A name as every other output shows it: a newline in it must not
         // end the comment and start a command.
         const QString title =
             QStringLiteral("Veltrane profile \"%1\": %2")
                 .arg(TerminalText::name(profile.name), profile.shortDescription());
         return QByteArray::fromStdString(
-            TrafficControlScript::write(*parameters, title.toStdString()));
+            TrafficControlScript::write(*parameters, title.toStdString(), scope));
     }
     if (const std::optional<QString> refused =
             NetworkChaosManifest::refusal(profile.destinations)) {

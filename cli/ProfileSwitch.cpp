@@ -4,11 +4,10 @@
 #include "ApplyPreconditions.h"
 #include "CliError.h"
 #include "Confirmation.h"
-#include "DestinationResolver.h"
+#include "DestinationLookup.h"
 #include "HelperProtocol.h"
 #include "NameCharacters.h"
 #include "ProfileOptions.h"
-#include "TaskDeadline.h"
 #include "TerminalText.h"
 #include "ThrottleError.h"
 
@@ -105,14 +104,7 @@ quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
                     const ThrottleProfile& profile, const QString& owner,
                     const std::vector<Destination>& destinations) {
     const ThrottleParameters parameters = switchable(control, profile);
-    ThrottleScope scope;
-    try {
-        scope = waitWithDeadline(DestinationResolver().resolve(destinations), kHelperDeadline);
-    } catch (const ThrottleError& error) {
-        throw CliError::failure(error.payload());
-    } catch (const DeadlineExceeded&) {
-        throw CliError::failure(QStringLiteral("The destinations could not be resolved in time"));
-    }
+    const ThrottleScope scope = DestinationLookup::resolved(destinations);
     quint64 id = 0;
     const auto start = [&]() -> QCoro::Task<> {
         id = co_await control.connection.startThrottle(parameters, scope, owner, false);

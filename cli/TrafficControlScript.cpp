@@ -48,6 +48,22 @@ std::string oneLine(std::string text) {
     return text;
 }
 
+std::string joined(const std::vector<std::string>& texts) {
+    std::string text;
+    for (const std::string& each : texts) {
+        text += (text.empty() ? "" : ", ") + each;
+    }
+    return text;
+}
+
+std::string addresses(const ThrottleScope& scope) {
+    std::vector<std::string> texts;
+    for (const Destination& destination : scope.destinations) {
+        texts.push_back(destination.text());
+    }
+    return joined(texts);
+}
+
 constexpr const char* kPreamble = R"(set -u
 
 usage() {
@@ -104,10 +120,15 @@ esac
 
 namespace TrafficControlScript {
 
-std::string write(const ThrottleParameters& parameters, const std::string& title) {
-    const std::vector<TrafficControlStep> steps = TrafficControlSteps::shaping(
-        "@interface@", "@ifb@", "@frame@",
-        ShapingLayout::wholeMachine(ShapingPlan::from(parameters.inSteps())));
+std::string write(const ThrottleParameters& parameters, const std::string& title,
+                  const ThrottleScope& scope) {
+    const ShapingPlan plan = ShapingPlan::from(parameters.inSteps());
+    // The slot the helper gives its first scoped throttle.
+    const ShapingLayout layout =
+        scope.isMachine() ? ShapingLayout::wholeMachine(plan)
+                          : ShapingLayout{{ScopedPlan{ScopedPlan::kMachineSlot + 1, scope, plan}}};
+    const std::vector<TrafficControlStep> steps =
+        TrafficControlSteps::shaping("@interface@", "@ifb@", "@frame@", layout);
     std::string script = "#!/bin/sh\n"
                          "# " +
                          oneLine(title) +
@@ -119,6 +140,12 @@ std::string write(const ThrottleParameters& parameters, const std::string& title
                          "#   redirected to an IFB device with netem; remove takes it all away.\n"
                          "# Needs tc and ip (iproute2) and the kernel's sch_htb, sch_ingress,\n"
                          "# sch_tbf, sch_netem, act_mirred, act_skbedit, cls_u32 and ifb.\n";
+    if (!scope.isMachine()) {
+        const std::string names = scope.names.empty() ? addresses(scope) : joined(scope.names);
+        script += "#\n# Only the traffic to and from " + oneLine(names) +
+                  "\n# (when written: " + oneLine(addresses(scope)) +
+                  "); all other traffic passes untouched.\n";
+    }
     script += kPreamble;
     script += "apply() {\n";
     std::vector<TrafficControlStep> undo;

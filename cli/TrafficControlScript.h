@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ThrottleParameters.h"
+#include "ThrottleScope.h"
 
 #include <string>
 
@@ -11,7 +12,11 @@
 // `sh script INTERFACE [apply|remove]`, as root.
 namespace TrafficControlScript {
 
-// `title` names the conditions in the script's header, one line.
-std::string write(const ThrottleParameters& parameters, const std::string& title);
+// `title` names the conditions in the script's header, one line. A scope of
+// destinations (addresses only: names resolved before) shapes only the
+// traffic to and from them, as the helper shapes a scoped throttle; the
+// header lists the names and the addresses they stood for.
+std::string write(const ThrottleParameters& parameters, const std::string& title,
+                  const ThrottleScope& scope = {});
 
 } // namespace TrafficControlScript

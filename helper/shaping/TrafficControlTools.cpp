@@ -12,8 +12,13 @@ namespace {
 
 // How tc and ip report a qdisc kind or link type the kernel does not know.
 bool reportsMissingKernelFeature(const std::string& output) {
-    return output.find("qdisc kind is unknown") != std::string::npos ||
-           output.find("Unknown device type") != std::string::npos;
+    for (const char* missing : {"qdisc kind is unknown", "Unknown device type",
+                                "Failed to load TC action module", "Unknown filter"}) {
+        if (output.find(missing) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // How tc and ip report that what a clean-up step removes is not there (any

@@ -163,7 +163,9 @@ public:
                       concat(filter.match,
                              {"action", "skbedit", "priority", classOf(throttle.slot), "pipe",
                               "action", "mirred", "egress", "redirect", "dev", m_ifb})),
-               downloadRedirect());
+               downloadRedirect(),
+               "the redirecting actions (modules act_skbedit and act_mirred) or the u32 "
+               "classifier (module cls_u32)");
         }
     }
     // The upload side never drops packets: loss is simulated on arrival only.

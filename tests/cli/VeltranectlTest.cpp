@@ -480,8 +480,13 @@ TEST_F(VeltranectlTest, theClusterManifestCarriesEveryConditionChaosMeshShapes) 
     EXPECT_EQ(portOnly.status, 1);
     EXPECT_EQ(portOnly.err, "'Bad Wi-Fi!' cannot be exported as NetworkChaos: Chaos Mesh selects "
                             "traffic by address, not by port alone (:5432)\n");
-    // A tc script shapes all traffic: more than the profile asks.
-    EXPECT_EQ(run({"export", "--format", "tc", "Bad Wi-Fi!"}).status, 1);
+    // The tc script shapes the profile's destinations alone.
+    const Outcome script = run({"export", "--format", "tc", "Bad Wi-Fi!"});
+    EXPECT_EQ(script.status, 0);
+    EXPECT_THAT(script.out.toStdString(),
+                HasSubstr("\n# Only the traffic to and from :5432\n# (when written: :5432); all "
+                          "other traffic passes untouched.\n"));
+    EXPECT_THAT(script.out.toStdString(), testing::ContainsRegex("tc filter add .*5432"));
 }
 
 TEST_F(VeltranectlTest, onlyToLimitsAProfileToDestinationsAndAllTrafficClearsThem) {

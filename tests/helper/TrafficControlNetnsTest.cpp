@@ -2,10 +2,12 @@
 // Real traffic control in network namespaces that each test makes and deletes.
 // Needs root; skips, saying why, where the kernel lacks what shaping needs.
 #include "CommandExecutor.h"
+#include "Destination.h"
 #include "FakeToolSandbox.h"
 #include "HelperError.h"
 #include "LogCapture.h"
 #include "NetnsPair.h"
+#include "ThrottleScope.h"
 #include "ThrottlingManager.h"
 #include "TrafficControlBackend.h"
 #include "TrafficControlScript.h"
@@ -144,34 +146,45 @@ TEST_F(TrafficControlNetnsTest, TheExportedScriptShapesExactlyAsTheEngineAndRemo
     parameters.lossCorrelationPercent = 25;
     parameters.reorderPercent = 10;
     parameters.duplicatePercent = 1;
-    try {
-        const NetnsScope scope(pair->fd(Side::shaped));
-        manager.enableThrottling(parameters);
-    } catch (const HelperError& error) {
-        GTEST_SKIP() << error.what();
+    // The whole machine, and a profile's destinations as the helper's first
+    // scoped throttle shapes them.
+    ThrottleScope destinations;
+    for (const char* text : {"192.0.2.0/24:443", "2001:db8::7"}) {
+        std::string failure;
+        destinations.destinations.push_back(*Destination::parse(text, failure));
+        destinations.names.emplace_back(text);
     }
-    // A device made anew gets another index and address.
-    const auto shaping = [this] {
-        return std::regex_replace(shapedState(), std::regex("(^|\n)[0-9]+:|link/ether [0-9a-f:]+"),
-                                  "$1-");
-    };
-    const std::string engine = shaping();
-    disable();
+    for (const ThrottleScope& scope : {ThrottleScope{}, destinations}) {
+        SCOPED_TRACE(scope.isMachine() ? "whole machine" : "destinations");
+        try {
+            const NetnsScope inside(pair->fd(Side::shaped));
+            manager.enableThrottling(parameters, scope);
+        } catch (const HelperError& error) {
+            GTEST_SKIP() << error.what();
+        }
+        // A device made anew gets another index and address.
+        const auto shaping = [this] {
+            return std::regex_replace(shapedState(),
+                                      std::regex("(^|\n)[0-9]+:|link/ether [0-9a-f:]+"), "$1-");
+        };
+        const std::string engine = shaping();
+        disable();
 
-    const std::string script = recordFolder.path("/shape.sh");
-    std::ofstream(script) << TrafficControlScript::write(parameters, "test");
-    // Run as on another machine: tc and ip from the PATH.
-    const auto run = [&](const char* action) {
-        pair->run(Side::shaped, "/usr/bin/env",
-                  {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "/bin/sh", script, "vt0", action});
-    };
-    run("apply");
-    EXPECT_EQ(shaping(), engine);
-    // Shaped already: refused, and what is there stays.
-    EXPECT_THROW(run("apply"), std::runtime_error);
-    EXPECT_EQ(shaping(), engine);
-    run("remove");
-    EXPECT_EQ(shapedState(), before);
+        const std::string script = recordFolder.path("/shape.sh");
+        std::ofstream(script) << TrafficControlScript::write(parameters, "test", scope);
+        // Run as on another machine: tc and ip from the PATH.
+        const auto run = [&](const char* action) {
+            pair->run(Side::shaped, "/usr/bin/env",
+                      {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "/bin/sh", script, "vt0", action});
+        };
+        run("apply");
+        EXPECT_EQ(shaping(), engine);
+        // Shaped already: refused, and what is there stays.
+        EXPECT_THROW(run("apply"), std::runtime_error);
+        EXPECT_EQ(shaping(), engine);
+        run("remove");
+        EXPECT_EQ(shapedState(), before);
+    }
 }
 
 TEST_F(TrafficControlNetnsTest, AChangeWhileShapingIsMadeInPlaceAndEndsAsAFreshEnableWould) {

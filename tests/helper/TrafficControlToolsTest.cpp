@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -31,6 +32,13 @@ std::string refusalOf(const TrafficControlTools::Progress& progress) {
 
 TEST_F(TrafficControlToolsTest, AStepTheKernelCannotTakeNamesWhatTheKernelLacks) {
     const std::vector<TrafficControlStep> steps = shapingSteps("eth0");
+    const size_t redirect = static_cast<size_t>(
+        std::find_if(steps.begin(), steps.end(),
+                     [](const TrafficControlStep& step) {
+                         return std::find(step.arguments.begin(), step.arguments.end(), "mirred") !=
+                                step.arguments.end();
+                     }) -
+        steps.begin());
     const struct {
         size_t step;
         const char* tool;
@@ -43,6 +51,10 @@ TEST_F(TrafficControlToolsTest, AStepTheKernelCannotTakeNamesWhatTheKernelLacks)
         {6, "ip", "Error: Unknown device type.",
          "Failed to create the download device for eth0: the kernel lacks IFB (module ifb): "
          "Error: Unknown device type."},
+        {redirect, "tc", "Failed to load TC action module.",
+         "Failed to redirect download traffic on eth0: the kernel lacks the redirecting actions "
+         "(modules act_skbedit and act_mirred) or the u32 classifier (module cls_u32): Failed to "
+         "load TC action module."},
         // Any other refusal is quoted as it is.
         {16, "tc", "RTNETLINK answers: File exists",
          "Failed to configure upload shaping on eth0: RTNETLINK answers: File exists"},
