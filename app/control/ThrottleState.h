@@ -33,6 +33,9 @@ struct ThrottleState {
     std::optional<ThrottleOwner> owner;
     // What the helper's last clean-up could not remove; empty when it could.
     QString cleanupFailure;
+    // Every throttle the helper has on, oldest first, whoever owns it; empty
+    // while disabled and from a helper that keeps one throttle only.
+    QList<HelperThrottle> throttles = {};
 
     bool isOwnedByThisApplication() const { return isEnabled && owner && owner->isThisClient; }
     // Running for someone else that the panel and the tooltip name.

@@ -36,10 +36,12 @@ ThrottleStateFollower::follow(const ThrottleState& current, const HelperState& h
         next.currentProfile.reset();
         next.enabledAt.reset();
         next.owner.reset();
+        next.throttles.clear();
         return followed;
     }
     next.isEnabled = true;
     next.owner = helper.owner;
+    next.throttles = helper.throttles;
     if (helper.isOwnedByThisClient()) {
         if (m_runningProfile.recogniseLateSwitchOn(helper.configuration)) {
             // An enable whose answer never came was carried out after all.
