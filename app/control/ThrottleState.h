@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <optional>
 
 // What every view reads about throttling: a plain value, compared field by
@@ -37,7 +38,15 @@ struct ThrottleState {
     // while disabled and from a helper that keeps one throttle only.
     QList<HelperThrottle> throttles = {};
 
-    bool isOwnedByThisApplication() const { return isEnabled && owner && owner->isThisClient; }
+    // The helper names one owner (the whole machine's, else the newest
+    // throttle's); a scoped throttle of this application beside another
+    // client's is this application's to end all the same.
+    bool isOwnedByThisApplication() const {
+        return isEnabled &&
+               ((owner && owner->isThisClient) ||
+                std::any_of(throttles.begin(), throttles.end(),
+                            [](const HelperThrottle& t) { return t.owner.isThisClient; }));
+    }
     // Running for someone else that the panel and the tooltip name.
     bool isOwnedElsewhere() const { return isEnabled && owner && !owner->isThisClient; }
 

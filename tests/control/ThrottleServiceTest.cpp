@@ -290,6 +290,9 @@ TEST_F(ScopedProfileTest, SwitchingProfilesReplacesOnlyThisApplicationsOwnThrott
 
     finish(service.applyProfile(onlyTo(threeG, {"10.0.0.1"})));
     EXPECT_THAT(helper.ends, ElementsAre(machine));
+    // Another client's is newer and named the owner; the application still owns its own.
+    helper.takenBy(kCommandLine, {2, 0, 0, 0, 0});
+    EXPECT_TRUE(service.ownsThrottling());
     const quint64 firstScoped = helper.throttles.back().id;
     finish(service.applyProfile(onlyTo(edge, {"10.0.0.2"})));
     EXPECT_THAT(helper.ends, ElementsAre(machine, firstScoped));
