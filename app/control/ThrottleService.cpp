@@ -186,6 +186,22 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     m_notifications.post(NotificationName::throttlingDisabled);
 }
 
+QCoro::Task<> ThrottleService::endThrottle(quint64 id) {
+    const QPointer<ThrottleService> alive(this);
+    const std::optional<ThrottleError> failure = co_await failureOf(m_helper.endThrottle(id));
+    if (!settled(alive, failure)) {
+        co_return;
+    }
+    if (m_ownScopedId == id) {
+        m_ownScopedId.reset();
+    }
+    if (m_state.error) {
+        ThrottleState next = m_state;
+        next.error.reset();
+        setState(std::move(next));
+    }
+}
+
 QCoro::Task<> ThrottleService::selectProfile(ThrottleProfile profile) {
     recordSelection(profile);
     if (m_state.isEnabled) {

@@ -71,6 +71,9 @@ public:
     // Switches off whatever runs, whoever switched it on, and an enable still
     // in flight; does nothing otherwise.
     QCoro::Task<> removeThrottling();
+    // Ends one throttle of the helper's list and leaves the others; another
+    // client's only when the helper authorizes it.
+    QCoro::Task<> endThrottle(quint64 id);
     // Records the choice; re-applies at once only while throttling is on.
     QCoro::Task<> selectProfile(ThrottleProfile profile);
     // Records the choice only, whatever runs.

@@ -69,6 +69,22 @@ QString MenuBarViewModel::stateErrorText() const {
     return state().error ? state().error->description() : state().cleanupFailure;
 }
 
+QVariantList MenuBarViewModel::throttleRows() const {
+    return ActiveThrottleRows::toVariant(ActiveThrottleRows::rowsOf(state()));
+}
+
+void MenuBarViewModel::stopThrottle(const QString& id) {
+    bool isNumber = false;
+    const quint64 throttleId = id.toULongLong(&isNumber);
+    if (!isNumber) {
+        showError(QStringLiteral("No throttle has the id \"%1\"").arg(id));
+        return;
+    }
+    runLoading(
+        [&service = m_throttleService, throttleId] { return service.endThrottle(throttleId); },
+        std::nullopt);
+}
+
 void MenuBarViewModel::handleToggle(bool newValue) {
     if (!newValue) {
         runLoading([&service = m_throttleService] { return service.removeThrottling(); },
