@@ -43,9 +43,7 @@ std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state) {
 }
 
 bool listed(const ThrottleState& state) {
-    return state.isEnabled &&
-           (state.throttles.size() > 1 ||
-            (state.throttles.size() == 1 && !state.throttles.front().scope.isMachine()));
+    return state.isEnabled && state.throttles.size() > 1;
 }
 
 QVariantList toVariant(const std::vector<ActiveThrottleRow>& rows) {

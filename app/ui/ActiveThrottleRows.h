@@ -28,8 +28,8 @@ namespace ActiveThrottleRows {
 
 // Every throttle of the state, oldest first.
 std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state);
-// The panel lists them when there is more than one, or the one is scoped:
-// a single whole-machine throttle is what the card has always shown.
+// The panel lists them when there is more than one: a single throttle is
+// what the card has always shown, its scope told by its line and its row.
 bool listed(const ThrottleState& state);
 // For a QML Repeater: one map per row, keyed by the field names.
 QVariantList toVariant(const std::vector<ActiveThrottleRow>& rows);

@@ -51,6 +51,9 @@ QString MenuBarViewModel::titleText() const {
 }
 
 QString MenuBarViewModel::statusText() const {
+    if (state().isEnabled && state().throttles.size() > 1) {
+        return QStringLiteral("%1 throttles on").arg(state().throttles.size());
+    }
     if (state().isOwnedElsewhere()) {
         return QStringLiteral("On — ") + state().owner->displayName();
     }

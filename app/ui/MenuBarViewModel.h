@@ -68,7 +68,8 @@ public:
     bool isEnabled() const { return state().isEnabled; }
     // "Throttling: ON" or "Throttling: OFF".
     QString titleText() const;
-    // "On — <owner>" for another client's throttling, else "Active: …",
+    // "3 throttles on" while several are, "On — <owner>" for another
+    // client's throttling, else "Active: …",
     // "Selected: …" or "No profile selected".
     QString statusText() const;
     // The last failure of this application's own switch, else what the

@@ -291,7 +291,9 @@ TEST_F(MenuBarViewModelTest, ListsEveryThrottleAndStopsOneAloneWhenTheHelperLets
     world.helper.throttles.back().owner = commandLine;
     world.helper.takenBy(commandLine, {5'000, 0, 0, 0, 0});
     EXPECT_TRUE(panel->listsThrottles());
-    EXPECT_TRUE(panel->showsActiveSection());
+    EXPECT_EQ(panel->statusText(), "2 throttles on");
+    // Its own profile still runs beside the newer throttle the helper names.
+    EXPECT_EQ(world.service.state().currentProfile, threeG);
     const std::vector<ActiveThrottleRow> rows = ActiveThrottleRows::rowsOf(world.service.state());
     ASSERT_EQ(rows.size(), 2U);
     EXPECT_EQ(rows[0].title, "3G");
