@@ -75,13 +75,18 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     const QPointer<ThrottleService> alive(this);
     ThrottleScope scope;
     if (scoped) {
+        const quint64 removals = m_removals;
         std::optional<ThrottleError> unresolved;
+        ++m_resolving;
         try {
             scope = co_await m_resolver.resolve(profile.destinations);
         } catch (const ThrottleError& error) {
             unresolved = error;
         }
-        if (!settled(alive, unresolved)) {
+        if (alive) {
+            --m_resolving;
+        }
+        if (!settled(alive, unresolved) || m_removals != removals) {
             co_return;
         }
     }
@@ -165,7 +170,8 @@ QCoro::Task<> ThrottleService::endReplaced(std::vector<quint64> ids) {
 QCoro::Task<> ThrottleService::removeThrottling() {
     // An enable still in flight is switched off too: the helper carries out
     // one client's calls in order, so the disable lands after it.
-    if (!m_state.isEnabled && m_applying == 0) {
+    ++m_removals;
+    if (!m_state.isEnabled && !isApplying()) {
         co_return;
     }
     const QPointer<ThrottleService> alive(this);

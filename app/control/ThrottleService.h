@@ -55,8 +55,9 @@ public:
     void followProfiles(ProfileManager& profiles);
     // How a profile's host names become addresses when it is switched on.
     void setResolver(DestinationResolver resolver) { m_resolver = std::move(resolver); }
-    // A switch-on has been sent and not answered yet.
-    bool isApplying() const { return m_applying > 0; }
+    // A switch-on has been sent and not answered yet, or waits for its
+    // host names to resolve.
+    bool isApplying() const { return m_applying > 0 || m_resolving > 0; }
     // Throttling this application switched on, or is switching on: what it
     // must not leave behind when it goes.
     bool ownsThrottling() const { return m_state.isOwnedByThisApplication() || isApplying(); }
@@ -114,6 +115,10 @@ private:
     ThrottleStateFollower m_stateFollower;
     ReconnectTakeBack m_takeBack;
     int m_applying = 0;
+    int m_resolving = 0;
+    // Switch-offs asked for: a switch-on still resolving when one comes is
+    // given up, so that the throttle never starts after the "off".
+    quint64 m_removals = 0;
     DestinationResolver m_resolver;
     // This application's scoped throttle, as the helper numbered it; the
     // helper's state may not list it yet.

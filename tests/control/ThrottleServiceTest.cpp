@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <coroutine>
 #include <stdexcept>
 
 using testing::Contains;
@@ -321,6 +322,30 @@ TEST_F(ScopedProfileTest, AScopedThrottleLostWithItsConnectionIsTakenBackWithIts
     const quint64 takenBack = helper.throttles.back().id;
     finish(service.applyProfile(edge));
     EXPECT_THAT(helper.ends, Contains(takenBack));
+}
+
+TEST_F(ScopedProfileTest, AnOffWhileNamesResolveGivesTheSwitchOnUp) {
+    std::coroutine_handle<> waiting;
+    struct Pending {
+        std::coroutine_handle<>& waiting;
+        bool await_ready() const { return false; }
+        void await_suspend(std::coroutine_handle<> call) { waiting = call; }
+        void await_resume() const {}
+    };
+    service.setResolver(DestinationResolver(
+        std::chrono::seconds(1),
+        [&waiting](QString, std::chrono::milliseconds) -> QCoro::Task<QStringList> {
+            co_await Pending{waiting};
+            co_return QStringList{"192.0.2.7"};
+        }));
+    QCoro::Task<> applying = service.applyProfile(onlyTo(threeG, {"api.example.com"}));
+    // Quitting now must not leave what is about to start.
+    EXPECT_TRUE(service.ownsThrottling());
+    finish(service.removeThrottling());
+    waiting.resume();
+    finish(std::move(applying));
+    EXPECT_THAT(helper.starts, IsEmpty());
+    EXPECT_FALSE(service.state().isEnabled);
 }
 
 } // namespace
