@@ -12,17 +12,30 @@ ReconnectTakeBack::ReconnectTakeBack(HelperClient& helper, QObject* parent)
     : QObject(parent)
     , m_helper(helper) {}
 
-QCoro::Task<> ReconnectTakeBack::takeBack(ThrottleParameters parameters, QString description,
-                                          bool hold) {
+QCoro::Task<> ReconnectTakeBack::takeBack(ThrottleParameters parameters, ThrottleScope scope,
+                                          QString description, bool hold) {
     m_running = true;
     const QPointer<ReconnectTakeBack> alive(this);
-    const std::optional<ThrottleError> failure = co_await failureOf(
-        m_helper.takeThrottling(std::move(parameters), std::move(description), hold));
+    std::optional<ThrottleError> failure;
+    std::optional<quint64> scopedId;
+    if (scope.isMachine()) {
+        failure = co_await failureOf(
+            m_helper.takeThrottling(std::move(parameters), std::move(description), hold));
+    } else {
+        try {
+            scopedId = co_await m_helper.startThrottle(std::move(parameters), std::move(scope),
+                                                       std::move(description), hold);
+        } catch (const ThrottleError& error) {
+            failure = error;
+        }
+    }
     if (!alive) {
         co_return;
     }
     m_running = false;
     if (failure) {
         Q_EMIT failed(*failure);
+    } else if (scopedId) {
+        Q_EMIT scopedTakenBack(*scopedId);
     }
 }

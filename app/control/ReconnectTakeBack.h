@@ -4,6 +4,7 @@
 #include "HelperClient.h"
 #include "ThrottleError.h"
 #include "ThrottleParameters.h"
+#include "ThrottleScope.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -19,9 +20,14 @@ public:
     explicit ReconnectTakeBack(HelperClient& helper, QObject* parent = nullptr);
 
     bool isRunning() const { return m_running; }
-    QCoro::Task<> takeBack(ThrottleParameters parameters, QString description, bool hold);
+    // A scope beside the whole machine is switched on again with the
+    // addresses it had: they are not looked up a second time.
+    QCoro::Task<> takeBack(ThrottleParameters parameters, ThrottleScope scope, QString description,
+                           bool hold);
 
 Q_SIGNALS:
+    // The scoped throttle taken back, under its new id.
+    void scopedTakenBack(quint64 id);
     // Taken back in vain: what the helper said meanwhile stands.
     void failed(const ThrottleError& error);
 

@@ -7,6 +7,7 @@
 
 #include <QPointer>
 
+#include <algorithm>
 #include <utility>
 
 ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistration& registration,
@@ -38,6 +39,8 @@ ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistra
         // Whatever the helper said meanwhile, the "off" included.
         helperStateChanged(m_stateFollower.helperState());
     });
+    connect(&m_takeBack, &ReconnectTakeBack::scopedTakenBack, this,
+            [this](quint64 id) { m_ownScopedId = id; });
     m_helper.followState();
 }
 
@@ -67,20 +70,50 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     }
     const ThrottleParameters parameters = *checked;
     const bool hold = m_holds();
+    const bool scoped = !profile.destinations.empty();
 
     const QPointer<ThrottleService> alive(this);
+    ThrottleScope scope;
+    if (scoped) {
+        const quint64 removals = m_removals;
+        std::optional<ThrottleError> unresolved;
+        ++m_resolving;
+        try {
+            scope = co_await m_resolver.resolve(profile.destinations);
+        } catch (const ThrottleError& error) {
+            unresolved = error;
+        }
+        if (alive) {
+            --m_resolving;
+        }
+        if (!settled(alive, unresolved) || m_removals != removals) {
+            co_return;
+        }
+    }
+    const std::vector<quint64> replaced = ownThrottlesReplacedBy(scoped);
     // An enable whose answer was lost may still land, and the helper's state
     // then shows it as this client's.
     m_runningProfile.switchOnSent(profile);
     ++m_applying;
-    const std::optional<ThrottleError> failure =
-        co_await failureOf(m_helper.takeThrottling(parameters, m_description, hold));
+    std::optional<ThrottleError> failure;
+    std::optional<quint64> scopedId;
+    if (scoped) {
+        try {
+            scopedId = co_await m_helper.startThrottle(parameters, scope, m_description, hold);
+        } catch (const ThrottleError& error) {
+            failure = error;
+        }
+    } else {
+        failure = co_await failureOf(m_helper.takeThrottling(parameters, m_description, hold));
+    }
     if (alive) {
         --m_applying;
     }
     if (!settled(alive, failure)) {
         co_return;
     }
+    m_ownScopedId = scopedId;
+    m_ownScope = scope;
     m_runningProfile.switchedOn(profile, parameters);
     ThrottleState next = m_state;
     next.isEnabled = true;
@@ -99,12 +132,46 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     }
     setState(std::move(next));
     m_notifications.post(NotificationName::throttlingEnabled);
+    co_await endReplaced(replaced);
+}
+
+std::vector<quint64> ThrottleService::ownThrottlesReplacedBy(bool scoped) const {
+    std::vector<quint64> ids;
+    if (m_ownScopedId) {
+        ids.push_back(*m_ownScopedId);
+    }
+    for (const HelperThrottle& throttle : m_stateFollower.helperState().throttles) {
+        // The helper itself replaces the whole machine's with the whole machine's.
+        const bool replacedAnyway = !scoped && throttle.scope.isMachine();
+        if (throttle.owner.isThisClient && !replacedAnyway &&
+            std::find(ids.begin(), ids.end(), throttle.id) == ids.end()) {
+            ids.push_back(throttle.id);
+        }
+    }
+    return ids;
+}
+
+QCoro::Task<> ThrottleService::endReplaced(std::vector<quint64> ids) {
+    const QPointer<ThrottleService> alive(this);
+    for (const quint64 id : ids) {
+        const std::optional<ThrottleError> failure = co_await failureOf(m_helper.endThrottle(id));
+        if (!alive) {
+            co_return;
+        }
+        const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
+        const bool stillOn = std::any_of(listed.begin(), listed.end(),
+                                         [id](const HelperThrottle& t) { return t.id == id; });
+        if (failure && stillOn) {
+            settled(alive, failure);
+        }
+    }
 }
 
 QCoro::Task<> ThrottleService::removeThrottling() {
     // An enable still in flight is switched off too: the helper carries out
     // one client's calls in order, so the disable lands after it.
-    if (!m_state.isEnabled && m_applying == 0) {
+    ++m_removals;
+    if (!m_state.isEnabled && !isApplying()) {
         co_return;
     }
     const QPointer<ThrottleService> alive(this);
@@ -113,14 +180,32 @@ QCoro::Task<> ThrottleService::removeThrottling() {
         co_return;
     }
     m_runningProfile.forgetAll();
+    m_ownScopedId.reset();
     ThrottleState next = m_state;
     next.isEnabled = false;
     next.currentProfile.reset();
     next.enabledAt.reset();
     next.owner.reset();
+    next.throttles.clear();
     next.error.reset();
     setState(std::move(next));
     m_notifications.post(NotificationName::throttlingDisabled);
+}
+
+QCoro::Task<> ThrottleService::endThrottle(quint64 id) {
+    const QPointer<ThrottleService> alive(this);
+    const std::optional<ThrottleError> failure = co_await failureOf(m_helper.endThrottle(id));
+    if (!settled(alive, failure)) {
+        co_return;
+    }
+    if (m_ownScopedId == id) {
+        m_ownScopedId.reset();
+    }
+    if (m_state.error) {
+        ThrottleState next = m_state;
+        next.error.reset();
+        setState(std::move(next));
+    }
 }
 
 QCoro::Task<> ThrottleService::selectProfile(ThrottleProfile profile) {
@@ -162,7 +247,8 @@ void ThrottleService::profilesChanged() {
 void ThrottleService::connectionReplaced() {
     const std::optional<ThrottleParameters>& own = m_runningProfile.ownParameters();
     if (m_state.isOwnedByThisApplication() && own && !m_takeBack.isRunning()) {
-        m_takeBack.takeBack(*own, m_description, m_holds());
+        m_takeBack.takeBack(*own, m_ownScopedId ? m_ownScope : ThrottleScope{}, m_description,
+                            m_holds());
     }
 }
 

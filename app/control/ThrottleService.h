@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "DestinationResolver.h"
 #include "HelperClient.h"
 #include "NotificationCenter.h"
 #include "ProfileManager.h"
@@ -17,6 +18,8 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
+#include <vector>
 
 // The one way the application switches throttling on and off, and the one
 // place that knows what the helper is doing: it follows the helper's
@@ -50,8 +53,11 @@ public:
     // The profiles that another client's throttling is recognised by; a
     // selected or running profile deleted from them is dropped from the state.
     void followProfiles(ProfileManager& profiles);
-    // A switch-on has been sent and not answered yet.
-    bool isApplying() const { return m_applying > 0; }
+    // How a profile's host names become addresses when it is switched on.
+    void setResolver(DestinationResolver resolver) { m_resolver = std::move(resolver); }
+    // A switch-on has been sent and not answered yet, or waits for its
+    // host names to resolve.
+    bool isApplying() const { return m_applying > 0 || m_resolving > 0; }
     // Throttling this application switched on, or is switching on: what it
     // must not leave behind when it goes.
     bool ownsThrottling() const { return m_state.isOwnedByThisApplication() || isApplying(); }
@@ -59,10 +65,16 @@ public:
     // the state says of throttling is the helper's word, not a guess.
     bool knowsHelperState() const { return m_stateFollower.helperState().available; }
 
+    // A profile with destinations switches on a throttle of just them, its
+    // host names resolved now; either kind replaces this application's own
+    // throttle, and leaves every other client's.
     QCoro::Task<> applyProfile(ThrottleProfile profile);
     // Switches off whatever runs, whoever switched it on, and an enable still
     // in flight; does nothing otherwise.
     QCoro::Task<> removeThrottling();
+    // Ends one throttle of the helper's list and leaves the others; another
+    // client's only when the helper authorizes it.
+    QCoro::Task<> endThrottle(quint64 id);
     // Records the choice; re-applies at once only while throttling is on.
     QCoro::Task<> selectProfile(ThrottleProfile profile);
     // Records the choice only, whatever runs.
@@ -83,6 +95,12 @@ private:
     void storeFailure(const ThrottleError& error);
     // Stores and throws a failure of a helper call; otherwise whether the
     // service still exists to take the result.
+    // This application's throttles that a switch-on of `scoped` kind leaves
+    // behind: a scoped one replaces none by itself, the whole machine's
+    // replaces only the whole machine's.
+    std::vector<quint64> ownThrottlesReplacedBy(bool scoped) const;
+    // Ends what a switch-on replaced; one already gone is no failure.
+    QCoro::Task<> endReplaced(std::vector<quint64> ids);
     static bool settled(const QPointer<ThrottleService>& service,
                         const std::optional<ThrottleError>& failure);
 
@@ -97,4 +115,14 @@ private:
     ThrottleStateFollower m_stateFollower;
     ReconnectTakeBack m_takeBack;
     int m_applying = 0;
+    int m_resolving = 0;
+    // Switch-offs asked for: a switch-on still resolving when one comes is
+    // given up, so that the throttle never starts after the "off".
+    quint64 m_removals = 0;
+    DestinationResolver m_resolver;
+    // This application's scoped throttle, as the helper numbered it; the
+    // helper's state may not list it yet.
+    std::optional<quint64> m_ownScopedId;
+    // Its scope as sent, to take it back after a reconnect.
+    ThrottleScope m_ownScope;
 };

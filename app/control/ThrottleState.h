@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <optional>
 
 // What every view reads about throttling: a plain value, compared field by
@@ -33,8 +34,19 @@ struct ThrottleState {
     std::optional<ThrottleOwner> owner;
     // What the helper's last clean-up could not remove; empty when it could.
     QString cleanupFailure;
+    // Every throttle the helper has on, oldest first, whoever owns it; empty
+    // while disabled and from a helper that keeps one throttle only.
+    QList<HelperThrottle> throttles = {};
 
-    bool isOwnedByThisApplication() const { return isEnabled && owner && owner->isThisClient; }
+    // The helper names one owner (the whole machine's, else the newest
+    // throttle's); a scoped throttle of this application beside another
+    // client's is this application's to end all the same.
+    bool isOwnedByThisApplication() const {
+        return isEnabled &&
+               ((owner && owner->isThisClient) ||
+                std::any_of(throttles.begin(), throttles.end(),
+                            [](const HelperThrottle& t) { return t.owner.isThisClient; }));
+    }
     // Running for someone else that the panel and the tooltip name.
     bool isOwnedElsewhere() const { return isEnabled && owner && !owner->isThisClient; }
 

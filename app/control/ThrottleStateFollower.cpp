@@ -36,18 +36,32 @@ ThrottleStateFollower::follow(const ThrottleState& current, const HelperState& h
         next.currentProfile.reset();
         next.enabledAt.reset();
         next.owner.reset();
+        next.throttles.clear();
         return followed;
     }
     next.isEnabled = true;
     next.owner = helper.owner;
+    next.throttles = helper.throttles;
+    // The helper names one owner; this client's own throttle beside a newer
+    // one of another client still runs this client's profile.
+    std::optional<ThrottleParameters> ownConfiguration;
     if (helper.isOwnedByThisClient()) {
-        if (m_runningProfile.recogniseLateSwitchOn(helper.configuration)) {
+        ownConfiguration = helper.configuration;
+    } else {
+        for (const HelperThrottle& throttle : helper.throttles) {
+            if (throttle.owner.isThisClient) {
+                ownConfiguration = throttle.configuration;
+            }
+        }
+    }
+    if (ownConfiguration) {
+        if (m_runningProfile.recogniseLateSwitchOn(ownConfiguration)) {
             // An enable whose answer never came was carried out after all.
             followed.landedLate = !applying;
             next.selectedProfile = m_runningProfile.ownProfile();
             next.error.reset();
         }
-        next.currentProfile = m_runningProfile.ownProfileRunning(helper.configuration);
+        next.currentProfile = m_runningProfile.ownProfileRunning(ownConfiguration);
         if (!current.isOwnedByThisApplication() || !current.enabledAt) {
             next.enabledAt = m_clock();
         }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "MenuBarLabel.h"
 
+#include "ThrottleDescription.h"
+
 #include <QStringList>
 
 namespace {
@@ -16,6 +18,16 @@ QString bandwidthText(const Bandwidth& bandwidth) {
 QString menuBarTooltip(const ThrottleState& state) {
     if (!state.isEnabled) {
         return QStringLiteral("Veltrane - OFF");
+    }
+    if (state.throttles.size() > 1) {
+        // One line each: the count says it is more than today's one switch.
+        QStringList lines{QStringLiteral("Veltrane: %1 throttles on").arg(state.throttles.size())};
+        for (const HelperThrottle& throttle : state.throttles) {
+            lines << ThrottleDescription::scope(throttle.scope) + QStringLiteral(": ") +
+                         ThrottleDescription::conditions(throttle.configuration) +
+                         QStringLiteral(" (") + throttle.owner.displayName() + u')';
+        }
+        return lines.join(u'\n');
     }
     QStringList lines{QStringLiteral("Veltrane - ON")};
     if (state.isOwnedElsewhere()) {

@@ -51,6 +51,9 @@ QString MenuBarViewModel::titleText() const {
 }
 
 QString MenuBarViewModel::statusText() const {
+    if (state().isEnabled && state().throttles.size() > 1) {
+        return QStringLiteral("%1 throttles on").arg(state().throttles.size());
+    }
     if (state().isOwnedElsewhere()) {
         return QStringLiteral("On — ") + state().owner->displayName();
     }
@@ -67,6 +70,22 @@ QString MenuBarViewModel::statusText() const {
 
 QString MenuBarViewModel::stateErrorText() const {
     return state().error ? state().error->description() : state().cleanupFailure;
+}
+
+QVariantList MenuBarViewModel::throttleRows() const {
+    return ActiveThrottleRows::toVariant(ActiveThrottleRows::rowsOf(state()));
+}
+
+void MenuBarViewModel::stopThrottle(const QString& id) {
+    bool isNumber = false;
+    const quint64 throttleId = id.toULongLong(&isNumber);
+    if (!isNumber) {
+        showError(QStringLiteral("No throttle has the id \"%1\"").arg(id));
+        return;
+    }
+    runLoading(
+        [&service = m_throttleService, throttleId] { return service.endThrottle(throttleId); },
+        std::nullopt);
 }
 
 void MenuBarViewModel::handleToggle(bool newValue) {

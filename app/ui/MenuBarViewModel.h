@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ActiveThrottleRows.h"
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
 #include "LiveStatisticsModel.h"
@@ -18,6 +19,7 @@
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 
 #include <functional>
 #include <optional>
@@ -39,6 +41,8 @@ class MenuBarViewModel final : public QObject {
     Q_PROPERTY(bool showsStateError READ showsStateError NOTIFY changed)
     Q_PROPERTY(QString stateErrorText READ stateErrorText NOTIFY changed)
     Q_PROPERTY(bool showsActiveSection READ showsActiveSection NOTIFY changed)
+    Q_PROPERTY(bool listsThrottles READ listsThrottles NOTIFY changed)
+    Q_PROPERTY(QVariantList throttleRows READ throttleRows NOTIFY changed)
     Q_PROPERTY(bool isToggleDisabled READ isToggleDisabled NOTIFY changed)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY changed)
     Q_PROPERTY(bool showingError READ showingError NOTIFY changed)
@@ -64,14 +68,21 @@ public:
     bool isEnabled() const { return state().isEnabled; }
     // "Throttling: ON" or "Throttling: OFF".
     QString titleText() const;
-    // "On — <owner>" for another client's throttling, else "Active: …",
+    // "3 throttles on" while several are, "On — <owner>" for another
+    // client's throttling, else "Active: …",
     // "Selected: …" or "No profile selected".
     QString statusText() const;
     // The last failure of this application's own switch, else what the
     // helper's clean-up could not remove.
     bool showsStateError() const { return state().error || !state().cleanupFailure.isEmpty(); }
     QString stateErrorText() const;
-    bool showsActiveSection() const { return state().isEnabled && state().currentProfile; }
+    bool showsActiveSection() const {
+        return state().isEnabled && (state().currentProfile || listsThrottles());
+    }
+    // Each throttle in force with its own Stop, when there is more to tell
+    // than the one whole-machine throttle.
+    bool listsThrottles() const { return ActiveThrottleRows::listed(state()); }
+    QVariantList throttleRows() const;
     bool isToggleDisabled() const { return isLoading() || !state().isHelperReady; }
 
     bool isLoading() const { return m_runningTasks > 0; }
@@ -95,6 +106,9 @@ public:
 
     // The master switch and "Stop Throttling".
     Q_INVOKABLE void handleToggle(bool newValue);
+    // A row's Stop: ends that throttle alone, whoever owns it, when the
+    // helper lets this user.
+    Q_INVOKABLE void stopThrottle(const QString& id);
     void selectProfile(const ThrottleProfile& profile);
     void applyProfileAfterConfirmation(const ThrottleProfile& profile);
     void editProfile(const ThrottleProfile& profile);

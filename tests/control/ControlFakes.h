@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <coroutine>
 #include <exception>
@@ -68,6 +69,13 @@ public:
     std::vector<std::pair<QString, bool>> takes;
     int disables = 0;
     int releases = 0;
+    // The scope of every scoped switch-on, and every id ended.
+    std::vector<ThrottleScope> starts;
+    std::vector<quint64> ends;
+    // Every throttle on, as the state lists it; the whole machine's among
+    // them only when the helper is told to list it.
+    QList<HelperThrottle> throttles;
+    bool listsMachineThrottle = false;
     // Reads of either kind.
     int statusQueries = 0;
     // What each statistics reading answers, and how many were asked.
@@ -108,6 +116,7 @@ public:
         active = false;
         configuration.reset();
         owner.reset();
+        throttles.clear();
         publish();
     }
     void publish(bool available = true) {
@@ -115,7 +124,9 @@ public:
             Q_EMIT helperStateChanged(available ? state() : HelperState{});
         }
     }
-    HelperState state() { return {true, active, ++m_serial, configuration, owner, failure}; }
+    HelperState state() {
+        return {true, active, ++m_serial, configuration, owner, failure, throttles};
+    }
     // This client, as the helper names it.
     static ThrottleOwner ownerOf(const QString& description, bool held, bool isThisClient = true) {
         const auto pid = static_cast<uint>(QCoreApplication::applicationPid());
@@ -145,6 +156,34 @@ public:
                                  bool hold) override {
         takes.emplace_back(description, hold);
         co_await switchOn(parameters, ownerOf(description, hold));
+    }
+    QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
+                                       QString description, bool hold) override {
+        starts.push_back(scope);
+        co_await Gate{this};
+        failIfTold();
+        const quint64 id = ++m_lastId;
+        throttles.append({id, std::move(scope), {}, parameters, ownerOf(description, hold)});
+        takenBy(ownerOf(description, hold), parameters);
+        co_return id;
+    }
+    QCoro::Task<> endThrottle(quint64 id) override {
+        ends.push_back(id);
+        co_await Gate{this};
+        failIfTold();
+        const auto ended = std::find_if(throttles.begin(), throttles.end(),
+                                        [id](const HelperThrottle& t) { return t.id == id; });
+        if (ended == throttles.end()) {
+            throw ThrottleError::helperError(QStringLiteral("No throttle %1 is on").arg(id));
+        }
+        throttles.erase(ended);
+        if (throttles.isEmpty()) {
+            switchedOff();
+            co_return;
+        }
+        owner = throttles.back().owner;
+        configuration = throttles.back().configuration;
+        publish();
     }
     QCoro::Task<> disableThrottling() override {
         ++disables;
@@ -191,6 +230,10 @@ private:
         enables.push_back(parameters);
         co_await Gate{this};
         failIfTold();
+        if (listsMachineThrottle) {
+            throttles.removeIf([](const HelperThrottle& t) { return t.scope.isMachine(); });
+            throttles.prepend({++m_lastId, {}, {}, parameters, by});
+        }
         takenBy(std::move(by), parameters);
     }
     void failIfTold() {
@@ -202,6 +245,7 @@ private:
     std::vector<std::coroutine_handle<>> m_waiting;
     bool m_following = false;
     quint64 m_serial = 0;
+    quint64 m_lastId = 0;
 };
 
 // Runs a coroutine to its end, with a generous bound so that a fault hangs

@@ -3,12 +3,14 @@
 
 #include "ApplyPreconditions.h"
 #include "ControlFakes.h"
+#include "DestinationResolver.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <coroutine>
 #include <stdexcept>
 
 using testing::Contains;
@@ -220,6 +222,130 @@ TEST_F(ThrottleServiceTest, AHoldLostWithItsConnectionIsTakenBackWithoutShowingO
     helper.release();
     EXPECT_FALSE(service.state().isEnabled);
     EXPECT_EQ(service.state().error, ThrottleError::helperError("busy"));
+}
+
+// Profiles that apply to some destinations only: resolved at the switch-on,
+// and each replacing this application's own throttle, never another's.
+class ScopedProfileTest : public ThrottleServiceTest {
+protected:
+    ScopedProfileTest() {
+        service.setResolver(DestinationResolver(
+            std::chrono::milliseconds(250),
+            [](QString host, std::chrono::milliseconds) -> QCoro::Task<QStringList> {
+                if (host == "api.example.com") {
+                    co_return QStringList{"192.0.2.7", "2001:db8::7"};
+                }
+                co_return QStringList{};
+            }));
+    }
+    static ThrottleProfile onlyTo(ThrottleProfile profile, const std::vector<std::string>& texts) {
+        for (const std::string& text : texts) {
+            std::string failure;
+            profile.destinations.push_back(*Destination::parse(text, failure));
+        }
+        return profile;
+    }
+    std::vector<std::string> startedTexts(std::size_t index) const {
+        std::vector<std::string> texts;
+        for (const Destination& destination : helper.starts.at(index).destinations) {
+            texts.push_back(destination.text());
+        }
+        return texts;
+    }
+};
+
+TEST_F(ScopedProfileTest, DestinationsAreResolvedIntoTheScopeAndANameOfNoAddressFailsNamingIt) {
+    finish(service.applyProfile(onlyTo(threeG, {"api.example.com:443", "10.0.0.0/8"})));
+    ASSERT_EQ(helper.starts.size(), 1U);
+    EXPECT_THAT(startedTexts(0), ElementsAre("192.0.2.7:443", "[2001:db8::7]:443", "10.0.0.0/8"));
+    EXPECT_THAT(helper.starts[0].names, ElementsAre("api.example.com:443", "10.0.0.0/8"));
+    EXPECT_THAT(helper.enables, IsEmpty());
+    EXPECT_TRUE(service.state().isOwnedByThisApplication());
+    EXPECT_EQ(service.state().throttles.size(), 1);
+    EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled"));
+
+    const std::optional<ThrottleError> failure =
+        failureOf(service.applyProfile(onlyTo(edge, {"gone.example.com"})));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->errorCase(), ThrottleError::Case::invalidProfile);
+    EXPECT_EQ(failure->payload(), "gone.example.com resolves to no address");
+    EXPECT_EQ(service.state().error, failure);
+    // Nothing was sent and nothing ended: the running throttle stays.
+    EXPECT_EQ(helper.starts.size(), 1U);
+    EXPECT_THAT(helper.ends, IsEmpty());
+    EXPECT_EQ(service.state().currentProfile,
+              onlyTo(threeG, {"api.example.com:443", "10.0.0.0/8"}));
+}
+
+TEST_F(ScopedProfileTest, SwitchingProfilesReplacesOnlyThisApplicationsOwnThrottle) {
+    helper.listsMachineThrottle = true;
+    finish(service.applyProfile(edge));
+    const quint64 machine = helper.throttles.at(0).id;
+    // Another client's scoped throttle beside it.
+    finish(helper.startThrottle({1, 0, 0, 0, 0},
+                                ThrottleScope{onlyTo(edge, {"10.9.9.9"}).destinations, {}, {}},
+                                "veltranectl apply: 3G", false));
+    helper.throttles.back().owner = kCommandLine;
+    helper.takenBy(kCommandLine);
+    const quint64 others = helper.throttles.back().id;
+
+    finish(service.applyProfile(onlyTo(threeG, {"10.0.0.1"})));
+    EXPECT_THAT(helper.ends, ElementsAre(machine));
+    // Another client's is newer and named the owner; the application still owns its own.
+    helper.takenBy(kCommandLine, {2, 0, 0, 0, 0});
+    EXPECT_TRUE(service.ownsThrottling());
+    const quint64 firstScoped = helper.throttles.back().id;
+    finish(service.applyProfile(onlyTo(edge, {"10.0.0.2"})));
+    EXPECT_THAT(helper.ends, ElementsAre(machine, firstScoped));
+    const quint64 secondScoped = helper.throttles.back().id;
+    finish(service.applyProfile(threeG));
+    EXPECT_THAT(helper.ends, ElementsAre(machine, firstScoped, secondScoped));
+    ASSERT_EQ(helper.throttles.size(), 2);
+    EXPECT_EQ(helper.throttles[0].configuration, *ApplyPreconditions::parametersOf(threeG));
+    EXPECT_EQ(helper.throttles[1].id, others);
+
+    // Off ends everything, as before; the next switch-on ends nothing more.
+    finish(service.removeThrottling());
+    EXPECT_EQ(helper.disables, 1);
+    EXPECT_THAT(service.state().throttles, IsEmpty());
+    finish(service.applyProfile(onlyTo(threeG, {"10.0.0.1"})));
+    EXPECT_EQ(helper.ends.size(), 3U);
+}
+
+TEST_F(ScopedProfileTest, AScopedThrottleLostWithItsConnectionIsTakenBackWithItsAddresses) {
+    service.setOwnership("Veltrane", [] { return true; });
+    finish(service.applyProfile(onlyTo(threeG, {"api.example.com"})));
+    Q_EMIT helper.connectionReplaced();
+    ASSERT_EQ(helper.starts.size(), 2U);
+    EXPECT_EQ(helper.starts[1], helper.starts[0]);
+    // The new id is the one a later switch-on replaces.
+    const quint64 takenBack = helper.throttles.back().id;
+    finish(service.applyProfile(edge));
+    EXPECT_THAT(helper.ends, Contains(takenBack));
+}
+
+TEST_F(ScopedProfileTest, AnOffWhileNamesResolveGivesTheSwitchOnUp) {
+    std::coroutine_handle<> waiting;
+    struct Pending {
+        std::coroutine_handle<>& waiting;
+        bool await_ready() const { return false; }
+        void await_suspend(std::coroutine_handle<> call) { waiting = call; }
+        void await_resume() const {}
+    };
+    service.setResolver(DestinationResolver(
+        std::chrono::seconds(1),
+        [&waiting](QString, std::chrono::milliseconds) -> QCoro::Task<QStringList> {
+            co_await Pending{waiting};
+            co_return QStringList{"192.0.2.7"};
+        }));
+    QCoro::Task<> applying = service.applyProfile(onlyTo(threeG, {"api.example.com"}));
+    // Quitting now must not leave what is about to start.
+    EXPECT_TRUE(service.ownsThrottling());
+    finish(service.removeThrottling());
+    waiting.resume();
+    finish(std::move(applying));
+    EXPECT_THAT(helper.starts, IsEmpty());
+    EXPECT_FALSE(service.state().isEnabled);
 }
 
 } // namespace

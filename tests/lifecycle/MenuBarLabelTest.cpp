@@ -45,4 +45,19 @@ TEST(MenuBarLabelTest, TheTooltipListsOnlyTheConditionsThatShape) {
               "Veltrane - ON\nProfile: Mine\nLatency: +1ms");
 }
 
+TEST(MenuBarLabelTest, SeveralThrottlesAreCountedOneLineEach) {
+    ThrottleState state = runningWith(preset("3G"));
+    std::string failure;
+    const ThrottleScope scoped{{*Destination::parse("10.0.0.0/8", failure)}, {}, {}};
+    state.throttles = {
+        {1, {}, {}, {97'500, 0, 0, 0, 0}, FakeHelperClient::ownerOf("Veltrane", true)},
+        {2, scoped, {}, {0, 0, 40, 0, 0}, FakeHelperClient::ownerOf("", false, false)}};
+    EXPECT_EQ(menuBarTooltip(state).section(u'\n', 0, 1),
+              "Veltrane: 2 throttles on\nAll traffic: D: 780 Kbps (Veltrane)");
+    EXPECT_TRUE(menuBarTooltip(state).section(u'\n', 2).startsWith("Only to 10.0.0.0/8: 40ms ("));
+    // One throttle reads as it always has.
+    state.throttles.pop_back();
+    EXPECT_TRUE(menuBarTooltip(state).startsWith("Veltrane - ON\nProfile: 3G"));
+}
+
 } // namespace

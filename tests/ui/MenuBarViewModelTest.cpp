@@ -8,6 +8,7 @@
 
 #include <string>
 
+using testing::ElementsAre;
 using testing::IsEmpty;
 
 namespace {
@@ -201,8 +202,9 @@ TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
     }
     EXPECT_EQ(CompactStatsLineModel::statsString(scoped, "0:01"),
               "780 Kbps ↓ · 330 Kbps ↑ · +100ms · only to api.example.com, :443 and 2 more · 0:01");
-    EXPECT_EQ(CompactStatsLineModel::conditionsString(scoped, CompactStatsLineModel::Length::narrow),
-              "780K ↓ · 330K ↑ · +100ms · only to api.example.com +3");
+    EXPECT_EQ(
+        CompactStatsLineModel::conditionsString(scoped, CompactStatsLineModel::Length::narrow),
+        "780K ↓ · 330K ↑ · +100ms · only to api.example.com +3");
     EXPECT_EQ(
         CompactStatsLineModel::conditionsString(scoped, CompactStatsLineModel::Length::shortest),
         "780K ↓ · 330K ↑ · +100ms");
@@ -271,6 +273,48 @@ TEST(AutoOffCountdown, CountsDownTheAutoDisableMinutesAndHidesAtZero) {
     world.helper.takenBy(FakeHelperClient::ownerOf("veltranectl apply: 3G", false, false));
     countdown.updateRemaining();
     EXPECT_FALSE(countdown.isShown());
+}
+
+TEST_F(MenuBarViewModelTest, ListsEveryThrottleAndStopsOneAloneWhenTheHelperLetsIt) {
+    world.helper.listsMachineThrottle = true;
+    panel->selectProfile(threeG);
+    panel->handleToggle(true);
+    // One whole-machine throttle is what the card has always shown.
+    EXPECT_FALSE(panel->listsThrottles());
+
+    std::string failure;
+    ThrottleScope scope{
+        {*Destination::parse("192.0.2.7:443", failure)}, {"api.example.com:443"}, {}};
+    const ThrottleOwner commandLine =
+        FakeHelperClient::ownerOf("veltranectl apply: Edge", false, false);
+    finish(world.helper.startThrottle({5'000, 0, 0, 0, 0}, scope, QString(), false));
+    world.helper.throttles.back().owner = commandLine;
+    world.helper.takenBy(commandLine, {5'000, 0, 0, 0, 0});
+    EXPECT_TRUE(panel->listsThrottles());
+    EXPECT_EQ(panel->statusText(), "2 throttles on");
+    // Its own profile still runs beside the newer throttle the helper names.
+    EXPECT_EQ(world.service.state().currentProfile, threeG);
+    const std::vector<ActiveThrottleRow> rows = ActiveThrottleRows::rowsOf(world.service.state());
+    ASSERT_EQ(rows.size(), 2U);
+    EXPECT_EQ(rows[0].title, "3G");
+    EXPECT_EQ(rows[0].scope, "All traffic");
+    EXPECT_TRUE(rows[0].detail.startsWith("Veltrane (this app) · since "));
+    EXPECT_EQ(rows[1].title, "D: 40 Kbps");
+    EXPECT_EQ(rows[1].scope, "Only to api.example.com:443");
+    EXPECT_TRUE(rows[1].detail.startsWith("veltranectl apply: Edge · since "));
+    EXPECT_FALSE(rows[1].isOwn);
+
+    // Another client's throttle ends only as the helper allows.
+    world.helper.nextFailure = std::make_exception_ptr(ThrottleError::authorizationDenied());
+    panel->stopThrottle(rows[1].id);
+    EXPECT_TRUE(panel->showingError());
+    EXPECT_EQ(panel->errorMessage(), ThrottleError::authorizationDenied().description());
+    panel->dismissError();
+    panel->stopThrottle(rows[1].id);
+    EXPECT_THAT(world.helper.ends, ElementsAre(rows[1].id.toULongLong(), rows[1].id.toULongLong()));
+    EXPECT_FALSE(panel->showingError());
+    EXPECT_EQ(world.helper.throttles.size(), 1);
+    EXPECT_EQ(world.helper.disables, 0);
 }
 
 } // namespace

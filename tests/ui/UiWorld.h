@@ -4,6 +4,7 @@
 #include "AboutViewModel.h"
 #include "AppFakes.h"
 #include "ControlFakes.h"
+#include "DestinationResolver.h"
 #include "MenuBarViewModel.h"
 #include "OnboardingViewModel.h"
 #include "ProfileEditorState.h"
@@ -74,6 +75,13 @@ struct UiWorld {
         profiles.loadBuiltInProfiles();
         profiles.loadCustomProfiles();
         service.checkHelperStatus();
+        // Host names resolve to a documentation address: no test asks a
+        // real resolver.
+        service.setResolver(
+            DestinationResolver(std::chrono::seconds(1),
+                                [](QString, std::chrono::milliseconds) -> QCoro::Task<QStringList> {
+                                    co_return QStringList{QStringLiteral("192.0.2.7")};
+                                }));
         QObject::connect(&notifications, &NotificationCenter::posted,
                          [this](const QString& name, const QVariantMap& userInfo) {
                              posted.emplace_back(name, userInfo);
@@ -116,5 +124,19 @@ struct UiWorld {
             }
         }
         throw std::logic_error("no profile " + name.toStdString());
+    }
+    // Another client's throttle of the destinations typed, beside those on.
+    void startElsewhere(const QString& owner, ThrottleParameters parameters,
+                        const std::vector<std::string>& typed) {
+        ThrottleScope scope;
+        for (const std::string& text : typed) {
+            std::string failure;
+            scope.destinations.push_back(*Destination::parse(text, failure));
+            scope.names.push_back(text);
+        }
+        const ThrottleOwner by = FakeHelperClient::ownerOf(owner, false, false);
+        finish(helper.startThrottle(parameters, scope, owner, false));
+        helper.throttles.back().owner = by;
+        helper.takenBy(by, parameters);
     }
 };

@@ -477,6 +477,25 @@ private Q_SLOTS:
         QTRY_VERIFY(!view.shows("liveDownload"));
     }
 
+    // Each throttle has its own Stop: the second one's ends it alone.
+    void aSecondThrottlesStopEndsOnlyIt() {
+        UiWorld world;
+        world.helper.listsMachineThrottle = true;
+        const auto panel = world.panel();
+        panel->selectProfile(world.named("3G"));
+        panel->handleToggle(true);
+        world.startElsewhere("veltranectl apply: Edge", {30'000, 15'000, 400, 0, 0},
+                             {"api.example.com:443"});
+        const QString second = QString::number(world.helper.throttles.back().id);
+        ViewHarness view("MenuBarView", panel.get());
+        QTRY_VERIFY(view.shows("throttleList"));
+        view.click("stopThrottle" + second);
+        QTRY_COMPARE(world.helper.ends, std::vector<quint64>{second.toULongLong()});
+        QTRY_VERIFY(!view.shows("throttleList"));
+        QVERIFY(view.shows("stopButton"));
+        QCOMPARE(world.helper.disables, 0);
+    }
+
     void everyControlOfEveryViewIsReachedByTabAndShowsTheFocusRing() {
         UiWorld world;
         const ThrottleProfile custom = world.addCustom("Hotel");

@@ -45,10 +45,12 @@ Item {
             width: parent.width - 20
             spacing: 6
 
+            // This application's profile; absent while only others' run.
             CompactStatsLine {
                 width: parent.width
                 model: section.viewModel.statsLine
-                running: section.panelShown && section.shown
+                visible: model.text !== ""
+                running: section.panelShown && section.shown && visible
             }
             LiveFigures {
                 width: parent.width
@@ -60,10 +62,14 @@ Item {
                 model: section.viewModel.countdown
                 running: section.panelShown && section.shown
             }
+            ThrottleList {
+                width: parent.width
+                viewModel: section.viewModel
+            }
             PlainButton {
                 objectName: "stopButton"
                 width: parent.width
-                text: "Stop Throttling"
+                text: section.viewModel.listsThrottles ? "Stop All Throttling" : "Stop Throttling"
                 enabled: !section.viewModel.isLoading
                 onClicked: section.viewModel.handleToggle(false)
             }

@@ -76,6 +76,19 @@ const bool menuBarScenesRegistered = [] {
                              *ApplyPreconditions::parametersOf(world.named("3G")));
         world.now = world.now.addSecs(65);
     });
+    // The application's own whole-machine throttle and two scoped ones of
+    // other clients, each with its Stop.
+    panelScene("panel-on-several", [](UiWorld& world, MenuBarViewModel& panel) {
+        world.helper.listsMachineThrottle = true;
+        panel.selectProfile(world.named("3G"));
+        panel.handleToggle(true);
+        world.startElsewhere("veltranectl apply: Edge", {30'000, 15'000, 400, 0, 0},
+                             {"api.example.com:443"});
+        world.startElsewhere(
+            "veltranectl apply: Very Bad Network", {12'500, 12'500, 500, 10, 0},
+            {"10.0.0.0/8", ":5432", "[2001:db8::1]:8443", "staging.internal.example.org"});
+        world.now = world.now.addSecs(65);
+    });
     panelScene("panel-helper-warning", [](UiWorld& world, MenuBarViewModel& panel) {
         world.registration.status = ServiceStatus::notRegistered;
         panel.appear();

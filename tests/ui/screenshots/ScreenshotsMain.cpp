@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     const QStringList sizeScenes{
         "panel-on-3g-lossy", "panel-on-live-figures", "panel-no-tray-window", "editor-edit",
         "profile-list",      "settings-helper-error", "onboarding-1-install", "about",
-        "software-update",   "editor-destinations"};
+        "software-update",   "editor-destinations",   "panel-on-several"};
     const bool scaled = QGuiApplication::primaryScreen()->devicePixelRatio() > 1;
     struct Pass {
         int fontPixels;

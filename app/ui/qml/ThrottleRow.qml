@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import Veltrane.Ui
+
+// One throttle in force: what it does, to what, whose it is and since when,
+// and a Stop that ends it alone. The lines wrap rather than hide a host or
+// an owner.
+Column {
+    id: row
+
+    required property string throttleId
+    required property string title
+    required property string scope
+    required property string detail
+    property bool busy: false
+
+    signal stopClicked(string throttleId)
+
+    spacing: 1
+    Accessible.role: Accessible.StaticText
+    Accessible.name: title + ", " + scope + ", " + detail
+
+    Item {
+        width: row.width
+        implicitHeight: Math.max(titleText.implicitHeight, stop.implicitHeight)
+
+        Text {
+            id: titleText
+            anchors.left: parent.left
+            anchors.right: stop.left
+            anchors.rightMargin: 8
+            anchors.verticalCenter: parent.verticalCenter
+            text: row.title
+            textFormat: Text.PlainText
+            color: Theme.primaryText
+            font.pixelSize: Theme.smallSize
+            font.weight: Font.Medium
+            wrapMode: Text.Wrap
+        }
+        PlainButton {
+            id: stop
+            objectName: "stopThrottle" + row.throttleId
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
+            text: "Stop"
+            enabled: !row.busy
+            Accessible.name: "Stop " + row.title + ", " + row.scope
+            onClicked: row.stopClicked(row.throttleId)
+        }
+    }
+    Text {
+        width: row.width
+        text: row.scope
+        textFormat: Text.PlainText
+        color: Theme.secondaryText
+        font.pixelSize: Theme.smallSize
+        wrapMode: Text.Wrap
+    }
+    Text {
+        width: row.width
+        text: row.detail
+        textFormat: Text.PlainText
+        color: Theme.tertiaryText
+        font.pixelSize: Theme.captionSize
+        font.family: Theme.figuresFamily
+        wrapMode: Text.Wrap
+    }
+}
