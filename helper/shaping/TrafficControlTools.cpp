@@ -12,7 +12,9 @@ namespace {
 
 // How tc and ip report a qdisc kind or link type the kernel does not know.
 bool reportsMissingKernelFeature(const std::string& output) {
+    // nft says only that the kernel does not support what a rule needs.
     return output.find("qdisc kind is unknown") != std::string::npos ||
+           output.find("Operation not supported") != std::string::npos ||
            output.find("Unknown device type") != std::string::npos;
 }
 
@@ -42,9 +44,30 @@ size_t endOfGroup(const std::vector<TrafficControlStep>& steps, size_t first) {
 } // namespace
 
 TrafficControlTools::TrafficControlTools(const CommandExecutor& executor, std::string tc,
-                                         const KernelDevices& devices, std::string batchBeside)
-    : m_tc(executor, std::move(tc), std::move(batchBeside))
+                                         std::string nft, const KernelDevices& devices,
+                                         std::string batchBeside)
+    : m_executor(executor)
+    , m_tc(executor, std::move(tc), std::move(batchBeside))
+    , m_nft(std::move(nft))
     , m_devices(devices) {}
+
+std::vector<LineOutcome>
+TrafficControlTools::runNft(const std::vector<std::vector<std::string>>& lines,
+                            bool carryOn) const {
+    std::vector<LineOutcome> outcomes(lines.size());
+    for (size_t index = 0; index < lines.size(); ++index) {
+        const CommandResult result = m_executor.execute(m_nft, lines[index]);
+        if (result.exitCode == 0) {
+            outcomes[index].state = LineOutcome::State::done;
+            continue;
+        }
+        outcomes[index] = {LineOutcome::State::refused, result.combinedOutput()};
+        if (!carryOn) {
+            break;
+        }
+    }
+    return outcomes;
+}
 
 std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<TrafficControlStep>& steps,
                                                        size_t first, size_t end,
@@ -53,8 +76,15 @@ std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<Traffic
     for (size_t index = first; index < end; ++index) {
         lines.push_back(steps[index].arguments);
     }
-    return steps[first].tool == TrafficControlStep::Tool::tc ? m_tc.run(lines, carryOn)
-                                                             : m_devices.runIp(lines, carryOn);
+    switch (steps[first].tool) {
+    case TrafficControlStep::Tool::tc:
+        return m_tc.run(lines, carryOn);
+    case TrafficControlStep::Tool::ip:
+        return m_devices.runIp(lines, carryOn);
+    case TrafficControlStep::Tool::nft:
+        break;
+    }
+    return runNft(lines, carryOn);
 }
 
 TrafficControlTools::Progress
@@ -123,7 +153,7 @@ std::string TrafficControlTools::commandLine(const TrafficControlStep& step) con
     if (step.tool == TrafficControlStep::Tool::ip) {
         return m_devices.commandLine(step.arguments);
     }
-    std::string line = m_tc.tool();
+    std::string line = step.tool == TrafficControlStep::Tool::nft ? m_nft : m_tc.tool();
     for (const auto& argument : step.arguments) {
         line += " " + argument;
     }
