@@ -104,7 +104,8 @@ void applyAndRemember(ThrottleControl& control, CommandContext& context,
 quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
                     const ThrottleProfile& profile, const QString& owner,
                     const std::vector<Destination>& destinations) {
-    const ThrottleParameters parameters = switchable(control, profile);
+    // Refused before any name is resolved.
+    switchable(control, profile);
     ThrottleScope scope;
     try {
         scope = waitWithDeadline(DestinationResolver().resolve(destinations), kHelperDeadline);
@@ -113,13 +114,21 @@ quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
     } catch (const DeadlineExceeded&) {
         throw CliError::failure(QStringLiteral("The destinations could not be resolved in time"));
     }
+    return applyScoped(control, context, profile, owner, scope, false);
+}
+
+quint64 applyScoped(ThrottleControl& control, CommandContext& context,
+                    const ThrottleProfile& profile, const QString& owner,
+                    const ThrottleScope& scope, bool hold) {
+    const ThrottleParameters parameters = switchable(control, profile);
     quint64 id = 0;
     const auto start = [&]() -> QCoro::Task<> {
-        id = co_await control.connection.startThrottle(parameters, scope, owner, false);
+        id = co_await control.connection.startThrottle(parameters, scope, owner, hold);
     };
     if (const std::optional<HelperFailure> failure = waitForHelper(start())) {
         CliError error = CliError::failure(failure->description);
-        if (failure->unanswered) {
+        // A held throttle ends with this process.
+        if (failure->unanswered && !hold) {
             error.messages << kMayStillBeOn;
         }
         throw error;

@@ -42,4 +42,11 @@ quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
                     const ThrottleProfile& profile, const QString& owner,
                     const std::vector<Destination>& destinations);
 
+// As applyOnlyTo, for a scope the helper takes as it is (a command's
+// cgroup), held by this process when `hold` says so. Returns the
+// throttle's id.
+quint64 applyScoped(ThrottleControl& control, CommandContext& context,
+                    const ThrottleProfile& profile, const QString& owner,
+                    const ThrottleScope& scope, bool hold);
+
 } // namespace ProfileSwitch
