@@ -5,7 +5,15 @@
 #include "SystemErrorText.h"
 
 #include <QByteArray>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QList>
+#include <QThread>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,7 +22,49 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+// A property of a unit as StartTransientUnit takes it: (sv).
+struct TransientUnitProperty {
+    QString name;
+    QDBusVariant value;
+};
+// A unit to start beside it: (sa(sv)); none is.
+struct TransientAuxUnit {
+    QString name;
+    QList<TransientUnitProperty> properties;
+};
+Q_DECLARE_METATYPE(TransientUnitProperty)
+Q_DECLARE_METATYPE(TransientAuxUnit)
+
+QDBusArgument& operator<<(QDBusArgument& argument, const TransientUnitProperty& property) {
+    argument.beginStructure();
+    argument << property.name << property.value;
+    argument.endStructure();
+    return argument;
+}
+const QDBusArgument& operator>>(const QDBusArgument& argument, TransientUnitProperty& property) {
+    argument.beginStructure();
+    argument >> property.name >> property.value;
+    argument.endStructure();
+    return argument;
+}
+QDBusArgument& operator<<(QDBusArgument& argument, const TransientAuxUnit& unit) {
+    argument.beginStructure();
+    argument << unit.name << unit.properties;
+    argument.endStructure();
+    return argument;
+}
+const QDBusArgument& operator>>(const QDBusArgument& argument, TransientAuxUnit& unit) {
+    argument.beginStructure();
+    argument >> unit.name >> unit.properties;
+    argument.endStructure();
+    return argument;
+}
+
 namespace {
+
+// A bus call, and the move of the process into its scope, take this long
+// at most.
+constexpr int kScopeTimeoutMs = 5000;
 
 const QString kCannot = QStringLiteral("Cannot give the command a cgroup of its own: ");
 
@@ -33,6 +83,20 @@ QString ownCgroup() {
     throw CliError::failure(kCannot + QStringLiteral("this process is in no cgroup v2"));
 }
 
+// The cgroup of the process `pid` below the root, or nothing.
+std::optional<QString> cgroupOf(pid_t pid) {
+    QFile file(QStringLiteral("/proc/%1/cgroup").arg(pid));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("0::/")) {
+            return QString::fromUtf8(line.mid(4));
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 CommandCgroup::CommandCgroup(pid_t pid) {
@@ -41,14 +105,67 @@ CommandCgroup::CommandCgroup(pid_t pid) {
         throw CliError::failure(kCannot + QString::fromLatin1(kRoot) +
                                 QStringLiteral(" is not a cgroup v2 file system"));
     }
+    const std::optional<QString> noScope = startScope(pid);
+    if (!noScope) {
+        return;
+    }
+    if (const std::optional<QString> noCgroup = makeBelowOwn(pid)) {
+        throw CliError::failure(kCannot + *noScope + QStringLiteral("; and ") + *noCgroup);
+    }
+}
+
+std::optional<QString> CommandCgroup::startScope(pid_t pid) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return QStringLiteral("no session bus to ask systemd's user manager for a scope");
+    }
+    qDBusRegisterMetaType<TransientUnitProperty>();
+    qDBusRegisterMetaType<QList<TransientUnitProperty>>();
+    qDBusRegisterMetaType<TransientAuxUnit>();
+    qDBusRegisterMetaType<QList<TransientAuxUnit>>();
+    const QString unit = QStringLiteral("veltrane-run-%1.scope").arg(pid);
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
+        QStringLiteral("org.freedesktop.systemd1.Manager"), QStringLiteral("StartTransientUnit"));
+    const QList<TransientUnitProperty> properties = {
+        {QStringLiteral("PIDs"), QDBusVariant(QVariant::fromValue(QList<quint32>{quint32(pid)}))},
+        {QStringLiteral("Description"),
+         QDBusVariant(QStringLiteral("A command throttled by veltranectl run --only"))},
+        // Gone once empty, even after a failure.
+        {QStringLiteral("CollectMode"), QDBusVariant(QStringLiteral("inactive-or-failed"))}};
+    call << unit << QStringLiteral("fail") << QVariant::fromValue(properties)
+         << QVariant::fromValue(QList<TransientAuxUnit>{});
+    const QDBusMessage reply = bus.call(call, QDBus::Block, kScopeTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        return QStringLiteral("systemd's user manager made no scope (%1)")
+            .arg(reply.errorMessage());
+    }
+    // The move is the start job's: the scope is in force once the process
+    // is in it.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kScopeTimeoutMs) {
+        const std::optional<QString> now = cgroupOf(pid);
+        if (now && now->endsWith(u'/' + unit)) {
+            m_path = *now;
+            // systemd removes it once empty.
+            m_removed = true;
+            return std::nullopt;
+        }
+        QThread::msleep(5);
+    }
+    return QStringLiteral("systemd's user manager did not move the command into %1 in time")
+        .arg(unit);
+}
+
+std::optional<QString> CommandCgroup::makeBelowOwn(pid_t pid) {
     const QString own = ownCgroup();
     m_path = (own.isEmpty() ? QString() : own + u'/') + QStringLiteral("veltrane-run-%1").arg(pid);
     const QByteArray folder = QByteArray(kRoot) + '/' + m_path.toUtf8();
     if (::mkdir(folder.constData(), 0755) != 0) {
         m_removed = true;
-        throw CliError::failure(kCannot +
-                                QStringLiteral("cannot make %1: %2")
-                                    .arg(QString::fromUtf8(folder), systemErrorText(errno)));
+        return QStringLiteral("cannot make %1: %2")
+            .arg(QString::fromUtf8(folder), systemErrorText(errno));
     }
     const QByteArray procs = folder + "/cgroup.procs";
     const QByteArray number = QByteArray::number(pid);
@@ -61,10 +178,10 @@ CommandCgroup::CommandCgroup(pid_t pid) {
     }
     if (!moved) {
         remove();
-        throw CliError::failure(kCannot +
-                                QStringLiteral("cannot move the command into %1: %2")
-                                    .arg(QString::fromUtf8(folder), systemErrorText(error)));
+        return QStringLiteral("cannot move the command into %1: %2")
+            .arg(QString::fromUtf8(folder), systemErrorText(error));
     }
+    return std::nullopt;
 }
 
 CommandCgroup::~CommandCgroup() {

@@ -7,9 +7,10 @@
 #include <sys/types.h>
 
 // A cgroup v2 of its own for one command's processes, so that the helper can
-// tell their packets apart from everyone else's. It is made below this
-// process's own cgroup, which the user's session delegates to the user:
-// nobody else's processes can be put in it, and it goes with the session.
+// tell their packets apart from everyone else's. Where systemd runs, its
+// user manager makes it: a transient scope, which it removes once empty.
+// Elsewhere it is made below this process's own cgroup, when that is the
+// user's to change.
 class CommandCgroup final {
 public:
     // Where the cgroup2 file system is: the helper takes paths below it.
@@ -30,6 +31,11 @@ public:
     std::optional<QString> remove();
 
 private:
+    // Why the user manager made no scope, or nothing when it did.
+    std::optional<QString> startScope(pid_t pid);
+    // Why no cgroup could be made below this process's, or nothing.
+    std::optional<QString> makeBelowOwn(pid_t pid);
+
     QString m_path;
     bool m_removed = false;
 };
