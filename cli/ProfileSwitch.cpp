@@ -117,6 +117,10 @@ quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
     return applyScoped(control, context, profile, owner, scope, false);
 }
 
+void checkSwitchable(const ThrottleControl& control, const ThrottleProfile& profile) {
+    switchable(control, profile);
+}
+
 quint64 applyScoped(ThrottleControl& control, CommandContext& context,
                     const ThrottleProfile& profile, const QString& owner,
                     const ThrottleScope& scope, bool hold) {

@@ -59,6 +59,8 @@ void runOnly(CommandContext& context, const ThrottleProfile& profile, const QByt
              const QString& owner) {
     TerminalCommand terminal;
     ThrottleControl control;
+    // No cgroup is made for a throttle that cannot be.
+    ProfileSwitch::checkSwitchable(control, profile);
     std::unique_ptr<CommandCgroup> cgroup;
     quint64 id = 0;
     int status = 0;
