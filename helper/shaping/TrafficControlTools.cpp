@@ -55,16 +55,33 @@ std::vector<LineOutcome>
 TrafficControlTools::runNft(const std::vector<std::vector<std::string>>& lines,
                             bool carryOn) const {
     std::vector<LineOutcome> outcomes(lines.size());
+    if (!carryOn) {
+        // One run, one transaction: the kernel makes all of it or none, so
+        // a refusal is the first line's, and nothing after it was made.
+        std::vector<std::string> script;
+        for (const auto& line : lines) {
+            if (!script.empty()) {
+                script.push_back(";");
+            }
+            script.insert(script.end(), line.begin(), line.end());
+        }
+        const CommandResult result = m_executor.execute(m_nft, script);
+        if (result.exitCode == 0) {
+            for (LineOutcome& outcome : outcomes) {
+                outcome.state = LineOutcome::State::done;
+            }
+        } else if (!outcomes.empty()) {
+            outcomes.front() = {LineOutcome::State::refused, result.combinedOutput()};
+        }
+        return outcomes;
+    }
+    // Removals one by one: one that finds its target gone must not keep
+    // the others from going.
     for (size_t index = 0; index < lines.size(); ++index) {
         const CommandResult result = m_executor.execute(m_nft, lines[index]);
-        if (result.exitCode == 0) {
-            outcomes[index].state = LineOutcome::State::done;
-            continue;
-        }
-        outcomes[index] = {LineOutcome::State::refused, result.combinedOutput()};
-        if (!carryOn) {
-            break;
-        }
+        outcomes[index] = result.exitCode == 0
+                              ? LineOutcome{LineOutcome::State::done}
+                              : LineOutcome{LineOutcome::State::refused, result.combinedOutput()};
     }
     return outcomes;
 }

@@ -13,8 +13,8 @@ class CommandExecutor;
 class KernelDevices;
 
 // Runs the steps of traffic control, each run of tc's steps in one run of tc,
-// each run of ip's in one exchange with the devices and each of nft's in a
-// run of its own (they are few, and only for commands), and tells their
+// each run of ip's in one exchange with the devices and each run of nft's in
+// one transaction of nft, and tells their
 // failures apart: a kernel that lacks what a step adds is named, and a
 // clean-up step whose target is gone already has nothing left to do.
 class TrafficControlTools final {

@@ -12,6 +12,12 @@ std::vector<std::string> joined(std::vector<std::string> first,
     return first;
 }
 
+// What the kernel needs for the marking, named when it lacks some: nft
+// runs all of it in one transaction and says only that one is missing.
+constexpr const char* kFeatures =
+    "nftables for IP with sockets by cgroup and connection marks (modules nf_tables, "
+    "nft_socket, nft_ct)";
+
 // The table is named by family and name together.
 const std::vector<std::string> kMarkTable = {"inet", "veltrane"};
 
@@ -68,7 +74,7 @@ std::vector<TrafficControlStep> marking(const ShapingLayout& before, const Shapi
     }
     if (was.empty() && !will.empty()) {
         steps.push_back({TrafficControlStep::Tool::nft, joined({"add", "table"}, kMarkTable),
-                         failure, "nftables (module nf_tables)", tableEntry()});
+                         failure, kFeatures, tableEntry()});
     }
     // A chain of its own per command, so that one command's marking comes
     // and goes without a moment where another's packets go unmarked. At
@@ -85,8 +91,7 @@ std::vector<TrafficControlStep> marking(const ShapingLayout& before, const Shapi
                     "\"" + command->scope.cgroup + "\"", "meta", "mark", "set",
                     TrafficControlFilters::markOf(command->slot), "ct", "mark", "set", "meta",
                     "mark"}),
-            "Failed to mark the packets of the command in cgroup " + command->scope.cgroup + ": ",
-            "sockets by cgroup and connection marks (modules nft_socket, nft_ct)");
+            {}, kFeatures);
     }
     return steps;
 }

@@ -289,6 +289,12 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
     const std::string redirect3 =
         " action skbedit priority 5654:3 pipe action mirred egress redirect dev vtifb-eth0";
     const std::string chain3 = "inet veltrane command3";
+    // In one transaction, made whole or not at all.
+    const std::string kMarking3 =
+        "nft add table inet veltrane ; add chain " + chain3 +
+        " { type filter hook output priority mangle ; policy accept ; } ; add rule " + chain3 +
+        " socket cgroupv2 level 2 \"user.slice/veltrane-run-1.scope\" meta mark set 0x56540003 "
+        "ct mark set meta mark";
     backend.applyShaping(withScoped({}, command));
     // Marks are restored from the connection before any filter reads them;
     // the nftables table comes last, once its marks lead somewhere.
@@ -314,12 +320,7 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
              "limit 75700",
              "tc qdisc add dev vtifb-eth0 parent 5659:1 handle 565a: netem limit 51 rate "
              "400000bit delay 20ms",
-             "nft add table inet veltrane",
-             "nft add chain " + chain3 +
-                 " { type filter hook output priority mangle ; policy accept ; }",
-             "nft add rule " + chain3 +
-                 " socket cgroupv2 level 2 \"user.slice/veltrane-run-1.scope\" meta mark set "
-                 "0x56540003 ct mark set meta mark"})));
+             kMarking3})));
     EXPECT_EQ(record(), kEth0Record + "nftables inet veltrane\n");
 
     // Another command: its own chain beside the first, whose packets stay
@@ -329,15 +330,14 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
     sandbox.clearToolRuns();
     ASSERT_TRUE(backend.changeShaping(withScoped(withScoped({}, command), other)));
     std::vector<std::string> runs = sandbox.toolRuns();
-    ASSERT_EQ(runs.size(), 6U + 3U + 2U);
+    ASSERT_EQ(runs.size(), 6U + 3U + 1U);
     EXPECT_EQ(runs[6], "tc filter add dev eth0 parent 5654: protocol all pref 9004 handle "
                        "0x56540004 fw flowid 5654:4");
-    EXPECT_THAT(std::vector<std::string>(runs.end() - 2, runs.end()),
-                ElementsAre("nft add chain inet veltrane command4 { type filter hook output "
-                            "priority mangle ; policy accept ; }",
-                            "nft add rule inet veltrane command4 socket cgroupv2 level 3 "
-                            "\"user.slice/user-1000.slice/veltrane-run-2.scope\" meta mark set "
-                            "0x56540004 ct mark set meta mark"));
+    EXPECT_EQ(runs.back(), "nft add chain inet veltrane command4 { type filter hook output "
+                           "priority mangle ; policy accept ; } ; add rule inet veltrane "
+                           "command4 socket cgroupv2 level 3 "
+                           "\"user.slice/user-1000.slice/veltrane-run-2.scope\" meta mark set "
+                           "0x56540004 ct mark set meta mark");
 
     // The first ends: its filters, classes and chain go; the table stays.
     sandbox.clearToolRuns();
@@ -348,7 +348,7 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
                             "tc filter del dev eth0 parent ffff: protocol all pref 9003",
                             "tc class del dev eth0 classid 5654:3",
                             "tc class del dev vtifb-eth0 classid 5654:3",
-                            "nft flush chain " + chain3, "nft delete chain " + chain3));
+                            "nft flush chain " + chain3 + " ; delete chain " + chain3));
     EXPECT_EQ(record(), kEth0Record + "nftables inet veltrane\n");
 
     // Removal deletes the table with its chains, before the qdiscs.
@@ -358,6 +358,19 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
                 ElementsAreArray(concat({"nft delete table inet veltrane"},
                                         concat(kUndoQdiscsEth0, {kUndoDeviceEth0}))));
     EXPECT_EQ(record(), "");
+
+    // A kernel without what the marking needs: the transaction made
+    // nothing, so its table leaves the record, and the enable is undone.
+    sandbox.clearToolRuns();
+    sandbox.answer("nft", kMarking3.substr(4), 1, "",
+                   "Error: Could not process rule: Operation not supported");
+    EXPECT_EQ(applyFailure(withScoped({}, command)),
+              "Command failed: Failed to mark the packets of a throttled command: the kernel "
+              "lacks nftables for IP with sockets by cgroup and connection marks (modules "
+              "nf_tables, nft_socket, nft_ct): Error: Could not process rule: Operation not "
+              "supported");
+    EXPECT_EQ(record(), "");
+    EXPECT_THAT(sandbox.toolRuns(), testing::Not(Contains("nft delete table inet veltrane")));
 }
 
 TEST_F(TrafficControlBackendTest, ACommandsCgroupIsRefusedOnlyWhenNftCouldNotReadItsPath) {
