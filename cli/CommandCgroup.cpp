@@ -16,6 +16,9 @@
 #include <QThread>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -66,6 +69,8 @@ namespace {
 // at most.
 constexpr int kScopeTimeoutMs = 5000;
 
+constexpr const char* kCgroupPrefix = "veltrane-run-";
+
 const QString kCannot = QStringLiteral("Cannot give the command a cgroup of its own: ");
 
 // This process's cgroup below the root, "" for the root itself.
@@ -81,6 +86,44 @@ QString ownCgroup() {
         }
     }
     throw CliError::failure(kCannot + QStringLiteral("this process is in no cgroup v2"));
+}
+
+// Whether the process `pid` is gone, or has ended and waits only to be
+// reaped.
+bool isGone(pid_t pid) {
+    if (::kill(pid, 0) != 0) {
+        return errno == ESRCH;
+    }
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray line = stat.readAll();
+    const qsizetype end = line.lastIndexOf(')');
+    return end >= 0 && line.mid(end + 2, 1) == "Z";
+}
+
+// Removes the cgroups that a run killed before it could left below
+// `folder`: each is named after its command, and is left once that command
+// is gone. The kernel removes only an empty cgroup, so a command's
+// descendants still running keep theirs.
+void sweepLeftovers(const QByteArray& folder) {
+    DIR* listing = ::opendir(folder.constData());
+    if (listing == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith(kCgroupPrefix)) {
+            continue;
+        }
+        bool isNumber = false;
+        const pid_t command = name.mid(qsizetype(std::strlen(kCgroupPrefix))).toInt(&isNumber);
+        if (isNumber && command > 0 && isGone(command)) {
+            ::rmdir((folder + '/' + name).constData());
+        }
+    }
+    ::closedir(listing);
 }
 
 // The cgroup of the process `pid` below the root, or nothing.
@@ -160,7 +203,9 @@ std::optional<QString> CommandCgroup::startScope(pid_t pid) {
 
 std::optional<QString> CommandCgroup::makeBelowOwn(pid_t pid) {
     const QString own = ownCgroup();
-    m_path = (own.isEmpty() ? QString() : own + u'/') + QStringLiteral("veltrane-run-%1").arg(pid);
+    sweepLeftovers(QByteArray(kRoot) + '/' + own.toUtf8());
+    m_path = (own.isEmpty() ? QString() : own + u'/') + QString::fromLatin1(kCgroupPrefix) +
+             QString::number(pid);
     const QByteArray folder = QByteArray(kRoot) + '/' + m_path.toUtf8();
     if (::mkdir(folder.constData(), 0755) != 0) {
         m_removed = true;

@@ -10,7 +10,8 @@
 // tell their packets apart from everyone else's. Where systemd runs, its
 // user manager makes it: a transient scope, which it removes once empty.
 // Elsewhere it is made below this process's own cgroup, when that is the
-// user's to change.
+// user's to change; one that a killed run left is removed by the next run
+// once its command is gone.
 class CommandCgroup final {
 public:
     // Where the cgroup2 file system is: the helper takes paths below it.
