@@ -103,15 +103,28 @@ void applyAndRemember(ThrottleControl& control, CommandContext& context,
 quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
                     const ThrottleProfile& profile, const QString& owner,
                     const std::vector<Destination>& destinations) {
-    const ThrottleParameters parameters = switchable(control, profile);
+    // Refused before any name is resolved.
+    switchable(control, profile);
     const ThrottleScope scope = DestinationLookup::resolved(destinations);
+    return applyScoped(control, context, profile, owner, scope, false);
+}
+
+void checkSwitchable(const ThrottleControl& control, const ThrottleProfile& profile) {
+    switchable(control, profile);
+}
+
+quint64 applyScoped(ThrottleControl& control, CommandContext& context,
+                    const ThrottleProfile& profile, const QString& owner,
+                    const ThrottleScope& scope, bool hold) {
+    const ThrottleParameters parameters = switchable(control, profile);
     quint64 id = 0;
     const auto start = [&]() -> QCoro::Task<> {
-        id = co_await control.connection.startThrottle(parameters, scope, owner, false);
+        id = co_await control.connection.startThrottle(parameters, scope, owner, hold);
     };
     if (const std::optional<HelperFailure> failure = waitForHelper(start())) {
         CliError error = CliError::failure(failure->description);
-        if (failure->unanswered) {
+        // A held throttle ends with this process.
+        if (failure->unanswered && !hold) {
             error.messages << kMayStillBeOn;
         }
         throw error;

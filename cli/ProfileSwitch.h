@@ -42,4 +42,15 @@ quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
                     const ThrottleProfile& profile, const QString& owner,
                     const std::vector<Destination>& destinations);
 
+// Throws CliError when the profile cannot be switched on here (no helper,
+// conditions it refuses), before anything is made for it.
+void checkSwitchable(const ThrottleControl& control, const ThrottleProfile& profile);
+
+// As applyOnlyTo, for a scope the helper takes as it is (a command's
+// cgroup), held by this process when `hold` says so. Returns the
+// throttle's id.
+quint64 applyScoped(ThrottleControl& control, CommandContext& context,
+                    const ThrottleProfile& profile, const QString& owner,
+                    const ThrottleScope& scope, bool hold);
+
 } // namespace ProfileSwitch

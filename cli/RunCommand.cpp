@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "CliError.h"
+#include "CommandCgroup.h"
 #include "ProfileSwitch.h"
 #include "TaskDeadline.h"
 #include "TerminalCommand.h"
@@ -8,6 +9,8 @@
 #include "ThrottleError.h"
 
 namespace {
+
+constexpr QLatin1StringView kOnly{"only"};
 
 // Switches off what this command switched on. Throttling that another
 // client has taken over since is theirs, and stays.
@@ -28,12 +31,79 @@ std::optional<HelperFailure> switchOffOwn(ThrottleControl& control, CommandConte
     return waitForHelper(control.connection.disableThrottling());
 }
 
+// Ends the throttle this command started; one the helper ended already
+// (an 'off', its own stop) is no failure.
+std::optional<HelperFailure> endOwn(ThrottleControl& control, quint64 id) {
+    const std::optional<HelperFailure> failure = waitForHelper(control.connection.endThrottle(id));
+    if (!failure || failure->unanswered) {
+        return failure;
+    }
+    try {
+        const HelperState state = waitWithDeadline(control.connection.readState(), kHelperDeadline);
+        for (const HelperThrottle& throttle : state.throttles) {
+            if (throttle.id == id) {
+                return failure;
+            }
+        }
+        return std::nullopt;
+    } catch (const ThrottleError&) {
+    } catch (const DeadlineExceeded&) {
+    }
+    return failure;
+}
+
+// The command alone is throttled: it starts held in a cgroup of its own,
+// and runs once the helper shapes that cgroup's packets, so that even its
+// first connection is shaped.
+void runOnly(CommandContext& context, const ThrottleProfile& profile, const QByteArray& program,
+             const QString& owner) {
+    TerminalCommand terminal;
+    ThrottleControl control;
+    // No cgroup is made for a throttle that cannot be.
+    ProfileSwitch::checkSwitchable(control, profile);
+    std::unique_ptr<CommandCgroup> cgroup;
+    quint64 id = 0;
+    int status = 0;
+    std::optional<CliError> failure;
+    try {
+        status = terminal.run(program, context.command, [&](pid_t child) {
+            cgroup = std::make_unique<CommandCgroup>(child);
+            ThrottleScope scope;
+            scope.cgroup = cgroup->path().toStdString();
+            id = ProfileSwitch::applyScoped(control, context, profile, owner, scope, true);
+        });
+    } catch (const CliError& error) {
+        if (id == 0) {
+            throw;
+        }
+        failure = error;
+        status = error.exitStatus;
+    }
+    if (const std::optional<HelperFailure> removal = endOwn(control, id)) {
+        context.err << removal->description << '\n' << ProfileSwitch::kMayStillBeOn << '\n';
+        status = status != 0 ? status : CliError::failureStatus;
+    }
+    if (const std::optional<QString> left = cgroup->remove()) {
+        context.err << *left << '\n';
+    }
+    if (failure) {
+        throw *failure;
+    }
+    context.exitStatus = status;
+}
+
 void runRun(CommandContext& context, const QCommandLineParser& parser) {
     const ThrottleProfile profile = ProfileSwitch::confirmedProfile(context, parser);
     const QByteArray program = TerminalCommand::resolve(context.command.constFirst());
     QStringList commandLine;
     for (const QByteArray& argument : std::as_const(context.command)) {
         commandLine << QString::fromLocal8Bit(argument);
+    }
+    if (parser.isSet(QString(kOnly))) {
+        runOnly(context, profile, program,
+                ProfileSwitch::ownerDescription(QStringLiteral("veltranectl run --only: "),
+                                                commandLine.join(u' ')));
+        return;
     }
     // Signals are held off before anything is switched on, so that no
     // signal can leave throttling behind; and throttling is held, so that
@@ -82,8 +152,14 @@ Command runCommand() {
                 "helper switches throttling off by itself. Exits with the command's status, or "
                 "with 1 when the command succeeded but throttling may still be on. Options go "
                 "before PROFILE; "
-                "everything after PROFILE (and after '--' when given) belongs to the command."),
-            .options = {ProfileSwitch::yesOption()},
+                "everything after PROFILE (and after '--' when given) belongs to the command. "
+                "With --only, only the command and the processes it starts are throttled, "
+                "beside whatever throttles are on: it runs in a cgroup of its own (Linux, "
+                "cgroup v2), and starts once its throttle is on."),
+            .options = {ProfileSwitch::yesOption(),
+                        QCommandLineOption(QString(kOnly),
+                                           QStringLiteral("Throttle only the command and the "
+                                                          "processes it starts."))},
             .run = runRun,
             .required = {QStringLiteral("PROFILE")},
             .rest = Command::Rest::command};

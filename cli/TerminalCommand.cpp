@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -149,6 +150,80 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
                        {QStringLiteral("Cannot run %1: %2")
                             .arg(QString::fromLocal8Bit(path), systemErrorText(spawnError))}};
     }
+    return waitFor(child);
+}
+
+int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& arguments,
+                         const std::function<void(pid_t)>& whileHeld) {
+    std::vector<QByteArray> texts(arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (QByteArray& text : texts) {
+        argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+    if (const int early = g_received.load()) {
+        return 128 + early;
+    }
+    int gate[2];
+    if (::pipe2(gate, O_CLOEXEC) != 0) {
+        throw CliError::failure(QStringLiteral("Cannot hold the command before it starts: ") +
+                                systemErrorText(errno));
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        const int error = errno;
+        ::close(gate[0]);
+        ::close(gate[1]);
+        throw CliError{kNotFoundStatus,
+                       {QStringLiteral("Cannot run %1: %2")
+                            .arg(QString::fromLocal8Bit(path), systemErrorText(error))}};
+    }
+    if (child == 0) {
+        // Only what is safe after fork() in a process with threads. The
+        // gate opens with a byte; an end of file means the parent died
+        // before the command's scope was in force, and it must not run.
+        ::close(gate[1]);
+        char go = 0;
+        ssize_t got = 0;
+        do {
+            got = ::read(gate[0], &go, 1);
+        } while (got < 0 && errno == EINTR);
+        if (got != 1) {
+            ::_exit(kNotFoundStatus);
+        }
+        struct sigaction standard {};
+        standard.sa_handler = SIG_DFL;
+        ::sigaction(SIGPIPE, &standard, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execve(path.constData(), argv.data(), environ);
+        static constexpr char kFailed[] = "veltranectl: cannot run the command\n";
+        [[maybe_unused]] const ssize_t written = ::write(2, kFailed, sizeof kFailed - 1);
+        ::_exit(kNotFoundStatus);
+    }
+    ::close(gate[0]);
+    try {
+        whileHeld(child);
+    } catch (...) {
+        ::close(gate[1]);
+        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        throw;
+    }
+    const char go = 1;
+    const ssize_t written = ::write(gate[1], &go, 1);
+    ::close(gate[1]);
+    if (written != 1) {
+        ::kill(child, SIGKILL);
+        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        throw CliError::failure(QStringLiteral("Cannot start the held command"));
+    }
+    return waitFor(child);
+}
+
+int TerminalCommand::waitFor(pid_t child) {
     g_child.store(child);
     // A signal that came while the command was starting.
     passOnPending(child);

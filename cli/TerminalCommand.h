@@ -4,7 +4,9 @@
 #include <QByteArray>
 #include <QList>
 
+#include <functional>
 #include <memory>
+#include <sys/types.h>
 
 // Runs another program with this process's terminal while this process
 // stays alive to clean up after it. For its lifetime SIGINT, SIGTERM, SIGHUP
@@ -35,7 +37,16 @@ public:
     // status 127 when it cannot start.
     int run(const QByteArray& path, const QList<QByteArray>& arguments);
 
+    // As run(), with the command held before its first instruction while
+    // `whileHeld` is given its process id: it starts only when that
+    // returns. When that throws, or this process dies meanwhile, it never
+    // starts; the exception is passed on once the held process is gone.
+    int run(const QByteArray& path, const QList<QByteArray>& arguments,
+            const std::function<void(pid_t)>& whileHeld);
+
 private:
+    int waitFor(pid_t child);
+
     struct Saved;
     std::unique_ptr<Saved> m_saved;
 };

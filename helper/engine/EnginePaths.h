@@ -12,6 +12,7 @@ struct EnginePaths {
     std::string anchorRules = "/tmp/veltrane_anchor.conf";
     std::string tc = "/usr/sbin/tc";
     std::string ip = "/usr/sbin/ip";
+    std::string nft = "/usr/sbin/nft";
     // Root-only, on a file system that does not outlive a reboot, as the
     // shaping it lists does not.
     std::string changeRecord = "/run/veltrane/shaping.record";
@@ -28,7 +29,7 @@ struct EnginePaths {
         EnginePaths paths;
         for (std::string* path :
              {&paths.dnctl, &paths.pfctl, &paths.pfConf, &paths.anchorRules, &paths.tc, &paths.ip,
-              &paths.changeRecord, &paths.ownerRecord, &paths.cgroupRoot}) {
+              &paths.nft, &paths.changeRecord, &paths.ownerRecord, &paths.cgroupRoot}) {
             *path = root + *path;
         }
         return paths;

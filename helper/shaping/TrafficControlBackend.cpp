@@ -47,7 +47,7 @@ TrafficControlBackend::TrafficControlBackend(const Logger& logger, const Command
                                              std::unique_ptr<UplinkSource> uplinks, Devices devices)
     : m_logger(logger)
     , m_devices(makeDevices(logger, executor, paths, devices))
-    , m_tools(executor, paths.tc, *m_devices, batchBeside(paths))
+    , m_tools(executor, paths.tc, paths.nft, *m_devices, batchBeside(paths))
     , m_foreign(*m_devices)
     , m_changes(logger, m_tools, paths.changeRecord)
     , m_follower(logger, std::move(uplinks), m_foreign, m_changes)
@@ -55,10 +55,10 @@ TrafficControlBackend::TrafficControlBackend(const Logger& logger, const Command
 
 std::optional<std::string> TrafficControlBackend::refusal(const ThrottleParameters&,
                                                           const ThrottleScope& scope) const {
-    if (scope.kind() == ThrottleScope::Kind::command) {
-        return std::string("Throttling one command needs its processes' packets marked by "
-                           "cgroup, which this helper does not do: throttle the whole machine "
-                           "or some destinations instead");
+    // nft reads a cgroup's path as a quoted string.
+    if (scope.cgroup.find('"') != std::string::npos) {
+        return std::string("Cannot throttle the command in cgroup ") + scope.cgroup +
+               ": its path has a double quote";
     }
     return scope.check();
 }

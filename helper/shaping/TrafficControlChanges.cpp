@@ -45,6 +45,12 @@ void TrafficControlChanges::shape(const std::vector<Uplink>& uplinks, const Shap
         }
     }
     steps.insert(steps.end(), tcSteps.begin(), tcSteps.end());
+    // The marking serves every uplink: an uplink shaped again later finds
+    // it made.
+    if (!listsMarking()) {
+        const std::vector<TrafficControlStep> marking = TrafficControlSteps::marking({}, layout);
+        steps.insert(steps.end(), marking.begin(), marking.end());
+    }
     std::vector<Entry> entries;
     for (const auto& step : steps) {
         if (step.entry) {
@@ -71,7 +77,7 @@ void TrafficControlChanges::shape(const std::vector<Uplink>& uplinks, const Shap
 }
 
 void TrafficControlChanges::change(const std::vector<Uplink>& uplinks, const ShapingLayout& before,
-                                   const ShapingLayout& after) const {
+                                   const ShapingLayout& after) {
     std::vector<TrafficControlStep> steps;
     for (const auto& uplink : uplinks) {
         for (TrafficControlStep& step :
@@ -80,9 +86,41 @@ void TrafficControlChanges::change(const std::vector<Uplink>& uplinks, const Sha
             steps.push_back(std::move(step));
         }
     }
-    if (const auto refusal = m_tools.runAll(steps).refusal) {
-        throw *refusal;
+    // A command's marks only once its classes and filters are there.
+    const std::vector<TrafficControlStep> marking = TrafficControlSteps::marking(before, after);
+    steps.insert(steps.end(), marking.begin(), marking.end());
+    std::vector<Entry> entries;
+    for (const auto& step : marking) {
+        if (step.entry) {
+            entries.push_back(*step.entry);
+        }
     }
+    try {
+        m_record.add(entries);
+    } catch (const std::system_error& error) {
+        throw HelperError::fileError(std::string("Failed to write the change record: ") +
+                                     error.what());
+    }
+    const TrafficControlTools::Progress progress = m_tools.runAll(steps);
+    if (progress.refusal) {
+        // A table that was not made must not be deleted later: it might
+        // be another's by then.
+        std::vector<Entry> unmade;
+        for (size_t index = progress.made; index < steps.size(); ++index) {
+            if (steps[index].entry) {
+                unmade.push_back(*steps[index].entry);
+            }
+        }
+        forgetUnmade(unmade);
+        throw *progress.refusal;
+    }
+}
+
+bool TrafficControlChanges::listsMarking() const {
+    const std::vector<Entry> entries = recorded();
+    return std::any_of(entries.begin(), entries.end(), [](const Entry& entry) {
+        return TrafficControlSteps::undoMarking(entry).has_value();
+    });
 }
 
 void TrafficControlChanges::forgetUnmade(const std::vector<Entry>& unmade) noexcept {

@@ -35,9 +35,10 @@ public:
     void shape(const std::vector<Uplink>& uplinks, const ShapingLayout& layout);
     // Turns `before`, in force on `uplinks`, into `after`. What it adds and
     // removes (classes, filters, leaves) lives under the qdiscs on record and
-    // goes with them, so the record stays as it is. Throws as shape() does.
+    // goes with them; the one table that marks commands' packets goes on
+    // record when it is made. Throws as shape() does.
     void change(const std::vector<Uplink>& uplinks, const ShapingLayout& before,
-                const ShapingLayout& after) const;
+                const ShapingLayout& after);
 
     // What the record lists. Throws fileError when it cannot be read.
     std::vector<Entry> recorded() const;
@@ -57,6 +58,8 @@ public:
     void removeTemporaryLeftovers() noexcept;
 
 private:
+    // Whether the table that marks commands' packets is on record.
+    bool listsMarking() const;
     // Takes the last listing of each of `unmade` off the record: the tool
     // said no, so nothing was made, and undoing it could remove what another
     // program made in the meantime.

@@ -12,8 +12,10 @@ namespace {
 
 // How tc and ip report a qdisc kind or link type the kernel does not know.
 bool reportsMissingKernelFeature(const std::string& output) {
+    // nft says only that the kernel does not support what a rule needs.
     for (const char* missing : {"qdisc kind is unknown", "Unknown device type",
-                                "Failed to load TC action module", "Unknown filter"}) {
+                                "Failed to load TC action module", "Unknown filter",
+                                "Operation not supported"}) {
         if (output.find(missing) != std::string::npos) {
             return true;
         }
@@ -47,9 +49,47 @@ size_t endOfGroup(const std::vector<TrafficControlStep>& steps, size_t first) {
 } // namespace
 
 TrafficControlTools::TrafficControlTools(const CommandExecutor& executor, std::string tc,
-                                         const KernelDevices& devices, std::string batchBeside)
-    : m_tc(executor, std::move(tc), std::move(batchBeside))
+                                         std::string nft, const KernelDevices& devices,
+                                         std::string batchBeside)
+    : m_executor(executor)
+    , m_tc(executor, std::move(tc), std::move(batchBeside))
+    , m_nft(std::move(nft))
     , m_devices(devices) {}
+
+std::vector<LineOutcome>
+TrafficControlTools::runNft(const std::vector<std::vector<std::string>>& lines,
+                            bool carryOn) const {
+    std::vector<LineOutcome> outcomes(lines.size());
+    if (!carryOn) {
+        // One run, one transaction: the kernel makes all of it or none, so
+        // a refusal is the first line's, and nothing after it was made.
+        std::vector<std::string> script;
+        for (const auto& line : lines) {
+            if (!script.empty()) {
+                script.push_back(";");
+            }
+            script.insert(script.end(), line.begin(), line.end());
+        }
+        const CommandResult result = m_executor.execute(m_nft, script);
+        if (result.exitCode == 0) {
+            for (LineOutcome& outcome : outcomes) {
+                outcome.state = LineOutcome::State::done;
+            }
+        } else if (!outcomes.empty()) {
+            outcomes.front() = {LineOutcome::State::refused, result.combinedOutput()};
+        }
+        return outcomes;
+    }
+    // Removals one by one: one that finds its target gone must not keep
+    // the others from going.
+    for (size_t index = 0; index < lines.size(); ++index) {
+        const CommandResult result = m_executor.execute(m_nft, lines[index]);
+        outcomes[index] = result.exitCode == 0
+                              ? LineOutcome{LineOutcome::State::done}
+                              : LineOutcome{LineOutcome::State::refused, result.combinedOutput()};
+    }
+    return outcomes;
+}
 
 std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<TrafficControlStep>& steps,
                                                        size_t first, size_t end,
@@ -58,8 +98,15 @@ std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<Traffic
     for (size_t index = first; index < end; ++index) {
         lines.push_back(steps[index].arguments);
     }
-    return steps[first].tool == TrafficControlStep::Tool::tc ? m_tc.run(lines, carryOn)
-                                                             : m_devices.runIp(lines, carryOn);
+    switch (steps[first].tool) {
+    case TrafficControlStep::Tool::tc:
+        return m_tc.run(lines, carryOn);
+    case TrafficControlStep::Tool::ip:
+        return m_devices.runIp(lines, carryOn);
+    case TrafficControlStep::Tool::nft:
+        break;
+    }
+    return runNft(lines, carryOn);
 }
 
 TrafficControlTools::Progress
@@ -128,7 +175,7 @@ std::string TrafficControlTools::commandLine(const TrafficControlStep& step) con
     if (step.tool == TrafficControlStep::Tool::ip) {
         return m_devices.commandLine(step.arguments);
     }
-    std::string line = m_tc.tool();
+    std::string line = step.tool == TrafficControlStep::Tool::nft ? m_nft : m_tc.tool();
     for (const auto& argument : step.arguments) {
         line += " " + argument;
     }

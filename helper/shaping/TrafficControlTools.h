@@ -12,14 +12,15 @@
 class CommandExecutor;
 class KernelDevices;
 
-// Runs the steps of traffic control, each run of tc's steps in one run of tc
-// and each run of ip's in one exchange with the devices, and tells their
+// Runs the steps of traffic control, each run of tc's steps in one run of tc,
+// each run of ip's in one exchange with the devices and each run of nft's in
+// one transaction of nft, and tells their
 // failures apart: a kernel that lacks what a step adds is named, and a
 // clean-up step whose target is gone already has nothing left to do.
 class TrafficControlTools final {
 public:
     // Batch files are written beside `batchBeside`.
-    TrafficControlTools(const CommandExecutor& executor, std::string tc,
+    TrafficControlTools(const CommandExecutor& executor, std::string tc, std::string nft,
                         const KernelDevices& devices, std::string batchBeside);
 
     struct Progress {
@@ -52,6 +53,11 @@ private:
                                       size_t end, bool carryOn) const;
     std::string commandLine(const TrafficControlStep& step) const;
 
+    std::vector<LineOutcome> runNft(const std::vector<std::vector<std::string>>& lines,
+                                    bool carryOn) const;
+
+    const CommandExecutor& m_executor;
     const ToolBatch m_tc;
+    const std::string m_nft;
     const KernelDevices& m_devices;
 };

@@ -2,6 +2,7 @@
 #include "TrafficControlFilters.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -15,6 +16,8 @@ struct Family {
 constexpr Family kIPv4{"ip", "ip", 32, 22100, 10000};
 constexpr Family kIPv6{"ipv6", "ip6", 128, 22101, 14000};
 constexpr const char* kTransportProtocols[] = {"6", "17"}; // TCP, UDP
+constexpr int kRestorePreferenceBase = 8000;
+constexpr int kMarkPreferenceBase = 9000;
 
 // Slots 1 to 9 fit in the last digit, so each rank of specificity takes ten
 // preferences.
@@ -35,7 +38,7 @@ std::vector<const Family*> familiesOf(const Destination& destination) {
 }
 
 std::vector<std::string> protocolMatch(const Family& family, const char* transport) {
-    return {"match", family.u32Match, "protocol", transport, "0xff"};
+    return {"u32", "match", family.u32Match, "protocol", transport, "0xff"};
 }
 
 std::vector<TrafficControlFilters::Filter>
@@ -89,15 +92,34 @@ std::vector<Filter> of(const ScopedPlan& throttle, Direction direction) {
     }
     case ThrottleScope::Kind::destinations:
         return destinationFilters(throttle, direction);
-    case ThrottleScope::Kind::command:
-        break;
+    case ThrottleScope::Kind::command: {
+        // The mark is on every packet a socket of the command sends, of any
+        // protocol; what arrives carries it only once its connection's mark
+        // is restored.
+        Filter marked{
+            "all", kMarkPreferenceBase + throttle.slot, {"handle", markOf(throttle.slot), "fw"}};
+        if (direction == Direction::outbound) {
+            return {marked};
+        }
+        Filter restore{"all",
+                       kRestorePreferenceBase + throttle.slot,
+                       {"u32", "match", "u32", "0", "0", "action", "connmark", "continue"},
+                       false};
+        return {restore, marked};
+    }
     }
     return {};
 }
 
-std::vector<Filter> preferences(const ScopedPlan& throttle) {
+std::string markOf(int slot) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x5654%04x", static_cast<unsigned>(slot));
+    return text;
+}
+
+std::vector<Filter> preferences(const ScopedPlan& throttle, Direction direction) {
     std::vector<Filter> taken;
-    for (const Filter& filter : of(throttle, Direction::outbound)) {
+    for (const Filter& filter : of(throttle, direction)) {
         const bool seen = std::any_of(taken.begin(), taken.end(), [&](const Filter& each) {
             return each.protocol == filter.protocol && each.preference == filter.preference;
         });

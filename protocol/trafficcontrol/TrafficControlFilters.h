@@ -7,11 +7,15 @@
 #include <vector>
 
 // How traffic control tells one throttle's packets apart: u32 filters on TCP
-// and UDP, by destination on the way out and by source on the way in. Each
+// and UDP, by destination on the way out and by source on the way in; a
+// command's packets by the mark nftables gave them (fw), which the way in
+// takes back from conntrack first (act_connmark). Each
 // throttle's filters sit at preferences of their own, so that they can be
 // removed by preference without touching another throttle's, and the kernel
 // tries them in an order where the most specific scope wins:
-// - below 10000: kept free for a command's processes, told apart by mark;
+// - 8001 to 8009: the way in restores each packet's mark from its
+//   connection, classifying nothing, so the marks can be read after it;
+// - 9001 to 9009: a command's processes, told apart by mark;
 // - 10000 to 16579: destinations, the longest prefix first and a port
 //   before none, IPv4 apart from IPv6 (the kernel keeps one protocol per
 //   preference), then by slot;
@@ -24,8 +28,11 @@ struct Filter {
     // "ip" or "ipv6", as tc's `protocol` takes it.
     std::string protocol;
     int preference = 0;
-    // What follows "u32".
+    // The classifier and what it matches: what follows the preference.
     std::vector<std::string> match;
+    // Whether a packet it matches goes to the throttle's class; a filter
+    // that only restores a mark lets classifying go on.
+    bool classifies = true;
 
     bool operator==(const Filter&) const = default;
 };
@@ -33,7 +40,12 @@ struct Filter {
 // Every filter of `throttle` in `direction`, in the order they are added.
 std::vector<Filter> of(const ScopedPlan& throttle, Direction direction);
 
-// Each protocol and preference `throttle`'s filters take, once.
-std::vector<Filter> preferences(const ScopedPlan& throttle);
+// Each protocol and preference `throttle`'s filters take in `direction`,
+// once.
+std::vector<Filter> preferences(const ScopedPlan& throttle,
+                                Direction direction = Direction::outbound);
+
+// The packet mark of a command's throttle in `slot`, as tc and nft take it.
+std::string markOf(int slot);
 
 } // namespace TrafficControlFilters

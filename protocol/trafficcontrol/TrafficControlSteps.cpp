@@ -159,6 +159,11 @@ public:
     void downloadFilters(const ScopedPlan& throttle) {
         for (const auto& filter :
              TrafficControlFilters::of(throttle, TrafficControlFilters::Direction::inbound)) {
+            if (!filter.classifies) {
+                tc(concat(filterHead(m_interface, kIngressParent, filter), filter.match),
+                   downloadRedirect(), "connection marks (module act_connmark)");
+                continue;
+            }
             tc(concat(filterHead(m_interface, kIngressParent, filter),
                       concat(filter.match,
                              {"action", "skbedit", "priority", classOf(throttle.slot), "pipe",
@@ -203,7 +208,9 @@ public:
     // its classes then take their leaves with them.
     void removal(const ScopedPlan& throttle) {
         for (const char* parent : {kRootHandle, kIngressParent}) {
-            for (const auto& filter : TrafficControlFilters::preferences(throttle)) {
+            for (const auto& filter : TrafficControlFilters::preferences(
+                     throttle, parent == kRootHandle ? TrafficControlFilters::Direction::outbound
+                                                     : TrafficControlFilters::Direction::inbound)) {
                 tc({"filter", "del", "dev", m_interface, "parent", parent, "protocol",
                     filter.protocol, "pref", std::to_string(filter.preference)},
                    parent == kRootHandle ? uploadSetup() : downloadRedirect());
@@ -223,8 +230,7 @@ private:
     static std::vector<std::string> filterHead(const std::string& device, const char* parent,
                                                const TrafficControlFilters::Filter& filter) {
         return {"filter", "add",      "dev",           device, "parent",
-                parent,   "protocol", filter.protocol, "pref", std::to_string(filter.preference),
-                "u32"};
+                parent,   "protocol", filter.protocol, "pref", std::to_string(filter.preference)};
     }
     std::string uploadSetup() const { return "Failed to set up upload shaping" + m_on; }
     std::string downloadSetup() const { return "Failed to set up download shaping" + m_on; }
@@ -314,6 +320,9 @@ std::vector<TrafficControlStep> change(const std::string& interface, const std::
 }
 
 std::optional<TrafficControlStep> undo(const TrafficControlStep::Entry& words) {
+    if (auto step = undoMarking(words)) {
+        return step;
+    }
     if (words.size() == 3 && words[0] == "qdisc" && words[2] == "root") {
         return TrafficControlStep{TrafficControlStep::Tool::tc,
                                   {"qdisc", "del", "dev", words[1], "root", "handle", kRootHandle}};

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// One run of tc or ip: what shaping an interface takes, in order, and what
+// One run of tc, ip or nft: what shaping an interface takes, in order, and what
 // undoes a recorded change. The helper runs them; the exported script
 // writes them down, so the two cannot drift apart.
 struct TrafficControlStep {
@@ -15,7 +15,7 @@ struct TrafficControlStep {
     // such as "qdisc eth0 root".
     using Entry = std::vector<std::string>;
 
-    enum class Tool { tc, ip };
+    enum class Tool { tc, ip, nft };
     Tool tool = Tool::tc;
     std::vector<std::string> arguments;
     // What the run's failure is reported as.
@@ -49,6 +49,19 @@ std::vector<TrafficControlStep> shaping(const std::string& interface, const std:
 std::vector<TrafficControlStep> change(const std::string& interface, const std::string& ifb,
                                        const std::string& frameBytes, const ShapingLayout& before,
                                        const ShapingLayout& after);
+
+// What marks the packets of each command's processes, for the whole
+// machine at once, when `before` is in force and `after` is to be: an
+// nftables table with an output chain per command that marks what sockets
+// in its cgroup send with its throttle's mark and keeps that mark in the
+// connection, so that what comes back can be classified too. The table is
+// made when the first command is throttled and stays until the shaping is
+// removed; chains come and go with their commands. Nothing when the
+// commands' scopes stay as they are.
+std::vector<TrafficControlStep> marking(const ShapingLayout& before, const ShapingLayout& after);
+
+// What undoes the marking's recorded table; nothing for another entry.
+std::optional<TrafficControlStep> undoMarking(const TrafficControlStep::Entry& entry);
 
 // What undoes a recorded change; nothing for an entry it does not know.
 std::optional<TrafficControlStep> undo(const TrafficControlStep::Entry& entry);

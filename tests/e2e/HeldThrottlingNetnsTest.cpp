@@ -6,6 +6,8 @@
 #include "NetnsPair.h"
 #include "WaitUntil.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
@@ -13,8 +15,10 @@
 
 #include <csignal>
 #include <filesystem>
+#include <linux/magic.h>
 #include <regex>
 #include <string>
+#include <sys/statfs.h>
 #include <utility>
 
 using namespace std::chrono_literals;
@@ -137,6 +141,88 @@ TEST(HeldThrottlingNetnsTest, AScopedThrottleBesideTheMachinesEndsAloneAndOffLea
     ASSERT_EQ(veltranectl({"off", "--id", "2"}).first, 0);
     EXPECT_EQ(shaping(), wholeMachine);
     ASSERT_EQ(veltranectl({"off"}).first, 0);
+    EXPECT_EQ(shaping(), before);
+}
+
+TEST(HeldThrottlingNetnsTest, ARunOnlyKilledWithSigkillLeavesNoShapingTableOrCgroupBehind) {
+    struct statfs mounted {};
+    if (::statfs("/sys/fs/cgroup", &mounted) != 0 || mounted.f_type != CGROUP2_SUPER_MAGIC) {
+        GTEST_SKIP() << "no cgroup v2 file system at /sys/fs/cgroup";
+    }
+    std::optional<NetnsPair> pair;
+    try {
+        pair.emplace();
+    } catch (const std::exception& error) {
+        GTEST_SKIP() << "cannot make private network namespaces: " << error.what();
+    }
+    std::optional<HelperOnPrivateBus> helper;
+    {
+        const NetnsScope scope(pair->fd(Side::shaped));
+        helper.emplace(HelperOnPrivateBus::Options{
+            {QStringLiteral("--backend"), QStringLiteral("tc")}, std::nullopt, {}});
+    }
+    for (const std::string tool : {"/usr/sbin/tc", "/usr/sbin/ip", "/usr/sbin/nft"}) {
+        std::filesystem::remove(helper->tools().path(tool));
+        std::filesystem::create_symlink(tool, helper->tools().path(tool));
+    }
+    // The daemon checks the command's cgroup where the command is.
+    std::filesystem::create_directories(helper->tools().path("/sys/fs"));
+    std::filesystem::remove_all(helper->tools().path("/sys/fs/cgroup"));
+    std::filesystem::create_symlink("/sys/fs/cgroup", helper->tools().path("/sys/fs/cgroup"));
+    const auto shaping = [&] {
+        return pair->run(Side::shaped, "/usr/sbin/tc", {"qdisc", "show"}) +
+               pair->run(Side::shaped, "/usr/sbin/nft", {"list", "tables"});
+    };
+    const std::string before = shaping();
+
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper->bus().address());
+    // No user manager: the cgroup is made below the test's own.
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.filePath("no-bus"));
+    const QString seen = home.filePath("seen");
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.start(QStringLiteral(VELTRANECTL),
+              {"run", "--only", "3G", "--", "/bin/sh", "-c",
+               "{ echo $$; cat /proc/self/cgroup; } > " + seen + ".part; mv " + seen + ".part " +
+                   seen + "; exec sleep 30"});
+    ASSERT_TRUE(waitUntil(
+        [&] { return QFileInfo::exists(seen) || run.state() == QProcess::NotRunning; }, 20s));
+    if (!QFileInfo::exists(seen)) {
+        run.waitForFinished(5'000);
+        const QString error = QString::fromUtf8(run.readAllStandardError());
+        if (error.contains(QStringLiteral("the kernel lacks"))) {
+            GTEST_SKIP() << error.toStdString();
+        }
+        FAIL() << "veltranectl run --only did not run its command: " << error.toStdString();
+    }
+    QFile file(seen);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    const qint64 command = lines[0].toLongLong();
+    // Its first instruction ran in a cgroup of its own, and the shaping is in force.
+    ASSERT_TRUE(lines[1].startsWith("0::/")) << lines[1].toStdString();
+    const std::string cgroup = "/sys/fs/cgroup/" + lines[1].mid(4).toStdString();
+    EXPECT_THAT(cgroup, testing::HasSubstr("/veltrane-run-"));
+    EXPECT_THAT(shaping(), testing::HasSubstr("table inet veltrane"));
+
+    signalProcess(run.processId(), SIGKILL);
+    run.waitForFinished(5'000);
+    EXPECT_TRUE(waitUntil([&] { return shaping() == before; }, 5s)) << shaping();
+    // The command outlives its run, as with any run; once it is gone, the
+    // next run removes what was its cgroup.
+    signalProcess(command, SIGKILL);
+    QProcess next;
+    next.setProcessEnvironment(environment);
+    next.start(QStringLiteral(VELTRANECTL), {"run", "--only", "3G", "--", "/bin/true"});
+    ASSERT_TRUE(next.waitForFinished(30'000));
+    EXPECT_EQ(next.exitCode(), 0) << next.readAllStandardError().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(cgroup)) << cgroup;
     EXPECT_EQ(shaping(), before);
 }
 

@@ -13,9 +13,13 @@
 
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
 #include <future>
 #include <iostream>
+#include <linux/magic.h>
 #include <regex>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -28,6 +32,7 @@ namespace {
 
 constexpr const char* kTcTool = "/usr/sbin/tc";
 constexpr const char* kIpTool = "/usr/sbin/ip";
+constexpr const char* kNftTool = "/usr/sbin/nft";
 
 // More addresses of the peer, reached over the shaped side's default route.
 constexpr const char* kScopedA = "10.214.0.2";
@@ -279,6 +284,70 @@ TEST_F(ScopedShapingNetnsTest, AProcessKilledMidChangeLeavesNothingTheNextCannot
     // What the record lists goes, with all that hangs under it.
     remove(*makeBackend());
     EXPECT_EQ(shapedState(), before);
+}
+
+// A command's throttle: what the processes in a cgroup send and what comes
+// back to them is shaped, the same address's traffic of any other process
+// is not, and the very first packet of the command is shaped already.
+TEST_F(ScopedShapingNetnsTest, ACommandsThrottleShapesItsProcessesAndNoOtherProcess) {
+    struct statfs mounted {};
+    if (::statfs("/sys/fs/cgroup", &mounted) != 0 || mounted.f_type != CGROUP2_SUPER_MAGIC) {
+        GTEST_SKIP() << "no cgroup v2 file system at /sys/fs/cgroup";
+    }
+    const std::string cgroup = "veltrane-netns-" + std::to_string(::getpid());
+    const std::string folder = "/sys/fs/cgroup/" + cgroup;
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0) << folder;
+    pair->run(Side::peer, kTcTool,
+              {"qdisc", "add", "dev", "vt1", "root", "tbf", "rate", "1gbit", "burst", "256kb",
+               "latency", "20ms"});
+    const double unthrottled = goodput(Direction::download, kScopedA);
+    // 8 Mbit/s down, 4 Mbit/s up, 40 ms (20 each way).
+    const ShapingLayout layout{
+        {{3, {{}, {}, cgroup}, ShapingPlan::from({1'000'000, 500'000, 40, 0.0, 0})}}};
+    if (!apply(layout)) {
+        ::rmdir(folder.c_str());
+        GTEST_SKIP() << "cannot shape here: " << missing;
+    }
+
+    // The command: a process that puts itself in the cgroup before its
+    // first packet, and reports its first round trip and its rates.
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t command = ::fork();
+    ASSERT_GE(command, 0);
+    if (command == 0) {
+        const int procs = ::open((folder + "/cgroup.procs").c_str(), O_WRONLY);
+        if (procs < 0 || ::write(procs, "0", 1) != 1) {
+            ::_exit(1);
+        }
+        const double figures[] = {
+            TrafficProbe::minimumRoundTripMs(*pair, false, 1, 1000ms, kScopedA),
+            goodput(Direction::download, kScopedA, 3000ms), goodput(Direction::upload, kScopedA)};
+        ::_exit(::write(report[1], figures, sizeof figures) == sizeof figures ? 0 : 1);
+    }
+    ::close(report[1]);
+    // Its sibling, in another cgroup, to the same address at the same time.
+    const double sibling = goodput(Direction::download, kScopedA);
+    double figures[3] = {};
+    const bool reported = ::read(report[0], figures, sizeof figures) == sizeof figures;
+    ::close(report[0]);
+    int status = 0;
+    ::waitpid(command, &status, 0);
+    ASSERT_TRUE(reported);
+    std::cout << "[ FIGURES  ] first round trip " << figures[0] << " ms of 40; command "
+              << figures[1] / 1e6 << " Mbit/s down of 8, " << figures[2] / 1e6
+              << " up of 4; its sibling " << sibling / 1e6 << " Mbit/s of " << unthrottled / 1e6
+              << " unthrottled\n";
+    EXPECT_GE(figures[0], 39.9);
+    EXPECT_NEAR(figures[1], 8e6 * kPayloadShare, 8e6 * 0.01);
+    EXPECT_NEAR(figures[2], 4e6 * kPayloadShare, 4e6 * 0.01);
+    EXPECT_GE(sibling, 0.95 * unthrottled);
+
+    // Nothing left: no qdisc, class or filter, no table.
+    remove(*backend);
+    EXPECT_EQ(shapedState(), before);
+    EXPECT_EQ(pair->run(Side::shaped, kNftTool, {"list", "tables"}), "");
+    EXPECT_EQ(::rmdir(folder.c_str()), 0);
 }
 
 } // namespace

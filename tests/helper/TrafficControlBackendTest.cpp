@@ -284,14 +284,104 @@ TEST_F(TrafficControlBackendTest, TheMostSpecificScopeIsTriedFirst) {
     EXPECT_NE(firstPreference("10.1.2.3", 2), firstPreference("10.1.2.3", 3));
 }
 
-TEST_F(TrafficControlBackendTest, OnlyACommandsScopeIsRefused) {
+TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassifiedByMarkBothWays) {
+    const ScopedPlan command{3, {{}, {}, "user.slice/veltrane-run-1.scope"}, kScoped.plan};
+    const std::string redirect3 =
+        " action skbedit priority 5654:3 pipe action mirred egress redirect dev vtifb-eth0";
+    const std::string chain3 = "inet veltrane command3";
+    // In one transaction, made whole or not at all.
+    const std::string kMarking3 =
+        "nft add table inet veltrane ; add chain " + chain3 +
+        " { type filter hook output priority mangle ; policy accept ; } ; add rule " + chain3 +
+        " socket cgroupv2 level 2 \"user.slice/veltrane-run-1.scope\" meta mark set 0x56540003 "
+        "ct mark set meta mark";
+    backend.applyShaping(withScoped({}, command));
+    // Marks are restored from the connection before any filter reads them;
+    // the nftables table comes last, once its marks lead somewhere.
+    EXPECT_THAT(
+        sandbox.toolRuns(),
+        ElementsAreArray(concat(
+            concat({kCheckEth0}, kDeviceEth0),
+            {kRoot, "tc class add dev eth0 parent 5654: classid 5654:3" + kPassThrough,
+             "tc filter add dev eth0 parent 5654: protocol all pref 9003 handle 0x56540003 fw "
+             "flowid 5654:3",
+             "tc qdisc add dev vtifb-eth0 root handle 5654: htb default 0",
+             "tc class add dev vtifb-eth0 parent 5654: classid 5654:3" + kPassThrough,
+             "tc qdisc add dev eth0 handle ffff: ingress",
+             "tc filter add dev eth0 parent ffff: protocol all pref 8003 u32 match u32 0 0 action "
+             "connmark continue",
+             "tc filter add dev eth0 parent ffff: protocol all pref 9003 handle 0x56540003 fw" +
+                 redirect3,
+             "tc qdisc add dev eth0 parent 5654:3 handle 5659: tbf rate 100gbit burst 1564 "
+             "limit 75700",
+             "tc qdisc add dev eth0 parent 5659:1 handle 565a: netem limit 51 rate 200000bit "
+             "delay 20ms",
+             "tc qdisc add dev vtifb-eth0 parent 5654:3 handle 5659: tbf rate 100gbit burst 1564 "
+             "limit 75700",
+             "tc qdisc add dev vtifb-eth0 parent 5659:1 handle 565a: netem limit 51 rate "
+             "400000bit delay 20ms",
+             kMarking3})));
+    EXPECT_EQ(record(), kEth0Record + "nftables inet veltrane\n");
+
+    // Another command: its own chain beside the first, whose packets stay
+    // marked throughout.
+    const ScopedPlan other{
+        4, {{}, {}, "user.slice/user-1000.slice/veltrane-run-2.scope"}, kScoped.plan};
+    sandbox.clearToolRuns();
+    ASSERT_TRUE(backend.changeShaping(withScoped(withScoped({}, command), other)));
+    std::vector<std::string> runs = sandbox.toolRuns();
+    ASSERT_EQ(runs.size(), 6U + 3U + 1U);
+    EXPECT_EQ(runs[6], "tc filter add dev eth0 parent 5654: protocol all pref 9004 handle "
+                       "0x56540004 fw flowid 5654:4");
+    EXPECT_EQ(runs.back(), "nft add chain inet veltrane command4 { type filter hook output "
+                           "priority mangle ; policy accept ; } ; add rule inet veltrane "
+                           "command4 socket cgroupv2 level 3 "
+                           "\"user.slice/user-1000.slice/veltrane-run-2.scope\" meta mark set "
+                           "0x56540004 ct mark set meta mark");
+
+    // The first ends: its filters, classes and chain go; the table stays.
+    sandbox.clearToolRuns();
+    ASSERT_TRUE(backend.changeShaping(withScoped({}, other)));
+    EXPECT_THAT(sandbox.toolRuns(),
+                ElementsAre("tc filter del dev eth0 parent 5654: protocol all pref 9003",
+                            "tc filter del dev eth0 parent ffff: protocol all pref 8003",
+                            "tc filter del dev eth0 parent ffff: protocol all pref 9003",
+                            "tc class del dev eth0 classid 5654:3",
+                            "tc class del dev vtifb-eth0 classid 5654:3",
+                            "nft flush chain " + chain3 + " ; delete chain " + chain3));
+    EXPECT_EQ(record(), kEth0Record + "nftables inet veltrane\n");
+
+    // Removal deletes the table with its chains, before the qdiscs.
+    sandbox.clearToolRuns();
+    backend.removeShaping();
+    EXPECT_THAT(sandbox.toolRuns(),
+                ElementsAreArray(concat({"nft delete table inet veltrane"},
+                                        concat(kUndoQdiscsEth0, {kUndoDeviceEth0}))));
+    EXPECT_EQ(record(), "");
+
+    // A kernel without what the marking needs: the transaction made
+    // nothing, so its table leaves the record, and the enable is undone.
+    sandbox.clearToolRuns();
+    sandbox.answer("nft", kMarking3.substr(4), 1, "",
+                   "Error: Could not process rule: Operation not supported");
+    EXPECT_EQ(applyFailure(withScoped({}, command)),
+              "Command failed: Failed to mark the packets of a throttled command: the kernel "
+              "lacks nftables for IP with sockets by cgroup and connection marks (modules "
+              "nf_tables, nft_socket, nft_ct): Error: Could not process rule: Operation not "
+              "supported");
+    EXPECT_EQ(record(), "");
+    EXPECT_THAT(sandbox.toolRuns(), testing::Not(Contains("nft delete table inet veltrane")));
+}
+
+TEST_F(TrafficControlBackendTest, ACommandsCgroupIsRefusedOnlyWhenNftCouldNotReadItsPath) {
     ThrottleScope command;
-    command.cgroup = "user.slice/veltrane-run-1.scope";
+    command.cgroup = "user.slice/a\"b.scope";
     EXPECT_EQ(backend.refusal({}, command),
-              "Throttling one command needs its processes' packets marked by cgroup, which this "
-              "helper does not do: throttle the whole machine or some destinations instead");
+              "Cannot throttle the command in cgroup user.slice/a\"b.scope: its path has a double "
+              "quote");
+    command.cgroup = "user.slice/veltrane-run-1.scope";
+    EXPECT_EQ(backend.refusal({}, command), std::nullopt);
     EXPECT_EQ(backend.refusal({}, kScoped.scope), std::nullopt);
-    EXPECT_EQ(backend.refusal({}, {}), std::nullopt);
 }
 
 TEST_F(TrafficControlBackendTest,

@@ -56,6 +56,6 @@ protected:
     EnginePaths paths = EnginePaths::underRoot(sandbox.root());
     std::string batchBeside = sandbox.path("/run/veltrane/batch");
     ToolDevices devices{executor, paths.tc, paths.ip, batchBeside};
-    TrafficControlTools tools{executor, paths.tc, devices, batchBeside};
+    TrafficControlTools tools{executor, paths.tc, paths.nft, devices, batchBeside};
     std::shared_ptr<UplinkList> uplinks = std::make_shared<UplinkList>();
 };

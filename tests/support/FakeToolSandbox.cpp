@@ -102,6 +102,7 @@ FakeToolSandbox::FakeToolSandbox() {
     installTool("/usr/sbin/dnctl");
     installTool("/usr/sbin/tc");
     installTool("/usr/sbin/ip");
+    installTool("/usr/sbin/nft");
     writeFile("/etc/pf.conf", kDefaultPfConf);
     writeFile("/tool-runs.log", "");
     writeFile("/tool-processes.log", "");

@@ -5,7 +5,7 @@
 #include <vector>
 
 // A temporary folder that stands in for the root of the file system: fake
-// pfctl, dnctl, tc and ip under sbin/ and usr/sbin/, an etc/pf.conf and a tmp/. The
+// pfctl, dnctl, tc, ip and nft under sbin/ and usr/sbin/, an etc/pf.conf and a tmp/. The
 // fake tools append their name and arguments to a log and answer as told;
 // given "-batch FILE" (or "-force -batch FILE"), they take each line of FILE
 // for a run of its own, as tc and ip do.
