@@ -44,6 +44,13 @@ std::optional<CgroupRefusal> cgroupRefusal(const std::string& cgroupRoot,
     if (callerUid == 0) {
         return std::nullopt;
     }
+    // The daemon may not see other users' processes (/proc is mounted for it
+    // with those hidden), so a pid it cannot read proves nothing. The folder
+    // does: only the user a cgroup is delegated to owns it, and no one but
+    // root moves another user's process into it.
+    if (status.st_uid != callerUid) {
+        return CgroupRefusal{true, QStringLiteral("The cgroup %1 is not yours").arg(shown)};
+    }
     std::string pid;
     while (procs >> pid) {
         if (pid.find_first_not_of("0123456789") != std::string::npos) {
@@ -52,7 +59,8 @@ std::optional<CgroupRefusal> cgroupRefusal(const std::string& cgroupRoot,
         }
         const auto ids = userIdsOf(procRoot, pid);
         if (!ids) {
-            // Exited since it was listed: nothing of it is left to shape.
+            // Exited since it was listed, or hidden from the daemon: in a
+            // cgroup of the caller's own, either is the caller's.
             continue;
         }
         for (const unsigned long id : *ids) {

@@ -13,9 +13,9 @@ namespace {
 // How tc and ip report a qdisc kind or link type the kernel does not know.
 bool reportsMissingKernelFeature(const std::string& output) {
     // nft says only that the kernel does not support what a rule needs.
-    for (const char* missing : {"qdisc kind is unknown", "Unknown device type",
-                                "Failed to load TC action module", "Unknown filter",
-                                "Operation not supported"}) {
+    for (const char* missing :
+         {"qdisc kind is unknown", "Unknown device type", "Failed to load TC action module",
+          "Unknown filter", "Operation not supported"}) {
         if (output.find(missing) != std::string::npos) {
             return true;
         }
