@@ -76,6 +76,9 @@ public:
     // the thread ends; the outcomes are delivered before this returns.
     // False when that took longer than `limit`.
     bool stop(std::chrono::milliseconds limit);
+    // Once stop() was called: a job that fails from then on was cut short,
+    // and the stop's clean-up removes what it left.
+    bool isStopping() const { return m_stopping; }
 
 private:
     void post(std::function<Outcome()> job, Done done);
