@@ -195,7 +195,10 @@ TEST(HeldThrottlingNetnsTest, ARunOnlyKilledWithSigkillLeavesNoShapingTableOrCgr
     if (!QFileInfo::exists(seen)) {
         run.waitForFinished(5'000);
         const QString error = QString::fromUtf8(run.readAllStandardError());
-        if (error.contains(QStringLiteral("the kernel lacks"))) {
+        // A kernel without what shaping needs, or a container whose cgroups
+        // cannot be delegated: nothing this test can tell.
+        if (error.contains(QStringLiteral("the kernel lacks")) ||
+            error.contains(QStringLiteral("Cannot give the command a cgroup of its own"))) {
             GTEST_SKIP() << error.toStdString();
         }
         FAIL() << "veltranectl run --only did not run its command: " << error.toStdString();

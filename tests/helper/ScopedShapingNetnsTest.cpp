@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <iostream>
@@ -296,7 +297,10 @@ TEST_F(ScopedShapingNetnsTest, ACommandsThrottleShapesItsProcessesAndNoOtherProc
     }
     const std::string cgroup = "veltrane-netns-" + std::to_string(::getpid());
     const std::string folder = "/sys/fs/cgroup/" + cgroup;
-    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0) << folder;
+    if (::mkdir(folder.c_str(), 0755) != 0) {
+        // A container's cgroup file system is often read-only.
+        GTEST_SKIP() << "cannot make the cgroup " << folder << ": " << std::strerror(errno);
+    }
     pair->run(Side::peer, kTcTool,
               {"qdisc", "add", "dev", "vt1", "root", "tbf", "rate", "1gbit", "burst", "256kb",
                "latency", "20ms"});
