@@ -51,29 +51,7 @@ void TrafficControlChanges::shape(const std::vector<Uplink>& uplinks, const Shap
         const std::vector<TrafficControlStep> marking = TrafficControlSteps::marking({}, layout);
         steps.insert(steps.end(), marking.begin(), marking.end());
     }
-    std::vector<Entry> entries;
-    for (const auto& step : steps) {
-        if (step.entry) {
-            entries.push_back(*step.entry);
-        }
-    }
-    try {
-        m_record.add(entries);
-    } catch (const std::system_error& error) {
-        throw HelperError::fileError(std::string("Failed to write the change record: ") +
-                                     error.what());
-    }
-    const TrafficControlTools::Progress progress = m_tools.runAll(steps);
-    if (progress.refusal) {
-        std::vector<Entry> unmade;
-        for (size_t index = progress.made; index < steps.size(); ++index) {
-            if (steps[index].entry) {
-                unmade.push_back(*steps[index].entry);
-            }
-        }
-        forgetUnmade(unmade);
-        throw *progress.refusal;
-    }
+    runRecorded(steps, steps);
 }
 
 void TrafficControlChanges::change(const std::vector<Uplink>& uplinks, const ShapingLayout& before,
@@ -89,8 +67,13 @@ void TrafficControlChanges::change(const std::vector<Uplink>& uplinks, const Sha
     // A command's marks only once its classes and filters are there.
     const std::vector<TrafficControlStep> marking = TrafficControlSteps::marking(before, after);
     steps.insert(steps.end(), marking.begin(), marking.end());
+    runRecorded(steps, marking);
+}
+
+void TrafficControlChanges::runRecorded(const std::vector<TrafficControlStep>& steps,
+                                        const std::vector<TrafficControlStep>& recorded) {
     std::vector<Entry> entries;
-    for (const auto& step : marking) {
+    for (const auto& step : recorded) {
         if (step.entry) {
             entries.push_back(*step.entry);
         }
@@ -103,8 +86,8 @@ void TrafficControlChanges::change(const std::vector<Uplink>& uplinks, const Sha
     }
     const TrafficControlTools::Progress progress = m_tools.runAll(steps);
     if (progress.refusal) {
-        // A table that was not made must not be deleted later: it might
-        // be another's by then.
+        // What was not made must not be deleted later: it might be
+        // another's by then.
         std::vector<Entry> unmade;
         for (size_t index = progress.made; index < steps.size(); ++index) {
             if (steps[index].entry) {

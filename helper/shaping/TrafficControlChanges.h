@@ -64,6 +64,10 @@ private:
     // said no, so nothing was made, and undoing it could remove what another
     // program made in the meantime.
     void forgetUnmade(const std::vector<Entry>& unmade) noexcept;
+    // Records the entries of `recorded` before it runs `steps`; on a refusal
+    // it takes back what the run did not make, then throws the refusal.
+    void runRecorded(const std::vector<TrafficControlStep>& steps,
+                     const std::vector<TrafficControlStep>& recorded);
     // Returns the entries it could not undo, in their order, and adds why to
     // `failures`, newest first.
     std::vector<Entry> undoEach(const std::vector<Entry>& entries,
