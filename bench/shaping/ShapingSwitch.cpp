@@ -2,13 +2,12 @@
 // How long a user waits for throttling to switch on, to change profile while
 // on, and to switch off: the time from the bus call to its reply, against the
 // sandboxed daemon with the real tc and ip, in private network namespaces
-// with one and with three shaped interfaces. Prints the median and the
-// slowest of 20 of each; then the same for a throttle scoped to destinations,
-// switched by the engine alone. It decides nothing: it exits 1 only when it could
-// not measure and was given --must-measure.
+// with one and with three shaped interfaces, for the whole machine's throttle
+// and for one scoped to destinations. Prints the median and the slowest of 20
+// of each. It decides nothing: it exits 1 only when it could not measure and
+// was given --must-measure.
 #include "HelperOnPrivateBus.h"
 #include "NetnsPair.h"
-#include "ShapingSwitchScoped.h"
 
 #include <QCoreApplication>
 
@@ -35,8 +34,24 @@ const QVariantList k3G = {qlonglong(97'500), qlonglong(41'250), qlonglong(100), 
 const QVariantList kEdge = {qlonglong(30'000), qlonglong(25'000), qlonglong(400), 1.0,
                             qlonglong(0)};
 
+// "Edge" to four destinations of a service: two addresses, a network and
+// an IPv6 address, each with its port.
+const QVariantMap kEdgeToService = {
+    {QStringLiteral("downloadBytesPerSecond"), qlonglong(30'000)},
+    {QStringLiteral("uploadBytesPerSecond"), qlonglong(25'000)},
+    {QStringLiteral("latencyMs"), qlonglong(400)},
+    {QStringLiteral("packetLossPercent"), 1.0},
+    {QStringLiteral("scope"),
+     QVariantMap{
+         {QStringLiteral("destinations"),
+          QStringList{QStringLiteral("192.0.2.7:443"), QStringLiteral("192.0.2.8:443"),
+                      QStringLiteral("198.51.100.0/24"), QStringLiteral("[2001:db8::1]:443")}}}}};
+
 struct Figures {
     std::vector<double> enable, change, disable;
+    // A scoped throttle switched on and ended with nothing else on, and
+    // beside the whole machine's.
+    std::vector<double> scopedOn, scopedEnd, scopedBeside, scopedEndBeside;
 };
 
 // The daemon in the shaped namespace of `pair`, shaping `interfaces` with
@@ -46,11 +61,12 @@ public:
     SwitchBench(NetnsPair& pair, const QString& interfaces) {
         {
             const NetnsScope scope(pair.fd(Side::shaped));
-            m_helper.emplace(
-                HelperOnPrivateBus::Options{{QStringLiteral("--backend"), QStringLiteral("tc"),
-                                             QStringLiteral("--interfaces"), interfaces},
-                                            std::nullopt,
-                                            {}});
+            // Devices over rtnetlink, as the installed daemon makes them.
+            m_helper.emplace(HelperOnPrivateBus::Options{
+                {QStringLiteral("--backend"), QStringLiteral("tc"), QStringLiteral("--interfaces"),
+                 interfaces, QStringLiteral("--netlink")},
+                std::nullopt,
+                {}});
         }
         for (const std::string tool : {kTc, kIp}) {
             std::filesystem::remove(m_helper->tools().path(tool));
@@ -67,6 +83,18 @@ public:
             figures.enable.push_back(timedSwitch("EnableThrottling", k3G));
             figures.change.push_back(timedSwitch("EnableThrottling", kEdge));
             figures.disable.push_back(timedSwitch("DisableThrottling", {}));
+            for (const bool beside : {false, true}) {
+                if (beside) {
+                    timedSwitch("EnableThrottling", k3G);
+                }
+                QVariantList id;
+                (beside ? figures.scopedBeside : figures.scopedOn)
+                    .push_back(timedSwitch("EnableThrottlingWithParameters",
+                                           {kEdgeToService, QString(), false}, &id));
+                (beside ? figures.scopedEndBeside : figures.scopedEnd)
+                    .push_back(timedSwitch("EndThrottle", id));
+            }
+            timedSwitch("DisableThrottling", {});
         }
         return figures;
     }
@@ -76,19 +104,26 @@ private:
         return HelperOnPrivateBus::call(*m_client, QString::fromLatin1(method), arguments, 30'000);
     }
 
-    // Milliseconds from the call to its reply; throws when it failed.
-    double timedSwitch(const char* method, const QVariantList& arguments) {
+    // Milliseconds from the call to its reply; throws when it failed. The
+    // newer members answer with an error or a throttle's id, the older ones
+    // with a success flag and a message.
+    double timedSwitch(const char* method, const QVariantList& arguments,
+                       QVariantList* answered = nullptr) {
         const auto start = std::chrono::steady_clock::now();
         const QDBusMessage reply = call(method, arguments);
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         const QVariantList answer = reply.arguments();
-        if (reply.type() != QDBusMessage::ReplyMessage || !answer.value(0).toBool()) {
+        const bool flagged = answer.value(0).typeId() == QMetaType::Bool;
+        if (reply.type() != QDBusMessage::ReplyMessage || (flagged && !answer.value(0).toBool())) {
             throw std::runtime_error(std::string(method) + ": " +
                                      (reply.type() == QDBusMessage::ReplyMessage
                                           ? answer.value(1).toString()
                                           : reply.errorMessage())
                                          .toStdString());
+        }
+        if (answered != nullptr) {
+            *answered = answer;
         }
         return took.count();
     }
@@ -150,18 +185,10 @@ int main(int argc, char** argv) {
             print(label, "enable (3G)", figures.enable);
             print(label, "change while on (to Edge)", figures.change);
             print(label, "disable", figures.disable);
-        } catch (const std::exception& error) {
-            std::printf("shaping-switch: cannot measure here: %s\n", error.what());
-            return mustMeasure ? 1 : 0;
-        }
-    }
-    std::printf("\nthe engine alone (no bus): a throttle to 4 destinations beside the whole "
-                "machine's, %d of each\n\n",
-                kRounds);
-    for (const auto& [label, interfaces] :
-         {std::pair{"1 uplink", "vt0"}, std::pair{"3 uplinks", "vt0,vt2,vt4"}}) {
-        try {
-            measureScopedSwitch(*pair, label, interfaces);
+            print(label, "scoped on, nothing else", figures.scopedOn);
+            print(label, "scoped ended, nothing else", figures.scopedEnd);
+            print(label, "scoped on, machine's on", figures.scopedBeside);
+            print(label, "scoped ended, machine's on", figures.scopedEndBeside);
         } catch (const std::exception& error) {
             std::printf("shaping-switch: cannot measure here: %s\n", error.what());
             return mustMeasure ? 1 : 0;

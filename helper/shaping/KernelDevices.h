@@ -3,6 +3,7 @@
 
 #include "ToolBatch.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,11 @@ struct QdiscInfo {
     bool isRoot = false;
 };
 
-// What shaping asks of the network devices besides tc's steps: the qdiscs an
-// interface carries, and the ip steps that make, raise and remove the IFB
-// devices. The installed daemon asks the kernel over rtnetlink in its own
-// process; tests run tc and ip, which a test can stand in for.
+// What shaping asks of the network devices besides most of tc's steps: the
+// qdiscs an interface carries, the ip steps that make, raise and remove the
+// IFB devices, and the removal of a shaping's qdiscs. The installed daemon
+// asks the kernel over rtnetlink in its own process; tests run tc and ip,
+// which a test can stand in for.
 class KernelDevices {
 public:
     virtual ~KernelDevices() = default;
@@ -29,6 +31,12 @@ public:
     virtual std::vector<LineOutcome> runIp(const std::vector<std::vector<std::string>>& lines,
                                            bool carryOn) const = 0;
 
-    // How the outcome of `arguments` is named in a message.
+    // Runs tc's removals of whole qdiscs ("qdisc del dev NAME root handle
+    // H", "qdisc del dev NAME handle H ingress") as tc -force -batch would;
+    // nothing when any line is another step, which tc then runs.
+    virtual std::optional<std::vector<LineOutcome>>
+    removeQdiscs(const std::vector<std::vector<std::string>>& lines) const = 0;
+
+    // How the outcome of ip's `arguments` is named in a message.
     virtual std::string commandLine(const std::vector<std::string>& arguments) const = 0;
 };

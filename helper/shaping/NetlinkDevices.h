@@ -7,18 +7,27 @@ class Logger;
 
 // Over rtnetlink, in the network namespace of the calling thread. Takes the
 // three ip steps of shaping ("link add NAME type ifb", "link set dev NAME
-// up", "link delete dev NAME") and answers as ip does; messages name them
-// as the ip command at `ip`.
+// up", "link delete dev NAME") and the removals of its qdiscs, and answers as
+// ip and tc do; messages name them as the commands at `ip` and `tc`.
+// Switching off then starts no process at all.
 class NetlinkDevices final : public KernelDevices {
 public:
-    NetlinkDevices(const Logger& logger, std::string ip);
+    NetlinkDevices(const Logger& logger, std::string ip, std::string tc);
 
     std::vector<QdiscInfo> qdiscs(const std::string& interface) const override;
     std::vector<LineOutcome> runIp(const std::vector<std::vector<std::string>>& lines,
                                    bool carryOn) const override;
+    std::optional<std::vector<LineOutcome>>
+    removeQdiscs(const std::vector<std::vector<std::string>>& lines) const override;
     std::string commandLine(const std::vector<std::string>& arguments) const override;
 
 private:
     const Logger& m_logger;
     const std::string m_ip;
+    const std::string m_tc;
+
+    template <typename Step>
+    std::vector<LineOutcome> runEach(const std::string& tool,
+                                     const std::vector<std::vector<std::string>>& lines,
+                                     bool carryOn, Step step) const;
 };

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// IFB devices and qdisc lists over rtnetlink: what ip and tc would do for
-// shaping, without starting either.
+// IFB devices, qdisc lists and qdisc removals over rtnetlink: what ip and tc
+// would do for shaping, without starting either.
 #include "FileDescriptor.h"
 #include "HelperError.h"
 #include "Logger.h"
@@ -8,12 +8,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/pkt_sched.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <system_error>
@@ -191,6 +193,66 @@ std::string runLinkStep(const std::vector<std::string>& words) {
     return "Not an ip step of shaping";
 }
 
+// A qdisc handle as tc writes it ("5654:"), or nothing for anything else.
+std::optional<std::uint32_t> parsedHandle(const std::string& text) {
+    if (text.size() < 2 || text.size() > 5 || text.back() != ':') {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const unsigned long major = std::strtoul(text.c_str(), &end, 16);
+    if (end != text.c_str() + text.size() - 1 || major == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(major << 16);
+}
+
+// A whole qdisc that shaping removes: its device, where it hangs, its
+// handle, and for the ingress qdisc its kind, which the kernel compares
+// too.
+struct QdiscRemoval {
+    std::string interface;
+    std::uint32_t parent = 0;
+    std::uint32_t handle = 0;
+    std::string kind;
+};
+
+std::optional<QdiscRemoval> qdiscRemoval(const std::vector<std::string>& words) {
+    if (words.size() != 7 || words[0] != "qdisc" || words[1] != "del" || words[2] != "dev") {
+        return std::nullopt;
+    }
+    if (words[4] == "root" && words[5] == "handle") {
+        if (const auto handle = parsedHandle(words[6])) {
+            return QdiscRemoval{words[3], TC_H_ROOT, *handle, {}};
+        }
+    }
+    if (words[4] == "handle" && words[6] == "ingress") {
+        if (const auto handle = parsedHandle(words[5])) {
+            return QdiscRemoval{words[3], TC_H_INGRESS, *handle, "ingress"};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string removeQdisc(const QdiscRemoval& removal) {
+    // tc looks the device up by name first, and says so when it is gone.
+    const unsigned index = ::if_nametoindex(removal.interface.c_str());
+    if (index == 0) {
+        return "Cannot find device \"" + removal.interface + "\"";
+    }
+    Request request;
+    request.header()->nlmsg_len = NLMSG_LENGTH(sizeof(tcmsg));
+    request.header()->nlmsg_type = RTM_DELQDISC;
+    auto* qdisc = static_cast<tcmsg*>(NLMSG_DATA(request.header()));
+    qdisc->tcm_family = AF_UNSPEC;
+    qdisc->tcm_ifindex = static_cast<int>(index);
+    qdisc->tcm_parent = removal.parent;
+    qdisc->tcm_handle = removal.handle;
+    if (!removal.kind.empty()) {
+        request.addString(TCA_KIND, removal.kind);
+    }
+    return talk(request);
+}
+
 std::string handleText(std::uint32_t handle) {
     char text[16];
     std::snprintf(text, sizeof text, "%x:", handle >> 16);
@@ -199,9 +261,10 @@ std::string handleText(std::uint32_t handle) {
 
 } // namespace
 
-NetlinkDevices::NetlinkDevices(const Logger& logger, std::string ip)
+NetlinkDevices::NetlinkDevices(const Logger& logger, std::string ip, std::string tc)
     : m_logger(logger)
-    , m_ip(std::move(ip)) {}
+    , m_ip(std::move(ip))
+    , m_tc(std::move(tc)) {}
 
 std::vector<QdiscInfo> NetlinkDevices::qdiscs(const std::string& interface) const {
     const auto failed = [&](const std::string& why) {
@@ -258,14 +321,20 @@ std::vector<QdiscInfo> NetlinkDevices::qdiscs(const std::string& interface) cons
     }
 }
 
-std::vector<LineOutcome> NetlinkDevices::runIp(const std::vector<std::vector<std::string>>& lines,
-                                               bool carryOn) const {
+template <typename Step>
+std::vector<LineOutcome> NetlinkDevices::runEach(const std::string& tool,
+                                                 const std::vector<std::vector<std::string>>& lines,
+                                                 bool carryOn, Step step) const {
     std::vector<LineOutcome> outcomes(lines.size());
     for (size_t index = 0; index < lines.size(); ++index) {
-        m_logger.log("Executing over rtnetlink: " + commandLine(lines[index]));
+        std::string line = tool;
+        for (const auto& argument : lines[index]) {
+            line += " " + argument;
+        }
+        m_logger.log("Executing over rtnetlink: " + line);
         std::string said;
         try {
-            said = runLinkStep(lines[index]);
+            said = step(lines[index]);
         } catch (const std::system_error& error) {
             said = error.what();
         }
@@ -280,6 +349,23 @@ std::vector<LineOutcome> NetlinkDevices::runIp(const std::vector<std::vector<std
         }
     }
     return outcomes;
+}
+
+std::vector<LineOutcome> NetlinkDevices::runIp(const std::vector<std::vector<std::string>>& lines,
+                                               bool carryOn) const {
+    return runEach(m_ip, lines, carryOn, runLinkStep);
+}
+
+std::optional<std::vector<LineOutcome>>
+NetlinkDevices::removeQdiscs(const std::vector<std::vector<std::string>>& lines) const {
+    for (const auto& line : lines) {
+        if (!qdiscRemoval(line)) {
+            return std::nullopt;
+        }
+    }
+    return runEach(m_tc, lines, true, [](const std::vector<std::string>& words) {
+        return removeQdisc(*qdiscRemoval(words));
+    });
 }
 
 std::string NetlinkDevices::commandLine(const std::vector<std::string>& arguments) const {

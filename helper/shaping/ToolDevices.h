@@ -12,6 +12,10 @@ public:
     std::vector<QdiscInfo> qdiscs(const std::string& interface) const override;
     std::vector<LineOutcome> runIp(const std::vector<std::vector<std::string>>& lines,
                                    bool carryOn) const override;
+    std::optional<std::vector<LineOutcome>>
+    removeQdiscs(const std::vector<std::vector<std::string>>&) const override {
+        return std::nullopt;
+    }
     std::string commandLine(const std::vector<std::string>& arguments) const override;
 
 private:

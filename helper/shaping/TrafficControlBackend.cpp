@@ -22,7 +22,7 @@ std::unique_ptr<const KernelDevices> makeDevices(const Logger& logger,
                                                  const EnginePaths& paths,
                                                  TrafficControlBackend::Devices devices) {
     if (devices == TrafficControlBackend::Devices::overNetlink) {
-        return std::make_unique<NetlinkDevices>(logger, paths.ip);
+        return std::make_unique<NetlinkDevices>(logger, paths.ip, paths.tc);
     }
     return std::make_unique<ToolDevices>(executor, paths.tc, paths.ip, batchBeside(paths));
 }

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -24,12 +25,14 @@ bool reportsMissingKernelFeature(const std::string& output) {
 }
 
 // How tc and ip report that what a clean-up step removes is not there (any
-// more): a device gone, a qdisc of ours gone or replaced by another's. Such
-// a step has nothing left to do.
+// more): a device gone, a qdisc of ours gone or replaced by another's (the
+// kernel compares the handle, and for the ingress qdisc the kind). Such a
+// step has nothing left to do.
 bool reportsAlreadyGone(const std::string& output) {
-    for (const char* gone : {"Cannot find device", "No such file or directory", "Invalid handle",
-                             "Cannot delete qdisc with handle of zero",
-                             "Cannot find specified qdisc", "must match existing qdisc"}) {
+    for (const char* gone :
+         {"Cannot find device", "No such file or directory", "Invalid handle",
+          "Cannot delete qdisc with handle of zero", "Cannot find specified qdisc",
+          "must match existing qdisc", "Invalid qdisc name"}) {
         if (output.find(gone) != std::string::npos) {
             return true;
         }
@@ -100,6 +103,11 @@ std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<Traffic
     }
     switch (steps[first].tool) {
     case TrafficControlStep::Tool::tc:
+        if (carryOn) {
+            if (auto removed = m_devices.removeQdiscs(lines)) {
+                return std::move(*removed);
+            }
+        }
         return m_tc.run(lines, carryOn);
     case TrafficControlStep::Tool::ip:
         return m_devices.runIp(lines, carryOn);

@@ -273,6 +273,26 @@ TEST_F(TrafficControlNetnsTest, AnotherProgramsQdiscsSurviveEnableDisableAndACra
     }
 }
 
+// Switching off removes qdiscs by handle and kind: ones another program put
+// in their place meanwhile stay, and are no failure of ours.
+TEST_F(TrafficControlNetnsTest, QdiscsThatTookTheShapingsPlaceSurviveItsRemoval) {
+    if (const auto missing = enable(125'000, 62'500, 100, 0.0)) {
+        GTEST_SKIP() << "cannot shape here: " << *missing;
+    }
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"qdisc", "del", "dev", "vt0", "root"},
+          {"qdisc", "add", "dev", "vt0", "root", "handle", "1:", "htb"},
+          {"qdisc", "del", "dev", "vt0", "ingress"},
+          {"qdisc", "add", "dev", "vt0", "clsact"}}) {
+        pair->run(Side::shaped, kTc, arguments);
+    }
+    const std::string theirs = pair->run(Side::shaped, kTc, {"qdisc", "show", "dev", "vt0"});
+    EXPECT_NO_THROW(disable());
+    EXPECT_EQ(pair->run(Side::shaped, kTc, {"qdisc", "show", "dev", "vt0"}), theirs);
+    EXPECT_THAT(pair->run(Side::shaped, kIp, {"-o", "link", "show"}),
+                testing::Not(testing::HasSubstr("vtifb")));
+}
+
 TEST_F(TrafficControlNetnsTest, AProcessThatDiedWhileShapingIsCleanedUpByTheNext) {
     const std::string before = shapedState();
     if (const auto missing = enable(125'000, 62'500, 100, 0.0)) {
