@@ -104,6 +104,16 @@ void ThrottlingManager::shape(std::vector<Throttle> next,
         return;
     }
 
+    // The throttles of others that a new one joins must not end with it
+    // when it cannot be shaped.
+    std::vector<Throttle> kept;
+    for (const Throttle& throttle : next) {
+        if (std::any_of(m_throttles.begin(), m_throttles.end(),
+                        [&](const Throttle& was) { return was.id == throttle.id; })) {
+            kept.push_back(throttle);
+        }
+    }
+    const bool addsOne = kept.size() < next.size();
     cleanupRules();
     // What was in force is gone, and a failed apply leaves nothing that
     // shapes: traffic control takes back what it made, and what pf noted
@@ -112,10 +122,33 @@ void ThrottlingManager::shape(std::vector<Throttle> next,
     m_isActive = false;
     m_throttles.clear();
     beforeApply();
-    m_backend->applyShaping(layout);
+    try {
+        m_backend->applyShaping(layout);
+    } catch (...) {
+        if (addsOne) {
+            applyAgain(std::move(kept));
+        }
+        throw;
+    }
 
     m_isActive = true;
     m_throttles = std::move(next);
+}
+
+void ThrottlingManager::applyAgain(std::vector<Throttle> kept) noexcept {
+    if (kept.empty()) {
+        return;
+    }
+    try {
+        m_backend->applyShaping(layoutOf(kept));
+        m_isActive = true;
+        m_throttles = std::move(kept);
+        m_logger.log("Shaped again the " + std::to_string(m_throttles.size()) +
+                     " throttles that were on before");
+    } catch (const std::exception& error) {
+        m_logger.log(std::string("Failed to shape again the throttles that were on before: ") +
+                     error.what());
+    }
 }
 
 std::optional<std::string> ThrottlingManager::refusal(const ThrottleParameters& parameters,

@@ -93,8 +93,10 @@ private:
                                        const ThrottleScope& scope) const;
     int freeSlot() const;
     // Makes `next` the shaping in force: changed in place where the backend
-    // can, else removed and applied afresh. On failure nothing is in force.
+    // can, else removed and applied afresh. On failure only those of `next`
+    // that were on before stay, as far as they can be applied again.
     void shape(std::vector<Throttle> next, const std::function<void()>& beforeApply);
+    void applyAgain(std::vector<Throttle> kept) noexcept;
     ShapingLayout layoutOf(const std::vector<Throttle>& throttles) const;
     void cleanupRules();
     std::optional<std::string> removeRecordedShaping(const char* doneMessage) noexcept;

@@ -239,6 +239,34 @@ TEST_F(ThrottlingManagerTest, WhatDummynetCannotShapeIsRefusedByNameAndLeavesThe
     EXPECT_TRUE(manager.isActive());
 }
 
+// pf changes nothing in place: a throttle that cannot be added is removed
+// with the rest, and the rest shaped again.
+TEST_F(ThrottlingManagerTest, AScopedThrottleThatCannotBeShapedLeavesTheOthersOn) {
+    std::string failure;
+    const auto onlyTo = [&](const char* text) {
+        return ThrottleScope{{*Destination::parse(text, failure)}, {}, {}};
+    };
+    enable(1000);
+    manager.enableThrottling({2000, 0, 0, 0.0, 0}, onlyTo("192.0.2.7"));
+    sandbox.answer("dnctl", "pipe 5 config bw 3000Byte/s", 1, "", "dnctl: no room");
+    EXPECT_THAT(whatThrows([&] {
+                    manager.enableThrottling({3000, 0, 0, 0.0, 0}, onlyTo(":443"));
+                }),
+                HasSubstr("dnctl: no room"));
+    ASSERT_EQ(manager.throttles().size(), 2u);
+    EXPECT_EQ(manager.throttles()[1].id, 2u);
+    EXPECT_TRUE(manager.isActive());
+    EXPECT_THAT(log.messages(),
+                testing::Contains("Shaped again the 2 throttles that were on before"));
+    EXPECT_THAT(sandbox.loadedAnchorRules(), HasSubstr("192.0.2.7"));
+
+    // A whole machine's that replaces the old one keeps no old one when it fails.
+    sandbox.answer("dnctl", "pipe 1 config bw 4000Byte/s", 1, "", "dnctl: no room");
+    EXPECT_THAT(whatThrows([&] { enable(4000); }), HasSubstr("dnctl: no room"));
+    ASSERT_EQ(manager.throttles().size(), 1u);
+    EXPECT_EQ(manager.throttles()[0].id, 2u);
+}
+
 TEST_F(ThrottlingManagerTest, PfConfKeepsItsModeAndOwnerAndALinkStaysALink) {
     sandbox.writeFile("/etc/pf.conf.real", "anchor \"x\"\n");
     std::filesystem::remove(sandbox.path("/etc/pf.conf"));
