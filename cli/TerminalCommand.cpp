@@ -56,6 +56,28 @@ void onEndingSignal(int signal, siginfo_t* info, void*) {
     }
 }
 
+// The arguments as execve() takes them; the pointers are into `texts`.
+struct ArgumentVector {
+    explicit ArgumentVector(const QList<QByteArray>& arguments)
+        : texts(arguments.begin(), arguments.end()) {
+        for (QByteArray& text : texts) {
+            pointers.push_back(text.data());
+        }
+        pointers.push_back(nullptr);
+    }
+    ArgumentVector(const ArgumentVector&) = delete;
+    ArgumentVector& operator=(const ArgumentVector&) = delete;
+
+    std::vector<QByteArray> texts;
+    std::vector<char*> pointers;
+};
+
+CliError cannotRun(const QByteArray& path, int error) {
+    return CliError{kNotFoundStatus,
+                    {QStringLiteral("Cannot run %1: %2")
+                         .arg(QString::fromLocal8Bit(path), systemErrorText(error))}};
+}
+
 bool isExecutableFile(const QByteArray& path) {
     struct stat status {};
     return ::stat(path.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
@@ -119,13 +141,7 @@ QByteArray TerminalCommand::resolve(const QByteArray& program) {
 }
 
 int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& arguments) {
-    std::vector<QByteArray> texts(arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (QByteArray& text : texts) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
-
+    ArgumentVector argv(arguments);
     if (const int early = g_received.load()) {
         return 128 + early;
     }
@@ -143,24 +159,17 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t child = 0;
     const int spawnError =
-        posix_spawn(&child, path.constData(), nullptr, &attributes, argv.data(), environ);
+        posix_spawn(&child, path.constData(), nullptr, &attributes, argv.pointers.data(), environ);
     posix_spawnattr_destroy(&attributes);
     if (spawnError != 0) {
-        throw CliError{kNotFoundStatus,
-                       {QStringLiteral("Cannot run %1: %2")
-                            .arg(QString::fromLocal8Bit(path), systemErrorText(spawnError))}};
+        throw cannotRun(path, spawnError);
     }
     return waitFor(child);
 }
 
 int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& arguments,
                          const std::function<void(pid_t)>& whileHeld) {
-    std::vector<QByteArray> texts(arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (QByteArray& text : texts) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
+    ArgumentVector argv(arguments);
     if (const int early = g_received.load()) {
         return 128 + early;
     }
@@ -174,9 +183,7 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
         const int error = errno;
         ::close(gate[0]);
         ::close(gate[1]);
-        throw CliError{kNotFoundStatus,
-                       {QStringLiteral("Cannot run %1: %2")
-                            .arg(QString::fromLocal8Bit(path), systemErrorText(error))}};
+        throw cannotRun(path, error);
     }
     if (child == 0) {
         // Only what is safe after fork() in a process with threads. The
@@ -197,7 +204,7 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        ::execve(path.constData(), argv.data(), environ);
+        ::execve(path.constData(), argv.pointers.data(), environ);
         static constexpr char kFailed[] = "veltranectl: cannot run the command\n";
         [[maybe_unused]] const ssize_t written = ::write(2, kFailed, sizeof kFailed - 1);
         ::_exit(kNotFoundStatus);
