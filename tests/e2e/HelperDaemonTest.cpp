@@ -384,36 +384,6 @@ TEST_F(HelperDaemonTest, SigtermOrALostBusRemoveTheShapingBeforeTheDaemonExits) 
     }
 }
 
-TEST_F(HelperDaemonTest, AHoldOutlivesAKilledDaemonWhileItsHolderStaysOnTheBus) {
-    ASSERT_EQ(callAs("holder", "EnableThrottlingAs", enableAsArguments("kept", true)).type(),
-              QDBusMessage::ReplyMessage);
-    const auto killDaemon = [this] {
-        const qint64 killed = daemonPid();
-        // Gone from the bus too: a call sent before the bus noticed would go
-        // to the dead daemon instead of starting the next one.
-        return signalProcess(killed, SIGKILL) &&
-               waitUntil([&] { return !processAlive(killed) && daemonPid() != killed; });
-    };
-    ASSERT_TRUE(killDaemon());
-    helper.tools().clearToolRuns();
-
-    // The next daemon applies it afresh and goes on watching the holder.
-    const QVariantMap restored = state();
-    EXPECT_EQ(restored.value("active"), true);
-    EXPECT_EQ(ownerOf(restored).value("busName"), uniqueNameOf("holder"));
-    EXPECT_EQ(ownerOf(restored).value("held"), true);
-    EXPECT_THAT(toolRuns(), testing::Contains("dnctl pipe 1 config bw 1000Byte/s delay 15ms "
-                                              "plr 0.015000"));
-
-    // A holder that leaves while no daemon runs is missed by none.
-    ASSERT_TRUE(killDaemon());
-    helper.bus().disconnect("holder");
-    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
-    EXPECT_TRUE(daemonLog().contains("Removed throttling held by kept: its owner disconnected"));
-    EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
-    EXPECT_FALSE(helper.tools().exists("/run/veltrane/owner"));
-}
-
 TEST_F(HelperDaemonTest, ADaemonKilledMidEnableIsCleanedUpByTheNextOne) {
     // The anchor load hangs: the pipes and the pf.conf line are in place.
     const std::string anchorLoad =

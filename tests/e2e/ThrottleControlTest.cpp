@@ -44,15 +44,6 @@ TEST_F(ThrottleControlTest, ThePanelsSwitchTurnsTheDaemonOnWithTheSelectionAndOf
     EXPECT_FALSE(finish(connection.getStatus()));
 }
 
-TEST_F(ThrottleControlTest, AFailureReplyOfTheHelperReachesTheStateAsAHelperError) {
-    helper.tools().answer("dnctl", "*", 1, "", "dummynet unavailable");
-    const ThrottleError engineFailure = ThrottleError::helperError(
-        "Command failed: Failed to configure download pipe: dummynet unavailable");
-    EXPECT_EQ(failureOf(service.applyProfile(preset("Edge"))), engineFailure);
-    EXPECT_EQ(service.state().error, engineFailure);
-    EXPECT_FALSE(service.state().isEnabled);
-}
-
 TEST_F(ThrottleControlTest, OnlyAProfileWithARicherConditionIsSentAsNamedParameters) {
     // The five alone go the way an older helper knows.
     ASSERT_FALSE(failureOf(service.applyProfile(preset("Edge"))));
