@@ -3,6 +3,7 @@
 // model, and what the model says reaches the screen. The rules themselves are
 // the view models' tests. And the windows that hold the views.
 #include "PanelWindow.h"
+#include "ProfileEditorOpener.h"
 #include "SettingsKeys.h"
 #include "SoftwareUpdateViewModel.h"
 #include "UiWorld.h"
@@ -157,15 +158,10 @@ private Q_SLOTS:
     }
 
     void editorShowsAnEmptyNameUntilANameIsTypedAndLeavesABuiltInProfileAlone() {
-        UiWorld world;
-        QList<ThrottleProfile> saved;
-        world.editorState.prepare(std::nullopt, ProfileEditorMode::create,
-                                  [&saved](const ThrottleProfile& p) {
-                                      saved << p;
-                                      return ProfileChange::done(p);
-                                  },
-                                  {});
-        const auto editor = world.editor();
+        ProfileEditorOpener opened;
+        UiWorld& world = opened.world;
+        const QList<ThrottleProfile>& saved = opened.saved;
+        const auto editor = opened.open(std::nullopt, ProfileEditorMode::create);
         ViewHarness view("ProfileEditorWindowView", editor.get());
         // The footer's quiet and prominent buttons line up.
         QCOMPARE(view.find("cancelButton")->height(), view.find("saveButton")->height());
@@ -576,15 +572,9 @@ private Q_SLOTS:
     }
 
     void theEditorLimitsAProfileToTypedDestinationsSayingWhatIsWrongAsTyped() {
-        UiWorld world;
-        QList<ThrottleProfile> saved;
-        world.editorState.prepare(std::nullopt, ProfileEditorMode::create,
-                                  [&saved](const ThrottleProfile& p) {
-                                      saved << p;
-                                      return ProfileChange::done(p);
-                                  },
-                                  {});
-        const auto editor = world.editor();
+        ProfileEditorOpener opened;
+        const QList<ThrottleProfile>& saved = opened.saved;
+        const auto editor = opened.open(std::nullopt, ProfileEditorMode::create);
         editor->fields()->setName("Only the API");
         ViewHarness form("ProfileEditorWindowView", editor.get());
         QVERIFY(!form.shows("destinationsField"));
