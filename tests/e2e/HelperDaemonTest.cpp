@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "HelperOnPrivateBus.h"
 #include "HelperProtocol.h"
+#include "TrafficControlDaemon.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -459,16 +460,10 @@ TEST(HelperDaemonDeadlineTest, AChangeThatLandsAfterItsCallWasAnsweredIsRemovedA
     EXPECT_EQ(helper.tools().readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
 }
 
-TEST(HelperDaemonBackendTest,
-     TrafficControlShapesOnlyThePinnedInterfaceAndKeepsWhatItCouldNotRemove) {
-    HelperOnPrivateBus helper({{QStringLiteral("--backend"), QStringLiteral("tc"),
-                                QStringLiteral("--interfaces"), QStringLiteral("eth7")},
-                               std::nullopt,
-                               {}});
-    QDBusConnection client = helper.bus().connect("client");
-    const auto call = [&](const char* method, const QVariantList& arguments = {}) {
-        return HelperOnPrivateBus::call(client, QString::fromLatin1(method), arguments);
-    };
+using HelperDaemonBackendTest = TrafficControlDaemon;
+
+TEST_F(HelperDaemonBackendTest,
+       TrafficControlShapesOnlyThePinnedInterfaceAndKeepsWhatItCouldNotRemove) {
     EXPECT_THAT(call("EnableThrottling", enableArguments(1000, 2000, 10, 0, 0)).arguments(),
                 ElementsAre(true, QString()));
     const auto runs = helper.tools().toolRuns();
@@ -502,12 +497,7 @@ TEST(HelperDaemonBackendTest,
     EXPECT_FALSE(helper.tools().exists("/run/veltrane/shaping.record"));
 }
 
-TEST(HelperDaemonBackendTest, ADaemonKilledMidBatchLeftAllItWasMakingOnRecordAndTheNextUndoesIt) {
-    HelperOnPrivateBus helper({{QStringLiteral("--backend"), QStringLiteral("tc"),
-                                QStringLiteral("--interfaces"), QStringLiteral("eth7")},
-                               std::nullopt,
-                               {}});
-    QDBusConnection client = helper.bus().connect("client");
+TEST_F(HelperDaemonBackendTest, ADaemonKilledMidBatchLeftAllItWasMakingOnRecordAndTheNextUndoesIt) {
     const QString service = QString::fromUtf8(HelperProtocol::kServiceName);
     // tc's batch hangs at the ingress qdisc: the device, the root and its
     // filters are made, the ingress, its filters and the netem leaves not.
@@ -530,8 +520,7 @@ TEST(HelperDaemonBackendTest, ADaemonKilledMidBatchLeftAllItWasMakingOnRecordAnd
     helper.tools().clearToolRuns();
     helper.tools().answer("tc", "qdisc del dev eth7 handle ffff: ingress", 2, "",
                           "Error: Cannot find specified qdisc on specified device.");
-    EXPECT_THAT(HelperOnPrivateBus::call(client, QStringLiteral("GetStatus")).arguments(),
-                ElementsAre(false, QString()));
+    EXPECT_THAT(call("GetStatus").arguments(), ElementsAre(false, QString()));
     EXPECT_THAT(helper.tools().toolRuns(),
                 testing::IsSupersetOf(
                     {"tc qdisc del dev eth7 handle ffff: ingress",

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "HelperOnPrivateBus.h"
 #include "HelperProtocol.h"
+#include "TrafficControlDaemon.h"
 
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
@@ -32,16 +32,7 @@ QVariantMap statisticsOf(const QDBusMessage& reply) {
     return unpackedMap(reply.arguments().value(0));
 }
 
-// The daemon shaping eth7 alone with traffic control.
-class HelperStatisticsTest : public testing::Test {
-protected:
-    QDBusMessage call(const char* method, const QVariantList& arguments = {}) {
-        return HelperOnPrivateBus::call(client, QString::fromLatin1(method), arguments);
-    }
-
-    HelperOnPrivateBus helper{{{"--backend", "tc", "--interfaces", "eth7"}, std::nullopt, {}}};
-    QDBusConnection client = helper.bus().connect("client");
-};
+using HelperStatisticsTest = TrafficControlDaemon;
 
 TEST_F(HelperStatisticsTest, TheFiguresOfTheShapingInForceComeAtOnceEvenWhileAChangeHangs) {
 
