@@ -7,9 +7,15 @@
 #include "TrafficControlBackend.h"
 #include "TrafficProbe.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <future>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -64,6 +70,10 @@ public:
         return TrafficProbe::tcpGoodputBitsPerSecond(m_pair, Direction::download, false, 1000ms,
                                                      3000ms, peer);
     }
+    double upload(const char* peer) const {
+        return TrafficProbe::tcpGoodputBitsPerSecond(m_pair, Direction::upload, false, 1000ms,
+                                                     3000ms, peer);
+    }
     std::vector<double> parallelDownloads(const std::vector<const char*>& peers) const {
         std::vector<std::future<double>> flows;
         for (const char* peer : peers) {
@@ -98,6 +108,82 @@ private:
     TrafficControlBackend m_backend;
     const std::string m_before;
 };
+
+// What a process in `cgroup` measures from its first packet on: its first
+// round trip, its download and its upload to `peer`; while it runs, a
+// sibling outside the cgroup downloads from the same address. Empty when
+// the process could not report.
+std::vector<double> commandAndSibling(const ScopedBench& bench, const NetnsPair& pair,
+                                      const std::string& cgroup, const char* peer) {
+    int report[2];
+    if (::pipe(report) != 0) {
+        return {};
+    }
+    const pid_t command = ::fork();
+    if (command == 0) {
+        ::close(report[0]);
+        const int procs = ::open((cgroup + "/cgroup.procs").c_str(), O_WRONLY);
+        if (procs < 0 || ::write(procs, "0", 1) != 1) {
+            ::_exit(1);
+        }
+        const double figures[] = {TrafficProbe::minimumRoundTripMs(pair, false, 1, 1000ms, peer),
+                                  bench.download(peer), bench.upload(peer)};
+        ::_exit(::write(report[1], figures, sizeof figures) == sizeof figures ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::vector<double> figures(4);
+    if (command > 0) {
+        figures[3] = bench.download(peer);
+    }
+    const bool reported =
+        command > 0 && ::read(report[0], figures.data(), 3 * sizeof(double)) == 3 * sizeof(double);
+    ::close(report[0]);
+    if (command > 0) {
+        ::waitpid(command, nullptr, 0);
+    }
+    return reported ? figures : std::vector<double>{};
+}
+
+// A command's throttle: its processes marked by their cgroup, which needs
+// nftables for inet (Debian's user-mode kernel has none) and a cgroup of
+// our own. Whether it left anything.
+bool measureCommand(ScopedBench& bench, const NetnsPair& pair, double unthrottled,
+                    const AccuracyRow& row) {
+    const std::string name = "veltrane-bench-" + std::to_string(::getpid());
+    const std::string cgroup = "/sys/fs/cgroup/" + name;
+    const char* what = "a command's throttle";
+    const char* asked = "8, 4 Mbit/s";
+    if (::mkdir(cgroup.c_str(), 0755) != 0) {
+        row(what, asked, std::string("not measured: no cgroup: ") + std::strerror(errno), true);
+        return true;
+    }
+    try {
+        bench.apply({{{2, {{}, {}, name}, ShapingPlan::from({1'000'000, 500'000, 40, 0.0, 0})}}});
+    } catch (const std::exception& error) {
+        ::rmdir(cgroup.c_str());
+        // The first line says what the kernel lacks; nft's echo of the rules follows.
+        const std::string why = error.what();
+        row(what, asked, "not measured: " + why.substr(0, why.find('\n')), true);
+        return true;
+    }
+    const std::vector<double> figures = commandAndSibling(bench, pair, cgroup, kScopedA);
+    const bool clean = bench.removeLeavesNothing();
+    ::rmdir(cgroup.c_str());
+    if (figures.empty()) {
+        row(what, asked, "the command did not report", false);
+        return clean;
+    }
+    const double down = figures[1] / kPayloadShare;
+    const double up = figures[2] / kPayloadShare;
+    row(what, asked, formatted("%.3f down, %.3f up Mbit/s", down / 1e6, up / 1e6),
+        std::abs(down - 8e6) <= 0.02 * 8e6 && std::abs(up - 4e6) <= 0.02 * 4e6);
+    row("  its first round trip", "40 ms", formatted("%.2f ms", figures[0]),
+        figures[0] >= 39.9 && figures[0] <= 45.0);
+    row("  a sibling beside it", "unthrottled",
+        formatted("%.1f of %.1f Mbit/s", figures[3] / 1e6, unthrottled / 1e6),
+        figures[3] >= 0.95 * unthrottled);
+    return clean;
+}
 
 } // namespace
 
@@ -149,8 +235,8 @@ void measureScopedThrottles(NetnsPair& pair, const Logger& logger, const Command
             formatted("%.3f Mbit/s", three[2] / kPayloadShare / 1e6),
         within);
     const bool secondClean = bench.removeLeavesNothing();
-    row("  left after removal", "nothing",
-        firstClean && secondClean ? "nothing" : "classes, filters or qdiscs",
-        firstClean && secondClean);
+    const bool thirdClean = measureCommand(bench, pair, unthrottled, row);
+    const bool clean = firstClean && secondClean && thirdClean;
+    row("  left after removal", "nothing", clean ? "nothing" : "classes, filters or qdiscs", clean);
     pair.run(Side::peer, kTcTool, {"qdisc", "del", "dev", "vt1", "root"});
 }

@@ -17,7 +17,8 @@ using AccuracyRow = std::function<void(const std::string& what, const std::strin
 // alone (a record of its own) on the shaped side of `pair`, which must carry
 // no shaping: a throttled address at its rate beside a flow to another
 // address at the link's, the delay of replies from it, two scoped throttles
-// beside the whole machine's, and nothing left after each. Gives the peer
-// more addresses; its link rate it restores.
+// beside the whole machine's, a command's processes by their cgroup beside a
+// sibling's (where the kernel marks packets by cgroup), and nothing left
+// after each. Gives the peer more addresses; its link rate it restores.
 void measureScopedThrottles(NetnsPair& pair, const Logger& logger, const CommandExecutor& executor,
                             const AccuracyRow& row);
