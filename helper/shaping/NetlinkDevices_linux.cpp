@@ -233,17 +233,32 @@ std::optional<QdiscRemoval> qdiscRemoval(const std::vector<std::string>& words) 
     return std::nullopt;
 }
 
+Request qdiscRequest(std::uint16_t type, std::uint16_t flags) {
+    Request request;
+    request.header()->nlmsg_len = NLMSG_LENGTH(sizeof(tcmsg));
+    request.header()->nlmsg_type = type;
+    request.header()->nlmsg_flags = flags;
+    static_cast<tcmsg*>(NLMSG_DATA(request.header()))->tcm_family = AF_UNSPEC;
+    return request;
+}
+
+// How ip or tc at `tool` would be named running `arguments`.
+std::string joined(const std::string& tool, const std::vector<std::string>& arguments) {
+    std::string line = tool;
+    for (const auto& argument : arguments) {
+        line += " " + argument;
+    }
+    return line;
+}
+
 std::string removeQdisc(const QdiscRemoval& removal) {
     // tc looks the device up by name first, and says so when it is gone.
     const unsigned index = ::if_nametoindex(removal.interface.c_str());
     if (index == 0) {
         return "Cannot find device \"" + removal.interface + "\"";
     }
-    Request request;
-    request.header()->nlmsg_len = NLMSG_LENGTH(sizeof(tcmsg));
-    request.header()->nlmsg_type = RTM_DELQDISC;
+    Request request = qdiscRequest(RTM_DELQDISC, 0);
     auto* qdisc = static_cast<tcmsg*>(NLMSG_DATA(request.header()));
-    qdisc->tcm_family = AF_UNSPEC;
     qdisc->tcm_ifindex = static_cast<int>(index);
     qdisc->tcm_parent = removal.parent;
     qdisc->tcm_handle = removal.handle;
@@ -277,10 +292,7 @@ std::vector<QdiscInfo> NetlinkDevices::qdiscs(const std::string& interface) cons
     std::vector<QdiscInfo> found;
     try {
         const FileDescriptor fd = netlinkSocket();
-        Request request;
-        request.header()->nlmsg_len = NLMSG_LENGTH(sizeof(tcmsg));
-        request.header()->nlmsg_type = RTM_GETQDISC;
-        request.header()->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+        Request request = qdiscRequest(RTM_GETQDISC, NLM_F_REQUEST | NLM_F_DUMP);
         request.header()->nlmsg_seq = 1;
         if (::send(fd.get(), request.bytes, request.header()->nlmsg_len, 0) < 0) {
             throwErrno(errno);
@@ -327,11 +339,7 @@ std::vector<LineOutcome> NetlinkDevices::runEach(const std::string& tool,
                                                  bool carryOn, Step step) const {
     std::vector<LineOutcome> outcomes(lines.size());
     for (size_t index = 0; index < lines.size(); ++index) {
-        std::string line = tool;
-        for (const auto& argument : lines[index]) {
-            line += " " + argument;
-        }
-        m_logger.log("Executing over rtnetlink: " + line);
+        m_logger.log("Executing over rtnetlink: " + joined(tool, lines[index]));
         std::string said;
         try {
             said = step(lines[index]);
@@ -369,9 +377,5 @@ NetlinkDevices::removeQdiscs(const std::vector<std::vector<std::string>>& lines)
 }
 
 std::string NetlinkDevices::commandLine(const std::vector<std::string>& arguments) const {
-    std::string line = m_ip;
-    for (const auto& argument : arguments) {
-        line += " " + argument;
-    }
-    return line;
+    return joined(m_ip, arguments);
 }
