@@ -3,7 +3,7 @@
 // ip, in a network namespace of the test's own, behind a private bus. Needs
 // root; skips, saying why, where the kernel lacks what shaping needs.
 #include "HelperOnPrivateBus.h"
-#include "NetnsPair.h"
+#include "NetnsTest.h"
 #include "WaitUntil.h"
 
 #include <QFile>
@@ -26,38 +26,61 @@ using Side = NetnsPair::Side;
 
 namespace {
 
-TEST(HeldThrottlingNetnsTest, AHeldRunKilledWithSigkillLeavesNoQdiscBehind) {
-    std::optional<NetnsPair> pair;
-    try {
-        pair.emplace();
-    } catch (const std::exception& error) {
-        GTEST_SKIP() << "cannot make private network namespaces: " << error.what();
+// The daemon as installed, with the real tools, in a network namespace of the
+// test's own; veltranectl reaches it with a home of its own.
+class HeldThrottlingNetnsTest : public NetnsTest {
+protected:
+    void SetUp() override {
+        NetnsTest::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        // The bus, and so the daemon it starts, live in the shaped namespace.
+        {
+            const NetnsScope scope(pair->fd(Side::shaped));
+            helper.emplace(HelperOnPrivateBus::Options{
+                {QStringLiteral("--backend"), QStringLiteral("tc")}, std::nullopt, {}});
+        }
+        for (const std::string tool : {"/usr/sbin/tc", "/usr/sbin/ip", "/usr/sbin/nft"}) {
+            std::filesystem::remove(helper->tools().path(tool));
+            std::filesystem::create_symlink(tool, helper->tools().path(tool));
+        }
+        environment.insert("HOME", home.path());
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper->bus().address());
     }
-    // The bus, and so the daemon it starts, live in the shaped namespace.
-    std::optional<HelperOnPrivateBus> helper;
-    {
-        const NetnsScope scope(pair->fd(Side::shaped));
-        helper.emplace(HelperOnPrivateBus::Options{
-            {QStringLiteral("--backend"), QStringLiteral("tc")}, std::nullopt, {}});
-    }
-    for (const std::string tool : {"/usr/sbin/tc", "/usr/sbin/ip"}) {
-        std::filesystem::remove(helper->tools().path(tool));
-        std::filesystem::create_symlink(tool, helper->tools().path(tool));
-    }
-    const auto qdiscs = [&] { return pair->run(Side::shaped, "/usr/sbin/tc", {"qdisc", "show"}); };
-    const std::string before = qdiscs();
 
+    std::string tc(const std::vector<std::string>& arguments) {
+        return pair->run(Side::shaped, "/usr/sbin/tc", arguments);
+    }
+
+    // veltranectl started with `arguments`, left running.
+    void start(QProcess& process, const QStringList& arguments) const {
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VELTRANECTL), arguments);
+    }
+
+    // veltranectl run to its end: its exit status and what it said on stderr.
+    std::pair<int, QString> veltranectl(const QStringList& arguments) const {
+        QProcess process;
+        start(process, arguments);
+        process.waitForFinished(30'000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    std::optional<HelperOnPrivateBus> helper;
     QTemporaryDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
-    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper->bus().address());
+};
+
+TEST_F(HeldThrottlingNetnsTest, AHeldRunKilledWithSigkillLeavesNoQdiscBehind) {
+    const auto qdiscs = [&] { return tc({"qdisc", "show"}); };
+    const std::string before = qdiscs();
+
     const QString commandPid = home.filePath("command.pid");
     QProcess run;
-    run.setProcessEnvironment(environment);
-    run.start(QStringLiteral(VELTRANECTL),
-              {"run", "3G", "--", "/bin/sh", "-c", "echo $$ > " + commandPid + "; exec sleep 30"});
+    start(run, {"run", "3G", "--", "/bin/sh", "-c", "echo $$ > " + commandPid + "; exec sleep 30"});
 
     QDBusConnection client = helper->bus().connect("client");
     const auto active = [&] {
@@ -76,9 +99,11 @@ TEST(HeldThrottlingNetnsTest, AHeldRunKilledWithSigkillLeavesNoQdiscBehind) {
 
     signalProcess(run.processId(), SIGKILL);
     run.waitForFinished(5'000);
-    // The daemon sees its holder's connection close and takes everything away.
-    EXPECT_TRUE(waitUntil([&] { return qdiscs() == before; }, 5s)) << qdiscs();
-    EXPECT_FALSE(active());
+    // The daemon sees its holder's connection close and takes everything away;
+    // its state turns off only once the whole removal is through, a moment
+    // after the qdiscs have gone.
+    EXPECT_TRUE(waitUntil([&] { return qdiscs() == before && !active(); }, 5s))
+        << qdiscs() << "active: " << active();
 
     QFile pidFile(commandPid);
     if (pidFile.open(QIODevice::ReadOnly)) {
@@ -86,45 +111,13 @@ TEST(HeldThrottlingNetnsTest, AHeldRunKilledWithSigkillLeavesNoQdiscBehind) {
     }
 }
 
-TEST(HeldThrottlingNetnsTest, AScopedThrottleBesideTheMachinesEndsAloneAndOffLeavesNothing) {
-    std::optional<NetnsPair> pair;
-    try {
-        pair.emplace();
-    } catch (const std::exception& error) {
-        GTEST_SKIP() << "cannot make private network namespaces: " << error.what();
-    }
-    std::optional<HelperOnPrivateBus> helper;
-    {
-        const NetnsScope scope(pair->fd(Side::shaped));
-        helper.emplace(HelperOnPrivateBus::Options{
-            {QStringLiteral("--backend"), QStringLiteral("tc")}, std::nullopt, {}});
-    }
-    for (const std::string tool : {"/usr/sbin/tc", "/usr/sbin/ip"}) {
-        std::filesystem::remove(helper->tools().path(tool));
-        std::filesystem::create_symlink(tool, helper->tools().path(tool));
-    }
+TEST_F(HeldThrottlingNetnsTest, AScopedThrottleBesideTheMachinesEndsAloneAndOffLeavesNothing) {
     // What is in force, without the counters that traffic moves.
     const auto shaping = [&] {
-        return std::regex_replace(
-            pair->run(Side::shaped, "/usr/sbin/tc", {"qdisc", "show"}) +
-                pair->run(Side::shaped, "/usr/sbin/tc", {"filter", "show", "dev", "vt0"}),
-            std::regex("direct_packets_stat [0-9]+ "), "");
+        return std::regex_replace(tc({"qdisc", "show"}) + tc({"filter", "show", "dev", "vt0"}),
+                                  std::regex("direct_packets_stat [0-9]+ "), "");
     };
     const std::string before = shaping();
-
-    QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
-    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper->bus().address());
-    const auto veltranectl = [&](const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VELTRANECTL), arguments);
-        process.waitForFinished(30'000);
-        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
-    };
 
     const auto machine = veltranectl({"apply", "3G"});
     if (machine.second.contains(QStringLiteral("the kernel lacks"))) {
@@ -144,52 +137,27 @@ TEST(HeldThrottlingNetnsTest, AScopedThrottleBesideTheMachinesEndsAloneAndOffLea
     EXPECT_EQ(shaping(), before);
 }
 
-TEST(HeldThrottlingNetnsTest, ARunOnlyKilledWithSigkillLeavesNoShapingTableOrCgroupBehind) {
+TEST_F(HeldThrottlingNetnsTest, ARunOnlyKilledWithSigkillLeavesNoShapingTableOrCgroupBehind) {
     struct statfs mounted {};
     if (::statfs("/sys/fs/cgroup", &mounted) != 0 || mounted.f_type != CGROUP2_SUPER_MAGIC) {
         GTEST_SKIP() << "no cgroup v2 file system at /sys/fs/cgroup";
-    }
-    std::optional<NetnsPair> pair;
-    try {
-        pair.emplace();
-    } catch (const std::exception& error) {
-        GTEST_SKIP() << "cannot make private network namespaces: " << error.what();
-    }
-    std::optional<HelperOnPrivateBus> helper;
-    {
-        const NetnsScope scope(pair->fd(Side::shaped));
-        helper.emplace(HelperOnPrivateBus::Options{
-            {QStringLiteral("--backend"), QStringLiteral("tc")}, std::nullopt, {}});
-    }
-    for (const std::string tool : {"/usr/sbin/tc", "/usr/sbin/ip", "/usr/sbin/nft"}) {
-        std::filesystem::remove(helper->tools().path(tool));
-        std::filesystem::create_symlink(tool, helper->tools().path(tool));
     }
     // The daemon checks the command's cgroup where the command is.
     std::filesystem::create_directories(helper->tools().path("/sys/fs"));
     std::filesystem::remove_all(helper->tools().path("/sys/fs/cgroup"));
     std::filesystem::create_symlink("/sys/fs/cgroup", helper->tools().path("/sys/fs/cgroup"));
     const auto shaping = [&] {
-        return pair->run(Side::shaped, "/usr/sbin/tc", {"qdisc", "show"}) +
-               pair->run(Side::shaped, "/usr/sbin/nft", {"list", "tables"});
+        return tc({"qdisc", "show"}) + pair->run(Side::shaped, "/usr/sbin/nft", {"list", "tables"});
     };
     const std::string before = shaping();
 
-    QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
-    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper->bus().address());
     // No user manager: the cgroup is made below the test's own.
     environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.filePath("no-bus"));
     const QString seen = home.filePath("seen");
     QProcess run;
-    run.setProcessEnvironment(environment);
-    run.start(QStringLiteral(VELTRANECTL),
-              {"run", "--only", "3G", "--", "/bin/sh", "-c",
-               "{ echo $$; cat /proc/self/cgroup; } > " + seen + ".part; mv " + seen + ".part " +
-                   seen + "; exec sleep 30"});
+    start(run, {"run", "--only", "3G", "--", "/bin/sh", "-c",
+                "{ echo $$; cat /proc/self/cgroup; } > " + seen + ".part; mv " + seen + ".part " +
+                    seen + "; exec sleep 30"});
     ASSERT_TRUE(waitUntil(
         [&] { return QFileInfo::exists(seen) || run.state() == QProcess::NotRunning; }, 20s));
     if (!QFileInfo::exists(seen)) {
@@ -220,11 +188,8 @@ TEST(HeldThrottlingNetnsTest, ARunOnlyKilledWithSigkillLeavesNoShapingTableOrCgr
     // The command outlives its run, as with any run; once it is gone, the
     // next run removes what was its cgroup.
     signalProcess(command, SIGKILL);
-    QProcess next;
-    next.setProcessEnvironment(environment);
-    next.start(QStringLiteral(VELTRANECTL), {"run", "--only", "3G", "--", "/bin/true"});
-    ASSERT_TRUE(next.waitForFinished(30'000));
-    EXPECT_EQ(next.exitCode(), 0) << next.readAllStandardError().toStdString();
+    const auto next = veltranectl({"run", "--only", "3G", "--", "/bin/true"});
+    EXPECT_EQ(next.first, 0) << next.second.toStdString();
     EXPECT_FALSE(std::filesystem::exists(cgroup)) << cgroup;
     EXPECT_EQ(shaping(), before);
 }

@@ -6,7 +6,7 @@
 #include "FakeToolSandbox.h"
 #include "HelperError.h"
 #include "LogCapture.h"
-#include "NetnsPair.h"
+#include "NetnsTest.h"
 #include "ThrottleScope.h"
 #include "ThrottlingManager.h"
 #include "TrafficControlBackend.h"
@@ -34,16 +34,8 @@ namespace {
 constexpr const char* kTc = "/usr/sbin/tc";
 constexpr const char* kIp = "/usr/sbin/ip";
 
-class TrafficControlNetnsTest : public testing::Test {
+class TrafficControlNetnsTest : public NetnsTest {
 protected:
-    void SetUp() override {
-        try {
-            pair.emplace();
-        } catch (const std::exception& error) {
-            GTEST_SKIP() << "cannot make private network namespaces: " << error.what();
-        }
-    }
-
     // Runs inside the shaped namespace, reading its interfaces as the daemon
     // reads the machine's. Returns the kernel feature an enable found missing.
     std::optional<std::string> enable(std::int64_t down, std::int64_t up, std::int64_t latency,
@@ -66,23 +58,6 @@ protected:
         manager.disableThrottling();
     }
 
-    // Everything traffic control and the link list say about the shaped side,
-    // less the count of packets an HTB root sent unclassified: the kernel's
-    // own IPv6 neighbour discovery may pass a foreign one at any moment.
-    std::string shapedState() {
-        std::string state;
-        for (const std::vector<std::string>& arguments :
-             {std::vector<std::string>{"qdisc", "show"},
-              {"class", "show", "dev", "vt0"},
-              {"filter", "show", "dev", "vt0"},
-              {"filter", "show", "dev", "vt0", "ingress"}}) {
-            state += pair->run(Side::shaped, kTc, arguments);
-        }
-        state += pair->run(Side::shaped, kIp, {"-o", "link", "show"});
-        return std::regex_replace(state, std::regex("direct_packets_stat [0-9]+"),
-                                  "direct_packets_stat -");
-    }
-
     // The real tools, with the change record in a folder of the test's own.
     std::unique_ptr<ThrottlingManager> makeManager() {
         EnginePaths paths;
@@ -93,7 +68,6 @@ protected:
                               TrafficControlBackend::Devices::overNetlink));
     }
 
-    std::optional<NetnsPair> pair;
     FakeToolSandbox recordFolder;
     LogCapture log;
     CommandExecutor executor{log.logger()};
@@ -162,12 +136,7 @@ TEST_F(TrafficControlNetnsTest, TheExportedScriptShapesExactlyAsTheEngineAndRemo
         } catch (const HelperError& error) {
             GTEST_SKIP() << error.what();
         }
-        // A device made anew gets another index and address.
-        const auto shaping = [this] {
-            return std::regex_replace(shapedState(),
-                                      std::regex("(^|\n)[0-9]+:|link/ether [0-9a-f:]+"), "$1-");
-        };
-        const std::string engine = shaping();
+        const std::string engine = shapedState();
         disable();
 
         const std::string script = recordFolder.path("/shape.sh");
@@ -178,10 +147,10 @@ TEST_F(TrafficControlNetnsTest, TheExportedScriptShapesExactlyAsTheEngineAndRemo
                       {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "/bin/sh", script, "vt0", action});
         };
         run("apply");
-        EXPECT_EQ(shaping(), engine);
+        EXPECT_EQ(shapedState(), engine);
         // Shaped already: refused, and what is there stays.
         EXPECT_THROW(run("apply"), std::runtime_error);
-        EXPECT_EQ(shaping(), engine);
+        EXPECT_EQ(shapedState(), engine);
         run("remove");
         EXPECT_EQ(shapedState(), before);
     }
@@ -198,27 +167,22 @@ TEST_F(TrafficControlNetnsTest, AChangeWhileShapingIsMadeInPlaceAndEndsAsAFreshE
         const NetnsScope scope(pair->fd(Side::shaped));
         manager.enableThrottling(parameters);
     };
-    // A device made anew gets another index and address.
-    const auto shaping = [this] {
-        return std::regex_replace(shapedState(), std::regex("(^|\n)[0-9]+:|link/ether [0-9a-f:]+"),
-                                  "$1-");
-    };
     try {
         enableIn(plain);
     } catch (const HelperError& error) {
         GTEST_SKIP() << error.what();
     }
-    const std::string freshPlain = shaping();
+    const std::string freshPlain = shapedState();
     disable();
     enableIn(rich);
-    const std::string freshRich = shaping();
+    const std::string freshRich = shapedState();
 
     // Each way: netem keeps nothing of the conditions before.
     for (const auto& [to, fresh] :
          {std::pair{&plain, &freshPlain},
           std::pair{static_cast<const ThrottleParameters*>(&rich), &freshRich}}) {
         enableIn(*to);
-        EXPECT_EQ(shaping(), *fresh);
+        EXPECT_EQ(shapedState(), *fresh);
     }
     const auto messages = log.messages();
     EXPECT_EQ(std::count(messages.begin(), messages.end(), "Changed the shaping in place"), 2);
