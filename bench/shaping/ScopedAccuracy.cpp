@@ -11,10 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -109,41 +107,6 @@ private:
     const std::string m_before;
 };
 
-// What a process in `cgroup` measures from its first packet on: its first
-// round trip, its download and its upload to `peer`; while it runs, a
-// sibling outside the cgroup downloads from the same address. Empty when
-// the process could not report.
-std::vector<double> commandAndSibling(const ScopedBench& bench, const NetnsPair& pair,
-                                      const std::string& cgroup, const char* peer) {
-    int report[2];
-    if (::pipe(report) != 0) {
-        return {};
-    }
-    const pid_t command = ::fork();
-    if (command == 0) {
-        ::close(report[0]);
-        const int procs = ::open((cgroup + "/cgroup.procs").c_str(), O_WRONLY);
-        if (procs < 0 || ::write(procs, "0", 1) != 1) {
-            ::_exit(1);
-        }
-        const double figures[] = {TrafficProbe::minimumRoundTripMs(pair, false, 1, 1000ms, peer),
-                                  bench.download(peer), bench.upload(peer)};
-        ::_exit(::write(report[1], figures, sizeof figures) == sizeof figures ? 0 : 1);
-    }
-    ::close(report[1]);
-    std::vector<double> figures(4);
-    if (command > 0) {
-        figures[3] = bench.download(peer);
-    }
-    const bool reported =
-        command > 0 && ::read(report[0], figures.data(), 3 * sizeof(double)) == 3 * sizeof(double);
-    ::close(report[0]);
-    if (command > 0) {
-        ::waitpid(command, nullptr, 0);
-    }
-    return reported ? figures : std::vector<double>{};
-}
-
 // A command's throttle: its processes marked by their cgroup, which needs
 // nftables for inet (Debian's user-mode kernel has none) and a cgroup of
 // our own. Whether it left anything.
@@ -166,22 +129,23 @@ bool measureCommand(ScopedBench& bench, const NetnsPair& pair, double unthrottle
         row(what, asked, "not measured: " + why.substr(0, why.find('\n')), true);
         return true;
     }
-    const std::vector<double> figures = commandAndSibling(bench, pair, cgroup, kScopedA);
+    const auto figures =
+        TrafficProbe::inCgroupBesideSibling(pair, cgroup, kScopedA, 1000ms, 3000ms);
     const bool clean = bench.removeLeavesNothing();
     ::rmdir(cgroup.c_str());
-    if (figures.empty()) {
+    if (!figures) {
         row(what, asked, "the command did not report", false);
         return clean;
     }
-    const double down = figures[1] / kPayloadShare;
-    const double up = figures[2] / kPayloadShare;
+    const double down = figures->download / kPayloadShare;
+    const double up = figures->upload / kPayloadShare;
     row(what, asked, formatted("%.3f down, %.3f up Mbit/s", down / 1e6, up / 1e6),
         std::abs(down - 8e6) <= 0.02 * 8e6 && std::abs(up - 4e6) <= 0.02 * 4e6);
-    row("  its first round trip", "40 ms", formatted("%.2f ms", figures[0]),
-        figures[0] >= 39.9 && figures[0] <= 45.0);
+    row("  its first round trip", "40 ms", formatted("%.2f ms", figures->firstRoundTripMs),
+        figures->firstRoundTripMs >= 39.9 && figures->firstRoundTripMs <= 45.0);
     row("  a sibling beside it", "unthrottled",
-        formatted("%.1f of %.1f Mbit/s", figures[3] / 1e6, unthrottled / 1e6),
-        figures[3] >= 0.95 * unthrottled);
+        formatted("%.1f of %.1f Mbit/s", figures->siblingDownload / 1e6, unthrottled / 1e6),
+        figures->siblingDownload >= 0.95 * unthrottled);
     return clean;
 }
 

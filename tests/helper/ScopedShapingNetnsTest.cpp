@@ -4,7 +4,7 @@
 #include "FakeToolSandbox.h"
 #include "HelperError.h"
 #include "LogCapture.h"
-#include "NetnsPair.h"
+#include "NetnsTest.h"
 #include "TrafficControlBackend.h"
 #include "TrafficProbe.h"
 
@@ -14,11 +14,9 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <future>
 #include <iostream>
 #include <linux/magic.h>
-#include <regex>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/wait.h>
@@ -71,13 +69,12 @@ auto measuredUntil(const Measure& measure, const Within& within) {
     return figures;
 }
 
-class ScopedShapingNetnsTest : public testing::Test {
+class ScopedShapingNetnsTest : public NetnsTest {
 protected:
     void SetUp() override {
-        try {
-            pair.emplace();
-        } catch (const std::exception& error) {
-            GTEST_SKIP() << "cannot make private network namespaces: " << error.what();
+        NetnsTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
         for (const char* address : {kScopedA, kScopedB, kScopedV6}) {
             pair->run(Side::peer, kIpTool, {"addr", "add", address, "dev", "vt1", "nodad"});
@@ -103,23 +100,6 @@ protected:
     void remove(TrafficControlBackend& which) {
         const NetnsScope scope(pair->fd(Side::shaped));
         which.removeShaping();
-    }
-
-    // Every qdisc, class and filter of the shaped side and its links, less
-    // what changes by itself: counters of unclassified packets, indexes and
-    // addresses of devices made anew.
-    std::string shapedState() {
-        std::string state;
-        for (const std::vector<std::string>& arguments :
-             {std::vector<std::string>{"qdisc", "show"},
-              {"class", "show", "dev", "vt0"},
-              {"filter", "show", "dev", "vt0"},
-              {"filter", "show", "dev", "vt0", "ingress"}}) {
-            state += pair->run(Side::shaped, kTcTool, arguments);
-        }
-        state += pair->run(Side::shaped, kIpTool, {"-o", "link", "show"});
-        state = std::regex_replace(state, std::regex("direct_packets_stat [0-9]+"), "-");
-        return std::regex_replace(state, std::regex("(^|\n)[0-9]+:|link/ether [0-9a-f:]+"), "$1-");
     }
 
     std::unique_ptr<TrafficControlBackend> makeBackend() {
@@ -148,7 +128,6 @@ protected:
         return rates;
     }
 
-    std::optional<NetnsPair> pair;
     FakeToolSandbox recordFolder;
     LogCapture log;
     CommandExecutor executor{log.logger()};
@@ -314,38 +293,19 @@ TEST_F(ScopedShapingNetnsTest, ACommandsThrottleShapesItsProcessesAndNoOtherProc
     }
 
     // The command: a process that puts itself in the cgroup before its
-    // first packet, and reports its first round trip and its rates.
-    int report[2];
-    ASSERT_EQ(::pipe(report), 0);
-    const pid_t command = ::fork();
-    ASSERT_GE(command, 0);
-    if (command == 0) {
-        const int procs = ::open((folder + "/cgroup.procs").c_str(), O_WRONLY);
-        if (procs < 0 || ::write(procs, "0", 1) != 1) {
-            ::_exit(1);
-        }
-        const double figures[] = {
-            TrafficProbe::minimumRoundTripMs(*pair, false, 1, 1000ms, kScopedA),
-            goodput(Direction::download, kScopedA, 3000ms), goodput(Direction::upload, kScopedA)};
-        ::_exit(::write(report[1], figures, sizeof figures) == sizeof figures ? 0 : 1);
-    }
-    ::close(report[1]);
-    // Its sibling, in another cgroup, to the same address at the same time.
-    const double sibling = goodput(Direction::download, kScopedA);
-    double figures[3] = {};
-    const bool reported = ::read(report[0], figures, sizeof figures) == sizeof figures;
-    ::close(report[0]);
-    int status = 0;
-    ::waitpid(command, &status, 0);
-    ASSERT_TRUE(reported);
-    std::cout << "[ FIGURES  ] first round trip " << figures[0] << " ms of 40; command "
-              << figures[1] / 1e6 << " Mbit/s down of 8, " << figures[2] / 1e6
-              << " up of 4; its sibling " << sibling / 1e6 << " Mbit/s of " << unthrottled / 1e6
-              << " unthrottled\n";
-    EXPECT_GE(figures[0], 39.9);
-    EXPECT_NEAR(figures[1], 8e6 * kPayloadShare, 8e6 * 0.01);
-    EXPECT_NEAR(figures[2], 4e6 * kPayloadShare, 4e6 * 0.01);
-    EXPECT_GE(sibling, 0.95 * unthrottled);
+    // first packet; its sibling, in another cgroup, to the same address at
+    // the same time.
+    const auto figures =
+        TrafficProbe::inCgroupBesideSibling(*pair, folder, kScopedA, 700ms, 2000ms);
+    ASSERT_TRUE(figures.has_value());
+    std::cout << "[ FIGURES  ] first round trip " << figures->firstRoundTripMs
+              << " ms of 40; command " << figures->download / 1e6 << " Mbit/s down of 8, "
+              << figures->upload / 1e6 << " up of 4; its sibling " << figures->siblingDownload / 1e6
+              << " Mbit/s of " << unthrottled / 1e6 << " unthrottled\n";
+    EXPECT_GE(figures->firstRoundTripMs, 39.9);
+    EXPECT_NEAR(figures->download, 8e6 * kPayloadShare, 8e6 * 0.01);
+    EXPECT_NEAR(figures->upload, 4e6 * kPayloadShare, 4e6 * 0.01);
+    EXPECT_GE(figures->siblingDownload, 0.95 * unthrottled);
 
     // Nothing left: no qdisc, class or filter, no table.
     remove(*backend);

@@ -7,11 +7,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
 #include <linux/tcp.h>
 #include <netinet/in.h>
 #include <optional>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -273,6 +275,45 @@ std::vector<double> udpRoundTripsMs(const NetnsPair& pair, bool ipv6, int count,
     ::shutdown(echo.fd, SHUT_RDWR);
     echoer.join();
     return trips;
+}
+
+std::optional<CgroupFigures> inCgroupBesideSibling(const NetnsPair& pair,
+                                                   const std::string& cgroupFolder,
+                                                   const char* peerAddress,
+                                                   std::chrono::milliseconds warmUp,
+                                                   std::chrono::milliseconds measure) {
+    const auto goodput = [&](Direction direction) {
+        return tcpGoodputBitsPerSecond(pair, direction, false, warmUp, measure, peerAddress);
+    };
+    int report[2];
+    if (::pipe(report) != 0) {
+        fail("pipe");
+    }
+    const pid_t process = ::fork();
+    if (process == 0) {
+        ::close(report[0]);
+        const int procs = ::open((cgroupFolder + "/cgroup.procs").c_str(), O_WRONLY);
+        if (procs < 0 || ::write(procs, "0", 1) != 1) {
+            ::_exit(1);
+        }
+        const double figures[] = {minimumRoundTripMs(pair, false, 1, 1000ms, peerAddress),
+                                  goodput(Direction::download), goodput(Direction::upload)};
+        ::_exit(::write(report[1], figures, sizeof figures) == sizeof figures ? 0 : 1);
+    }
+    ::close(report[1]);
+    if (process < 0) {
+        ::close(report[0]);
+        fail("fork");
+    }
+    const double sibling = goodput(Direction::download);
+    double figures[3] = {};
+    const bool reported = ::read(report[0], figures, sizeof figures) == sizeof figures;
+    ::close(report[0]);
+    ::waitpid(process, nullptr, 0);
+    if (!reported) {
+        return std::nullopt;
+    }
+    return CgroupFigures{figures[0], figures[1], figures[2], sibling};
 }
 
 } // namespace TrafficProbe

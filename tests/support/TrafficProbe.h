@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 // Measures real TCP and UDP traffic between the two sides of a NetnsPair.
@@ -55,5 +57,23 @@ std::vector<std::uint32_t> udpArrivalOrder(const NetnsPair& pair, Direction dire
 std::vector<double> udpRoundTripsMs(const NetnsPair& pair, bool ipv6, int count,
                                     std::chrono::milliseconds spacing,
                                     std::chrono::milliseconds timeout);
+
+// What a process measures of its own traffic to `peerAddress` when it joined
+// the cgroup at `cgroupFolder` before its first packet: its first round
+// trip and its goodput each way; and what a sibling outside that cgroup
+// downloads from the same address meanwhile. Each goodput as
+// tcpGoodputBitsPerSecond measures it; nullopt when the process could not
+// join the cgroup or did not report.
+struct CgroupFigures {
+    double firstRoundTripMs;
+    double download;
+    double upload;
+    double siblingDownload;
+};
+std::optional<CgroupFigures> inCgroupBesideSibling(const NetnsPair& pair,
+                                                   const std::string& cgroupFolder,
+                                                   const char* peerAddress,
+                                                   std::chrono::milliseconds warmUp,
+                                                   std::chrono::milliseconds measure);
 
 } // namespace TrafficProbe
