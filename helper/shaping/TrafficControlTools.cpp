@@ -60,10 +60,9 @@ TrafficControlTools::TrafficControlTools(const CommandExecutor& executor, std::s
     , m_devices(devices) {}
 
 std::vector<LineOutcome>
-TrafficControlTools::runNft(const std::vector<std::vector<std::string>>& lines,
-                            bool carryOn) const {
+TrafficControlTools::runNft(const std::vector<std::vector<std::string>>& lines, Pass pass) const {
     std::vector<LineOutcome> outcomes(lines.size());
-    if (!carryOn) {
+    if (pass == Pass::applying) {
         // One run, one transaction: the kernel makes all of it or none, so
         // a refusal is the first line's, and nothing after it was made.
         std::vector<std::string> script;
@@ -83,8 +82,7 @@ TrafficControlTools::runNft(const std::vector<std::vector<std::string>>& lines,
         }
         return outcomes;
     }
-    // Removals one by one: one that finds its target gone must not keep
-    // the others from going.
+    // Removals one by one.
     for (size_t index = 0; index < lines.size(); ++index) {
         const CommandResult result = m_executor.execute(m_nft, lines[index]);
         outcomes[index] = result.exitCode == 0
@@ -95,15 +93,15 @@ TrafficControlTools::runNft(const std::vector<std::vector<std::string>>& lines,
 }
 
 std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<TrafficControlStep>& steps,
-                                                       size_t first, size_t end,
-                                                       bool carryOn) const {
+                                                       size_t first, size_t end, Pass pass) const {
     std::vector<std::vector<std::string>> lines;
     for (size_t index = first; index < end; ++index) {
         lines.push_back(steps[index].arguments);
     }
+    const bool carryOn = pass == Pass::removing;
     switch (steps[first].tool) {
     case TrafficControlStep::Tool::tc:
-        if (carryOn) {
+        if (pass == Pass::removing) {
             if (auto removed = m_devices.removeQdiscs(lines)) {
                 return std::move(*removed);
             }
@@ -114,7 +112,7 @@ std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<Traffic
     case TrafficControlStep::Tool::nft:
         break;
     }
-    return runNft(lines, carryOn);
+    return runNft(lines, pass);
 }
 
 TrafficControlTools::Progress
@@ -122,7 +120,7 @@ TrafficControlTools::runAll(const std::vector<TrafficControlStep>& steps) const 
     Progress progress;
     for (size_t first = 0; first < steps.size();) {
         const size_t end = endOfGroup(steps, first);
-        const std::vector<LineOutcome> outcomes = runGroup(steps, first, end, false);
+        const std::vector<LineOutcome> outcomes = runGroup(steps, first, end, Pass::applying);
         for (const LineOutcome& outcome : outcomes) {
             if (outcome.state == LineOutcome::State::done) {
                 ++progress.made;
@@ -152,7 +150,7 @@ TrafficControlTools::removeAll(const std::vector<TrafficControlStep>& steps) con
         std::optional<std::string> groupFailure;
         bool namesItsCommand = false;
         try {
-            outcomes = runGroup(steps, first, end, true);
+            outcomes = runGroup(steps, first, end, Pass::removing);
         } catch (const CommandTimeout& timeout) {
             groupFailure = timeout.what();
             namesItsCommand = true;

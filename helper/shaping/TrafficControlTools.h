@@ -49,12 +49,17 @@ public:
     void removeLeftoverBatches() const noexcept;
 
 private:
+    // Applying stops at the first refusal, so that the record stays exact;
+    // removing goes on past it, since a removal that finds its target gone
+    // must not keep the others from going.
+    enum class Pass { applying, removing };
+
     std::vector<LineOutcome> runGroup(const std::vector<TrafficControlStep>& steps, size_t first,
-                                      size_t end, bool carryOn) const;
+                                      size_t end, Pass pass) const;
     std::string commandLine(const TrafficControlStep& step) const;
 
     std::vector<LineOutcome> runNft(const std::vector<std::vector<std::string>>& lines,
-                                    bool carryOn) const;
+                                    Pass pass) const;
 
     const CommandExecutor& m_executor;
     const ToolBatch m_tc;
