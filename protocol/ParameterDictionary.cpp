@@ -1,72 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "ParameterDictionary.h"
 
-#include <QByteArrayView>
-#include <QMetaType>
-
-#include <utility>
+#include "CallerValues.h"
 
 namespace ParameterDictionary {
 
-namespace {
-
-// A caller's key as the message repeats it, for the log too: one short line
-// of printable characters.
-QString shown(const QString& key) {
-    constexpr qsizetype kLongest = 64;
-    QString text = key.left(kLongest);
-    for (QChar& c : text) {
-        if (!c.isPrint()) {
-            c = u'?';
-        }
-    }
-    return key.size() > kLongest ? text + QStringLiteral("…") : text;
-}
-
-// The bus's signature of what arrived, as QtDBus hands the values of a
-// dictionary over, told without linking QtDBus: basic types as themselves,
-// its own types by name, containers as the argument they stay.
-QString busTypeOf(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return QStringLiteral("b");
-    case QMetaType::UChar:
-        return QStringLiteral("y");
-    case QMetaType::Short:
-        return QStringLiteral("n");
-    case QMetaType::UShort:
-        return QStringLiteral("q");
-    case QMetaType::Int:
-        return QStringLiteral("i");
-    case QMetaType::UInt:
-        return QStringLiteral("u");
-    case QMetaType::LongLong:
-        return QStringLiteral("x");
-    case QMetaType::ULongLong:
-        return QStringLiteral("t");
-    case QMetaType::Double:
-        return QStringLiteral("d");
-    case QMetaType::QString:
-        return QStringLiteral("s");
-    case QMetaType::QStringList:
-        return QStringLiteral("as");
-    case QMetaType::QByteArray:
-        return QStringLiteral("ay");
-    default:
-        break;
-    }
-    const QByteArrayView name(value.metaType().name());
-    for (const auto& [type, signature] :
-         {std::pair{"QDBusObjectPath", "o"}, std::pair{"QDBusSignature", "g"},
-          std::pair{"QDBusVariant", "v"}, std::pair{"QDBusUnixFileDescriptor", "h"}}) {
-        if (name == type) {
-            return QString::fromLatin1(signature);
-        }
-    }
-    return QString::fromLatin1(value.metaType().name());
-}
-
-} // namespace
+using CallerValues::busTypeOf;
+using CallerValues::shown;
 
 std::optional<ThrottleParameters> fromWire(const QVariantMap& dictionary, QString& failure) {
     ThrottleParameters parameters;

@@ -1,28 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "ScopeDictionary.h"
 
+#include "CallerValues.h"
+
 #include <QStringList>
 
 #include <string>
 
 namespace ScopeDictionary {
 
+using CallerValues::busTypeOf;
+using CallerValues::shown;
+
 namespace {
 
 QString key(const char* name) {
     return QString::fromLatin1(name);
-}
-
-// A text of the caller's as a message repeats it: one short line.
-QString shown(const QString& text) {
-    constexpr qsizetype kLongest = 64;
-    QString line = text.left(kLongest);
-    for (QChar& c : line) {
-        if (!c.isPrint()) {
-            c = u'?';
-        }
-    }
-    return text.size() > kLongest ? line + QStringLiteral("…") : line;
 }
 
 bool readDestinations(const QStringList& texts, ThrottleScope& scope, QString& failure) {
@@ -56,7 +49,7 @@ std::optional<ThrottleScope> fromWire(const QVariantMap& dictionary, QString& fa
             if (!isList) {
                 failure = QStringLiteral("Scope key \"%1\" must be of type as (list of texts), "
                                          "not %2")
-                              .arg(name, QString::fromLatin1(value.metaType().name()));
+                              .arg(name, busTypeOf(value));
                 return std::nullopt;
             }
             const QStringList texts = value.toStringList();
@@ -77,7 +70,7 @@ std::optional<ThrottleScope> fromWire(const QVariantMap& dictionary, QString& fa
         } else if (name == key(kCgroup)) {
             if (value.typeId() != QMetaType::QString) {
                 failure = QStringLiteral("Scope key \"cgroup\" must be of type s (text), not %1")
-                              .arg(QString::fromLatin1(value.metaType().name()));
+                              .arg(busTypeOf(value));
                 return std::nullopt;
             }
             scope.cgroup = value.toString().toStdString();

@@ -56,8 +56,8 @@ TEST(ScopeDictionaryTest, TheHelperRefusesWhatItCannotShapeNamingTheEntry) {
     } cases[] = {
         {{{"hosts", QStringList{}}}, "Unknown scope key \"hosts\""},
         {{{"destinations", QStringLiteral("10.0.0.1")}},
-         "Scope key \"destinations\" must be of type as (list of texts), not QString"},
-        {{{"cgroup", 7}}, "Scope key \"cgroup\" must be of type s (text), not int"},
+         "Scope key \"destinations\" must be of type as (list of texts), not s"},
+        {{{"cgroup", 7}}, "Scope key \"cgroup\" must be of type s (text), not i"},
         {{{"destinations", QStringList{"10.0.0.1", "api.example.com:443"}}},
          "Destination 'api.example.com:443' is a host name: the helper takes addresses and "
          "networks only"},
