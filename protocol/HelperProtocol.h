@@ -32,9 +32,9 @@ inline constexpr const char* kConfiguration = "configuration";
 inline constexpr const char* kOwner = "owner";
 // aa{sv}, only while a throttle is on: every throttle in force, oldest
 // first, keyed as in Throttle.
+inline constexpr const char* kThrottles = "throttles";
 // s, only after a clean-up that could not remove everything.
 inline constexpr const char* kFailure = "failure";
-inline constexpr const char* kThrottles = "throttles";
 } // namespace State
 
 // One throttle of the state's list.
