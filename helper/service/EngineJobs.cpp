@@ -195,6 +195,7 @@ bool EngineJobs::attempt(Outcome& outcome, const std::function<void()>& work) {
 }
 
 EngineJobs::Outcome EngineJobs::finished(Outcome outcome) const {
+    outcome.cutShort = !outcome.failure.isEmpty() && m_stopping;
     outcome.active = m_engine.isActive();
     outcome.throttles.clear();
     for (const auto& throttle : m_engine.throttles()) {

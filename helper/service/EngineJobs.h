@@ -38,6 +38,9 @@ public:
         // Nothing was run: the call's time was up before its turn, another
         // change came first, or the helper is stopping.
         bool skipped = false;
+        // It failed once stop() was called: cut short, and the stop's
+        // clean-up removes what it left.
+        bool cutShort = false;
         // The engine's state once the job is done.
         bool active = false;
         // The throttle an enable switched on.
@@ -76,9 +79,6 @@ public:
     // the thread ends; the outcomes are delivered before this returns.
     // False when that took longer than `limit`.
     bool stop(std::chrono::milliseconds limit);
-    // Once stop() was called: a job that fails from then on was cut short,
-    // and the stop's clean-up removes what it left.
-    bool isStopping() const { return m_stopping; }
 
 private:
     void post(std::function<Outcome()> job, Done done);

@@ -65,7 +65,7 @@ void HoldRegistry::endThrottle(quint64 id, std::string doneLine) {
                             }
                             if (outcome.failure.isEmpty()) {
                                 m_logger.log(doneLine);
-                            } else if (!m_jobs->isStopping()) {
+                            } else if (!outcome.cutShort) {
                                 m_logger.log("Failed to end a throttle: " +
                                              outcome.failure.toStdString());
                             }

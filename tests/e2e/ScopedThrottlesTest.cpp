@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <unistd.h>
 
 using testing::ElementsAre;
@@ -140,6 +141,21 @@ TEST_F(ScopedThrottlesTest, AHoldersDisconnectEndsOnlyItsThrottlesAndEndThrottle
     EXPECT_EQ(end("second", 2).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(inForce(), "(nothing)");
     EXPECT_FALSE(state().value("active").toBool());
+}
+
+TEST_F(ScopedThrottlesTest, AHeldThrottleThatCannotBeRemovedWhenItsHolderLeavesIsSaid) {
+    const HelperStateSignals announced(client);
+    idOf(enable("holder", 1000, {}, true));
+    // What the stand-in shapes cannot be unlinked once it is a folder.
+    const std::string layout = helper.tools().path("/run/veltrane/layout");
+    std::filesystem::remove(layout);
+    std::filesystem::create_directories(layout + "/kept");
+
+    helper.bus().disconnect("holder");
+    ASSERT_TRUE(waitUntil([&] { return announced.last().contains("failure"); }));
+    EXPECT_THAT(announced.last().value("failure").toString().toStdString(),
+                testing::HasSubstr("Is a directory"));
+    EXPECT_TRUE(helper.bus().output().contains("Failed to end a throttle: "));
 }
 
 TEST_F(ScopedThrottlesTest, HeldThrottlesOutliveAKilledDaemonWhileTheirHoldersStayOnTheBus) {
