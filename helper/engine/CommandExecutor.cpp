@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -48,10 +51,7 @@ void CommandExecutor::endRunsBy(Clock::time_point deadline) const noexcept {
     m_stop.endRunsBy(deadline);
 }
 
-CommandResult CommandExecutor::execute(const std::string& executablePath,
-                                       const std::vector<std::string>& arguments,
-                                       Logging logging) const {
-    const std::string commandLine = joinCommandLine(executablePath, arguments);
+ToolDeadline CommandExecutor::deadlineOf(const std::string& commandLine, Logging logging) const {
     const Clock::time_point callDeadline = t_callDeadline;
     if (Clock::now() >= callDeadline) {
         throw CommandTimeout("Command not started: its call ran out of time: " + commandLine);
@@ -59,13 +59,73 @@ CommandResult CommandExecutor::execute(const std::string& executablePath,
     if (logging == Logging::everyRun) {
         m_logger.log("Executing: " + commandLine);
     }
-    const ToolDeadline deadline(m_timeLimit, callDeadline, m_stop);
+    return ToolDeadline(m_timeLimit, callDeadline, m_stop);
+}
 
+CommandResult CommandExecutor::execute(const std::string& executablePath,
+                                       const std::vector<std::string>& arguments,
+                                       Logging logging) const {
+    const std::string commandLine = joinCommandLine(executablePath, arguments);
+    const ToolDeadline deadline = deadlineOf(commandLine, logging);
     ToolLaunch launch(executablePath, arguments);
     ToolProcess tool(launch.pid());
     // Declared after the tool, so that however the run ends the pipes close
     // before the tool is killed and reaped.
     ToolOutput output(launch.takeOutput(), launch.takeError());
+    return finish(tool, output, deadline, commandLine);
+}
+
+CommandExecutor::StartedTool::StartedTool(std::string commandLine, pid_t pid, FileDescriptor input,
+                                          FileDescriptor output, FileDescriptor error)
+    : m_commandLine(std::move(commandLine))
+    , m_pid(pid)
+    , m_process(pid)
+    , m_input(std::move(input))
+    , m_output(std::move(output))
+    , m_error(std::move(error)) {}
+
+std::unique_ptr<CommandExecutor::StartedTool>
+CommandExecutor::start(const std::string& executablePath,
+                       const std::vector<std::string>& arguments) const {
+    ToolLaunch launch(executablePath, arguments, ToolLaunch::Input::pipe);
+    return std::unique_ptr<StartedTool>(new StartedTool(joinCommandLine(executablePath, arguments),
+                                                        launch.pid(), launch.takeInput(),
+                                                        launch.takeOutput(), launch.takeError()));
+}
+
+CommandResult CommandExecutor::execute(StartedTool& started, const std::string& input,
+                                       Logging logging) const {
+    const ToolDeadline deadline = deadlineOf(started.m_commandLine, logging);
+    ToolOutput output(std::move(started.m_output), std::move(started.m_error));
+    FileDescriptor pipe = std::move(started.m_input);
+    // A tool that stops reading (it failed, or ended early) leaves the rest
+    // unwritten: its status tells. The daemon ignores SIGPIPE.
+    ::fcntl(pipe.get(), F_SETFL, O_NONBLOCK);
+    for (size_t written = 0; pipe.get() >= 0 && written < input.size();) {
+        const ssize_t count = ::write(pipe.get(), input.data() + written, input.size() - written);
+        if (count > 0) {
+            written += static_cast<size_t>(count);
+            continue;
+        }
+        if (count < 0 && errno != EAGAIN && errno != EINTR) {
+            break;
+        }
+        if (const std::optional<std::string> reason = deadline.reasonToEnd(Clock::now())) {
+            started.m_process.signalGroup(SIGKILL);
+            started.m_process.waitFor(std::chrono::seconds(5));
+            throw CommandTimeout(*reason + started.m_commandLine);
+        }
+        pollfd writable{pipe.get(), POLLOUT, 0};
+        ::poll(&writable, 1, 100);
+    }
+    // Its input ends here, and so does its batch.
+    pipe.reset();
+    return finish(started.m_process, output, deadline, started.m_commandLine);
+}
+
+CommandResult CommandExecutor::finish(ToolProcess& tool, ToolOutput& output,
+                                      const ToolDeadline& deadline,
+                                      const std::string& commandLine) const {
     auto idlePause = std::chrono::milliseconds(1);
     while (true) {
         const bool pipesOpen = output.isOpen();

@@ -2,14 +2,18 @@
 #pragma once
 
 #include "CommandResult.h"
+#include "FileDescriptor.h"
 #include "ToolDeadline.h"
+#include "ToolProcess.h"
 
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 class Logger;
+class ToolOutput;
 
 // A run that went past its time limit, or that the daemon's stop ended. Its
 // what() names the command line, and it travels like a start error: unwrapped.
@@ -46,6 +50,35 @@ public:
     void executeIgnoringErrors(const std::string& executablePath,
                                const std::vector<std::string>& arguments) const noexcept;
 
+    // A tool started before its run, waiting for its standard input: what
+    // starting a process costs is paid outside the call that runs it.
+    // Nothing of it outlives this; a tool never run is killed and reaped.
+    class StartedTool final {
+    public:
+        pid_t pid() const { return m_pid; }
+        // True once it has ended by itself: it can no longer be run.
+        bool hasExited() { return m_process.hasExited(); }
+
+    private:
+        friend class CommandExecutor;
+        StartedTool(std::string commandLine, pid_t pid, FileDescriptor input, FileDescriptor output,
+                    FileDescriptor error);
+
+        std::string m_commandLine;
+        pid_t m_pid;
+        ToolProcess m_process;
+        FileDescriptor m_input;
+        FileDescriptor m_output;
+        FileDescriptor m_error;
+    };
+    // Throws std::system_error when the program cannot be started.
+    std::unique_ptr<StartedTool> start(const std::string& executablePath,
+                                       const std::vector<std::string>& arguments) const;
+    // Runs a started tool with `input` as the whole of its standard input,
+    // as execute() runs a tool; once only.
+    CommandResult execute(StartedTool& tool, const std::string& input,
+                          Logging logging = Logging::everyRun) const;
+
     // For the daemon's stop, from any thread: the tool running now is ended
     // at once, and no run from now on lasts past `deadline`.
     void endRunsBy(Clock::time_point deadline) const noexcept;
@@ -69,6 +102,11 @@ public:
     };
 
 private:
+    // The run's deadline, after checking that its call still has time.
+    ToolDeadline deadlineOf(const std::string& commandLine, Logging logging) const;
+    CommandResult finish(ToolProcess& tool, ToolOutput& output, const ToolDeadline& deadline,
+                         const std::string& commandLine) const;
+
     const Logger& m_logger;
     const std::chrono::milliseconds m_timeLimit;
     mutable ToolDeadline::Stop m_stop;

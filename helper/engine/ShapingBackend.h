@@ -51,6 +51,10 @@ public:
     // While shaping: shapes uplinks that came up or were re-created since.
     virtual void followUplinks() noexcept {}
 
+    // Between changes: gets ready for the next one (starts its tools
+    // ahead), so that the call that changes waits less.
+    virtual void prepareForChange() noexcept {}
+
     // What the shaping in force has passed, dropped and queued so far. Runs
     // on a thread of its own while the other calls may run: it takes none of
     // their locks and changes nothing, so a reading never waits for a change.

@@ -236,6 +236,11 @@ void ThrottlingManager::followUplinks() noexcept {
     }
 }
 
+void ThrottlingManager::prepareForChange() noexcept {
+    const std::lock_guard lock(m_stateLock);
+    m_backend->prepareForChange();
+}
+
 void ThrottlingManager::continueIdsAfter(std::uint64_t lastId) {
     const std::lock_guard lock(m_stateLock);
     m_lastId = std::max(m_lastId, lastId);

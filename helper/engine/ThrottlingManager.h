@@ -79,6 +79,8 @@ public:
 
     // Shapes uplinks that appeared since the enable; nothing while inactive.
     void followUplinks() noexcept;
+    // Between changes (see ShapingBackend::prepareForChange).
+    void prepareForChange() noexcept;
 
     // What the shaping has done so far, read beside whatever change runs,
     // never after it (see ShapingBackend::statistics).

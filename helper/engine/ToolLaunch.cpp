@@ -66,10 +66,19 @@ ToolLaunch::Pipe ToolLaunch::makePipe() {
                 aboveStandardStreams(std::move(writeEnd))};
 }
 
-ToolLaunch::ToolLaunch(const std::string& executablePath, const std::vector<std::string>& arguments)
+ToolLaunch::ToolLaunch(const std::string& executablePath, const std::vector<std::string>& arguments,
+                       Input input)
     : m_output(makePipe())
-    , m_error(makePipe()) {
+    , m_error(makePipe())
+    , m_input(input == Input::pipe ? makePipe() : Pipe{FileDescriptor(), FileDescriptor()}) {
     SpawnAttributes spawn;
+    if (input == Input::pipe) {
+        // Room for a whole batch, so that writing it seldom waits on the
+        // tool's reading; where the kernel refuses, it waits.
+        ::fcntl(m_input.writeEnd.get(), F_SETPIPE_SZ, 1 << 20);
+        check(
+            posix_spawn_file_actions_adddup2(&spawn.actions, m_input.readEnd.get(), STDIN_FILENO));
+    }
     check(posix_spawn_file_actions_adddup2(&spawn.actions, m_output.writeEnd.get(), STDOUT_FILENO));
     check(posix_spawn_file_actions_adddup2(&spawn.actions, m_error.writeEnd.get(), STDERR_FILENO));
 
@@ -96,4 +105,5 @@ ToolLaunch::ToolLaunch(const std::string& executablePath, const std::vector<std:
     // Our copies of the write ends must go, or the reads never see the end.
     m_output.writeEnd.reset();
     m_error.writeEnd.reset();
+    m_input.readEnd.reset();
 }

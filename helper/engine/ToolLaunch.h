@@ -16,15 +16,21 @@
 // together with anything it started.
 class ToolLaunch final {
 public:
+    // Its standard input: the daemon's, or a pipe of its own to write into.
+    enum class Input { inherited, pipe };
+
     // Throws std::system_error, whose what() is the OS's description, when
     // the program cannot be started.
-    ToolLaunch(const std::string& executablePath, const std::vector<std::string>& arguments);
+    ToolLaunch(const std::string& executablePath, const std::vector<std::string>& arguments,
+               Input input = Input::inherited);
 
     pid_t pid() const { return m_pid; }
     // The read ends of the tool's streams. Ours of the write ends are
     // closed already, so reading them sees the streams end.
     FileDescriptor takeOutput() { return std::move(m_output.readEnd); }
     FileDescriptor takeError() { return std::move(m_error.readEnd); }
+    // The write end of its input, with Input::pipe; closing it ends the input.
+    FileDescriptor takeInput() { return std::move(m_input.writeEnd); }
 
 private:
     struct Pipe {
@@ -35,5 +41,6 @@ private:
 
     Pipe m_output;
     Pipe m_error;
+    Pipe m_input;
     pid_t m_pid = 0;
 };

@@ -126,6 +126,10 @@ void EngineJobs::post(std::function<Outcome()> job, Done done) {
                 }
             },
             Qt::QueuedConnection);
+        // While the caller reads its reply.
+        if (!m_stopping) {
+            m_engine.prepareForChange();
+        }
     });
 }
 

@@ -5,7 +5,9 @@
 #include "FileAccess.h"
 
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -25,15 +27,7 @@ bool readsBackAsItIs(const std::vector<std::string>& arguments) {
 
 class BatchFile final {
 public:
-    BatchFile(const std::string& beside, const std::vector<std::vector<std::string>>& lines) {
-        std::string text;
-        for (const auto& arguments : lines) {
-            std::string line;
-            for (const auto& argument : arguments) {
-                line += (line.empty() ? "" : " ") + argument;
-            }
-            text += line + "\n";
-        }
+    BatchFile(const std::string& beside, const std::string& text) {
         FileAccess::makeParentFolders(beside);
         m_path = FileAccess::writeTemporary(beside, text);
     }
@@ -46,6 +40,28 @@ public:
 private:
     std::string m_path;
 };
+
+std::string joinedLines(const std::vector<std::vector<std::string>>& lines) {
+    std::string text;
+    for (const auto& arguments : lines) {
+        std::string line;
+        for (const auto& argument : arguments) {
+            line += (line.empty() ? "" : " ") + argument;
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+// The network namespace a /proc entry names, by its inode; nothing when it
+// cannot be told.
+std::optional<ino_t> networkNamespace(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return status.st_ino;
+}
 
 std::string withoutTrailingNewline(std::string text) {
     while (!text.empty() && text.back() == '\n') {
@@ -71,22 +87,69 @@ std::vector<LineOutcome> ToolBatch::run(const std::vector<std::vector<std::strin
             return runEach(lines, carryOn);
         }
     }
-    const BatchFile file(m_fileBeside, lines);
+    if (!carryOn) {
+        if (std::unique_ptr<CommandExecutor::StartedTool> started = takeStarted()) {
+            const CommandResult result = m_executor.execute(*started, joinedLines(lines));
+            return outcomesOf(result, "Command failed -:", lines.size(), carryOn,
+                              m_tool + " -batch -");
+        }
+    }
+    const BatchFile file(m_fileBeside, joinedLines(lines));
     std::vector<std::string> arguments;
     if (carryOn) {
         arguments.push_back("-force");
     }
     arguments.insert(arguments.end(), {"-batch", file.path()});
     const CommandResult result = m_executor.execute(m_tool, arguments);
+    std::string commandLine = m_tool;
+    for (const auto& argument : arguments) {
+        commandLine += " " + argument;
+    }
+    return outcomesOf(result, "Command failed " + file.path() + ":", lines.size(), carryOn,
+                      commandLine);
+}
 
-    std::vector<LineOutcome> outcomes(lines.size(), {LineOutcome::State::done});
+void ToolBatch::startAhead() const noexcept {
+    const std::lock_guard lock(m_startedLock);
+    if (m_started && !m_started->hasExited()) {
+        return;
+    }
+    try {
+        m_started = m_executor.start(m_tool, {"-batch", "-"});
+    } catch (...) {
+        // The next run starts its own.
+        m_started.reset();
+    }
+}
+
+std::unique_ptr<CommandExecutor::StartedTool> ToolBatch::takeStarted() const {
+    std::unique_ptr<CommandExecutor::StartedTool> started;
+    {
+        const std::lock_guard lock(m_startedLock);
+        started = std::move(m_started);
+    }
+    if (!started || started->hasExited()) {
+        return nullptr;
+    }
+    // A thread may have moved into another network namespace since: the
+    // tool would shape the one it was started in.
+    const auto own = networkNamespace("/proc/thread-self/ns/net");
+    const auto tools = networkNamespace("/proc/" + std::to_string(started->pid()) + "/ns/net");
+    if (!own || own != tools) {
+        return nullptr;
+    }
+    return started;
+}
+
+std::vector<LineOutcome> ToolBatch::outcomesOf(const CommandResult& result,
+                                               const std::string& marker, size_t lineCount,
+                                               bool carryOn, const std::string& commandLine) const {
+    std::vector<LineOutcome> outcomes(lineCount, {LineOutcome::State::done});
     if (result.exitCode == 0) {
         return outcomes;
     }
-    // The tool writes what went wrong with a line, then "Command failed
-    // FILE:N" naming it.
-    const std::string marker = "Command failed " + file.path() + ":";
-    // A message that does not end its line runs into the marker.
+    // The tool writes what went wrong with a line, then the marker and the
+    // line's number. A message that does not end its line runs into the marker.
     std::string said = result.output.empty() ? std::string() : result.output + "\n";
     size_t refused = 0;
     size_t from = 0;
@@ -97,14 +160,14 @@ std::vector<LineOutcome> ToolBatch::run(const std::vector<std::vector<std::strin
         const size_t number = std::strtoul(result.error.c_str() + at + marker.size(), &end, 10);
         from = result.error.find('\n', static_cast<size_t>(end - result.error.c_str()));
         from = from == std::string::npos ? result.error.size() : from + 1;
-        if (number >= 1 && number <= lines.size()) {
+        if (number >= 1 && number <= lineCount) {
             said = withoutTrailingNewline(said);
             outcomes[number - 1] = {LineOutcome::State::refused,
                                     said.empty() ? "exit status " + std::to_string(result.exitCode)
                                                  : said};
             ++refused;
             if (!carryOn) {
-                for (size_t later = number; later < lines.size(); ++later) {
+                for (size_t later = number; later < lineCount; ++later) {
                     outcomes[later].state = LineOutcome::State::notRun;
                 }
                 return outcomes;
@@ -113,10 +176,6 @@ std::vector<LineOutcome> ToolBatch::run(const std::vector<std::vector<std::strin
         said.clear();
     }
     if (refused == 0) {
-        std::string commandLine = m_tool;
-        for (const auto& argument : arguments) {
-            commandLine += " " + argument;
-        }
         const std::string output = withoutTrailingNewline(result.combinedOutput());
         throw std::runtime_error(
             commandLine + ": " +

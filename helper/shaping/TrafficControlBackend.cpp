@@ -125,6 +125,10 @@ void TrafficControlBackend::removeTemporaryLeftovers() noexcept {
     m_changes.removeTemporaryLeftovers();
 }
 
+void TrafficControlBackend::prepareForChange() noexcept {
+    m_tools.startAhead();
+}
+
 void TrafficControlBackend::followUplinks() noexcept {
     m_follower.follow();
 }

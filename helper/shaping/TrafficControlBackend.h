@@ -49,6 +49,7 @@ public:
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;
     void followUplinks() noexcept override;
+    void prepareForChange() noexcept override;
     ShapingStatistics statistics() const override { return m_statistics.read(); }
 
 private:

@@ -45,6 +45,9 @@ public:
 
     const KernelDevices& devices() const { return m_devices; }
 
+    // Starts tc ahead of the next change (see ToolBatch::startAhead).
+    void startAhead() const noexcept { m_tc.startAhead(); }
+
     // Removes batch files a killed process left.
     void removeLeftoverBatches() const noexcept;
 

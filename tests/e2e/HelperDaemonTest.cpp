@@ -497,6 +497,32 @@ TEST_F(HelperDaemonBackendTest,
     EXPECT_FALSE(helper.tools().exists("/run/veltrane/shaping.record"));
 }
 
+TEST_F(HelperDaemonBackendTest, TheNextChangeRunsTcStartedAheadAndItsRefusalNamesItsLine) {
+    ASSERT_THAT(call("EnableThrottling", enableArguments(1000, 2000, 10, 0, 0)).arguments(),
+                ElementsAre(true, QString()));
+    const auto firstRuns = helper.tools().toolRuns();
+    ASSERT_THAT(call("DisableThrottling").arguments(), ElementsAre(true, QString()));
+
+    // tc waits since the last change for the next one's batch on its input.
+    helper.tools().clearToolRuns();
+    ASSERT_THAT(call("EnableThrottling", enableArguments(1000, 2000, 10, 0, 0)).arguments(),
+                ElementsAre(true, QString()));
+    EXPECT_EQ(helper.tools().toolRuns(), firstRuns);
+    const std::string tc = helper.tools().path("/usr/sbin/tc");
+    EXPECT_TRUE(helper.bus().output().contains(QString::fromStdString(tc + " -batch -")));
+
+    // Its refusal is told by its line, and what came before it is undone.
+    ASSERT_THAT(call("DisableThrottling").arguments(), ElementsAre(true, QString()));
+    helper.tools().answer("tc", "qdisc add dev eth7 handle ffff: ingress", 2, "",
+                          "Error: Exclusivity flag on, cannot modify.");
+    const QDBusMessage refused = call("EnableThrottling", enableArguments(1000, 2000, 10, 0, 0));
+    ASSERT_EQ(refused.arguments().value(0), false);
+    EXPECT_EQ(refused.arguments().value(1),
+              "Command failed: Failed to redirect download traffic on eth7: Error: Exclusivity "
+              "flag on, cannot modify.");
+    EXPECT_FALSE(helper.tools().exists("/run/veltrane/shaping.record"));
+}
+
 TEST_F(HelperDaemonBackendTest, ADaemonKilledMidBatchLeftAllItWasMakingOnRecordAndTheNextUndoesIt) {
     const QString service = QString::fromUtf8(HelperProtocol::kServiceName);
     // tc's batch hangs at the ingress qdisc: the device, the root and its

@@ -39,11 +39,13 @@ run_one() {
   return 0
 }
 # As tc and ip run a batch: each line a command, stopping at the first that
-# fails unless forced, each failure named by file and line.
+# fails unless forced, each failure named by file ("-": the standard input)
+# and line.
 if [ "$1" = -batch ] || { [ "$1" = -force ] && [ "$2" = -batch ]; }; then
   force=false
   if [ "$1" = -force ]; then force=true; shift; fi
   file=$2
+  if [ "$file" != - ]; then exec < "$file"; fi
   number=0
   failed=0
   while IFS= read -r line; do
@@ -55,7 +57,7 @@ if [ "$1" = -batch ] || { [ "$1" = -force ] && [ "$2" = -batch ]; }; then
       failed=$status
       $force || exit "$status"
     fi
-  done < "$file"
+  done
   exit "$failed"
 fi
 if [ "$name" = pfctl ] && [ "$1" = -a ] && [ "$3" = -f ]; then
