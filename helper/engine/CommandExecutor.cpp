@@ -11,7 +11,9 @@
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -24,6 +26,16 @@ std::string joinCommandLine(const std::string& path, const std::vector<std::stri
         line += argument;
     }
     return line;
+}
+
+// The network namespace a /proc entry names, by its inode; nothing when it
+// cannot be told.
+std::optional<ino_t> networkNamespace(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return status.st_ino;
 }
 
 // The current call's deadline of this thread (see CallDeadline).
@@ -84,6 +96,14 @@ CommandExecutor::StartedTool::StartedTool(std::string commandLine, pid_t pid, Fi
     , m_output(std::move(output))
     , m_error(std::move(error)) {}
 
+bool CommandExecutor::StartedTool::canRunHere() {
+    if (hasExited()) {
+        return false;
+    }
+    const auto own = networkNamespace("/proc/thread-self/ns/net");
+    return own && own == networkNamespace("/proc/" + std::to_string(m_pid) + "/ns/net");
+}
+
 std::unique_ptr<CommandExecutor::StartedTool>
 CommandExecutor::start(const std::string& executablePath,
                        const std::vector<std::string>& arguments) const {
@@ -101,7 +121,7 @@ CommandResult CommandExecutor::execute(StartedTool& started, const std::string& 
     // A tool that stops reading (it failed, or ended early) leaves the rest
     // unwritten: its status tells. The daemon ignores SIGPIPE.
     ::fcntl(pipe.get(), F_SETFL, O_NONBLOCK);
-    for (size_t written = 0; pipe.get() >= 0 && written < input.size();) {
+    for (size_t written = 0; written < input.size();) {
         const ssize_t count = ::write(pipe.get(), input.data() + written, input.size() - written);
         if (count > 0) {
             written += static_cast<size_t>(count);

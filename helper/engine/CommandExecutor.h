@@ -55,9 +55,13 @@ public:
     // Nothing of it outlives this; a tool never run is killed and reaped.
     class StartedTool final {
     public:
-        pid_t pid() const { return m_pid; }
+        const std::string& commandLine() const { return m_commandLine; }
         // True once it has ended by itself: it can no longer be run.
         bool hasExited() { return m_process.hasExited(); }
+        // Whether it still waits, in the network namespace of the calling
+        // thread: a thread may have moved into another since, and the tool
+        // would change the one it was started in.
+        bool canRunHere();
 
     private:
         friend class CommandExecutor;
@@ -65,7 +69,7 @@ public:
                     FileDescriptor error);
 
         std::string m_commandLine;
-        pid_t m_pid;
+        const pid_t m_pid;
         ToolProcess m_process;
         FileDescriptor m_input;
         FileDescriptor m_output;

@@ -5,9 +5,7 @@
 #include "FileAccess.h"
 
 #include <cstdlib>
-#include <optional>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,16 +51,6 @@ std::string joinedLines(const std::vector<std::vector<std::string>>& lines) {
     return text;
 }
 
-// The network namespace a /proc entry names, by its inode; nothing when it
-// cannot be told.
-std::optional<ino_t> networkNamespace(const std::string& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        return std::nullopt;
-    }
-    return status.st_ino;
-}
-
 std::string withoutTrailingNewline(std::string text) {
     while (!text.empty() && text.back() == '\n') {
         text.pop_back();
@@ -91,7 +79,7 @@ std::vector<LineOutcome> ToolBatch::run(const std::vector<std::vector<std::strin
         if (std::unique_ptr<CommandExecutor::StartedTool> started = takeStarted()) {
             const CommandResult result = m_executor.execute(*started, joinedLines(lines));
             return outcomesOf(result, "Command failed -:", lines.size(), carryOn,
-                              m_tool + " -batch -");
+                              started->commandLine());
         }
     }
     const BatchFile file(m_fileBeside, joinedLines(lines));
@@ -128,17 +116,7 @@ std::unique_ptr<CommandExecutor::StartedTool> ToolBatch::takeStarted() const {
         const std::lock_guard lock(m_startedLock);
         started = std::move(m_started);
     }
-    if (!started || started->hasExited()) {
-        return nullptr;
-    }
-    // A thread may have moved into another network namespace since: the
-    // tool would shape the one it was started in.
-    const auto own = networkNamespace("/proc/thread-self/ns/net");
-    const auto tools = networkNamespace("/proc/" + std::to_string(started->pid()) + "/ns/net");
-    if (!own || own != tools) {
-        return nullptr;
-    }
-    return started;
+    return started && started->canRunHere() ? std::move(started) : nullptr;
 }
 
 std::vector<LineOutcome> ToolBatch::outcomesOf(const CommandResult& result,
