@@ -19,7 +19,7 @@ QJsonValue counter(quint64 value) {
     return QJsonValue(static_cast<qint64>(value));
 }
 
-QJsonValue directionRecord(const std::optional<ShaperDirection>& figures,
+QJsonValue directionRecord(const std::optional<DirectionStatistics>& figures,
                            std::optional<double> rate) {
     if (!figures) {
         return QJsonValue();

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "HelperConnection.h"
 
+#include "BusValues.h"
 #include "HelperProtocolInterface.h"
+#include "StatisticsDictionary.h"
 #include "ThrottleMethodChooser.h"
 
-#include <QDBusArgument>
 #include <QPointer>
 #include <QTextStream>
 
@@ -117,10 +118,7 @@ QCoro::Task<ShaperStatistics> HelperConnection::readStatistics() {
     QDBusPendingCall call = m_busConnection.callableProxy().GetStatistics();
     const QDBusMessage reply =
         co_await m_replies.dictionaryReplyOf(std::move(call), m_busConnection.life());
-    const QVariant wire = reply.arguments().value(0);
-    co_return ShaperStatistics::fromWire(wire.typeId() == qMetaTypeId<QDBusArgument>()
-                                             ? qdbus_cast<QVariantMap>(wire.value<QDBusArgument>())
-                                             : wire.toMap());
+    co_return StatisticsDictionary::fromWire(BusValues::plainMap(reply.arguments().value(0)));
 }
 
 void HelperConnection::followState() {

@@ -1,30 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "HelperState.h"
 
+#include "BusValues.h"
 #include "HelperProtocol.h"
 #include "ParameterDictionary.h"
 #include "ScopeDictionary.h"
 
-#include <QDBusArgument>
-
 namespace {
-
-// A nested dictionary arrives as a QDBusArgument when it was not demarshalled.
-QVariantMap mapOf(const QVariant& value) {
-    if (value.canConvert<QDBusArgument>() && value.typeId() == qMetaTypeId<QDBusArgument>()) {
-        return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
-    }
-    return value.toMap();
-}
 
 // A list of dictionaries (aa{sv}), marshalled or not.
 QList<QVariantMap> listOf(const QVariant& value) {
-    if (value.typeId() == qMetaTypeId<QDBusArgument>()) {
-        return qdbus_cast<QList<QVariantMap>>(value.value<QDBusArgument>());
+    if (value.typeId() == qMetaTypeId<QList<QVariantMap>>()) {
+        return value.value<QList<QVariantMap>>();
     }
     QList<QVariantMap> list;
-    for (const QVariant& each : value.toList()) {
-        list.append(mapOf(each));
+    for (const QVariant& each : BusValues::plain(value).toList()) {
+        list.append(BusValues::plainMap(each));
     }
     return list;
 }
@@ -69,11 +60,12 @@ HelperState HelperState::fromWire(const QVariantMap& wire) {
     if (!state.active) {
         return state;
     }
-    const QVariantMap configuration = mapOf(wire.value(QString::fromLatin1(State::kConfiguration)));
+    const QVariantMap configuration =
+        BusValues::plainMap(wire.value(QString::fromLatin1(State::kConfiguration)));
     if (!configuration.isEmpty()) {
         state.configuration = ParameterDictionary::readWire(configuration);
     }
-    const QVariantMap owner = mapOf(wire.value(QString::fromLatin1(State::kOwner)));
+    const QVariantMap owner = BusValues::plainMap(wire.value(QString::fromLatin1(State::kOwner)));
     if (!owner.isEmpty()) {
         state.owner = ThrottleOwner::fromWire(owner);
     }
@@ -81,14 +73,14 @@ HelperState HelperState::fromWire(const QVariantMap& wire) {
     for (const QVariantMap& each : listOf(wire.value(QString::fromLatin1(State::kThrottles)))) {
         HelperThrottle throttle;
         throttle.id = valueOf<quint64>(each, Key::kId).value_or(0);
-        const QVariantMap scope = mapOf(each.value(QString::fromLatin1(Key::kScope)));
+        const QVariantMap scope = BusValues::plainMap(each.value(QString::fromLatin1(Key::kScope)));
         throttle.scope = ScopeDictionary::readWire(scope);
         throttle.addresses =
             scope.value(QString::fromLatin1(ScopeDictionary::kAddresses)).toStringList();
         throttle.configuration = ParameterDictionary::readWire(
-            mapOf(each.value(QString::fromLatin1(Key::kConfiguration))));
-        throttle.owner =
-            ThrottleOwner::fromWire(mapOf(each.value(QString::fromLatin1(Key::kOwner))));
+            BusValues::plainMap(each.value(QString::fromLatin1(Key::kConfiguration))));
+        throttle.owner = ThrottleOwner::fromWire(
+            BusValues::plainMap(each.value(QString::fromLatin1(Key::kOwner))));
         state.throttles.append(throttle);
     }
     return state;

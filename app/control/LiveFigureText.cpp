@@ -5,8 +5,8 @@
 
 namespace {
 
-const std::optional<ShaperDirection>& sideOf(const ShaperStatistics& statistics,
-                                             LiveFigureText::Direction direction) {
+const std::optional<DirectionStatistics>& sideOf(const ShaperStatistics& statistics,
+                                                 LiveFigureText::Direction direction) {
     return direction == LiveFigureText::Direction::download ? statistics.download
                                                             : statistics.upload;
 }
@@ -17,7 +17,7 @@ QString threeFigures(double value) {
 }
 
 // The parts of a line: the rate, the drops, the queue.
-QStringList partsOf(const ShaperDirection& figures, std::optional<double> bitsPerSecond) {
+QStringList partsOf(const DirectionStatistics& figures, std::optional<double> bitsPerSecond) {
     return {bitsPerSecond ? LiveFigureText::rate(*bitsPerSecond) : QStringLiteral("– Kbps"),
             LiveFigureText::count(figures.dropped) + QStringLiteral(" dropped"),
             QStringLiteral("queue ") + LiveFigureText::queue(figures)};
@@ -64,7 +64,7 @@ QString count(quint64 value) {
     return QString::number(millions, 'f', millions < 9.95 ? 1 : 0) + u'M';
 }
 
-QString queue(const ShaperDirection& figures) {
+QString queue(const DirectionStatistics& figures) {
     if (!figures.queueMs) {
         return QStringLiteral("%1 %2")
             .arg(figures.queuedPackets)
@@ -78,13 +78,13 @@ QString queue(const ShaperDirection& figures) {
     return QString::number(seconds, 'f', seconds < 9.95 ? 1 : 0) + QStringLiteral(" s");
 }
 
-QString line(Direction direction, const ShaperDirection& figures,
+QString line(Direction direction, const DirectionStatistics& figures,
              std::optional<double> bitsPerSecond) {
     return (direction == Direction::download ? QStringLiteral("↓ ") : QStringLiteral("↑ ")) +
            partsOf(figures, bitsPerSecond).join(QStringLiteral(" · "));
 }
 
-QString spoken(Direction direction, const ShaperDirection& figures,
+QString spoken(Direction direction, const DirectionStatistics& figures,
                std::optional<double> bitsPerSecond) {
     QStringList parts = partsOf(figures, bitsPerSecond);
     if (!bitsPerSecond) {

@@ -26,10 +26,10 @@ std::optional<double> bitsPerSecond(const ShaperStatistics& earlier, const Shape
                                     Direction direction);
 
 // "↓ 412 Kbps · 3 dropped · queue 120 ms"; "–" stands for a rate not yet told.
-QString line(Direction direction, const ShaperDirection& figures,
+QString line(Direction direction, const DirectionStatistics& figures,
              std::optional<double> bitsPerSecond);
 // The same for a screen reader: "Download 412 Kbps, 3 dropped, queue 120 ms".
-QString spoken(Direction direction, const ShaperDirection& figures,
+QString spoken(Direction direction, const DirectionStatistics& figures,
                std::optional<double> bitsPerSecond);
 
 // "8.2 Kbps", "412 Kbps", "1.02 Mbps", "12.3 Mbps", "1.25 Gbps".
@@ -37,6 +37,6 @@ QString rate(double bitsPerSecond);
 // "3", "9999", "12k", "1.2M".
 QString count(quint64 value);
 // "120 ms", "1.3 s", "12 s" at the bandwidth; "3 pkts" where it is unlimited.
-QString queue(const ShaperDirection& figures);
+QString queue(const DirectionStatistics& figures);
 
 } // namespace LiveFigureText

@@ -22,7 +22,7 @@ QString keepingPartsWhole(const QString& line) {
 
 // The text of one direction, and the same for a screen reader.
 std::pair<QString, QString> textsOf(Direction direction,
-                                    const std::optional<ShaperDirection>& figures,
+                                    const std::optional<DirectionStatistics>& figures,
                                     std::optional<double> rate) {
     if (!figures) {
         return {};

@@ -77,12 +77,12 @@ public:
     std::pair<DirectionStatistics, std::chrono::steady_clock::time_point> downloadFigures() const {
         const NetnsScope scope(m_pair.fd(Side::shaped));
         const auto asked = std::chrono::steady_clock::now();
-        const ShapingStatistics statistics = m_manager.statistics();
+        const std::vector<ThrottleStatistics> statistics = m_manager.statistics();
         const auto answered = std::chrono::steady_clock::now();
-        if (!statistics.download) {
+        if (statistics.empty() || !statistics.front().download) {
             throw std::runtime_error("the helper found no download shaper");
         }
-        return {*statistics.download, asked + (answered - asked) / 2};
+        return {*statistics.front().download, asked + (answered - asked) / 2};
     }
     double minimumRoundTripMs(int probes, std::chrono::milliseconds timeout) const {
         return TrafficProbe::minimumRoundTripMs(m_pair, false, probes, timeout);
