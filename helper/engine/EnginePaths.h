@@ -19,8 +19,8 @@ struct EnginePaths {
     // Who owns the throttling in force, beside the record, so that a hold
     // outlives a daemon that was killed.
     std::string ownerRecord = "/run/veltrane/owner";
-    // Where the cgroup2 file system is mounted: a command's scope is a
-    // cgroup below it.
+    // Where cgroups are mounted: a command's scope is a cgroup of the v2
+    // hierarchy, there or at "unified" in it (see CgroupHierarchy).
     std::string cgroupRoot = "/sys/fs/cgroup";
 
     // The same paths with `root` put in front of each; `root` is an absolute

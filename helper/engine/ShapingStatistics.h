@@ -1,38 +1,36 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <cstdint>
+#include "ShaperStatistics.h"
+
 #include <optional>
+#include <vector>
 
-// What one direction's shaper has done since it was set up, summed over the
-// uplinks it shapes. netem and dummynet count the packets their loss setting
-// drops and those a full queue drops in one counter, so `dropped` holds both.
-struct DirectionStatistics {
-    // What the shaper passed on, as the link carries it (link-layer headers
-    // included).
-    std::uint64_t bytes = 0;
-    std::uint64_t packets = 0;
-    std::uint64_t dropped = 0;
-    // What waits in it now: behind the rate, or for its delay to pass.
-    std::uint64_t queuedBytes = 0;
-    std::uint64_t queuedPackets = 0;
-
-    DirectionStatistics& operator+=(const DirectionStatistics& other) {
-        bytes += other.bytes;
-        packets += other.packets;
-        dropped += other.dropped;
-        queuedBytes += other.queuedBytes;
-        queuedPackets += other.queuedPackets;
-        return *this;
-    }
-    bool operator==(const DirectionStatistics&) const = default;
-};
-
-// A direction is absent where no shaper of it was found: none in force, or
-// one being set up or taken down right now.
+// What a backend read of the shaping in force: each throttle's shapers, by
+// the slot the throttle is shaped in (see ScopedPlan), summed over the
+// uplinks. A direction is absent where no shaper of it was found: none in
+// force, or one being set up or taken down right now; a slot with neither
+// is not listed.
 struct ShapingStatistics {
-    std::optional<DirectionStatistics> download;
-    std::optional<DirectionStatistics> upload;
+    struct Slot {
+        int slot = 0;
+        std::optional<DirectionStatistics> download = std::nullopt;
+        std::optional<DirectionStatistics> upload = std::nullopt;
+
+        bool operator==(const Slot&) const = default;
+    };
+    // In the order of their slots.
+    std::vector<Slot> bySlot;
+
+    // The figures of `slot`, or nothing.
+    const Slot* of(int slot) const {
+        for (const Slot& each : bySlot) {
+            if (each.slot == slot) {
+                return &each;
+            }
+        }
+        return nullptr;
+    }
 
     bool operator==(const ShapingStatistics&) const = default;
 };

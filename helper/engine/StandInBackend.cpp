@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -66,5 +68,20 @@ bool StandInBackend::hasRecordedChanges() const {
 }
 
 ShapingStatistics StandInBackend::statistics() const {
-    return {DirectionStatistics{}, DirectionStatistics{}};
+    // Every throttle on record, with nothing passed: nothing is shaped.
+    ShapingStatistics statistics;
+    std::string text;
+    try {
+        text = FileAccess::readUtf8File(m_recordPath, FileAccess::Links::refuse);
+    } catch (const std::system_error&) {
+        return statistics;
+    }
+    std::istringstream lines(text);
+    for (std::string word; lines >> word;) {
+        int slot = 0;
+        if (word == "slot" && lines >> slot) {
+            statistics.bySlot.push_back({slot, DirectionStatistics{}, DirectionStatistics{}});
+        }
+    }
+    return statistics;
 }

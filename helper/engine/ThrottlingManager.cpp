@@ -25,7 +25,8 @@ ThrottlingManager::ThrottlingManager(const Logger& logger, std::unique_ptr<Shapi
     , m_backend(std::move(backend)) {}
 
 std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requested,
-                                                  const ThrottleScope& scope) {
+                                                  const ThrottleScope& scope,
+                                                  const IsLate& isLate) {
     // The service front checks first; this guard keeps out-of-range values
     // away from the tools even for a caller that forgot.
     if (const auto failure = requested.check()) {
@@ -67,40 +68,50 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
                 "ms (no loss)");
         }
     };
-    shape(std::move(next), logPipeConfig);
+    shape(std::move(next), logPipeConfig, isLate);
     m_logger.log(machine ? std::string("Throttling enabled successfully")
                          : "Throttle " + std::to_string(id) + " enabled");
     return id;
 }
 
-bool ThrottlingManager::endThrottle(std::uint64_t id) {
+std::vector<std::uint64_t> ThrottlingManager::endThrottles(const std::vector<std::uint64_t>& ids) {
     const std::lock_guard lock(m_stateLock);
-    std::vector<Throttle> next = m_throttles;
-    const auto ended = std::find_if(next.begin(), next.end(),
-                                    [id](const Throttle& throttle) { return throttle.id == id; });
-    if (ended == next.end()) {
-        return false;
+    std::vector<Throttle> next;
+    std::vector<std::uint64_t> ended;
+    for (const Throttle& throttle : m_throttles) {
+        if (std::find(ids.begin(), ids.end(), throttle.id) == ids.end()) {
+            next.push_back(throttle);
+        } else {
+            ended.push_back(throttle.id);
+        }
     }
-    const std::string name = "throttle " + std::to_string(id);
+    if (ended.empty()) {
+        return ended;
+    }
+    std::string names;
+    for (const std::uint64_t id : ended) {
+        names += (names.empty() ? "" : ", ") + std::to_string(id);
+    }
+    const std::string name = (ended.size() == 1 ? "throttle " : "throttles ") + names;
     m_logger.log("Ending " + name);
-    next.erase(ended);
     if (next.empty()) {
         cleanupRules();
-        m_throttles.clear();
+        keep({});
         m_isActive = false;
     } else {
-        shape(std::move(next), [] {});
+        shape(std::move(next), [] {}, {});
     }
     m_logger.log("Ended " + name);
-    return true;
+    return ended;
 }
 
-void ThrottlingManager::shape(std::vector<Throttle> next,
-                              const std::function<void()>& beforeApply) {
+void ThrottlingManager::shape(std::vector<Throttle> next, const std::function<void()>& beforeApply,
+                              const IsLate& isLate) {
     const ShapingLayout layout = layoutOf(next);
-    if (m_isActive && m_backend->changeShaping(layout)) {
+    const bool wasActive = m_isActive;
+    if (wasActive && m_backend->changeShaping(layout)) {
         beforeApply();
-        m_throttles = std::move(next);
+        keep(std::move(next));
         return;
     }
 
@@ -114,41 +125,124 @@ void ThrottlingManager::shape(std::vector<Throttle> next,
         }
     }
     const bool addsOne = kept.size() < next.size();
+    // A change in place that failed for lack of time is not tried again from
+    // nothing, which would fail the same way and leave nothing in its place:
+    // what was on is shaped again in the rest of the call's time.
+    const bool late = wasActive && addsOne && isLate && isLate();
     cleanupRules();
     // What was in force is gone, and a failed apply leaves nothing that
     // shapes: traffic control takes back what it made, and what pf noted
     // passes no traffic without its anchor. What stays on record goes with
     // the next clean-up.
     m_isActive = false;
-    m_throttles.clear();
+    keep({});
+    if (late) {
+        applyAgain(std::move(kept));
+        throw HelperError::commandFailed("The change in place did not finish in time");
+    }
     beforeApply();
     try {
         m_backend->applyShaping(layout);
     } catch (...) {
-        if (addsOne) {
-            applyAgain(std::move(kept));
+        if (isLate) {
+            isLate();
         }
+        // Shaping again what just failed would fail the same way.
+        applyAgain(addsOne ? std::move(kept) : std::vector<Throttle>{});
         throw;
     }
 
     m_isActive = true;
-    m_throttles = std::move(next);
+    keep(std::move(next));
 }
 
 void ThrottlingManager::applyAgain(std::vector<Throttle> kept) noexcept {
-    if (kept.empty()) {
-        return;
-    }
     try {
+        // What the failed change made and did not take back itself (pf
+        // keeps it; a tool it ran out of time for) must not stay, and would
+        // stand in the way. What cannot be removed stays on record for the
+        // next clean-up.
+        if (m_backend->hasRecordedChanges()) {
+            m_backend->removeShaping();
+        }
+        if (kept.empty()) {
+            return;
+        }
         m_backend->applyShaping(layoutOf(kept));
         m_isActive = true;
-        m_throttles = std::move(kept);
+        keep(std::move(kept));
         m_logger.log("Shaped again the " + std::to_string(m_throttles.size()) +
                      " throttles that were on before");
     } catch (const std::exception& error) {
         m_logger.log(std::string("Failed to shape again the throttles that were on before: ") +
                      error.what());
     }
+}
+
+void ThrottlingManager::restore(const std::vector<Throttle>& throttles) {
+    const std::lock_guard lock(m_stateLock);
+    if (!m_throttles.empty()) {
+        throw HelperError::validationFailed("Throttles are in force already");
+    }
+    try {
+        for (const Throttle& throttle : throttles) {
+            const bool machine = throttle.scope.isMachine();
+            std::optional<std::string> why = throttle.parameters.check();
+            if (!why) {
+                why = throttle.scope.check();
+            }
+            if (!why) {
+                why = refusal(throttle.parameters, throttle.scope);
+            }
+            if (why ||
+                (machine && std::any_of(m_throttles.begin(), m_throttles.end(),
+                                        [](const Throttle& t) { return t.scope.isMachine(); }))) {
+                throw HelperError::validationFailed(
+                    why.value_or("Only one throttle can cover the whole machine"));
+            }
+            m_logger.log("Restoring throttle " + std::to_string(throttle.id) +
+                         (machine ? std::string() : " " + describe(throttle.scope)) + ": " +
+                         throttle.parameters.inSteps().logText());
+            // Each takes its slot before the next one is checked.
+            m_throttles.push_back({throttle.id, machine ? ScopedPlan::kMachineSlot : freeSlot(),
+                                   throttle.scope, throttle.parameters.inSteps()});
+            m_lastId = std::max(m_lastId, throttle.id);
+        }
+        if (!m_throttles.empty()) {
+            m_backend->applyShaping(layoutOf(m_throttles));
+            m_isActive = true;
+        }
+    } catch (...) {
+        keep({});
+        throw;
+    }
+    keep(std::move(m_throttles));
+}
+
+void ThrottlingManager::keep(std::vector<Throttle> throttles) {
+    m_throttles = std::move(throttles);
+    std::vector<std::pair<int, std::uint64_t>> slotIds;
+    for (const Throttle& throttle : m_throttles) {
+        slotIds.emplace_back(throttle.slot, throttle.id);
+    }
+    const std::lock_guard lock(m_slotIdsLock);
+    m_slotIds = std::move(slotIds);
+}
+
+std::vector<ThrottleStatistics> ThrottlingManager::statistics() const {
+    const ShapingStatistics read = m_backend->statistics();
+    std::vector<std::pair<int, std::uint64_t>> slotIds;
+    {
+        const std::lock_guard lock(m_slotIdsLock);
+        slotIds = m_slotIds;
+    }
+    std::vector<ThrottleStatistics> figures;
+    for (const auto& [slot, id] : slotIds) {
+        if (const ShapingStatistics::Slot* found = read.of(slot)) {
+            figures.push_back({id, found->download, found->upload});
+        }
+    }
+    return figures;
 }
 
 std::optional<std::string> ThrottlingManager::refusal(const ThrottleParameters& parameters,
@@ -179,7 +273,7 @@ ShapingLayout ThrottlingManager::layoutOf(const std::vector<Throttle>& throttles
     ShapingLayout layout;
     for (const Throttle& throttle : throttles) {
         layout.throttles.push_back(
-            {throttle.slot, throttle.scope, ShapingPlan::from(throttle.parameters)});
+            {throttle.slot, throttle.scope, ShapingPlan::from(throttle.parameters), throttle.id});
     }
     std::sort(layout.throttles.begin(), layout.throttles.end(),
               [](const ScopedPlan& a, const ScopedPlan& b) { return a.slot < b.slot; });
@@ -191,7 +285,7 @@ void ThrottlingManager::disableThrottling() {
     m_logger.log("Disabling throttling");
     cleanupRules();
     m_isActive = false;
-    m_throttles.clear();
+    keep({});
     m_logger.log("Throttling disabled");
 }
 
@@ -200,7 +294,7 @@ std::optional<std::string> ThrottlingManager::removeLeftovers() noexcept {
     m_backend->removeTemporaryLeftovers();
     auto failure = removeRecordedShaping("Removed shaping left by an earlier helper process");
     m_isActive = failure.has_value();
-    m_throttles.clear();
+    keep({});
     return failure;
 }
 
@@ -208,7 +302,7 @@ void ThrottlingManager::shutDown() noexcept {
     const std::lock_guard lock(m_stateLock);
     removeRecordedShaping("Removed shaping before stopping");
     m_isActive = false;
-    m_throttles.clear();
+    keep({});
 }
 
 std::optional<std::string>
@@ -263,7 +357,7 @@ void ThrottlingManager::cleanupRules() {
         if (error.kind() == HelperError::Kind::cleanupIncomplete) {
             m_isActive = true;
             // What is left is no one's: the throttles it belonged to are over.
-            m_throttles.clear();
+            keep({});
         }
         throw;
     }

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Logger;
@@ -48,18 +49,29 @@ public:
     // counts as active.
     std::optional<std::string> removeLeftovers() noexcept;
 
+    // Asked when a change failed, before what was on is shaped again:
+    // whether the call's time for the change is up. The caller then gives
+    // what follows the rest of its call's time, and the engine takes back
+    // what the change made and shapes what was on again, without another
+    // try of the change itself.
+    using IsLate = std::function<bool()>;
+
     // The whole machine's scope replaces the whole-machine throttle; any
     // other adds a scoped throttle beside those in force. Returns the new
     // throttle's id. Throws HelperError, or the runner's errors. What fails
     // the checks, the backend's refusal or the bound on scoped throttles
     // throws validationFailed before anything runs. A failure after that
-    // leaves no throttle in force.
+    // undoes this enable alone: the throttles it joined stay in force, as
+    // far as they can be shaped again (a whole-machine throttle it replaced
+    // is over).
     std::uint64_t enableThrottling(const ThrottleParameters& parameters,
-                                   const ThrottleScope& scope = {});
+                                   const ThrottleScope& scope = {}, const IsLate& isLate = {});
 
-    // Ends one throttle and keeps the others; false, with nothing run, when
-    // no throttle of that id is in force. Throws as enableThrottling.
-    bool endThrottle(std::uint64_t id);
+    // Ends the throttles of `ids` that are in force and keeps the others, in
+    // one change; returns the ids it ended, and runs nothing when none is in
+    // force. Throws as enableThrottling.
+    std::vector<std::uint64_t> endThrottles(const std::vector<std::uint64_t>& ids);
+    bool endThrottle(std::uint64_t id) { return !endThrottles({id}).empty(); }
 
     // Always runs the full clean-up, active or not, and ends every throttle.
     // Throws HelperError when it cannot tell what to remove; the state is
@@ -67,6 +79,11 @@ public:
     // cleanupIncomplete, and the engine stays active: the shaping may still
     // be in force.
     void disableThrottling();
+
+    // For the start, while nothing is in force: shapes `throttles` afresh,
+    // with the ids an earlier process of the daemon gave them, all or none
+    // (their slots are chosen anew). Throws as enableThrottling.
+    void restore(const std::vector<Throttle>& throttles);
 
     // Ids from now on come after `lastId`: the last an earlier process of
     // the daemon gave, so that an id a client still has never names another
@@ -82,9 +99,10 @@ public:
     // Between changes (see ShapingBackend::prepareForChange).
     void prepareForChange() noexcept;
 
-    // What the shaping has done so far, read beside whatever change runs,
-    // never after it (see ShapingBackend::statistics).
-    ShapingStatistics statistics() const { return m_backend->statistics(); }
+    // What each throttle's shaping has done so far, oldest first, read
+    // beside whatever change runs, never after it (see
+    // ShapingBackend::statistics).
+    std::vector<ThrottleStatistics> statistics() const;
 
     // For the daemon's stop: removes whatever shaping is recorded.
     void shutDown() noexcept;
@@ -97,8 +115,13 @@ private:
     // Makes `next` the shaping in force: changed in place where the backend
     // can, else removed and applied afresh. On failure only those of `next`
     // that were on before stay, as far as they can be applied again.
-    void shape(std::vector<Throttle> next, const std::function<void()>& beforeApply);
+    void shape(std::vector<Throttle> next, const std::function<void()>& beforeApply,
+               const IsLate& isLate);
+    // Shapes what was on before a failed change again, after what the
+    // change left is removed.
     void applyAgain(std::vector<Throttle> kept) noexcept;
+    // The throttles in force from now on.
+    void keep(std::vector<Throttle> throttles);
     ShapingLayout layoutOf(const std::vector<Throttle>& throttles) const;
     void cleanupRules();
     std::optional<std::string> removeRecordedShaping(const char* doneMessage) noexcept;
@@ -111,4 +134,8 @@ private:
     // Held for the whole of every enable and disable, tool runs included, so
     // two clients' requests never interleave their commands.
     mutable std::mutex m_stateLock;
+    // Which throttle each slot shapes, for the statistics, which are read
+    // beside a change and must not wait for its lock.
+    std::vector<std::pair<int, std::uint64_t>> m_slotIds;
+    mutable std::mutex m_slotIdsLock;
 };

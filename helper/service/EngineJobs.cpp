@@ -29,17 +29,18 @@ void EngineJobs::disable(Clock::time_point arrived, Done done) {
     post([this, arrived] { return runDisable(arrived + m_budget.total); }, std::move(done));
 }
 
-void EngineJobs::endThrottle(quint64 id, Clock::time_point arrived, Done done) {
+void EngineJobs::endThrottles(std::vector<quint64> ids, Clock::time_point arrived, Done done) {
     post(
-        [this, id, arrived] {
+        [this, ids = std::move(ids), arrived] {
             const Clock::time_point endBy = arrived + m_budget.total;
             if (Clock::now() >= endBy) {
                 return turnCameTooLate();
             }
             Outcome outcome;
             const CommandExecutor::CallDeadline deadline(endBy);
+            const std::vector<std::uint64_t> wanted(ids.begin(), ids.end());
             bool ended = false;
-            if (!attempt(outcome, [this, id, &ended] { ended = m_engine.endThrottle(id); })) {
+            if (!attempt(outcome, [&] { ended = !m_engine.endThrottles(wanted).empty(); })) {
                 outcome.timedOut = Clock::now() >= endBy;
             } else if (!ended) {
                 outcome.skipped = true;
@@ -70,28 +71,25 @@ EngineJobs::Outcome EngineJobs::removeLeftovers() {
     return finished(outcome);
 }
 
-EngineJobs::Outcome
-EngineJobs::restore(const std::vector<std::pair<ThrottleParameters, ThrottleScope>>& throttles) {
+EngineJobs::Outcome EngineJobs::restore(const std::vector<Restored>& throttles) {
     const Clock::time_point arrived = Clock::now();
     Outcome outcome = removeLeftovers();
-    if (!outcome.failure.isEmpty()) {
+    if (!outcome.failure.isEmpty() || throttles.empty()) {
         return outcome;
     }
-    for (const auto& [parameters, scope] : throttles) {
-        outcome = runEnable(parameters, scope, arrived);
-        if (!outcome.failure.isEmpty()) {
-            break;
-        }
+    const CommandExecutor::CallDeadline deadline(arrived + m_budget.forChange());
+    std::vector<ThrottlingManager::Throttle> restored;
+    for (const Restored& throttle : throttles) {
+        restored.push_back({throttle.id, 0, throttle.scope, throttle.parameters});
     }
-    if (!outcome.failure.isEmpty() && !outcome.timedOut) {
+    if (!attempt(outcome, [&] { m_engine.restore(restored); })) {
         // Half a restore is no one's: whatever it made goes again.
-        const CommandExecutor::CallDeadline deadline(arrived + m_budget.total);
         Outcome undo;
+        CommandExecutor::CallDeadline rest(arrived + m_budget.total);
         attempt(undo, [this] { m_engine.disableThrottling(); });
         outcome.cleanupFailure = undo.cleanupFailure;
-        return finished(outcome);
     }
-    return outcome;
+    return finished(outcome);
 }
 
 bool EngineJobs::stop(std::chrono::milliseconds limit) {
@@ -150,17 +148,21 @@ EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
     }
     Outcome outcome;
     CommandExecutor::CallDeadline deadline(changeBy);
-    const bool succeeded =
-        attempt(outcome, [&] { outcome.id = m_engine.enableThrottling(parameters, scope); });
-    if (!succeeded && Clock::now() >= changeBy) {
-        // Too late to be answered as done: what it made goes again, in the
-        // rest of the call's time.
-        deadline.moveTo(arrived + m_budget.total);
+    // Too late to be answered as done: the engine takes back what the change
+    // made and shapes again what it joined, in the rest of the call's time.
+    bool late = false;
+    const auto isLate = [&] {
+        if (!late && Clock::now() >= changeBy) {
+            late = true;
+            deadline.moveTo(arrived + m_budget.total);
+        }
+        return late;
+    };
+    const bool succeeded = attempt(
+        outcome, [&] { outcome.id = m_engine.enableThrottling(parameters, scope, isLate); });
+    if (!succeeded && isLate()) {
         outcome.failure = timedOutText() + QStringLiteral(": ") + outcome.failure;
         outcome.timedOut = true;
-        Outcome undo;
-        attempt(undo, [this] { m_engine.disableThrottling(); });
-        outcome.cleanupFailure = undo.cleanupFailure;
     }
     return finished(outcome);
 }

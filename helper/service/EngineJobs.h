@@ -13,7 +13,6 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <utility>
 #include <vector>
 
 class ThrottlingManager;
@@ -61,19 +60,24 @@ public:
     void enable(const ThrottleParameters& parameters, const ThrottleScope& scope,
                 Clock::time_point arrived, Done done);
     void disable(Clock::time_point arrived, Done done);
-    // Ends one throttle, if it is still in force: an id is never given
-    // twice, so a throttle that replaced it is never touched. Skipped when
-    // it is gone already.
-    void endThrottle(quint64 id, Clock::time_point arrived, Done done);
+    // Ends the throttles of `ids` still in force, in one change: an id is
+    // never given twice, so a throttle that replaced one is never touched.
+    // Skipped when all are gone already.
+    void endThrottles(std::vector<quint64> ids, Clock::time_point arrived, Done done);
     void followUplinks();
 
     // For the start, before any job is posted; they run on the calling
     // thread. The first removes what an earlier process left, the second
-    // applies `throttles` afresh in its place, in order: all or none.
+    // applies `throttles` afresh in its place with their ids: all or none.
     Outcome removeLeftovers();
     // Ids of throttles from now on come after `lastId`.
     void continueIdsAfter(quint64 lastId);
-    Outcome restore(const std::vector<std::pair<ThrottleParameters, ThrottleScope>>& throttles);
+    struct Restored {
+        quint64 id = 0;
+        ThrottleParameters parameters;
+        ThrottleScope scope;
+    };
+    Outcome restore(const std::vector<Restored>& throttles);
 
     // Jobs still queued are answered as skipped, the shaping is removed and
     // the thread ends; the outcomes are delivered before this returns.

@@ -58,19 +58,17 @@ std::string HoldRegistry::departedLine(const ThrottleOwnership::Record& record) 
 }
 
 void HoldRegistry::endThrottle(quint64 id, std::string doneLine) {
-    m_jobs->endThrottle(id, EngineJobs::Clock::now(),
-                        [this, doneLine = std::move(doneLine)](const EngineJobs::Outcome& outcome) {
-                            if (outcome.skipped) {
-                                return;
-                            }
-                            if (outcome.failure.isEmpty()) {
-                                m_logger.log(doneLine);
-                            } else if (!outcome.cutShort) {
-                                m_logger.log("Failed to end a throttle: " +
-                                             outcome.failure.toStdString());
-                            }
-                            m_ownership.keepOnly(outcome.throttles);
-                            m_state.takeIn(outcome);
-                            m_state.publish();
-                        });
+    m_jobs->endThrottles(
+        {id}, EngineJobs::Clock::now(),
+        [this, doneLine = std::move(doneLine)](const EngineJobs::Outcome& outcome) {
+            if (outcome.skipped) {
+                return;
+            }
+            if (outcome.failure.isEmpty()) {
+                m_logger.log(doneLine);
+            } else if (!outcome.cutShort) {
+                m_logger.log("Failed to end a throttle: " + outcome.failure.toStdString());
+            }
+            m_state.settle(outcome);
+        });
 }

@@ -6,22 +6,24 @@
 #include "ScopeDictionary.h"
 #include "ThrottleOwnership.h"
 
-StatePublisher::StatePublisher(const ThrottleOwnership& ownership, QObject* parent)
+StatePublisher::StatePublisher(ThrottleOwnership& ownership, QObject* parent)
     : QObject(parent)
     , m_ownership(ownership) {
     publish();
 }
 
-void StatePublisher::takeIn(const EngineJobs::Outcome& outcome) {
+void StatePublisher::settle(const EngineJobs::Outcome& outcome) {
     if (outcome.skipped) {
         return;
     }
+    m_ownership.keepOnly(outcome.throttles);
     m_active = outcome.active;
     if (outcome.failure.isEmpty()) {
         m_cleanupFailure.clear();
     } else if (!outcome.cleanupFailure.isEmpty()) {
         m_cleanupFailure = outcome.cleanupFailure;
     }
+    publish();
 }
 
 void StatePublisher::publish() {

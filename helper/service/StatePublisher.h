@@ -17,12 +17,14 @@ class StatePublisher final : public QObject {
     Q_OBJECT
 
 public:
-    explicit StatePublisher(const ThrottleOwnership& ownership, QObject* parent = nullptr);
+    explicit StatePublisher(ThrottleOwnership& ownership, QObject* parent = nullptr);
 
     bool isActive() const { return m_active; }
 
-    // Takes in what a job that ran did to the engine's state.
-    void takeIn(const EngineJobs::Outcome& outcome);
+    // Takes in what a job that ran did: the owners of throttles no longer
+    // in force are forgotten, and the state is announced when it changed.
+    // Nothing for a job that was skipped.
+    void settle(const EngineJobs::Outcome& outcome);
     // Announces the state when it differs from the one last announced.
     void publish();
 
@@ -41,7 +43,7 @@ private:
     // HelperDaemon).
     QList<QVariantMap> throttles() const;
 
-    const ThrottleOwnership& m_ownership;
+    ThrottleOwnership& m_ownership;
     bool m_active = false;
     QString m_cleanupFailure;
     QVariantMap m_published;

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -26,11 +25,16 @@ QString key(const char* name) {
     return QString::fromLatin1(name);
 }
 
-QJsonObject toJson(const ThrottleOwnership::Record& record) {
+// The key of a record's throttle id; a record without one was written by a
+// helper that did not keep them, and gets a new id when read.
+const QString kIdKey = QStringLiteral("id");
+
+QJsonObject toJson(quint64 id, const ThrottleOwnership::Record& record) {
     const auto& owner = record.owner;
     // Whole numbers of up to 2^53 pass through a JSON number unchanged: far
     // more than any of these values.
     QJsonObject json = QJsonObject::fromVariantMap(ParameterDictionary::toWire(record.parameters));
+    json.insert(kIdKey, qint64(id));
     json.insert(key(OwnerKey::kBusName), owner.busName);
     json.insert(key(OwnerKey::kUid), qint64(owner.uid));
     json.insert(key(OwnerKey::kPid), qint64(owner.pid));
@@ -126,21 +130,33 @@ const QString kThrottlesKey = QStringLiteral("throttles");
 // The last id the process gave; exact as a JSON number far beyond any count.
 const QString kLastIdKey = QStringLiteral("lastId");
 
-std::optional<std::vector<ThrottleOwnership::Record>> recordsOf(const QJsonObject& json) {
-    if (!json.contains(kThrottlesKey)) {
-        const auto record = fromJson(json);
-        return record ? std::optional(std::vector{*record}) : std::nullopt;
-    }
-    if (!json.value(kThrottlesKey).isArray()) {
+// By id; `lastId` grows past every id read, and gives the records without
+// one theirs.
+std::optional<std::map<quint64, ThrottleOwnership::Record>> recordsOf(const QJsonObject& json,
+                                                                      quint64& lastId) {
+    const QJsonArray list =
+        json.contains(kThrottlesKey) ? json.value(kThrottlesKey).toArray() : QJsonArray{json};
+    if (json.contains(kThrottlesKey) && !json.value(kThrottlesKey).isArray()) {
         return std::nullopt;
     }
-    std::vector<ThrottleOwnership::Record> records;
-    for (const QJsonValue& value : json.value(kThrottlesKey).toArray()) {
+    std::map<quint64, ThrottleOwnership::Record> records;
+    std::vector<ThrottleOwnership::Record> withoutId;
+    for (const QJsonValue& value : list) {
         const auto record = fromJson(value.toObject());
-        if (!record) {
+        const QJsonValue id = value.toObject().value(kIdKey);
+        if (!record || (!id.isUndefined() && (!id.isDouble() || id.toInteger() <= 0 ||
+                                              records.contains(quint64(id.toInteger()))))) {
             return std::nullopt;
         }
-        records.push_back(*record);
+        if (id.isUndefined()) {
+            withoutId.push_back(*record);
+        } else {
+            records.emplace(quint64(id.toInteger()), *record);
+            lastId = std::max(lastId, quint64(id.toInteger()));
+        }
+    }
+    for (ThrottleOwnership::Record& record : withoutId) {
+        records.emplace(++lastId, std::move(record));
     }
     return records;
 }
@@ -170,12 +186,17 @@ const ThrottleOwnership::Record* ThrottleOwnership::find(quint64 id) const {
 }
 
 const ThrottleOwnership::Record* ThrottleOwnership::principal() const {
+    const auto id = principalId();
+    return id ? find(*id) : nullptr;
+}
+
+std::optional<quint64> ThrottleOwnership::principalId() const {
     for (const auto& [id, record] : m_throttles) {
         if (record.scope.isMachine()) {
-            return &record;
+            return id;
         }
     }
-    return m_throttles.empty() ? nullptr : &m_throttles.rbegin()->second;
+    return m_throttles.empty() ? std::nullopt : std::optional(m_throttles.rbegin()->first);
 }
 
 std::vector<quint64> ThrottleOwnership::heldBy(const QString& busName) const {
@@ -225,7 +246,7 @@ void ThrottleOwnership::keepHeldOnly() {
     save();
 }
 
-std::vector<ThrottleOwnership::Record> ThrottleOwnership::stored(quint64* lastId) {
+std::map<quint64, ThrottleOwnership::Record> ThrottleOwnership::stored(quint64* lastId) {
     for (const auto& removed : FileAccess::removeLeftoverTemporaries(m_path)) {
         m_logger.log("Removed leftover temporary file " + removed);
     }
@@ -238,33 +259,33 @@ std::vector<ThrottleOwnership::Record> ThrottleOwnership::stored(quint64* lastId
         }
         return {};
     }
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text));
-    auto records = recordsOf(document.object());
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+    // Read first, so that ids already given are never given again even
+    // when the rest cannot be trusted.
+    quint64 last = std::max<qint64>(json.value(kLastIdKey).toInteger(), 0);
+    auto records = recordsOf(json, last);
+    m_lastId = std::max(m_lastId, last);
+    if (lastId != nullptr) {
+        *lastId = m_lastId;
+    }
     if (!records) {
         m_logger.log("Ignored the owner record: its contents are not an owner's");
         return {};
-    }
-    if (lastId != nullptr) {
-        *lastId = quint64(document.object().value(kLastIdKey).toInteger());
-        m_lastId = std::max(m_lastId, *lastId);
     }
     return *records;
 }
 
 void ThrottleOwnership::save() const noexcept {
     try {
-        if (m_throttles.empty()) {
-            if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
-                throwErrno(errno);
-            }
-            return;
-        }
         QJsonArray list;
         for (const auto& [id, record] : m_throttles) {
-            list.append(toJson(record));
+            list.append(toJson(id, record));
         }
         FileAccess::makeParentFolders(m_path);
-        // Replaced, never written through: whatever is at the path goes.
+        // Replaced, never written through: whatever is at the path goes. Kept
+        // with nothing on as well: the last id given outlives the process,
+        // so that no id names two throttles on this machine until it
+        // restarts, whatever a client still holds.
         FileAccess::replaceAtomically(
             m_path,
             QJsonDocument(QJsonObject{{kThrottlesKey, list}, {kLastIdKey, qint64(m_lastId)}})
@@ -273,7 +294,7 @@ void ThrottleOwnership::save() const noexcept {
             FileAccess::ExistingFile::replace, 0600, FileAccess::Durability::untilReboot);
     } catch (const std::exception& error) {
         // The throttling itself is in force either way; only a restart of
-        // the daemon would miss who holds it.
+        // the daemon would miss who holds it, or give an id again.
         m_logger.log(std::string("Failed to write the owner record: ") + error.what());
     }
 }

@@ -50,6 +50,7 @@ public:
     // The throttle the state's single configuration and owner describe: the
     // whole machine's when there is one, else the newest.
     const Record* principal() const;
+    std::optional<quint64> principalId() const;
     // The ids of the throttles `busName` holds.
     std::vector<quint64> heldBy(const QString& busName) const;
 
@@ -63,11 +64,11 @@ public:
     // throttles no one holds.
     void keepHeldOnly();
 
-    // What an earlier process of the daemon left on file, oldest first;
-    // nothing when there is none or it cannot be trusted (a link, bad
-    // contents). `lastId`, when given, gets the last id that process gave,
-    // and this record keeps it.
-    std::vector<Record> stored(quint64* lastId = nullptr);
+    // What an earlier process of the daemon left on file, by id; nothing
+    // when there is none or it cannot be trusted (a link, bad contents).
+    // `lastId`, when given, gets the last id any earlier process gave (as
+    // far as the file tells), and this record keeps it.
+    std::map<quint64, Record> stored(quint64* lastId = nullptr);
 
 private:
     void save() const noexcept;
@@ -75,7 +76,8 @@ private:
     const Logger& m_logger;
     const std::string m_path;
     std::map<quint64, Record> m_throttles;
-    // The highest id taken, kept on file with the throttles.
+    // The highest id taken, kept on file with the throttles, and while none
+    // is on.
     quint64 m_lastId = 0;
 };
 

@@ -4,6 +4,7 @@
 #include "ShapingPlan.h"
 #include "ThrottleScope.h"
 
+#include <cstdint>
 #include <vector>
 
 // One throttle as an engine shapes it: what it shapes and how.
@@ -17,6 +18,10 @@ struct ScopedPlan {
     int slot = kMachineSlot;
     ThrottleScope scope;
     ShapingPlan plan;
+    // The throttle's id where an engine gives one (0 in an exported
+    // script): a command's packets are marked after it, so that a mark is
+    // never taken for another throttle's that had its slot before.
+    std::uint64_t id = 0;
 
     bool operator==(const ScopedPlan&) const = default;
 };

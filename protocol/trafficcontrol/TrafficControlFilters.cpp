@@ -2,6 +2,7 @@
 #include "TrafficControlFilters.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -97,7 +98,7 @@ std::vector<Filter> of(const ScopedPlan& throttle, Direction direction) {
         // protocol; what arrives carries it only once its connection's mark
         // is restored.
         Filter marked{
-            "all", kMarkPreferenceBase + throttle.slot, {"handle", markOf(throttle.slot), "fw"}};
+            "all", kMarkPreferenceBase + throttle.slot, {"handle", markOf(throttle), "fw"}};
         if (direction == Direction::outbound) {
             return {marked};
         }
@@ -111,9 +112,15 @@ std::vector<Filter> of(const ScopedPlan& throttle, Direction direction) {
     return {};
 }
 
-std::string markOf(int slot) {
+std::string markOf(const ScopedPlan& throttle) {
+    // The low half counts the engine's throttles round, past the slots'
+    // numbers of a script that has no ids; a mark comes again only after
+    // 65,535 throttles, long after any connection of the first has closed.
+    constexpr std::uint64_t kMarks = 0xffff;
+    const auto number = throttle.id != 0 ? unsigned(1 + (throttle.id - 1) % kMarks)
+                                         : static_cast<unsigned>(throttle.slot);
     char text[16];
-    std::snprintf(text, sizeof text, "0x5654%04x", static_cast<unsigned>(slot));
+    std::snprintf(text, sizeof text, "0x5654%04x", number);
     return text;
 }
 

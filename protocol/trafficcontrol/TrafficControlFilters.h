@@ -45,7 +45,10 @@ std::vector<Filter> of(const ScopedPlan& throttle, Direction direction);
 std::vector<Filter> preferences(const ScopedPlan& throttle,
                                 Direction direction = Direction::outbound);
 
-// The packet mark of a command's throttle in `slot`, as tc and nft take it.
-std::string markOf(int slot);
+// The packet mark of a command's throttle, as tc and nft take it: after its
+// id, so that the connections a command's throttle marked are not shaped by
+// the next one in its slot (conntrack keeps their mark after it ended); after
+// its slot where it has no id.
+std::string markOf(const ScopedPlan& throttle);
 
 } // namespace TrafficControlFilters

@@ -55,7 +55,8 @@ std::vector<TrafficControlStep> marking(const ShapingLayout& before, const Shapi
     const std::vector<const ScopedPlan*> will = commandsOf(after);
     const auto in = [](const std::vector<const ScopedPlan*>& commands, const ScopedPlan* command) {
         return std::any_of(commands.begin(), commands.end(), [&](const ScopedPlan* each) {
-            return each->slot == command->slot && each->scope.cgroup == command->scope.cgroup;
+            return each->slot == command->slot && each->scope.cgroup == command->scope.cgroup &&
+                   each->id == command->id;
         });
     };
     const std::string failure = "Failed to mark the packets of a throttled command: ";
@@ -89,8 +90,7 @@ std::vector<TrafficControlStep> marking(const ShapingLayout& before, const Shapi
         nft(joined(chainOf({"add", "rule"}, command->slot),
                    {"socket", "cgroupv2", "level", levelOf(command->scope.cgroup),
                     "\"" + command->scope.cgroup + "\"", "meta", "mark", "set",
-                    TrafficControlFilters::markOf(command->slot), "ct", "mark", "set", "meta",
-                    "mark"}),
+                    TrafficControlFilters::markOf(*command), "ct", "mark", "set", "meta", "mark"}),
             {}, kFeatures);
     }
     return steps;

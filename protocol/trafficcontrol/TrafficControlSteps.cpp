@@ -291,10 +291,12 @@ std::vector<TrafficControlStep> change(const std::string& interface, const std::
                                        const ShapingLayout& after) {
     // A slot whose traffic differs holds another throttle now: the old one
     // goes before the new one takes the slot's class. The names shown for
-    // its destinations classify nothing.
+    // its destinations classify nothing; another command's throttle marks
+    // its packets otherwise even in the same cgroup.
     const auto same = [](const ScopedPlan* a, const ScopedPlan* b) {
         return a != nullptr && b != nullptr && a->scope.destinations == b->scope.destinations &&
-               a->scope.cgroup == b->scope.cgroup;
+               a->scope.cgroup == b->scope.cgroup &&
+               (a->scope.kind() != ThrottleScope::Kind::command || a->id == b->id);
     };
     UplinkSteps make(interface, ifb, frameBytes);
     for (const ScopedPlan& throttle : before.throttles) {
@@ -345,6 +347,15 @@ bool concerns(const TrafficControlStep::Entry& entry, const std::string& interfa
               const std::string& ifb) {
     return entry == rootEntry(interface) || entry == ingressEntry(interface) ||
            entry == deviceEntry(ifb);
+}
+
+std::optional<int> slotOfNetem(const std::string& handle) {
+    for (int slot = ScopedPlan::kMachineSlot; slot <= ScopedPlan::kLastSlot; ++slot) {
+        if (handle == netemHandle(slot)) {
+            return slot;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace TrafficControlSteps

@@ -66,6 +66,10 @@ std::optional<TrafficControlStep> undoMarking(const TrafficControlStep::Entry& e
 // What undoes a recorded change; nothing for an entry it does not know.
 std::optional<TrafficControlStep> undo(const TrafficControlStep::Entry& entry);
 
+// The slot of the throttle whose netem has `handle` ("5656:"), where a
+// shaping of these steps has one; nothing for any other handle.
+std::optional<int> slotOfNetem(const std::string& handle);
+
 // The entries a shaping of `interface` with download device `ifb` records.
 bool concerns(const TrafficControlStep::Entry& entry, const std::string& interface,
               const std::string& ifb);

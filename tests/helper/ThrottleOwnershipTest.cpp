@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 using testing::Contains;
@@ -40,7 +41,7 @@ protected:
     ThrottleOwnership ownership{log.logger(), path()};
 };
 
-TEST_F(ThrottleOwnershipTest, WhatTheNextProcessReadsBackIsTheRecordAsTaken) {
+TEST_F(ThrottleOwnershipTest, WhatTheNextProcessReadsBackIsTheRecordAsTakenWithItsIds) {
     ownership.take(7, held());
     ThrottleOwnership::Record scoped = held();
     scoped.owner.held = false;
@@ -48,24 +49,43 @@ TEST_F(ThrottleOwnershipTest, WhatTheNextProcessReadsBackIsTheRecordAsTaken) {
     scoped.scope.destinations = {*Destination::parse("[2001:db8::1]:8443", failure)};
     scoped.scope.names = {"api.example.com"};
     ownership.take(9, scoped);
-    const std::vector<ThrottleOwnership::Record> read = ownership.stored();
+    const std::map<quint64, ThrottleOwnership::Record> read = ownership.stored();
     ASSERT_EQ(read.size(), 2u);
-    EXPECT_EQ(read[0].owner.busName, ":1.42");
-    EXPECT_EQ(read[0].owner.description, "veltranectl run: make");
-    EXPECT_TRUE(read[0].owner.held);
-    EXPECT_EQ(read[0].parameters, held().parameters);
-    EXPECT_TRUE(read[0].scope.isMachine());
-    EXPECT_FALSE(read[1].owner.held);
-    EXPECT_EQ(read[1].scope, scoped.scope);
+    EXPECT_EQ(read.at(7).owner.busName, ":1.42");
+    EXPECT_EQ(read.at(7).owner.description, "veltranectl run: make");
+    EXPECT_TRUE(read.at(7).owner.held);
+    EXPECT_EQ(read.at(7).parameters, held().parameters);
+    EXPECT_TRUE(read.at(7).scope.isMachine());
+    EXPECT_FALSE(read.at(9).owner.held);
+    EXPECT_EQ(read.at(9).scope, scoped.scope);
     // Who switched on the whole machine's is what the state tells first.
-    EXPECT_EQ(ownership.principal()->owner.held, true);
+    EXPECT_EQ(ownership.principalId(), 7u);
     ownership.keepOnly({9});
     EXPECT_EQ(ownership.principal()->scope, scoped.scope);
     EXPECT_EQ(ownership.stored().size(), 1u);
     EXPECT_EQ(std::filesystem::status(path()).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A client may still hold an id after the helper restarted (a package
+// upgrade stops it): that id must never name another client's throttle.
+TEST_F(ThrottleOwnershipTest, TheLastIdGivenOutlivesItsThrottlesAndTheProcess) {
+    ownership.take(9, held());
     ownership.clear();
-    EXPECT_FALSE(std::filesystem::exists(path()));
+    quint64 lastId = 0;
+    EXPECT_TRUE(ThrottleOwnership(log.logger(), path()).stored(&lastId).empty());
+    EXPECT_EQ(lastId, 9u);
+
+    // Records a helper wrote before it kept ids get theirs after the last.
+    const std::string record =
+        R"({"busName":":1.42","uid":1000,"pid":4242,"description":"d","since":1,"held":true,)"
+        R"("downloadBytesPerSecond":1,"uploadBytesPerSecond":2,"latencyMs":3,)"
+        R"("packetLossPercent":1.5,"dnsDelayMs":0})";
+    write(path(), R"({"lastId":12,"throttles":[)" + record + "]}");
+    const auto read = ownership.stored(&lastId);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read.begin()->first, 13u);
+    EXPECT_EQ(lastId, 13u);
 }
 
 // The file is root's, yet what it would make the daemon do (apply shaping

@@ -363,16 +363,23 @@ TEST_P(ThrottlingManagerFailureTest, ThrowsTheStepsMessageAndLeavesNothingActive
         enable();
     }
     failure.arrange(sandbox);
+    const auto pfConf = [this] {
+        return sandbox.exists("/etc/pf.conf") ? sandbox.readFile("/etc/pf.conf") : std::string();
+    };
+    const std::string pfConfBefore = pfConf();
     sandbox.clearToolRuns();
     EXPECT_EQ(enableFailure(), failure.description);
     // What was in force went with the enable's clean-up.
     EXPECT_FALSE(manager.isActive());
     EXPECT_FALSE(sandbox.exists("/tmp/veltrane_anchor.conf"));
     EXPECT_EQ(!sandbox.loadedAnchorRules().empty(), failure.anchorRulesWritten);
-    // Nothing is rolled back, but the clean-up of the enable did run, and
-    // what the failed enable may have left is on record.
+    // What the failed enable made goes again at once: nothing of it is left
+    // in force, in pf.conf or on record.
     EXPECT_THAT(sandbox.toolRuns(), testing::IsSupersetOf(kCleanupRuns));
-    EXPECT_TRUE(sandbox.exists("/run/veltrane/shaping.record"));
+    EXPECT_FALSE(sandbox.exists("/run/veltrane/shaping.record"));
+    if (!wasActive) {
+        EXPECT_EQ(pfConf(), pfConfBefore);
+    }
     EXPECT_NE(log.messages().back(), "Throttling enabled successfully");
 }
 
@@ -430,8 +437,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ThrottlingManagerTest, AnUnwritableAnchorRulesFileFailsWithAFileErrorAndLoadsNothing) {
     std::filesystem::create_directory(sandbox.path("/tmp/veltrane_anchor.conf"));
     EXPECT_EQ(enableFailure(), "File error: Failed to write anchor rules: Is a directory");
-    // The pipes and the pf.conf line stay until the next clean-up.
-    EXPECT_THAT(sandbox.readFile("/etc/pf.conf"), HasSubstr("com.veltrane"));
+    // The pipes and the pf.conf line go again at once.
+    EXPECT_EQ(sandbox.readFile("/etc/pf.conf"), FakeToolSandbox::kDefaultPfConf);
     EXPECT_THAT(sandbox.toolRuns(), Not(testing::Contains(HasSubstr("-a com.veltrane -f"))));
 }
 

@@ -20,6 +20,7 @@
 using testing::Contains;
 using testing::ElementsAre;
 using testing::ElementsAreArray;
+using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::MatchesRegex;
 
@@ -350,6 +351,29 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
                             "tc class del dev vtifb-eth0 classid 5654:3",
                             "nft flush chain " + chain3 + " ; delete chain " + chain3));
     EXPECT_EQ(record(), kEth0Record + "nftables inet veltrane\n");
+
+    // A later command's throttle in that slot marks its packets after its own
+    // id: conntrack keeps the first one's mark on its connections, which the
+    // later one must not shape. Another in its place, even of the same
+    // cgroup, has its filters and chain made anew.
+    const ScopedPlan later{3, command.scope, kScoped.plan, 70'000};
+    sandbox.clearToolRuns();
+    ASSERT_TRUE(backend.changeShaping(withScoped(withScoped({}, other), later)));
+    EXPECT_THAT(sandbox.toolRuns(), Contains(HasSubstr("pref 9003 handle 0x56541171 fw")));
+    EXPECT_THAT(sandbox.toolRuns().back(), HasSubstr("meta mark set 0x56541171"));
+    sandbox.clearToolRuns();
+    ASSERT_TRUE(backend.changeShaping(
+        withScoped(withScoped({}, other), {3, command.scope, kScoped.plan, 70'001})));
+    EXPECT_THAT(
+        sandbox.toolRuns(),
+        testing::IsSupersetOf(std::vector<std::string>{
+            "tc filter del dev eth0 parent 5654: protocol all pref 9003",
+            "nft flush chain " + chain3 + " ; delete chain " + chain3 + " ; add chain " + chain3 +
+                " { type filter hook output priority mangle ; policy accept ; } ; add "
+                "rule " +
+                chain3 +
+                " socket cgroupv2 level 2 \"user.slice/veltrane-run-1.scope\" meta mark "
+                "set 0x56541172 ct mark set meta mark"}));
 
     // Removal deletes the table with its chains, before the qdiscs.
     sandbox.clearToolRuns();
