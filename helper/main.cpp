@@ -19,6 +19,6 @@ int main(int argc, char** argv) {
     HelperEngine engine = buildHelperEngine(
         logger, [&] { return makeShapingBackend(logger, executor, paths, kind); },
         kind == BackendKind::trafficControl);
-    return runHelperDaemon(QDBusConnection::systemBus(), logger, executor, std::move(engine),
-                           paths);
+    return runHelperDaemon(QDBusConnection::systemBus(), logger, executor, std::move(engine), paths,
+                           CgroupHierarchy::of(paths.cgroupRoot));
 }

@@ -145,6 +145,10 @@ int main(int argc, char** argv) {
             return makeShapingBackend(logger, executor, paths, kind, interfaces, netlink);
         },
         watchUplinks && !standIn);
+    // A sandbox may imitate the cgroup hierarchy with plain folders; where
+    // it links the real one, the real one is checked.
+    CgroupHierarchy cgroups = CgroupHierarchy::of(paths.cgroupRoot);
+    cgroups.checksFileSystem = CgroupHierarchy::isOnCgroup2(cgroups.root);
     return runHelperDaemon(chooseBus(parser.value(busOption)), logger, executor, std::move(engine),
-                           paths, budget);
+                           paths, cgroups, budget);
 }

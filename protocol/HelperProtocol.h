@@ -69,17 +69,23 @@ inline constexpr const char* kHeld = "held";
 } // namespace Owner
 
 // The dictionary of GetStatistics: what the shaping in force has done, per
-// direction, summed over the shaped uplinks.
+// throttle and direction, summed over the shaped uplinks
+// (StatisticsDictionary).
 namespace Statistics {
 // b: shaping is (or may still be) in force; without it nothing else is sent.
 inline constexpr const char* kActive = "active";
 // t: when the figures were read, in milliseconds of the helper's monotonic
 // clock. A rate is the difference of two readings' bytes over theirs.
 inline constexpr const char* kTakenAt = "takenAt";
-// a{sv} each, keyed as below; absent when no shaper of that direction was
-// found (being set up or taken down just then).
+// a{sv} each, keyed as below, of the throttle the state's configuration
+// describes; absent when no shaper of that direction was found (being set up
+// or taken down just then).
 inline constexpr const char* kDownload = "download";
 inline constexpr const char* kUpload = "upload";
+// aa{sv}: every throttle's own, oldest first, each with its "id" (t) and
+// its "download" and "upload" as above.
+inline constexpr const char* kThrottles = "throttles";
+inline constexpr const char* kId = "id";
 
 // t: what the shaper passed on since it was set up, link-layer headers
 // included.
@@ -92,7 +98,7 @@ inline constexpr const char* kDropped = "dropped";
 inline constexpr const char* kQueuedPackets = "queuedPackets";
 inline constexpr const char* kQueuedBytes = "queuedBytes";
 // t, only where the direction's bandwidth is limited: how long what waits
-// takes to leave at that rate.
+// takes to leave at that throttle's rate.
 inline constexpr const char* kQueueMs = "queueMs";
 } // namespace Statistics
 

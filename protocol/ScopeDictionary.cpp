@@ -62,6 +62,13 @@ std::optional<ThrottleScope> fromWire(const QVariantMap& dictionary, QString& fa
             }
             if (name == key(kNames)) {
                 for (const QString& text : texts) {
+                    if (std::size_t(text.toUcs4().size()) > ThrottleScope::kMaxNameLength) {
+                        failure = QStringLiteral("Scope key \"names\": a name has at most %1 "
+                                                 "characters, not %2")
+                                      .arg(ThrottleScope::kMaxNameLength)
+                                      .arg(text.toUcs4().size());
+                        return std::nullopt;
+                    }
                     scope.names.push_back(text.toStdString());
                 }
             } else if (!readDestinations(texts, scope, failure)) {

@@ -34,6 +34,15 @@ bool isCgroupPath(std::string_view path) {
     return true;
 }
 
+// Characters, not bytes: a name may be typed in any script.
+std::size_t characterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char c : utf8) {
+        count += (static_cast<unsigned char>(c) & 0xc0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
 } // namespace
 
 ThrottleScope::Kind ThrottleScope::kind() const {
@@ -46,6 +55,12 @@ ThrottleScope::Kind ThrottleScope::kind() const {
 std::optional<std::string> ThrottleScope::check() const {
     if (destinations.size() > kMaxDestinations || names.size() > kMaxDestinations) {
         return "A throttle can have at most " + std::to_string(kMaxDestinations) + " destinations";
+    }
+    for (const std::string& name : names) {
+        if (characterCount(name) > kMaxNameLength) {
+            return "A destination's name has at most " + std::to_string(kMaxNameLength) +
+                   " characters";
+        }
     }
     for (const Destination& destination : destinations) {
         if (destination.kind == Destination::Kind::hostName) {

@@ -16,6 +16,10 @@ struct ThrottleScope {
     enum class Kind { machine, destinations, command };
 
     static constexpr std::size_t kMaxDestinations = 64;
+    // The longest destination a user can type: a host name of 253
+    // characters (a DNS name's most) and a port. With the counts bounded,
+    // so is every throttle's part of the helper's state.
+    static constexpr std::size_t kMaxNameLength = 253 + std::size_t(sizeof ":65535") - 1;
 
     // Addresses and networks, each with an optional port, or a port on any
     // address. What the helper shapes never holds a host name: the client
@@ -34,7 +38,8 @@ struct ThrottleScope {
     bool isMachine() const { return kind() == Kind::machine; }
 
     // Why the helper cannot shape this scope; nothing when it can. Host
-    // names, too many destinations and malformed cgroup paths are refused.
+    // names, too many destinations, names too long and malformed cgroup
+    // paths are refused.
     std::optional<std::string> check() const;
 
     bool operator==(const ThrottleScope&) const = default;

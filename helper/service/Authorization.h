@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 // Who may change throttling. Root always may; anyone else only with the
 // system's authority's consent, asked without any interaction.
@@ -21,5 +22,11 @@ public:
 
     // `caller` is a unique bus name. `done` runs exactly once, on the
     // calling thread, possibly before check() returns.
-    virtual void check(const QString& caller, std::function<void(Decision)> done) = 0;
+    void check(const QString& caller, std::function<void(Decision)> done) {
+        checkUnless(caller, nullptr, std::move(done));
+    }
+    // As check(), but a caller whose user id `isOwn` (when given) accepts
+    // needs no consent: what it asks concerns only what it owns.
+    virtual void checkUnless(const QString& caller, std::function<bool(uint uid)> isOwn,
+                             std::function<void(Decision)> done) = 0;
 };

@@ -3,8 +3,10 @@
 
 #include <array>
 #include <fstream>
+#include <linux/magic.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 
 namespace {
 
@@ -31,15 +33,29 @@ std::optional<std::array<unsigned long, 4>> userIdsOf(const std::string& procRoo
 
 } // namespace
 
-std::optional<CgroupRefusal> cgroupRefusal(const std::string& cgroupRoot,
+bool CgroupHierarchy::isOnCgroup2(const std::string& folder) {
+    struct statfs mounted {};
+    return ::statfs(folder.c_str(), &mounted) == 0 && mounted.f_type == CGROUP2_SUPER_MAGIC;
+}
+
+CgroupHierarchy CgroupHierarchy::of(const std::string& mountPoint) {
+    const std::string hybrid = mountPoint + "/unified";
+    return {!isOnCgroup2(mountPoint) && isOnCgroup2(hybrid) ? hybrid : mountPoint};
+}
+
+std::optional<CgroupRefusal> cgroupRefusal(const CgroupHierarchy& hierarchy,
                                            const std::string& procRoot, const std::string& path,
                                            uint callerUid) {
     const QString shown = QString::fromStdString(path);
-    const std::string folder = cgroupRoot + "/" + path;
+    const std::string folder = hierarchy.root + "/" + path;
     struct stat status {};
     std::ifstream procs(folder + "/cgroup.procs");
     if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || !procs) {
         return CgroupRefusal{false, QStringLiteral("There is no cgroup %1").arg(shown)};
+    }
+    if (hierarchy.checksFileSystem && !CgroupHierarchy::isOnCgroup2(folder)) {
+        return CgroupRefusal{
+            false, QStringLiteral("The cgroup %1 is not on the cgroup v2 hierarchy").arg(shown)};
     }
     if (callerUid == 0) {
         return std::nullopt;

@@ -24,12 +24,12 @@ const QString kNotAuthorized = QStringLiteral("Not authorized to change network 
 
 EnableAdmission::EnableAdmission(const Logger& logger, Authorization& authorization,
                                  const ConnectionLog& connections, QString engineFailure,
-                                 std::string cgroupRoot)
+                                 CgroupHierarchy cgroups)
     : m_logger(logger)
     , m_authorization(authorization)
     , m_connections(connections)
     , m_engineFailure(std::move(engineFailure))
-    , m_cgroupRoot(std::move(cgroupRoot)) {}
+    , m_cgroups(std::move(cgroups)) {}
 
 void EnableAdmission::admit(EnableRequest request, Admitted admitted, Refused refused) {
     // Who asks is settled before what is asked: a refused caller learns
@@ -63,7 +63,7 @@ void EnableAdmission::admit(EnableRequest request, Admitted admitted, Refused re
         if (!request.scope.cgroup.empty()) {
             // Read here, after the caller is known: whether it may take
             // these processes depends on whose they are.
-            if (const auto refusal = cgroupRefusal(m_cgroupRoot, "/proc", request.scope.cgroup,
+            if (const auto refusal = cgroupRefusal(m_cgroups, "/proc", request.scope.cgroup,
                                                    decision.uid.value_or(kNobody))) {
                 m_logger.log("Refused: " + refusal->message.toStdString());
                 refused(request,

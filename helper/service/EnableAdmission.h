@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "CgroupMembers.h"
 #include "EnableRequest.h"
 
 #include <QString>
@@ -22,10 +23,10 @@ public:
                                        const QString& failure)>;
 
     // `engineFailure` says why there is no engine; empty when there is one.
-    // A command's cgroup is looked up under `cgroupRoot`.
+    // A command's cgroup is looked up in `cgroups`.
     EnableAdmission(const Logger& logger, Authorization& authorization,
                     const ConnectionLog& connections, QString engineFailure,
-                    std::string cgroupRoot);
+                    CgroupHierarchy cgroups);
 
     // Calls exactly one of `admitted` and `refused`, on this thread,
     // possibly before it returns.
@@ -36,5 +37,5 @@ private:
     Authorization& m_authorization;
     const ConnectionLog& m_connections;
     const QString m_engineFailure;
-    const std::string m_cgroupRoot;
+    const CgroupHierarchy m_cgroups;
 };

@@ -140,7 +140,8 @@ HelperEngine buildHelperEngine(const Logger& logger,
 }
 
 int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExecutor& executor,
-                    HelperEngine parts, const EnginePaths& paths, CallBudget budget) {
+                    HelperEngine parts, const EnginePaths& paths, const CgroupHierarchy& cgroups,
+                    CallBudget budget) {
     // The state's list of throttles goes as aa{sv}, not as variants.
     qDBusRegisterMetaType<QList<QVariantMap>>();
     ThrottleOwnership ownership(logger, paths.ownerRecord);
@@ -161,7 +162,7 @@ int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExec
     PolkitAuthorization authorization(bus);
     StatePublisher state(ownership);
     VeltraneHelper helper(logger, parts.engine.get(), parts.failure, authorization, connections,
-                          ownership, state, budget, paths.cgroupRoot);
+                          ownership, state, budget, cgroups);
     QObject::connect(&connections, &ConnectionLog::connectionClosed, &helper,
                      &VeltraneHelper::connectionClosed);
     QObject::connect(&state, &StatePublisher::stateChanged, [bus](const QVariantMap& announced) {

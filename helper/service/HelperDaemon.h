@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CallBudget.h"
+#include "CgroupMembers.h"
 #include "EnginePaths.h"
 #include "ThrottlingManager.h"
 #include "Uplinks.h"
@@ -35,8 +36,8 @@ HelperEngine buildHelperEngine(const Logger& logger,
 // Serves the helper on `bus` until the bus connection is lost or SIGTERM or
 // SIGINT arrives; then removes the shaping and exits within 5 seconds, ending
 // any tool still running. Who owns each throttle is kept at
-// `paths.ownerRecord`, a command's cgroup is looked up below
-// `paths.cgroupRoot`; each changing call gets `budget`. Returns the exit
-// status.
+// `paths.ownerRecord`, a command's cgroup is looked up in `cgroups`; each
+// changing call gets `budget`. Returns the exit status.
 int runHelperDaemon(QDBusConnection bus, const Logger& logger, const CommandExecutor& executor,
-                    HelperEngine parts, const EnginePaths& paths, CallBudget budget = {});
+                    HelperEngine parts, const EnginePaths& paths, const CgroupHierarchy& cgroups,
+                    CallBudget budget = {});

@@ -61,7 +61,8 @@ PolkitAuthorization::PolkitAuthorization(QDBusConnection bus, QObject* parent)
     : QObject(parent)
     , m_bus(std::move(bus)) {}
 
-void PolkitAuthorization::check(const QString& caller, std::function<void(Decision)> done) {
+void PolkitAuthorization::checkUnless(const QString& caller, std::function<bool(uint uid)> isOwn,
+                                      std::function<void(Decision)> done) {
     // The credentials give the process as well, which the owner of the
     // throttling is named by; one question for both.
     QDBusMessage askCredentials = QDBusMessage::createMethodCall(
@@ -69,7 +70,8 @@ void PolkitAuthorization::check(const QString& caller, std::function<void(Decisi
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionCredentials"));
     askCredentials.setArguments({caller});
     callAsync(m_bus, askCredentials, kBusTimeoutMs, this,
-              [this, caller, done = std::move(done)](const QDBusMessage& reply) {
+              [this, caller, isOwn = std::move(isOwn),
+               done = std::move(done)](const QDBusMessage& reply) {
                   if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != "a{sv}") {
                       done({false, std::nullopt, std::nullopt}); // gone already, or no answer
                       return;
@@ -85,7 +87,7 @@ void PolkitAuthorization::check(const QString& caller, std::function<void(Decisi
                   if (process.typeId() == QMetaType::UInt) {
                       decision.pid = process.toUInt();
                   }
-                  if (decision.uid == 0u) {
+                  if (decision.uid == 0u || (isOwn && isOwn(*decision.uid))) {
                       decision.allowed = true;
                       done(decision);
                       return;

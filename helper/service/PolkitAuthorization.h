@@ -16,7 +16,8 @@ class PolkitAuthorization final : public QObject, public Authorization {
 public:
     explicit PolkitAuthorization(QDBusConnection bus, QObject* parent = nullptr);
 
-    void check(const QString& caller, std::function<void(Decision)> done) override;
+    void checkUnless(const QString& caller, std::function<bool(uint uid)> isOwn,
+                     std::function<void(Decision)> done) override;
 
 private:
     // `decision` carries the caller's credentials.

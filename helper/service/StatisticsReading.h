@@ -2,7 +2,7 @@
 #pragma once
 
 #include "EngineThread.h"
-#include "ShapingStatistics.h"
+#include "ShaperStatistics.h"
 
 #include <QObject>
 #include <QString>
@@ -34,13 +34,14 @@ public:
     struct Reading {
         // When the reading started: the kernel's counters are from then.
         Clock::time_point takenAt;
-        ShapingStatistics figures;
+        // Each throttle's, oldest first.
+        std::vector<ThrottleStatistics> figures;
         // Why there are no figures; empty when there are.
         QString failure;
     };
     using Answer = std::function<void(const Reading&)>;
     // Runs on the reading's thread.
-    using Read = std::function<ShapingStatistics()>;
+    using Read = std::function<std::vector<ThrottleStatistics>()>;
 
     StatisticsReading(const Logger& logger, Read read,
                       std::function<Clock::time_point()> now = &Clock::now,

@@ -1,47 +1,45 @@
 // SPDX-License-Identifier: MIT
 #include "StatisticsWire.h"
 
-#include "HelperProtocol.h"
 #include "ShapingPlan.h"
+#include "ThrottleOwnership.h"
+
+#include <chrono>
 
 namespace {
 
-namespace Keys = HelperProtocol::Statistics;
-
-QVariantMap directionToWire(const DirectionStatistics& figures, std::int64_t bytesPerSecond) {
-    QVariantMap wire{
-        {Keys::kBytes, qulonglong(figures.bytes)},
-        {Keys::kPackets, qulonglong(figures.packets)},
-        {Keys::kDropped, qulonglong(figures.dropped)},
-        {Keys::kQueuedPackets, qulonglong(figures.queuedPackets)},
-        {Keys::kQueuedBytes, qulonglong(figures.queuedBytes)},
-    };
-    // Unlimited, what waits only waits for its delay: no time to tell.
-    if (bytesPerSecond > 0) {
+// Unlimited, what waits only waits for its delay: no time to tell.
+void timeQueue(std::optional<DirectionStatistics>& figures, std::int64_t bytesPerSecond) {
+    if (figures && bytesPerSecond > 0) {
         const auto rate = static_cast<std::uint64_t>(bytesPerSecond);
-        wire.insert(Keys::kQueueMs, qulonglong((figures.queuedBytes * 1000 + rate / 2) / rate));
+        figures->queueMs = (figures->queuedBytes * 1000 + rate / 2) / rate;
     }
-    return wire;
 }
 
 } // namespace
 
-QVariantMap statisticsToWire(const StatisticsReading::Reading& reading,
-                             const std::optional<ThrottleParameters>& inForce) {
-    const ShapingPlan plan = inForce ? ShapingPlan::from(*inForce) : ShapingPlan{};
-    QVariantMap wire{
-        {Keys::kActive, true},
-        {Keys::kTakenAt, qulonglong(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        reading.takenAt.time_since_epoch())
-                                        .count())},
-    };
-    if (reading.figures.download) {
-        wire.insert(Keys::kDownload, directionToWire(*reading.figures.download,
-                                                     plan.download.bandwidthBytesPerSecond));
+ShaperStatistics statisticsOf(const StatisticsReading::Reading& reading,
+                              const ThrottleOwnership& ownership) {
+    ShaperStatistics statistics;
+    statistics.active = true;
+    statistics.takenAtMs = std::uint64_t(
+        std::chrono::duration_cast<std::chrono::milliseconds>(reading.takenAt.time_since_epoch())
+            .count());
+    const auto principal = ownership.principalId();
+    for (ThrottleStatistics throttle : reading.figures) {
+        // A throttle the figures name but no record does has just ended.
+        const ThrottleOwnership::Record* record = ownership.find(throttle.id);
+        if (record == nullptr) {
+            continue;
+        }
+        const ShapingPlan plan = ShapingPlan::from(record->parameters);
+        timeQueue(throttle.download, plan.download.bandwidthBytesPerSecond);
+        timeQueue(throttle.upload, plan.upload.bandwidthBytesPerSecond);
+        if (principal == throttle.id) {
+            statistics.download = throttle.download;
+            statistics.upload = throttle.upload;
+        }
+        statistics.throttles.push_back(std::move(throttle));
     }
-    if (reading.figures.upload) {
-        wire.insert(Keys::kUpload,
-                    directionToWire(*reading.figures.upload, plan.upload.bandwidthBytesPerSecond));
-    }
-    return wire;
+    return statistics;
 }

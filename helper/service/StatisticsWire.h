@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ShaperStatistics.h"
 #include "StatisticsReading.h"
-#include "ThrottleParameters.h"
 
-#include <QVariantMap>
+class ThrottleOwnership;
 
-#include <optional>
-
-// GetStatistics' dictionary (HelperProtocol::Statistics) of an active
-// helper: `reading`'s figures, with each queue's time at the bandwidth that
-// `inForce` gives its direction, where it gives one.
-QVariantMap statisticsToWire(const StatisticsReading::Reading& reading,
-                             const std::optional<ThrottleParameters>& inForce);
+// What GetStatistics answers of an active helper: each throttle's figures
+// of `reading`, each queue's time at the bandwidth its own throttle gives its
+// direction, and at the top those of the throttle the state's configuration
+// describes (ThrottleOwnership::principal), never another's.
+ShaperStatistics statisticsOf(const StatisticsReading::Reading& reading,
+                              const ThrottleOwnership& ownership);

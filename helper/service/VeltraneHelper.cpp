@@ -9,12 +9,14 @@
 #include "Logger.h"
 #include "ParameterDictionary.h"
 #include "StatePublisher.h"
+#include "StatisticsDictionary.h"
 #include "StatisticsWire.h"
 #include "ThrottleOwnership.h"
 #include "ThrottleParameters.h"
 #include "ThrottlingManager.h"
 
 #include <QDateTime>
+#include <QStringList>
 
 #include <algorithm>
 #include <limits>
@@ -26,6 +28,9 @@
 namespace {
 
 namespace Error = HelperProtocol::Error;
+
+// A caller whose credentials the bus could not tell owns nothing.
+constexpr uint kUnknownUser = ~0u;
 
 // The unsigned wire values of apply, in the engine's signed type. Anything
 // from 2^63 up becomes the largest signed value, which the check then
@@ -48,7 +53,7 @@ std::string enableCallLine(const char* method, const QString& down, const QStrin
 VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
                                std::string engineFailure, Authorization& authorization,
                                ConnectionLog& connections, ThrottleOwnership& ownership,
-                               StatePublisher& state, CallBudget budget, std::string cgroupRoot,
+                               StatePublisher& state, CallBudget budget, CgroupHierarchy cgroups,
                                QObject* parent)
     : QObject(parent)
     , m_logger(logger)
@@ -61,7 +66,7 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(*engine, budget) : nullptr)
     , m_calls(logger, m_jobs.get())
     , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure,
-                  std::move(cgroupRoot))
+                  std::move(cgroups))
     , m_holds(logger, ownership, m_jobs.get(), state)
     , m_leftovers(logger, m_jobs.get(), ownership, state) {
     if (engine != nullptr) {
@@ -181,12 +186,8 @@ void VeltraneHelper::enabled(const EnableRequest& request,
     } else {
         m_logger.log("Failed to enable throttling: " + outcome.failure.toStdString());
     }
-    m_state.takeIn(outcome);
-    if (!outcome.skipped) {
-        // A whole-machine throttle replaced, or all gone with a failure.
-        m_ownership.keepOnly(outcome.throttles);
-    }
-    m_state.publish();
+    // A whole-machine throttle it replaced has no owner any more.
+    m_state.settle(outcome);
     const bool answered = call->finish(succeeded          ? nullptr
                                        : outcome.timedOut ? Error::kTimedOut
                                                           : Error::kFailed,
@@ -211,8 +212,6 @@ void VeltraneHelper::RemoveThrottling(const DelayedReply<QString>& reply) {
 }
 
 void VeltraneHelper::disable(const QString& caller, PendingCalls::Answer answer) {
-    // Open to every local caller: switching shaping off only gives the
-    // network back, and the application's quit clean-up must never be refused.
     const auto arrived = EngineJobs::Clock::now();
     m_connections.noteCaller(caller);
     m_logger.log("disableThrottling called");
@@ -222,18 +221,81 @@ void VeltraneHelper::disable(const QString& caller, PendingCalls::Answer answer)
         call->finish(Error::kFailed, m_engineFailure);
         return;
     }
+    // Switching off gives the network back, and a user's own throttles are
+    // theirs to end: the application's quit clean-up is never refused. Only
+    // another user's take what ending one of them takes.
+    m_authorization.checkUnless(
+        caller, [this](uint uid) { return throttlesNotOf(uid).empty(); },
+        [this, call, arrived](Authorization::Decision decision) {
+            if (decision.allowed) {
+                disableAll(call, arrived);
+                return;
+            }
+            logRefusal(decision);
+            endOwnOnly(call, arrived, decision.uid);
+        });
+}
+
+void VeltraneHelper::disableAll(const std::shared_ptr<PendingCalls::Call>& call,
+                                EngineJobs::Clock::time_point arrived) {
     m_jobs->disable(arrived, [this, call](const EngineJobs::Outcome& outcome) {
         if (!outcome.failure.isEmpty()) {
             m_logger.log("Failed to disable throttling: " + outcome.failure.toStdString());
         }
-        if (!outcome.skipped) {
-            // Asked off: whatever could not be removed is no one's any more.
-            m_ownership.clear();
-            m_state.takeIn(outcome);
-            m_state.publish();
-        }
+        // Asked off: whatever could not be removed is no one's any more.
+        m_state.settle(outcome);
         call->finish(outcome.timedOut ? Error::kTimedOut : Error::kFailed, outcome.failure);
     });
+}
+
+void VeltraneHelper::endOwnOnly(const std::shared_ptr<PendingCalls::Call>& call,
+                                EngineJobs::Clock::time_point arrived, std::optional<uint> uid) {
+    std::vector<quint64> own;
+    for (const auto& [id, record] : m_ownership.throttles()) {
+        if (uid && record.owner.uid == *uid) {
+            own.push_back(id);
+        }
+    }
+    const auto refuse = [this, call, uid] {
+        QStringList staying;
+        for (const quint64 id : throttlesNotOf(uid.value_or(kUnknownUser))) {
+            staying << QStringLiteral("%1 (%2)").arg(id).arg(
+                QString::fromStdString(m_ownership.find(id)->owner.name()));
+        }
+        call->finish(Error::kNotAuthorized,
+                     QStringLiteral("Not authorized to end another user's throttles: ") +
+                         (staying.size() == 1 ? QStringLiteral("throttle %1 stays on")
+                                              : QStringLiteral("throttles %1 stay on"))
+                             .arg(staying.join(QStringLiteral(", "))));
+    };
+    if (own.empty()) {
+        refuse();
+        return;
+    }
+    m_jobs->endThrottles(own, arrived, [this, call, refuse](const EngineJobs::Outcome& outcome) {
+        m_state.settle(outcome);
+        if (!outcome.failure.isEmpty()) {
+            m_logger.log("Failed to end throttles: " + outcome.failure.toStdString());
+            call->finish(outcome.timedOut ? Error::kTimedOut : Error::kFailed, outcome.failure);
+            return;
+        }
+        refuse();
+    });
+}
+
+std::vector<quint64> VeltraneHelper::throttlesNotOf(uint uid) const {
+    std::vector<quint64> others;
+    for (const auto& [id, record] : m_ownership.throttles()) {
+        if (record.owner.uid != uid) {
+            others.push_back(id);
+        }
+    }
+    return others;
+}
+
+void VeltraneHelper::logRefusal(const Authorization::Decision& decision) const {
+    m_logger.log("Authorization denied for uid " +
+                 (decision.uid ? std::to_string(*decision.uid) : std::string("unknown")));
 }
 
 void VeltraneHelper::EndThrottle(const DelayedReply<>& reply, qulonglong id) {
@@ -249,36 +311,35 @@ void VeltraneHelper::EndThrottle(const DelayedReply<>& reply, qulonglong id) {
                         failure);
         return;
     }
-    if (record->owner.busName == reply.caller()) {
+    // Its owner's, or its owner's user's from another client of theirs;
+    // another user's take as much as switching one on takes.
+    const QString owner = record->owner.busName;
+    const uint ownerUid = record->owner.uid;
+    if (owner == reply.caller()) {
         endThrottle(id, arrived, PendingCalls::namedErrorsTo(reply));
         return;
     }
-    // Someone else's: as much as switching one on takes.
-    m_authorization.check(reply.caller(), [this, id, reply,
-                                           arrived](Authorization::Decision decision) {
-        if (!decision.allowed) {
-            m_logger.log("Authorization denied for uid " +
-                         (decision.uid ? std::to_string(*decision.uid) : std::string("unknown")));
-            reply.sendError(QString::fromLatin1(Error::kNotAuthorized),
-                            QStringLiteral("Not authorized to end another client's throttle"));
-            return;
-        }
-        endThrottle(id, arrived, PendingCalls::namedErrorsTo(reply));
-    });
+    m_authorization.checkUnless(
+        reply.caller(), [ownerUid](uint uid) { return uid == ownerUid; },
+        [this, id, reply, arrived](Authorization::Decision decision) {
+            if (!decision.allowed) {
+                logRefusal(decision);
+                reply.sendError(QString::fromLatin1(Error::kNotAuthorized),
+                                QStringLiteral("Not authorized to end another user's throttle"));
+                return;
+            }
+            endThrottle(id, arrived, PendingCalls::namedErrorsTo(reply));
+        });
 }
 
 void VeltraneHelper::endThrottle(quint64 id, EngineJobs::Clock::time_point arrived,
                                  PendingCalls::Answer answer) {
     const auto call = m_calls.open(std::move(answer));
-    m_jobs->endThrottle(id, arrived, [this, call](const EngineJobs::Outcome& outcome) {
+    m_jobs->endThrottles({id}, arrived, [this, call](const EngineJobs::Outcome& outcome) {
         if (!outcome.failure.isEmpty()) {
             m_logger.log("Failed to end throttle: " + outcome.failure.toStdString());
         }
-        if (!outcome.skipped) {
-            m_ownership.keepOnly(outcome.throttles);
-            m_state.takeIn(outcome);
-            m_state.publish();
-        }
+        m_state.settle(outcome);
         call->finish(outcome.timedOut ? Error::kTimedOut : Error::kFailed, outcome.failure);
     });
 }
@@ -336,7 +397,7 @@ void VeltraneHelper::GetState(const DelayedReply<QVariantMap>& reply) {
 void VeltraneHelper::GetStatistics(const DelayedReply<QVariantMap>& reply) {
     m_connections.noteCaller(reply.caller());
     if (!m_statistics || !m_state.isActive()) {
-        reply.send({{QString::fromUtf8(HelperProtocol::Statistics::kActive), false}});
+        reply.send(StatisticsDictionary::toWire({}));
         return;
     }
     m_statistics->read([this, reply](const StatisticsReading::Reading& reading) {
@@ -344,9 +405,7 @@ void VeltraneHelper::GetStatistics(const DelayedReply<QVariantMap>& reply) {
             reply.sendError(QString::fromLatin1(Error::kFailed), reading.failure);
             return;
         }
-        const auto* principal = m_ownership.principal();
-        reply.send(statisticsToWire(reading, principal ? std::optional(principal->parameters)
-                                                       : std::nullopt));
+        reply.send(StatisticsDictionary::toWire(statisticsOf(reading, m_ownership)));
     });
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Authorization.h"
 #include "CallBudget.h"
 #include "DelayedReply.h"
 #include "EnableAdmission.h"
@@ -17,9 +18,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
-class Authorization;
 class ConnectionLog;
 class Logger;
 class StatePublisher;
@@ -37,11 +39,12 @@ class VeltraneHelper final : public QObject {
 public:
     // `engine` may be null: then every call that needs it fails with
     // `engineFailure`, and the daemon stays up to say so.
-    // A command's scope is a cgroup below `cgroupRoot`.
+    // A command's scope is a cgroup of `cgroups`.
     VeltraneHelper(const Logger& logger, ThrottlingManager* engine, std::string engineFailure,
                    Authorization& authorization, ConnectionLog& connections,
                    ThrottleOwnership& ownership, StatePublisher& state, CallBudget budget = {},
-                   std::string cgroupRoot = "/sys/fs/cgroup", QObject* parent = nullptr);
+                   CgroupHierarchy cgroups = CgroupHierarchy::of("/sys/fs/cgroup"),
+                   QObject* parent = nullptr);
     ~VeltraneHelper() override;
 
     // The nine bus methods, in protocol order.
@@ -100,8 +103,17 @@ private:
     void enabled(const EnableRequest& request, const std::shared_ptr<PendingCalls::Call>& call,
                  const EngineJobs::Outcome& outcome);
     void disable(const QString& caller, PendingCalls::Answer answer);
+    void disableAll(const std::shared_ptr<PendingCalls::Call>& call,
+                    EngineJobs::Clock::time_point arrived);
+    // For a caller refused the others' throttles: ends those of `uid`, and
+    // answers naming the throttles that stay.
+    void endOwnOnly(const std::shared_ptr<PendingCalls::Call>& call,
+                    EngineJobs::Clock::time_point arrived, std::optional<uint> uid);
     void endThrottle(quint64 id, EngineJobs::Clock::time_point arrived,
                      PendingCalls::Answer answer);
+    // The throttles in force whose owner is not user `uid`.
+    std::vector<quint64> throttlesNotOf(uint uid) const;
+    void logRefusal(const Authorization::Decision& decision) const;
 
     const Logger& m_logger;
     const QString m_engineFailure;

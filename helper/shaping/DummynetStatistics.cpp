@@ -3,6 +3,7 @@
 
 #include "CommandExecutor.h"
 #include "HelperError.h"
+#include "ShapingLayout.h"
 
 #include <algorithm>
 #include <charconv>
@@ -60,6 +61,21 @@ void add(DirectionStatistics& pipe, const FlowCounters& flow) {
     pipe.queuedBytes += flow.queuedBytes;
 }
 
+// Each throttle's pipes: inbound (the download) 2 * slot - 1, outbound 2 *
+// slot. Those of other numbers are not ours.
+std::optional<DirectionStatistics>* pipeOf(ShapingStatistics& statistics, std::uint64_t number) {
+    if (number < 1 || number > 2 * std::uint64_t(ScopedPlan::kLastSlot)) {
+        return nullptr;
+    }
+    const int slot = int((number + 1) / 2);
+    auto at = std::find_if(statistics.bySlot.begin(), statistics.bySlot.end(),
+                           [&](const ShapingStatistics::Slot& each) { return each.slot >= slot; });
+    if (at == statistics.bySlot.end() || at->slot != slot) {
+        at = statistics.bySlot.insert(at, {slot});
+    }
+    return number % 2 == 1 ? &at->download : &at->upload;
+}
+
 } // namespace
 
 DummynetStatistics::DummynetStatistics(const CommandExecutor& executor, std::string dnctl)
@@ -94,7 +110,7 @@ ShapingStatistics DummynetStatistics::parse(std::string_view listing) {
             numberOf(std::string_view(words[0]).substr(0, words[0].size() - 1))) {
             const auto number =
                 *numberOf(std::string_view(words[0]).substr(0, words[0].size() - 1));
-            pipe = number == 1 ? &statistics.download : number == 2 ? &statistics.upload : nullptr;
+            pipe = pipeOf(statistics, number);
             if (pipe) {
                 pipe->emplace();
             }

@@ -8,8 +8,9 @@
 
 class CommandExecutor;
 
-// Reads what dummynet's two pipes have done from `dnctl pipe show`: pipe 1
-// shapes the download, pipe 2 the upload (see PfDummynetBackend).
+// Reads what dummynet's pipes have done from `dnctl pipe show`: each
+// throttle's inbound pipe shapes its download, its outbound pipe its upload
+// (see PfAnchorRules).
 class DummynetStatistics final {
 public:
     DummynetStatistics(const CommandExecutor& executor, std::string dnctl);

@@ -4,6 +4,7 @@
 #include "ChangeRecord.h"
 #include "CommandExecutor.h"
 #include "HelperError.h"
+#include "TrafficControlSteps.h"
 
 #include <algorithm>
 #include <charconv>
@@ -80,34 +81,23 @@ void readBacklog(const std::vector<std::string>& words, DirectionStatistics& int
     }
 }
 
-// A netem handle as a number, for ordering: "5656:" is 0x5656.
-std::uint64_t handleNumber(const std::string& handle) {
-    std::uint64_t value = 0;
-    std::from_chars(handle.data(), handle.data() + handle.size(), value, 16);
-    return value;
-}
-
-// Each device holds a netem per throttle, numbered by slot: the first, the
-// whole machine's when it is on, stands for the shaping as it always has.
-std::optional<DirectionStatistics> netemOn(const std::vector<TrafficControlStatistics::Qdisc>& all,
-                                           const std::vector<std::string>& devices) {
-    std::optional<DirectionStatistics> total;
-    for (const auto& device : devices) {
-        const TrafficControlStatistics::Qdisc* first = nullptr;
-        for (const auto& qdisc : all) {
-            if (qdisc.kind == "netem" && qdisc.counted && qdisc.device == device &&
-                (first == nullptr || handleNumber(qdisc.handle) < handleNumber(first->handle))) {
-                first = &qdisc;
-            }
-        }
-        if (first != nullptr) {
-            if (!total) {
-                total.emplace();
-            }
-            *total += first->statistics;
-        }
+// Adds what `qdisc` counted to its throttle's figures of one direction.
+void add(ShapingStatistics& statistics, const TrafficControlStatistics::Qdisc& qdisc,
+         std::optional<DirectionStatistics> ShapingStatistics::Slot::*direction) {
+    const std::optional<int> slot = TrafficControlSteps::slotOfNetem(qdisc.handle);
+    if (!slot) {
+        return;
     }
-    return total;
+    auto at = std::find_if(statistics.bySlot.begin(), statistics.bySlot.end(),
+                           [&](const ShapingStatistics::Slot& each) { return each.slot >= *slot; });
+    if (at == statistics.bySlot.end() || at->slot != *slot) {
+        at = statistics.bySlot.insert(at, {*slot});
+    }
+    std::optional<DirectionStatistics>& figures = (*at).*direction;
+    if (!figures) {
+        figures.emplace();
+    }
+    *figures += qdisc.statistics;
 }
 
 } // namespace
@@ -186,5 +176,19 @@ TrafficControlStatistics::parse(std::string_view listing) {
 ShapingStatistics TrafficControlStatistics::sum(const std::vector<Qdisc>& qdiscs,
                                                 const std::vector<std::string>& uploadDevices,
                                                 const std::vector<std::string>& downloadDevices) {
-    return {netemOn(qdiscs, downloadDevices), netemOn(qdiscs, uploadDevices)};
+    const auto listed = [](const std::vector<std::string>& devices, const std::string& device) {
+        return std::find(devices.begin(), devices.end(), device) != devices.end();
+    };
+    ShapingStatistics statistics;
+    for (const Qdisc& qdisc : qdiscs) {
+        if (qdisc.kind != "netem" || !qdisc.counted) {
+            continue;
+        }
+        if (listed(uploadDevices, qdisc.device)) {
+            add(statistics, qdisc, &ShapingStatistics::Slot::upload);
+        } else if (listed(downloadDevices, qdisc.device)) {
+            add(statistics, qdisc, &ShapingStatistics::Slot::download);
+        }
+    }
+    return statistics;
 }

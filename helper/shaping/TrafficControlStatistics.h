@@ -9,10 +9,10 @@
 
 class CommandExecutor;
 
-// Reads what traffic control's shapers have done: the first throttle's netem
-// qdisc (the whole machine's when it is on) of every uplink the change record
-// lists (upload) and of every IFB device it lists (download), summed per
-// direction, from one run of `tc -s qdisc show`. It
+// Reads what traffic control's shapers have done: each throttle's netem
+// qdisc on every uplink the change record lists (upload) and on every IFB
+// device it lists (download), summed per throttle and direction, from one
+// run of `tc -s qdisc show`. It
 // reads the record and runs tc, nothing more, so it may run beside a change:
 // what is half set up or half taken down is simply not found.
 class TrafficControlStatistics final {
@@ -39,9 +39,9 @@ public:
     // not know are passed over.
     static std::vector<Qdisc> parse(std::string_view listing);
 
-    // Sums the counters of the first netem (the lowest handle) of each of
-    // `uploadDevices` and of `downloadDevices`; a direction none of whose
-    // devices has a counted netem is absent.
+    // Sums the counters of each throttle's netem over `uploadDevices` and
+    // over `downloadDevices`; a direction none of whose devices has a counted
+    // netem of that throttle is absent.
     static ShapingStatistics sum(const std::vector<Qdisc>& qdiscs,
                                  const std::vector<std::string>& uploadDevices,
                                  const std::vector<std::string>& downloadDevices);

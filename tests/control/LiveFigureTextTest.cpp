@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "LiveFigureText.h"
 
-#include "HelperProtocol.h"
 #include "ShaperStatistics.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +29,7 @@ TEST(LiveFigureTextTest, RatesCountsAndQueuesKeepThreeFiguresAcrossTheirUnits) {
     for (const auto& [value, text] : counts) {
         EXPECT_EQ(LiveFigureText::count(value), QString::fromUtf8(text)) << value;
     }
-    const std::pair<ShaperDirection, const char*> queues[] = {
+    const std::pair<DirectionStatistics, const char*> queues[] = {
         {{.queueMs = 0}, "0 ms"},
         {{.queueMs = 999}, "999 ms"},
         {{.queueMs = 1'000}, "1.0 s"},
@@ -45,7 +44,7 @@ TEST(LiveFigureTextTest, RatesCountsAndQueuesKeepThreeFiguresAcrossTheirUnits) {
 }
 
 TEST(LiveFigureTextTest, ALineTellsRateDropsAndQueueAndSaysSoInWordsForAScreenReader) {
-    const ShaperDirection figures{.bytes = 1, .dropped = 3, .queueMs = 120};
+    const DirectionStatistics figures{.bytes = 1, .dropped = 3, .queueMs = 120};
     EXPECT_EQ(LiveFigureText::line(Direction::download, figures, 412'000),
               QStringLiteral("↓ 412 Kbps · 3 dropped · queue 120 ms"));
     EXPECT_EQ(LiveFigureText::spoken(Direction::download, figures, 412'000),
@@ -56,14 +55,14 @@ TEST(LiveFigureTextTest, ALineTellsRateDropsAndQueueAndSaysSoInWordsForAScreenRe
     EXPECT_EQ(LiveFigureText::spoken(Direction::upload, figures, std::nullopt),
               QStringLiteral("Upload rate not known yet, 3 dropped, queue 120 ms"));
     // The widest a line gets stays within a few words.
-    const ShaperDirection widest{.dropped = 999'499, .queuedPackets = 11'082};
+    const DirectionStatistics widest{.dropped = 999'499, .queuedPackets = 11'082};
     EXPECT_LE(LiveFigureText::line(Direction::download, widest, 1.23e6).size(), 45);
 }
 
 TEST(LiveFigureTextTest, ARateNeedsTwoReadingsOfTheSameShaperALittleApart) {
-    ShaperStatistics earlier{true, 10'000, ShaperDirection{.bytes = 1'000}, std::nullopt};
-    ShaperStatistics later{true, 11'000, ShaperDirection{.bytes = 126'000},
-                           ShaperDirection{.bytes = 5}};
+    ShaperStatistics earlier{true, 10'000, DirectionStatistics{.bytes = 1'000}, std::nullopt};
+    ShaperStatistics later{true, 11'000, DirectionStatistics{.bytes = 126'000},
+                           DirectionStatistics{.bytes = 5}};
     EXPECT_EQ(LiveFigureText::bitsPerSecond(earlier, later, Direction::download), 1'000'000.0);
     // Not in both readings.
     EXPECT_EQ(LiveFigureText::bitsPerSecond(earlier, later, Direction::upload), std::nullopt);
@@ -77,29 +76,6 @@ TEST(LiveFigureTextTest, ARateNeedsTwoReadingsOfTheSameShaperALittleApart) {
     later.download->bytes = 126'000;
     later.takenAtMs = earlier.takenAtMs + LiveFigureText::kLongestRateIntervalMs + 1;
     EXPECT_EQ(LiveFigureText::bitsPerSecond(earlier, later, Direction::download), std::nullopt);
-}
-
-TEST(ShaperStatisticsTest, TheHelpersDictionaryDecodesAndWrongValuesCountAsAbsent) {
-    namespace Keys = HelperProtocol::Statistics;
-    const QVariantMap download{{Keys::kBytes, 7364ull},      {Keys::kPackets, 8ull},
-                               {Keys::kDropped, 292ull},     {Keys::kQueuedBytes, 1042ull},
-                               {Keys::kQueuedPackets, 1ull}, {Keys::kQueueMs, 11ull}};
-    const QVariantMap upload{{Keys::kBytes, QStringLiteral("lots")},
-                             {Keys::kDropped, qlonglong(-4)},
-                             {Keys::kPackets, 3u}};
-    const ShaperStatistics decoded = ShaperStatistics::fromWire({{Keys::kActive, true},
-                                                                 {Keys::kTakenAt, 123'456ull},
-                                                                 {Keys::kDownload, download},
-                                                                 {Keys::kUpload, upload},
-                                                                 {QStringLiteral("future"), 1}});
-    EXPECT_TRUE(decoded.active);
-    EXPECT_EQ(decoded.takenAtMs, 123'456u);
-    EXPECT_EQ(decoded.download, (ShaperDirection{7364, 8, 292, 1, 1042, 11}));
-    EXPECT_EQ(decoded.upload, (ShaperDirection{.packets = 3}));
-
-    // Off: whatever else came along is not believed.
-    EXPECT_EQ(ShaperStatistics::fromWire({{Keys::kActive, false}, {Keys::kDownload, download}}),
-              ShaperStatistics{});
 }
 
 } // namespace

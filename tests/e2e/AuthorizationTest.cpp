@@ -111,25 +111,60 @@ TEST_F(AuthorizationTest, PolkitDecidesForOthersAndSwitchingOffIsOpenToEveryone)
     }
 }
 
-TEST_F(AuthorizationTest, AThrottleIsEndedByItsOwnerOrWhomPolkitAuthorizes) {
-    for (const bool allowed : {false, true}) {
-        HelperOnPrivateBus helper(
-            {{"--backend", "stand-in"}, allowed ? QList<uint>{kNobody} : QList<uint>{}, {}});
-        QDBusConnection root = helper.bus().connect("root");
-        const QDBusMessage enabled = HelperOnPrivateBus::call(
-            root, "EnableThrottlingWithParameters",
-            {QVariantMap{{"scope", QVariantMap{{"destinations", QStringList{"10.0.0.0/8"}}}}},
-             QString("root"), false});
-        ASSERT_EQ(enabled.type(), QDBusMessage::ReplyMessage);
-        const QString id = enabled.arguments().value(0).toString();
-        // Whether an id is on is no secret: the state lists them all.
-        EXPECT_EQ(busctlAsNobody(helper, {"EndThrottle", "t", "99"}),
-                  "Call failed: No throttle with id 99 is on");
-        EXPECT_EQ(busctlAsNobody(helper, {"EndThrottle", "t", id}),
-                  allowed ? QString()
-                          : "Call failed: Not authorized to end another client's throttle");
-        EXPECT_EQ(HelperOnPrivateBus::state(root).value("active").toBool(), !allowed);
-    }
+// A user allowed once (in an active session) and refused later (over SSH)
+// still ends what it owns, and only that.
+TEST_F(AuthorizationTest, AnotherUsersThrottlesAreEndedOnlyWithPolkitsConsent) {
+    HelperOnPrivateBus helper({{"--backend", "stand-in"}, QList<uint>{kNobody}, {}});
+    QDBusConnection root = helper.bus().connect("root");
+    const QDBusMessage enabled = HelperOnPrivateBus::call(
+        root, "EnableThrottlingWithParameters",
+        {QVariantMap{{"scope", QVariantMap{{"destinations", QStringList{"10.0.0.0/8"}}}}},
+         QString("root's run"), false});
+    ASSERT_EQ(enabled.type(), QDBusMessage::ReplyMessage);
+    const QString rootsId = enabled.arguments().value(0).toString();
+    const auto enableAsNobodyOwned = [&](const char* destination) {
+        return busctlAsNobody(helper,
+                              {"EnableThrottlingWithParameters", "a{sv}sb", "1", "scope", "a{sv}",
+                               "1", "destinations", "as", "1", destination, "nobody's", "false"});
+    };
+    const QString nobodysFirst = enableAsNobodyOwned("192.0.2.1").section(' ', 1);
+    const QString nobodysSecond = enableAsNobodyOwned("192.0.2.2").section(' ', 1);
+    const auto listed = [&] {
+        QStringList ids;
+        for (const QVariant& throttle :
+             HelperOnPrivateBus::state(root).value("throttles").toList()) {
+            ids << throttle.toMap().value("id").toString();
+        }
+        return ids;
+    };
+    ASSERT_EQ(listed(), (QStringList{rootsId, nobodysFirst, nobodysSecond}));
+
+    helper.setPolkitAllows({});
+    // Whether an id is on is no secret: the state lists them all.
+    EXPECT_EQ(busctlAsNobody(helper, {"EndThrottle", "t", "99"}),
+              "Call failed: No throttle with id 99 is on");
+    EXPECT_EQ(busctlAsNobody(helper, {"EndThrottle", "t", rootsId}),
+              "Call failed: Not authorized to end another user's throttle");
+    // Another client of the same user ends one without asking.
+    EXPECT_EQ(busctlAsNobody(helper, {"EndThrottle", "t", nobodysFirst}), QString());
+    // Switched off by a user who may not end the others': its own go, the
+    // others stay, and the answer names them.
+    const QString staying =
+        QStringLiteral("Not authorized to end another user's throttles: throttle %1 (root's run) "
+                       "stays on")
+            .arg(rootsId);
+    EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.DisableThrottling").toStdString(),
+                testing::EndsWith("boolean false string \"" + staying.toStdString() + "\""));
+    EXPECT_EQ(listed(), QStringList{rootsId});
+    EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.RemoveThrottling").toStdString(),
+                testing::EndsWith("string \"" + staying.toStdString() + "\""));
+    EXPECT_EQ(listed(), QStringList{rootsId});
+
+    // With consent, everyone's go.
+    helper.setPolkitAllows({kNobody});
+    EXPECT_THAT(callAsNobody(helper, "com.veltrane.HelperProtocol.DisableThrottling").toStdString(),
+                testing::EndsWith("boolean true string \"\""));
+    EXPECT_TRUE(listed().isEmpty());
 }
 
 TEST_F(AuthorizationTest, TheInstalledBusPolicyLetsOnlyRootOwnTheNameAndAnyoneCallTheMethods) {

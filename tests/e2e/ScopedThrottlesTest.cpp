@@ -4,6 +4,8 @@
 // force.
 #include "HelperOnPrivateBus.h"
 #include "HelperProtocol.h"
+#include "ThrottleScope.h"
+#include "ThrottlingManager.h"
 #include "WaitUntil.h"
 
 #include <QDBusConnection>
@@ -175,8 +177,8 @@ TEST_F(ScopedThrottlesTest, HeldThrottlesOutliveAKilledDaemonWhileTheirHoldersSt
     helper.bus().disconnect("leaves");
 
     // The next daemon applies afresh what a holder still holds, with its
-    // scope, under an id after every one the last gave; the rest goes.
-    EXPECT_THAT(listed(), ElementsAre("4 stays"));
+    // scope and its id, which its holder still knows; the rest goes.
+    EXPECT_THAT(listed(), ElementsAre("1 stays"));
     EXPECT_EQ(
         state().value("throttles").toList().value(0).toMap().value("scope").toMap().value("names"),
         QStringList{"intranet"});
@@ -193,7 +195,8 @@ TEST_F(ScopedThrottlesTest, HeldThrottlesOutliveAKilledDaemonWhileTheirHoldersSt
     EXPECT_THAT(HelperOnPrivateBus::call(client, "GetStatus").arguments(),
                 ElementsAre(false, QString()));
     EXPECT_EQ(inForce(), "(nothing)");
-    EXPECT_FALSE(helper.tools().exists("/run/veltrane/owner"));
+    // Even with nothing on when a daemon went, no id is given twice.
+    EXPECT_EQ(idOf(enable("next", 1000)), 4u);
 }
 
 TEST_F(ScopedThrottlesTest, ScopesTheHelperCannotTakeAreRefusedAndACallersCgroupIsTaken) {
@@ -229,6 +232,86 @@ TEST_F(ScopedThrottlesTest, ScopesTheHelperCannotTakeAreRefusedAndACallersCgroup
     procs.close();
     idOf(enable("run", 1000, {{"cgroup", QStringLiteral("user.slice/run.scope")}}));
     EXPECT_THAT(listed(), ElementsAre("1 run"));
+}
+
+// Every name, address and count is bounded, so the helper's state is: the
+// largest it can hold (nine throttles, each with the most and the longest
+// destinations) still reaches every client.
+TEST_F(ScopedThrottlesTest, TheLargestStateTheHelperCanHoldTravelsWhole) {
+    QStringList addresses;
+    QStringList names;
+    for (int i = 0; i < int(ThrottleScope::kMaxDestinations); ++i) {
+        addresses << QStringLiteral("[2001:db8:ffff:ffff:ffff:ffff:ffff:%1]:65535").arg(i);
+        names << QString(int(ThrottleScope::kMaxNameLength), QChar(0x4e2d));
+    }
+    const QString description(HelperProtocol::kMaxDescriptionLength, QLatin1Char('d'));
+    idOf(enable(description, 1000));
+    for (std::size_t i = 0; i < ThrottlingManager::kMaxScopedThrottles; ++i) {
+        QDBusConnection connection = helper.bus().connect(QStringLiteral("client%1").arg(i));
+        idOf(HelperOnPrivateBus::call(connection, "EnableThrottlingWithParameters",
+                                      {QVariantMap{{"downloadBytesPerSecond", qlonglong(1000)},
+                                                   {"scope", scopeTo(addresses, names)}},
+                                       description, false}));
+    }
+    const QVariantList throttles = state().value("throttles").toList();
+    ASSERT_EQ(throttles.size(), 9);
+    EXPECT_EQ(throttles.last().toMap().value("scope").toMap().value("names"), names);
+}
+
+// A tool that hangs on the new throttle's line alone, past the call's
+// deadline: the enable is answered as late and undoes itself, and the held
+// throttle beside it stays shaped, listed and owned.
+TEST(ScopedThrottlesDeadlineTest, AnEnableThatMissesItsDeadlineUndoesOnlyItself) {
+    HelperOnPrivateBus helper(
+        {{"--backend", "tc", "--interfaces", "eth7", "--call-deadline", "3000"}, std::nullopt, {}});
+    const auto enable = [&](const char* who, const char* destination, bool hold) {
+        QDBusConnection connection = helper.bus().connect(QString::fromLatin1(who));
+        return HelperOnPrivateBus::call(
+            connection, "EnableThrottlingWithParameters",
+            {QVariantMap{{"downloadBytesPerSecond", qlonglong(1000)},
+                         {"scope", scopeTo({QString::fromLatin1(destination)})}},
+             QString::fromLatin1(who), hold});
+    };
+    ASSERT_EQ(enable("holder", "10.0.0.0/8", true).type(), QDBusMessage::ReplyMessage);
+    helper.tools().answer("tc",
+                          "class add dev eth7 parent 5654: classid 5654:3 htb rate 100gbit burst "
+                          "4mb cburst 4mb quantum 65536",
+                          0, "", "", 60);
+    const QDBusMessage refused = enable("late", "192.0.2.0/24", false);
+    EXPECT_EQ(refused.errorName(), HelperProtocol::Error::kTimedOut);
+
+    // The engine's answer may come after the call's: wait for it.
+    ASSERT_TRUE(waitUntil([&] {
+        return helper.bus().output().contains("Shaped again the 1 throttles that were on before");
+    }));
+    QDBusConnection client = helper.bus().connect("client");
+    const QVariantMap state = HelperOnPrivateBus::state(client);
+    EXPECT_EQ(state.value("active"), true);
+    const QVariantList throttles = state.value("throttles").toList();
+    ASSERT_EQ(throttles.size(), 1);
+    EXPECT_EQ(throttles[0].toMap().value("id").toULongLong(), 1u);
+    EXPECT_EQ(throttles[0].toMap().value("owner").toMap().value("held"), true);
+    EXPECT_FALSE(state.contains("failure"));
+    // Its class was made again, the late one's never stayed.
+    const std::string record = helper.tools().readFile("/run/veltrane/shaping.record");
+    EXPECT_NE(record.find("qdisc eth7 root"), std::string::npos);
+    const auto runs = helper.tools().toolRuns();
+    const auto hung =
+        std::find(runs.begin(), runs.end(),
+                  "tc class add dev eth7 parent 5654: classid 5654:3 htb rate 100gbit "
+                  "burst 4mb cburst 4mb quantum 65536");
+    EXPECT_EQ(std::count_if(hung, runs.end(),
+                            [](const std::string& run) {
+                                return run.starts_with("tc class add dev eth7") &&
+                                       run.find("classid 5654:2") != std::string::npos;
+                            }),
+              1);
+
+    // Its holder leaving ends it, and then nothing is left.
+    helper.bus().disconnect("holder");
+    EXPECT_TRUE(
+        waitUntil([&] { return !HelperOnPrivateBus::state(client).value("active").toBool(); }));
+    EXPECT_FALSE(helper.tools().exists("/run/veltrane/shaping.record"));
 }
 
 } // namespace

@@ -22,9 +22,12 @@ const std::string kShapedEth7Listing =
     "qdisc netem 5656: dev eth7 parent 5655:1 limit 59 delay 50ms rate 330Kbit\\n"
     " Sent 82318 bytes 79 pkt (dropped 171, overlimits 0 requeues 0) \\n"
     " backlog 52100b 50p requeues 0\\n"
-    "qdisc netem 5655: dev vtifb-eth7 parent 5654:1 limit 5 delay 50ms loss 1% rate 780Kbit\\n"
+    "qdisc netem 5656: dev vtifb-eth7 parent 5655:1 limit 5 delay 50ms loss 1% rate 780Kbit\\n"
     " Sent 7364 bytes 8 pkt (dropped 292, overlimits 0 requeues 0) \\n"
-    " backlog 1042b 1p requeues 0\\n";
+    " backlog 1042b 1p requeues 0\\n"
+    "qdisc netem 5658: dev vtifb-eth7 parent 5657:1 limit 5 rate 8Kbit\\n"
+    " Sent 2000 bytes 2 pkt (dropped 0, overlimits 0 requeues 0) \\n"
+    " backlog 1000b 1p requeues 0\\n";
 
 QVariantMap statisticsOf(const QDBusMessage& reply) {
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
@@ -59,6 +62,35 @@ TEST_F(HelperStatisticsTest, TheFiguresOfTheShapingInForceComeAtOnceEvenWhileACh
                            {Keys::kQueueMs, 11ull}}));
     EXPECT_EQ(unpackedMap(figures.value(Keys::kUpload)).value(Keys::kQueueMs), 1263ull);
 
+    // A throttle of one destination beside it, at 1,000 bytes a second: its
+    // figures are its own, its queue timed at its own rate, and those at the
+    // top stay the whole machine's.
+    QVariantMap scoped{{QStringLiteral("downloadBytesPerSecond"), qlonglong(1000)},
+                       {QStringLiteral("scope"),
+                        QVariantMap{{QStringLiteral("destinations"), QStringList{"192.0.2.7"}}}}};
+    const QDBusMessage started =
+        call("EnableThrottlingWithParameters", {scoped, QStringLiteral("scoped"), false});
+    ASSERT_EQ(started.type(), QDBusMessage::ReplyMessage) << started.errorMessage().toStdString();
+    const qulonglong scopedId = started.arguments().value(0).toULongLong();
+    QThread::msleep(600);
+    const QVariantMap both = statisticsOf(call("GetStatistics"));
+    EXPECT_EQ(unpackedMap(both.value(Keys::kDownload)).value(Keys::kQueueMs), 11ull);
+    QMap<qulonglong, QVariantMap> byId;
+    for (const QVariant& each : both.value(Keys::kThrottles).toList()) {
+        const QVariantMap throttle = each.toMap();
+        byId.insert(throttle.value(Keys::kId).toULongLong(), throttle);
+    }
+    ASSERT_EQ(byId.size(), 2);
+    ASSERT_TRUE(byId.contains(scopedId));
+    EXPECT_EQ(byId.value(scopedId).value(Keys::kDownload).toMap(),
+              (QVariantMap{{Keys::kBytes, 2000ull},
+                           {Keys::kPackets, 2ull},
+                           {Keys::kDropped, 0ull},
+                           {Keys::kQueuedBytes, 1000ull},
+                           {Keys::kQueuedPackets, 1ull},
+                           {Keys::kQueueMs, 1000ull}}));
+    EXPECT_FALSE(byId.value(scopedId).contains(Keys::kUpload));
+
     // A switch-off whose first tool hangs for seconds holds the engine, and
     // only the engine: the shaping is still there to be read meanwhile.
     helper.tools().answer("tc", "qdisc del dev eth7 handle ffff: ingress", 0, "", "", 4);
@@ -71,8 +103,7 @@ TEST_F(HelperStatisticsTest, TheFiguresOfTheShapingInForceComeAtOnceEvenWhileACh
     const QVariantMap during = statisticsOf(call("GetStatistics"));
     EXPECT_LT(asked.elapsed(), 1500);
     EXPECT_TRUE(during.contains(Keys::kDownload));
-    EXPECT_GT(during.value(Keys::kTakenAt).toULongLong(),
-              figures.value(Keys::kTakenAt).toULongLong());
+    EXPECT_GT(during.value(Keys::kTakenAt).toULongLong(), both.value(Keys::kTakenAt).toULongLong());
     EXPECT_FALSE(change.isFinished());
 
     QDBusPendingReply<bool, QString> changed(change);

@@ -42,7 +42,8 @@ protected:
     std::string refusal(const QByteArray& procs, uint uid,
                         const char* path = "user.slice/run.scope") {
         write(cgroups() + "/user.slice/run.scope/cgroup.procs", procs);
-        const auto refused = cgroupRefusal(cgroups().toStdString(),
+        // Plain folders imitate the hierarchy: only its file system is not checked.
+        const auto refused = cgroupRefusal({cgroups().toStdString(), false},
                                            folder.filePath("proc").toStdString(), path, uid);
         if (!refused) {
             return "";
@@ -87,6 +88,26 @@ TEST_F(CgroupMembersTest, ACgroupThatIsNotThereOrNotACgroupIsRefused) {
     EXPECT_EQ(refusal("100\n", me, "link.scope"), "invalid: There is no cgroup link.scope");
     EXPECT_EQ(refusal("../102\n", me),
               "invalid: The cgroup user.slice/run.scope lists no processes");
+}
+
+// On a hybrid host (cgroup v1 at /sys/fs/cgroup, v2 at "unified" in it) a
+// folder the user owns on a v1 hierarchy marks no socket, and is no command's.
+TEST_F(CgroupMembersTest, OnlyACgroupOnTheVersionTwoHierarchyIsTaken) {
+    write(cgroups() + "/user.slice/run.scope/cgroup.procs", "100\n");
+    const auto refused =
+        cgroupRefusal({cgroups().toStdString()}, folder.filePath("proc").toStdString(),
+                      "user.slice/run.scope", 0);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->message.toStdString(),
+              "The cgroup user.slice/run.scope is not on the cgroup v2 hierarchy");
+
+    // Where the host mounts the hierarchy, at its mount point or beside v1.
+    const CgroupHierarchy host = CgroupHierarchy::of("/sys/fs/cgroup");
+    if (!CgroupHierarchy::isOnCgroup2(host.root)) {
+        GTEST_SKIP() << "no cgroup v2 hierarchy on this host";
+    }
+    EXPECT_TRUE(host.root == "/sys/fs/cgroup" || host.root == "/sys/fs/cgroup/unified")
+        << host.root;
 }
 
 } // namespace

@@ -13,6 +13,7 @@ using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::Not;
+using testing::Pair;
 
 namespace {
 
@@ -46,13 +47,13 @@ const std::string kTwoUplinks =
     "qdisc netem 8001: dev veth7 root refcnt 2 limit 1000 delay 5s\n"
     " Sent 555555 bytes 555 pkt (dropped 55, overlimits 0 requeues 0) \n"
     " backlog 5555b 5p requeues 0\n"
-    "qdisc tbf 5654: dev vtifb-eth0 root refcnt 2 rate 100Gbit burst 0b lat 6us \n"
+    "qdisc tbf 5655: dev vtifb-eth0 parent 5654:1 rate 100Gbit burst 0b lat 6us \n"
     " Sent 7364 bytes 8 pkt (dropped 292, overlimits 0 requeues 0) \n"
     " backlog 1042b 1p requeues 0\n"
-    "qdisc netem 5655: dev vtifb-eth0 parent 5654:1 limit 5 delay 50ms loss 10% rate 100Kbit\n"
+    "qdisc netem 5656: dev vtifb-eth0 parent 5655:1 limit 5 delay 50ms loss 10% rate 100Kbit\n"
     " Sent 7364 bytes 8 pkt (dropped 292, overlimits 0 requeues 0) \n"
     " backlog 1042b 1p requeues 0\n"
-    "qdisc netem 5655: dev vtifb-wlan0 parent 5654:1 limit 5 delay 50ms loss 10% rate 100Kbit\n"
+    "qdisc netem 5656: dev vtifb-wlan0 parent 5655:1 limit 5 delay 50ms loss 10% rate 100Kbit\n"
     " Sent 18446744073709551000 bytes 4294967296 pkt (dropped 3, overlimits 0 requeues 0) \n"
     " backlog 0b 0p requeues 0\n";
 
@@ -112,14 +113,16 @@ TEST(TrafficControlStatisticsParse, OddListingsYieldWhatTheyHoldAndNoMore) {
     EXPECT_THAT(TrafficControlStatistics::parse(""), IsEmpty());
 }
 
-TEST(TrafficControlStatisticsParse, EachDirectionSumsTheNetemOfItsDevicesAlone) {
+TEST(TrafficControlStatisticsParse, EachThrottleSumsItsOwnNetemsPerDirection) {
     const auto qdiscs = TrafficControlStatistics::parse(kTwoUplinks);
     const ShapingStatistics both =
         TrafficControlStatistics::sum(qdiscs, {"eth0", "wlan0"}, {"vtifb-eth0", "vtifb-wlan0"});
-    EXPECT_EQ(both.upload, (DirectionStatistics{83318, 81, 171, 52100, 50}));
-    ASSERT_TRUE(both.download);
-    EXPECT_EQ(both.download->packets, 4294967304u);
-    EXPECT_EQ(both.download->dropped, 295u);
+    ASSERT_EQ(both.bySlot.size(), 1u);
+    EXPECT_EQ(both.bySlot[0].slot, 1);
+    EXPECT_EQ(both.bySlot[0].upload, (DirectionStatistics{83318, 81, 171, 52100, 50}));
+    ASSERT_TRUE(both.bySlot[0].download);
+    EXPECT_EQ(both.bySlot[0].download->packets, 4294967304u);
+    EXPECT_EQ(both.bySlot[0].download->dropped, 295u);
 
     // A direction half set up or half taken down has no netem yet: absent,
     // not zero.
@@ -130,18 +133,23 @@ TEST(TrafficControlStatisticsParse, EachDirectionSumsTheNetemOfItsDevicesAlone) 
         {"eth0"}, {"vtifb-eth0"});
     EXPECT_EQ(halfway, ShapingStatistics{});
 
-    // With scoped throttles beside it, the whole machine's netem (the first
-    // slot's) alone is read, and the first throttle's when it is off.
+    // Each throttle's netem is its own, whichever is on beside it: a scoped
+    // one's figures never stand for the whole machine's.
     const std::string scoped = "qdisc netem 5658: dev eth0 parent 5657:1 limit 51\n"
                                " Sent 700 bytes 7 pkt (dropped 0, overlimits 0 requeues 0)\n";
     const std::string machine = "qdisc netem 5656: dev eth0 parent 5655:1 limit 59\n"
                                 " Sent 500 bytes 5 pkt (dropped 0, overlimits 0 requeues 0)\n";
-    const auto uploadOf = [](const std::string& listing) {
-        return TrafficControlStatistics::sum(TrafficControlStatistics::parse(listing), {"eth0"}, {})
-            .upload;
+    const auto uploadsOf = [](const std::string& listing) {
+        std::vector<std::pair<int, std::uint64_t>> bytes;
+        for (const auto& slot :
+             TrafficControlStatistics::sum(TrafficControlStatistics::parse(listing), {"eth0"}, {})
+                 .bySlot) {
+            bytes.emplace_back(slot.slot, slot.upload->bytes);
+        }
+        return bytes;
     };
-    EXPECT_EQ(uploadOf(scoped + machine), (DirectionStatistics{500, 5, 0, 0, 0}));
-    EXPECT_EQ(uploadOf(scoped), (DirectionStatistics{700, 7, 0, 0, 0}));
+    EXPECT_THAT(uploadsOf(scoped + machine), ElementsAre(Pair(1, 500u), Pair(2, 700u)));
+    EXPECT_THAT(uploadsOf(scoped), ElementsAre(Pair(2, 700u)));
 }
 
 class ShapingStatisticsRead : public TrafficControlFixture {
@@ -159,8 +167,9 @@ TEST_F(ShapingStatisticsRead, OneQuietRunOfTcReadsTheDevicesTheRecordLists) {
     record(kEth0Record);
     sandbox.answer("tc", "-s qdisc show", 0, escaped(kTwoUplinks));
     const ShapingStatistics statistics = read();
-    EXPECT_EQ(statistics.upload, (DirectionStatistics{82318, 79, 171, 52100, 50}));
-    EXPECT_EQ(statistics.download, (DirectionStatistics{7364, 8, 292, 1042, 1}));
+    ASSERT_NE(statistics.of(1), nullptr);
+    EXPECT_EQ(statistics.of(1)->upload, (DirectionStatistics{82318, 79, 171, 52100, 50}));
+    EXPECT_EQ(statistics.of(1)->download, (DirectionStatistics{7364, 8, 292, 1042, 1}));
     EXPECT_THAT(sandbox.toolRuns(), ElementsAre("tc -s qdisc show"));
     // A reading every second must not bury the lines of the changes.
     EXPECT_THAT(log.text(), Not(HasSubstr("Executing")));
@@ -189,27 +198,35 @@ const std::string kPipes =
     " 40 tcp 0 2001:db8::1/443 2001:db8::2/50000 100 150000 0 0 0\n"
     "00002: 330.000 Kbit/s   50 ms   50 sl. 0 queues (1 buckets) droptail\n"
     "    mask: 0x00 0x00000000/0x0000 -> 0x00000000/0x0000\n"
-    "00007: unlimited         0 ms   50 sl. 1 queues (1 buckets) droptail\n"
+    "00004: 100.000 Kbit/s   0 ms   50 sl. 1 queues (1 buckets) droptail\n"
+    "  0 udp      10.0.0.1/1     10.0.0.2/2      20 2000 0 0 0\n"
+    "00077: unlimited         0 ms   50 sl. 1 queues (1 buckets) droptail\n"
     "  0 tcp      10.0.0.1/1     10.0.0.2/2      999 999 9 9 9\n";
 
-TEST(DummynetStatisticsParse, EachPipeSumsItsFlowsAndCountsWhatPassed) {
+TEST(DummynetStatisticsParse, EachPipeSumsItsFlowsForItsThrottlesDirection) {
     const ShapingStatistics statistics = DummynetStatistics::parse(kPipes);
-    ASSERT_TRUE(statistics.download);
+    ASSERT_EQ(statistics.bySlot.size(), 2u);
+    const auto& machine = *statistics.of(1);
+    ASSERT_TRUE(machine.download);
     // 1310 arrived; 90 dropped (at 1250 bytes each) and 10 queued did not pass.
-    EXPECT_EQ(statistics.download->packets, 1210u);
-    EXPECT_EQ(statistics.download->bytes, 1651000u - 15000u - 90u * 1250u);
-    EXPECT_EQ(statistics.download->dropped, 90u);
-    EXPECT_EQ(statistics.download->queuedPackets, 10u);
-    EXPECT_EQ(statistics.download->queuedBytes, 15000u);
-    // A pipe without flows has passed nothing yet; another's pipe is not ours.
-    EXPECT_EQ(statistics.upload, DirectionStatistics{});
+    EXPECT_EQ(machine.download->packets, 1210u);
+    EXPECT_EQ(machine.download->bytes, 1651000u - 15000u - 90u * 1250u);
+    EXPECT_EQ(machine.download->dropped, 90u);
+    EXPECT_EQ(machine.download->queuedPackets, 10u);
+    EXPECT_EQ(machine.download->queuedBytes, 15000u);
+    // A pipe without flows has passed nothing yet.
+    EXPECT_EQ(machine.upload, DirectionStatistics{});
+    // Pipe 4 is the second slot's outbound; a pipe beyond the slots' is
+    // another program's.
+    EXPECT_EQ(statistics.of(2)->upload, (DirectionStatistics{2000, 20, 0, 0, 0}));
+    EXPECT_EQ(statistics.of(2)->download, std::nullopt);
     EXPECT_EQ(DummynetStatistics::parse("dnctl: no pipes\n"), ShapingStatistics{});
 }
 
 TEST_F(ShapingStatisticsRead, DummynetIsReadWithOneQuietListing) {
     sandbox.answer("dnctl", "pipe show", 0, escaped(kPipes));
     const ShapingStatistics statistics = DummynetStatistics(executor, paths.dnctl).read();
-    EXPECT_EQ(statistics.download->dropped, 90u);
+    EXPECT_EQ(statistics.of(1)->download->dropped, 90u);
     EXPECT_THAT(sandbox.toolRuns(), ElementsAre("dnctl pipe show"));
     EXPECT_THAT(log.text(), Not(HasSubstr("Executing")));
 }

@@ -25,14 +25,14 @@ using Clock = StatisticsReading::Clock;
 
 // The counters a test's reading finds: the number of the reading, so that
 // two answers tell whether they came from one reading.
-ShapingStatistics figuresOf(int reading) {
-    return {DirectionStatistics{static_cast<std::uint64_t>(reading)}, std::nullopt};
+std::vector<ThrottleStatistics> figuresOf(int reading) {
+    return {{1, DirectionStatistics{static_cast<std::uint64_t>(reading)}}};
 }
 
 class StatisticsReadingTest : public testing::Test {
 protected:
     // Reads once, on the reading's thread, held there while `hold` is set.
-    ShapingStatistics readOnce() {
+    std::vector<ThrottleStatistics> readOnce() {
         std::unique_lock lock(m_mutex);
         m_released.wait(lock, [this] { return !hold; });
         const int number = ++reads;
@@ -145,7 +145,7 @@ TEST(StatisticsReadingBound, AToolThatHangsHoldsItsReadersNoLongerThanTheTimeLim
     const CommandExecutor executor(log.logger());
     StatisticsReading reading(log.logger(), [&] {
         executor.execute(sandbox.path("/usr/sbin/tc"), {"-s", "qdisc", "show"});
-        return ShapingStatistics{};
+        return std::vector<ThrottleStatistics>{};
     });
     std::optional<Reading> answer;
     const auto asked = Clock::now();

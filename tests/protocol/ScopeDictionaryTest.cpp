@@ -7,6 +7,11 @@
 
 namespace {
 
+// A name of `length` characters, each two bytes in UTF-8.
+QString nameOf(int length) {
+    return QString(length, QChar(0xe9));
+}
+
 QStringList many(int count) {
     QStringList texts;
     for (int i = 0; i < count; ++i) {
@@ -41,6 +46,9 @@ TEST(ScopeDictionaryTest, TheHelperReadsAddressesNetworksPortsAndCgroupsInCanoni
           {"names", QStringList{"api.example.com"}}},
          "10.0.0.0/8, 192.0.2.7:443, :5432, [2001:db8::1]:8443|"},
         {{{"destinations", many(64)}}, many(64).join(", ").toStdString() + "|"},
+        // The longest a user can type: a host name of 253 characters, a port.
+        {{{"destinations", QStringList{"10.0.0.1"}}, {"names", QStringList{nameOf(259)}}},
+         "10.0.0.1|"},
         {{{"cgroup", QStringLiteral("user.slice/veltrane-run-7.scope")}},
          "|user.slice/veltrane-run-7.scope"},
     };
@@ -64,6 +72,8 @@ TEST(ScopeDictionaryTest, TheHelperRefusesWhatItCannotShapeNamingTheEntry) {
         {{{"destinations", QStringList{"10.0.0.1:99999"}}},
          "'10.0.0.1:99999': a port is a number from 1 to 65535"},
         {{{"destinations", many(65)}}, "A scope has at most 64 destinations, not 65"},
+        {{{"destinations", QStringList{"10.0.0.1"}}, {"names", QStringList{"a", nameOf(260)}}},
+         "Scope key \"names\": a name has at most 259 characters, not 260"},
         {{{"names", QStringList{"api.example.com"}}},
          "A scope with names needs the destinations they stand for"},
         {{{"cgroup", QStringLiteral("../root.slice")}}, "Invalid cgroup path '../root.slice'"},

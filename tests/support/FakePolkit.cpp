@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: MIT
 // veltrane-fake-polkit: stands in for polkit on a private bus. It owns
 // org.freedesktop.PolicyKit1 and answers CheckAuthorization for a
-// system-bus-name subject: authorised when the caller's uid is listed after
-// --allow, the action is "com.veltrane.helper.throttle" and no interaction
-// was asked for. Every question goes to stdout.
+// system-bus-name subject: authorised when the caller's uid is listed in the
+// file after --allow-file (read at every question, so that a test can change
+// its mind, as polkit's does when a session ends), the action is
+// "com.veltrane.helper.throttle" and no interaction was asked for. Every
+// question goes to stdout.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QFile>
 
 #include <cstdio>
 
@@ -17,8 +20,8 @@ namespace {
 
 class FakeAuthority final : public QDBusVirtualObject {
 public:
-    explicit FakeAuthority(QList<uint> allowed)
-        : m_allowed(std::move(allowed)) {}
+    explicit FakeAuthority(QString allowedFile)
+        : m_allowedFile(std::move(allowedFile)) {}
 
     QString introspect(const QString&) const override { return {}; }
 
@@ -42,7 +45,7 @@ public:
         const uint uid = bus.interface()->serviceUid(name).value();
         const bool authorized = kind == QLatin1String("system-bus-name") &&
                                 action == QLatin1String("com.veltrane.helper.throttle") &&
-                                flags == 0 && m_allowed.contains(uid);
+                                flags == 0 && allowed().contains(uid);
         std::printf("fake-polkit: %s uid %u action %s flags %u -> %s\n", qPrintable(kind), uid,
                     qPrintable(action), flags, authorized ? "yes" : "no");
         std::fflush(stdout);
@@ -58,22 +61,29 @@ public:
     }
 
 private:
-    QList<uint> m_allowed;
+    QList<uint> allowed() const {
+        QFile file(m_allowedFile);
+        QList<uint> uids;
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& uid : file.readAll().split(',')) {
+                if (!uid.trimmed().isEmpty()) {
+                    uids << uid.trimmed().toUInt();
+                }
+            }
+        }
+        return uids;
+    }
+
+    QString m_allowedFile;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QList<uint> allowed;
     const QStringList arguments = app.arguments();
-    const qsizetype at = arguments.indexOf(QStringLiteral("--allow"));
-    if (at >= 0 && at + 1 < arguments.size()) {
-        for (const QString& uid :
-             arguments.at(at + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            allowed << uid.toUInt();
-        }
-    }
+    const qsizetype at = arguments.indexOf(QStringLiteral("--allow-file"));
+    const QString allowed = at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
     QDBusConnection bus = QDBusConnection::connectToBus(
         qEnvironmentVariable("DBUS_STARTER_ADDRESS"), QStringLiteral("fake-polkit"));
     FakeAuthority authority(allowed);

@@ -4,24 +4,39 @@
 #include "HelperProtocol.h"
 
 #include <QDBusArgument>
+#include <QFile>
+#include <QStringList>
 
 namespace {
 
-QList<PrivateBus::Service> services(const std::string& root,
+// Beside the sandbox's root, where the daemon never looks.
+QString polkitAllowsFile(const FakeToolSandbox& tools) {
+    return QString::fromStdString(tools.root()) + QStringLiteral(".polkit-allows");
+}
+
+void writeAllows(const FakeToolSandbox& tools, const QList<uint>& uids) {
+    QStringList list;
+    for (const uint uid : uids) {
+        list << QString::number(uid);
+    }
+    QFile file(polkitAllowsFile(tools));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(list.join(QLatin1Char(',')).toUtf8());
+    }
+}
+
+QList<PrivateBus::Service> services(const FakeToolSandbox& tools,
                                     const HelperOnPrivateBus::Options& options) {
     QList<PrivateBus::Service> list{
         {QString::fromUtf8(HelperProtocol::kServiceName),
          QStringList{HelperOnPrivateBus::sandboxDaemonPath(), QStringLiteral("--root"),
-                     QString::fromStdString(root)} +
+                     QString::fromStdString(tools.root())} +
              options.extraArguments}};
     if (options.polkitAllows) {
-        QStringList uids;
-        for (const uint uid : *options.polkitAllows) {
-            uids << QString::number(uid);
-        }
+        writeAllows(tools, *options.polkitAllows);
         list.append({QStringLiteral("org.freedesktop.PolicyKit1"),
-                     {QStringLiteral(VELTRANE_FAKE_POLKIT_PATH), QStringLiteral("--allow"),
-                      uids.join(QLatin1Char(','))}});
+                     {QStringLiteral(VELTRANE_FAKE_POLKIT_PATH), QStringLiteral("--allow-file"),
+                      polkitAllowsFile(tools)}});
     }
     return list;
 }
@@ -32,7 +47,15 @@ HelperOnPrivateBus::HelperOnPrivateBus()
     : HelperOnPrivateBus(Options{}) {}
 
 HelperOnPrivateBus::HelperOnPrivateBus(const Options& options)
-    : m_bus(services(m_tools.root(), options), options.policy) {}
+    : m_bus(services(m_tools, options), options.policy) {}
+
+HelperOnPrivateBus::~HelperOnPrivateBus() {
+    QFile::remove(polkitAllowsFile(m_tools));
+}
+
+void HelperOnPrivateBus::setPolkitAllows(const QList<uint>& uids) {
+    writeAllows(m_tools, uids);
+}
 
 QDBusMessage HelperOnPrivateBus::methodCall(const QString& method, const QVariantList& arguments) {
     QDBusMessage message =

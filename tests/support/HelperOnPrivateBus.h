@@ -26,6 +26,12 @@ public:
 
     HelperOnPrivateBus();
     explicit HelperOnPrivateBus(const Options& options);
+    ~HelperOnPrivateBus();
+    HelperOnPrivateBus(const HelperOnPrivateBus&) = delete;
+    HelperOnPrivateBus& operator=(const HelperOnPrivateBus&) = delete;
+
+    // From now on the fake polkit (when there is one) authorises `uids`.
+    void setPolkitAllows(const QList<uint>& uids);
 
     FakeToolSandbox& tools() { return m_tools; }
     const FakeToolSandbox& tools() const { return m_tools; }

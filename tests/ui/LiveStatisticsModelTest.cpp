@@ -9,8 +9,9 @@ namespace {
 
 // A reading of the helper at `takenAtMs` after `downloadBytes` passed.
 ShaperStatistics readingAt(quint64 takenAtMs, quint64 downloadBytes) {
-    return {true, takenAtMs, ShaperDirection{.bytes = downloadBytes, .dropped = 3, .queueMs = 120},
-            ShaperDirection{.bytes = 10, .queuedPackets = 2}};
+    return {true, takenAtMs,
+            DirectionStatistics{.bytes = downloadBytes, .dropped = 3, .queueMs = 120},
+            DirectionStatistics{.bytes = 10, .queuedPackets = 2}};
 }
 
 // The panel's text with its no-break spaces as plain ones.

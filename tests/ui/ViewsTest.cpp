@@ -437,9 +437,9 @@ private Q_SLOTS:
     // screen, and not once while it is hidden.
     void liveFiguresAreAskedForOnlyWhileThePanelIsOnScreen() {
         UiWorld world;
-        world.helper.statistics = {true, 10'000,
-                                   ShaperDirection{.bytes = 1'000, .dropped = 3, .queueMs = 120},
-                                   ShaperDirection{.bytes = 10}};
+        world.helper.statistics = {
+            true, 10'000, DirectionStatistics{.bytes = 1'000, .dropped = 3, .queueMs = 120},
+            DirectionStatistics{.bytes = 10}};
         const auto panel = world.panel();
         panel->selectProfile(world.named("3G"));
         QCOMPARE(world.helper.statisticsReads, 0);
@@ -676,8 +676,9 @@ private Q_SLOTS:
             panel->handleToggle(true);
             world.now = world.now.addSecs(36'061);
             world.helper.statistics = {
-                true, 10'000, ShaperDirection{.bytes = 1'000, .dropped = 999'499, .queueMs = 9'949},
-                ShaperDirection{.bytes = 10, .dropped = 9'999, .queuedPackets = 11'082}};
+                true, 10'000,
+                DirectionStatistics{.bytes = 1'000, .dropped = 999'499, .queueMs = 9'949},
+                DirectionStatistics{.bytes = 10, .dropped = 9'999, .queuedPackets = 11'082}};
             ViewHarness view("MenuBarView", panel.get());
             QCOMPARE(view.find("title")->property("font").value<QFont>().pixelSize(), pixels);
             // The longest conditions and ten hours on the clock: the time

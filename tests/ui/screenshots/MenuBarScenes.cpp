@@ -49,8 +49,8 @@ const bool menuBarScenesRegistered = [] {
         const auto readAt = [&](quint64 takenAtMs, quint64 downloadBytes) {
             world.helper.statistics = {
                 true, takenAtMs,
-                ShaperDirection{.bytes = downloadBytes, .dropped = 12'345, .queueMs = 2'480},
-                ShaperDirection{.bytes = downloadBytes / 9, .queuedPackets = 11'082}};
+                DirectionStatistics{.bytes = downloadBytes, .dropped = 12'345, .queueMs = 2'480},
+                DirectionStatistics{.bytes = downloadBytes / 9, .queuedPackets = 11'082}};
             panel.liveStatistics()->refresh();
         };
         readAt(10'000, 1'000'000);
