@@ -21,6 +21,23 @@ namespace {
 
 constexpr const char* kAnchorName = "com.veltrane";
 
+// How the tools say that what a clean-up step removes is not there. dnctl
+// passes on the kernel's ENOENT for a pipe it does not know, as warn(3)
+// words it ("dnctl: rule 3: setsockopt(IP_DUMMYNET_DEL): No such file or
+// directory"); pfctl flushes a missing anchor's rules without complaint, but
+// not its tables ("pfctl: Anchor or Ruleset does not exist."). A reload of
+// pf.conf and a flush of every pipe have no such answer: when they fail,
+// they were refused.
+constexpr const char* kMissingPipe = "IP_DUMMYNET_DEL): No such file or directory";
+constexpr const char* kMissingAnchor = "Anchor or Ruleset does not exist";
+
+std::string withoutTrailingNewlines(std::string text) {
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text;
+}
+
 // Removes the anchor rules file however the enable ends; pf has its own copy
 // once loaded, and a stale file must never be loaded by anyone later.
 class AnchorRulesRemoval final {
@@ -45,46 +62,74 @@ PfDummynetBackend::PfDummynetBackend(const Logger& logger, const CommandExecutor
     , m_record(m_paths.changeRecord) {}
 
 void PfDummynetBackend::removeShaping() {
-    // pfctl and dnctl also complain about what is not there; only a tool
-    // that never ran to its end leaves something for certain. With nothing
-    // on record, nothing of ours can be left, and failures are only logged.
+    // A step that exits non-zero may have removed nothing: only the tool's
+    // own word that what it removes is not there lets it off the record.
+    // With nothing on record, nothing of ours can be left, and failures are
+    // only logged.
     const bool recorded = hasRecordedChanges();
     std::vector<std::string> failures;
-    const auto step = [&](const std::string& tool, const std::vector<std::string>& arguments) {
+    const auto removes = [&](const std::string& tool, const std::vector<std::string>& arguments,
+                             const char* notThere) {
         if (!recorded) {
             m_executor.executeIgnoringErrors(tool, arguments);
-            return;
+            return true;
+        }
+        std::string commandLine = tool;
+        for (const auto& argument : arguments) {
+            commandLine += " " + argument;
         }
         try {
-            m_executor.execute(tool, arguments);
+            const CommandResult result = m_executor.execute(tool, arguments);
+            const std::string said = withoutTrailingNewlines(result.combinedOutput());
+            if (result.exitCode == 0 ||
+                (notThere != nullptr && said.find(notThere) != std::string::npos)) {
+                return true;
+            }
+            failures.push_back(
+                commandLine + ": " +
+                (said.empty() ? "exit status " + std::to_string(result.exitCode) : said));
         } catch (const CommandTimeout& timeout) {
             failures.push_back(timeout.what());
         } catch (const std::exception& error) {
-            std::string commandLine = tool;
-            for (const auto& argument : arguments) {
-                commandLine += " " + argument;
-            }
             failures.push_back(commandLine + ": " + error.what());
         }
+        return false;
     };
-    step(m_paths.pfctl, {"-a", kAnchorName, "-F", "all"});
+    const bool anchorFlushed =
+        removes(m_paths.pfctl, {"-a", kAnchorName, "-F", "all"}, kMissingAnchor);
     removeDummynetAnchor();
-    step(m_paths.pfctl, {"-f", m_paths.pfConf});
+    // Until pf has reloaded its configuration, the anchor is still hooked in.
+    const bool anchorUnhooked = removes(m_paths.pfctl, {"-f", m_paths.pfConf}, nullptr);
+    ChangeRecord::Entry pipesLeft = {"pipes"};
     for (const std::string& pipe : recordedPipes()) {
-        step(m_paths.dnctl, {"pipe", "delete", pipe});
+        if (!removes(m_paths.dnctl, {"pipe", "delete", pipe}, kMissingPipe)) {
+            pipesLeft.push_back(pipe);
+        }
     }
-    step(m_paths.dnctl, {"-q", "flush"});
+    const bool pipesFlushed = removes(m_paths.dnctl, {"-q", "flush"}, nullptr);
+
+    // What could not be removed stays on record for the next try; a failed
+    // flush keeps the entry without a number, which still brings pipes 1
+    // and 2 and the flush back.
+    std::vector<ChangeRecord::Entry> left;
+    if (pipesLeft.size() > 1 || !pipesFlushed) {
+        left.push_back(pipesLeft);
+    }
+    if (!anchorFlushed || !anchorUnhooked) {
+        left.push_back({"anchor", kAnchorName});
+    }
+    try {
+        m_record.replace(left);
+    } catch (const std::system_error& error) {
+        // The record still lists at least what is left.
+        m_logger.log(std::string("Failed to update the change record: ") + error.what());
+    }
     if (!failures.empty()) {
         std::string detail;
         for (const auto& failure : failures) {
             detail += (detail.empty() ? "" : "; ") + failure;
         }
         throw HelperError::cleanupIncomplete(detail);
-    }
-    try {
-        m_record.replace({});
-    } catch (const std::system_error& error) {
-        m_logger.log(std::string("Failed to clear the change record: ") + error.what());
     }
 }
 

@@ -18,8 +18,10 @@ class Logger;
 // clean-up is one sequence: the anchor flushed with its tables, then the
 // pipes the record lists.
 // A failed enable is not rolled back: its last step that can fail loads the
-// anchor, and without the anchor's rules the pipes shape nothing. A clean-up
-// whose tool could not start or ran out of time keeps the record.
+// anchor, and without the anchor's rules the pipes shape nothing. What a
+// clean-up could not remove stays on record: each pipe dnctl did not delete,
+// and the anchor while pfctl has not flushed it and reloaded pf.conf
+// without it.
 class PfDummynetBackend final : public ShapingBackend {
 public:
     PfDummynetBackend(const Logger& logger, const CommandExecutor& executor,

@@ -4,6 +4,7 @@
 #include "CommandExecutor.h"
 #include "FakeToolSandbox.h"
 #include "LogCapture.h"
+#include "WhatThrows.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,6 +28,13 @@ ThrottleScope scopeOf(std::initializer_list<const char*> texts) {
 
 class PfDummynetBackendTest : public testing::Test {
 protected:
+    // Empty when there is none.
+    std::string record() const {
+        return sandbox.exists("/run/veltrane/shaping.record")
+                   ? sandbox.readFile("/run/veltrane/shaping.record")
+                   : std::string();
+    }
+
     FakeToolSandbox sandbox;
     LogCapture log;
     CommandExecutor executor{log.logger()};
@@ -81,6 +89,71 @@ TEST_F(PfDummynetBackendTest, EachThrottleHasAPipePairAndItsDestinationsTablesMo
                 IsSupersetOf({"pfctl -a com.veltrane -F all", "dnctl pipe delete 1",
                               "dnctl pipe delete 4", "dnctl pipe delete 6"}));
     EXPECT_FALSE(backend.hasRecordedChanges());
+}
+
+TEST_F(PfDummynetBackendTest, APipeDnctlRefusesToDeleteStaysOnRecordAndTheCleanUpIsIncomplete) {
+    backend.applyShaping({{{ScopedPlan::kMachineSlot, {}, ShapingPlan::from({125'000, 0, 0, 0, 0})},
+                           {2, scopeOf({"192.0.2.7"}), ShapingPlan::from({50'000, 0, 0, 0, 0})}}});
+    sandbox.answer("dnctl", "pipe delete 3", 1, "",
+                   "dnctl: rule 3: setsockopt(IP_DUMMYNET_DEL): Operation not permitted\\n");
+    sandbox.clearToolRuns();
+    EXPECT_EQ(whatThrows([this] { backend.removeShaping(); }),
+              "Could not remove all shaping: " + paths.dnctl +
+                  " pipe delete 3: dnctl: rule 3: setsockopt(IP_DUMMYNET_DEL): Operation not "
+                  "permitted");
+    // The refusal stops nothing after it.
+    EXPECT_THAT(sandbox.toolRuns(), IsSupersetOf({"dnctl pipe delete 4", "dnctl -q flush"}));
+    EXPECT_EQ(record(), "pipes 3\n");
+
+    sandbox.clearAnswers();
+    sandbox.clearToolRuns();
+    backend.removeShaping();
+    EXPECT_THAT(sandbox.toolRuns(), IsSupersetOf({"dnctl pipe delete 3"}));
+    EXPECT_FALSE(backend.hasRecordedChanges());
+}
+
+TEST_F(PfDummynetBackendTest, OnlyWhatTheToolsSayIsNotThereCountsAsRemovedWhenTheyExitNonZero) {
+    const std::string pfConf = sandbox.path("/etc/pf.conf");
+    const std::string& dnctl = paths.dnctl;
+    const std::string& pfctl = paths.pfctl;
+    const struct {
+        const char* tool;
+        std::string arguments;
+        const char* said;
+        // What stays on record, and the failure; empty when all of it went.
+        const char* left;
+        std::string failure;
+    } cases[] = {
+        {"dnctl", "pipe delete 2",
+         "dnctl: rule 2: setsockopt(IP_DUMMYNET_DEL): No such file or directory\\n", "", ""},
+        {"pfctl", "-a com.veltrane -F all",
+         "rules cleared\\nnat cleared\\npfctl: Anchor or Ruleset does not exist.\\n", "", ""},
+        {"dnctl", "pipe delete 2", "dnctl: rule 2: setsockopt(IP_DUMMYNET_DEL): Invalid argument",
+         "pipes 2\n",
+         dnctl + " pipe delete 2: dnctl: rule 2: setsockopt(IP_DUMMYNET_DEL): Invalid argument"},
+        {"dnctl", "pipe delete 2", "", "pipes 2\n", dnctl + " pipe delete 2: exit status 1"},
+        {"pfctl", "-a com.veltrane -F all", "pfctl: pfctl_clear_rules: Operation not permitted",
+         "anchor com.veltrane\n",
+         pfctl + " -a com.veltrane -F all: pfctl: pfctl_clear_rules: Operation not permitted"},
+        // A reload and a flush of every pipe have nothing that can be gone:
+        // even those words are a refusal.
+        {"pfctl", "-f " + pfConf, "pfctl: Anchor or Ruleset does not exist.",
+         "anchor com.veltrane\n",
+         pfctl + " -f " + pfConf + ": pfctl: Anchor or Ruleset does not exist."},
+        {"dnctl", "-q flush", "dnctl: setsockopt(IP_DUMMYNET_DEL): No such file or directory",
+         "pipes\n",
+         dnctl + " -q flush: dnctl: setsockopt(IP_DUMMYNET_DEL): No such file or directory"},
+    };
+    for (const auto& each : cases) {
+        sandbox.clearAnswers();
+        backend.applyShaping(ShapingLayout::wholeMachine(ShapingPlan::from({1000, 0, 0, 0, 0})));
+        sandbox.answer(each.tool, each.arguments, 1, "", each.said);
+        EXPECT_EQ(whatThrows([this] { backend.removeShaping(); }),
+                  each.failure.empty() ? "(no error)"
+                                       : "Could not remove all shaping: " + each.failure)
+            << each.tool << " " << each.arguments;
+        EXPECT_EQ(record(), each.left) << each.tool << " " << each.arguments;
+    }
 }
 
 TEST_F(PfDummynetBackendTest, ACommandsScopeIsRefusedAndDestinationsAreNot) {
