@@ -9,12 +9,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
+#include <sched.h>
 #include <system_error>
 #include <thread>
 
@@ -167,6 +171,27 @@ TEST_F(CommandExecutorTest, ACallsDeadlineEndsItsRunningToolAndStartsNoMoreUntil
     const CommandExecutor limited(log.logger(), 300ms);
     const CommandExecutor::CallDeadline later(CommandExecutor::Clock::now() + 1min);
     EXPECT_EQ(timeoutOf(limited, sleeper), "Command timed out after 0.3 s: " + sleeper);
+}
+
+TEST_F(CommandExecutorTest, AStartedToolCanRunOnlyInTheNetworkNamespaceOfItsThread) {
+    const auto tool = executor.start(script("waits", "exec cat"), {});
+    // The daemon's other threads stay where they are: the namespace that
+    // counts is the calling thread's, not the process's.
+    std::optional<bool> movedAway;
+    int refused = 0;
+    std::thread moved([&] {
+        if (::unshare(CLONE_NEWNET) != 0) {
+            refused = errno;
+            return;
+        }
+        movedAway = tool->canRunHere();
+    });
+    moved.join();
+    if (refused != 0) {
+        GTEST_SKIP() << "cannot make a network namespace: " << std::strerror(refused);
+    }
+    EXPECT_EQ(movedAway, false);
+    EXPECT_TRUE(tool->canRunHere());
 }
 
 TEST(CallBudgetTest, ACallTakesAtMostFortyFiveSecondsOfWhichTheChangeGetsThirty) {
