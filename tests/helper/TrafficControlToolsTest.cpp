@@ -117,15 +117,19 @@ TEST_F(TrafficControlToolsTest, ARemovalWhoseTargetIsGoneAlreadyHasNothingLeftTo
     sandbox.answer("tc", "*", 3);
     EXPECT_EQ(failureOf(removal), commandLine + ": exit status 3");
 
-    // A failing removal does not stop the ones after it.
+    // A failing removal does not stop the ones after it, even with a tc
+    // started ahead: that one stops at a refusal, so removals run their own.
     sandbox.clearAnswers();
+    tools.startAhead();
     sandbox.clearToolRuns();
     sandbox.answer("tc", "qdisc del dev eth0 root handle 5654:", 2, "", "busy");
-    const TrafficControlStep ingress{TrafficControlStep::Tool::tc,
-                                     {"qdisc", "del", "dev", "eth0", "handle", "ffff:", "ingress"}};
-    EXPECT_THAT(tools.removeAll({removal, ingress}),
-                ElementsAre(commandLine + ": busy", std::nullopt));
-    EXPECT_EQ(sandbox.toolRuns().size(), 2U);
+    const TrafficControlStep before{TrafficControlStep::Tool::tc,
+                                    {"qdisc", "del", "dev", "eth1", "root", "handle", "5654:"}};
+    const TrafficControlStep after{TrafficControlStep::Tool::tc,
+                                   {"qdisc", "del", "dev", "eth0", "handle", "ffff:", "ingress"}};
+    EXPECT_THAT(tools.removeAll({before, removal, after}),
+                ElementsAre(std::nullopt, commandLine + ": busy", std::nullopt));
+    EXPECT_EQ(sandbox.toolRuns().size(), 3U);
 
     // A tool that is missing has removed nothing, whatever its error says.
     std::filesystem::remove(sandbox.path("/usr/sbin/tc"));
