@@ -114,6 +114,27 @@ TEST_F(ScopedCommandsTest, WatchListsEachThrottleUnderTheStateLine) {
     watch.waitForFinished();
 }
 
+TEST_F(ScopedCommandsTest, ApplyTakesSixtyFourDestinationsAndRefusesASixtyFifthUnsent) {
+    QStringList arguments = {"apply", "3g"};
+    for (int host = 1; host <= 65; ++host) {
+        arguments << "--only-to" << QStringLiteral("10.0.0.%1").arg(host);
+    }
+    const Outcome tooMany = run(arguments);
+    EXPECT_EQ(tooMany.status, 2);
+    EXPECT_THAT(tooMany.errors(), testing::Contains("--only-to: at most 64 destinations"));
+    EXPECT_FALSE(helper.bus().output().contains("called"));
+
+    arguments.resize(arguments.size() - 2);
+    const Outcome most = run(arguments);
+    ASSERT_EQ(most.status, 0) << most.err.toStdString();
+    const QJsonArray throttles =
+        run({"status", "--json"}).json().object().value("throttles").toArray();
+    ASSERT_EQ(throttles.size(), 1);
+    EXPECT_EQ(
+        throttles.at(0).toObject().value("scope").toObject().value("addresses").toArray().size(),
+        64);
+}
+
 TEST_F(ScopedCommandsTest, AMalformedDestinationOrIdIsAUsageErrorAndNothingIsSent) {
     const Outcome port = run({"apply", "3g", "--only-to", "10.0.0.1:99999"});
     EXPECT_EQ(port.status, 2);
