@@ -16,7 +16,6 @@
 #include "ThrottlingManager.h"
 
 #include <QDateTime>
-#include <QStringList>
 
 #include <algorithm>
 #include <limits>
@@ -28,9 +27,6 @@
 namespace {
 
 namespace Error = HelperProtocol::Error;
-
-// A caller whose credentials the bus could not tell owns nothing.
-constexpr uint kUnknownUser = ~0u;
 
 // The unsigned wire values of apply, in the engine's signed type. Anything
 // from 2^63 up becomes the largest signed value, which the check then
@@ -59,7 +55,6 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_logger(logger)
     , m_engineFailure(QStringLiteral("The throttling engine could not start: ") +
                       QString::fromStdString(engineFailure))
-    , m_authorization(authorization)
     , m_connections(connections)
     , m_ownership(ownership)
     , m_state(state)
@@ -68,7 +63,9 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure,
                   std::move(cgroups))
     , m_holds(logger, ownership, m_jobs.get(), state)
-    , m_leftovers(logger, m_jobs.get(), ownership, state) {
+    , m_leftovers(logger, m_jobs.get(), ownership, state)
+    , m_ending(logger, authorization, ownership, m_jobs.get(), m_calls, state,
+               m_jobs ? QString() : m_engineFailure) {
     if (engine != nullptr) {
         m_statistics =
             std::make_unique<StatisticsReading>(logger, [engine] { return engine->statistics(); });
@@ -212,136 +209,15 @@ void VeltraneHelper::RemoveThrottling(const DelayedReply<QString>& reply) {
 }
 
 void VeltraneHelper::disable(const QString& caller, PendingCalls::Answer answer) {
-    const auto arrived = EngineJobs::Clock::now();
     m_connections.noteCaller(caller);
     m_logger.log("disableThrottling called");
-    const auto call = m_calls.open(std::move(answer));
-    if (!m_jobs) {
-        m_logger.log("Failed to disable throttling: " + m_engineFailure.toStdString());
-        call->finish(Error::kFailed, m_engineFailure);
-        return;
-    }
-    // Switching off gives the network back, and a user's own throttles are
-    // theirs to end: the application's quit clean-up is never refused. Only
-    // another user's take what ending one of them takes.
-    m_authorization.checkUnless(
-        caller, [this](uint uid) { return throttlesNotOf(uid).empty(); },
-        [this, call, arrived](Authorization::Decision decision) {
-            if (decision.allowed) {
-                disableAll(call, arrived);
-                return;
-            }
-            logRefusal(decision);
-            endOwnOnly(call, arrived, decision.uid);
-        });
-}
-
-void VeltraneHelper::disableAll(const std::shared_ptr<PendingCalls::Call>& call,
-                                EngineJobs::Clock::time_point arrived) {
-    m_jobs->disable(arrived, [this, call](const EngineJobs::Outcome& outcome) {
-        if (!outcome.failure.isEmpty()) {
-            m_logger.log("Failed to disable throttling: " + outcome.failure.toStdString());
-        }
-        // Asked off: whatever could not be removed is no one's any more.
-        m_state.settle(outcome);
-        call->finish(outcome.timedOut ? Error::kTimedOut : Error::kFailed, outcome.failure);
-    });
-}
-
-void VeltraneHelper::endOwnOnly(const std::shared_ptr<PendingCalls::Call>& call,
-                                EngineJobs::Clock::time_point arrived, std::optional<uint> uid) {
-    std::vector<quint64> own;
-    for (const auto& [id, record] : m_ownership.throttles()) {
-        if (uid && record.owner.uid == *uid) {
-            own.push_back(id);
-        }
-    }
-    const auto refuse = [this, call, uid] {
-        QStringList staying;
-        for (const quint64 id : throttlesNotOf(uid.value_or(kUnknownUser))) {
-            staying << QStringLiteral("%1 (%2)").arg(id).arg(
-                QString::fromStdString(m_ownership.find(id)->owner.name()));
-        }
-        call->finish(Error::kNotAuthorized,
-                     QStringLiteral("Not authorized to end another user's throttles: ") +
-                         (staying.size() == 1 ? QStringLiteral("throttle %1 stays on")
-                                              : QStringLiteral("throttles %1 stay on"))
-                             .arg(staying.join(QStringLiteral(", "))));
-    };
-    if (own.empty()) {
-        refuse();
-        return;
-    }
-    m_jobs->endThrottles(own, arrived, [this, call, refuse](const EngineJobs::Outcome& outcome) {
-        m_state.settle(outcome);
-        if (!outcome.failure.isEmpty()) {
-            m_logger.log("Failed to end throttles: " + outcome.failure.toStdString());
-            call->finish(outcome.timedOut ? Error::kTimedOut : Error::kFailed, outcome.failure);
-            return;
-        }
-        refuse();
-    });
-}
-
-std::vector<quint64> VeltraneHelper::throttlesNotOf(uint uid) const {
-    std::vector<quint64> others;
-    for (const auto& [id, record] : m_ownership.throttles()) {
-        if (record.owner.uid != uid) {
-            others.push_back(id);
-        }
-    }
-    return others;
-}
-
-void VeltraneHelper::logRefusal(const Authorization::Decision& decision) const {
-    m_logger.log("Authorization denied for uid " +
-                 (decision.uid ? std::to_string(*decision.uid) : std::string("unknown")));
+    m_ending.endAll(caller, std::move(answer));
 }
 
 void VeltraneHelper::EndThrottle(const DelayedReply<>& reply, qulonglong id) {
-    const auto arrived = EngineJobs::Clock::now();
     m_connections.noteCaller(reply.caller());
     m_logger.log("endThrottle called: id=" + std::to_string(id));
-    const auto* record = m_ownership.find(id);
-    if (!m_jobs || record == nullptr) {
-        const QString failure =
-            m_jobs ? QStringLiteral("No throttle with id %1 is on").arg(id) : m_engineFailure;
-        m_logger.log("Failed to end throttle: " + failure.toStdString());
-        reply.sendError(QString::fromLatin1(m_jobs ? Error::kNoSuchThrottle : Error::kFailed),
-                        failure);
-        return;
-    }
-    // Its owner's, or its owner's user's from another client of theirs;
-    // another user's take as much as switching one on takes.
-    const QString owner = record->owner.busName;
-    const uint ownerUid = record->owner.uid;
-    if (owner == reply.caller()) {
-        endThrottle(id, arrived, PendingCalls::namedErrorsTo(reply));
-        return;
-    }
-    m_authorization.checkUnless(
-        reply.caller(), [ownerUid](uint uid) { return uid == ownerUid; },
-        [this, id, reply, arrived](Authorization::Decision decision) {
-            if (!decision.allowed) {
-                logRefusal(decision);
-                reply.sendError(QString::fromLatin1(Error::kNotAuthorized),
-                                QStringLiteral("Not authorized to end another user's throttle"));
-                return;
-            }
-            endThrottle(id, arrived, PendingCalls::namedErrorsTo(reply));
-        });
-}
-
-void VeltraneHelper::endThrottle(quint64 id, EngineJobs::Clock::time_point arrived,
-                                 PendingCalls::Answer answer) {
-    const auto call = m_calls.open(std::move(answer));
-    m_jobs->endThrottles({id}, arrived, [this, call](const EngineJobs::Outcome& outcome) {
-        if (!outcome.failure.isEmpty()) {
-            m_logger.log("Failed to end throttle: " + outcome.failure.toStdString());
-        }
-        m_state.settle(outcome);
-        call->finish(outcome.timedOut ? Error::kTimedOut : Error::kFailed, outcome.failure);
-    });
+    m_ending.endOne(reply.caller(), id, PendingCalls::namedErrorsTo(reply));
 }
 
 void VeltraneHelper::GetStatus(const DelayedReply<bool, QString>& reply) {

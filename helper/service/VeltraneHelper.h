@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Authorization.h"
 #include "CallBudget.h"
 #include "DelayedReply.h"
 #include "EnableAdmission.h"
@@ -10,6 +9,7 @@
 #include "LeftoverThrottling.h"
 #include "PendingCalls.h"
 #include "StatisticsReading.h"
+#include "ThrottleEnding.h"
 
 #include <QObject>
 #include <QString>
@@ -18,10 +18,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
+class Authorization;
 class ConnectionLog;
 class Logger;
 class StatePublisher;
@@ -103,21 +102,9 @@ private:
     void enabled(const EnableRequest& request, const std::shared_ptr<PendingCalls::Call>& call,
                  const EngineJobs::Outcome& outcome);
     void disable(const QString& caller, PendingCalls::Answer answer);
-    void disableAll(const std::shared_ptr<PendingCalls::Call>& call,
-                    EngineJobs::Clock::time_point arrived);
-    // For a caller refused the others' throttles: ends those of `uid`, and
-    // answers naming the throttles that stay.
-    void endOwnOnly(const std::shared_ptr<PendingCalls::Call>& call,
-                    EngineJobs::Clock::time_point arrived, std::optional<uint> uid);
-    void endThrottle(quint64 id, EngineJobs::Clock::time_point arrived,
-                     PendingCalls::Answer answer);
-    // The throttles in force whose owner is not user `uid`.
-    std::vector<quint64> throttlesNotOf(uint uid) const;
-    void logRefusal(const Authorization::Decision& decision) const;
 
     const Logger& m_logger;
     const QString m_engineFailure;
-    Authorization& m_authorization;
     ConnectionLog& m_connections;
     ThrottleOwnership& m_ownership;
     StatePublisher& m_state;
@@ -129,6 +116,7 @@ private:
     EnableAdmission m_admission;
     HoldRegistry m_holds;
     LeftoverThrottling m_leftovers;
+    ThrottleEnding m_ending;
     // Beside the engine's jobs, never behind them.
     std::unique_ptr<StatisticsReading> m_statistics;
 };
