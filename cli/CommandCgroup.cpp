@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "CommandCgroup.h"
 
+#include "CgroupV2Mount.h"
 #include "CliError.h"
 #include "SystemErrorText.h"
 
@@ -20,9 +21,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 // A property of a unit as StartTransientUnit takes it: (sv).
@@ -143,11 +142,13 @@ std::optional<QString> cgroupOf(pid_t pid) {
 } // namespace
 
 CommandCgroup::CommandCgroup(pid_t pid) {
-    struct statfs mounted {};
-    if (::statfs(kRoot, &mounted) != 0 || mounted.f_type != CGROUP2_SUPER_MAGIC) {
-        throw CliError::failure(kCannot + QString::fromLatin1(kRoot) +
-                                QStringLiteral(" is not a cgroup v2 file system"));
+    const std::optional<QByteArray> root = CgroupV2Mount::find(kMountPoint);
+    if (!root) {
+        throw CliError::failure(
+            kCannot + QStringLiteral("neither %1 nor %1/unified is a cgroup v2 file system")
+                          .arg(QString::fromLatin1(kMountPoint)));
     }
+    m_root = *root;
     const std::optional<QString> noScope = startScope(pid);
     if (!noScope) {
         return;
@@ -203,10 +204,10 @@ std::optional<QString> CommandCgroup::startScope(pid_t pid) {
 
 std::optional<QString> CommandCgroup::makeBelowOwn(pid_t pid) {
     const QString own = ownCgroup();
-    sweepLeftovers(QByteArray(kRoot) + '/' + own.toUtf8());
+    sweepLeftovers(m_root + '/' + own.toUtf8());
     m_path = (own.isEmpty() ? QString() : own + u'/') + QString::fromLatin1(kCgroupPrefix) +
              QString::number(pid);
-    const QByteArray folder = QByteArray(kRoot) + '/' + m_path.toUtf8();
+    const QByteArray folder = m_root + '/' + m_path.toUtf8();
     if (::mkdir(folder.constData(), 0755) != 0) {
         m_removed = true;
         return QStringLiteral("cannot make %1: %2")
@@ -238,7 +239,7 @@ std::optional<QString> CommandCgroup::remove() {
         return std::nullopt;
     }
     m_removed = true;
-    const QByteArray folder = QByteArray(kRoot) + '/' + m_path.toUtf8();
+    const QByteArray folder = m_root + '/' + m_path.toUtf8();
     if (::rmdir(folder.constData()) != 0 && errno != ENOENT) {
         return QStringLiteral("Cannot remove the command's cgroup %1: %2")
             .arg(QString::fromUtf8(folder), systemErrorText(errno));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -14,8 +15,9 @@
 // once its command is gone.
 class CommandCgroup final {
 public:
-    // Where the cgroup2 file system is: the helper takes paths below it.
-    static constexpr const char* kRoot = "/sys/fs/cgroup";
+    // Where the host mounts its cgroups; the cgroup v2 hierarchy is there,
+    // or beside cgroup v1 at "unified" in it.
+    static constexpr const char* kMountPoint = "/sys/fs/cgroup";
 
     // Moves the process `pid` into a new cgroup. Throws CliError saying why
     // none could be made.
@@ -24,7 +26,8 @@ public:
     CommandCgroup(const CommandCgroup&) = delete;
     CommandCgroup& operator=(const CommandCgroup&) = delete;
 
-    // Below kRoot, without a leading slash, as a throttle's scope takes it.
+    // Below the cgroup v2 hierarchy, without a leading slash, as a
+    // throttle's scope takes it.
     const QString& path() const { return m_path; }
 
     // Removes the cgroup once its processes are gone. Why it could not, or
@@ -37,6 +40,8 @@ private:
     // Why no cgroup could be made below this process's, or nothing.
     std::optional<QString> makeBelowOwn(pid_t pid);
 
+    // The cgroup v2 hierarchy's mount point.
+    QByteArray m_root;
     QString m_path;
     bool m_removed = false;
 };

@@ -18,8 +18,6 @@
 
 #include <csignal>
 #include <functional>
-#include <linux/magic.h>
-#include <sys/statfs.h>
 #include <utility>
 
 using testing::ContainsRegex;
@@ -260,16 +258,13 @@ TEST_F(ThrottleCommandsTest, RunThatCannotSwitchOffSaysThrottlingMayStillBeOnAnd
     EXPECT_TRUE(outcome.err.endsWith("\nThrottling may still be on: run 'veltranectl off'.\n"));
 }
 
-TEST_F(ThrottleCommandsTest, RunOnlyWithoutACgroupOfItsOwnSaysWhyAndRunsNothing) {
-    struct statfs mounted {};
-    if (::statfs("/sys/fs/cgroup", &mounted) == 0 && mounted.f_type == CGROUP2_SUPER_MAGIC) {
-        GTEST_SKIP() << "this machine has cgroup v2: the netns tests run a command throttled";
-    }
+TEST_F(ThrottleCommandsTest, RunOnlyWhoseThrottleCannotBeSwitchedOnRunsNothing) {
+    // pf takes no command's scope; nor can a command have a cgroup where
+    // no cgroup v2 hierarchy is mounted.
     const QString ran = home.filePath(QStringLiteral("ran"));
     const Outcome outcome = run({"run", "--only", "3G", "--", "/bin/touch", ran});
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, "Cannot give the command a cgroup of its own: /sys/fs/cgroup is not a "
-                           "cgroup v2 file system\n");
+    EXPECT_FALSE(outcome.err.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(ran));
     EXPECT_THAT(helper.tools().toolRuns(), IsEmpty());
     EXPECT_FALSE(daemonActive());
