@@ -46,7 +46,7 @@ void runApply(CommandContext& context, const QCommandLineParser& parser) {
     const QString owner =
         ProfileSwitch::ownerDescription(QStringLiteral("veltranectl apply: "), profile.name);
     if (destinations.empty()) {
-        ProfileSwitch::applyAndRemember(control, context, profile, owner, false);
+        ProfileSwitch::apply(control, context, profile, owner, {}, false);
         context.out << "Throttling with " << TerminalText::name(profile.name) << '\n';
         return;
     }

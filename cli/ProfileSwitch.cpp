@@ -85,37 +85,21 @@ QString ownerDescription(const QString& prefix, const QString& what) {
     return text.left(end) + QStringLiteral("…");
 }
 
-void applyAndRemember(ThrottleControl& control, CommandContext& context,
-                      const ThrottleProfile& profile, const QString& owner, bool hold) {
-    const ThrottleParameters parameters = switchable(control, profile);
-    if (const std::optional<HelperFailure> failure =
-            waitForHelper(control.connection.takeThrottling(parameters, owner, hold))) {
-        CliError error = CliError::failure(failure->description);
-        if (failure->unanswered &&
-            (!hold || waitForHelper(control.connection.disableThrottling()))) {
-            error.messages << kMayStillBeOn;
-        }
-        throw error;
-    }
-    remember(context, profile);
-}
-
 quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
                     const ThrottleProfile& profile, const QString& owner,
                     const std::vector<Destination>& destinations) {
     // Refused before any name is resolved.
     switchable(control, profile);
     const ThrottleScope scope = DestinationLookup::resolved(destinations);
-    return applyScoped(control, context, profile, owner, scope, false);
+    return apply(control, context, profile, owner, scope, false);
 }
 
 void checkSwitchable(const ThrottleControl& control, const ThrottleProfile& profile) {
     switchable(control, profile);
 }
 
-quint64 applyScoped(ThrottleControl& control, CommandContext& context,
-                    const ThrottleProfile& profile, const QString& owner,
-                    const ThrottleScope& scope, bool hold) {
+quint64 apply(ThrottleControl& control, CommandContext& context, const ThrottleProfile& profile,
+              const QString& owner, const ThrottleScope& scope, bool hold) {
     const ThrottleParameters parameters = switchable(control, profile);
     quint64 id = 0;
     const auto start = [&]() -> QCoro::Task<> {
@@ -123,7 +107,10 @@ quint64 applyScoped(ThrottleControl& control, CommandContext& context,
     };
     if (const std::optional<HelperFailure> failure = waitForHelper(start())) {
         CliError error = CliError::failure(failure->description);
-        // A held throttle ends with this process.
+        // A held one needs no call that ends everything, nor one that ends
+        // this connection's throttles: the helper ends them once this
+        // process has gone, an enable it has yet to finish included, while
+        // a helper that did not answer this call may not answer another.
         if (failure->unanswered && !hold) {
             error.messages << kMayStillBeOn;
         }

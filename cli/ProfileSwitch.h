@@ -28,16 +28,18 @@ ThrottleProfile confirmedProfile(CommandContext& context, const QCommandLinePars
 // the length the helper keeps.
 QString ownerDescription(const QString& prefix, const QString& what);
 
-// Switches throttling on with this command as its owner and selects the
-// profile. When no answer came, the helper may have switched it on all the
-// same: held throttling is switched off again, as `run` must never leave it
-// behind; otherwise the user is told. Throws CliError.
-void applyAndRemember(ThrottleControl& control, CommandContext& context,
-                      const ThrottleProfile& profile, const QString& owner, bool hold);
+// Switches a throttle of `scope` on with this command as its owner, beside
+// the throttles in force (an empty scope is the whole machine's, which
+// replaces the whole machine's), held by this process when `hold` says so,
+// and selects the profile. Returns the throttle's id (0 from a helper that
+// gives none). When no answer came, the helper may have switched it on all
+// the same: a held one ends with this process; of any other the user is
+// told. Throws CliError.
+quint64 apply(ThrottleControl& control, CommandContext& context, const ThrottleProfile& profile,
+              const QString& owner, const ThrottleScope& scope, bool hold);
 
-// As applyAndRemember, for `destinations` only, beside the throttles in
-// force; host names are resolved first. Returns the throttle's id (0 from a
-// helper that gives none). Throws CliError naming what cannot be resolved.
+// As apply, for `destinations` only, unheld; host names are resolved
+// first. Throws CliError naming what cannot be resolved.
 quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
                     const ThrottleProfile& profile, const QString& owner,
                     const std::vector<Destination>& destinations);
@@ -45,12 +47,5 @@ quint64 applyOnlyTo(ThrottleControl& control, CommandContext& context,
 // Throws CliError when the profile cannot be switched on here (no helper,
 // conditions it refuses), before anything is made for it.
 void checkSwitchable(const ThrottleControl& control, const ThrottleProfile& profile);
-
-// As applyOnlyTo, for a scope the helper takes as it is (a command's
-// cgroup), held by this process when `hold` says so. Returns the
-// throttle's id.
-quint64 applyScoped(ThrottleControl& control, CommandContext& context,
-                    const ThrottleProfile& profile, const QString& owner,
-                    const ThrottleScope& scope, bool hold);
 
 } // namespace ProfileSwitch

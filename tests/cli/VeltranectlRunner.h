@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QList>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -46,6 +49,27 @@ protected:
         QProcess process;
         start(process, arguments);
         return finished(process);
+    }
+
+    // The ids of the throttles in force, oldest first, as status lists them.
+    QList<quint64> throttleIds() const {
+        QList<quint64> ids;
+        const QJsonArray throttles =
+            run({"status", "--json"}).json().object().value("throttles").toArray();
+        for (const QJsonValue& throttle : throttles) {
+            ids << quint64(throttle.toObject().value("id").toInteger());
+        }
+        return ids;
+    }
+
+    // Another client's throttle, which whatever a test ends must leave in
+    // force: its id.
+    quint64 throttleBeside() const {
+        const Outcome applied = run({"apply", "--only-to", "10.0.0.1", "3G"});
+        EXPECT_EQ(applied.status, 0) << applied.err.toStdString();
+        return applied.out.section(QStringLiteral("(throttle "), 1)
+            .section(u',', 0, 0)
+            .toULongLong();
     }
 
     QTemporaryDir home;

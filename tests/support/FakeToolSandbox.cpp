@@ -27,6 +27,16 @@ sep=')"
 # Logs one command and answers it as told; returns its status.
 run_one() {
   printf '%s\n' "$name $1" >> "$root/tool-runs.log"
+  if [ -f "$root/holds/$name" ]; then
+    while IFS= read -r prefix; do
+      case "$1" in
+        "$prefix"*)
+          : > "$root/holds/reached"
+          # Until released, or until the sandbox is gone.
+          while [ -d "$root/holds" ] && [ ! -e "$root/holds/released" ]; do sleep 0.02; done;;
+      esac
+    done < "$root/holds/$name"
+  fi
   [ -f "$answers" ] || return 0
   while IFS="$sep" read -r args status pause out err; do
     if [ "$args" = '*' ] || [ "$args" = "$1" ]; then
@@ -133,6 +143,21 @@ void FakeToolSandbox::answer(const std::string& tool, const std::string& argumen
     constexpr char separator = '\x1f';
     answers << arguments << separator << exitCode << separator << pause.str() << separator << output
             << separator << error << '\n';
+}
+
+void FakeToolSandbox::hold(const std::string& tool, const std::string& prefix) const {
+    std::error_code ignored;
+    fs::remove_all(path("/holds"), ignored);
+    fs::create_directories(path("/holds"));
+    writeFile("/holds/" + tool, prefix + '\n');
+}
+
+bool FakeToolSandbox::holding() const {
+    return exists("/holds/reached") && !exists("/holds/released");
+}
+
+void FakeToolSandbox::release() const {
+    writeFile("/holds/released", "");
 }
 
 void FakeToolSandbox::clearAnswers() const {

@@ -32,6 +32,14 @@ public:
 
     void clearAnswers() const;
 
+    // From now on, runs of `tool` whose arguments start with `prefix` wait
+    // until release(), after which nothing waits any more. Replaces what
+    // was held before.
+    void hold(const std::string& tool, const std::string& prefix) const;
+    // Whether a run waits now.
+    bool holding() const;
+    void release() const;
+
     // "tool arg arg ..." per run, or per line of a batch, with the sandbox
     // root cut out of every path.
     std::vector<std::string> toolRuns() const;

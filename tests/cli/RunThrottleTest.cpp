@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+// veltranectl run beside another client's throttle: each run ends its own
+// throttle alone. Against the sandboxed daemon shaping a fake eth7 with
+// traffic control, whose fake tools a test can hold up in the middle of an
+// enable.
+#include "HelperOnPrivateBus.h"
+#include "VeltranectlRunner.h"
+#include "WaitUntil.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The batch line that makes the whole machine's class.
+const char* const kWholeMachineClass = "class add dev eth7 parent 5654: classid 5654:1 ";
+
+class RunThrottleTest : public VeltranectlRunner {
+protected:
+    RunThrottleTest() {
+        // The daemon looks a command's cgroup up where the command is: in
+        // this host's hierarchy.
+        fs::create_directories(helper.tools().path("/sys/fs"));
+        fs::create_symlink("/sys/fs/cgroup", helper.tools().path("/sys/fs/cgroup"));
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper.bus().address());
+        // No user manager: a command's cgroup is made below the test's own.
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.filePath("no-bus"));
+    }
+
+    HelperOnPrivateBus helper{{{"--backend", "tc", "--interfaces", "eth7"}, std::nullopt, {}}};
+};
+
+TEST_F(RunThrottleTest, RunEndsItsOwnThrottleAndAnotherClientsStaysListed) {
+    const quint64 beside = throttleBeside();
+    const Outcome ran = run({"run", "Edge", "--", "/bin/true"});
+    EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
+    EXPECT_EQ(ran.err.toStdString(), "");
+    EXPECT_EQ(throttleIds(), QList<quint64>{beside});
+}
+
+// The helper killed in the middle of a held enable: the answer is lost, and
+// the run's throttle may have been switched on. Held by the run's connection,
+// it ends with it; nothing else may.
+TEST_F(RunThrottleTest, ARunWhoseEnableGotNoAnswerEndsNoOtherThrottle) {
+    QDBusConnection holder = helper.bus().connect("holder");
+    const QDBusMessage held = HelperOnPrivateBus::call(
+        holder, "EnableThrottlingWithParameters",
+        {QVariantMap{{"downloadBytesPerSecond", qlonglong(1000)},
+                     {"scope", QVariantMap{{"destinations", QStringList{"10.0.0.1"}}}}},
+         QStringLiteral("holder"), true});
+    ASSERT_EQ(held.type(), QDBusMessage::ReplyMessage) << held.errorMessage().toStdString();
+    const quint64 beside = held.arguments().value(0).toULongLong();
+
+    helper.tools().hold("tc", kWholeMachineClass);
+    const QString ran = home.filePath("ran");
+    QProcess veltranectl;
+    start(veltranectl, {"run", "Edge", "--", "/bin/touch", ran});
+    ASSERT_TRUE(waitUntil(
+        [&] { return helper.tools().holding() || veltranectl.state() == QProcess::NotRunning; },
+        30s));
+    ASSERT_TRUE(signalProcess(helper.bus().ownerPid("com.veltrane.helper"), SIGKILL));
+
+    const Outcome outcome = finished(veltranectl);
+    helper.tools().release();
+    EXPECT_EQ(outcome.status, 1);
+    // Held, it needs no "may still be on".
+    EXPECT_EQ(outcome.err.toStdString(),
+              "Failed to communicate with helper: Message recipient disconnected from "
+              "message bus without replying\n");
+    EXPECT_FALSE(QFileInfo::exists(ran));
+    // The next helper takes the holder's throttle up again, as its holder
+    // is still there.
+    EXPECT_EQ(throttleIds(), QList<quint64>{beside});
+}
+
+} // namespace
