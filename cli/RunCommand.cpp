@@ -126,8 +126,9 @@ Command runCommand() {
                                "command ends."),
             .details = QStringLiteral(
                 "Also when the command is interrupted, terminated or hung up on: the signal is "
-                "passed on to it. Only this run's throttle is switched off; the others stay. It "
-                "is held by this process: should it be killed, the helper switches it off by "
+                "passed on to it, and one that comes before the command has started means it "
+                "never starts. Only this run's throttle is switched off; the others stay. It is "
+                "held by this process: should it be killed, the helper switches it off by "
                 "itself. Exits with the command's status, or with 1 when the command succeeded "
                 "but its throttle may still be on. Options go before PROFILE; "
                 "everything after PROFILE (and after '--' when given) belongs to the command. "

@@ -186,9 +186,17 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
         throw cannotRun(path, error);
     }
     if (child == 0) {
-        // Only what is safe after fork() in a process with threads. The
-        // gate opens with a byte; an end of file means the parent died
-        // before the command's scope was in force, and it must not run.
+        // Only what is safe after fork() in a process with threads. A
+        // signal passed on to the held command must end it: the handler it
+        // inherited would take it in its stead, and the command would run.
+        struct sigaction standard {};
+        standard.sa_handler = SIG_DFL;
+        for (const int signal : kEndingSignals) {
+            ::sigaction(signal, &standard, nullptr);
+        }
+        // The gate opens with a byte; an end of file means the parent died
+        // or was told to stop before the command's scope was in force, and
+        // it must not run.
         ::close(gate[1]);
         char go = 0;
         ssize_t got = 0;
@@ -198,8 +206,6 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
         if (got != 1) {
             ::_exit(kNotFoundStatus);
         }
-        struct sigaction standard {};
-        standard.sa_handler = SIG_DFL;
         ::sigaction(SIGPIPE, &standard, nullptr);
         sigset_t none;
         sigemptyset(&none);
@@ -210,13 +216,25 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
         ::_exit(kNotFoundStatus);
     }
     ::close(gate[0]);
-    try {
-        whileHeld(child);
-    } catch (...) {
+    const auto neverStart = [&] {
         ::close(gate[1]);
         while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
         }
+    };
+    try {
+        whileHeld(child);
+    } catch (...) {
+        neverStart();
         throw;
+    }
+    // From here on a signal reaches the held command at once, and ends it
+    // before it can run; one that came before must keep it from starting.
+    g_child.store(child);
+    if (const int early = g_received.load()) {
+        neverStart();
+        g_child.store(0);
+        g_pending.store(0);
+        return 128 + early;
     }
     const char go = 1;
     const ssize_t written = ::write(gate[1], &go, 1);
@@ -224,6 +242,11 @@ int TerminalCommand::run(const QByteArray& path, const QList<QByteArray>& argume
     if (written != 1) {
         ::kill(child, SIGKILL);
         while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        g_child.store(0);
+        // A signal since ended it where it was held.
+        if (const int late = g_received.load()) {
+            return 128 + late;
         }
         throw CliError::failure(QStringLiteral("Cannot start the held command"));
     }

@@ -40,7 +40,8 @@ public:
     // As run(), with the command held before its first instruction while
     // `whileHeld` is given its process id: it starts only when that
     // returns. When that throws, or this process dies meanwhile, it never
-    // starts; the exception is passed on once the held process is gone.
+    // starts; the exception is passed on once the held process is gone. Nor
+    // does it start after one of those signals came while it was held.
     int run(const QByteArray& path, const QList<QByteArray>& arguments,
             const std::function<void(pid_t)>& whileHeld);
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// veltranectl run beside another client's throttle: each run ends its own
-// throttle alone. Against the sandboxed daemon shaping a fake eth7 with
-// traffic control, whose fake tools a test can hold up in the middle of an
-// enable.
+// veltranectl run, whole machine and --only, beside another client's
+// throttle: each run ends its own throttle alone, and a signal before its
+// command starts means the command never does. Against the sandboxed daemon
+// shaping a fake eth7 with traffic control, whose fake tools a test can hold
+// up in the middle of an enable.
 #include "HelperOnPrivateBus.h"
 #include "VeltranectlRunner.h"
 #include "WaitUntil.h"
@@ -21,6 +22,8 @@ namespace {
 
 // The batch line that makes the whole machine's class.
 const char* const kWholeMachineClass = "class add dev eth7 parent 5654: classid 5654:1 ";
+// What shapes a command's packets: its cgroup's rule, made only for it.
+const char* const kCommandRule = "add table inet veltrane";
 
 class RunThrottleTest : public VeltranectlRunner {
 protected:
@@ -34,6 +37,13 @@ protected:
         environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.filePath("no-bus"));
     }
 
+    // Where this test may not make cgroups (no root, none delegated), a run
+    // --only can tell nothing: its cases come last.
+    static bool cannotMakeCgroups(const QString& error) {
+        return error.contains("Cannot give the command a cgroup of its own") &&
+               (error.contains("cannot make") || error.contains("cannot move"));
+    }
+
     HelperOnPrivateBus helper{{{"--backend", "tc", "--interfaces", "eth7"}, std::nullopt, {}}};
 };
 
@@ -43,6 +53,42 @@ TEST_F(RunThrottleTest, RunEndsItsOwnThrottleAndAnotherClientsStaysListed) {
     EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
     EXPECT_EQ(ran.err.toStdString(), "");
     EXPECT_EQ(throttleIds(), QList<quint64>{beside});
+}
+
+TEST_F(RunThrottleTest, ASignalWhileTheEnableIsHeldUpMeansTheCommandNeverStarts) {
+    const quint64 beside = throttleBeside();
+    const struct {
+        QStringList run;
+        const char* heldTool;
+        const char* heldRun;
+    } cases[] = {
+        {{"run", "Edge"}, "tc", kWholeMachineClass},
+        {{"run", "--only", "Edge"}, "nft", kCommandRule},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.run.join(u' ').toStdString());
+        helper.tools().hold(each.heldTool, each.heldRun);
+        const QString ran = home.filePath("ran");
+        QProcess veltranectl;
+        start(veltranectl, each.run + QStringList{"--", "/bin/touch", ran});
+        ASSERT_TRUE(waitUntil(
+            [&] { return helper.tools().holding() || veltranectl.state() == QProcess::NotRunning; },
+            30s));
+        if (!helper.tools().holding()) {
+            const Outcome early = finished(veltranectl);
+            if (cannotMakeCgroups(early.err)) {
+                GTEST_SKIP() << early.err.toStdString();
+            }
+            FAIL() << "the enable was not held up: " << early.err.toStdString();
+        }
+        signalProcess(veltranectl.processId(), SIGTERM);
+        helper.tools().release();
+
+        const Outcome outcome = finished(veltranectl);
+        EXPECT_EQ(outcome.status, 128 + SIGTERM) << outcome.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(ran));
+        EXPECT_EQ(throttleIds(), QList<quint64>{beside});
+    }
 }
 
 // The helper killed in the middle of a held enable: the answer is lost, and
