@@ -8,6 +8,9 @@
 #include "ThrottleControl.h"
 #include "ThrottleError.h"
 
+#include <QObject>
+#include <QTextStream>
+
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -15,6 +18,57 @@
 namespace {
 
 constexpr QLatin1StringView kOnly{"only"};
+
+// Follows the helper's state while the command runs, and says at once when
+// the run's throttle is no longer in force: another client ended or
+// replaced it, a failure removed it, or a helper that started again did not
+// restore it. What the command does from then on is unthrottled, so that
+// its success proves less than it seems.
+class ThrottleLoss final : public QObject {
+public:
+    ThrottleLoss(HelperClient& helper, QTextStream& err)
+        : m_helper(helper)
+        , m_err(err) {}
+
+    // From now on throttle `id` is the run's; a helper that gives no ids
+    // leaves nothing to follow.
+    void follow(quint64 id) {
+        if (id == 0) {
+            return;
+        }
+        m_id = id;
+        connect(&m_helper, &HelperClient::helperStateChanged, this, &ThrottleLoss::judge);
+        m_helper.followState();
+    }
+
+    // The run ends its throttle itself from now on, which is no news.
+    // Whether it was lost before.
+    bool stop() {
+        disconnect(&m_helper, nullptr, this, nullptr);
+        return m_lost;
+    }
+
+private:
+    void judge(const HelperState& state) {
+        // A helper that is away may come back with it: held throttles keep
+        // their ids over a restart.
+        if (m_lost || !state.available) {
+            return;
+        }
+        const auto isRuns = [this](const HelperThrottle& throttle) { return throttle.id == m_id; };
+        if (std::any_of(state.throttles.cbegin(), state.throttles.cend(), isRuns)) {
+            return;
+        }
+        m_lost = true;
+        m_err << "veltranectl: throttle " << m_id
+              << " ended while the command ran: what follows runs unthrottled" << Qt::endl;
+    }
+
+    HelperClient& m_helper;
+    QTextStream& m_err;
+    quint64 m_id = 0;
+    bool m_lost = false;
+};
 
 // Ends the throttle this command started. One that the helper no longer
 // lists, with nothing left of any removal, had ended already (an 'off',
@@ -54,10 +108,12 @@ void runThrottled(CommandContext& context, const ThrottleProfile& profile,
         // No cgroup is made for a throttle that cannot be.
         ProfileSwitch::checkSwitchable(control, profile);
     }
+    ThrottleLoss loss(control.connection, context.err);
     std::unique_ptr<CommandCgroup> cgroup;
     quint64 id = 0;
     const auto start = [&](const ThrottleScope& scope) {
         id = ProfileSwitch::apply(control, context, profile, owner, scope, true);
+        loss.follow(id);
     };
     int status = 0;
     std::optional<CliError> failure;
@@ -81,6 +137,11 @@ void runThrottled(CommandContext& context, const ThrottleProfile& profile,
         status = error.exitStatus;
     }
 
+    // A command that succeeded in part unthrottled proves less than a
+    // success; its own failure says more than the lost throttle.
+    if (loss.stop() && status == 0) {
+        status = CliError::failureStatus;
+    }
     // A helper that gives no ids ends the throttle with this process, which
     // holds it.
     if (id != 0) {
@@ -129,8 +190,10 @@ Command runCommand() {
                 "passed on to it, and one that comes before the command has started means it "
                 "never starts. Only this run's throttle is switched off; the others stay. It is "
                 "held by this process: should it be killed, the helper switches it off by "
-                "itself. Exits with the command's status, or with 1 when the command succeeded "
-                "but its throttle may still be on. Options go before PROFILE; "
+                "itself. Should it end while the command runs (another client ended or replaced "
+                "it), that is said at once. Exits with the command's status, or with 1 when the "
+                "command succeeded but its throttle ended before it did or may still be on. "
+                "Options go before PROFILE; "
                 "everything after PROFILE (and after '--' when given) belongs to the command. "
                 "With --only, only the command and the processes it starts are throttled, "
                 "beside whatever throttles are on: it runs in a cgroup of its own (Linux, "

@@ -4,6 +4,8 @@
 #include "CliError.h"
 #include "SystemErrorText.h"
 
+#include <QEventLoop>
+#include <QMetaObject>
 #include <QString>
 
 #include <array>
@@ -15,6 +17,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -258,13 +261,25 @@ int TerminalCommand::waitFor(pid_t child) {
     // A signal that came while the command was starting.
     passOnPending(child);
 
+    // Waited for on a thread of its own, so that this thread's events (the
+    // helper's news) are delivered while the command runs.
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            g_child.store(0);
-            throw CliError::failure(QStringLiteral("Lost the command: ") + systemErrorText(errno));
+    int error = 0;
+    QEventLoop running;
+    std::thread waiter([&] {
+        while (::waitpid(child, &status, 0) < 0) {
+            if (errno != EINTR) {
+                error = errno;
+                break;
+            }
         }
-    }
+        QMetaObject::invokeMethod(&running, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    running.exec();
+    waiter.join();
     g_child.store(0);
+    if (error != 0) {
+        throw CliError::failure(QStringLiteral("Lost the command: ") + systemErrorText(error));
+    }
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }

@@ -14,7 +14,9 @@
 // command, except when the terminal sent it (Ctrl-C, Ctrl-\, a hang-up) to
 // the whole foreground process group, which the command is part of and has
 // received it already. SIGPIPE is ignored, so that a closed output cannot
-// end this process before it has cleaned up.
+// end this process before it has cleaned up. While the command runs, this
+// thread's event loop runs, so that its objects hear of what happens
+// meanwhile.
 class TerminalCommand final {
 public:
     TerminalCommand();

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // veltranectl run, whole machine and --only, beside another client's
-// throttle: each run ends its own throttle alone, and a signal before its
-// command starts means the command never does. Against the sandboxed daemon
-// shaping a fake eth7 with traffic control, whose fake tools a test can hold
-// up in the middle of an enable.
+// throttle: each run ends its own throttle alone, tells at once when it lost
+// it, and a signal before its command starts means the command never does.
+// Against the sandboxed daemon shaping a fake eth7 with traffic control,
+// whose fake tools a test can hold up in the middle of an enable.
 #include "HelperOnPrivateBus.h"
 #include "VeltranectlRunner.h"
 #include "WaitUntil.h"
@@ -44,6 +44,23 @@ protected:
                (error.contains("cannot make") || error.contains("cannot move"));
     }
 
+    // The throttle whose owner's description starts with `owner`, or 0.
+    quint64 throttleOf(const QString& owner) const {
+        const QJsonArray throttles =
+            run({"status", "--json"}).json().object().value("throttles").toArray();
+        for (const QJsonValue& throttle : throttles) {
+            const QJsonObject record = throttle.toObject();
+            if (record.value("owner")
+                    .toObject()
+                    .value("description")
+                    .toString()
+                    .startsWith(owner)) {
+                return quint64(record.value("id").toInteger());
+            }
+        }
+        return 0;
+    }
+
     HelperOnPrivateBus helper{{{"--backend", "tc", "--interfaces", "eth7"}, std::nullopt, {}}};
 };
 
@@ -53,6 +70,77 @@ TEST_F(RunThrottleTest, RunEndsItsOwnThrottleAndAnotherClientsStaysListed) {
     EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
     EXPECT_EQ(ran.err.toStdString(), "");
     EXPECT_EQ(throttleIds(), QList<quint64>{beside});
+}
+
+TEST_F(RunThrottleTest, AThrottleThatEndsWhileTheCommandRunsIsToldAtOnceAndFailsItsSuccess) {
+    const quint64 beside = throttleBeside();
+    const struct {
+        QStringList run;
+        // Another client switches a whole machine's throttle on, which
+        // replaces the run's and stays after it; else it ends the run's.
+        bool replaces;
+        int commandStatus;
+        int expected;
+    } cases[] = {
+        {{"run", "Edge"}, true, 0, 1},
+        // The command's own failure says more than the lost throttle.
+        {{"run", "Edge"}, false, 5, 5},
+        {{"run", "--only", "Edge"}, false, 0, 1},
+    };
+    int number = 0;
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.run.join(u' ').toStdString());
+        const QString started = home.filePath(QStringLiteral("started-%1").arg(number));
+        const QString go = home.filePath(QStringLiteral("go-%1").arg(++number));
+        QProcess veltranectl;
+        start(veltranectl,
+              each.run + QStringList{"--", "/bin/sh", "-c",
+                                     QStringLiteral("touch '%1'; while [ ! -e '%2' ]; do sleep "
+                                                    "0.05; done; exit %3")
+                                         .arg(started, go)
+                                         .arg(each.commandStatus)});
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return QFileInfo::exists(started) || veltranectl.state() == QProcess::NotRunning;
+            },
+            30s));
+        if (!QFileInfo::exists(started)) {
+            const Outcome early = finished(veltranectl);
+            if (cannotMakeCgroups(early.err)) {
+                GTEST_SKIP() << early.err.toStdString();
+            }
+            FAIL() << "the command did not start: " << early.err.toStdString();
+        }
+        const quint64 id = throttleOf("veltranectl run");
+        ASSERT_NE(id, 0u);
+        const Outcome ended = run(each.replaces ? QStringList{"apply", "3G"}
+                                                : QStringList{"off", "--id", QString::number(id)});
+        ASSERT_EQ(ended.status, 0) << ended.err.toStdString();
+        const QList<quint64> left = throttleIds();
+
+        // Told while the command still waits for the go.
+        const QString line =
+            QStringLiteral(
+                "veltranectl: throttle %1 ended while the command ran: what follows runs "
+                "unthrottled\n")
+                .arg(id);
+        QString error;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                error += QString::fromUtf8(veltranectl.readAllStandardError());
+                return error.contains(line);
+            },
+            30s))
+            << error.toStdString();
+        EXPECT_EQ(veltranectl.state(), QProcess::Running);
+
+        QFile(go).open(QIODevice::WriteOnly);
+        const Outcome outcome = finished(veltranectl);
+        EXPECT_EQ(outcome.status, each.expected);
+        EXPECT_EQ((error + outcome.err).toStdString(), line.toStdString());
+        EXPECT_TRUE(left.contains(beside));
+        EXPECT_EQ(throttleIds(), left);
+    }
 }
 
 TEST_F(RunThrottleTest, ASignalWhileTheEnableIsHeldUpMeansTheCommandNeverStarts) {
