@@ -12,6 +12,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using testing::HasSubstr;
 using namespace std::chrono_literals;
 
@@ -89,6 +91,39 @@ TEST_F(ScopedCommandsTest, AProfilesOwnDestinationsScopeItsApplyUnlessTheCommand
     for (const QJsonValue& throttle : throttles) {
         EXPECT_EQ(throttle.toObject().value("scope").toObject().value("kind"), "destinations");
     }
+}
+
+// `off` as a user whom polkit does not let end another user's throttles.
+TEST(OffCommandTest, OffThatMayNotEndAnotherUsersThrottleSaysItStaysAndFails) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "running veltranectl as another user needs root";
+    }
+    HelperOnPrivateBus helper{{{"--backend", "stand-in"}, QList<uint>{}, {}}};
+    QDBusConnection root = helper.bus().connect("root");
+    const QDBusMessage enabled = HelperOnPrivateBus::call(
+        root, "EnableThrottlingWithParameters",
+        {QVariantMap{{"scope", QVariantMap{{"destinations", QStringList{"10.0.0.0/8"}}}}},
+         QStringLiteral("root's run"), false});
+    ASSERT_EQ(enabled.type(), QDBusMessage::ReplyMessage);
+    const quint64 id = enabled.arguments().value(0).toULongLong();
+
+    QProcess off;
+    QProcessEnvironment environment;
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", helper.bus().address());
+    environment.insert("HOME", "/nonexistent");
+    off.setProcessEnvironment(environment);
+    off.start("/usr/bin/setpriv",
+              {"--reuid=65534", "--regid=65534", "--clear-groups", VELTRANECTL, "off"});
+    ASSERT_TRUE(off.waitForFinished(60'000));
+    EXPECT_EQ(off.exitCode(), 1);
+    EXPECT_EQ(off.readAllStandardError().toStdString(),
+              QStringLiteral("Helper error: Not authorized to end another user's throttles: "
+                             "throttle %1 (root's run) stays on\n")
+                  .arg(id)
+                  .toStdString());
+    const QVariantList throttles = HelperOnPrivateBus::state(root).value("throttles").toList();
+    ASSERT_EQ(throttles.size(), 1);
+    EXPECT_EQ(throttles.value(0).toMap().value("id").toULongLong(), id);
 }
 
 TEST_F(ScopedCommandsTest, WatchListsEachThrottleUnderTheStateLine) {
