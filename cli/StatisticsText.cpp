@@ -35,6 +35,24 @@ QJsonValue directionRecord(const std::optional<DirectionStatistics>& figures,
     };
 }
 
+// A throttle's figures as a reading of their own, so that their rate is
+// told as the whole reading's is.
+ShaperStatistics ownReading(const ShaperStatistics& reading, const ThrottleStatistics& throttle) {
+    return {.active = true,
+            .takenAtMs = reading.takenAtMs,
+            .download = throttle.download,
+            .upload = throttle.upload};
+}
+
+QJsonObject directionRecords(const ShaperStatistics& reading,
+                             const std::optional<ShaperStatistics>& earlier) {
+    return QJsonObject{
+        {"download",
+         directionRecord(reading.download, rateOf(reading, earlier, Direction::download))},
+        {"upload", directionRecord(reading.upload, rateOf(reading, earlier, Direction::upload))},
+    };
+}
+
 } // namespace
 
 QString StatisticsText::line(const ShaperStatistics& reading,
@@ -58,10 +76,17 @@ QJsonValue StatisticsText::record(const ShaperStatistics& reading,
     if (!reading.active) {
         return QJsonValue();
     }
-    return QJsonObject{
-        {"takenAt", counter(reading.takenAtMs)},
-        {"download",
-         directionRecord(reading.download, rateOf(reading, earlier, Direction::download))},
-        {"upload", directionRecord(reading.upload, rateOf(reading, earlier, Direction::upload))},
-    };
+    QJsonObject throttles;
+    for (const ThrottleStatistics& throttle : reading.throttles) {
+        std::optional<ShaperStatistics> before;
+        if (const ThrottleStatistics* then = earlier ? earlier->throttle(throttle.id) : nullptr) {
+            before = ownReading(*earlier, *then);
+        }
+        throttles.insert(QString::number(throttle.id),
+                         directionRecords(ownReading(reading, throttle), before));
+    }
+    QJsonObject record = directionRecords(reading, earlier);
+    record.insert("takenAt", counter(reading.takenAtMs));
+    record.insert("throttles", throttles);
+    return record;
 }

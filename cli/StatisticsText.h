@@ -19,7 +19,8 @@ QString line(const ShaperStatistics& reading, const std::optional<ShaperStatisti
 
 // takenAt (the helper's monotonic milliseconds), download and upload with
 // bytes, packets, dropped, queuedPackets, queuedBytes, queueMs and
-// bitsPerSecond, null where absent; null while nothing is shaped.
+// bitsPerSecond, null where absent, and under throttles the same download
+// and upload of each throttle by its id; null while nothing is shaped.
 QJsonValue record(const ShaperStatistics& reading, const std::optional<ShaperStatistics>& earlier);
 
 } // namespace StatisticsText

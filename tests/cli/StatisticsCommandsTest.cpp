@@ -79,6 +79,39 @@ TEST_F(StatisticsCommandsTest, StatusStatsMeasuresOverASecondAndSaysWhenItCannot
     EXPECT_FALSE(failed.out.contains(QChar(0x1b)));
 }
 
+TEST_F(StatisticsCommandsTest, StatusStatsJsonGivesEachThrottlesOwnFiguresUnderItsId) {
+    ASSERT_EQ(run({"apply", "3G"}).status, 0);
+    ASSERT_EQ(run({"apply", "edge", "--only-to", "10.0.0.1"}).status, 0);
+    // The destination's pipes, 3 and 4, after 7 of its packets were dropped.
+    helper.tools().clearAnswers();
+    helper.tools().answer(
+        "dnctl", "pipe show", 0,
+        pipeListing(1'500'000) +
+            "00003: 240.000 Kbit/s  200 ms   50 sl. 1 queues (1 buckets) droptail\\n"
+            "BKT Prot ___Source IP/port____ ____Dest. IP/port____ Tot_pkt/bytes Pkt/Byte Drp\\n"
+            "  0 tcp        10.0.0.1/443     192.168.1.5/51234       300  400000    2 3000    7\\n"
+            "00004: 200.000 Kbit/s  200 ms   50 sl. 0 queues (1 buckets) droptail\\n");
+
+    const QJsonObject statistics =
+        run({"status", "--stats", "--json"}).json().object().value("statistics").toObject();
+    const QJsonObject throttles = statistics.value("throttles").toObject();
+    const auto dropped = [](const QJsonObject& figures) {
+        return figures.value("download").toObject().value("dropped").toInteger();
+    };
+    EXPECT_EQ(dropped(throttles.value("1").toObject()), 90);
+    EXPECT_EQ(dropped(throttles.value("2").toObject()), 7);
+    // Measured over the second each, as the whole reading is.
+    EXPECT_EQ(throttles.value("2")
+                  .toObject()
+                  .value("download")
+                  .toObject()
+                  .value("bitsPerSecond")
+                  .toInteger(-1),
+              0);
+    // The figures on top stay the whole machine's.
+    EXPECT_EQ(dropped(statistics), 90);
+}
+
 TEST_F(StatisticsCommandsTest, WatchStatsPrintsALineASecondWithTheRateOfThatSecond) {
     listPipes(1'500'000);
     ASSERT_EQ(run({"apply", "3G"}).status, 0);
