@@ -64,14 +64,6 @@ protected:
     HelperOnPrivateBus helper{{{"--backend", "tc", "--interfaces", "eth7"}, std::nullopt, {}}};
 };
 
-TEST_F(RunThrottleTest, RunEndsItsOwnThrottleAndAnotherClientsStaysListed) {
-    const quint64 beside = throttleBeside();
-    const Outcome ran = run({"run", "Edge", "--", "/bin/true"});
-    EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
-    EXPECT_EQ(ran.err.toStdString(), "");
-    EXPECT_EQ(throttleIds(), QList<quint64>{beside});
-}
-
 TEST_F(RunThrottleTest, AThrottleThatEndsWhileTheCommandRunsIsToldAtOnceAndFailsItsSuccess) {
     const quint64 beside = throttleBeside();
     const struct {

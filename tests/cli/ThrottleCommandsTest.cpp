@@ -186,7 +186,8 @@ TEST_F(ThrottleCommandsTest, FailuresSayWhatFailedAndExitOne) {
         "Cannot reach the system bus: "));
 }
 
-TEST_F(ThrottleCommandsTest, RunThrottlesOnlyWhileTheCommandRunsAndGivesItEveryByte) {
+TEST_F(ThrottleCommandsTest,
+       RunEndsOnlyItsOwnThrottleWhenTheCommandEndsAndGivesTheCommandEveryByte) {
     const quint64 beside = throttleBeside();
     const QString seen = home.filePath("seen");
     // The arguments after the profile, --yes and bytes that are no UTF-8
@@ -204,7 +205,7 @@ TEST_F(ThrottleCommandsTest, RunThrottlesOnlyWhileTheCommandRunsAndGivesItEveryB
     ASSERT_TRUE(during.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = during.readAll().split('\n');
     EXPECT_EQ(lines.mid(0, 2), (QList<QByteArray>{"--yes", "\xffx"}));
-    // On while the command ran, off after it.
+    // On while the command ran, off after it: its own, and only that.
     EXPECT_TRUE(lines.contains(kThreeGDownload));
     EXPECT_EQ(throttleIds(), QList<quint64>{beside});
 
