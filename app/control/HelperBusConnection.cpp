@@ -6,9 +6,11 @@
 #include "ThrottleError.h"
 
 #include <QDBusServiceWatcher>
+#include <QPointer>
 #include <QTimer>
 
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -33,11 +35,31 @@ public:
         // What uses the connection goes before the connection.
         watcher.reset();
         proxy.reset();
+        // QtDBus deletes a connection in its own thread once the last
+        // reference goes, and calls into every object still subscribed to it
+        // there without waiting for this one: into this link's owner, say,
+        // while a command's end destroys it here. So nothing stays subscribed.
+        for (const Subscription& subscription : subscriptions) {
+            if (subscription.receiver) {
+                connection.disconnect(QString(), subscription.path, subscription.interface,
+                                      subscription.name, subscription.receiver, subscription.slot);
+            }
+        }
         BusEndpoint::close(name);
     }
 
+    struct Subscription {
+        QString path;
+        QString interface;
+        QString name;
+        // A subscriber destroyed first has been unsubscribed by QtDBus.
+        QPointer<QObject> receiver;
+        const char* slot;
+    };
+
     QString name;
     QDBusConnection connection;
+    std::vector<Subscription> subscriptions;
     // Its end ends the calls still waiting on this connection.
     std::unique_ptr<QObject> life = std::make_unique<QObject>();
     std::unique_ptr<ComVeltraneHelperProtocolInterface> proxy;
@@ -79,12 +101,11 @@ void HelperBusConnection::open() {
                      [this](const QString&, const QString&, const QString& owner) {
                          Q_EMIT helperOwnerChanged(owner);
                      });
-    // QtDBus 6.4 subscribes to bus signals only by slot signature.
-    link->connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
-                             QStringLiteral("org.freedesktop.DBus.Local"),
-                             QStringLiteral("Disconnected"), this, SLOT(busLost()));
     const bool replacesLostOne = m_link != nullptr;
     m_link = std::move(link);
+    subscribe(QStringLiteral("/org/freedesktop/DBus/Local"),
+              QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+              SLOT(busLost()));
     Q_EMIT opened(replacesLostOne);
 }
 
@@ -109,6 +130,13 @@ QObject& HelperBusConnection::life() const {
 
 QString HelperBusConnection::ownName() const {
     return m_link ? m_link->connection.baseService() : QString();
+}
+
+void HelperBusConnection::subscribe(const QString& path, const QString& interface,
+                                    const QString& name, QObject* receiver, const char* slot) {
+    if (m_link->connection.connect(QString(), path, interface, name, receiver, slot)) {
+        m_link->subscriptions.push_back({path, interface, name, receiver, slot});
+    }
 }
 
 void HelperBusConnection::busLost() {

@@ -53,6 +53,12 @@ public:
     // empty before a connection is opened.
     QString ownName() const;
 
+    // Calls `receiver`'s `slot` (by signature, as QtDBus 6.4 takes it) for
+    // the signal `name` on the current connection, from any sender, until
+    // the connection is replaced or closed. Needs isOpened().
+    void subscribe(const QString& path, const QString& interface, const QString& name,
+                   QObject* receiver, const char* slot);
+
     // Tries to open a new connection a few times, at doubling pauses, unless
     // one is up by then.
     void reconnectSoon();

@@ -78,10 +78,10 @@ void HelperStateFollower::subscribe() {
     // From any sender, filtered by the helper's unique name here: naming
     // the helper's well-known name would make QtDBus look its owner up with
     // a blocking call.
-    m_bus.connection().connect(QString(), QString::fromUtf8(HelperProtocol::kObjectPath),
-                               QString::fromUtf8(HelperProtocol::kInterfaceName),
-                               QStringLiteral("StateChanged"), this,
-                               SLOT(stateSignalled(QVariantMap, QDBusMessage)));
+    m_bus.subscribe(QString::fromUtf8(HelperProtocol::kObjectPath),
+                    QString::fromUtf8(HelperProtocol::kInterfaceName),
+                    QStringLiteral("StateChanged"), this,
+                    SLOT(stateSignalled(QVariantMap, QDBusMessage)));
     refreshState();
 }
 
