@@ -42,11 +42,17 @@ public:
     }
 
     // The run ends its throttle itself from now on, which is no news.
-    // Whether it was lost before.
-    bool stop() {
-        disconnect(&m_helper, nullptr, this, nullptr);
-        return m_lost;
+    void stop() { disconnect(&m_helper, nullptr, this, nullptr); }
+    // The run found its throttle gone when it came to end it: the news of
+    // its end had not come before the command did.
+    void foundGone() {
+        if (!m_lost) {
+            m_lost = true;
+            m_err << "veltranectl: throttle " << m_id
+                  << " ended before the command did: part of it ran unthrottled" << Qt::endl;
+        }
     }
+    bool wasLost() const { return m_lost; }
 
 private:
     void judge(const HelperState& state) {
@@ -72,8 +78,9 @@ private:
 
 // Ends the throttle this command started. One that the helper no longer
 // lists, with nothing left of any removal, had ended already (an 'off',
-// another whole machine's throttle, the helper's own stop): no failure.
-std::optional<HelperFailure> endOwn(ThrottleControl& control, quint64 id) {
+// another whole machine's throttle, the helper's own stop): no failure to
+// remove it, but `loss` learns it ended before the command did.
+std::optional<HelperFailure> endOwn(ThrottleControl& control, quint64 id, ThrottleLoss& loss) {
     const std::optional<HelperFailure> failure = waitForHelper(control.connection.endThrottle(id));
     if (!failure || failure->unanswered) {
         return failure;
@@ -83,6 +90,7 @@ std::optional<HelperFailure> endOwn(ThrottleControl& control, quint64 id) {
         const auto isRuns = [id](const HelperThrottle& throttle) { return throttle.id == id; };
         if (state.failure.isEmpty() &&
             std::none_of(state.throttles.cbegin(), state.throttles.cend(), isRuns)) {
+            loss.foundGone();
             return std::nullopt;
         }
     } catch (const ThrottleError&) {
@@ -137,19 +145,20 @@ void runThrottled(CommandContext& context, const ThrottleProfile& profile,
         status = error.exitStatus;
     }
 
-    // A command that succeeded in part unthrottled proves less than a
-    // success; its own failure says more than the lost throttle.
-    if (loss.stop() && status == 0) {
-        status = CliError::failureStatus;
-    }
+    loss.stop();
     // A helper that gives no ids ends the throttle with this process, which
     // holds it.
     if (id != 0) {
-        if (const std::optional<HelperFailure> removal = endOwn(control, id)) {
+        if (const std::optional<HelperFailure> removal = endOwn(control, id, loss)) {
             // Throttling that outlives the command must not look like success.
             context.err << removal->description << '\n' << ProfileSwitch::kMayStillBeOn << '\n';
             status = status != 0 ? status : CliError::failureStatus;
         }
+    }
+    // A command that succeeded in part unthrottled proves less than a
+    // success; its own failure says more than the lost throttle.
+    if (loss.wasLost() && status == 0) {
+        status = CliError::failureStatus;
     }
     if (cgroup) {
         if (const std::optional<QString> left = cgroup->remove()) {
