@@ -29,30 +29,16 @@ public:
     virtual QCoro::Task<> enableThrottling(ThrottleParameters parameters) = 0;
     virtual QCoro::Task<> disableThrottling() = 0;
 
-    // Switches throttling on with this client as its owner, named by
-    // `description`. With `hold`, the helper removes it when this client's
-    // bus connection closes, however this process ends.
-    virtual QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
-                                         bool hold) = 0;
-    // Switches a throttle of `scope` on beside those in force (the whole
-    // machine's replaces the whole machine's), owned by this client as
-    // takeThrottling's; returns its id. The scope holds addresses only:
+    // Switches a throttle of `scope` on beside those in force, with this
+    // client as its owner, named by `description`; returns its id. An empty
+    // scope is the whole machine's, which replaces the whole machine's. With
+    // `hold`, the helper removes it when this client's bus connection
+    // closes, however this process ends. The scope holds addresses only:
     // DestinationResolver turns host names into them.
     virtual QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
-                                               QString description, bool hold) {
-        Q_UNUSED(parameters);
-        Q_UNUSED(scope);
-        Q_UNUSED(description);
-        Q_UNUSED(hold);
-        throw ThrottleError::helperError(QStringLiteral("This client cannot scope a throttle"));
-        co_return quint64(0);
-    }
+                                               QString description, bool hold) = 0;
     // Ends the throttle of `id` and leaves the others.
-    virtual QCoro::Task<> endThrottle(quint64 id) {
-        Q_UNUSED(id);
-        throw ThrottleError::helperError(QStringLiteral("This client cannot end one throttle"));
-        co_return;
-    }
+    virtual QCoro::Task<> endThrottle(quint64 id) = 0;
     // Lets go of the hold this client has: throttling stays on, unheld.
     virtual QCoro::Task<> releaseThrottling() = 0;
     // The helper's state now; it answers at once, never behind a change.

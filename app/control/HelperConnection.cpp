@@ -84,13 +84,6 @@ QCoro::Task<bool> HelperConnection::getStatus() {
     co_return co_await m_replies.statusOf(std::move(call), m_busConnection.life());
 }
 
-QCoro::Task<> HelperConnection::takeThrottling(ThrottleParameters parameters, QString description,
-                                               bool hold) {
-    HelperCall call =
-        ThrottleMethodChooser::take(m_busConnection.callableProxy(), parameters, description, hold);
-    co_await outcomeOf(std::move(call));
-}
-
 QCoro::Task<quint64> HelperConnection::startThrottle(ThrottleParameters parameters,
                                                      ThrottleScope scope, QString description,
                                                      bool hold) {

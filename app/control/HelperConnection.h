@@ -50,8 +50,6 @@ public:
     QCoro::Task<bool> getStatus() override;
     QCoro::Task<> enableThrottling(ThrottleParameters parameters) override;
     QCoro::Task<> disableThrottling() override;
-    QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
-                                 bool hold) override;
     QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
                                        QString description, bool hold) override;
     QCoro::Task<> endThrottle(quint64 id) override;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ReconnectTakeBack.h"
 
-#include "CallFailure.h"
-
 #include <QPointer>
 
 #include <optional>
@@ -17,17 +15,12 @@ QCoro::Task<> ReconnectTakeBack::takeBack(ThrottleParameters parameters, Throttl
     m_running = true;
     const QPointer<ReconnectTakeBack> alive(this);
     std::optional<ThrottleError> failure;
-    std::optional<quint64> scopedId;
-    if (scope.isMachine()) {
-        failure = co_await failureOf(
-            m_helper.takeThrottling(std::move(parameters), std::move(description), hold));
-    } else {
-        try {
-            scopedId = co_await m_helper.startThrottle(std::move(parameters), std::move(scope),
-                                                       std::move(description), hold);
-        } catch (const ThrottleError& error) {
-            failure = error;
-        }
+    quint64 id = 0;
+    try {
+        id = co_await m_helper.startThrottle(std::move(parameters), std::move(scope),
+                                             std::move(description), hold);
+    } catch (const ThrottleError& error) {
+        failure = error;
     }
     if (!alive) {
         co_return;
@@ -35,7 +28,7 @@ QCoro::Task<> ReconnectTakeBack::takeBack(ThrottleParameters parameters, Throttl
     m_running = false;
     if (failure) {
         Q_EMIT failed(*failure);
-    } else if (scopedId) {
-        Q_EMIT scopedTakenBack(*scopedId);
+    } else {
+        Q_EMIT takenBack(id);
     }
 }

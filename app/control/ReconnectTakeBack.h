@@ -26,8 +26,8 @@ public:
                            bool hold);
 
 Q_SIGNALS:
-    // The scoped throttle taken back, under its new id.
-    void scopedTakenBack(quint64 id);
+    // Taken back, under a new id.
+    void takenBack(quint64 id);
     // Taken back in vain: what the helper said meanwhile stands.
     void failed(const ThrottleError& error);
 

@@ -33,20 +33,3 @@ HelperCall ThrottleMethodChooser::start(ComVeltraneHelperProtocolInterface& help
     return {helper.EnableThrottlingWithParameters(named, description, hold),
             HelperReplyForm::throttleId};
 }
-
-HelperCall ThrottleMethodChooser::take(ComVeltraneHelperProtocolInterface& helper,
-                                       const ThrottleParameters& parameters,
-                                       const QString& description, bool hold) {
-    // The five alone go the older way, which every helper since ownership
-    // takes; both answer with named errors.
-    if (parameters.needsNamedParameters()) {
-        return {helper.EnableThrottlingWithParameters(ParameterDictionary::toWire(parameters),
-                                                      description, hold),
-                HelperReplyForm::throttleId};
-    }
-    return {helper.EnableThrottlingAs(parameters.downloadBytesPerSecond,
-                                      parameters.uploadBytesPerSecond, parameters.latencyMs,
-                                      parameters.packetLossPercent, parameters.dnsDelayMs,
-                                      description, hold),
-            HelperReplyForm::namedErrors};
-}

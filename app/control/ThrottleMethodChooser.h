@@ -9,9 +9,9 @@
 
 class ComVeltraneHelperProtocolInterface;
 
-// Which of the helper's methods carries a switch-on: the five-number ones
-// when only the five are set, which every helper takes, and
-// EnableThrottlingWithParameters when a richer condition needs names.
+// Which of the helper's methods carries a switch-on: EnableThrottling for an
+// unowned one of the five numbers alone, which every helper takes, and
+// EnableThrottlingWithParameters for everything else, owned ones included.
 class ThrottleMethodChooser final {
 public:
     ThrottleMethodChooser() = delete;
@@ -20,13 +20,9 @@ public:
     // name or a hold.
     static HelperCall enable(ComVeltraneHelperProtocolInterface& helper,
                              const ThrottleParameters& parameters);
-    // EnableThrottlingAs, or EnableThrottlingWithParameters, with this client
-    // as the owner named `description`.
-    static HelperCall take(ComVeltraneHelperProtocolInterface& helper,
-                           const ThrottleParameters& parameters, const QString& description,
-                           bool hold);
-    // EnableThrottlingWithParameters with `scope` beside the parameters:
-    // the one method that carries a scope, and answers with the id.
+    // EnableThrottlingWithParameters with this client as the owner named
+    // `description`, and `scope` beside the parameters unless it is the whole
+    // machine: the one method that carries a scope and answers with the id.
     static HelperCall start(ComVeltraneHelperProtocolInterface& helper,
                             const ThrottleParameters& parameters, const ThrottleScope& scope,
                             const QString& description, bool hold);

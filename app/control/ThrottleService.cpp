@@ -5,9 +5,11 @@
 #include "CallFailure.h"
 #include "NotificationNames.h"
 
+#include <QCoro/QCoroSignal>
 #include <QPointer>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistration& registration,
@@ -39,8 +41,7 @@ ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistra
         // Whatever the helper said meanwhile, the "off" included.
         helperStateChanged(m_stateFollower.helperState());
     });
-    connect(&m_takeBack, &ReconnectTakeBack::scopedTakenBack, this,
-            [this](quint64 id) { m_ownScopedId = id; });
+    connect(&m_takeBack, &ReconnectTakeBack::takenBack, this, &ThrottleService::takenBack);
     m_helper.followState();
 }
 
@@ -73,46 +74,40 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     const bool scoped = !profile.destinations.empty();
 
     const QPointer<ThrottleService> alive(this);
+    const quint64 switchOffs = m_switchOffs;
+    const quint64 number = ++m_switchOnsBegun;
+    m_pendingSwitchOns.insert(number);
+    std::optional<ThrottleError> failure;
     ThrottleScope scope;
     if (scoped) {
-        const quint64 removals = m_removals;
-        std::optional<ThrottleError> unresolved;
-        ++m_resolving;
         try {
             scope = co_await m_resolver.resolve(profile.destinations);
         } catch (const ThrottleError& error) {
-            unresolved = error;
-        }
-        if (alive) {
-            --m_resolving;
-        }
-        if (!settled(alive, unresolved) || m_removals != removals) {
-            co_return;
+            failure = error;
         }
     }
-    const std::vector<quint64> replaced = ownThrottlesReplacedBy(scoped);
-    // An enable whose answer was lost may still land, and the helper's state
-    // then shows it as this client's.
-    m_runningProfile.switchOnSent(profile);
-    ++m_applying;
-    std::optional<ThrottleError> failure;
-    std::optional<quint64> scopedId;
-    if (scoped) {
+    std::vector<quint64> replaced;
+    quint64 id = 0;
+    if (alive && !failure && m_switchOffs == switchOffs) {
+        replaced = ownThrottlesReplacedBy(scoped);
+        // An enable whose answer was lost may still land, and the helper's
+        // state then shows it as this client's.
+        m_runningProfile.switchOnSent(profile);
         try {
-            scopedId = co_await m_helper.startThrottle(parameters, scope, m_description, hold);
+            id = co_await m_helper.startThrottle(parameters, scope, m_description, hold);
         } catch (const ThrottleError& error) {
             failure = error;
         }
-    } else {
-        failure = co_await failureOf(m_helper.takeThrottling(parameters, m_description, hold));
     }
     if (alive) {
-        --m_applying;
+        m_pendingSwitchOns.erase(number);
+        // Known before anything that waits for the answer goes on.
+        m_own.started(id);
+        Q_EMIT switchOnSettled();
     }
-    if (!settled(alive, failure)) {
+    if (!settled(alive, failure) || m_switchOffs != switchOffs) {
         co_return;
     }
-    m_ownScopedId = scopedId;
     m_ownScope = scope;
     m_runningProfile.switchedOn(profile, parameters);
     ThrottleState next = m_state;
@@ -137,40 +132,53 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
 
 std::vector<quint64> ThrottleService::ownThrottlesReplacedBy(bool scoped) const {
     std::vector<quint64> ids;
-    if (m_ownScopedId) {
-        ids.push_back(*m_ownScopedId);
-    }
-    for (const HelperThrottle& throttle : m_stateFollower.helperState().throttles) {
+    const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
+    for (const quint64 id : m_own.ids()) {
         // The helper itself replaces the whole machine's with the whole machine's.
-        const bool replacedAnyway = !scoped && throttle.scope.isMachine();
-        if (throttle.owner.isThisClient && !replacedAnyway &&
-            std::find(ids.begin(), ids.end(), throttle.id) == ids.end()) {
-            ids.push_back(throttle.id);
+        const bool replacedAnyway =
+            !scoped && std::any_of(listed.begin(), listed.end(), [id](const HelperThrottle& t) {
+                return t.id == id && t.scope.isMachine();
+            });
+        if (!replacedAnyway) {
+            ids.push_back(id);
         }
     }
     return ids;
 }
 
-QCoro::Task<> ThrottleService::endReplaced(std::vector<quint64> ids) {
+bool ThrottleService::isListed(quint64 id) const {
+    const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
+    return std::any_of(listed.begin(), listed.end(),
+                       [id](const HelperThrottle& t) { return t.id == id; });
+}
+
+QCoro::Task<std::optional<ThrottleError>> ThrottleService::endEach(std::vector<quint64> ids) {
     const QPointer<ThrottleService> alive(this);
+    std::optional<ThrottleError> first;
     for (const quint64 id : ids) {
         const std::optional<ThrottleError> failure = co_await failureOf(m_helper.endThrottle(id));
         if (!alive) {
-            co_return;
+            co_return first ? first : failure;
         }
-        const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
-        const bool stillOn = std::any_of(listed.begin(), listed.end(),
-                                         [id](const HelperThrottle& t) { return t.id == id; });
-        if (failure && stillOn) {
-            settled(alive, failure);
+        if (failure && isListed(id)) {
+            first = first ? first : failure;
+        } else {
+            m_own.forget(id);
         }
     }
+    co_return first;
+}
+
+QCoro::Task<> ThrottleService::endReplaced(std::vector<quint64> ids) {
+    const QPointer<ThrottleService> alive(this);
+    const std::optional<ThrottleError> failure = co_await endEach(std::move(ids));
+    settled(alive, failure);
 }
 
 QCoro::Task<> ThrottleService::removeThrottling() {
     // An enable still in flight is switched off too: the helper carries out
     // one client's calls in order, so the disable lands after it.
-    ++m_removals;
+    ++m_switchOffs;
     if (!m_state.isEnabled && !isApplying()) {
         co_return;
     }
@@ -180,7 +188,7 @@ QCoro::Task<> ThrottleService::removeThrottling() {
         co_return;
     }
     m_runningProfile.forgetAll();
-    m_ownScopedId.reset();
+    m_own.forgetAll();
     ThrottleState next = m_state;
     next.isEnabled = false;
     next.currentProfile.reset();
@@ -192,15 +200,51 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     m_notifications.post(NotificationName::throttlingDisabled);
 }
 
+QCoro::Task<> ThrottleService::endOwnThrottling() {
+    ++m_switchOffs;
+    if (!ownsThrottling()) {
+        co_return;
+    }
+    const quint64 begunBefore = m_switchOnsBegun;
+    const QPointer<ThrottleService> alive(this);
+    std::vector<quint64> asked;
+    std::optional<ThrottleError> failure;
+    while (true) {
+        std::vector<quint64> ids;
+        std::copy_if(m_own.ids().begin(), m_own.ids().end(), std::back_inserter(ids),
+                     [&asked](quint64 id) {
+                         return std::find(asked.begin(), asked.end(), id) == asked.end();
+                     });
+        asked.insert(asked.end(), ids.begin(), ids.end());
+        const std::optional<ThrottleError> ending = co_await endEach(std::move(ids));
+        failure = failure ? failure : ending;
+        const bool waiting =
+            alive && !m_pendingSwitchOns.empty() && *m_pendingSwitchOns.begin() <= begunBefore;
+        if (!waiting) {
+            break;
+        }
+        co_await qCoro(this, &ThrottleService::switchOnSettled);
+    }
+    if (!settled(alive, failure)) {
+        co_return;
+    }
+    // Whatever of its own was sent before has been ended with it.
+    m_runningProfile.forgetAll();
+    if (m_state.error) {
+        ThrottleState next = m_state;
+        next.error.reset();
+        setState(std::move(next));
+    }
+    m_notifications.post(NotificationName::throttlingDisabled);
+}
+
 QCoro::Task<> ThrottleService::endThrottle(quint64 id) {
     const QPointer<ThrottleService> alive(this);
     const std::optional<ThrottleError> failure = co_await failureOf(m_helper.endThrottle(id));
     if (!settled(alive, failure)) {
         co_return;
     }
-    if (m_ownScopedId == id) {
-        m_ownScopedId.reset();
-    }
+    m_own.forget(id);
     if (m_state.error) {
         ThrottleState next = m_state;
         next.error.reset();
@@ -228,6 +272,9 @@ void ThrottleService::checkHelperStatus() {
 }
 
 void ThrottleService::helperStateChanged(const HelperState& helper) {
+    if (helper.available) {
+        m_own.follow(helper);
+    }
     std::optional<ThrottleStateFollower::Followed> followed =
         m_stateFollower.follow(m_state, helper, isApplying(), m_takeBack.isRunning());
     if (!followed) {
@@ -247,8 +294,28 @@ void ThrottleService::profilesChanged() {
 void ThrottleService::connectionReplaced() {
     const std::optional<ThrottleParameters>& own = m_runningProfile.ownParameters();
     if (m_state.isOwnedByThisApplication() && own && !m_takeBack.isRunning()) {
-        m_takeBack.takeBack(*own, m_ownScopedId ? m_ownScope : ThrottleScope{}, m_description,
-                            m_holds());
+        m_takeBack.takeBack(*own, m_ownScope, m_description, m_holds());
+    }
+}
+
+QCoro::Task<> ThrottleService::takenBack(quint64 id) {
+    // The helper removed what the lost connection held; what it did not hold
+    // is still on beside the new one, and ends here.
+    std::vector<quint64> old;
+    const std::vector<quint64> known = m_own.ids();
+    for (const quint64 each : known) {
+        if (each != id) {
+            m_own.forget(each);
+            if (isListed(each)) {
+                old.push_back(each);
+            }
+        }
+    }
+    m_own.started(id);
+    const QPointer<ThrottleService> alive(this);
+    const std::optional<ThrottleError> failure = co_await endEach(std::move(old));
+    if (failure && alive) {
+        storeFailure(*failure);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "DestinationResolver.h"
 #include "HelperClient.h"
 #include "NotificationCenter.h"
+#include "OwnThrottles.h"
 #include "ProfileManager.h"
 #include "ReconnectTakeBack.h"
 #include "RunningProfileRecognizer.h"
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <set>
 #include <vector>
 
 // The one way the application switches throttling on and off, and the one
@@ -57,10 +59,12 @@ public:
     void setResolver(DestinationResolver resolver) { m_resolver = std::move(resolver); }
     // A switch-on has been sent and not answered yet, or waits for its
     // host names to resolve.
-    bool isApplying() const { return m_applying > 0 || m_resolving > 0; }
+    bool isApplying() const { return !m_pendingSwitchOns.empty(); }
     // Throttling this application switched on, or is switching on: what it
     // must not leave behind when it goes.
-    bool ownsThrottling() const { return m_state.isOwnedByThisApplication() || isApplying(); }
+    bool ownsThrottling() const { return !m_own.isEmpty() || isApplying(); }
+    // The ids of this application's own throttles that the helper still has.
+    const std::vector<quint64>& ownThrottles() const { return m_own.ids(); }
     // The helper has published its state since this service was made: what
     // the state says of throttling is the helper's word, not a guess.
     bool knowsHelperState() const { return m_stateFollower.helperState().available; }
@@ -69,9 +73,14 @@ public:
     // host names resolved now; either kind replaces this application's own
     // throttle, and leaves every other client's.
     QCoro::Task<> applyProfile(ThrottleProfile profile);
-    // Switches off whatever runs, whoever switched it on, and an enable still
-    // in flight; does nothing otherwise.
+    // The explicit "off": switches off whatever runs, whoever switched it
+    // on, and an enable still in flight; does nothing otherwise.
     QCoro::Task<> removeThrottling();
+    // Ends this application's own throttles and leaves every other client's:
+    // how quitting, the auto-off timer and the panel's Quit end throttling.
+    // A switch-on sent before it is ended too, once the helper has answered
+    // it with its id.
+    QCoro::Task<> endOwnThrottling();
     // Ends one throttle of the helper's list and leaves the others; another
     // client's only when the helper authorizes it.
     QCoro::Task<> endThrottle(quint64 id);
@@ -84,6 +93,9 @@ public:
 
 Q_SIGNALS:
     void stateChanged(const ThrottleState& state);
+    // A switch-on was answered, failed or given up: what endOwnThrottling
+    // waits for.
+    void switchOnSettled();
 
 private:
     void helperStateChanged(const HelperState& helper);
@@ -93,14 +105,20 @@ private:
 
     void setState(ThrottleState state);
     void storeFailure(const ThrottleError& error);
-    // Stores and throws a failure of a helper call; otherwise whether the
-    // service still exists to take the result.
+    // The new id of what was taken back replaces the old ones.
+    QCoro::Task<> takenBack(quint64 id);
     // This application's throttles that a switch-on of `scoped` kind leaves
     // behind: a scoped one replaces none by itself, the whole machine's
     // replaces only the whole machine's.
     std::vector<quint64> ownThrottlesReplacedBy(bool scoped) const;
-    // Ends what a switch-on replaced; one already gone is no failure.
+    bool isListed(quint64 id) const;
+    // Ends each of these own throttles and forgets it; one already gone is
+    // no failure. Carries on past a failure, and hands back the first.
+    QCoro::Task<std::optional<ThrottleError>> endEach(std::vector<quint64> ids);
+    // Ends what a switch-on replaced.
     QCoro::Task<> endReplaced(std::vector<quint64> ids);
+    // Stores and throws a failure of a helper call; otherwise whether the
+    // service still exists to take the result.
     static bool settled(const QPointer<ThrottleService>& service,
                         const std::optional<ThrottleError>& failure);
 
@@ -114,15 +132,17 @@ private:
     RunningProfileRecognizer m_runningProfile;
     ThrottleStateFollower m_stateFollower;
     ReconnectTakeBack m_takeBack;
-    int m_applying = 0;
-    int m_resolving = 0;
-    // Switch-offs asked for: a switch-on still resolving when one comes is
-    // given up, so that the throttle never starts after the "off".
-    quint64 m_removals = 0;
+    // Switch-ons resolving or sent and not yet answered, numbered in the
+    // order they began.
+    std::set<quint64> m_pendingSwitchOns;
+    quint64 m_switchOnsBegun = 0;
+    // Switch-offs asked for, of everything or of this application's own: a
+    // switch-on that began before one is given up, so that its throttle never
+    // starts after the "off" (or is ended at once, when it already has).
+    quint64 m_switchOffs = 0;
     DestinationResolver m_resolver;
-    // This application's scoped throttle, as the helper numbered it; the
-    // helper's state may not list it yet.
-    std::optional<quint64> m_ownScopedId;
-    // Its scope as sent, to take it back after a reconnect.
+    OwnThrottles m_own;
+    // The scope of the last switch-on as sent, to take it back after a
+    // reconnect.
     ThrottleScope m_ownScope;
 };

@@ -59,31 +59,36 @@ private:
     }
 };
 
-// A helper that records what it is asked, publishes its state once
-// followed, as the real one does after every change, and fails when told to.
+// A helper that keeps a list of throttles as the real one does, records
+// what it is asked, publishes its state once followed, as the real one does
+// after every change, and fails when told to.
 class FakeHelperClient final : public HelperClient {
 public:
+    // What one startThrottle asked for beside the conditions.
+    struct Start {
+        ThrottleScope scope;
+        QString description;
+        bool hold = false;
+
+        bool operator==(const Start&) const = default;
+    };
+
     // The conditions of every switch-on, through either call.
     std::vector<ThrottleParameters> enables;
-    // The description and hold of every take.
-    std::vector<std::pair<QString, bool>> takes;
+    // Every owned switch-on, whatever its scope; and every id ended.
+    std::vector<Start> starts;
+    std::vector<quint64> ends;
     int disables = 0;
     int releases = 0;
-    // The scope of every scoped switch-on, and every id ended.
-    std::vector<ThrottleScope> starts;
-    std::vector<quint64> ends;
-    // Every throttle on, as the state lists it; the whole machine's among
-    // them only when the helper is told to list it.
+    // Every throttle on, oldest first, whoever owns it: what the state lists,
+    // and what names its owner and conditions (the whole machine's, else the
+    // newest's).
     QList<HelperThrottle> throttles;
-    bool listsMachineThrottle = false;
     // Reads of either kind.
     int statusQueries = 0;
     // What each statistics reading answers, and how many were asked.
     ShaperStatistics statistics;
     int statisticsReads = 0;
-    bool active = false;
-    std::optional<ThrottleParameters> configuration;
-    std::optional<ThrottleOwner> owner;
     // What the last clean-up could not remove.
     QString failure;
     // Thrown by the next call.
@@ -100,22 +105,29 @@ public:
 
     using HelperClient::setConnected;
 
+    bool active() const { return !throttles.isEmpty(); }
+    bool lists(quint64 id) const {
+        return std::any_of(throttles.begin(), throttles.end(),
+                           [id](const HelperThrottle& t) { return t.id == id; });
+    }
     void release() {
         for (const std::coroutine_handle<> call : std::exchange(m_waiting, {})) {
             call.resume();
         }
     }
-    // Throttling switched on by someone else, or by a client that names no owner.
-    void takenBy(std::optional<ThrottleOwner> by, ThrottleParameters parameters = {1, 0, 0, 0, 0}) {
-        active = true;
-        configuration = parameters;
-        owner = std::move(by);
+    // A throttle switched on by someone else, beside the others (the whole
+    // machine's replacing the whole machine's); its id.
+    quint64 takenBy(ThrottleOwner by, ThrottleParameters parameters = {1, 0, 0, 0, 0},
+                    ThrottleScope scope = {}) {
+        if (scope.isMachine()) {
+            throttles.removeIf([](const HelperThrottle& t) { return t.scope.isMachine(); });
+        }
+        const quint64 id = ++m_lastId;
+        throttles.append({id, std::move(scope), {}, parameters, std::move(by)});
         publish();
+        return id;
     }
     void switchedOff() {
-        active = false;
-        configuration.reset();
-        owner.reset();
         throttles.clear();
         publish();
     }
@@ -125,7 +137,16 @@ public:
         }
     }
     HelperState state() {
-        return {true, active, ++m_serial, configuration, owner, failure, throttles};
+        HelperState state{true, active(), ++m_serial, {}, {}, failure, throttles};
+        if (active()) {
+            const auto machine =
+                std::find_if(throttles.begin(), throttles.end(),
+                             [](const HelperThrottle& t) { return t.scope.isMachine(); });
+            const HelperThrottle& shown = machine != throttles.end() ? *machine : throttles.back();
+            state.configuration = shown.configuration;
+            state.owner = shown.owner;
+        }
+        return state;
     }
     // This client, as the helper names it.
     static ThrottleOwner ownerOf(const QString& description, bool held, bool isThisClient = true) {
@@ -147,42 +168,30 @@ public:
     QCoro::Task<bool> getStatus() override {
         ++statusQueries;
         failIfTold();
-        co_return active;
+        co_return active();
     }
     QCoro::Task<> enableThrottling(ThrottleParameters parameters) override {
-        co_await switchOn(parameters, ownerOf(QString(), false));
-    }
-    QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
-                                 bool hold) override {
-        takes.emplace_back(description, hold);
-        co_await switchOn(parameters, ownerOf(description, hold));
+        enables.push_back(parameters);
+        co_await Gate{this};
+        failIfTold();
+        takenBy(ownerOf(QString(), false), parameters);
     }
     QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
                                        QString description, bool hold) override {
-        starts.push_back(scope);
+        enables.push_back(parameters);
+        starts.push_back({scope, description, hold});
         co_await Gate{this};
         failIfTold();
-        const quint64 id = ++m_lastId;
-        throttles.append({id, std::move(scope), {}, parameters, ownerOf(description, hold)});
-        takenBy(ownerOf(description, hold), parameters);
-        co_return id;
+        co_return takenBy(ownerOf(description, hold), parameters, std::move(scope));
     }
     QCoro::Task<> endThrottle(quint64 id) override {
         ends.push_back(id);
         co_await Gate{this};
         failIfTold();
-        const auto ended = std::find_if(throttles.begin(), throttles.end(),
-                                        [id](const HelperThrottle& t) { return t.id == id; });
-        if (ended == throttles.end()) {
+        if (!lists(id)) {
             throw ThrottleError::helperError(QStringLiteral("No throttle %1 is on").arg(id));
         }
-        throttles.erase(ended);
-        if (throttles.isEmpty()) {
-            switchedOff();
-            co_return;
-        }
-        owner = throttles.back().owner;
-        configuration = throttles.back().configuration;
+        throttles.removeIf([id](const HelperThrottle& t) { return t.id == id; });
         publish();
     }
     QCoro::Task<> disableThrottling() override {
@@ -195,10 +204,16 @@ public:
         ++releases;
         co_await Gate{this};
         failIfTold();
-        if (!owner || !owner->isThisClient) {
+        bool held = false;
+        for (HelperThrottle& throttle : throttles) {
+            if (throttle.owner.isThisClient && throttle.owner.held) {
+                throttle.owner.held = false;
+                held = true;
+            }
+        }
+        if (!held) {
             throw ThrottleError::helperError(QStringLiteral("Not the holder"));
         }
-        owner->held = false;
         publish();
     }
     QCoro::Task<HelperState> readState() override {
@@ -226,16 +241,6 @@ private:
         void await_suspend(std::coroutine_handle<> call) { helper->m_waiting.push_back(call); }
         void await_resume() const {}
     };
-    QCoro::Task<> switchOn(ThrottleParameters parameters, ThrottleOwner by) {
-        enables.push_back(parameters);
-        co_await Gate{this};
-        failIfTold();
-        if (listsMachineThrottle) {
-            throttles.removeIf([](const HelperThrottle& t) { return t.scope.isMachine(); });
-            throttles.prepend({++m_lastId, {}, {}, parameters, by});
-        }
-        takenBy(std::move(by), parameters);
-    }
     void failIfTold() {
         if (nextFailure) {
             std::rethrow_exception(std::exchange(nextFailure, nullptr));

@@ -41,27 +41,41 @@ protected:
     const ThrottleProfile edge = preset("Edge");
 };
 
-TEST_F(ThrottleServiceTest, ApplyingTakesTheConvertedProfileAndRemovingSwitchesItOff) {
+// Another client's throttle of some destinations only, beside the whole
+// machine's.
+ThrottleScope elsewhere(const char* address = "10.9.9.9") {
+    std::string failure;
+    return {{*Destination::parse(address, failure)}, {}, {}};
+}
+
+TEST_F(ThrottleServiceTest, ApplyingTakesTheConvertedProfileAndTheExplicitOffEndsEveryThrottle) {
     // Nothing the helper said is on: nothing to remove or announce.
-    helper.active = true;
+    helper.throttles.append({7, {}, {}, {1, 0, 0, 0, 0}, kCommandLine});
     finish(service.removeThrottling());
     EXPECT_EQ(helper.disables, 0);
+    helper.throttles.clear();
 
     service.setOwnership("Veltrane", [] { return true; });
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
     finish(service.applyProfile(threeG));
     EXPECT_THAT(helper.enables, ElementsAre(ThrottleParameters{97'500, 41'250, 100, 0.0, 0}));
-    EXPECT_THAT(helper.takes, ElementsAre(Pair("Veltrane", true)));
+    EXPECT_THAT(helper.starts, ElementsAre(FakeHelperClient::Start{{}, "Veltrane", true}));
+    const quint64 own = helper.throttles.back().id;
+    EXPECT_THAT(service.ownThrottles(), ElementsAre(own));
     ThrottleState expected;
     expected.isEnabled = true;
     expected.currentProfile = threeG;
     expected.selectedProfile = threeG;
     expected.enabledAt = kFirst;
     expected.owner = FakeHelperClient::ownerOf("Veltrane", true);
+    expected.throttles = helper.throttles;
     EXPECT_EQ(service.state(), expected);
     EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled"));
 
     finish(service.removeThrottling());
     EXPECT_EQ(helper.disables, 1);
+    EXPECT_FALSE(helper.lists(others));
+    EXPECT_THAT(service.ownThrottles(), IsEmpty());
     expected = {};
     expected.selectedProfile = threeG;
     EXPECT_EQ(service.state(), expected);
@@ -162,6 +176,7 @@ TEST_F(ThrottleServiceTest, AnotherClientsThrottlingIsShownWithItsOwnerAndAnyone
     expected.currentProfile = threeG;
     expected.enabledAt = owner.since;
     expected.owner = owner;
+    expected.throttles = helper.throttles;
     EXPECT_EQ(service.state(), expected);
     // Two profiles with its conditions: neither can be named.
     const ThrottleProfile copy = *profiles.duplicateProfile(threeG).profile;
@@ -191,9 +206,11 @@ TEST_F(ThrottleServiceTest, AnEnableCarriedOutAfterItsAnswerWasLostEndsOnWithIts
     EXPECT_EQ(failureOf(service.applyProfile(edge)), lost);
     EXPECT_FALSE(service.state().isEnabled);
 
-    helper.takenBy(FakeHelperClient::ownerOf("Veltrane", true),
-                   *ApplyPreconditions::parametersOf(edge));
+    const quint64 landed = helper.takenBy(FakeHelperClient::ownerOf("Veltrane", true),
+                                          *ApplyPreconditions::parametersOf(edge));
     EXPECT_TRUE(service.state().isOwnedByThisApplication());
+    // Its id comes with the helper's state: quitting ends it all the same.
+    EXPECT_THAT(service.ownThrottles(), ElementsAre(landed));
     EXPECT_EQ(service.state().currentProfile, edge);
     EXPECT_EQ(service.state().selectedProfile, edge);
     EXPECT_EQ(service.state().error, std::nullopt);
@@ -210,9 +227,11 @@ TEST_F(ThrottleServiceTest, AHoldLostWithItsConnectionIsTakenBackWithoutShowingO
     Q_EMIT helper.connectionReplaced();
     helper.switchedOff(); // the helper removed the old connection's hold
     helper.release();
-    EXPECT_THAT(helper.takes, ElementsAre(Pair("Veltrane", false), Pair("Veltrane", false)));
+    EXPECT_EQ(helper.starts.size(), 2U);
+    EXPECT_EQ(helper.starts.back(), helper.starts.front());
     EXPECT_EQ(helper.enables.back(), *ApplyPreconditions::parametersOf(threeG));
     EXPECT_TRUE(service.state().isOwnedByThisApplication());
+    EXPECT_THAT(service.ownThrottles(), ElementsAre(helper.throttles.back().id));
     EXPECT_THAT(shown, Not(Contains(false)));
 
     // Taken back in vain: what the helper said is shown after all.
@@ -222,6 +241,65 @@ TEST_F(ThrottleServiceTest, AHoldLostWithItsConnectionIsTakenBackWithoutShowingO
     helper.release();
     EXPECT_FALSE(service.state().isEnabled);
     EXPECT_EQ(service.state().error, ThrottleError::helperError("busy"));
+}
+
+TEST_F(ThrottleServiceTest, EndingItsOwnEndsOnlyItsOwnIdsAndAFailureKeepsThemForTheNextTry) {
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
+    finish(service.applyProfile(threeG));
+    const quint64 own = helper.throttles.back().id;
+
+    helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
+    EXPECT_EQ(failureOf(service.endOwnThrottling()), ThrottleError::helperError("busy"));
+    EXPECT_EQ(service.state().error, ThrottleError::helperError("busy"));
+    EXPECT_THAT(service.ownThrottles(), ElementsAre(own));
+
+    finish(service.endOwnThrottling());
+    EXPECT_THAT(helper.ends, ElementsAre(own, own));
+    EXPECT_EQ(helper.disables, 0);
+    EXPECT_TRUE(helper.lists(others));
+    EXPECT_FALSE(service.ownsThrottling());
+    EXPECT_TRUE(service.state().isOwnedElsewhere());
+    EXPECT_EQ(service.state().error, std::nullopt);
+    EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled", "ThrottlingDisabled"));
+    // Nothing of its own is left to end.
+    finish(service.endOwnThrottling());
+    EXPECT_EQ(helper.ends.size(), 2U);
+}
+
+TEST_F(ThrottleServiceTest, ASwitchOnInFlightWhenItsOwnEndIsEndedOnceItsIdIsKnown) {
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
+    helper.gated = true;
+    QCoro::Task<> applying = service.applyProfile(threeG);
+    QCoro::Task<> ending = service.endOwnThrottling();
+    EXPECT_THAT(helper.ends, IsEmpty());
+    helper.gated = false;
+    helper.release();
+    finish(std::move(ending));
+    finish(std::move(applying));
+    EXPECT_THAT(helper.ends, ElementsAre(others + 1));
+    EXPECT_THAT(helper.throttles, ElementsAre(testing::Field(&HelperThrottle::id, others)));
+    EXPECT_FALSE(service.ownsThrottling());
+    // Never shown as on: it was ended as it started.
+    EXPECT_THAT(posted, ElementsAre("ThrottlingDisabled"));
+}
+
+TEST_F(ThrottleServiceTest, AnIdIsForgottenOnceANewerStateNoLongerListsIt) {
+    finish(service.applyProfile(threeG));
+    const quint64 own = helper.throttles.back().id;
+    // A helper that restarts brings a held throttle back under its id.
+    helper.publish(false);
+    helper.publish();
+    EXPECT_THAT(service.ownThrottles(), ElementsAre(own));
+
+    // One that comes back without it may give its id to another client's.
+    helper.throttles.clear();
+    helper.publish(false);
+    helper.publish();
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
+    EXPECT_FALSE(service.ownsThrottling());
+    finish(service.endOwnThrottling());
+    EXPECT_THAT(helper.ends, IsEmpty());
+    EXPECT_TRUE(helper.lists(others));
 }
 
 // Profiles that apply to some destinations only: resolved at the switch-on,
@@ -247,7 +325,7 @@ protected:
     }
     std::vector<std::string> startedTexts(std::size_t index) const {
         std::vector<std::string> texts;
-        for (const Destination& destination : helper.starts.at(index).destinations) {
+        for (const Destination& destination : helper.starts.at(index).scope.destinations) {
             texts.push_back(destination.text());
         }
         return texts;
@@ -258,8 +336,7 @@ TEST_F(ScopedProfileTest, DestinationsAreResolvedIntoTheScopeAndANameOfNoAddress
     finish(service.applyProfile(onlyTo(threeG, {"api.example.com:443", "10.0.0.0/8"})));
     ASSERT_EQ(helper.starts.size(), 1U);
     EXPECT_THAT(startedTexts(0), ElementsAre("192.0.2.7:443", "[2001:db8::7]:443", "10.0.0.0/8"));
-    EXPECT_THAT(helper.starts[0].names, ElementsAre("api.example.com:443", "10.0.0.0/8"));
-    EXPECT_THAT(helper.enables, IsEmpty());
+    EXPECT_THAT(helper.starts[0].scope.names, ElementsAre("api.example.com:443", "10.0.0.0/8"));
     EXPECT_TRUE(service.state().isOwnedByThisApplication());
     EXPECT_EQ(service.state().throttles.size(), 1);
     EXPECT_THAT(posted, ElementsAre("ThrottlingEnabled"));
@@ -278,31 +355,25 @@ TEST_F(ScopedProfileTest, DestinationsAreResolvedIntoTheScopeAndANameOfNoAddress
 }
 
 TEST_F(ScopedProfileTest, SwitchingProfilesReplacesOnlyThisApplicationsOwnThrottle) {
-    helper.listsMachineThrottle = true;
     finish(service.applyProfile(edge));
     const quint64 machine = helper.throttles.at(0).id;
-    // Another client's scoped throttle beside it.
-    finish(helper.startThrottle({1, 0, 0, 0, 0},
-                                ThrottleScope{onlyTo(edge, {"10.9.9.9"}).destinations, {}, {}},
-                                "veltranectl apply: 3G", false));
-    helper.throttles.back().owner = kCommandLine;
-    helper.takenBy(kCommandLine);
-    const quint64 others = helper.throttles.back().id;
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
 
     finish(service.applyProfile(onlyTo(threeG, {"10.0.0.1"})));
     EXPECT_THAT(helper.ends, ElementsAre(machine));
-    // Another client's is newer and named the owner; the application still owns its own.
-    helper.takenBy(kCommandLine, {2, 0, 0, 0, 0});
-    EXPECT_TRUE(service.ownsThrottling());
     const quint64 firstScoped = helper.throttles.back().id;
+    // Another client's is newer and named the owner; the application still owns its own.
+    const quint64 newer = helper.takenBy(kCommandLine, {2, 0, 0, 0, 0}, elsewhere("10.9.9.8"));
+    EXPECT_TRUE(service.ownsThrottling());
     finish(service.applyProfile(onlyTo(edge, {"10.0.0.2"})));
     EXPECT_THAT(helper.ends, ElementsAre(machine, firstScoped));
     const quint64 secondScoped = helper.throttles.back().id;
     finish(service.applyProfile(threeG));
     EXPECT_THAT(helper.ends, ElementsAre(machine, firstScoped, secondScoped));
-    ASSERT_EQ(helper.throttles.size(), 2);
-    EXPECT_EQ(helper.throttles[0].configuration, *ApplyPreconditions::parametersOf(threeG));
-    EXPECT_EQ(helper.throttles[1].id, others);
+    ASSERT_EQ(helper.throttles.size(), 3);
+    EXPECT_EQ(helper.throttles[0].id, others);
+    EXPECT_EQ(helper.throttles[1].id, newer);
+    EXPECT_EQ(helper.throttles[2].configuration, *ApplyPreconditions::parametersOf(threeG));
 
     // Off ends everything, as before; the next switch-on ends nothing more.
     finish(service.removeThrottling());
@@ -312,16 +383,20 @@ TEST_F(ScopedProfileTest, SwitchingProfilesReplacesOnlyThisApplicationsOwnThrott
     EXPECT_EQ(helper.ends.size(), 3U);
 }
 
-TEST_F(ScopedProfileTest, AScopedThrottleLostWithItsConnectionIsTakenBackWithItsAddresses) {
-    service.setOwnership("Veltrane", [] { return true; });
+TEST_F(ScopedProfileTest, AThrottleLostWithItsConnectionIsTakenBackUnderANewIdThatReplacesTheOld) {
     finish(service.applyProfile(onlyTo(threeG, {"api.example.com"})));
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
+    // Not held, the helper kept it, now under the old connection's name.
+    const quint64 old = helper.throttles.front().id;
+    helper.throttles.front().owner.busName = ":1.6";
+    helper.throttles.front().owner.isThisClient = false;
     Q_EMIT helper.connectionReplaced();
     ASSERT_EQ(helper.starts.size(), 2U);
     EXPECT_EQ(helper.starts[1], helper.starts[0]);
-    // The new id is the one a later switch-on replaces.
     const quint64 takenBack = helper.throttles.back().id;
-    finish(service.applyProfile(edge));
-    EXPECT_THAT(helper.ends, Contains(takenBack));
+    EXPECT_THAT(helper.ends, ElementsAre(old));
+    EXPECT_THAT(service.ownThrottles(), ElementsAre(takenBack));
+    EXPECT_TRUE(helper.lists(others));
 }
 
 TEST_F(ScopedProfileTest, AnOffWhileNamesResolveGivesTheSwitchOnUp) {

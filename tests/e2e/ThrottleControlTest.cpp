@@ -44,12 +44,7 @@ TEST_F(ThrottleControlTest, ThePanelsSwitchTurnsTheDaemonOnWithTheSelectionAndOf
     EXPECT_FALSE(finish(connection.getStatus()));
 }
 
-TEST_F(ThrottleControlTest, OnlyAProfileWithARicherConditionIsSentAsNamedParameters) {
-    // The five alone go the way an older helper knows.
-    ASSERT_FALSE(failureOf(service.applyProfile(preset("Edge"))));
-    EXPECT_TRUE(helper.bus().output().contains("enableThrottlingAs called"));
-    EXPECT_FALSE(helper.bus().output().contains("enableThrottlingWithParameters"));
-
+TEST_F(ThrottleControlTest, ARicherConditionIsSentByNameAndARefusalNamesIt) {
     ThrottleProfile jittery = preset("Edge");
     jittery.conditions.jitter = 40;
     const std::optional<ThrottleError> refused = failureOf(service.applyProfile(jittery));
@@ -78,7 +73,7 @@ TEST_F(ThrottleControlTest, StateAndCallsCarryOnAcrossAHelperRestartAndANewBusCo
     EXPECT_TRUE(own.isConnected());
 
     // Installing again keeps the connection, and with it the hold.
-    finish(connection.takeThrottling({1000, 0, 0, 0, 0}, "Veltrane", true));
+    finish(connection.startThrottle({1000, 0, 0, 0, 0}, {}, "Veltrane", true));
     finish(connection.installHelper());
     const HelperState held = finish(connection.readState());
     EXPECT_TRUE(held.isOwnedByThisClient() && held.owner->held);

@@ -18,7 +18,6 @@
 using testing::Contains;
 using testing::ElementsAre;
 using testing::IsEmpty;
-using testing::Pair;
 
 namespace {
 
@@ -139,12 +138,14 @@ TEST_F(AppDelegateTest, QuittingRemovesThrottlingBeforeStoringTheStateOrElseLets
     Q_EMIT events.willTerminate();
     EXPECT_THAT(lines, ElementsAre("Veltrane terminating"));
     EXPECT_EQ(helper.releases, 1);
-    EXPECT_TRUE(helper.active);
+    EXPECT_TRUE(helper.active());
     EXPECT_EQ(defaults.stringValue(SettingsKeys::selectedProfileID), edgeId);
     // Every switch-on asks the setting again.
     switchOn("Edge");
-    EXPECT_THAT(helper.takes, ElementsAre(Pair("Veltrane", true), Pair("Veltrane", true),
-                                          Pair("Veltrane", false)));
+    const auto held = [](bool hold) {
+        return testing::Field(&FakeHelperClient::Start::hold, hold);
+    };
+    EXPECT_THAT(helper.starts, ElementsAre(held(true), held(true), held(false)));
 }
 
 TEST_F(AppDelegateTest, ASignalCleansUpOnceAndAHelperThatNeverAnswersHoldsItUntilTheDeadline) {
@@ -183,7 +184,7 @@ TEST_F(AppDelegateTest, SleepAndWakeAreLoggedAndARunThatFellDueInSleepEndsAtWake
     EXPECT_THAT(lines, ElementsAre("Auto-disable timer started: 5 minutes", "System going to sleep",
                                    "System woke from sleep",
                                    "Auto-disable: Throttling has been automatically disabled"));
-    EXPECT_FALSE(helper.active);
+    EXPECT_FALSE(helper.active());
 }
 
 } // namespace

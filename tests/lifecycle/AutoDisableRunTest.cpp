@@ -41,9 +41,9 @@ TEST_F(AutoDisableRunTest, ARunWarnsAMinuteBeforeItsWallClockEndUnlessItLastsOne
     autoDisableAfter(1);
     switchOn();
     timers.advance(59s);
-    EXPECT_TRUE(helper.active);
+    EXPECT_TRUE(helper.active());
     timers.advance(1s);
-    EXPECT_FALSE(helper.active);
+    EXPECT_FALSE(helper.active());
     EXPECT_THAT(lines, ElementsAre("Auto-disable timer started: 1 minutes",
                                    "Auto-disable: Throttling has been automatically disabled"));
 
@@ -56,7 +56,7 @@ TEST_F(AutoDisableRunTest, ARunWarnsAMinuteBeforeItsWallClockEndUnlessItLastsOne
     // Asleep past the end, which the timers did not count: it ends at wake.
     slept += 61s;
     run.systemDidWake();
-    EXPECT_FALSE(helper.active);
+    EXPECT_FALSE(helper.active());
     EXPECT_EQ(notified().size(), 3);
 
     // Asleep past the warning only: it comes at wake, and the run goes on.
@@ -65,9 +65,9 @@ TEST_F(AutoDisableRunTest, ARunWarnsAMinuteBeforeItsWallClockEndUnlessItLastsOne
     run.systemDidWake();
     EXPECT_EQ(notified().constLast(), "auto-disable-warning");
     timers.advance(49s);
-    EXPECT_TRUE(helper.active);
+    EXPECT_TRUE(helper.active());
     timers.advance(1s);
-    EXPECT_FALSE(helper.active);
+    EXPECT_FALSE(helper.active());
 }
 
 TEST_F(AutoDisableRunTest, AReapplyOrTheSettingStartsAFullRunFromNowAndSwitchingOffStopsIt) {

@@ -18,11 +18,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
+#include <string>
 
 // Found by argument-dependent lookup: beside QString.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -84,16 +86,20 @@ public:
         return m_helper.enableThrottling(parameters);
     }
     QCoro::Task<> disableThrottling() override { return m_helper.disableThrottling(); }
-    QCoro::Task<> takeThrottling(ThrottleParameters parameters, QString description,
-                                 bool hold) override {
-        return m_helper.takeThrottling(parameters, description, hold);
+    QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
+                                       QString description, bool hold) override {
+        return m_helper.startThrottle(parameters, scope, description, hold);
     }
+    QCoro::Task<> endThrottle(quint64 id) override { return m_helper.endThrottle(id); }
     QCoro::Task<> releaseThrottling() override { return m_helper.releaseThrottling(); }
     // Seen from here, the service's connection is another client.
     QCoro::Task<HelperState> readState() override {
         HelperState state = co_await m_helper.readState();
         if (state.owner) {
             state.owner->isThisClient = false;
+        }
+        for (HelperThrottle& throttle : state.throttles) {
+            throttle.owner.isThisClient = false;
         }
         co_return state;
     }
@@ -156,6 +162,18 @@ struct LifecycleWorld {
     }
     void switchOn(const QString& name = QStringLiteral("3G")) {
         finish(service.applyProfile(preset(name)));
+    }
+    // A throttle of `owner`'s beside the others, of one address only; its id.
+    quint64 beside(const ThrottleOwner& owner, const char* address = "10.9.9.9") {
+        std::string failure;
+        return helper.takenBy(owner, {1, 0, 0, 0, 0},
+                              {{*Destination::parse(address, failure)}, {}, {}});
+    }
+    // This application's throttle is on, as the helper says.
+    bool ownThrottleOn() const {
+        return std::any_of(
+            helper.throttles.begin(), helper.throttles.end(),
+            [](const HelperThrottle& throttle) { return throttle.owner.isThisClient; });
     }
     const QStringList& notified() const { return userNotifications.posted; }
 };

@@ -20,7 +20,7 @@ protected:
 
 struct OrphanCase {
     const char* name;
-    std::optional<ThrottleOwner> owner;
+    ThrottleOwner owner;
     bool leftBehind;
 
     friend void PrintTo(const OrphanCase& orphan, std::ostream* out) { *out << orphan.name; }
@@ -45,8 +45,7 @@ TEST_P(OrphanTest, OnlyThrottlingNobodyIsResponsibleForIsRemovedAndAnnouncedOnce
 
 INSTANTIATE_TEST_SUITE_P(
     Owners, OrphanTest,
-    testing::Values(OrphanCase{"unowned", std::nullopt, true},
-                    OrphanCase{"olderClient", otherClient("", false), true},
+    testing::Values(OrphanCase{"olderClient", otherClient("", false), true},
                     OrphanCase{"earlierRun", otherClient("Veltrane", false), true},
                     OrphanCase{"liveHolder", otherClient("Veltrane", true), false},
                     OrphanCase{"commandLine", otherClient("veltranectl apply: 3G", false), false},
@@ -56,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrphanCleanupTest, AHelperThatIsMissingCannotSayOrCannotRemoveIsOnlyReported) {
-    helper.active = true;
+    helper.takenBy(otherClient("Veltrane", false));
     helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("denied"));
     cleanup.run(&service);
     EXPECT_THAT(lines, ElementsAre("Failed to query helper status: Helper error: denied"));

@@ -46,23 +46,23 @@ TEST_F(QuitCleanupTest, TheFallbackConnectionIsMadeWithinTheBoundAndRemovesOnlyW
     helper.takenBy(otherClient("veltranectl run: make", true));
     cleanup()->perform();
     EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup..."));
-    EXPECT_TRUE(helper.active);
+    EXPECT_TRUE(helper.active());
     EXPECT_THAT(connectedInLoop, ElementsAre(true));
 
     // What another user's application left is that user's; an earlier run
     // of this user's is removed.
     helper.takenBy(otherUser("Veltrane"));
     cleanup()->perform();
-    EXPECT_TRUE(helper.active);
+    EXPECT_TRUE(helper.active());
     helper.takenBy(otherClient("Veltrane", false));
     cleanup()->perform();
-    EXPECT_FALSE(helper.active);
+    EXPECT_FALSE(helper.active());
     connectedInLoop.resize(1);
 
     // The service followed the helper: nothing of ours runs, nobody is asked.
     helper.takenBy(otherClient("veltranectl apply: 3G", false));
     attachedCleanup()->perform();
-    EXPECT_TRUE(helper.active);
+    EXPECT_TRUE(helper.active());
     EXPECT_EQ(connectedInLoop.size(), 1u);
 
     // Seen from the fresh connection, this process's throttling is still ours.
@@ -76,7 +76,7 @@ TEST_F(QuitCleanupTest, TheFallbackConnectionIsMadeWithinTheBoundAndRemovesOnlyW
     EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup...",
                                    "Failed to disable throttling via service: Helper error: busy",
                                    "Throttling disabled via fallback connection"));
-    EXPECT_FALSE(helper.active);
+    EXPECT_FALSE(helper.active());
 }
 
 TEST_F(QuitCleanupTest, AnEnableStillInFlightIsRemovedBehindIt) {
@@ -88,7 +88,7 @@ TEST_F(QuitCleanupTest, AnEnableStillInFlightIsRemovedBehindIt) {
     EXPECT_THAT(lines, Contains("Cleanup timed out"));
     // The helper carries out one client's calls in order.
     helper.release();
-    EXPECT_FALSE(helper.active);
+    EXPECT_FALSE(helper.active());
 }
 
 } // namespace

@@ -276,7 +276,6 @@ TEST(AutoOffCountdown, CountsDownTheAutoDisableMinutesAndHidesAtZero) {
 }
 
 TEST_F(MenuBarViewModelTest, ListsEveryThrottleAndStopsOneAloneWhenTheHelperLetsIt) {
-    world.helper.listsMachineThrottle = true;
     panel->selectProfile(threeG);
     panel->handleToggle(true);
     // One whole-machine throttle is what the card has always shown.
@@ -287,12 +286,10 @@ TEST_F(MenuBarViewModelTest, ListsEveryThrottleAndStopsOneAloneWhenTheHelperLets
         {*Destination::parse("192.0.2.7:443", failure)}, {"api.example.com:443"}, {}};
     const ThrottleOwner commandLine =
         FakeHelperClient::ownerOf("veltranectl apply: Edge", false, false);
-    finish(world.helper.startThrottle({5'000, 0, 0, 0, 0}, scope, QString(), false));
-    world.helper.throttles.back().owner = commandLine;
-    world.helper.takenBy(commandLine, {5'000, 0, 0, 0, 0});
+    world.helper.takenBy(commandLine, {5'000, 0, 0, 0, 0}, scope);
     EXPECT_TRUE(panel->listsThrottles());
     EXPECT_EQ(panel->statusText(), "2 throttles on");
-    // Its own profile still runs beside the newer throttle the helper names.
+    // Its own profile still runs beside the newer throttle.
     EXPECT_EQ(world.service.state().currentProfile, threeG);
     const std::vector<ActiveThrottleRow> rows = ActiveThrottleRows::rowsOf(world.service.state());
     ASSERT_EQ(rows.size(), 2U);

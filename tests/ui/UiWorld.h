@@ -134,9 +134,6 @@ struct UiWorld {
             scope.destinations.push_back(*Destination::parse(text, failure));
             scope.names.push_back(text);
         }
-        const ThrottleOwner by = FakeHelperClient::ownerOf(owner, false, false);
-        finish(helper.startThrottle(parameters, scope, owner, false));
-        helper.throttles.back().owner = by;
-        helper.takenBy(by, parameters);
+        helper.takenBy(FakeHelperClient::ownerOf(owner, false, false), parameters, scope);
     }
 };

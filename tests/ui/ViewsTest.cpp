@@ -476,7 +476,6 @@ private Q_SLOTS:
     // Each throttle has its own Stop: the second one's ends it alone.
     void aSecondThrottlesStopEndsOnlyIt() {
         UiWorld world;
-        world.helper.listsMachineThrottle = true;
         const auto panel = world.panel();
         panel->selectProfile(world.named("3G"));
         panel->handleToggle(true);

@@ -79,7 +79,6 @@ const bool menuBarScenesRegistered = [] {
     // The application's own whole-machine throttle and two scoped ones of
     // other clients, each with its Stop.
     panelScene("panel-on-several", [](UiWorld& world, MenuBarViewModel& panel) {
-        world.helper.listsMachineThrottle = true;
         panel.selectProfile(world.named("3G"));
         panel.handleToggle(true);
         world.startElsewhere("veltranectl apply: Edge", {30'000, 15'000, 400, 0, 0},
