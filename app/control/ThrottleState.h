@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 // What every view reads about throttling: a plain value, compared field by
 // field. It follows the helper, whoever switched throttling on.
@@ -53,13 +54,23 @@ struct ThrottleState {
     bool operator==(const ThrottleState&) const = default;
 };
 
-// Throttling nobody is still responsible for: left unheld by an earlier
-// process of this application run by `userId`, or by a client that
-// predates owners. A hold the helper still keeps means its holder is
-// connected; another user's throttling is that user's (a second session
-// on a shared machine), never this application's to remove.
-inline bool isLeftBehind(const std::optional<ThrottleOwner>& owner, uint userId) {
-    return !owner || (!owner->held && !owner->isThisClient && owner->uid == userId &&
-                      (owner->description.isEmpty() ||
-                       owner->description == ThrottleState::applicationOwner));
+// A throttle nobody is still responsible for: left unheld by an earlier
+// process of this application run by `userId`, or by a client that names no
+// owner. A hold the helper still keeps means its holder is connected;
+// another user's throttling is that user's (a second session on a shared
+// machine), never this application's to end.
+inline bool isLeftBehind(const ThrottleOwner& owner, uint userId) {
+    return !owner.held && !owner.isThisClient && owner.uid == userId &&
+           (owner.description.isEmpty() || owner.description == ThrottleState::applicationOwner);
+}
+
+// The ids of the throttles of `listed` that are left behind.
+inline std::vector<quint64> leftBehindThrottles(const QList<HelperThrottle>& listed, uint userId) {
+    std::vector<quint64> ids;
+    for (const HelperThrottle& throttle : listed) {
+        if (isLeftBehind(throttle.owner, userId)) {
+            ids.push_back(throttle.id);
+        }
+    }
+    return ids;
 }

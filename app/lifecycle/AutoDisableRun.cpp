@@ -142,16 +142,16 @@ void AutoDisableRun::switchOff() {
     if (!m_service || !m_service->state().isOwnedByThisApplication()) {
         return;
     }
-    removeThrottling(m_service);
+    endOwnThrottling(m_service);
     cancel();
 }
 
-QCoro::Task<> AutoDisableRun::removeThrottling(QPointer<ThrottleService> service) {
+QCoro::Task<> AutoDisableRun::endOwnThrottling(QPointer<ThrottleService> service) {
     const QPointer<AutoDisableRun> alive(this);
     const LifecycleLog log = m_log;
     std::optional<QString> failure;
     try {
-        co_await service->removeThrottling();
+        co_await service->endOwnThrottling();
     } catch (const std::exception& error) {
         failure = describeFailure(error);
     }

@@ -18,7 +18,8 @@
 #include <optional>
 
 // The auto-disable run: throttling this application switches on goes off
-// after the minutes the settings say, with a warning a minute before. The
+// after the minutes the settings say, with a warning a minute before;
+// another client's stays on. The
 // run ends when it says by the wall clock, however long the machine slept
 // in between; switched off, or taken over by another client, it ends early.
 class AutoDisableRun final : public QObject {
@@ -45,7 +46,7 @@ private:
     void warn();
     void cancel();
     void switchOff();
-    QCoro::Task<> removeThrottling(QPointer<ThrottleService> service);
+    QCoro::Task<> endOwnThrottling(QPointer<ThrottleService> service);
 
     UserDefaults& m_defaults;
     TimerSource& m_timers;

@@ -8,6 +8,7 @@
 
 #include <exception>
 #include <optional>
+#include <vector>
 
 OrphanCleanup::OrphanCleanup(ServiceRegistration& registration, LifecycleNotifier& notifier,
                              LifecycleLog log, uint userId, QObject* parent)
@@ -44,12 +45,19 @@ QCoro::Task<> OrphanCleanup::run(QPointer<ThrottleService> service) {
     }
     // A live holder's throttling, or one `veltranectl apply` left on, is
     // someone's on purpose: the panel and the tooltip show it.
-    if (!helperState.active || !isLeftBehind(helperState.owner, m_userId) || !alive || !service) {
+    const std::vector<quint64> orphans = leftBehindThrottles(helperState.throttles, m_userId);
+    if (orphans.empty() || !alive || !service) {
         co_return;
     }
     log(QStringLiteral("Warning: Throttling is still active from previous session"));
     try {
-        co_await helper.disableThrottling();
+        for (const quint64 id : orphans) {
+            // The connection goes with the application.
+            if (!service) {
+                co_return;
+            }
+            co_await helper.endThrottle(id);
+        }
         log(QStringLiteral("Disabled orphaned throttling from previous session"));
     } catch (const std::exception& error) {
         failure = describeFailure(error);

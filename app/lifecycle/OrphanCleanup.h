@@ -13,9 +13,10 @@
 #include <unistd.h>
 
 // The launch's look at the helper: says why it cannot be used when it
-// cannot, and removes throttling that an earlier run left behind and nobody
-// is responsible for any more. A live holder's throttling, or one
-// `veltranectl apply` left on, is someone's on purpose and stays.
+// cannot, and ends each throttle that an earlier run left behind and nobody
+// is responsible for any more, by its id. A live holder's throttle, one
+// `veltranectl apply` left on, or another user's, is someone's on purpose
+// and stays.
 class OrphanCleanup final : public QObject {
     Q_OBJECT
 

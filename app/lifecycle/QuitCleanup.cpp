@@ -9,15 +9,36 @@
 #include <QCoro/QCoroTimer>
 
 #include <exception>
+#include <vector>
 
 namespace {
 
-// Throttling that quitting removes: this application's own, an enable of it
+// Throttling that quitting ends: this application's own, an enable of it
 // still in flight, and what nobody is responsible for any more. Another
 // client's stays: `veltranectl run` goes on after the application quits.
-bool mustRemoveAtQuit(const ThrottleService& service, uint userId) {
-    const ThrottleState& state = service.state();
-    return service.ownsThrottling() || (state.isEnabled && isLeftBehind(state.owner, userId));
+bool mustEndAtQuit(const ThrottleService& service, uint userId) {
+    return service.ownsThrottling() ||
+           !leftBehindThrottles(service.state().throttles, userId).empty();
+}
+
+// Stops at the first failure; when the connection goes, it starts nothing more.
+QCoro::Task<> endEach(QPointer<HelperClient> connection, std::vector<quint64> ids) {
+    for (const quint64 id : ids) {
+        if (!connection) {
+            co_return;
+        }
+        co_await connection->endThrottle(id);
+    }
+}
+
+QCoro::Task<> endThroughService(QPointer<ThrottleService> service, uint userId) {
+    co_await service->endOwnThrottling();
+    if (!service) {
+        co_return;
+    }
+    const QPointer<HelperClient> connection = &service->helperConnection();
+    const std::vector<quint64> leftBehind = leftBehindThrottles(service->state().throttles, userId);
+    co_await endEach(connection, leftBehind);
 }
 
 // The connection is the clean-up's: when it goes, the calls still waiting
@@ -27,11 +48,17 @@ QCoro::Task<> fallbackCleanup(QPointer<HelperClient> connection, uint userId, Li
     QString failure;
     try {
         const HelperState state = co_await connection->readState();
-        // Seen from a connection of its own, this process's throttling is
-        // someone else's: its process tells it apart.
-        const bool ours = state.owner && state.owner->pid == QCoreApplication::applicationPid();
-        if (state.active && (ours || isLeftBehind(state.owner, userId)) && connection) {
-            co_await connection->disableThrottling();
+        // Seen from a connection of its own, this process's throttles are
+        // someone else's: its process tells them apart.
+        const auto pid = static_cast<uint>(QCoreApplication::applicationPid());
+        std::vector<quint64> ends;
+        for (const HelperThrottle& throttle : state.throttles) {
+            if (throttle.owner.pid == pid || isLeftBehind(throttle.owner, userId)) {
+                ends.push_back(throttle.id);
+            }
+        }
+        co_await endEach(connection, ends);
+        if (!ends.empty() && connection) {
             log(QStringLiteral("Throttling disabled via fallback connection"));
         }
         co_return;
@@ -55,10 +82,10 @@ QCoro::Task<> cleanup(QPointer<ThrottleService> service,
     if (*abandoned) {
         co_return;
     }
-    if (service && mustRemoveAtQuit(*service, userId)) {
+    if (service && mustEndAtQuit(*service, userId)) {
         QString failure;
         try {
-            co_await service->removeThrottling();
+            co_await endThroughService(service, userId);
             log(QStringLiteral("Throttling disabled via registered service"));
             co_return;
         } catch (const std::exception& error) {

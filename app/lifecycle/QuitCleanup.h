@@ -16,11 +16,11 @@
 #include <unistd.h>
 
 // What quitting does to throttling, within the quit's bound whatever the
-// helper and the settings file do: removes the throttling this application
-// switched on, or that an earlier run left behind, through the service or
-// else a fresh connection; or, when the user wants it to stay, lets go of
-// its hold. The bound starts with the first quit step or signal. Lives on
-// the main thread.
+// helper and the settings file do: ends the throttles this application
+// switched on, and those an earlier run left behind, each by its id, through
+// the service or else a fresh connection, and leaves every other client's;
+// or, when the user wants its own to stay, lets go of its hold. The bound
+// starts with the first quit step or signal. Lives on the main thread.
 class QuitCleanup final {
 public:
     // `newHelperConnection` makes a connection of its own, independent of

@@ -12,9 +12,9 @@
 
 namespace {
 
-// Quits when the removal is answered or when the quit's bound has passed,
+// Quits when the ending is answered or when the quit's bound has passed,
 // whichever comes first, so a frozen bus cannot hold the quit.
-QCoro::Task<> removeThrottlingAndQuit(ThrottleService& throttleService,
+QCoro::Task<> endOwnThrottlingAndQuit(ThrottleService& throttleService,
                                       std::function<void()> quitAction) {
     const auto quitOnce = [pending =
                                std::make_shared<std::function<void()>>(std::move(quitAction))] {
@@ -24,8 +24,8 @@ QCoro::Task<> removeThrottlingAndQuit(ThrottleService& throttleService,
     };
     if (throttleService.ownsThrottling()) {
         QTimer::singleShot(ThrottleService::kQuitBound, quitOnce);
-        // A failed removal must not keep the application from quitting.
-        co_await failureOf(throttleService.removeThrottling());
+        // A failed ending must not keep the application from quitting.
+        co_await failureOf(throttleService.endOwnThrottling());
     }
     quitOnce();
 }
@@ -42,5 +42,5 @@ void QuitAfterRemovingThrottling::start() {
         return;
     }
     // QCoro lets a task that nobody awaits run to its end and free itself.
-    removeThrottlingAndQuit(m_throttleService, m_quitAction);
+    endOwnThrottlingAndQuit(m_throttleService, m_quitAction);
 }

@@ -5,10 +5,10 @@
 
 class ThrottleService;
 
-// The panel's Quit: removes this application's throttling, then runs the
+// The panel's Quit: ends this application's own throttles, then runs the
 // application's quit steps, which store the quit state once the network is
-// seen to. Another client's throttling stays: it goes on after the
-// application. The removal runs on after the panel is gone.
+// seen to. Another client's throttles stay: they go on after the
+// application. The ending runs on after the panel is gone.
 class QuitAfterRemovingThrottling final {
 public:
     QuitAfterRemovingThrottling(ThrottleService& throttleService, std::function<void()> quitAction);

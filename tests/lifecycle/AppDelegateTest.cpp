@@ -106,13 +106,14 @@ TEST_F(AppDelegateTest, BeforeOnboardingNothingIsCheckedAndFailuresToNotifyAreLo
     EXPECT_EQ(lines.count("Failed to show notification: no server"), 1);
 }
 
-TEST_F(AppDelegateTest, QuittingRemovesThrottlingBeforeStoringTheStateOrElseLetsGoOfTheHold) {
+TEST_F(AppDelegateTest, QuittingEndsItsThrottleBeforeStoringTheStateOrElseLetsGoOfTheHold) {
+    const quint64 others = beside(otherClient("veltranectl run: make", true));
     launchAndRegister();
     switchOn("Edge");
     // The settings file may be locked by another process: the network first.
     std::optional<bool> storedBeforeOff;
     QObject::connect(&service, &ThrottleService::stateChanged, [&](const ThrottleState& state) {
-        if (!state.isEnabled) {
+        if (!state.isOwnedByThisApplication()) {
             storedBeforeOff = defaults.contains(SettingsKeys::wasEnabledOnQuit);
         }
     });
@@ -121,6 +122,8 @@ TEST_F(AppDelegateTest, QuittingRemovesThrottlingBeforeStoringTheStateOrElseLets
                 ElementsAre("Performing throttling cleanup...",
                             "Throttling disabled via registered service", "Veltrane terminating"));
     EXPECT_EQ(storedBeforeOff, false);
+    EXPECT_FALSE(ownThrottleOn());
+    EXPECT_TRUE(helper.lists(others));
     EXPECT_TRUE(defaults.boolValue(SettingsKeys::wasEnabledOnQuit));
     EXPECT_EQ(defaults.stringValue(SettingsKeys::selectedProfileID), edgeId);
 
@@ -138,7 +141,7 @@ TEST_F(AppDelegateTest, QuittingRemovesThrottlingBeforeStoringTheStateOrElseLets
     Q_EMIT events.willTerminate();
     EXPECT_THAT(lines, ElementsAre("Veltrane terminating"));
     EXPECT_EQ(helper.releases, 1);
-    EXPECT_TRUE(helper.active());
+    EXPECT_TRUE(ownThrottleOn());
     EXPECT_EQ(defaults.stringValue(SettingsKeys::selectedProfileID), edgeId);
     // Every switch-on asks the setting again.
     switchOn("Edge");
@@ -146,11 +149,13 @@ TEST_F(AppDelegateTest, QuittingRemovesThrottlingBeforeStoringTheStateOrElseLets
         return testing::Field(&FakeHelperClient::Start::hold, hold);
     };
     EXPECT_THAT(helper.starts, ElementsAre(held(true), held(true), held(false)));
+    EXPECT_TRUE(helper.lists(others));
 }
 
 TEST_F(AppDelegateTest, ASignalCleansUpOnceAndAHelperThatNeverAnswersHoldsItUntilTheDeadline) {
     // A signal does not ask the setting.
     defaults.setValue(SettingsKeys::autoDisableOnQuit, false);
+    const quint64 others = beside(otherClient("veltranectl run: make", true));
     launchAndRegister();
     switchOn();
     helper.gated = true;
@@ -171,11 +176,13 @@ TEST_F(AppDelegateTest, ASignalCleansUpOnceAndAHelperThatNeverAnswersHoldsItUnti
     EXPECT_TRUE(waitUntil([this] { return lines.size() == 6; }));
     EXPECT_EQ(lines.constLast(), "Failed to disable throttling via service: Helper error: late");
     EXPECT_EQ(helper.statusQueries, 1);
+    EXPECT_TRUE(helper.lists(others));
 }
 
 TEST_F(AppDelegateTest, SleepAndWakeAreLoggedAndARunThatFellDueInSleepEndsAtWake) {
     defaults.setValue(SettingsKeys::autoDisableEnabled, true);
     defaults.setValue(SettingsKeys::autoDisableMinutes, 5);
+    const quint64 others = beside(otherClient("veltranectl run: make", true));
     launchAndRegister();
     switchOn();
     Q_EMIT events.systemWillSleep();
@@ -184,7 +191,8 @@ TEST_F(AppDelegateTest, SleepAndWakeAreLoggedAndARunThatFellDueInSleepEndsAtWake
     EXPECT_THAT(lines, ElementsAre("Auto-disable timer started: 5 minutes", "System going to sleep",
                                    "System woke from sleep",
                                    "Auto-disable: Throttling has been automatically disabled"));
-    EXPECT_FALSE(helper.active());
+    EXPECT_FALSE(ownThrottleOn());
+    EXPECT_TRUE(helper.lists(others));
 }
 
 } // namespace

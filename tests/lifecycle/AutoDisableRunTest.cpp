@@ -38,12 +38,14 @@ protected:
 };
 
 TEST_F(AutoDisableRunTest, ARunWarnsAMinuteBeforeItsWallClockEndUnlessItLastsOneMinute) {
+    // Another client's goes on however often the application's ends.
+    const quint64 others = beside(otherClient("veltranectl run: make", true));
     autoDisableAfter(1);
     switchOn();
     timers.advance(59s);
-    EXPECT_TRUE(helper.active());
+    EXPECT_TRUE(ownThrottleOn());
     timers.advance(1s);
-    EXPECT_FALSE(helper.active());
+    EXPECT_FALSE(ownThrottleOn());
     EXPECT_THAT(lines, ElementsAre("Auto-disable timer started: 1 minutes",
                                    "Auto-disable: Throttling has been automatically disabled"));
 
@@ -56,7 +58,7 @@ TEST_F(AutoDisableRunTest, ARunWarnsAMinuteBeforeItsWallClockEndUnlessItLastsOne
     // Asleep past the end, which the timers did not count: it ends at wake.
     slept += 61s;
     run.systemDidWake();
-    EXPECT_FALSE(helper.active());
+    EXPECT_FALSE(ownThrottleOn());
     EXPECT_EQ(notified().size(), 3);
 
     // Asleep past the warning only: it comes at wake, and the run goes on.
@@ -65,9 +67,11 @@ TEST_F(AutoDisableRunTest, ARunWarnsAMinuteBeforeItsWallClockEndUnlessItLastsOne
     run.systemDidWake();
     EXPECT_EQ(notified().constLast(), "auto-disable-warning");
     timers.advance(49s);
-    EXPECT_TRUE(helper.active());
+    EXPECT_TRUE(ownThrottleOn());
     timers.advance(1s);
-    EXPECT_FALSE(helper.active());
+    EXPECT_FALSE(ownThrottleOn());
+    EXPECT_THAT(helper.throttles, ElementsAre(testing::Field(&HelperThrottle::id, others)));
+    EXPECT_EQ(helper.disables, 0);
 }
 
 TEST_F(AutoDisableRunTest, AReapplyOrTheSettingStartsAFullRunFromNowAndSwitchingOffStopsIt) {
@@ -107,21 +111,23 @@ TEST_F(AutoDisableRunTest, AReapplyOrTheSettingStartsAFullRunFromNowAndSwitching
 }
 
 TEST_F(AutoDisableRunTest, WithNotificationsOffAThirtyMinuteDefaultRunStillEnds) {
+    const quint64 others = beside(otherClient("veltranectl run: make", true));
     defaults.setValue(SettingsKeys::autoDisableEnabled, true);
     defaults.setValue(SettingsKeys::showNotifications, false);
     switchOn();
     EXPECT_THAT(lines, ElementsAre("Auto-disable timer started: 30 minutes"));
     timers.advance(30min);
-    EXPECT_FALSE(service.state().isEnabled);
+    EXPECT_FALSE(service.state().isOwnedByThisApplication());
     EXPECT_THAT(notified(), IsEmpty());
 
-    // A removal that fails at the end leaves throttling on, and no new run.
+    // An ending that fails leaves the application's throttle on, and no new run.
     switchOn();
     helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
     timers.advance(30min);
     EXPECT_THAT(lines, Contains("Auto-disable failed: Helper error: busy"));
-    EXPECT_TRUE(service.state().isEnabled);
+    EXPECT_TRUE(service.state().isOwnedByThisApplication());
     EXPECT_EQ(timers.pending(), 0u);
+    EXPECT_TRUE(helper.lists(others));
 }
 
 } // namespace

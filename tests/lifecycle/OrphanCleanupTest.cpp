@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <vector>
 
 using testing::ElementsAre;
 using testing::IsEmpty;
@@ -28,15 +29,21 @@ struct OrphanCase {
 
 class OrphanTest : public OrphanCleanupTest, public testing::WithParamInterface<OrphanCase> {};
 
-TEST_P(OrphanTest, OnlyThrottlingNobodyIsResponsibleForIsRemovedAndAnnouncedOnceOff) {
+TEST_P(OrphanTest, OnlyAThrottleNobodyIsResponsibleForIsEndedAndAnnouncedOnceOff) {
     const bool removed = GetParam().leftBehind;
-    helper.takenBy(GetParam().owner);
+    // Beside it, a live holder's and another user's, which stay whatever it is.
+    const quint64 holders = beside(otherClient("veltranectl run: make", true));
+    const quint64 otherUsers = beside(otherUser("Veltrane"), "10.9.9.8");
+    const quint64 id = helper.takenBy(GetParam().owner);
     helper.gated = true;
     cleanup.run(&service);
     EXPECT_THAT(notified(), IsEmpty()); // not before the removal succeeded
     helper.release();
-    EXPECT_EQ(helper.disables, removed ? 1 : 0);
-    EXPECT_EQ(service.state().isEnabled, !removed);
+    EXPECT_EQ(helper.ends, removed ? std::vector<quint64>{id} : std::vector<quint64>{});
+    EXPECT_EQ(helper.lists(id), !removed);
+    EXPECT_TRUE(helper.lists(holders));
+    EXPECT_TRUE(helper.lists(otherUsers));
+    EXPECT_EQ(helper.disables, 0);
     const QStringList removal{"Warning: Throttling is still active from previous session",
                               "Disabled orphaned throttling from previous session"};
     EXPECT_EQ(lines, removed ? removal : QStringList());
@@ -55,6 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrphanCleanupTest, AHelperThatIsMissingCannotSayOrCannotRemoveIsOnlyReported) {
+    const quint64 others = beside(otherClient("veltranectl run: make", true));
     helper.takenBy(otherClient("Veltrane", false));
     helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("denied"));
     cleanup.run(&service);
@@ -82,7 +90,8 @@ TEST_F(OrphanCleanupTest, AHelperThatIsMissingCannotSayOrCannotRemoveIsOnlyRepor
         EXPECT_THAT(userNotifications.bodies, ElementsAre(body));
     }
     EXPECT_EQ(helper.statusQueries, 2);
-    EXPECT_EQ(helper.disables, 1);
+    EXPECT_EQ(helper.ends.size(), 1u);
+    EXPECT_TRUE(helper.lists(others));
     EXPECT_THAT(notified(), ElementsAre("helper-not-installed", "helper-not-installed"));
 }
 

@@ -4,6 +4,7 @@
 #include "LifecycleWorld.h"
 
 #include <QThread>
+#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 
 using testing::Contains;
 using testing::ElementsAre;
+using testing::IsEmpty;
 
 namespace {
 
@@ -20,7 +22,7 @@ using namespace std::chrono_literals;
 // service's connection and any fresh one.
 class QuitCleanupTest : public testing::Test, protected LifecycleWorld {
 protected:
-    std::unique_ptr<QuitCleanup> cleanup() {
+    std::unique_ptr<QuitCleanup> cleanup(std::chrono::milliseconds bound = 200ms) {
         return std::make_unique<QuitCleanup>(
             defaults,
             [this] {
@@ -28,11 +30,11 @@ protected:
                 connectedInLoop.push_back(QThread::currentThread()->loopLevel() > 0);
                 return std::make_unique<ConnectionTo>(helper);
             },
-            200ms, log);
+            bound, log);
     }
-    std::unique_ptr<QuitCleanup> attachedCleanup() {
+    std::unique_ptr<QuitCleanup> attachedCleanup(std::chrono::milliseconds bound = 200ms) {
         registerService();
-        auto attached = cleanup();
+        auto attached = cleanup(bound);
         attached->attach(service);
         return attached;
     }
@@ -40,34 +42,31 @@ protected:
     std::vector<bool> connectedInLoop;
 };
 
-TEST_F(QuitCleanupTest, TheFallbackConnectionIsMadeWithinTheBoundAndRemovesOnlyWhatIsOurs) {
+TEST_F(QuitCleanupTest, TheFallbackConnectionIsMadeWithinTheBoundAndEndsOnlyWhatIsOurs) {
     // Before the services are known: a fresh connection asks, and leaves a
-    // live client's throttling alone.
-    helper.takenBy(otherClient("veltranectl run: make", true));
+    // live client's throttle alone.
+    const quint64 live = beside(otherClient("veltranectl run: make", true));
     cleanup()->perform();
     EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup..."));
-    EXPECT_TRUE(helper.active());
+    EXPECT_THAT(helper.ends, IsEmpty());
     EXPECT_THAT(connectedInLoop, ElementsAre(true));
 
     // What another user's application left is that user's; an earlier run
-    // of this user's is removed.
-    helper.takenBy(otherUser("Veltrane"));
+    // of this user's is ended.
+    const quint64 otherUsers = beside(otherUser("Veltrane"), "10.9.9.8");
+    const quint64 earlierRun = helper.takenBy(otherClient("Veltrane", false));
     cleanup()->perform();
-    EXPECT_TRUE(helper.active());
-    helper.takenBy(otherClient("Veltrane", false));
-    cleanup()->perform();
-    EXPECT_FALSE(helper.active());
+    EXPECT_THAT(helper.ends, ElementsAre(earlierRun));
     connectedInLoop.resize(1);
 
     // The service followed the helper: nothing of ours runs, nobody is asked.
-    helper.takenBy(otherClient("veltranectl apply: 3G", false));
+    const quint64 applied = beside(otherClient("veltranectl apply: 3G", false), "10.9.9.7");
     attachedCleanup()->perform();
-    EXPECT_TRUE(helper.active());
+    EXPECT_EQ(helper.ends.size(), 1u);
     EXPECT_EQ(connectedInLoop.size(), 1u);
 
-    // Seen from the fresh connection, this process's throttling is still ours.
+    // Seen from the fresh connection, this process's throttle is still ours.
     lines.clear();
-    helper.switchedOff();
     const std::unique_ptr<QuitCleanup> ours = attachedCleanup();
     switchOn();
     helper.nextFailure = std::make_exception_ptr(ThrottleError::helperError("busy"));
@@ -76,19 +75,30 @@ TEST_F(QuitCleanupTest, TheFallbackConnectionIsMadeWithinTheBoundAndRemovesOnlyW
     EXPECT_THAT(lines, ElementsAre("Performing throttling cleanup...",
                                    "Failed to disable throttling via service: Helper error: busy",
                                    "Throttling disabled via fallback connection"));
-    EXPECT_FALSE(helper.active());
+    EXPECT_FALSE(ownThrottleOn());
+    EXPECT_THAT(helper.throttles, ElementsAre(testing::Field(&HelperThrottle::id, live),
+                                              testing::Field(&HelperThrottle::id, otherUsers),
+                                              testing::Field(&HelperThrottle::id, applied)));
+    EXPECT_EQ(helper.disables, 0);
 }
 
-TEST_F(QuitCleanupTest, AnEnableStillInFlightIsRemovedBehindIt) {
-    const std::unique_ptr<QuitCleanup> quit = attachedCleanup();
+TEST_F(QuitCleanupTest, AnEnableStillInFlightIsEndedWithinTheBoundOnceItIsAnswered) {
+    const quint64 others = beside(otherClient("veltranectl run: make", true));
+    const std::unique_ptr<QuitCleanup> quit = attachedCleanup(30s);
     helper.gated = true;
     const QCoro::Task<> enabling = service.applyProfile(preset("3G"));
+    // Answered while the clean-up waits.
+    QTimer::singleShot(50ms, &service, [this] {
+        helper.gated = false;
+        helper.release();
+    });
     quit->perform();
-    EXPECT_EQ(helper.disables, 1);
-    EXPECT_THAT(lines, Contains("Cleanup timed out"));
-    // The helper carries out one client's calls in order.
+    EXPECT_THAT(lines, Contains("Throttling disabled via registered service"));
+    // A clean-up that had not waited would leave it to land now.
+    helper.gated = false;
     helper.release();
-    EXPECT_FALSE(helper.active());
+    EXPECT_FALSE(ownThrottleOn());
+    EXPECT_THAT(helper.throttles, ElementsAre(testing::Field(&HelperThrottle::id, others)));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "HelperProtocol.h"
 
 #include <QDBusMessage>
+#include <QLatin1StringView>
 
 #include <condition_variable>
 #include <cstdio>
@@ -25,28 +26,32 @@ struct Outcome {
 };
 
 // Runs on the worker thread: the main thread is inside exit().
-QString disableThrottling(const BusEndpoint& bus, std::chrono::steady_clock::time_point deadline) {
+QString endThrottles(const BusEndpoint& bus, const std::vector<quint64>& ids,
+                     std::chrono::steady_clock::time_point deadline) {
     const QString name = BusEndpoint::uniqueConnectionName(QStringLiteral("veltrane-exit"));
     QDBusConnection connection = bus.open(name);
     if (!connection.isConnected()) {
         return QStringLiteral("Cannot reach the bus: ") + connection.lastError().message();
     }
-    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    const QDBusMessage reply = connection.call(
-        QDBusMessage::createMethodCall(QString::fromLatin1(HelperProtocol::kServiceName),
-                                       QString::fromLatin1(HelperProtocol::kObjectPath),
-                                       QString::fromLatin1(HelperProtocol::kInterfaceName),
-                                       QStringLiteral("DisableThrottling")),
-        QDBus::Block, static_cast<int>(std::max<qint64>(remaining.count(), 1)));
+    QString failure;
+    for (const quint64 id : ids) {
+        const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QString::fromLatin1(HelperProtocol::kServiceName),
+            QString::fromLatin1(HelperProtocol::kObjectPath),
+            QString::fromLatin1(HelperProtocol::kInterfaceName), QStringLiteral("EndThrottle"));
+        call << QVariant::fromValue(qulonglong(id));
+        const QDBusMessage reply = connection.call(
+            call, QDBus::Block, static_cast<int>(std::max<qint64>(remaining.count(), 1)));
+        // One that ended meanwhile is no failure.
+        if (reply.type() != QDBusMessage::ReplyMessage && failure.isEmpty() &&
+            reply.errorName() != QLatin1StringView(HelperProtocol::Error::kNoSuchThrottle)) {
+            failure = reply.errorMessage();
+        }
+    }
     BusEndpoint::close(name);
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        return reply.errorMessage();
-    }
-    if (!reply.arguments().value(0).toBool()) {
-        return reply.arguments().value(1).toString();
-    }
-    return {};
+    return failure;
 }
 
 } // namespace
@@ -78,15 +83,16 @@ void ExitCleanup::atExit() {
 }
 
 void ExitCleanup::run() {
-    if (!m_context.ownsThrottling()) {
+    const std::vector<quint64> ids = m_context.ownThrottles();
+    if (ids.empty()) {
         return;
     }
     m_context.log(QStringLiteral("Ending before the quit steps ran"));
     m_context.log(QStringLiteral("Performing throttling cleanup..."));
     const auto deadline = std::chrono::steady_clock::now() + m_context.bound;
     const auto outcome = std::make_shared<Outcome>();
-    std::thread worker([outcome, bus = m_context.bus, deadline] {
-        QString failure = disableThrottling(bus, deadline);
+    std::thread worker([outcome, bus = m_context.bus, ids, deadline] {
+        QString failure = endThrottles(bus, ids, deadline);
         const std::lock_guard lock(outcome->mutex);
         outcome->failure = std::move(failure);
         outcome->finished.notify_all();

@@ -56,7 +56,7 @@ VeltraneApp::VeltraneApp(SingleInstance& instance, UserDefaults& defaults,
     , m_trayHost(QDBusConnection::sessionBus(),
                  [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
     , m_instance(instance)
-    , m_exitCleanup({.ownsThrottling = [this] { return m_throttleService.ownsThrottling(); },
+    , m_exitCleanup({.ownThrottles = [this] { return m_throttleService.ownThrottles(); },
                      .log = &HelperConnectionOptions::printLine,
                      .bound = ThrottleService::kQuitBound,
                      .bus = {}}) {
