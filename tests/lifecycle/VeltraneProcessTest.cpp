@@ -105,6 +105,31 @@ protected:
             .toBool();
     }
 
+    // Another client's throttle of one destination, held by a connection of
+    // the test's own that stays open: however the application ends, it
+    // stays. Its id.
+    static quint64 startBeside(HelperOnPrivateBus& helper) {
+        QDBusConnection other = helper.bus().connect("another-client");
+        const QVariantMap parameters{
+            {"downloadBytesPerSecond", qlonglong(1000)},
+            {"scope", QVariantMap{{"destinations", QStringList{"192.0.2.7"}}}}};
+        const QDBusMessage reply =
+            HelperOnPrivateBus::call(other, QStringLiteral("EnableThrottlingWithParameters"),
+                                     {parameters, QStringLiteral("veltranectl run: make"), true});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        return reply.arguments().value(0).toULongLong();
+    }
+
+    // The ids of the throttles the helper has on.
+    static QList<quint64> listed(HelperOnPrivateBus& helper) {
+        QDBusConnection client = helper.bus().connect("status");
+        QList<quint64> ids;
+        for (const QVariant& each : HelperOnPrivateBus::state(client).value("throttles").toList()) {
+            ids << each.toMap().value("id").toULongLong();
+        }
+        return ids;
+    }
+
     static inline VirtualDisplay* display = nullptr;
     FakeDesktop desktop;
     FakeTrayHost& tray = desktop.tray;
@@ -141,9 +166,10 @@ TEST_P(SignalTest, ThrottlingSwitchedOnFromTheTrayIsRemovedWithinTheBound) {
         << tray.toolTip().toStdString();
     EXPECT_THAT(tray.menuLabels(), Contains("Turn Throttling Off"));
 
+    const quint64 others = startBeside(helper);
     const int signalNumber = GetParam();
     EXPECT_LT(stopWith(signalNumber), kWithinTheBound);
-    EXPECT_FALSE(throttlingActive(helper));
+    EXPECT_THAT(listed(helper), ElementsAre(others));
     EXPECT_THAT(
         lines(),
         Contains(QStringLiteral("Received signal %1, performing cleanup...").arg(signalNumber)));
@@ -159,9 +185,10 @@ TEST_F(VeltraneProcessTest, ThrottlingHeldByAKilledApplicationIsRemovedByTheHelp
     desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
     start(helper.bus().address());
     switchOnFromTheTray(helper);
+    const quint64 others = startBeside(helper);
 
     app.kill();
-    EXPECT_TRUE(waitUntil([&helper] { return !throttlingActive(helper); }));
+    EXPECT_TRUE(waitUntil([&] { return listed(helper) == QList<quint64>{others}; }));
 }
 
 TEST_F(VeltraneProcessTest, ALostDisplayEndsTheApplicationWithTheCleanup) {
@@ -175,6 +202,7 @@ TEST_F(VeltraneProcessTest, ALostDisplayEndsTheApplicationWithTheCleanup) {
                        qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":detect_leaks=0"));
     start(helper.bus().address(), *ownDisplay, noLeakCheck);
     switchOnFromTheTray(helper);
+    const quint64 others = startBeside(helper);
 
     // As at logout: the X server goes, and Qt ends the process with exit().
     ownDisplay.reset();
@@ -184,7 +212,7 @@ TEST_F(VeltraneProcessTest, ALostDisplayEndsTheApplicationWithTheCleanup) {
     // Before the process, and with it the helper's hold, went.
     EXPECT_THAT(lines(), Contains("Ending before the quit steps ran"));
     EXPECT_THAT(lines(), Contains("Throttling disabled via fallback connection"));
-    EXPECT_FALSE(throttlingActive(helper));
+    EXPECT_THAT(listed(helper), ElementsAre(others));
 }
 
 TEST_F(VeltraneProcessTest, ASecondApplicationOpensTheFirstOnesPanelAndLeavesItsThrottling) {
@@ -236,11 +264,12 @@ TEST_F(VeltraneProcessTest, AFrozenSystemBusAndAHeldSettingsLockHoldTheExitForTh
     desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
     start(helper.bus().address());
     switchOnFromTheTray(helper);
+    const quint64 others = startBeside(helper);
 
     const auto bus = static_cast<pid_t>(helper.bus().ownerPid("org.freedesktop.DBus"));
     ASSERT_GT(bus, 0);
     ::kill(bus, SIGSTOP);
-    const std::shared_ptr<void> thaw(nullptr, [bus](void*) { ::kill(bus, SIGCONT); });
+    std::shared_ptr<void> thaw(nullptr, [bus](void*) { ::kill(bus, SIGCONT); });
     std::unique_ptr<FileLock> settingsLock;
     const std::chrono::milliseconds took = stopWith(SIGTERM, [&] {
         // Taken once the quit began: a write of the running application
@@ -259,11 +288,16 @@ TEST_F(VeltraneProcessTest, AFrozenSystemBusAndAHeldSettingsLockHoldTheExitForTh
                     return line.startsWith(u"Failed to write the settings file");
                 })));
     EXPECT_EQ(lines().constLast(), "Veltrane terminating");
+    // The helper ends the application's held throttle as its connection
+    // goes, and only that one.
+    thaw.reset();
+    EXPECT_TRUE(waitUntil([&] { return listed(helper) == QList<quint64>{others}; }));
 }
 
 TEST_F(VeltraneProcessTest, AnotherClientsThrottlingShowsInTheTrayAndOutlivesTheApplication) {
     HelperOnPrivateBus helper;
     FakeLogin1 login1(helper.bus().connect("login1"));
+    desktop.setting(SettingsKeys::selectedProfileID, kThreeGId);
     start(helper.bus().address());
     ASSERT_TRUE(waitUntil([this] { return tray.item().has_value(); }, kStarted));
     const auto veltranectl = [this](const QStringList& arguments) {
@@ -273,17 +307,25 @@ TEST_F(VeltraneProcessTest, AnotherClientsThrottlingShowsInTheTrayAndOutlivesThe
         EXPECT_TRUE(command.waitForFinished(10000));
         return command.exitCode();
     };
-    const auto showsOn = [this] {
-        const QString toolTip = tray.toolTip();
-        return toolTip.startsWith(u"Veltrane - ON\n") && toolTip.contains(u"veltranectl apply: 3G");
-    };
 
     ASSERT_EQ(veltranectl({QStringLiteral("apply"), QStringLiteral("3G")}), 0);
-    EXPECT_TRUE(waitUntil(showsOn)) << tray.toolTip().toStdString();
+    EXPECT_TRUE(waitUntil([this] {
+        const QString toolTip = tray.toolTip();
+        return toolTip.startsWith(u"Veltrane - ON\n") && toolTip.contains(u"veltranectl apply: 3G");
+    })) << tray.toolTip().toStdString();
     ASSERT_EQ(veltranectl({QStringLiteral("off")}), 0);
     EXPECT_TRUE(waitUntil([this] { return tray.toolTip() == u"Veltrane - OFF"; }));
-    ASSERT_EQ(veltranectl({QStringLiteral("apply"), QStringLiteral("3G")}), 0);
-    EXPECT_TRUE(waitUntil(showsOn)) << tray.toolTip().toStdString();
+
+    // The application's own beside another client's of one destination.
+    switchOnFromTheTray(helper);
+    ASSERT_EQ(veltranectl({QStringLiteral("apply"), QStringLiteral("--only-to"),
+                           QStringLiteral("192.0.2.7"), QStringLiteral("3G")}),
+              0);
+    EXPECT_TRUE(waitUntil([this] {
+        const QString toolTip = tray.toolTip();
+        return toolTip.startsWith(u"Veltrane: 2 throttles on\n") &&
+               toolTip.contains(u"(veltranectl apply: 3G)");
+    })) << tray.toolTip().toStdString();
 
     // Sleep and wake change nothing.
     login1.prepareForSleep(true);
@@ -292,11 +334,16 @@ TEST_F(VeltraneProcessTest, AnotherClientsThrottlingShowsInTheTrayAndOutlivesThe
     EXPECT_THAT(lines(), Contains("System going to sleep"));
 
     EXPECT_LT(stopWith(SIGTERM), kWithinTheBound);
-    EXPECT_TRUE(throttlingActive(helper));
+    QDBusConnection client = helper.bus().connect("status");
+    const QVariantList throttles = HelperOnPrivateBus::state(client).value("throttles").toList();
+    ASSERT_EQ(throttles.size(), 1);
+    EXPECT_EQ(throttles[0].toMap().value("owner").toMap().value("description"),
+              "veltranectl apply: 3G");
 }
 
 TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnounced) {
     HelperOnPrivateBus helper;
+    const quint64 others = startBeside(helper);
     QDBusConnection client = helper.bus().connect("earlier-run");
     ASSERT_TRUE(
         HelperOnPrivateBus::call(client, QStringLiteral("EnableThrottling"),
@@ -306,7 +353,7 @@ TEST_F(VeltraneProcessTest, ThrottlingLeftByAnEarlierRunIsRemovedAtStartAndAnnou
             .toBool());
     start(helper.bus().address());
     ASSERT_TRUE(waitForLine("Disabled orphaned throttling from previous session"));
-    EXPECT_FALSE(throttlingActive(helper));
+    EXPECT_THAT(listed(helper), ElementsAre(others));
     EXPECT_THAT(lines(), Contains("Warning: Throttling is still active from previous session"));
 
     ASSERT_TRUE(waitUntil([this] { return notifications.withBody(kLeftActive) != nullptr; }));
