@@ -27,54 +27,44 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_launch.applicationLaunched();
     connect(&m_context.userNotifications, &UserNotificationCenter::tapped, this,
             [this](const QString& identifier) { m_tapRouter.tapped(identifier); });
-    connect(&m_context.events, &ApplicationEvents::becameActive, this,
-            &AppDelegate::appDidBecomeActive);
+    connect(&m_context.events, &ApplicationEvents::becameActive, this, [this] {
+        if (m_helperReconnect) {
+            m_helperReconnect->applicationBecameActive();
+        }
+    });
     registerForPowerNotifications();
     connect(&m_context.events, &ApplicationEvents::willTerminate, this,
             &AppDelegate::applicationWillTerminate);
     connect(&m_context.events, &ApplicationEvents::signalReceived, this,
             &AppDelegate::handleSignal);
-    createSignalHandler(SIGTERM);
-    createSignalHandler(SIGINT);
     // A closed terminal or a logout (SIGHUP) and a quit from the keyboard
-    // (SIGQUIT) end the application as surely: the same clean-up.
-    createSignalHandler(SIGHUP);
-    createSignalHandler(SIGQUIT);
+    // (SIGQUIT) end the application as surely as SIGTERM and SIGINT: the
+    // same clean-up.
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        m_context.events.watchSignal(signalNumber);
+    }
     connect(&m_context.notifications, &NotificationCenter::posted, &m_autoDisable,
             &AutoDisableRun::notificationPosted);
-    log(QStringLiteral("Veltrane launched successfully"));
+    m_context.log(QStringLiteral("Veltrane launched successfully"));
 }
 
 void AppDelegate::registerForPowerNotifications() {
     connect(&m_context.events, &ApplicationEvents::systemWillSleep, this,
-            [this] { log(QStringLiteral("System going to sleep")); });
-    connect(&m_context.events, &ApplicationEvents::systemDidWake, this,
-            &AppDelegate::systemDidWake);
-}
-
-void AppDelegate::systemDidWake() {
-    log(QStringLiteral("System woke from sleep"));
-    m_autoDisable.systemDidWake();
-}
-
-void AppDelegate::appDidBecomeActive() {
-    if (m_helperReconnect) {
-        m_helperReconnect->applicationBecameActive();
-    }
-}
-
-void AppDelegate::createSignalHandler(int signalNumber) {
-    m_context.events.watchSignal(signalNumber);
+            [this] { m_context.log(QStringLiteral("System going to sleep")); });
+    connect(&m_context.events, &ApplicationEvents::systemDidWake, this, [this] {
+        m_context.log(QStringLiteral("System woke from sleep"));
+        m_autoDisable.systemDidWake();
+    });
 }
 
 void AppDelegate::handleSignal(int signalNumber) {
-    log(QStringLiteral("Received signal %1, performing cleanup...").arg(signalNumber));
+    m_context.log(QStringLiteral("Received signal %1, performing cleanup...").arg(signalNumber));
     // A second signal during the clean-up must not cut it short: the running
     // handler terminates when it is done.
     if (m_quitCleanup.isRunning()) {
         return;
     }
-    performCleanup();
+    m_quitCleanup.perform();
     m_context.events.terminate();
 }
 
@@ -104,22 +94,18 @@ void AppDelegate::applicationWillTerminate() {
     // The network first: the settings file may be locked by another process,
     // and its writes get only what the clean-up left of the bound.
     if (m_context.defaults.boolValue(SettingsKeys::autoDisableOnQuit)) {
-        performCleanup();
+        m_quitCleanup.perform();
     } else {
         m_quitCleanup.releaseHold();
     }
     if (m_throttleService) {
         saveQuitState(wasEnabled);
     }
-    log(QStringLiteral("Veltrane terminating"));
+    m_context.log(QStringLiteral("Veltrane terminating"));
 }
 
 void AppDelegate::saveQuitState(bool wasEnabled) {
     const std::optional<ThrottleProfile>& selected = m_throttleService->state().selectedProfile;
     m_context.persistence.saveQuitState(wasEnabled, selected ? std::optional<QUuid>(selected->id())
                                                              : std::nullopt);
-}
-
-void AppDelegate::performCleanup() {
-    m_quitCleanup.perform();
 }

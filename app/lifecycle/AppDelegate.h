@@ -73,24 +73,15 @@ public:
     // Acts on the first call only: loads the profiles, restores the
     // selection and removes throttling the helper still holds.
     void registerServices(ThrottleService& throttleService, ProfileManager& profileManager);
-    // The quit steps: unless the user switched it off, removes throttling
-    // (otherwise lets go of its hold, so that it stays), then stores the
-    // quit state.
+    // The quit steps: unless the user switched it off, ends this
+    // application's throttles (otherwise lets go of its hold, so that they
+    // stay), then stores the quit state.
     void applicationWillTerminate();
-    // Removes the throttling this application switched on, or that an
-    // earlier run left behind, through the service or else a fresh
-    // connection, within the quit's bound. Runs once per process.
-    void performCleanup();
 
 private:
     void registerForPowerNotifications();
-    void createSignalHandler(int signalNumber);
     void handleSignal(int signalNumber);
-    void systemDidWake();
-    void appDidBecomeActive();
     void saveQuitState(bool wasEnabled);
-
-    void log(const QString& line) const { m_context.log(line); }
 
     AppDelegateContext m_context;
     QPointer<ThrottleService> m_throttleService;
