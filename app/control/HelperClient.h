@@ -24,9 +24,7 @@ public:
 
     // Registers the daemon when it is not, then connects.
     virtual QCoro::Task<> installHelper() = 0;
-    // Whether the daemon reports throttling active.
-    virtual QCoro::Task<bool> getStatus() = 0;
-    virtual QCoro::Task<> enableThrottling(ThrottleParameters parameters) = 0;
+    // The explicit off: every throttle, as far as this user may end them.
     virtual QCoro::Task<> disableThrottling() = 0;
 
     // Switches a throttle of `scope` on beside those in force, with this

@@ -2,9 +2,11 @@
 #include "HelperConnection.h"
 
 #include "BusValues.h"
+#include "HelperProtocol.h"
 #include "HelperProtocolInterface.h"
+#include "ParameterDictionary.h"
+#include "ScopeDictionary.h"
 #include "StatisticsDictionary.h"
-#include "ThrottleMethodChooser.h"
 
 #include <QPointer>
 #include <QTextStream>
@@ -68,27 +70,25 @@ QCoro::Task<> HelperConnection::outcomeOf(HelperCall call) {
     return m_replies.outcomeOf(std::move(call), m_busConnection.life());
 }
 
-QCoro::Task<> HelperConnection::enableThrottling(ThrottleParameters parameters) {
-    HelperCall call = ThrottleMethodChooser::enable(m_busConnection.callableProxy(), parameters);
-    co_await outcomeOf(std::move(call));
-}
-
 QCoro::Task<> HelperConnection::disableThrottling() {
     HelperCall call{m_busConnection.callableProxy().DisableThrottling(),
                     HelperReplyForm::successFlag};
     co_await outcomeOf(std::move(call));
 }
 
-QCoro::Task<bool> HelperConnection::getStatus() {
-    QDBusPendingCall call = m_busConnection.callableProxy().GetStatus();
-    co_return co_await m_replies.statusOf(std::move(call), m_busConnection.life());
-}
-
 QCoro::Task<quint64> HelperConnection::startThrottle(ThrottleParameters parameters,
                                                      ThrottleScope scope, QString description,
                                                      bool hold) {
-    HelperCall call = ThrottleMethodChooser::start(m_busConnection.callableProxy(), parameters,
-                                                   scope, description, hold);
+    // The one method that carries a scope and an owner, and answers with the
+    // throttle's id; the whole machine is a dictionary without a scope.
+    QVariantMap named = ParameterDictionary::toWire(parameters);
+    if (!scope.isMachine()) {
+        named.insert(QString::fromLatin1(HelperProtocol::kScopeKey),
+                     ScopeDictionary::toWire(scope));
+    }
+    HelperCall call{
+        m_busConnection.callableProxy().EnableThrottlingWithParameters(named, description, hold),
+        HelperReplyForm::throttleId};
     co_return co_await m_replies.throttleIdOf(std::move(call), m_busConnection.life());
 }
 

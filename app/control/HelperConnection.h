@@ -47,8 +47,6 @@ public:
     ~HelperConnection() override;
 
     QCoro::Task<> installHelper() override;
-    QCoro::Task<bool> getStatus() override;
-    QCoro::Task<> enableThrottling(ThrottleParameters parameters) override;
     QCoro::Task<> disableThrottling() override;
     QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
                                        QString description, bool hold) override;

@@ -67,11 +67,6 @@ QCoro::Task<quint64> HelperReplyMapper::awaitThrottleId(HelperCall call, QObject
                                           : quint64(reply.arguments().at(0).toULongLong());
 }
 
-QCoro::Task<bool> HelperReplyMapper::statusOf(QDBusPendingCall call,
-                                              QObject& connectionLife) const {
-    return awaitStatus(std::move(call), connectionLife, m_diagnostics);
-}
-
 QCoro::Task<QDBusMessage> HelperReplyMapper::dictionaryReplyOf(QDBusPendingCall call,
                                                                QObject& connectionLife) const {
     return awaitDictionary(std::move(call), connectionLife, m_diagnostics);
@@ -90,17 +85,6 @@ QCoro::Task<> HelperReplyMapper::awaitOutcome(HelperCall call, QObject& connecti
     }
     throwUnlessAnswered(reply, u"bs", diagnostics);
     throwUnlessFlagged(reply);
-}
-
-QCoro::Task<bool> HelperReplyMapper::awaitStatus(QDBusPendingCall call, QObject& connectionLife,
-                                                 Diagnostics diagnostics) {
-    const QDBusMessage reply = co_await replyOf(std::move(call), connectionLife);
-    throwUnlessAnswered(reply, u"bs", diagnostics);
-    const QString message = reply.arguments().at(1).toString();
-    if (!message.isEmpty()) {
-        throw ThrottleError::helperError(message);
-    }
-    co_return reply.arguments().at(0).toBool();
 }
 
 QCoro::Task<QDBusMessage> HelperReplyMapper::awaitDictionary(QDBusPendingCall call,

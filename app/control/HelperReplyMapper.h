@@ -40,8 +40,6 @@ public:
     // As outcomeOf, for a call answered with a throttle's id: that id, or 0
     // from a helper that gives none.
     QCoro::Task<quint64> throttleIdOf(HelperCall call, QObject& connectionLife) const;
-    // GetStatus: whether throttling is active.
-    QCoro::Task<bool> statusOf(QDBusPendingCall call, QObject& connectionLife) const;
     // GetState, GetStatistics: a reply that carries a dictionary.
     QCoro::Task<QDBusMessage> dictionaryReplyOf(QDBusPendingCall call,
                                                 QObject& connectionLife) const;
@@ -51,8 +49,6 @@ private:
                                                 Diagnostics diagnostics);
     static QCoro::Task<> awaitOutcome(HelperCall call, QObject& connectionLife,
                                       Diagnostics diagnostics);
-    static QCoro::Task<bool> awaitStatus(QDBusPendingCall call, QObject& connectionLife,
-                                         Diagnostics diagnostics);
     static QCoro::Task<QDBusMessage> awaitDictionary(QDBusPendingCall call, QObject& connectionLife,
                                                      Diagnostics diagnostics);
     // The reply, or an error when the connection closes first: nothing may

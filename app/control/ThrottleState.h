@@ -48,6 +48,15 @@ struct ThrottleState {
                 std::any_of(throttles.begin(), throttles.end(),
                             [](const HelperThrottle& t) { return t.owner.isThisClient; }));
     }
+    // A throttle of this application's that its bus connection holds: one
+    // the helper would end as this process ends.
+    bool holdsOwnThrottling() const {
+        return isEnabled &&
+               ((owner && owner->isThisClient && owner->held) ||
+                std::any_of(throttles.begin(), throttles.end(), [](const HelperThrottle& t) {
+                    return t.owner.isThisClient && t.owner.held;
+                }));
+    }
     // Running for someone else that the panel and the tooltip name.
     bool isOwnedElsewhere() const { return isEnabled && owner && !owner->isThisClient; }
 

@@ -130,8 +130,7 @@ std::chrono::milliseconds QuitCleanup::remainingTime() {
 }
 
 void QuitCleanup::releaseHold() {
-    if (!m_service || !m_service->state().isOwnedByThisApplication() ||
-        !m_service->state().owner->held) {
+    if (!m_service || !m_service->state().holdsOwnThrottling()) {
         return;
     }
     std::optional<QString> failure;

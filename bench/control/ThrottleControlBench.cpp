@@ -14,7 +14,7 @@ using namespace std::chrono_literals;
 void BM_ApplyRemoveRoundTrip(benchmark::State& state) {
     ThrottleControlOnBus control;
     const ThrottleProfile profile = preset("3G");
-    waitWithDeadline(control.connection.getStatus(), 30s); // the daemon is up before timing starts
+    waitWithDeadline(control.connection.readState(), 30s); // the daemon is up before timing starts
 
     for (auto _ : state) {
         waitWithDeadline(control.service.applyProfile(profile), 30s);

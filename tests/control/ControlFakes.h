@@ -165,17 +165,6 @@ public:
         }
         co_return;
     }
-    QCoro::Task<bool> getStatus() override {
-        ++statusQueries;
-        failIfTold();
-        co_return active();
-    }
-    QCoro::Task<> enableThrottling(ThrottleParameters parameters) override {
-        enables.push_back(parameters);
-        co_await Gate{this};
-        failIfTold();
-        takenBy(ownerOf(QString(), false), parameters);
-    }
     QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
                                        QString description, bool hold) override {
         enables.push_back(parameters);

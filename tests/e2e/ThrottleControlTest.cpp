@@ -36,12 +36,12 @@ TEST_F(ThrottleControlTest, ThePanelsSwitchTurnsTheDaemonOnWithTheSelectionAndOf
     EXPECT_FALSE(panel.showingError()) << panel.errorMessage().toStdString();
     EXPECT_EQ(panel.statusText(), "Active: 3G");
     // veltranectl's apply checks the limits that reach the daemon on this path.
-    EXPECT_TRUE(finish(connection.getStatus()));
+    EXPECT_TRUE(finish(connection.readState()).active);
 
     panel.handleToggle(false);
     ASSERT_TRUE(waitUntil([&] { return !panel.isLoading(); }, 30s));
     EXPECT_FALSE(panel.isEnabled());
-    EXPECT_FALSE(finish(connection.getStatus()));
+    EXPECT_FALSE(finish(connection.readState()).active);
 }
 
 TEST_F(ThrottleControlTest, ARicherConditionIsSentByNameAndARefusalNamesIt) {
@@ -69,7 +69,7 @@ TEST_F(ThrottleControlTest, StateAndCallsCarryOnAcrossAHelperRestartAndANewBusCo
     HelperConnection own(unregistered, {BusEndpoint(helper.bus().address())});
     QCoreApplication::processEvents(); // the registration check queued at creation
     EXPECT_FALSE(own.isConnected());
-    EXPECT_FALSE(finish(own.getStatus()));
+    EXPECT_FALSE(finish(own.readState()).active);
     EXPECT_TRUE(own.isConnected());
 
     // Installing again keeps the connection, and with it the hold.
@@ -97,11 +97,11 @@ TEST_F(ThrottleControlTest, StateAndCallsCarryOnAcrossAHelperRestartAndANewBusCo
     EXPECT_EQ(replaced, 0);
     // The helper's end is an interruption: the next call restarts it.
     EXPECT_FALSE(own.isConnected());
-    EXPECT_TRUE(finish(own.getStatus()));
+    EXPECT_TRUE(finish(own.readState()).active);
     ASSERT_TRUE(goneAndBack([&] { helper.bus().restart(); }));
     EXPECT_EQ(replaced, 1);
     // On a new connection; what the lost one held is gone with it.
-    EXPECT_FALSE(finish(own.getStatus()));
+    EXPECT_FALSE(finish(own.readState()).active);
     EXPECT_TRUE(own.isConnected());
 
     // Another client's change comes as a signal over the new connection.
@@ -121,17 +121,16 @@ TEST(ThrottleControlWithoutHelperTest, NoHelperAnUnexplainedRefusalOrNoAnswerAre
     FakeServiceRegistration registration;
     HelperConnection connection(registration, {BusEndpoint(bus.address()), 200ms});
     // The bus answers at once that nobody serves the name, and says so.
-    const std::optional<ThrottleError> unserved =
-        failureOf(connection.enableThrottling(ThrottleParameters{1000, 0, 0, 0, 0}));
+    const std::optional<ThrottleError> unserved = failureOf(connection.disableThrottling());
     ASSERT_TRUE(unserved);
     EXPECT_EQ(unserved->errorCase(), ThrottleError::Case::helperCommunicationFailed);
     EXPECT_TRUE(unserved->payload().contains(HelperProtocol::kServiceName))
         << unserved->payload().toStdString();
 
     const SilentHelper silent(bus.connect("silent"));
-    EXPECT_EQ(failureOf(connection.enableThrottling(ThrottleParameters{1000, 0, 0, 0, 0})),
+    EXPECT_EQ(failureOf(connection.disableThrottling()),
               ThrottleError::helperError("Unknown error"));
-    const std::optional<ThrottleError> failure = failureOf(connection.disableThrottling());
+    const std::optional<ThrottleError> failure = failureOf(connection.endThrottle(1));
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->errorCase(), ThrottleError::Case::helperCommunicationFailed);
     EXPECT_FALSE(failure->payload().isEmpty());

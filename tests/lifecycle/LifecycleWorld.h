@@ -81,10 +81,6 @@ public:
         : m_helper(helper) {}
 
     QCoro::Task<> installHelper() override { return m_helper.installHelper(); }
-    QCoro::Task<bool> getStatus() override { return m_helper.getStatus(); }
-    QCoro::Task<> enableThrottling(ThrottleParameters parameters) override {
-        return m_helper.enableThrottling(parameters);
-    }
     QCoro::Task<> disableThrottling() override { return m_helper.disableThrottling(); }
     QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
                                        QString description, bool hold) override {

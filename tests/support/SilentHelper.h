@@ -10,8 +10,8 @@
 #include <stdexcept>
 
 // Owns the helper's name on a bus and answers as a helper gone wrong would:
-// it refuses to enable without saying why, and takes status queries and
-// disables without ever answering them.
+// it refuses to switch off without saying why, and takes the ending of a
+// throttle without ever answering it.
 class SilentHelper final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.veltrane.HelperProtocol")
@@ -27,20 +27,12 @@ public:
     }
 
 public Q_SLOTS:
-    bool EnableThrottling(qlonglong, qlonglong, qlonglong, double, qlonglong,
-                          QString& errorMessage) {
+    bool DisableThrottling(QString& errorMessage) {
         errorMessage.clear();
         return false;
     }
-    bool GetStatus(QString& message) { return hold(message); }
-    bool DisableThrottling(QString& message) { return hold(message); }
+    void EndThrottle(qulonglong) { setDelayedReply(true); }
 
 private:
-    bool hold(QString& message) {
-        setDelayedReply(true);
-        message.clear();
-        return false;
-    }
-
     QDBusConnection m_bus;
 };
