@@ -4,23 +4,14 @@
 #include "CommandExecutor.h"
 #include "HelperError.h"
 #include "ShapingLayout.h"
+#include "ToolListing.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <sstream>
 #include <vector>
 
 namespace {
-
-std::optional<std::uint64_t> numberOf(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // A flow's line ends in its counters: "Tot_pkt/bytes Pkt/Byte Drp".
 struct FlowCounters {
@@ -34,12 +25,12 @@ struct FlowCounters {
 // "  0 tcp  192.168.1.5/51234  17.253.1.1/443  1234 567890  3 4500  12": a
 // bucket number first, the addresses (IPv4 or IPv6) in between.
 std::optional<FlowCounters> flowOf(const std::vector<std::string>& words) {
-    if (words.size() < 7 || !numberOf(words[0])) {
+    if (words.size() < 7 || !ToolListing::wholeNumber(words[0])) {
         return std::nullopt;
     }
     std::uint64_t counters[5] = {};
     for (std::size_t i = 0; i < 5; ++i) {
-        const auto value = numberOf(words[words.size() - 5 + i]);
+        const auto value = ToolListing::wholeNumber(words[words.size() - 5 + i]);
         if (!value) {
             return std::nullopt;
         }
@@ -97,19 +88,15 @@ ShapingStatistics DummynetStatistics::parse(std::string_view listing) {
     std::optional<DirectionStatistics>* pipe = nullptr;
     std::istringstream lines{std::string(listing)};
     for (std::string line; std::getline(lines, line);) {
-        std::istringstream stream(line);
-        std::vector<std::string> words;
-        for (std::string word; stream >> word;) {
-            words.push_back(word);
-        }
+        const std::vector<std::string> words = ToolListing::words(line);
         if (words.empty()) {
             continue;
         }
         // A pipe's own line: "00001:   1.000 Mbit/s    0 ms   50 sl. ..."
         if (words[0].size() > 1 && words[0].ends_with(':') &&
-            numberOf(std::string_view(words[0]).substr(0, words[0].size() - 1))) {
-            const auto number =
-                *numberOf(std::string_view(words[0]).substr(0, words[0].size() - 1));
+            ToolListing::wholeNumber(std::string_view(words[0]).substr(0, words[0].size() - 1))) {
+            const auto number = *ToolListing::wholeNumber(
+                std::string_view(words[0]).substr(0, words[0].size() - 1));
             pipe = pipeOf(statistics, number);
             if (pipe) {
                 pipe->emplace();

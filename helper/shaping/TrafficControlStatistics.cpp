@@ -4,24 +4,15 @@
 #include "ChangeRecord.h"
 #include "CommandExecutor.h"
 #include "HelperError.h"
+#include "ToolListing.h"
 #include "TrafficControlSteps.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <sstream>
 #include <system_error>
 
 namespace {
-
-std::optional<std::uint64_t> numberOf(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // tc writes a backlog near a whole number of KiB or MiB in those units
 // ("51Kb", "2Mb"), rounded by less than a KiB: close enough for a queue.
@@ -30,20 +21,12 @@ std::optional<std::uint64_t> sizeOf(std::string_view text) {
         {"Gb", 1ull << 30}, {"Mb", 1ull << 20}, {"Kb", 1ull << 10}, {"b", 1}};
     for (const auto& [suffix, factor] : kUnits) {
         if (text.size() > suffix.size() && text.ends_with(suffix)) {
-            const auto value = numberOf(text.substr(0, text.size() - suffix.size()));
+            const auto value =
+                ToolListing::wholeNumber(text.substr(0, text.size() - suffix.size()));
             return value ? std::optional(*value * factor) : std::nullopt;
         }
     }
     return std::nullopt;
-}
-
-std::vector<std::string> wordsOf(const std::string& line) {
-    std::istringstream stream(line);
-    std::vector<std::string> words;
-    for (std::string word; stream >> word;) {
-        words.push_back(word);
-    }
-    return words;
 }
 
 // " Sent 82318 bytes 79 pkt (dropped 171, overlimits 0 requeues 0)"
@@ -56,9 +39,9 @@ bool readSent(const std::vector<std::string>& words, DirectionStatistics& into) 
     if (dropped.ends_with(',')) {
         dropped.pop_back();
     }
-    const auto bytes = numberOf(words[1]);
-    const auto packets = numberOf(words[3]);
-    const auto drops = numberOf(dropped);
+    const auto bytes = ToolListing::wholeNumber(words[1]);
+    const auto packets = ToolListing::wholeNumber(words[3]);
+    const auto drops = ToolListing::wholeNumber(dropped);
     if (!bytes || !packets || !drops) {
         return false;
     }
@@ -74,7 +57,8 @@ void readBacklog(const std::vector<std::string>& words, DirectionStatistics& int
         return;
     }
     const auto bytes = sizeOf(words[1]);
-    const auto packets = numberOf(std::string_view(words[2]).substr(0, words[2].size() - 1));
+    const auto packets =
+        ToolListing::wholeNumber(std::string_view(words[2]).substr(0, words[2].size() - 1));
     if (bytes && packets) {
         into.queuedBytes = *bytes;
         into.queuedPackets = *packets;
@@ -144,7 +128,7 @@ TrafficControlStatistics::parse(std::string_view listing) {
     std::vector<Qdisc> qdiscs;
     std::istringstream lines{std::string(listing)};
     for (std::string line; std::getline(lines, line);) {
-        const std::vector<std::string> words = wordsOf(line);
+        const std::vector<std::string> words = ToolListing::words(line);
         if (words.empty()) {
             continue;
         }
