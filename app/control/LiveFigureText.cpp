@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "LiveFigureText.h"
 
+#include <QStringList>
+
 #include <cmath>
 
 namespace {
