@@ -5,6 +5,7 @@
 #include "HelperError.h"
 #include "Logger.h"
 #include "NetlinkDevices.h"
+#include "NetlinkMessages.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -134,7 +135,7 @@ std::string talk(Request& request) {
     alignas(nlmsghdr) char buffer[8192];
     for (;;) {
         int left = static_cast<int>(receiveAnswer(fd.get(), buffer, sizeof buffer));
-        for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(answer, left);
+        for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer); netlinkMessageFits(answer, left);
              answer = NLMSG_NEXT(answer, left)) {
             if (answer->nlmsg_type != NLMSG_ERROR) {
                 continue;
@@ -300,8 +301,8 @@ std::vector<QdiscInfo> NetlinkDevices::qdiscs(const std::string& interface) cons
         alignas(nlmsghdr) char buffer[32768];
         for (;;) {
             int left = static_cast<int>(receiveAnswer(fd.get(), buffer, sizeof buffer));
-            for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(answer, left);
-                 answer = NLMSG_NEXT(answer, left)) {
+            for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer);
+                 netlinkMessageFits(answer, left); answer = NLMSG_NEXT(answer, left)) {
                 if (answer->nlmsg_type == NLMSG_DONE) {
                     return found;
                 }

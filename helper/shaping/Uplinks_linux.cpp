@@ -2,6 +2,7 @@
 // Uplinks and their changes, read from the kernel over rtnetlink.
 #include "FileDescriptor.h"
 #include "InterfaceName.h"
+#include "NetlinkMessages.h"
 #include "Uplinks.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ void dump(int fd, std::uint16_t type, unsigned char family, Take take) {
             throwErrno(errno);
         }
         int left = static_cast<int>(length);
-        for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, left);
+        for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); netlinkMessageFits(message, left);
              message = NLMSG_NEXT(message, left)) {
             if (message->nlmsg_type == NLMSG_DONE) {
                 return;
@@ -180,7 +181,7 @@ bool UplinkMonitor::takeChanges() noexcept {
             return changed;
         }
         int left = static_cast<int>(length);
-        for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, left);
+        for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); netlinkMessageFits(message, left);
              message = NLMSG_NEXT(message, left)) {
             switch (message->nlmsg_type) {
             case RTM_NEWLINK:

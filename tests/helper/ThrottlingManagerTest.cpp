@@ -229,7 +229,8 @@ TEST_F(ThrottlingManagerTest, WhatDummynetCannotShapeIsRefusedByNameAndLeavesThe
                                                                   {reorder, "Reordering"},
                                                                   {duplicate, "Duplication"}};
     for (const auto& [parameters, name] : refused) {
-        EXPECT_EQ(whatThrows([&] { manager.enableThrottling(parameters); }),
+        const ThrottleParameters& shaped = parameters;
+        EXPECT_EQ(whatThrows([&] { manager.enableThrottling(shaped); }),
                   "Validation failed: " + name +
                       " cannot be shaped with pf and dummynet; remove it from the profile");
     }

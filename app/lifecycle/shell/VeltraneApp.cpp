@@ -99,7 +99,7 @@ WindowScene VeltraneApp::panelContent() {
 
 void VeltraneApp::declareWindows() {
     WindowScene panelWindow = panelContent();
-    panelWindow.properties = [this, viewModelOf = panelWindow.properties](QObject* window) {
+    panelWindow.properties = [viewModelOf = panelWindow.properties](QObject* window) {
         QVariantMap properties = viewModelOf(window);
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             properties.insert(QStringLiteral("maximumHeight"),
