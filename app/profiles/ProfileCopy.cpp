@@ -6,6 +6,7 @@ namespace ProfileCopy {
 ThrottleProfile editable(const ThrottleProfile& profile, const QUuid& id, const QString& name) {
     ThrottleProfile copy(id, name, profile.conditions, false, true);
     copy.destinations = profile.destinations;
+    copy.schedule = profile.schedule;
     copy.otherKeys = profile.otherKeys;
     return copy;
 }

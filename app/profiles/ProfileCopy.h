@@ -10,8 +10,8 @@
 // an imported profile, a custom record that wrongly claims to be built in.
 namespace ProfileCopy {
 
-// A custom profile the user may edit, of the conditions and destinations whole and the keys
-// of a newer build, so that a copy carries everything its original has.
+// A custom profile the user may edit, of the conditions, destinations and schedule whole and
+// the keys of a newer build, so that a copy carries everything its original has.
 ThrottleProfile editable(const ThrottleProfile& profile, const QUuid& id, const QString& name);
 
 // The name of a copy; a duplicate and an import of a taken name share it.

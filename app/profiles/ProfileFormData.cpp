@@ -63,30 +63,51 @@ void readInput(const Field& field, const ConditionInput& input, NetworkCondition
 
 } // namespace
 
+ConditionInputs ProfileFormData::inputsShowing(const NetworkConditions& conditions) {
+    ConditionInputs inputs;
+    for (const Field& field : NetworkConditions::fields()) {
+        inputs[static_cast<std::size_t>(field.condition)] = inputShowing(field, conditions);
+    }
+    return inputs;
+}
+
+NetworkConditions ProfileFormData::conditionsOf(const ConditionInputs& inputs) {
+    NetworkConditions conditions;
+    for (const Field& field : NetworkConditions::fields()) {
+        readInput(field, inputs[static_cast<std::size_t>(field.condition)], conditions);
+    }
+    return conditions;
+}
+
 ProfileFormData ProfileFormData::from(const ThrottleProfile& profile) {
     ProfileFormData form;
     form.name = profile.name;
-    for (const Field& field : NetworkConditions::fields()) {
-        form[field.condition] = inputShowing(field, profile.conditions);
-    }
+    form.conditions = inputsShowing(profile.conditions);
     form.onlyToDestinations = !profile.destinations.empty();
     form.destinationsText = ProfileDestinations::texts(profile.destinations).join(u'\n');
+    form.schedule = profile.schedule;
     form.otherKeys = profile.otherKeys;
     return form;
 }
 
 ThrottleProfile ProfileFormData::to(const QUuid& id, bool isBuiltIn) const {
-    NetworkConditions conditions;
-    for (const Field& field : NetworkConditions::fields()) {
-        readInput(field, (*this)[field.condition], conditions);
-    }
     // The constructor clamps the loss into 0 to 100.
-    ThrottleProfile profile(id, NumberText::trimmed(name), conditions, isBuiltIn, true);
+    ThrottleProfile profile(id, NumberText::trimmed(name), conditionsOf(conditions), isBuiltIn,
+                            true);
     if (onlyToDestinations) {
         ProfileDestinations::Parsed parsed =
             ProfileDestinations::parse(ProfileDestinations::lines(destinationsText));
         if (parsed.error.isEmpty()) {
             profile.destinations = std::move(parsed.destinations);
+        }
+    }
+    // What is saved of a phase is what its inputs passed, as for the
+    // profile's own conditions.
+    profile.schedule = schedule;
+    for (ProfilePhase& phase : profile.schedule.phases) {
+        phase.name = NumberText::trimmed(phase.name);
+        if (phase.conditions) {
+            phase.conditions = conditionsOf(inputsShowing(*phase.conditions));
         }
     }
     profile.otherKeys = otherKeys;

@@ -3,6 +3,7 @@
 
 #include "BandwidthUnit.h"
 #include "NetworkConditions.h"
+#include "ProfileSchedule.h"
 #include "ThrottleProfile.h"
 
 #include <QJsonObject>
@@ -22,14 +23,19 @@ struct ConditionInput {
     bool operator==(const ConditionInput&) const = default;
 };
 
+using ConditionInputs = std::array<ConditionInput, kConditionCount>;
+
 // The editor's form: the name and every condition as the text the user typed.
 struct ProfileFormData {
     QString name;
-    std::array<ConditionInput, kConditionCount> conditions;
+    ConditionInputs conditions;
     // "Only traffic to…" rather than all traffic. The list is kept as typed,
     // one destination a line, when all traffic is chosen again.
     bool onlyToDestinations = false;
     QString destinationsText;
+    // As the profile has it; each phase's conditions are checked as the
+    // form's are, and made again from their inputs when the form is saved.
+    ProfileSchedule schedule;
     // Not shown: the keys of the stored record this build does not know,
     // handed back to the profile the form makes so that saving keeps them.
     QJsonObject otherKeys;
@@ -42,6 +48,11 @@ struct ProfileFormData {
     }
 
     static ProfileFormData from(const ThrottleProfile& profile);
+
+    // Conditions as the form shows them, and back as the form saves them:
+    // a percentage in the helper's steps, a negative one as none.
+    static ConditionInputs inputsShowing(const NetworkConditions& conditions);
+    static NetworkConditions conditionsOf(const ConditionInputs& inputs);
 
     // Meant for a form that passed validation; a switched-on text that still
     // does not parse leaves its condition out rather than inventing a value,

@@ -3,6 +3,7 @@
 
 #include "JsonNumbers.h"
 #include "ProfileDestinations.h"
+#include "ScheduleJson.h"
 
 #include <QJsonArray>
 
@@ -85,6 +86,28 @@ bool isKnown(const QString& key) {
             return true;
         }
     }
+    return isConditionKey(key) || ScheduleJson::isKey(key);
+}
+
+} // namespace
+
+void writeConditions(QJsonObject& object, const NetworkConditions& conditions) {
+    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
+        writeCondition(object, field, conditions);
+    }
+}
+
+bool readConditions(const QJsonObject& object, NetworkConditions& conditions) {
+    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
+        const QJsonValue value = object.value(field.storedKey);
+        if (!value.isUndefined() && !value.isNull() && !readCondition(value, field, conditions)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isConditionKey(const QString& key) {
     for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
         if (key == field.storedKey) {
             return true;
@@ -93,8 +116,6 @@ bool isKnown(const QString& key) {
     return false;
 }
 
-} // namespace
-
 QJsonObject encode(const ThrottleProfile& profile) {
     // Known keys last: what this build knows of a key always wins.
     QJsonObject object = profile.otherKeys;
@@ -102,9 +123,8 @@ QJsonObject encode(const ThrottleProfile& profile) {
     object.insert(kName, profile.name);
     object.insert(kIsBuiltIn, profile.isBuiltIn());
     object.insert(kShowInMenu, profile.showInMenu);
-    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
-        writeCondition(object, field, profile.conditions);
-    }
+    writeConditions(object, profile.conditions);
+    ScheduleJson::write(object, profile.schedule);
     if (!profile.destinations.empty()) {
         object.insert(kDestinations,
                       QJsonArray::fromStringList(ProfileDestinations::texts(profile.destinations)));
@@ -131,20 +151,19 @@ std::optional<ThrottleProfile> decode(const QJsonValue& json) {
     }
     // Conditions may be absent or null; anything else must decode.
     NetworkConditions conditions;
-    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
-        const QJsonValue value = object.value(field.storedKey);
-        if (!value.isUndefined() && !value.isNull() && !readCondition(value, field, conditions)) {
-            return std::nullopt;
-        }
+    if (!readConditions(object, conditions)) {
+        return std::nullopt;
     }
     std::optional<std::vector<Destination>> destinations =
         readDestinations(object.value(kDestinations));
-    if (!destinations) {
+    std::optional<ProfileSchedule> schedule = ScheduleJson::read(object);
+    if (!destinations || !schedule) {
         return std::nullopt;
     }
     ThrottleProfile profile(*id, nameValue.toString(), NetworkConditions{}, builtInValue.toBool(),
                             showValue.toBool());
     profile.destinations = std::move(*destinations);
+    profile.schedule = std::move(*schedule);
     // Assigned past the constructor, which would clamp the loss.
     profile.conditions = conditions;
     for (auto entry = object.begin(); entry != object.end(); ++entry) {

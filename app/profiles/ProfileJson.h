@@ -24,4 +24,11 @@ QJsonObject encode(const ThrottleProfile& profile);
 // clamped. Unknown keys are kept in the profile's otherKeys.
 std::optional<ThrottleProfile> decode(const QJsonValue& json);
 
+// The conditions under their stored keys, for a profile and a phase of its
+// schedule alike: absent ones left out.
+void writeConditions(QJsonObject& object, const NetworkConditions& conditions);
+// Absent or null is left out; false when a present one is not of its kind.
+bool readConditions(const QJsonObject& object, NetworkConditions& conditions);
+bool isConditionKey(const QString& key);
+
 } // namespace ProfileJson

@@ -4,8 +4,10 @@
 #include "NetworkConditions.h"
 #include "ThrottleSchedule.h"
 
+#include <QJsonObject>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -18,6 +20,9 @@ struct ProfilePhase {
     std::int64_t durationMs = 0;
     // Nothing: an outage, in which nothing passes.
     std::optional<NetworkConditions> conditions;
+    // The keys of a stored phase this build does not know (a newer build's
+    // condition), written back with it as the profile's own are.
+    QJsonObject otherKeys;
 
     bool isOutage() const { return !conditions.has_value(); }
     bool operator==(const ProfilePhase&) const = default;
@@ -31,9 +36,24 @@ struct ProfilePhase {
 struct ProfileSchedule {
     std::vector<ProfilePhase> phases;
     bool repeat = true;
-    // Bytes per second per step, as imported from a trace file.
+    // Bytes per second per step, as imported from a trace file. Stored as
+    // whole packets per step, so a rate keeps to the nearest packet.
     CapacityTrace trace;
+    // The keys of a stored trace this build does not know.
+    QJsonObject otherTraceKeys;
 
     bool empty() const { return phases.empty() && trace.empty(); }
     bool operator==(const ProfileSchedule&) const = default;
+
+    // "3 phases, repeating", "4 phases, once", "Trace 12 min"; empty for no
+    // schedule.
+    QString description() const;
+
+    // "Phase 2 (3G)", or "Phase 2" for a phase without a name: how every
+    // message about a phase names it.
+    static QString phaseLabel(std::size_t index, const QString& name);
+
+    // In the helper's units. Nothing, and why in `failure` naming the phase,
+    // for a phase whose conditions do not fit the wire.
+    std::optional<ThrottleSchedule> toSchedule(QString& failure) const;
 };

@@ -5,6 +5,11 @@
 #include "NumberText.h"
 #include "ProfileDestinations.h"
 #include "ProfileNameOrder.h"
+#include "ProfileRecords.h"
+#include "ScheduleValidator.h"
+#include "SharedFile.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -114,14 +119,17 @@ void recordNameCheck(ProfileValidationResult& result, const ValidationResult& ch
 
 // The bounds the conditions set one another, as the helper checks them;
 // a field whose own check failed has said so already.
-void recordDependencies(ProfileValidationResult& result, const ProfileFormData& form) {
+void recordDependencies(ProfileValidationResult& result, const ConditionInputs& form) {
     const auto whole = [](const QString& text) { return NumberText::wholeNumber(text); };
     const auto decimal = [](const QString& text) { return NumberText::decimalNumber(text); };
-    const auto latency = enabledValue<std::int64_t>(form[Condition::latency], whole);
-    const auto jitter = enabledValue<std::int64_t>(form[Condition::jitter], whole);
-    const auto loss = enabledValue<double>(form[Condition::packetLoss], decimal);
-    const auto correlation = enabledValue<double>(form[Condition::lossCorrelation], decimal);
-    const auto reorder = enabledValue<double>(form[Condition::reorder], decimal);
+    const auto input = [&](Condition condition) -> const ConditionInput& {
+        return form[static_cast<std::size_t>(condition)];
+    };
+    const auto latency = enabledValue<std::int64_t>(input(Condition::latency), whole);
+    const auto jitter = enabledValue<std::int64_t>(input(Condition::jitter), whole);
+    const auto loss = enabledValue<double>(input(Condition::packetLoss), decimal);
+    const auto correlation = enabledValue<double>(input(Condition::lossCorrelation), decimal);
+    const auto reorder = enabledValue<double>(input(Condition::reorder), decimal);
     if (jitter > 0 && jitter > latency && jitter <= Limits::kMaxLatencyMs) {
         record(result,
                ValidationResult::failure(
@@ -168,25 +176,30 @@ ValidationResult validateBandwidth(const QString& value, bool isEnabled, Bandwid
         });
 }
 
+// The bytes of a custom profiles file that holds this profile alone.
+qsizetype storedSize(const ProfileFormData& form) {
+    return ProfileRecords::encode({form.to(QUuid(), false)}).size();
+}
+
 } // namespace
 
-ValidationResult ProfileValidator::validateName(const QString& name) {
+ValidationResult ProfileValidator::validateName(const QString& name, const QString& subject) {
     const QString trimmed = NumberText::trimmed(name);
     if (trimmed.isEmpty()) {
-        return ValidationResult::failure(QStringLiteral("Profile name cannot be empty"));
+        return ValidationResult::failure(subject + QStringLiteral(" cannot be empty"));
     }
     const QList<char32_t> characters = NameCharacters::codePoints(trimmed);
     if (characters.size() > NameCharacters::kMaxLength) {
         return ValidationResult::failure(
-            QStringLiteral("Profile name cannot be longer than %1 characters")
-                .arg(NameCharacters::kMaxLength));
+            subject +
+            QStringLiteral(" cannot be longer than %1 characters").arg(NameCharacters::kMaxLength));
     }
     for (const char32_t c : characters) {
         if (NameCharacters::isHidden(c)) {
             return ValidationResult::failure(
-                QStringLiteral("Profile name cannot contain control, invisible formatting or "
-                               "unassigned characters (%1)")
-                    .arg(NameCharacters::codePointText(c)));
+                subject + QStringLiteral(" cannot contain control, invisible formatting or "
+                                         "unassigned characters (%1)")
+                              .arg(NameCharacters::codePointText(c)));
         }
     }
     return ValidationResult::valid();
@@ -222,6 +235,19 @@ ValidationResult ProfileValidator::validateCondition(Condition condition,
     return validatePercentage(input.text, input.isOn, field.subject, field.parameter().maximum);
 }
 
+ProfileValidationResult ProfileValidator::validateConditions(const ConditionInputs& inputs) {
+    ProfileValidationResult result;
+    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
+        record(
+            result,
+            validateCondition(field.condition, inputs[static_cast<std::size_t>(field.condition)]),
+            field.condition);
+    }
+    recordDependencies(result, inputs);
+    result.isValid = result.errors.isEmpty();
+    return result;
+}
+
 ValidationResult ProfileValidator::validateDestinations(const QString& lines) {
     const ProfileDestinations::Parsed parsed =
         ProfileDestinations::parse(ProfileDestinations::lines(lines));
@@ -241,12 +267,11 @@ ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData&
     ProfileValidationResult result;
     recordNameCheck(result, validateName(form.name));
     recordNameCheck(result, validateNameUniqueness(form.name, existingNames, excludingId));
-    bool anyOn = false;
-    for (const NetworkConditions::Field& field : NetworkConditions::fields()) {
-        record(result, validateCondition(field.condition, form[field.condition]), field.condition);
-        anyOn = anyOn || form[field.condition].isOn;
-    }
-    recordDependencies(result, form);
+    const ProfileValidationResult conditions = validateConditions(form.conditions);
+    result.errors << conditions.errors;
+    result.conditionErrors = conditions.conditionErrors;
+    const bool anyOn = std::any_of(form.conditions.begin(), form.conditions.end(),
+                                   [](const ConditionInput& input) { return input.isOn; });
     if (form.onlyToDestinations) {
         const ValidationResult destinations = validateDestinations(form.destinationsText);
         if (!destinations.isValid) {
@@ -254,9 +279,21 @@ ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData&
             result.errors << QStringLiteral("Applies to: ") + result.destinationsError;
         }
     }
+    const QStringList scheduleErrors = ScheduleValidator::validate(form.schedule);
+    if (!scheduleErrors.isEmpty()) {
+        result.scheduleError = scheduleErrors.first();
+        result.errors << scheduleErrors;
+    } else if (storedSize(form) >= SharedFile::kMaxSize) {
+        // The bound is on the whole file, which holds the others too; this
+        // is a profile no file could hold. A trace within its own bounds
+        // takes some 11 MB at most, so it takes a newer build's keys as well.
+        result.scheduleError = QStringLiteral("The profile would take %1 or more to store")
+                                   .arg(QLatin1StringView(SharedFile::kMaxSizeText));
+        result.errors << result.scheduleError;
+    }
     // Only the switches count: a switched-on field with bad text is still a
     // condition the user meant to set, and has its own message.
-    if (!anyOn) {
+    if (!anyOn && form.schedule.empty()) {
         result.errors << QStringLiteral("Profile must have at least one throttling option enabled");
     }
     result.isValid = result.errors.isEmpty();

@@ -20,7 +20,9 @@ public:
     ProfileValidator() = delete;
 
     // Not empty, at most NameCharacters::kMaxLength characters, none hidden.
-    static ValidationResult validateName(const QString& name);
+    // `subject` starts each message: a phase's name follows the same rules.
+    static ValidationResult validateName(const QString& name,
+                                         const QString& subject = QStringLiteral("Profile name"));
     // Editing passes the edited profile's id and skips the check altogether.
     static ValidationResult validateNameUniqueness(const QString& name,
                                                    const QStringList& existingNames,
@@ -31,11 +33,19 @@ public:
     // bound one another is checked with the whole form.
     static ValidationResult validateCondition(Condition condition, const ConditionInput& input);
 
+    // Each condition's own check and the bounds they set one another, as
+    // validateProfile checks a form's: the errors' list and each
+    // condition's first message.
+    static ProfileValidationResult validateConditions(const ConditionInputs& inputs);
+
     // The list of "Only traffic to…", one entry a line, blank lines skipped:
     // at least one entry, each well-formed and none twice, at most
     // ThrottleScope::kMaxDestinations. The message names the entry at fault.
     static ValidationResult validateDestinations(const QString& lines);
 
+    // The schedule is checked whole (ScheduleValidator), and a profile with
+    // one may leave its own conditions out: its phases or trace say what is
+    // in force.
     static ProfileValidationResult validateProfile(const ProfileFormData& form,
                                                    const QStringList& existingNames,
                                                    const std::optional<QUuid>& excludingId);

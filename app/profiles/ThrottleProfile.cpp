@@ -53,13 +53,64 @@ QString percentText(double percent) {
            u'%';
 }
 
+QUuid presetId(int number) {
+    return QUuid::fromString(
+        QStringLiteral("00000000-0000-0000-0000-%1").arg(number, 12, 16, QLatin1Char('0')));
+}
+
 ThrottleProfile preset(int number, const char* name, std::optional<Bandwidth> download,
                        std::optional<Bandwidth> upload, std::optional<std::int64_t> latency,
                        double loss, std::optional<std::int64_t> dnsDelay) {
-    const QUuid id = QUuid::fromString(
-        QStringLiteral("00000000-0000-0000-0000-%1").arg(number, 12, 16, QLatin1Char('0')));
-    return ThrottleProfile(id, QString::fromUtf8(name), download, upload, latency, loss, dnsDelay,
-                           true, true);
+    return ThrottleProfile(presetId(number), QString::fromUtf8(name), download, upload, latency,
+                           loss, dnsDelay, true, true);
+}
+
+// The built-in profiles whose conditions hold; the scheduled ones play
+// their conditions, so a change to "LTE" changes every "LTE" phase too.
+const QList<ThrottleProfile>& steadyPresets() {
+    using Unit = BandwidthUnit;
+    static const QList<ThrottleProfile> table{
+        preset(1, "100% Loss", std::nullopt, std::nullopt, std::nullopt, 100, std::nullopt),
+        preset(2, "3G", Bandwidth{780, Unit::kbps}, Bandwidth{330, Unit::kbps}, 100, 0,
+               std::nullopt),
+        preset(3, "3G (Lossy)", Bandwidth{780, Unit::kbps}, Bandwidth{330, Unit::kbps}, 100, 1,
+               std::nullopt),
+        preset(4, "DSL", Bandwidth{2, Unit::mbps}, Bandwidth{256, Unit::kbps}, 5, 0, std::nullopt),
+        preset(5, "Edge", Bandwidth{240, Unit::kbps}, Bandwidth{200, Unit::kbps}, 400, 0,
+               std::nullopt),
+        preset(6, "High Latency DNS", std::nullopt, std::nullopt, std::nullopt, 0, 3000),
+        preset(7, "LTE", Bandwidth{50, Unit::mbps}, Bandwidth{10, Unit::mbps}, 50, 0, std::nullopt),
+        preset(8, "Very Bad Network", Bandwidth{1, Unit::mbps}, Bandwidth{1, Unit::mbps}, 500, 10,
+               std::nullopt),
+        preset(9, "WiFi", Bandwidth{40, Unit::mbps}, Bandwidth{33, Unit::mbps}, 1, 0, std::nullopt),
+        preset(10, "WiFi (Lossy)", Bandwidth{40, Unit::mbps}, Bandwidth{33, Unit::mbps}, 1, 1,
+               std::nullopt),
+    };
+    return table;
+}
+
+const ThrottleProfile& steadyPreset(int number) {
+    return steadyPresets()[number - 1];
+}
+
+// A phase of the steady built-in `number`'s conditions, under its name.
+ProfilePhase phaseOf(int number, std::int64_t durationMs) {
+    const ThrottleProfile& profile = steadyPreset(number);
+    return {profile.name, durationMs, profile.conditions, {}};
+}
+
+ProfilePhase outage(std::int64_t durationMs) {
+    return {QStringLiteral("Outage"), durationMs, std::nullopt, {}};
+}
+
+// Its own conditions are none: each phase says what is in force.
+ThrottleProfile scheduledPreset(int number, const char* name, std::vector<ProfilePhase> phases,
+                                bool repeat) {
+    ThrottleProfile profile(presetId(number), QString::fromUtf8(name), NetworkConditions{}, true,
+                            true);
+    profile.schedule.phases = std::move(phases);
+    profile.schedule.repeat = repeat;
+    return profile;
 }
 
 } // namespace
@@ -96,12 +147,19 @@ QString ThrottleProfile::scopeDescription() const {
 }
 
 QString ThrottleProfile::conditionsDescription() const {
+    // A phase's conditions are its own; the profile's say nothing of them.
+    if (!schedule.phases.empty()) {
+        return schedule.description();
+    }
     const NetworkConditions& c = conditions;
     QStringList parts;
-    if (c.downloadBandwidth) {
+    if (!schedule.trace.empty()) {
+        parts << schedule.description();
+    }
+    if (c.downloadBandwidth && schedule.trace.downloadBytesPerSecond.empty()) {
         parts << QStringLiteral("D: ") + bandwidthText(*c.downloadBandwidth);
     }
-    if (c.uploadBandwidth) {
+    if (c.uploadBandwidth && schedule.trace.uploadBytesPerSecond.empty()) {
         parts << QStringLiteral("U: ") + bandwidthText(*c.uploadBandwidth);
     }
     if (c.latency) {
@@ -164,23 +222,35 @@ std::optional<QUuid> ThrottleProfile::idFromText(const QString& text) {
 }
 
 const QList<ThrottleProfile>& ThrottleProfile::Preset::profiles() {
-    using Unit = BandwidthUnit;
+    constexpr std::int64_t second = 1000;
+    constexpr int lossAll = 1, threeG = 2, threeGLossy = 3, dsl = 4, edge = 5, dns = 6, lte = 7,
+                  veryBad = 8, wifi = 9, wifiLossy = 10;
     static const QList<ThrottleProfile> table{
-        preset(1, "100% Loss", std::nullopt, std::nullopt, std::nullopt, 100, std::nullopt),
-        preset(2, "3G", Bandwidth{780, Unit::kbps}, Bandwidth{330, Unit::kbps}, 100, 0,
-               std::nullopt),
-        preset(3, "3G (Lossy)", Bandwidth{780, Unit::kbps}, Bandwidth{330, Unit::kbps}, 100, 1,
-               std::nullopt),
-        preset(4, "DSL", Bandwidth{2, Unit::mbps}, Bandwidth{256, Unit::kbps}, 5, 0, std::nullopt),
-        preset(5, "Edge", Bandwidth{240, Unit::kbps}, Bandwidth{200, Unit::kbps}, 400, 0,
-               std::nullopt),
-        preset(6, "High Latency DNS", std::nullopt, std::nullopt, std::nullopt, 0, 3000),
-        preset(7, "LTE", Bandwidth{50, Unit::mbps}, Bandwidth{10, Unit::mbps}, 50, 0, std::nullopt),
-        preset(8, "Very Bad Network", Bandwidth{1, Unit::mbps}, Bandwidth{1, Unit::mbps}, 500, 10,
-               std::nullopt),
-        preset(9, "WiFi", Bandwidth{40, Unit::mbps}, Bandwidth{33, Unit::mbps}, 1, 0, std::nullopt),
-        preset(10, "WiFi (Lossy)", Bandwidth{40, Unit::mbps}, Bandwidth{33, Unit::mbps}, 1, 1,
-               std::nullopt),
+        steadyPreset(lossAll),
+        steadyPreset(threeG),
+        steadyPreset(threeGLossy),
+        // Coverage lost in each tunnel of the line, back on 3G before LTE.
+        scheduledPreset(
+            11, "Commuter Train",
+            {phaseOf(lte, 40 * second), outage(6 * second), phaseOf(threeG, 14 * second)}, true),
+        steadyPreset(dsl),
+        steadyPreset(edge),
+        // One ride: the signal fades as the doors close, is gone between
+        // floors and comes back weak. Played once, so the weak link after
+        // the outage holds: how an app recovers on it is what this profile
+        // is for, and a second ride would cut that short.
+        scheduledPreset(13, "Elevator",
+                        {phaseOf(lte, 10 * second), phaseOf(edge, 5 * second), outage(20 * second),
+                         phaseOf(edge, 10 * second)},
+                        false),
+        // A dropout of 300 ms every 5 seconds: short enough that a
+        // connection survives it, often enough to catch every retry path.
+        scheduledPreset(12, "Flaky Wi-Fi", {phaseOf(wifi, 4700), outage(300)}, true),
+        steadyPreset(dns),
+        steadyPreset(lte),
+        steadyPreset(veryBad),
+        steadyPreset(wifi),
+        steadyPreset(wifiLossy),
     };
     return table;
 }
@@ -206,6 +276,14 @@ size_t qHash(const ThrottleProfile& profile, size_t seed) {
     for (const Destination& destination : profile.destinations) {
         destinations = qHashMulti(destinations, QByteArray::fromStdString(destination.text()));
     }
+    // Equal schedules hash alike; the steps and phase conditions are left to
+    // the comparison.
+    size_t schedule = qHashMulti(0, profile.schedule.repeat, profile.schedule.trace.stepMs,
+                                 profile.schedule.trace.downloadBytesPerSecond.size(),
+                                 profile.schedule.trace.uploadBytesPerSecond.size());
+    for (const ProfilePhase& phase : profile.schedule.phases) {
+        schedule = qHashMulti(schedule, phase.name, phase.durationMs, phase.isOutage());
+    }
     return qHashMulti(seed, profile.id(), profile.name, conditions, destinations,
-                      profile.isBuiltIn(), profile.showInMenu, qHash(profile.otherKeys));
+                      profile.isBuiltIn(), profile.showInMenu, qHash(profile.otherKeys), schedule);
 }

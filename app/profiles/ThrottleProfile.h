@@ -4,6 +4,7 @@
 #include "Bandwidth.h"
 #include "Destination.h"
 #include "NetworkConditions.h"
+#include "ProfileSchedule.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -38,13 +39,19 @@ public:
     // have none.
     std::vector<Destination> destinations;
     bool showInMenu = true;
+    // How the conditions change over time; empty for conditions that hold.
+    // With phases, each phase's conditions are what is in force; with a
+    // trace, these conditions with the trace's rates.
+    ProfileSchedule schedule;
     // The keys of a stored record that this build does not know (a newer
     // build's conditions, say), kept to be written back with the profile.
     QJsonObject otherKeys;
 
     // The one-line summary of listings, e.g. "D: 780 Kbps, U: 330 Kbps, 100ms", ending
     // "only to api.example.com, :443" when the profile has destinations: the
-    // conditions' summary and the scope's.
+    // conditions' summary and the scope's. A schedule is said first: "3
+    // phases, repeating"; "Trace 12 min, 50ms", a trace's own rates standing
+    // for the profile's in the directions it covers.
     QString shortDescription() const;
     QString conditionsDescription() const;
     // Empty for all traffic.
@@ -60,7 +67,7 @@ public:
     bool operator==(const ThrottleProfile&) const = default;
 
     struct Preset {
-        // The ten profiles that ship with the application, in ascending name order.
+        // The profiles that ship with the application, in ascending name order.
         static const QList<ThrottleProfile>& profiles();
     };
 

@@ -60,13 +60,13 @@ private:
 TEST_F(VeltranectlTest, theListingIsATableOnATerminalAndEscapedTabSeparatedLinesOtherwise) {
     ASSERT_EQ(run({"create", "--name", "Tab\there\\", "--latency", "5ms"}).status, 0);
     const QStringList lines = run({"profiles"}).lines();
-    ASSERT_EQ(lines.size(), 11);
+    ASSERT_EQ(lines.size(), 14);
     EXPECT_EQ(lines.first(), "100% Loss\t100% loss\tbuilt-in\tshown");
     EXPECT_EQ(lines.last(), "Tab\\there\\\\\t5ms\tcustom\tshown");
-    EXPECT_EQ(run({"profiles", "--json"}).json().array().size(), 11);
+    EXPECT_EQ(run({"profiles", "--json"}).json().array().size(), 14);
 
     const QStringList table = runOnTerminal("profiles").lines();
-    ASSERT_EQ(table.size(), 12);
+    ASSERT_EQ(table.size(), 15);
     EXPECT_THAT(table.first().split(u' ', Qt::SkipEmptyParts),
                 ElementsAre("NAME", "LIMITS", "TYPE", "MENU"));
     EXPECT_EQ(table[2].indexOf("D: 780 Kbps"), table.first().indexOf("LIMITS"));
@@ -212,13 +212,13 @@ TEST_F(VeltranectlTest, aBuiltInProfileIsDeletedOnlyWhenConfirmedAndCanBeRestore
                           "with 'veltranectl restore'. [y/N] "));
     ASSERT_EQ(run({"delete", "--yes", "wifi"}).status, 0);
     ASSERT_EQ(run({"delete", "--yes", "lte"}).status, 0);
-    EXPECT_EQ(run({"profiles"}).lines().size(), 8);
+    EXPECT_EQ(run({"profiles"}).lines().size(), 11);
     EXPECT_EQ(run({"restore", "Nowhere"}).status, 1);
 
     ASSERT_EQ(run({"restore", "WIFI"}).status, 0);
     EXPECT_EQ(show("WiFi").value("name").toString(), "WiFi");
     ASSERT_EQ(run({"restore", "--all"}).status, 0);
-    EXPECT_EQ(run({"profiles"}).lines().size(), 10);
+    EXPECT_EQ(run({"profiles"}).lines().size(), 13);
 }
 
 TEST_F(VeltranectlTest, dataGoesToStandardOutputAndCorruptFilesAreReportedOnStandardError) {
@@ -235,7 +235,7 @@ TEST_F(VeltranectlTest, dataGoesToStandardOutputAndCorruptFilesAreReportedOnStan
 
     const Outcome listing = run({"profiles", "--json"});
     EXPECT_EQ(listing.status, 0);
-    EXPECT_EQ(listing.json().array().size(), 10);
+    EXPECT_EQ(listing.json().array().size(), 13);
     EXPECT_THAT(listing.err.toStdString(), HasSubstr("Cannot read the settings file "));
     EXPECT_THAT(listing.err.toStdString(), HasSubstr("Cannot read the custom profiles file "));
 
@@ -273,7 +273,7 @@ TEST_F(VeltranectlTest, parallelWritersAndTheApplicationLoseNothing) {
 
     const QStringList lines = run({"profiles"}).lines();
     EXPECT_EQ(lines.filter("\tcustom\t").size(), 25);
-    EXPECT_EQ(lines.filter("\tbuilt-in\thidden").size(), 10);
+    EXPECT_EQ(lines.filter("\tbuilt-in\thidden").size(), 13);
 }
 
 TEST_F(VeltranectlTest, hiddenCharactersInAStoredNameAreShownAsEscapes) {
@@ -352,7 +352,7 @@ TEST_F(VeltranectlTest, rootRefusesToWriteInAnotherUsersFolders) {
         // What only reads works: sudo -E is how a user reaches for 'off'
         // with the network crippled.
         environment.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + home.filePath("no-bus"));
-        EXPECT_EQ(run({"profiles"}).lines().size(), 10);
+        EXPECT_EQ(run({"profiles"}).lines().size(), 13);
         EXPECT_EQ(run({"show", "3G"}).status, 0);
         EXPECT_EQ(run({"export", "--format", "tc", "3G"}).status, 0);
         for (const char* helperCommand : {"off", "status"}) {
@@ -389,7 +389,7 @@ TEST_F(VeltranectlTest, profilesTravelThroughAFileWithTheStatusesAScriptChecks) 
     EXPECT_EQ(clash.status, 1);
     EXPECT_EQ(clash.err, "Nothing imported: profiles named '3G', 'Jit' already exist\n");
     EXPECT_EQ(run({"import", customFile()}).status, 2);
-    EXPECT_EQ(run({"profiles"}).lines().size(), 13);
+    EXPECT_EQ(run({"profiles"}).lines().size(), 16);
 
     // The script is one a shell reads.
     QProcess shell;

@@ -50,7 +50,7 @@ TEST_F(BuiltInProfilesTest, aDeletedProfileStaysDeletedAndIsRecordedOnceUntilRes
     EXPECT_TRUE(profiles->remove(edge).ok());
     EXPECT_EQ(defaults->stringListValue(SettingsKeys::deletedBuiltInProfiles),
               QStringList{"00000000-0000-0000-0000-000000000005"});
-    EXPECT_EQ(defaults->value(SettingsKeys::profileVisibilityOverrides).toMap().size(), 9);
+    EXPECT_EQ(defaults->value(SettingsKeys::profileVisibilityOverrides).toMap().size(), 12);
 
     profiles = &restart();
     EXPECT_THAT(namesOf(profiles->current()), Not(Contains("Edge")));
@@ -60,7 +60,7 @@ TEST_F(BuiltInProfilesTest, aDeletedProfileStaysDeletedAndIsRecordedOnceUntilRes
 
     // Only a list of texts lists deleted profiles: a bare text is not one.
     defaults->setValue(SettingsKeys::deletedBuiltInProfiles, edge.idText(edge.id()));
-    EXPECT_EQ(restart().current().size(), 10);
+    EXPECT_EQ(restart().current().size(), 13);
 }
 
 TEST_F(BuiltInProfilesTest, hidingOneWritesTheWholeVisibilityMap) {
@@ -73,7 +73,7 @@ TEST_F(BuiltInProfilesTest, hidingOneWritesTheWholeVisibilityMap) {
     });
     ASSERT_TRUE(hidden.ok());
     const QVariantMap overrides = defaults->value(SettingsKeys::profileVisibilityOverrides).toMap();
-    EXPECT_EQ(overrides.size(), 10);
+    EXPECT_EQ(overrides.size(), 13);
     EXPECT_EQ(overrides.value("00000000-0000-0000-0000-000000000007"), QVariant(false));
     EXPECT_EQ(overrides.value("00000000-0000-0000-0000-000000000002"), QVariant(true));
     EXPECT_FALSE(shownInMenu(restart(), lte));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileValidator.h"
 
+#include "ProfileTestSupport.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -280,4 +282,66 @@ TEST(ProfileValidatorTest, theDestinationsListIsCheckedOnlyWhenTheProfileIsLimit
         ElementsAre("Applies to: 'not a host!' is not a host name, an address or a network"));
     EXPECT_EQ(result.destinationsError,
               "'not a host!' is not a host name, an address or a network");
+}
+
+TEST(ProfileValidatorTest, aScheduleIsCheckedPhaseByPhaseNamingThePhase) {
+    ProfileFormData form = ProfileFormData::from(preset("Commuter Train"));
+    form.name = "Train";
+    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
+                testing::IsEmpty());
+
+    ProfileSchedule& schedule = form.schedule;
+    schedule.phases[0].durationMs = 99;
+    schedule.phases[0].conditions->jitter = 60;
+    schedule.phases[1].name = QStringLiteral("\u200b");
+    schedule.phases[2].conditions->latency = 20'000;
+    const ProfileValidationResult result =
+        ProfileValidator::validateProfile(form, {}, std::nullopt);
+    EXPECT_THAT(errorsOf(result),
+                ElementsAre("Phase 1 (LTE): Duration must be between 100 ms and 24 hours",
+                            // Its own check passed; against the latency it fails.
+                            "Phase 1 (LTE): Jitter cannot exceed the latency (50 ms)",
+                            "Phase 2: Name cannot contain control, invisible formatting or "
+                            "unassigned characters (U+200B)",
+                            "Phase 3 (3G): Latency cannot exceed 10000 ms"));
+    EXPECT_EQ(result.scheduleError, result.errors.first());
+
+    // 24 hours is the longest phase, 64 the most phases.
+    schedule.phases = {preset("Commuter Train").schedule.phases[1]};
+    schedule.phases[0].durationMs = 24 * 3600 * 1000;
+    EXPECT_TRUE(ProfileValidator::validateProfile(form, {}, std::nullopt).isValid);
+    schedule.phases.resize(65, schedule.phases[0]);
+    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
+                ElementsAre("A schedule has at most 64 phases, not 65"));
+
+    schedule.phases.resize(1);
+    schedule.trace.downloadBytesPerSecond = {15'000};
+    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
+                ElementsAre("A profile plays phases or a trace, not both"));
+}
+
+TEST(ProfileValidatorTest, aTraceKeepsToItsStepsAndTheHelpersRatesAndTheProfileFitsTheStore) {
+    ProfileFormData form;
+    form.name = "Recorded";
+    CapacityTrace& trace = form.schedule.trace;
+    // A trace needs no condition of the profile's own: it sets the rates.
+    trace.uploadBytesPerSecond = {15'000, 0};
+    EXPECT_TRUE(ProfileValidator::validateProfile(form, {}, std::nullopt).isValid);
+
+    trace.stepMs = 1001;
+    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
+                ElementsAre("The trace's steps must be 100 to 1000 ms long"));
+    trace.stepMs = 100;
+    trace.uploadBytesPerSecond = {15'000, 1'250'000'001};
+    trace.downloadBytesPerSecond.assign(864'001, 0);
+    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
+                ElementsAre("The download trace runs past 24 hours",
+                            "The upload trace's rate at 100 ms is not within 0 and 10000 Mbps"));
+
+    // No file could hold it, whatever else the store holds.
+    trace = {};
+    form[Condition::latency] = {"10", true};
+    form.otherKeys.insert("aNewerBuildsKey", QString(16 << 20, u'x'));
+    EXPECT_THAT(errorsOf(ProfileValidator::validateProfile(form, {}, std::nullopt)),
+                ElementsAre("The profile would take 16 MiB or more to store"));
 }

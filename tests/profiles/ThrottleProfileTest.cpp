@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -26,27 +27,31 @@ std::optional<ThrottleProfile> decode(const char* json) {
 
 // Stored settings name the built-in profiles by id, so ids must never move.
 TEST(ThrottleProfileTest, theBuiltInProfilesKeepTheirIdsNamesAndLimitsInNameOrder) {
-    const std::pair<const char*, const char*> table[] = {
-        {"100% Loss", "100% loss"},
-        {"3G", "D: 780 Kbps, U: 330 Kbps, 100ms"},
-        {"3G (Lossy)", "D: 780 Kbps, U: 330 Kbps, 100ms, 1% loss"},
-        {"DSL", "D: 2 Mbps, U: 256 Kbps, 5ms"},
-        {"Edge", "D: 240 Kbps, U: 200 Kbps, 400ms"},
-        {"High Latency DNS", "DNS: 3000ms"},
-        {"LTE", "D: 50 Mbps, U: 10 Mbps, 50ms"},
-        {"Very Bad Network", "D: 1 Mbps, U: 1 Mbps, 500ms, 10% loss"},
-        {"WiFi", "D: 40 Mbps, U: 33 Mbps, 1ms"},
-        {"WiFi (Lossy)", "D: 40 Mbps, U: 33 Mbps, 1ms, 1% loss"},
+    const std::tuple<int, const char*, const char*> table[] = {
+        {1, "100% Loss", "100% loss"},
+        {2, "3G", "D: 780 Kbps, U: 330 Kbps, 100ms"},
+        {3, "3G (Lossy)", "D: 780 Kbps, U: 330 Kbps, 100ms, 1% loss"},
+        {11, "Commuter Train", "3 phases, repeating"},
+        {4, "DSL", "D: 2 Mbps, U: 256 Kbps, 5ms"},
+        {5, "Edge", "D: 240 Kbps, U: 200 Kbps, 400ms"},
+        {13, "Elevator", "4 phases, once"},
+        {12, "Flaky Wi-Fi", "2 phases, repeating"},
+        {6, "High Latency DNS", "DNS: 3000ms"},
+        {7, "LTE", "D: 50 Mbps, U: 10 Mbps, 50ms"},
+        {8, "Very Bad Network", "D: 1 Mbps, U: 1 Mbps, 500ms, 10% loss"},
+        {9, "WiFi", "D: 40 Mbps, U: 33 Mbps, 1ms"},
+        {10, "WiFi (Lossy)", "D: 40 Mbps, U: 33 Mbps, 1ms, 1% loss"},
     };
     const QList<ThrottleProfile>& presets = ThrottleProfile::Preset::profiles();
-    ASSERT_EQ(presets.size(), 10);
-    for (int i = 0; i < 10; ++i) {
-        const ThrottleProfile& profile = presets[i];
-        EXPECT_EQ(profile.id(), QUuid(QStringLiteral("00000000-0000-0000-0000-00000000000") +
-                                      QString::number(i + 1, 16)));
-        EXPECT_EQ(profile.name, table[i].first);
-        EXPECT_EQ(profile.shortDescription(), table[i].second);
-        EXPECT_TRUE(profile.isBuiltIn() && profile.showInMenu) << table[i].first;
+    ASSERT_EQ(presets.size(), std::size(table));
+    for (std::size_t i = 0; i < std::size(table); ++i) {
+        const auto& [number, name, description] = table[i];
+        const ThrottleProfile& profile = presets[static_cast<qsizetype>(i)];
+        EXPECT_EQ(profile.id(), QUuid(QStringLiteral("00000000-0000-0000-0000-%1")
+                                          .arg(number, 12, 16, QLatin1Char('0'))));
+        EXPECT_EQ(profile.name, name);
+        EXPECT_EQ(profile.shortDescription(), description);
+        EXPECT_TRUE(profile.isBuiltIn() && profile.showInMenu) << name;
     }
 }
 

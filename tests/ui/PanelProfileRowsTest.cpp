@@ -27,7 +27,7 @@ TEST(PanelProfileRows, MarkTheSelectedProfileWhileOffAndTheAppliedOneWhileOn) {
     const ThrottleProfile custom = world.addCustom("Train Wi-Fi");
     world.addCustom("Hidden", false);
     ASSERT_TRUE(rows.hasCustom());
-    EXPECT_EQ(rows.builtIn()->rowCount(), 10);
+    EXPECT_EQ(rows.builtIn()->rowCount(), 13);
     EXPECT_THAT(marks(rows.custom()), ElementsAre("Train Wi-Fi"));
     EXPECT_TRUE(rows.custom()->index(0).data(ProfileRowsModel::IsEditableRole).toBool());
     EXPECT_FALSE(rows.builtIn()->index(0).data(ProfileRowsModel::IsEditableRole).toBool());

@@ -38,7 +38,7 @@ TEST_F(ProfileListViewModelTest, ListsCustomProfilesByCodePointAndFollowsTheStor
     const ThrottleProfile upper = world.addCustom("Alpha");
     const ThrottleProfile lower = world.addCustom("alpha");
     EXPECT_EQ(rowNames(*model->customRows()), (QStringList{"Alpha", "alpha", "beta"}));
-    EXPECT_EQ(rowNames(*model->builtInRows()).size(), 10);
+    EXPECT_EQ(rowNames(*model->builtInRows()).size(), 13);
     EXPECT_EQ(rowNames(*model->builtInRows()).first(), "100% Loss");
 
     // A visibility flip updates the row in place, so its switch can animate.

@@ -17,7 +17,7 @@ int smallScreenPanelHeight() {
     return panelMaximumHeight(QRect(1250, 0, 24, 28), QRect(0, 28, 1366, 740));
 }
 
-// 30 profiles: the ten built-in ones and twenty of the user's.
+// 33 profiles: the thirteen built-in ones and twenty of the user's.
 void addTwentyProfiles(UiWorld& world) {
     for (int i = 1; i <= 20; ++i) {
         world.addCustom(QStringLiteral("Site visit %1").arg(i, 2, 10, QLatin1Char(u'0')));
