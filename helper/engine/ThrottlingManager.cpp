@@ -25,8 +25,8 @@ ThrottlingManager::ThrottlingManager(const Logger& logger, std::unique_ptr<Shapi
     , m_backend(std::move(backend)) {}
 
 std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requested,
-                                                  const ThrottleScope& scope,
-                                                  const IsLate& isLate) {
+                                                  const ThrottleScope& scope, const IsLate& isLate,
+                                                  const ThrottleSchedule& schedule) {
     // The service front checks first; this guard keeps out-of-range values
     // away from the tools even for a caller that forgot.
     if (const auto failure = requested.check()) {
@@ -35,20 +35,36 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
     if (const auto failure = scope.check()) {
         throw HelperError::validationFailed(*failure);
     }
-    const ThrottleParameters parameters = requested.inSteps();
+    if (const auto failure = schedule.check()) {
+        throw HelperError::validationFailed(*failure);
+    }
+    const ThrottleSchedule::Position start = schedule.at(0, requested);
+    const ThrottleParameters parameters = start.parameters.inSteps();
 
     const std::lock_guard lock(m_stateLock);
     const bool machine = scope.isMachine();
     const std::uint64_t id = m_lastId + 1;
     // The optional conditions only when asked for, so that a request of the
     // five reads as it always did.
-    m_logger.log(machine ? "Enabling throttling: " + parameters.logText()
-                         : "Enabling throttle " + std::to_string(id) + " " + describe(scope) +
-                               ": " + parameters.logText());
+    const std::string played = schedule.phases.empty()
+                                   ? (schedule.trace.empty() ? "" : ", playing a trace")
+                                   : ", playing " + std::to_string(schedule.phases.size()) +
+                                         " phases" + (schedule.repeat ? " repeated" : " once");
+    m_logger.log((machine ? "Enabling throttling: " + parameters.logText()
+                          : "Enabling throttle " + std::to_string(id) + " " + describe(scope) +
+                                ": " + parameters.logText()) +
+                 played);
 
-    if (const auto why = refusal(parameters, scope)) {
-        m_logger.log("Refused: " + *why);
-        throw HelperError::validationFailed(*why);
+    // Every phase is shaped some time: the backend must take them all now.
+    std::vector<ThrottleParameters> shaped = {requested};
+    for (const SchedulePhase& phase : schedule.phases) {
+        shaped.push_back(phase.parameters);
+    }
+    for (const ThrottleParameters& conditions : shaped) {
+        if (const auto why = refusal(conditions.inSteps(), scope)) {
+            m_logger.log("Refused: " + *why);
+            throw HelperError::validationFailed(*why);
+        }
     }
     m_lastId = id;
     std::vector<Throttle> next;
@@ -57,7 +73,8 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
             next.push_back(throttle);
         }
     }
-    next.push_back({id, machine ? ScopedPlan::kMachineSlot : freeSlot(), scope, parameters});
+    next.push_back({id, machine ? ScopedPlan::kMachineSlot : freeSlot(), scope, parameters,
+                    start.blocksDownload, start.blocksUpload});
 
     const ShapingPlan plan = ShapingPlan::from(parameters);
     const auto logPipeConfig = [&] {
@@ -72,6 +89,32 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
     m_logger.log(machine ? std::string("Throttling enabled successfully")
                          : "Throttle " + std::to_string(id) + " enabled");
     return id;
+}
+
+bool ThrottlingManager::changeConditions(std::uint64_t id,
+                                         const ThrottleSchedule::Position& position) {
+    const std::lock_guard lock(m_stateLock);
+    std::vector<Throttle> next = m_throttles;
+    const auto changed =
+        std::find_if(next.begin(), next.end(), [id](const Throttle& t) { return t.id == id; });
+    if (changed == next.end() || !m_isActive) {
+        return false;
+    }
+    changed->parameters = position.parameters.inSteps();
+    changed->blocksDownload = position.blocksDownload;
+    changed->blocksUpload = position.blocksUpload;
+    const ShapingLayout layout = layoutOf(next);
+    if (layout == layoutOf(m_throttles)) {
+        return true;
+    }
+    // Never torn down and shaped afresh: that would touch every other
+    // throttle, ten times a second with a trace.
+    if (!m_backend->changeConditions(layout)) {
+        throw HelperError::commandFailed("Throttle " + std::to_string(id) +
+                                         " could not be changed in place");
+    }
+    keep(std::move(next));
+    return true;
 }
 
 std::vector<std::uint64_t> ThrottlingManager::endThrottles(const std::vector<std::uint64_t>& ids) {
@@ -205,7 +248,8 @@ void ThrottlingManager::restore(const std::vector<Throttle>& throttles) {
                          throttle.parameters.inSteps().logText());
             // Each takes its slot before the next one is checked.
             m_throttles.push_back({throttle.id, machine ? ScopedPlan::kMachineSlot : freeSlot(),
-                                   throttle.scope, throttle.parameters.inSteps()});
+                                   throttle.scope, throttle.parameters.inSteps(),
+                                   throttle.blocksDownload, throttle.blocksUpload});
             m_lastId = std::max(m_lastId, throttle.id);
         }
         if (!m_throttles.empty()) {
@@ -272,8 +316,16 @@ int ThrottlingManager::freeSlot() const {
 ShapingLayout ThrottlingManager::layoutOf(const std::vector<Throttle>& throttles) const {
     ShapingLayout layout;
     for (const Throttle& throttle : throttles) {
-        layout.throttles.push_back(
-            {throttle.slot, throttle.scope, ShapingPlan::from(throttle.parameters), throttle.id});
+        ShapingPlan plan = ShapingPlan::from(throttle.parameters);
+        // Loss of every packet, not a rate of nothing: what is queued then
+        // leaves, and the next step finds the shaping as it was.
+        if (throttle.blocksDownload) {
+            plan.download.packetLossPercent = 100.0;
+        }
+        if (throttle.blocksUpload) {
+            plan.upload.packetLossPercent = 100.0;
+        }
+        layout.throttles.push_back({throttle.slot, throttle.scope, plan, throttle.id});
     }
     std::sort(layout.throttles.begin(), layout.throttles.end(),
               [](const ScopedPlan& a, const ScopedPlan& b) { return a.slot < b.slot; });
