@@ -29,14 +29,10 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
                                                   const ThrottleSchedule& schedule) {
     // The service front checks first; this guard keeps out-of-range values
     // away from the tools even for a caller that forgot.
-    if (const auto failure = requested.check()) {
-        throw HelperError::validationFailed(*failure);
-    }
-    if (const auto failure = scope.check()) {
-        throw HelperError::validationFailed(*failure);
-    }
-    if (const auto failure = schedule.check()) {
-        throw HelperError::validationFailed(*failure);
+    for (const auto& failure : {requested.check(), scope.check(), schedule.check()}) {
+        if (failure) {
+            throw HelperError::validationFailed(*failure);
+        }
     }
     const ThrottleSchedule::Position start = schedule.at(0, requested);
     const ThrottleParameters parameters = start.parameters.inSteps();
@@ -46,21 +42,14 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
     const std::uint64_t id = m_lastId + 1;
     // The optional conditions only when asked for, so that a request of the
     // five reads as it always did.
-    const std::string played = schedule.phases.empty()
-                                   ? (schedule.trace.empty() ? "" : ", playing a trace")
-                                   : ", playing " + std::to_string(schedule.phases.size()) +
-                                         " phases" + (schedule.repeat ? " repeated" : " once");
-    m_logger.log((machine ? "Enabling throttling: " + parameters.logText()
-                          : "Enabling throttle " + std::to_string(id) + " " + describe(scope) +
-                                ": " + parameters.logText()) +
-                 played);
+    m_logger.log(machine ? "Enabling throttling: " + parameters.logText()
+                         : "Enabling throttle " + std::to_string(id) + " " + describe(scope) +
+                               ": " + parameters.logText());
 
     // Every phase is shaped some time: the backend must take them all now.
-    std::vector<ThrottleParameters> shaped = {requested};
-    for (const SchedulePhase& phase : schedule.phases) {
-        shaped.push_back(phase.parameters);
-    }
-    for (const ThrottleParameters& conditions : shaped) {
+    for (std::size_t index = 0; index <= schedule.phases.size(); ++index) {
+        const ThrottleParameters& conditions =
+            index == 0 ? requested : schedule.phases[index - 1].parameters;
         if (const auto why = refusal(conditions.inSteps(), scope)) {
             m_logger.log("Refused: " + *why);
             throw HelperError::validationFailed(*why);
@@ -316,16 +305,10 @@ int ThrottlingManager::freeSlot() const {
 ShapingLayout ThrottlingManager::layoutOf(const std::vector<Throttle>& throttles) const {
     ShapingLayout layout;
     for (const Throttle& throttle : throttles) {
-        ShapingPlan plan = ShapingPlan::from(throttle.parameters);
-        // Loss of every packet, not a rate of nothing: what is queued then
-        // leaves, and the next step finds the shaping as it was.
-        if (throttle.blocksDownload) {
-            plan.download.packetLossPercent = 100.0;
-        }
-        if (throttle.blocksUpload) {
-            plan.upload.packetLossPercent = 100.0;
-        }
-        layout.throttles.push_back({throttle.slot, throttle.scope, plan, throttle.id});
+        layout.throttles.push_back({throttle.slot, throttle.scope,
+                                    ShapingPlan::from(throttle.parameters)
+                                        .blocking(throttle.blocksDownload, throttle.blocksUpload),
+                                    throttle.id});
     }
     std::sort(layout.throttles.begin(), layout.throttles.end(),
               [](const ScopedPlan& a, const ScopedPlan& b) { return a.slot < b.slot; });
