@@ -48,7 +48,8 @@ inline constexpr const char* kConfiguration = "configuration";
 // a{sv}: who switched it on, keyed as Owner.
 inline constexpr const char* kOwner = "owner";
 // a{sv}, only for a throttle with a schedule: where it stands
-// (ScheduleDictionary::Standing), announced when its phase changes.
+// (ScheduleDictionary::Standing), announced when its phase changes. Its
+// configuration stays the parameters it was switched on with.
 inline constexpr const char* kSchedule = "schedule";
 } // namespace Throttle
 
