@@ -47,12 +47,19 @@ inline constexpr const char* kScope = "scope";
 inline constexpr const char* kConfiguration = "configuration";
 // a{sv}: who switched it on, keyed as Owner.
 inline constexpr const char* kOwner = "owner";
+// a{sv}, only for a throttle with a schedule: where it stands
+// (ScheduleDictionary::Standing), announced when its phase changes. Its
+// configuration stays the parameters it was switched on with.
+inline constexpr const char* kSchedule = "schedule";
 } // namespace Throttle
 
 // The key of EnableThrottlingWithParameters' dictionary beside the
 // parameters: a{sv}, the scope (ScopeDictionary); absent for the whole
 // machine.
 inline constexpr const char* kScopeKey = "scope";
+// Beside it: a{sv}, the conditions' changes over time (ScheduleDictionary),
+// which the helper plays itself; absent for conditions that hold.
+inline constexpr const char* kScheduleKey = "schedule";
 
 namespace Owner {
 // s: the owner's unique bus name.

@@ -14,6 +14,35 @@
 // the "schedule" dictionary of each throttle in the state.
 namespace ScheduleDictionary {
 
+// The schedule's keys.
+// aa{sv}: the phases in order, each keyed as below.
+inline constexpr const char* kPhases = "phases";
+// b: the phases start again after the last; absent is true.
+inline constexpr const char* kRepeat = "repeat";
+// a{sv}: a recorded link's capacity, keyed as below.
+inline constexpr const char* kTrace = "trace";
+// A phase's keys: s, x, b (absent is false), and a{sv} keyed as
+// ParameterDictionary, unused by an outage.
+inline constexpr const char* kName = "name";
+inline constexpr const char* kDurationMs = "durationMs";
+inline constexpr const char* kOutage = "outage";
+inline constexpr const char* kConfiguration = "configuration";
+// A trace's keys: x (absent is CapacityTrace::kDefaultStepMs), and ax of
+// bytes per second per step, each absent for a direction the trace leaves
+// out.
+inline constexpr const char* kStepMs = "stepMs";
+inline constexpr const char* kDownload = "download";
+inline constexpr const char* kUpload = "upload";
+
+// A standing's keys, typed as Standing's members: x, x, x, s, x (absent when
+// nothing follows), b, b.
+inline constexpr const char* kStartedAt = "startedAt";
+inline constexpr const char* kPhase = "phase";
+inline constexpr const char* kPhaseCount = "phaseCount";
+inline constexpr const char* kPhaseName = "phaseName";
+inline constexpr const char* kNextPhaseAt = "nextPhaseAt";
+inline constexpr const char* kIsTrace = "isTrace";
+
 // The helper's reading of a request: an unknown key, a value of another bus
 // type or a phase's parameters that do not read give nothing and say why,
 // naming the phase, in `failure`. The bounds are ThrottleSchedule::check's.

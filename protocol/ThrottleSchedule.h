@@ -18,7 +18,10 @@ struct SchedulePhase {
     static constexpr std::int64_t kMinDurationMs = 100;
     static constexpr std::int64_t kMaxDurationMs = 24LL * 60 * 60 * 1000;
 
-    // How the state and the panel name it: "LTE", "Outage".
+    static constexpr std::size_t kMaxNameLength = 100;
+
+    // How the state and the panel name it: "LTE", "Outage". One line of at
+    // most kMaxNameLength characters.
     std::string name;
     std::int64_t durationMs = 0;
     // Nothing passes in either direction; `parameters` is not used.
@@ -30,7 +33,8 @@ struct SchedulePhase {
 
 // A recorded link's capacity, per direction, as the bytes per second of each
 // step in turn. Each direction loops at its own end; an empty direction keeps
-// the throttle's own rate. Every other condition is the throttle's
+// the throttle's own rate. A step of 0 passes nothing that way (a recorded
+// link's gap), never "no limit". Every other condition is the throttle's
 // throughout.
 struct CapacityTrace {
     static constexpr std::int64_t kDefaultStepMs = 100;
@@ -72,11 +76,18 @@ struct ThrottleSchedule {
     struct Position {
         std::size_t phase = 0;
         ThrottleParameters parameters;
+        // Nothing passes that way: an outage blocks both, a trace's step of
+        // 0 its direction. The rates stay those of `parameters`, so that the
+        // shaping keeps its form and changes in place.
+        bool blocksDownload = false;
+        bool blocksUpload = false;
         std::optional<std::int64_t> nextChangeMs;
         // When the phase began and the next begins, from the start; the
         // state publishes these, not the trace's steps.
         std::int64_t phaseStartMs = 0;
         std::optional<std::int64_t> nextPhaseMs;
+
+        bool operator==(const Position&) const = default;
     };
     Position at(std::int64_t elapsedMs, const ThrottleParameters& base) const;
 

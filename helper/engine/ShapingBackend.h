@@ -36,6 +36,15 @@ public:
     // changed until then goes with the clean-up that follows.
     virtual bool changeShaping(const ShapingLayout&) { return false; }
 
+    // As changeShaping, where only the conditions of throttles in force
+    // change, each in its slot and scope: a schedule's step, which comes up
+    // to ten times a second. So it logs nothing, and a backend that cannot
+    // change a layout in place may still change conditions. False when the
+    // layout's throttles are not those in force; throws HelperError, or the
+    // runner's errors, when a tool fails, and what it changed until then
+    // stays (the next step changes it again).
+    virtual bool changeConditions(const ShapingLayout& layout) { return changeShaping(layout); }
+
     // Removes everything its record lists, carrying on past failing tools.
     // What could not be removed stays on record for the next try, and then
     // it throws HelperError::cleanupIncomplete naming each failure. Throws

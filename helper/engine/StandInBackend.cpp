@@ -56,6 +56,15 @@ bool StandInBackend::changeShaping(const ShapingLayout& layout) {
     return true;
 }
 
+bool StandInBackend::changeConditions(const ShapingLayout& layout) {
+    if (!m_changesInPlace) {
+        return false;
+    }
+    FileAccess::replaceAtomically(m_recordPath, describe(layout), FileAccess::ExistingFile::replace,
+                                  0600, FileAccess::Durability::untilReboot);
+    return true;
+}
+
 void StandInBackend::removeShaping() {
     if (::unlink(m_recordPath.c_str()) != 0 && errno != ENOENT) {
         throw HelperError::cleanupIncomplete(m_recordPath + ": " + std::strerror(errno));

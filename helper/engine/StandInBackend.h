@@ -21,6 +21,7 @@ public:
 
     void applyShaping(const ShapingLayout& layout) override;
     bool changeShaping(const ShapingLayout& layout) override;
+    bool changeConditions(const ShapingLayout& layout) override;
     void removeShaping() override;
     bool hasRecordedChanges() const override;
     ShapingStatistics statistics() const override;

@@ -25,17 +25,17 @@ ThrottlingManager::ThrottlingManager(const Logger& logger, std::unique_ptr<Shapi
     , m_backend(std::move(backend)) {}
 
 std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requested,
-                                                  const ThrottleScope& scope,
-                                                  const IsLate& isLate) {
+                                                  const ThrottleScope& scope, const IsLate& isLate,
+                                                  const ThrottleSchedule& schedule) {
     // The service front checks first; this guard keeps out-of-range values
     // away from the tools even for a caller that forgot.
-    if (const auto failure = requested.check()) {
-        throw HelperError::validationFailed(*failure);
+    for (const auto& failure : {requested.check(), scope.check(), schedule.check()}) {
+        if (failure) {
+            throw HelperError::validationFailed(*failure);
+        }
     }
-    if (const auto failure = scope.check()) {
-        throw HelperError::validationFailed(*failure);
-    }
-    const ThrottleParameters parameters = requested.inSteps();
+    const ThrottleSchedule::Position start = schedule.at(0, requested);
+    const ThrottleParameters parameters = start.parameters.inSteps();
 
     const std::lock_guard lock(m_stateLock);
     const bool machine = scope.isMachine();
@@ -46,9 +46,14 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
                          : "Enabling throttle " + std::to_string(id) + " " + describe(scope) +
                                ": " + parameters.logText());
 
-    if (const auto why = refusal(parameters, scope)) {
-        m_logger.log("Refused: " + *why);
-        throw HelperError::validationFailed(*why);
+    // Every phase is shaped some time: the backend must take them all now.
+    for (std::size_t index = 0; index <= schedule.phases.size(); ++index) {
+        const ThrottleParameters& conditions =
+            index == 0 ? requested : schedule.phases[index - 1].parameters;
+        if (const auto why = refusal(conditions.inSteps(), scope)) {
+            m_logger.log("Refused: " + *why);
+            throw HelperError::validationFailed(*why);
+        }
     }
     m_lastId = id;
     std::vector<Throttle> next;
@@ -57,7 +62,8 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
             next.push_back(throttle);
         }
     }
-    next.push_back({id, machine ? ScopedPlan::kMachineSlot : freeSlot(), scope, parameters});
+    next.push_back({id, machine ? ScopedPlan::kMachineSlot : freeSlot(), scope, parameters,
+                    start.blocksDownload, start.blocksUpload});
 
     const ShapingPlan plan = ShapingPlan::from(parameters);
     const auto logPipeConfig = [&] {
@@ -72,6 +78,32 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
     m_logger.log(machine ? std::string("Throttling enabled successfully")
                          : "Throttle " + std::to_string(id) + " enabled");
     return id;
+}
+
+bool ThrottlingManager::changeConditions(std::uint64_t id,
+                                         const ThrottleSchedule::Position& position) {
+    const std::lock_guard lock(m_stateLock);
+    std::vector<Throttle> next = m_throttles;
+    const auto changed =
+        std::find_if(next.begin(), next.end(), [id](const Throttle& t) { return t.id == id; });
+    if (changed == next.end() || !m_isActive) {
+        return false;
+    }
+    changed->parameters = position.parameters.inSteps();
+    changed->blocksDownload = position.blocksDownload;
+    changed->blocksUpload = position.blocksUpload;
+    const ShapingLayout layout = layoutOf(next);
+    if (layout == layoutOf(m_throttles)) {
+        return true;
+    }
+    // Never torn down and shaped afresh: that would touch every other
+    // throttle, ten times a second with a trace.
+    if (!m_backend->changeConditions(layout)) {
+        throw HelperError::commandFailed("Throttle " + std::to_string(id) +
+                                         " could not be changed in place");
+    }
+    keep(std::move(next));
+    return true;
 }
 
 std::vector<std::uint64_t> ThrottlingManager::endThrottles(const std::vector<std::uint64_t>& ids) {
@@ -205,7 +237,8 @@ void ThrottlingManager::restore(const std::vector<Throttle>& throttles) {
                          throttle.parameters.inSteps().logText());
             // Each takes its slot before the next one is checked.
             m_throttles.push_back({throttle.id, machine ? ScopedPlan::kMachineSlot : freeSlot(),
-                                   throttle.scope, throttle.parameters.inSteps()});
+                                   throttle.scope, throttle.parameters.inSteps(),
+                                   throttle.blocksDownload, throttle.blocksUpload});
             m_lastId = std::max(m_lastId, throttle.id);
         }
         if (!m_throttles.empty()) {
@@ -272,8 +305,10 @@ int ThrottlingManager::freeSlot() const {
 ShapingLayout ThrottlingManager::layoutOf(const std::vector<Throttle>& throttles) const {
     ShapingLayout layout;
     for (const Throttle& throttle : throttles) {
-        layout.throttles.push_back(
-            {throttle.slot, throttle.scope, ShapingPlan::from(throttle.parameters), throttle.id});
+        layout.throttles.push_back({throttle.slot, throttle.scope,
+                                    ShapingPlan::from(throttle.parameters)
+                                        .blocking(throttle.blocksDownload, throttle.blocksUpload),
+                                    throttle.id});
     }
     std::sort(layout.throttles.begin(), layout.throttles.end(),
               [](const ScopedPlan& a, const ScopedPlan& b) { return a.slot < b.slot; });

@@ -3,6 +3,7 @@
 
 #include "ShapingBackend.h"
 #include "ThrottleParameters.h"
+#include "ThrottleSchedule.h"
 #include "ThrottleScope.h"
 
 #include <cstddef>
@@ -33,6 +34,10 @@ public:
         int slot = 0;
         ThrottleScope scope;
         ThrottleParameters parameters;
+        // Nothing passes that way (a schedule's outage); the rest of the
+        // shaping stays as `parameters` say.
+        bool blocksDownload = false;
+        bool blocksUpload = false;
     };
 
     // How the log names a scope other than the whole machine: "only to
@@ -63,9 +68,18 @@ public:
     // throws validationFailed before anything runs. A failure after that
     // undoes this enable alone: the throttles it joined stay in force, as
     // far as they can be shaped again (a whole-machine throttle it replaced
-    // is over).
+    // is over). With a `schedule`, every phase is checked as the
+    // parameters are, and the throttle starts as its first step.
     std::uint64_t enableThrottling(const ThrottleParameters& parameters,
-                                   const ThrottleScope& scope = {}, const IsLate& isLate = {});
+                                   const ThrottleScope& scope = {}, const IsLate& isLate = {},
+                                   const ThrottleSchedule& schedule = {});
+
+    // A schedule's step: shapes throttle `id` as `position` says, in place,
+    // leaving every other throttle as it is. False when the throttle is no
+    // longer in force (the step came after its end), and nothing is made.
+    // Throws commandFailed when the backend could not change in place; the
+    // throttle then stays as it was, as far as the backend got.
+    bool changeConditions(std::uint64_t id, const ThrottleSchedule::Position& position);
 
     // Ends the throttles of `ids` that are in force and keeps the others, in
     // one change; returns the ids it ended, and runs nothing when none is in

@@ -3,6 +3,7 @@
 
 #include "EngineJobs.h"
 #include "ThrottleParameters.h"
+#include "ThrottleSchedule.h"
 #include "ThrottleScope.h"
 
 #include <QString>
@@ -19,6 +20,8 @@ struct EnableRequest {
     EngineJobs::Clock::time_point arrived;
     // The whole machine unless the caller named a scope.
     ThrottleScope scope = {};
+    // Empty unless the caller sent one: the conditions then hold.
+    ThrottleSchedule schedule = {};
     // Why the parameters could not be read; told only to an authorized
     // caller.
     QString unreadable = {};
@@ -27,7 +30,8 @@ struct EnableRequest {
     uint pid = 0;
 
     // The request of EnableThrottlingWithParameters: the parameters by
-    // name and the scope beside them, or why they cannot be read. Its log
+    // name and the scope and schedule beside them, or why they cannot be
+    // read. Its log
     // line goes to `logLine`, made of what was read, never of the caller's
     // texts.
     static EnableRequest fromNamedParameters(const QString& caller, const QVariantMap& parameters,

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include <algorithm>
+
 EngineJobs::EngineJobs(ThrottlingManager& engine, CallBudget budget, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
@@ -20,9 +22,27 @@ QString EngineJobs::timedOutText() const {
 }
 
 void EngineJobs::enable(const ThrottleParameters& parameters, const ThrottleScope& scope,
-                        Clock::time_point arrived, Done done) {
-    post([this, parameters, scope, arrived] { return runEnable(parameters, scope, arrived); },
+                        const ThrottleSchedule& schedule, Clock::time_point arrived, Done done) {
+    post([this, parameters, scope, schedule,
+          arrived] { return runEnable(parameters, scope, schedule, arrived); },
          std::move(done));
+}
+
+void EngineJobs::changeConditions(quint64 id, const ThrottleSchedule::Position& position,
+                                  Done done) {
+    post(
+        [this, id, position] {
+            constexpr std::chrono::milliseconds kStepTime = std::chrono::seconds(5);
+            const CommandExecutor::CallDeadline deadline(
+                Clock::now() +
+                std::min<std::chrono::milliseconds>(kStepTime, m_budget.forChange()));
+            Outcome outcome;
+            bool inForce = true;
+            attempt(outcome, [&] { inForce = m_engine.changeConditions(id, position); });
+            outcome.skipped = !inForce;
+            return finished(outcome);
+        },
+        std::move(done));
 }
 
 void EngineJobs::disable(Clock::time_point arrived, Done done) {
@@ -80,7 +100,8 @@ EngineJobs::Outcome EngineJobs::restore(const std::vector<Restored>& throttles) 
     const CommandExecutor::CallDeadline deadline(arrived + m_budget.forChange());
     std::vector<ThrottlingManager::Throttle> restored;
     for (const Restored& throttle : throttles) {
-        restored.push_back({throttle.id, 0, throttle.scope, throttle.parameters});
+        restored.push_back({throttle.id, 0, throttle.scope, throttle.parameters,
+                            throttle.blocksDownload, throttle.blocksUpload});
     }
     if (!attempt(outcome, [&] { m_engine.restore(restored); })) {
         // Half a restore is no one's: whatever it made goes again.
@@ -141,7 +162,9 @@ EngineJobs::Outcome EngineJobs::turnCameTooLate() const {
 }
 
 EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
-                                          const ThrottleScope& scope, Clock::time_point arrived) {
+                                          const ThrottleScope& scope,
+                                          const ThrottleSchedule& schedule,
+                                          Clock::time_point arrived) {
     const Clock::time_point changeBy = arrived + m_budget.forChange();
     if (Clock::now() >= changeBy) {
         return turnCameTooLate();
@@ -158,8 +181,9 @@ EngineJobs::Outcome EngineJobs::runEnable(const ThrottleParameters& parameters,
         }
         return late;
     };
-    const bool succeeded = attempt(
-        outcome, [&] { outcome.id = m_engine.enableThrottling(parameters, scope, isLate); });
+    const bool succeeded = attempt(outcome, [&] {
+        outcome.id = m_engine.enableThrottling(parameters, scope, isLate, schedule);
+    });
     if (!succeeded && isLate()) {
         outcome.failure = timedOutText() + QStringLiteral(": ") + outcome.failure;
         outcome.timedOut = true;

@@ -5,6 +5,7 @@
 #include "CommandExecutor.h"
 #include "EngineThread.h"
 #include "ThrottleParameters.h"
+#include "ThrottleSchedule.h"
 #include "ThrottleScope.h"
 
 #include <QObject>
@@ -58,7 +59,11 @@ public:
     QString timedOutText() const;
 
     void enable(const ThrottleParameters& parameters, const ThrottleScope& scope,
-                Clock::time_point arrived, Done done);
+                const ThrottleSchedule& schedule, Clock::time_point arrived, Done done);
+    // A schedule's step of throttle `id`: skipped when the throttle is gone.
+    // It has a few seconds at most, so that a call queued behind a hanging
+    // tool still gets its turn.
+    void changeConditions(quint64 id, const ThrottleSchedule::Position& position, Done done);
     void disable(Clock::time_point arrived, Done done);
     // Ends the throttles of `ids` still in force, in one change: an id is
     // never given twice, so a throttle that replaced one is never touched.
@@ -76,6 +81,8 @@ public:
         quint64 id = 0;
         ThrottleParameters parameters;
         ThrottleScope scope;
+        bool blocksDownload = false;
+        bool blocksUpload = false;
     };
     Outcome restore(const std::vector<Restored>& throttles);
 
@@ -87,7 +94,7 @@ public:
 private:
     void post(std::function<Outcome()> job, Done done);
     Outcome runEnable(const ThrottleParameters& parameters, const ThrottleScope& scope,
-                      Clock::time_point arrived);
+                      const ThrottleSchedule& schedule, Clock::time_point arrived);
     Outcome runDisable(Clock::time_point endBy);
     // Runs `work` and notes how it failed in `outcome`; true on success.
     bool attempt(Outcome& outcome, const std::function<void()>& work);

@@ -7,6 +7,8 @@
 #include "StatePublisher.h"
 #include "ThrottleOwnership.h"
 
+#include <QDateTime>
+
 #include <map>
 #include <string>
 #include <utility>
@@ -37,9 +39,14 @@ void LeftoverThrottling::settle(const std::function<bool(const QString&)>& isOnB
     }
     m_ownership.clear();
     std::vector<EngineJobs::Restored> throttles;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     for (const auto& [id, record] : restored) {
         m_logger.log("Restoring throttling held by " + record.owner.name());
-        throttles.push_back({id, record.parameters, record.scope});
+        // A schedule resumes where its clock stands, not at its start.
+        const ThrottleSchedule::Position position =
+            record.schedule.at(now - record.scheduleStartedAt, record.parameters);
+        throttles.push_back({id, position.parameters, record.scope, position.blocksDownload,
+                             position.blocksUpload});
     }
     const EngineJobs::Outcome outcome = m_jobs->restore(throttles);
     if (outcome.failure.isEmpty()) {

@@ -46,6 +46,14 @@ void StatePublisher::publish() {
     Q_EMIT stateChanged(this->state());
 }
 
+void StatePublisher::showSchedule(quint64 id, const QVariantMap& standing) {
+    if (standing.isEmpty()) {
+        m_schedules.erase(id);
+    } else {
+        m_schedules.insert_or_assign(id, standing);
+    }
+}
+
 QList<QVariantMap> StatePublisher::throttles() const {
     namespace Key = HelperProtocol::Throttle;
     QList<QVariantMap> list;
@@ -56,11 +64,15 @@ QList<QVariantMap> StatePublisher::throttles() const {
             scope.insert(QString::fromLatin1(ScopeDictionary::kAddresses),
                          scope.value(QString::fromLatin1(ScopeDictionary::kDestinations)));
         }
-        list.append({{QString::fromLatin1(Key::kId), id},
-                     {QString::fromLatin1(Key::kScope), scope},
-                     {QString::fromLatin1(Key::kConfiguration),
-                      ParameterDictionary::toWire(record.parameters)},
-                     {QString::fromLatin1(Key::kOwner), record.owner.toWire()}});
+        QVariantMap throttle{{QString::fromLatin1(Key::kId), id},
+                             {QString::fromLatin1(Key::kScope), scope},
+                             {QString::fromLatin1(Key::kConfiguration),
+                              ParameterDictionary::toWire(record.parameters)},
+                             {QString::fromLatin1(Key::kOwner), record.owner.toWire()}};
+        if (const auto standing = m_schedules.find(id); standing != m_schedules.end()) {
+            throttle.insert(QString::fromLatin1(Key::kSchedule), standing->second);
+        }
+        list.append(throttle);
     }
     return list;
 }

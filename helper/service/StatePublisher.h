@@ -8,6 +8,8 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <map>
+
 class ThrottleOwnership;
 
 // The state every client reads (GetState) and is told of (StateChanged), as
@@ -27,6 +29,9 @@ public:
     void settle(const EngineJobs::Outcome& outcome);
     // Announces the state when it differs from the one last announced.
     void publish();
+    // Where the schedule of throttle `id` stands, shown from the next
+    // announcement on; an empty `standing` shows none.
+    void showSchedule(quint64 id, const QVariantMap& standing);
 
     // The state dictionary of GetState and StateChanged.
     QVariantMap state() const;
@@ -46,6 +51,7 @@ private:
     ThrottleOwnership& m_ownership;
     bool m_active = false;
     QString m_cleanupFailure;
+    std::map<quint64, QVariantMap> m_schedules;
     QVariantMap m_published;
     quint64 m_serial = 0;
 };

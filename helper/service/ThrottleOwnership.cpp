@@ -6,12 +6,14 @@
 #include "HelperProtocol.h"
 #include "Logger.h"
 #include "ParameterDictionary.h"
+#include "ScheduleDictionary.h"
 #include "ScopeDictionary.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <QVariantList>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +31,36 @@ QString key(const char* name) {
 // helper that did not keep them, and gets a new id when read.
 const QString kIdKey = QStringLiteral("id");
 
+// When the record's schedule started, beside it.
+const QString kScheduleStartedAtKey = QStringLiteral("scheduleStartedAt");
+
+// The bus's typed lists (aa{sv}, ax) are not QVariantLists, which is all
+// that QJsonValue::fromVariant takes for an array.
+QJsonValue jsonOf(const QVariant& value) {
+    if (value.typeId() == QMetaType::QVariantMap) {
+        QJsonObject object;
+        const QVariantMap map = value.toMap();
+        for (auto entry = map.begin(); entry != map.end(); ++entry) {
+            object.insert(entry.key(), jsonOf(entry.value()));
+        }
+        return object;
+    }
+    QJsonArray array;
+    if (value.metaType() == QMetaType::fromType<QList<QVariantMap>>()) {
+        for (const QVariantMap& item : value.value<QList<QVariantMap>>()) {
+            array.append(jsonOf(item));
+        }
+        return array;
+    }
+    if (value.metaType() == QMetaType::fromType<QList<qlonglong>>()) {
+        for (const qlonglong item : value.value<QList<qlonglong>>()) {
+            array.append(qint64(item));
+        }
+        return array;
+    }
+    return QJsonValue::fromVariant(value);
+}
+
 QJsonObject toJson(quint64 id, const ThrottleOwnership::Record& record) {
     const auto& owner = record.owner;
     // Whole numbers of up to 2^53 pass through a JSON number unchanged: far
@@ -45,7 +77,51 @@ QJsonObject toJson(quint64 id, const ThrottleOwnership::Record& record) {
         json.insert(key(HelperProtocol::kScopeKey),
                     QJsonObject::fromVariantMap(ScopeDictionary::toWire(record.scope)));
     }
+    if (!record.schedule.empty()) {
+        json.insert(key(HelperProtocol::kScheduleKey),
+                    jsonOf(ScheduleDictionary::toWire(record.schedule)));
+        json.insert(kScheduleStartedAtKey, record.scheduleStartedAt);
+    }
     return json;
+}
+
+// A schedule as written: numbers come back as JSON has them, and then it is
+// read as strictly as a call's, typed as the bus would have typed them.
+bool readSchedule(const QJsonObject& json, ThrottleOwnership::Record& record) {
+    const QJsonValue value = json.value(key(HelperProtocol::kScheduleKey));
+    if (value.isUndefined()) {
+        return true;
+    }
+    if (!value.isObject() || !json.value(kScheduleStartedAtKey).isDouble()) {
+        return false;
+    }
+    QVariantMap dictionary = value.toObject().toVariantMap();
+    QVariantList phases = dictionary.value(key(ScheduleDictionary::kPhases)).toList();
+    for (QVariant& phase : phases) {
+        QVariantMap fields = phase.toMap();
+        QVariantMap configuration = fields.value(key(ScheduleDictionary::kConfiguration)).toMap();
+        for (auto entry = configuration.begin(); entry != configuration.end(); ++entry) {
+            const auto* field = ThrottleParameters::field(entry.key().toStdString());
+            if (field != nullptr && field->real != nullptr) {
+                *entry = entry->toDouble();
+            }
+        }
+        if (fields.contains(key(ScheduleDictionary::kConfiguration))) {
+            fields.insert(key(ScheduleDictionary::kConfiguration), configuration);
+        }
+        phase = fields;
+    }
+    if (dictionary.contains(key(ScheduleDictionary::kPhases))) {
+        dictionary.insert(key(ScheduleDictionary::kPhases), phases);
+    }
+    QString ignored;
+    const auto schedule = ScheduleDictionary::fromWire(dictionary, ignored);
+    if (!schedule) {
+        return false;
+    }
+    record.schedule = *schedule;
+    record.scheduleStartedAt = json.value(kScheduleStartedAtKey).toInteger();
+    return true;
 }
 
 // A scope as written: its lists come back as lists of texts, and then it is
@@ -117,7 +193,7 @@ std::optional<ThrottleOwnership::Record> fromJson(const QJsonObject& json) {
     // call's would be.
     if (!readParameters(json, record.parameters) ||
         !readScope(json.value(key(HelperProtocol::kScopeKey)), record.scope) ||
-        !owner.busName.startsWith(QLatin1Char(':')) ||
+        !readSchedule(json, record) || !owner.busName.startsWith(QLatin1Char(':')) ||
         !isAcceptableDescription(owner.description) || record.parameters.check()) {
         return std::nullopt;
     }

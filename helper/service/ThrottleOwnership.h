@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ThrottleParameters.h"
+#include "ThrottleSchedule.h"
 #include "ThrottleScope.h"
 
 #include <QString>
@@ -40,6 +41,11 @@ public:
         Owner owner;
         ThrottleParameters parameters;
         ThrottleScope scope = {};
+        // Played from `scheduleStartedAt` (milliseconds since 1970 UTC), so
+        // that a helper that restores the throttle resumes it where the
+        // clock says it stands.
+        ThrottleSchedule schedule = {};
+        qint64 scheduleStartedAt = 0;
     };
 
     ThrottleOwnership(const Logger& logger, std::string path);

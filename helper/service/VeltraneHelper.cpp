@@ -72,6 +72,12 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
         // Figures read before a change say nothing of the shaping after it.
         connect(&state, &StatePublisher::stateChanged, m_statistics.get(),
                 &StatisticsReading::forget);
+        m_player = std::make_unique<SchedulePlayer>(logger, *m_jobs, ownership, state,
+                                                    &QDateTime::currentMSecsSinceEpoch);
+        // Every way a throttle ends (its end, a switch-off, its holder gone,
+        // a replacement) is announced: its schedule ends with it.
+        connect(&state, &StatePublisher::stateChanged, m_player.get(),
+                &SchedulePlayer::keepToRecord);
     }
 }
 
@@ -156,9 +162,10 @@ void VeltraneHelper::enable(EnableRequest request, PendingCalls::Answer answer) 
         [this, call](EnableRequest admitted) {
             const ThrottleParameters parameters = admitted.parameters;
             const ThrottleScope scope = admitted.scope;
+            const ThrottleSchedule schedule = admitted.schedule;
             const auto arrived = admitted.arrived;
             m_jobs->enable(
-                parameters, scope, arrived,
+                parameters, scope, schedule, arrived,
                 [this, request = std::move(admitted), call](const EngineJobs::Outcome& outcome) {
                     enabled(request, call, outcome);
                 });
@@ -175,11 +182,15 @@ void VeltraneHelper::enabled(const EnableRequest& request,
     const bool departed = m_holds.settle(request);
     const bool succeeded = outcome.failure.isEmpty();
     if (succeeded) {
-        m_ownership.take(outcome.id,
-                         {{request.caller, request.uid, request.pid, request.description,
-                           QDateTime::currentMSecsSinceEpoch(), request.hold},
-                          request.parameters,
-                          request.scope});
+        // Its first step is in force from now: the schedule's clock starts.
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        m_ownership.take(outcome.id, {{request.caller, request.uid, request.pid,
+                                       request.description, now, request.hold},
+                                      request.parameters,
+                                      request.scope,
+                                      request.schedule,
+                                      now});
+        m_player->play(outcome.id);
     } else {
         m_logger.log("Failed to enable throttling: " + outcome.failure.toStdString());
     }
@@ -287,6 +298,13 @@ void VeltraneHelper::GetStatistics(const DelayedReply<QVariantMap>& reply) {
 
 void VeltraneHelper::startUp(const std::function<bool(const QString&)>& isOnBus) {
     m_leftovers.settle(isOnBus);
+    if (!m_player) {
+        return;
+    }
+    for (const auto& [id, record] : m_ownership.throttles()) {
+        m_player->play(id);
+    }
+    m_state.publish();
 }
 
 void VeltraneHelper::connectionClosed(const QString& uniqueName) {
@@ -301,6 +319,9 @@ void VeltraneHelper::followUplinks() {
 
 bool VeltraneHelper::stop(std::chrono::milliseconds limit, bool keepHold) {
     const auto stopBy = std::chrono::steady_clock::now() + limit;
+    if (m_player) {
+        m_player->stopAll();
+    }
     bool stopped = !m_jobs || m_jobs->stop(limit);
     if (m_statistics) {
         // What is left of the limit: the executor has ended its tool already.

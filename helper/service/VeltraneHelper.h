@@ -8,6 +8,7 @@
 #include "HoldRegistry.h"
 #include "LeftoverThrottling.h"
 #include "PendingCalls.h"
+#include "SchedulePlayer.h"
 #include "StatisticsReading.h"
 #include "ThrottleEnding.h"
 
@@ -119,4 +120,6 @@ private:
     ThrottleEnding m_ending;
     // Beside the engine's jobs, never behind them.
     std::unique_ptr<StatisticsReading> m_statistics;
+    // Present with an engine.
+    std::unique_ptr<SchedulePlayer> m_player;
 };

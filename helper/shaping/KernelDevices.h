@@ -37,6 +37,16 @@ public:
     virtual std::optional<std::vector<LineOutcome>>
     removeQdiscs(const std::vector<std::vector<std::string>>& lines) const = 0;
 
+    // Runs tc's changes of netem leaves in place ("qdisc change dev NAME
+    // parent P handle H netem ...", see NetemChange) as tc -batch would,
+    // stopping at the first refused; nothing when any line is another step,
+    // which tc then runs. Logs nothing: a schedule steps up to ten times a
+    // second.
+    virtual std::optional<std::vector<LineOutcome>>
+    changeLeaves(const std::vector<std::vector<std::string>>&) const {
+        return std::nullopt;
+    }
+
     // How the outcome of ip's `arguments` is named in a message.
     virtual std::string commandLine(const std::vector<std::string>& arguments) const = 0;
 };

@@ -7,7 +7,8 @@ class Logger;
 
 // Over rtnetlink, in the network namespace of the calling thread. Takes the
 // three ip steps of shaping ("link add NAME type ifb", "link set dev NAME
-// up", "link delete dev NAME") and the removals of its qdiscs, and answers as
+// up", "link delete dev NAME"), the removals of its qdiscs and the changes of
+// its netem leaves, and answers as
 // ip and tc do; messages name them as the commands at `ip` and `tc`.
 // Switching off then starts no process at all.
 class NetlinkDevices final : public KernelDevices {
@@ -19,6 +20,8 @@ public:
                                    bool carryOn) const override;
     std::optional<std::vector<LineOutcome>>
     removeQdiscs(const std::vector<std::vector<std::string>>& lines) const override;
+    std::optional<std::vector<LineOutcome>>
+    changeLeaves(const std::vector<std::vector<std::string>>& lines) const override;
     std::string commandLine(const std::vector<std::string>& arguments) const override;
 
 private:

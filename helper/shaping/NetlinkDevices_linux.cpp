@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
-// IFB devices, qdisc lists and qdisc removals over rtnetlink: what ip and tc
-// would do for shaping, without starting either.
+// IFB devices, qdisc lists, qdisc removals and netem changes over rtnetlink:
+// what ip and tc would do for shaping, without starting either.
 #include "FileDescriptor.h"
 #include "HelperError.h"
 #include "Logger.h"
+#include "NetemChange.h"
 #include "NetlinkDevices.h"
 #include "NetlinkMessages.h"
+#include "NetlinkRequest.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,135 +25,8 @@
 
 namespace {
 
-// A request of up to a few small attributes, built in place.
-struct Request {
-    alignas(nlmsghdr) char bytes[512] = {};
-
-    // Set when an attribute did not fit; such a request is never sent.
-    bool overflowed = false;
-
-    nlmsghdr* header() { return reinterpret_cast<nlmsghdr*>(bytes); }
-
-    void addAttribute(unsigned short type, const void* data, size_t length) {
-        if (NLMSG_ALIGN(header()->nlmsg_len) + RTA_SPACE(length) > sizeof bytes) {
-            overflowed = true;
-            return;
-        }
-        auto* attribute = reinterpret_cast<rtattr*>(bytes + NLMSG_ALIGN(header()->nlmsg_len));
-        attribute->rta_type = type;
-        attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(length));
-        if (length > 0) {
-            std::memcpy(RTA_DATA(attribute), data, length);
-        }
-        header()->nlmsg_len = NLMSG_ALIGN(header()->nlmsg_len) + RTA_ALIGN(attribute->rta_len);
-    }
-    void addString(unsigned short type, const std::string& text) {
-        addAttribute(type, text.c_str(), text.size() + 1);
-    }
-    rtattr* beginNest(unsigned short type) {
-        auto* nest = reinterpret_cast<rtattr*>(bytes + NLMSG_ALIGN(header()->nlmsg_len));
-        addAttribute(type, nullptr, 0);
-        return nest;
-    }
-    void endNest(rtattr* nest) {
-        if (overflowed) {
-            return;
-        }
-        nest->rta_len = static_cast<unsigned short>(bytes + header()->nlmsg_len -
-                                                    reinterpret_cast<char*>(nest));
-    }
-};
-
-FileDescriptor netlinkSocket() {
-    FileDescriptor fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
-    if (fd.get() < 0) {
-        throwErrno(errno);
-    }
-    // The kernel's own words on a refusal, as ip prints them; and no copy of
-    // the request in the answer.
-    const int on = 1;
-    ::setsockopt(fd.get(), SOL_NETLINK, NETLINK_EXT_ACK, &on, sizeof on);
-    ::setsockopt(fd.get(), SOL_NETLINK, NETLINK_CAP_ACK, &on, sizeof on);
-    // The kernel answers at once; this only bounds a kernel that does not.
-    const timeval limit{5, 0};
-    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    sockaddr_nl address{};
-    address.nl_family = AF_NETLINK;
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        throwErrno(errno);
-    }
-    return fd;
-}
-
-ssize_t receiveAnswer(int fd, char* buffer, size_t size) {
-    for (;;) {
-        const ssize_t length = ::recv(fd, buffer, size, 0);
-        if (length >= 0 || errno != EINTR) {
-            if (length < 0) {
-                throwErrno(errno);
-            }
-            return length;
-        }
-    }
-}
-
-// The kernel's message of an error answer, when it gave one.
-std::string extendedAckMessage(const nlmsghdr* answer) {
-    if ((answer->nlmsg_flags & NLM_F_ACK_TLVS) == 0) {
-        return {};
-    }
-    const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(answer));
-    size_t offset = sizeof(nlmsgerr);
-    if ((answer->nlmsg_flags & NLM_F_CAPPED) == 0) {
-        offset += error->msg.nlmsg_len - sizeof(nlmsghdr);
-    }
-    const size_t payload = answer->nlmsg_len - NLMSG_HDRLEN;
-    if (offset >= payload) {
-        return {};
-    }
-    int left = static_cast<int>(payload - offset);
-    for (auto* attribute =
-             reinterpret_cast<const rtattr*>(reinterpret_cast<const char*>(error) + offset);
-         RTA_OK(attribute, left); attribute = RTA_NEXT(attribute, left)) {
-        if (attribute->rta_type == NLMSGERR_ATTR_MSG) {
-            return static_cast<const char*>(RTA_DATA(attribute));
-        }
-    }
-    return {};
-}
-
-// Sends one request and waits for its acknowledgement. Returns what ip would
-// print on a refusal; empty when done.
-std::string talk(Request& request) {
-    if (request.overflowed) {
-        return "Error: request too long.";
-    }
-    const FileDescriptor fd = netlinkSocket();
-    request.header()->nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
-    request.header()->nlmsg_seq = 1;
-    if (::send(fd.get(), request.bytes, request.header()->nlmsg_len, 0) < 0) {
-        throwErrno(errno);
-    }
-    alignas(nlmsghdr) char buffer[8192];
-    for (;;) {
-        int left = static_cast<int>(receiveAnswer(fd.get(), buffer, sizeof buffer));
-        for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer); netlinkMessageFits(answer, left);
-             answer = NLMSG_NEXT(answer, left)) {
-            if (answer->nlmsg_type != NLMSG_ERROR) {
-                continue;
-            }
-            const int code = -static_cast<const nlmsgerr*>(NLMSG_DATA(answer))->error;
-            if (code == 0) {
-                return {};
-            }
-            std::string message = extendedAckMessage(answer);
-            if (message.empty()) {
-                return std::string("RTNETLINK answers: ") + std::strerror(code);
-            }
-            return "Error: " + message + (message.back() == '.' ? "" : ".");
-        }
-    }
-}
+using Netlink::Request;
+using Netlink::talk;
 
 Request linkRequest(std::uint16_t type, std::uint16_t flags, const std::string& name,
                     unsigned upFlags) {
@@ -269,6 +144,60 @@ std::string removeQdisc(const QdiscRemoval& removal) {
     return talk(request);
 }
 
+// As tc sends a change: the fixed options, then only what is named, the
+// delays always in nanoseconds (the fixed options' ticks are no longer read
+// where those are sent).
+std::string changeNetem(const NetemChange& change) {
+    const unsigned index = ::if_nametoindex(change.device.c_str());
+    if (index == 0) {
+        return "Cannot find device \"" + change.device + "\"";
+    }
+    Request request = qdiscRequest(RTM_NEWQDISC, 0);
+    auto* qdisc = static_cast<tcmsg*>(NLMSG_DATA(request.header()));
+    qdisc->tcm_ifindex = static_cast<int>(index);
+    qdisc->tcm_parent = change.parent;
+    qdisc->tcm_handle = change.handle;
+    request.addString(TCA_KIND, "netem");
+    rtattr* options = request.beginNest(TCA_OPTIONS);
+    tc_netem_qopt fixed{};
+    fixed.limit = change.limit;
+    fixed.loss = change.loss;
+    fixed.duplicate = change.duplicate;
+    // tc's default for reordering without a gap: every packet may go ahead.
+    fixed.gap = change.reorder.value_or(0) != 0 ? 1 : 0;
+    request.addBytes(&fixed, sizeof fixed);
+    if (change.reorder) {
+        const tc_netem_reorder reorder{*change.reorder, 0};
+        request.addAttribute(TCA_NETEM_REORDER, &reorder, sizeof reorder);
+    }
+    if (change.gilbertElliott) {
+        const auto& [p, r, oneMinusH, oneMinusK] = *change.gilbertElliott;
+        constexpr std::uint32_t kCertain = 0xFFFFFFFFu;
+        // tc sends h as given by its complement, and 1 - k as it is.
+        const tc_netem_gemodel model{p, r, kCertain - oneMinusH, oneMinusK};
+        rtattr* loss = request.beginNest(TCA_NETEM_LOSS | NLA_F_NESTED);
+        request.addAttribute(NETEM_LOSS_GE, &model, sizeof model);
+        request.endNest(loss);
+    }
+    if (change.rateBytesPerSecond) {
+        tc_netem_rate rate{};
+        if (*change.rateBytesPerSecond >= (1ULL << 32)) {
+            const std::uint64_t wide = *change.rateBytesPerSecond;
+            request.addAttribute(TCA_NETEM_RATE64, &wide, sizeof wide);
+            rate.rate = 0xFFFFFFFFu;
+        } else {
+            rate.rate = static_cast<std::uint32_t>(*change.rateBytesPerSecond);
+        }
+        request.addAttribute(TCA_NETEM_RATE, &rate, sizeof rate);
+    }
+    const auto latency = static_cast<std::int64_t>(change.latencyNs);
+    const auto jitter = static_cast<std::int64_t>(change.jitterNs);
+    request.addAttribute(TCA_NETEM_LATENCY64, &latency, sizeof latency);
+    request.addAttribute(TCA_NETEM_JITTER64, &jitter, sizeof jitter);
+    request.endNest(options);
+    return talk(request);
+}
+
 std::string handleText(std::uint32_t handle) {
     char text[16];
     std::snprintf(text, sizeof text, "%x:", handle >> 16);
@@ -292,7 +221,7 @@ std::vector<QdiscInfo> NetlinkDevices::qdiscs(const std::string& interface) cons
     }
     std::vector<QdiscInfo> found;
     try {
-        const FileDescriptor fd = netlinkSocket();
+        const FileDescriptor fd = Netlink::openSocket();
         Request request = qdiscRequest(RTM_GETQDISC, NLM_F_REQUEST | NLM_F_DUMP);
         request.header()->nlmsg_seq = 1;
         if (::send(fd.get(), request.bytes, request.header()->nlmsg_len, 0) < 0) {
@@ -300,7 +229,7 @@ std::vector<QdiscInfo> NetlinkDevices::qdiscs(const std::string& interface) cons
         }
         alignas(nlmsghdr) char buffer[32768];
         for (;;) {
-            int left = static_cast<int>(receiveAnswer(fd.get(), buffer, sizeof buffer));
+            int left = static_cast<int>(Netlink::receive(fd.get(), buffer, sizeof buffer));
             for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer);
                  netlinkMessageFits(answer, left); answer = NLMSG_NEXT(answer, left)) {
                 if (answer->nlmsg_type == NLMSG_DONE) {
@@ -375,6 +304,33 @@ NetlinkDevices::removeQdiscs(const std::vector<std::vector<std::string>>& lines)
     return runEach(m_tc, lines, true, [](const std::vector<std::string>& words) {
         return removeQdisc(*qdiscRemoval(words));
     });
+}
+
+std::optional<std::vector<LineOutcome>>
+NetlinkDevices::changeLeaves(const std::vector<std::vector<std::string>>& lines) const {
+    std::vector<NetemChange> changes;
+    for (const auto& line : lines) {
+        const auto change = NetemChange::parse(line);
+        if (!change) {
+            return std::nullopt;
+        }
+        changes.push_back(*change);
+    }
+    std::vector<LineOutcome> outcomes(lines.size());
+    for (size_t index = 0; index < changes.size(); ++index) {
+        std::string said;
+        try {
+            said = changeNetem(changes[index]);
+        } catch (const std::system_error& error) {
+            said = error.what();
+        }
+        if (!said.empty()) {
+            outcomes[index] = {LineOutcome::State::refused, said};
+            break;
+        }
+        outcomes[index].state = LineOutcome::State::done;
+    }
+    return outcomes;
 }
 
 std::string NetlinkDevices::commandLine(const std::vector<std::string>& arguments) const {

@@ -67,6 +67,7 @@ void PfDummynetBackend::removeShaping() {
     // With nothing on record, nothing of ours can be left, and failures are
     // only logged.
     const bool recorded = hasRecordedChanges();
+    m_inForce.reset();
     std::vector<std::string> failures;
     const auto removes = [&](const std::string& tool, const std::vector<std::string>& arguments,
                              const char* notThere) {
@@ -188,15 +189,9 @@ void PfDummynetBackend::applyShaping(const ShapingLayout& layout) {
         pipes.push_back(std::to_string(PfAnchorRules::outboundPipe(throttle.slot)));
     }
     note(pipes);
+    m_inForce.reset();
     for (const ScopedPlan& throttle : layout.throttles) {
-        const ShapingPlan& plan = throttle.plan;
-        configurePipe(PfAnchorRules::inboundPipe(throttle.slot), plan.download,
-                      "Failed to configure download pipe: ");
-        // The upload pipe never drops packets: loss is simulated on arrival
-        // only.
-        configurePipe(PfAnchorRules::outboundPipe(throttle.slot),
-                      {plan.upload.bandwidthBytesPerSecond, plan.upload.latencyMs, 0.0},
-                      "Failed to configure upload pipe: ");
+        configurePipes(throttle);
     }
     ensureDummynetAnchorInstalled();
     writeAnchorRules(PfAnchorRules::forLayout(layout));
@@ -204,6 +199,39 @@ void PfDummynetBackend::applyShaping(const ShapingLayout& layout) {
     note({"anchor", kAnchorName});
     loadAnchorRules();
     m_executor.executeIgnoringErrors(m_paths.pfctl, {"-e"});
+    m_inForce = layout;
+}
+
+bool PfDummynetBackend::changeConditions(const ShapingLayout& layout) {
+    const auto sameTraffic = [](const ScopedPlan& a, const ScopedPlan& b) {
+        return a.slot == b.slot && a.scope == b.scope && a.id == b.id;
+    };
+    if (!m_inForce || m_inForce->throttles.size() != layout.throttles.size() ||
+        !std::equal(layout.throttles.begin(), layout.throttles.end(), m_inForce->throttles.begin(),
+                    sameTraffic)) {
+        return false;
+    }
+    // `pipe config` replaces a pipe's conditions while its queue and the
+    // anchor's rules stay: nothing passes unshaped in between.
+    for (std::size_t index = 0; index < layout.throttles.size(); ++index) {
+        if (layout.throttles[index].plan != m_inForce->throttles[index].plan) {
+            configurePipes(layout.throttles[index]);
+            m_inForce->throttles[index] = layout.throttles[index];
+        }
+    }
+    return true;
+}
+
+void PfDummynetBackend::configurePipes(const ScopedPlan& throttle) {
+    const ShapingPlan& plan = throttle.plan;
+    configurePipe(PfAnchorRules::inboundPipe(throttle.slot), plan.download,
+                  "Failed to configure download pipe: ");
+    // Loss is simulated on arrival only: the plan drops outbound packets
+    // only where nothing may pass at all.
+    configurePipe(
+        PfAnchorRules::outboundPipe(throttle.slot),
+        {plan.upload.bandwidthBytesPerSecond, plan.upload.latencyMs, plan.upload.packetLossPercent},
+        "Failed to configure upload pipe: ");
 }
 
 void PfDummynetBackend::configurePipe(int pipeNumber, const DirectionShaping& shaping,

@@ -5,6 +5,7 @@
 #include "EnginePaths.h"
 #include "ShapingBackend.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ public:
     std::optional<std::string> refusal(const ThrottleParameters& parameters,
                                        const ThrottleScope& scope) const override;
     void applyShaping(const ShapingLayout& layout) override;
+    // Reconfigures the pipes of the throttles whose conditions changed; the
+    // anchor's rules stay loaded as they are.
+    bool changeConditions(const ShapingLayout& layout) override;
     void removeShaping() override;
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;
@@ -39,6 +43,7 @@ public:
 
 private:
     void note(const ChangeRecord::Entry& entry);
+    void configurePipes(const ScopedPlan& throttle);
     void configurePipe(int pipeNumber, const DirectionShaping& shaping, const char* failureMessage);
     void ensureDummynetAnchorInstalled();
     void removeDummynetAnchor() noexcept;
@@ -51,4 +56,6 @@ private:
     const CommandExecutor& m_executor;
     EnginePaths m_paths;
     ChangeRecord m_record;
+    // What applyShaping and the changes since put in force, while it is.
+    std::optional<ShapingLayout> m_inForce;
 };

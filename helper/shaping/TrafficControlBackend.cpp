@@ -92,16 +92,23 @@ void TrafficControlBackend::applyShaping(const ShapingLayout& layout) {
     m_follower.start(layout, uplinks);
 }
 
+bool TrafficControlBackend::changeConditions(const ShapingLayout& layout) {
+    checkSlots(layout);
+    const std::vector<Uplink> uplinks = m_follower.uplinks();
+    const std::optional<ShapingLayout> before = m_follower.layoutOn(uplinks);
+    if (!before) {
+        return false;
+    }
+    m_changes.change(uplinks, *before, layout);
+    m_follower.start(layout, uplinks);
+    return true;
+}
+
 bool TrafficControlBackend::changeShaping(const ShapingLayout& layout) {
     try {
-        checkSlots(layout);
-        const std::vector<Uplink> uplinks = m_follower.uplinks();
-        const std::optional<ShapingLayout> before = m_follower.layoutOn(uplinks);
-        if (!before) {
+        if (!changeConditions(layout)) {
             return false;
         }
-        m_changes.change(uplinks, *before, layout);
-        m_follower.start(layout, uplinks);
     } catch (const std::exception& error) {
         m_logger.log(std::string("Cannot change the shaping in place: ") + error.what());
         return false;

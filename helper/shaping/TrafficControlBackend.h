@@ -45,6 +45,7 @@ public:
                                        const ThrottleScope& scope) const override;
     void applyShaping(const ShapingLayout& layout) override;
     bool changeShaping(const ShapingLayout& layout) override;
+    bool changeConditions(const ShapingLayout& layout) override;
     void removeShaping() override;
     bool hasRecordedChanges() const override;
     void removeTemporaryLeftovers() noexcept override;

@@ -105,6 +105,8 @@ std::vector<LineOutcome> TrafficControlTools::runGroup(const std::vector<Traffic
             if (auto removed = m_devices.removeQdiscs(lines)) {
                 return std::move(*removed);
             }
+        } else if (auto changed = m_devices.changeLeaves(lines)) {
+            return std::move(*changed);
         }
         return m_tc.run(lines, carryOn);
     case TrafficControlStep::Tool::ip:

@@ -57,6 +57,17 @@ ShapingPlan ShapingPlan::from(const ThrottleParameters& parameters) {
     return {download, upload};
 }
 
+ShapingPlan ShapingPlan::blocking(bool download, bool upload) const {
+    ShapingPlan plan = *this;
+    if (download) {
+        plan.download.packetLossPercent = 100.0;
+    }
+    if (upload) {
+        plan.upload.packetLossPercent = 100.0;
+    }
+    return plan;
+}
+
 std::vector<std::string> netemArguments(const DirectionShaping& shaping) {
     std::vector<std::string> arguments = {"netem", "limit", std::to_string(netemLimit(shaping))};
     const auto percent = [](double value) { return formatShortestDecimal(value) + "%"; };

@@ -31,6 +31,10 @@ struct ShapingPlan {
     DirectionShaping upload;
 
     static ShapingPlan from(const ThrottleParameters& parameters);
+    // The same plan passing nothing in the directions named (a schedule's
+    // outage): every packet lost, not a rate of nothing, so that what is
+    // queued leaves and the next change finds the shaping as it was.
+    ShapingPlan blocking(bool download, bool upload) const;
 
     bool operator==(const ShapingPlan&) const = default;
 };

@@ -118,3 +118,39 @@ TEST_F(ScopedThrottlesTest, WhereNothingChangesInPlaceTheRestIsAppliedAfreshAndD
 }
 
 } // namespace
+
+TEST_F(ScopedThrottlesTest, AScheduleStartsAtItsFirstStepAndEachStepChangesItsThrottleAlone) {
+    ThrottleSchedule schedule;
+    schedule.trace = {100, {800, 0}, {}};
+    const std::uint64_t played =
+        manager.enableThrottling({5000, 0, 0, 0.0, 0}, onlyTo(":443"), {}, schedule);
+    const std::uint64_t beside = enable(2000, onlyTo("10.0.0.0/8"));
+    EXPECT_EQ(inForce(), "slot 2 only to :443 down=800B/s up=0B/s\n"
+                         "slot 3 only to 10.0.0.0/8 down=2000B/s up=0B/s\n");
+    const std::size_t logged = log.messages().size();
+
+    // A gap of the trace blocks the direction at the throttle's own rate.
+    EXPECT_TRUE(manager.changeConditions(played, schedule.at(100, {5000, 0, 0, 0.0, 0})));
+    EXPECT_EQ(inForce(), "slot 2 only to :443 down=5000B/s up=0B/s\n"
+                         "slot 3 only to 10.0.0.0/8 down=2000B/s up=0B/s\n");
+    EXPECT_TRUE(manager.throttles().at(0).blocksDownload);
+    EXPECT_FALSE(manager.throttles().at(0).blocksUpload);
+    EXPECT_EQ(manager.throttles().at(1).parameters.downloadBytesPerSecond, 2000);
+    // Quietly, as it comes ten times a second.
+    EXPECT_EQ(log.messages().size(), logged);
+
+    // A step that comes after its throttle ended makes nothing.
+    manager.endThrottle(played);
+    const std::string after = inForce();
+    EXPECT_FALSE(manager.changeConditions(played, schedule.at(0, {5000, 0, 0, 0.0, 0})));
+    EXPECT_EQ(inForce(), after);
+    EXPECT_THAT(ids(), ElementsAre(beside));
+
+    // Every phase must be one the backend can shape; a phase out of bounds
+    // is refused before anything is touched.
+    ThrottleSchedule tooShort;
+    tooShort.phases = {{"Blip", 50, false, {}}};
+    EXPECT_EQ(whatThrows([&] { manager.enableThrottling({}, {}, {}, tooShort); }),
+              "Validation failed: Phase 1 (Blip): a phase lasts 100 ms to 24 h, not 50 ms");
+    EXPECT_EQ(inForce(), after);
+}

@@ -67,6 +67,36 @@ TEST_F(ThrottleOwnershipTest, WhatTheNextProcessReadsBackIsTheRecordAsTakenWithI
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
+TEST_F(ThrottleOwnershipTest, ASchedulesPhasesOrTraceAndItsStartAreReadBackAsChecked) {
+    ThrottleOwnership::Record phased = held();
+    SchedulePhase lossy{"Lossy", 60'000, false, {1000, 500, 40, 2.0, 0}};
+    lossy.parameters.duplicatePercent = 1.0;
+    phased.schedule.phases = {lossy, {"Outage", 100, true, {}}};
+    phased.schedule.repeat = false;
+    phased.scheduleStartedAt = 1'800'000'000'123;
+    ownership.take(3, phased);
+    ThrottleOwnership::Record traced = held();
+    traced.schedule.trace = {200, {0, 5000, 9000}, {}};
+    traced.scheduleStartedAt = 1'800'000'000'456;
+    ownership.take(4, traced);
+
+    // Whole percentages come back from JSON as whole numbers, still read
+    // as the percentages they are.
+    const std::map<quint64, ThrottleOwnership::Record> read = ownership.stored();
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read.at(3).schedule, phased.schedule);
+    EXPECT_EQ(read.at(3).scheduleStartedAt, phased.scheduleStartedAt);
+    EXPECT_EQ(read.at(4).schedule, traced.schedule);
+    EXPECT_EQ(read.at(4).scheduleStartedAt, traced.scheduleStartedAt);
+
+    // A schedule no call could have started is no record to trust.
+    std::string text = contents(path());
+    const std::string duration = "\"durationMs\":100";
+    ASSERT_NE(text.find(duration), std::string::npos);
+    write(path(), text.replace(text.find(duration), duration.size(), "\"durationMs\":99"));
+    EXPECT_TRUE(ownership.stored().empty());
+}
+
 // A client may still hold an id after the helper restarted (a package
 // upgrade stops it): that id must never name another client's throttle.
 TEST_F(ThrottleOwnershipTest, TheLastIdGivenOutlivesItsThrottlesAndTheProcess) {
