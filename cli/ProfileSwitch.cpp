@@ -18,7 +18,19 @@ constexpr QLatin1StringView kYes{"yes"};
 // As the application refuses them, before anything is sent.
 ThrottleParameters switchable(const ThrottleControl& control, const ThrottleProfile& profile) {
     try {
-        return ApplyPreconditions::parametersToApply(profile, control.registration);
+        const ThrottleParameters parameters =
+            ApplyPreconditions::parametersToApply(profile, control.registration);
+        // A phase that cannot be sent is refused before anything is, too.
+        ApplyPreconditions::scheduleToApply(profile);
+        return parameters;
+    } catch (const ThrottleError& error) {
+        throw CliError::failure(error.description());
+    }
+}
+
+ThrottleSchedule scheduleOf(const ThrottleProfile& profile) {
+    try {
+        return ApplyPreconditions::scheduleToApply(profile);
     } catch (const ThrottleError& error) {
         throw CliError::failure(error.description());
     }
@@ -101,9 +113,10 @@ void checkSwitchable(const ThrottleControl& control, const ThrottleProfile& prof
 quint64 apply(ThrottleControl& control, CommandContext& context, const ThrottleProfile& profile,
               const QString& owner, const ThrottleScope& scope, bool hold) {
     const ThrottleParameters parameters = switchable(control, profile);
+    const ThrottleSchedule schedule = scheduleOf(profile);
     quint64 id = 0;
     const auto start = [&]() -> QCoro::Task<> {
-        id = co_await control.connection.startThrottle(parameters, scope, owner, hold);
+        id = co_await control.connection.startThrottle(parameters, scope, schedule, owner, hold);
     };
     if (const std::optional<HelperFailure> failure = waitForHelper(start())) {
         CliError error = CliError::failure(failure->description);

@@ -7,7 +7,7 @@ namespace ApplyPreconditions {
 
 ThrottleParameters parametersToApply(const ThrottleProfile& profile,
                                      const ServiceRegistration& registration) {
-    if (!profile.conditions.configuresSomething()) {
+    if (!profile.conditions.configuresSomething() && profile.schedule.empty()) {
         throw ThrottleError::invalidProfile(
             QStringLiteral("Profile must have at least one throttling parameter configured"));
     }
@@ -20,6 +20,15 @@ ThrottleParameters parametersToApply(const ThrottleProfile& profile,
         throw ThrottleError::invalidProfile(failure);
     }
     return *parameters;
+}
+
+ThrottleSchedule scheduleToApply(const ThrottleProfile& profile) {
+    QString failure;
+    std::optional<ThrottleSchedule> schedule = profile.schedule.toSchedule(failure);
+    if (!schedule) {
+        throw ThrottleError::invalidProfile(failure);
+    }
+    return *std::move(schedule);
 }
 
 std::optional<ThrottleParameters> parametersOf(const ThrottleProfile& profile) {

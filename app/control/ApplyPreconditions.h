@@ -4,6 +4,7 @@
 #include "ServiceRegistration.h"
 #include "ThrottleParameters.h"
 #include "ThrottleProfile.h"
+#include "ThrottleSchedule.h"
 
 #include <optional>
 
@@ -12,11 +13,17 @@
 // sent. The application and veltranectl ask the same.
 namespace ApplyPreconditions {
 
-// The profile in the helper's units, when it asks for something, the daemon
-// is registered and enabled, and every bandwidth fits the wire. Throws
-// ThrottleError: invalidProfile or helperNotInstalled.
+// The profile in the helper's units, when it asks for something (its own
+// conditions or a schedule), the daemon is registered and enabled, and every
+// bandwidth fits the wire. Throws ThrottleError: invalidProfile or
+// helperNotInstalled.
 ThrottleParameters parametersToApply(const ThrottleProfile& profile,
                                      const ServiceRegistration& registration);
+
+// The profile's schedule in the helper's units; empty for a profile without
+// one. Throws ThrottleError::invalidProfile naming the phase that does not
+// fit the wire.
+ThrottleSchedule scheduleToApply(const ThrottleProfile& profile);
 
 // The profile in the helper's units; nothing for one that could never be
 // sent, and so runs nowhere.

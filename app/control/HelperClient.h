@@ -5,6 +5,7 @@
 #include "ShaperStatistics.h"
 #include "ThrottleError.h"
 #include "ThrottleParameters.h"
+#include "ThrottleSchedule.h"
 #include "ThrottleScope.h"
 
 #include <QCoro/QCoroTask>
@@ -32,9 +33,12 @@ public:
     // scope is the whole machine's, which replaces the whole machine's. With
     // `hold`, the helper removes it when this client's bus connection
     // closes, however this process ends. The scope holds addresses only:
-    // DestinationResolver turns host names into them.
+    // DestinationResolver turns host names into them. A schedule that is not
+    // empty is played by the helper, from the parameters of its phases or the
+    // steps of its trace.
     virtual QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
-                                               QString description, bool hold) = 0;
+                                               ThrottleSchedule schedule, QString description,
+                                               bool hold) = 0;
     // Ends the throttle of `id` and leaves the others.
     virtual QCoro::Task<> endThrottle(quint64 id) = 0;
     // Lets go of the hold this client has: throttling stays on, unheld.

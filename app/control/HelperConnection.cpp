@@ -5,6 +5,7 @@
 #include "HelperProtocol.h"
 #include "HelperProtocolInterface.h"
 #include "ParameterDictionary.h"
+#include "ScheduleDictionary.h"
 #include "ScopeDictionary.h"
 #include "StatisticsDictionary.h"
 
@@ -77,14 +78,20 @@ QCoro::Task<> HelperConnection::disableThrottling() {
 }
 
 QCoro::Task<quint64> HelperConnection::startThrottle(ThrottleParameters parameters,
-                                                     ThrottleScope scope, QString description,
-                                                     bool hold) {
+                                                     ThrottleScope scope,
+                                                     ThrottleSchedule schedule,
+                                                     QString description, bool hold) {
     // The one method that carries a scope and an owner, and answers with the
     // throttle's id; the whole machine is a dictionary without a scope.
     QVariantMap named = ParameterDictionary::toWire(parameters);
     if (!scope.isMachine()) {
         named.insert(QString::fromLatin1(HelperProtocol::kScopeKey),
                      ScopeDictionary::toWire(scope));
+    }
+    // Only with one: a helper that knows no schedules still serves the rest.
+    if (!schedule.empty()) {
+        named.insert(QString::fromLatin1(HelperProtocol::kScheduleKey),
+                     ScheduleDictionary::toWire(schedule));
     }
     HelperCall call{
         m_busConnection.callableProxy().EnableThrottlingWithParameters(named, description, hold),

@@ -49,7 +49,8 @@ public:
     QCoro::Task<> installHelper() override;
     QCoro::Task<> disableThrottling() override;
     QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
-                                       QString description, bool hold) override;
+                                       ThrottleSchedule schedule, QString description,
+                                       bool hold) override;
     QCoro::Task<> endThrottle(quint64 id) override;
     QCoro::Task<> releaseThrottling() override;
     QCoro::Task<HelperState> readState() override;

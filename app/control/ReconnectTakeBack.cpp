@@ -11,14 +11,15 @@ ReconnectTakeBack::ReconnectTakeBack(HelperClient& helper, QObject* parent)
     , m_helper(helper) {}
 
 QCoro::Task<> ReconnectTakeBack::takeBack(ThrottleParameters parameters, ThrottleScope scope,
-                                          QString description, bool hold) {
+                                          ThrottleSchedule schedule, QString description,
+                                          bool hold) {
     m_running = true;
     const QPointer<ReconnectTakeBack> alive(this);
     std::optional<ThrottleError> failure;
     quint64 id = 0;
     try {
         id = co_await m_helper.startThrottle(std::move(parameters), std::move(scope),
-                                             std::move(description), hold);
+                                             std::move(schedule), std::move(description), hold);
     } catch (const ThrottleError& error) {
         failure = error;
     }

@@ -21,9 +21,10 @@ public:
 
     bool isRunning() const { return m_running; }
     // A scope beside the whole machine is switched on again with the
-    // addresses it had: they are not looked up a second time.
-    QCoro::Task<> takeBack(ThrottleParameters parameters, ThrottleScope scope, QString description,
-                           bool hold);
+    // addresses it had: they are not looked up a second time. A schedule
+    // starts again from its beginning.
+    QCoro::Task<> takeBack(ThrottleParameters parameters, ThrottleScope scope,
+                           ThrottleSchedule schedule, QString description, bool hold);
 
 Q_SIGNALS:
     // Taken back, under a new id.

@@ -61,8 +61,10 @@ void ThrottleService::followProfiles(ProfileManager& profiles) {
 
 QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     std::optional<ThrottleParameters> checked;
+    ThrottleSchedule schedule;
     try {
         checked = ApplyPreconditions::parametersToApply(profile, m_registration);
+        schedule = ApplyPreconditions::scheduleToApply(profile);
     } catch (const ThrottleError& error) {
         if (error.errorCase() == ThrottleError::Case::helperNotInstalled) {
             storeFailure(error);
@@ -94,7 +96,7 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
         // state then shows it as this client's.
         m_runningProfile.switchOnSent(profile);
         try {
-            id = co_await m_helper.startThrottle(parameters, scope, m_description, hold);
+            id = co_await m_helper.startThrottle(parameters, scope, schedule, m_description, hold);
         } catch (const ThrottleError& error) {
             failure = error;
         }
@@ -109,6 +111,7 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
         co_return;
     }
     m_ownScope = scope;
+    m_ownSchedule = schedule;
     m_runningProfile.switchedOn(profile, parameters);
     ThrottleState next = m_state;
     next.isEnabled = true;
@@ -294,7 +297,7 @@ void ThrottleService::profilesChanged() {
 void ThrottleService::connectionReplaced() {
     const std::optional<ThrottleParameters>& own = m_runningProfile.ownParameters();
     if (m_state.isOwnedByThisApplication() && own && !m_takeBack.isRunning()) {
-        m_takeBack.takeBack(*own, m_ownScope, m_description, m_holds());
+        m_takeBack.takeBack(*own, m_ownScope, m_ownSchedule, m_description, m_holds());
     }
 }
 

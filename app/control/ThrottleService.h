@@ -145,4 +145,5 @@ private:
     // The scope of the last switch-on as sent, to take it back after a
     // reconnect.
     ThrottleScope m_ownScope;
+    ThrottleSchedule m_ownSchedule;
 };

@@ -77,6 +77,7 @@ public:
     std::vector<ThrottleParameters> enables;
     // Every owned switch-on, whatever its scope; and every id ended.
     std::vector<Start> starts;
+    std::vector<ThrottleSchedule> schedules;
     std::vector<quint64> ends;
     int disables = 0;
     int releases = 0;
@@ -166,8 +167,10 @@ public:
         co_return;
     }
     QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
-                                       QString description, bool hold) override {
+                                       ThrottleSchedule schedule, QString description,
+                                       bool hold) override {
         enables.push_back(parameters);
+        schedules.push_back(std::move(schedule));
         starts.push_back({scope, description, hold});
         co_await Gate{this};
         failIfTold();

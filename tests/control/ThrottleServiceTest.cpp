@@ -243,6 +243,31 @@ TEST_F(ThrottleServiceTest, AHoldLostWithItsConnectionIsTakenBackWithoutShowingO
     EXPECT_EQ(service.state().error, ThrottleError::helperError("busy"));
 }
 
+TEST_F(ThrottleServiceTest, AScheduleGoesWithItsThrottleAndComesBackWithATakeBack) {
+    // A profile of phases alone asks for something, through its phases.
+    const ThrottleProfile train = preset("Commuter Train");
+    ASSERT_FALSE(train.conditions.configuresSomething());
+    finish(service.applyProfile(train));
+    QString failure;
+    const ThrottleSchedule sent = *train.schedule.toSchedule(failure);
+    ASSERT_EQ(sent.phases.size(), 3U);
+    EXPECT_THAT(helper.schedules, ElementsAre(sent));
+    Q_EMIT helper.connectionReplaced();
+    helper.switchedOff();
+    EXPECT_THAT(helper.schedules, ElementsAre(sent, sent));
+
+    // Another profile sends none: the helper would go on playing the old.
+    finish(service.applyProfile(threeG));
+    EXPECT_TRUE(helper.schedules.back().empty());
+
+    ThrottleProfile unsendable = train;
+    unsendable.schedule.phases[0].conditions->downloadBandwidth =
+        Bandwidth{INT64_MAX, BandwidthUnit::mbps};
+    EXPECT_EQ(failureOf(service.applyProfile(unsendable)),
+              ThrottleError::invalidProfile("Phase 1 (LTE): Download bandwidth is too large"));
+    EXPECT_EQ(helper.schedules.size(), 3U);
+}
+
 TEST_F(ThrottleServiceTest, EndingItsOwnEndsOnlyItsOwnIdsAndAFailureKeepsThemForTheNextTry) {
     const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
     finish(service.applyProfile(threeG));

@@ -73,7 +73,7 @@ TEST_F(ThrottleControlTest, StateAndCallsCarryOnAcrossAHelperRestartAndANewBusCo
     EXPECT_TRUE(own.isConnected());
 
     // Installing again keeps the connection, and with it the hold.
-    finish(connection.startThrottle({1000, 0, 0, 0, 0}, {}, "Veltrane", true));
+    finish(connection.startThrottle({1000, 0, 0, 0, 0}, {}, {}, "Veltrane", true));
     finish(connection.installHelper());
     const HelperState held = finish(connection.readState());
     EXPECT_TRUE(held.isOwnedByThisClient() && held.owner->held);

@@ -83,8 +83,9 @@ public:
     QCoro::Task<> installHelper() override { return m_helper.installHelper(); }
     QCoro::Task<> disableThrottling() override { return m_helper.disableThrottling(); }
     QCoro::Task<quint64> startThrottle(ThrottleParameters parameters, ThrottleScope scope,
-                                       QString description, bool hold) override {
-        return m_helper.startThrottle(parameters, scope, description, hold);
+                                       ThrottleSchedule schedule, QString description,
+                                       bool hold) override {
+        return m_helper.startThrottle(parameters, scope, std::move(schedule), description, hold);
     }
     QCoro::Task<> endThrottle(quint64 id) override { return m_helper.endThrottle(id); }
     QCoro::Task<> releaseThrottling() override { return m_helper.releaseThrottling(); }
