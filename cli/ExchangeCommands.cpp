@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ExchangeCommands.h"
 
+#include "ChaosWorkflowManifest.h"
 #include "CliError.h"
 #include "DestinationLookup.h"
 #include "FolderOwnership.h"
@@ -57,6 +58,14 @@ QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
         throw CliError::failure(QStringLiteral("'%1' cannot be exported: %2")
                                     .arg(TerminalText::name(profile.name), failure));
     }
+    std::optional<ThrottleSchedule> schedule = ThrottleSchedule{};
+    if (!profile.schedule.empty()) {
+        schedule = profile.schedule.toSchedule(failure);
+    }
+    if (!schedule) {
+        throw CliError::failure(QStringLiteral("'%1' cannot be exported: %2")
+                                    .arg(TerminalText::name(profile.name), failure));
+    }
     if (format == u"tc") {
         // Resolved now: tc classifies by address, as the helper does once
         // the client has resolved the names.
@@ -69,12 +78,18 @@ QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
             QStringLiteral("Veltrane profile \"%1\": %2")
                 .arg(TerminalText::name(profile.name), profile.shortDescription());
         return QByteArray::fromStdString(
-            TrafficControlScript::write(*parameters, title.toStdString(), scope));
+            TrafficControlScript::write(*parameters, title.toStdString(), scope, *schedule));
     }
-    if (const std::optional<QString> refused =
-            NetworkChaosManifest::refusal(profile.destinations)) {
+    std::optional<QString> refused = NetworkChaosManifest::refusal(profile.destinations);
+    if (!refused && !schedule->empty()) {
+        refused = ChaosWorkflowManifest::refusal(*schedule);
+    }
+    if (refused) {
         throw CliError::failure(QStringLiteral("'%1' cannot be exported as NetworkChaos: %2")
                                     .arg(TerminalText::name(profile.name), *refused));
+    }
+    if (!schedule->empty()) {
+        return ChaosWorkflowManifest::write(*schedule, profile.name, profile.destinations).toUtf8();
     }
     const QString manifest =
         NetworkChaosManifest::write(*parameters, profile.name, profile.destinations);

@@ -21,6 +21,24 @@ namespace NetworkChaosManifest {
 // when it can.
 std::optional<QString> refusal(const std::vector<Destination>& destinations);
 
+// What one resource of the profile shapes: its spec, unindented, for a
+// NetworkChaos of its own or a workflow's step.
+struct Resource {
+    const char* action;
+    QString spec;
+};
+std::vector<Resource> resources(const ThrottleParameters& parameters,
+                                const std::vector<Destination>& destinations);
+
+// Comment lines on what Chaos Mesh shapes otherwise than asked.
+QString notes(const ThrottleParameters& parameters, const std::vector<Destination>& destinations);
+
+// "veltrane-3g-netem": a DNS label from the profile's name and a suffix.
+QString resourceName(const QString& profileName, const char* suffix);
+
+// Each line of `text` moved right by `spaces`.
+QString indented(const QString& text, int spaces);
+
 // Meant for destinations refusal() passed.
 QString write(const ThrottleParameters& parameters, const QString& profileName,
               const std::vector<Destination>& destinations = {});

@@ -1,60 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "TrafficControlScript.h"
 
+#include "SchedulePlayer.h"
+#include "ScriptWords.h"
 #include "TrafficControlSteps.h"
-
-#include <algorithm>
-#include <cctype>
-#include <map>
 
 namespace {
 
-// Stand-ins for what only the target machine knows; each becomes a variable
-// of the script.
-const std::map<std::string, std::string> kVariables = {
-    {"@interface@", "\"$dev\""}, {"@ifb@", "\"$ifb\""}, {"@frame@", "\"$frame\""}};
-
-std::string quoted(const std::string& word) {
-    if (const auto variable = kVariables.find(word); variable != kVariables.end()) {
-        return variable->second;
-    }
-    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) ||
-               std::string_view("_.:%/-+").find(c) != std::string_view::npos;
-    });
-    if (plain) {
-        return word;
-    }
-    std::string text = "'";
-    for (const char c : word) {
-        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return text + "'";
-}
-
-std::string commandLine(const TrafficControlStep& step) {
-    std::string line = step.tool == TrafficControlStep::Tool::tc ? "tc" : "ip";
-    for (const std::string& argument : step.arguments) {
-        line += ' ' + quoted(argument);
-    }
-    return line;
-}
-
-// A header line never ends the comment early.
-std::string oneLine(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(),
-        [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7f; }, ' ');
-    return text;
-}
-
-std::string joined(const std::vector<std::string>& texts) {
-    std::string text;
-    for (const std::string& each : texts) {
-        text += (text.empty() ? "" : ", ") + each;
-    }
-    return text;
-}
+using ScriptWords::commandLine;
+using ScriptWords::joined;
+using ScriptWords::oneLine;
 
 std::string addresses(const ThrottleScope& scope) {
     std::vector<std::string> texts;
@@ -95,7 +50,7 @@ frame=$(( ${mtu:-1500} + 64 ))
 
 )";
 
-constexpr const char* kMain = R"(
+constexpr const char* kApply = R"(
 case $action in
 apply)
     # Another program's root, ingress or clsact qdisc is left alone.
@@ -110,10 +65,40 @@ apply)
         echo "$0: shaping $dev failed" >&2
         exit 1
     fi
-    ;;
+)";
+
+// From here the shaping lasts as long as the script: stopped (Ctrl-C, kill,
+// a closed terminal) or a step failing, it takes everything away.
+constexpr const char* kPlay = R"(    players=
+    trap 'stop $?' EXIT
+    trap 'stop 130' INT
+    trap 'stop 143' TERM
+    trap 'stop 129' HUP
+    trap 'stop 1' USR1
+    clock
+    start=$now
+    play
+    echo "$0: shaping $dev as the schedule plays; stop it (Ctrl-C) to remove the shaping" >&2
+    wait
+    stop 1
+)";
+
+constexpr const char* kOtherActions = R"(    ;;
 remove) remove ;;
 *) usage ;;
 esac
+)";
+
+// Players first, so that no change runs after the shaping is gone.
+constexpr const char* kStop = R"(
+stop() {
+    trap '' INT TERM HUP USR1
+    trap - EXIT
+    [ -z "$players" ] || kill $players 2>/dev/null
+    wait
+    remove 2>/dev/null
+    exit "$1"
+}
 )";
 
 } // namespace
@@ -121,12 +106,17 @@ esac
 namespace TrafficControlScript {
 
 std::string write(const ThrottleParameters& parameters, const std::string& title,
-                  const ThrottleScope& scope) {
-    const ShapingPlan plan = ShapingPlan::from(parameters.inSteps());
+                  const ThrottleScope& scope, const ThrottleSchedule& schedule) {
     // The slot the helper gives its first scoped throttle.
-    const ShapingLayout layout =
-        scope.isMachine() ? ShapingLayout::wholeMachine(plan)
-                          : ShapingLayout{{ScopedPlan{ScopedPlan::kMachineSlot + 1, scope, plan}}};
+    ScopedPlan throttle{scope.isMachine() ? ScopedPlan::kMachineSlot : ScopedPlan::kMachineSlot + 1,
+                        scope.isMachine() ? ThrottleScope{} : scope,
+                        ShapingPlan::from(parameters.inSteps())};
+    std::optional<SchedulePlayer::Playing> playing;
+    if (!schedule.empty()) {
+        playing = SchedulePlayer::of(parameters, schedule, throttle);
+        throttle.plan = playing->first;
+    }
+    const ShapingLayout layout{{throttle}};
     const std::vector<TrafficControlStep> steps =
         TrafficControlSteps::shaping("@interface@", "@ifb@", "@frame@", layout);
     std::string script = "#!/bin/sh\n"
@@ -140,6 +130,12 @@ std::string write(const ThrottleParameters& parameters, const std::string& title
                          "#   redirected to an IFB device with netem; remove takes it all away.\n"
                          "# Needs tc and ip (iproute2) and the kernel's sch_htb, sch_ingress,\n"
                          "# sch_tbf, sch_netem, act_mirred, act_skbedit, cls_u32 and ifb.\n";
+    if (playing) {
+        script += playing->summary +
+                  "# apply then stays in the foreground while the schedule plays, changing\n"
+                  "# the shaping in place; stopping it (Ctrl-C) removes everything. Needs a\n"
+                  "# sleep that takes fractions of a second (GNU coreutils, busybox).\n";
+    }
     if (!scope.isMachine()) {
         const std::string names = scope.names.empty() ? addresses(scope) : joined(scope.names);
         script += "#\n# Only the traffic to and from " + oneLine(names) +
@@ -162,8 +158,10 @@ std::string write(const ThrottleParameters& parameters, const std::string& title
         script += "    " + commandLine(step) + " 2>/dev/null\n";
     }
     script += "    return 0\n}\n";
-    script += kMain;
-    return script;
+    if (!playing) {
+        return script + kApply + kOtherActions;
+    }
+    return script + kStop + playing->functions + kApply + kPlay + kOtherActions;
 }
 
 } // namespace TrafficControlScript
