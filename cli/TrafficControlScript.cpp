@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "TrafficControlScript.h"
 
-#include "SchedulePlayer.h"
+#include "ScheduleScript.h"
 #include "ScriptWords.h"
 #include "TrafficControlSteps.h"
 
@@ -111,9 +111,9 @@ std::string write(const ThrottleParameters& parameters, const std::string& title
     ScopedPlan throttle{scope.isMachine() ? ScopedPlan::kMachineSlot : ScopedPlan::kMachineSlot + 1,
                         scope.isMachine() ? ThrottleScope{} : scope,
                         ShapingPlan::from(parameters.inSteps())};
-    std::optional<SchedulePlayer::Playing> playing;
+    std::optional<ScheduleScript::Playing> playing;
     if (!schedule.empty()) {
-        playing = SchedulePlayer::of(parameters, schedule, throttle);
+        playing = ScheduleScript::of(parameters, schedule, throttle);
         throttle.plan = playing->first;
     }
     const ShapingLayout layout{{throttle}};

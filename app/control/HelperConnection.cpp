@@ -78,8 +78,7 @@ QCoro::Task<> HelperConnection::disableThrottling() {
 }
 
 QCoro::Task<quint64> HelperConnection::startThrottle(ThrottleParameters parameters,
-                                                     ThrottleScope scope,
-                                                     ThrottleSchedule schedule,
+                                                     ThrottleScope scope, ThrottleSchedule schedule,
                                                      QString description, bool hold) {
     // The one method that carries a scope and an owner, and answers with the
     // throttle's id; the whole machine is a dictionary without a scope.

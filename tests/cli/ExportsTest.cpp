@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ChaosWorkflowManifest.h"
 #include "NetworkChaosManifest.h"
-#include "SchedulePlayer.h"
+#include "ScheduleScript.h"
 #include "ThrottleProfile.h"
 #include "TrafficControlScript.h"
 #include "TrafficControlSteps.h"
@@ -153,7 +153,9 @@ TEST(ExportsTest, TheScriptPlaysPhasesAsChangesInPlaceAndRemovesEverythingWhenSt
     ThrottleSchedule schedule;
     schedule.phases = {phase(40'000, lte), {"Tunnel", 6'000, true, {}}, phase(14'000, threeG())};
     const auto plan = [](const ThrottleParameters& p) { return ShapingPlan::from(p); };
-    const ShapingPlan outage = SchedulePlayer::outage();
+    // As the helper shapes an outage: the throttle's own conditions (none
+    // here), everything lost both ways.
+    const ShapingPlan outage = plan({}).blocking(true, true);
 
     // Stopped at its fourth sleep: after the cycle and the change back to LTE.
     const ScriptRun run = runWithFakeTools(TrafficControlScript::write({}, "t", {}, schedule), 4);

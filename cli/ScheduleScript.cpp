@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "SchedulePlayer.h"
+#include "ScheduleScript.h"
 
 #include "DecimalFormat.h"
 #include "ScriptWords.h"
@@ -81,15 +81,26 @@ std::string secondsText(std::int64_t ms) {
     return formatShortestDecimal(static_cast<double>(ms) / 1000.0) + " s";
 }
 
-ShapingPlan phasePlan(const SchedulePhase& phase) {
-    return phase.outage ? SchedulePlayer::outage() : ShapingPlan::from(phase.parameters.inSteps());
+// What the helper shapes in phase `index`: taken from the schedule's own
+// position, so that an outage is what the helper makes of it.
+ShapingPlan phasePlan(const ThrottleSchedule& schedule, std::size_t index,
+                      const ThrottleParameters& base) {
+    std::int64_t startMs = 0;
+    for (std::size_t i = 0; i < index; ++i) {
+        startMs += schedule.phases[i].durationMs;
+    }
+    const ThrottleSchedule::Position position = schedule.at(startMs, base);
+    return ShapingPlan::from(position.parameters.inSteps())
+        .blocking(position.blocksDownload, position.blocksUpload);
 }
 
-SchedulePlayer::Playing phases(const ThrottleSchedule& schedule, const ScopedPlan& throttle) {
+ScheduleScript::Playing phases(const ThrottleParameters& base, const ThrottleSchedule& schedule,
+                               const ScopedPlan& throttle) {
     const std::vector<SchedulePhase>& phases = schedule.phases;
+    const auto plan = [&](std::size_t index) { return phasePlan(schedule, index, base); };
     // One phase repeated changes nothing: it holds.
     const bool repeat = schedule.repeat && phases.size() > 1;
-    SchedulePlayer::Playing playing{phasePlan(phases.front()), {}, kCommon};
+    ScheduleScript::Playing playing{plan(0), {}, kCommon};
     std::vector<std::string> names;
     for (const SchedulePhase& phase : phases) {
         names.push_back(secondsText(phase.durationMs) + " " +
@@ -109,11 +120,9 @@ SchedulePlayer::Playing phases(const ThrottleSchedule& schedule, const ScopedPla
             break;
         }
         const std::string name = "phase_" + std::to_string(next + 1);
-        playing.functions +=
-            "\n# Phase " + std::to_string(next + 1) + " (" +
-            ScriptWords::oneLine(phases[next].name) + ")\n" + name + "() {\n" +
-            lines(changes(throttle, phasePlan(phases[i - 1]), phasePlan(phases[next])), "    ") +
-            "}\n";
+        playing.functions += "\n# Phase " + std::to_string(next + 1) + " (" +
+                             ScriptWords::oneLine(phases[next].name) + ")\n" + name + "() {\n" +
+                             lines(changes(throttle, plan(i - 1), plan(next)), "    ") + "}\n";
         play += indent + "due=$(( due + " + std::to_string(phases[i - 1].durationMs) + " ))\n" +
                 indent + "pause && " + name + " || return 1\n";
     }
@@ -211,7 +220,7 @@ bool varies(const std::vector<std::int64_t>& rates) {
     return std::adjacent_find(rates.begin(), rates.end(), std::not_equal_to<>()) != rates.end();
 }
 
-SchedulePlayer::Playing trace(const ThrottleParameters& base, const CapacityTrace& trace,
+ScheduleScript::Playing trace(const ThrottleParameters& base, const CapacityTrace& trace,
                               const ScopedPlan& throttle) {
     ShapingPlan first = ShapingPlan::from(base.inSteps());
     if (!trace.downloadBytesPerSecond.empty()) {
@@ -220,7 +229,7 @@ SchedulePlayer::Playing trace(const ThrottleParameters& base, const CapacityTrac
     if (!trace.uploadBytesPerSecond.empty()) {
         first.upload = stepShaping(first.upload, trace.uploadBytesPerSecond.front());
     }
-    SchedulePlayer::Playing playing{first, {}, kCommon};
+    ScheduleScript::Playing playing{first, {}, kCommon};
     playing.summary = "#\n# Plays a recorded link's capacity in steps of " +
                       secondsText(trace.stepMs) +
                       ", each direction looping at its own end;\n"
@@ -241,18 +250,12 @@ SchedulePlayer::Playing trace(const ThrottleParameters& base, const CapacityTrac
 
 } // namespace
 
-namespace SchedulePlayer {
+namespace ScheduleScript {
 
 Playing of(const ThrottleParameters& base, const ThrottleSchedule& schedule,
            const ScopedPlan& throttle) {
     return schedule.phases.empty() ? trace(base, schedule.trace, throttle)
-                                   : phases(schedule, throttle);
+                                   : phases(base, schedule, throttle);
 }
 
-ShapingPlan outage() {
-    DirectionShaping nothing;
-    nothing.packetLossPercent = 100.0;
-    return {nothing, nothing};
-}
-
-} // namespace SchedulePlayer
+} // namespace ScheduleScript

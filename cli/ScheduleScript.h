@@ -9,7 +9,7 @@
 // How the exported tc script plays a schedule: the shaping it sets up
 // first, then changes of the netem leaves in place, each due at its time
 // from the start, written from the same change steps the helper runs.
-namespace SchedulePlayer {
+namespace ScheduleScript {
 
 struct Playing {
     // What the script sets up: the first phase, or the throttle's
@@ -29,8 +29,4 @@ struct Playing {
 Playing of(const ThrottleParameters& base, const ThrottleSchedule& schedule,
            const ScopedPlan& throttle);
 
-// Nothing passes in either direction, in the layout of any other phase, so
-// that the change to and from it stays in place.
-ShapingPlan outage();
-
-} // namespace SchedulePlayer
+} // namespace ScheduleScript
