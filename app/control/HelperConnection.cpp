@@ -9,6 +9,7 @@
 #include "ScopeDictionary.h"
 #include "StatisticsDictionary.h"
 
+#include <QDBusMetaType>
 #include <QPointer>
 #include <QTextStream>
 
@@ -21,6 +22,9 @@ HelperConnection::HelperConnection(ServiceRegistration& registration, Options op
     , m_replies(std::move(options.diagnostics))
     , m_busConnection(std::move(options.bus), options.replyTimeout)
     , m_stateFollower(m_busConnection, m_replies) {
+    // A schedule's phases go out as aa{sv}, which QtDBus does not know of
+    // itself.
+    qDBusRegisterMetaType<QList<QVariantMap>>();
     connect(&m_busConnection, &HelperBusConnection::opened, this, [this](bool replacesLostOne) {
         setConnected(true);
         if (replacesLostOne) {

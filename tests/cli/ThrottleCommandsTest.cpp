@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "HelperOnPrivateBus.h"
 #include "HelperProtocol.h"
+#include "ScheduleDictionary.h"
 #include "ToolRuns.h"
 #include "VeltranectlRunner.h"
 
@@ -20,6 +21,7 @@
 #include <functional>
 #include <utility>
 
+using testing::Contains;
 using testing::ContainsRegex;
 using testing::ElementsAre;
 using testing::HasSubstr;
@@ -148,6 +150,22 @@ TEST_F(ThrottleCommandsTest, ApplyStatusOffAndWatchDoWhatTheySayThroughTheDaemon
     EXPECT_THAT(textOut.toStdString(),
                 ContainsRegex("..:..:.. on — D: 780 Kbps, U: 330 Kbps, 100ms — veltranectl apply: "
                               "3G \\(uid [0-9]+, pid [0-9]+, since [^)]+\\)\n"));
+}
+
+TEST_F(ThrottleCommandsTest, ApplyOfAScheduledProfileHandsItsPhasesToTheDaemonAndReturns) {
+    // Phases alone, no conditions of its own: still something to apply.
+    const Outcome applied = run({"apply", "Commuter Train"});
+    ASSERT_EQ(applied.status, 0) << applied.err.toStdString();
+    const QVariantList throttles = HelperOnPrivateBus::state(client).value("throttles").toList();
+    ASSERT_EQ(throttles.size(), 1);
+    const ScheduleDictionary::Standing standing =
+        ScheduleDictionary::readStanding(throttles[0].toMap().value("schedule").toMap());
+    EXPECT_EQ(standing.phaseName, "LTE");
+    EXPECT_EQ(standing.phaseCount, 3);
+    EXPECT_TRUE(standing.repeat);
+    EXPECT_EQ(standing.nextPhaseAt, standing.startedAt + 40'000);
+    // The first phase's rates are in force.
+    EXPECT_THAT(pipes(), Contains(HasSubstr("bw 6250000Byte/s")));
 }
 
 TEST_F(ThrottleCommandsTest, AProfileThatBlocksAllTrafficNeedsYesBeforeTheProfile) {
