@@ -81,6 +81,11 @@ HelperState HelperState::fromWire(const QVariantMap& wire) {
             BusValues::plainMap(each.value(QString::fromLatin1(Key::kConfiguration))));
         throttle.owner = ThrottleOwner::fromWire(
             BusValues::plainMap(each.value(QString::fromLatin1(Key::kOwner))));
+        const QVariantMap schedule =
+            BusValues::plainMap(each.value(QString::fromLatin1(Key::kSchedule)));
+        if (!schedule.isEmpty()) {
+            throttle.schedule = ScheduleDictionary::readStanding(schedule);
+        }
         state.throttles.append(throttle);
     }
     return state;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ScheduleDictionary.h"
 #include "ThrottleParameters.h"
 #include "ThrottleScope.h"
 
@@ -47,6 +48,9 @@ struct HelperThrottle {
     QStringList addresses;
     ThrottleParameters configuration;
     ThrottleOwner owner;
+    // Where its schedule stands, for a throttle that plays one: the phase
+    // and when the next begins, as of the last change of phase.
+    std::optional<ScheduleDictionary::Standing> schedule = {};
 
     bool operator==(const HelperThrottle&) const = default;
 };

@@ -59,7 +59,7 @@ TEST(DestinationResolverTest, AHostThatResolvesToNothingOrTooLateFailsNamingIt) 
               "Resolving slow.example.com took longer than 250 ms");
 }
 
-TEST(HelperStateTest, TheListOfThrottlesIsReadWithEachScopeAndOwner) {
+TEST(HelperStateTest, TheListOfThrottlesIsReadWithEachScopeOwnerAndSchedule) {
     const QVariantMap owner{
         {"busName", ":1.7"}, {"description", "veltranectl apply"}, {"held", true}};
     const QVariantMap wire{
@@ -72,7 +72,11 @@ TEST(HelperStateTest, TheListOfThrottlesIsReadWithEachScopeAndOwner) {
                                                {"addresses", QStringList{"192.0.2.7:443"}}}},
                          {"configuration", QVariantMap{{"latencyMs", qlonglong(40)}}},
                          {"owner", owner}},
-             QVariantMap{{"id", qulonglong(5)}, {"scope", QVariantMap{}}}}}};
+             QVariantMap{{"id", qulonglong(5)},
+                         {"scope", QVariantMap{}},
+                         {"schedule", QVariantMap{{"phaseName", "Outage"},
+                                                  {"phase", qlonglong(1)},
+                                                  {"phaseCount", qlonglong(3)}}}}}}};
     const HelperState state = HelperState::fromWire(wire);
     ASSERT_EQ(state.throttles.size(), 2);
     const HelperThrottle& scoped = state.throttles.first();
@@ -84,6 +88,11 @@ TEST(HelperStateTest, TheListOfThrottlesIsReadWithEachScopeAndOwner) {
     EXPECT_EQ(scoped.owner.displayName(), "veltranectl apply");
     EXPECT_TRUE(scoped.owner.held);
     EXPECT_TRUE(state.throttles.last().scope.isMachine());
+    // Only a throttle that plays a schedule has its standing.
+    EXPECT_FALSE(scoped.schedule);
+    ASSERT_TRUE(state.throttles.last().schedule);
+    EXPECT_EQ(state.throttles.last().schedule->phaseName, "Outage");
+    EXPECT_EQ(state.throttles.last().schedule->phase, 1);
     // A helper that keeps one throttle sends no list.
     EXPECT_TRUE(HelperState::fromWire({{"active", true}}).throttles.isEmpty());
 }
