@@ -3,11 +3,7 @@
 
 #include "PacketDeliveryTrace.h"
 
-namespace {
-
-// "800 ms", "45 s", "12 min", "2 h 5 min": a trace's length as a listing
-// shows it, to the unit that matters at its size.
-QString lengthText(std::int64_t ms) {
+QString ProfileSchedule::lengthText(std::int64_t ms) {
     constexpr std::int64_t second = 1000;
     constexpr std::int64_t minute = 60 * second;
     constexpr std::int64_t hour = 60 * minute;
@@ -24,8 +20,6 @@ QString lengthText(std::int64_t ms) {
     return minutes == 0 ? QStringLiteral("%1 h").arg(ms / hour)
                         : QStringLiteral("%1 h %2 min").arg(ms / hour).arg(minutes);
 }
-
-} // namespace
 
 QString ProfileSchedule::description() const {
     if (!phases.empty()) {

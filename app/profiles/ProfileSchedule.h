@@ -49,6 +49,10 @@ struct ProfileSchedule {
     // schedule.
     QString description() const;
 
+    // "800 ms", "45 s", "12 min", "2 h 5 min": a trace's length as a listing
+    // shows it, to the unit that matters at its size.
+    static QString lengthText(std::int64_t ms);
+
     // "Phase 2 (3G)", or "Phase 2" for a phase without a name: how every
     // message about a phase names it.
     static QString phaseLabel(std::size_t index, const QString& name);

@@ -40,6 +40,7 @@ MenuBarViewModel::MenuBarViewModel(ThrottleService& throttleService,
     , m_statsLine(throttleService, clock)
     , m_countdown(throttleService, defaults, notifications, clock)
     , m_liveStatistics(throttleService)
+    , m_scheduleStanding(throttleService, clock)
     , m_helperWarning(throttleService, registration)
     , m_profileRows(throttleService, profileManager)
     , m_quit(throttleService, std::move(quitAction)) {

@@ -11,6 +11,7 @@
 #include "ProfileEditorState.h"
 #include "ProfileManager.h"
 #include "QuitAfterRemovingThrottling.h"
+#include "ScheduleStandingModel.h"
 #include "StatePersistenceService.h"
 #include "ThrottleService.h"
 #include "UserDefaults.h"
@@ -53,6 +54,7 @@ class MenuBarViewModel final : public QObject {
     Q_PROPERTY(CompactStatsLineModel* statsLine READ statsLine CONSTANT)
     Q_PROPERTY(AutoOffCountdownModel* countdown READ countdown CONSTANT)
     Q_PROPERTY(LiveStatisticsModel* liveStatistics READ liveStatistics CONSTANT)
+    Q_PROPERTY(ScheduleStandingModel* scheduleStanding READ scheduleStanding CONSTANT)
 
 public:
     // quitAction runs the application's own quit steps; the clock gives the
@@ -100,6 +102,7 @@ public:
     CompactStatsLineModel* statsLine() { return &m_statsLine; }
     AutoOffCountdownModel* countdown() { return &m_countdown; }
     LiveStatisticsModel* liveStatistics() { return &m_liveStatistics; }
+    ScheduleStandingModel* scheduleStanding() { return &m_scheduleStanding; }
 
     // Each time the panel comes on screen.
     Q_INVOKABLE void appear() { m_helperWarning.appear(); }
@@ -160,6 +163,7 @@ private:
     CompactStatsLineModel m_statsLine;
     AutoOffCountdownModel m_countdown;
     LiveStatisticsModel m_liveStatistics;
+    ScheduleStandingModel m_scheduleStanding;
     PanelHelperWarning m_helperWarning;
     PanelProfileRows m_profileRows;
     QuitAfterRemovingThrottling m_quit;

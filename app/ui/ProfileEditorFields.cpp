@@ -68,6 +68,12 @@ void ProfileEditorFields::setAppliesTo(int index) {
     setForm(next);
 }
 
+void ProfileEditorFields::setSchedule(const ProfileSchedule& schedule) {
+    ProfileFormData next = m_form;
+    next.schedule = schedule;
+    setForm(next);
+}
+
 void ProfileEditorFields::setDestinations(const QString& lines) {
     ProfileFormData next = m_form;
     next.destinationsText = lines;

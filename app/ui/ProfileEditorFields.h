@@ -87,6 +87,9 @@ public:
     void setDnsDelay(const QString& value) { setText(Condition::dnsDelay, value); }
     void setHasDnsDelay(bool on) { setOn(Condition::dnsDelay, on); }
     void setAppliesTo(int index);
+    // The "Changes Over Time" section's edits, whole.
+    void setSchedule(const ProfileSchedule& schedule);
+    bool isReadOnly() const { return m_inputs.isReadOnly(); }
     void setDestinations(const QString& lines);
     // A condition of the Advanced section is set by typing it: nothing, or a
     // zero, leaves it out.

@@ -10,7 +10,8 @@ ProfileEditorViewModel::ProfileEditorViewModel(ProfileEditorState& state,
     , m_messages(m_inputs, profileManager)
     , m_fields(m_inputs, m_messages)
     , m_lossSlider(m_inputs, m_fields)
-    , m_actions(m_inputs, m_fields, m_messages, profileManager, navigator) {
+    , m_actions(m_inputs, m_fields, m_messages, profileManager, navigator)
+    , m_schedule(m_fields, m_messages, profileManager) {
     // An opener that prepares the state while the window is open wants its
     // profile shown, not the one the window had.
     connect(&m_state, &ProfileEditorState::changed, this, &ProfileEditorViewModel::loadProfile);
@@ -24,4 +25,5 @@ void ProfileEditorViewModel::loadProfile() {
     m_messages.reset();
     m_fields.load();
     m_actions.reset();
+    m_schedule.reset();
 }

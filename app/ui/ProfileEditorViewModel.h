@@ -8,14 +8,15 @@
 #include "ProfileEditorMessages.h"
 #include "ProfileEditorState.h"
 #include "ProfileManager.h"
+#include "ScheduleEditorModel.h"
 #include "WindowNavigator.h"
 
 #include <QObject>
 #include <QString>
 
 // The profile editor window: creates, edits, duplicates or shows a profile,
-// as the shared editor state says. The form, its messages, the loss slider
-// and the buttons' actions are models of their own.
+// as the shared editor state says. The form, its messages, the loss slider,
+// the schedule and the buttons' actions are models of their own.
 class ProfileEditorViewModel final : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString title READ title NOTIFY inputsChanged)
@@ -27,6 +28,7 @@ class ProfileEditorViewModel final : public QObject {
     Q_PROPERTY(ProfileEditorMessages* messages READ messages CONSTANT)
     Q_PROPERTY(PacketLossSliderModel* lossSlider READ lossSlider CONSTANT)
     Q_PROPERTY(ProfileEditorActions* actions READ actions CONSTANT)
+    Q_PROPERTY(ScheduleEditorModel* schedule READ schedule CONSTANT)
 
 public:
     // Loads the state's profile at once and again whenever an opener
@@ -44,6 +46,7 @@ public:
     ProfileEditorMessages* messages() { return &m_messages; }
     PacketLossSliderModel* lossSlider() { return &m_lossSlider; }
     ProfileEditorActions* actions() { return &m_actions; }
+    ScheduleEditorModel* schedule() { return &m_schedule; }
 
     // Fills the form from the state's profile (or the new profile's defaults)
     // and starts over: no save attempt, no messages.
@@ -59,4 +62,5 @@ private:
     ProfileEditorFields m_fields;
     PacketLossSliderModel m_lossSlider;
     ProfileEditorActions m_actions;
+    ScheduleEditorModel m_schedule;
 };

@@ -501,6 +501,8 @@ private Q_SLOTS:
         const auto editor = world.editor();
         editor->fields()->setHasPacketLoss(true);
         editor->fields()->setPacketLoss("10");
+        editor->schedule()->addPhase();
+        editor->schedule()->addPhase();
         const auto list = world.profileList();
         const auto settings = world.settings();
         const auto onboarding = world.onboarding();
@@ -568,6 +570,28 @@ private Q_SLOTS:
         QTest::keyClick(&form.window(), '2');
         QTest::keyClick(&form.window(), '0');
         QCOMPARE(fields.formData()[Condition::jitter].text, QStringLiteral("20"));
+    }
+
+    void theEditorAddsAPhaseThatPlaysAnOutageAndSavesIt() {
+        ProfileEditorOpener opened;
+        const auto editor = opened.open(std::nullopt, ProfileEditorMode::create);
+        editor->fields()->setName("Tunnel");
+        ViewHarness form("ProfileEditorWindowView", editor.get());
+        form.click("addPhase");
+        QTRY_VERIFY(form.shows("phase0"));
+        form.click("phaseConditions");
+        QTRY_VERIFY(form.shows("choice-Outage"));
+        form.click("choice-Outage");
+        QTRY_COMPARE(form.text("phaseName"), QStringLiteral("Outage"));
+        form.click("repeatSwitch");
+
+        form.click("saveButton");
+        QTRY_COMPARE(opened.saved.size(), qsizetype(1));
+        const ProfileSchedule& kept = opened.saved[0].schedule;
+        QCOMPARE(kept.phases.size(), std::size_t(1));
+        QVERIFY(kept.phases[0].isOutage());
+        QCOMPARE(kept.phases[0].durationMs, ScheduleEditorModel::kNewPhaseMs);
+        QVERIFY(!kept.repeat);
     }
 
     void theEditorLimitsAProfileToTypedDestinationsSayingWhatIsWrongAsTyped() {

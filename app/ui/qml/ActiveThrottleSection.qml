@@ -4,8 +4,8 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// The running throttle: its summary, what the shaping does right now, the
-// auto-off countdown and a button to stop. It fades in while sliding down from the header, and out again.
+// The running throttle: its summary, where its schedule stands, what the
+// shaping does right now, the auto-off countdown and a button to stop. It fades in while sliding down from the header, and out again.
 Item {
     id: section
 
@@ -51,6 +51,12 @@ Item {
                 model: section.viewModel.statsLine
                 visible: model.text !== ""
                 running: section.panelShown && section.shown && visible
+            }
+            ScheduleStanding {
+                width: parent.width
+                model: section.viewModel.scheduleStanding
+                showsLine: !section.viewModel.listsThrottles
+                running: section.panelShown && section.shown
             }
             LiveFigures {
                 width: parent.width

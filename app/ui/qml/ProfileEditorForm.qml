@@ -5,7 +5,8 @@ import QtQuick
 import Veltrane.Ui
 
 // The editor's body: the read-only banner, the error box, the name, the
-// five conditions, the traffic they apply to and the advanced ones. Every input writes straight into
+// five conditions, the traffic they apply to, the advanced ones and how they
+// change over time. Every input writes straight into
 // the view model's form.
 Column {
     id: form
@@ -50,6 +51,11 @@ Column {
     AdvancedConditions {
         width: parent.width
         fields: form.viewModel.fields
+        editable: form.editable
+    }
+    ChangesOverTimeCard {
+        width: parent.width
+        schedule: form.viewModel.schedule
         editable: form.editable
     }
 }

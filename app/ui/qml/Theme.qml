@@ -109,6 +109,11 @@ QtObject {
         dnsDelay: dnsDelayTint
     })
     readonly property int labelSize: scaled(12)
+    // The panel's picture of a schedule: phases, outages, where it stands.
+    readonly property color schedulePhase: withAlpha(activeGreen, dark ? 0.45 : 0.35)
+    readonly property color scheduleOutage: withAlpha(errorRed, dark ? 0.7 : 0.6)
+    readonly property color scheduleMarker: primaryText
+    readonly property int schedulePictureHeight: 14
     readonly property int listTitleSize: scaled(20)
     readonly property int stepTitleSize: scaled(22)
     readonly property int stepHeadingSize: scaled(17)

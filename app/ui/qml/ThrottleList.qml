@@ -38,6 +38,7 @@ Column {
                 title: entry.modelData.title
                 scope: entry.modelData.scope
                 detail: entry.modelData.detail
+                phase: list.viewModel.scheduleStanding.rowLines[entry.modelData.id] ?? ""
                 busy: list.viewModel.isLoading
                 onStopClicked: id => list.viewModel.stopThrottle(id)
             }

@@ -14,13 +14,15 @@ Column {
     required property string title
     required property string scope
     required property string detail
+    // Where its schedule stands; empty for a throttle that plays none.
+    property string phase
     property bool busy: false
 
     signal stopClicked(string throttleId)
 
     spacing: 1
     Accessible.role: Accessible.StaticText
-    Accessible.name: title + ", " + scope + ", " + detail
+    Accessible.name: title + ", " + scope + (phase === "" ? "" : ", " + phase) + ", " + detail
 
     Item {
         width: row.width
@@ -56,6 +58,16 @@ Column {
         textFormat: Text.PlainText
         color: Theme.secondaryText
         font.pixelSize: Theme.smallSize
+        wrapMode: Text.Wrap
+    }
+    Text {
+        width: row.width
+        visible: row.phase !== ""
+        text: row.phase
+        textFormat: Text.PlainText
+        color: Theme.secondaryText
+        font.pixelSize: Theme.smallSize
+        font.family: Theme.figuresFamily
         wrapMode: Text.Wrap
     }
     Text {

@@ -40,6 +40,9 @@ struct SoftwareUpdateViewModelForeign {
 #include "PanelProfileRows.h"
 #include "ProfileEditorViewModel.h"
 #include "ProfileRowsModel.h"
+#include "ScheduleEditorModel.h"
+#include "SchedulePhaseRows.h"
+#include "ScheduleStandingModel.h"
 
 struct MenuBarViewModelForeign {
     Q_GADGET
@@ -81,6 +84,27 @@ struct AdvancedConditionsModelForeign {
     QML_FOREIGN(AdvancedConditionsModel)
     QML_NAMED_ELEMENT(AdvancedConditionsModel)
     QML_UNCREATABLE("Part of ProfileEditorFields")
+};
+
+struct ScheduleStandingModelForeign {
+    Q_GADGET
+    QML_FOREIGN(ScheduleStandingModel)
+    QML_NAMED_ELEMENT(ScheduleStandingModel)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct ScheduleEditorModelForeign {
+    Q_GADGET
+    QML_FOREIGN(ScheduleEditorModel)
+    QML_NAMED_ELEMENT(ScheduleEditorModel)
+    QML_UNCREATABLE("Part of ProfileEditorViewModel")
+};
+
+struct SchedulePhaseRowsForeign {
+    Q_GADGET
+    QML_FOREIGN(SchedulePhaseRows)
+    QML_NAMED_ELEMENT(SchedulePhaseRows)
+    QML_UNCREATABLE("Part of ScheduleEditorModel")
 };
 
 struct PanelHelperWarningForeign {

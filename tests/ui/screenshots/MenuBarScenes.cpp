@@ -88,6 +88,35 @@ const bool menuBarScenesRegistered = [] {
             {"10.0.0.0/8", ":5432", "[2001:db8::1]:8443", "staging.internal.example.org"});
         world.now = world.now.addSecs(65);
     });
+    // A schedule in its outage, and a recorded link further on.
+    panelScene("panel-on-schedule", [](UiWorld& world, MenuBarViewModel& panel) {
+        panel.selectProfile(world.named("Commuter Train"));
+        panel.handleToggle(true);
+        const std::int64_t startedAt = world.now.toMSecsSinceEpoch();
+        world.helper.throttles[0].schedule = {startedAt,          1,    3,    "Outage",
+                                              startedAt + 46'000, true, false};
+        world.helper.publish();
+        world.now = world.now.addMSecs(42'000);
+        panel.scheduleStanding()->tick();
+    });
+    panelScene("panel-on-trace", [](UiWorld& world, MenuBarViewModel& panel) {
+        ThrottleProfile drive(QUuid::createUuid(), "Recorded drive",
+                              Bandwidth{10, BandwidthUnit::mbps}, Bandwidth{2, BandwidthUnit::mbps},
+                              60, {}, {}, false, true);
+        drive.schedule.trace.stepMs = 100;
+        for (int step = 0; step < 1'200; ++step) {
+            drive.schedule.trace.downloadBytesPerSecond.push_back(
+                step % 300 < 40 ? 0 : 200'000 + step % 300 * 2'000);
+        }
+        world.profiles.createProfile(drive);
+        panel.selectProfile(drive);
+        panel.handleToggle(true);
+        const std::int64_t startedAt = world.now.toMSecsSinceEpoch();
+        world.helper.throttles[0].schedule = {startedAt, 0, 1, {}, std::nullopt, true, true};
+        world.helper.publish();
+        world.now = world.now.addMSecs(70'000);
+        panel.scheduleStanding()->tick();
+    });
     panelScene("panel-helper-warning", [](UiWorld& world, MenuBarViewModel& panel) {
         world.registration.status = ServiceStatus::notRegistered;
         panel.appear();

@@ -44,6 +44,23 @@ void destinationsScene(const ThrottleProfile& profile) {
     });
 }
 
+// A profile whose conditions change over time, scrolled down to them.
+void scheduleScene(const QString& name, const ThrottleProfile& profile, ProfileEditorMode mode,
+                   const std::function<void(ProfileEditorViewModel&)>& arrange = {}) {
+    scenes().emplace(name, [=] {
+        UiWorld world;
+        world.editorState.prepare(profile, mode, {}, {});
+        const auto editor = world.editor();
+        if (arrange) {
+            arrange(*editor);
+        }
+        ViewHarness view("ProfileEditorWindowView", editor.get());
+        QQuickItem* body = view.find("editorBody");
+        body->setProperty("contentY", body->property("contentHeight").toReal() - body->height());
+        return view.grab();
+    });
+}
+
 const bool editorScenesRegistered = [] {
     editorScene("editor-create-errors", std::nullopt, ProfileEditorMode::create,
                 [](ProfileEditorViewModel& editor) {
@@ -69,6 +86,21 @@ const bool editorScenesRegistered = [] {
     destinationsScene(api);
     editorScene("editor-view-lte", preset("LTE"), ProfileEditorMode::edit);
     editorScene("editor-duplicate-3g", preset("3G"), ProfileEditorMode::duplicate);
+    // The phases of a built-in schedule, one of them mistyped on saving.
+    scheduleScene("editor-schedule-phases", preset("Commuter Train"), ProfileEditorMode::duplicate,
+                  [](ProfileEditorViewModel& editor) {
+                      editor.schedule()->setPhaseDuration(1, "0.05");
+                      editor.actions()->saveProfile();
+                  });
+    // A recorded link's download, its rate rising and falling.
+    ThrottleProfile recorded = cafe;
+    recorded.name = "Recorded LTE drive";
+    recorded.schedule.trace.stepMs = 100;
+    for (int step = 0; step < 3'000; ++step) {
+        recorded.schedule.trace.downloadBytesPerSecond.push_back(
+            step % 600 < 60 ? 0 : 250'000 + step % 600 * 1'500);
+    }
+    scheduleScene("editor-schedule-trace", recorded, ProfileEditorMode::edit);
     return true;
 }();
 
