@@ -182,8 +182,9 @@ void ScheduleEditorModel::refresh() {
         for (qsizetype c = 0; c < choices.size(); ++c) {
             row.choices << choices[c].title;
             const std::optional<NetworkConditions>& offered = choices[c].conditions;
-            const bool same =
-                phase.isOutage() ? !offered : offered && *offered == asSaved(*phase.conditions);
+            const bool same = phase.isOutage()
+                                  ? !offered
+                                  : offered && asSaved(*offered) == asSaved(*phase.conditions);
             if (same && row.choiceIndex < 0) {
                 row.choiceIndex = int(c);
             }

@@ -173,7 +173,7 @@ TEST_F(ScheduleEditorModelTest, ABuiltInScheduleIsShownAndTakesNoChange) {
     editor = open(world.named("Commuter Train"), ProfileEditorMode::edit);
     ASSERT_EQ(schedule().phases()->rowCount(), 3);
     EXPECT_EQ(row(0).name, "LTE");
-    EXPECT_EQ(row(0).choices.at(row(0).choiceIndex), "LTE");
+    ASSERT_EQ(row(0).choiceIndex, row(0).choices.indexOf("LTE"));
     EXPECT_EQ(row(1).choiceIndex, outage);
     EXPECT_EQ(row(2).duration, "14");
     schedule().addPhase();

@@ -83,6 +83,7 @@ EditorCard {
         DurationPicker {
             id: step
             objectName: "traceStep"
+            opacity: enabled ? 1 : Theme.disabledOpacity
             anchors.right: parent.right
             width: 100
             enabled: card.editable && card.schedule.canChangeStep && card.schedule.canImportTrace

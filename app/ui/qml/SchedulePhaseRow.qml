@@ -90,6 +90,7 @@ Column {
     }
     DurationPicker {
         objectName: "phaseConditions"
+        opacity: enabled ? 1 : Theme.disabledOpacity
         width: parent.width
         enabled: row.editable
         choices: row.choices
