@@ -6,8 +6,8 @@
 #include "PacketDeliveryTrace.h"
 #include "ThrottleDescription.h"
 
-#include <QFileInfo>
-
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {

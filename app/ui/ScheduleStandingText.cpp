@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ScheduleStandingText.h"
 
+#include <algorithm>
+
 namespace ScheduleStandingText {
 
 QString timeLeft(std::int64_t ms) {
