@@ -158,7 +158,8 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
 Command statusCommand() {
     return {.name = QStringLiteral("status"),
             .summary = QStringLiteral("Show whether the helper is installed, which throttles are "
-                                      "on, on what and for whom, and the selected profile."),
+                                      "on, on what and for whom, where their schedules stand, "
+                                      "and the selected profile."),
             .details = QStringLiteral("Exits with 0 when throttling is on, 3 when it is off and 1 "
                                       "when that cannot be told."),
             .options = {QCommandLineOption(QString(statusJsonOption),
