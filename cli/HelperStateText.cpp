@@ -37,7 +37,83 @@ QStringList addressesOf(const HelperThrottle& throttle) {
     return list;
 }
 
+QString clockTime(std::int64_t msSinceEpoch) {
+    return QDateTime::fromMSecsSinceEpoch(msSinceEpoch)
+        .toLocalTime()
+        .toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString isoTime(std::int64_t msSinceEpoch) {
+    return QDateTime::fromMSecsSinceEpoch(msSinceEpoch).toUTC().toString(Qt::ISODateWithMs);
+}
+
+// Rounded up: "0 s left" would read as over while the phase still runs.
+QString timeLeft(std::int64_t ms) {
+    if (ms <= 0) {
+        return QStringLiteral("next phase due");
+    }
+    const std::int64_t seconds = (ms + 999) / 1000;
+    if (seconds < 60) {
+        return QStringLiteral("%1 s left").arg(seconds);
+    }
+    if (seconds < 3600) {
+        return seconds % 60 == 0
+                   ? QStringLiteral("%1 min left").arg(seconds / 60)
+                   : QStringLiteral("%1 min %2 s left").arg(seconds / 60).arg(seconds % 60);
+    }
+    return QStringLiteral("%1 h %2 min left").arg(seconds / 3600).arg(seconds % 3600 / 60);
+}
+
+// What a throttle has in force: its limits; for a schedule of phases where
+// it stands instead; for a trace its limits and where it stands.
+QString inForce(const ThrottleParameters& parameters,
+                const std::optional<ScheduleDictionary::Standing>& standing,
+                const std::optional<QDateTime>& now = std::nullopt) {
+    if (!standing) {
+        return limits(parameters);
+    }
+    // Phases replace the throttle's own parameters, which then say
+    // nothing ("No limits"); a trace plays its rates over them.
+    return standing->isTrace ? limits(parameters) + QStringLiteral(" — ") +
+                                   HelperStateText::schedule(*standing, now)
+                             : HelperStateText::schedule(*standing, now);
+}
+
 } // namespace
+
+QString HelperStateText::schedule(const ScheduleDictionary::Standing& standing,
+                                  const std::optional<QDateTime>& now) {
+    if (standing.isTrace) {
+        return QStringLiteral("trace, started ") + clockTime(standing.startedAt);
+    }
+    QStringList parts{
+        QStringLiteral("phase %1 of %2").arg(standing.phase + 1).arg(standing.phaseCount)};
+    // The helper's copy of a profile's words: shown, never obeyed.
+    if (!standing.phaseName.isEmpty()) {
+        parts << TerminalText::name(standing.phaseName);
+    }
+    if (!standing.nextPhaseAt) {
+        parts << QStringLiteral("holds");
+    } else if (now) {
+        parts << timeLeft(*standing.nextPhaseAt - now->toMSecsSinceEpoch());
+    } else {
+        parts << QStringLiteral("next at ") + clockTime(*standing.nextPhaseAt);
+    }
+    return parts.join(QStringLiteral(" · "));
+}
+
+QJsonObject HelperStateText::scheduleRecord(const ScheduleDictionary::Standing& standing) {
+    return QJsonObject{
+        {"phase", static_cast<qint64>(standing.phase + 1)},
+        {"phaseCount", static_cast<qint64>(standing.phaseCount)},
+        {"phaseName", standing.phaseName},
+        {"startedAt", isoTime(standing.startedAt)},
+        {"nextPhaseAt",
+         standing.nextPhaseAt ? QJsonValue(isoTime(*standing.nextPhaseAt)) : QJsonValue()},
+        {"repeat", standing.repeat},
+        {"trace", standing.isTrace},
+    };
+}
 
 QString HelperStateText::owner(const ThrottleOwner& owner) {
     // Another client's words: shown, never obeyed by the terminal.
@@ -54,9 +130,12 @@ QString HelperStateText::line(const HelperState& state) {
     if (!state.available) {
         return QStringLiteral("helper unavailable");
     }
+    const bool onlyTheMachine =
+        state.throttles.size() == 1 && state.throttles.first().scope.isMachine();
     QStringList parts{state.active ? QStringLiteral("on") : QStringLiteral("off")};
     if (state.active && state.configuration) {
-        parts << limits(*state.configuration);
+        parts << inForce(*state.configuration,
+                         onlyTheMachine ? state.throttles.first().schedule : std::nullopt);
     }
     if (state.active && state.owner) {
         parts << owner(*state.owner);
@@ -70,8 +149,6 @@ QString HelperStateText::line(const HelperState& state) {
     // Beside several throttles, or one that is scoped, one line each under
     // the summary: the summary alone would read as the whole machine's.
     QString text = parts.join(QStringLiteral(" — "));
-    const bool onlyTheMachine =
-        state.throttles.size() == 1 && state.throttles.first().scope.isMachine();
     if (state.active && !state.throttles.isEmpty() && !onlyTheMachine) {
         for (const HelperThrottle& throttle : state.throttles) {
             text += QStringLiteral("\n  ") + throttleLine(throttle);
@@ -101,9 +178,11 @@ QString HelperStateText::scope(const HelperThrottle& throttle) {
            QStringLiteral(" (") + TerminalText::line(addresses.join(QStringLiteral(", "))) + u')';
 }
 
-QString HelperStateText::throttleLine(const HelperThrottle& throttle) {
+QString HelperStateText::throttleLine(const HelperThrottle& throttle,
+                                      const std::optional<QDateTime>& now) {
     QStringList parts{QStringLiteral("#%1 ").arg(throttle.id) + scope(throttle),
-                      limits(throttle.configuration), owner(throttle.owner)};
+                      inForce(throttle.configuration, throttle.schedule, now),
+                      owner(throttle.owner)};
     if (throttle.owner.held) {
         parts << QStringLiteral("held");
     }
@@ -124,6 +203,8 @@ QJsonObject HelperStateText::throttleRecord(const HelperThrottle& throttle) {
         {"configuration",
          QJsonObject::fromVariantMap(ParameterDictionary::toWire(throttle.configuration))},
         {"owner", ownerRecord(throttle.owner)},
+        {"schedule",
+         throttle.schedule ? QJsonValue(scheduleRecord(*throttle.schedule)) : QJsonValue()},
     };
 }
 

@@ -7,6 +7,7 @@
 #include "ProfileListing.h"
 #include "ProfileOptions.h"
 #include "ProfileValidator.h"
+#include "ScheduleOptions.h"
 #include "TerminalText.h"
 
 #include <QJsonArray>
@@ -65,14 +66,20 @@ void listProfiles(CommandContext& context, const QCommandLineParser& parser) {
     }
 }
 
-void showProfile(CommandContext& context, const QCommandLineParser&) {
-    context.out << TerminalText::json(QJsonDocument(ProfileJson::encode(argumentProfile(context))),
-                                      QJsonDocument::Indented);
+void showProfile(CommandContext& context, const QCommandLineParser& parser) {
+    const ThrottleProfile profile = argumentProfile(context);
+    if (parser.isSet(QString(jsonOption)) || !::isatty(STDOUT_FILENO)) {
+        context.out << TerminalText::json(QJsonDocument(ProfileJson::encode(profile)),
+                                          QJsonDocument::Indented);
+    } else {
+        context.out << ProfileListing::details(profile);
+    }
 }
 
 void createProfile(CommandContext& context, const QCommandLineParser& parser) {
     ProfileFormData form;
     ProfileOptions::apply(parser, form);
+    ScheduleOptions::apply(parser, context.profiles.allProfiles(), form);
     const ThrottleProfile profile = validated(context, form, std::nullopt, QUuid::createUuid());
     requireDone(context.profiles.createProfile(profile));
     context.out << ThrottleProfile::idText(profile.id()) << '\n';
@@ -86,6 +93,7 @@ void editProfile(CommandContext& context, const QCommandLineParser& parser) {
     }
     ProfileFormData form = ProfileFormData::from(existing);
     ProfileOptions::apply(parser, form);
+    ScheduleOptions::apply(parser, context.profiles.allProfiles(), form);
     ThrottleProfile profile = validated(context, form, existing.id(), existing.id());
     // The editor lists every profile it saves; a command that changes one
     // value leaves the menu as it was unless asked.
@@ -153,8 +161,9 @@ QCommandLineOption flag(QLatin1StringView name, const char* description) {
 } // namespace
 
 QList<Command> profileCommands() {
-    const QList<QCommandLineOption> conditions =
-        ProfileOptions::conditionOptions() + ProfileOptions::scopeOptions();
+    const QList<QCommandLineOption> conditions = ProfileOptions::conditionOptions() +
+                                                 ProfileOptions::scopeOptions() +
+                                                 ScheduleOptions::options();
     return {
         {.name = QStringLiteral("profiles"),
          .summary = QStringLiteral("List the profiles: name, limits, built-in or custom, shown "
@@ -168,7 +177,10 @@ QList<Command> profileCommands() {
          .writesStores = false},
         {.name = QStringLiteral("show"),
          .arguments = profileArgument.constFirst(),
-         .summary = QStringLiteral("Print a profile as JSON."),
+         .summary = QStringLiteral("Show a profile: its limits, destinations and schedule, each "
+                                   "phase or the trace's rates."),
+         .details = QStringLiteral("Text on a terminal, otherwise the profile's JSON record."),
+         .options = {flag(jsonOption, "Print the profile's JSON record on a terminal too.")},
          .run = showProfile,
          .required = profileArgument,
          .writesStores = false},
@@ -180,6 +192,7 @@ QList<Command> profileCommands() {
          .arguments = profileArgument.constFirst(),
          .summary = QStringLiteral("Change a custom profile; what is not given stays as it is."),
          .options = conditions + ProfileOptions::removalOptions() +
+                    ScheduleOptions::removalOptions() +
                     QList{flag(showOption, "List the profile in the menu again if it is hidden.")},
          .run = editProfile,
          .required = profileArgument},

@@ -15,5 +15,8 @@ namespace ProfileListing {
 QString separatedByTabs(const QList<ThrottleProfile>& profiles);
 // Aligned columns under a header: for a person at a terminal.
 QString table(const QList<ThrottleProfile>& profiles);
+// One profile in full for a person: a line per field, then its schedule,
+// a line per phase or per direction of its trace.
+QString details(const ThrottleProfile& profile);
 
 } // namespace ProfileListing

@@ -71,7 +71,41 @@ std::optional<BandwidthUnit> unitOf(const QString& value) {
     return std::nullopt;
 }
 
+void read(const ConditionOption& condition, const QString& value, ConditionInputs& inputs,
+          QStringList& refused) {
+    ConditionInput& input = inputs[static_cast<std::size_t>(condition.condition)];
+    if (condition.suffix != nullptr) {
+        input.text = withoutSuffix(value, QString::fromLatin1(condition.suffix));
+    } else if (const std::optional<BandwidthUnit> unit = unitOf(value)) {
+        input.unit = *unit;
+        input.text = withoutSuffix(value, BandwidthUnits::rawValue(*unit));
+    } else {
+        refused << QString::fromLatin1(NetworkConditions::field(condition.condition).title) +
+                       QStringLiteral(": Bandwidth needs a unit, for example 780kbps or 10mbps");
+    }
+    input.isOn = true;
+}
+
 } // namespace
+
+QStringList conditionKeys() {
+    QStringList keys;
+    for (const ConditionOption& condition : conditions) {
+        keys << QString::fromLatin1(condition.option);
+    }
+    return keys;
+}
+
+bool readCondition(const QString& key, const QString& value, ConditionInputs& inputs,
+                   QStringList& refused) {
+    for (const ConditionOption& condition : conditions) {
+        if (key == QLatin1StringView(condition.option)) {
+            read(condition, value, inputs, refused);
+            return true;
+        }
+    }
+    return false;
+}
 
 QList<QCommandLineOption> conditionOptions() {
     QList<QCommandLineOption> options{QCommandLineOption(
@@ -121,20 +155,7 @@ void apply(const QCommandLineParser& parser, ProfileFormData& form) {
         } else if (removed) {
             form[condition.condition].isOn = false;
         } else if (parser.isSet(option)) {
-            ConditionInput& input = form[condition.condition];
-            const QString value = parser.value(option);
-            if (condition.suffix != nullptr) {
-                input.text = withoutSuffix(value, QString::fromLatin1(condition.suffix));
-            } else if (const std::optional<BandwidthUnit> unit = unitOf(value)) {
-                input.unit = *unit;
-                input.text = withoutSuffix(value, BandwidthUnits::rawValue(*unit));
-            } else {
-                refused << QString::fromLatin1(
-                               NetworkConditions::field(condition.condition).title) +
-                               QStringLiteral(": Bandwidth needs a unit, for example 780kbps or "
-                                              "10mbps");
-            }
-            input.isOn = true;
+            read(condition, parser.value(option), form.conditions, refused);
         }
     }
     const bool onlyTo = parser.isSet(QString(onlyToOption));

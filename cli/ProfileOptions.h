@@ -28,6 +28,14 @@ QList<QCommandLineOption> scopeOptions();
 // clears them. Throws CliError.
 void apply(const QCommandLineParser& parser, ProfileFormData& form);
 
+// The condition whose option is `key` ("down", "latency"), set from `value`
+// as that option sets it; false for a key that names no condition. Faults
+// go to `refused`, named by the condition.
+bool readCondition(const QString& key, const QString& value, ConditionInputs& inputs,
+                   QStringList& refused);
+// Those keys, in the editor's order.
+QStringList conditionKeys();
+
 // The profiles an argument names: the one with that id, or those with that
 // name in any case and in any Unicode composition.
 QList<ThrottleProfile> matches(const QList<ThrottleProfile>& profiles, const QString& argument);

@@ -8,6 +8,7 @@
 #include "ThrottleControl.h"
 #include "ThrottleError.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,11 +55,15 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
     std::optional<QString> error;
     const bool statistics = parser.isSet(QString(statusStatisticsOption));
     LiveReading live;
+    // Time left is told against the moment of the reading, not after the
+    // second that the live figures take.
+    QDateTime now;
     try {
         ThrottleControl control;
         registration = control.registration.daemonStatus();
         if (*registration == ServiceStatus::enabled) {
             state = waitWithDeadline(control.connection.readState(), kHelperDeadline);
+            now = QDateTime::currentDateTime();
         }
         if (statistics && state.active) {
             live = readLiveFigures(control.connection);
@@ -116,10 +121,15 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
             context.out << "Owner: " << HelperStateText::owner(*owner) << '\n'
                         << "Held: " << (owner->held ? "yes, until its owner disconnects" : "no")
                         << '\n';
+            if (!state.throttles.isEmpty() && state.throttles.first().schedule) {
+                context.out << "Schedule: "
+                            << HelperStateText::schedule(*state.throttles.first().schedule, now)
+                            << '\n';
+            }
         } else if (active) {
             context.out << "Throttles:\n";
             for (const HelperThrottle& throttle : state.throttles) {
-                context.out << "  " << HelperStateText::throttleLine(throttle) << '\n';
+                context.out << "  " << HelperStateText::throttleLine(throttle, now) << '\n';
             }
         }
         if (live.latest) {
@@ -148,7 +158,8 @@ void runStatus(CommandContext& context, const QCommandLineParser& parser) {
 Command statusCommand() {
     return {.name = QStringLiteral("status"),
             .summary = QStringLiteral("Show whether the helper is installed, which throttles are "
-                                      "on, on what and for whom, and the selected profile."),
+                                      "on, on what and for whom, where their schedules stand, "
+                                      "and the selected profile."),
             .details = QStringLiteral("Exits with 0 when throttling is on, 3 when it is off and 1 "
                                       "when that cannot be told."),
             .options = {QCommandLineOption(QString(statusJsonOption),

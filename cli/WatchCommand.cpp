@@ -136,6 +136,8 @@ Command watchCommand() {
                 "Each line shows whether throttling is on, its limits, who switched it on and "
                 "whether that owner holds it, whoever makes the change: the application, "
                 "veltranectl, or the helper removing held throttling whose owner has gone. "
+                "A schedule's phase shows in place of the limits it replaces, with a line at "
+                "each change of phase: \"phase 2 of 3 · Outage · next at 17:42:05\". "
                 "With --stats it prints instead, once a second, what the shaping does: per "
                 "direction the rate over the last second, the packets dropped so far and the "
                 "queue. SIGINT and SIGTERM end it with status 0."),

@@ -168,6 +168,74 @@ TEST_F(ThrottleCommandsTest, ApplyOfAScheduledProfileHandsItsPhasesToTheDaemonAn
     EXPECT_THAT(pipes(), Contains(HasSubstr("bw 6250000Byte/s")));
 }
 
+TEST_F(ThrottleCommandsTest, StatusAndWatchShowWhereEachThrottlesScheduleStands) {
+    ASSERT_EQ(
+        run({"create", "--name", "Blink", "--phase", "200ms:3G", "--phase", "200ms:outage"}).status,
+        0);
+    QProcess json;
+    start(json, {"watch", "--json"});
+    QProcess text;
+    start(text, {"watch"});
+    const Outcome applied = run({"apply", "Blink"});
+    ASSERT_EQ(applied.status, 0) << applied.err.toStdString();
+
+    // The state is published on each change of phase: the outage is seen.
+    QByteArray jsonOut;
+    QByteArray textOut;
+    QJsonObject outage;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            jsonOut += json.readAllStandardOutput();
+            textOut += text.readAllStandardOutput();
+            for (const QByteArray& line : jsonOut.split('\n')) {
+                const QJsonArray throttles =
+                    QJsonDocument::fromJson(line).object().value("throttles").toArray();
+                const QJsonObject schedule =
+                    throttles.isEmpty() ? QJsonObject()
+                                        : throttles[0].toObject().value("schedule").toObject();
+                if (schedule.value("phase").toInt() == 2) {
+                    outage = schedule;
+                }
+            }
+            return !outage.isEmpty() && textOut.contains("phase 2 of 2 · Outage · next at ");
+        },
+        30s))
+        << jsonOut.left(3000).toStdString() << textOut.left(2000).toStdString();
+    // The phase stands for the throttle's own conditions, which it has none of.
+    EXPECT_FALSE(textOut.contains("No limits"));
+    EXPECT_EQ(outage.value("phaseName"), "Outage");
+    EXPECT_EQ(outage.value("phaseCount"), 2);
+    EXPECT_TRUE(outage.value("repeat").toBool());
+    EXPECT_GT(QDateTime::fromString(outage.value("nextPhaseAt").toString(), Qt::ISODateWithMs),
+              QDateTime::fromString(outage.value("startedAt").toString(), Qt::ISODateWithMs));
+    signalProcess(json.processId(), SIGINT);
+    signalProcess(text.processId(), SIGINT);
+    EXPECT_EQ(finished(json).status, 0);
+    EXPECT_EQ(finished(text).status, 0);
+
+    // A snapshot tells the time left.
+    EXPECT_THAT(run({"status"}).out.toStdString(),
+                ContainsRegex("\nSchedule: phase [12] of 2 · (3G|Outage) · "
+                              "([0-9]+ s left|next phase due)\n"));
+    ASSERT_EQ(run({"off"}).status, 0);
+
+    // Played once, the last phase holds; a trace says when it started.
+    ASSERT_EQ(run({"edit", "Blink", "--once"}).status, 0);
+    ASSERT_EQ(run({"apply", "Blink"}).status, 0);
+    EXPECT_TRUE(waitUntil(
+        [&] { return run({"status"}).out.contains("Schedule: phase 2 of 2 · Outage · holds\n"); },
+        30s));
+    QFile trace(home.filePath("down.trace"));
+    ASSERT_TRUE(trace.open(QIODevice::WriteOnly));
+    trace.write("0\n50\n100\n");
+    trace.close();
+    ASSERT_EQ(run({"edit", "Blink", "--trace-down", trace.fileName(), "--latency", "10ms"}).status,
+              0);
+    ASSERT_EQ(run({"apply", "Blink"}).status, 0);
+    EXPECT_THAT(run({"status"}).out.toStdString(),
+                ContainsRegex("\nSchedule: trace, started ..:..:..\n"));
+}
+
 TEST_F(ThrottleCommandsTest, AProfileThatBlocksAllTrafficNeedsYesBeforeTheProfile) {
     const Outcome refused = run({"apply", "100% loss"});
     EXPECT_EQ(refused.status, 2);
