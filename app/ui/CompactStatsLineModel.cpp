@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -42,8 +43,30 @@ void CompactStatsLineModel::updateDuration() {
     updateText();
 }
 
+std::optional<ThrottleProfile> CompactStatsLineModel::shownProfile() const {
+    const ThrottleState& state = m_throttleService.state();
+    std::optional<ThrottleProfile> profile = state.currentProfile;
+    if (!profile || profile->schedule.phases.empty()) {
+        return profile;
+    }
+    // Phases leave the profile no conditions of its own: the line shows those
+    // of the phase the helper last said is in force, an outage as what
+    // passes of it (nothing).
+    for (const HelperThrottle& throttle : state.throttles) {
+        if (throttle.owner.isThisClient && throttle.schedule && throttle.schedule->phase >= 0 &&
+            throttle.schedule->phase < std::ssize(profile->schedule.phases)) {
+            const ProfilePhase& phase = profile->schedule.phases[throttle.schedule->phase];
+            NetworkConditions outage;
+            outage.packetLossPercent = 100.0;
+            profile->conditions = phase.conditions.value_or(outage);
+            break;
+        }
+    }
+    return profile;
+}
+
 void CompactStatsLineModel::updateText() {
-    const std::optional<ThrottleProfile>& profile = m_throttleService.state().currentProfile;
+    const std::optional<ThrottleProfile> profile = shownProfile();
     const QString text = profile ? statsString(*profile, m_displayDuration) : QString();
     if (text != m_text) {
         m_text = text;

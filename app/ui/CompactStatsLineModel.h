@@ -45,6 +45,8 @@ Q_SIGNALS:
 
 private:
     void updateText();
+    // The running profile, with the conditions of its phase in force.
+    std::optional<ThrottleProfile> shownProfile() const;
 
     ThrottleService& m_throttleService;
     ThrottleService::Clock m_clock;

@@ -227,6 +227,19 @@ TEST(CompactStatsLine, SummarisesTheRunningProfileWithTheElapsedTime) {
     // A re-apply starts the time again.
     panel->selectProfile(world.named("Edge"));
     EXPECT_EQ(line.text(), "240 Kbps ↓ · 200 Kbps ↑ · +400ms · 0:00");
+
+    // A profile of phases: the phase's conditions, as the helper says which.
+    panel->selectProfile(world.named("Commuter Train"));
+    ScheduleDictionary::Standing standing;
+    standing.phase = 1;
+    standing.phaseCount = 3;
+    world.helper.throttles.back().schedule = standing;
+    world.helper.publish();
+    EXPECT_EQ(line.text(), "Unlimited ↓ · Unlimited ↑ · 100% · 0:00");
+    standing.phase = 2;
+    world.helper.throttles.back().schedule = standing;
+    world.helper.publish();
+    EXPECT_EQ(line.text(), "780 Kbps ↓ · 330 Kbps ↑ · +100ms · 0:00");
 }
 
 TEST(AutoOffCountdown, CountsDownTheAutoDisableMinutesAndHidesAtZero) {
