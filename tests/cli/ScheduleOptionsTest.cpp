@@ -17,18 +17,8 @@ namespace {
 // Profiles with schedules made, changed and shown through veltranectl.
 class ScheduleOptionsTest : public VeltranectlRunner {
 protected:
-    QJsonObject show(const QString& profile) const {
-        return run({"show", profile}).json().object();
-    }
-
-    // On a terminal of its own, where show prints text.
     Outcome showOnTerminal(const QString& profile) const {
-        QProcess process;
-        start(process, {"-qec", QStringLiteral(VELTRANECTL " show ") + profile, "/dev/null"},
-              "/usr/bin/script");
-        Outcome outcome = finished(process);
-        outcome.out.remove(u'\r');
-        return outcome;
+        return runOnTerminal("show " + profile);
     }
 
     QString file(const QString& name, const QByteArray& contents) const {

@@ -51,6 +51,22 @@ protected:
         return finished(process);
     }
 
+    // On a terminal of its own, as `script` gives one: where veltranectl
+    // prints text rather than JSON, and asks before it deletes.
+    Outcome runOnTerminal(const QString& arguments) const {
+        QProcess process;
+        start(process, {"-qec", QStringLiteral(VELTRANECTL " ") + arguments, "/dev/null"},
+              "/usr/bin/script");
+        Outcome outcome = finished(process);
+        outcome.out.remove(u'\r');
+        return outcome;
+    }
+
+    // A profile's stored record, as show prints it off a terminal.
+    QJsonObject show(const QString& profile) const {
+        return run({"show", profile}).json().object();
+    }
+
     // The ids of the throttles in force, oldest first, as status lists them.
     QList<quint64> throttleIds() const {
         QList<quint64> ids;

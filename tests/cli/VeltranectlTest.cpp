@@ -24,20 +24,6 @@ namespace {
 // veltranectl beside the application's store over the same files.
 class VeltranectlTest : public VeltranectlRunner {
 protected:
-    // On a terminal of its own, as `script` gives one.
-    Outcome runOnTerminal(const QString& arguments) const {
-        QProcess process;
-        start(process, {"-qec", QStringLiteral(VELTRANECTL " ") + arguments, "/dev/null"},
-              "/usr/bin/script");
-        Outcome outcome = finished(process);
-        outcome.out.remove(u'\r');
-        return outcome;
-    }
-
-    QJsonObject show(const QString& profile) const {
-        return run({"show", profile}).json().object();
-    }
-
     QString customFile() const { return home.filePath("data/Veltrane/CustomProfiles.json"); }
 
     // The application's store over the same files, loaded.
