@@ -19,7 +19,7 @@ void timeQueue(std::optional<DirectionStatistics>& figures, std::int64_t bytesPe
 } // namespace
 
 ShaperStatistics statisticsOf(const StatisticsReading::Reading& reading,
-                              const ThrottleOwnership& ownership) {
+                              const ThrottleOwnership& ownership, std::int64_t nowMs) {
     ShaperStatistics statistics;
     statistics.active = true;
     statistics.takenAtMs = std::uint64_t(
@@ -32,7 +32,11 @@ ShaperStatistics statisticsOf(const StatisticsReading::Reading& reading,
         if (record == nullptr) {
             continue;
         }
-        const ShapingPlan plan = ShapingPlan::from(record->parameters);
+        const ShapingPlan plan = ShapingPlan::from(
+            record->schedule.empty()
+                ? record->parameters
+                : record->schedule.at(nowMs - record->scheduleStartedAt, record->parameters)
+                      .parameters);
         timeQueue(throttle.download, plan.download.bandwidthBytesPerSecond);
         timeQueue(throttle.upload, plan.upload.bandwidthBytesPerSecond);
         if (principal == throttle.id) {

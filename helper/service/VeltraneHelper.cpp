@@ -292,7 +292,8 @@ void VeltraneHelper::GetStatistics(const DelayedReply<QVariantMap>& reply) {
             reply.sendError(QString::fromLatin1(Error::kFailed), reading.failure);
             return;
         }
-        reply.send(StatisticsDictionary::toWire(statisticsOf(reading, m_ownership)));
+        reply.send(StatisticsDictionary::toWire(
+            statisticsOf(reading, m_ownership, QDateTime::currentMSecsSinceEpoch())));
     });
 }
 

@@ -2,6 +2,7 @@
 #include "HelperProtocol.h"
 #include "TrafficControlDaemon.h"
 
+#include <QDBusMetaType>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
 #include <QElapsedTimer>
@@ -62,12 +63,19 @@ TEST_F(HelperStatisticsTest, TheFiguresOfTheShapingInForceComeAtOnceEvenWhileACh
                            {Keys::kQueueMs, 11ull}}));
     EXPECT_EQ(unpackedMap(figures.value(Keys::kUpload)).value(Keys::kQueueMs), 1263ull);
 
-    // A throttle of one destination beside it, at 1,000 bytes a second: its
-    // figures are its own, its queue timed at its own rate, and those at the
-    // top stay the whole machine's.
-    QVariantMap scoped{{QStringLiteral("downloadBytesPerSecond"), qlonglong(1000)},
-                       {QStringLiteral("scope"),
-                        QVariantMap{{QStringLiteral("destinations"), QStringList{"192.0.2.7"}}}}};
+    // A throttle of one destination beside it, at 1,000 bytes a second in the
+    // phase its schedule plays now (it has no rate of its own): its figures
+    // are its own, its queue timed at that rate, and those at the top stay the
+    // whole machine's.
+    qDBusRegisterMetaType<QList<QVariantMap>>();
+    const QList<QVariantMap> phases{
+        {{"name", "Slow"},
+         {"durationMs", qlonglong(3'600'000)},
+         {"configuration", QVariantMap{{"downloadBytesPerSecond", qlonglong(1000)}}}}};
+    QVariantMap scoped{
+        {QStringLiteral("schedule"), QVariantMap{{"phases", QVariant::fromValue(phases)}}},
+        {QStringLiteral("scope"),
+         QVariantMap{{QStringLiteral("destinations"), QStringList{"192.0.2.7"}}}}};
     const QDBusMessage started =
         call("EnableThrottlingWithParameters", {scoped, QStringLiteral("scoped"), false});
     ASSERT_EQ(started.type(), QDBusMessage::ReplyMessage) << started.errorMessage().toStdString();
