@@ -176,13 +176,18 @@ std::vector<double> cpuShares(HelperInNamespace& helper, double fromMs, double u
 // processor away, which on a loaded machine lands on the helper now and
 // then and makes one window of its cost many times the others.
 void judgeCpu(std::vector<double> shares, const AccuracyRow& row) {
+    if (shares.empty()) {
+        row("  helper's CPU meanwhile", "<= 2 % of a core", "not measured", false);
+        return;
+    }
+    const double average = mean(shares);
     std::sort(shares.begin(), shares.end());
-    const double median = shares.empty() ? 0 : shares[shares.size() / 2];
+    const double median = shares[shares.size() / 2];
     row("  helper's CPU meanwhile", "<= 2 % of a core",
-        printed("median %.2f %%, most %.2f %% of ", median * 100,
-                shares.empty() ? 0 : shares.back() * 100) +
+        printed("median %.2f %% (mean %.2f, most %.2f) of ", median * 100, average * 100,
+                shares.back() * 100) +
             std::to_string(shares.size()) + " windows of 7 s",
-        !shares.empty() && median <= kCpuShare);
+        median <= kCpuShare);
 }
 
 // The trace under a UDP download of 12 Mbit/s, which netem cuts to the

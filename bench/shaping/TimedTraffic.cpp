@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
