@@ -1,17 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
-#include <string>
+#include "AccuracyRow.h"
 
 class CommandExecutor;
 class Logger;
 class NetnsPair;
-
-// One row of the accuracy table: what was measured, what was asked, what
-// came out, and whether that is within its target.
-using AccuracyRow = std::function<void(const std::string& what, const std::string& requested,
-                                       const std::string& measured, bool withinTarget)>;
 
 // Throttles scoped to destinations, shaped by the traffic-control backend
 // alone (a record of its own) on the shaped side of `pair`, which must carry

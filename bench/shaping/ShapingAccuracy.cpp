@@ -4,8 +4,10 @@
 // network namespaces and prints what real traffic measured against what was
 // requested, then how long a bulk download queues at each rate, with
 // offloads on (or off with --offloads-off), and the helper's own statistics
-// against what the traffic measured, and throttles scoped to destinations
-// beside each other and the whole machine. Exits 1 when a figure
+// against what the traffic measured, throttles scoped to destinations
+// beside each other and the whole machine, and schedules as the helper
+// daemon plays them (alone with --schedules-only; their steps for ten
+// minutes instead of 30 s with --long). Exits 1 when a figure
 // is outside its target. Where the kernel cannot shape or namespaces cannot
 // be made it says so and exits 0, or 1 when given --must-measure.
 #include "CommandExecutor.h"
@@ -13,10 +15,13 @@
 #include "HelperError.h"
 #include "Logger.h"
 #include "NetnsPair.h"
+#include "ScheduleAccuracy.h"
 #include "ScopedAccuracy.h"
 #include "ThrottlingManager.h"
 #include "TrafficControlBackend.h"
 #include "TrafficProbe.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cmath>
@@ -469,16 +474,25 @@ void printQueues(const std::vector<QueueFigure>& queues) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The schedule rows talk to the helper daemon over a bus.
+    const QCoreApplication application(argc, argv);
     bool mustMeasure = false;
     bool offloads = true;
+    bool schedulesOnly = false;
+    bool longRun = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--must-measure") {
             mustMeasure = true;
         } else if (argument == "--offloads-off") {
             offloads = false;
+        } else if (argument == "--schedules-only") {
+            schedulesOnly = true;
+        } else if (argument == "--long") {
+            longRun = true;
         } else {
-            std::fprintf(stderr, "usage: shaping_accuracy [--must-measure] [--offloads-off]\n");
+            std::fprintf(stderr, "usage: shaping_accuracy [--must-measure] [--offloads-off] "
+                                 "[--schedules-only] [--long]\n");
             return 2;
         }
     }
@@ -499,6 +513,11 @@ int main(int argc, char** argv) {
         const double baselineMs = bench->minimumRoundTripMs(20, 500ms);
         std::printf("baseline round trip %.3f ms\n\n", baselineMs);
         std::printf("%-26s %-14s %-34s %s\n", "measurement", "requested", "measured", "target");
+        if (schedulesOnly) {
+            bench->disable();
+            measureSchedules(bench->pair(), printRow, longRun);
+            return allWithinTarget ? 0 : 1;
+        }
         std::vector<QueueFigure> queues = measureRates(*bench, baselineMs);
         measureDelays(*bench, baselineMs);
         measureLoss(*bench);
@@ -509,6 +528,7 @@ int main(int argc, char** argv) {
         // own: nothing of the helper's may be in force.
         bench->disable();
         measureScopedThrottles(bench->pair(), bench->logger(), bench->executor(), printRow);
+        measureSchedules(bench->pair(), printRow, longRun);
         queues.push_back(measureSlowProfileQueue(*bench, baselineMs));
         printQueues(queues);
     } catch (const std::exception& error) {
