@@ -3,8 +3,12 @@
 // notification server on a private session bus, the sandboxed helper on a
 // private system bus), waits until it is idle with the panel closed, then
 // prints its resident memory, its wake-ups per second over 10 seconds, and
-// the time from exec to the tray item's registration.
+// the time from exec to the tray item's registration. With --throttled
+// [PROFILE], it first switches on a built-in profile from the tray's menu,
+// by default "Flaky Wi-Fi": a schedule the helper plays, whose phases change
+// every few seconds while the panel stays closed.
 #include "BenchedApplication.h"
+#include "ThrottleProfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,9 +55,26 @@ qint64 contextSwitches(qint64 pid) {
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
+    const QStringList arguments = application.arguments();
+    const qsizetype option = arguments.indexOf(QStringLiteral("--throttled"));
+    const bool throttled = option > 0;
+    const QString throttledWith = arguments.value(option + 1, QStringLiteral("Flaky Wi-Fi"));
     // The steady state of a user past onboarding: no window open.
     BenchedApplication benched;
     FakeDesktop& desktop = benched.desktop;
+    if (throttled) {
+        const ThrottleProfile* chosen = nullptr;
+        for (const ThrottleProfile& profile : ThrottleProfile::Preset::profiles()) {
+            if (profile.name == throttledWith) {
+                chosen = &profile;
+            }
+        }
+        if (chosen == nullptr) {
+            std::fprintf(stderr, "no built-in profile is named %s\n", qPrintable(throttledWith));
+            return 2;
+        }
+        desktop.setting(SettingsKeys::selectedProfileID, ThrottleProfile::idText(chosen->id()));
+    }
     QProcess& app = benched.process;
 
     QElapsedTimer sinceExec;
@@ -64,6 +85,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const qint64 registrationMs = sinceExec.elapsed();
+    if (throttled && !desktop.tray.clickMenu(QStringLiteral("Turn Throttling On"))) {
+        std::fprintf(stderr, "the tray's menu has no Turn Throttling On\n");
+        return 1;
+    }
 
     // Start-up work (profiles, the helper check, notifications) is over well within this.
     waitUntil([] { return false; }, 5s);
@@ -75,8 +100,9 @@ int main(int argc, char** argv) {
 
     out << "exec to tray registration: " << registrationMs << " ms\n";
     out << "resident memory: " << QString::number(rssKb / 1024.0, 'f', 1) << " MB\n";
-    out << "wake-ups per second (idle, panel closed, 10 s): "
-        << QString::number((after - before) / 10.0, 'f', 2) << "\n";
+    out << "wake-ups per second (idle, panel closed"
+        << (throttled ? ", " + throttledWith + " on" : QString())
+        << ", 10 s): " << QString::number((after - before) / 10.0, 'f', 2) << "\n";
     app.terminate();
     app.waitForFinished(5000);
     return 0;

@@ -48,8 +48,18 @@ bool TrayEntry::eventFilter(QObject* watched, QEvent* event) {
 
 void TrayEntry::update(const ThrottleState& state) {
     const MenuBarLabel label = MenuBarLabel::from(state);
-    m_icon.setIcon(TrayIcons::icon(label.iconName, TrayIcons::desktopIsDark()));
-    m_icon.setToolTip(label.tooltip);
+    // The same icon set again costs the tray host a fetch of every size of
+    // it, and this application a scaling of each: a schedule changes the
+    // state every few seconds, the icon only when throttling goes on or off.
+    const QString icon = label.iconName + (TrayIcons::desktopIsDark() ? QStringLiteral(":dark")
+                                                                      : QStringLiteral(":light"));
+    if (icon != m_shownIcon) {
+        m_icon.setIcon(TrayIcons::icon(label.iconName, TrayIcons::desktopIsDark()));
+        m_shownIcon = icon;
+    }
+    if (label.tooltip != m_icon.toolTip()) {
+        m_icon.setToolTip(label.tooltip);
+    }
     m_toggle->setText(state.isEnabled ? QStringLiteral("Turn Throttling Off")
                                       : QStringLiteral("Turn Throttling On"));
 }

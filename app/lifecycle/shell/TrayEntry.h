@@ -46,4 +46,6 @@ private:
     QMenu m_menu;
     QAction* m_toggle = nullptr;
     QSystemTrayIcon m_icon;
+    // The icon's name and ink last set.
+    QString m_shownIcon;
 };
