@@ -10,15 +10,17 @@ QString ProfileSchedule::lengthText(std::int64_t ms) {
     if (ms < second) {
         return QStringLiteral("%1 ms").arg(ms);
     }
+    // To the nearest whole unit, as the trace's own figures are rounded: a
+    // trace of 9.7 s reads "10 s", not "9 s".
     if (ms < minute) {
-        return QStringLiteral("%1 s").arg(ms / second);
+        return QStringLiteral("%1 s").arg((ms + second / 2) / second);
     }
     if (ms < hour) {
-        return QStringLiteral("%1 min").arg(ms / minute);
+        return QStringLiteral("%1 min").arg((ms + minute / 2) / minute);
     }
-    const std::int64_t minutes = ms % hour / minute;
-    return minutes == 0 ? QStringLiteral("%1 h").arg(ms / hour)
-                        : QStringLiteral("%1 h %2 min").arg(ms / hour).arg(minutes);
+    const std::int64_t minutes = (ms + minute / 2) / minute;
+    return minutes % 60 == 0 ? QStringLiteral("%1 h").arg(minutes / 60)
+                             : QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
 }
 
 QString ProfileSchedule::description() const {

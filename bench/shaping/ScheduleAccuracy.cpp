@@ -125,30 +125,42 @@ void judgeTrace(const std::vector<Arrival>& arrivals, const std::vector<std::int
         std::abs(offBy) <= kRateShare);
 }
 
-// The step due last within the stretch, and the spread of all before it.
+// The steps due in the stretch's last second, judged by their median: a
+// schedule timed from one step to the next, not from its start, is late by
+// all its steps' errors together there, while a single step held up by the
+// machine (the guest shares its processor) says nothing of the schedule.
+// The last step and the spread of all are printed beside it.
 void judgeSteps(const std::vector<StepTiming>& timings, double stretchMs, const AccuracyRow& row) {
+    constexpr std::int64_t kLastSecond = 10;
     const auto lastDue = static_cast<std::int64_t>(std::ceil(stretchMs / 100)) - 1;
     const std::string what = stretchMs >= 60'000 ? "100 ms steps, 10 min" : "100 ms steps, 30 s";
     std::vector<double> late;
+    std::vector<double> lastSecond;
     std::optional<double> lastLateMs;
     for (const StepTiming& timing : timings) {
         if (timing.step <= lastDue) {
             late.push_back(timing.lateMs);
         }
+        if (timing.step > lastDue - kLastSecond && timing.step <= lastDue) {
+            lastSecond.push_back(timing.lateMs);
+        }
         if (timing.step == lastDue) {
             lastLateMs = timing.lateMs;
         }
     }
-    if (!lastLateMs) {
-        row(what, "last ±5 ms", "step " + std::to_string(lastDue) + " not heard", false);
+    if (lastSecond.size() < kLastSecond / 2) {
+        row(what, "last 1 s ±5 ms", "its steps not heard", false);
         return;
     }
     std::sort(late.begin(), late.end());
-    row(what, "last ±5 ms",
-        printed("step %.0f %+.2f ms; median %+.2f, most %+.1f", double(lastDue), *lastLateMs,
-                late[late.size() / 2], late.back()) +
-            ", " + std::to_string(late.size()) + " of " + std::to_string(lastDue) + " heard",
-        std::abs(*lastLateMs) <= kStepMs);
+    std::sort(lastSecond.begin(), lastSecond.end());
+    const double lastSecondMs = lastSecond[lastSecond.size() / 2];
+    row(what, "last 1 s ±5 ms",
+        printed("median %+.2f ms; step %.0f ", lastSecondMs, double(lastDue)) +
+            (lastLateMs ? printed("%+.2f", *lastLateMs) : std::string("not heard")) +
+            printed("; all: median %+.2f, most %+.1f", late[late.size() / 2], late.back()) + ", " +
+            std::to_string(late.size()) + " of " + std::to_string(lastDue) + " heard",
+        std::abs(lastSecondMs) <= kStepMs);
 }
 
 // The helper's processor time over windows of 7 s from `fromMs` to
