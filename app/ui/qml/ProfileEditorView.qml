@@ -93,6 +93,10 @@ Column {
             }
         }
 
+        // A section still opening moves what follows it: the focused field
+        // stays in view.
+        onContentHeightChanged: body.reveal(editor.Window.activeFocusItem)
+
         Connections {
             target: editor.Window.window
             function onActiveFocusItemChanged() {
