@@ -2,6 +2,7 @@
 #include "TimedTraffic.h"
 
 #include "NetnsPair.h"
+#include "NetnsSocket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -31,50 +32,7 @@ constexpr std::int64_t kFrameBytes = 1514;
     throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
 
-class Socket final {
-public:
-    explicit Socket(int fd)
-        : fd(fd) {
-        if (fd < 0) {
-            fail("socket");
-        }
-    }
-    // Made inside `side`'s namespace, where it stays, bound to its address.
-    Socket(const NetnsPair& pair, Side side, int type)
-        : Socket(madeIn(pair, side, type)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        if (::inet_pton(AF_INET, pair.address(side, false), &address.sin_addr) != 1 ||
-            ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            fail("bind");
-        }
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    ~Socket() { ::close(fd); }
-
-    void connectTo(const Socket& other) const {
-        sockaddr_storage address{};
-        socklen_t length = sizeof address;
-        auto* raw = reinterpret_cast<sockaddr*>(&address);
-        if (::getsockname(other.fd, raw, &length) != 0 || ::connect(fd, raw, length) != 0) {
-            fail("connect");
-        }
-    }
-    // So that a receiver looks at the clock at least this often.
-    void setReceiveTimeout(std::chrono::milliseconds timeout) const {
-        const timeval value{0, static_cast<suseconds_t>(timeout.count() * 1000)};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
-    }
-
-    const int fd;
-
-private:
-    static int madeIn(const NetnsPair& pair, Side side, int type) {
-        const NetnsScope scope(pair.fd(side));
-        return ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    }
-};
+using Socket = NetnsSocket;
 
 // Data segments that reached `socket`, in order or not. What reads hand
 // over says less of when data crossed the link: after a loss they give a
@@ -119,8 +77,8 @@ void sleepUntil(double ms) {
 }
 
 std::vector<Arrival> tcpDownload(const NetnsPair& pair, double originMs, double untilMs) {
-    const Socket listener(pair, Side::shaped, SOCK_STREAM);
-    const Socket sender(pair, Side::peer, SOCK_STREAM);
+    const Socket listener(pair, Side::shaped, false, SOCK_STREAM);
+    const Socket sender(pair, Side::peer, false, SOCK_STREAM);
     if (::listen(listener.fd, 1) != 0) {
         fail("listen");
     }
@@ -150,8 +108,8 @@ std::vector<Arrival> tcpDownload(const NetnsPair& pair, double originMs, double 
 
 std::vector<Arrival> udpDownload(const NetnsPair& pair, double bitsPerSecond, double originMs,
                                  double untilMs) {
-    const Socket receiver(pair, Side::shaped, SOCK_DGRAM);
-    const Socket sender(pair, Side::peer, SOCK_DGRAM);
+    const Socket receiver(pair, Side::shaped, false, SOCK_DGRAM);
+    const Socket sender(pair, Side::peer, false, SOCK_DGRAM);
     sender.connectTo(receiver);
     receiver.setReceiveTimeout(100ms);
     const int buffer = 4 << 20;
@@ -184,10 +142,10 @@ std::vector<Arrival> udpDownload(const NetnsPair& pair, double bitsPerSecond, do
 
 ProbesBothWays probes(const NetnsPair& pair, std::chrono::milliseconds spacing, double originMs,
                       double untilMs, std::chrono::milliseconds settle) {
-    const Socket downReceiver(pair, Side::shaped, SOCK_DGRAM);
-    const Socket downSender(pair, Side::peer, SOCK_DGRAM);
-    const Socket upReceiver(pair, Side::peer, SOCK_DGRAM);
-    const Socket upSender(pair, Side::shaped, SOCK_DGRAM);
+    const Socket downReceiver(pair, Side::shaped, false, SOCK_DGRAM);
+    const Socket downSender(pair, Side::peer, false, SOCK_DGRAM);
+    const Socket upReceiver(pair, Side::peer, false, SOCK_DGRAM);
+    const Socket upSender(pair, Side::shaped, false, SOCK_DGRAM);
     downSender.connectTo(downReceiver);
     upSender.connectTo(upReceiver);
     const double startMs = wallMs();

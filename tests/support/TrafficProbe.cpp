@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "TrafficProbe.h"
 
+#include "NetnsSocket.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -29,57 +31,7 @@ using Side = NetnsPair::Side;
     throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
 
-int socketIn(const NetnsPair& pair, Side side, bool ipv6, int type) {
-    const NetnsScope scope(pair.fd(side));
-    return ::socket(ipv6 ? AF_INET6 : AF_INET, type | SOCK_CLOEXEC, 0);
-}
-
-class Socket final {
-public:
-    explicit Socket(int fd)
-        : fd(fd) {
-        if (fd < 0) {
-            fail("socket");
-        }
-    }
-    // Made inside `side`'s namespace, where it stays whichever thread uses it
-    // later, and bound to that side's address on a port the kernel picks.
-    Socket(const NetnsPair& pair, Side side, bool ipv6, int type, const char* peerAddress = nullptr)
-        : Socket(socketIn(pair, side, ipv6, type)) {
-        const char* bound =
-            side == Side::peer && peerAddress != nullptr ? peerAddress : pair.address(side, ipv6);
-        sockaddr_storage address{};
-        auto& in4 = reinterpret_cast<sockaddr_in&>(address);
-        auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
-        address.ss_family = ipv6 ? AF_INET6 : AF_INET;
-        void* ip = ipv6 ? static_cast<void*>(&in6.sin6_addr) : &in4.sin_addr;
-        if (::inet_pton(address.ss_family, bound, ip) != 1 ||
-            ::bind(fd, reinterpret_cast<sockaddr*>(&address), ipv6 ? sizeof in6 : sizeof in4)) {
-            fail("bind");
-        }
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    ~Socket() { ::close(fd); }
-
-    // To the address `other` is bound to.
-    void connectTo(const Socket& other) const {
-        sockaddr_storage address{};
-        socklen_t length = sizeof address;
-        auto* raw = reinterpret_cast<sockaddr*>(&address);
-        if (::getsockname(other.fd, raw, &length) != 0 || ::connect(fd, raw, length) != 0) {
-            fail("connect");
-        }
-    }
-    // Zero would mean no time-out at all.
-    void setReceiveTimeout(std::chrono::milliseconds timeout) const {
-        const auto ms = std::max<long>(timeout.count(), 1);
-        const timeval value{ms / 1000, ms % 1000 * 1000};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
-    }
-
-    const int fd;
-};
+using Socket = NetnsSocket;
 
 // Reads datagrams until the one numbered `number`, skipping late answers to
 // earlier ones; false when nothing more comes within the receive time-out.
