@@ -9,12 +9,18 @@
 
 #include <algorithm>
 
-EngineJobs::EngineJobs(ThrottlingManager& engine, CallBudget budget, QObject* parent)
+EngineJobs::EngineJobs(const Logger& logger, ThrottlingManager& engine, CallBudget budget,
+                       QObject* parent)
     : QObject(parent)
     , m_engine(engine)
-    , m_budget(budget) {}
+    , m_budget(budget)
+    , m_steps(logger, engine,
+              std::min<std::chrono::milliseconds>(std::chrono::seconds(5), budget.forChange())) {}
 
-EngineJobs::~EngineJobs() = default;
+EngineJobs::~EngineJobs() {
+    // The steps' timers are the engine thread's, and stopped there.
+    m_thread.post([this] { m_steps.stopAll(); });
+}
 
 QString EngineJobs::timedOutText() const {
     return QStringLiteral("Throttling could not be changed within %1 s")
@@ -28,21 +34,25 @@ void EngineJobs::enable(const ThrottleParameters& parameters, const ThrottleScop
          std::move(done));
 }
 
-void EngineJobs::changeConditions(quint64 id, const ThrottleSchedule::Position& position,
-                                  Done done) {
-    post(
-        [this, id, position] {
-            constexpr std::chrono::milliseconds kStepTime = std::chrono::seconds(5);
-            const CommandExecutor::CallDeadline deadline(
-                Clock::now() +
-                std::min<std::chrono::milliseconds>(kStepTime, m_budget.forChange()));
-            Outcome outcome;
-            bool inForce = true;
-            attempt(outcome, [&] { inForce = m_engine.changeConditions(id, position); });
-            outcome.skipped = !inForce;
-            return finished(outcome);
-        },
-        std::move(done));
+void EngineJobs::playSchedule(quint64 id, const ThrottleSchedule& schedule,
+                              const ThrottleParameters& base,
+                              ScheduleSteps::Steady::time_point origin,
+                              ScheduleSteps::PhaseBegan phaseBegan) {
+    m_thread.post([this, id, schedule, base, origin, phaseBegan = std::move(phaseBegan)] {
+        if (m_stopping) {
+            return;
+        }
+        m_steps.play(id, schedule, base, origin,
+                     [this, phaseBegan](quint64 id, const ThrottleSchedule::Position& position) {
+                         QMetaObject::invokeMethod(
+                             this, [phaseBegan, id, position] { phaseBegan(id, position); },
+                             Qt::QueuedConnection);
+                     });
+    });
+}
+
+void EngineJobs::stopSchedule(quint64 id) {
+    m_thread.post([this, id] { m_steps.stop(id); });
 }
 
 void EngineJobs::disable(Clock::time_point arrived, Done done) {
@@ -115,7 +125,10 @@ EngineJobs::Outcome EngineJobs::restore(const std::vector<Restored>& throttles) 
 
 bool EngineJobs::stop(std::chrono::milliseconds limit) {
     m_stopping = true;
-    m_thread.post([this] { m_engine.shutDown(); });
+    m_thread.post([this] {
+        m_steps.stopAll();
+        m_engine.shutDown();
+    });
     const bool done = m_thread.finish(limit);
     if (done) {
         // The outcomes of the jobs answered as skipped, each owing a reply.

@@ -4,6 +4,7 @@
 #include "CallBudget.h"
 #include "CommandExecutor.h"
 #include "EngineThread.h"
+#include "ScheduleSteps.h"
 #include "ThrottleParameters.h"
 #include "ThrottleSchedule.h"
 #include "ThrottleScope.h"
@@ -16,6 +17,7 @@
 #include <functional>
 #include <vector>
 
+class Logger;
 class ThrottlingManager;
 
 // Runs the engine's work on the engine thread, one job after another, and
@@ -51,7 +53,8 @@ public:
     };
     using Done = std::function<void(const Outcome&)>;
 
-    EngineJobs(ThrottlingManager& engine, CallBudget budget, QObject* parent = nullptr);
+    EngineJobs(const Logger& logger, ThrottlingManager& engine, CallBudget budget,
+               QObject* parent = nullptr);
     ~EngineJobs() override;
 
     const CallBudget& budget() const { return m_budget; }
@@ -60,10 +63,14 @@ public:
 
     void enable(const ThrottleParameters& parameters, const ThrottleScope& scope,
                 const ThrottleSchedule& schedule, Clock::time_point arrived, Done done);
-    // A schedule's step of throttle `id`: skipped when the throttle is gone.
-    // It has a few seconds at most, so that a call queued behind a hanging
-    // tool still gets its turn.
-    void changeConditions(quint64 id, const ThrottleSchedule::Position& position, Done done);
+    // Plays the steps of throttle `id`'s schedule, started at `origin`, on
+    // the engine thread between the jobs; `phaseBegan` hears of each phase
+    // as it begins, on the main thread. A step has a few seconds at most, so
+    // that a call queued behind a hanging tool still gets its turn.
+    void playSchedule(quint64 id, const ThrottleSchedule& schedule, const ThrottleParameters& base,
+                      ScheduleSteps::Steady::time_point origin,
+                      ScheduleSteps::PhaseBegan phaseBegan);
+    void stopSchedule(quint64 id);
     void disable(Clock::time_point arrived, Done done);
     // Ends the throttles of `ids` still in force, in one change: an id is
     // never given twice, so a throttle that replaced one is never touched.
@@ -105,6 +112,8 @@ private:
     ThrottlingManager& m_engine;
     const CallBudget m_budget;
     std::atomic<bool> m_stopping{false};
+    // Used on the engine thread alone.
+    ScheduleSteps m_steps;
     // Last, so it is stopped before the members its jobs use are destroyed.
     EngineThread m_thread;
 };

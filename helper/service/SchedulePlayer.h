@@ -5,24 +5,18 @@
 #include "ThrottleSchedule.h"
 
 #include <QObject>
-#include <QTimer>
 
-#include <chrono>
 #include <functional>
 #include <map>
-#include <memory>
 
 class EngineJobs;
 class Logger;
 class StatePublisher;
 class ThrottleOwnership;
 
-// Plays the schedule of each throttle that has one, on the main thread: each
-// step is due at the schedule's start plus its offset, whenever the one
-// before it ran, and goes to the engine thread as a change in place of that
-// throttle alone. A throttle has at most one step running: one that comes
-// due meanwhile is skipped, and the step after a slow one catches up with
-// the clock. The state is told only when a phase changes.
+// Plays the schedule of each throttle that has one: the steps run on the
+// engine thread (see ScheduleSteps), and this shows in the state where each
+// schedule stands, told only when a phase changes.
 class SchedulePlayer final : public QObject {
     Q_OBJECT
 
@@ -49,14 +43,15 @@ public:
     void stopAll();
 
 private:
-    using Steady = std::chrono::steady_clock;
-    struct Playing;
+    struct Playing {
+        ThrottleSchedule schedule;
+        qint64 startedAt = 0;
+        // Tells this playing's phases from those of an earlier one of the
+        // same throttle still on their way.
+        quint64 round = 0;
+    };
 
-    // Runs on the timer of `id`: takes the step the clock has reached.
-    void stepDue(quint64 id);
-    void submit(quint64 id, Playing& playing);
-    void stepped(quint64 id, const QString& failure, bool skipped);
-    void armTimer(Playing& playing, const ThrottleSchedule::Position& position);
+    void phaseBegan(quint64 id, quint64 round, const ThrottleSchedule::Position& position);
     void stop(quint64 id);
 
     const Logger& m_logger;
@@ -64,5 +59,6 @@ private:
     const ThrottleOwnership& m_ownership;
     StatePublisher& m_state;
     const WallClock m_wallClock;
-    std::map<quint64, std::unique_ptr<Playing>> m_playing;
+    std::map<quint64, Playing> m_playing;
+    quint64 m_rounds = 0;
 };

@@ -58,7 +58,7 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_connections(connections)
     , m_ownership(ownership)
     , m_state(state)
-    , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(*engine, budget) : nullptr)
+    , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(logger, *engine, budget) : nullptr)
     , m_calls(logger, m_jobs.get())
     , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure,
                   std::move(cgroups))
