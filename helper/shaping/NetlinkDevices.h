@@ -3,6 +3,8 @@
 
 #include "KernelDevices.h"
 
+#include <memory>
+
 class Logger;
 
 // Over rtnetlink, in the network namespace of the calling thread. Takes the
@@ -14,6 +16,7 @@ class Logger;
 class NetlinkDevices final : public KernelDevices {
 public:
     NetlinkDevices(const Logger& logger, std::string ip, std::string tc);
+    ~NetlinkDevices() override;
 
     std::vector<QdiscInfo> qdiscs(const std::string& interface) const override;
     std::vector<LineOutcome> runIp(const std::vector<std::vector<std::string>>& lines,
@@ -28,6 +31,8 @@ private:
     const Logger& m_logger;
     const std::string m_ip;
     const std::string m_tc;
+    struct ChangeSocket;
+    const std::unique_ptr<ChangeSocket> m_changeSocket;
 
     template <typename Step>
     std::vector<LineOutcome> runEach(const std::string& tool,

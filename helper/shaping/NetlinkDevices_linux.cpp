@@ -17,9 +17,11 @@
 #include <linux/netlink.h>
 #include <linux/pkt_sched.h>
 #include <linux/rtnetlink.h>
+#include <mutex>
 #include <net/if.h>
 #include <optional>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <system_error>
 
@@ -147,8 +149,8 @@ std::string removeQdisc(const QdiscRemoval& removal) {
 // As tc sends a change: the fixed options, then only what is named, the
 // delays always in nanoseconds (the fixed options' ticks are no longer read
 // where those are sent).
-std::string changeNetem(const NetemChange& change) {
-    const unsigned index = ::if_nametoindex(change.device.c_str());
+std::string changeNetem(int fd, std::uint32_t sequence, const NetemChange& change) {
+    const unsigned index = Netlink::interfaceIndex(fd, change.device);
     if (index == 0) {
         return "Cannot find device \"" + change.device + "\"";
     }
@@ -195,7 +197,7 @@ std::string changeNetem(const NetemChange& change) {
     request.addAttribute(TCA_NETEM_LATENCY64, &latency, sizeof latency);
     request.addAttribute(TCA_NETEM_JITTER64, &jitter, sizeof jitter);
     request.endNest(options);
-    return talk(request);
+    return talk(fd, request, sequence);
 }
 
 std::string handleText(std::uint32_t handle) {
@@ -206,10 +208,53 @@ std::string handleText(std::uint32_t handle) {
 
 } // namespace
 
+// The routing socket of changes in place, kept from one to the next: a
+// schedule's steps come ten a second, and opening a socket for each was
+// most of a step's cost. Opened again in another network namespace, and
+// after any failure, so that no late answer waits in it.
+struct NetlinkDevices::ChangeSocket {
+    std::mutex lock;
+    std::optional<FileDescriptor> fd;
+    struct stat space {};
+    std::uint32_t sequence = 0;
+
+    // Runs `change` with the socket and a new request number; a failure,
+    // thrown or said, closes the socket.
+    template <typename Change>
+    std::string use(Change change) {
+        const std::lock_guard guard(lock);
+        struct stat current {};
+        if (::stat("/proc/thread-self/ns/net", &current) != 0) {
+            throwErrno(errno);
+        }
+        if (fd && (current.st_ino != space.st_ino || current.st_dev != space.st_dev)) {
+            fd.reset();
+        }
+        if (!fd) {
+            fd.emplace(Netlink::openSocket());
+            space = current;
+        }
+        std::string said;
+        try {
+            said = change(fd->get(), ++sequence);
+        } catch (...) {
+            fd.reset();
+            throw;
+        }
+        if (!said.empty()) {
+            fd.reset();
+        }
+        return said;
+    }
+};
+
 NetlinkDevices::NetlinkDevices(const Logger& logger, std::string ip, std::string tc)
     : m_logger(logger)
     , m_ip(std::move(ip))
-    , m_tc(std::move(tc)) {}
+    , m_tc(std::move(tc))
+    , m_changeSocket(std::make_unique<ChangeSocket>()) {}
+
+NetlinkDevices::~NetlinkDevices() = default;
 
 std::vector<QdiscInfo> NetlinkDevices::qdiscs(const std::string& interface) const {
     const auto failed = [&](const std::string& why) {
@@ -320,7 +365,9 @@ NetlinkDevices::changeLeaves(const std::vector<std::vector<std::string>>& lines)
     for (size_t index = 0; index < changes.size(); ++index) {
         std::string said;
         try {
-            said = changeNetem(changes[index]);
+            said = m_changeSocket->use([&](int fd, std::uint32_t sequence) {
+                return changeNetem(fd, sequence, changes[index]);
+            });
         } catch (const std::system_error& error) {
             said = error.what();
         }

@@ -4,6 +4,7 @@
 #include "FileDescriptor.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -71,5 +72,11 @@ ssize_t receive(int fd, char* buffer, size_t size);
 // Sends one request and waits for its acknowledgement. Returns what ip would
 // print on a refusal; empty when done. Throws std::system_error.
 std::string talk(Request& request);
+// The same on an open routing socket, the request numbered `sequence`:
+// answers to other numbers are passed over.
+std::string talk(int fd, Request& request, std::uint32_t sequence);
+// The index of interface `name`, looked up with the routing socket `fd`; 0
+// when there is no such interface. Throws std::system_error otherwise.
+unsigned interfaceIndex(int fd, const std::string& name);
 
 } // namespace Netlink

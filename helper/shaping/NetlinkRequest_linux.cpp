@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
+#include "NetlinkMessages.h"
 #include "NetlinkRequest.h"
 
-#include "NetlinkMessages.h"
-
 #include <cerrno>
+#include <net/if.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <system_error>
@@ -77,17 +78,24 @@ std::string talk(Request& request) {
         return "Error: request too long.";
     }
     const FileDescriptor fd = openSocket();
+    return talk(fd.get(), request, 1);
+}
+
+std::string talk(int fd, Request& request, std::uint32_t sequence) {
+    if (request.overflowed) {
+        return "Error: request too long.";
+    }
     request.header()->nlmsg_flags |= NLM_F_REQUEST | NLM_F_ACK;
-    request.header()->nlmsg_seq = 1;
-    if (::send(fd.get(), request.bytes, request.header()->nlmsg_len, 0) < 0) {
+    request.header()->nlmsg_seq = sequence;
+    if (::send(fd, request.bytes, request.header()->nlmsg_len, 0) < 0) {
         throwErrno(errno);
     }
     alignas(nlmsghdr) char buffer[8192];
     for (;;) {
-        int left = static_cast<int>(receive(fd.get(), buffer, sizeof buffer));
+        int left = static_cast<int>(receive(fd, buffer, sizeof buffer));
         for (auto* answer = reinterpret_cast<nlmsghdr*>(buffer); netlinkMessageFits(answer, left);
              answer = NLMSG_NEXT(answer, left)) {
-            if (answer->nlmsg_type != NLMSG_ERROR) {
+            if (answer->nlmsg_type != NLMSG_ERROR || answer->nlmsg_seq != sequence) {
                 continue;
             }
             const int code = -static_cast<const nlmsgerr*>(NLMSG_DATA(answer))->error;
@@ -101,6 +109,22 @@ std::string talk(Request& request) {
             return "Error: " + message + (message.back() == '.' ? "" : ".");
         }
     }
+}
+
+unsigned interfaceIndex(int fd, const std::string& name) {
+    ifreq request{};
+    if (name.size() >= sizeof request.ifr_name) {
+        return 0;
+    }
+    std::memcpy(request.ifr_name, name.c_str(), name.size());
+    // Any socket answers this; the routing socket at hand saves opening one.
+    if (::ioctl(fd, SIOCGIFINDEX, &request) != 0) {
+        if (errno == ENODEV) {
+            return 0;
+        }
+        throwErrno(errno);
+    }
+    return static_cast<unsigned>(request.ifr_ifindex);
 }
 
 } // namespace Netlink

@@ -79,7 +79,11 @@ void TrafficControlChanges::runRecorded(const std::vector<TrafficControlStep>& s
         }
     }
     try {
-        m_record.add(entries);
+        // Nothing to note for a step of a schedule: ten a second, each an
+        // open of the record for nothing.
+        if (!entries.empty()) {
+            m_record.add(entries);
+        }
     } catch (const std::system_error& error) {
         throw HelperError::fileError(std::string("Failed to write the change record: ") +
                                      error.what());
