@@ -163,7 +163,16 @@ QString HelperStateText::scope(const HelperThrottle& throttle) {
         return QStringLiteral("whole machine");
     case ThrottleScope::Kind::command:
         return QStringLiteral("only for cgroup ") +
-               TerminalText::line(QString::fromStdString(throttle.scope.cgroup));
+               TerminalText::line(QString::fromStdString(throttle.scope.cgroups.front()));
+    case ThrottleScope::Kind::application:
+        return QStringLiteral("only for application ") +
+               TerminalText::line(QString::fromStdString(throttle.scope.application)) +
+               (throttle.scope.cgroups.empty()
+                    ? QStringLiteral(" (waiting for it)")
+                    : QStringLiteral(" (%1 %2)")
+                          .arg(throttle.scope.cgroups.size())
+                          .arg(throttle.scope.cgroups.size() == 1 ? QStringLiteral("scope")
+                                                                  : QStringLiteral("scopes")));
     case ThrottleScope::Kind::destinations:
         break;
     }
@@ -190,7 +199,7 @@ QString HelperStateText::throttleLine(const HelperThrottle& throttle,
 }
 
 QJsonObject HelperStateText::throttleRecord(const HelperThrottle& throttle) {
-    static const char* const kinds[] = {"machine", "destinations", "command"};
+    static const char* const kinds[] = {"machine", "destinations", "command", "application"};
     return QJsonObject{
         {"id", static_cast<qint64>(throttle.id)},
         {"scope",
@@ -198,7 +207,11 @@ QJsonObject HelperStateText::throttleRecord(const HelperThrottle& throttle) {
              {"kind", QString::fromLatin1(kinds[static_cast<int>(throttle.scope.kind())])},
              {"names", QJsonArray::fromStringList(textsOf(throttle.scope.names))},
              {"addresses", QJsonArray::fromStringList(addressesOf(throttle))},
-             {"cgroup", orNull(QString::fromStdString(throttle.scope.cgroup))},
+             {"cgroup", orNull(throttle.scope.kind() == ThrottleScope::Kind::command
+                                   ? QString::fromStdString(throttle.scope.cgroups.front())
+                                   : QString())},
+             {"application", orNull(QString::fromStdString(throttle.scope.application))},
+             {"cgroups", QJsonArray::fromStringList(textsOf(throttle.scope.cgroups))},
          }},
         {"configuration",
          QJsonObject::fromVariantMap(ParameterDictionary::toWire(throttle.configuration))},

@@ -130,7 +130,7 @@ void runThrottled(CommandContext& context, const ThrottleProfile& profile,
             status = terminal.run(program, context.command, [&](pid_t child) {
                 cgroup = std::make_unique<CommandCgroup>(child);
                 ThrottleScope scope;
-                scope.cgroup = cgroup->path().toStdString();
+                scope.cgroups = {cgroup->path().toStdString()};
                 start(scope);
             });
         } else {

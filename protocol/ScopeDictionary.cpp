@@ -74,16 +74,44 @@ std::optional<ThrottleScope> fromWire(const QVariantMap& dictionary, QString& fa
             } else if (!readDestinations(texts, scope, failure)) {
                 return std::nullopt;
             }
-        } else if (name == key(kCgroup)) {
+        } else if (name == key(kCgroup) || name == key(kApplication)) {
             if (value.typeId() != QMetaType::QString) {
-                failure = QStringLiteral("Scope key \"cgroup\" must be of type s (text), not %1")
+                failure = QStringLiteral("Scope key \"%1\" must be of type s (text), not %2")
+                              .arg(name, busTypeOf(value));
+                return std::nullopt;
+            }
+            const std::string text = value.toString().toStdString();
+            if (text.empty()) {
+                failure = name == key(kCgroup)
+                              ? QStringLiteral("A command's cgroup cannot be empty")
+                              : QStringLiteral("An application's desktop id cannot be empty");
+                return std::nullopt;
+            }
+            if (name == key(kCgroup)) {
+                scope.cgroups.insert(scope.cgroups.begin(), text);
+            } else if (!ThrottleScope::isApplicationId(text)) {
+                failure =
+                    QStringLiteral("Invalid application id '%1'").arg(shown(value.toString()));
+                return std::nullopt;
+            } else {
+                scope.application = text;
+            }
+        } else if (name == key(kCgroups)) {
+            if (!isList) {
+                failure = QStringLiteral("Scope key \"cgroups\" must be of type as (list of "
+                                         "texts), not %1")
                               .arg(busTypeOf(value));
                 return std::nullopt;
             }
-            scope.cgroup = value.toString().toStdString();
-            if (scope.cgroup.empty()) {
-                failure = QStringLiteral("A command's cgroup cannot be empty");
+            const QStringList texts = value.toStringList();
+            if (std::size_t(texts.size()) > ThrottleScope::kMaxCgroups) {
+                failure = QStringLiteral("A scope has at most %1 cgroups, not %2")
+                              .arg(ThrottleScope::kMaxCgroups)
+                              .arg(texts.size());
                 return std::nullopt;
+            }
+            for (const QString& text : texts) {
+                scope.cgroups.push_back(text.toStdString());
             }
         } else {
             failure = QStringLiteral("Unknown scope key \"%1\"").arg(shown(name));
@@ -94,12 +122,20 @@ std::optional<ThrottleScope> fromWire(const QVariantMap& dictionary, QString& fa
         failure = QStringLiteral("A scope with names needs the destinations they stand for");
         return std::nullopt;
     }
+    if (dictionary.contains(key(kCgroups)) &&
+        (dictionary.contains(key(kCgroup)) || scope.application.empty())) {
+        failure = QStringLiteral("Scope key \"cgroups\" goes with \"application\" alone");
+        return std::nullopt;
+    }
+    for (const std::string& cgroup : scope.cgroups) {
+        if (!ThrottleScope::isCgroupPath(cgroup)) {
+            failure = QStringLiteral("Invalid cgroup path '%1'")
+                          .arg(shown(QString::fromStdString(cgroup)));
+            return std::nullopt;
+        }
+    }
     if (const auto refusal = scope.check()) {
         failure = QString::fromStdString(*refusal);
-        if (!scope.cgroup.empty() && scope.destinations.empty()) {
-            failure = QStringLiteral("Invalid cgroup path '%1'")
-                          .arg(shown(QString::fromStdString(scope.cgroup)));
-        }
         return std::nullopt;
     }
     return scope;
@@ -116,7 +152,14 @@ ThrottleScope readWire(const QVariantMap& dictionary) {
     for (const QString& text : dictionary.value(key(kNames)).toStringList()) {
         scope.names.push_back(text.toStdString());
     }
-    scope.cgroup = dictionary.value(key(kCgroup)).toString().toStdString();
+    const QString cgroup = dictionary.value(key(kCgroup)).toString();
+    if (!cgroup.isEmpty()) {
+        scope.cgroups.push_back(cgroup.toStdString());
+    }
+    for (const QString& text : dictionary.value(key(kCgroups)).toStringList()) {
+        scope.cgroups.push_back(text.toStdString());
+    }
+    scope.application = dictionary.value(key(kApplication)).toString().toStdString();
     return scope;
 }
 
@@ -136,8 +179,15 @@ QVariantMap toWire(const ThrottleScope& scope) {
         }
         dictionary.insert(key(kNames), names);
     }
-    if (!scope.cgroup.empty()) {
-        dictionary.insert(key(kCgroup), QString::fromStdString(scope.cgroup));
+    if (!scope.application.empty()) {
+        QStringList cgroups;
+        for (const std::string& cgroup : scope.cgroups) {
+            cgroups << QString::fromStdString(cgroup);
+        }
+        dictionary.insert(key(kApplication), QString::fromStdString(scope.application));
+        dictionary.insert(key(kCgroups), cgroups);
+    } else if (!scope.cgroups.empty()) {
+        dictionary.insert(key(kCgroup), QString::fromStdString(scope.cgroups.front()));
     }
     return dictionary;
 }

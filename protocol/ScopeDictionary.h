@@ -15,6 +15,10 @@ namespace ScopeDictionary {
 
 // s: the cgroup v2 path of a command's processes.
 inline constexpr const char* kCgroup = "cgroup";
+// s: the desktop id of an application, whose scopes the helper follows.
+inline constexpr const char* kApplication = "application";
+// as, beside "application": the cgroup v2 paths of its scopes in force.
+inline constexpr const char* kCgroups = "cgroups";
 // as: addresses and networks with their ports, Destination::text().
 inline constexpr const char* kDestinations = "destinations";
 // as: the destinations as the user typed them, for display.

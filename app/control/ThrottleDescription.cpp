@@ -18,6 +18,8 @@ QString scope(const ThrottleScope& scope) {
         return QStringLiteral("All traffic");
     case ThrottleScope::Kind::command:
         return QStringLiteral("Only one command's processes");
+    case ThrottleScope::Kind::application:
+        return QStringLiteral("Only %1").arg(QString::fromStdString(scope.application));
     case ThrottleScope::Kind::destinations:
         break;
     }

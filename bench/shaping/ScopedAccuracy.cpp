@@ -55,8 +55,7 @@ struct Beside {
 
 ScopedPlan throttle(int slot, const char* destination, std::int64_t down, std::int64_t latency) {
     std::string failure;
-    return {slot,
-            {{*Destination::parse(destination, failure)}, {}, {}},
+    return {slot, ThrottleScope{.destinations = {*Destination::parse(destination, failure)}},
             ShapingPlan::from({down, down, latency, 0.0, 0})};
 }
 
@@ -142,7 +141,8 @@ bool measureCommand(ScopedBench& bench, const NetnsPair& pair, const AccuracyRow
         return true;
     }
     try {
-        bench.apply({{{2, {{}, {}, name}, ShapingPlan::from({1'000'000, 500'000, 40, 0.0, 0})}}});
+        bench.apply({{{2, ThrottleScope{.cgroups = {name}},
+                       ShapingPlan::from({1'000'000, 500'000, 40, 0.0, 0})}}});
     } catch (const std::exception& error) {
         ::rmdir(cgroup.c_str());
         // The first line says what the kernel lacks; nft's echo of the rules follows.

@@ -22,8 +22,13 @@ std::string StandInBackend::describe(const ShapingLayout& layout) {
     std::string text;
     for (const ScopedPlan& throttle : layout.throttles) {
         text += "slot " + std::to_string(throttle.slot);
-        if (!throttle.scope.cgroup.empty()) {
-            text += " cgroup " + throttle.scope.cgroup;
+        if (!throttle.scope.application.empty()) {
+            text += " application " + throttle.scope.application;
+            for (const std::string& cgroup : throttle.scope.cgroups) {
+                text += " " + cgroup;
+            }
+        } else if (!throttle.scope.cgroups.empty()) {
+            text += " cgroup " + throttle.scope.cgroups.front();
         } else if (!throttle.scope.destinations.empty()) {
             text += " only to";
             for (const Destination& destination : throttle.scope.destinations) {

@@ -11,8 +11,11 @@
 #include <utility>
 
 std::string ThrottlingManager::describe(const ThrottleScope& scope) {
-    if (!scope.cgroup.empty()) {
-        return "only for cgroup " + scope.cgroup;
+    if (!scope.application.empty()) {
+        return "only for application " + scope.application;
+    }
+    if (!scope.cgroups.empty()) {
+        return "only for cgroup " + scope.cgroups.front();
     }
     std::string text = "only to ";
     for (const Destination& destination : scope.destinations) {
@@ -100,6 +103,27 @@ bool ThrottlingManager::changeConditions(std::uint64_t id,
     // throttle, ten times a second with a trace.
     if (!m_backend->changeConditions(layout)) {
         throw HelperError::commandFailed("Throttle " + std::to_string(id) +
+                                         " could not be changed in place");
+    }
+    keep(std::move(next));
+    return true;
+}
+
+bool ThrottlingManager::changeCgroups(std::uint64_t id, const std::vector<std::string>& cgroups) {
+    const std::lock_guard lock(m_stateLock);
+    std::vector<Throttle> next = m_throttles;
+    const auto changed =
+        std::find_if(next.begin(), next.end(), [id](const Throttle& t) { return t.id == id; });
+    if (changed == next.end() || !m_isActive ||
+        changed->scope.kind() != ThrottleScope::Kind::application) {
+        return false;
+    }
+    changed->scope.cgroups = cgroups;
+    if (const auto refusal = m_backend->refusal(changed->parameters, changed->scope)) {
+        throw HelperError::validationFailed(*refusal);
+    }
+    if (!m_backend->changeConditions(layoutOf(next))) {
+        throw HelperError::commandFailed("The scopes of throttle " + std::to_string(id) +
                                          " could not be changed in place");
     }
     keep(std::move(next));

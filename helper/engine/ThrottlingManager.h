@@ -80,6 +80,11 @@ public:
     // Throws commandFailed when the backend could not change in place; the
     // throttle then stays as it was, as far as the backend got.
     bool changeConditions(std::uint64_t id, const ThrottleSchedule::Position& position);
+    // An application's scopes came or went: marks the packets of
+    // `cgroups` for application throttle `id`, in place, leaving its
+    // conditions and every other throttle as they are. False when the
+    // throttle is no longer in force. Throws as changeConditions does.
+    bool changeCgroups(std::uint64_t id, const std::vector<std::string>& cgroups);
 
     // Ends the throttles of `ids` that are in force and keeps the others, in
     // one change; returns the ids it ended, and runs nothing when none is in

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "EnableAdmission.h"
 
+#include "ApplicationCgroups.h"
 #include "Authorization.h"
 #include "CgroupMembers.h"
 #include "ConnectionLog.h"
@@ -60,11 +61,26 @@ void EnableAdmission::admit(EnableRequest request, Admitted admitted, Refused re
             refused(request, Error::kInvalidArguments, QString::fromStdString(*failure));
             return;
         }
-        if (!request.scope.cgroup.empty()) {
+        const uint uid = decision.uid.value_or(kNobody);
+        if (request.scope.kind() == ThrottleScope::Kind::application) {
+            if (m_cgroups.checksFileSystem && !CgroupHierarchy::isOnCgroup2(m_cgroups.root)) {
+                const QString why = QStringLiteral(
+                    "Throttling one application needs the cgroup v2 hierarchy, which this host "
+                    "does not mount");
+                m_logger.log("Refused: " + why.toStdString());
+                refused(request, Error::kInvalidArguments, why);
+                return;
+            }
+            // Only the caller's own manager's scopes, each the caller's:
+            // another user's application is never found.
+            request.scope.cgroups =
+                ApplicationCgroups(m_cgroups, "/proc").find(uid, request.scope.application);
+        }
+        if (request.scope.kind() == ThrottleScope::Kind::command) {
             // Read here, after the caller is known: whether it may take
             // these processes depends on whose they are.
-            if (const auto refusal = cgroupRefusal(m_cgroups, "/proc", request.scope.cgroup,
-                                                   decision.uid.value_or(kNobody))) {
+            if (const auto refusal =
+                    cgroupRefusal(m_cgroups, "/proc", request.scope.cgroups.front(), uid)) {
                 m_logger.log("Refused: " + refusal->message.toStdString());
                 refused(request,
                         refusal->notAuthorized ? Error::kNotAuthorized : Error::kInvalidArguments,

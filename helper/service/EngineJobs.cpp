@@ -55,6 +55,19 @@ void EngineJobs::stopSchedule(quint64 id) {
     m_thread.post([this, id] { m_steps.stop(id); });
 }
 
+void EngineJobs::changeCgroups(quint64 id, std::vector<std::string> cgroups, Done done) {
+    post(
+        [this, id, cgroups = std::move(cgroups)] {
+            const CommandExecutor::CallDeadline deadline(Clock::now() + m_budget.forChange());
+            Outcome outcome;
+            bool inForce = true;
+            attempt(outcome, [&] { inForce = m_engine.changeCgroups(id, cgroups); });
+            outcome.skipped = !inForce;
+            return finished(outcome);
+        },
+        std::move(done));
+}
+
 void EngineJobs::disable(Clock::time_point arrived, Done done) {
     post([this, arrived] { return runDisable(arrived + m_budget.total); }, std::move(done));
 }

@@ -71,6 +71,9 @@ public:
                       ScheduleSteps::Steady::time_point origin,
                       ScheduleSteps::PhaseBegan phaseBegan);
     void stopSchedule(quint64 id);
+    // Marks the packets of `cgroups` for application throttle `id`, as its
+    // scopes came or went; skipped when the throttle is gone.
+    void changeCgroups(quint64 id, std::vector<std::string> cgroups, Done done);
     void disable(Clock::time_point arrived, Done done);
     // Ends the throttles of `ids` still in force, in one change: an id is
     // never given twice, so a throttle that replaced one is never touched.

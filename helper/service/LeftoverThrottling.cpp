@@ -15,11 +15,13 @@
 #include <vector>
 
 LeftoverThrottling::LeftoverThrottling(const Logger& logger, EngineJobs* jobs,
-                                       ThrottleOwnership& ownership, StatePublisher& state)
+                                       ThrottleOwnership& ownership, StatePublisher& state,
+                                       ApplicationCgroups applications)
     : m_logger(logger)
     , m_jobs(jobs)
     , m_ownership(ownership)
-    , m_state(state) {}
+    , m_state(state)
+    , m_applications(std::move(applications)) {}
 
 void LeftoverThrottling::settle(const std::function<bool(const QString&)>& isOnBus) {
     if (!m_jobs) {
@@ -32,6 +34,10 @@ void LeftoverThrottling::settle(const std::function<bool(const QString&)>& isOnB
     m_jobs->continueIdsAfter(lastId);
     for (auto& [id, record] : stored) {
         if (record.owner.held && isOnBus(record.owner.busName)) {
+            if (record.scope.kind() == ThrottleScope::Kind::application) {
+                record.scope.cgroups =
+                    m_applications.find(record.owner.uid, record.scope.application);
+            }
             restored.emplace_back(id, std::move(record));
         } else if (record.owner.held) {
             departed.push_back(std::move(record));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationCgroups.h"
+
 #include <QString>
 
 #include <functional>
@@ -17,7 +19,7 @@ class LeftoverThrottling final {
 public:
     // `jobs` is null when there is no engine: then nothing is touched.
     LeftoverThrottling(const Logger& logger, EngineJobs* jobs, ThrottleOwnership& ownership,
-                       StatePublisher& state);
+                       StatePublisher& state, ApplicationCgroups applications);
 
     void settle(const std::function<bool(const QString& uniqueName)>& isOnBus);
 
@@ -26,4 +28,7 @@ private:
     EngineJobs* const m_jobs;
     ThrottleOwnership& m_ownership;
     StatePublisher& m_state;
+    // An application's scopes are found afresh: those on file may have
+    // ended, and marking a cgroup that is gone fails the whole restore.
+    const ApplicationCgroups m_applications;
 };

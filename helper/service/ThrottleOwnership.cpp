@@ -291,6 +291,14 @@ void ThrottleOwnership::take(quint64 id, Record record) {
     save();
 }
 
+void ThrottleOwnership::setCgroups(quint64 id, std::vector<std::string> cgroups) {
+    const auto found = m_throttles.find(id);
+    if (found != m_throttles.end()) {
+        found->second.scope.cgroups = std::move(cgroups);
+        save();
+    }
+}
+
 void ThrottleOwnership::keepOnly(const std::vector<quint64>& inForce) {
     const auto before = m_throttles.size();
     std::erase_if(m_throttles, [&](const auto& entry) {

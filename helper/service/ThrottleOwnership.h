@@ -61,6 +61,8 @@ public:
     std::vector<quint64> heldBy(const QString& busName) const;
 
     void take(quint64 id, Record record);
+    // The scopes in force of application throttle `id`.
+    void setCgroups(quint64 id, std::vector<std::string> cgroups);
     // Forgets the owners of throttles no longer in force.
     void keepOnly(const std::vector<quint64>& inForce);
     void clear();

@@ -60,10 +60,9 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
     , m_state(state)
     , m_jobs(engine != nullptr ? std::make_unique<EngineJobs>(logger, *engine, budget) : nullptr)
     , m_calls(logger, m_jobs.get())
-    , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure,
-                  std::move(cgroups))
+    , m_admission(logger, authorization, connections, m_jobs ? QString() : m_engineFailure, cgroups)
     , m_holds(logger, ownership, m_jobs.get(), state)
-    , m_leftovers(logger, m_jobs.get(), ownership, state)
+    , m_leftovers(logger, m_jobs.get(), ownership, state, ApplicationCgroups(cgroups, "/proc"))
     , m_ending(logger, authorization, ownership, m_jobs.get(), m_calls, state,
                m_jobs ? QString() : m_engineFailure) {
     if (engine != nullptr) {
@@ -78,6 +77,12 @@ VeltraneHelper::VeltraneHelper(const Logger& logger, ThrottlingManager* engine,
         // a replacement) is announced: its schedule ends with it.
         connect(&state, &StatePublisher::stateChanged, m_player.get(),
                 &SchedulePlayer::keepToRecord);
+        m_applications = std::make_unique<ApplicationFollower>(
+            logger, *m_jobs, ownership, state, ApplicationCgroups(cgroups, "/proc"));
+        // Throttles come and go with the state; so do the users whose
+        // slices are watched.
+        connect(&state, &StatePublisher::stateChanged, m_applications.get(),
+                &ApplicationFollower::keepToRecord);
     }
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationFollower.h"
 #include "CallBudget.h"
 #include "DelayedReply.h"
 #include "EnableAdmission.h"
@@ -122,4 +123,5 @@ private:
     std::unique_ptr<StatisticsReading> m_statistics;
     // Present with an engine.
     std::unique_ptr<SchedulePlayer> m_player;
+    std::unique_ptr<ApplicationFollower> m_applications;
 };

@@ -170,6 +170,9 @@ std::optional<std::string> PfDummynetBackend::refusal(const ThrottleParameters& 
     if (scope.kind() == ThrottleScope::Kind::command) {
         return std::string("Throttling one command cannot be done with pf and dummynet");
     }
+    if (scope.kind() == ThrottleScope::Kind::application) {
+        return std::string("Throttling one application cannot be done with pf and dummynet");
+    }
     if (const auto refusal = scope.check()) {
         return refusal;
     }

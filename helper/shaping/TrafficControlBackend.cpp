@@ -56,9 +56,11 @@ TrafficControlBackend::TrafficControlBackend(const Logger& logger, const Command
 std::optional<std::string> TrafficControlBackend::refusal(const ThrottleParameters&,
                                                           const ThrottleScope& scope) const {
     // nft reads a cgroup's path as a quoted string.
-    if (scope.cgroup.find('"') != std::string::npos) {
-        return std::string("Cannot throttle the command in cgroup ") + scope.cgroup +
-               ": its path has a double quote";
+    for (const std::string& cgroup : scope.cgroups) {
+        if (cgroup.find('"') != std::string::npos) {
+            return std::string("Cannot throttle the processes in cgroup ") + cgroup +
+                   ": its path has a double quote";
+        }
     }
     return scope.check();
 }

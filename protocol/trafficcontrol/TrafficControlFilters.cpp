@@ -93,7 +93,8 @@ std::vector<Filter> of(const ScopedPlan& throttle, Direction direction) {
     }
     case ThrottleScope::Kind::destinations:
         return destinationFilters(throttle, direction);
-    case ThrottleScope::Kind::command: {
+    case ThrottleScope::Kind::command:
+    case ThrottleScope::Kind::application: {
         // The mark is on every packet a socket of the command sends, of any
         // protocol; what arrives carries it only once its connection's mark
         // is restored.

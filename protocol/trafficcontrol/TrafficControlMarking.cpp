@@ -25,10 +25,12 @@ TrafficControlStep::Entry tableEntry() {
     return {"nftables", kMarkTable[0], kMarkTable[1]};
 }
 
+// The throttles whose packets are told by their processes' cgroups.
 std::vector<const ScopedPlan*> commandsOf(const ShapingLayout& layout) {
     std::vector<const ScopedPlan*> commands;
     for (const ScopedPlan& throttle : layout.throttles) {
-        if (throttle.scope.kind() == ThrottleScope::Kind::command) {
+        const ThrottleScope::Kind kind = throttle.scope.kind();
+        if (kind == ThrottleScope::Kind::command || kind == ThrottleScope::Kind::application) {
             commands.push_back(&throttle);
         }
     }
@@ -53,11 +55,15 @@ namespace TrafficControlSteps {
 std::vector<TrafficControlStep> marking(const ShapingLayout& before, const ShapingLayout& after) {
     const std::vector<const ScopedPlan*> was = commandsOf(before);
     const std::vector<const ScopedPlan*> will = commandsOf(after);
-    const auto in = [](const std::vector<const ScopedPlan*>& commands, const ScopedPlan* command) {
-        return std::any_of(commands.begin(), commands.end(), [&](const ScopedPlan* each) {
-            return each->slot == command->slot && each->scope.cgroup == command->scope.cgroup &&
-                   each->id == command->id;
-        });
+    // The chain of the same throttle in the same slot, if there was one.
+    const auto earlier = [](const std::vector<const ScopedPlan*>& commands,
+                            const ScopedPlan* command) -> const ScopedPlan* {
+        for (const ScopedPlan* each : commands) {
+            if (each->slot == command->slot && each->id == command->id) {
+                return each;
+            }
+        }
+        return nullptr;
     };
     const std::string failure = "Failed to mark the packets of a throttled command: ";
     std::vector<TrafficControlStep> steps;
@@ -67,7 +73,7 @@ std::vector<TrafficControlStep> marking(const ShapingLayout& before, const Shapi
                          why.empty() ? failure : std::move(why), feature});
     };
     for (const ScopedPlan* command : was) {
-        if (!in(will, command)) {
+        if (earlier(will, command) == nullptr) {
             // A chain is deleted once it is empty.
             nft(chainOf({"flush", "chain"}, command->slot));
             nft(chainOf({"delete", "chain"}, command->slot));
@@ -77,21 +83,30 @@ std::vector<TrafficControlStep> marking(const ShapingLayout& before, const Shapi
         steps.push_back({TrafficControlStep::Tool::nft, joined({"add", "table"}, kMarkTable),
                          failure, kFeatures, tableEntry()});
     }
-    // A chain of its own per command, so that one command's marking comes
-    // and goes without a moment where another's packets go unmarked. At
-    // mangle's priority the mark is set before the packet is routed.
+    // A chain of its own per throttle, so that one throttle's marking comes
+    // and goes without a moment where another's packets go unmarked; an
+    // application's scopes change as its rules are flushed and made again
+    // in the same transaction. At mangle's priority the mark is set before
+    // the packet is routed.
     for (const ScopedPlan* command : will) {
-        if (in(was, command)) {
+        const ScopedPlan* before = earlier(was, command);
+        if (before != nullptr && before->scope.cgroups == command->scope.cgroups) {
             continue;
         }
-        nft(joined(chainOf({"add", "chain"}, command->slot),
-                   {"{", "type", "filter", "hook", "output", "priority", "mangle", ";", "policy",
-                    "accept", ";", "}"}));
-        nft(joined(chainOf({"add", "rule"}, command->slot),
-                   {"socket", "cgroupv2", "level", levelOf(command->scope.cgroup),
-                    "\"" + command->scope.cgroup + "\"", "meta", "mark", "set",
-                    TrafficControlFilters::markOf(*command), "ct", "mark", "set", "meta", "mark"}),
-            {}, kFeatures);
+        if (before != nullptr) {
+            nft(chainOf({"flush", "chain"}, command->slot));
+        } else {
+            nft(joined(chainOf({"add", "chain"}, command->slot),
+                       {"{", "type", "filter", "hook", "output", "priority", "mangle", ";",
+                        "policy", "accept", ";", "}"}));
+        }
+        for (const std::string& cgroup : command->scope.cgroups) {
+            nft(joined(chainOf({"add", "rule"}, command->slot),
+                       {"socket", "cgroupv2", "level", levelOf(cgroup), "\"" + cgroup + "\"",
+                        "meta", "mark", "set", TrafficControlFilters::markOf(*command), "ct",
+                        "mark", "set", "meta", "mark"}),
+                {}, kFeatures);
+        }
     }
     return steps;
 }

@@ -294,9 +294,21 @@ std::vector<TrafficControlStep> change(const std::string& interface, const std::
     // its destinations classify nothing; another command's throttle marks
     // its packets otherwise even in the same cgroup.
     const auto same = [](const ScopedPlan* a, const ScopedPlan* b) {
-        return a != nullptr && b != nullptr && a->scope.destinations == b->scope.destinations &&
-               a->scope.cgroup == b->scope.cgroup &&
-               (a->scope.kind() != ThrottleScope::Kind::command || a->id == b->id);
+        if (a == nullptr || b == nullptr || a->scope.destinations != b->scope.destinations ||
+            a->scope.kind() != b->scope.kind()) {
+            return false;
+        }
+        switch (a->scope.kind()) {
+        case ThrottleScope::Kind::command:
+            return a->id == b->id && a->scope.cgroups == b->scope.cgroups;
+        case ThrottleScope::Kind::application:
+            // Its scopes come and go in its marking alone.
+            return a->id == b->id;
+        case ThrottleScope::Kind::machine:
+        case ThrottleScope::Kind::destinations:
+            break;
+        }
+        return true;
     };
     UplinkSteps make(interface, ifb, frameBytes);
     for (const ScopedPlan& throttle : before.throttles) {

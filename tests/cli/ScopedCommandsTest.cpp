@@ -61,7 +61,9 @@ TEST_F(ScopedCommandsTest, ApplyOnlyToAddsAThrottleThatStatusListsAndOffByIdEnds
     EXPECT_EQ(addresses, (QJsonArray{"127.0.0.1:8080", "10.0.0.0/8"}));
     EXPECT_EQ(scope, (QJsonObject{{"kind", "destinations"},
                                   {"names", QJsonArray{"localhost:8080", "10.0.0.0/8"}},
-                                  {"cgroup", QJsonValue()}}));
+                                  {"cgroup", QJsonValue()},
+                                  {"application", QJsonValue()},
+                                  {"cgroups", QJsonArray()}}));
     EXPECT_EQ(first.value("owner").toObject().value("description"), "veltranectl apply: 3G");
 
     const Outcome ended = run({"off", "--id", "1"});

@@ -212,6 +212,8 @@ TEST_F(ScopedThrottlesTest, ScopesTheHelperCannotTakeAreRefusedAndACallersCgroup
          "Parameter \"scope\" must be of type a{sv} (dictionary)"},
         {QVariantMap{{"cgroup", QStringLiteral("user.slice/missing.scope")}},
          HelperProtocol::Error::kInvalidArguments, "There is no cgroup user.slice/missing.scope"},
+        {QVariantMap{{"application", QStringLiteral("../evil")}},
+         HelperProtocol::Error::kInvalidArguments, "Invalid application id '../evil'"},
     };
     for (const auto& each : refused) {
         const QDBusMessage reply = HelperOnPrivateBus::call(
@@ -232,6 +234,72 @@ TEST_F(ScopedThrottlesTest, ScopesTheHelperCannotTakeAreRefusedAndACallersCgroup
     procs.close();
     idOf(enable("run", 1000, {{"cgroup", QStringLiteral("user.slice/run.scope")}}));
     EXPECT_THAT(listed(), ElementsAre("1 run"));
+}
+
+// An application's scopes as its user's manager makes and removes their
+// folders: each one of it is shaped as it appears, another application's
+// never, and the throttle whose last scope went stays on, waiting; the
+// throttle beside it stays as it was throughout.
+TEST_F(ScopedThrottlesTest, AnApplicationsScopesAreFollowedAsTheyComeAndGo) {
+    const std::string user = std::to_string(::getuid());
+    const std::string slice =
+        "user.slice/user-" + user + ".slice/user@" + user + ".service/app.slice/";
+    const auto folder = [&](const std::string& name) {
+        return QString::fromStdString(helper.tools().path("/sys/fs/cgroup/" + slice + name));
+    };
+    const auto start = [&](const std::string& name) {
+        ASSERT_TRUE(QDir().mkpath(folder(name)));
+        QFile procs(folder(name) + "/cgroup.procs");
+        ASSERT_TRUE(procs.open(QIODevice::WriteOnly));
+    };
+    const auto scopesOf = [&](quint64 id) {
+        for (const QVariant& each : state().value("throttles").toList()) {
+            if (each.toMap().value("id").toULongLong() == id) {
+                return each.toMap().value("scope").toMap().value("cgroups").toStringList();
+            }
+        }
+        return QStringList{QStringLiteral("(not listed)")};
+    };
+    const auto shaped = [&](const QStringList& names) {
+        QStringList paths;
+        for (const QString& name : names) {
+            paths << QString::fromStdString(slice) + name;
+        }
+        return paths;
+    };
+    start("app-gnome-org.example.Editor-10.scope");
+    start("app-gnome-org.example.Other-11.scope");
+    const quint64 beside = idOf(enable("beside", 1000, scopeTo({"192.0.2.7"})));
+    const QString besideInForce = "slot 2 only to 192.0.2.7 down=1000B/s up=0B/s\n";
+    const quint64 editor = idOf(enable("editor", 2000, {{"application", "org.example.Editor"}}));
+    EXPECT_EQ(scopesOf(editor), shaped({"app-gnome-org.example.Editor-10.scope"}));
+
+    // A second window in a scope of its own, and a slice of the
+    // application's with a service in it.
+    start("app-flatpak-org.example.Editor-12.scope");
+    start("app-org.example.Editor.slice");
+    start("app-org.example.Editor.slice/editor-server.service");
+    const QStringList all =
+        shaped({"app-flatpak-org.example.Editor-12.scope", "app-gnome-org.example.Editor-10.scope",
+                "app-org.example.Editor.slice"});
+    EXPECT_TRUE(waitUntil([&] { return scopesOf(editor) == all; }))
+        << scopesOf(editor).join(' ').toStdString();
+    EXPECT_TRUE(inForce().startsWith(besideInForce)) << inForce().toStdString();
+    EXPECT_TRUE(inForce().contains(QString::fromStdString(slice) + "app-org.example.Editor.slice"));
+
+    // Every scope of it ends: it waits, listed, for the next start.
+    for (const char* name :
+         {"app-flatpak-org.example.Editor-12.scope", "app-gnome-org.example.Editor-10.scope",
+          "app-org.example.Editor.slice/editor-server.service", "app-org.example.Editor.slice"}) {
+        ASSERT_TRUE(QDir().rmdir(folder(name)) || QDir(folder(name)).removeRecursively());
+    }
+    EXPECT_TRUE(waitUntil([&] { return scopesOf(editor).isEmpty(); }));
+    EXPECT_THAT(listed(), ElementsAre(QString::number(beside) + " beside",
+                                      QString::number(editor) + " editor"));
+    start("app-gnome-org.example.Editor-13.scope");
+    EXPECT_TRUE(waitUntil(
+        [&] { return scopesOf(editor) == shaped({"app-gnome-org.example.Editor-13.scope"}); }));
+    EXPECT_TRUE(inForce().startsWith(besideInForce));
 }
 
 // Every name, address and count is bounded, so the helper's state is: the

@@ -158,9 +158,11 @@ TEST_F(PfDummynetBackendTest, OnlyWhatTheToolsSayIsNotThereCountsAsRemovedWhenTh
 
 TEST_F(PfDummynetBackendTest, ACommandsScopeIsRefusedAndDestinationsAreNot) {
     ThrottleScope command;
-    command.cgroup = "user.slice/veltrane-run-1.scope";
+    command.cgroups = {"user.slice/veltrane-run-1.scope"};
     EXPECT_EQ(backend.refusal({}, command),
               "Throttling one command cannot be done with pf and dummynet");
+    EXPECT_EQ(backend.refusal({}, ThrottleScope{.application = "org.example.Editor"}),
+              "Throttling one application cannot be done with pf and dummynet");
     EXPECT_EQ(backend.refusal({}, scopeOf({"192.0.2.7:443"})), std::nullopt);
 }
 

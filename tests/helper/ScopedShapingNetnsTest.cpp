@@ -307,8 +307,8 @@ TEST_F(ScopedShapingNetnsTest, ACommandsThrottleShapesItsProcessesAndNoOtherProc
               {"qdisc", "add", "dev", "vt1", "root", "tbf", "rate", "1gbit", "burst", "256kb",
                "latency", "20ms"});
     // 8 Mbit/s down, 4 Mbit/s up, 40 ms (20 each way).
-    const ShapingLayout layout{
-        {{3, {{}, {}, cgroup}, ShapingPlan::from({1'000'000, 500'000, 40, 0.0, 0})}}};
+    const ShapingLayout layout{{{3, ThrottleScope{.cgroups = {cgroup}},
+                                 ShapingPlan::from({1'000'000, 500'000, 40, 0.0, 0})}}};
     if (!apply(layout)) {
         ::rmdir(folder.c_str());
         GTEST_SKIP() << "cannot shape here: " << missing;

@@ -60,7 +60,7 @@ TEST_F(ScopedThrottlesTest, ScopedThrottlesGoBesideTheWholeMachinesWhichAnEnable
 
     // An ended slot is the next scoped throttle's; ids are never given again.
     ASSERT_TRUE(manager.endThrottle(2));
-    EXPECT_EQ(enable(5000, {{}, {}, "user.slice/run.scope"}), 5u);
+    EXPECT_EQ(enable(5000, {.cgroups = {"user.slice/run.scope"}}), 5u);
     EXPECT_EQ(inForce(), "slot 1 machine down=4000B/s up=0B/s\n"
                          "slot 2 cgroup user.slice/run.scope down=5000B/s up=0B/s\n"
                          "slot 3 only to :443 down=3000B/s up=0B/s\n");

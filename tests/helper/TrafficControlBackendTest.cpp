@@ -286,7 +286,7 @@ TEST_F(TrafficControlBackendTest, TheMostSpecificScopeIsTriedFirst) {
 }
 
 TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassifiedByMarkBothWays) {
-    const ScopedPlan command{3, {{}, {}, "user.slice/veltrane-run-1.scope"}, kScoped.plan};
+    const ScopedPlan command{3, {{}, {}, {"user.slice/veltrane-run-1.scope"}}, kScoped.plan};
     const std::string redirect3 =
         " action skbedit priority 5654:3 pipe action mirred egress redirect dev vtifb-eth0";
     const std::string chain3 = "inet veltrane command3";
@@ -327,7 +327,7 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
     // Another command: its own chain beside the first, whose packets stay
     // marked throughout.
     const ScopedPlan other{
-        4, {{}, {}, "user.slice/user-1000.slice/veltrane-run-2.scope"}, kScoped.plan};
+        4, {{}, {}, {"user.slice/user-1000.slice/veltrane-run-2.scope"}}, kScoped.plan};
     sandbox.clearToolRuns();
     ASSERT_TRUE(backend.changeShaping(withScoped(withScoped({}, command), other)));
     std::vector<std::string> runs = sandbox.toolRuns();
@@ -397,13 +397,43 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
     EXPECT_THAT(sandbox.toolRuns(), testing::Not(Contains("nft delete table inet veltrane")));
 }
 
+// An application's scopes come and go in its own chain, its rules flushed
+// and made again in one transaction; its classes and filters stay.
+TEST_F(TrafficControlBackendTest, AnApplicationsScopesChangeItsMarkingAloneInOneTransaction) {
+    ThrottleScope editor;
+    editor.application = "org.example.Editor";
+    const std::string chain = "inet veltrane command3";
+    const std::string app = "user.slice/user-1000.slice/user@1000.service/app.slice/";
+    const auto rule = [&](const std::string& scope) {
+        return " ; add rule " + chain + " socket cgroupv2 level 5 \"" + app + scope +
+               "\" meta mark set 0x56540003 ct mark set meta mark";
+    };
+    // Waiting for the application: its chain marks nothing yet.
+    backend.applyShaping(withScoped({}, {3, editor, kScoped.plan}));
+    EXPECT_EQ(sandbox.toolRuns().back(),
+              "nft add table inet veltrane ; add chain " + chain +
+                  " { type filter hook output priority mangle ; policy accept ; }");
+    editor.cgroups = {app + "app-gnome-org.example.Editor-10.scope",
+                      app + "app-org.example.Editor.slice"};
+    sandbox.clearToolRuns();
+    ASSERT_TRUE(backend.changeConditions(withScoped({}, {3, editor, kScoped.plan})));
+    EXPECT_THAT(sandbox.toolRuns(), ElementsAre("nft flush chain " + chain +
+                                                rule("app-gnome-org.example.Editor-10.scope") +
+                                                rule("app-org.example.Editor.slice")));
+    editor.cgroups.pop_back();
+    sandbox.clearToolRuns();
+    ASSERT_TRUE(backend.changeConditions(withScoped({}, {3, editor, kScoped.plan})));
+    EXPECT_THAT(sandbox.toolRuns(), ElementsAre("nft flush chain " + chain +
+                                                rule("app-gnome-org.example.Editor-10.scope")));
+}
+
 TEST_F(TrafficControlBackendTest, ACommandsCgroupIsRefusedOnlyWhenNftCouldNotReadItsPath) {
     ThrottleScope command;
-    command.cgroup = "user.slice/a\"b.scope";
+    command.cgroups = {"user.slice/a\"b.scope"};
     EXPECT_EQ(backend.refusal({}, command),
-              "Cannot throttle the command in cgroup user.slice/a\"b.scope: its path has a double "
-              "quote");
-    command.cgroup = "user.slice/veltrane-run-1.scope";
+              "Cannot throttle the processes in cgroup user.slice/a\"b.scope: its path has a "
+              "double quote");
+    command.cgroups = {"user.slice/veltrane-run-1.scope"};
     EXPECT_EQ(backend.refusal({}, command), std::nullopt);
     EXPECT_EQ(backend.refusal({}, kScoped.scope), std::nullopt);
 }

@@ -32,7 +32,12 @@ std::string read(const QVariantMap& dictionary) {
                .toStringList()
                .join(", ")
                .toStdString() +
-           "|" + scope->cgroup;
+           "|" + scope->application + "|" +
+           ScopeDictionary::toWire(*scope)
+               .value(scope->application.empty() ? "cgroup" : "cgroups")
+               .toStringList()
+               .join(", ")
+               .toStdString();
 }
 
 TEST(ScopeDictionaryTest, TheHelperReadsAddressesNetworksPortsAndCgroupsInCanonicalForm) {
@@ -40,17 +45,22 @@ TEST(ScopeDictionaryTest, TheHelperReadsAddressesNetworksPortsAndCgroupsInCanoni
         QVariantMap dictionary;
         std::string read;
     } cases[] = {
-        {{}, "|"},
+        {{}, "||"},
         {{{"destinations",
            QStringList{" 10.1.2.3/8", "192.0.2.7:443", ":5432", "[2001:DB8::1]:8443"}},
           {"names", QStringList{"api.example.com"}}},
-         "10.0.0.0/8, 192.0.2.7:443, :5432, [2001:db8::1]:8443|"},
-        {{{"destinations", many(64)}}, many(64).join(", ").toStdString() + "|"},
+         "10.0.0.0/8, 192.0.2.7:443, :5432, [2001:db8::1]:8443||"},
+        {{{"destinations", many(64)}}, many(64).join(", ").toStdString() + "||"},
         // The longest a user can type: a host name of 253 characters, a port.
         {{{"destinations", QStringList{"10.0.0.1"}}, {"names", QStringList{nameOf(259)}}},
-         "10.0.0.1|"},
+         "10.0.0.1||"},
         {{{"cgroup", QStringLiteral("user.slice/veltrane-run-7.scope")}},
-         "|user.slice/veltrane-run-7.scope"},
+         "||user.slice/veltrane-run-7.scope"},
+        // An application, waiting or with the scopes a record kept.
+        {{{"application", QStringLiteral("org.gnome.Terminal")}}, "|org.gnome.Terminal|"},
+        {{{"application", QStringLiteral("firefox-esr")},
+          {"cgroups", QStringList{"app.slice/a-1.scope", "app.slice/b.slice"}}},
+         "|firefox-esr|app.slice/a-1.scope, app.slice/b.slice"},
     };
     for (const auto& each : cases) {
         EXPECT_EQ(read(each.dictionary), each.read);
@@ -79,7 +89,15 @@ TEST(ScopeDictionaryTest, TheHelperRefusesWhatItCannotShapeNamingTheEntry) {
         {{{"cgroup", QStringLiteral("../root.slice")}}, "Invalid cgroup path '../root.slice'"},
         {{{"cgroup", QString()}}, "A command's cgroup cannot be empty"},
         {{{"cgroup", QStringLiteral("a.scope")}, {"destinations", QStringList{"10.0.0.1"}}},
-         "A throttle's scope is either a command or destinations, not both"},
+         "A throttle's scope is either a command, an application or destinations, not two"},
+        {{{"application", QStringLiteral("../evil")}}, "Invalid application id '../evil'"},
+        {{{"application", QStringLiteral("a b")}}, "Invalid application id 'a b'"},
+        {{{"cgroups", QStringList{"app.slice/a-1.scope"}}},
+         "Scope key \"cgroups\" goes with \"application\" alone"},
+        {{{"application", QStringLiteral("editor")}, {"cgroups", QStringList{"a", "a"}}},
+         "A cgroup is listed twice"},
+        {{{"application", QStringLiteral("editor")}, {"cgroups", QStringList{"a/../b"}}},
+         "Invalid cgroup path 'a/../b'"},
     };
     for (const auto& each : cases) {
         EXPECT_EQ(read(each.dictionary), "! " + each.message);
