@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "ApplicationUnitName.h"
 #include "CliError.h"
 #include "Destination.h"
 #include "ProfileSwitch.h"
@@ -7,12 +8,74 @@
 #include "ThrottleControl.h"
 #include "ThrottleScope.h"
 
+#include <QFile>
+
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr QLatin1StringView onlyToOption{"only-to"};
+constexpr QLatin1StringView appOption{"app"};
+constexpr QLatin1StringView pidOption{"pid"};
+
+// The application process `text` runs in, by its cgroup: one of the scopes
+// of the caller's own systemd manager.
+std::string applicationOfProcess(const QString& text) {
+    bool isNumber = false;
+    const qlonglong pid = text.toLongLong(&isNumber);
+    if (!isNumber || pid <= 0 || pid > 0x3fffffff) {
+        throw CliError::usage(
+            QStringList{QStringLiteral("--pid: a process id is a positive number, not '%1'")
+                            .arg(TerminalText::line(text))});
+    }
+    const QString prefix = QStringLiteral("--pid %1: ").arg(pid);
+    QFile cgroups(QStringLiteral("/proc/%1/cgroup").arg(pid));
+    if (!cgroups.open(QIODevice::ReadOnly)) {
+        throw CliError::failure(prefix + QStringLiteral("there is no process %1").arg(pid));
+    }
+    for (const QByteArray& line : cgroups.readAll().split('\n')) {
+        if (!line.startsWith("0::")) {
+            continue;
+        }
+        const std::string path = line.mid(3).toStdString();
+        std::string why;
+        if (const auto unit = ApplicationUnitName::ofCgroup(path, ::getuid(), why)) {
+            return unit->desktopId;
+        }
+        throw CliError::failure(prefix +
+                                QStringLiteral("process %1 cannot be throttled as an "
+                                               "application: %2 (its cgroup is %3)")
+                                    .arg(pid)
+                                    .arg(QString::fromStdString(why),
+                                         TerminalText::line(QString::fromStdString(path))));
+    }
+    throw CliError::failure(prefix + QStringLiteral("this host has no cgroup v2 hierarchy, which "
+                                                    "throttling one application needs"));
+}
+
+// The desktop id --app names, or that of the application --pid runs in;
+// empty for neither.
+std::string applicationOf(const QCommandLineParser& parser) {
+    const int given = int(parser.isSet(QString(onlyToOption))) +
+                      int(parser.isSet(QString(appOption))) + int(parser.isSet(QString(pidOption)));
+    if (given > 1) {
+        throw CliError::usage(
+            QStringList{QStringLiteral("--only-to, --app and --pid cannot be given together")});
+    }
+    if (parser.isSet(QString(pidOption))) {
+        return applicationOfProcess(parser.value(QString(pidOption)));
+    }
+    const QString id = parser.value(QString(appOption));
+    if (parser.isSet(QString(appOption)) && !ThrottleScope::isApplicationId(id.toStdString())) {
+        throw CliError::usage(QStringList{
+            QStringLiteral("--app: '%1' is no desktop id: letters, digits and \"._+-\", as the "
+                           "application's .desktop file is named")
+                .arg(TerminalText::line(id))});
+    }
+    return id.toStdString();
+}
 
 // The --only-to entries, each checked as it was typed; none for the whole
 // machine.
@@ -35,8 +98,22 @@ std::vector<Destination> destinationsOf(const QCommandLineParser& parser) {
 }
 
 void runApply(CommandContext& context, const QCommandLineParser& parser) {
+    const std::string application = applicationOf(parser);
     std::vector<Destination> destinations = destinationsOf(parser);
     const ThrottleProfile profile = ProfileSwitch::confirmedProfile(context, parser);
+    if (!application.empty()) {
+        ThrottleControl control;
+        ProfileSwitch::checkSwitchable(control, profile);
+        const QString owner =
+            ProfileSwitch::ownerDescription(QStringLiteral("veltranectl apply: "), profile.name);
+        const quint64 id = ProfileSwitch::apply(control, context, profile, owner,
+                                                ThrottleScope{.application = application}, false);
+        context.out << "Throttling with " << TerminalText::name(profile.name)
+                    << " only the application " << QString::fromStdString(application)
+                    << ", in every scope it runs in now or starts in later (throttle " << id
+                    << ", end it with 'veltranectl off --id " << id << "')\n";
+        return;
+    }
     // A profile that applies only to some destinations keeps to them unless
     // the command line names others for this once.
     if (destinations.empty()) {
@@ -66,21 +143,31 @@ void runApply(CommandContext& context, const QCommandLineParser& parser) {
 } // namespace
 
 Command applyCommand() {
-    return {.name = QStringLiteral("apply"),
-            .arguments = QStringLiteral("PROFILE"),
-            .summary = QStringLiteral("Switch throttling on with a profile and select it."),
-            .details = QStringLiteral(
-                "Throttling stays on until switched off: by 'veltranectl off', the application "
-                "or another command. With --only-to it shapes only the traffic to and from those "
-                "destinations (instead of the profile's own, if it has any), beside the throttles "
-                "already on; host names are resolved to all their addresses now."),
-            .options = {ProfileSwitch::yesOption(),
-                        QCommandLineOption(
-                            QString(onlyToOption),
-                            QStringLiteral("Throttle only the traffic to HOST, an address or a "
-                                           "network, with an optional port (:PORT alone for "
-                                           "every address); repeat for more."),
-                            QStringLiteral("HOST[:PORT]"))},
-            .run = runApply,
-            .required = {QStringLiteral("PROFILE")}};
+    return {
+        .name = QStringLiteral("apply"),
+        .arguments = QStringLiteral("PROFILE"),
+        .summary = QStringLiteral("Switch throttling on with a profile and select it."),
+        .details = QStringLiteral(
+            "Throttling stays on until switched off: by 'veltranectl off', the application "
+            "or another command. With --only-to it shapes only the traffic to and from those "
+            "destinations (instead of the profile's own, if it has any), beside the throttles "
+            "already on; host names are resolved to all their addresses now. With --app or "
+            "--pid it shapes only one desktop application's traffic, in every scope your "
+            "systemd manager runs it in, and waits for it while it is not running."),
+        .options =
+            {ProfileSwitch::yesOption(),
+             QCommandLineOption(QString(onlyToOption),
+                                QStringLiteral("Throttle only the traffic to HOST, an address or a "
+                                               "network, with an optional port (:PORT alone for "
+                                               "every address); repeat for more."),
+                                QStringLiteral("HOST[:PORT]")),
+             QCommandLineOption(QString(appOption),
+                                QStringLiteral("Throttle only the application of this desktop id "
+                                               "(see 'veltranectl apps')."),
+                                QStringLiteral("ID")),
+             QCommandLineOption(QString(pidOption),
+                                QStringLiteral("Throttle only the application process N runs in."),
+                                QStringLiteral("N"))},
+        .run = runApply,
+        .required = {QStringLiteral("PROFILE")}};
 }

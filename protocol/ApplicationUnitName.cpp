@@ -46,6 +46,42 @@ std::vector<std::string_view> parts(std::string_view text) {
 
 } // namespace
 
+std::string ApplicationUnitName::applicationSliceOf(unsigned uid) {
+    const std::string user = std::to_string(uid);
+    return "user.slice/user-" + user + ".slice/user@" + user + ".service/app.slice";
+}
+
+std::optional<ApplicationUnitName> ApplicationUnitName::ofCgroup(std::string_view path,
+                                                                 unsigned uid, std::string& why) {
+    while (!path.empty() && path.front() == '/') {
+        path.remove_prefix(1);
+    }
+    const std::string slice = applicationSliceOf(uid);
+    if (path.substr(0, slice.size() + 1) != slice + "/") {
+        const std::string users = "user.slice/user-";
+        const std::string own = users + std::to_string(uid) + ".slice/";
+        why = path.substr(0, users.size()) == users && path.substr(0, own.size()) != own
+                  ? "it is another user's"
+                  : "it is not in an application's scope of your systemd manager";
+        return std::nullopt;
+    }
+    // The unit right in the slice, or the one in a slice in it.
+    std::string_view rest = path.substr(slice.size() + 1);
+    for (int depth = 0; depth < 2 && !rest.empty(); ++depth) {
+        const std::string_view unit = rest.substr(0, rest.find('/'));
+        if (const auto parsed = parse(unit)) {
+            return parsed;
+        }
+        if (unit.size() < 6 || unit.substr(unit.size() - 6) != ".slice" ||
+            unit.size() == rest.size()) {
+            break;
+        }
+        rest.remove_prefix(unit.size() + 1);
+    }
+    why = "it is not in an application's scope of your systemd manager";
+    return std::nullopt;
+}
+
 std::optional<ApplicationUnitName> ApplicationUnitName::parse(std::string_view unit) {
     constexpr std::string_view prefix = "app-";
     if (unit.substr(0, prefix.size()) != prefix) {

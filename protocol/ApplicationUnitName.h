@@ -23,4 +23,15 @@ struct ApplicationUnitName {
     // Nothing for a unit that names no application: "app.slice",
     // "run-u12.scope", "session-2.scope", "dbus.service".
     static std::optional<ApplicationUnitName> parse(std::string_view unit);
+
+    // Where the systemd manager of `uid` runs its applications, below the
+    // cgroup v2 hierarchy: "user.slice/user-UID.slice/user@UID.service/app.slice".
+    static std::string applicationSliceOf(unsigned uid);
+    // The application whose scope, or a process in it, has the cgroup
+    // `path` (below the hierarchy, with or without a leading slash), when
+    // it lies in `uid`'s application slice, in a unit named for an
+    // application there or in a slice there; otherwise nothing, and why in
+    // `why`.
+    static std::optional<ApplicationUnitName> ofCgroup(std::string_view path, unsigned uid,
+                                                       std::string& why);
 };

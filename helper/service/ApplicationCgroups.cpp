@@ -35,10 +35,14 @@ ApplicationCgroups::ApplicationCgroups(CgroupHierarchy hierarchy, std::string pr
     , m_procRoot(std::move(procRoot)) {}
 
 std::vector<std::string> ApplicationCgroups::levelsOf(uint uid) {
-    const std::string user = std::to_string(uid);
-    const std::string slice = "user.slice/user-" + user + ".slice";
-    const std::string manager = slice + "/user@" + user + ".service";
-    return {"user.slice", slice, manager, manager + "/app.slice"};
+    std::vector<std::string> levels;
+    const std::string slice = ApplicationUnitName::applicationSliceOf(uid);
+    for (std::size_t slash = slice.find('/'); slash != std::string::npos;
+         slash = slice.find('/', slash + 1)) {
+        levels.push_back(slice.substr(0, slash));
+    }
+    levels.push_back(slice);
+    return levels;
 }
 
 std::vector<std::string> ApplicationCgroups::slicesOf(uint uid) const {

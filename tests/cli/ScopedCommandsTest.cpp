@@ -186,4 +186,35 @@ TEST_F(ScopedCommandsTest, AMalformedDestinationOrIdIsAUsageErrorAndNothingIsSen
     EXPECT_FALSE(helper.bus().output().contains("called"));
 }
 
+// An application by desktop id: on, waiting for it while it runs in no
+// scope; by process, only one of the caller's own application scopes.
+TEST_F(ScopedCommandsTest, ApplyAppThrottlesAnApplicationAndPidTakesOnlyItsScopes) {
+    const Outcome app = run({"apply", "3g", "--app", "org.example.Editor"});
+    ASSERT_EQ(app.status, 0) << app.err.toStdString();
+    EXPECT_EQ(app.out, "Throttling with 3G only the application org.example.Editor, in every "
+                       "scope it runs in now or starts in later (throttle 1, end it with "
+                       "'veltranectl off --id 1')\n");
+    EXPECT_THAT(run({"status"}).out.toStdString(),
+                HasSubstr("\n  #1 only for application org.example.Editor (waiting for it) — "));
+
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* said;
+    } refused[] = {
+        {{"--app", "../evil"}, 2, "--app: '../evil' is no desktop id"},
+        {{"--app", "a", "--pid", "1"}, 2, "--only-to, --app and --pid cannot be given together"},
+        {{"--pid", "x"}, 2, "--pid: a process id is a positive number, not 'x'"},
+        {{"--pid", "999999999"}, 1, "--pid 999999999: there is no process 999999999"},
+        // This test runs in no application's scope.
+        {{"--pid", QString::number(::getpid())}, 1, "cannot be throttled as an application: "},
+    };
+    for (const auto& each : refused) {
+        const Outcome outcome = run(QStringList{"apply", "edge"} + each.arguments);
+        EXPECT_EQ(outcome.status, each.status) << each.said;
+        EXPECT_THAT(outcome.err.toStdString(), HasSubstr(each.said));
+    }
+    EXPECT_EQ(helper.bus().output().count("enableThrottlingWithParameters called"), 1);
+}
+
 } // namespace
