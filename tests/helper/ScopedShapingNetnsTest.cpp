@@ -342,6 +342,40 @@ TEST_F(ScopedShapingNetnsTest, ACommandsThrottleShapesItsProcessesAndNoOtherProc
     EXPECT_EQ(shapedState(), before);
     EXPECT_EQ(pair->run(Side::shaped, kNftTool, {"list", "tables"}), "");
     EXPECT_EQ(::rmdir(folder.c_str()), 0);
+
+    // An application's throttle, waiting for it, then in two scopes, then in
+    // one: the kernel takes each set of rules the changes make in place.
+    const std::vector<std::string> scopes = {cgroup + "-app-1.scope", cgroup + "-app-2.scope"};
+    for (const std::string& scope : scopes) {
+        ASSERT_EQ(::mkdir(("/sys/fs/cgroup/" + scope).c_str(), 0755), 0);
+    }
+    ThrottleScope application{.application = "org.example.Editor"};
+    const auto inScopes = [&](std::vector<std::string> cgroups) {
+        application.cgroups = std::move(cgroups);
+        return ShapingLayout{
+            {{3, application, ShapingPlan::from({1'000'000, 500'000, 40, 0.0, 0})}}};
+    };
+    const auto rules = [&] {
+        const std::string chain =
+            pair->run(Side::shaped, kNftTool, {"list", "chain", "inet", "veltrane", "command3"});
+        int count = 0;
+        for (auto at = chain.find("socket cgroupv2"); at != std::string::npos;
+             at = chain.find("socket cgroupv2", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    ASSERT_TRUE(apply(inScopes({})));
+    EXPECT_EQ(rules(), 0);
+    ASSERT_TRUE(change(inScopes(scopes)));
+    EXPECT_EQ(rules(), 2);
+    ASSERT_TRUE(change(inScopes({scopes.back()})));
+    EXPECT_EQ(rules(), 1);
+    remove(*backend);
+    EXPECT_EQ(shapedState(), before);
+    for (const std::string& scope : scopes) {
+        EXPECT_EQ(::rmdir(("/sys/fs/cgroup/" + scope).c_str()), 0);
+    }
 }
 
 } // namespace
