@@ -98,9 +98,14 @@ std::vector<Destination> destinationsOf(const QCommandLineParser& parser) {
 }
 
 void runApply(CommandContext& context, const QCommandLineParser& parser) {
-    const std::string application = applicationOf(parser);
+    std::string application = applicationOf(parser);
     std::vector<Destination> destinations = destinationsOf(parser);
     const ThrottleProfile profile = ProfileSwitch::confirmedProfile(context, parser);
+    // A profile for one application keeps to it unless the command line
+    // names another scope for this once.
+    if (application.empty() && destinations.empty()) {
+        application = profile.application.toStdString();
+    }
     if (!application.empty()) {
         ThrottleControl control;
         ProfileSwitch::checkSwitchable(control, profile);

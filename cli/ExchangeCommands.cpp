@@ -52,6 +52,16 @@ QString finished(const ProfileExchange::Outcome& outcome) {
 }
 
 QByteArray conditionsAs(const QString& format, const ThrottleProfile& profile) {
+    if (!profile.application.isEmpty()) {
+        // Neither tells a desktop application's traffic from the rest.
+        throw CliError::failure(
+            QStringLiteral("'%1' cannot be exported as %2: it applies only to the application "
+                           "%3, which %2 cannot single out")
+                .arg(TerminalText::name(profile.name),
+                     format == u"tc" ? QStringLiteral("a tc script")
+                                     : QStringLiteral("NetworkChaos"),
+                     profile.application));
+    }
     QString failure;
     const std::optional<ThrottleParameters> parameters = profile.conditions.toParameters(failure);
     if (!parameters) {

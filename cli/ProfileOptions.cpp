@@ -5,6 +5,7 @@
 #include "NumberText.h"
 #include "ProfileNameOrder.h"
 #include "TerminalText.h"
+#include "ThrottleScope.h"
 
 namespace ProfileOptions {
 
@@ -44,6 +45,7 @@ const ConditionOption conditions[] = {
 
 constexpr QLatin1StringView nameOption{"name"};
 constexpr QLatin1StringView onlyToOption{"only-to"};
+constexpr QLatin1StringView appOption{"app"};
 constexpr QLatin1StringView allTrafficOption{"all-traffic"};
 
 QString removalName(const ConditionOption& condition) {
@@ -136,9 +138,14 @@ QList<QCommandLineOption> scopeOptions() {
                                               "10.0.0.0/8, 192.0.2.7:443, :5432. Repeat it for "
                                               "more; it replaces the profile's list."),
                                QStringLiteral("HOST[:PORT]")),
+            QCommandLineOption(QString(appOption),
+                               QStringLiteral("Shape only the traffic of the application of this "
+                                              "desktop id (see 'veltranectl apps'); it replaces "
+                                              "the profile's destinations."),
+                               QStringLiteral("ID")),
             QCommandLineOption(QString(allTrafficOption),
                                QStringLiteral("Shape all traffic again: clear the profile's "
-                                              "destinations."))};
+                                              "destinations or application."))};
 }
 
 void apply(const QCommandLineParser& parser, ProfileFormData& form) {
@@ -159,8 +166,18 @@ void apply(const QCommandLineParser& parser, ProfileFormData& form) {
         }
     }
     const bool onlyTo = parser.isSet(QString(onlyToOption));
-    if (onlyTo && parser.isSet(QString(allTrafficOption))) {
-        refused << QStringLiteral("--only-to and --all-traffic cannot be given together");
+    const bool app = parser.isSet(QString(appOption));
+    if (int(onlyTo) + int(app) + int(parser.isSet(QString(allTrafficOption))) > 1) {
+        refused << QStringLiteral("--only-to, --app and --all-traffic cannot be given together");
+    } else if (app) {
+        const QString id = parser.value(QString(appOption));
+        if (!ThrottleScope::isApplicationId(id.toStdString())) {
+            refused << QStringLiteral("--app: '%1' is no desktop id: letters, digits and "
+                                      "\"._+-\", as the application's .desktop file is named")
+                           .arg(TerminalText::name(id));
+        }
+        form.onlyToDestinations = false;
+        form.application = id;
     } else if (onlyTo) {
         // The form keeps one destination a line: a line break in a value
         // would make two of one.
@@ -173,9 +190,11 @@ void apply(const QCommandLineParser& parser, ProfileFormData& form) {
         }
         form.onlyToDestinations = true;
         form.destinationsText = parser.values(QString(onlyToOption)).join(u'\n');
+        form.application.clear();
     } else if (parser.isSet(QString(allTrafficOption))) {
         form.onlyToDestinations = false;
         form.destinationsText.clear();
+        form.application.clear();
     }
     if (!refused.isEmpty()) {
         throw CliError::usage(refused);

@@ -73,7 +73,7 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     }
     const ThrottleParameters parameters = *checked;
     const bool hold = m_holds();
-    const bool scoped = !profile.destinations.empty();
+    const bool scoped = !profile.destinations.empty() || !profile.application.isEmpty();
 
     const QPointer<ThrottleService> alive(this);
     const quint64 switchOffs = m_switchOffs;
@@ -81,7 +81,10 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     m_pendingSwitchOns.insert(number);
     std::optional<ThrottleError> failure;
     ThrottleScope scope;
-    if (scoped) {
+    if (!profile.application.isEmpty()) {
+        // The helper finds its scopes, and follows them.
+        scope.application = profile.application.toStdString();
+    } else if (scoped) {
         try {
             scope = co_await m_resolver.resolve(profile.destinations);
         } catch (const ThrottleError& error) {

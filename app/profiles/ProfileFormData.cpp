@@ -86,6 +86,7 @@ ProfileFormData ProfileFormData::from(const ThrottleProfile& profile) {
     form.onlyToDestinations = !profile.destinations.empty();
     form.destinationsText = ProfileDestinations::texts(profile.destinations).join(u'\n');
     form.schedule = profile.schedule;
+    form.application = profile.application;
     form.otherKeys = profile.otherKeys;
     return form;
 }
@@ -109,6 +110,9 @@ ThrottleProfile ProfileFormData::to(const QUuid& id, bool isBuiltIn) const {
         if (phase.conditions) {
             phase.conditions = conditionsOf(inputsShowing(*phase.conditions));
         }
+    }
+    if (!onlyToDestinations) {
+        profile.application = application;
     }
     profile.otherKeys = otherKeys;
     return profile;

@@ -33,6 +33,9 @@ struct ProfileFormData {
     // one destination a line, when all traffic is chosen again.
     bool onlyToDestinations = false;
     QString destinationsText;
+    // The desktop id of the application the profile is for; empty for none.
+    // Kept as the profile has it: the editor does not choose it yet.
+    QString application;
     // As the profile has it; each phase's conditions are checked as the
     // form's are, and made again from their inputs when the form is saved.
     ProfileSchedule schedule;

@@ -4,6 +4,7 @@
 #include "JsonNumbers.h"
 #include "ProfileDestinations.h"
 #include "ScheduleJson.h"
+#include "ThrottleScope.h"
 
 #include <QJsonArray>
 
@@ -57,6 +58,19 @@ constexpr QLatin1StringView kShowInMenu("showInMenu");
 // Left out for all traffic, so that such a record reads and writes exactly
 // as it did before profiles had destinations.
 constexpr QLatin1StringView kDestinations("destinations");
+// The desktop id of the application the profile is for; left out for none.
+constexpr QLatin1StringView kApplication("application");
+
+// Absent or null is none; otherwise a desktop id.
+std::optional<QString> readApplication(const QJsonValue& value) {
+    if (value.isUndefined() || value.isNull()) {
+        return QString();
+    }
+    if (!value.isString() || !ThrottleScope::isApplicationId(value.toString().toStdString())) {
+        return std::nullopt;
+    }
+    return value.toString();
+}
 
 // Absent or null is all traffic; otherwise every entry a destination's text.
 std::optional<std::vector<Destination>> readDestinations(const QJsonValue& value) {
@@ -81,7 +95,8 @@ std::optional<std::vector<Destination>> readDestinations(const QJsonValue& value
 }
 
 bool isKnown(const QString& key) {
-    for (const QLatin1StringView known : {kId, kName, kIsBuiltIn, kShowInMenu, kDestinations}) {
+    for (const QLatin1StringView known :
+         {kId, kName, kIsBuiltIn, kShowInMenu, kDestinations, kApplication}) {
         if (key == known) {
             return true;
         }
@@ -129,6 +144,9 @@ QJsonObject encode(const ThrottleProfile& profile) {
         object.insert(kDestinations,
                       QJsonArray::fromStringList(ProfileDestinations::texts(profile.destinations)));
     }
+    if (!profile.application.isEmpty()) {
+        object.insert(kApplication, profile.application);
+    }
     return object;
 }
 
@@ -157,13 +175,15 @@ std::optional<ThrottleProfile> decode(const QJsonValue& json) {
     std::optional<std::vector<Destination>> destinations =
         readDestinations(object.value(kDestinations));
     std::optional<ProfileSchedule> schedule = ScheduleJson::read(object);
-    if (!destinations || !schedule) {
+    const std::optional<QString> application = readApplication(object.value(kApplication));
+    if (!destinations || !schedule || !application) {
         return std::nullopt;
     }
     ThrottleProfile profile(*id, nameValue.toString(), NetworkConditions{}, builtInValue.toBool(),
                             showValue.toBool());
     profile.destinations = std::move(*destinations);
     profile.schedule = std::move(*schedule);
+    profile.application = *application;
     // Assigned past the constructor, which would clamp the loss.
     profile.conditions = conditions;
     for (auto entry = object.begin(); entry != object.end(); ++entry) {

@@ -143,6 +143,9 @@ QString ThrottleProfile::shortDescription() const {
 }
 
 QString ThrottleProfile::scopeDescription() const {
+    if (!application.isEmpty()) {
+        return QStringLiteral("only for ") + application;
+    }
     return ProfileDestinations::summary(destinations);
 }
 

@@ -38,6 +38,9 @@ public:
     // Where the conditions apply; none means all traffic. Built-in profiles
     // have none.
     std::vector<Destination> destinations;
+    // The desktop id of the one application the conditions apply to, such
+    // as "com.slack.Slack"; empty for none. Never with destinations.
+    QString application;
     bool showInMenu = true;
     // How the conditions change over time; empty for conditions that hold.
     // With phases, each phase's conditions are what is in force; with a

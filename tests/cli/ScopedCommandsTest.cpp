@@ -93,6 +93,20 @@ TEST_F(ScopedCommandsTest, AProfilesOwnDestinationsScopeItsApplyUnlessTheCommand
     for (const QJsonValue& throttle : throttles) {
         EXPECT_EQ(throttle.toObject().value("scope").toObject().value("kind"), "destinations");
     }
+
+    // A profile for one application: applied, it throttles that
+    // application; a tc script cannot single it out.
+    ASSERT_EQ(run({"edit", "api", "--app", "org.example.Editor"}).status, 0);
+    EXPECT_THAT(run({"profiles"}).out.toStdString(), HasSubstr("only for org.example.Editor"));
+    EXPECT_THAT(run({"apply", "api"}).out.toStdString(),
+                HasSubstr("Throttling with API only the application org.example.Editor"));
+    const Outcome script = run({"export", "api", "--format", "tc"});
+    EXPECT_EQ(script.status, 1);
+    EXPECT_THAT(script.err.toStdString(),
+                HasSubstr("'API' cannot be exported as a tc script: it applies only to the "
+                          "application org.example.Editor, which a tc script cannot single out"));
+    ASSERT_EQ(run({"edit", "api", "--all-traffic"}).status, 0);
+    EXPECT_THAT(run({"profiles"}).out.toStdString(), testing::Not(HasSubstr("org.example.Editor")));
 }
 
 // `off` as a user whom polkit does not let end another user's throttles.

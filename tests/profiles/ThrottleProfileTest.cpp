@@ -179,7 +179,17 @@ TEST(ThrottleProfileJsonTest, destinationsAreStoredCanonicallyAndOnlyWhenThereAr
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"destinations":"api.example.com"})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"destinations":[443]})",
         R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"destinations":["host:99999"]})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"application":"../slack"})",
+        R"({"id":"00000000-0000-0000-0000-000000000001","name":"n","isBuiltIn":false,"showInMenu":true,"application":7})",
     };
+    // The application a profile is for, kept as it is stored.
+    const QByteArray slack =
+        R"({"application":"com.slack.Slack","id":"0000000A-0000-0000-0000-000000000001","isBuiltIn":false,"latency":100,"name":"n","showInMenu":true})";
+    const std::optional<ThrottleProfile> forSlack = decode(slack.constData());
+    ASSERT_TRUE(forSlack);
+    EXPECT_EQ(forSlack->application, "com.slack.Slack");
+    EXPECT_EQ(forSlack->shortDescription(), "100ms, only for com.slack.Slack");
+    EXPECT_EQ(QJsonDocument(ProfileJson::encode(*forSlack)).toJson(QJsonDocument::Compact), slack);
     for (const char* json : rejected) {
         EXPECT_FALSE(decode(json).has_value()) << json;
     }
