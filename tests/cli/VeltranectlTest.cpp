@@ -478,7 +478,7 @@ TEST_F(VeltranectlTest, onlyToLimitsAProfileToDestinationsAndAllTrafficClearsThe
         {{"edit", "API", "--only-to", "example.com:0"},
          "Applies to: 'example.com:0': a port is a number from 1 to 65535\n"},
         {{"edit", "API", "--only-to", ":443", "--all-traffic"},
-         "--only-to and --all-traffic cannot be given together\n"},
+         "--only-to, --app and --all-traffic cannot be given together\n"},
         {{"edit", "API", "--only-to", "a.example.com\nb.example.com"},
          "--only-to 'a.example.com\\nb.example.com': one destination each, without line breaks; "
          "repeat --only-to for more\n"},
