@@ -48,7 +48,9 @@ void ApplicationFollower::look() {
         m_lookAgain = true;
         return;
     }
-    for (const auto& [id, record] : m_ownership.throttles()) {
+    for (const auto& entry : m_ownership.throttles()) {
+        const quint64 id = entry.first;
+        const ThrottleOwnership::Record& record = entry.second;
         if (record.scope.kind() != ThrottleScope::Kind::application) {
             continue;
         }
