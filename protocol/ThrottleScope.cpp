@@ -71,6 +71,20 @@ std::optional<std::string> ThrottleScope::check() const {
     return std::nullopt;
 }
 
+std::string ThrottleScope::logText() const {
+    if (!application.empty()) {
+        return "only for application " + application;
+    }
+    if (!cgroups.empty()) {
+        return "only for cgroup " + cgroups.front();
+    }
+    std::string text = "only to ";
+    for (const Destination& destination : destinations) {
+        text += (&destination == &destinations.front() ? "" : ", ") + destination.text();
+    }
+    return text;
+}
+
 bool ThrottleScope::isApplicationId(std::string_view id) {
     if (id.empty() || id.size() > kMaxApplicationLength || id.front() == '.' || id.front() == '-') {
         return false;

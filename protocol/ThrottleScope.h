@@ -48,6 +48,9 @@ struct ThrottleScope {
     // command's, whatever else is set.
     Kind kind() const;
     bool isMachine() const { return kind() == Kind::machine; }
+    // How the helper's log names a scope other than the whole machine's:
+    // "only to 10.0.0.1, :443", "only for cgroup C", "only for application A".
+    std::string logText() const;
 
     // Why the helper cannot shape this scope; nothing when it can. Host
     // names, too many destinations, cgroups or scopes at once, names too

@@ -10,19 +10,6 @@
 #include <string>
 #include <utility>
 
-std::string ThrottlingManager::describe(const ThrottleScope& scope) {
-    if (!scope.application.empty()) {
-        return "only for application " + scope.application;
-    }
-    if (!scope.cgroups.empty()) {
-        return "only for cgroup " + scope.cgroups.front();
-    }
-    std::string text = "only to ";
-    for (const Destination& destination : scope.destinations) {
-        text += (&destination == &scope.destinations.front() ? "" : ", ") + destination.text();
-    }
-    return text;
-}
 ThrottlingManager::ThrottlingManager(const Logger& logger, std::unique_ptr<ShapingBackend> backend)
     : m_logger(logger)
     , m_backend(std::move(backend)) {}
@@ -46,7 +33,7 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
     // The optional conditions only when asked for, so that a request of the
     // five reads as it always did.
     m_logger.log(machine ? "Enabling throttling: " + parameters.logText()
-                         : "Enabling throttle " + std::to_string(id) + " " + describe(scope) +
+                         : "Enabling throttle " + std::to_string(id) + " " + scope.logText() +
                                ": " + parameters.logText());
 
     // Every phase is shaped some time: the backend must take them all now.
@@ -85,16 +72,36 @@ std::uint64_t ThrottlingManager::enableThrottling(const ThrottleParameters& requ
 
 bool ThrottlingManager::changeConditions(std::uint64_t id,
                                          const ThrottleSchedule::Position& position) {
+    return changeInPlace(id, [&](Throttle& throttle) {
+        throttle.parameters = position.parameters.inSteps();
+        throttle.blocksDownload = position.blocksDownload;
+        throttle.blocksUpload = position.blocksUpload;
+        return true;
+    });
+}
+
+bool ThrottlingManager::changeCgroups(std::uint64_t id, const std::vector<std::string>& cgroups) {
+    return changeInPlace(id, [&](Throttle& throttle) {
+        if (throttle.scope.kind() != ThrottleScope::Kind::application) {
+            return false;
+        }
+        throttle.scope.cgroups = cgroups;
+        if (const auto refusal = m_backend->refusal(throttle.parameters, throttle.scope)) {
+            throw HelperError::validationFailed(*refusal);
+        }
+        return true;
+    });
+}
+
+bool ThrottlingManager::changeInPlace(std::uint64_t id,
+                                      const std::function<bool(Throttle&)>& change) {
     const std::lock_guard lock(m_stateLock);
     std::vector<Throttle> next = m_throttles;
     const auto changed =
         std::find_if(next.begin(), next.end(), [id](const Throttle& t) { return t.id == id; });
-    if (changed == next.end() || !m_isActive) {
+    if (changed == next.end() || !m_isActive || !change(*changed)) {
         return false;
     }
-    changed->parameters = position.parameters.inSteps();
-    changed->blocksDownload = position.blocksDownload;
-    changed->blocksUpload = position.blocksUpload;
     const ShapingLayout layout = layoutOf(next);
     if (layout == layoutOf(m_throttles)) {
         return true;
@@ -103,27 +110,6 @@ bool ThrottlingManager::changeConditions(std::uint64_t id,
     // throttle, ten times a second with a trace.
     if (!m_backend->changeConditions(layout)) {
         throw HelperError::commandFailed("Throttle " + std::to_string(id) +
-                                         " could not be changed in place");
-    }
-    keep(std::move(next));
-    return true;
-}
-
-bool ThrottlingManager::changeCgroups(std::uint64_t id, const std::vector<std::string>& cgroups) {
-    const std::lock_guard lock(m_stateLock);
-    std::vector<Throttle> next = m_throttles;
-    const auto changed =
-        std::find_if(next.begin(), next.end(), [id](const Throttle& t) { return t.id == id; });
-    if (changed == next.end() || !m_isActive ||
-        changed->scope.kind() != ThrottleScope::Kind::application) {
-        return false;
-    }
-    changed->scope.cgroups = cgroups;
-    if (const auto refusal = m_backend->refusal(changed->parameters, changed->scope)) {
-        throw HelperError::validationFailed(*refusal);
-    }
-    if (!m_backend->changeConditions(layoutOf(next))) {
-        throw HelperError::commandFailed("The scopes of throttle " + std::to_string(id) +
                                          " could not be changed in place");
     }
     keep(std::move(next));
@@ -257,7 +243,7 @@ void ThrottlingManager::restore(const std::vector<Throttle>& throttles) {
                     why.value_or("Only one throttle can cover the whole machine"));
             }
             m_logger.log("Restoring throttle " + std::to_string(throttle.id) +
-                         (machine ? std::string() : " " + describe(throttle.scope)) + ": " +
+                         (machine ? std::string() : " " + throttle.scope.logText()) + ": " +
                          throttle.parameters.inSteps().logText());
             // Each takes its slot before the next one is checked.
             m_throttles.push_back({throttle.id, machine ? ScopedPlan::kMachineSlot : freeSlot(),
@@ -282,24 +268,11 @@ void ThrottlingManager::keep(std::vector<Throttle> throttles) {
     for (const Throttle& throttle : m_throttles) {
         slotIds.emplace_back(throttle.slot, throttle.id);
     }
-    const std::lock_guard lock(m_slotIdsLock);
-    m_slotIds = std::move(slotIds);
+    m_slotOwners.set(std::move(slotIds));
 }
 
 std::vector<ThrottleStatistics> ThrottlingManager::statistics() const {
-    const ShapingStatistics read = m_backend->statistics();
-    std::vector<std::pair<int, std::uint64_t>> slotIds;
-    {
-        const std::lock_guard lock(m_slotIdsLock);
-        slotIds = m_slotIds;
-    }
-    std::vector<ThrottleStatistics> figures;
-    for (const auto& [slot, id] : slotIds) {
-        if (const ShapingStatistics::Slot* found = read.of(slot)) {
-            figures.push_back({id, found->download, found->upload});
-        }
-    }
-    return figures;
+    return m_slotOwners.figuresOf(m_backend->statistics());
 }
 
 std::optional<std::string> ThrottlingManager::refusal(const ThrottleParameters& parameters,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ShapingBackend.h"
+#include "SlotOwners.h"
 #include "ThrottleParameters.h"
 #include "ThrottleSchedule.h"
 #include "ThrottleScope.h"
@@ -39,10 +40,6 @@ public:
         bool blocksDownload = false;
         bool blocksUpload = false;
     };
-
-    // How the log names a scope other than the whole machine: "only to
-    // 10.0.0.0/8, :443", "only for cgroup user.slice/run.scope".
-    static std::string describe(const ThrottleScope& scope);
 
     ThrottlingManager(const Logger& logger, std::unique_ptr<ShapingBackend> backend);
     ThrottlingManager(const ThrottlingManager&) = delete;
@@ -131,6 +128,9 @@ private:
     std::optional<std::string> refusal(const ThrottleParameters& parameters,
                                        const ThrottleScope& scope) const;
     int freeSlot() const;
+    // Changes throttle `id` in place as `change` edits it, alone; false,
+    // and nothing made, when it is not in force or `change` declines.
+    bool changeInPlace(std::uint64_t id, const std::function<bool(Throttle&)>& change);
     // Makes `next` the shaping in force: changed in place where the backend
     // can, else removed and applied afresh. On failure only those of `next`
     // that were on before stay, as far as they can be applied again.
@@ -153,8 +153,5 @@ private:
     // Held for the whole of every enable and disable, tool runs included, so
     // two clients' requests never interleave their commands.
     mutable std::mutex m_stateLock;
-    // Which throttle each slot shapes, for the statistics, which are read
-    // beside a change and must not wait for its lock.
-    std::vector<std::pair<int, std::uint64_t>> m_slotIds;
-    mutable std::mutex m_slotIdsLock;
+    SlotOwners m_slotOwners;
 };

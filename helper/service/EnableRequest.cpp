@@ -106,7 +106,7 @@ EnableRequest EnableRequest::fromNamedParameters(const QString& caller,
         }
     }
     if (read && !scope->isMachine()) {
-        line += " " + ThrottlingManager::describe(*scope);
+        line += " " + scope->logText();
     }
     if (read && !schedule->phases.empty()) {
         line += " with " + std::to_string(schedule->phases.size()) + " phases";

@@ -51,9 +51,7 @@ void HoldRegistry::holderLeft(quint64 id) {
 
 std::string HoldRegistry::departedLine(const ThrottleOwnership::Record& record) {
     const std::string line = "Removed throttling held by " + record.owner.name();
-    return (record.scope.isMachine()
-                ? line
-                : line + " (" + ThrottlingManager::describe(record.scope) + ")") +
+    return (record.scope.isMachine() ? line : line + " (" + record.scope.logText() + ")") +
            ": its owner disconnected";
 }
 
