@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <iterator>
 
 RunningApplications::RunningApplications(UserUnits& units, DesktopEntries entries,
                                          ProcessCgroups processes, QObject* parent)

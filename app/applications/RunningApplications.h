@@ -50,7 +50,7 @@ class RunningApplications final : public QObject {
     Q_PROPERTY(QString errorText READ errorText NOTIFY changed)
 
 public:
-    // `units` outlives this.
+    // `units` outlives this and follows for no one else.
     RunningApplications(UserUnits& units, DesktopEntries entries, ProcessCgroups processes,
                         QObject* parent = nullptr);
     ~RunningApplications() override;

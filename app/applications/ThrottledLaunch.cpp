@@ -5,6 +5,7 @@
 #include "DesktopExec.h"
 #include "SystemErrorText.h"
 
+#include <QByteArrayList>
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
 #include <QFile>
