@@ -52,7 +52,7 @@ DesktopEntries::DesktopEntries(QStringList folders, QString locale)
     , m_locale(std::move(locale)) {}
 
 DesktopEntries DesktopEntries::fromEnvironment(const QProcessEnvironment& environment) {
-    // The locale of messages, as the desktop entry specification takes it.
+    // The locale of messages, which desktop entries are translated for.
     QString locale;
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         locale = environment.value(QString::fromLatin1(name));

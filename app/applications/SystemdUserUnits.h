@@ -43,7 +43,8 @@ private:
     // The reply, an error one included. Throws when there is no bus to call on.
     QCoro::Task<QDBusMessage> call(QDBusMessage message);
     QCoro::Task<QString> cgroupProperty(QString path, QString interface);
-    void linkSignals(bool linked);
+    // Whether every signal was linked, or unlinked.
+    bool linkSignals(bool linked);
 
     QDBusConnection m_bus;
     int m_timeoutMs;

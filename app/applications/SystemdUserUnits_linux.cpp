@@ -98,7 +98,12 @@ SystemdUserUnits::SystemdUserUnits(QDBusConnection bus, std::chrono::millisecond
                                    QObject* parent)
     : UserUnits(parent)
     , m_bus(std::move(bus))
-    , m_timeoutMs(int(timeout.count())) {}
+    , m_timeoutMs(int(timeout.count())) {
+    // QtDBus finds a slot for a signal by the names of its argument types,
+    // which it knows once they are registered: until then, now and then, a
+    // connect failed and no signal ever came.
+    qRegisterMetaType<QDBusObjectPath>();
+}
 
 SystemdUserUnits::~SystemdUserUnits() {
     stopFollowing();
@@ -177,25 +182,32 @@ QCoro::Task<QString> SystemdUserUnits::cgroupOf(const UserUnit& unit) {
                                                type.left(1).toUpper() + type.mid(1));
 }
 
-void SystemdUserUnits::linkSignals(bool linked) {
+bool SystemdUserUnits::linkSignals(bool linked) {
     const auto link = [this, linked](const QString& name, const char* slot) {
-        if (linked) {
-            m_bus.connect(kService, kPath, kManager, name, this, slot);
-        } else {
-            m_bus.disconnect(kService, kPath, kManager, name, this, slot);
-        }
+        return linked ? m_bus.connect(kService, kPath, kManager, name, this, slot)
+                      : m_bus.disconnect(kService, kPath, kManager, name, this, slot);
     };
-    link(QStringLiteral("UnitNew"), SLOT(unitNewSignalled(QString, QDBusObjectPath)));
-    link(QStringLiteral("UnitRemoved"), SLOT(unitRemovedSignalled(QString, QDBusObjectPath)));
-    link(QStringLiteral("JobRemoved"),
-         SLOT(jobRemovedSignalled(uint, QDBusObjectPath, QString, QString)));
+    // Each of them, even when one fails.
+    const bool unitNew =
+        link(QStringLiteral("UnitNew"), SLOT(unitNewSignalled(QString, QDBusObjectPath)));
+    const bool unitRemoved =
+        link(QStringLiteral("UnitRemoved"), SLOT(unitRemovedSignalled(QString, QDBusObjectPath)));
+    const bool jobRemoved =
+        link(QStringLiteral("JobRemoved"),
+             SLOT(jobRemovedSignalled(uint, QDBusObjectPath, QString, QString)));
+    return unitNew && unitRemoved && jobRemoved;
 }
 
 QCoro::Task<> SystemdUserUnits::follow() {
-    if (!m_following) {
+    if (!m_following && m_bus.isConnected()) {
         m_following = true;
         // Before Subscribe, so that nothing it lets the manager send is missed.
-        linkSignals(true);
+        if (!linkSignals(true)) {
+            stopFollowing();
+            throw UserUnitsError(UserUnitsError::Cause::callFailed,
+                                 QStringLiteral("The signals of systemd's user manager cannot be "
+                                                "followed on this bus connection"));
+        }
         m_managerWatcher = std::make_unique<QDBusServiceWatcher>(
             kService, m_bus, QDBusServiceWatcher::WatchForUnregistration);
         connect(m_managerWatcher.get(), &QDBusServiceWatcher::serviceUnregistered, this,
