@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include "ApplicationUnitName.h"
 #include "CliError.h"
 #include "Destination.h"
+#include "ProcessCgroups.h"
 #include "ProfileSwitch.h"
 #include "TerminalText.h"
 #include "ThrottleCommands.h"
 #include "ThrottleControl.h"
 #include "ThrottleScope.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 #include <string>
 #include <unistd.h>
@@ -31,28 +31,28 @@ std::string applicationOfProcess(const QString& text) {
                             .arg(TerminalText::line(text))});
     }
     const QString prefix = QStringLiteral("--pid %1: ").arg(pid);
-    QFile cgroups(QStringLiteral("/proc/%1/cgroup").arg(pid));
-    if (!cgroups.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid))) {
         throw CliError::failure(prefix + QStringLiteral("there is no process %1").arg(pid));
     }
-    for (const QByteArray& line : cgroups.readAll().split('\n')) {
-        if (!line.startsWith("0::")) {
-            continue;
-        }
-        const std::string path = line.mid(3).toStdString();
-        std::string why;
-        if (const auto unit = ApplicationUnitName::ofCgroup(path, ::getuid(), why)) {
-            return unit->desktopId;
-        }
-        throw CliError::failure(prefix +
-                                QStringLiteral("process %1 cannot be throttled as an "
-                                               "application: %2 (its cgroup is %3)")
-                                    .arg(pid)
-                                    .arg(QString::fromStdString(why),
-                                         TerminalText::line(QString::fromStdString(path))));
+    const QString own = ProcessCgroups::userManagerCgroup(::getuid());
+    const std::optional<ProcessCgroup> found = ProcessCgroups().processCgroup(pid_t(pid), own);
+    if (!found) {
+        throw CliError::failure(prefix + QStringLiteral("this host has no cgroup v2 hierarchy, "
+                                                        "which throttling one application needs"));
     }
-    throw CliError::failure(prefix + QStringLiteral("this host has no cgroup v2 hierarchy, which "
-                                                    "throttling one application needs"));
+    if (found->application) {
+        return found->application->application.desktopId;
+    }
+    const bool anothers = found->cgroup.startsWith(QStringLiteral("user.slice/user-")) &&
+                          !found->cgroup.startsWith(own.section(u'/', 0, 1) + u'/');
+    throw CliError::failure(
+        prefix + QStringLiteral("process %1 cannot be throttled as an application: %2 (its "
+                                "cgroup is /%3)")
+                     .arg(pid)
+                     .arg(anothers ? QStringLiteral("it is another user's")
+                                   : QStringLiteral("it is not in an application's scope of "
+                                                    "your systemd manager"),
+                          TerminalText::line(found->cgroup)));
 }
 
 // The desktop id --app names, or that of the application --pid runs in;

@@ -3,6 +3,7 @@
 
 #include "ThrottleScope.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -31,6 +32,26 @@ std::optional<std::string> unescaped(std::string_view text) {
     return plain;
 }
 
+// What systemd keeps of a unit name's characters; the rest, a dash
+// included, as "\xNN". A leading dot would make a hidden file of the unit.
+std::string escaped(std::string_view text) {
+    std::string escaped;
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        const auto c = static_cast<unsigned char>(text[index]);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == ':' || c == '_' ||
+                           (c == '.' && index > 0);
+        if (plain) {
+            escaped += char(c);
+        } else {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02x", c);
+            escaped += code;
+        }
+    }
+    return escaped;
+}
+
 std::vector<std::string_view> parts(std::string_view text) {
     std::vector<std::string_view> found;
     std::size_t start = 0;
@@ -46,40 +67,15 @@ std::vector<std::string_view> parts(std::string_view text) {
 
 } // namespace
 
+std::string ApplicationUnitName::scopeName(std::string_view launcher, std::string_view desktopId,
+                                           std::string_view random) {
+    return "app-" + escaped(launcher) + "-" + escaped(desktopId) + "-" + std::string(random) +
+           ".scope";
+}
+
 std::string ApplicationUnitName::applicationSliceOf(unsigned uid) {
     const std::string user = std::to_string(uid);
     return "user.slice/user-" + user + ".slice/user@" + user + ".service/app.slice";
-}
-
-std::optional<ApplicationUnitName> ApplicationUnitName::ofCgroup(std::string_view path,
-                                                                 unsigned uid, std::string& why) {
-    while (!path.empty() && path.front() == '/') {
-        path.remove_prefix(1);
-    }
-    const std::string slice = applicationSliceOf(uid);
-    if (path.substr(0, slice.size() + 1) != slice + "/") {
-        const std::string users = "user.slice/user-";
-        const std::string own = users + std::to_string(uid) + ".slice/";
-        why = path.substr(0, users.size()) == users && path.substr(0, own.size()) != own
-                  ? "it is another user's"
-                  : "it is not in an application's scope of your systemd manager";
-        return std::nullopt;
-    }
-    // The unit right in the slice, or the one in a slice in it.
-    std::string_view rest = path.substr(slice.size() + 1);
-    for (int depth = 0; depth < 2 && !rest.empty(); ++depth) {
-        const std::string_view unit = rest.substr(0, rest.find('/'));
-        if (const auto parsed = parse(unit)) {
-            return parsed;
-        }
-        if (unit.size() < 6 || unit.substr(unit.size() - 6) != ".slice" ||
-            unit.size() == rest.size()) {
-            break;
-        }
-        rest.remove_prefix(unit.size() + 1);
-    }
-    why = "it is not in an application's scope of your systemd manager";
-    return std::nullopt;
 }
 
 std::optional<ApplicationUnitName> ApplicationUnitName::parse(std::string_view unit) {

@@ -20,18 +20,17 @@ struct ApplicationUnitName {
     // The desktop id, unescaped: "org.gnome.Terminal", "firefox-esr".
     std::string desktopId;
 
+    bool operator==(const ApplicationUnitName&) const = default;
+
     // Nothing for a unit that names no application: "app.slice",
     // "run-u12.scope", "session-2.scope", "dbus.service".
     static std::optional<ApplicationUnitName> parse(std::string_view unit);
+    // The scope `launcher` starts for `desktopId`, told from its siblings by
+    // `random` (which has no dash), with systemd's escapes.
+    static std::string scopeName(std::string_view launcher, std::string_view desktopId,
+                                 std::string_view random);
 
     // Where the systemd manager of `uid` runs its applications, below the
     // cgroup v2 hierarchy: "user.slice/user-UID.slice/user@UID.service/app.slice".
     static std::string applicationSliceOf(unsigned uid);
-    // The application whose scope, or a process in it, has the cgroup
-    // `path` (below the hierarchy, with or without a leading slash), when
-    // it lies in `uid`'s application slice, in a unit named for an
-    // application there or in a slice there; otherwise nothing, and why in
-    // `why`.
-    static std::optional<ApplicationUnitName> ofCgroup(std::string_view path, unsigned uid,
-                                                       std::string& why);
 };

@@ -58,7 +58,8 @@ std::optional<ApplicationCgroup> ProcessCgroups::applicationAt(const QString& cg
     if (unit == parts.end()) {
         return std::nullopt;
     }
-    const std::optional<ApplicationUnitName> application = ApplicationUnitName::parse(*unit);
+    const std::optional<ApplicationUnitName> application =
+        ApplicationUnitName::parse(unit->toStdString());
     if (!application) {
         return std::nullopt;
     }

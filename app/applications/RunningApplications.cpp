@@ -102,7 +102,7 @@ QCoro::Task<> RunningApplications::begin(quint64 generation) {
 }
 
 void RunningApplications::unitChanged(const QString& unit) {
-    if (m_following && ApplicationUnitName::parse(unit)) {
+    if (m_following && ApplicationUnitName::parse(unit.toStdString())) {
         refresh();
     }
 }
@@ -144,7 +144,7 @@ QCoro::Task<> RunningApplications::refreshing(quint64 generation) {
             QMap<QString, KnownScope> scopes;
             for (const UserUnit& unit : units) {
                 const std::optional<ApplicationUnitName> name =
-                    ApplicationUnitName::parse(unit.name);
+                    ApplicationUnitName::parse(unit.name.toStdString());
                 if (!name) {
                     continue;
                 }
@@ -163,8 +163,8 @@ QCoro::Task<> RunningApplications::refreshing(quint64 generation) {
                 if (!at || at->unit != unit.name) {
                     continue;
                 }
-                scopes.insert(unit.name,
-                              {{unit.name, cgroup, m_processes.pidsIn(cgroup)}, name->desktopId});
+                scopes.insert(unit.name, {{unit.name, cgroup, m_processes.pidsIn(cgroup)},
+                                          QString::fromStdString(name->desktopId)});
             }
             for (const QString& gone : std::as_const(m_removedWhileListing)) {
                 scopes.remove(gone);

@@ -152,8 +152,8 @@ QCoro::Task<QString> ThrottledLaunch::prepare(DesktopEntry entry) {
                               .arg(entry.name, arguments.first()));
     }
     startHeld(m_program, arguments);
-    m_unit = ApplicationUnitName::scopeName(QString::fromLatin1(kLauncher), entry.id,
-                                            QString::number(m_pid));
+    m_unit = QString::fromStdString(
+        ApplicationUnitName::scopeName(kLauncher, entry.id.toStdString(), std::to_string(m_pid)));
 
     const QPointer<ThrottledLaunch> alive(this);
     std::optional<QString> failure;

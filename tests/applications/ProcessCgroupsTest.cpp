@@ -29,8 +29,7 @@ TEST(ProcessCgroupsTest, AProcessBelongsToTheUserManagersApplicationUnitAboveIts
     ASSERT_TRUE(firefox && firefox->application);
     EXPECT_EQ(firefox->cgroup, manager + QStringLiteral("/app.slice/app-gnome-firefox-1234.scope"));
     EXPECT_EQ(firefox->application->cgroup, firefox->cgroup);
-    EXPECT_EQ(firefox->application->application,
-              (ApplicationUnitName{QStringLiteral("gnome"), QStringLiteral("firefox")}));
+    EXPECT_EQ(firefox->application->application, (ApplicationUnitName{"gnome", "firefox"}));
     // A unit's own cgroups below it are still the application's.
     const std::optional<ProcessCgroup> dolphin = processes.processCgroup(101, manager);
     ASSERT_TRUE(dolphin && dolphin->application);
@@ -39,7 +38,7 @@ TEST(ProcessCgroupsTest, AProcessBelongsToTheUserManagersApplicationUnitAboveIts
               manager + QStringLiteral("/app.slice/app-org.kde.dolphin@ab.service"));
     EXPECT_EQ(
         processes.processCgroup(102, manager).value().application.value().application.desktopId,
-        QStringLiteral("org.kde.konsole"));
+        "org.kde.konsole");
     for (const int elsewhere : {103, 104, 105}) {
         const std::optional<ProcessCgroup> found = processes.processCgroup(elsewhere, manager);
         ASSERT_TRUE(found.has_value());

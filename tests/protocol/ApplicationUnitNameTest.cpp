@@ -41,31 +41,14 @@ TEST(ApplicationUnitNameTest, OtherUnitsAndMalformedNamesNameNone) {
     }
 }
 
-// What `veltranectl apply --pid` reads off a process's cgroup.
-TEST(ApplicationUnitNameTest, AProcessesCgroupNamesTheApplicationOfItsUsersScopeOnly) {
-    const std::string slice = "/user.slice/user-1000.slice/user@1000.service/app.slice/";
-    const struct {
-        std::string cgroup;
-        std::string read;
-    } cases[] = {
-        {slice + "app-gnome-org.gnome.Terminal-42.scope", "org.gnome.Terminal"},
-        {slice + "app-org.gnome.Terminal.slice/vte-spawn-1.scope", "org.gnome.Terminal"},
-        {slice + "app-flatpak-org.mozilla.firefox-7.scope/sub", "org.mozilla.firefox"},
-        {slice.substr(1) + "app-firefox@x.service", "firefox"},
-        {slice + "dbus.service", "! it is not in an application's scope of your systemd manager"},
-        {slice + "misc.slice/other.slice/app-deep-1.scope",
-         "! it is not in an application's scope of your systemd manager"},
-        {"/user.slice/user-1000.slice/session-2.scope",
-         "! it is not in an application's scope of your systemd manager"},
-        {"/user.slice/user-1001.slice/user@1001.service/app.slice/app-x-1.scope",
-         "! it is another user's"},
-        {"/system.slice/cron.service",
-         "! it is not in an application's scope of your systemd manager"},
-    };
-    for (const auto& each : cases) {
-        std::string why;
-        const auto parsed = ApplicationUnitName::ofCgroup(each.cgroup, 1000, why);
-        EXPECT_EQ(parsed ? parsed->desktopId : "! " + why, each.read) << each.cgroup;
+// The scope a launch makes reads back as the application it was made for.
+TEST(ApplicationUnitNameTest, AScopeNameReadsBackAsTheIdItWasMadeFor) {
+    EXPECT_EQ(ApplicationUnitName::scopeName("veltrane", "my-tool", "42"),
+              R"(app-veltrane-my\x2dtool-42.scope)");
+    for (const char* id : {"org.example.A_b", "firefox-esr", "x+y"}) {
+        EXPECT_EQ(ApplicationUnitName::parse(ApplicationUnitName::scopeName("veltrane", id, "7")),
+                  (ApplicationUnitName{"veltrane", id}))
+            << id;
     }
 }
 
