@@ -2,5 +2,6 @@
 #include "ThrottleCommands.h"
 
 QList<Command> throttleCommands() {
-    return {applyCommand(), offCommand(), statusCommand(), runCommand(), watchCommand()};
+    return {applyCommand(), offCommand(), statusCommand(), runCommand(), watchCommand(),
+            appsCommand()};
 }

@@ -7,6 +7,7 @@
 
 // Throttling through the helper daemon, one command to a file.
 Command applyCommand();
+Command appsCommand();
 Command offCommand();
 Command statusCommand();
 Command runCommand();
