@@ -4,6 +4,7 @@
 #include "CgroupV2Mount.h"
 #include "CliError.h"
 #include "SystemErrorText.h"
+#include "TransientScopeCall.h"
 
 #include <QByteArray>
 #include <QDBusArgument>
@@ -23,44 +24,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-// A property of a unit as StartTransientUnit takes it: (sv).
-struct TransientUnitProperty {
-    QString name;
-    QDBusVariant value;
-};
-// A unit to start beside it: (sa(sv)); none is.
-struct TransientAuxUnit {
-    QString name;
-    QList<TransientUnitProperty> properties;
-};
-Q_DECLARE_METATYPE(TransientUnitProperty)
-Q_DECLARE_METATYPE(TransientAuxUnit)
-
-QDBusArgument& operator<<(QDBusArgument& argument, const TransientUnitProperty& property) {
-    argument.beginStructure();
-    argument << property.name << property.value;
-    argument.endStructure();
-    return argument;
-}
-const QDBusArgument& operator>>(const QDBusArgument& argument, TransientUnitProperty& property) {
-    argument.beginStructure();
-    argument >> property.name >> property.value;
-    argument.endStructure();
-    return argument;
-}
-QDBusArgument& operator<<(QDBusArgument& argument, const TransientAuxUnit& unit) {
-    argument.beginStructure();
-    argument << unit.name << unit.properties;
-    argument.endStructure();
-    return argument;
-}
-const QDBusArgument& operator>>(const QDBusArgument& argument, TransientAuxUnit& unit) {
-    argument.beginStructure();
-    argument >> unit.name >> unit.properties;
-    argument.endStructure();
-    return argument;
-}
 
 namespace {
 
@@ -163,22 +126,9 @@ std::optional<QString> CommandCgroup::startScope(pid_t pid) {
     if (!bus.isConnected()) {
         return QStringLiteral("no session bus to ask systemd's user manager for a scope");
     }
-    qDBusRegisterMetaType<TransientUnitProperty>();
-    qDBusRegisterMetaType<QList<TransientUnitProperty>>();
-    qDBusRegisterMetaType<TransientAuxUnit>();
-    qDBusRegisterMetaType<QList<TransientAuxUnit>>();
     const QString unit = QStringLiteral("veltrane-run-%1.scope").arg(pid);
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
-        QStringLiteral("org.freedesktop.systemd1.Manager"), QStringLiteral("StartTransientUnit"));
-    const QList<TransientUnitProperty> properties = {
-        {QStringLiteral("PIDs"), QDBusVariant(QVariant::fromValue(QList<quint32>{quint32(pid)}))},
-        {QStringLiteral("Description"),
-         QDBusVariant(QStringLiteral("A command throttled by veltranectl run --only"))},
-        // Gone once empty, even after a failure.
-        {QStringLiteral("CollectMode"), QDBusVariant(QStringLiteral("inactive-or-failed"))}};
-    call << unit << QStringLiteral("fail") << QVariant::fromValue(properties)
-         << QVariant::fromValue(QList<TransientAuxUnit>{});
+    const QDBusMessage call = transientScopeCall(
+        unit, pid, QStringLiteral("A command throttled by veltranectl run --only"));
     const QDBusMessage reply = bus.call(call, QDBus::Block, kScopeTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         return QStringLiteral("systemd's user manager made no scope (%1)")

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "SystemdUserUnits.h"
+#include "TransientScopeCall.h"
 
 #include <QCoro/QCoroDBusPendingCall>
 #include <QDBusArgument>
@@ -12,49 +13,6 @@
 #include <QStringList>
 
 namespace {
-
-// A property of a unit as StartTransientUnit takes it: (sv).
-struct ScopeProperty {
-    QString name;
-    QDBusVariant value;
-};
-// A unit to start beside it, (sa(sv)): none is.
-struct ScopeAuxUnit {
-    QString name;
-    QList<ScopeProperty> properties;
-};
-
-} // namespace
-
-Q_DECLARE_METATYPE(ScopeProperty)
-Q_DECLARE_METATYPE(ScopeAuxUnit)
-
-namespace {
-
-QDBusArgument& operator<<(QDBusArgument& argument, const ScopeProperty& property) {
-    argument.beginStructure();
-    argument << property.name << property.value;
-    argument.endStructure();
-    return argument;
-}
-const QDBusArgument& operator>>(const QDBusArgument& argument, ScopeProperty& property) {
-    argument.beginStructure();
-    argument >> property.name >> property.value;
-    argument.endStructure();
-    return argument;
-}
-QDBusArgument& operator<<(QDBusArgument& argument, const ScopeAuxUnit& unit) {
-    argument.beginStructure();
-    argument << unit.name << unit.properties;
-    argument.endStructure();
-    return argument;
-}
-const QDBusArgument& operator>>(const QDBusArgument& argument, ScopeAuxUnit& unit) {
-    argument.beginStructure();
-    argument >> unit.name >> unit.properties;
-    argument.endStructure();
-    return argument;
-}
 
 const QString kService = QStringLiteral("org.freedesktop.systemd1");
 const QString kPath = QStringLiteral("/org/freedesktop/systemd1");
@@ -233,18 +191,7 @@ void SystemdUserUnits::stopFollowing() {
 
 QCoro::Task<> SystemdUserUnits::startScope(const QString& unit, qint64 pid,
                                            const QString& description) {
-    qDBusRegisterMetaType<ScopeProperty>();
-    qDBusRegisterMetaType<QList<ScopeProperty>>();
-    qDBusRegisterMetaType<ScopeAuxUnit>();
-    qDBusRegisterMetaType<QList<ScopeAuxUnit>>();
-    const QList<ScopeProperty> properties = {
-        {QStringLiteral("PIDs"), QDBusVariant(QVariant::fromValue(QList<quint32>{quint32(pid)}))},
-        {QStringLiteral("Description"), QDBusVariant(description)},
-        // Gone once empty, even after a failure.
-        {QStringLiteral("CollectMode"), QDBusVariant(QStringLiteral("inactive-or-failed"))}};
-    QDBusMessage start = managerCall(QStringLiteral("StartTransientUnit"));
-    start << unit << QStringLiteral("fail") << QVariant::fromValue(properties)
-          << QVariant::fromValue(QList<ScopeAuxUnit>{});
+    const QDBusMessage start = transientScopeCall(unit, pid, description);
     throwIfError(start, co_await call(start));
 }
 
