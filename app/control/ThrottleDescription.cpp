@@ -19,7 +19,10 @@ QString scope(const ThrottleScope& scope) {
     case ThrottleScope::Kind::command:
         return QStringLiteral("Only one command's processes");
     case ThrottleScope::Kind::application:
-        return QStringLiteral("Only %1").arg(QString::fromStdString(scope.application));
+        // On, and waiting for the application to start again.
+        return (scope.cgroups.empty() ? QStringLiteral("Waiting for %1")
+                                      : QStringLiteral("Only %1"))
+            .arg(QString::fromStdString(scope.application));
     case ThrottleScope::Kind::destinations:
         break;
     }

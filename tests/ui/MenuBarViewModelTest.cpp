@@ -325,6 +325,16 @@ TEST_F(MenuBarViewModelTest, ListsEveryThrottleAndStopsOneAloneWhenTheHelperLets
     EXPECT_FALSE(panel->showingError());
     EXPECT_EQ(world.helper.throttles.size(), 1);
     EXPECT_EQ(world.helper.disables, 0);
+
+    // An application's throttle says whether it runs.
+    ThrottleScope editor{.application = "org.example.Editor"};
+    world.helper.takenBy(commandLine, {5'000, 0, 0, 0, 0}, editor);
+    EXPECT_EQ(ActiveThrottleRows::rowsOf(world.service.state()).back().scope,
+              "Waiting for org.example.Editor");
+    editor.cgroups = {"user.slice/app-gnome-org.example.Editor-1.scope"};
+    world.helper.takenBy(commandLine, {5'000, 0, 0, 0, 0}, editor);
+    EXPECT_EQ(ActiveThrottleRows::rowsOf(world.service.state()).back().scope,
+              "Only org.example.Editor");
 }
 
 } // namespace
