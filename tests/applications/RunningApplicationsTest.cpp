@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "RunningApplications.h"
 
-#include "FakeUserManager.h"
-#include "PrivateBus.h"
-#include "SystemdUserUnits.h"
+#include "UserManagerSession.h"
 #include "WriteFile.h"
 
 #include <QTemporaryDir>
@@ -13,53 +11,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QStringList namesOf(const QList<RunningApplication>& applications) {
-    QStringList names;
-    for (const RunningApplication& application : applications) {
-        names << application.name;
-    }
-    return names;
-}
-
-// A user's session: systemd's user manager on a private session bus, and
-// what the kernel and the installed desktop entries would show as files.
-struct Session {
-    // Connections of one name are one: each session's have names of their own.
-    static QString connectionName(const char* role) {
-        static int sessions = 0;
-        return QStringLiteral("%1-%2").arg(QString::fromLatin1(role)).arg(++sessions);
-    }
-
-    PrivateBus bus{QList<PrivateBus::Service>{}};
-    QTemporaryDir files;
-    const QString hierarchy = files.filePath(QStringLiteral("cgroup"));
-    const QString proc = files.filePath(QStringLiteral("proc"));
-    const QString applications = files.filePath(QStringLiteral("applications"));
-    FakeUserManager manager{bus.connect(connectionName("manager")), hierarchy, proc};
-    SystemdUserUnits units{bus.connect(connectionName("panel"))};
-    RunningApplications running{units, DesktopEntries({applications}, QStringLiteral("C")),
-                                ProcessCgroups(proc, hierarchy)};
-
-    void install(const QString& id, const QByteArray& name, const QByteArray& icon = {}) {
-        writeFile(applications + u'/' + id + QStringLiteral(".desktop"),
-                  "[Desktop Entry]\nType=Application\nName=" + name + "\nIcon=" + icon + '\n');
-    }
-    void own(const QString& process, const QByteArray& file, const QByteArray& text) {
-        writeFile(proc + u'/' + process + u'/' + QString::fromLatin1(file), text);
-    }
-    QStringList names() const { return namesOf(running.applications()); }
-    bool startAndLoad() {
-        running.start();
-        return waitUntil([this] { return running.isLoaded(); });
-    }
-};
-
 QString inApps(const char* unit) {
     return FakeUserManager::appCgroup(QString::fromUtf8(unit));
 }
 
 TEST(RunningApplicationsTest, TheUsersApplicationsAreListedByDesktopIdWithNameIconAndScopes) {
-    Session session;
+    UserManagerSession session;
     session.install(QStringLiteral("firefox-esr"), "Firefox ESR", "firefox-esr");
     session.install(QStringLiteral("org.kde.konsole"), "konsole");
     session.manager.addUnit(QStringLiteral(R"(app-gnome-firefox\x2desr-4242.scope)"), {4250, 4242});
@@ -95,7 +52,7 @@ TEST(RunningApplicationsTest, TheUsersApplicationsAreListedByDesktopIdWithNameIc
 }
 
 TEST(RunningApplicationsTest, NewScopesAppearAndEndedOnesGoWhileStarted) {
-    Session session;
+    UserManagerSession session;
     ASSERT_TRUE(session.startAndLoad());
     int changes = 0;
     QObject::connect(&session.running, &RunningApplications::changed, [&changes] { ++changes; });
@@ -129,7 +86,7 @@ TEST(RunningApplicationsTest, NewScopesAppearAndEndedOnesGoWhileStarted) {
 }
 
 TEST(RunningApplicationsTest, AStoppedListAsksTheUserManagerNothing) {
-    Session session;
+    UserManagerSession session;
     session.manager.subscribeAnotherClient();
     session.manager.addUnit(QStringLiteral("app-a-1.scope"), {1});
     ASSERT_TRUE(session.startAndLoad());
@@ -153,7 +110,7 @@ TEST(RunningApplicationsTest, AStoppedListAsksTheUserManagerNothing) {
 }
 
 TEST(RunningApplicationsTest, ADesktopThatKeepsItsApplicationsInTheSessionScopeIsToldApart) {
-    Session session;
+    UserManagerSession session;
     session.own(QStringLiteral("self"), "cgroup",
                 "0::/user.slice/user-1000.slice/session-2.scope\n");
     ASSERT_TRUE(session.startAndLoad());
@@ -164,7 +121,7 @@ TEST(RunningApplicationsTest, ADesktopThatKeepsItsApplicationsInTheSessionScopeI
     EXPECT_FALSE(session.running.sharesSessionScope());
 
     // A desktop that gives applications scopes may merely run none but this one.
-    Session appScopes;
+    UserManagerSession appScopes;
     appScopes.own(QStringLiteral("self"), "cgroup",
                   "0::/" + inApps("app-gnome-com.veltrane.Veltrane-3.scope").toUtf8() + '\n');
     ASSERT_TRUE(appScopes.startAndLoad());
@@ -187,7 +144,7 @@ TEST(RunningApplicationsTest, WithoutASessionBusOrAUserManagerTheErrorSaysWhich)
     EXPECT_TRUE(errorOf(empty.connect(QStringLiteral("panel-without-manager")))
                     .contains(QStringLiteral("user manager does not run")));
 
-    Session session;
+    UserManagerSession session;
     session.manager.addUnit(QStringLiteral("app-a-1.scope"), {1});
     ASSERT_TRUE(session.startAndLoad());
     session.manager.leave();

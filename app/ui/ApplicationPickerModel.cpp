@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+#include "ApplicationPickerModel.h"
+
+ApplicationPickerModel::ApplicationPickerModel(RunningApplications& running, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_running(running) {
+    connect(&m_running, &RunningApplications::changed, this, &ApplicationPickerModel::refill);
+}
+
+int ApplicationPickerModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+QVariant ApplicationPickerModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_rows.size()) {
+        return {};
+    }
+    const RunningApplication& application = m_rows.at(index.row());
+    switch (role) {
+    case DesktopIdRole:
+        return application.desktopId;
+    case NameRole:
+        return application.name;
+    case IconNameRole:
+        return application.iconName;
+    case DetailRole: {
+        const qsizetype scopes = application.scopes.size();
+        // A desktop starts a scope for each window it opens of its own.
+        return scopes == 1
+                   ? application.desktopId
+                   : QStringLiteral("%1 · %2 instances").arg(application.desktopId).arg(scopes);
+    }
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> ApplicationPickerModel::roleNames() const {
+    return {{DesktopIdRole, "desktopId"},
+            {NameRole, "name"},
+            {IconNameRole, "iconName"},
+            {DetailRole, "detail"}};
+}
+
+void ApplicationPickerModel::setSearchText(const QString& text) {
+    if (text == m_searchText) {
+        return;
+    }
+    m_searchText = text;
+    Q_EMIT searchTextChanged();
+    refill();
+}
+
+bool ApplicationPickerModel::isLoading() const {
+    return m_running.isStarted() && !m_running.isLoaded() && m_running.errorText().isEmpty();
+}
+
+QString ApplicationPickerModel::notice() const {
+    if (!m_running.errorText().isEmpty()) {
+        return m_running.errorText();
+    }
+    if (!m_running.isLoaded()) {
+        return {};
+    }
+    if (m_running.sharesSessionScope()) {
+        return QStringLiteral("This desktop runs every application in one session scope, so none "
+                              "can be throttled alone. Launch one throttled instead.");
+    }
+    if (m_running.applications().isEmpty()) {
+        return QStringLiteral("No application runs in a scope of its own.");
+    }
+    if (m_rows.isEmpty()) {
+        return QStringLiteral("No running application matches \u201c%1\u201d.").arg(m_searchText);
+    }
+    return {};
+}
+
+void ApplicationPickerModel::open() {
+    const bool wasOpen = isOpen();
+    m_running.start();
+    if (!wasOpen) {
+        Q_EMIT openChanged();
+    }
+    refill();
+}
+
+void ApplicationPickerModel::close() {
+    if (!isOpen()) {
+        return;
+    }
+    m_running.stop();
+    m_searchText.clear();
+    Q_EMIT searchTextChanged();
+    Q_EMIT openChanged();
+    refill();
+}
+
+void ApplicationPickerModel::pick(int row) {
+    if (row >= 0 && row < m_rows.size()) {
+        Q_EMIT picked(m_rows.at(row).desktopId, m_rows.at(row).name);
+    }
+}
+
+void ApplicationPickerModel::refill() {
+    QList<RunningApplication> rows = m_searchText.trimmed().isEmpty()
+                                         ? m_running.applications()
+                                         : m_running.matching(m_searchText.trimmed());
+    if (rows != m_rows) {
+        beginResetModel();
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+    Q_EMIT listChanged();
+}
