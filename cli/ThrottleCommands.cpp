@@ -2,6 +2,6 @@
 #include "ThrottleCommands.h"
 
 QList<Command> throttleCommands() {
-    return {applyCommand(), offCommand(), statusCommand(), runCommand(), watchCommand(),
-            appsCommand()};
+    return {applyCommand(), offCommand(),   statusCommand(),
+            runCommand(),   watchCommand(), appsCommand()};
 }
