@@ -6,8 +6,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <linux/magic.h>
-#include <sys/statfs.h>
 
 namespace {
 
@@ -19,26 +17,11 @@ QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool isCgroup2(const QString& folder) {
-    struct statfs mounted {};
-    return ::statfs(QFile::encodeName(folder).constData(), &mounted) == 0 &&
-           mounted.f_type == CGROUP2_SUPER_MAGIC;
-}
-
 } // namespace
 
 ProcessCgroups::ProcessCgroups(QString procRoot, QString hierarchy)
     : m_procRoot(std::move(procRoot))
     , m_hierarchy(std::move(hierarchy)) {}
-
-QString ProcessCgroups::findHierarchy(const QString& mountPoint) {
-    for (const QString& candidate : {mountPoint, mountPoint + QStringLiteral("/unified")}) {
-        if (isCgroup2(candidate)) {
-            return candidate;
-        }
-    }
-    return {};
-}
 
 QString ProcessCgroups::userManagerCgroup(uid_t uid) {
     return QStringLiteral("user.slice/user-%1.slice/user@%1.service").arg(uid);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ApplicationUnitName.h"
+#include "CgroupV2Mount.h"
 
 #include <QList>
 #include <QString>
@@ -39,12 +40,8 @@ public:
     // `hierarchy`: where the cgroup v2 hierarchy is mounted, empty where
     // there is none (no cgroup's processes can be read then).
     explicit ProcessCgroups(QString procRoot = QStringLiteral("/proc"),
-                            QString hierarchy = findHierarchy(QString::fromLatin1(kMountPoint)));
-
-    // The cgroup v2 hierarchy of a host that mounts its cgroups at
-    // `mountPoint`: there, or at "unified" in it beside cgroup v1 on a
-    // hybrid host; empty where neither holds it.
-    static QString findHierarchy(const QString& mountPoint);
+                            QString hierarchy = QString::fromUtf8(
+                                CgroupV2Mount::find(kMountPoint).value_or(QByteArray())));
 
     // The cgroup that systemd gives the user manager of `uid`.
     static QString userManagerCgroup(uid_t uid);
