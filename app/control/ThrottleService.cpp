@@ -59,21 +59,30 @@ void ThrottleService::followProfiles(ProfileManager& profiles) {
     profilesChanged();
 }
 
-QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
-    std::optional<ThrottleParameters> checked;
-    ThrottleSchedule schedule;
+std::pair<ThrottleParameters, ThrottleSchedule>
+ThrottleService::checkedForSwitchOn(const ThrottleProfile& profile) {
     try {
-        checked = ApplyPreconditions::parametersToApply(profile, m_registration);
-        schedule = ApplyPreconditions::scheduleToApply(profile);
+        return {ApplyPreconditions::parametersToApply(profile, m_registration),
+                ApplyPreconditions::scheduleToApply(profile)};
     } catch (const ThrottleError& error) {
         if (error.errorCase() == ThrottleError::Case::helperNotInstalled) {
             storeFailure(error);
         }
         throw;
     }
-    const ThrottleParameters parameters = *checked;
+}
+
+QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
+    if (!profile.application.isEmpty()) {
+        ThrottleScope scope;
+        // The helper finds its scopes, and follows them.
+        scope.application = profile.application.toStdString();
+        co_await applyBeside(std::move(profile), std::move(scope));
+        co_return;
+    }
+    const auto [parameters, schedule] = checkedForSwitchOn(profile);
     const bool hold = m_holds();
-    const bool scoped = !profile.destinations.empty() || !profile.application.isEmpty();
+    const bool scoped = !profile.destinations.empty();
 
     const QPointer<ThrottleService> alive(this);
     const quint64 switchOffs = m_switchOffs;
@@ -81,10 +90,7 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     m_pendingSwitchOns.insert(number);
     std::optional<ThrottleError> failure;
     ThrottleScope scope;
-    if (!profile.application.isEmpty()) {
-        // The helper finds its scopes, and follows them.
-        scope.application = profile.application.toStdString();
-    } else if (scoped) {
+    if (scoped) {
         try {
             scope = co_await m_resolver.resolve(profile.destinations);
         } catch (const ThrottleError& error) {
@@ -140,16 +146,92 @@ std::vector<quint64> ThrottleService::ownThrottlesReplacedBy(bool scoped) const 
     std::vector<quint64> ids;
     const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
     for (const quint64 id : m_own.ids()) {
+        const auto listedAs = [&listed, id](auto kind) {
+            return std::any_of(listed.begin(), listed.end(), [id, kind](const HelperThrottle& t) {
+                return t.id == id && kind(t.scope);
+            });
+        };
         // The helper itself replaces the whole machine's with the whole machine's.
         const bool replacedAnyway =
-            !scoped && std::any_of(listed.begin(), listed.end(), [id](const HelperThrottle& t) {
-                return t.id == id && t.scope.isMachine();
-            });
-        if (!replacedAnyway) {
+            !scoped && listedAs([](const ThrottleScope& scope) { return scope.isMachine(); });
+        // One whose answer was lost is known by its kind alone.
+        const bool beside = m_beside.contains(id) || listedAs(&standsBeside);
+        if (!replacedAnyway && !beside) {
             ids.push_back(id);
         }
     }
     return ids;
+}
+
+std::vector<quint64>
+ThrottleService::ownThrottlesOfApplication(const std::string& desktopId) const {
+    std::vector<quint64> ids;
+    for (const HelperThrottle& throttle : m_stateFollower.helperState().throttles) {
+        if (m_own.contains(throttle.id) && throttle.scope.application == desktopId) {
+            ids.push_back(throttle.id);
+        }
+    }
+    return ids;
+}
+
+QCoro::Task<> ThrottleService::applyProfileToCgroup(ThrottleProfile profile, QString cgroup) {
+    ThrottleScope scope;
+    scope.cgroups = {cgroup.toStdString()};
+    co_await applyBeside(std::move(profile), std::move(scope));
+}
+
+QCoro::Task<> ThrottleService::applyBeside(ThrottleProfile profile, ThrottleScope scope) {
+    const auto [parameters, schedule] = checkedForSwitchOn(profile);
+    const bool hold = m_holds();
+    const std::vector<quint64> replaced = scope.application.empty()
+                                              ? std::vector<quint64>{}
+                                              : ownThrottlesOfApplication(scope.application);
+    const QPointer<ThrottleService> alive(this);
+    const quint64 number = ++m_switchOnsBegun;
+    m_pendingSwitchOns.insert(number);
+    std::optional<ThrottleError> failure;
+    quint64 id = 0;
+    try {
+        id = co_await m_helper.startThrottle(parameters, scope, schedule, m_description, hold);
+    } catch (const ThrottleError& error) {
+        failure = error;
+    }
+    if (alive) {
+        m_pendingSwitchOns.erase(number);
+        m_own.started(id);
+        if (id != 0) {
+            m_beside.insert_or_assign(id,
+                                      BesideThrottle{profile, parameters, scope, schedule, hold});
+        }
+        Q_EMIT switchOnSettled();
+    }
+    // An "off" meanwhile ends it as soon as it is known: it is this
+    // application's own from its answer on.
+    if (!settled(alive, failure)) {
+        co_return;
+    }
+    ThrottleState next = m_state;
+    if (!next.isEnabled) {
+        next.isEnabled = true;
+        next.enabledAt = m_clock();
+    }
+    if (id != 0) {
+        next.besideProfiles.insert(id, profile.name);
+    }
+    next.error.reset();
+    setState(std::move(next));
+    m_notifications.post(NotificationName::throttlingEnabled);
+    co_await endReplaced(replaced);
+}
+
+void ThrottleService::forgetEndedBeside() {
+    ThrottleState next = m_state;
+    for (auto it = m_beside.begin(); it != m_beside.end();) {
+        it = m_own.contains(it->first) ? std::next(it) : m_beside.erase(it);
+    }
+    next.besideProfiles.removeIf(
+        [this](const auto& entry) { return !m_beside.contains(entry.key()); });
+    setState(std::move(next));
 }
 
 bool ThrottleService::isListed(quint64 id) const {
@@ -172,6 +254,7 @@ QCoro::Task<std::optional<ThrottleError>> ThrottleService::endEach(std::vector<q
             m_own.forget(id);
         }
     }
+    forgetEndedBeside();
     co_return first;
 }
 
@@ -195,8 +278,10 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     }
     m_runningProfile.forgetAll();
     m_own.forgetAll();
+    m_beside.clear();
     ThrottleState next = m_state;
     next.isEnabled = false;
+    next.besideProfiles.clear();
     next.currentProfile.reset();
     next.enabledAt.reset();
     next.owner.reset();
@@ -215,17 +300,28 @@ QCoro::Task<> ThrottleService::endOwnThrottling() {
     const QPointer<ThrottleService> alive(this);
     std::vector<quint64> asked;
     std::optional<ThrottleError> failure;
-    while (true) {
+    const auto unasked = [this, &asked] {
         std::vector<quint64> ids;
         std::copy_if(m_own.ids().begin(), m_own.ids().end(), std::back_inserter(ids),
                      [&asked](quint64 id) {
                          return std::find(asked.begin(), asked.end(), id) == asked.end();
                      });
+        return ids;
+    };
+    while (true) {
+        std::vector<quint64> ids = unasked();
         asked.insert(asked.end(), ids.begin(), ids.end());
         const std::optional<ThrottleError> ending = co_await endEach(std::move(ids));
         failure = failure ? failure : ending;
+        if (!alive) {
+            break;
+        }
+        // A switch-on may have been answered while those ended.
+        if (!unasked().empty()) {
+            continue;
+        }
         const bool waiting =
-            alive && !m_pendingSwitchOns.empty() && *m_pendingSwitchOns.begin() <= begunBefore;
+            !m_pendingSwitchOns.empty() && *m_pendingSwitchOns.begin() <= begunBefore;
         if (!waiting) {
             break;
         }
@@ -251,6 +347,7 @@ QCoro::Task<> ThrottleService::endThrottle(quint64 id) {
         co_return;
     }
     m_own.forget(id);
+    forgetEndedBeside();
     if (m_state.error) {
         ThrottleState next = m_state;
         next.error.reset();
@@ -280,6 +377,7 @@ void ThrottleService::checkHelperStatus() {
 void ThrottleService::helperStateChanged(const HelperState& helper) {
     if (helper.available) {
         m_own.follow(helper);
+        forgetEndedBeside();
     }
     std::optional<ThrottleStateFollower::Followed> followed =
         m_stateFollower.follow(m_state, helper, isApplying(), m_takeBack.isRunning());
@@ -299,9 +397,59 @@ void ThrottleService::profilesChanged() {
 
 void ThrottleService::connectionReplaced() {
     const std::optional<ThrottleParameters>& own = m_runningProfile.ownParameters();
-    if (m_state.isOwnedByThisApplication() && own && !m_takeBack.isRunning()) {
+    const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
+    // Only while it still ran: its row may have been stopped on its own.
+    const bool ownRan =
+        listed.isEmpty()
+            ? m_state.isOwnedByThisApplication()
+            : std::any_of(listed.begin(), listed.end(), [this](const HelperThrottle& t) {
+                  return m_own.contains(t.id) && !standsBeside(t.scope);
+              });
+    if (ownRan && own && !m_takeBack.isRunning()) {
         m_takeBack.takeBack(*own, m_ownScope, m_ownSchedule, m_description, m_holds());
     }
+    std::map<quint64, BesideThrottle> lost;
+    for (auto it = m_beside.begin(); it != m_beside.end();) {
+        if (it->second.held) {
+            ++it;
+            continue;
+        }
+        m_own.forget(it->first);
+        lost.insert(m_beside.extract(it++));
+    }
+    if (!lost.empty()) {
+        // A task of its own: it runs to its end, whether or not anyone awaits it.
+        Q_UNUSED(takeBackBeside(std::move(lost)));
+    }
+}
+
+QCoro::Task<> ThrottleService::takeBackBeside(std::map<quint64, BesideThrottle> lost) {
+    const QPointer<ThrottleService> alive(this);
+    for (auto& [oldId, throttle] : lost) {
+        quint64 id = 0;
+        std::optional<ThrottleError> failure;
+        try {
+            id = co_await m_helper.startThrottle(throttle.parameters, throttle.scope,
+                                                 throttle.schedule, m_description, false);
+        } catch (const ThrottleError& error) {
+            failure = error;
+        }
+        if (!alive) {
+            co_return;
+        }
+        if (failure) {
+            storeFailure(*failure);
+            continue;
+        }
+        m_own.started(id);
+        if (id != 0) {
+            m_beside.insert_or_assign(id, throttle);
+            ThrottleState next = m_state;
+            next.besideProfiles.insert(id, throttle.profile.name);
+            setState(std::move(next));
+        }
+    }
+    forgetEndedBeside();
 }
 
 QCoro::Task<> ThrottleService::takenBack(quint64 id) {
@@ -310,7 +458,7 @@ QCoro::Task<> ThrottleService::takenBack(quint64 id) {
     std::vector<quint64> old;
     const std::vector<quint64> known = m_own.ids();
     for (const quint64 each : known) {
-        if (each != id) {
+        if (each != id && !m_beside.contains(each)) {
             m_own.forget(each);
             if (isListed(each)) {
                 old.push_back(each);

@@ -19,8 +19,10 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 // The one way the application switches throttling on and off, and the one
@@ -37,6 +39,17 @@ class ThrottleService final : public QObject {
 
 public:
     using Clock = ThrottleStateFollower::Clock;
+
+    // A throttle of one application or one command, switched on beside
+    // this application's own: as sent, to send it again.
+    struct BesideThrottle {
+        ThrottleProfile profile;
+        ThrottleParameters parameters;
+        ThrottleScope scope;
+        ThrottleSchedule schedule;
+        // Held by the connection: the helper keeps it through a reconnect.
+        bool held = false;
+    };
 
     // How long quitting may wait for the helper, whatever it and the bus do.
     static constexpr std::chrono::milliseconds kQuitBound{2000};
@@ -71,8 +84,14 @@ public:
 
     // A profile with destinations switches on a throttle of just them, its
     // host names resolved now; either kind replaces this application's own
-    // throttle, and leaves every other client's.
+    // throttle of the whole machine or of destinations, and leaves every
+    // other client's. A profile for an application switches on that
+    // application's throttle beside them, replacing only an earlier one of
+    // the same application.
     QCoro::Task<> applyProfile(ThrottleProfile profile);
+    // Switches `profile`'s conditions on for the processes of `cgroup` alone
+    // (a command launched throttled), beside everything else that runs.
+    QCoro::Task<> applyProfileToCgroup(ThrottleProfile profile, QString cgroup);
     // The explicit "off": switches off whatever runs, whoever switched it
     // on, and an enable still in flight; does nothing otherwise.
     QCoro::Task<> removeThrottling();
@@ -103,14 +122,29 @@ private:
     // Takes the lost hold again on the new connection.
     void connectionReplaced();
 
+    // The conditions and schedule of `profile` as the helper takes them;
+    // throws what keeps it from being switched on.
+    std::pair<ThrottleParameters, ThrottleSchedule>
+    checkedForSwitchOn(const ThrottleProfile& profile);
     void setState(ThrottleState state);
     void storeFailure(const ThrottleError& error);
     // The new id of what was taken back replaces the old ones.
     QCoro::Task<> takenBack(quint64 id);
+    // Switches on a throttle of one application or one command beside
+    // this application's others, and records its profile for its row.
+    QCoro::Task<> applyBeside(ThrottleProfile profile, ThrottleScope scope);
+    // Switches on again, after a reconnect, those beside throttles that the
+    // lost connection held.
+    QCoro::Task<> takeBackBeside(std::map<quint64, BesideThrottle> lost);
+    // The beside throttles that are no longer this application's leave the
+    // state's names.
+    void forgetEndedBeside();
     // This application's throttles that a switch-on of `scoped` kind leaves
     // behind: a scoped one replaces none by itself, the whole machine's
     // replaces only the whole machine's.
     std::vector<quint64> ownThrottlesReplacedBy(bool scoped) const;
+    // This application's throttle of the application `desktopId`, if any.
+    std::vector<quint64> ownThrottlesOfApplication(const std::string& desktopId) const;
     bool isListed(quint64 id) const;
     // Ends each of these own throttles and forgets it; one already gone is
     // no failure. Carries on past a failure, and hands back the first.
@@ -146,4 +180,7 @@ private:
     // reconnect.
     ThrottleScope m_ownScope;
     ThrottleSchedule m_ownSchedule;
+    // The throttles of one application or one command this application
+    // switched on beside its own, by id: what a reconnect takes back.
+    std::map<quint64, BesideThrottle> m_beside;
 };

@@ -6,6 +6,8 @@
 #include "ThrottleProfile.h"
 
 #include <QDateTime>
+#include <QMap>
+#include <QString>
 
 #include <algorithm>
 #include <optional>
@@ -38,6 +40,9 @@ struct ThrottleState {
     // Every throttle the helper has on, oldest first, whoever owns it; empty
     // while disabled and from a helper that keeps one throttle only.
     QList<HelperThrottle> throttles = {};
+    // The names of the profiles this application's throttles of one
+    // application or one command run, by id: their rows are named by them.
+    QMap<quint64, QString> besideProfiles = {};
 
     // The helper names one owner (the whole machine's, else the newest
     // throttle's); a scoped throttle of this application beside another
@@ -62,6 +67,13 @@ struct ThrottleState {
 
     bool operator==(const ThrottleState&) const = default;
 };
+
+// A throttle of one application or one command: it runs beside the whole
+// machine's and the destinations' throttles, never in their place.
+inline bool standsBeside(const ThrottleScope& scope) {
+    return scope.kind() == ThrottleScope::Kind::application ||
+           scope.kind() == ThrottleScope::Kind::command;
+}
 
 // A throttle nobody is still responsible for: left unheld by an earlier
 // process of this application run by `userId`, or by a client that names no

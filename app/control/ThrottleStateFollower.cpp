@@ -43,15 +43,21 @@ ThrottleStateFollower::follow(const ThrottleState& current, const HelperState& h
     next.owner = helper.owner;
     next.throttles = helper.throttles;
     // The helper names one owner; this client's own throttle beside a newer
-    // one of another client still runs this client's profile.
+    // one of another client still runs this client's profile. Its throttles
+    // of one application or command run profiles of their own.
     std::optional<ThrottleParameters> ownConfiguration;
-    if (helper.isOwnedByThisClient()) {
+    const auto ownMain = [](const HelperThrottle& throttle) {
+        return throttle.owner.isThisClient && !standsBeside(throttle.scope);
+    };
+    if (helper.throttles.isEmpty() && helper.isOwnedByThisClient()) {
         ownConfiguration = helper.configuration;
-    } else {
-        for (const HelperThrottle& throttle : helper.throttles) {
-            if (throttle.owner.isThisClient) {
-                ownConfiguration = throttle.configuration;
-            }
+    }
+    // The whole machine's when it runs, as the helper names it, else the newest.
+    bool machine = false;
+    for (const HelperThrottle& throttle : helper.throttles) {
+        if (ownMain(throttle) && !machine) {
+            ownConfiguration = throttle.configuration;
+            machine = throttle.scope.isMachine();
         }
     }
     if (ownConfiguration) {

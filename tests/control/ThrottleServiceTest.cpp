@@ -448,4 +448,85 @@ TEST_F(ScopedProfileTest, AnOffWhileNamesResolveGivesTheSwitchOnUp) {
     EXPECT_FALSE(service.state().isEnabled);
 }
 
+// A profile for one application, or a command launched throttled: switched
+// on beside this application's own throttle, and replacing only its own
+// earlier throttle of the same application.
+class BesideThrottleTest : public ThrottleServiceTest {
+protected:
+    static ThrottleProfile forApplication(ThrottleProfile profile, const char* desktopId) {
+        profile.application = QString::fromLatin1(desktopId);
+        return profile;
+    }
+};
+
+TEST_F(BesideThrottleTest, AnApplicationsThrottleRunsBesideTheMachinesAndReplacesOnlyItsOwnKind) {
+    finish(service.applyProfile(edge));
+    const quint64 machine = helper.throttles.at(0).id;
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
+
+    finish(service.applyProfile(forApplication(threeG, "org.example.Editor")));
+    EXPECT_EQ(helper.starts.back().scope.application, "org.example.Editor");
+    EXPECT_THAT(helper.ends, IsEmpty());
+    const quint64 editor = helper.throttles.back().id;
+    finish(service.applyProfileToCgroup(edge, QStringLiteral("user.slice/run-u7.scope")));
+    EXPECT_THAT(helper.starts.back().scope.cgroups, ElementsAre("user.slice/run-u7.scope"));
+    const quint64 command = helper.throttles.back().id;
+    EXPECT_THAT(service.state().besideProfiles.values(), ElementsAre("3G", "Edge"));
+    // The machine's profile is still the one the panel names.
+    EXPECT_EQ(service.state().currentProfile, edge);
+
+    // The same application again replaces its throttle, and only that.
+    finish(service.applyProfile(forApplication(edge, "org.example.Editor")));
+    EXPECT_THAT(helper.ends, ElementsAre(editor));
+    const quint64 editorAgain = helper.throttles.back().id;
+    // The machine's profile again leaves both beside it.
+    finish(service.applyProfile(threeG));
+    EXPECT_THAT(helper.ends, ElementsAre(editor));
+    EXPECT_TRUE(helper.lists(command) && helper.lists(editorAgain) && !helper.lists(machine));
+    EXPECT_THAT(service.state().besideProfiles.keys(), ElementsAre(command, editorAgain));
+
+    // Its row's Stop ends it alone, and its name goes with it.
+    finish(service.endThrottle(command));
+    EXPECT_THAT(service.state().besideProfiles.keys(), ElementsAre(editorAgain));
+    // Quitting ends every own one, and another client's stays.
+    finish(service.endOwnThrottling());
+    ASSERT_EQ(helper.throttles.size(), 1);
+    EXPECT_EQ(helper.throttles[0].id, others);
+    EXPECT_THAT(service.state().besideProfiles, IsEmpty());
+}
+
+TEST_F(BesideThrottleTest, AReconnectTakesBackWhatTheLostConnectionHadAndNothingThatWasStopped) {
+    finish(service.applyProfile(threeG));
+    const quint64 machine = helper.throttles.at(0).id;
+    finish(service.applyProfile(forApplication(edge, "org.example.Editor")));
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
+    // The machine's row was stopped on its own: it stays off.
+    finish(service.endThrottle(machine));
+    // The helper removed what the lost connection owned.
+    helper.throttles.removeIf([](const HelperThrottle& t) { return t.owner.isThisClient; });
+    Q_EMIT helper.connectionReplaced();
+    ASSERT_EQ(helper.starts.size(), 3U);
+    EXPECT_EQ(helper.starts[2], helper.starts[1]);
+    EXPECT_EQ(helper.enables[2], *ApplyPreconditions::parametersOf(edge));
+    const quint64 takenBack = helper.throttles.back().id;
+    EXPECT_THAT(service.ownThrottles(), ElementsAre(takenBack));
+    EXPECT_THAT(service.state().besideProfiles.keys(), ElementsAre(takenBack));
+    EXPECT_TRUE(helper.lists(others));
+}
+
+TEST_F(BesideThrottleTest, AnOffWhileItsSwitchOnIsOnTheWayEndsItOnceItsIdIsKnown) {
+    finish(service.applyProfile(edge));
+    const quint64 others = helper.takenBy(kCommandLine, {1, 0, 0, 0, 0}, elsewhere());
+    helper.gated = true;
+    QCoro::Task<> applying = service.applyProfile(forApplication(threeG, "org.example.Editor"));
+    QCoro::Task<> ending = service.endOwnThrottling();
+    helper.gated = false;
+    helper.release();
+    finish(std::move(applying));
+    finish(std::move(ending));
+    ASSERT_EQ(helper.throttles.size(), 1);
+    EXPECT_EQ(helper.throttles[0].id, others);
+    EXPECT_THAT(service.ownThrottles(), IsEmpty());
+}
+
 } // namespace
