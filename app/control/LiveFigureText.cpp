@@ -7,10 +7,24 @@
 
 namespace {
 
-const std::optional<DirectionStatistics>& sideOf(const ShaperStatistics& statistics,
+// Of a whole reading or of one throttle's figures.
+template <typename Figures>
+const std::optional<DirectionStatistics>& sideOf(const Figures& statistics,
                                                  LiveFigureText::Direction direction) {
     return direction == LiveFigureText::Direction::download ? statistics.download
                                                             : statistics.upload;
+}
+
+std::optional<double> rateBetween(const std::optional<DirectionStatistics>& before,
+                                  const std::optional<DirectionStatistics>& after,
+                                  const ShaperStatistics& earlier, const ShaperStatistics& later) {
+    if (!before || !after || later.takenAtMs <= earlier.takenAtMs ||
+        later.takenAtMs - earlier.takenAtMs > LiveFigureText::kLongestRateIntervalMs ||
+        after->bytes < before->bytes) {
+        return std::nullopt;
+    }
+    return static_cast<double>(after->bytes - before->bytes) * 8.0 * 1000.0 /
+           static_cast<double>(later.takenAtMs - earlier.takenAtMs);
 }
 
 // Three figures at most: 1.02, 12.3, 123.
@@ -31,15 +45,17 @@ namespace LiveFigureText {
 
 std::optional<double> bitsPerSecond(const ShaperStatistics& earlier, const ShaperStatistics& later,
                                     Direction direction) {
-    const auto& before = sideOf(earlier, direction);
-    const auto& after = sideOf(later, direction);
-    if (!before || !after || later.takenAtMs <= earlier.takenAtMs ||
-        later.takenAtMs - earlier.takenAtMs > kLongestRateIntervalMs ||
-        after->bytes < before->bytes) {
+    return rateBetween(sideOf(earlier, direction), sideOf(later, direction), earlier, later);
+}
+
+std::optional<double> bitsPerSecond(const ShaperStatistics& earlier, const ShaperStatistics& later,
+                                    std::uint64_t id, Direction direction) {
+    const ThrottleStatistics* before = earlier.throttle(id);
+    const ThrottleStatistics* after = later.throttle(id);
+    if (!before || !after) {
         return std::nullopt;
     }
-    return static_cast<double>(after->bytes - before->bytes) * 8.0 * 1000.0 /
-           static_cast<double>(later.takenAtMs - earlier.takenAtMs);
+    return rateBetween(sideOf(*before, direction), sideOf(*after, direction), earlier, later);
 }
 
 QString rate(double bitsPerSecond) {

@@ -24,6 +24,9 @@ inline constexpr quint64 kLongestRateIntervalMs = 5'000;
 // direction, or counts less (its shaper was set up anew meanwhile).
 std::optional<double> bitsPerSecond(const ShaperStatistics& earlier, const ShaperStatistics& later,
                                     Direction direction);
+// The same for throttle `id` alone.
+std::optional<double> bitsPerSecond(const ShaperStatistics& earlier, const ShaperStatistics& later,
+                                    std::uint64_t id, Direction direction);
 
 // "↓ 412 Kbps · 3 dropped · queue 120 ms"; "–" stands for a rate not yet told.
 QString line(Direction direction, const DirectionStatistics& figures,

@@ -6,9 +6,11 @@
 
 #include <QVariantMap>
 
+#include <algorithm>
+
 namespace ActiveThrottleRows {
 
-std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state) {
+std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state, ApplicationNames* names) {
     std::vector<ActiveThrottleRow> rows;
     if (!state.isEnabled) {
         return rows;
@@ -28,10 +30,24 @@ std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state) {
         };
         const std::optional<ThrottleProfile>& profile =
             runs(state.currentProfile) ? state.currentProfile : state.selectedProfile;
-        row.title = row.isOwn && runs(profile)
+        const auto beside = state.besideProfiles.constFind(throttle.id);
+        row.title = row.isOwn && beside != state.besideProfiles.constEnd() ? *beside
+                    : row.isOwn && !standsBeside(throttle.scope) && runs(profile)
                         ? profile->name
                         : ThrottleDescription::conditions(throttle.configuration);
         row.scope = ThrottleDescription::scope(throttle.scope);
+        if (throttle.scope.kind() == ThrottleScope::Kind::application) {
+            const QString desktopId = QString::fromStdString(throttle.scope.application);
+            const ApplicationNames::Label label =
+                names ? names->labelOf(desktopId) : ApplicationNames::Label{desktopId, {}};
+            row.applicationName = label.name;
+            row.iconName = label.iconName;
+            const qsizetype scopes = qsizetype(throttle.scope.cgroups.size());
+            row.scope = scopes == 0 ? QStringLiteral("Waiting for %1").arg(label.name)
+                        : scopes == 1
+                            ? QStringLiteral("Only %1").arg(label.name)
+                            : QStringLiteral("Only %1 · %2 instances").arg(label.name).arg(scopes);
+        }
         row.detail = ThrottleDescription::owner(throttle.owner);
         if (throttle.owner.since.isValid()) {
             row.detail += QStringLiteral(" · since ") +
@@ -43,7 +59,11 @@ std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state) {
 }
 
 bool listed(const ThrottleState& state) {
-    return state.isEnabled && state.throttles.size() > 1;
+    return state.isEnabled && (state.throttles.size() > 1 ||
+                               std::any_of(state.throttles.begin(), state.throttles.end(),
+                                           [](const HelperThrottle& throttle) {
+                                               return standsBeside(throttle.scope);
+                                           }));
 }
 
 QVariantList toVariant(const std::vector<ActiveThrottleRow>& rows) {
@@ -53,7 +73,9 @@ QVariantList toVariant(const std::vector<ActiveThrottleRow>& rows) {
                                 {QStringLiteral("title"), row.title},
                                 {QStringLiteral("scope"), row.scope},
                                 {QStringLiteral("detail"), row.detail},
-                                {QStringLiteral("isOwn"), row.isOwn}});
+                                {QStringLiteral("isOwn"), row.isOwn},
+                                {QStringLiteral("applicationName"), row.applicationName},
+                                {QStringLiteral("iconName"), row.iconName}});
     }
     return list;
 }

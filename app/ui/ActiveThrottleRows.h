@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationNames.h"
 #include "ThrottleState.h"
 
 #include <QString>
@@ -20,16 +21,23 @@ struct ActiveThrottleRow {
     // "Veltrane (this app) · since 14:02".
     QString detail;
     bool isOwn = false;
+    // For a throttle of one application: what it is known by, for its icon.
+    QString applicationName;
+    QString iconName;
 
     bool operator==(const ActiveThrottleRow&) const = default;
 };
 
 namespace ActiveThrottleRows {
 
-// Every throttle of the state, oldest first.
-std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state);
-// The panel lists them when there is more than one: a single throttle is
-// what the card has always shown, its scope told by its line and its row.
+// Every throttle of the state, oldest first; an application's named as
+// `names` knows it, by its desktop id without them.
+std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state,
+                                      ApplicationNames* names = nullptr);
+// The panel lists them when there is more than one, or one of one
+// application or command: a single throttle of the machine or some
+// destinations is what the card has always shown, its scope told by its
+// line and its row.
 bool listed(const ThrottleState& state);
 // For a QML Repeater: one map per row, keyed by the field names.
 QVariantList toVariant(const std::vector<ActiveThrottleRow>& rows);

@@ -97,7 +97,9 @@ void ApplicationPickerModel::close() {
 
 void ApplicationPickerModel::pick(int row) {
     if (row >= 0 && row < m_rows.size()) {
-        Q_EMIT picked(m_rows.at(row).desktopId, m_rows.at(row).name);
+        // Copies: whoever hears it may close the list, which empties the rows.
+        const RunningApplication application = m_rows.at(row);
+        Q_EMIT picked(application.desktopId, application.name);
     }
 }
 

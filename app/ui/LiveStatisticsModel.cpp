@@ -5,6 +5,8 @@
 
 #include <QPointer>
 
+#include <utility>
+
 namespace {
 
 using LiveFigureText::Direction;
@@ -29,6 +31,19 @@ std::pair<QString, QString> textsOf(Direction direction,
     }
     return {keepingPartsWhole(LiveFigureText::line(direction, *figures, rate)),
             LiveFigureText::spoken(direction, *figures, rate)};
+}
+
+// One throttle's rates in both directions, short enough for the end of
+// its row; "–" until two readings tell one.
+QString rowLine(const std::optional<ShaperStatistics>& earlier, const ShaperStatistics& later,
+                std::uint64_t id) {
+    const auto rateText = [&](Direction direction) {
+        const std::optional<double> rate =
+            earlier ? LiveFigureText::bitsPerSecond(*earlier, later, id, direction) : std::nullopt;
+        return rate ? LiveFigureText::rate(*rate) : QStringLiteral("–");
+    };
+    return keepingPartsWhole(QStringLiteral("↓ %1 · ↑ %2")
+                                 .arg(rateText(Direction::download), rateText(Direction::upload)));
 }
 
 } // namespace
@@ -83,7 +98,11 @@ void LiveStatisticsModel::show(const ShaperStatistics& reading) {
                              : std::nullopt;
         m_uploadRate = m_last ? LiveFigureText::bitsPerSecond(*m_last, reading, Direction::upload)
                               : std::nullopt;
-        m_last = reading;
+        m_previous = std::exchange(m_last, reading);
+    }
+    m_rowLines.clear();
+    for (const ThrottleStatistics& throttle : reading.throttles) {
+        m_rowLines.insert(QString::number(throttle.id), rowLine(m_previous, reading, throttle.id));
     }
     std::tie(m_downloadText, m_downloadDescription) =
         textsOf(Direction::download, reading.download, m_downloadRate);
@@ -94,6 +113,8 @@ void LiveStatisticsModel::show(const ShaperStatistics& reading) {
 
 void LiveStatisticsModel::showNothing(const QString& why) {
     m_last.reset();
+    m_previous.reset();
+    m_rowLines.clear();
     m_downloadRate.reset();
     m_uploadRate.reset();
     // One line instead of two: the figures cannot be had, and why.

@@ -7,6 +7,7 @@
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -23,6 +24,8 @@ class LiveStatisticsModel final : public QObject {
     // The same, for a screen reader.
     Q_PROPERTY(QString downloadDescription READ downloadDescription NOTIFY changed)
     Q_PROPERTY(QString uploadDescription READ uploadDescription NOTIFY changed)
+    // Each listed throttle's own rates, by id: "↓ 412 Kbps · ↑ 80 Kbps".
+    Q_PROPERTY(QVariantMap rowLines READ rowLines NOTIFY changed)
 
 public:
     explicit LiveStatisticsModel(ThrottleService& throttleService, QObject* parent = nullptr);
@@ -31,6 +34,7 @@ public:
     QString uploadText() const { return m_uploadText; }
     QString downloadDescription() const { return m_downloadDescription; }
     QString uploadDescription() const { return m_uploadDescription; }
+    QVariantMap rowLines() const { return m_rowLines; }
 
     Q_INVOKABLE void refresh();
 
@@ -47,8 +51,11 @@ private:
     std::optional<ShaperStatistics> m_last;
     std::optional<double> m_downloadRate;
     std::optional<double> m_uploadRate;
+    // The reading before m_last: each row's rate is told between the two.
+    std::optional<ShaperStatistics> m_previous;
     QString m_downloadText;
     QString m_uploadText;
     QString m_downloadDescription;
     QString m_uploadDescription;
+    QVariantMap m_rowLines;
 };

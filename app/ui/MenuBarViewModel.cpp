@@ -74,7 +74,20 @@ QString MenuBarViewModel::stateErrorText() const {
 }
 
 QVariantList MenuBarViewModel::throttleRows() const {
-    return ActiveThrottleRows::toVariant(ActiveThrottleRows::rowsOf(state()));
+    return ActiveThrottleRows::toVariant(ActiveThrottleRows::rowsOf(state(), m_applicationNames));
+}
+
+void MenuBarViewModel::setApplications(ApplicationPickerModel& picker, ApplicationNames& names) {
+    m_applicationNames = &names;
+    m_applications = std::make_unique<PanelApplications>(
+        picker, [this] { return candidateProfile(); },
+        [this](const ThrottleProfile& profile) {
+            // One application's throttle blocks nothing else: no confirmation.
+            runLoading(
+                [&service = m_throttleService, profile] { return service.applyProfile(profile); },
+                std::nullopt);
+        });
+    connect(this, &MenuBarViewModel::changed, m_applications.get(), &PanelApplications::changed);
 }
 
 void MenuBarViewModel::stopThrottle(const QString& id) {

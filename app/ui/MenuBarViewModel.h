@@ -6,6 +6,7 @@
 #include "CompactStatsLineModel.h"
 #include "LiveStatisticsModel.h"
 #include "NotificationCenter.h"
+#include "PanelApplications.h"
 #include "PanelHelperWarning.h"
 #include "PanelProfileRows.h"
 #include "ProfileEditorState.h"
@@ -23,6 +24,7 @@
 #include <QVariantList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The panel under the tray icon: the master switch, the status, the running
@@ -55,6 +57,7 @@ class MenuBarViewModel final : public QObject {
     Q_PROPERTY(AutoOffCountdownModel* countdown READ countdown CONSTANT)
     Q_PROPERTY(LiveStatisticsModel* liveStatistics READ liveStatistics CONSTANT)
     Q_PROPERTY(ScheduleStandingModel* scheduleStanding READ scheduleStanding CONSTANT)
+    Q_PROPERTY(PanelApplications* applications READ applications CONSTANT)
 
 public:
     // quitAction runs the application's own quit steps; the clock gives the
@@ -103,6 +106,12 @@ public:
     AutoOffCountdownModel* countdown() { return &m_countdown; }
     LiveStatisticsModel* liveStatistics() { return &m_liveStatistics; }
     ScheduleStandingModel* scheduleStanding() { return &m_scheduleStanding; }
+    PanelApplications* applications() { return m_applications.get(); }
+
+    // The desktop's running applications to throttle one of, and their
+    // names for the rows; once, before the view is made, which needs them.
+    // Both outlive this.
+    void setApplications(ApplicationPickerModel& picker, ApplicationNames& names);
 
     // Each time the panel comes on screen.
     Q_INVOKABLE void appear() { m_helperWarning.appear(); }
@@ -167,4 +176,6 @@ private:
     PanelHelperWarning m_helperWarning;
     PanelProfileRows m_profileRows;
     QuitAfterRemovingThrottling m_quit;
+    std::unique_ptr<PanelApplications> m_applications;
+    ApplicationNames* m_applicationNames = nullptr;
 };

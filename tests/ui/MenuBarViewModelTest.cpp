@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "ApplyPreconditions.h"
 #include "NotificationNames.h"
 #include "SettingsKeys.h"
 #include "UiWorld.h"
@@ -335,6 +336,47 @@ TEST_F(MenuBarViewModelTest, ListsEveryThrottleAndStopsOneAloneWhenTheHelperLets
     world.helper.takenBy(commandLine, {5'000, 0, 0, 0, 0}, editor);
     EXPECT_EQ(ActiveThrottleRows::rowsOf(world.service.state()).back().scope,
               "Only org.example.Editor");
+}
+
+TEST_F(MenuBarViewModelTest, APickedApplicationRunsTheSelectionBesideAndItsRowNamesItWithItsRates) {
+    panel->selectProfile(threeG);
+    world.runApplication("com.slack.Slack", "Slack", "slack");
+    PanelApplications& applications = *panel->applications();
+    EXPECT_EQ(applications.profileText(), "Throttled with 3G");
+    applications.openPicker();
+    ASSERT_EQ(applications.picker()->rowCount(), 1);
+    applications.picker()->pick(0);
+    EXPECT_FALSE(applications.showingPicker());
+    EXPECT_FALSE(applications.picker()->isOpen());
+    ASSERT_EQ(world.helper.starts.size(), 1U);
+    EXPECT_EQ(world.helper.starts[0].scope.application, "com.slack.Slack");
+    EXPECT_EQ(world.helper.enables[0], *ApplyPreconditions::parametersOf(threeG));
+    // Alone, it is listed all the same: its row tells which application.
+    EXPECT_TRUE(panel->listsThrottles());
+
+    HelperThrottle& slack = world.helper.throttles.back();
+    slack.scope.cgroups = {"a/app-gnome-com.slack.Slack-1.scope",
+                           "a/app-gnome-com.slack.Slack-2.scope"};
+    world.helper.publish();
+    ActiveThrottleRow row =
+        ActiveThrottleRows::rowsOf(world.service.state(), &world.applicationNames)[0];
+    EXPECT_EQ(row.title, "3G");
+    EXPECT_EQ(row.scope, "Only Slack · 2 instances");
+    EXPECT_EQ(row.iconName, "slack");
+
+    const auto rowLineAt = [&](quint64 takenAtMs, quint64 downloadBytes) {
+        const DirectionStatistics down{.bytes = downloadBytes};
+        world.helper.statistics = {true, takenAtMs, down, down, {{slack.id, down, {}}}};
+        panel->liveStatistics()->refresh();
+        return panel->liveStatistics()
+            ->rowLines()
+            .value(QString::number(slack.id))
+            .toString()
+            .replace(QChar(0x00a0), u' ');
+    };
+    EXPECT_EQ(rowLineAt(10'000, 1'000'000), "↓ – · ↑ –");
+    // Its own figures, not the whole reading's: its upload was not read.
+    EXPECT_EQ(rowLineAt(11'000, 1'100'000), "↓ 800 Kbps · ↑ –");
 }
 
 } // namespace

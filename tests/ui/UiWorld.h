@@ -3,14 +3,18 @@
 
 #include "AboutViewModel.h"
 #include "AppFakes.h"
+#include "ApplicationNames.h"
+#include "ApplicationPickerModel.h"
 #include "ControlFakes.h"
 #include "DestinationResolver.h"
+#include "FakeUserUnits.h"
 #include "MenuBarViewModel.h"
 #include "OnboardingViewModel.h"
 #include "ProfileEditorState.h"
 #include "ProfileEditorViewModel.h"
 #include "ProfileListViewModel.h"
 #include "ProfileManager.h"
+#include "RunningApplications.h"
 #include "SettingsViewModel.h"
 #include "SoftwareUpdater.h"
 #include "StatePersistenceService.h"
@@ -18,6 +22,8 @@
 #include "UserDefaults.h"
 
 #include <QDate>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QVariantMap>
 
@@ -69,6 +75,16 @@ struct UiWorld {
     // Every notification posted, with its information.
     std::vector<std::pair<QString, QVariantMap>> posted;
     int quits = 0;
+    // The desktop's applications: entries installed in a folder of the
+    // world's own, the running ones in its fake user manager.
+    const QString applicationsFolder = home.filePath(QStringLiteral("applications"));
+    FakeUserUnits userUnits;
+    RunningApplications running{userUnits,
+                                DesktopEntries({applicationsFolder}, QStringLiteral("C")),
+                                ProcessCgroups(home.filePath(QStringLiteral("proc")),
+                                               home.filePath(QStringLiteral("cgroup")))};
+    ApplicationPickerModel picker{running};
+    ApplicationNames applicationNames{DesktopEntries({applicationsFolder}, QStringLiteral("C"))};
 
     UiWorld() {
         helper.registration = &registration; // an install enables the daemon
@@ -89,9 +105,11 @@ struct UiWorld {
     }
 
     std::unique_ptr<MenuBarViewModel> panel() {
-        return std::make_unique<MenuBarViewModel>(
+        auto panel = std::make_unique<MenuBarViewModel>(
             service, registration, profiles, editorState, defaults, persistence, notifications,
             navigator, [this] { ++quits; }, [this] { return now; });
+        panel->setApplications(picker, applicationNames);
+        return panel;
     }
     std::unique_ptr<ProfileEditorViewModel> editor() {
         return std::make_unique<ProfileEditorViewModel>(editorState, profiles, navigator);
@@ -124,6 +142,23 @@ struct UiWorld {
             }
         }
         throw std::logic_error("no profile " + name.toStdString());
+    }
+    // An application installed with a desktop entry, running in a scope
+    // as GNOME starts one.
+    void runApplication(const QString& desktopId, const QString& name, const QString& icon = {},
+                        int instance = 1) {
+        QDir().mkpath(applicationsFolder);
+        QFile entry(applicationsFolder + u'/' + desktopId + QStringLiteral(".desktop"));
+        if (!entry.open(QIODevice::WriteOnly) ||
+            entry.write(
+                QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nIcon=%2\nExec=%3\n")
+                    .arg(name, icon, desktopId)
+                    .toUtf8()) < 0) {
+            throw std::runtime_error("cannot write " + entry.fileName().toStdString());
+        }
+        userUnits.run(QStringLiteral("app-gnome-%1-%2.scope")
+                          .arg(QString(desktopId).replace(u'-', QStringLiteral("\\x2d")))
+                          .arg(instance));
     }
     // Another client's throttle of the destinations typed, beside those on.
     void startElsewhere(const QString& owner, ThrottleParameters parameters,

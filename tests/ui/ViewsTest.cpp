@@ -491,6 +491,37 @@ private Q_SLOTS:
         QCOMPARE(world.helper.disables, 0);
     }
 
+    // From the panel alone: the footer opens the list, a pick throttles
+    // that application beside the running throttle, its row stops it alone.
+    void anApplicationPickedFromThePanelIsThrottledBesideAndStoppedOnItsRow() {
+        UiWorld world;
+        const auto panel = world.panel();
+        panel->selectProfile(world.named("Edge"));
+        panel->handleToggle(true);
+        world.runApplication("org.gnome.Terminal", "Terminal");
+        world.runApplication("com.slack.Slack", "Slack");
+        ViewHarness view("MenuBarView", panel.get());
+        QVERIFY(!view.shows("applicationPicker"));
+        QCOMPARE(world.userUnits.questions, 0);
+        view.click("onlyAnApplication");
+        QTRY_VERIFY(view.shows("application-com.slack.Slack"));
+        view.click("application-com.slack.Slack");
+        QTRY_COMPARE(world.helper.starts.size(), std::size_t(2));
+        QCOMPARE(world.helper.starts.back().scope.application, std::string("com.slack.Slack"));
+        QVERIFY(!view.shows("applicationPicker"));
+        // Closed, the list follows nothing more.
+        const int asked = world.userUnits.questions;
+        world.runApplication("org.example.Later", "Later");
+        QCOMPARE(world.userUnits.questions, asked);
+
+        const QString slack = QString::number(world.helper.throttles.back().id);
+        QTRY_VERIFY(view.shows("stopThrottle" + slack) && !panel->isLoading());
+        view.click("stopThrottle" + slack);
+        QTRY_COMPARE(world.helper.ends, std::vector<quint64>{slack.toULongLong()});
+        QCOMPARE(world.helper.throttles.size(), 1);
+        QCOMPARE(world.helper.disables, 0);
+    }
+
     void everyControlOfEveryViewIsReachedByTabAndShowsTheFocusRing() {
         UiWorld world;
         const ThrottleProfile custom = world.addCustom("Hotel");

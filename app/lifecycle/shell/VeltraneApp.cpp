@@ -90,10 +90,12 @@ QVariantMap viewModel(QObject* model) {
 
 WindowScene VeltraneApp::panelContent() {
     return {QStringLiteral("Veltrane"), QStringLiteral("MenuBarView"), [this](QObject* window) {
-                return viewModel(new MenuBarViewModel(
+                auto* panel = new MenuBarViewModel(
                     m_throttleService, m_registration, m_profileManager, m_profileEditorState,
                     m_defaults, m_persistence, m_notifications, m_windows,
-                    [this] { m_events.terminate(); }, &QDateTime::currentDateTimeUtc, window));
+                    [this] { m_events.terminate(); }, &QDateTime::currentDateTimeUtc, window);
+                panel->setApplications(m_applications.picker(), m_applications.names());
+                return viewModel(panel);
             }};
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AppDelegate.h"
+#include "DesktopApplications.h"
 #include "DesktopNotificationCenter.h"
 #include "ExitCleanup.h"
 #include "HelperConnection.h"
@@ -61,6 +62,7 @@ private:
     ThrottleService m_throttleService;
     ProfileManager m_profileManager;
     ProfileEditorState m_profileEditorState;
+    DesktopApplications m_applications;
     DesktopNotificationCenter m_userNotifications;
     UpdaterService m_updaterService;
     SystemApplicationEvents m_events;

@@ -21,6 +21,7 @@ T.AbstractButton {
     topPadding: 7
     bottomPadding: 7
     hoverEnabled: true
+    opacity: enabled ? 1 : Theme.disabledOpacity
     Accessible.name: label
 
     background: Rectangle {

@@ -4,15 +4,25 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// The foot of the panel: the profile list, the settings, and Quit below a
-// divider of its own.
+// The foot of the panel: throttling one application, the profile list,
+// the settings, and Quit below a divider of its own.
 Column {
     id: footer
 
     required property MenuBarViewModel viewModel
 
+    signal applicationsRequested()
+
     MenuDivider {
         width: parent.width
+    }
+    MenuActionRow {
+        objectName: "onlyAnApplication"
+        width: parent.width
+        enabled: !footer.viewModel.isToggleDisabled
+        symbol: "square.grid.2x2"
+        label: "Only an Application…"
+        onClicked: footer.applicationsRequested()
     }
     MenuActionRow {
         objectName: "manageProfiles"

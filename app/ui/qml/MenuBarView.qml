@@ -21,13 +21,17 @@ Rectangle {
         : profiles.implicitHeight
 
     implicitWidth: Theme.panelWidth
-    implicitHeight: column.implicitHeight + 16
+    // The list of applications needs room for a few rows however few
+    // profiles there are.
+    implicitHeight: Math.max(column.implicitHeight + 16, picker.visible ? 420 : 0)
     width: Theme.panelWidth
     color: Theme.windowBackground
 
     onShownChanged: {
         if (shown)
             viewModel.appear()
+        else
+            viewModel.applications.closePicker()
     }
     Component.onCompleted: {
         if (shown)
@@ -39,6 +43,7 @@ Rectangle {
     Shortcut {
         sequence: "Escape"
         enabled: !root.viewModel.showingDestructiveProfileConfirmation && !root.viewModel.showingError
+                 && !picker.visible
         onActivated: root.Window.window.hide()
     }
 
@@ -91,7 +96,16 @@ Rectangle {
             id: footer
             width: parent.width
             viewModel: root.viewModel
+            onApplicationsRequested: root.viewModel.applications.openPicker()
         }
+    }
+
+    ApplicationPickerOverlay {
+        id: picker
+        objectName: "applicationPicker"
+        anchors.fill: parent
+        applications: root.viewModel.applications
+        visible: root.viewModel.applications.showingPicker
     }
 
     LoadingOverlay {

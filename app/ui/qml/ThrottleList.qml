@@ -39,6 +39,9 @@ Column {
                 scope: entry.modelData.scope
                 detail: entry.modelData.detail
                 phase: list.viewModel.scheduleStanding.rowLines[entry.modelData.id] ?? ""
+                figures: list.viewModel.liveStatistics.rowLines[entry.modelData.id] ?? ""
+                applicationName: entry.modelData.applicationName
+                iconName: entry.modelData.iconName
                 busy: list.viewModel.isLoading
                 onStopClicked: id => list.viewModel.stopThrottle(id)
             }

@@ -16,21 +16,39 @@ Column {
     required property string detail
     // Where its schedule stands; empty for a throttle that plays none.
     property string phase
+    // Its own rates right now; empty until read.
+    property string figures
+    // For one application's throttle: its icon beside the title.
+    property string applicationName
+    property string iconName
     property bool busy: false
 
     signal stopClicked(string throttleId)
 
     spacing: 1
     Accessible.role: Accessible.StaticText
-    Accessible.name: title + ", " + scope + (phase === "" ? "" : ", " + phase) + ", " + detail
+    Accessible.name: title + ", " + scope + (phase === "" ? "" : ", " + phase)
+                     + (figures === "" ? "" : ", " + figures) + ", " + detail
 
     Item {
         width: row.width
         implicitHeight: Math.max(titleText.implicitHeight, stop.implicitHeight)
 
+        ApplicationIcon {
+            id: icon
+            anchors.left: parent.left
+            anchors.verticalCenter: parent.verticalCenter
+            width: visible ? 18 : 0
+            height: 18
+            visible: row.applicationName !== ""
+            iconName: row.iconName
+            name: row.applicationName
+            color: Theme.activeGreen
+        }
         Text {
             id: titleText
-            anchors.left: parent.left
+            anchors.left: icon.right
+            anchors.leftMargin: icon.visible ? 6 : 0
             anchors.right: stop.left
             anchors.rightMargin: 8
             anchors.verticalCenter: parent.verticalCenter
@@ -64,6 +82,17 @@ Column {
         width: row.width
         visible: row.phase !== ""
         text: row.phase
+        textFormat: Text.PlainText
+        color: Theme.secondaryText
+        font.pixelSize: Theme.smallSize
+        font.family: Theme.figuresFamily
+        wrapMode: Text.Wrap
+    }
+    Text {
+        objectName: "throttleFigures" + row.throttleId
+        width: row.width
+        visible: row.figures !== ""
+        text: row.figures
         textFormat: Text.PlainText
         color: Theme.secondaryText
         font.pixelSize: Theme.smallSize

@@ -36,6 +36,7 @@ struct SoftwareUpdateViewModelForeign {
 #include "CompactStatsLineModel.h"
 #include "LiveStatisticsModel.h"
 #include "MenuBarViewModel.h"
+#include "PanelApplications.h"
 #include "PanelHelperWarning.h"
 #include "PanelProfileRows.h"
 #include "ProfileEditorViewModel.h"
@@ -56,6 +57,20 @@ struct CompactStatsLineModelForeign {
     QML_FOREIGN(CompactStatsLineModel)
     QML_NAMED_ELEMENT(CompactStatsLineModel)
     QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct PanelApplicationsForeign {
+    Q_GADGET
+    QML_FOREIGN(PanelApplications)
+    QML_NAMED_ELEMENT(PanelApplications)
+    QML_UNCREATABLE("Part of MenuBarViewModel")
+};
+
+struct ApplicationPickerModelForeign {
+    Q_GADGET
+    QML_FOREIGN(ApplicationPickerModel)
+    QML_NAMED_ELEMENT(ApplicationPickerModel)
+    QML_UNCREATABLE("Part of PanelApplications")
 };
 
 struct LiveStatisticsModelForeign {

@@ -5,6 +5,9 @@
 #include "UiWorld.h"
 #include "ViewHarness.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <functional>
 #include <string>
 
@@ -87,6 +90,55 @@ const bool menuBarScenesRegistered = [] {
             "veltranectl apply: Very Bad Network", {12'500, 12'500, 500, 10, 0},
             {"10.0.0.0/8", ":5432", "[2001:db8::1]:8443", "staging.internal.example.org"});
         world.now = world.now.addSecs(65);
+    });
+    // The running applications to throttle one of, searched by nothing yet.
+    panelScene("panel-applications", [](UiWorld& world, MenuBarViewModel& panel) {
+        panel.selectProfile(world.named("3G"));
+        world.runApplication("org.gnome.Terminal", "Terminal", "utilities-terminal");
+        world.runApplication("org.mozilla.firefox", "Firefox Web Browser", "firefox");
+        world.runApplication("org.mozilla.firefox", "Firefox Web Browser", "firefox", 2);
+        world.runApplication("com.slack.Slack", "Slack");
+        world.runApplication("org.example.VeryLongApplicationNameThatGoesOn",
+                             "A Very Long Application Name That Goes On and On");
+        panel.applications()->openPicker();
+    });
+    // A desktop that starts every application in the session's scope.
+    panelScene("panel-applications-shared", [](UiWorld& world, MenuBarViewModel& panel) {
+        QDir().mkpath(world.home.filePath("proc/self"));
+        QFile cgroup(world.home.filePath("proc/self/cgroup"));
+        if (cgroup.open(QIODevice::WriteOnly)) {
+            cgroup.write("0::/user.slice/user-1000.slice/session-2.scope\n");
+        }
+        cgroup.close();
+        panel.applications()->openPicker();
+    });
+    // One application's throttle beside the machine's, each with its rates.
+    panelScene("panel-on-application", [](UiWorld& world, MenuBarViewModel& panel) {
+        panel.selectProfile(world.named("Edge"));
+        panel.handleToggle(true);
+        world.runApplication("com.slack.Slack", "Slack");
+        ThrottleProfile slack = world.named("3G");
+        slack.application = "com.slack.Slack";
+        world.service.applyProfile(slack);
+        world.helper.throttles.back().scope.cgroups = {
+            "user.slice/app-gnome-com.slack.Slack-1.scope"};
+        world.helper.publish();
+        world.now = world.now.addSecs(65);
+        const quint64 machine = world.helper.throttles.front().id;
+        const quint64 application = world.helper.throttles.back().id;
+        const auto readAt = [&](quint64 takenAtMs, quint64 bytes) {
+            const DirectionStatistics down{.bytes = bytes};
+            const DirectionStatistics up{.bytes = bytes / 4};
+            world.helper.statistics = {
+                true,
+                takenAtMs,
+                down,
+                up,
+                {{machine, down, up}, {application, DirectionStatistics{.bytes = bytes / 3}, up}}};
+            panel.liveStatistics()->refresh();
+        };
+        readAt(10'000, 1'000'000);
+        readAt(11'000, 1'030'000);
     });
     // A schedule in its outage, and a recorded link further on.
     panelScene("panel-on-schedule", [](UiWorld& world, MenuBarViewModel& panel) {

@@ -40,13 +40,14 @@ int main(int argc, char** argv) {
     const QString filter = arguments.value(2);
     // The views that show most text, again at a desktop font a quarter larger
     // and, when the renderer runs under QT_SCALE_FACTOR=2, at twice the scale.
-    const QStringList sizeScenes{"panel-on-3g-lossy",     "panel-on-live-figures",
-                                 "panel-no-tray-window",  "editor-edit",
-                                 "profile-list",          "settings-helper-error",
-                                 "onboarding-1-install",  "about",
-                                 "software-update",       "editor-destinations",
-                                 "panel-on-several",      "panel-on-schedule",
-                                 "editor-schedule-phases"};
+    const QStringList sizeScenes{"panel-on-3g-lossy",      "panel-on-live-figures",
+                                 "panel-no-tray-window",   "editor-edit",
+                                 "profile-list",           "settings-helper-error",
+                                 "onboarding-1-install",   "about",
+                                 "software-update",        "editor-destinations",
+                                 "panel-on-several",       "panel-on-schedule",
+                                 "editor-schedule-phases", "panel-applications",
+                                 "panel-on-application"};
     const bool scaled = QGuiApplication::primaryScreen()->devicePixelRatio() > 1;
     struct Pass {
         int fontPixels;

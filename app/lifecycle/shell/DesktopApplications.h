@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "ApplicationNames.h"
+#include "ApplicationPickerModel.h"
+#include "RunningApplications.h"
+#include "SystemdUserUnits.h"
+
+// The desktop's applications as the panel shows them: the running ones
+// through the user's service manager on the session bus (asked only while
+// the list is open), and names and icons from the installed entries.
+class DesktopApplications final {
+public:
+    DesktopApplications()
+        : m_units(QDBusConnection::sessionBus())
+        , m_running(m_units, DesktopEntries::fromEnvironment(), ProcessCgroups())
+        , m_picker(m_running)
+        , m_names(DesktopEntries::fromEnvironment()) {}
+    DesktopApplications(const DesktopApplications&) = delete;
+    DesktopApplications& operator=(const DesktopApplications&) = delete;
+
+    ApplicationPickerModel& picker() { return m_picker; }
+    ApplicationNames& names() { return m_names; }
+
+private:
+    SystemdUserUnits m_units;
+    RunningApplications m_running;
+    ApplicationPickerModel m_picker;
+    ApplicationNames m_names;
+};
