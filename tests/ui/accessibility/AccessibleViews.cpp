@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The panel (throttling on, with a custom profile) and the profile editor
-// (editing that profile, asking whether to delete it), each in a window of
-// its own, for a screen reader's client to walk. It prints "ready" once both are on screen and runs
+// The panel (throttling on, with a custom profile), the profile editor
+// (editing that profile, asking whether to delete it) and a second panel
+// showing its list of running applications, each in a window of its own,
+// for a screen reader's client to walk. It prints "ready" once both are on screen and runs
 // until its standard input closes, or for a minute at most, so that a test that dies never leaves
 // it behind.
 #include "UiWorld.h"
@@ -30,6 +31,11 @@ int main(int argc, char** argv) {
 
     ViewHarness panel(QStringLiteral("MenuBarView"), panelModel.get());
     panel.window().setTitle(QStringLiteral("Veltrane"));
+    world.runApplication(QStringLiteral("com.slack.Slack"), QStringLiteral("Slack"));
+    const auto picking = world.panel();
+    picking->applications()->openPicker();
+    ViewHarness applications(QStringLiteral("MenuBarView"), picking.get());
+    applications.window().setTitle(QStringLiteral("Applications"));
     ViewHarness editor(QStringLiteral("ProfileEditorWindowView"), editorModel.get());
     editor.window().setTitle(QStringLiteral("Profile Editor"));
     // In front, as the panel opens it: its focus is what a screen reader reads first.

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
-"""What a screen reader finds in the panel and the profile editor.
+"""What a screen reader finds in the panel, its list of applications and the
+profile editor.
 
 Starts a private session bus, the accessibility bus on it (at-spi2-core's
 launcher, which starts the registry), an X server and the views' program,
@@ -107,13 +108,13 @@ def check(env):
             if app is not None and app.name == "veltrane-accessible-views":
                 found = {w.name: list(walk(w)) for w in walk(app)
                          if w.getRole() == pyatspi.ROLE_FRAME}
-                return found if len(found) == 2 else None
+                return found if len(found) == 3 else None
         return None
 
     def showing(node, state=pyatspi.STATE_SHOWING):
         return node.getState().contains(state)
 
-    trees = wait_for(windows, "the panel and the editor on the accessibility bus")
+    trees = wait_for(windows, "the panels and the editor on the accessibility bus")
     controls = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_RADIO_BUTTON,
                 pyatspi.ROLE_SLIDER, pyatspi.ROLE_TEXT, pyatspi.ROLE_COMBO_BOX}
     failures = []
@@ -136,6 +137,9 @@ def check(env):
     row = find("Veltrane", pyatspi.ROLE_RADIO_BUTTON, "Hotel Wi-Fi")
     if not row or not showing(row, pyatspi.STATE_CHECKED) or "2 Mbps" not in row.description:
         failures.append("the selected profile row reads without its state or its summary")
+    if not find("Applications", pyatspi.ROLE_TEXT, "Search running applications") \
+            or not find("Applications", pyatspi.ROLE_PUSH_BUTTON, "Slack, com.slack.Slack"):
+        failures.append("the list of applications reads without its search or its rows")
     if not find("Profile Editor", pyatspi.ROLE_CHECK_BOX, "Download Limit") \
             or not find("Profile Editor", pyatspi.ROLE_TEXT, "Download limit"):
         failures.append("the editor's download switch or field has no name")
