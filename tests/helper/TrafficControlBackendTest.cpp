@@ -389,7 +389,8 @@ TEST_F(TrafficControlBackendTest, ACommandsPacketsAreMarkedByCgroupAndClassified
     sandbox.answer("nft", kMarking3.substr(4), 1, "",
                    "Error: Could not process rule: Operation not supported");
     EXPECT_EQ(applyFailure(withScoped({}, command)),
-              "Command failed: Failed to mark the packets of a throttled command: the kernel "
+              "Command failed: Failed to mark the packets of a throttled command or application: "
+              "the kernel "
               "lacks nftables for IP with sockets by cgroup and connection marks (modules "
               "nf_tables, nft_socket, nft_ct): Error: Could not process rule: Operation not "
               "supported");
