@@ -3,12 +3,15 @@
 
 #include "ApplicationUnitName.h"
 #include "DesktopExec.h"
+#include "LaunchCommandLine.h"
 #include "SystemErrorText.h"
 
 #include <QByteArrayList>
 #include <QCoro/QCoroTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QStandardPaths>
 
@@ -138,15 +141,21 @@ void ThrottledLaunch::startHeld(const QString& program, const QStringList& argum
     m_pid = held;
 }
 
+QString ThrottledLaunch::programPath(const QString& word) {
+    if (!word.contains(u'/')) {
+        return QStandardPaths::findExecutable(word);
+    }
+    const QFileInfo file(word);
+    return file.isAbsolute() && file.isFile() && file.isExecutable() ? word : QString();
+}
+
 QCoro::Task<QString> ThrottledLaunch::prepare(DesktopEntry entry) {
     const QStringList arguments = DesktopExec::arguments(entry);
     if (arguments.isEmpty()) {
         throw LaunchError(
             QStringLiteral("%1 has no command that can be run: %2").arg(entry.name, entry.exec));
     }
-    m_program = arguments.first().contains(u'/')
-                    ? arguments.first()
-                    : QStandardPaths::findExecutable(arguments.first());
+    m_program = programPath(arguments.first());
     if (m_program.isEmpty()) {
         throw LaunchError(QStringLiteral("%1 cannot be started: there is no program %2")
                               .arg(entry.name, arguments.first()));
@@ -154,22 +163,47 @@ QCoro::Task<QString> ThrottledLaunch::prepare(DesktopEntry entry) {
     startHeld(m_program, arguments);
     m_unit = QString::fromStdString(
         ApplicationUnitName::scopeName(kLauncher, entry.id.toStdString(), std::to_string(m_pid)));
+    co_return co_await moveIntoScope(
+        entry.name, QStringLiteral("%1, started throttled by Veltrane").arg(entry.name));
+}
 
+QCoro::Task<QString> ThrottledLaunch::prepareCommand(QString commandLine) {
+    const QStringList arguments = LaunchCommandLine::arguments(commandLine, QDir::homePath());
+    const QString& word = arguments.first();
+    m_program = programPath(word);
+    if (m_program.isEmpty() && !word.contains(u'/')) {
+        throw LaunchError(QStringLiteral("There is no program %1 on PATH").arg(word));
+    }
+    if (m_program.isEmpty() && !QFileInfo(word).isAbsolute()) {
+        throw LaunchError(QStringLiteral("%1 is not a full path: give the program's path from /, "
+                                         "or the name of one on PATH")
+                              .arg(word));
+    }
+    if (m_program.isEmpty()) {
+        throw LaunchError(QStringLiteral("%1 is not a program that can be run").arg(word));
+    }
+    startHeld(m_program, arguments);
+    m_unit = QStringLiteral("veltrane-launch-%1.scope").arg(m_pid);
+    co_return co_await moveIntoScope(
+        QFileInfo(m_program).fileName(),
+        QStringLiteral("%1, started throttled by Veltrane").arg(commandLine.trimmed()));
+}
+
+QCoro::Task<QString> ThrottledLaunch::moveIntoScope(QString name, QString description) {
     const QPointer<ThrottledLaunch> alive(this);
     std::optional<QString> failure;
     try {
-        co_await m_units.startScope(
-            m_unit, m_pid, QStringLiteral("%1, started throttled by Veltrane").arg(entry.name));
+        co_await m_units.startScope(m_unit, m_pid, description);
     } catch (const UserUnitsError& error) {
         failure = error.description();
     }
     if (!alive) {
-        throw LaunchError(QStringLiteral("The launch of %1 was given up").arg(entry.name));
+        throw LaunchError(QStringLiteral("The launch of %1 was given up").arg(name));
     }
     if (failure) {
         cancel();
-        throw LaunchError(QStringLiteral("systemd's user manager made no scope for %1: %2")
-                              .arg(entry.name, *failure));
+        throw LaunchError(
+            QStringLiteral("systemd's user manager made no scope for %1: %2").arg(name, *failure));
     }
     // The move is the start job's, which may still run after the answer.
     QElapsedTimer waited;
@@ -185,11 +219,11 @@ QCoro::Task<QString> ThrottledLaunch::prepare(DesktopEntry entry) {
         co_await QCoro::sleepFor(std::chrono::milliseconds(10));
     }
     if (!alive || m_go < 0) {
-        throw LaunchError(QStringLiteral("The launch of %1 was given up").arg(entry.name));
+        throw LaunchError(QStringLiteral("The launch of %1 was given up").arg(name));
     }
     cancel();
-    throw LaunchError(QStringLiteral("systemd's user manager did not move %1 into %2 in time")
-                          .arg(entry.name, m_unit));
+    throw LaunchError(
+        QStringLiteral("systemd's user manager did not move %1 into %2 in time").arg(name, m_unit));
 }
 
 std::optional<QString> ThrottledLaunch::release() {

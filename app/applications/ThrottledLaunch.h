@@ -2,6 +2,7 @@
 #pragma once
 
 #include "DesktopEntry.h"
+#include "LaunchError.h"
 #include "ProcessCgroups.h"
 #include "UserUnits.h"
 
@@ -10,28 +11,15 @@
 #include <QString>
 
 #include <optional>
-#include <stdexcept>
 #include <sys/types.h>
 
-// Why an application could not be started, in words for the user.
-class LaunchError final : public std::runtime_error {
-public:
-    explicit LaunchError(const QString& description)
-        : std::runtime_error(description.toStdString())
-        , m_description(description) {}
-    const QString& description() const { return m_description; }
-
-private:
-    QString m_description;
-};
-
-// An installed application started in a scope of its own, held before it
-// runs so that its traffic is throttled from its first packet: prepare()
-// starts a process that waits, has the user manager put it into
-// app-veltrane-<desktop id>-<pid>.scope, and gives the scope's cgroup; the
-// caller switches the throttle on for it, and only then release() lets the
-// process run the entry's command (never through a shell). Detached: the
-// application outlives this object and this process.
+// An installed application, or a command a person typed, started in a
+// scope of its own, held before it runs so that its traffic is throttled
+// from its first packet: prepare() starts a process that waits, has the
+// user manager put it into app-veltrane-<desktop id>-<pid>.scope, and gives
+// the scope's cgroup; the caller switches the throttle on for it, and only
+// then release() lets the process run the entry's command (never through a
+// shell). Detached: the application outlives this object and this process.
 class ThrottledLaunch final : public QObject {
     Q_OBJECT
 
@@ -49,6 +37,12 @@ public:
     // root without a leading slash. Throws LaunchError; nothing is left
     // running then. Once per object.
     QCoro::Task<QString> prepare(DesktopEntry entry);
+    // The same for a command a person typed (LaunchCommandLine's rules,
+    // ~ being the home folder), in veltrane-launch-<pid>.scope: no desktop id names
+    // it, and a scope named like an application's would be taken for one,
+    // listed among the running applications and followed by the throttles
+    // of whatever id its program's name made up.
+    QCoro::Task<QString> prepareCommand(QString commandLine);
     // Why the application could not be run, or nothing.
     std::optional<QString> release();
     // The held process ends without running anything; the user manager
@@ -58,10 +52,18 @@ public:
     // The held process, 0 before prepare().
     pid_t pid() const { return m_pid; }
     const QString& unit() const { return m_unit; }
+    // The program it runs, by absolute path, once prepare() found it.
+    const QString& program() const { return m_program; }
 
 private:
+    // An absolute path as it is when it names a program, a bare name as
+    // PATH finds it; empty for none, and for a relative path, which would
+    // depend on the folder this process happens to be in.
+    static QString programPath(const QString& word);
     // Starts the process that waits for release(); throws LaunchError.
     void startHeld(const QString& program, const QStringList& arguments);
+    // Has the user manager put the held process into m_unit; the scope's cgroup.
+    QCoro::Task<QString> moveIntoScope(QString name, QString description);
     void closeDescriptors();
 
     UserUnits& m_units;

@@ -7,6 +7,7 @@
 #include "TaskDeadline.h"
 
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -45,6 +46,22 @@ TEST(ThrottledLaunchTest, TheApplicationRunsInAScopeOfItsOwnOnlyOnceReleased) {
     EXPECT_EQ(cgroup, FakeUserManager::appCgroup(launch.unit()));
     EXPECT_EQ(launcher.manager.startedScopes().value(launch.unit()),
               QList<quint32>{quint32(launch.pid())});
+    EXPECT_FALSE(waitUntil([&] { return QFile::exists(ran); }, 200ms));
+    EXPECT_EQ(launch.release(), std::nullopt);
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(ran); }));
+}
+
+// A typed command is no desktop application: its scope is not named like one.
+TEST(ThrottledLaunchTest, ATypedCommandWaitsInALaunchScopeOfItsOwn) {
+    Launcher launcher;
+    const QString ran = launcher.files.filePath(QStringLiteral("it ran"));
+    ThrottledLaunch launch(launcher.units, ProcessCgroups(launcher.proc, QString()));
+    const QString cgroup =
+        waitWithDeadline(launch.prepareCommand(QStringLiteral("touch '%1'").arg(ran)), 10s);
+
+    EXPECT_EQ(launch.unit(), QStringLiteral("veltrane-launch-%1.scope").arg(launch.pid()));
+    EXPECT_EQ(cgroup, FakeUserManager::appCgroup(launch.unit()));
+    EXPECT_EQ(launch.program(), QStandardPaths::findExecutable(QStringLiteral("touch")));
     EXPECT_FALSE(waitUntil([&] { return QFile::exists(ran); }, 200ms));
     EXPECT_EQ(launch.release(), std::nullopt);
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(ran); }));

@@ -2,10 +2,12 @@
 // Clicks through the real views, offscreen: each control reaches its view
 // model, and what the model says reaches the screen. The rules themselves are
 // the view models' tests. And the windows that hold the views.
+#include "LaunchThrottledModel.h"
 #include "PanelWindow.h"
 #include "ProfileEditorOpener.h"
 #include "SettingsKeys.h"
 #include "SoftwareUpdateViewModel.h"
+#include "SystemdUserUnits.h"
 #include "UiWorld.h"
 #include "ViewHarness.h"
 #include "WindowRegistry.h"
@@ -16,6 +18,7 @@
 #include <QQmlEngine>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtMath>
 
@@ -431,6 +434,40 @@ private Q_SLOTS:
 
         QTest::keyClick(&view.window(), Qt::Key_Escape);
         QVERIFY(!view.window().isVisible());
+    }
+
+    // The keyboard stays in the search field: Down and Return launch the
+    // row below the first, typing narrows the list, Escape cancels. With no
+    // session bus, each launch fails naming the application it was for.
+    void launchOverlayPicksAnApplicationFromTheKeyboard() {
+        QTemporaryDir applications;
+        for (const char* name : {"Editor", "Files", "Konsole"}) {
+            QFile entry(applications.filePath(QString::fromLatin1(name) + ".desktop"));
+            QVERIFY(entry.open(QIODevice::WriteOnly));
+            entry.write("[Desktop Entry]\nType=Application\nExec=true\nName=" + QByteArray(name));
+        }
+        SystemdUserUnits units(QDBusConnection(QStringLiteral("no bus")));
+        LaunchThrottledModel model(units, DesktopEntries({applications.path()}, "C"),
+                                   ProcessCgroups(), LaunchThrottler{});
+        model.open();
+        ViewHarness view(
+            "LaunchThrottledOverlay",
+            {{"viewModel", QVariant::fromValue(&model)}, {"width", 272}, {"height", 480}});
+        QCOMPARE(view.window().activeFocusItem()->objectName(), "launchSearch");
+        QTest::keyClick(&view.window(), Qt::Key_Down);
+        QTest::keyClick(&view.window(), Qt::Key_Return);
+        QTRY_VERIFY(view.text("launchError").contains("for Files:"));
+
+        for (const char key : {'k', 'o', 'n'}) {
+            QTest::keyClick(&view.window(), key);
+        }
+        QCOMPARE(model.rowCount(), 1);
+        QTest::keyClick(&view.window(), Qt::Key_Return);
+        QTRY_VERIFY(view.text("launchError").contains("for Konsole:"));
+        checkTabReachesEveryControl(view, "LaunchThrottledOverlay");
+
+        QTest::keyClick(&view.window(), Qt::Key_Escape);
+        QVERIFY(!model.isOpen());
     }
 
     // The live figures are asked for once a second while the panel is on

@@ -34,6 +34,7 @@ struct SoftwareUpdateViewModelForeign {
 #include "AdvancedConditionsModel.h"
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
+#include "LaunchThrottledModel.h"
 #include "LiveStatisticsModel.h"
 #include "MenuBarViewModel.h"
 #include "PanelApplications.h"
@@ -49,6 +50,13 @@ struct MenuBarViewModelForeign {
     Q_GADGET
     QML_FOREIGN(MenuBarViewModel)
     QML_NAMED_ELEMENT(MenuBarViewModel)
+    QML_UNCREATABLE("Created by the application")
+};
+
+struct LaunchThrottledModelForeign {
+    Q_GADGET
+    QML_FOREIGN(LaunchThrottledModel)
+    QML_NAMED_ELEMENT(LaunchThrottledModel)
     QML_UNCREATABLE("Created by the application")
 };
 
