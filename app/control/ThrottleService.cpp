@@ -77,7 +77,7 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
         ThrottleScope scope;
         // The helper finds its scopes, and follows them.
         scope.application = profile.application.toStdString();
-        co_await applyBeside(std::move(profile), std::move(scope));
+        Q_UNUSED(co_await applyBeside(std::move(profile), std::move(scope)));
         co_return;
     }
     const auto [parameters, schedule] = checkedForSwitchOn(profile);
@@ -174,13 +174,23 @@ ThrottleService::ownThrottlesOfApplication(const std::string& desktopId) const {
     return ids;
 }
 
-QCoro::Task<> ThrottleService::applyProfileToCgroup(ThrottleProfile profile, QString cgroup) {
+QCoro::Task<quint64> ThrottleService::applyProfileToApplication(ThrottleProfile profile,
+                                                                QString desktopId) {
+    profile.application = desktopId;
     ThrottleScope scope;
-    scope.cgroups = {cgroup.toStdString()};
-    co_await applyBeside(std::move(profile), std::move(scope));
+    scope.application = desktopId.toStdString();
+    co_return co_await applyBeside(std::move(profile), std::move(scope));
 }
 
-QCoro::Task<> ThrottleService::applyBeside(ThrottleProfile profile, ThrottleScope scope) {
+QCoro::Task<quint64> ThrottleService::applyProfileToCgroup(ThrottleProfile profile, QString cgroup,
+                                                           QString commandLine) {
+    ThrottleScope scope;
+    scope.cgroups = {cgroup.toStdString()};
+    co_return co_await applyBeside(std::move(profile), std::move(scope), std::move(commandLine));
+}
+
+QCoro::Task<quint64> ThrottleService::applyBeside(ThrottleProfile profile, ThrottleScope scope,
+                                                  QString commandLine) {
     const auto [parameters, schedule] = checkedForSwitchOn(profile);
     const bool hold = m_holds();
     const std::vector<quint64> replaced = scope.application.empty()
@@ -200,15 +210,15 @@ QCoro::Task<> ThrottleService::applyBeside(ThrottleProfile profile, ThrottleScop
         m_pendingSwitchOns.erase(number);
         m_own.started(id);
         if (id != 0) {
-            m_beside.insert_or_assign(id,
-                                      BesideThrottle{profile, parameters, scope, schedule, hold});
+            m_beside.insert_or_assign(
+                id, BesideThrottle{profile, parameters, scope, schedule, hold, commandLine});
         }
         Q_EMIT switchOnSettled();
     }
     // An "off" meanwhile ends it as soon as it is known: it is this
     // application's own from its answer on.
     if (!settled(alive, failure)) {
-        co_return;
+        co_return id;
     }
     ThrottleState next = m_state;
     if (!next.isEnabled) {
@@ -217,11 +227,15 @@ QCoro::Task<> ThrottleService::applyBeside(ThrottleProfile profile, ThrottleScop
     }
     if (id != 0) {
         next.besideProfiles.insert(id, profile.name);
+        if (!commandLine.isEmpty()) {
+            next.launchedCommands.insert(id, commandLine);
+        }
     }
     next.error.reset();
     setState(std::move(next));
     m_notifications.post(NotificationName::throttlingEnabled);
     co_await endReplaced(replaced);
+    co_return id;
 }
 
 void ThrottleService::forgetEndedBeside() {
@@ -229,8 +243,9 @@ void ThrottleService::forgetEndedBeside() {
     for (auto it = m_beside.begin(); it != m_beside.end();) {
         it = m_own.contains(it->first) ? std::next(it) : m_beside.erase(it);
     }
-    next.besideProfiles.removeIf(
-        [this](const auto& entry) { return !m_beside.contains(entry.key()); });
+    const auto ended = [this](const auto& entry) { return !m_beside.contains(entry.key()); };
+    next.besideProfiles.removeIf(ended);
+    next.launchedCommands.removeIf(ended);
     setState(std::move(next));
 }
 
@@ -282,6 +297,7 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     ThrottleState next = m_state;
     next.isEnabled = false;
     next.besideProfiles.clear();
+    next.launchedCommands.clear();
     next.currentProfile.reset();
     next.enabledAt.reset();
     next.owner.reset();
@@ -446,6 +462,9 @@ QCoro::Task<> ThrottleService::takeBackBeside(std::map<quint64, BesideThrottle> 
             m_beside.insert_or_assign(id, throttle);
             ThrottleState next = m_state;
             next.besideProfiles.insert(id, throttle.profile.name);
+            if (!throttle.commandLine.isEmpty()) {
+                next.launchedCommands.insert(id, throttle.commandLine);
+            }
             setState(std::move(next));
         }
     }

@@ -49,6 +49,8 @@ public:
         ThrottleSchedule schedule;
         // Held by the connection: the helper keeps it through a reconnect.
         bool held = false;
+        // What was launched in a command's scope.
+        QString commandLine;
     };
 
     // How long quitting may wait for the helper, whatever it and the bus do.
@@ -89,9 +91,15 @@ public:
     // application's throttle beside them, replacing only an earlier one of
     // the same application.
     QCoro::Task<> applyProfile(ThrottleProfile profile);
+    // Switches `profile`'s conditions on for the application `desktopId`
+    // beside everything else that runs, as applyProfile does for a profile
+    // for it; gives the new throttle's id.
+    QCoro::Task<quint64> applyProfileToApplication(ThrottleProfile profile, QString desktopId);
     // Switches `profile`'s conditions on for the processes of `cgroup` alone
-    // (a command launched throttled), beside everything else that runs.
-    QCoro::Task<> applyProfileToCgroup(ThrottleProfile profile, QString cgroup);
+    // (`commandLine` launched throttled), beside everything else that runs;
+    // gives the new throttle's id.
+    QCoro::Task<quint64> applyProfileToCgroup(ThrottleProfile profile, QString cgroup,
+                                              QString commandLine);
     // The explicit "off": switches off whatever runs, whoever switched it
     // on, and an enable still in flight; does nothing otherwise.
     QCoro::Task<> removeThrottling();
@@ -132,7 +140,8 @@ private:
     QCoro::Task<> takenBack(quint64 id);
     // Switches on a throttle of one application or one command beside
     // this application's others, and records its profile for its row.
-    QCoro::Task<> applyBeside(ThrottleProfile profile, ThrottleScope scope);
+    QCoro::Task<quint64> applyBeside(ThrottleProfile profile, ThrottleScope scope,
+                                     QString commandLine = {});
     // Switches on again, after a reconnect, those beside throttles that the
     // lost connection held.
     QCoro::Task<> takeBackBeside(std::map<quint64, BesideThrottle> lost);

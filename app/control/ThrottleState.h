@@ -43,6 +43,9 @@ struct ThrottleState {
     // The names of the profiles this application's throttles of one
     // application or one command run, by id: their rows are named by them.
     QMap<quint64, QString> besideProfiles = {};
+    // The command lines this application launched throttled, by the id of
+    // the throttle of each one's scope.
+    QMap<quint64, QString> launchedCommands = {};
 
     // The helper names one owner (the whole machine's, else the newest
     // throttle's); a scoped throttle of this application beside another

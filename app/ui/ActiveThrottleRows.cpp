@@ -36,6 +36,10 @@ std::vector<ActiveThrottleRow> rowsOf(const ThrottleState& state, ApplicationNam
                         ? profile->name
                         : ThrottleDescription::conditions(throttle.configuration);
         row.scope = ThrottleDescription::scope(throttle.scope);
+        const auto launched = state.launchedCommands.constFind(throttle.id);
+        if (row.isOwn && launched != state.launchedCommands.constEnd()) {
+            row.scope = QStringLiteral("Only %1").arg(*launched);
+        }
         if (throttle.scope.kind() == ThrottleScope::Kind::application) {
             const QString desktopId = QString::fromStdString(throttle.scope.application);
             const ApplicationNames::Label label =

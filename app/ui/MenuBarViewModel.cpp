@@ -77,10 +77,11 @@ QVariantList MenuBarViewModel::throttleRows() const {
     return ActiveThrottleRows::toVariant(ActiveThrottleRows::rowsOf(state(), m_applicationNames));
 }
 
-void MenuBarViewModel::setApplications(ApplicationPickerModel& picker, ApplicationNames& names) {
+void MenuBarViewModel::setApplications(ApplicationPickerModel& picker,
+                                       LaunchThrottledModel& launcher, ApplicationNames& names) {
     m_applicationNames = &names;
     m_applications = std::make_unique<PanelApplications>(
-        picker, [this] { return candidateProfile(); },
+        picker, launcher, [this] { return candidateProfile(); },
         [this](const ThrottleProfile& profile) {
             // One application's throttle blocks nothing else: no confirmation.
             runLoading(
@@ -203,10 +204,15 @@ void MenuBarViewModel::activateWindow(const QString& id) {
 }
 
 std::optional<ThrottleProfile> MenuBarViewModel::candidateProfile() const {
-    if (state().selectedProfile) {
-        return state().selectedProfile;
+    return profileToApply(state(), m_profileManager);
+}
+
+std::optional<ThrottleProfile> MenuBarViewModel::profileToApply(const ThrottleState& state,
+                                                                const ProfileManager& profiles) {
+    if (state.selectedProfile) {
+        return state.selectedProfile;
     }
-    const QList<ThrottleProfile> all = m_profileManager.allProfiles();
+    const QList<ThrottleProfile> all = profiles.allProfiles();
     return all.isEmpty() ? std::nullopt : std::optional<ThrottleProfile>(all.first());
 }
 

@@ -108,10 +108,15 @@ public:
     ScheduleStandingModel* scheduleStanding() { return &m_scheduleStanding; }
     PanelApplications* applications() { return m_applications.get(); }
 
-    // The desktop's running applications to throttle one of, and their
-    // names for the rows; once, before the view is made, which needs them.
-    // Both outlive this.
-    void setApplications(ApplicationPickerModel& picker, ApplicationNames& names);
+    // The desktop's running applications to throttle one of, the installed
+    // ones to launch throttled, and their names for the rows; once, before
+    // the view is made, which needs them. All outlive this.
+    void setApplications(ApplicationPickerModel& picker, LaunchThrottledModel& launcher,
+                         ApplicationNames& names);
+    // What the switch, a picked application and a launch apply: the
+    // selection, else the first profile; none without any profile.
+    static std::optional<ThrottleProfile> profileToApply(const ThrottleState& state,
+                                                         const ProfileManager& profiles);
 
     // Each time the panel comes on screen.
     Q_INVOKABLE void appear() { m_helperWarning.appear(); }

@@ -1,16 +1,47 @@
 // SPDX-License-Identifier: MIT
 #include "PanelApplications.h"
 
+#include "MenuBarViewModel.h"
+
 #include <utility>
 
-PanelApplications::PanelApplications(ApplicationPickerModel& picker, ProfileSource profile,
-                                     Throttle throttle, QObject* parent)
+PanelApplications::PanelApplications(ApplicationPickerModel& picker, LaunchThrottledModel& launcher,
+                                     ProfileSource profile, Throttle throttle, QObject* parent)
     : QObject(parent)
     , m_picker(picker)
+    , m_launcher(launcher)
     , m_profile(std::move(profile))
     , m_throttle(std::move(throttle)) {
     connect(&m_picker, &ApplicationPickerModel::picked, this,
             [this](const QString& desktopId) { picked(desktopId); });
+    // What a launch will be throttled with follows the selection.
+    connect(this, &PanelApplications::changed, this, [this] {
+        const std::optional<ThrottleProfile> chosen = m_profile();
+        m_launcher.setProfileName(chosen ? chosen->name : QString());
+    });
+    Q_EMIT changed();
+}
+
+LaunchThrottler PanelApplications::throttlerFor(ThrottleService& service,
+                                                const ProfileManager& profiles) {
+    const auto profile = [&service, &profiles] {
+        std::optional<ThrottleProfile> chosen =
+            MenuBarViewModel::profileToApply(service.state(), profiles);
+        if (!chosen) {
+            throw ThrottleError::invalidProfile(QStringLiteral("No profile to throttle it with"));
+        }
+        return *chosen;
+    };
+    return {.application =
+                [&service, profile](QString desktopId) {
+                    return service.applyProfileToApplication(profile(), std::move(desktopId));
+                },
+            .command =
+                [&service, profile](QString cgroup, QString commandLine) {
+                    return service.applyProfileToCgroup(profile(), std::move(cgroup),
+                                                        std::move(commandLine));
+                },
+            .end = [&service](quint64 id) { return service.endThrottle(id); }};
 }
 
 QString PanelApplications::profileText() const {
@@ -19,10 +50,21 @@ QString PanelApplications::profileText() const {
                    : QStringLiteral("Select a profile to throttle it with first.");
 }
 
+void PanelApplications::openLauncher() {
+    closePicker();
+    m_launcher.open();
+}
+
+void PanelApplications::closeAll() {
+    closePicker();
+    m_launcher.close();
+}
+
 void PanelApplications::openPicker() {
     if (m_showingPicker) {
         return;
     }
+    m_launcher.close();
     m_showingPicker = true;
     m_picker.open();
     Q_EMIT changed();

@@ -468,9 +468,12 @@ TEST_F(BesideThrottleTest, AnApplicationsThrottleRunsBesideTheMachinesAndReplace
     EXPECT_EQ(helper.starts.back().scope.application, "org.example.Editor");
     EXPECT_THAT(helper.ends, IsEmpty());
     const quint64 editor = helper.throttles.back().id;
-    finish(service.applyProfileToCgroup(edge, QStringLiteral("user.slice/run-u7.scope")));
-    EXPECT_THAT(helper.starts.back().scope.cgroups, ElementsAre("user.slice/run-u7.scope"));
-    const quint64 command = helper.throttles.back().id;
+    const quint64 command = finish(service.applyProfileToCgroup(
+        edge, QStringLiteral("user.slice/veltrane-launch-7.scope"), QStringLiteral("curl -O x")));
+    EXPECT_THAT(helper.starts.back().scope.cgroups,
+                ElementsAre("user.slice/veltrane-launch-7.scope"));
+    EXPECT_EQ(command, helper.throttles.back().id);
+    EXPECT_EQ(service.state().launchedCommands.value(command), "curl -O x");
     EXPECT_THAT(service.state().besideProfiles.values(), ElementsAre("3G", "Edge"));
     // The machine's profile is still the one the panel names.
     EXPECT_EQ(service.state().currentProfile, edge);

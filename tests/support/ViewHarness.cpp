@@ -9,6 +9,7 @@
 #include <QQmlExtensionPlugin>
 #include <QSGRendererInterface>
 #include <QTest>
+#include <QtQuickTest/quicktest.h>
 
 #include <stdexcept>
 
@@ -147,6 +148,9 @@ void ViewHarness::click(const QString& objectName) {
 }
 
 void ViewHarness::click(QQuickItem* item) {
+    // A column places what just appeared in it only as the window is next
+    // polished: until then an item may still sit where it was.
+    QQuickTest::qWaitForPolish(m_view.get());
     scrollIntoView(item);
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());

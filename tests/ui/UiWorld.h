@@ -8,6 +8,7 @@
 #include "ControlFakes.h"
 #include "DestinationResolver.h"
 #include "FakeUserUnits.h"
+#include "LaunchThrottledModel.h"
 #include "MenuBarViewModel.h"
 #include "OnboardingViewModel.h"
 #include "ProfileEditorState.h"
@@ -84,6 +85,11 @@ struct UiWorld {
                                 ProcessCgroups(home.filePath(QStringLiteral("proc")),
                                                home.filePath(QStringLiteral("cgroup")))};
     ApplicationPickerModel picker{running};
+    LaunchThrottledModel launcher{userUnits,
+                                  DesktopEntries({applicationsFolder}, QStringLiteral("C")),
+                                  ProcessCgroups(home.filePath(QStringLiteral("proc")),
+                                                 home.filePath(QStringLiteral("cgroup"))),
+                                  PanelApplications::throttlerFor(service, profiles)};
     ApplicationNames applicationNames{DesktopEntries({applicationsFolder}, QStringLiteral("C"))};
 
     UiWorld() {
@@ -108,7 +114,7 @@ struct UiWorld {
         auto panel = std::make_unique<MenuBarViewModel>(
             service, registration, profiles, editorState, defaults, persistence, notifications,
             navigator, [this] { ++quits; }, [this] { return now; });
-        panel->setApplications(picker, applicationNames);
+        panel->setApplications(picker, launcher, applicationNames);
         return panel;
     }
     std::unique_ptr<ProfileEditorViewModel> editor() {

@@ -3,28 +3,36 @@
 
 #include "ApplicationNames.h"
 #include "ApplicationPickerModel.h"
+#include "LaunchThrottledModel.h"
+#include "PanelApplications.h"
 #include "RunningApplications.h"
 #include "SystemdUserUnits.h"
 
 // The desktop's applications as the panel shows them: the running ones
 // through the user's service manager on the session bus (asked only while
-// the list is open), and names and icons from the installed entries.
+// the list is open), the installed ones to launch throttled through the same
+// manager, and names and icons from the installed entries.
 class DesktopApplications final {
 public:
-    DesktopApplications()
+    // `service` and `profiles` outlive this.
+    DesktopApplications(ThrottleService& service, const ProfileManager& profiles)
         : m_units(QDBusConnection::sessionBus())
         , m_running(m_units, DesktopEntries::fromEnvironment(), ProcessCgroups())
         , m_picker(m_running)
+        , m_launcher(m_units, DesktopEntries::fromEnvironment(), ProcessCgroups(),
+                     PanelApplications::throttlerFor(service, profiles))
         , m_names(DesktopEntries::fromEnvironment()) {}
     DesktopApplications(const DesktopApplications&) = delete;
     DesktopApplications& operator=(const DesktopApplications&) = delete;
 
     ApplicationPickerModel& picker() { return m_picker; }
+    LaunchThrottledModel& launcher() { return m_launcher; }
     ApplicationNames& names() { return m_names; }
 
 private:
     SystemdUserUnits m_units;
     RunningApplications m_running;
     ApplicationPickerModel m_picker;
+    LaunchThrottledModel m_launcher;
     ApplicationNames m_names;
 };

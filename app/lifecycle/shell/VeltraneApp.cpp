@@ -32,6 +32,7 @@ VeltraneApp::VeltraneApp(SingleInstance& instance, UserDefaults& defaults,
     , m_helperConnection(m_registration)
     , m_throttleService(m_helperConnection, m_registration, m_notifications)
     , m_profileManager(m_defaults)
+    , m_applications(m_throttleService, m_profileManager)
     , m_updaterService(m_userNotifications, m_notifications, m_defaults)
     , m_windows(m_engine)
     , m_panel(m_engine, panelContent(),
@@ -94,7 +95,8 @@ WindowScene VeltraneApp::panelContent() {
                     m_throttleService, m_registration, m_profileManager, m_profileEditorState,
                     m_defaults, m_persistence, m_notifications, m_windows,
                     [this] { m_events.terminate(); }, &QDateTime::currentDateTimeUtc, window);
-                panel->setApplications(m_applications.picker(), m_applications.names());
+                panel->setApplications(m_applications.picker(), m_applications.launcher(),
+                                       m_applications.names());
                 return viewModel(panel);
             }};
 }

@@ -2,7 +2,6 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Templates as T
 import Veltrane.Ui
 
 // Over the whole panel: the user's running applications, searched as they
@@ -22,7 +21,7 @@ Rectangle {
 
     onVisibleChanged: {
         if (visible) {
-            search.text = ""
+            showFirstRow()
             search.forceActiveFocus(Qt.TabFocusReason)
         }
     }
@@ -70,16 +69,25 @@ Rectangle {
             placeholderText: "Search applications"
             Accessible.name: "Search running applications"
             text: overlay.picker.searchText
-            onTextChanged: overlay.picker.searchText = text
-            Keys.onDownPressed: list.moveFocus(0)
-            Keys.onReturnPressed: overlay.pickAt(list.currentIndex >= 0 ? list.currentIndex : 0)
-            Keys.onEnterPressed: overlay.pickAt(list.currentIndex >= 0 ? list.currentIndex : 0)
+            onTextEdited: {
+                overlay.picker.searchText = text
+                overlay.showFirstRow()
+            }
+            Keys.onDownPressed: list.incrementCurrentIndex()
+            Keys.onUpPressed: list.decrementCurrentIndex()
+            Keys.onReturnPressed: overlay.pickAt(list.currentIndex)
+            Keys.onEnterPressed: overlay.pickAt(list.currentIndex)
         }
     }
 
     function pickAt(row) {
-        if (applications.hasProfile && row >= 0 && row < list.count)
+        if (applications.hasProfile)
             picker.pick(row)
+    }
+    // A list read afresh keeps its index, which may now be past its end:
+    // the best match of a new search is the first.
+    function showFirstRow() {
+        list.currentIndex = list.count > 0 ? 0 : -1
     }
 
     ListView {
@@ -92,93 +100,27 @@ Rectangle {
         width: parent.width
         clip: true
         model: overlay.picker
-        currentIndex: -1
-        keyNavigationEnabled: true
         boundsBehavior: Flickable.StopAtBounds
+        activeFocusOnTab: true
+        highlightMoveDuration: 0
         Accessible.role: Accessible.List
         Accessible.name: "Running applications"
-
-        function moveFocus(row) {
-            if (count === 0)
-                return
-            currentIndex = row
-            currentItem.forceActiveFocus(Qt.TabFocusReason)
+        Keys.onReturnPressed: overlay.pickAt(currentIndex)
+        Keys.onEnterPressed: overlay.pickAt(currentIndex)
+        onCountChanged: {
+            if (currentIndex < 0 || currentIndex >= count)
+                overlay.showFirstRow()
         }
 
-        delegate: T.AbstractButton {
-            id: row
-
+        delegate: ApplicationRow {
             required property int index
             required property string desktopId
-            required property string name
-            required property string iconName
-            required property string detail
-
             objectName: "application-" + desktopId
-            width: ListView.view.width
-            implicitHeight: Math.max(28, label.implicitHeight) + 10
+            width: list.width
             enabled: overlay.applications.hasProfile
-            hoverEnabled: true
-            Accessible.name: name + ", " + detail
-            Accessible.role: Accessible.Button
-            onClicked: overlay.pickAt(index)
-            Keys.onUpPressed: index === 0 ? search.forceActiveFocus(Qt.TabFocusReason)
-                                          : ListView.view.moveFocus(index - 1)
-            Keys.onDownPressed: ListView.view.moveFocus(Math.min(index + 1, ListView.view.count - 1))
-            Keys.onReturnPressed: overlay.pickAt(index)
-            Keys.onEnterPressed: overlay.pickAt(index)
-
-            background: Rectangle {
-                anchors.fill: parent
-                anchors.leftMargin: 6
-                anchors.rightMargin: 6
-                radius: 6
-                color: row.down ? Theme.inkAt(0.08) : row.hovered || row.activeFocus ? Theme.inkAt(0.04) : "transparent"
-            }
-            contentItem: Item {
-                ApplicationIcon {
-                    id: icon
-                    x: Theme.panelInset
-                    anchors.verticalCenter: parent.verticalCenter
-                    width: 22
-                    height: 22
-                    iconName: row.iconName
-                    name: row.name
-                    color: Theme.symbolBlue
-                    opacity: row.enabled ? 1 : Theme.disabledOpacity
-                }
-                Column {
-                    id: label
-                    anchors.left: icon.right
-                    anchors.leftMargin: 8
-                    anchors.right: parent.right
-                    anchors.rightMargin: Theme.panelInset
-                    anchors.verticalCenter: parent.verticalCenter
-                    opacity: row.enabled ? 1 : Theme.disabledOpacity
-
-                    Text {
-                        width: parent.width
-                        text: row.name
-                        textFormat: Text.PlainText
-                        elide: Text.ElideRight
-                        color: Theme.primaryText
-                        font.pixelSize: Theme.bodySize
-                    }
-                    Text {
-                        width: parent.width
-                        text: row.detail
-                        textFormat: Text.PlainText
-                        elide: Text.ElideMiddle
-                        color: Theme.tertiaryText
-                        font.pixelSize: Theme.captionSize
-                    }
-                }
-            }
-            FocusRing {
-                anchors.leftMargin: 4
-                anchors.rightMargin: 4
-                shown: row.activeFocus
-            }
+            isCurrent: ListView.isCurrentItem
+            showsFocus: list.activeFocus
+            onActivated: overlay.pickAt(index)
         }
     }
 

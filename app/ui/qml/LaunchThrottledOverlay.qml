@@ -116,7 +116,7 @@ Rectangle {
         Keys.onReturnPressed: root.viewModel.launchApplication(currentIndex)
         Keys.onEnterPressed: root.viewModel.launchApplication(currentIndex)
 
-        delegate: LaunchApplicationRow {
+        delegate: ApplicationRow {
             required property int index
             width: applications.width
             isCurrent: ListView.isCurrentItem

@@ -4,14 +4,15 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// The foot of the panel: throttling one application, the profile list,
-// the settings, and Quit below a divider of its own.
+// The foot of the panel: throttling one application, running or launched,
+// the profile list, the settings, and Quit below a divider of its own.
 Column {
     id: footer
 
     required property MenuBarViewModel viewModel
 
     signal applicationsRequested()
+    signal launchRequested()
 
     MenuDivider {
         width: parent.width
@@ -23,6 +24,14 @@ Column {
         symbol: "square.grid.2x2"
         label: "Only an Application…"
         onClicked: footer.applicationsRequested()
+    }
+    MenuActionRow {
+        objectName: "launchThrottledRow"
+        width: parent.width
+        enabled: !footer.viewModel.isToggleDisabled
+        symbol: "play.circle"
+        label: "Launch Throttled…"
+        onClicked: footer.launchRequested()
     }
     MenuActionRow {
         objectName: "manageProfiles"

@@ -23,7 +23,7 @@ Rectangle {
     implicitWidth: Theme.panelWidth
     // The list of applications needs room for a few rows however few
     // profiles there are.
-    implicitHeight: Math.max(column.implicitHeight + 16, picker.visible ? 420 : 0)
+    implicitHeight: Math.max(column.implicitHeight + 16, picker.visible || launcher.visible ? 420 : 0)
     width: Theme.panelWidth
     color: Theme.windowBackground
 
@@ -31,7 +31,7 @@ Rectangle {
         if (shown)
             viewModel.appear()
         else
-            viewModel.applications.closePicker()
+            viewModel.applications.closeAll()
     }
     Component.onCompleted: {
         if (shown)
@@ -43,7 +43,7 @@ Rectangle {
     Shortcut {
         sequence: "Escape"
         enabled: !root.viewModel.showingDestructiveProfileConfirmation && !root.viewModel.showingError
-                 && !picker.visible
+                 && !picker.visible && !launcher.visible
         onActivated: root.Window.window.hide()
     }
 
@@ -97,6 +97,7 @@ Rectangle {
             width: parent.width
             viewModel: root.viewModel
             onApplicationsRequested: root.viewModel.applications.openPicker()
+            onLaunchRequested: root.viewModel.applications.openLauncher()
         }
     }
 
@@ -106,6 +107,15 @@ Rectangle {
         anchors.fill: parent
         applications: root.viewModel.applications
         visible: root.viewModel.applications.showingPicker
+        onLaunchRequested: root.viewModel.applications.openLauncher()
+    }
+
+    LaunchThrottledOverlay {
+        id: launcher
+        objectName: "launchThrottled"
+        anchors.fill: parent
+        viewModel: root.viewModel.applications.launcher
+        visible: root.viewModel.applications.launcher.isOpen
     }
 
     LoadingOverlay {

@@ -138,7 +138,7 @@ def check(env):
     if not row or not showing(row, pyatspi.STATE_CHECKED) or "2 Mbps" not in row.description:
         failures.append("the selected profile row reads without its state or its summary")
     if not find("Applications", pyatspi.ROLE_TEXT, "Search running applications") \
-            or not find("Applications", pyatspi.ROLE_PUSH_BUTTON, "Slack, com.slack.Slack"):
+            or not find("Applications", pyatspi.ROLE_LIST_ITEM, "Slack"):
         failures.append("the list of applications reads without its search or its rows")
     if not find("Profile Editor", pyatspi.ROLE_CHECK_BOX, "Download Limit") \
             or not find("Profile Editor", pyatspi.ROLE_TEXT, "Download limit"):

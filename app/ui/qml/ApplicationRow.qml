@@ -4,8 +4,9 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// One installed application of the launch list: its icon, its name over its
-// desktop id. The current row is the one Return launches.
+// One application of a list to pick from (running, or installed to
+// launch): its icon, its name over its detail. The current row is the one
+// Return picks.
 Item {
     id: row
 
@@ -19,6 +20,7 @@ Item {
 
     implicitWidth: Theme.panelWidth
     implicitHeight: Math.max(icon.height, texts.implicitHeight) + 12
+    opacity: enabled ? 1 : Theme.disabledOpacity
 
     Accessible.role: Accessible.ListItem
     Accessible.name: name
