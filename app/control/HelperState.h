@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <optional>
 
 // Who switched throttling on, as the helper tells it.
@@ -79,6 +80,10 @@ struct HelperState {
     static HelperState fromWire(const QVariantMap& state);
 
     bool isOwnedByThisClient() const { return active && owner && owner->isThisClient; }
+    bool lists(quint64 id) const {
+        return std::any_of(throttles.begin(), throttles.end(),
+                           [id](const HelperThrottle& t) { return t.id == id; });
+    }
 
     bool operator==(const HelperState&) const = default;
 };

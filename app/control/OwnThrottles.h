@@ -2,9 +2,12 @@
 #pragma once
 
 #include "HelperState.h"
+#include "ThrottleState.h"
 
 #include <QtGlobal>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 // The throttles this application switched on, by the ids the helper gave
@@ -29,6 +32,23 @@ public:
     // helper publishes before it answers, so it is newer than every id
     // known so far too.
     void follow(const HelperState& state);
+
+    // Those that a switch-on of the whole machine's throttle (or, when
+    // `scoped`, of some destinations') replaces, of the throttles `listed`:
+    // every own one but those the helper replaces itself (the whole
+    // machine's with the whole machine's) and those of one application or
+    // command, which run beside (`beside` knows them by id, their kind
+    // tells them where the answer was lost).
+    std::vector<quint64> replacedBy(bool scoped, const QList<HelperThrottle>& listed,
+                                    const std::function<bool(quint64)>& beside) const;
+    // The own ids not among `asked`.
+    std::vector<quint64> except(const std::vector<quint64>& asked) const;
+    // An own throttle of the whole machine or of destinations is among
+    // those `listed`.
+    bool listsMain(const QList<HelperThrottle>& listed) const;
+    // The own throttle of the application `desktopId`, of those `listed`.
+    std::vector<quint64> ofApplication(const QList<HelperThrottle>& listed,
+                                       const std::string& desktopId) const;
 
 private:
     std::vector<quint64> m_ids;

@@ -33,3 +33,26 @@ QCoro::Task<> ReconnectTakeBack::takeBack(ThrottleParameters parameters, Throttl
         Q_EMIT takenBack(id);
     }
 }
+
+QCoro::Task<> ReconnectTakeBack::takeBackEach(std::map<quint64, BesideThrottle> lost,
+                                              QString description) {
+    const QPointer<ReconnectTakeBack> alive(this);
+    for (auto& [oldId, throttle] : lost) {
+        std::optional<ThrottleError> failure;
+        quint64 id = 0;
+        try {
+            id = co_await m_helper.startThrottle(throttle.parameters, throttle.scope,
+                                                 throttle.schedule, description, false);
+        } catch (const ThrottleError& error) {
+            failure = error;
+        }
+        if (!alive) {
+            co_return;
+        }
+        if (failure) {
+            Q_EMIT besideFailed(*failure);
+        } else {
+            Q_EMIT besideTakenBack(id, throttle);
+        }
+    }
+}

@@ -9,7 +9,6 @@
 #include <QPointer>
 
 #include <algorithm>
-#include <iterator>
 #include <utility>
 
 ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistration& registration,
@@ -42,6 +41,13 @@ ThrottleService::ThrottleService(HelperClient& helperConnection, ServiceRegistra
         helperStateChanged(m_stateFollower.helperState());
     });
     connect(&m_takeBack, &ReconnectTakeBack::takenBack, this, &ThrottleService::takenBack);
+    connect(&m_takeBack, &ReconnectTakeBack::besideTakenBack, this,
+            [this](quint64 id, const BesideThrottle& throttle) {
+                m_own.started(id);
+                m_beside.record(id, throttle);
+                forgetEndedBeside();
+            });
+    connect(&m_takeBack, &ReconnectTakeBack::besideFailed, this, &ThrottleService::storeFailure);
     m_helper.followState();
 }
 
@@ -100,7 +106,8 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     std::vector<quint64> replaced;
     quint64 id = 0;
     if (alive && !failure && m_switchOffs == switchOffs) {
-        replaced = ownThrottlesReplacedBy(scoped);
+        replaced = m_own.replacedBy(scoped, m_stateFollower.helperState().throttles,
+                                    [this](quint64 id) { return m_beside.contains(id); });
         // An enable whose answer was lost may still land, and the helper's
         // state then shows it as this client's.
         m_runningProfile.switchOnSent(profile);
@@ -122,56 +129,9 @@ QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     m_ownScope = scope;
     m_ownSchedule = schedule;
     m_runningProfile.switchedOn(profile, parameters);
-    ThrottleState next = m_state;
-    next.isEnabled = true;
-    next.currentProfile = profile;
-    next.selectedProfile = profile;
-    next.enabledAt = m_clock();
-    next.error.reset();
-    // The helper's own word on the owner may come after its answer.
-    if (!next.isOwnedByThisApplication()) {
-        ThrottleOwner owner;
-        owner.description = m_description;
-        owner.since = *next.enabledAt;
-        owner.held = hold;
-        owner.isThisClient = true;
-        next.owner = owner;
-    }
-    setState(std::move(next));
+    setState(m_stateFollower.switchedOn(m_state, profile, m_description, hold));
     m_notifications.post(NotificationName::throttlingEnabled);
     co_await endReplaced(replaced);
-}
-
-std::vector<quint64> ThrottleService::ownThrottlesReplacedBy(bool scoped) const {
-    std::vector<quint64> ids;
-    const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
-    for (const quint64 id : m_own.ids()) {
-        const auto listedAs = [&listed, id](auto kind) {
-            return std::any_of(listed.begin(), listed.end(), [id, kind](const HelperThrottle& t) {
-                return t.id == id && kind(t.scope);
-            });
-        };
-        // The helper itself replaces the whole machine's with the whole machine's.
-        const bool replacedAnyway =
-            !scoped && listedAs([](const ThrottleScope& scope) { return scope.isMachine(); });
-        // One whose answer was lost is known by its kind alone.
-        const bool beside = m_beside.contains(id) || listedAs(&standsBeside);
-        if (!replacedAnyway && !beside) {
-            ids.push_back(id);
-        }
-    }
-    return ids;
-}
-
-std::vector<quint64>
-ThrottleService::ownThrottlesOfApplication(const std::string& desktopId) const {
-    std::vector<quint64> ids;
-    for (const HelperThrottle& throttle : m_stateFollower.helperState().throttles) {
-        if (m_own.contains(throttle.id) && throttle.scope.application == desktopId) {
-            ids.push_back(throttle.id);
-        }
-    }
-    return ids;
 }
 
 QCoro::Task<quint64> ThrottleService::applyProfileToApplication(ThrottleProfile profile,
@@ -193,9 +153,10 @@ QCoro::Task<quint64> ThrottleService::applyBeside(ThrottleProfile profile, Throt
                                                   QString commandLine) {
     const auto [parameters, schedule] = checkedForSwitchOn(profile);
     const bool hold = m_holds();
-    const std::vector<quint64> replaced = scope.application.empty()
-                                              ? std::vector<quint64>{}
-                                              : ownThrottlesOfApplication(scope.application);
+    const std::vector<quint64> replaced =
+        scope.application.empty()
+            ? std::vector<quint64>{}
+            : m_own.ofApplication(m_stateFollower.helperState().throttles, scope.application);
     const QPointer<ThrottleService> alive(this);
     const quint64 number = ++m_switchOnsBegun;
     m_pendingSwitchOns.insert(number);
@@ -209,10 +170,7 @@ QCoro::Task<quint64> ThrottleService::applyBeside(ThrottleProfile profile, Throt
     if (alive) {
         m_pendingSwitchOns.erase(number);
         m_own.started(id);
-        if (id != 0) {
-            m_beside.insert_or_assign(
-                id, BesideThrottle{profile, parameters, scope, schedule, hold, commandLine});
-        }
+        m_beside.record(id, {profile, parameters, scope, schedule, hold, commandLine});
         Q_EMIT switchOnSettled();
     }
     // An "off" meanwhile ends it as soon as it is known: it is this
@@ -225,34 +183,16 @@ QCoro::Task<quint64> ThrottleService::applyBeside(ThrottleProfile profile, Throt
         next.isEnabled = true;
         next.enabledAt = m_clock();
     }
-    if (id != 0) {
-        next.besideProfiles.insert(id, profile.name);
-        if (!commandLine.isEmpty()) {
-            next.launchedCommands.insert(id, commandLine);
-        }
-    }
     next.error.reset();
-    setState(std::move(next));
+    setState(m_beside.describedIn(std::move(next)));
     m_notifications.post(NotificationName::throttlingEnabled);
     co_await endReplaced(replaced);
     co_return id;
 }
 
 void ThrottleService::forgetEndedBeside() {
-    ThrottleState next = m_state;
-    for (auto it = m_beside.begin(); it != m_beside.end();) {
-        it = m_own.contains(it->first) ? std::next(it) : m_beside.erase(it);
-    }
-    const auto ended = [this](const auto& entry) { return !m_beside.contains(entry.key()); };
-    next.besideProfiles.removeIf(ended);
-    next.launchedCommands.removeIf(ended);
-    setState(std::move(next));
-}
-
-bool ThrottleService::isListed(quint64 id) const {
-    const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
-    return std::any_of(listed.begin(), listed.end(),
-                       [id](const HelperThrottle& t) { return t.id == id; });
+    m_beside.forgetEnded(m_own);
+    setState(m_beside.describedIn(m_state));
 }
 
 QCoro::Task<std::optional<ThrottleError>> ThrottleService::endEach(std::vector<quint64> ids) {
@@ -263,7 +203,7 @@ QCoro::Task<std::optional<ThrottleError>> ThrottleService::endEach(std::vector<q
         if (!alive) {
             co_return first ? first : failure;
         }
-        if (failure && isListed(id)) {
+        if (failure && m_stateFollower.helperState().lists(id)) {
             first = first ? first : failure;
         } else {
             m_own.forget(id);
@@ -293,17 +233,8 @@ QCoro::Task<> ThrottleService::removeThrottling() {
     }
     m_runningProfile.forgetAll();
     m_own.forgetAll();
-    m_beside.clear();
-    ThrottleState next = m_state;
-    next.isEnabled = false;
-    next.besideProfiles.clear();
-    next.launchedCommands.clear();
-    next.currentProfile.reset();
-    next.enabledAt.reset();
-    next.owner.reset();
-    next.throttles.clear();
-    next.error.reset();
-    setState(std::move(next));
+    m_beside.forgetAll();
+    setState(ThrottleStateFollower::switchedOff(m_beside.describedIn(m_state)));
     m_notifications.post(NotificationName::throttlingDisabled);
 }
 
@@ -316,16 +247,8 @@ QCoro::Task<> ThrottleService::endOwnThrottling() {
     const QPointer<ThrottleService> alive(this);
     std::vector<quint64> asked;
     std::optional<ThrottleError> failure;
-    const auto unasked = [this, &asked] {
-        std::vector<quint64> ids;
-        std::copy_if(m_own.ids().begin(), m_own.ids().end(), std::back_inserter(ids),
-                     [&asked](quint64 id) {
-                         return std::find(asked.begin(), asked.end(), id) == asked.end();
-                     });
-        return ids;
-    };
     while (true) {
-        std::vector<quint64> ids = unasked();
+        std::vector<quint64> ids = m_own.except(asked);
         asked.insert(asked.end(), ids.begin(), ids.end());
         const std::optional<ThrottleError> ending = co_await endEach(std::move(ids));
         failure = failure ? failure : ending;
@@ -333,7 +256,7 @@ QCoro::Task<> ThrottleService::endOwnThrottling() {
             break;
         }
         // A switch-on may have been answered while those ended.
-        if (!unasked().empty()) {
+        if (!m_own.except(asked).empty()) {
             continue;
         }
         const bool waiting =
@@ -348,11 +271,7 @@ QCoro::Task<> ThrottleService::endOwnThrottling() {
     }
     // Whatever of its own was sent before has been ended with it.
     m_runningProfile.forgetAll();
-    if (m_state.error) {
-        ThrottleState next = m_state;
-        next.error.reset();
-        setState(std::move(next));
-    }
+    clearError();
     m_notifications.post(NotificationName::throttlingDisabled);
 }
 
@@ -364,11 +283,7 @@ QCoro::Task<> ThrottleService::endThrottle(quint64 id) {
     }
     m_own.forget(id);
     forgetEndedBeside();
-    if (m_state.error) {
-        ThrottleState next = m_state;
-        next.error.reset();
-        setState(std::move(next));
-    }
+    clearError();
 }
 
 QCoro::Task<> ThrottleService::selectProfile(ThrottleProfile profile) {
@@ -416,59 +331,18 @@ void ThrottleService::connectionReplaced() {
     const QList<HelperThrottle>& listed = m_stateFollower.helperState().throttles;
     // Only while it still ran: its row may have been stopped on its own.
     const bool ownRan =
-        listed.isEmpty()
-            ? m_state.isOwnedByThisApplication()
-            : std::any_of(listed.begin(), listed.end(), [this](const HelperThrottle& t) {
-                  return m_own.contains(t.id) && !standsBeside(t.scope);
-              });
+        listed.isEmpty() ? m_state.isOwnedByThisApplication() : m_own.listsMain(listed);
     if (ownRan && own && !m_takeBack.isRunning()) {
         m_takeBack.takeBack(*own, m_ownScope, m_ownSchedule, m_description, m_holds());
     }
-    std::map<quint64, BesideThrottle> lost;
-    for (auto it = m_beside.begin(); it != m_beside.end();) {
-        if (it->second.held) {
-            ++it;
-            continue;
-        }
-        m_own.forget(it->first);
-        lost.insert(m_beside.extract(it++));
+    std::map<quint64, BesideThrottle> lost = m_beside.takeUnheld();
+    for (const auto& [id, throttle] : lost) {
+        m_own.forget(id);
     }
     if (!lost.empty()) {
         // A task of its own: it runs to its end, whether or not anyone awaits it.
-        Q_UNUSED(takeBackBeside(std::move(lost)));
+        Q_UNUSED(m_takeBack.takeBackEach(std::move(lost), m_description));
     }
-}
-
-QCoro::Task<> ThrottleService::takeBackBeside(std::map<quint64, BesideThrottle> lost) {
-    const QPointer<ThrottleService> alive(this);
-    for (auto& [oldId, throttle] : lost) {
-        quint64 id = 0;
-        std::optional<ThrottleError> failure;
-        try {
-            id = co_await m_helper.startThrottle(throttle.parameters, throttle.scope,
-                                                 throttle.schedule, m_description, false);
-        } catch (const ThrottleError& error) {
-            failure = error;
-        }
-        if (!alive) {
-            co_return;
-        }
-        if (failure) {
-            storeFailure(*failure);
-            continue;
-        }
-        m_own.started(id);
-        if (id != 0) {
-            m_beside.insert_or_assign(id, throttle);
-            ThrottleState next = m_state;
-            next.besideProfiles.insert(id, throttle.profile.name);
-            if (!throttle.commandLine.isEmpty()) {
-                next.launchedCommands.insert(id, throttle.commandLine);
-            }
-            setState(std::move(next));
-        }
-    }
-    forgetEndedBeside();
 }
 
 QCoro::Task<> ThrottleService::takenBack(quint64 id) {
@@ -479,7 +353,7 @@ QCoro::Task<> ThrottleService::takenBack(quint64 id) {
     for (const quint64 each : known) {
         if (each != id && !m_beside.contains(each)) {
             m_own.forget(each);
-            if (isListed(each)) {
+            if (m_stateFollower.helperState().lists(each)) {
                 old.push_back(each);
             }
         }
@@ -503,6 +377,12 @@ bool ThrottleService::settled(const QPointer<ThrottleService>& service,
         throw *failure;
     }
     return !service.isNull();
+}
+
+void ThrottleService::clearError() {
+    ThrottleState next = m_state;
+    next.error.reset();
+    setState(std::move(next));
 }
 
 void ThrottleService::storeFailure(const ThrottleError& error) {

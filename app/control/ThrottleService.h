@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "BesideThrottles.h"
 #include "DestinationResolver.h"
 #include "HelperClient.h"
 #include "NotificationCenter.h"
@@ -39,19 +40,6 @@ class ThrottleService final : public QObject {
 
 public:
     using Clock = ThrottleStateFollower::Clock;
-
-    // A throttle of one application or one command, switched on beside
-    // this application's own: as sent, to send it again.
-    struct BesideThrottle {
-        ThrottleProfile profile;
-        ThrottleParameters parameters;
-        ThrottleScope scope;
-        ThrottleSchedule schedule;
-        // Held by the connection: the helper keeps it through a reconnect.
-        bool held = false;
-        // What was launched in a command's scope.
-        QString commandLine;
-    };
 
     // How long quitting may wait for the helper, whatever it and the bus do.
     static constexpr std::chrono::milliseconds kQuitBound{2000};
@@ -136,25 +124,16 @@ private:
     checkedForSwitchOn(const ThrottleProfile& profile);
     void setState(ThrottleState state);
     void storeFailure(const ThrottleError& error);
+    void clearError();
     // The new id of what was taken back replaces the old ones.
     QCoro::Task<> takenBack(quint64 id);
     // Switches on a throttle of one application or one command beside
     // this application's others, and records its profile for its row.
     QCoro::Task<quint64> applyBeside(ThrottleProfile profile, ThrottleScope scope,
                                      QString commandLine = {});
-    // Switches on again, after a reconnect, those beside throttles that the
-    // lost connection held.
-    QCoro::Task<> takeBackBeside(std::map<quint64, BesideThrottle> lost);
     // The beside throttles that are no longer this application's leave the
     // state's names.
     void forgetEndedBeside();
-    // This application's throttles that a switch-on of `scoped` kind leaves
-    // behind: a scoped one replaces none by itself, the whole machine's
-    // replaces only the whole machine's.
-    std::vector<quint64> ownThrottlesReplacedBy(bool scoped) const;
-    // This application's throttle of the application `desktopId`, if any.
-    std::vector<quint64> ownThrottlesOfApplication(const std::string& desktopId) const;
-    bool isListed(quint64 id) const;
     // Ends each of these own throttles and forgets it; one already gone is
     // no failure. Carries on past a failure, and hands back the first.
     QCoro::Task<std::optional<ThrottleError>> endEach(std::vector<quint64> ids);
@@ -190,6 +169,6 @@ private:
     ThrottleScope m_ownScope;
     ThrottleSchedule m_ownSchedule;
     // The throttles of one application or one command this application
-    // switched on beside its own, by id: what a reconnect takes back.
-    std::map<quint64, BesideThrottle> m_beside;
+    // switched on beside its own: what a reconnect takes back.
+    BesideThrottles m_beside;
 };

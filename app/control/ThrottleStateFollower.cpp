@@ -80,3 +80,32 @@ ThrottleStateFollower::follow(const ThrottleState& current, const HelperState& h
     }
     return followed;
 }
+
+ThrottleState ThrottleStateFollower::switchedOn(ThrottleState current,
+                                                const ThrottleProfile& profile,
+                                                const QString& description, bool held) const {
+    current.isEnabled = true;
+    current.currentProfile = profile;
+    current.selectedProfile = profile;
+    current.enabledAt = m_clock();
+    current.error.reset();
+    if (!current.isOwnedByThisApplication()) {
+        ThrottleOwner owner;
+        owner.description = description;
+        owner.since = *current.enabledAt;
+        owner.held = held;
+        owner.isThisClient = true;
+        current.owner = owner;
+    }
+    return current;
+}
+
+ThrottleState ThrottleStateFollower::switchedOff(ThrottleState current) {
+    current.isEnabled = false;
+    current.currentProfile.reset();
+    current.enabledAt.reset();
+    current.owner.reset();
+    current.throttles.clear();
+    current.error.reset();
+    return current;
+}

@@ -37,6 +37,12 @@ public:
     // the network (the helper left the bus), or when it is off while
     // `hidingOff` (this service is taking its throttling back). A switch-on
     // still `applying` announces itself.
+    // `current` once this client's switch-on of `profile` was answered; the
+    // helper's own word on the owner may come after its answer.
+    ThrottleState switchedOn(ThrottleState current, const ThrottleProfile& profile,
+                             const QString& description, bool held) const;
+    // `current` once this client switched everything off.
+    static ThrottleState switchedOff(ThrottleState current);
     std::optional<Followed> follow(const ThrottleState& current, const HelperState& helper,
                                    bool applying, bool hidingOff);
 

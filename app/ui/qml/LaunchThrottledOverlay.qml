@@ -178,33 +178,9 @@ Rectangle {
                 onClicked: root.viewModel.launchCommand()
             }
         }
-        // Nothing is disabled meanwhile: the model refuses a second launch,
-        // and a disabled field would lose the keyboard's focus.
-        Row {
-            spacing: 6
-            visible: root.viewModel.isLaunching
-
-            Spinner {
-                anchors.verticalCenter: parent.verticalCenter
-                size: 12
-            }
-            Text {
-                text: "Starting…"
-                color: Theme.secondaryText
-                font.pixelSize: Theme.smallSize
-            }
-        }
-        Text {
-            objectName: "launchError"
+        LaunchProgress {
             width: parent.width
-            visible: text !== "" && !root.viewModel.isLaunching
-            text: root.viewModel.errorText
-            textFormat: Text.PlainText
-            wrapMode: Text.Wrap
-            color: Theme.errorRed
-            font.pixelSize: Theme.smallSize
-            Accessible.role: Accessible.AlertMessage
-            Accessible.name: text
+            viewModel: root.viewModel
         }
         PlainButton {
             objectName: "launchCancel"
