@@ -137,8 +137,9 @@ void VeltraneApp::declareWindows() {
     m_windows.add(WindowNavigator::profileList,
                   {QStringLiteral("Manage Profiles"), QStringLiteral("ProfileListView"),
                    [this](QObject* window) {
-                       return viewModel(new ProfileListViewModel(
-                           m_profileManager, m_profileEditorState, m_windows, window));
+                       return viewModel(new ProfileListViewModel(m_profileManager,
+                                                                 m_profileEditorState, m_windows,
+                                                                 &m_applications.names(), window));
                    }});
     m_windows.add(WindowNavigator::softwareUpdate,
                   {QStringLiteral("Software Update"), QStringLiteral("SoftwareUpdateView"),
