@@ -131,8 +131,9 @@ void VeltraneApp::declareWindows() {
     m_windows.add(WindowNavigator::profileEditor,
                   {QStringLiteral("Profile Editor"), QStringLiteral("ProfileEditorWindowView"),
                    [this](QObject* window) {
-                       return viewModel(new ProfileEditorViewModel(
-                           m_profileEditorState, m_profileManager, m_windows, window));
+                       return viewModel(
+                           new ProfileEditorViewModel(m_profileEditorState, m_profileManager,
+                                                      m_windows, m_applications.entries(), window));
                    }});
     m_windows.add(WindowNavigator::profileList,
                   {QStringLiteral("Manage Profiles"), QStringLiteral("ProfileListView"),
