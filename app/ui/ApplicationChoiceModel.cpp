@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ApplicationChoiceModel.h"
 
+#include "ApplicationSearch.h"
 #include "ThrottleScope.h"
 
 #include <algorithm>
@@ -125,11 +126,9 @@ void ApplicationChoiceModel::refill() {
         }
         all << m_installed;
     }
-    const QString search = m_searchText.trimmed();
     QList<Application> rows;
     for (const Application& application : std::as_const(all)) {
-        if (search.isEmpty() || application.name.contains(search, Qt::CaseInsensitive) ||
-            application.desktopId.contains(search, Qt::CaseInsensitive)) {
+        if (ApplicationSearch::matches(application.name, application.desktopId, m_searchText)) {
             rows.append(application);
         }
     }
