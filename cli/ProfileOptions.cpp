@@ -176,7 +176,7 @@ void apply(const QCommandLineParser& parser, ProfileFormData& form) {
                                       "\"._+-\", as the application's .desktop file is named")
                            .arg(TerminalText::name(id));
         }
-        form.onlyToDestinations = false;
+        form.appliesTo = ProfileFormData::AppliesTo::application;
         form.application = id;
     } else if (onlyTo) {
         // The form keeps one destination a line: a line break in a value
@@ -188,13 +188,10 @@ void apply(const QCommandLineParser& parser, ProfileFormData& form) {
                                .arg(TerminalText::name(value));
             }
         }
-        form.onlyToDestinations = true;
+        form.appliesTo = ProfileFormData::AppliesTo::destinations;
         form.destinationsText = parser.values(QString(onlyToOption)).join(u'\n');
-        form.application.clear();
     } else if (parser.isSet(QString(allTrafficOption))) {
-        form.onlyToDestinations = false;
-        form.destinationsText.clear();
-        form.application.clear();
+        form.appliesTo = ProfileFormData::AppliesTo::allTraffic;
     }
     if (!refused.isEmpty()) {
         throw CliError::usage(refused);

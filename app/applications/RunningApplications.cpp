@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "RunningApplications.h"
 
+#include "ApplicationSearch.h"
+
 #include <QPointer>
 
 #include <algorithm>
@@ -234,12 +236,11 @@ void RunningApplications::publish() {
 }
 
 QList<RunningApplication> RunningApplications::matching(const QString& text) const {
-    const QString wanted = text.trimmed();
     QList<RunningApplication> found;
     std::copy_if(m_applications.begin(), m_applications.end(), std::back_inserter(found),
-                 [&wanted](const RunningApplication& application) {
-                     return application.name.contains(wanted, Qt::CaseInsensitive) ||
-                            application.desktopId.contains(wanted, Qt::CaseInsensitive);
+                 [&text](const RunningApplication& application) {
+                     return ApplicationSearch::matches(application.name, application.desktopId,
+                                                       text);
                  });
     return found;
 }

@@ -83,10 +83,14 @@ ProfileFormData ProfileFormData::from(const ThrottleProfile& profile) {
     ProfileFormData form;
     form.name = profile.name;
     form.conditions = inputsShowing(profile.conditions);
-    form.onlyToDestinations = !profile.destinations.empty();
+    // A stored record with both is shaped as the application's, as the
+    // throttle service applies it.
+    form.appliesTo = !profile.application.isEmpty()  ? AppliesTo::application
+                     : !profile.destinations.empty() ? AppliesTo::destinations
+                                                     : AppliesTo::allTraffic;
     form.destinationsText = ProfileDestinations::texts(profile.destinations).join(u'\n');
-    form.schedule = profile.schedule;
     form.application = profile.application;
+    form.schedule = profile.schedule;
     form.otherKeys = profile.otherKeys;
     return form;
 }
@@ -95,7 +99,7 @@ ThrottleProfile ProfileFormData::to(const QUuid& id, bool isBuiltIn) const {
     // The constructor clamps the loss into 0 to 100.
     ThrottleProfile profile(id, NumberText::trimmed(name), conditionsOf(conditions), isBuiltIn,
                             true);
-    if (onlyToDestinations) {
+    if (appliesTo == AppliesTo::destinations) {
         ProfileDestinations::Parsed parsed =
             ProfileDestinations::parse(ProfileDestinations::lines(destinationsText));
         if (parsed.error.isEmpty()) {
@@ -111,7 +115,7 @@ ThrottleProfile ProfileFormData::to(const QUuid& id, bool isBuiltIn) const {
             phase.conditions = conditionsOf(inputsShowing(*phase.conditions));
         }
     }
-    if (!onlyToDestinations) {
+    if (appliesTo == AppliesTo::application) {
         profile.application = application;
     }
     profile.otherKeys = otherKeys;

@@ -27,14 +27,18 @@ using ConditionInputs = std::array<ConditionInput, kConditionCount>;
 
 // The editor's form: the name and every condition as the text the user typed.
 struct ProfileFormData {
+    // What traffic the profile shapes: one scope at a time, as a throttle
+    // has one. In the editor's order of choices.
+    enum class AppliesTo { allTraffic, destinations, application };
+
     QString name;
     ConditionInputs conditions;
-    // "Only traffic to…" rather than all traffic. The list is kept as typed,
-    // one destination a line, when all traffic is chosen again.
-    bool onlyToDestinations = false;
+    AppliesTo appliesTo = AppliesTo::allTraffic;
+    // Each scope's input is kept as it was while another is chosen, so that
+    // choosing it again brings it back; only the chosen one is saved.
+    // The destinations as typed, one a line.
     QString destinationsText;
-    // The desktop id of the application the profile is for; empty for none.
-    // Kept as the profile has it: the editor does not choose it yet.
+    // The desktop id of the application; empty while none is chosen.
     QString application;
     // As the profile has it; each phase's conditions are checked as the
     // form's are, and made again from their inputs when the form is saved.

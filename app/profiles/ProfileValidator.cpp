@@ -8,6 +8,7 @@
 #include "ProfileRecords.h"
 #include "ScheduleValidator.h"
 #include "SharedFile.h"
+#include "ThrottleScope.h"
 
 #include <algorithm>
 
@@ -261,6 +262,20 @@ ValidationResult ProfileValidator::validateDestinations(const QString& lines) {
     return ValidationResult::valid();
 }
 
+ValidationResult ProfileValidator::validateApplication(const QString& desktopId) {
+    if (desktopId.isEmpty()) {
+        return ValidationResult::failure(
+            QStringLiteral("Choose an application, or apply the profile to all traffic"));
+    }
+    // The store would refuse to read the profile back.
+    if (!ThrottleScope::isApplicationId(desktopId.toStdString())) {
+        return ValidationResult::failure(
+            QStringLiteral("'%1' is no desktop id: letters, digits and \"._+-\" only")
+                .arg(desktopId));
+    }
+    return ValidationResult::valid();
+}
+
 ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData& form,
                                                           const QStringList& existingNames,
                                                           const std::optional<QUuid>& excludingId) {
@@ -272,11 +287,17 @@ ProfileValidationResult ProfileValidator::validateProfile(const ProfileFormData&
     result.conditionErrors = conditions.conditionErrors;
     const bool anyOn = std::any_of(form.conditions.begin(), form.conditions.end(),
                                    [](const ConditionInput& input) { return input.isOn; });
-    if (form.onlyToDestinations) {
+    if (form.appliesTo == ProfileFormData::AppliesTo::destinations) {
         const ValidationResult destinations = validateDestinations(form.destinationsText);
         if (!destinations.isValid) {
             result.destinationsError = destinations.message.value_or(QString());
             result.errors << QStringLiteral("Applies to: ") + result.destinationsError;
+        }
+    } else if (form.appliesTo == ProfileFormData::AppliesTo::application) {
+        const ValidationResult application = validateApplication(form.application);
+        if (!application.isValid) {
+            result.applicationError = application.message.value_or(QString());
+            result.errors << QStringLiteral("Applies to: ") + result.applicationError;
         }
     }
     const QStringList scheduleErrors = ScheduleValidator::validate(form.schedule);

@@ -43,6 +43,10 @@ public:
     // ThrottleScope::kMaxDestinations. The message names the entry at fault.
     static ValidationResult validateDestinations(const QString& lines);
 
+    // The application of "Only an application": one is chosen, by a desktop
+    // id a throttle can name.
+    static ValidationResult validateApplication(const QString& desktopId);
+
     // The schedule is checked whole (ScheduleValidator), and a profile with
     // one may leave its own conditions out: its phases or trace say what is
     // in force.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "LaunchThrottledModel.h"
 
+#include "ApplicationSearch.h"
 #include "ThrottleError.h"
 #include "ThrottledLaunch.h"
 
@@ -207,12 +208,10 @@ QCoro::Task<> LaunchThrottledModel::launch(std::optional<DesktopEntry> entry, QS
 }
 
 void LaunchThrottledModel::refill() {
-    const QString wanted = m_searchText.trimmed();
     QList<DesktopEntry> rows;
     std::copy_if(m_installed.begin(), m_installed.end(), std::back_inserter(rows),
-                 [&wanted](const DesktopEntry& entry) {
-                     return entry.name.contains(wanted, Qt::CaseInsensitive) ||
-                            entry.id.contains(wanted, Qt::CaseInsensitive);
+                 [this](const DesktopEntry& entry) {
+                     return ApplicationSearch::matches(entry.name, entry.id, m_searchText);
                  });
     if (rows != m_rows) {
         beginResetModel();

@@ -37,12 +37,18 @@ bool PanelProfileRows::isProfileActive(const ThrottleProfile& profile) const {
     return state.isEnabled && sameProfile(state.currentProfile, profile);
 }
 
+void PanelProfileRows::setApplicationNames(ApplicationNames& names) {
+    m_applicationNames = &names;
+    refresh();
+}
+
 void PanelProfileRows::refresh() {
     const auto rowsOf = [this](const QList<ThrottleProfile>& profiles) {
         QList<ProfileRowsModel::Row> rows;
         rows.reserve(profiles.size());
         for (const ThrottleProfile& profile : profiles) {
-            rows.append({profile, isProfileSelected(profile), isProfileActive(profile)});
+            rows.append({profile, isProfileSelected(profile), isProfileActive(profile),
+                         ProfileScopeLabel::of(profile, m_applicationNames)});
         }
         return rows;
     };

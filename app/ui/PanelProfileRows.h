@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationNames.h"
 #include "ProfileRowsModel.h"
 #include "ThrottleProfile.h"
 
@@ -10,8 +11,9 @@ class ProfileManager;
 class ThrottleService;
 
 // The panel's two lists of profiles marked for the menu, built-in and
-// custom, each row marked selected and active as the throttling state says.
-// They follow the store and the state by themselves.
+// custom, each row marked selected and active as the throttling state says,
+// and a profile for an application naming it. They follow the store and the
+// state by themselves.
 class PanelProfileRows final : public QObject {
     Q_OBJECT
     Q_PROPERTY(ProfileRowsModel* builtIn READ builtIn CONSTANT)
@@ -30,6 +32,10 @@ public:
     bool isProfileSelected(const ThrottleProfile& profile) const;
     bool isProfileActive(const ThrottleProfile& profile) const;
 
+    // What a profile's application is called; until then, its desktop id.
+    // `names` outlives this.
+    void setApplicationNames(ApplicationNames& names);
+
 Q_SIGNALS:
     void hasCustomChanged();
 
@@ -38,6 +44,7 @@ private:
 
     const ThrottleService& m_throttleService;
     const ProfileManager& m_profileManager;
+    ApplicationNames* m_applicationNames = nullptr;
     ProfileRowsModel m_builtIn;
     ProfileRowsModel m_custom;
 };

@@ -24,10 +24,12 @@ bool setsCondition(const QString& text) {
 } // namespace
 
 ProfileEditorFields::ProfileEditorFields(const ProfileEditorInputs& inputs,
-                                         ProfileEditorMessages& messages, QObject* parent)
+                                         ProfileEditorMessages& messages, DesktopEntries entries,
+                                         QObject* parent)
     : QObject(parent)
     , m_inputs(inputs)
-    , m_messages(messages) {
+    , m_messages(messages)
+    , m_applications(std::move(entries)) {
     connect(this, &ProfileEditorFields::changed, this,
             &ProfileEditorFields::updateAdvancedConditions);
     connect(&m_messages, &ProfileEditorMessages::changed, this,
@@ -36,6 +38,13 @@ ProfileEditorFields::ProfileEditorFields(const ProfileEditorInputs& inputs,
             &ProfileEditorFields::destinationsMessageChanged);
     connect(&m_messages, &ProfileEditorMessages::changed, this,
             &ProfileEditorFields::destinationsMessageChanged);
+    connect(this, &ProfileEditorFields::changed, this, &ProfileEditorFields::updateApplications);
+    connect(this, &ProfileEditorFields::changed, this,
+            &ProfileEditorFields::applicationMessageChanged);
+    connect(&m_messages, &ProfileEditorMessages::changed, this,
+            &ProfileEditorFields::applicationMessageChanged);
+    connect(&m_applications, &ApplicationChoiceModel::chosen, this,
+            &ProfileEditorFields::setApplication);
 }
 
 QStringList ProfileEditorFields::unitNames() const {
@@ -47,11 +56,12 @@ QStringList ProfileEditorFields::unitNames() const {
 }
 
 QStringList ProfileEditorFields::appliesToChoices() const {
-    return {QStringLiteral("All traffic"), QStringLiteral("Only traffic to…")};
+    return {QStringLiteral("All traffic"), QStringLiteral("Only traffic to…"),
+            QStringLiteral("Only an application")};
 }
 
 QString ProfileEditorFields::destinationsMessage() const {
-    if (!m_form.onlyToDestinations) {
+    if (!showsDestinations()) {
         return {};
     }
     const ValidationResult check = ProfileValidator::validateDestinations(m_form.destinationsText);
@@ -62,9 +72,27 @@ QString ProfileEditorFields::destinationsMessage() const {
     return check.message.value_or(QString());
 }
 
+QString ProfileEditorFields::applicationMessage() const {
+    const std::optional<ProfileValidationResult>& checked = m_messages.validationResult();
+    return showsApplications() && m_messages.hasAttemptedSave() && checked
+               ? checked->applicationError
+               : QString();
+}
+
 void ProfileEditorFields::setAppliesTo(int index) {
+    using AppliesTo = ProfileFormData::AppliesTo;
+    if (index < static_cast<int>(AppliesTo::allTraffic) ||
+        index > static_cast<int>(AppliesTo::application)) {
+        return;
+    }
     ProfileFormData next = m_form;
-    next.onlyToDestinations = index == 1;
+    next.appliesTo = static_cast<AppliesTo>(index);
+    setForm(next);
+}
+
+void ProfileEditorFields::setApplication(const QString& desktopId) {
+    ProfileFormData next = m_form;
+    next.application = desktopId;
     setForm(next);
 }
 
@@ -97,6 +125,11 @@ void ProfileEditorFields::updateAdvancedConditions() {
         m_form, [this](Condition condition) { return m_messages.conditionMessage(condition); });
 }
 
+void ProfileEditorFields::updateApplications() {
+    m_applications.setChosen(m_form.application);
+    m_applications.setShown(showsApplications());
+}
+
 void ProfileEditorFields::load() {
     const std::optional<ThrottleProfile>& profile = m_inputs.profile();
     if (profile) {
@@ -108,6 +141,9 @@ void ProfileEditorFields::load() {
         m_form = newProfileForm();
     }
     setShowsAdvanced(profile && profile->conditions.hasAdvancedConditions());
+    // Read again for the form now shown: an application may have been
+    // installed or removed meanwhile.
+    m_applications.setShown(false);
     Q_EMIT changed();
 }
 

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "AdvancedConditionsModel.h"
+#include "ApplicationChoiceModel.h"
 #include "BandwidthUnit.h"
+#include "DesktopEntries.h"
 #include "NetworkConditions.h"
 #include "ProfileEditorInputs.h"
 #include "ProfileEditorMessages.h"
@@ -14,8 +16,8 @@
 #include <QStringList>
 
 // The editor's form: the name, the five conditions with their switches and
-// units, the Advanced section and the destinations it applies to. It holds every number as typed; a
-// read-only profile's form takes no change.
+// units, the Advanced section and the traffic it applies to. It holds every
+// number as typed; a read-only profile's form takes no change.
 class ProfileEditorFields final : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString name READ name WRITE setName NOTIFY changed)
@@ -37,19 +39,24 @@ class ProfileEditorFields final : public QObject {
     Q_PROPERTY(bool showsAdvanced READ showsAdvanced NOTIFY advancedChanged)
     // The unit pickers' entries, in the order of the unit indexes above.
     Q_PROPERTY(QList<QString> unitNames READ unitNames CONSTANT)
-    // "Applies to": all traffic (0) or only traffic to the list (1), one
-    // destination a line, checked as it is typed.
+    // "Applies to": all traffic (0), only traffic to the list (1), one
+    // destination a line, checked as it is typed, or only the traffic of an
+    // installed application (2), chosen from a list.
     Q_PROPERTY(QList<QString> appliesToChoices READ appliesToChoices CONSTANT)
     Q_PROPERTY(int appliesTo READ appliesTo WRITE setAppliesTo NOTIFY changed)
     Q_PROPERTY(bool showsDestinations READ showsDestinations NOTIFY changed)
     Q_PROPERTY(QString destinations READ destinations WRITE setDestinations NOTIFY changed)
     Q_PROPERTY(
         QString destinationsMessage READ destinationsMessage NOTIFY destinationsMessageChanged)
+    Q_PROPERTY(bool showsApplications READ showsApplications NOTIFY changed)
+    Q_PROPERTY(ApplicationChoiceModel* applications READ applications CONSTANT)
+    Q_PROPERTY(QString applicationMessage READ applicationMessage NOTIFY applicationMessageChanged)
 
 public:
-    // Each change is handed to `messages`, whose messages the Advanced rows show.
+    // Each change is handed to `messages`, whose messages the Advanced rows
+    // show. `entries` are the applications to choose from.
     ProfileEditorFields(const ProfileEditorInputs& inputs, ProfileEditorMessages& messages,
-                        QObject* parent = nullptr);
+                        DesktopEntries entries, QObject* parent = nullptr);
 
     const ProfileFormData& formData() const { return m_form; }
     QString name() const { return m_form.name; }
@@ -66,12 +73,20 @@ public:
     QString dnsDelay() const { return m_form[Condition::dnsDelay].text; }
     bool hasDnsDelay() const { return m_form[Condition::dnsDelay].isOn; }
     AdvancedConditionsModel* advancedConditions() { return &m_advancedConditions; }
-    int appliesTo() const { return m_form.onlyToDestinations ? 1 : 0; }
-    bool showsDestinations() const { return m_form.onlyToDestinations; }
+    int appliesTo() const { return static_cast<int>(m_form.appliesTo); }
+    bool showsDestinations() const {
+        return m_form.appliesTo == ProfileFormData::AppliesTo::destinations;
+    }
     QString destinations() const { return m_form.destinationsText; }
     // What is wrong with the list, naming the entry, as soon as it is typed;
     // that it is empty only once a save was tried.
     QString destinationsMessage() const;
+    bool showsApplications() const {
+        return m_form.appliesTo == ProfileFormData::AppliesTo::application;
+    }
+    ApplicationChoiceModel* applications() { return &m_applications; }
+    // That none is chosen, once a save was tried.
+    QString applicationMessage() const;
 
     void setName(const QString& value);
     void setDownloadSpeed(const QString& value) { setText(Condition::download, value); }
@@ -91,6 +106,8 @@ public:
     void setSchedule(const ProfileSchedule& schedule);
     bool isReadOnly() const { return m_inputs.isReadOnly(); }
     void setDestinations(const QString& lines);
+    // The desktop id of the application the profile is for.
+    void setApplication(const QString& desktopId);
     // A condition of the Advanced section is set by typing it: nothing, or a
     // zero, leaves it out.
     void setAdvancedCondition(Condition condition, const QString& value);
@@ -113,6 +130,7 @@ Q_SIGNALS:
     void changed();
     void advancedChanged();
     void destinationsMessageChanged();
+    void applicationMessageChanged();
 
 private:
     static BandwidthUnit unitAt(int index);
@@ -123,10 +141,12 @@ private:
     void setForm(const ProfileFormData& form);
     // After every change of the form or of its messages.
     void updateAdvancedConditions();
+    void updateApplications();
 
     const ProfileEditorInputs& m_inputs;
     ProfileEditorMessages& m_messages;
     ProfileFormData m_form;
     AdvancedConditionsModel m_advancedConditions;
+    ApplicationChoiceModel m_applications;
     bool m_showsAdvanced = false;
 };

@@ -3,12 +3,13 @@
 
 ProfileEditorViewModel::ProfileEditorViewModel(ProfileEditorState& state,
                                                ProfileManager& profileManager,
-                                               WindowNavigator& navigator, QObject* parent)
+                                               WindowNavigator& navigator, DesktopEntries entries,
+                                               QObject* parent)
     : QObject(parent)
     , m_state(state)
     , m_inputs(state)
     , m_messages(m_inputs, profileManager)
-    , m_fields(m_inputs, m_messages)
+    , m_fields(m_inputs, m_messages, std::move(entries))
     , m_lossSlider(m_inputs, m_fields)
     , m_actions(m_inputs, m_fields, m_messages, profileManager, navigator)
     , m_schedule(m_fields, m_messages, profileManager) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "DesktopEntries.h"
 #include "PacketLossSliderModel.h"
 #include "ProfileEditorActions.h"
 #include "ProfileEditorFields.h"
@@ -33,9 +34,12 @@ class ProfileEditorViewModel final : public QObject {
 public:
     // Loads the state's profile at once and again whenever an opener
     // prepares the state, which every opener does before it opens the window:
-    // each opening shows a freshly loaded form.
+    // each opening shows a freshly loaded form. `entries` are the
+    // applications a profile may be for; without them, none is installed.
     ProfileEditorViewModel(ProfileEditorState& state, ProfileManager& profileManager,
-                           WindowNavigator& navigator, QObject* parent = nullptr);
+                           WindowNavigator& navigator,
+                           DesktopEntries entries = DesktopEntries({}, QString()),
+                           QObject* parent = nullptr);
 
     QString title() const { return m_inputs.title(); }
     bool isReadOnly() const { return m_inputs.isReadOnly(); }

@@ -7,6 +7,10 @@
 
 #include <algorithm>
 
+ProfileListRows::ProfileListRows(ApplicationNames* names, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_names(names) {}
+
 void ProfileListRows::setProfiles(QList<ThrottleProfile> profiles) {
     const bool sameRows = std::equal(
         profiles.begin(), profiles.end(), m_profiles.begin(), m_profiles.end(),
@@ -15,6 +19,10 @@ void ProfileListRows::setProfiles(QList<ThrottleProfile> profiles) {
         const bool countChanges = profiles.size() != m_profiles.size();
         beginResetModel();
         m_profiles = std::move(profiles);
+        m_scopes.clear();
+        for (const ThrottleProfile& profile : std::as_const(m_profiles)) {
+            m_scopes.append(ProfileScopeLabel::of(profile, m_names));
+        }
         endResetModel();
         if (countChanges) {
             Q_EMIT countChanged();
@@ -24,6 +32,7 @@ void ProfileListRows::setProfiles(QList<ThrottleProfile> profiles) {
     for (qsizetype row = 0; row < profiles.size(); ++row) {
         if (!(profiles[row] == m_profiles[row])) {
             m_profiles[row] = profiles[row];
+            m_scopes[row] = ProfileScopeLabel::of(profiles[row], m_names);
             const QModelIndex changed = index(static_cast<int>(row));
             Q_EMIT dataChanged(changed, changed);
         }
@@ -39,6 +48,7 @@ QVariant ProfileListRows::data(const QModelIndex& index, int role) const {
         return {};
     }
     const ThrottleProfile& profile = m_profiles.at(index.row());
+    const ProfileScopeLabel& scope = m_scopes.at(index.row());
     switch (role) {
     case ProfileIdRole:
         return ThrottleProfile::idText(profile.id());
@@ -57,6 +67,12 @@ QVariant ProfileListRows::data(const QModelIndex& index, int role) const {
     }
     case ToggleLabelRole:
         return QStringLiteral("Show %1 in the panel").arg(profile.name);
+    case ScopeRole:
+        return scope.line;
+    case ApplicationNameRole:
+        return scope.applicationName;
+    case ApplicationIconRole:
+        return scope.iconName;
     default:
         return {};
     }
@@ -67,5 +83,8 @@ QHash<int, QByteArray> ProfileListRows::roleNames() const {
             {NameRole, "name"},
             {ShowInMenuRole, "showInMenu"},
             {ChipsRole, "chips"},
-            {ToggleLabelRole, "toggleLabel"}};
+            {ToggleLabelRole, "toggleLabel"},
+            {ScopeRole, "scope"},
+            {ApplicationNameRole, "applicationName"},
+            {ApplicationIconRole, "applicationIconName"}};
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationNames.h"
+#include "ProfileScopeLabel.h"
 #include "ThrottleProfile.h"
 
 #include <QAbstractListModel>
@@ -22,9 +24,16 @@ public:
         // A list of {kind, symbol, value}.
         ChipsRole,
         ToggleLabelRole,
+        // Empty for all traffic: "Only to api.example.com +1", "Only Slack".
+        ScopeRole,
+        // A profile for an application: its name and icon name; else empty.
+        ApplicationNameRole,
+        ApplicationIconRole,
     };
 
-    using QAbstractListModel::QAbstractListModel;
+    // A profile for an application is named as `names` name it, by its
+    // desktop id without them.
+    explicit ProfileListRows(ApplicationNames* names, QObject* parent = nullptr);
 
     void setProfiles(QList<ThrottleProfile> profiles);
     const QList<ThrottleProfile>& profiles() const { return m_profiles; }
@@ -37,5 +46,8 @@ Q_SIGNALS:
     void countChanged();
 
 private:
+    ApplicationNames* m_names;
     QList<ThrottleProfile> m_profiles;
+    // Row by row, of the profiles above.
+    QList<ProfileScopeLabel> m_scopes;
 };

@@ -7,11 +7,14 @@
 
 ProfileListViewModel::ProfileListViewModel(ProfileManager& profiles,
                                            ProfileEditorState& editorState,
-                                           WindowNavigator& navigator, QObject* parent)
+                                           WindowNavigator& navigator, ApplicationNames* names,
+                                           QObject* parent)
     : QObject(parent)
     , m_profiles(profiles)
     , m_editorState(editorState)
-    , m_navigator(navigator) {
+    , m_navigator(navigator)
+    , m_builtInRows(names)
+    , m_customRows(names) {
     connect(&m_profiles, &ProfileManager::builtInProfilesChanged, this,
             &ProfileListViewModel::refreshRows);
     connect(&m_profiles, &ProfileManager::customProfilesChanged, this,

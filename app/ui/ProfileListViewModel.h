@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationNames.h"
 #include "ProfileEditorState.h"
 #include "ProfileExchange.h"
 #include "ProfileListRows.h"
@@ -19,6 +20,8 @@ class ProfileManager;
 // sections, the built-in ones in the store's order and the custom ones by
 // name, with their menu switches, the row menu, the delete confirmation and
 // the way into the editor. The store's own change signals redraw the rows.
+// A profile for an application is named as `names` name it (which outlive
+// this), by its desktop id without them.
 class ProfileListViewModel final : public QObject {
     Q_OBJECT
     Q_PROPERTY(ProfileListRows* builtInRows READ builtInRows CONSTANT)
@@ -38,7 +41,8 @@ public:
     Q_ENUM(Action)
 
     ProfileListViewModel(ProfileManager& profiles, ProfileEditorState& editorState,
-                         WindowNavigator& navigator, QObject* parent = nullptr);
+                         WindowNavigator& navigator, ApplicationNames* names = nullptr,
+                         QObject* parent = nullptr);
 
     ProfileListRows* builtInRows() { return &m_builtInRows; }
     ProfileListRows* customRows() { return &m_customRows; }

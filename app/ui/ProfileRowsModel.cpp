@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileRowsModel.h"
 
-#include "ProfileDestinations.h"
-
 #include <algorithm>
 
 int ProfileRowsModel::rowCount(const QModelIndex& parent) const {
@@ -21,32 +19,37 @@ QVariant ProfileRowsModel::data(const QModelIndex& index, int role) const {
         return row.profile.name;
     case SummaryRole:
         return row.profile.conditionsDescription();
-    case ScopeRole: {
-        // A short line of its own, so that a long summary never hides it.
-        QString scope = ProfileDestinations::shortSummary(row.profile.destinations);
-        if (!scope.isEmpty()) {
-            scope[0] = scope[0].toUpper();
-        }
-        return scope;
-    }
+    case ScopeRole:
+        // A line of its own, so that a long summary never hides it.
+        return row.scope.line;
     case DescriptionRole:
-        return row.profile.shortDescription();
+        return ProfileScopeLabel::description(row.profile, row.scope);
     case IsSelectedRole:
         return row.isSelected;
     case IsActiveRole:
         return row.isActive;
     case IsEditableRole:
         return !row.profile.isBuiltIn();
+    case ApplicationNameRole:
+        return row.scope.applicationName;
+    case ApplicationIconRole:
+        return row.scope.iconName;
     default:
         return {};
     }
 }
 
 QHash<int, QByteArray> ProfileRowsModel::roleNames() const {
-    return {{ProfileIdRole, "profileId"},     {NameRole, "name"},
-            {SummaryRole, "summary"},         {ScopeRole, "scope"},
-            {DescriptionRole, "description"}, {IsSelectedRole, "isSelected"},
-            {IsActiveRole, "isActive"},       {IsEditableRole, "isEditable"}};
+    return {{ProfileIdRole, "profileId"},
+            {NameRole, "name"},
+            {SummaryRole, "summary"},
+            {ScopeRole, "scope"},
+            {DescriptionRole, "description"},
+            {IsSelectedRole, "isSelected"},
+            {IsActiveRole, "isActive"},
+            {IsEditableRole, "isEditable"},
+            {ApplicationNameRole, "applicationName"},
+            {ApplicationIconRole, "applicationIconName"}};
 }
 
 void ProfileRowsModel::setRows(QList<Row> rows) {

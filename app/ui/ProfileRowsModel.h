@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ProfileScopeLabel.h"
 #include "ThrottleProfile.h"
 
 #include <QAbstractListModel>
 #include <QList>
 
-// The profile rows of the panel: one per profile, with the text it shows and
-// whether it is the selected and the active one. Replacing the rows with the
+// The profile rows of the panel: one per profile, with the text it shows
+// (the scope as its owner worded it) and whether it is the selected and the
+// active one. Replacing the rows with the
 // same profiles in the same order only updates them, so the views keep their
 // delegates (and their hover state) while throttling changes.
 class ProfileRowsModel : public QAbstractListModel {
@@ -18,6 +20,7 @@ public:
         ThrottleProfile profile;
         bool isSelected = false;
         bool isActive = false;
+        ProfileScopeLabel scope;
 
         bool operator==(const Row&) const = default;
     };
@@ -31,6 +34,9 @@ public:
         IsSelectedRole,
         IsActiveRole,
         IsEditableRole,
+        // A profile for an application: its name and icon name; else empty.
+        ApplicationNameRole,
+        ApplicationIconRole,
     };
 
     using QAbstractListModel::QAbstractListModel;

@@ -58,3 +58,32 @@ TEST(ProfileFormDataTest, profileFromFormTrimsAndLeavesSwitchedOffFieldsOut) {
     EXPECT_EQ(profile.conditions.dnsDelay, 10'000'000'000'000);
     EXPECT_TRUE(profile.showInMenu && !profile.isBuiltIn());
 }
+
+TEST(ProfileFormDataTest, onlyTheChosenScopeIsSavedAndTheOthersAreKeptAsTyped) {
+    ThrottleProfile chat = preset("3G");
+    chat.application = QStringLiteral("com.slack.Slack");
+    ProfileFormData form = ProfileFormData::from(chat);
+    EXPECT_EQ(form.appliesTo, ProfileFormData::AppliesTo::application);
+    form.destinationsText = QStringLiteral("api.example.com");
+
+    form.appliesTo = ProfileFormData::AppliesTo::destinations;
+    const ThrottleProfile api = form.to(chat.id(), false);
+    EXPECT_EQ(api.application, QString());
+    EXPECT_EQ(api.destinations.size(), 1U);
+    EXPECT_EQ(ProfileFormData::from(api).appliesTo, ProfileFormData::AppliesTo::destinations);
+
+    form.appliesTo = ProfileFormData::AppliesTo::allTraffic;
+    const ThrottleProfile all = form.to(chat.id(), false);
+    EXPECT_TRUE(all.application.isEmpty() && all.destinations.empty());
+
+    form.appliesTo = ProfileFormData::AppliesTo::application;
+    EXPECT_EQ(form.to(chat.id(), false).application, "com.slack.Slack");
+    EXPECT_TRUE(form.to(chat.id(), false).destinations.empty());
+
+    // A record with both, written by hand, is the application's, as it is applied.
+    ThrottleProfile both = api;
+    both.application = QStringLiteral("com.slack.Slack");
+    const ThrottleProfile saved = ProfileFormData::from(both).to(both.id(), false);
+    EXPECT_EQ(saved.application, "com.slack.Slack");
+    EXPECT_TRUE(saved.destinations.empty());
+}

@@ -274,7 +274,7 @@ TEST(ProfileValidatorTest, theDestinationsListIsCheckedOnlyWhenTheProfileIsLimit
     form.destinationsText = QStringLiteral("not a host!");
     EXPECT_TRUE(ProfileValidator::validateProfile(form, {}, std::nullopt).isValid);
 
-    form.onlyToDestinations = true;
+    form.appliesTo = ProfileFormData::AppliesTo::destinations;
     const ProfileValidationResult result =
         ProfileValidator::validateProfile(form, {}, std::nullopt);
     EXPECT_THAT(

@@ -2,6 +2,7 @@
 #include "PanelProfileRows.h"
 
 #include "UiWorld.h"
+#include "WriteFile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -59,6 +60,35 @@ TEST(PanelProfileRows, AProfileForSomeDestinationsNamesThemOnALineOfTheirOwn) {
     EXPECT_EQ(row.data(ProfileRowsModel::DescriptionRole),
               "D: 2 Mbps, 100ms, only to api.example.com, :443");
     EXPECT_EQ(rows.builtIn()->index(0).data(ProfileRowsModel::ScopeRole), QString());
+}
+
+TEST(PanelProfileRows, AProfileForAnApplicationNamesItAsItsDesktopEntryDoes) {
+    UiWorld world;
+    writeFile(world.applicationsFolder + "/com.slack.Slack.desktop",
+              "[Desktop Entry]\nType=Application\nName=Slack\nIcon=slack-icon\nExec=slack\n");
+    PanelProfileRows rows(world.service, world.profiles);
+    ThrottleProfile chat = world.addCustom("Chat");
+    chat.application = "com.slack.Slack";
+    world.profiles.saveProfile(chat);
+    // Without an entry, by its desktop id and without an icon.
+    ThrottleProfile old = world.addCustom("Old chat");
+    old.application = "com.example.Gone";
+    world.profiles.saveProfile(old);
+
+    const auto role = [&](int row, ProfileRowsModel::Role which) {
+        return rows.custom()->index(row).data(which).toString();
+    };
+    // By its desktop id until the names are known.
+    EXPECT_EQ(role(0, ProfileRowsModel::ScopeRole), "Only com.slack.Slack");
+    rows.setApplicationNames(world.applicationNames);
+    EXPECT_EQ(role(0, ProfileRowsModel::ScopeRole), "Only Slack");
+    EXPECT_EQ(role(0, ProfileRowsModel::ApplicationNameRole), "Slack");
+    EXPECT_EQ(role(0, ProfileRowsModel::ApplicationIconRole), "slack-icon");
+    EXPECT_EQ(role(0, ProfileRowsModel::DescriptionRole), "D: 2 Mbps, 100ms, only for Slack");
+    EXPECT_EQ(role(1, ProfileRowsModel::ScopeRole), "Only com.example.Gone");
+    EXPECT_EQ(role(1, ProfileRowsModel::ApplicationNameRole), "com.example.Gone");
+    EXPECT_EQ(role(1, ProfileRowsModel::ApplicationIconRole), QString());
+    EXPECT_EQ(rows.builtIn()->index(0).data(ProfileRowsModel::ApplicationNameRole), QString());
 }
 
 } // namespace

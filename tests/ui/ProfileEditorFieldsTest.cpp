@@ -140,4 +140,113 @@ TEST_F(ProfileEditorFieldsTest, TheDestinationsAreCheckedAsTypedAndSavedOnlyWhen
     EXPECT_TRUE(saved[1].destinations.empty());
 }
 
+// The rows of the applications' list: name, detail, and a + when chosen.
+QStringList rowsOf(const ApplicationChoiceModel& applications) {
+    QStringList rows;
+    for (int row = 0; row < applications.rowCount(); ++row) {
+        const QModelIndex index = applications.index(row);
+        rows << index.data(ApplicationChoiceModel::NameRole).toString() + " | " +
+                    index.data(ApplicationChoiceModel::DetailRole).toString() +
+                    (index.data(ApplicationChoiceModel::IsChosenRole).toBool() ? " +" : "");
+    }
+    return rows;
+}
+
+TEST_F(ProfileEditorFieldsTest, AnApplicationIsChosenFromTheInstalledOnesAndNeededToSave) {
+    install("org.mozilla.firefox", "Firefox", "firefox");
+    install("com.slack.Slack", "Slack", "com.slack.Slack");
+    // A file name a throttle cannot name is not offered.
+    install("My Tool", "My Tool");
+    const auto editor = open(std::nullopt, ProfileEditorMode::create);
+    ProfileEditorFields& fields = *editor->fields();
+    ApplicationChoiceModel& applications = *fields.applications();
+    fields.setName("Chat");
+    EXPECT_EQ(fields.appliesToChoices().size(), 3);
+    // Not read while another choice is shown: one installed meanwhile is listed.
+    EXPECT_EQ(applications.rowCount(), 0);
+    install("org.gnome.Terminal", "Terminal", "utilities-terminal");
+    fields.setAppliesTo(2);
+    EXPECT_TRUE(fields.showsApplications());
+    EXPECT_FALSE(fields.showsDestinations());
+    EXPECT_THAT(rowsOf(applications),
+                ElementsAre("Firefox | org.mozilla.firefox", "Slack | com.slack.Slack",
+                            "Terminal | org.gnome.Terminal"));
+    EXPECT_EQ(applications.index(1).data(ApplicationChoiceModel::IconNameRole), "com.slack.Slack");
+    EXPECT_EQ(applications.chosenRow(), -1);
+    EXPECT_EQ(fields.applicationMessage(), QString());
+
+    // None chosen: refused, saying so under the list and in the box.
+    editor->actions()->saveProfile();
+    EXPECT_TRUE(saved.isEmpty());
+    EXPECT_EQ(fields.applicationMessage(),
+              "Choose an application, or apply the profile to all traffic");
+    EXPECT_THAT(editor->messages()->errorLines(),
+                ElementsAre("• Applies to: Choose an application, or apply the profile to all "
+                            "traffic"));
+
+    // Searched by name or by desktop id, in any case.
+    applications.setSearchText(" SLACK");
+    EXPECT_THAT(rowsOf(applications), ElementsAre("Slack | com.slack.Slack"));
+    applications.setSearchText("gnome");
+    EXPECT_THAT(rowsOf(applications), ElementsAre("Terminal | org.gnome.Terminal"));
+    applications.setSearchText("zoom");
+    EXPECT_EQ(applications.rowCount(), 0);
+    EXPECT_EQ(applications.notice(), "No installed application matches \u201czoom\u201d.");
+    applications.setSearchText("sla");
+    applications.choose(0);
+    EXPECT_EQ(fields.formData().application, "com.slack.Slack");
+    EXPECT_THAT(rowsOf(applications), ElementsAre("Slack | com.slack.Slack +"));
+    EXPECT_EQ(applications.chosenRow(), 0);
+    EXPECT_EQ(fields.applicationMessage(), QString());
+    EXPECT_FALSE(editor->messages()->showsErrorBox());
+
+    // Hidden, the list is let go and its search starts over; shown again,
+    // it is read again.
+    fields.setAppliesTo(0);
+    EXPECT_EQ(applications.rowCount(), 0);
+    EXPECT_EQ(applications.searchText(), QString());
+    install("org.example.Zed", "Zed");
+    fields.setAppliesTo(2);
+    EXPECT_EQ(applications.rowCount(), 4);
+    EXPECT_EQ(applications.chosenRow(), 1);
+
+    // Destinations typed before stay in the form, but only the application is saved.
+    fields.setDestinations("api.example.com");
+    editor->actions()->saveProfile();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0].application, "com.slack.Slack");
+    EXPECT_TRUE(saved[0].destinations.empty());
+}
+
+TEST_F(ProfileEditorFieldsTest, AnApplicationNoLongerInstalledIsShownByItsIdAndKept) {
+    install("com.slack.Slack", "Slack");
+    ThrottleProfile gone = world.addCustom("Old chat");
+    gone.application = "com.example.Gone";
+    const auto editor = open(gone, ProfileEditorMode::edit);
+    ProfileEditorFields& fields = *editor->fields();
+    ApplicationChoiceModel& applications = *fields.applications();
+    EXPECT_EQ(fields.appliesTo(), 2);
+    EXPECT_THAT(rowsOf(applications),
+                ElementsAre("com.example.Gone | Not installed +", "Slack | com.slack.Slack"));
+
+    // Another chosen, it stays to be chosen again.
+    applications.choose(1);
+    EXPECT_THAT(rowsOf(applications),
+                ElementsAre("com.example.Gone | Not installed", "Slack | com.slack.Slack +"));
+    applications.choose(0);
+    editor->actions()->saveProfile();
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0].application, "com.example.Gone");
+
+    // Limited to destinations instead, it is for no application any more.
+    const auto reopened = open(saved[0], ProfileEditorMode::edit);
+    reopened->fields()->setAppliesTo(1);
+    reopened->fields()->setDestinations(":443");
+    EXPECT_EQ(reopened->fields()->applications()->rowCount(), 0);
+    reopened->actions()->saveProfile();
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(saved[1].application, QString());
+    EXPECT_EQ(ProfileDestinations::texts(saved[1].destinations), QStringList{":443"});
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "ProfileStatChips.h"
 #include "SettingsKeys.h"
 #include "UiWorld.h"
+#include "WriteFile.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -62,6 +63,42 @@ TEST_F(ProfileListViewModelTest, ListsCustomProfilesByCodePointAndFollowsTheStor
     elsewhere.deleteProfile(upper);
     model->appear();
     EXPECT_EQ(rowNames(*model->customRows()), (QStringList{"alpha", "beta"}));
+}
+
+TEST(ProfileListRows, SayWhatTrafficAProfileIsKeptToTheApplicationByItsName) {
+    UiWorld world;
+    writeFile(world.applicationsFolder + "/com.slack.Slack.desktop",
+              "[Desktop Entry]\nType=Application\nName=Slack\nIcon=slack-icon\nExec=slack\n");
+    ProfileListViewModel model(world.profiles, world.editorState, world.navigator,
+                               &world.applicationNames);
+    ThrottleProfile chat = world.addCustom("Chat");
+    chat.application = "com.slack.Slack";
+    world.profiles.saveProfile(chat);
+    ThrottleProfile api = world.addCustom("API");
+    std::string ignored;
+    api.destinations = {*Destination::parse("api.example.com", ignored),
+                        *Destination::parse(":443", ignored)};
+    world.profiles.saveProfile(api);
+    world.addCustom("Plain");
+
+    const ProfileListRows& rows = *model.customRows();
+    ASSERT_EQ(rowNames(rows), (QStringList{"API", "Chat", "Plain"}));
+    const auto role = [&](int row, ProfileListRows::Role which) {
+        return rows.data(rows.index(row), which).toString();
+    };
+    EXPECT_EQ(role(0, ProfileListRows::ScopeRole), "Only to api.example.com +1");
+    EXPECT_EQ(role(0, ProfileListRows::ApplicationNameRole), QString());
+    EXPECT_EQ(role(1, ProfileListRows::ScopeRole), "Only Slack");
+    EXPECT_EQ(role(1, ProfileListRows::ApplicationNameRole), "Slack");
+    EXPECT_EQ(role(1, ProfileListRows::ApplicationIconRole), "slack-icon");
+    EXPECT_EQ(role(2, ProfileListRows::ScopeRole), QString());
+
+    // Changed in place to another scope, the row says so.
+    chat.application.clear();
+    chat.destinations = {*Destination::parse("chat.example.com", ignored)};
+    world.profiles.saveProfile(chat);
+    EXPECT_EQ(role(1, ProfileListRows::ScopeRole), "Only to chat.example.com");
+    EXPECT_EQ(role(1, ProfileListRows::ApplicationNameRole), QString());
 }
 
 TEST(ProfileStatChips, ShowOnlyTheConditionsThatThrottleInTheirOrder) {

@@ -560,13 +560,17 @@ private Q_SLOTS:
     }
 
     void everyControlOfEveryViewIsReachedByTabAndShowsTheFocusRing() {
-        UiWorld world;
+        ProfileEditorOpener opened;
+        UiWorld& world = opened.world;
         const ThrottleProfile custom = world.addCustom("Hotel");
         world.service.selectProfile(custom);
         world.service.applyProfile(custom);
-        world.editorState.prepare(custom, ProfileEditorMode::edit, {}, {});
         const auto panel = world.panel();
-        const auto editor = world.editor();
+        opened.install("org.mozilla.firefox", "Firefox");
+        opened.install("com.slack.Slack", "Slack");
+        const auto editor = opened.open(custom, ProfileEditorMode::edit);
+        // The list of applications is one stop, at its current row.
+        editor->fields()->setAppliesTo(2);
         editor->fields()->setHasPacketLoss(true);
         editor->fields()->setPacketLoss("10");
         editor->schedule()->addPhase();
@@ -674,7 +678,9 @@ private Q_SLOTS:
         editor->fields()->setName("Only the API");
         ViewHarness form("ProfileEditorWindowView", editor.get());
         QVERIFY(!form.shows("destinationsField"));
-        form.click("appliesToOnly");
+        form.click("appliesTo");
+        QTRY_VERIFY(form.shows(QStringLiteral("choice-Only traffic to…")));
+        form.click(QStringLiteral("choice-Only traffic to…"));
         QTRY_VERIFY(form.shows("destinationsField"));
 
         form.click("destinationsField");
@@ -699,6 +705,52 @@ private Q_SLOTS:
         QTRY_COMPARE(saved.size(), qsizetype(1));
         QCOMPARE(saved[0].shortDescription(),
                  QStringLiteral("D: 10 Mbps, U: 5 Mbps, only to api.example.com:443, 10.0.0.0/8"));
+    }
+
+    void theEditorKeepsAProfileToAnApplicationChosenFromTheKeyboard() {
+        ProfileEditorOpener opened;
+        opened.install("org.mozilla.firefox", "Firefox");
+        opened.install("com.slack.Slack", "Slack");
+        opened.install("org.gnome.Terminal", "Terminal");
+        const auto editor = opened.open(std::nullopt, ProfileEditorMode::create);
+        ProfileEditorFields& fields = *editor->fields();
+        fields.setName("Chat");
+        ViewHarness form("ProfileEditorWindowView", editor.get());
+        form.click("appliesTo");
+        QTRY_VERIFY(form.shows("choice-Only an application"));
+        form.click("choice-Only an application");
+        QTRY_VERIFY(form.shows("applicationSearch"));
+
+        // From the search field, Tab reaches the first row; the arrows move
+        // through the rows, Space chooses, and Tab leaves the list at once.
+        form.click("applicationSearch");
+        QTest::keyClick(&form.window(), Qt::Key_Tab);
+        QCOMPARE(form.window().activeFocusItem()->property("name").toString(),
+                 QStringLiteral("Firefox"));
+        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}) {
+            QTest::keyClick(&form.window(), key);
+        }
+        QCOMPARE(form.window().activeFocusItem()->property("name").toString(),
+                 QStringLiteral("Slack"));
+        QTest::keyClick(&form.window(), Qt::Key_Space);
+        QCOMPARE(fields.formData().application, QStringLiteral("com.slack.Slack"));
+        QTest::keyClick(&form.window(), Qt::Key_Tab);
+        QCOMPARE(form.window().activeFocusItem()->objectName(),
+                 QStringLiteral("advancedDisclosure"));
+
+        // A search narrows the rows; Down enters them from the field.
+        form.click("applicationSearch");
+        for (const char key : {'t', 'e', 'r', 'm'}) {
+            QTest::keyClick(&form.window(), key);
+        }
+        QCOMPARE(fields.applications()->rowCount(), 1);
+        QTest::keyClick(&form.window(), Qt::Key_Down);
+        QTest::keyClick(&form.window(), Qt::Key_Return);
+        QCOMPARE(fields.formData().application, QStringLiteral("org.gnome.Terminal"));
+
+        form.click("saveButton");
+        QTRY_COMPARE(opened.saved.size(), qsizetype(1));
+        QCOMPARE(opened.saved[0].application, QStringLiteral("org.gnome.Terminal"));
     }
 
     void thePanelGoesUnderTheIconOrAboveItAndStaysOnTheScreen() {

@@ -131,14 +131,16 @@ void VeltraneApp::declareWindows() {
     m_windows.add(WindowNavigator::profileEditor,
                   {QStringLiteral("Profile Editor"), QStringLiteral("ProfileEditorWindowView"),
                    [this](QObject* window) {
-                       return viewModel(new ProfileEditorViewModel(
-                           m_profileEditorState, m_profileManager, m_windows, window));
+                       return viewModel(
+                           new ProfileEditorViewModel(m_profileEditorState, m_profileManager,
+                                                      m_windows, m_applications.entries(), window));
                    }});
     m_windows.add(WindowNavigator::profileList,
                   {QStringLiteral("Manage Profiles"), QStringLiteral("ProfileListView"),
                    [this](QObject* window) {
-                       return viewModel(new ProfileListViewModel(
-                           m_profileManager, m_profileEditorState, m_windows, window));
+                       return viewModel(new ProfileListViewModel(m_profileManager,
+                                                                 m_profileEditorState, m_windows,
+                                                                 &m_applications.names(), window));
                    }});
     m_windows.add(WindowNavigator::softwareUpdate,
                   {QStringLiteral("Software Update"), QStringLiteral("SoftwareUpdateView"),

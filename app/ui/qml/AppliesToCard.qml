@@ -4,8 +4,9 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Veltrane.Ui
 
-// Whether the profile shapes all traffic or only traffic to the listed
-// destinations, which are checked as they are typed.
+// Whether the profile shapes all traffic, only traffic to the listed
+// destinations, which are checked as they are typed, or only the traffic of
+// one installed application.
 EditorCard {
     id: card
 
@@ -14,13 +15,17 @@ EditorCard {
 
     title: "Applies To"
 
-    UnitPicker {
+    // Three choices too long to sit side by side at every font size: behind
+    // a pop-up, as the current one reads.
+    DurationPicker {
         objectName: "appliesTo"
+        width: Math.min(parent.width, Theme.scaled(200))
         enabled: card.editable
-        units: card.fields.appliesToChoices
-        segmentPrefix: "appliesTo"
-        segmentKeys: ["All", "Only"]
+        opacity: enabled ? 1 : Theme.disabledOpacity
+        choices: card.fields.appliesToChoices
         currentIndex: card.fields.appliesTo
+        displayText: card.fields.appliesToChoices[card.fields.appliesTo]
+        Accessible.name: "Applies to " + displayText
         onActivated: index => card.fields.appliesTo = index
     }
     Column {
@@ -54,5 +59,11 @@ EditorCard {
             color: Theme.errorRed
             font.pixelSize: Theme.smallSize
         }
+    }
+    ApplicationChoice {
+        width: parent.width
+        visible: card.fields.showsApplications
+        fields: card.fields
+        editable: card.editable
     }
 }

@@ -24,6 +24,9 @@ Card {
             required property bool showInMenu
             required property var chips
             required property string toggleLabel
+            required property string scope
+            required property string applicationName
+            required property string applicationIconName
             width: card.width
 
             ProfileListRow {
@@ -33,6 +36,9 @@ Card {
                 showInMenu: entry.showInMenu
                 chips: entry.chips
                 toggleLabel: entry.toggleLabel
+                scope: entry.scope
+                applicationName: entry.applicationName
+                applicationIconName: entry.applicationIconName
             }
             SeparatorLine {
                 visible: entry.index < card.rows.count - 1

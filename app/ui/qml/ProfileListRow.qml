@@ -6,7 +6,7 @@ import QtQuick.Templates as T
 import Veltrane.Ui
 
 // One profile of the profile list: its menu switch, its name over its
-// statistics chips, and the row menu.
+// statistics chips and the traffic it is kept to, and the row menu.
 Rectangle {
     id: row
 
@@ -16,6 +16,11 @@ Rectangle {
     required property bool showInMenu
     required property var chips
     required property string toggleLabel
+    // Empty for a profile of all traffic.
+    required property string scope
+    // A profile for an application: its name and icon; empty otherwise.
+    required property string applicationName
+    required property string applicationIconName
 
     width: parent ? parent.width : 0
     implicitHeight: Math.max(nameColumn.implicitHeight, menuButton.height) + 20
@@ -75,6 +80,13 @@ Rectangle {
                     }
                 }
             }
+        }
+        ProfileScopeLine {
+            width: parent.width
+            visible: row.scope !== ""
+            text: row.scope
+            applicationName: row.applicationName
+            iconName: row.applicationIconName
         }
     }
 

@@ -6,8 +6,8 @@ import QtQuick.Templates as T
 import Veltrane.Ui
 
 // One profile in the panel: the selection mark, the name over its limits
-// and the destinations it is kept to, the pulsing dot while it runs, and a
-// pencil for the user's own profiles.
+// and the destinations or the application it is kept to, the pulsing dot
+// while it runs, and a pencil for the user's own profiles.
 // A tap anywhere selects it, and so do Return and Space once Tab or the
 // arrow keys have brought the focus here.
 Item {
@@ -17,6 +17,10 @@ Item {
     required property string summary
     // Empty for a profile of all traffic.
     required property string scope
+    // A profile for an application: its name and icon, shown before the
+    // scope; empty otherwise.
+    required property string applicationName
+    required property string applicationIconName
     // Both in one sentence, for a screen reader.
     required property string description
     required property bool isSelected
@@ -132,15 +136,12 @@ Item {
             color: Theme.tertiaryText
             font.pixelSize: Theme.smallSize
         }
-        Text {
-            objectName: "profileScope"
+        ProfileScopeLine {
             width: parent.width
             visible: row.scope !== ""
             text: row.scope
-            textFormat: Text.PlainText
-            elide: Text.ElideRight
-            color: Theme.tertiaryText
-            font.pixelSize: Theme.smallSize
+            applicationName: row.applicationName
+            iconName: row.applicationIconName
         }
     }
 

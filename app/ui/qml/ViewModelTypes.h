@@ -32,6 +32,7 @@ struct SoftwareUpdateViewModelForeign {
 
 // The menu bar panel and the profile editor.
 #include "AdvancedConditionsModel.h"
+#include "ApplicationChoiceModel.h"
 #include "AutoOffCountdownModel.h"
 #include "CompactStatsLineModel.h"
 #include "LaunchThrottledModel.h"
@@ -163,6 +164,13 @@ struct ProfileEditorMessagesForeign {
     QML_FOREIGN(ProfileEditorMessages)
     QML_NAMED_ELEMENT(ProfileEditorMessages)
     QML_UNCREATABLE("Part of ProfileEditorViewModel")
+};
+
+struct ApplicationChoiceModelForeign {
+    Q_GADGET
+    QML_FOREIGN(ApplicationChoiceModel)
+    QML_NAMED_ELEMENT(ApplicationChoiceModel)
+    QML_UNCREATABLE("Part of ProfileEditorFields")
 };
 
 struct PacketLossSliderModelForeign {

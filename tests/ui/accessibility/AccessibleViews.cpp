@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The panel (throttling on, with a custom profile), the profile editor
-// (editing that profile, asking whether to delete it) and a second panel
-// showing its list of running applications, each in a window of its own,
-// for a screen reader's client to walk. It prints "ready" once both are on screen and runs
+// (editing that profile, kept to an application chosen from a list of the
+// installed ones, asking whether to delete it) and a second panel showing its
+// list of running applications, each in a window of its own, for a screen
+// reader's client to walk. It prints "ready" once all are on screen and runs
 // until its standard input closes, or for a minute at most, so that a test that dies never leaves
 // it behind.
-#include "UiWorld.h"
+#include "ProfileEditorOpener.h"
 #include "ViewHarness.h"
 
 #include <QSocketNotifier>
@@ -19,14 +20,17 @@ int main(int argc, char** argv) {
     ViewTestApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("veltrane-accessible-views"));
 
-    UiWorld world;
+    ProfileEditorOpener opened;
+    UiWorld& world = opened.world;
     const ThrottleProfile custom = world.addCustom(QStringLiteral("Hotel Wi-Fi"));
     const auto panelModel = world.panel();
     panelModel->selectProfile(custom);
     panelModel->handleToggle(true);
-    const auto keep = [](const ThrottleProfile& profile) { return ProfileChange::done(profile); };
-    world.editorState.prepare(custom, ProfileEditorMode::edit, keep, keep);
-    const auto editorModel = world.editor();
+    opened.install(QStringLiteral("org.mozilla.firefox"), "Firefox");
+    opened.install(QStringLiteral("com.slack.Slack"), "Slack");
+    const auto editorModel = opened.open(custom, ProfileEditorMode::edit);
+    editorModel->fields()->setAppliesTo(2);
+    editorModel->fields()->setApplication(QStringLiteral("com.slack.Slack"));
     editorModel->actions()->requestDelete();
 
     ViewHarness panel(QStringLiteral("MenuBarView"), panelModel.get());

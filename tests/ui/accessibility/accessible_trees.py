@@ -143,6 +143,15 @@ def check(env):
     if not find("Profile Editor", pyatspi.ROLE_CHECK_BOX, "Download Limit") \
             or not find("Profile Editor", pyatspi.ROLE_TEXT, "Download limit"):
         failures.append("the editor's download switch or field has no name")
+    if not find("Profile Editor", pyatspi.ROLE_PUSH_BUTTON, "Applies to Only an application") \
+            or not find("Profile Editor", pyatspi.ROLE_TEXT, "Search applications"):
+        failures.append("the editor's choice of what the profile applies to has no name")
+    chosen = find("Profile Editor", pyatspi.ROLE_RADIO_BUTTON, "Slack")
+    other = find("Profile Editor", pyatspi.ROLE_RADIO_BUTTON, "Firefox")
+    if not chosen or not showing(chosen, pyatspi.STATE_CHECKED) \
+            or chosen.description != "com.slack.Slack" \
+            or not other or showing(other, pyatspi.STATE_CHECKED):
+        failures.append("the editor's applications read without which one is chosen")
     alert = find("Profile Editor", pyatspi.ROLE_ALERT, "Delete Profile?")
     cancel = next((n for n in walk(alert) if n.name == "Cancel"), None) if alert else None
     if not alert or alert.description != "This action cannot be undone.":

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "ProfileEditorOpener.h"
 #include "ProfileStoreActions.h"
 #include "Scenes.h"
 #include "UiWorld.h"
@@ -6,6 +7,7 @@
 
 #include <QQuickItem>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -61,6 +63,33 @@ void scheduleScene(const QString& name, const ThrottleProfile& profile, ProfileE
     });
 }
 
+// "Only an application", among a few installed ones, scrolled to its card.
+void applicationScene(const QString& name, const std::optional<ThrottleProfile>& profile,
+                      ProfileEditorMode mode,
+                      const std::function<void(ProfileEditorViewModel&)>& arrange) {
+    scenes().emplace(name, [=] {
+        ProfileEditorOpener opened;
+        opened.install("org.mozilla.firefox", "Firefox", "firefox");
+        opened.install("org.gimp.GIMP", "GNU Image Manipulation Program", "org.gimp.GIMP");
+        opened.install("libreoffice-writer", "LibreOffice Writer", "libreoffice-writer");
+        opened.install("com.slack.Slack", "Slack", "com.slack.Slack");
+        opened.install("org.gnome.Terminal", "Terminal", "org.gnome.Terminal");
+        opened.install("org.mozilla.Thunderbird", "Thunderbird", "org.mozilla.Thunderbird");
+        opened.install("code-insiders", "Visual Studio Code - Insiders", "vscode-insiders");
+        const auto editor = opened.open(profile, mode);
+        editor->fields()->setAppliesTo(2);
+        arrange(*editor);
+        ViewHarness view("ProfileEditorWindowView", editor.get());
+        // The card at the top, as far as the form scrolls.
+        QQuickItem* body = view.find("editorBody");
+        const QQuickItem* content = body->property("contentItem").value<QQuickItem*>();
+        const qreal card = view.find("appliesTo")->mapToItem(content, QPointF(0, 0)).y() - 40;
+        body->setProperty(
+            "contentY", std::min(card, body->property("contentHeight").toReal() - body->height()));
+        return view.grab();
+    });
+}
+
 const bool editorScenesRegistered = [] {
     editorScene("editor-create-errors", std::nullopt, ProfileEditorMode::create,
                 [](ProfileEditorViewModel& editor) {
@@ -84,6 +113,18 @@ const bool editorScenesRegistered = [] {
     ThrottleProfile api = cafe;
     api.name = "Slow API only";
     destinationsScene(api);
+    ThrottleProfile calls = cafe;
+    calls.name = "Slack calls";
+    calls.application = "com.slack.Slack";
+    applicationScene("editor-application", calls, ProfileEditorMode::edit,
+                     [](ProfileEditorViewModel&) {});
+    // None chosen on saving, and a search that finds none.
+    applicationScene("editor-application-none", std::nullopt, ProfileEditorMode::create,
+                     [](ProfileEditorViewModel& editor) {
+                         editor.fields()->setName("Video calls");
+                         editor.fields()->applications()->setSearchText("zoom");
+                         editor.actions()->saveProfile();
+                     });
     editorScene("editor-view-lte", preset("LTE"), ProfileEditorMode::edit);
     editorScene("editor-duplicate-3g", preset("3G"), ProfileEditorMode::duplicate);
     // The phases of a built-in schedule, one of them mistyped on saving.

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
                                  "software-update",        "editor-destinations",
                                  "panel-on-several",       "panel-on-schedule",
                                  "editor-schedule-phases", "panel-applications",
-                                 "panel-on-application",   "launch-throttled-refused"};
+                                 "panel-on-application",   "launch-throttled-refused",
+                                 "editor-application"};
     const bool scaled = QGuiApplication::primaryScreen()->devicePixelRatio() > 1;
     struct Pass {
         int fontPixels;

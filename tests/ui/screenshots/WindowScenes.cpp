@@ -32,8 +32,19 @@ QImage profileList(bool withCustomProfiles, bool confirmingDelete, bool scrolled
         world.profiles.createProfile(ThrottleProfile(QUuid::createUuid(), "alpha", std::nullopt,
                                                      std::nullopt, std::nullopt, std::nullopt, 3000,
                                                      false, true));
+        // Kept to some destinations, and to an application named by its entry.
+        ThrottleProfile api = world.addCustom("API only", true, 80);
+        std::string ignored;
+        api.destinations = {*Destination::parse("api.example.com", ignored),
+                            *Destination::parse("10.0.0.0/8", ignored)};
+        world.profiles.saveProfile(api);
+        ThrottleProfile calls = world.addCustom("Slack calls", true, 300);
+        calls.application = "com.slack.Slack";
+        world.profiles.saveProfile(calls);
     }
-    const auto model = world.profileList();
+    world.runApplication("com.slack.Slack", "Slack");
+    const auto model = std::make_unique<ProfileListViewModel>(
+        world.profiles, world.editorState, world.navigator, &world.applicationNames);
     if (confirmingDelete) {
         model->handleProfileAction(ProfileListViewModel::Action::Delete,
                                    ThrottleProfile::idText(preset("Edge").id()));
