@@ -80,6 +80,7 @@ QVariantList MenuBarViewModel::throttleRows() const {
 void MenuBarViewModel::setApplications(ApplicationPickerModel& picker,
                                        LaunchThrottledModel& launcher, ApplicationNames& names) {
     m_applicationNames = &names;
+    m_profileRows.setApplicationNames(names);
     m_applications = std::make_unique<PanelApplications>(
         picker, launcher, [this] { return candidateProfile(); },
         [this](const ThrottleProfile& profile) {

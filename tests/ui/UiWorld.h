@@ -118,10 +118,13 @@ struct UiWorld {
         return panel;
     }
     std::unique_ptr<ProfileEditorViewModel> editor() {
-        return std::make_unique<ProfileEditorViewModel>(editorState, profiles, navigator);
+        return std::make_unique<ProfileEditorViewModel>(
+            editorState, profiles, navigator,
+            DesktopEntries({applicationsFolder}, QStringLiteral("C")));
     }
     std::unique_ptr<ProfileListViewModel> profileList() {
-        return std::make_unique<ProfileListViewModel>(profiles, editorState, navigator);
+        return std::make_unique<ProfileListViewModel>(profiles, editorState, navigator,
+                                                      &applicationNames);
     }
     std::unique_ptr<SettingsViewModel> settings() {
         return std::make_unique<SettingsViewModel>(defaults, service, registration, updater,
