@@ -117,6 +117,12 @@ const bool menuBarScenesRegistered = [] {
         panel.selectProfile(world.named("Edge"));
         panel.handleToggle(true);
         world.runApplication("com.slack.Slack", "Slack");
+        // A profile for one application says which in its row.
+        ThrottleProfile forSlack(QUuid::createUuid(), "Slack on a Train",
+                                 Bandwidth{500, BandwidthUnit::kbps}, std::nullopt, 300,
+                                 std::nullopt, std::nullopt, false, true);
+        forSlack.application = "com.slack.Slack";
+        world.profiles.createProfile(forSlack);
         ThrottleProfile slack = world.named("3G");
         slack.application = "com.slack.Slack";
         world.service.applyProfile(slack);
