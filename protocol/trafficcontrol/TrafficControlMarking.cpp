@@ -65,7 +65,8 @@ std::vector<TrafficControlStep> marking(const ShapingLayout& before, const Shapi
         }
         return nullptr;
     };
-    const std::string failure = "Failed to mark the packets of a throttled command or application: ";
+    const std::string failure =
+        "Failed to mark the packets of a throttled command or application: ";
     std::vector<TrafficControlStep> steps;
     const auto nft = [&](std::vector<std::string> arguments, std::string why = {},
                          const char* feature = nullptr) {
