@@ -4,13 +4,16 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMetaMethod>
 #include <QPalette>
 #include <QQmlEngine>
 #include <QQmlExtensionPlugin>
+#include <QRegularExpression>
 #include <QSGRendererInterface>
 #include <QTest>
 #include <QtQuickTest/quicktest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 Q_IMPORT_QML_PLUGIN(Veltrane_UiPlugin)
@@ -163,4 +166,35 @@ QImage ViewHarness::grab(int settleMs) {
         QTest::qWait(settleMs);
     }
     return m_view->grabWindow();
+}
+
+QStringList ViewHarness::testArguments(const QObject& test, int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    static const QRegularExpression shard(QStringLiteral("^--shard=(\\d+)/(\\d+)$"));
+    const QRegularExpressionMatch match =
+        arguments.size() > 1 ? shard.match(arguments[1]) : QRegularExpressionMatch();
+    if (!match.hasMatch()) {
+        return arguments;
+    }
+    const int first = match.captured(1).toInt();
+    const int every = std::max(1, match.captured(2).toInt());
+    const QStringList fixtures{"initTestCase", "cleanupTestCase", "init", "cleanup"};
+    QStringList chosen{arguments[0]};
+    const QMetaObject* type = test.metaObject();
+    int index = 0;
+    for (int i = type->methodOffset(); i < type->methodCount(); ++i) {
+        const QMetaMethod method = type->method(i);
+        const QString name = QString::fromLatin1(method.name());
+        if (method.methodType() != QMetaMethod::Slot || method.access() != QMetaMethod::Private ||
+            method.parameterCount() != 0 || fixtures.contains(name)) {
+            continue;
+        }
+        if (index++ % every == first) {
+            chosen << name;
+        }
+    }
+    return chosen + arguments.mid(2);
 }

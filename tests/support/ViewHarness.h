@@ -5,6 +5,7 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <memory>
@@ -17,6 +18,10 @@ public:
     // Before the QGuiApplication exists: offscreen without a display, and the
     // application's renderer.
     static void prepareApplication();
+    // Qt Test's arguments for `test`: with "--shard=K/N" first, only every
+    // Nth of its test functions from the Kth on, so that a long program
+    // runs as N tests side by side.
+    static QStringList testArguments(const QObject& test, int argc, char** argv);
     // The desktop palette of the light or dark appearance.
     static void useAppearance(bool dark);
     // Text renders with a real font: a family resolves and "iiii" is narrower than "WWWW".
@@ -69,5 +74,5 @@ using ViewTestApplication = QGuiApplication;
         ViewHarness::prepareApplication();                                                         \
         ViewTestApplication app(argc, argv);                                                       \
         TestClass test;                                                                            \
-        return QTest::qExec(&test, argc, argv);                                                    \
+        return QTest::qExec(&test, ViewHarness::testArguments(test, argc, argv));                  \
     }
