@@ -7,50 +7,28 @@
 #include <algorithm>
 
 ApplicationChoiceModel::ApplicationChoiceModel(DesktopEntries entries, QObject* parent)
-    : QAbstractListModel(parent)
+    : ApplicationListModel(parent)
     , m_entries(std::move(entries)) {}
 
-int ApplicationChoiceModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_rows.size());
+ApplicationRow ApplicationChoiceModel::rowAt(int row) const {
+    const Application& application = m_rows.at(row);
+    // Two entries may share a name; their ids tell them apart.
+    return {application.desktopId, application.name, application.iconName,
+            application.isInstalled ? application.desktopId : QStringLiteral("Not installed")};
 }
 
 QVariant ApplicationChoiceModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
-        return {};
+    if (role == IsChosenRole &&
+        checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return m_rows.at(index.row()).desktopId == m_chosen;
     }
-    const Application& application = m_rows.at(index.row());
-    switch (role) {
-    case DesktopIdRole:
-        return application.desktopId;
-    case NameRole:
-        return application.name;
-    case IconNameRole:
-        return application.iconName;
-    case DetailRole:
-        // Two entries may share a name; their ids tell them apart.
-        return application.isInstalled ? application.desktopId : QStringLiteral("Not installed");
-    case IsChosenRole:
-        return application.desktopId == m_chosen;
-    default:
-        return {};
-    }
+    return ApplicationListModel::data(index, role);
 }
 
 QHash<int, QByteArray> ApplicationChoiceModel::roleNames() const {
-    return {{DesktopIdRole, "desktopId"},
-            {NameRole, "name"},
-            {IconNameRole, "iconName"},
-            {DetailRole, "detail"},
-            {IsChosenRole, "isChosen"}};
-}
-
-void ApplicationChoiceModel::setSearchText(const QString& text) {
-    if (text == m_searchText) {
-        return;
-    }
-    m_searchText = text;
-    Q_EMIT searchTextChanged();
-    refill();
+    QHash<int, QByteArray> names = ApplicationListModel::roleNames();
+    names.insert(IsChosenRole, "isChosen");
+    return names;
 }
 
 QString ApplicationChoiceModel::notice() const {
@@ -61,7 +39,7 @@ QString ApplicationChoiceModel::notice() const {
         return QStringLiteral("No installed application was found.");
     }
     return QStringLiteral("No installed application matches \u201c%1\u201d.")
-        .arg(m_searchText.trimmed());
+        .arg(searchText().trimmed());
 }
 
 int ApplicationChoiceModel::chosenRow() const {
@@ -87,9 +65,10 @@ void ApplicationChoiceModel::setShown(bool shown) {
                     {entry.id, entry.name.isEmpty() ? entry.id : entry.name, entry.icon, true});
             }
         }
-    } else if (!m_searchText.isEmpty()) {
-        m_searchText.clear();
-        Q_EMIT searchTextChanged();
+    } else if (!searchText().isEmpty()) {
+        // Refills, as a search does.
+        setSearchText(QString());
+        return;
     }
     refill();
 }
@@ -128,7 +107,7 @@ void ApplicationChoiceModel::refill() {
     }
     QList<Application> rows;
     for (const Application& application : std::as_const(all)) {
-        if (ApplicationSearch::matches(application.name, application.desktopId, m_searchText)) {
+        if (ApplicationSearch::matches(application.name, application.desktopId, searchText())) {
             rows.append(application);
         }
     }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationListModel.h"
 #include "DesktopEntries.h"
 
-#include <QAbstractListModel>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -13,31 +13,21 @@
 // are read only while the list is shown, and again each time it is shown.
 // An application chosen while it is not installed (any more) is a row too,
 // under its desktop id, so that the profile keeps it.
-class ApplicationChoiceModel final : public QAbstractListModel {
+class ApplicationChoiceModel final : public ApplicationListModel {
     Q_OBJECT
-    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
     // One line in place of the rows when there are none; empty beside rows.
     Q_PROPERTY(QString notice READ notice NOTIFY rowsChanged)
     // The chosen application's row; -1 while it is searched away or none is chosen.
     Q_PROPERTY(int chosenRow READ chosenRow NOTIFY rowsChanged)
 
 public:
-    enum Role {
-        DesktopIdRole = Qt::UserRole + 1,
-        NameRole,
-        IconNameRole,
-        DetailRole,
-        IsChosenRole
-    };
+    enum { IsChosenRole = DetailRole + 1 };
 
     explicit ApplicationChoiceModel(DesktopEntries entries, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    const QString& searchText() const { return m_searchText; }
-    void setSearchText(const QString& text);
     QString notice() const;
     int chosenRow() const;
 
@@ -51,7 +41,6 @@ public:
     Q_INVOKABLE void choose(int row);
 
 Q_SIGNALS:
-    void searchTextChanged();
     void rowsChanged();
     void chosen(const QString& desktopId);
 
@@ -65,6 +54,9 @@ private:
         bool operator==(const Application&) const = default;
     };
 
+    int count() const override { return int(m_rows.size()); }
+    ApplicationRow rowAt(int row) const override;
+    void searchChanged() override { refill(); }
     void refill();
 
     DesktopEntries m_entries;
@@ -74,6 +66,5 @@ private:
     // The chosen ids without an entry, first in the list while it is shown.
     QStringList m_missing;
     QString m_chosen;
-    QString m_searchText;
     QList<Application> m_rows;
 };

@@ -2,53 +2,19 @@
 #include "ApplicationPickerModel.h"
 
 ApplicationPickerModel::ApplicationPickerModel(RunningApplications& running, QObject* parent)
-    : QAbstractListModel(parent)
+    : ApplicationListModel(parent)
     , m_running(running) {
     connect(&m_running, &RunningApplications::changed, this, &ApplicationPickerModel::refill);
 }
 
-int ApplicationPickerModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-QVariant ApplicationPickerModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.size()) {
-        return {};
-    }
-    const RunningApplication& application = m_rows.at(index.row());
-    switch (role) {
-    case DesktopIdRole:
-        return application.desktopId;
-    case NameRole:
-        return application.name;
-    case IconNameRole:
-        return application.iconName;
-    case DetailRole: {
-        const qsizetype scopes = application.scopes.size();
-        // A desktop starts a scope for each window it opens of its own.
-        return scopes == 1
-                   ? application.desktopId
-                   : QStringLiteral("%1 · %2 instances").arg(application.desktopId).arg(scopes);
-    }
-    default:
-        return {};
-    }
-}
-
-QHash<int, QByteArray> ApplicationPickerModel::roleNames() const {
-    return {{DesktopIdRole, "desktopId"},
-            {NameRole, "name"},
-            {IconNameRole, "iconName"},
-            {DetailRole, "detail"}};
-}
-
-void ApplicationPickerModel::setSearchText(const QString& text) {
-    if (text == m_searchText) {
-        return;
-    }
-    m_searchText = text;
-    Q_EMIT searchTextChanged();
-    refill();
+ApplicationRow ApplicationPickerModel::rowAt(int row) const {
+    const RunningApplication& application = m_rows.at(row);
+    const qsizetype scopes = application.scopes.size();
+    // A desktop starts a scope for each window it opens of its own.
+    return {application.desktopId, application.name, application.iconName,
+            scopes == 1
+                ? application.desktopId
+                : QStringLiteral("%1 · %2 instances").arg(application.desktopId).arg(scopes)};
 }
 
 bool ApplicationPickerModel::isLoading() const {
@@ -70,7 +36,7 @@ QString ApplicationPickerModel::notice() const {
         return QStringLiteral("No application runs in a scope of its own.");
     }
     if (m_rows.isEmpty()) {
-        return QStringLiteral("No running application matches \u201c%1\u201d.").arg(m_searchText);
+        return QStringLiteral("No running application matches \u201c%1\u201d.").arg(searchText());
     }
     return {};
 }
@@ -89,10 +55,13 @@ void ApplicationPickerModel::close() {
         return;
     }
     m_running.stop();
-    m_searchText.clear();
-    Q_EMIT searchTextChanged();
     Q_EMIT openChanged();
-    refill();
+    // Forgetting the search lists what is left: nothing.
+    if (!searchText().isEmpty()) {
+        setSearchText(QString());
+    } else {
+        refill();
+    }
 }
 
 void ApplicationPickerModel::pick(int row) {
@@ -104,9 +73,7 @@ void ApplicationPickerModel::pick(int row) {
 }
 
 void ApplicationPickerModel::refill() {
-    QList<RunningApplication> rows = m_searchText.trimmed().isEmpty()
-                                         ? m_running.applications()
-                                         : m_running.matching(m_searchText.trimmed());
+    QList<RunningApplication> rows = m_running.matching(searchText());
     if (rows != m_rows) {
         beginResetModel();
         m_rows = std::move(rows);

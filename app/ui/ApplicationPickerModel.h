@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationListModel.h"
 #include "RunningApplications.h"
 
-#include <QAbstractListModel>
 #include <QList>
 #include <QString>
 
 // The panel's list of the user's running applications, to throttle one of
 // them: searched by name or desktop id, and followed only while it is open,
 // so that a closed panel asks the user's manager nothing.
-class ApplicationPickerModel final : public QAbstractListModel {
+class ApplicationPickerModel final : public ApplicationListModel {
     Q_OBJECT
-    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
     Q_PROPERTY(bool isOpen READ isOpen NOTIFY openChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY listChanged)
     // One line in place of the list: why there is none, or that this
@@ -22,16 +21,8 @@ class ApplicationPickerModel final : public QAbstractListModel {
     Q_PROPERTY(bool offersLaunch READ offersLaunch NOTIFY listChanged)
 
 public:
-    enum Role { DesktopIdRole = Qt::UserRole + 1, NameRole, IconNameRole, DetailRole };
-
     explicit ApplicationPickerModel(RunningApplications& running, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
-
-    const QString& searchText() const { return m_searchText; }
-    void setSearchText(const QString& text);
     bool isOpen() const { return m_running.isStarted(); }
     bool isLoading() const;
     QString notice() const;
@@ -43,15 +34,16 @@ public:
     Q_INVOKABLE void pick(int row);
 
 Q_SIGNALS:
-    void searchTextChanged();
     void openChanged();
     void listChanged();
     void picked(const QString& desktopId, const QString& name);
 
 private:
+    int count() const override { return int(m_rows.size()); }
+    ApplicationRow rowAt(int row) const override;
+    void searchChanged() override { refill(); }
     void refill();
 
     RunningApplications& m_running;
-    QString m_searchText;
     QList<RunningApplication> m_rows;
 };

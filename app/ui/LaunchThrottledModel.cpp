@@ -23,47 +23,15 @@ void letRun(QCoro::Task<> task) {
 LaunchThrottledModel::LaunchThrottledModel(UserUnits& units, DesktopEntries entries,
                                            ProcessCgroups processes, LaunchThrottler throttler,
                                            QObject* parent)
-    : QAbstractListModel(parent)
+    : ApplicationListModel(parent)
     , m_units(units)
     , m_entries(std::move(entries))
     , m_processes(std::move(processes))
     , m_throttler(std::move(throttler)) {}
 
-int LaunchThrottledModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-QVariant LaunchThrottledModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.size()) {
-        return {};
-    }
-    const DesktopEntry& entry = m_rows.at(index.row());
-    switch (role) {
-    case DesktopIdRole:
-    case DetailRole:
-        return entry.id;
-    case NameRole:
-        return entry.name;
-    case IconNameRole:
-        return entry.icon;
-    default:
-        return {};
-    }
-}
-
-QHash<int, QByteArray> LaunchThrottledModel::roleNames() const {
-    return {{DesktopIdRole, "desktopId"},
-            {NameRole, "name"},
-            {IconNameRole, "iconName"},
-            {DetailRole, "detail"}};
-}
-
-void LaunchThrottledModel::setSearchText(const QString& text) {
-    if (text != m_searchText) {
-        m_searchText = text;
-        Q_EMIT searchTextChanged();
-        refill();
-    }
+ApplicationRow LaunchThrottledModel::rowAt(int row) const {
+    const DesktopEntry& entry = m_rows.at(row);
+    return {entry.id, entry.name, entry.icon, entry.id};
 }
 
 void LaunchThrottledModel::setCommandText(const QString& text) {
@@ -93,7 +61,7 @@ QString LaunchThrottledModel::notice() const {
         return QStringLiteral("No installed application was found.");
     }
     return QStringLiteral("No installed application matches \u201c%1\u201d.")
-        .arg(m_searchText.trimmed());
+        .arg(searchText().trimmed());
 }
 
 void LaunchThrottledModel::open() {
@@ -211,7 +179,7 @@ void LaunchThrottledModel::refill() {
     QList<DesktopEntry> rows;
     std::copy_if(m_installed.begin(), m_installed.end(), std::back_inserter(rows),
                  [this](const DesktopEntry& entry) {
-                     return ApplicationSearch::matches(entry.name, entry.id, m_searchText);
+                     return ApplicationSearch::matches(entry.name, entry.id, searchText());
                  });
     if (rows != m_rows) {
         beginResetModel();

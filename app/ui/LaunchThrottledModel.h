@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ApplicationListModel.h"
 #include "DesktopEntries.h"
 #include "ProcessCgroups.h"
 #include "UserUnits.h"
 
-#include <QAbstractListModel>
 #include <QCoro/QCoroTask>
 #include <QList>
 #include <QString>
@@ -34,10 +34,9 @@ struct LaunchThrottler {
 // has its throttle ended too, so that a throttle waiting for a program that
 // never came stays on no one's panel. Closing leaves a launch under way to
 // finish: a password dialog for the helper may well have hidden the panel.
-class LaunchThrottledModel final : public QAbstractListModel {
+class LaunchThrottledModel final : public ApplicationListModel {
     Q_OBJECT
     Q_PROPERTY(bool isOpen READ isOpen NOTIFY openChanged)
-    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
     Q_PROPERTY(QString commandText READ commandText WRITE setCommandText NOTIFY commandTextChanged)
     // What it will be throttled with; the panel keeps it to the selected profile.
     Q_PROPERTY(QString profileName READ profileName WRITE setProfileName NOTIFY profileNameChanged)
@@ -48,19 +47,11 @@ class LaunchThrottledModel final : public QAbstractListModel {
     Q_PROPERTY(QString errorText READ errorText NOTIFY errorTextChanged)
 
 public:
-    enum Role { DesktopIdRole = Qt::UserRole + 1, NameRole, IconNameRole, DetailRole };
-
     // `units` outlives this.
     LaunchThrottledModel(UserUnits& units, DesktopEntries entries, ProcessCgroups processes,
                          LaunchThrottler throttler, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
-
     bool isOpen() const { return m_isOpen; }
-    const QString& searchText() const { return m_searchText; }
-    void setSearchText(const QString& text);
     const QString& commandText() const { return m_commandText; }
     void setCommandText(const QString& text);
     const QString& profileName() const { return m_profileName; }
@@ -80,7 +71,6 @@ public:
 
 Q_SIGNALS:
     void openChanged();
-    void searchTextChanged();
     void commandTextChanged();
     void profileNameChanged();
     void listChanged();
@@ -92,6 +82,9 @@ Q_SIGNALS:
 private:
     // The entry to start, or without one the command line.
     QCoro::Task<> launch(std::optional<DesktopEntry> entry, QString commandLine);
+    int count() const override { return int(m_rows.size()); }
+    ApplicationRow rowAt(int row) const override;
+    void searchChanged() override { refill(); }
     void refill();
     void setLaunching(bool launching);
     void setErrorText(const QString& text);
@@ -104,7 +97,6 @@ private:
     bool m_isOpen = false;
     QList<DesktopEntry> m_installed;
     QList<DesktopEntry> m_rows;
-    QString m_searchText;
     QString m_commandText;
     QString m_profileName;
     bool m_isLaunching = false;
