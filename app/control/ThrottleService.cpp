@@ -80,10 +80,8 @@ ThrottleService::checkedForSwitchOn(const ThrottleProfile& profile) {
 
 QCoro::Task<> ThrottleService::applyProfile(ThrottleProfile profile) {
     if (!profile.application.isEmpty()) {
-        ThrottleScope scope;
-        // The helper finds its scopes, and follows them.
-        scope.application = profile.application.toStdString();
-        Q_UNUSED(co_await applyBeside(std::move(profile), std::move(scope)));
+        const QString desktopId = profile.application;
+        Q_UNUSED(co_await applyProfileToApplication(std::move(profile), desktopId));
         co_return;
     }
     const auto [parameters, schedule] = checkedForSwitchOn(profile);
@@ -138,6 +136,7 @@ QCoro::Task<quint64> ThrottleService::applyProfileToApplication(ThrottleProfile 
                                                                 QString desktopId) {
     profile.application = desktopId;
     ThrottleScope scope;
+    // The helper finds its scopes, and follows them.
     scope.application = desktopId.toStdString();
     co_return co_await applyBeside(std::move(profile), std::move(scope));
 }

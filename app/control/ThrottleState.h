@@ -65,6 +65,14 @@ struct ThrottleState {
                     return t.owner.isThisClient && t.owner.held;
                 }));
     }
+    // What the switch, a picked application and a launch apply: the
+    // selection, else the first of `profiles`; none without any.
+    std::optional<ThrottleProfile> profileToApply(const QList<ThrottleProfile>& profiles) const {
+        if (selectedProfile || profiles.isEmpty()) {
+            return selectedProfile;
+        }
+        return profiles.first();
+    }
     // Running for someone else that the panel and the tooltip name.
     bool isOwnedElsewhere() const { return isEnabled && owner && !owner->isThisClient; }
 

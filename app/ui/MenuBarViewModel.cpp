@@ -205,16 +205,7 @@ void MenuBarViewModel::activateWindow(const QString& id) {
 }
 
 std::optional<ThrottleProfile> MenuBarViewModel::candidateProfile() const {
-    return profileToApply(state(), m_profileManager);
-}
-
-std::optional<ThrottleProfile> MenuBarViewModel::profileToApply(const ThrottleState& state,
-                                                                const ProfileManager& profiles) {
-    if (state.selectedProfile) {
-        return state.selectedProfile;
-    }
-    const QList<ThrottleProfile> all = profiles.allProfiles();
-    return all.isEmpty() ? std::nullopt : std::optional<ThrottleProfile>(all.first());
+    return state().profileToApply(m_profileManager.allProfiles());
 }
 
 std::optional<ThrottleProfile> MenuBarViewModel::profileWithIdText(const QString& idText) const {

@@ -113,10 +113,6 @@ public:
     // the view is made, which needs them. All outlive this.
     void setApplications(ApplicationPickerModel& picker, LaunchThrottledModel& launcher,
                          ApplicationNames& names);
-    // What the switch, a picked application and a launch apply: the
-    // selection, else the first profile; none without any profile.
-    static std::optional<ThrottleProfile> profileToApply(const ThrottleState& state,
-                                                         const ProfileManager& profiles);
 
     // Each time the panel comes on screen.
     Q_INVOKABLE void appear() { m_helperWarning.appear(); }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "PanelApplications.h"
 
-#include "MenuBarViewModel.h"
-
 #include <utility>
 
 PanelApplications::PanelApplications(ApplicationPickerModel& picker, LaunchThrottledModel& launcher,
@@ -26,7 +24,7 @@ LaunchThrottler PanelApplications::throttlerFor(ThrottleService& service,
                                                 const ProfileManager& profiles) {
     const auto profile = [&service, &profiles] {
         std::optional<ThrottleProfile> chosen =
-            MenuBarViewModel::profileToApply(service.state(), profiles);
+            service.state().profileToApply(profiles.allProfiles());
         if (!chosen) {
             throw ThrottleError::invalidProfile(QStringLiteral("No profile to throttle it with"));
         }
